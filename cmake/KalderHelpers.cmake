@@ -1,0 +1,25 @@
+# kalder_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2)
+# One GoogleTest executable; each TEST becomes its own CTest case.
+function(kalder_add_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} kalder_testsupport GTest::gtest_main)
+    gtest_discover_tests(${name}
+        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+        PROPERTIES ENVIRONMENT "KALDER_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+        DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# kalder_add_fuzzer(NAME SOURCES a.cpp LIBS lib)
+# With KALDER_FUZZ and clang, a libFuzzer binary; the replay main is used otherwise.
+function(kalder_add_fuzzer name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+        target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    else()
+        target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
+    endif()
+endfunction()

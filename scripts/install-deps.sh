@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Kalder needs to build, run and test, but only those that are missing.
+# Quiet when everything is already there. Needs root (or sudo) only when something must be installed.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  cmake ninja-build g++ pkg-config ccache clang
+  # codecs and colour
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev liblcms2-dev
+  # GUI
+  qt6-base-dev libxcb1-dev
+  # tests and benchmarks
+  libgtest-dev libbenchmark-dev python3-pil imagemagick libjpeg-turbo-progs
+  xvfb xauth dbus
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace kalder::image {
+
+// Left, top, right, bottom; right and bottom exclusive. Empty when right <= left or bottom <= top.
+struct PixelRect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+
+    bool isEmpty() const { return right <= left || bottom <= top; }
+    void unite(const PixelRect& other);
+    bool operator==(const PixelRect&) const = default;
+};
+
+// The one form decoded pixels are kept in: 32 bits per pixel, bytes blue, green, red, unused,
+// rows top-down with a stride of exactly width * 4. Pixel (x, y) is at byte (y * width + x) * 4.
+//
+// pixelLock guards the pixel bytes against a concurrent reader; dirtyLock guards dirtyRect only.
+// A writer never holds both at once: it writes under pixelLock, releases it, then marks the row.
+class Bitmap32 {
+public:
+    Bitmap32() = default;
+    ~Bitmap32();
+    Bitmap32(const Bitmap32&) = delete;
+    Bitmap32& operator=(const Bitmap32&) = delete;
+
+    // Allocates zeroed pixels. False (and empty) for a zero or negative size or when memory
+    // runs out.
+    [[nodiscard]] bool Create(std::int32_t width, std::int32_t height);
+    void Release();
+    // Releases other, creates it at this size, copies all pixels (this lock, then other's).
+    [[nodiscard]] bool CopyTo(Bitmap32& other) const;
+
+    void MarkRowDone(std::int32_t y);
+    void MarkColumnDone(std::int32_t x);
+    void markAllDone();
+    // Returns the area written since the last call and empties it.
+    PixelRect takeDirtyRect();
+    PixelRect dirtyRect() const;
+
+    std::int32_t width() const { return m_width; }
+    std::int32_t height() const { return m_height; }
+    bool isEmpty() const { return m_pixels == nullptr; }
+    std::size_t stride() const { return static_cast<std::size_t>(m_width) * 4; }
+    std::size_t byteSize() const { return stride() * static_cast<std::size_t>(m_height); }
+    std::uint8_t* pixels() { return m_pixels.get(); }
+    const std::uint8_t* pixels() const { return m_pixels.get(); }
+    std::uint8_t* row(std::int32_t y) { return m_pixels.get() + stride() * y; }
+    const std::uint8_t* row(std::int32_t y) const { return m_pixels.get() + stride() * y; }
+
+    std::mutex& pixelLock() const { return m_pixelLock; }
+
+private:
+    struct FreeDeleter {
+        void operator()(std::uint8_t* p) const;
+    };
+
+    std::int32_t m_width = 0;
+    std::int32_t m_height = 0;
+    std::unique_ptr<std::uint8_t, FreeDeleter> m_pixels;
+    mutable std::mutex m_pixelLock;
+    mutable std::mutex m_dirtyLock;  // guards m_dirtyRect
+    PixelRect m_dirtyRect;
+};
+
+}  // namespace kalder::image

@@ -1,0 +1,191 @@
+#include "image/format_table.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <optional>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "image/image_reader.h"
+#include "image/readers/reader_factory.h"
+
+namespace kalder::image {
+namespace {
+
+using FC = FormatCode;
+
+constexpr std::array<FormatRecord, 18> kFormats{{
+    {"ANI", "Windows Animated Cursor", FC::Ani, ".ANI", 0, 0, 0},
+    {"BMP", "Windows Bitmap", FC::Bmp, ".BMP", 1, 1, 2},
+    {"CUR", "Windows Cursor", FC::Cur, ".CUR", 2, 3, 3},
+    {"GIF", "CompuServe GIF", FC::Gif, ".GIF", 3, 4, 4},
+    {"ICO", "Windows Icon", FC::Ico, ".ICO", 4, 5, 5},
+    {"IFF", "IFF (Amiga Interchange File Format)", FC::Iff, ".IFF", 5, 33, 34},
+    {"JPEG-2000", "", FC::Jpeg2000, ".JP2", 6, 29, 32},
+    {"JPEG", "", FC::Jpeg, ".JPEG", 7, 6, 11},
+    {"WMF/EMF", "Windows Metafile", FC::Metafile, ".MF", 8, 26, 28},
+    {"PCX", "PCX (ZSoft Paintbrush Image)", FC::Pcx, ".PCX", 9, 16, 16},
+    {"PBM/PGM/PPM", "Portable Bitmap", FC::Pnm, ".PM", 10, 12, 15},
+    {"PNG", "", FC::Png, ".PNG", 11, 17, 17},
+    {"PSD", "Adobe Photoshop Image", FC::Psd, ".PSD", 12, 18, 18},
+    {"RAS", "Sun Raster Image", FC::SunRaster, ".RAS", 13, 19, 20},
+    {"RLE", "Utah RLE", FC::UtahRle, ".RLE", 14, 35, 35},
+    {"RGB", "Silicon Graphics Image", FC::Sgi, ".RGB", 15, 21, 22},
+    {"TGA", "TGA (Truevision Targa Image)", FC::Tga, ".TGA", 16, 23, 23},
+    {"TIFF", "", FC::Tiff, ".TIFF", 17, 24, 25},
+}};
+
+constexpr std::array<ExtensionRecord, 36> kExtensions{{
+    {".ani", FC::Ani},  {".bmp", FC::Bmp},  {".dib", FC::Bmp},       {".cur", FC::Cur},
+    {".gif", FC::Gif},  {".ico", FC::Ico},  {".jpg", FC::Jpeg},      {".jpeg", FC::Jpeg},
+    {".jpe", FC::Jpeg}, {".jif", FC::Jpeg}, {".jff", FC::Jpeg},      {".jfif", FC::Jpeg},
+    {".pbm", FC::Pnm},  {".pgm", FC::Pnm},  {".ppm", FC::Pnm},       {".pnm", FC::Pnm},
+    {".pcx", FC::Pcx},  {".png", FC::Png},  {".psd", FC::Psd},       {".ras", FC::SunRaster},
+    {".sun", FC::SunRaster}, {".rgb", FC::Sgi}, {".sgi", FC::Sgi},   {".tga", FC::Tga},
+    {".tif", FC::Tiff}, {".tiff", FC::Tiff}, {".wmf", FC::Metafile}, {".apm", FC::Metafile},
+    {".emf", FC::Metafile}, {".j2k", FC::Jpeg2000}, {".jpc", FC::Jpeg2000},
+    {".jp2", FC::Jpeg2000}, {".jpf", FC::Jpeg2000}, {".iff", FC::Iff}, {".lbm", FC::Iff},
+    {".rle", FC::UtahRle},
+}};
+
+constexpr std::string_view kFilter =
+    "All supported image files|*.ani;*.bmp;*.dib;*.cur;*.gif;*.ico;*.jpg;*.jpeg;*.jpe;*.jif;"
+    "*.jff;*.jfif;*.pbm;*.pgm;*.ppm;*.pnm;*.pcx;*.png;*.psd;*.ras;*.sun;*.rgb;*.sgi;*.tga;*.tif;"
+    "*.tiff;*.wmf;*.apm;*.emf;*.j2k;*.jpc;*.jp2;*.jpf;*.iff;*.lbm;*.rle|All files (*.*)|*.*||";
+
+// Enough of the file for every content test (the furthest looks at offset 896 + 12).
+constexpr std::size_t kHeadSize = 1024;
+
+std::int32_t indexOfCode(FormatCode code) {
+    const FormatRecord* r = formatByCode(code);
+    return r ? r->index : -1;
+}
+
+bool bytesAt(std::span<const std::uint8_t> head, std::size_t offset, std::string_view bytes) {
+    if (offset + bytes.size() > head.size()) return false;
+    return std::memcmp(head.data() + offset, bytes.data(), bytes.size()) == 0;
+}
+
+std::uint32_t le32(std::span<const std::uint8_t> h, std::size_t o) {
+    return h[o] | (h[o + 1] << 8) | (h[o + 2] << 16) | (static_cast<std::uint32_t>(h[o + 3]) << 24);
+}
+
+std::uint16_t le16(std::span<const std::uint8_t> h, std::size_t o) {
+    return static_cast<std::uint16_t>(h[o] | (h[o + 1] << 8));
+}
+
+// A signature at 0, 128, 256, ... 896 (eight places).
+bool atBlockStarts(std::span<const std::uint8_t> head, std::string_view bytes) {
+    for (std::size_t offset = 0; offset <= 896; offset += 128)
+        if (bytesAt(head, offset, bytes)) return true;
+    return false;
+}
+
+std::optional<FormatCode> contentCode(std::span<const std::uint8_t> h) {
+    using namespace std::string_view_literals;
+    if (atBlockStarts(h, "\xFF\xD8\xFF"sv)) return FC::Jpeg;
+    if (bytesAt(h, 0, "GIF87a"sv) || bytesAt(h, 0, "GIF89a"sv)) return FC::Gif;
+    if (bytesAt(h, 0, "\x89PNG\r\n\x1A\n"sv)) return FC::Png;
+    if (bytesAt(h, 0, "BM"sv)) return FC::Bmp;
+    if (bytesAt(h, 0, "II"sv) || bytesAt(h, 0, "MM"sv)) return FC::Tiff;
+    for (std::size_t offset = 0; offset <= 896; offset += 128) {
+        if (offset + 12 > h.size()) break;  // twelve bytes must be readable
+        if (bytesAt(h, offset, "\xFF\x4F\xFF"sv) ||
+            bytesAt(h, offset, "\x00\x00\x00\x0CjP  \r\n\x87\n"sv) ||
+            bytesAt(h, offset, "\x00\x00\x00\x0CjP\x1A\x1A\r\n\x87\n"sv))
+            return FC::Jpeg2000;
+    }
+    if (bytesAt(h, 0, "8BPS"sv)) return FC::Psd;
+    if (bytesAt(h, 0, "RIFF"sv) && bytesAt(h, 8, "ACON"sv)) return FC::Ani;
+    if (h.size() >= 100 && (bytesAt(h, 40, " EMF"sv) || le32(h, 0) == 0x9AC6CDD7u ||
+                            (le16(h, 0) == 1 && le16(h, 2) == 9)))
+        return FC::Metafile;
+    if (h.size() >= 2 && h[0] == 0x0A && (h[1] == 2 || h[1] == 5)) return FC::Pcx;
+    if (h.size() >= 2 && h[0] == 'P' && h[1] >= '1' && h[1] <= '6') return FC::Pnm;
+    if (bytesAt(h, 0, "\x01\xDA"sv)) return FC::Sgi;
+    if (bytesAt(h, 0, "\x59\xA6\x6A\x95"sv)) return FC::SunRaster;
+    if (bytesAt(h, 0, "FORM"sv) && bytesAt(h, 8, "ILBM"sv)) return FC::Iff;
+    if (bytesAt(h, 0, "\x52\xCC"sv)) return FC::UtahRle;
+    if (h.size() >= 17) {
+        const std::uint8_t type = h[2], depth = h[16];
+        if ((type == 1 || type == 2 || type == 3 || type == 9 || type == 10) &&
+            (depth == 8 || depth == 16 || depth == 24 || depth == 32))
+            return FC::Tga;
+    }
+    if (h.size() >= 4 && le32(h, 0) == 0x00010000u) return FC::Ico;
+    if (h.size() >= 4 && le32(h, 0) == 0x00020000u) return FC::Cur;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::span<const FormatRecord> formatTable() { return kFormats; }
+std::span<const ExtensionRecord> extensionTable() { return kExtensions; }
+std::string_view fileDialogFilter() { return kFilter; }
+
+const FormatRecord* formatByCode(FormatCode code) {
+    for (const auto& r : kFormats)
+        if (r.code == code) return &r;
+    return nullptr;
+}
+
+std::int32_t detectFormatInMemory(std::span<const std::uint8_t> head) {
+    auto code = contentCode(head);
+    return code ? indexOfCode(*code) : -1;
+}
+
+std::int32_t DetectFormat(const std::filesystem::path& path, DetectMode mode) {
+    if (mode == DetectMode::ByExtension) {
+        const std::string name = path.filename().string();
+        const auto dot = name.rfind('.');
+        if (dot == std::string::npos) return -1;
+        std::string ext = name.substr(dot);
+        std::transform(ext.begin(), ext.end(), ext.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        for (const auto& e : kExtensions)
+            if (e.extension == ext) return indexOfCode(e.code);
+        return -1;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return -1;
+    std::vector<std::uint8_t> head(kHeadSize);
+    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    if (in.bad()) return -1;
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    return detectFormatInMemory(head);
+}
+
+std::unique_ptr<ImageReader> createReaderForCode(FormatCode code) {
+    switch (code) {
+        case FC::Bmp: return makeBmpReader();
+        case FC::Gif: return makeGifReader();
+        case FC::Ico:
+        case FC::Cur: return makeIconReader();
+        case FC::Jpeg: return makeJpegReader();
+        case FC::Pcx: return makePcxReader();
+        case FC::Png: return makePngReader();
+        case FC::Tiff: return makeTiffReader();
+        case FC::Tga: return makeTgaReader();
+        case FC::Metafile: return makeMetafileReader();
+        case FC::Ani: return makeAniReader();
+        case FC::Pnm: return makePnmReader();
+        case FC::SunRaster: return makeSunRasterReader();
+        case FC::Sgi: return makeSgiReader();
+        case FC::Psd: return makePsdReader();
+        case FC::Jpeg2000: return makeJpeg2000Reader();
+        case FC::Iff: return makeIffReader();
+        case FC::UtahRle: return makeUtahRleReader();
+    }
+    return nullptr;
+}
+
+std::unique_ptr<ImageReader> CreateReader(const std::filesystem::path& path) {
+    const std::int32_t index = DetectFormat(path, DetectMode::ByContent);
+    if (index < 0) return nullptr;
+    return createReaderForCode(kFormats[static_cast<std::size_t>(index)].code);
+}
+
+}  // namespace kalder::image

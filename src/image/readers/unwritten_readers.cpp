@@ -1,0 +1,26 @@
+// Factories of reader families that do not exist yet: their formats are still detected, but
+// opening such a file fails cleanly. Each family removes its line here when it lands.
+#include "image/image_reader.h"
+#include "image/readers/reader_factory.h"
+
+namespace kalder::image {
+
+std::unique_ptr<ImageReader> makeBmpReader() { return nullptr; }
+std::unique_ptr<ImageReader> makeGifReader() { return nullptr; }
+std::unique_ptr<ImageReader> makeIconReader() { return nullptr; }
+std::unique_ptr<ImageReader> makeJpegReader() { return nullptr; }
+std::unique_ptr<ImageReader> makePcxReader() { return nullptr; }
+std::unique_ptr<ImageReader> makePngReader() { return nullptr; }
+std::unique_ptr<ImageReader> makeTiffReader() { return nullptr; }
+std::unique_ptr<ImageReader> makeTgaReader() { return nullptr; }
+std::unique_ptr<ImageReader> makeMetafileReader() { return nullptr; }
+std::unique_ptr<ImageReader> makeAniReader() { return nullptr; }
+std::unique_ptr<ImageReader> makePnmReader() { return nullptr; }
+std::unique_ptr<ImageReader> makeSunRasterReader() { return nullptr; }
+std::unique_ptr<ImageReader> makeSgiReader() { return nullptr; }
+std::unique_ptr<ImageReader> makePsdReader() { return nullptr; }
+std::unique_ptr<ImageReader> makeJpeg2000Reader() { return nullptr; }
+std::unique_ptr<ImageReader> makeIffReader() { return nullptr; }
+std::unique_ptr<ImageReader> makeUtahRleReader() { return nullptr; }
+
+}  // namespace kalder::image
