@@ -1,0 +1,2 @@
+// The application logic's translation units live beside this file.
+namespace kalder::app {}

@@ -1,0 +1,2 @@
+// The platform layer's translation units live beside this file.
+namespace kalder::shell {}

@@ -1,0 +1,2 @@
+// The viewer logic's translation units live beside this file.
+namespace kalder::view {}
