@@ -1,1 +1,29 @@
-int main() { return 0; }
+// kalder-cli: the viewer's engines without a window, for scripts, tests and benchmarks.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_commands.h"
+#include "cli/cli_options.h"
+
+int main(int argc, char** argv) {
+    using namespace kalder::cli;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    ParseResult parsed = parseCommandLine(args);
+    if (!parsed.error.empty()) {
+        std::cerr << "kalder-cli: " << parsed.error << "\n\n" << usageText();
+        return 2;
+    }
+    const CliOptions& o = parsed.options;
+    switch (o.command) {
+        case Command::Help: std::cout << usageText(); return 0;
+        case Command::Info: return runInfo(o, std::cout, std::cerr);
+        case Command::Decode: return runDecode(o, std::cout, std::cerr);
+        case Command::Thumb: return runThumb(o, std::cout, std::cerr);
+        case Command::Thumbs: return runThumbs(o, std::cout, std::cerr);
+        case Command::Exif: return runExif(o, std::cout, std::cerr);
+        case Command::None: break;
+    }
+    std::cerr << usageText();
+    return 2;
+}

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Runs every fuzz target in DIR for SECONDS each, seeded from tests/data and, when present, the
+# shared public test images. Fails on the first crash, leak or timeout.
+set -euo pipefail
+dir=$1
+seconds=${2:-10}
+root=$(cd "$(dirname "$0")/.." && pwd)
+external="$root/../shared/testdata/external"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Seed folders by target name: files whose extension suits the target.
+seeds_for() {
+    case "$1" in
+        bmp_reader_fuzzer) echo "bmp dib" ;;
+        gif_reader_fuzzer) echo "gif" ;;
+        jpeg_reader_fuzzer|exif_fuzzer) echo "jpg jpeg" ;;
+        png_reader_fuzzer) echo "png" ;;
+        icon_reader_fuzzer) echo "ico cur" ;;
+        ani_reader_fuzzer) echo "ani" ;;
+        tga_reader_fuzzer) echo "tga" ;;
+        pcx_reader_fuzzer) echo "pcx" ;;
+        pnm_reader_fuzzer) echo "pbm pgm ppm pnm pam" ;;
+        sun_raster_reader_fuzzer) echo "ras sun im1 im8 im24 im32" ;;
+        sgi_reader_fuzzer) echo "sgi rgb bw rgba" ;;
+        utah_rle_reader_fuzzer) echo "rle" ;;
+        iff_reader_fuzzer) echo "iff lbm ilbm" ;;
+        psd_reader_fuzzer) echo "psd" ;;
+        settings_fuzzer) echo "cfg" ;;
+        *) echo "bmp gif png jpg" ;;
+    esac
+}
+
+status=0
+for target in "$dir"/*_fuzzer; do
+    [ -x "$target" ] || continue
+    name=$(basename "$target")
+    corpus="$work/$name"
+    mkdir -p "$corpus"
+    for ext in $(seeds_for "$name"); do
+        for base in "$root/tests/data" "$external"; do
+            [ -d "$base" ] || continue
+            find "$base" -type f -iname "*.$ext" -size -256k -print0 2>/dev/null |
+                xargs -0 -r cp -t "$corpus" 2>/dev/null || true
+        done
+    done
+    if [ -d "$root/fuzz/corpus/$name" ]; then cp -r "$root/fuzz/corpus/$name/." "$corpus/"; fi
+    echo "-- $name ($(ls "$corpus" | wc -l) seeds, ${seconds}s)"
+    if ! "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=262144 \
+            -print_final_stats=0 "$corpus" >"$work/$name.log" 2>&1; then
+        tail -n 40 "$work/$name.log"
+        status=1
+    fi
+done
+exit $status

@@ -1,0 +1,268 @@
+#include "cli/cli_commands.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <ostream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "cli/pam_writer.h"
+#include "image/format_table.h"
+#include "image/image_document.h"
+#include "image/image_reader.h"
+
+namespace kalder::cli {
+namespace fs = std::filesystem;
+using image::ImageDocument;
+using image::LoadOptions;
+
+namespace {
+
+std::string jsonEscape(const std::string& s) {
+    std::string out;
+    for (unsigned char c : s) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out;
+}
+
+// Pages of a multi-frame file, counted by decoding each frame at a tiny size.
+std::int32_t countPages(const fs::path& path) {
+    ImageDocument doc;
+    LoadOptions o;
+    o.path = path;
+    o.fitWidth = o.fitHeight = 8;
+    o.smoothShrink = false;
+    if (!doc.Open(o)) return 0;
+    std::int32_t n = 0;
+    while (doc.AddPage()) {
+        if (!doc.DecodePage()) break;
+        n = doc.PageCount();
+        doc.ReleasePages();
+        if (n >= ImageDocument::kMaxPages) break;
+    }
+    return std::max(n, doc.PageCount());
+}
+
+LoadOptions loadOptionsFor(const CliOptions& c, const fs::path& path) {
+    LoadOptions o;
+    o.path = path;
+    o.autoFit = c.autoFit;
+    o.fitWidth = c.fitWidth;
+    o.fitHeight = c.fitHeight;
+    o.zoomRule = c.zoomRule;
+    if (c.zoomRule != 0) {
+        // The zoom rules compare against the box the image is fitted into.
+        o.limitWidth = c.fitWidth > 0 ? c.fitWidth : LoadOptions::kUnbounded;
+        o.limitHeight = c.fitHeight > 0 ? c.fitHeight : LoadOptions::kUnbounded;
+    } else if (c.fitWidth > 0 && c.fitHeight > 0) {
+        // Vector readers render at the requested size.
+        o.limitWidth = c.fitWidth;
+        o.limitHeight = c.fitHeight;
+    }
+    o.rotation = c.rotation;
+    o.flipHorizontal = c.flipHorizontal;
+    o.flipVertical = c.flipVertical;
+    o.smoothShrink = c.smooth;
+    o.smoothEnlarge = c.smooth;
+    if (c.background) {
+        const std::uint32_t rgb = *c.background;
+        o.blendAlpha = true;
+        o.backgroundColour = image::makeColorRef(static_cast<std::uint8_t>(rgb >> 16),
+                                                 static_cast<std::uint8_t>(rgb >> 8),
+                                                 static_cast<std::uint8_t>(rgb));
+    }
+    o.extractAlpha = c.alpha;
+    return o;
+}
+
+// The page's alpha plane (source orientation and size) mapped onto its bitmap, nearest neighbour.
+std::vector<std::uint8_t> alphaForBitmap(const image::ImagePage& page, const LoadOptions& o) {
+    const auto& bitmap = page.bitmap;
+    const std::int32_t Wt = bitmap.width(), Ht = bitmap.height();
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(Wt) * Ht, 255);
+    const std::int64_t w = page.width, h = page.height;
+    if (page.alphaPlane.size() != static_cast<std::size_t>(w * h)) return out;
+    const bool quarter = o.rotation & 1;
+    const std::int64_t Ws = quarter ? Ht : Wt;  // target size in source orientation
+    const std::int64_t Hs = quarter ? Wt : Ht;
+    for (std::int32_t y = 0; y < Ht; ++y) {
+        for (std::int32_t x = 0; x < Wt; ++x) {
+            const std::int64_t fx = o.flipHorizontal ? Wt - 1 - x : x;
+            const std::int64_t fy = o.flipVertical ? Ht - 1 - y : y;
+            std::int64_t u, v;  // in source orientation, target scale
+            switch (o.rotation & 3) {
+                case 0: u = fx; v = fy; break;
+                case 1: u = fy; v = Wt - 1 - fx; break;
+                case 2: u = Wt - 1 - fx; v = Ht - 1 - fy; break;
+                default: u = Ht - 1 - fy; v = fx; break;
+            }
+            const std::int64_t su = std::min(w - 1, u * w / Ws);
+            const std::int64_t sv = std::min(h - 1, v * h / Hs);
+            out[static_cast<std::size_t>(y) * Wt + x] = page.alphaPlane[static_cast<std::size_t>(sv * w + su)];
+        }
+    }
+    return out;
+}
+
+fs::path pagePath(const fs::path& out, std::int32_t page) {
+    return out.parent_path() / (out.stem().string() + "-" + std::to_string(page) + out.extension().string());
+}
+
+bool writePage(const image::ImagePage& page, const LoadOptions& o, bool alpha, const fs::path& path) {
+    if (alpha) {
+        auto plane = alphaForBitmap(page, o);
+        return writePam(path, page.bitmap, plane);
+    }
+    return writePam(path, page.bitmap);
+}
+
+}  // namespace
+
+int runInfo(const CliOptions& c, std::ostream& out, std::ostream& err) {
+    int status = 0;
+    if (c.json) out << "[\n";
+    bool first = true;
+    for (const auto& name : c.inputs) {
+        image::ImageInfo info;
+        if (!image::ReadImageInfo(name, info, true) || info.formatIndex < 0 || info.width <= 0) {
+            err << "cannot read " << name << "\n";
+            status = 1;
+            continue;
+        }
+        const auto& format = image::formatTable()[static_cast<std::size_t>(info.formatIndex)];
+        auto reader = image::createReaderForCode(format.code);
+        const std::int32_t pages = reader && reader->IsSingleImage() ? 1 : countPages(name);
+        if (c.json) {
+            out << (first ? "" : ",\n") << "  {\"file\": \"" << jsonEscape(name) << "\", \"format\": \""
+                << format.shortName << "\", \"description\": \"" << jsonEscape(info.description)
+                << "\", \"width\": " << info.width << ", \"height\": " << info.height
+                << ", \"bitsPerPixel\": " << info.bitsPerPixel << ", \"pages\": " << pages
+                << ", \"dpiX\": " << info.dpiX << ", \"dpiY\": " << info.dpiY
+                << ", \"gray\": " << (info.isGray ? "true" : "false") << "}";
+        } else {
+            out << name << "\t" << format.shortName << "\t" << info.description << "\t"
+                << info.width << "\t" << info.height << "\t" << info.bitsPerPixel << "\t" << pages
+                << "\t" << info.dpiX << "\t" << info.dpiY << "\n";
+        }
+        first = false;
+    }
+    if (c.json) out << "\n]\n";
+    return status;
+}
+
+int runDecode(const CliOptions& c, std::ostream& out, std::ostream& err) {
+    const fs::path input = c.inputs.front();
+    const LoadOptions o = loadOptionsFor(c, input);
+    ImageDocument doc;
+    if (!doc.Open(o)) {
+        err << "cannot read " << input.string() << "\n";
+        return 1;
+    }
+    std::int32_t written = 0;
+    for (std::int32_t i = 0; doc.AddPage(); ++i) {
+        if (!doc.DecodePage()) break;
+        const bool wanted = c.allPages || i == c.page;
+        if (wanted) {
+            const fs::path target = c.allPages ? pagePath(c.output, i) : fs::path(c.output);
+            if (!writePage(doc.PageAt(i), o, c.alpha, target)) {
+                err << "cannot write " << target.string() << "\n";
+                return 1;
+            }
+            ++written;
+        }
+        if (!c.allPages && i >= c.page) break;
+        // Earlier frames are composed already; their pixels are not needed any more.
+    }
+    if (written == 0) {
+        err << "cannot read " << input.string() << "\n";
+        return 1;
+    }
+    out.flush();
+    return 0;
+}
+
+int runThumb(const CliOptions& c, std::ostream&, std::ostream& err) {
+    ImageDocument doc;
+    const fs::path input = c.inputs.front();
+    if (!fs::is_regular_file(input) ||
+        !doc.MakeThumbnail(input, c.size, 0xffffff, nullptr, c.useExif, true)) {
+        err << "cannot read " << input.string() << "\n";
+        return 1;
+    }
+    if (!writePam(c.output, doc.thumbnail())) {
+        err << "cannot write " << c.output << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+int runThumbs(const CliOptions& c, std::ostream&, std::ostream& err) {
+    const fs::path dir = c.inputs.front();
+    std::error_code ec;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        if (entry.is_regular_file(ec) && image::DetectFormat(entry.path(), image::DetectMode::ByExtension) >= 0)
+            files.push_back(entry.path());
+    }
+    if (ec) {
+        err << "cannot read " << dir.string() << "\n";
+        return 1;
+    }
+    std::sort(files.begin(), files.end());
+    fs::create_directories(c.output, ec);
+
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned jobs = c.jobs > 0 ? static_cast<unsigned>(c.jobs) : cores;
+    std::atomic<std::size_t> next{0};
+    std::atomic<int> status{0};
+    std::mutex errLock;  // guards err
+    auto worker = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
+            ImageDocument doc;
+            const fs::path target = fs::path(c.output) / (files[i].filename().string() + ".pam");
+            const bool ok = doc.MakeThumbnail(files[i], c.size, 0xffffff, nullptr, c.useExif, true) &&
+                            writePam(target, doc.thumbnail());
+            if (!ok) {
+                std::lock_guard lock(errLock);
+                err << "cannot read " << files[i].string() << "\n";
+                status = 1;
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned t = 1; t < jobs && t < files.size(); ++t) threads.emplace_back(worker);
+    worker();
+    for (auto& t : threads) t.join();
+    return status;
+}
+
+int runExif(const CliOptions& c, std::ostream& out, std::ostream& err) {
+    image::ImageInfo info;
+    const std::string& name = c.inputs.front();
+    if (!image::ReadImageInfo(name, info, true) || info.formatIndex < 0) {
+        err << "cannot read " << name << "\n";
+        return 1;
+    }
+    out << "Tag\tValue\n";
+    out << "File name\t" << fs::path(name).filename().string() << "\n";
+    return 0;
+}
+
+}  // namespace kalder::cli

@@ -1,0 +1,51 @@
+#include "cli/pam_writer.h"
+
+#include <cstdio>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <unistd.h>
+
+#include "image/bitmap32.h"
+
+namespace kalder::cli {
+
+bool writePam(const std::filesystem::path& path, const image::Bitmap32& bitmap,
+              std::span<const std::uint8_t> alpha) {
+    const std::int32_t w = bitmap.width(), h = bitmap.height();
+    if (bitmap.isEmpty()) return false;
+    const bool withAlpha = !alpha.empty();
+    if (withAlpha && alpha.size() != static_cast<std::size_t>(w) * h) return false;
+
+    const std::filesystem::path temp =
+        path.parent_path() / ("." + path.filename().string() + ".tmp" + std::to_string(::getpid()));
+    FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) return false;
+    std::fprintf(f, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH %d\nMAXVAL 255\nTUPLTYPE %s\nENDHDR\n", w, h,
+                 withAlpha ? 4 : 3, withAlpha ? "RGB_ALPHA" : "RGB");
+    const int channels = withAlpha ? 4 : 3;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * channels);
+    bool ok = true;
+    for (std::int32_t y = 0; y < h && ok; ++y) {
+        const std::uint8_t* s = bitmap.row(y);
+        std::uint8_t* d = row.data();
+        for (std::int32_t x = 0; x < w; ++x, d += channels) {
+            d[0] = s[x * 4 + 2];
+            d[1] = s[x * 4 + 1];
+            d[2] = s[x * 4];
+            if (withAlpha) d[3] = alpha[static_cast<std::size_t>(y) * w + x];
+        }
+        ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
+    }
+    ok = (std::fclose(f) == 0) && ok;
+    std::error_code ec;
+    if (ok) std::filesystem::rename(temp, path, ec);
+    if (!ok || ec) {
+        std::filesystem::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kalder::cli
