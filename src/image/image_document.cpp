@@ -34,13 +34,20 @@ void ImageDocument::destroyReader() { m_reader.reset(); }
 
 bool ImageDocument::Open(const LoadOptions& options, const CancelSink* cancel,
                          ProgressSink* progress) {
-    m_cancel = cancel;
     destroyReader();
     const std::int32_t index = DetectFormat(options.path, DetectMode::ByContent);
     if (index < 0) return failWith(DecodeError::BadSignature);
-    m_reader = createReaderForCode(formatTable()[static_cast<std::size_t>(index)].code);
-    if (!m_reader) return failWith(DecodeError::NoReader);
+    auto reader = createReaderForCode(formatTable()[static_cast<std::size_t>(index)].code);
+    if (!reader) return failWith(DecodeError::NoReader);
+    return openWithReader(std::move(reader), options, cancel, progress);
+}
 
+bool ImageDocument::openWithReader(std::unique_ptr<ImageReader> reader, const LoadOptions& options,
+                                   const CancelSink* cancel, ProgressSink* progress) {
+    m_cancel = cancel;
+    destroyReader();
+    if (!reader) return failWith(DecodeError::NoReader);
+    m_reader = std::move(reader);
     m_options = options;
     m_exif = std::make_unique<ExifBlock>();
 

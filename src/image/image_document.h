@@ -36,6 +36,11 @@ public:
 
     [[nodiscard]] bool Open(const LoadOptions& options, const CancelSink* cancel = nullptr,
                             ProgressSink* progress = nullptr);
+    // Open with a reader chosen by the caller (memory sources, tests); the path in options is
+    // handed to the reader as usual.
+    [[nodiscard]] bool openWithReader(std::unique_ptr<ImageReader> reader, const LoadOptions& options,
+                                      const CancelSink* cancel = nullptr,
+                                      ProgressSink* progress = nullptr);
     [[nodiscard]] bool AddPage();
     [[nodiscard]] bool DecodePage();
 
