@@ -1,12 +1,18 @@
-# kalder_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2)
-# One GoogleTest executable; each TEST becomes its own CTest case.
+# kalder_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [OWN_MAIN] [ENV "A=1;B=2"])
+# One GoogleTest executable; each TEST becomes its own CTest case. OWN_MAIN: the sources bring
+# their own main() (GUI tests need a QApplication first).
 function(kalder_add_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "OWN_MAIN" "" "SOURCES;LIBS;ENV" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} kalder_testsupport GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} kalder_testsupport)
+    if(ARG_OWN_MAIN)
+        target_link_libraries(${name} PRIVATE GTest::gtest)
+    else()
+        target_link_libraries(${name} PRIVATE GTest::gtest_main)
+    endif()
     gtest_discover_tests(${name}
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-        PROPERTIES ENVIRONMENT "KALDER_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+        PROPERTIES ENVIRONMENT "KALDER_SOURCE_DIR=${PROJECT_SOURCE_DIR};${ARG_ENV}"
         DISCOVERY_TIMEOUT 60)
 endfunction()
 
