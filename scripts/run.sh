@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALDER_BUILD_TESTS=OFF >/dev/null
 cmake --build build-release
-exec ./build-release/src/app/gui/kalder "${@:-samples/}"
+exec ./build-release/kalder "${@:-samples/}"

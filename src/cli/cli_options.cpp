@@ -79,14 +79,14 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
     static const std::map<std::string, Command> commands = {
         {"info", Command::Info},     {"decode", Command::Decode}, {"thumb", Command::Thumb},
         {"thumbs", Command::Thumbs}, {"exif", Command::Exif},     {"--help", Command::Help},
-        {"-h", Command::Help},       {"help", Command::Help}};
+        {"-h", Command::Help},       {"help", Command::Help},     {"--version", Command::Version}};
     auto it = commands.find(args[0]);
     if (it == commands.end()) {
         r.error = "unknown command: " + args[0];
         return r;
     }
     o.command = it->second;
-    if (o.command == Command::Help) return r;
+    if (o.command == Command::Help || o.command == Command::Version) return r;
 
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];

@@ -7,7 +7,7 @@
 
 namespace kalder::cli {
 
-enum class Command { None, Help, Info, Decode, Thumb, Thumbs, Exif };
+enum class Command { None, Help, Version, Info, Decode, Thumb, Thumbs, Exif };
 
 // Everything the command line asked for.
 struct CliOptions {
