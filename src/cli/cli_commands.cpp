@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/pam_writer.h"
+#include "image/exif/exif_report.h"
 #include "image/format_table.h"
 #include "image/image_document.h"
 #include "image/image_reader.h"
@@ -51,13 +52,13 @@ std::int32_t countPages(const fs::path& path) {
     o.smoothShrink = false;
     if (!doc.Open(o)) return 0;
     std::int32_t n = 0;
-    while (doc.AddPage()) {
+    // Each frame is dropped once decoded; the count stops where a document would stop.
+    while (n < ImageDocument::kMaxPages && doc.AddPage()) {
         if (!doc.DecodePage()) break;
-        n = doc.PageCount();
+        ++n;
         doc.ReleasePages();
-        if (n >= ImageDocument::kMaxPages) break;
     }
-    return std::max(n, doc.PageCount());
+    return n;
 }
 
 LoadOptions loadOptionsFor(const CliOptions& c, const fs::path& path) {
@@ -260,8 +261,18 @@ int runExif(const CliOptions& c, std::ostream& out, std::ostream& err) {
         err << "cannot read " << name << "\n";
         return 1;
     }
-    out << "Tag\tValue\n";
-    out << "File name\t" << fs::path(name).filename().string() << "\n";
+    // The comments come from the file's own text chunks, which only a real open collects.
+    std::vector<std::string> comments;
+    {
+        ImageDocument doc;
+        LoadOptions o;
+        o.path = name;
+        o.comments = &comments;
+        (void)doc.Open(o);
+    }
+    image::PropertiesOptions options;
+    options.comments = comments;
+    out << image::reportText(image::buildPropertiesReport(name, info, options), "\n");
     return 0;
 }
 

@@ -326,7 +326,7 @@ bool ReadImageInfo(const std::filesystem::path& path, ImageInfo& info, bool with
     info = ImageInfo{};
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;
-    info.fileSize = static_cast<std::uint32_t>(st.st_size);
+    info.fileSize = static_cast<std::uint64_t>(st.st_size);
     info.modificationTime = st.st_mtime;
     // Linux keeps no portable creation time; the change time is the closest we have.
     info.creationTime = std::min<std::int64_t>(st.st_ctime, st.st_mtime);

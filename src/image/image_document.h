@@ -97,7 +97,7 @@ private:
 
 // Facts about a file without decoding its pixels.
 struct ImageInfo {
-    std::uint32_t fileSize = 0;  // low 32 bits
+    std::uint64_t fileSize = 0;
     std::int64_t creationTime = 0;      // seconds since 1970
     std::int64_t modificationTime = 0;
     std::uint8_t attributes = 0;  // kAttr* bits
