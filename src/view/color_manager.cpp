@@ -1,0 +1,192 @@
+#include "view/color_manager.h"
+
+#include <lcms2.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <limits>
+
+namespace kalder::view {
+namespace {
+
+// Profiles larger than this are not monitor profiles anyone made on purpose.
+constexpr std::uintmax_t kMaxProfileBytes = 64u << 20;
+
+constexpr cmsCIExyY kD65{0.3127, 0.3290, 1.0};
+constexpr cmsCIExyYTRIPLE kSrgbPrimaries{{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
+
+struct ProfileCloser {
+    void operator()(void* p) const {
+        if (p) cmsCloseProfile(p);
+    }
+};
+using ProfilePtr = std::unique_ptr<void, ProfileCloser>;
+
+struct TransformDeleter {
+    void operator()(void* t) const {
+        if (t) cmsDeleteTransform(t);
+    }
+};
+using TransformPtr = std::unique_ptr<void, TransformDeleter>;
+
+bool usableGamma(double g) { return std::isfinite(g) && g > 0.0 && g <= 20.0; }
+
+bool usableXy(double x, double y) {
+    return std::isfinite(x) && std::isfinite(y) && x >= 0 && y > 0 && x + y <= 1.0 + 1e-9;
+}
+
+ProfilePtr calibratedProfile(const image::ColorSpace& s) {
+    if (!usableGamma(s.gammaRed) || !usableGamma(s.gammaGreen) || !usableGamma(s.gammaBlue))
+        return nullptr;
+    cmsCIExyY white = kD65;
+    cmsCIExyYTRIPLE primaries = kSrgbPrimaries;
+    if (s.hasChromaticities) {
+        if (!usableXy(s.redX, s.redY) || !usableXy(s.greenX, s.greenY) || !usableXy(s.blueX, s.blueY))
+            return nullptr;
+        primaries = {{s.redX, s.redY, 1.0}, {s.greenX, s.greenY, 1.0}, {s.blueX, s.blueY, 1.0}};
+        if (s.whiteX != 0 || s.whiteY != 0) {
+            if (!usableXy(s.whiteX, s.whiteY)) return nullptr;
+            white = {s.whiteX, s.whiteY, 1.0};
+        }
+    }
+    cmsToneCurve* curves[3] = {cmsBuildGamma(nullptr, s.gammaRed), cmsBuildGamma(nullptr, s.gammaGreen),
+                               cmsBuildGamma(nullptr, s.gammaBlue)};
+    ProfilePtr profile;
+    if (curves[0] && curves[1] && curves[2]) profile.reset(cmsCreateRGBProfile(&white, &primaries, curves));
+    for (cmsToneCurve* c : curves)
+        if (c) cmsFreeToneCurve(c);
+    return profile;
+}
+
+ProfilePtr sourceProfile(const image::ColorSpace& s) {
+    switch (s.kind) {
+        case image::ColorSpace::Kind::Srgb: return ProfilePtr(cmsCreate_sRGBProfile());
+        case image::ColorSpace::Kind::Calibrated: return calibratedProfile(s);
+        case image::ColorSpace::Kind::Icc: {
+            if (s.iccProfile.empty() || s.iccProfile.size() > kMaxProfileBytes) return nullptr;
+            ProfilePtr p(cmsOpenProfileFromMem(s.iccProfile.data(),
+                                               static_cast<cmsUInt32Number>(s.iccProfile.size())));
+            if (p && cmsGetColorSpace(p.get()) != cmsSigRgbData) p.reset();
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::string_view profileErrorMessage(ProfileError) {
+    return "Color profile file is not found or invalid. No color profile will be used.";
+}
+
+image::ColorSpace sourceSpaceForGamma(double g) {
+    image::ColorSpace s;
+    s.kind = image::ColorSpace::Kind::Calibrated;
+    s.hasChromaticities = true;
+    s.whiteX = kD65.x;
+    s.whiteY = kD65.y;
+    s.redX = 0.64;
+    s.redY = 0.33;
+    s.greenX = 0.30;
+    s.greenY = 0.60;
+    s.blueX = 0.15;
+    s.blueY = 0.06;
+    const double decoding = g > 0 ? 1.0 / g : 0.0;
+    s.gammaRed = s.gammaGreen = s.gammaBlue = decoding;
+    return s;
+}
+
+struct ColorManager::Impl {
+    ProfilePtr monitor;
+    TransformPtr transform;
+    // The space the transform (or the failed attempt) was made for.
+    std::optional<image::ColorSpace> space;
+};
+
+ColorManager::ColorManager() : m(std::make_unique<Impl>()) {}
+ColorManager::~ColorManager() = default;
+
+bool ColorManager::hasProfile() const { return m->monitor != nullptr; }
+bool ColorManager::hasTransform() const { return m->transform != nullptr; }
+
+std::optional<ProfileError> ColorManager::SetProfile(const std::optional<std::filesystem::path>& path) {
+    m->transform.reset();
+    m->space.reset();
+    m->monitor.reset();
+    if (!path) return std::nullopt;
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(*path, ec);
+    if (ec || size == 0 || size > kMaxProfileBytes) return ProfileError::Unreadable;
+    std::ifstream in(*path, std::ios::binary);
+    if (!in) return ProfileError::Unreadable;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+        return ProfileError::Unreadable;
+    return SetProfileData(bytes);
+}
+
+std::optional<ProfileError> ColorManager::SetProfileData(std::span<const std::uint8_t> data) {
+    m->transform.reset();
+    m->space.reset();
+    m->monitor.reset();
+    if (data.empty() || data.size() > kMaxProfileBytes) return ProfileError::Invalid;
+    ProfilePtr p(cmsOpenProfileFromMem(data.data(), static_cast<cmsUInt32Number>(data.size())));
+    // Decoded pixels are RGB, so only an RGB profile that can take output will do.
+    if (!p || cmsGetColorSpace(p.get()) != cmsSigRgbData ||
+        !cmsIsIntentSupported(p.get(), INTENT_PERCEPTUAL, LCMS_USED_AS_OUTPUT))
+        return ProfileError::Invalid;
+    m->monitor = std::move(p);
+    return std::nullopt;
+}
+
+void ColorManager::SetSrgbProfile() {
+    m->transform.reset();
+    m->space.reset();
+    m->monitor.reset(cmsCreate_sRGBProfile());
+}
+
+std::optional<ProfileError> ColorManager::SetMonitorProfile(const MonitorProfileSource& source) {
+    if (auto bytes = source.monitorProfile()) return SetProfileData(*bytes);
+    SetSrgbProfile();
+    return std::nullopt;
+}
+
+bool ColorManager::SetSourceColorSpace(const image::ColorSpace& space) {
+    if (!m->monitor) return false;
+    if (m->space && *m->space == space) return m->transform != nullptr;
+    m->transform.reset();
+    m->space = space;
+    ProfilePtr source = sourceProfile(space);
+    if (!source) return false;
+    m->transform.reset(cmsCreateTransform(source.get(), TYPE_BGRA_8, m->monitor.get(), TYPE_BGRA_8,
+                                          INTENT_PERCEPTUAL,
+                                          cmsFLAGS_COPY_ALPHA | cmsFLAGS_HIGHRESPRECALC));
+    return m->transform != nullptr;
+}
+
+bool ColorManager::SetSourceGamma(double g) {
+    if (!std::isfinite(g) || g <= 0) {
+        m->transform.reset();
+        m->space.reset();
+        return false;
+    }
+    return SetSourceColorSpace(sourceSpaceForGamma(g));
+}
+
+bool ColorManager::setSource(const image::ColorSpace* space) {
+    return space ? SetSourceColorSpace(*space) : SetSourceGamma(1.0 / 2.2);
+}
+
+void ColorManager::TranslateRow(std::uint8_t* bgrx, std::size_t count) {
+    if (!m->transform || !bgrx) return;
+    constexpr std::size_t kChunk = std::numeric_limits<cmsUInt32Number>::max() / 4;
+    while (count > 0) {
+        const std::size_t n = std::min(count, kChunk);
+        cmsDoTransform(m->transform.get(), bgrx, bgrx, static_cast<cmsUInt32Number>(n));
+        bgrx += n * 4;
+        count -= n;
+    }
+}
+
+}  // namespace kalder::view
