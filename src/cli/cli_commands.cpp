@@ -14,6 +14,8 @@
 #include "image/format_table.h"
 #include "image/image_document.h"
 #include "image/image_reader.h"
+#include "view/color_calibration.h"
+#include "view/color_manager.h"
 
 namespace kalder::cli {
 namespace fs = std::filesystem;
@@ -170,7 +172,28 @@ int runInfo(const CliOptions& c, std::ostream& out, std::ostream& err) {
 
 int runDecode(const CliOptions& c, std::ostream& out, std::ostream& err) {
     const fs::path input = c.inputs.front();
-    const LoadOptions o = loadOptionsFor(c, input);
+    LoadOptions o = loadOptionsFor(c, input);
+
+    // Colour management as the viewer applies it while decoding.
+    view::ColorSettings colour;
+    if (c.calibration) {
+        colour.gammaRed = (*c.calibration)[0];
+        colour.gammaGreen = (*c.calibration)[1];
+        colour.gammaBlue = (*c.calibration)[2];
+        colour.gammaExtra = (*c.calibration)[3];
+    }
+    if (!c.profile.empty()) {
+        colour.profile = view::ProfileChoice::File;
+        colour.profilePath = c.profile;
+    }
+    view::ColorManager manager;
+    if (auto error = view::applyColorSettings(manager, colour, view::NoMonitorProfile{})) {
+        err << view::profileErrorMessage(*error) << "\n";
+    }
+    const auto table = view::BuildTable(colour);
+    o.gammaTable = table ? table->data() : nullptr;
+    o.colorTransform = manager.hasProfile() ? &manager : nullptr;
+
     ImageDocument doc;
     if (!doc.Open(o)) {
         err << "cannot read " << input.string() << "\n";
