@@ -1,0 +1,11 @@
+// GIF reader: header, every frame (composition, disposal, transparency), rows with and without
+// skipping.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    kalder::fuzz::decodeAllFrames(kalder::image::FormatCode::Gif, data, size);
+    return 0;
+}
