@@ -6,7 +6,6 @@
 namespace kalder::image {
 
 std::unique_ptr<ImageReader> makeBmpReader() { return nullptr; }
-std::unique_ptr<ImageReader> makeGifReader() { return nullptr; }
 std::unique_ptr<ImageReader> makeIconReader() { return nullptr; }
 std::unique_ptr<ImageReader> makeJpegReader() { return nullptr; }
 std::unique_ptr<ImageReader> makePcxReader() { return nullptr; }
