@@ -1,0 +1,72 @@
+#include "app/core/command_line.h"
+
+namespace kalder::app {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view skipBlanks(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    return text;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(std::string_view text) {
+    text = skipBlanks(text);
+    if (!text.empty() && text.front() == '"') text.remove_prefix(1);
+    const std::string_view argument = text.substr(0, text.find('"'));
+
+    CommandLine result;
+    if (argument.empty()) return result;
+    if (equalsNoCase(argument, "-uninstall")) {
+        result.action = CommandLineAction::Uninstall;
+        return result;
+    }
+    const bool printSwitch =
+        argument.size() >= 2 && (argument[1] == 'p' || argument[1] == 'P') &&
+        (argument[0] == '-' ||
+         (argument[0] == '/' && (argument.size() == 2 || isBlank(argument[2]))));
+    if (printSwitch) {
+        const std::string_view file = skipBlanks(argument.substr(2));
+        if (!file.empty()) {
+            result.action = CommandLineAction::Print;
+            result.file = file;
+        }
+        return result;
+    }
+    result.action = CommandLineAction::Open;
+    result.file = argument;
+    return result;
+}
+
+std::string joinArguments(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const std::string& argument : arguments) {
+        if (!text.empty()) text += ' ';
+        text += argument;
+    }
+    return text;
+}
+
+std::string helpFilePath(std::string_view executablePath, std::string_view current) {
+    const std::size_t slash = executablePath.rfind('/');
+    if (slash == std::string_view::npos) return std::string(current);
+    std::string path(executablePath.substr(0, slash + 1));
+    path += "guide.chm";
+    return path;
+}
+
+}  // namespace kalder::app

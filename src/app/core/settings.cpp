@@ -1,0 +1,145 @@
+#include "app/core/settings.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+#include <string_view>
+#include <system_error>
+
+#include "shell/registry_store.h"
+
+namespace kalder::app {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The largest file we read. A real settings file is a few kilobytes; the lists could make it
+// grow, but never this far. Anything past this is treated as if the file ended here.
+constexpr std::size_t kMaxSettingsFileSize = 64u << 20;
+
+// The whole file, or nullopt when it cannot be opened as a plain file.
+std::optional<std::vector<std::uint8_t>> readWholeFile(const fs::path& path) {
+    if (path.empty()) return std::nullopt;
+    // Non-blocking so a FIFO in the file's place cannot hang the start.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(std::min<std::size_t>(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)),
+                                        kMaxSettingsFileSize));
+    std::uint8_t buffer[16384];
+    while (bytes.size() < kMaxSettingsFileSize) {
+        const std::size_t want = std::min(sizeof buffer, kMaxSettingsFileSize - bytes.size());
+        const ssize_t n = ::read(fd, buffer, want);
+        if (n < 0 && errno == EINTR) continue;
+        // A read error part-way is a short file: what came before still counts.
+        if (n <= 0) break;
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    ::close(fd);
+    return bytes;
+}
+
+Rect insetRect(const Rect& area, std::int32_t divisor) {
+    const std::int64_t dy = (static_cast<std::int64_t>(area.bottom) - area.top) / divisor;
+    const std::int64_t dx = (static_cast<std::int64_t>(area.right) - area.left) / divisor;
+    return Rect{static_cast<std::int32_t>(area.left + dx), static_cast<std::int32_t>(area.top + dy),
+                static_cast<std::int32_t>(area.right - dx),
+                static_cast<std::int32_t>(area.bottom - dy)};
+}
+
+// The companion's executable from its install folder. A missing key leaves what was there; a key
+// without the value empties it.
+void applyCompanionPath(const shell::RegistryStore* registry, std::string& path) {
+    if (!registry || !registry->hasKey(kCompanionKey)) return;
+    const auto folder = registry->value(kCompanionKey, kCompanionValue);
+    if (!folder) {
+        path.clear();
+        return;
+    }
+    path = *folder;
+    if (!path.empty() && path.back() != '/') path += '/';
+    path += kCompanionExeName;
+}
+
+// Whether a stored rectangle would put the window (mostly) off a screen of this size. An empty
+// or inverted rectangle, which only a damaged file can hold, counts as off the screen too.
+bool offScreen(const Rect& r, ScreenSize screen) {
+    const std::int64_t w = screen.width;
+    const std::int64_t h = screen.height;
+    return r.left >= w - 20 || r.top < 0 || r.top >= h - 20 || r.right < 20 || r.right <= r.left ||
+           r.bottom <= r.top;
+}
+
+}  // namespace
+
+void Settings::SetDefaults(const SettingsContext& context) {
+    Settings fresh;
+    fresh.commandLineFile = std::move(commandLineFile);
+    fresh.printMode = printMode;
+    fresh.companionExePath = std::move(companionExePath);
+    *this = std::move(fresh);
+
+    const Rect workArea = context.screen ? context.screen->workArea() : Rect{};
+    windowRect = insetRect(workArea, 8);
+    windowShowCmd = kShowNormal;
+    paneSplitY = ((windowRect.bottom - windowRect.top) / 5) * 2;
+    paneSplitX = (windowRect.right - windowRect.left) / 3;
+    lastFolder = context.currentDirectory;
+    propertiesPanelRect = insetRect(workArea, 4);
+    applyCompanionPath(context.registry, companionExePath);
+    browserScrollBarSize = context.screen ? context.screen->horizontalScrollBarHeight() : 0;
+    firstRun = true;
+}
+
+SettingsLoad Settings::Load(const SettingsContext& context) {
+    SetDefaults(context);
+    const auto bytes = readWholeFile(context.filePath);
+    if (!bytes) return SettingsLoad::NoFile;
+    const SettingsLoad result = readSettingsFile(*bytes, *this);
+    if (context.screen) checkWindowRects(*this, context.screen->screenSize());
+    return result;
+}
+
+bool Settings::Save(const fs::path& filePath) const {
+    const std::vector<std::uint8_t> bytes = writeSettingsFile(*this);
+    return shell::replaceFileContents(
+        filePath, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+void Settings::DeleteFile(const fs::path& filePath) {
+    std::error_code ignored;
+    fs::remove(filePath, ignored);
+}
+
+fs::path settingsFilePath(const fs::path& executableDirectory) {
+    const fs::path folder = executableDirectory.empty() ? fs::path(".") : executableDirectory;
+    if (::access(folder.c_str(), W_OK | X_OK) == 0) return executableDirectory / kSettingsFileName;
+    const fs::path config = shell::kalderConfigDirectory();
+    // With no configuration folder either, the executable's folder is the only candidate; saving
+    // there then fails quietly, as it would have anyway.
+    if (config.empty()) return executableDirectory / kSettingsFileName;
+    return config / kSettingsFileName;
+}
+
+void checkWindowRects(Settings& settings, ScreenSize screen) {
+    const std::int32_t w = screen.width;
+    const std::int32_t h = screen.height;
+    if (offScreen(settings.windowRect, screen)) {
+        settings.windowRect = Rect{w / 8, h / 8, (w / 8) * 7, (h / 8) * 7};
+        settings.windowShowCmd = kShowPlain;
+    }
+    if (offScreen(settings.propertiesPanelRect, screen)) {
+        settings.propertiesPanelRect = Rect{w / 4, h / 4, (w / 4) * 3, (h / 4) * 3};
+    }
+}
+
+}  // namespace kalder::app
