@@ -1,19 +1,78 @@
 // kalder: the image viewer.
 #include <QApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStyle>
 
+#include "app/core/command_line.h"
+#include "app/core/settings.h"
+#include "app/core/startup.h"
 #include "app/gui/main_window.h"
+
+namespace {
+
+// The primary screen as the settings check sees it.
+class QtScreenInfo final : public kalder::app::ScreenInfo {
+public:
+    kalder::app::ScreenSize screenSize() const override {
+        const QRect r = screen()->geometry();
+        return {r.width(), r.height()};
+    }
+    kalder::app::Rect workArea() const override {
+        const QRect r = screen()->availableGeometry();
+        return {r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+    }
+    std::int32_t horizontalScrollBarHeight() const override {
+        return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    }
+
+private:
+    static QScreen* screen() { return QGuiApplication::primaryScreen(); }
+};
+
+class QtStartupUi final : public kalder::app::StartupUi {
+public:
+    explicit QtStartupUi(QWidget* owner) : m_owner(owner) {}
+    bool askYesNo(std::string_view caption, std::string_view text) override {
+        return QMessageBox::question(m_owner, QString::fromUtf8(caption.data(), caption.size()),
+                                     QString::fromUtf8(text.data(), text.size()),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    }
+    void openOptions() override {
+        // The options dialog arrives with the full main window.
+    }
+
+private:
+    QWidget* m_owner;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kalder"));
+
+    QtScreenInfo screen;
+    kalder::app::ApplicationCore core(kalder::app::StartupEnvironment::forProcess(screen));
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (core.startUp(kalder::app::joinArguments(args)) != kalder::app::StartupResult::ShowWindow)
+        return core.exitInstance();
+
     kalder::gui::MainWindow window;
-    if (argc > 1) {
-        const std::filesystem::path target = argv[1];
-        std::error_code ec;
-        const bool ok = std::filesystem::is_directory(target, ec) ? window.openFolder(target)
-                                                                  : window.openFile(target);
-        if (!ok) return 0;
+    const kalder::app::Rect& r = core.settings().windowRect;
+    if (r.right > r.left && r.bottom > r.top)
+        window.setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
+
+    const kalder::app::OpenRequest request = core.openRequest();
+    if (!request.path.empty()) {
+        const bool ok = request.isFile ? window.openFile(request.path)
+                                       : window.openFolder(request.path);
+        if (!ok && request.isFile) return core.exitInstance();
     }
     window.show();
-    return app.exec();
+    QtStartupUi ui(&window);
+    core.afterMainWindowShown(ui);
+    app.exec();
+    return core.exitInstance();
 }

@@ -5,17 +5,8 @@
 
 namespace kalder::image {
 
-std::unique_ptr<ImageReader> makeBmpReader() { return nullptr; }
-std::unique_ptr<ImageReader> makeIconReader() { return nullptr; }
-std::unique_ptr<ImageReader> makeJpegReader() { return nullptr; }
-std::unique_ptr<ImageReader> makePcxReader() { return nullptr; }
-std::unique_ptr<ImageReader> makePngReader() { return nullptr; }
 std::unique_ptr<ImageReader> makeTiffReader() { return nullptr; }
-std::unique_ptr<ImageReader> makeTgaReader() { return nullptr; }
 std::unique_ptr<ImageReader> makeMetafileReader() { return nullptr; }
-std::unique_ptr<ImageReader> makeAniReader() { return nullptr; }
-std::unique_ptr<ImageReader> makePnmReader() { return nullptr; }
-std::unique_ptr<ImageReader> makeSunRasterReader() { return nullptr; }
 std::unique_ptr<ImageReader> makeSgiReader() { return nullptr; }
 std::unique_ptr<ImageReader> makePsdReader() { return nullptr; }
 std::unique_ptr<ImageReader> makeJpeg2000Reader() { return nullptr; }

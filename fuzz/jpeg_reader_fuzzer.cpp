@@ -1,0 +1,10 @@
+// Feeds arbitrary bytes to the JPEG reader: header, every row, and the facts it reports.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    kalder::fuzz::decodeAllFrames(kalder::image::FormatCode::Jpeg, data, size);
+    return 0;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "image/image_reader.h"
+
+namespace kalder::image {
+
+struct JpegSession;
+
+// JPEG files through libjpeg's decompression side. The library reads from our own source manager
+// over m_input; its errors end the step, and a file that ends early is completed with an
+// end-of-image marker so that what was decoded still shows.
+class JpegReader final : public ImageReader {
+public:
+    JpegReader();
+    ~JpegReader() override;
+
+    Status OpenFile(const std::filesystem::path& path, const ReaderSettings& settings) override;
+    Status OpenMemory(std::span<const std::uint8_t> bytes) override;
+    Status ReadHeader() override;
+    std::int32_t Width() const override;
+    std::int32_t Height() const override;
+    std::uint32_t BitsPerPixel() const override;
+    bool GetPalette(Palette& palette) const override;
+    bool GetColorSpace(ColorSpace& space) const override;
+    std::string Description() const override;
+    std::int32_t DpiX() const override { return m_dpiX; }
+    std::int32_t DpiY() const override { return m_dpiY; }
+    Result<std::uint32_t> BeginDecode() override;
+    Status ReadRow(std::uint8_t* out, bool skip) override;
+    void EndDecode() override;
+    Status MakeThumbnail(const std::filesystem::path& path, Bitmap32& bitmap, std::int32_t size,
+                         ColorRef backgroundColour, const CancelSink* cancel) override;
+
+private:
+    friend struct JpegCallbacks;
+
+    Status setUp(bool markerHandlers);
+    // A COM or APP1 marker's data, and the file offset where it began.
+    void takeMarker(int marker, std::vector<std::uint8_t> data, std::uint64_t offset);
+    Status startDecompress(int scaleDenominator);
+    Status readScanline(std::uint8_t* rgb);
+    DecodeError sessionError() const;
+
+    std::unique_ptr<JpegSession> m_session;
+    bool m_headerRead = false;
+    bool m_cmyk = false;  // decoded as CMYK and converted to RGB by us
+    std::int32_t m_dpiX = -1;
+    std::int32_t m_dpiY = -1;
+    std::vector<std::uint8_t> m_iccProfile;
+    std::vector<std::uint8_t> m_scratch;  // one CMYK row
+};
+
+}  // namespace kalder::image
