@@ -110,8 +110,9 @@ std::optional<FormatCode> contentCode(std::span<const std::uint8_t> h) {
     if (bytesAt(h, 0, "FORM"sv) && bytesAt(h, 8, "ILBM"sv)) return FC::Iff;
     if (bytesAt(h, 0, "\x52\xCC"sv)) return FC::UtahRle;
     if (h.size() >= 17) {
+        // Type 11 (run-length gray) is as ordinary as the others and the reader handles it.
         const std::uint8_t type = h[2], depth = h[16];
-        if ((type == 1 || type == 2 || type == 3 || type == 9 || type == 10) &&
+        if ((type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11) &&
             (depth == 8 || depth == 16 || depth == 24 || depth == 32))
             return FC::Tga;
     }

@@ -27,6 +27,14 @@ Status ImageReader::OpenMemory(std::span<const std::uint8_t> bytes) {
     return {};
 }
 
+Status ImageReader::openMemoryWith(std::span<const std::uint8_t> bytes,
+                                   const ReaderSettings& settings) {
+    KALDER_TRY(OpenMemory(bytes));
+    m_settings = settings;
+    buildBlendTables();
+    return {};
+}
+
 bool ImageReader::GetPalette(Palette&) const { return false; }
 
 bool ImageReader::GetIsGray() const {

@@ -48,6 +48,8 @@ public:
     virtual Status OpenFile(const std::filesystem::path& path, const ReaderSettings& settings);
     // Reads from a block the caller keeps alive; requested size 100 x 100, no sinks.
     virtual Status OpenMemory(std::span<const std::uint8_t> bytes);
+    // OpenMemory with the caller's settings (a reader embedded in another format's file).
+    Status openMemoryWith(std::span<const std::uint8_t> bytes, const ReaderSettings& settings);
 
     virtual bool IsSingleImage() const { return true; }
     virtual Status ReadHeader() { return {}; }

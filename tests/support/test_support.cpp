@@ -124,9 +124,25 @@ std::string shellQuote(const std::string& s) {
 // Parses a binary P6 with maxval 255.
 std::optional<RgbImage> parsePpm(const std::string& data) {
     std::istringstream in(data);
-    std::string magic;
+    // Header tokens, skipping comments (some tools copy a source file's comments into them).
+    auto token = [&in]() {
+        std::string t;
+        while (in >> t) {
+            if (t[0] != '#') return t;
+            std::string rest;
+            std::getline(in, rest);
+        }
+        return std::string();
+    };
+    const std::string magic = token();
     int w = 0, h = 0, maxval = 0;
-    in >> magic >> w >> h >> maxval;
+    try {
+        w = std::stoi(token());
+        h = std::stoi(token());
+        maxval = std::stoi(token());
+    } catch (...) {
+        return std::nullopt;
+    }
     if (magic != "P6" || w <= 0 || h <= 0 || maxval != 255) return std::nullopt;
     in.get();
     RgbImage img;
@@ -165,7 +181,7 @@ bool haveImageMagick() {
 std::optional<RgbImage> decodeWithImageMagick(const fs::path& path, int frame) {
     if (!haveImageMagick()) return std::nullopt;
     auto out = runCapture("convert " + shellQuote(path.string() + "[" + std::to_string(frame) + "]") +
-                          " -depth 8 ppm:- 2>/dev/null");
+                          " -auto-orient -depth 8 ppm:- 2>/dev/null");
     if (!out) return std::nullopt;
     return parsePpm(*out);
 }

@@ -321,7 +321,10 @@ Status IconImage::probe(BufferedInput& in, std::uint64_t offset, std::uint64_t s
         if (!m_png) return DecodeError::NoReader;
         m_pngBytes.resize(static_cast<std::size_t>(size));
         if (!in.read(m_pngBytes.data(), m_pngBytes.size())) return in.error();
-        KALDER_TRY(m_png->OpenMemory(m_pngBytes));
+        // The icon composites the alpha itself, so the embedded image hands it over unblended.
+        ReaderSettings pngSettings;
+        pngSettings.extractAlpha = true;
+        KALDER_TRY(m_png->openMemoryWith(m_pngBytes, pngSettings));
         KALDER_TRY(m_png->ReadHeader());
         m_width = m_png->Width();
         m_height = m_png->Height();
