@@ -7,10 +7,6 @@ namespace kalder::image {
 
 std::unique_ptr<ImageReader> makeTiffReader() { return nullptr; }
 std::unique_ptr<ImageReader> makeMetafileReader() { return nullptr; }
-std::unique_ptr<ImageReader> makeSgiReader() { return nullptr; }
-std::unique_ptr<ImageReader> makePsdReader() { return nullptr; }
 std::unique_ptr<ImageReader> makeJpeg2000Reader() { return nullptr; }
-std::unique_ptr<ImageReader> makeIffReader() { return nullptr; }
-std::unique_ptr<ImageReader> makeUtahRleReader() { return nullptr; }
 
 }  // namespace kalder::image
