@@ -198,4 +198,21 @@ std::optional<fs::path> externalTestData() {
     return std::nullopt;
 }
 
+std::vector<ManifestEntry> manifestEntries(const std::string& family) {
+    std::vector<ManifestEntry> out;
+    const auto root = externalTestData();
+    if (!root) return out;
+    std::ifstream in(*root / "MANIFEST.tsv");
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        ManifestEntry e;
+        std::getline(fields, e.path, '\t');
+        std::getline(fields, e.family, '\t');
+        std::getline(fields, e.status, '\t');
+        if (e.family == family) out.push_back(std::move(e));
+    }
+    return out;
+}
+
 }  // namespace kalder::test

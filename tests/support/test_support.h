@@ -69,6 +69,15 @@ std::optional<RgbImage> decodeWithImageMagick(const std::filesystem::path& path,
 
 // The shared public test images, or nullopt when the folder is not beside the checkout.
 std::optional<std::filesystem::path> externalTestData();
+// One row of the external test images' MANIFEST.tsv.
+struct ManifestEntry {
+    std::string path;    // relative to externalTestData()
+    std::string family;  // "BMP", "GIF", ...
+    std::string status;  // valid, questionable, malformed, reference, license
+};
+// The manifest rows of one format family (empty when the external images are absent).
+std::vector<ManifestEntry> manifestEntries(const std::string& family);
+
 // The project's own folders.
 std::filesystem::path sourceDir();
 

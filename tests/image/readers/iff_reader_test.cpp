@@ -329,16 +329,8 @@ TEST(IffReader, SharedSampleFiles) {
     // not ILBM pictures and content detection does not hand them to this reader.
     const std::set<std::string> notMatched = {"kimageformats/iff/aga_pchg_amiga_16cl.iff"};
     const std::set<std::string> notRead = {"kimageformats/iff/cat_ilbm.iff"};
-    std::ifstream manifest(*root / "MANIFEST.tsv");
-    std::string line;
     int seen = 0;
-    while (std::getline(manifest, line)) {
-        std::istringstream fields(line);
-        std::string path, family, status;
-        std::getline(fields, path, '\t');
-        std::getline(fields, family, '\t');
-        std::getline(fields, status, '\t');
-        if (family != "ILBM") continue;
+    for (const auto& [path, family, status] : kalder::test::manifestEntries("ILBM")) {
         ++seen;
         auto ours = test::decodeWithKalder(*root / path);
         if (status != "valid" || notRead.count(path)) continue;

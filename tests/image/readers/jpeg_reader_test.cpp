@@ -545,16 +545,8 @@ TEST_F(JpegReaderTest, CancelStopsTheDecode) {
 TEST(JpegExternalData, EveryFileDecodesOrFailsCleanly) {
     auto root = test::externalTestData();
     if (!root) GTEST_SKIP() << "external test data not present";
-    std::ifstream manifest(*root / "MANIFEST.tsv");
-    std::string line;
     int valid = 0;
-    while (std::getline(manifest, line)) {
-        std::istringstream fields(line);
-        std::string path, family, status;
-        std::getline(fields, path, '\t');
-        std::getline(fields, family, '\t');
-        std::getline(fields, status, '\t');
-        if (family != "JPEG") continue;
+    for (const auto& [path, family, status] : kalder::test::manifestEntries("JPEG")) {
         const auto file = *root / path;
         JpegReader reader;
         ASSERT_TRUE(reader.OpenFile(file, {}));

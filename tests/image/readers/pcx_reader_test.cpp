@@ -209,16 +209,8 @@ TEST(PcxReader, RefusalsAndHostileInput) {
 TEST(PcxReader, ExternalFiles) {
     auto root = kalder::test::externalTestData();
     if (!root) GTEST_SKIP() << "shared external test data not found";
-    std::ifstream manifest(*root / "MANIFEST.tsv");
-    std::string line;
     int valid = 0;
-    while (std::getline(manifest, line)) {
-        std::istringstream fields(line);
-        std::string path, family, status;
-        std::getline(fields, path, '\t');
-        std::getline(fields, family, '\t');
-        std::getline(fields, status, '\t');
-        if (family != "PCX") continue;
+    for (const auto& [path, family, status] : kalder::test::manifestEntries("PCX")) {
         const auto file = *root / path;
         auto ours = kalder::test::decodeWithKalder(file);
         if (status == "malformed") {

@@ -372,16 +372,8 @@ TEST(PsdReader, SharedSampleFiles) {
         "psd-tools/colormodes/4x4_8bit_cmyk.psd", "psd-tools/colormodes/4x4_8bit_lab.psd"};
     // Files whose stored merged image is not the composite of their layers.
     const std::set<std::string> mergedDiffers = {"kimageformats/psd/testcard_graya8.psd"};
-    std::ifstream manifest(*root / "MANIFEST.tsv");
-    std::string line;
     int seen = 0;
-    while (std::getline(manifest, line)) {
-        std::istringstream fields(line);
-        std::string path, family, status;
-        std::getline(fields, path, '\t');
-        std::getline(fields, family, '\t');
-        std::getline(fields, status, '\t');
-        if (family != "PSD") continue;
+    for (const auto& [path, family, status] : kalder::test::manifestEntries("PSD")) {
         ++seen;
         auto ours = test::decodeWithKalder(*root / path);
         if (status != "valid") continue;

@@ -292,16 +292,8 @@ TEST(SgiReader, SkippedRowsKeepTheRowCount) {
 TEST(SgiReader, SharedSampleFiles) {
     auto root = test::externalTestData();
     if (!root) GTEST_SKIP() << "shared test images not found beside the checkout";
-    std::ifstream manifest(*root / "MANIFEST.tsv");
-    std::string line;
     int seen = 0;
-    while (std::getline(manifest, line)) {
-        std::istringstream fields(line);
-        std::string path, family, status;
-        std::getline(fields, path, '\t');
-        std::getline(fields, family, '\t');
-        std::getline(fields, status, '\t');
-        if (family != "SGI") continue;
+    for (const auto& [path, family, status] : kalder::test::manifestEntries("SGI")) {
         ++seen;
         auto ours = test::decodeWithKalder(*root / path);
         if (status == "valid") {

@@ -176,16 +176,8 @@ TEST(SunRasterReader, RefusalsAndHostileInput) {
 TEST(SunRasterReader, ExternalFiles) {
     auto root = kalder::test::externalTestData();
     if (!root) GTEST_SKIP() << "shared external test data not found";
-    std::ifstream manifest(*root / "MANIFEST.tsv");
-    std::string line;
     int valid = 0;
-    while (std::getline(manifest, line)) {
-        std::istringstream fields(line);
-        std::string path, family, status;
-        std::getline(fields, path, '\t');
-        std::getline(fields, family, '\t');
-        std::getline(fields, status, '\t');
-        if (family != "SUN") continue;
+    for (const auto& [path, family, status] : kalder::test::manifestEntries("SUN")) {
         const auto file = *root / path;
         if (status == "reference") continue;
         auto ours = kalder::test::decodeWithKalder(file);
