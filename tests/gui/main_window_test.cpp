@@ -6,14 +6,17 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "app/gui/image_widget.h"
+#include "app/gui/viewing_area.h"
+#include "image/bitmap32.h"
 #include "image/format_table.h"
 #include "image/image_reader.h"
 #include "support/test_support.h"
 
 using kalder::gui::MainWindow;
+using kalder::gui::ViewingArea;
 using kalder::test::Bytes;
 using kalder::test::TempDir;
+namespace view = kalder::view;
 
 namespace {
 
@@ -36,6 +39,30 @@ std::vector<std::uint8_t> halfAndHalf(int w, int h) {
 
 bool haveBmpReader() { return kalder::image::createReaderForCode(kalder::image::FormatCode::Bmp) != nullptr; }
 
+// A window showing one file at its own size (no fitting), ready for view commands.
+struct Viewer {
+    TempDir dir;
+    MainWindow window;
+    QSignalSpy shown{&window, &MainWindow::imageShown};
+
+    Viewer(int w, int h, int imageW, int imageH, int fitMode = 0) {
+        window.settings().fitMode = fitMode;
+        window.settings().wallpaperBackground = false;
+        window.applySettings();
+        window.resize(w, h);
+        window.show();
+        kalder::test::writeFile(dir / "image.bmp", halfAndHalf(imageW, imageH));
+        EXPECT_TRUE(window.openFile(dir / "image.bmp"));
+        EXPECT_TRUE(waitShown());
+    }
+    bool waitShown() {
+        if (shown.isEmpty() && !shown.wait(5000)) return false;
+        return shown.takeFirst().at(0).toBool();
+    }
+    ViewingArea* area() const { return window.viewingArea(); }
+    void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(area(), k, m); }
+};
+
 }  // namespace
 
 TEST(MainWindow, ShowsALargeImageFittedToTheWindow) {
@@ -49,9 +76,9 @@ TEST(MainWindow, ShowsALargeImageFittedToTheWindow) {
     ASSERT_TRUE(window.openFile(dir / "wide.bmp"));
     ASSERT_TRUE(shown.wait(5000));
     EXPECT_TRUE(shown.takeFirst().at(0).toBool());
-    auto* view = window.imageWidget();
-    ASSERT_NE(view->bitmap(), nullptr);
-    EXPECT_EQ(view->bitmap()->width(), view->width()) << "the wide image fills the width";
+    auto* view = window.viewingArea();
+    ASSERT_NE(view->image(), nullptr);
+    EXPECT_EQ(view->image()->width(), view->width()) << "the wide image fills the width";
     const QImage shot = view->grab().toImage();
     const int y = view->height() / 2;
     EXPECT_EQ(QColor(shot.pixel(view->width() / 4, y)), QColor(255, 0, 0));
@@ -64,26 +91,172 @@ TEST(MainWindow, SmallImagesKeepTheirSizeAndNeighboursAreOneKeyAway) {
     kalder::test::writeFile(dir / "a.bmp", halfAndHalf(20, 10));
     kalder::test::writeFile(dir / "b.bmp", halfAndHalf(30, 10));
     MainWindow window;
+    window.settings().zoomScope = 2;  // zoom large images only
+    window.applySettings();
     window.resize(400, 300);
     window.show();
     QSignalSpy shown(&window, &MainWindow::imageShown);
     ASSERT_TRUE(window.openFolder(dir.path()));
     ASSERT_TRUE(shown.wait(5000));
     EXPECT_EQ(window.currentFile().filename(), "a.bmp");
-    EXPECT_EQ(window.imageWidget()->bitmap()->width(), 20);
-    QTest::keyClick(&window, Qt::Key_Right);
+    EXPECT_EQ(window.viewingArea()->image()->width(), 20);
+    QTest::keyClick(window.viewingArea(), Qt::Key_PageDown);
     ASSERT_TRUE(shown.wait(5000));
     EXPECT_EQ(window.currentFile().filename(), "b.bmp");
-    EXPECT_EQ(window.imageWidget()->bitmap()->width(), 30);
+    EXPECT_EQ(window.viewingArea()->image()->width(), 30);
+    QTest::keyClick(window.viewingArea(), Qt::Key_Home);
+    ASSERT_TRUE(shown.wait(5000));
+    EXPECT_EQ(window.currentFile().filename(), "a.bmp");
 }
 
 TEST(MainWindow, RefusesWhatIsNotAFile) {
     TempDir dir;
     MainWindow window;
-    // The message box would block; the refusal is what matters here.
-    QTimer::singleShot(0, [] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->inherits("QMessageBox")) w->close();
-    });
     EXPECT_FALSE(window.openFolder(dir.path())) << "an empty folder has nothing to show";
+}
+
+TEST(MainWindow, ZoomKeysStopAtTwentyAndAtOneTenth) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Viewer v(400, 300, 100, 80);
+    for (int i = 0; i < 25; ++i) v.key(Qt::Key_Plus, Qt::KeypadModifier);
+    EXPECT_EQ(v.area()->zoom(), (view::Zoom{false, 20}));
+    EXPECT_EQ(v.area()->DisplayedSize(), (view::PixelSize{2000, 1600}));
+    v.key(Qt::Key_Insert);
+    EXPECT_EQ(v.area()->zoom(), (view::Zoom{}));
+    v.key(Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_EQ(v.area()->zoom(), (view::Zoom{true, 2}));
+    for (int i = 0; i < 25; ++i) v.key(Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_EQ(v.area()->zoom(), (view::Zoom{true, 10}));
+    v.key(Qt::Key_Plus);  // the main keyboard's '+' is not bound
+    EXPECT_EQ(v.area()->zoom(), (view::Zoom{true, 10}));
+}
+
+TEST(MainWindow, WheelZoomsAtTheCursorOrScrollsAsTheControlsSay) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Viewer v(400, 300, 1000, 1000);
+    v.window.settings().controlOptions[1] = 1;  // the wheel zooms
+    auto turn = [&](int delta, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QWheelEvent e(QPointF(10, 10), v.area()->mapToGlobal(QPointF(10, 10)), QPoint(),
+                      QPoint(0, delta), Qt::NoButton, mods, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(v.area(), &e);
+    };
+    const view::Point before = v.area()->scroll();
+    turn(120);
+    EXPECT_EQ(v.area()->zoom(), (view::Zoom{false, 2}));
+    // The image point under the cursor stays under it.
+    EXPECT_EQ(v.area()->scroll().x, (before.x + 10) * 2 - 10);
+    const view::Point zoomed = v.area()->scroll();
+    turn(-120, Qt::ShiftModifier);  // with Shift the wheel scrolls a fifth of the client down
+    EXPECT_EQ(v.area()->zoom(), (view::Zoom{false, 2}));
+    EXPECT_EQ(v.area()->scroll().y, zoomed.y + 300 / 5);
+}
+
+TEST(MainWindow, PageDownScrollsSixHundredOfSixHundredAndThree) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Viewer v(400, 603, 300, 3000);
+    v.window.settings().controlOptions[0] = 1;  // the paging keys scroll the image
+    ASSERT_EQ(v.area()->height(), 603);
+    const int top = v.area()->scroll().y;
+    v.key(Qt::Key_PageDown);
+    EXPECT_EQ(v.area()->scroll().y, top + 600);
+    v.key(Qt::Key_PageUp);
+    EXPECT_EQ(v.area()->scroll().y, top);
+    v.key(Qt::Key_End);
+    EXPECT_EQ(v.area()->scroll().y, 3000 - 603);
+    v.key(Qt::Key_Home);
+    EXPECT_EQ(v.area()->scroll().y, 0);
+}
+
+TEST(MainWindow, GammaAndNegativeKeysChangeThePaintedPixels) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Viewer v(200, 200, 100, 100);
+    auto pixel = [&] { return QColor(v.area()->grab().toImage().pixel(70, 100)); };  // red half
+    EXPECT_EQ(pixel(), QColor(255, 0, 0));
+    v.key(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(pixel(), QColor(0, 255, 255));
+    v.key(Qt::Key_N, Qt::ControlModifier);
+    v.key(Qt::Key_Minus, Qt::KeypadModifier | Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(v.window.viewState().gamma(), 1.06);
+    EXPECT_TRUE(v.area()->gammaScaleShown());
+    v.key(Qt::Key_Asterisk, Qt::KeypadModifier | Qt::ControlModifier);
+    EXPECT_EQ(v.window.viewState().gamma(), 1.0);
+    EXPECT_FALSE(v.area()->gammaScaleShown());
+}
+
+TEST(MainWindow, RotationAndFlipKeysDecodeTheImageAgain) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Viewer v(500, 500, 120, 40);
+    v.key(Qt::Key_BracketRight);  // rotate clockwise
+    ASSERT_TRUE(v.waitShown());
+    EXPECT_EQ(v.window.viewState().rotation(), 1);
+    ASSERT_NE(v.area()->image(), nullptr);
+    EXPECT_EQ(v.area()->image()->width(), 40);
+    EXPECT_EQ(v.area()->image()->height(), 120);
+    // Red was the left half; after a clockwise turn it is the top half.
+    const std::uint8_t* top = v.area()->image()->row(5) + 20 * 4;
+    EXPECT_EQ(top[2], 255);
+    EXPECT_EQ(top[0], 0);
+    v.key(Qt::Key_BracketLeft, Qt::AltModifier);  // flip horizontally
+    ASSERT_TRUE(v.waitShown());
+    EXPECT_TRUE(v.window.viewState().flipHorizontal());
+    v.key(Qt::Key_0);  // reset all
+    ASSERT_TRUE(v.waitShown());
+    EXPECT_EQ(v.window.viewState().rotation(), 0);
+    EXPECT_FALSE(v.window.viewState().flipHorizontal());
+    EXPECT_EQ(v.area()->image()->width(), 120);
+}
+
+TEST(MainWindow, ZoomFromAFittedViewStepsFromTheActualSizeFrame) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Viewer v(400, 300, 1600, 1200, /*fit all*/ 3);
+    EXPECT_EQ(v.area()->image()->width(), 400);
+    v.key(Qt::Key_Plus, Qt::KeypadModifier);
+    ASSERT_TRUE(v.waitShown());
+    EXPECT_TRUE(v.window.viewState().manualZoom());
+    EXPECT_EQ(v.area()->image()->width(), 1600) << "the actual-size frame";
+    // From a fitted 1/4 view, one step in is 1/3 (or the next level that differs enough).
+    EXPECT_TRUE(v.area()->zoom().reduce);
+    EXPECT_LT(v.area()->zoom().factor, 4);
+    v.key(Qt::Key_Asterisk, Qt::KeypadModifier);  // fit all again: leaves fitting (same mode)
+    ASSERT_TRUE(v.waitShown());
+    EXPECT_EQ(v.window.viewState().fitMode(), view::FitMode::All);
+    EXPECT_EQ(v.area()->image()->width(), 400);
+}
+
+TEST(MainWindow, LensAndPanoramaKeys) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Viewer v(300, 200, 720, 100);
+    v.key(Qt::Key_F9);
+    EXPECT_TRUE(v.area()->lens());
+    v.key(Qt::Key_F9);
+    EXPECT_FALSE(v.area()->lens());
+    v.key(Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(v.area()->panoramaOffset(), 10) << "width / 72";
+    v.key(Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(v.area()->panoramaOffset(), 9);
+    v.key(Qt::Key_Home, Qt::AltModifier);
+    EXPECT_EQ(v.area()->panoramaOffset(), 0);
+}
+
+// Under ASan this shows the ownership of documents and bitmaps across requests is clean.
+TEST(MainWindow, RepeatedCommandsWhileLoadingLeaveNothingBehind) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    TempDir dir;
+    kalder::test::writeFile(dir / "a.bmp", halfAndHalf(900, 700));
+    kalder::test::writeFile(dir / "b.bmp", halfAndHalf(50, 40));
+    {
+        MainWindow window;
+        window.resize(320, 240);
+        window.show();
+        ASSERT_TRUE(window.openFile(dir / "a.bmp"));
+        for (int i = 0; i < 10; ++i) {
+            window.runCommand(MainWindow::kZoomIn);
+            window.runCommand(MainWindow::kRotateClockwise);
+            window.runCommand(MainWindow::kNextFile);
+            window.runCommand(MainWindow::kZoomOut);
+            window.runCommand(MainWindow::kPreviousFile);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(window.isIdle(), 10000);
+    }
+    SUCCEED();
 }

@@ -60,6 +60,8 @@ int main(int argc, char** argv) {
         return core.exitInstance();
 
     kalder::gui::MainWindow window;
+    window.settings() = core.settings();
+    window.applySettings();
     const kalder::app::Rect& r = core.settings().windowRect;
     if (r.right > r.left && r.bottom > r.top)
         window.setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
@@ -68,11 +70,16 @@ int main(int argc, char** argv) {
     if (!request.path.empty()) {
         const bool ok = request.isFile ? window.openFile(request.path)
                                        : window.openFolder(request.path);
-        if (!ok && request.isFile) return core.exitInstance();
+        if (!ok && request.isFile) {
+            core.settings() = window.settings();
+            return core.exitInstance();
+        }
     }
     window.show();
     QtStartupUi ui(&window);
     core.afterMainWindowShown(ui);
     app.exec();
+    // The window changed its options while it ran; those are what the next start finds.
+    core.settings() = window.settings();
     return core.exitInstance();
 }
