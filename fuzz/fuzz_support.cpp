@@ -29,9 +29,10 @@ void decodeAllFrames(image::FormatCode format, const std::uint8_t* data, std::si
     (void)reader->GetIsGray();
     (void)reader->Description();
     for (int frame = 0; frame < kMaxFrames; ++frame) {
+        // Multi-frame readers may change the size with each frame: ask after starting it.
+        if (!reader->BeginDecode()) return;
         const std::int64_t w = reader->Width(), h = reader->Height();
         if (w <= 0 || h <= 0 || w > 32767 || h > 32767 || w * h > kMaxFuzzPixels) return;
-        if (!reader->BeginDecode()) return;
         std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * 3);
         std::uint32_t sum = 0;
         for (std::int64_t y = 0; y < h; ++y) {

@@ -8,10 +8,12 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config ccache clang
   # codecs and colour
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev liblcms2-dev
+  # metafile playback and its default font
+  libcairo2-dev fonts-dejavu-core
   # GUI
   qt6-base-dev libxcb1-dev
   # tests and benchmarks
-  libgtest-dev libbenchmark-dev python3-pil imagemagick libjpeg-turbo-progs
+  libgtest-dev libbenchmark-dev python3-pil imagemagick libjpeg-turbo-progs netpbm libtiff-tools libopenjp2-tools
   xvfb xauth dbus
 )
 

@@ -5,8 +5,6 @@
 
 namespace kalder::image {
 
-std::unique_ptr<ImageReader> makeTiffReader() { return nullptr; }
 std::unique_ptr<ImageReader> makeMetafileReader() { return nullptr; }
-std::unique_ptr<ImageReader> makeJpeg2000Reader() { return nullptr; }
 
 }  // namespace kalder::image

@@ -1,0 +1,22 @@
+#include "cdx_internal.h"
+
+#include <stdio.h>
+#include <string.h>
+
+void cdxSetMessageV(char* out, size_t capacity, const char* format, va_list args) {
+    if (!out || capacity == 0) return;
+    vsnprintf(out, capacity, format, args);
+    out[capacity - 1] = '\0';
+}
+
+void cdxSetMessage(CdxMessage* message, const char* format, ...) {
+    if (!message) return;
+    va_list args;
+    va_start(args, format);
+    cdxSetMessageV(message->text, sizeof message->text, format, args);
+    va_end(args);
+}
+
+int cdxTableOk(uint32_t abiVersion, uint32_t size, size_t expected) {
+    return abiVersion == CDX_ABI_VERSION && size == expected;
+}

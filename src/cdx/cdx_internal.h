@@ -1,0 +1,19 @@
+/* Shared helpers of the codec extension module (not seen by the host). */
+#ifndef KALDER_CDX_INTERNAL_H
+#define KALDER_CDX_INTERNAL_H
+
+#include <stdarg.h>
+
+#include "cdx_api.h"
+
+#define CDX_EXPORT __attribute__((visibility("default")))
+
+/* Sets the message (NULL is allowed) from a format. */
+void cdxSetMessage(CdxMessage* message, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+void cdxSetMessageV(char* out, size_t capacity, const char* format, va_list args);
+
+/* Checks the header of a table the host handed in. */
+int cdxTableOk(uint32_t abiVersion, uint32_t size, size_t expected);
+
+#endif

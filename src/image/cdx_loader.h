@@ -1,0 +1,19 @@
+#pragma once
+
+// The codec extension module, loaded on first use. Each group of callers (readers, writers, the
+// lossless JPEG tool) loads it under its own lock; once loaded it stays until the program ends.
+// The tables returned are filled once per group and never change afterwards.
+
+#include "cdx/cdx_api.h"
+
+namespace kalder::image::cdx {
+
+enum class Group { Readers, Writers, LosslessJpeg };
+
+// nullptr when the module cannot be loaded or lacks the export.
+const CdxTiffApi* tiffApi(Group group);
+const CdxJ2kApi* j2kApi(Group group);
+const CdxJpegApi* jpegApi(Group group);
+const CdxPngApi* pngApi(Group group);
+
+}  // namespace kalder::image::cdx

@@ -1,0 +1,366 @@
+#include "image/readers/tiff_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "image/bitmap32.h"
+#include "image/cdx_loader.h"
+#include "image/checked.h"
+#include "image/image_reader.h"
+#include "image/readers/reader_factory.h"
+#include "image/sinks.h"
+
+namespace kalder::image {
+namespace {
+
+// Strip, tile and tile-row buffers above this are refused instead of allocated.
+constexpr std::size_t kMaxBufferBytes = std::size_t{1} << 30;
+// The longest ImageDescription taken as a comment.
+constexpr std::size_t kMaxDescription = 64 * 1024;
+constexpr std::uint16_t kPhotometricMinIsWhite = 0;
+constexpr std::uint16_t kPhotometricRgb = 2;
+constexpr std::uint16_t kExtraSampleCount = 4;  // RGBA and gray+alpha directories carry alpha
+
+struct HandleCloser {
+    const CdxTiffApi* api = nullptr;
+    void operator()(CdxTiff* tif) const {
+        if (api && tif) api->close(tif);
+    }
+};
+using TiffHandle = std::unique_ptr<CdxTiff, HandleCloser>;
+
+std::int32_t dpiFrom(double value, std::uint16_t unit) {
+    double dpi;
+    if (unit == 2) {
+        dpi = value + 0.5;
+    } else if (unit == 3) {
+        dpi = value * 2.54 + 0.5;
+    } else {
+        return -1;
+    }
+    if (!std::isfinite(dpi) || dpi < 1 || dpi > 1e6) return -1;
+    return static_cast<std::int32_t>(dpi);
+}
+
+class TiffReader final : public ImageReader {
+public:
+    Status OpenFile(const std::filesystem::path& path, const ReaderSettings& settings) override {
+        m_path = path;
+        m_memory = {};
+        KALDER_TRY(ImageReader::OpenFile(path, settings));
+        return loadTable();
+    }
+    Status OpenMemory(std::span<const std::uint8_t> bytes) override {
+        m_path.clear();
+        m_memory = bytes;
+        KALDER_TRY(ImageReader::OpenMemory(bytes));
+        return loadTable();
+    }
+
+    bool IsSingleImage() const override { return false; }
+    Status ReadHeader() override;
+    std::int32_t Width() const override { return static_cast<std::int32_t>(m_dir.width); }
+    std::int32_t Height() const override { return static_cast<std::int32_t>(m_dir.height); }
+    std::uint32_t BitsPerPixel() const override {
+        if (!m_dir.hasBitsPerSample) return 1;
+        if (!m_dir.hasSamplesPerPixel || m_dir.samplesPerPixel == 1) return m_dir.bitsPerSample;
+        return 24;
+    }
+    bool GetPalette(Palette& palette) const override;
+    std::string Description() const override {
+        if (!m_dir.hasCompression) return "TIFF";
+        return m_dir.compression < 2 ? "TIFF, uncompressed" : "TIFF, compressed";
+    }
+    std::int32_t DpiX() const override {
+        return m_dir.hasXResolution && m_dir.hasResolutionUnit
+                   ? dpiFrom(m_dir.xResolution, m_dir.resolutionUnit)
+                   : -1;
+    }
+    std::int32_t DpiY() const override {
+        return m_dir.hasYResolution && m_dir.hasResolutionUnit
+                   ? dpiFrom(m_dir.yResolution, m_dir.resolutionUnit)
+                   : -1;
+    }
+    Result<std::uint32_t> BeginDecode() override;
+    Status ReadRow(std::uint8_t* out, bool skip) override;
+    void EndDecode() override;
+    Status MakeThumbnail(const std::filesystem::path& path, Bitmap32& bitmap, std::int32_t size,
+                         ColorRef backgroundColour, const CancelSink* cancel) override;
+
+private:
+    Status loadTable();
+    Status readDirectory();
+    Status allocateBuffers();
+    // Moves to the next directory; remembers when there is none.
+    void advance();
+    // The RGBA row of source row y, loading its strip or tile row when needed.
+    Result<const std::uint32_t*> rgbaRow(std::uint32_t y);
+    void convertRow(const std::uint32_t* rgba, std::uint8_t* out, std::uint32_t step,
+                    std::uint32_t count) const;
+
+    const CdxTiffApi* m_api = nullptr;
+    TiffHandle m_tif;
+    std::filesystem::path m_path;
+    std::span<const std::uint8_t> m_memory;
+    CdxTiffDirectory m_dir{};
+    std::uint32_t m_rowsPerBlock = 0;  // rows per strip, or tile length
+    std::vector<std::uint32_t> m_block;  // strip buffer, or tile-row buffer
+    std::vector<std::uint32_t> m_tile;
+    std::int64_t m_loadedBlock = -1;
+    std::uint32_t m_row = 0;
+    std::uint32_t m_page = 0;
+    bool m_blendAlpha = false;
+    bool m_advanced = false;           // EndDecode already moved to the next directory
+    bool m_noMoreDirectories = false;
+};
+
+Status TiffReader::loadTable() {
+    m_api = cdx::tiffApi(cdx::Group::Readers);
+    if (!m_api) return fail(DecodeError::NoReader);
+    return {};
+}
+
+Status TiffReader::ReadHeader() {
+    if (m_failed) return m_error;
+    if (!m_api) return fail(DecodeError::NoReader);
+    CdxMessage message{};
+    CdxTiff* raw = nullptr;
+    const int status = m_memory.data()
+                           ? m_api->openMemory(m_memory.data(), m_memory.size(), &raw, &message)
+                           : m_api->open(m_path.c_str(), "r", &raw, &message);
+    if (status != CDX_OK || !raw) return fail(DecodeError::Corrupt);
+    m_tif = TiffHandle(raw, HandleCloser{m_api});
+    m_input.close();  // the module reads the file itself
+    return readDirectory();
+}
+
+Status TiffReader::readDirectory() {
+    if (m_api->directory(m_tif.get(), &m_dir) != CDX_OK) return fail(DecodeError::Corrupt);
+    if (!m_dir.hasWidth || !m_dir.hasHeight) return fail(DecodeError::Corrupt);
+    if (!validImageSide(m_dir.width) || !validImageSide(m_dir.height))
+        return fail(DecodeError::TooLarge);
+    if (m_dir.isTiled) {
+        if (m_dir.tileWidth == 0 || m_dir.tileLength == 0) return fail(DecodeError::Corrupt);
+        const std::uint64_t across = (m_dir.width + std::uint64_t{m_dir.tileWidth} - 1) / m_dir.tileWidth;
+        const std::uint64_t down = (m_dir.height + std::uint64_t{m_dir.tileLength} - 1) / m_dir.tileLength;
+        if (m_dir.tileCount < across * down) return fail(DecodeError::Corrupt);
+        // The module returns whole tiles, padded below the image's last row.
+        m_rowsPerBlock = m_dir.tileLength;
+    } else {
+        // No RowsPerStrip means one strip for the whole image.
+        const std::uint32_t rps = m_dir.rowsPerStrip ? m_dir.rowsPerStrip : m_dir.height;
+        m_rowsPerBlock = std::min(rps, m_dir.height);
+        const std::uint64_t strips = (m_dir.height + std::uint64_t{m_rowsPerBlock} - 1) / m_rowsPerBlock;
+        if (m_dir.stripCount < strips) return fail(DecodeError::Corrupt);
+    }
+    if (!m_dir.rgbaReadable) return fail(DecodeError::Unsupported);
+    return {};
+}
+
+Status TiffReader::allocateBuffers() {
+    const std::size_t w = m_dir.width;
+    m_loadedBlock = -1;
+    if (m_dir.isTiled) {
+        auto tile = checkedMul(m_dir.tileWidth, m_dir.tileLength, 4);
+        auto row = checkedMul(m_dir.tileLength, w, 4);
+        if (!tile || !row || *tile > kMaxBufferBytes || *row > kMaxBufferBytes)
+            return fail(DecodeError::TooLarge);
+        m_tile.assign(*tile / 4, 0);
+        m_block.assign(*row / 4, 0);
+    } else {
+        auto strip = checkedMul(m_rowsPerBlock, w, 4);
+        if (!strip || *strip > kMaxBufferBytes) return fail(DecodeError::TooLarge);
+        m_tile.clear();
+        m_block.assign(*strip / 4, 0);
+    }
+    return {};
+}
+
+bool TiffReader::GetPalette(Palette& palette) const {
+    const std::uint32_t spp = m_dir.hasSamplesPerPixel ? m_dir.samplesPerPixel : 1;
+    const std::uint32_t bits = m_dir.hasBitsPerSample ? m_dir.bitsPerSample : 1;
+    if (spp != 1 || bits == 0 || bits > 8) return true;
+    const std::size_t entries = std::size_t{1} << bits;
+    if (m_dir.hasColorMap && m_tif) {
+        std::uint16_t r[256], g[256], b[256];
+        if (m_api->colorMap(m_tif.get(), r, g, b, entries) == CDX_OK) {
+            // Some writers store 8-bit values; treat a map with nothing above 255 as such.
+            bool eightBit = true;
+            for (std::size_t i = 0; i < entries; ++i)
+                if (r[i] > 255 || g[i] > 255 || b[i] > 255) eightBit = false;
+            const int shift = eightBit ? 0 : 8;
+            for (std::size_t i = 0; i < entries; ++i) {
+                palette[i * 3] = static_cast<std::uint8_t>(r[i] >> shift);
+                palette[i * 3 + 1] = static_cast<std::uint8_t>(g[i] >> shift);
+                palette[i * 3 + 2] = static_cast<std::uint8_t>(b[i] >> shift);
+            }
+            return true;
+        }
+    }
+    // A gray ramp (1 bit: black and white), reversed for white-is-zero files.
+    const bool reversed = m_dir.hasPhotometric && m_dir.photometric == kPhotometricMinIsWhite;
+    for (std::size_t i = 0; i < entries; ++i) {
+        std::uint8_t v = static_cast<std::uint8_t>(i * 255 / (entries - 1));
+        if (reversed) v = static_cast<std::uint8_t>(255 - v);
+        palette[i * 3] = palette[i * 3 + 1] = palette[i * 3 + 2] = v;
+    }
+    return true;
+}
+
+Result<std::uint32_t> TiffReader::BeginDecode() {
+    if (m_failed) return m_error;
+    if (!m_tif) return fail(DecodeError::Corrupt);
+    if (m_page > 0) {
+        if (!m_advanced) advance();
+        m_advanced = false;
+        if (m_failed) return m_error;
+        if (m_noMoreDirectories) return fail(DecodeError::NoMoreFrames);
+    }
+    KALDER_TRY(allocateBuffers());
+    m_blendAlpha = m_settings.blendAlpha && m_dir.hasSamplesPerPixel &&
+                   (m_dir.samplesPerPixel == 2 || m_dir.samplesPerPixel >= kExtraSampleCount) &&
+                   m_dir.photometric <= kPhotometricRgb;
+    m_row = 0;
+    ++m_page;
+    return 0u;
+}
+
+Result<const std::uint32_t*> TiffReader::rgbaRow(std::uint32_t y) {
+    const std::uint32_t n = m_rowsPerBlock;
+    const std::int64_t block = y / n;
+    const std::size_t w = m_dir.width;
+    if (block != m_loadedBlock) {
+        m_loadedBlock = -1;
+        const std::uint32_t first = static_cast<std::uint32_t>(block) * n;
+        if (m_dir.isTiled) {
+            const std::size_t tw = m_dir.tileWidth;
+            for (std::size_t x = 0; x < w; x += tw) {
+                if (m_api->readRgbaTile(m_tif.get(), static_cast<std::uint32_t>(x), first,
+                                        m_tile.data(), m_tile.size() * 4) != CDX_OK)
+                    return fail(DecodeError::Corrupt);
+                const std::size_t count = std::min(tw, w - x);
+                for (std::size_t r = 0; r < n; ++r)
+                    std::memcpy(&m_block[r * w + x], &m_tile[r * tw], count * 4);
+            }
+        } else {
+            // The last, shorter strip lands at the end of the buffer, so that row y is always
+            // found n - 1 - (y mod n) rows from the start.
+            const std::uint32_t rows = std::min(n, m_dir.height - first);
+            const std::size_t offset = static_cast<std::size_t>(n - rows) * w;
+            if (m_api->readRgbaStrip(m_tif.get(), first, m_block.data() + offset,
+                                     (m_block.size() - offset) * 4) != CDX_OK)
+                return fail(DecodeError::Corrupt);
+        }
+        m_loadedBlock = block;
+    }
+    return m_block.data() + static_cast<std::size_t>(n - 1 - (y % n)) * w;
+}
+
+void TiffReader::convertRow(const std::uint32_t* rgba, std::uint8_t* out, std::uint32_t step,
+                            std::uint32_t count) const {
+    // The module hands back colour already multiplied by alpha: compositing adds the background.
+    for (std::uint32_t i = 0; i < count; ++i, rgba += step, out += 3) {
+        const std::uint32_t p = *rgba;
+        std::uint8_t r = p & 0xff, g = (p >> 8) & 0xff, b = (p >> 16) & 0xff;
+        if (m_blendAlpha) {
+            const std::uint32_t a = p >> 24;
+            r = static_cast<std::uint8_t>(std::min<std::uint32_t>(255, r + (m_blendTable[0][a] + 127) / 255));
+            g = static_cast<std::uint8_t>(std::min<std::uint32_t>(255, g + (m_blendTable[1][a] + 127) / 255));
+            b = static_cast<std::uint8_t>(std::min<std::uint32_t>(255, b + (m_blendTable[2][a] + 127) / 255));
+        }
+        out[0] = r;
+        out[1] = g;
+        out[2] = b;
+    }
+}
+
+Status TiffReader::ReadRow(std::uint8_t* out, bool skip) {
+    if (m_failed) return m_error;
+    if (m_row >= m_dir.height || m_block.empty()) return fail(DecodeError::Corrupt);
+    if (!skip) {
+        auto row = rgbaRow(m_row);
+        if (!row) return row.error();
+        convertRow(*row, out, 1, m_dir.width);
+    }
+    ++m_row;
+    return rowDelivered(m_dir.height, m_row);
+}
+
+void TiffReader::advance() {
+    if (m_api->nextDirectory(m_tif.get()) != CDX_OK) {
+        m_noMoreDirectories = true;
+        return;
+    }
+    (void)readDirectory();
+}
+
+void TiffReader::EndDecode() {
+    if (!m_tif || m_failed) return;
+    if (m_settings.comments) {
+        std::string text(kMaxDescription, '\0');
+        std::size_t length = 0;
+        if (m_api->description(m_tif.get(), text.data(), text.size(), &length) == CDX_OK) {
+            text.resize(std::min(length, text.size() - 1));
+            appendComment(std::move(text));
+        }
+    }
+    // Move on now, so that Width and Height describe the next page before its BeginDecode
+    // (a missing or damaged directory is reported there).
+    advance();
+    m_advanced = true;
+}
+
+Status TiffReader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bitmap,
+                                 std::int32_t size, ColorRef backgroundColour,
+                                 const CancelSink* cancel) {
+    auto failed = [&bitmap](DecodeError e) {
+        bitmap.Release();
+        return Status{e};
+    };
+    ReaderSettings settings;
+    settings.requestedWidth = settings.requestedHeight = size;
+    settings.cancel = cancel;
+    settings.blendAlpha = true;
+    settings.backgroundColour = backgroundColour;
+    if (auto s = OpenFile(path, settings); !s) return failed(s.error());
+    if (auto s = ReadHeader(); !s) return failed(s.error());
+    const std::uint32_t w = m_dir.width, h = m_dir.height;
+    const std::int32_t longer = static_cast<std::int32_t>(std::max(w, h));
+    // A strip file steps by a whole number of strips, so each thumbnail row costs one strip;
+    // when even one strip is too much (and for tiles) the usual step is taken and the loaded
+    // strip or tile row is reused while thumbnail rows fall into it.
+    std::uint32_t n = 0;
+    if (!m_dir.isTiled && size > 0) n = static_cast<std::uint32_t>(longer / size) / m_rowsPerBlock * m_rowsPerBlock;
+    if (n == 0) n = static_cast<std::uint32_t>(thumbnailStep(longer, size));
+    const std::int32_t tw = std::max<std::int32_t>(1, static_cast<std::int32_t>(w / n));
+    const std::int32_t th = std::max<std::int32_t>(1, static_cast<std::int32_t>(h / n));
+    if (auto begun = BeginDecode(); !begun) return failed(begun.error());
+    if (!bitmap.Create(tw, th)) return failed(DecodeError::OutOfMemory);
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(tw) * 3);
+    for (std::int32_t j = 0; j < th; ++j) {
+        auto row = rgbaRow(static_cast<std::uint32_t>(j) * n);
+        if (!row) return failed(row.error());
+        convertRow(*row, rgb.data(), n, static_cast<std::uint32_t>(tw));
+        {
+            std::lock_guard lock(bitmap.pixelLock());
+            std::uint8_t* dst = bitmap.row(j);
+            for (std::int32_t x = 0; x < tw; ++x) {
+                dst[x * 4] = rgb[x * 3 + 2];
+                dst[x * 4 + 1] = rgb[x * 3 + 1];
+                dst[x * 4 + 2] = rgb[x * 3];
+            }
+        }
+        bitmap.MarkRowDone(j);
+        if (cancel && cancel->isCancelled()) return failed(DecodeError::Cancelled);
+    }
+    return {};
+}
+
+}  // namespace
+
+std::unique_ptr<ImageReader> makeTiffReader() { return std::make_unique<TiffReader>(); }
+
+}  // namespace kalder::image
