@@ -5,6 +5,5 @@
 
 namespace kalder::image {
 
-std::unique_ptr<ImageReader> makeMetafileReader() { return nullptr; }
 
 }  // namespace kalder::image

@@ -1,0 +1,1052 @@
+#include "image/readers/metafile_gdi_p.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "image/buffered_input.h"
+#include "image/checked.h"
+#include "image/readers/dib_decoder_p.h"
+
+namespace kalder::image::gdi {
+namespace {
+
+// Picture coordinates are clamped to this before cairo sees them: its fixed-point paths hold
+// about +-8 million, and nothing further out can show anyway.
+constexpr double kCoordLimit = 1.0e6;
+// The largest bitmap one record may make us decode, and the most pixels per byte of its data
+// (run-length codes cover at most 255 pixels in two bytes).
+constexpr std::int64_t kMaxDibPixels = 4096 * 4096;
+constexpr std::int64_t kMaxDibPixelsPerByte = 256;
+
+double clampCoord(double v) {
+    if (!std::isfinite(v)) return 0;
+    return std::clamp(v, -kCoordLimit, kCoordLimit);
+}
+
+double channel(ColorRef c, int shift) { return ((c >> shift) & 0xFF) / 255.0; }
+
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+struct ContextDeleter {
+    void operator()(cairo_t* c) const { cairo_destroy(c); }
+};
+struct PatternDeleter {
+    void operator()(cairo_pattern_t* p) const { cairo_pattern_destroy(p); }
+};
+using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+using PatternPtr = std::unique_ptr<cairo_pattern_t, PatternDeleter>;
+
+// An opaque cairo surface holding the image, or null.
+SurfacePtr makeSurface(const PixelImage& image) {
+    if (image.width <= 0 || image.height <= 0) return nullptr;
+    SurfacePtr s(cairo_image_surface_create(CAIRO_FORMAT_RGB24, image.width, image.height));
+    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+    cairo_surface_flush(s.get());
+    unsigned char* data = cairo_image_surface_get_data(s.get());
+    const int stride = cairo_image_surface_get_stride(s.get());
+    for (std::int32_t y = 0; y < image.height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::size_t>(y) * stride);
+        const std::uint8_t* src = image.rgb.data() + static_cast<std::size_t>(y) * image.width * 3;
+        for (std::int32_t x = 0; x < image.width; ++x, src += 3)
+            row[x] = 0xFF000000u | (std::uint32_t{src[0]} << 16) | (std::uint32_t{src[1]} << 8) |
+                     src[2];
+    }
+    cairo_surface_mark_dirty(s.get());
+    return s;
+}
+
+// The eight-pixel hatch tile of a hatched brush.
+PatternPtr makeHatch(std::uint32_t hatch, ColorRef colour, const DcState& dc) {
+    SurfacePtr tile(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8));
+    if (cairo_surface_status(tile.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+    cairo_surface_flush(tile.get());
+    unsigned char* data = cairo_image_surface_get_data(tile.get());
+    const int stride = cairo_image_surface_get_stride(tile.get());
+    const std::uint32_t ink = 0xFF000000u | (std::uint32_t{colour & 0xFF} << 16) |
+                              (colour & 0xFF00) | ((colour >> 16) & 0xFF);
+    const ColorRef bk = dc.backgroundColour;
+    const std::uint32_t paper = dc.opaqueBackground
+                                    ? 0xFF000000u | (std::uint32_t{bk & 0xFF} << 16) |
+                                          (bk & 0xFF00) | ((bk >> 16) & 0xFF)
+                                    : 0;
+    for (int y = 0; y < 8; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(data + y * stride);
+        for (int x = 0; x < 8; ++x) {
+            bool on = false;
+            switch (hatch) {
+                case 0: on = y == 4; break;                          // horizontal
+                case 1: on = x == 4; break;                          // vertical
+                case 2: on = x == y; break;                          // forward diagonal
+                case 3: on = x + y == 7; break;                      // backward diagonal
+                case 4: on = x == 4 || y == 4; break;                // cross
+                default: on = x == y || x + y == 7; break;           // diagonal cross
+            }
+            row[x] = on ? ink : paper;
+        }
+    }
+    cairo_surface_mark_dirty(tile.get());
+    PatternPtr p(cairo_pattern_create_for_surface(tile.get()));
+    cairo_pattern_set_extend(p.get(), CAIRO_EXTEND_REPEAT);
+    cairo_pattern_set_filter(p.get(), CAIRO_FILTER_NEAREST);
+    return p;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x110000) {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// One of the DejaVu families, chosen by the face name and the pitch and family byte, so that
+// text looks the same on every machine.
+const char* familyFor(const Font& font) {
+    std::string name;
+    for (char ch : font.face) name += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const auto has = [&name](const char* s) { return name.find(s) != std::string::npos; };
+    if (has("courier") || has("mono") || has("console") || has("fixed") || (font.pitchAndFamily & 3) == 1 ||
+        (font.pitchAndFamily & 0xF0) == 0x30)
+        return "DejaVu Sans Mono";
+    if (has("times") || has("roman") || has("serif") || has("georgia") || has("garamond") ||
+        (name.empty() && (font.pitchAndFamily & 0xF0) == 0x10))
+        return "DejaVu Serif";
+    return "DejaVu Sans";
+}
+
+double length(PointD v) { return std::hypot(v.x, v.y); }
+
+}  // namespace
+
+Affine Affine::then(const Affine& n) const {
+    Affine r;
+    r.a = a * n.a + b * n.c;
+    r.b = a * n.b + b * n.d;
+    r.c = c * n.a + d * n.c;
+    r.d = c * n.b + d * n.d;
+    r.e = e * n.a + f * n.c + n.e;
+    r.f = e * n.b + f * n.d + n.f;
+    return r;
+}
+
+bool Affine::finite() const {
+    return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d) &&
+           std::isfinite(e) && std::isfinite(f);
+}
+
+struct MetafileCanvas::Segment {
+    enum class Op : std::uint8_t { Move, Line, Curve, Close };
+    Op op;
+    PointD p[3];
+};
+
+struct MetafileCanvas::Impl {
+    SurfacePtr surface;
+    std::unique_ptr<cairo_t, ContextDeleter> cr;
+    std::vector<Segment> path;
+};
+
+MetafileCanvas::MetafileCanvas() : m_impl(std::make_unique<Impl>()) {}
+MetafileCanvas::~MetafileCanvas() = default;
+
+bool MetafileCanvas::create(std::int32_t width, std::int32_t height) {
+    if (!validImageSide(width) || !validImageSide(height)) return false;
+    m_impl->surface.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
+    if (cairo_surface_status(m_impl->surface.get()) != CAIRO_STATUS_SUCCESS) return false;
+    m_impl->cr.reset(cairo_create(m_impl->surface.get()));
+    if (cairo_status(m_impl->cr.get()) != CAIRO_STATUS_SUCCESS) return false;
+    m_width = width;
+    m_height = height;
+    cairo_t* cr = m_impl->cr.get();
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    const double pixels = static_cast<double>(width) * height;
+    m_budget.maxWork = pixels * 256 + 64.0 * 1024 * 1024;
+    updateTransform();
+    return true;
+}
+
+void MetafileCanvas::copyRow(std::int32_t y, std::uint8_t* rgb) const {
+    cairo_surface_t* s = m_impl->surface.get();
+    cairo_surface_flush(s);
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::size_t>(y) * stride);
+    for (std::int32_t x = 0; x < m_width; ++x) {
+        rgb[x * 3] = static_cast<std::uint8_t>(row[x] >> 16);
+        rgb[x * 3 + 1] = static_cast<std::uint8_t>(row[x] >> 8);
+        rgb[x * 3 + 2] = static_cast<std::uint8_t>(row[x]);
+    }
+}
+
+void MetafileCanvas::setDeviceToPicture(const Affine& transform) {
+    if (transform.finite()) m_deviceToPicture = transform;
+    updateTransform();
+}
+
+void MetafileCanvas::setDeviceResolution(double pixelsPerMmX, double pixelsPerMmY) {
+    if (std::isfinite(pixelsPerMmX) && pixelsPerMmX > 0) m_pxPerMmX = pixelsPerMmX;
+    if (std::isfinite(pixelsPerMmY) && pixelsPerMmY > 0) m_pxPerMmY = pixelsPerMmY;
+    updateTransform();
+}
+
+void MetafileCanvas::updateTransform() {
+    const DcState& dc = m_dc;
+    double sx = 1, sy = 1;
+    PointD vpOrg = dc.viewportOrg;
+    std::int32_t mode = dc.mapMode;
+    if (m_fixedViewport) {
+        vpOrg = {0, 0};
+        sx = m_width / dc.windowExt.x;
+        sy = m_height / dc.windowExt.y;
+        if (mode != kMmIsotropic) mode = kMmAnisotropic;
+    } else {
+        double mmPerUnit = 0;
+        switch (mode) {
+            case kMmLoMetric: mmPerUnit = 0.1; break;
+            case kMmHiMetric: mmPerUnit = 0.01; break;
+            case kMmLoEnglish: mmPerUnit = 0.254; break;
+            case kMmHiEnglish: mmPerUnit = 0.0254; break;
+            case kMmTwips: mmPerUnit = 25.4 / 1440; break;
+            case kMmIsotropic:
+            case kMmAnisotropic:
+                sx = dc.viewportExt.x / dc.windowExt.x;
+                sy = dc.viewportExt.y / dc.windowExt.y;
+                break;
+            default: break;
+        }
+        if (mmPerUnit > 0) {
+            sx = mmPerUnit * m_pxPerMmX;
+            sy = -mmPerUnit * m_pxPerMmY;
+        }
+    }
+    if (mode == kMmIsotropic) {
+        const double s = std::min(std::fabs(sx), std::fabs(sy));
+        sx = std::copysign(s, sx);
+        sy = std::copysign(s, sy);
+    }
+    Affine page;
+    page.a = sx;
+    page.d = sy;
+    page.e = vpOrg.x - dc.windowOrg.x * sx;
+    page.f = vpOrg.y - dc.windowOrg.y * sy;
+    Affine total = dc.world.then(page).then(m_deviceToPicture);
+    if (!total.finite()) total = m_deviceToPicture;
+    m_toPicture = total;
+}
+
+void MetafileCanvas::setMapMode(std::int32_t mode) {
+    if (mode < kMmText || mode > kMmAnisotropic) return;
+    m_dc.mapMode = mode;
+    updateTransform();
+}
+
+void MetafileCanvas::setWindowOrg(PointD p) {
+    m_dc.windowOrg = p;
+    updateTransform();
+}
+
+void MetafileCanvas::setWindowExt(PointD ext) {
+    if (ext.x == 0 || ext.y == 0 || !std::isfinite(ext.x) || !std::isfinite(ext.y)) return;
+    m_dc.windowExt = ext;
+    updateTransform();
+}
+
+void MetafileCanvas::setViewportOrg(PointD p) {
+    m_dc.viewportOrg = p;
+    updateTransform();
+}
+
+void MetafileCanvas::setViewportExt(PointD ext) {
+    if (ext.x == 0 || ext.y == 0 || !std::isfinite(ext.x) || !std::isfinite(ext.y)) return;
+    m_dc.viewportExt = ext;
+    updateTransform();
+}
+
+PointD MetafileCanvas::toPicture(PointD logical) const {
+    const PointD p = m_toPicture.map(logical);
+    return {clampCoord(p.x), clampCoord(p.y)};
+}
+
+void MetafileCanvas::saveDc() {
+    if (m_saved.size() >= kMaxSavedStates) return;
+    m_saved.push_back(m_dc);
+    cairo_save(m_impl->cr.get());
+}
+
+void MetafileCanvas::restoreDc(std::int32_t which) {
+    const std::int64_t depth = static_cast<std::int64_t>(m_saved.size());
+    std::int64_t pops = 0;
+    if (which < 0) pops = -static_cast<std::int64_t>(which);
+    else if (which > 0) pops = depth - which + 1;
+    if (pops <= 0 || pops > depth) return;
+    for (std::int64_t i = 0; i < pops; ++i) {
+        m_dc = m_saved.back();
+        m_saved.pop_back();
+        cairo_restore(m_impl->cr.get());
+    }
+    updateTransform();
+}
+
+// ---- path building ----
+
+void MetafileCanvas::appendPolyline(std::vector<Segment>& out, std::span<const PointD> points,
+                                    bool close) {
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        Segment s{i == 0 ? Segment::Op::Move : Segment::Op::Line, {toPicture(points[i])}};
+        out.push_back(s);
+    }
+    if (close && !points.empty()) out.push_back({Segment::Op::Close, {}});
+}
+
+void MetafileCanvas::appendBeziers(std::vector<Segment>& out, PointD start,
+                                   std::span<const PointD> points) {
+    out.push_back({Segment::Op::Move, {toPicture(start)}});
+    for (std::size_t i = 0; i + 2 < points.size(); i += 3)
+        out.push_back({Segment::Op::Curve,
+                       {toPicture(points[i]), toPicture(points[i + 1]), toPicture(points[i + 2])}});
+}
+
+// An elliptic arc of the box from angle a0 through sweep (radians, in logical space where y
+// grows downwards), as cubic curves; transformed point by point, which affine maps allow.
+void MetafileCanvas::appendEllipseArc(std::vector<Segment>& out, const RectD& box, double a0,
+                                      double sweep, bool moveFirst) {
+    const double cx = (box.left + box.right) / 2, cy = (box.top + box.bottom) / 2;
+    const double rx = std::fabs(box.right - box.left) / 2, ry = std::fabs(box.bottom - box.top) / 2;
+    const auto at = [&](double t) { return PointD{cx + rx * std::cos(t), cy + ry * std::sin(t)}; };
+    const int pieces = std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / (std::numbers::pi / 2))), 1, 4);
+    const double step = sweep / pieces;
+    const double k = 4.0 / 3.0 * std::tan(step / 4);
+    PointD p = at(a0);
+    out.push_back({moveFirst ? Segment::Op::Move : Segment::Op::Line, {toPicture(p)}});
+    for (int i = 0; i < pieces; ++i) {
+        const double t0 = a0 + step * i, t1 = t0 + step;
+        const PointD q = at(t1);
+        const PointD c1{p.x - k * rx * std::sin(t0), p.y + k * ry * std::cos(t0)};
+        const PointD c2{q.x + k * rx * std::sin(t1), q.y - k * ry * std::cos(t1)};
+        out.push_back({Segment::Op::Curve, {toPicture(c1), toPicture(c2), toPicture(q)}});
+        p = q;
+    }
+}
+
+void MetafileCanvas::chargeWork(const std::vector<Segment>& segments, bool stroke) {
+    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300, travel = 0;
+    PointD last{};
+    for (const Segment& s : segments) {
+        const int n = s.op == Segment::Op::Curve ? 3 : (s.op == Segment::Op::Close ? 0 : 1);
+        for (int i = 0; i < n; ++i) {
+            minX = std::min(minX, s.p[i].x);
+            maxX = std::max(maxX, s.p[i].x);
+            minY = std::min(minY, s.p[i].y);
+            maxY = std::max(maxY, s.p[i].y);
+        }
+        if (n > 0) {
+            travel += length({s.p[n - 1].x - last.x, s.p[n - 1].y - last.y});
+            last = s.p[n - 1];
+        }
+    }
+    double area = 0;
+    if (maxX >= minX) {
+        const double w = std::clamp(maxX, 0.0, double(m_width)) - std::clamp(minX, 0.0, double(m_width));
+        const double h = std::clamp(maxY, 0.0, double(m_height)) - std::clamp(minY, 0.0, double(m_height));
+        area = (w + 1) * (h + 1);
+    }
+    m_work += area + static_cast<double>(segments.size()) + (stroke ? std::min(travel, 1e9) : 0);
+}
+
+// Draws (or, inside a path bracket, records) segments with the brush and the pen.
+void MetafileCanvas::emit(std::vector<Segment>&& segments, bool fill, bool stroke) {
+    if (segments.empty()) return;
+    if (m_recording) {
+        std::vector<Segment>& path = m_impl->path;
+        std::size_t first = 0;
+        if (!path.empty() && segments[0].op == Segment::Op::Move && path.back().op != Segment::Op::Close) {
+            const Segment& b = path.back();
+            const PointD end = b.op == Segment::Op::Curve ? b.p[2] : b.p[0];
+            if (end.x == segments[0].p[0].x && end.y == segments[0].p[0].y) first = 1;
+        }
+        if (path.size() + segments.size() > 4'000'000) return;
+        path.insert(path.end(), segments.begin() + static_cast<std::ptrdiff_t>(first), segments.end());
+        return;
+    }
+    if (exhausted()) return;
+    const DcState& dc = m_dc;
+    if (dc.rop2 == kR2Nop) return;
+    const bool doFill = fill && dc.brush.style != kBsNull;
+    const bool doStroke = stroke && (dc.pen.style & kPsStyleMask) != kPsNull;
+    if (!doFill && !doStroke) return;
+    chargeWork(segments, doStroke);
+
+    cairo_t* cr = m_impl->cr.get();
+    cairo_new_path(cr);
+    for (const Segment& s : segments) {
+        switch (s.op) {
+            case Segment::Op::Move: cairo_move_to(cr, s.p[0].x, s.p[0].y); break;
+            case Segment::Op::Line: cairo_line_to(cr, s.p[0].x, s.p[0].y); break;
+            case Segment::Op::Curve:
+                cairo_curve_to(cr, s.p[0].x, s.p[0].y, s.p[1].x, s.p[1].y, s.p[2].x, s.p[2].y);
+                break;
+            case Segment::Op::Close: cairo_close_path(cr); break;
+        }
+    }
+
+    // The binary raster operation: the cheap ones become cairo operators or fixed colours.
+    cairo_operator_t op = CAIRO_OPERATOR_OVER;
+    auto colourFor = [&dc](ColorRef c) -> ColorRef {
+        switch (dc.rop2) {
+            case kR2Black: return 0;
+            case kR2White: return 0xFFFFFF;
+            case kR2NotCopyPen: return ~c & 0xFFFFFF;
+            case kR2Not: return 0xFFFFFF;
+            default: return c;
+        }
+    };
+    switch (dc.rop2) {
+        case kR2XorPen:
+        case kR2Not: op = CAIRO_OPERATOR_DIFFERENCE; break;
+        case kR2MaskPen: op = CAIRO_OPERATOR_MULTIPLY; break;
+        case kR2MergePen: op = CAIRO_OPERATOR_LIGHTEN; break;
+        default: break;
+    }
+    cairo_set_operator(cr, op);
+    const bool forcedColour = dc.rop2 == kR2Black || dc.rop2 == kR2White || dc.rop2 == kR2Not;
+
+    if (doFill) {
+        cairo_set_fill_rule(cr, dc.windingFill ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+        PatternPtr pattern;
+        if (!forcedColour && dc.brush.style == kBsHatched) {
+            pattern = makeHatch(dc.brush.hatch, colourFor(dc.brush.colour), dc);
+        } else if (!forcedColour && (dc.brush.style == kBsPattern || dc.brush.style == kBsDibPattern ||
+                                     dc.brush.style == kBsDibPatternPt) && dc.brush.pattern) {
+            if (SurfacePtr tile = makeSurface(*dc.brush.pattern)) {
+                pattern.reset(cairo_pattern_create_for_surface(tile.get()));
+                cairo_pattern_set_extend(pattern.get(), CAIRO_EXTEND_REPEAT);
+                cairo_pattern_set_filter(pattern.get(), CAIRO_FILTER_NEAREST);
+            }
+        }
+        if (pattern) {
+            cairo_set_source(cr, pattern.get());
+        } else {
+            const ColorRef c = colourFor(dc.brush.colour);
+            cairo_set_source_rgb(cr, channel(c, 0), channel(c, 8), channel(c, 16));
+        }
+        if (doStroke) cairo_fill_preserve(cr);
+        else cairo_fill(cr);
+    }
+    if (doStroke) {
+        const Pen& pen = dc.pen;
+        double width = 1;
+        if (!pen.cosmetic && pen.width > 0) {
+            width = pen.width * std::sqrt(std::fabs(m_toPicture.determinant()));
+            if (!std::isfinite(width)) width = 1;
+            width = std::clamp(width, 1.0, 4.0 * std::max(m_width, m_height) + 16);
+        }
+        cairo_set_line_width(cr, width);
+        const std::uint32_t geometric = pen.cosmetic ? 0 : pen.style;
+        switch (geometric & kPsEndCapMask) {
+            case kPsEndCapSquare: cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE); break;
+            case kPsEndCapFlat: cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT); break;
+            default: cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND); break;
+        }
+        switch (geometric & kPsJoinMask) {
+            case kPsJoinBevel: cairo_set_line_join(cr, CAIRO_LINE_JOIN_BEVEL); break;
+            case kPsJoinMiter:
+                cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+                cairo_set_miter_limit(cr, std::clamp(dc.miterLimit, 1.0, 100.0));
+                break;
+            default: cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND); break;
+        }
+        double dashes[6];
+        int dashCount = 0;
+        switch (pen.style & kPsStyleMask) {
+            case kPsDash: dashes[0] = 18; dashes[1] = 6; dashCount = 2; break;
+            case kPsDot:
+            case kPsAlternate: dashes[0] = 3; dashes[1] = 3; dashCount = 2; break;
+            case kPsDashDot: dashes[0] = 9; dashes[1] = 6; dashes[2] = 3; dashes[3] = 6; dashCount = 4; break;
+            case kPsDashDotDot:
+                dashes[0] = 9; dashes[1] = 3; dashes[2] = 3; dashes[3] = 3; dashes[4] = 3; dashes[5] = 3;
+                dashCount = 6;
+                break;
+            default: break;
+        }
+        for (int i = 0; i < dashCount; ++i) dashes[i] *= std::max(1.0, width);
+        cairo_set_dash(cr, dashes, dashCount, 0);
+        const ColorRef c = colourFor(pen.colour);
+        cairo_set_source_rgb(cr, channel(c, 0), channel(c, 8), channel(c, 16));
+        cairo_stroke(cr);
+        cairo_set_dash(cr, nullptr, 0, 0);
+    }
+    cairo_new_path(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+}
+
+// ---- primitives ----
+
+void MetafileCanvas::lineTo(PointD p) {
+    const PointD pts[2] = {m_dc.current, p};
+    std::vector<Segment> s;
+    appendPolyline(s, pts, false);
+    m_dc.current = p;
+    emit(std::move(s), false, true);
+}
+
+void MetafileCanvas::polyline(std::span<const PointD> points) {
+    if (points.size() < 2) return;
+    std::vector<Segment> s;
+    appendPolyline(s, points, false);
+    emit(std::move(s), false, true);
+}
+
+void MetafileCanvas::polylineTo(std::span<const PointD> points) {
+    if (points.empty()) return;
+    std::vector<Segment> s;
+    s.push_back({Segment::Op::Move, {toPicture(m_dc.current)}});
+    for (const PointD& p : points) s.push_back({Segment::Op::Line, {toPicture(p)}});
+    m_dc.current = points.back();
+    emit(std::move(s), false, true);
+}
+
+void MetafileCanvas::polygon(std::span<const PointD> points) {
+    if (points.size() < 2) return;
+    std::vector<Segment> s;
+    appendPolyline(s, points, true);
+    emit(std::move(s), true, true);
+}
+
+void MetafileCanvas::polyPolygon(std::span<const PointD> points, std::span<const std::uint32_t> counts) {
+    std::vector<Segment> s;
+    std::size_t at = 0;
+    for (std::uint32_t n : counts) {
+        if (n > points.size() - at) break;
+        if (n >= 2) appendPolyline(s, points.subspan(at, n), true);
+        at += n;
+    }
+    emit(std::move(s), true, true);
+}
+
+void MetafileCanvas::polyPolyline(std::span<const PointD> points, std::span<const std::uint32_t> counts) {
+    std::vector<Segment> s;
+    std::size_t at = 0;
+    for (std::uint32_t n : counts) {
+        if (n > points.size() - at) break;
+        if (n >= 2) appendPolyline(s, points.subspan(at, n), false);
+        at += n;
+    }
+    emit(std::move(s), false, true);
+}
+
+void MetafileCanvas::polyBezier(std::span<const PointD> points) {
+    if (points.size() < 4) return;
+    std::vector<Segment> s;
+    appendBeziers(s, points[0], points.subspan(1));
+    emit(std::move(s), false, true);
+}
+
+void MetafileCanvas::polyBezierTo(std::span<const PointD> points) {
+    if (points.size() < 3) return;
+    std::vector<Segment> s;
+    appendBeziers(s, m_dc.current, points);
+    m_dc.current = points[(points.size() / 3) * 3 - 1];
+    emit(std::move(s), false, true);
+}
+
+void MetafileCanvas::rectangle(const RectD& r) {
+    const PointD pts[4] = {{r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
+    std::vector<Segment> s;
+    appendPolyline(s, pts, true);
+    emit(std::move(s), true, true);
+}
+
+void MetafileCanvas::roundRect(const RectD& box, double cornerWidth, double cornerHeight) {
+    RectD r{std::min(box.left, box.right), std::min(box.top, box.bottom),
+            std::max(box.left, box.right), std::max(box.top, box.bottom)};
+    const double w = std::min(std::fabs(cornerWidth), r.right - r.left);
+    const double h = std::min(std::fabs(cornerHeight), r.bottom - r.top);
+    if (w <= 0 || h <= 0) return rectangle(r);
+    const double pi = std::numbers::pi;
+    std::vector<Segment> s;
+    appendEllipseArc(s, {r.right - w, r.top, r.right, r.top + h}, -pi / 2, pi / 2, true);
+    appendEllipseArc(s, {r.right - w, r.bottom - h, r.right, r.bottom}, 0, pi / 2, false);
+    appendEllipseArc(s, {r.left, r.bottom - h, r.left + w, r.bottom}, pi / 2, pi / 2, false);
+    appendEllipseArc(s, {r.left, r.top, r.left + w, r.top + h}, pi, pi / 2, false);
+    s.push_back({Segment::Op::Close, {}});
+    emit(std::move(s), true, true);
+}
+
+void MetafileCanvas::ellipse(const RectD& r) {
+    if (r.left == r.right || r.top == r.bottom) return;
+    std::vector<Segment> s;
+    appendEllipseArc(s, r, 0, 2 * std::numbers::pi, true);
+    s.push_back({Segment::Op::Close, {}});
+    emit(std::move(s), true, true);
+}
+
+void MetafileCanvas::arc(const RectD& box, PointD start, PointD end, ArcKind kind) {
+    const double cx = (box.left + box.right) / 2, cy = (box.top + box.bottom) / 2;
+    const double rx = std::fabs(box.right - box.left) / 2, ry = std::fabs(box.bottom - box.top) / 2;
+    if (rx <= 0 || ry <= 0) return;
+    const double a0 = std::atan2((start.y - cy) / ry, (start.x - cx) / rx);
+    const double a1 = std::atan2((end.y - cy) / ry, (end.x - cx) / rx);
+    // Counter-clockwise as seen on the picture is decreasing angle in a y-down space; a mapping
+    // that mirrors the picture turns the logical direction round.
+    bool increasing = m_dc.clockwiseArcs;
+    if (m_toPicture.determinant() < 0) increasing = !increasing;
+    const double twoPi = 2 * std::numbers::pi;
+    double sweep = a1 - a0;
+    if (increasing) {
+        while (sweep <= 0) sweep += twoPi;
+    } else {
+        while (sweep >= 0) sweep -= twoPi;
+    }
+    std::vector<Segment> s;
+    if (kind == ArcKind::Pie) s.push_back({Segment::Op::Move, {toPicture({cx, cy})}});
+    if (kind == ArcKind::ArcTo) s.push_back({Segment::Op::Move, {toPicture(m_dc.current)}});
+    appendEllipseArc(s, box, a0, sweep, kind == ArcKind::Arc || kind == ArcKind::Chord);
+    if (kind == ArcKind::ArcTo)
+        m_dc.current = {cx + rx * std::cos(a0 + sweep), cy + ry * std::sin(a0 + sweep)};
+    const bool closed = kind == ArcKind::Chord || kind == ArcKind::Pie;
+    if (closed) s.push_back({Segment::Op::Close, {}});
+    emit(std::move(s), closed, true);
+}
+
+void MetafileCanvas::setPixel(PointD p, ColorRef colour) {
+    if (m_recording || exhausted()) return;
+    const PointD q = toPicture(p);
+    cairo_t* cr = m_impl->cr.get();
+    cairo_set_source_rgb(cr, channel(colour, 0), channel(colour, 8), channel(colour, 16));
+    cairo_rectangle(cr, std::floor(q.x), std::floor(q.y), 1, 1);
+    cairo_fill(cr);
+    m_work += 1;
+}
+
+void MetafileCanvas::patternBlit(const RectD& r, std::uint32_t rop) {
+    if (m_recording) return;
+    const DcState saved = m_dc;
+    m_dc.pen.style = kPsNull;
+    m_dc.rop2 = kR2CopyPen;
+    switch (rop) {
+        case 0xF00021: break;                                           // PATCOPY
+        case 0x000042: m_dc.brush = Brush{kBsSolid, 0, 0, nullptr}; break;        // BLACKNESS
+        case 0xFF0062: m_dc.brush = Brush{kBsSolid, 0xFFFFFF, 0, nullptr}; break; // WHITENESS
+        case 0x5A0049: m_dc.rop2 = kR2XorPen; break;                    // PATINVERT
+        case 0x550009: m_dc.rop2 = kR2Not; break;                       // DSTINVERT
+        default: m_dc = saved; return;
+    }
+    rectangle(r);
+    m_dc = saved;
+}
+
+void MetafileCanvas::fillRegion(const std::vector<RectD>& rects, const Brush& brush, bool deviceUnits) {
+    if (rects.empty() || m_recording) return;
+    const DcState saved = m_dc;
+    const Affine savedTransform = m_toPicture;
+    if (deviceUnits) m_toPicture = m_deviceToPicture;
+    m_dc.brush = brush;
+    m_dc.pen.style = kPsNull;
+    std::vector<Segment> s;
+    for (const RectD& r : rects) {
+        const PointD pts[4] = {{r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
+        appendPolyline(s, pts, true);
+    }
+    m_dc.windingFill = true;
+    emit(std::move(s), true, false);
+    m_dc = saved;
+    m_toPicture = savedTransform;
+}
+
+void MetafileCanvas::drawImage(const PixelImage& image, const RectD& src, const RectD& dst,
+                               std::uint32_t rop) {
+    if (m_recording || exhausted() || image.width <= 0 || image.height <= 0) return;
+    cairo_operator_t op = CAIRO_OPERATOR_SOURCE;
+    switch (rop) {
+        case 0x8800C6: op = CAIRO_OPERATOR_MULTIPLY; break;   // SRCAND
+        case 0xEE0086: op = CAIRO_OPERATOR_LIGHTEN; break;    // SRCPAINT
+        case 0x660046: op = CAIRO_OPERATOR_DIFFERENCE; break; // SRCINVERT
+        case 0xAA0029: return;                                 // leaves the picture alone
+        default: break;
+    }
+    const double sw = src.right - src.left, sh = src.bottom - src.top;
+    if (sw == 0 || sh == 0) return;
+    const PointD p0 = toPicture({dst.left, dst.top});
+    const PointD px = toPicture({dst.right, dst.top});
+    const PointD py = toPicture({dst.left, dst.bottom});
+    cairo_matrix_t m;
+    m.xx = (px.x - p0.x) / sw;
+    m.yx = (px.y - p0.y) / sw;
+    m.xy = (py.x - p0.x) / sh;
+    m.yy = (py.y - p0.y) / sh;
+    m.x0 = p0.x - m.xx * src.left - m.xy * src.top;
+    m.y0 = p0.y - m.yx * src.left - m.yy * src.top;
+    if (!std::isfinite(m.x0) || !std::isfinite(m.y0) || !std::isfinite(m.xx) || !std::isfinite(m.yy) ||
+        !std::isfinite(m.xy) || !std::isfinite(m.yx))
+        return;
+    const double det = m.xx * m.yy - m.xy * m.yx;
+    if (!std::isfinite(det) || std::fabs(det) < 1e-12) return;
+    cairo_matrix_t inverse = m;
+    if (cairo_matrix_invert(&inverse) != CAIRO_STATUS_SUCCESS) return;
+    SurfacePtr surface = makeSurface(image);
+    if (!surface) return;
+    PatternPtr pattern(cairo_pattern_create_for_surface(surface.get()));
+    cairo_pattern_set_matrix(pattern.get(), &inverse);
+    cairo_pattern_set_extend(pattern.get(), CAIRO_EXTEND_PAD);
+    const bool enlarging = std::fabs(det) >= 1;
+    cairo_pattern_set_filter(pattern.get(), enlarging ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+
+    std::vector<Segment> s;
+    const PointD corners[4] = {p0, px, {px.x + py.x - p0.x, px.y + py.y - p0.y}, py};
+    for (int i = 0; i < 4; ++i)
+        s.push_back({i ? Segment::Op::Line : Segment::Op::Move, {{clampCoord(corners[i].x), clampCoord(corners[i].y)}}});
+    chargeWork(s, false);
+    cairo_t* cr = m_impl->cr.get();
+    cairo_new_path(cr);
+    for (const Segment& seg : s) {
+        if (seg.op == Segment::Op::Move) cairo_move_to(cr, seg.p[0].x, seg.p[0].y);
+        else cairo_line_to(cr, seg.p[0].x, seg.p[0].y);
+    }
+    cairo_close_path(cr);
+    cairo_set_operator(cr, op);
+    cairo_set_source(cr, pattern.get());
+    cairo_fill(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+}
+
+// ---- text ----
+
+void MetafileCanvas::textOut(PointD reference, const TextRun& run, std::uint32_t options,
+                             const RectD* rect) {
+    if (m_recording || exhausted()) return;
+    cairo_t* cr = m_impl->cr.get();
+    const DcState& dc = m_dc;
+    const Font& font = dc.font;
+    if (dc.textAlign & kTaUpdateCp) reference = dc.current;
+
+    const double xScale = length(m_toPicture.mapVector({1, 0}));
+    const double yScale = length(m_toPicture.mapVector({0, 1}));
+    cairo_select_font_face(cr, familyFor(font),
+                           font.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+                           font.weight >= 600 ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, 100);
+    cairo_font_extents_t unit;
+    cairo_font_extents(cr, &unit);
+    const double cellPerEm = (unit.ascent + unit.descent) > 0 ? (unit.ascent + unit.descent) / 100 : 1.16;
+    double em;
+    if (font.height < 0) em = -font.height * yScale;
+    else if (font.height > 0) em = font.height * yScale / cellPerEm;
+    else em = 12 * length(m_deviceToPicture.mapVector({0, 1}));
+    const double maxEm = std::min(4096.0, 2.0 * std::max(m_width, m_height));
+    if (!std::isfinite(em) || em < 0.5) return;
+    em = std::min(em, maxEm);
+
+    const double angle = std::isfinite(font.escapement) ? font.escapement / 10 * std::numbers::pi / 180 : 0;
+    const PointD u{std::cos(angle), -std::sin(angle)};  // along the baseline
+    const PointD v{std::sin(angle), std::cos(angle)};   // downwards from it
+    cairo_matrix_t fm;
+    cairo_matrix_init_scale(&fm, em, em);
+    cairo_matrix_t rot;
+    cairo_matrix_init_rotate(&rot, -angle);
+    cairo_matrix_multiply(&fm, &fm, &rot);
+    cairo_set_font_matrix(cr, &fm);
+    cairo_font_extents_t fe;
+    cairo_font_extents(cr, &fe);
+    const double ascent = fe.ascent, descent = fe.descent;
+
+    std::vector<std::string> glyphs;
+    glyphs.reserve(run.text.size());
+    std::string all;
+    for (char32_t c : run.text) {
+        std::string g;
+        appendUtf8(g, c);
+        all += g;
+        glyphs.push_back(std::move(g));
+    }
+    std::vector<double> advances;  // picture pixels along the baseline
+    double total = 0, totalLogical = 0;
+    if (!run.advances.empty()) {
+        for (std::size_t i = 0; i < glyphs.size(); ++i) {
+            const double a = i < run.advances.size() ? run.advances[i] : 0;
+            totalLogical += a;
+            advances.push_back(std::isfinite(a * xScale) ? std::clamp(a * xScale, -kCoordLimit, kCoordLimit) : 0);
+            total += advances.back();
+        }
+    } else {
+        cairo_text_extents_t te;
+        cairo_text_extents(cr, all.c_str(), &te);
+        total = te.x_advance * u.x + te.y_advance * u.y;
+        totalLogical = xScale > 0 ? total / xScale : 0;
+    }
+
+    PointD origin = toPicture(reference);
+    switch (dc.textAlign & kTaHorizontalMask) {
+        case kTaCenter: origin = {origin.x - u.x * total / 2, origin.y - u.y * total / 2}; break;
+        case kTaRight: origin = {origin.x - u.x * total, origin.y - u.y * total}; break;
+        default: break;
+    }
+    switch (dc.textAlign & kTaVerticalMask) {
+        case kTaBaseline: break;
+        case kTaBottom: origin = {origin.x - v.x * descent, origin.y - v.y * descent}; break;
+        default: origin = {origin.x + v.x * ascent, origin.y + v.y * ascent}; break;
+    }
+    if (dc.textAlign & kTaUpdateCp) {
+        const double dir = (dc.textAlign & kTaHorizontalMask) == kTaRight ? -1 : 1;
+        if ((dc.textAlign & kTaHorizontalMask) != kTaCenter) m_dc.current.x += dir * totalLogical;
+    }
+    m_work += em * em * static_cast<double>(glyphs.size() + 1);
+
+    cairo_save(cr);
+    auto rectPath = [&](const RectD& r) {
+        const PointD a = toPicture({r.left, r.top}), b = toPicture({r.right, r.top});
+        const PointD c = toPicture({r.right, r.bottom}), d = toPicture({r.left, r.bottom});
+        cairo_new_path(cr);
+        cairo_move_to(cr, a.x, a.y);
+        cairo_line_to(cr, b.x, b.y);
+        cairo_line_to(cr, c.x, c.y);
+        cairo_line_to(cr, d.x, d.y);
+        cairo_close_path(cr);
+    };
+    const ColorRef bk = dc.backgroundColour;
+    if (rect && (options & kEtoOpaque)) {
+        rectPath(*rect);
+        cairo_set_source_rgb(cr, channel(bk, 0), channel(bk, 8), channel(bk, 16));
+        cairo_fill(cr);
+    }
+    if (rect && (options & kEtoClipped)) {
+        rectPath(*rect);
+        cairo_clip(cr);
+    }
+    if (dc.opaqueBackground && !(rect && (options & kEtoOpaque)) && !glyphs.empty()) {
+        const PointD top{origin.x - v.x * ascent, origin.y - v.y * ascent};
+        cairo_new_path(cr);
+        cairo_move_to(cr, top.x, top.y);
+        cairo_line_to(cr, top.x + u.x * total, top.y + u.y * total);
+        cairo_line_to(cr, top.x + u.x * total + v.x * (ascent + descent), top.y + u.y * total + v.y * (ascent + descent));
+        cairo_line_to(cr, top.x + v.x * (ascent + descent), top.y + v.y * (ascent + descent));
+        cairo_close_path(cr);
+        cairo_set_source_rgb(cr, channel(bk, 0), channel(bk, 8), channel(bk, 16));
+        cairo_fill(cr);
+    }
+    const ColorRef tc = dc.textColour;
+    cairo_set_source_rgb(cr, channel(tc, 0), channel(tc, 8), channel(tc, 16));
+    if (advances.empty()) {
+        cairo_move_to(cr, origin.x, origin.y);
+        cairo_show_text(cr, all.c_str());
+    } else {
+        double along = 0;
+        for (std::size_t i = 0; i < glyphs.size(); ++i) {
+            cairo_move_to(cr, clampCoord(origin.x + u.x * along), clampCoord(origin.y + u.y * along));
+            cairo_show_text(cr, glyphs[i].c_str());
+            along += advances[i];
+        }
+    }
+    const double thickness = std::max(1.0, em / 14);
+    auto rule = [&](double offset) {
+        const PointD a{origin.x + v.x * offset, origin.y + v.y * offset};
+        cairo_new_path(cr);
+        cairo_move_to(cr, a.x, a.y);
+        cairo_line_to(cr, a.x + u.x * total, a.y + u.y * total);
+        cairo_set_line_width(cr, thickness);
+        cairo_stroke(cr);
+    };
+    if (font.underline) rule(em * 0.12);
+    if (font.strikeOut) rule(-em * 0.3);
+    cairo_restore(cr);
+}
+
+// ---- clipping ----
+
+void MetafileCanvas::intersectClip(const RectD& r) {
+    const PointD pts[4] = {{r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
+    cairo_t* cr = m_impl->cr.get();
+    cairo_new_path(cr);
+    for (int i = 0; i < 4; ++i) {
+        const PointD p = toPicture(pts[i]);
+        if (i == 0) cairo_move_to(cr, p.x, p.y);
+        else cairo_line_to(cr, p.x, p.y);
+    }
+    cairo_close_path(cr);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    cairo_clip(cr);
+}
+
+void MetafileCanvas::excludeClip(const RectD& r) {
+    cairo_t* cr = m_impl->cr.get();
+    cairo_new_path(cr);
+    cairo_rectangle(cr, -2, -2, m_width + 4.0, m_height + 4.0);
+    const PointD pts[4] = {{r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
+    for (int i = 0; i < 4; ++i) {
+        const PointD p = toPicture(pts[i]);
+        if (i == 0) cairo_move_to(cr, p.x, p.y);
+        else cairo_line_to(cr, p.x, p.y);
+    }
+    cairo_close_path(cr);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+    cairo_clip(cr);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+}
+
+void MetafileCanvas::selectClipRects(const std::vector<RectD>& deviceRects, std::int32_t mode) {
+    cairo_t* cr = m_impl->cr.get();
+    if (mode == kRgnCopy || mode == kRgnOr || mode == kRgnXor) {
+        // Union and exclusive-or with the old clip are beyond a cairo clip; the new region alone
+        // is the closest we get without losing what it shows.
+        cairo_reset_clip(cr);
+        if (deviceRects.empty()) return;
+    }
+    cairo_new_path(cr);
+    if (mode == kRgnDiff) cairo_rectangle(cr, -2, -2, m_width + 4.0, m_height + 4.0);
+    for (const RectD& r : deviceRects) {
+        const PointD a = m_deviceToPicture.map({r.left, r.top});
+        const PointD b = m_deviceToPicture.map({r.right, r.bottom});
+        const double x0 = clampCoord(std::min(a.x, b.x)), x1 = clampCoord(std::max(a.x, b.x));
+        const double y0 = clampCoord(std::min(a.y, b.y)), y1 = clampCoord(std::max(a.y, b.y));
+        cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
+    }
+    cairo_set_fill_rule(cr, mode == kRgnDiff ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+    cairo_clip(cr);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+}
+
+// ---- paths ----
+
+void MetafileCanvas::beginPath() {
+    m_impl->path.clear();
+    m_recording = true;
+}
+
+void MetafileCanvas::abortPath() {
+    m_impl->path.clear();
+    m_recording = false;
+}
+
+void MetafileCanvas::closeFigure() {
+    auto& path = m_impl->path;
+    if (m_recording && !path.empty() && path.back().op != Segment::Op::Close)
+        path.push_back({Segment::Op::Close, {}});
+}
+
+void MetafileCanvas::fillPath() {
+    if (m_recording) return;
+    emit(std::move(m_impl->path), true, false);
+    m_impl->path.clear();
+}
+
+void MetafileCanvas::strokePath() {
+    if (m_recording) return;
+    emit(std::move(m_impl->path), false, true);
+    m_impl->path.clear();
+}
+
+void MetafileCanvas::strokeAndFillPath() {
+    if (m_recording) return;
+    emit(std::move(m_impl->path), true, true);
+    m_impl->path.clear();
+}
+
+void MetafileCanvas::selectClipPath(std::int32_t mode) {
+    if (m_recording) return;
+    auto& path = m_impl->path;
+    cairo_t* cr = m_impl->cr.get();
+    if (mode == kRgnCopy) cairo_reset_clip(cr);
+    cairo_new_path(cr);
+    if (mode == kRgnDiff) cairo_rectangle(cr, -2, -2, m_width + 4.0, m_height + 4.0);
+    for (const Segment& s : path) {
+        switch (s.op) {
+            case Segment::Op::Move: cairo_move_to(cr, s.p[0].x, s.p[0].y); break;
+            case Segment::Op::Line: cairo_line_to(cr, s.p[0].x, s.p[0].y); break;
+            case Segment::Op::Curve:
+                cairo_curve_to(cr, s.p[0].x, s.p[0].y, s.p[1].x, s.p[1].y, s.p[2].x, s.p[2].y);
+                break;
+            case Segment::Op::Close: cairo_close_path(cr); break;
+        }
+    }
+    cairo_set_fill_rule(cr, mode == kRgnDiff || !m_dc.windingFill ? CAIRO_FILL_RULE_EVEN_ODD
+                                                                   : CAIRO_FILL_RULE_WINDING);
+    cairo_clip(cr);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    path.clear();
+}
+
+// ---- bitmaps and text encodings ----
+
+PixelImage decodeDib(std::span<const std::uint8_t> header, std::span<const std::uint8_t> bits) {
+    PixelImage image;
+    if (header.size() < 12) return image;
+    const bool packed = bits.empty();
+    std::vector<std::uint8_t> buffer;
+    buffer.reserve(header.size() + bits.size());
+    buffer.insert(buffer.end(), header.begin(), header.end());
+    buffer.insert(buffer.end(), bits.begin(), bits.end());
+    BufferedInput in;
+    in.openMemory(std::move(buffer));
+    DibDecoder dib;
+    DibHeaderOptions options;
+    options.requireOnePlane = false;
+    options.pixelOffset = packed ? 0 : header.size();
+    if (!dib.readHeader(in, options)) return image;
+    if (!packed) in.seek(header.size());
+    const std::uint64_t dataBytes = in.remaining();
+    const std::int64_t pixels = static_cast<std::int64_t>(dib.width()) * dib.height();
+    const std::int64_t allowed = std::min<std::int64_t>(
+        kMaxDibPixels,
+        std::max<std::int64_t>(65536, static_cast<std::int64_t>(dataBytes) * kMaxDibPixelsPerByte));
+    if (pixels <= 0 || pixels > allowed) return image;
+    const auto bytes = checkedMul(static_cast<std::size_t>(pixels), 3);
+    if (!bytes) return image;
+    image.width = dib.width();
+    image.height = dib.height();
+    image.bottomUp = dib.bottomUp();
+    image.rgb.assign(*bytes, 0);
+    const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 3;
+    for (std::int32_t i = 0; i < image.height; ++i) {
+        const std::int32_t y = dib.bottomUp() ? image.height - 1 - i : i;
+        // A bitmap cut short keeps the rows it has; the rest stays black.
+        if (!dib.decodeRow(in, image.rgb.data() + y * rowBytes, nullptr)) break;
+    }
+    return image;
+}
+
+std::u32string fromCodePage1252(std::span<const std::uint8_t> bytes) {
+    // 0x80..0x9F of the Western code page; the rest is Latin-1.
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    std::u32string out;
+    out.reserve(bytes.size());
+    for (std::uint8_t b : bytes) out += (b >= 0x80 && b < 0xA0) ? char32_t{kHigh[b - 0x80]} : char32_t{b};
+    return out;
+}
+
+std::u32string fromUtf16le(std::span<const std::uint8_t> bytes) {
+    std::u32string out;
+    out.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const char32_t u = bytes[i] | (bytes[i + 1] << 8);
+        if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size()) {
+            const char32_t lo = bytes[i + 2] | (bytes[i + 3] << 8);
+            if (lo >= 0xDC00 && lo < 0xE000) {
+                out += 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
+                i += 2;
+                continue;
+            }
+        }
+        out += (u >= 0xD800 && u < 0xE000) ? char32_t{0xFFFD} : u;
+    }
+    return out;
+}
+
+}  // namespace kalder::image::gdi
