@@ -6,7 +6,7 @@ namespace kalder::image {
 
 class ImageReader;
 
-// One factory per reader family; a family not written yet returns nullptr.
+// One factory per reader family; each lives beside its reader.
 std::unique_ptr<ImageReader> makeBmpReader();
 std::unique_ptr<ImageReader> makeGifReader();
 std::unique_ptr<ImageReader> makeIconReader();  // ICO and CUR
