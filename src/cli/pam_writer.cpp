@@ -18,8 +18,16 @@ bool writePam(const std::filesystem::path& path, const image::Bitmap32& bitmap,
     const bool withAlpha = !alpha.empty();
     if (withAlpha && alpha.size() != static_cast<std::size_t>(w) * h) return false;
 
+    // A device such as /dev/null (or a link to one) is written directly: there is no file to
+    // protect and no folder to put a temporary file in.
+    std::error_code statusError;
+    const auto kind = std::filesystem::status(path, statusError).type();
+    const bool direct = !statusError && kind != std::filesystem::file_type::regular &&
+                        kind != std::filesystem::file_type::not_found &&
+                        kind != std::filesystem::file_type::directory;
     const std::filesystem::path temp =
-        path.parent_path() / ("." + path.filename().string() + ".tmp" + std::to_string(::getpid()));
+        direct ? path
+               : path.parent_path() / ("." + path.filename().string() + ".tmp" + std::to_string(::getpid()));
     FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) return false;
     std::fprintf(f, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH %d\nMAXVAL 255\nTUPLTYPE %s\nENDHDR\n", w, h,
@@ -40,6 +48,7 @@ bool writePam(const std::filesystem::path& path, const image::Bitmap32& bitmap,
     }
     ok = (std::fclose(f) == 0) && ok;
     std::error_code ec;
+    if (direct) return ok;
     if (ok) std::filesystem::rename(temp, path, ec);
     if (!ok || ec) {
         std::filesystem::remove(temp, ec);
