@@ -1,7 +1,13 @@
 #include "cli/cli_options.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <map>
+#include <string_view>
+
+#include "image/colour_reducer.h"
+#include "image/resample.h"
 
 namespace kalder::cli {
 namespace {
@@ -35,14 +41,48 @@ bool parseDoubles(const std::string& text, std::vector<double>& out) {
     return true;
 }
 
+bool sameWord(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+template <typename Names>
+std::optional<std::int32_t> indexOfName(const Names& names, const std::string& word) {
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (sameWord(names[i], word)) return static_cast<std::int32_t>(i);
+    return std::nullopt;
+}
+
+template <typename Names>
+std::string joinNames(const Names& names) {
+    std::string out;
+    for (const auto& n : names) out += (out.empty() ? "" : ", ") + std::string(n);
+    return out;
+}
+
 }  // namespace
+
+std::optional<std::int32_t> tiffCompressionFromName(const std::string& name) {
+    static const std::map<std::string, std::int32_t> names = {
+        {"none", 1}, {"ccitt1d", 2}, {"g3", 3},      {"g4", 4},
+        {"lzw", 5},  {"jpeg", 7},    {"packbits", 32773}, {"deflate", 32946}};
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    auto it = names.find(lower);
+    if (it == names.end()) return std::nullopt;
+    return it->second;
+}
 
 const char* usageText() {
     return "usage: kalder-cli COMMAND [options] FILE...\n"
            "\n"
            "commands:\n"
            "  info FILE... [--json]             format, description, size, depth, pages, dpi\n"
-           "  decode FILE -o OUT.pam [options]  decode as the viewer does, write a PAM\n"
+           "  decode FILE -o OUT [options]      decode as the viewer does; OUT's extension picks\n"
+           "                                    pam, bmp, pcx, tga, gif, jpg, png or tif\n"
            "  thumb FILE --size N -o OUT.pam    one thumbnail\n"
            "  thumbs DIR --size N -o OUTDIR     thumbnails of every image of a folder\n"
            "  exif FILE                         the properties report\n"
@@ -60,6 +100,20 @@ const char* usageText() {
            "  --background RRGGBB  composite transparency over this colour\n"
            "  --profile FILE     colour-manage to this monitor profile\n"
            "  --calibration R,G,B,EXTRA  per-channel and additional gamma\n"
+           "\n"
+           "output options (bmp, pcx, tga, gif, jpg, png, tif):\n"
+           "  --quality N        JPEG quality 0-100 (default 75)\n"
+           "  --progressive      progressive JPEG\n"
+           "  --interlaced       interlaced GIF or PNG\n"
+           "  --compression NAME TIFF: none, ccitt1d, g3, g4, lzw, jpeg, packbits, deflate\n"
+           "  --rle              run-length encoded BMP (palette images) or TGA\n"
+           "  --colors N         palette output with at most N colours (2-256)\n"
+           "  --palette NAME     optimized, websafe, bw, vga, system\n"
+           "  --dither NAME      none, ordered, floyd, jarvis, stucki\n"
+           "  --resample WxH|N%  scale the decoded image\n"
+           "  --method NAME      Lanczos, Bicubic, Bilinear, Cosine, Box\n"
+           "  GIF output is always reduced to a palette; --all-pages puts every page into one\n"
+           "  GIF or TIFF file.\n"
            "\n"
            "thumbnail options:\n"
            "  --size N           longer side in pixels\n"
@@ -158,6 +212,59 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
                 return r;
             }
             o.calibration = gammas;
+        } else if (a == "--quality") {
+            std::int32_t q = 0;
+            if (!intValue(q, 0, 100)) return r;
+            o.quality = q;
+        } else if (a == "--progressive") {
+            o.progressive = true;
+        } else if (a == "--interlaced") {
+            o.interlaced = true;
+        } else if (a == "--rle") {
+            o.rle = true;
+        } else if (a == "--compression") {
+            if (!value(v)) return r;
+            o.compression = tiffCompressionFromName(v);
+            if (!o.compression) {
+                r.error = "bad value for --compression (none, ccitt1d, g3, g4, lzw, jpeg, packbits, deflate): " + v;
+                return r;
+            }
+        } else if (a == "--colors" || a == "--colours") {
+            if (!intValue(o.colors, 2, 256)) return r;
+        } else if (a == "--palette") {
+            if (!value(v)) return r;
+            o.palette = indexOfName(image::kPaletteTypeNames, v);
+            if (!o.palette) {
+                r.error = "bad value for --palette (" + joinNames(image::kPaletteTypeNames) + "): " + v;
+                return r;
+            }
+        } else if (a == "--dither") {
+            if (!value(v)) return r;
+            o.dither = indexOfName(image::kDitherTypeNames, v);
+            if (!o.dither) {
+                r.error = "bad value for --dither (" + joinNames(image::kDitherTypeNames) + "): " + v;
+                return r;
+            }
+        } else if (a == "--method") {
+            if (!value(v)) return r;
+            o.method = indexOfName(image::kResampleMethodNames, v);
+            if (!o.method) {
+                r.error = "bad value for --method (" + joinNames(image::kResampleMethodNames) + "): " + v;
+                return r;
+            }
+        } else if (a == "--resample") {
+            if (!value(v)) return r;
+            if (!v.empty() && v.back() == '%') {
+                if (!parseInt(v.substr(0, v.size() - 1), o.resamplePercent) || o.resamplePercent < 1 ||
+                    o.resamplePercent > 10000) {
+                    r.error = "bad value for --resample (WxH or N%): " + v;
+                    return r;
+                }
+            } else if (!parseSize(v, o.resampleWidth, o.resampleHeight) || o.resampleWidth > 32767 ||
+                       o.resampleHeight > 32767) {
+                r.error = "bad value for --resample (WxH or N%): " + v;
+                return r;
+            }
         } else if (a == "--size") {
             if (!intValue(o.size, 1, 32767)) return r;
         } else if (a == "--no-exif") {

@@ -32,6 +32,21 @@ struct CliOptions {
     std::string profile;                      // colour profile file
     std::optional<std::vector<double>> calibration;  // red, green, blue, extra gamma
 
+    // writing through the image writers (OUT's extension picks the format)
+    std::optional<std::int32_t> quality;      // JPEG, percent
+    bool progressive = false;                 // JPEG
+    bool interlaced = false;                  // GIF, PNG
+    std::optional<std::int32_t> compression;  // TIFF Compression tag value
+    bool rle = false;                         // BMP (palette images), TGA
+    std::int32_t colors = 0;                  // palette output with at most this many colours
+    std::optional<std::int32_t> palette;      // index into image::kPaletteTypeNames
+    std::optional<std::int32_t> dither;       // index into image::kDitherTypeNames
+    // --resample: a size, or a percentage of the decoded size.
+    std::int32_t resampleWidth = 0;
+    std::int32_t resampleHeight = 0;
+    std::int32_t resamplePercent = 0;
+    std::optional<std::int32_t> method;  // index into image::kResampleMethodNames
+
     // thumbnails
     std::int32_t size = 0;
     bool useExif = true;
@@ -42,6 +57,10 @@ struct ParseResult {
     CliOptions options;
     std::string error;  // empty on success
 };
+
+// The TIFF compression of a --compression word (none, ccitt1d, g3, g4, lzw, jpeg, packbits,
+// deflate), or nullopt.
+std::optional<std::int32_t> tiffCompressionFromName(const std::string& name);
 
 ParseResult parseCommandLine(const std::vector<std::string>& args);
 
