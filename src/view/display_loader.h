@@ -1,0 +1,128 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "image/load_options.h"
+#include "image/sinks.h"
+#include "view/view_state.h"
+
+namespace kalder::image {
+class Bitmap32;
+class ImageDocument;
+}  // namespace kalder::image
+
+namespace kalder::view {
+
+class EntryList;
+class ImageEntry;
+
+// What opens and decodes documents for the loaders; tests put a fake in its place.
+class DocumentSource {
+public:
+    virtual ~DocumentSource() = default;
+    // Opens the file named in options into doc. The decoder checks cancel between rows.
+    virtual bool open(image::ImageDocument& doc, const image::LoadOptions& options,
+                      const image::CancelSink* cancel, image::ProgressSink* progress) = 0;
+    // Decodes the next page; false when there is none or it failed.
+    virtual bool nextPage(image::ImageDocument& doc) = 0;
+
+    struct ThumbnailOptions {
+        bool useExif = true;
+        bool rotateClockwise = true;
+        image::ColorRef background = 0xffffff;
+        image::ColorTransform* colorTransform = nullptr;
+    };
+    // A thumbnail fitting box x box, or nullptr.
+    virtual std::unique_ptr<image::Bitmap32> makeThumbnail(const std::filesystem::path& path,
+                                                           std::int32_t box,
+                                                           const ThumbnailOptions& options,
+                                                           const image::CancelSink* cancel) = 0;
+};
+
+// The source over ImageDocument and the format readers.
+std::shared_ptr<DocumentSource> imageDocumentSource();
+
+// Display settings every decode uses besides the request.
+struct DisplayOptions {
+    bool smoothShrink = true;
+    bool smoothEnlarge = true;
+    std::int32_t smoothEnlargeMinSize = 0;
+    bool blendAlpha = true;
+    image::ColorRef background = 0xffffff;
+    bool extractAlpha = false;
+    const std::uint8_t* gammaTable = nullptr;
+    image::ColorTransform* colorTransform = nullptr;
+    bool showProgress = true;
+};
+
+// Lowers the calling thread's scheduling priority below normal (errors ignored).
+void lowerThreadPriority();
+
+// The display loader: three request slots (current, next, previous) and a worker thread that
+// decodes the slots' entries in that order. The UI calls everything here from one thread and
+// polls the entries' page counts for results.
+class DisplayLoader {
+public:
+    enum Slot : std::size_t { Current = 0, Next = 1, Previous = 2 };
+
+    DisplayLoader(EntryList& list, std::shared_ptr<DocumentSource> source);
+    ~DisplayLoader();
+    DisplayLoader(const DisplayLoader&) = delete;
+    DisplayLoader& operator=(const DisplayLoader&) = delete;
+
+    // Every image change: keeps, shifts or refills the three slots.
+    void request(const DisplayRequest& request, bool single);
+    bool isLoading(const ImageEntry* entry) const;
+    // Rows done of the page being decoded as a percentage (0 when progress display is off).
+    std::int32_t progress() const;
+
+    // Stops the worker, empties the slots, stores the options.
+    void setOptions(const DisplayOptions& options);
+    // Starts a worker if none runs.
+    void start();
+    // Stops the worker; with emptySlots the slots are cleared too.
+    void stop(bool emptySlots);
+    bool running() const { return m_thread.joinable(); }
+
+    std::array<DisplayRequest, 3> requestSlots() const;
+    // Worker threads started so far.
+    std::int32_t starts() const { return m_starts; }
+    // Waits until the worker has nothing left to decode (or none runs). False on timeout.
+    bool waitUntilIdle(std::chrono::milliseconds timeout) const;
+
+private:
+    class ProgressCounter;
+    void run();
+    bool fetch(std::size_t slot, ImageEntry*& entry, image::LoadOptions& options);
+    void decode(ImageEntry& entry, const image::LoadOptions& options);
+    void releaseSlotEntry(std::size_t slot, std::unique_lock<std::mutex>& listLock);
+    DisplayRequest neighbour(const DisplayRequest& request, bool forward) const;
+    void signalRequest();
+
+    EntryList& m_list;
+    std::shared_ptr<DocumentSource> m_source;
+    DisplayOptions m_options;  // written only while no worker runs
+
+    // Under the list lock (m_list.lock()):
+    std::array<DisplayRequest, 3> m_slots;
+    const ImageEntry* m_decoding = nullptr;
+
+    mutable std::mutex m_eventLock;  // guards m_requestReady, m_idle; waits on m_stop
+    mutable std::condition_variable m_eventCv;
+    bool m_requestReady = false;  // auto reset
+    bool m_idle = true;
+    image::CancelFlag m_stop;  // the display-stop event, read by decoders between rows
+
+    std::unique_ptr<ProgressCounter> m_progress;
+    std::thread m_thread;
+    std::int32_t m_starts = 0;
+};
+
+}  // namespace kalder::view

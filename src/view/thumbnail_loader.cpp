@@ -1,0 +1,137 @@
+#include "view/thumbnail_loader.h"
+
+#include "image/bitmap32.h"
+#include "view/image_entry.h"
+
+namespace kalder::view {
+
+ThumbnailLoader::ThumbnailLoader(EntryList& list, std::shared_ptr<DocumentSource> source)
+    : m_list(list), m_source(std::move(source)) {}
+
+ThumbnailLoader::~ThumbnailLoader() { stop(); }
+
+void ThumbnailLoader::setOptions(const DocumentSource::ThumbnailOptions& options) {
+    stop();
+    m_options = options;
+}
+
+void ThumbnailLoader::start(std::int32_t box, bool clearAll) {
+    stop();
+    if (clearAll)
+        for (std::size_t i = 0; i < m_list.size(); ++i) m_list.at(i)->clearThumbnail();
+    m_box = box;
+    setStartEntry(m_list.first());
+    {
+        std::lock_guard lock(m_stateLock);
+        m_finished = false;
+        m_made = 0;
+    }
+    m_stop.reset();
+    m_thread = std::thread([this] { run(); });
+}
+
+void ThumbnailLoader::stop() {
+    if (!m_thread.joinable()) return;
+    {
+        std::lock_guard lock(m_stateLock);
+        m_suspended = false;
+        m_stop.cancel();
+    }
+    m_stateCv.notify_all();
+    m_thread.join();
+    m_stop.reset();
+}
+
+void ThumbnailLoader::suspend() {
+    std::lock_guard lock(m_stateLock);
+    if (m_thread.joinable()) m_suspended = true;
+}
+
+void ThumbnailLoader::resume() {
+    {
+        std::lock_guard lock(m_stateLock);
+        m_suspended = false;
+    }
+    m_stateCv.notify_all();
+}
+
+bool ThumbnailLoader::suspended() const {
+    std::lock_guard lock(m_stateLock);
+    return m_suspended;
+}
+
+void ThumbnailLoader::setStartEntry(const ImageEntry* entry) {
+    std::lock_guard lock(m_startLock);
+    m_startEntry = entry;
+}
+
+const ImageEntry* ThumbnailLoader::startEntry() const {
+    std::lock_guard lock(m_startLock);
+    return m_startEntry;
+}
+
+bool ThumbnailLoader::waitUntilFinished(std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(m_stateLock);
+    return m_stateCv.wait_for(lock, timeout, [this] { return m_finished; });
+}
+
+std::int32_t ThumbnailLoader::made() const {
+    std::lock_guard lock(m_stateLock);
+    return m_made;
+}
+
+ImageEntry* ThumbnailLoader::pickNext(const ImageEntry*& lastStart, std::size_t& position) {
+    const ImageEntry* start = startEntry();  // the start lock is released again here
+    std::lock_guard lock(m_list.lock());
+    if (start != lastStart && m_list.contains(start)) position = start->index();
+    lastStart = start;
+    const std::size_t count = m_list.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        ImageEntry* e = m_list.at((position + k) % count);
+        if (!e->thumbnailDone()) {
+            position = e->index();
+            return e;
+        }
+    }
+    return nullptr;
+}
+
+void ThumbnailLoader::run() {
+    lowerThreadPriority();
+    const ImageEntry* lastStart = startEntry();
+    std::size_t position = 0;
+    {
+        std::lock_guard lock(m_list.lock());
+        if (m_list.contains(lastStart)) position = lastStart->index();
+    }
+    for (;;) {
+        {
+            std::unique_lock lock(m_stateLock);
+            m_stateCv.wait(lock, [this] { return !m_suspended || m_stop.isCancelled(); });
+        }
+        if (m_stop.isCancelled()) break;
+        ImageEntry* entry = pickNext(lastStart, position);
+        if (!entry) break;
+        if (!entry->hasThumbnail()) {
+            auto thumbnail = m_source->makeThumbnail(entry->path(), m_box, m_options, &m_stop);
+            if (m_stop.isCancelled()) break;
+            // A file that cannot be thumbnailed keeps its empty box.
+            entry->setThumbnail(std::move(thumbnail));
+        } else {
+            entry->setThumbnail(nullptr);
+        }
+        entry->setThumbnailDone();
+        {
+            std::lock_guard lock(m_stateLock);
+            ++m_made;
+        }
+        ++position;
+    }
+    {
+        std::lock_guard lock(m_stateLock);
+        m_finished = true;
+    }
+    m_stateCv.notify_all();
+}
+
+}  // namespace kalder::view
