@@ -3,9 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTest>
 
+#include "app/core/command_ids.h"
+#include "app/gui/browser_pane.h"
+#include "app/gui/name_bar.h"
 #include "app/gui/viewing_area.h"
 #include "image/bitmap32.h"
 #include "image/format_table.h"
@@ -155,6 +162,7 @@ TEST(MainWindow, PageDownScrollsSixHundredOfSixHundredAndThree) {
     if (!haveBmpReader()) GTEST_SKIP();
     Viewer v(400, 603, 300, 3000);
     v.window.settings().controlOptions[0] = 1;  // the paging keys scroll the image
+    v.window.applySettings();
     ASSERT_EQ(v.area()->height(), 603);
     const int top = v.area()->scroll().y;
     v.key(Qt::Key_PageDown);
@@ -250,13 +258,164 @@ TEST(MainWindow, RepeatedCommandsWhileLoadingLeaveNothingBehind) {
         window.show();
         ASSERT_TRUE(window.openFile(dir / "a.bmp"));
         for (int i = 0; i < 10; ++i) {
-            window.runCommand(MainWindow::kZoomIn);
-            window.runCommand(MainWindow::kRotateClockwise);
-            window.runCommand(MainWindow::kNextFile);
-            window.runCommand(MainWindow::kZoomOut);
-            window.runCommand(MainWindow::kPreviousFile);
+            window.runCommand(kalder::app::cmd::kZoomIn);
+            window.runCommand(kalder::app::cmd::kRotateClockwise);
+            window.runCommand(kalder::app::cmd::kNextFile);
+            window.runCommand(kalder::app::cmd::kZoomOut);
+            window.runCommand(kalder::app::cmd::kPreviousFile);
         }
         QTRY_VERIFY_WITH_TIMEOUT(window.isIdle(), 10000);
     }
     SUCCEED();
+}
+
+// --- modes, name bar and geometry ---
+
+TEST(MainWindow, EscapeFromAViewerEnteredFromTheBrowserReturnsToTheBrowser) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    TempDir dir;
+    kalder::test::writeFile(dir / "a.bmp", halfAndHalf(40, 30));
+    kalder::test::writeFile(dir / "b.bmp", halfAndHalf(40, 30));
+    MainWindow window;
+    window.settings().exitWithEsc = true;
+    window.settings().fullScreenViewing = false;
+    window.applySettings();
+    window.resize(640, 480);
+    ASSERT_TRUE(window.Create({dir.path().string(), false, false}));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_FALSE(window.viewerMode());
+    EXPECT_TRUE(window.browserPane()->isVisible());
+    EXPECT_TRUE(window.menuBar()->isVisible());
+    QListWidget* list = window.browserPane()->fileList();
+    ASSERT_EQ(list->count(), 2);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_End);  // Last File
+    EXPECT_EQ(window.currentFile().filename(), "b.bmp");
+    QTest::keyClick(list, Qt::Key_Return);  // Viewer/Browser
+    EXPECT_TRUE(window.viewerMode());
+    EXPECT_TRUE(window.viewerFromBrowser());
+    EXPECT_FALSE(window.browserPane()->isVisible());
+    EXPECT_FALSE(window.menuBar()->isVisible());
+    QTest::keyClick(window.viewingArea(), Qt::Key_Escape);
+    QTRY_VERIFY(!window.viewerMode());
+    EXPECT_TRUE(window.isVisible()) << "Escape went back to the browser, not out of the program";
+    EXPECT_FALSE(window.viewerFromBrowser());
+    EXPECT_EQ(window.currentFile().filename(), "b.bmp");
+    EXPECT_EQ(window.browserPane()->selectedFile(), std::optional<std::size_t>(1));
+}
+
+TEST(MainWindow, EscapeInAViewerStartedWithAFileExitsOnlyWhenAsked) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    TempDir dir;
+    kalder::test::writeFile(dir / "a.bmp", halfAndHalf(40, 30));
+    for (const bool exitWithEsc : {false, true}) {
+        MainWindow window;
+        window.settings().exitWithEsc = exitWithEsc;
+        window.settings().fullScreenViewing = false;
+        window.applySettings();
+        ASSERT_TRUE(window.Create({(dir / "a.bmp").string(), true, false}));
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QTest::keyClick(window.viewingArea(), Qt::Key_Escape);
+        if (exitWithEsc) QTRY_VERIFY(!window.isVisible());
+        else {
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(window.isVisible());
+            EXPECT_TRUE(window.viewerMode());
+        }
+    }
+}
+
+TEST(MainWindow, BrowserOnlyNeedsTheEnhancedLayoutAndEscapeLeavesIt) {
+    MainWindow window;
+    window.resize(640, 480);
+    TempDir dir;
+    ASSERT_TRUE(window.Create({dir.path().string(), false, false}));
+    window.show();
+    window.settings().enhancedLayout = false;
+    window.applySettings();
+    window.runCommand(kalder::app::cmd::kBrowserOnly);
+    EXPECT_FALSE(window.browserOnly()) << "does nothing in the classic layout";
+    window.settings().enhancedLayout = true;
+    window.applySettings();
+    window.runCommand(kalder::app::cmd::kBrowserOnly);
+    EXPECT_TRUE(window.browserOnly());
+    EXPECT_FALSE(window.menuBar()->isVisible());
+    EXPECT_FALSE(window.viewingArea()->isVisible());
+    EXPECT_TRUE(window.browserPane()->fileList()->isVisible());
+    QTest::keyClick(window.browserPane()->fileList(), Qt::Key_Escape);
+    EXPECT_FALSE(window.browserOnly());
+    EXPECT_TRUE(window.menuBar()->isVisible());
+    EXPECT_TRUE(window.viewingArea()->isVisible());
+}
+
+TEST(MainWindow, TheNameBarReadsBlackOnWhiteAndWhiteOnBlackOrMidGray) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Viewer v(400, 300, 50, 40);
+    v.window.settings().nameBarVisible = true;
+    for (const auto& [background, expected] :
+         {std::pair{0x00FFFFFFu, QColor(Qt::black)}, std::pair{0x00000000u, QColor(Qt::white)},
+          std::pair{0x00808080u, QColor(Qt::white)}}) {
+        v.window.settings().backgroundColor = background;
+        v.window.applySettings();
+        kalder::gui::NameBar* bar = v.window.nameBar();
+        ASSERT_TRUE(bar->isVisible());
+        EXPECT_EQ(bar->text(), "image");
+        EXPECT_EQ(bar->textColor(), expected);
+        // The drawn text uses that colour: some pixel of the strip has it.
+        const QImage shot = bar->grab().toImage();
+        bool found = false;
+        for (int y = 0; y < shot.height() && !found; ++y)
+            for (int x = 0; x < shot.width() && !found; ++x)
+                found = QColor(shot.pixel(x, y)) == expected;
+        EXPECT_TRUE(found);
+    }
+    EXPECT_EQ(v.area()->height() + v.window.nameBar()->height(), 300)
+        << "the viewing area leaves room for the strip";
+}
+
+TEST(MainWindow, AFileStartLeavesTheStoredWindowRectangleAlone) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    TempDir dir;
+    kalder::test::writeFile(dir / "a.bmp", halfAndHalf(40, 30));
+    const kalder::app::Rect stored{100, 80, 740, 560};
+    {
+        MainWindow window;
+        window.settings().windowRect = stored;
+        window.settings().fullScreenViewing = false;
+        window.settings().commandLineFile = (dir / "a.bmp").string();
+        window.applySettings();
+        ASSERT_TRUE(window.Create({(dir / "a.bmp").string(), true, false}));
+        window.show();
+        window.move(30, 40);
+        window.resize(500, 350);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window.settings().windowRect, stored);
+        // Once the browser was shown, moves and sizes are stored.
+        window.runCommand(kalder::app::cmd::kViewerBrowser);
+        EXPECT_TRUE(window.settings().commandLineFile.empty());
+        window.resize(520, 360);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window.settings().windowRect.right - window.settings().windowRect.left, 520);
+        EXPECT_EQ(window.settings().windowRect.bottom - window.settings().windowRect.top, 360);
+    }
+}
+
+TEST(MainWindow, ACommandLineFolderOrMissingFileIsHandled) {
+    TempDir dir;
+    MainWindow window;
+    // Reads and closes the error box as soon as it appears.
+    QString seen;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            seen = box->text();
+            box->close();
+        }
+    });
+    closer.start(20);
+    const std::string missing = (dir / "gone.png").string();
+    EXPECT_FALSE(window.Create({missing, true, false}));
+    EXPECT_EQ(seen.toStdString(), "Cannot view file: \"" + missing + ".\"");
 }

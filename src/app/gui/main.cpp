@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QStyle>
 
+#include "app/core/command_ids.h"
 #include "app/core/command_line.h"
 #include "app/core/settings.h"
 #include "app/core/startup.h"
@@ -33,18 +34,21 @@ private:
 
 class QtStartupUi final : public kalder::app::StartupUi {
 public:
-    explicit QtStartupUi(QWidget* owner) : m_owner(owner) {}
+    explicit QtStartupUi(kalder::gui::MainWindow* owner) : m_owner(owner) {}
     bool askYesNo(std::string_view caption, std::string_view text) override {
         return QMessageBox::question(m_owner, QString::fromUtf8(caption.data(), caption.size()),
                                      QString::fromUtf8(text.data(), text.size()),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     }
     void openOptions() override {
-        // The options dialog arrives with the full main window.
+        // "&Options..." once the event loop runs; disabled until the options dialog exists.
+        QMetaObject::invokeMethod(
+            m_owner, [w = m_owner] { w->runCommand(kalder::app::cmd::kOptions); },
+            Qt::QueuedConnection);
     }
 
 private:
-    QWidget* m_owner;
+    kalder::gui::MainWindow* m_owner;
 };
 
 }  // namespace
@@ -61,19 +65,15 @@ int main(int argc, char** argv) {
 
     kalder::gui::MainWindow window;
     window.settings() = core.settings();
-    window.applySettings();
     const kalder::app::Rect& r = core.settings().windowRect;
     if (r.right > r.left && r.bottom > r.top)
         window.setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
-
-    const kalder::app::OpenRequest request = core.openRequest();
-    if (!request.path.empty()) {
-        const bool ok = request.isFile ? window.openFile(request.path)
-                                       : window.openFolder(request.path);
-        if (!ok && request.isFile) {
-            core.settings() = window.settings();
-            return core.exitInstance();
-        }
+    if (core.settings().windowShowCmd == kalder::app::kShowMaximized)
+        window.setWindowState(Qt::WindowMaximized);
+    window.applySettings();
+    if (!window.Create(core.openRequest())) {
+        core.settings() = window.settings();
+        return core.exitInstance();
     }
     window.show();
     QtStartupUi ui(&window);

@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <array>
 
-#include <QKeyEvent>
+#include <QApplication>
 #include <QMessageBox>
 
+#include "app/core/toolbar_table.h"
 #include "app/gui/document_loader.h"
+#include "app/gui/icons.h"
+#include "app/gui/menus.h"
+#include "app/gui/name_bar.h"
+#include "app/gui/toolbar.h"
 #include "app/gui/viewing_area.h"
 #include "app/gui/x11_monitor_profile.h"
 #include "image/format_table.h"
@@ -22,85 +27,18 @@ namespace {
 constexpr int kFrameTickMs = 50;
 const QString kTitle = QStringLiteral("Kalder");
 
-enum class Keypad { Any, Required, Forbidden };
-
-struct KeyBinding {
-    int key;
-    Qt::KeyboardModifiers modifiers;
-    Keypad keypad;
-    int command;
-};
-
-// The view and navigation entries of the default shortcut table.
-const std::array kBindings = {
-    KeyBinding{Qt::Key_Plus, Qt::NoModifier, Keypad::Required, MainWindow::kZoomIn},
-    KeyBinding{Qt::Key_Minus, Qt::NoModifier, Keypad::Required, MainWindow::kZoomOut},
-    KeyBinding{Qt::Key_Insert, Qt::NoModifier, Keypad::Any, MainWindow::kZoom1to1},
-    KeyBinding{Qt::Key_Slash, Qt::NoModifier, Keypad::Required, MainWindow::kFit1to1},
-    KeyBinding{Qt::Key_Asterisk, Qt::NoModifier, Keypad::Required, MainWindow::kFitAll},
-    KeyBinding{Qt::Key_W, Qt::AltModifier, Keypad::Any, MainWindow::kFitWidth},
-    KeyBinding{Qt::Key_H, Qt::AltModifier, Keypad::Any, MainWindow::kFitHeight},
-    KeyBinding{Qt::Key_A, Qt::AltModifier, Keypad::Any, MainWindow::kAutofit},
-    KeyBinding{Qt::Key_1, Qt::AltModifier, Keypad::Forbidden, MainWindow::kZoomAllImages},
-    KeyBinding{Qt::Key_2, Qt::AltModifier, Keypad::Forbidden, MainWindow::kZoomLargeOnly},
-    KeyBinding{Qt::Key_3, Qt::AltModifier, Keypad::Forbidden, MainWindow::kZoomSmallOnly},
-    KeyBinding{Qt::Key_Plus, Qt::ControlModifier, Keypad::Required, MainWindow::kIncreaseGamma},
-    KeyBinding{Qt::Key_Minus, Qt::ControlModifier, Keypad::Required, MainWindow::kDecreaseGamma},
-    KeyBinding{Qt::Key_Asterisk, Qt::ControlModifier, Keypad::Required, MainWindow::kResetGamma},
-    KeyBinding{Qt::Key_BracketRight, Qt::NoModifier, Keypad::Any, MainWindow::kRotateClockwise},
-    KeyBinding{Qt::Key_BracketLeft, Qt::NoModifier, Keypad::Any, MainWindow::kRotateCounterclockwise},
-    KeyBinding{Qt::Key_BracketLeft, Qt::AltModifier, Keypad::Any, MainWindow::kFlipHorizontally},
-    KeyBinding{Qt::Key_BracketRight, Qt::AltModifier, Keypad::Any, MainWindow::kFlipVertically},
-    KeyBinding{Qt::Key_0, Qt::NoModifier, Keypad::Forbidden, MainWindow::kResetAll},
-    KeyBinding{Qt::Key_N, Qt::ControlModifier, Keypad::Any, MainWindow::kNegative},
-    KeyBinding{Qt::Key_F9, Qt::NoModifier, Keypad::Any, MainWindow::kLens},
-    KeyBinding{Qt::Key_QuoteLeft, Qt::NoModifier, Keypad::Any, MainWindow::kLens},
-    KeyBinding{Qt::Key_T, Qt::ControlModifier, Keypad::Any, MainWindow::kShowTransparency},
-    KeyBinding{Qt::Key_F11, Qt::ControlModifier, Keypad::Any, MainWindow::kDisableColorManagement},
-    KeyBinding{Qt::Key_Left, Qt::AltModifier, Keypad::Any, MainWindow::kScrollLeft},
-    KeyBinding{Qt::Key_Right, Qt::AltModifier, Keypad::Any, MainWindow::kScrollRight},
-    KeyBinding{Qt::Key_Left, Qt::ShiftModifier, Keypad::Any, MainWindow::kScrollLeftSlowly},
-    KeyBinding{Qt::Key_Right, Qt::ShiftModifier, Keypad::Any, MainWindow::kScrollRightSlowly},
-    KeyBinding{Qt::Key_Home, Qt::AltModifier, Keypad::Any, MainWindow::kResetPosition},
-    KeyBinding{Qt::Key_PageDown, Qt::NoModifier, Keypad::Any, MainWindow::kNextFile},
-    KeyBinding{Qt::Key_PageUp, Qt::NoModifier, Keypad::Any, MainWindow::kPreviousFile},
-    KeyBinding{Qt::Key_Home, Qt::NoModifier, Keypad::Any, MainWindow::kFirstFile},
-    KeyBinding{Qt::Key_End, Qt::NoModifier, Keypad::Any, MainWindow::kLastFile},
-    KeyBinding{Qt::Key_Forward, Qt::NoModifier, Keypad::Any, MainWindow::kNextFile},
-    KeyBinding{Qt::Key_Back, Qt::NoModifier, Keypad::Any, MainWindow::kPreviousFile},
-    KeyBinding{Qt::Key_F11, Qt::NoModifier, Keypad::Any, MainWindow::kFullScreen},
-    KeyBinding{Qt::Key_Return, Qt::AltModifier, Keypad::Any, MainWindow::kFullScreen},
-    KeyBinding{Qt::Key_Enter, Qt::AltModifier, Keypad::Any, MainWindow::kFullScreen},
-    KeyBinding{Qt::Key_Return, Qt::NoModifier, Keypad::Any, MainWindow::kViewerBrowser},
-    KeyBinding{Qt::Key_Space, Qt::NoModifier, Keypad::Any, MainWindow::kViewerBrowser},
-};
-
-bool isViewable(const fs::directory_entry& e, std::error_code& ec) {
-    return e.is_regular_file(ec) &&
-           image::DetectFormat(e.path(), image::DetectMode::ByExtension) >= 0;
-}
-
 }  // namespace
-
-std::optional<int> MainWindow::commandForKey(int key, Qt::KeyboardModifiers modifiers) {
-    const bool keypad = modifiers & Qt::KeypadModifier;
-    const Qt::KeyboardModifiers mods =
-        modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
-    for (const KeyBinding& b : kBindings) {
-        if (b.key != key || b.modifiers != mods) continue;
-        if (b.keypad == Keypad::Required && !keypad) continue;
-        if (b.keypad == Keypad::Forbidden && keypad) continue;
-        return b.command;
-    }
-    return std::nullopt;
-}
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(kTitle);
-    m_view = new ViewingArea(this);
-    setCentralWidget(m_view);
-    m_view->setFocus();
+    setWindowIcon(applicationIcon());
+    app::ensureToolbarLayout(m_settings);
+    app::ensureShortcuts(m_settings);
     m_loader = new DocumentLoader(this);
+    buildPanes();
+    registerCommands();
+    rebuildAccelerators();
+    m_acceleratorsEnabled = true;
     resize(1024, 768);
 
     m_monitor = createMonitorProfileSource();
@@ -121,6 +59,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
                     m_view->Clear();
                     m_shown.reset();
                     m_loading.reset();
+                    showFileInfo();
                     emit imageShown(false);
                 }
             });
@@ -129,7 +68,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     connect(m_view, &ViewingArea::clientResized, this, [this] { m_resizePending = true; });
     connect(m_view, &ViewingArea::fileDropped, this,
             [this](const QString& path) { openFile(fs::path(path.toStdString())); });
+    connect(m_view, &ViewingArea::toggleBrowserRequested, this,
+            [this] { runCommand(app::cmd::kViewerBrowser); });
+    connect(m_view, &ViewingArea::contextMenuRequested, this, [this](const QPoint& at) {
+        showContextMenu(app::ContextMenu::ViewingArea, at);
+    });
 
+    // Timer 0: frames, progress and the pending display, for the whole life of the window.
     m_frameTimer.setInterval(kFrameTickMs);
     connect(&m_frameTimer, &QTimer::timeout, this, &MainWindow::frameTick);
     m_frameTimer.start();
@@ -138,10 +83,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_state.setZoomRule(static_cast<view::ZoomRule>(std::clamp(m_settings.zoomScope, 0, 2)));
     applyDisplayOptions();
     applyColorSettings(true);
+    qApp->installEventFilter(this);
 }
 
 MainWindow::~MainWindow() {
+    qApp->removeEventFilter(this);
     m_frameTimer.stop();
+    m_settings.sortMode = m_listing.sortMode();
     m_loader->cancel();
     m_view->Clear();
 }
@@ -156,38 +104,39 @@ bool MainWindow::openFile(const fs::path& path) {
                                   .arg(QString::fromStdString(path.string())));
         return false;
     }
-    m_current = fs::absolute(path, ec);
-    scanFolder();
+    m_current = fs::absolute(path, ec).lexically_normal();
+    m_listing.load(m_current.parent_path());
+    if (!m_viewerMode) {
+        m_browser->showFiles(m_listing);
+        m_browser->selectFile(m_listing.indexOf(m_current));
+    }
     requestCurrent();
     return true;
 }
 
 bool MainWindow::openFolder(const fs::path& folder) {
-    std::error_code ec;
-    std::vector<fs::path> files;
-    for (const auto& e : fs::directory_iterator(folder, ec))
-        if (isViewable(e, ec)) files.push_back(e.path());
-    if (files.empty()) return false;
-    std::sort(files.begin(), files.end());
-    return openFile(files.front());
-}
-
-void MainWindow::scanFolder() {
-    m_folderFiles.clear();
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(m_current.parent_path(), ec))
-        if (isViewable(e, ec)) m_folderFiles.push_back(e.path());
-    std::sort(m_folderFiles.begin(), m_folderFiles.end());
+    FolderListing listing;
+    listing.sort(m_listing.sortMode());
+    if (!listing.load(folder) || listing.files().empty()) return false;
+    return openFile(listing.files().front());
 }
 
 void MainWindow::step(std::ptrdiff_t delta) {
-    if (m_folderFiles.empty()) return;
-    auto it = std::find(m_folderFiles.begin(), m_folderFiles.end(), m_current);
-    std::ptrdiff_t i = it == m_folderFiles.end() ? 0 : it - m_folderFiles.begin();
-    const auto last = static_cast<std::ptrdiff_t>(m_folderFiles.size()) - 1;
+    const auto& files = m_listing.files();
+    if (files.empty()) return;
+    const auto at = m_listing.indexOf(m_current);
+    const std::ptrdiff_t i = at ? static_cast<std::ptrdiff_t>(*at) : 0;
+    const auto last = static_cast<std::ptrdiff_t>(files.size()) - 1;
     const std::ptrdiff_t next = std::clamp(i + delta, std::ptrdiff_t{0}, last);
-    if (next == i && it != m_folderFiles.end()) return;
-    m_current = m_folderFiles[static_cast<std::size_t>(next)];
+    if (next == i && at) return;
+    moveTo(next);
+}
+
+void MainWindow::moveTo(std::ptrdiff_t index) {
+    const auto& files = m_listing.files();
+    if (index < 0 || static_cast<std::size_t>(index) >= files.size()) return;
+    m_current = files[static_cast<std::size_t>(index)];
+    if (!m_viewerMode) m_browser->selectFile(static_cast<std::size_t>(index));
     requestCurrent();
 }
 
@@ -224,8 +173,10 @@ void MainWindow::requestCurrent() {
     m_loadOk = false;
     m_announce = false;
     m_idle = false;
+    m_ticksWithoutPage = 0;
     m_loader->request(o);  // stops the previous request first
     m_loading.reset();
+    m_nameBar->setFile(QString::fromStdString(m_current.filename().string()), QString());
 }
 
 void MainWindow::frameTick() {
@@ -239,7 +190,11 @@ void MainWindow::frameTick() {
             applyAction(a);
         }
     }
-    if (!m_loading || m_loading->PageCount() < 1) return;
+    if (!m_loading || m_loading->PageCount() < 1) {
+        // Nothing decoded yet: keep the viewing area painting after the first half second.
+        if (!m_idle && ++m_ticksWithoutPage > 10) m_view->update();
+        return;
+    }
     image::Bitmap32* frame = &m_loading->PageAt(0).bitmap;
     if (frame != m_view->image()) {
         if (!m_loadFinished && !m_settings.loadProgressively) return;
@@ -274,6 +229,8 @@ void MainWindow::frameTick() {
         m_announce = false;
         setWindowTitle(QString::fromStdString(m_current.filename().string()) + QStringLiteral(" - ") +
                        kTitle);
+        showFileInfo();
+        refreshToolbar();
         emit imageShown(true);
     }
 }
@@ -313,92 +270,19 @@ void MainWindow::panorama(int command) {
     const int step = view::ViewGeometry::panoramaStep(frame->width());
     const int offset = m_view->panoramaOffset();
     switch (command) {
-        case kScrollLeft: m_view->SetPanoramaOffset(offset - step); break;
-        case kScrollRight: m_view->SetPanoramaOffset(offset + step); break;
-        case kScrollLeftSlowly: m_view->SetPanoramaOffset(offset - 1); break;
-        case kScrollRightSlowly: m_view->SetPanoramaOffset(offset + 1); break;
+        case app::cmd::kScrollLeft: m_view->SetPanoramaOffset(offset - step); break;
+        case app::cmd::kScrollRight: m_view->SetPanoramaOffset(offset + step); break;
+        case app::cmd::kScrollLeftSlowly: m_view->SetPanoramaOffset(offset - 1); break;
+        case app::cmd::kScrollRightSlowly: m_view->SetPanoramaOffset(offset + 1); break;
         default: m_view->SetPanoramaOffset(0); break;
     }
-}
-
-bool MainWindow::runCommand(int command) {
-    using Z = view::ViewState::ZoomCommand;
-    switch (command) {
-        case kZoomIn: zoomCommand(Z::In, false); break;
-        case kZoomOut: zoomCommand(Z::Out, false); break;
-        case kZoom1to1:
-            if (!vectorShown()) zoomCommand(Z::ActualSize, false);
-            break;
-        case kFit1to1:
-        case kFitWidth:
-        case kFitHeight:
-        case kFitAll:
-        case kAutofit:
-            applyAction(m_state.fitCommand(static_cast<view::FitMode>(command - kFit1to1)));
-            m_settings.fitMode = static_cast<std::int32_t>(m_state.fitMode());
-            break;
-        case kZoomAllImages:
-        case kZoomSmallOnly:
-        case kZoomLargeOnly:
-            applyAction(m_state.zoomRuleCommand(static_cast<view::ZoomRule>(command - kZoomAllImages)));
-            m_settings.zoomScope = static_cast<std::int32_t>(m_state.zoomRule());
-            break;
-        case kIncreaseGamma: m_state.increaseGamma(); gammaChanged(); break;
-        case kDecreaseGamma: m_state.decreaseGamma(); gammaChanged(); break;
-        case kResetGamma: m_state.resetGamma(); gammaChanged(); break;
-        case kRotateClockwise: applyAction(m_state.rotateClockwise()); break;
-        case kRotateCounterclockwise: applyAction(m_state.rotateCounterclockwise()); break;
-        case kFlipHorizontally: applyAction(m_state.toggleFlipHorizontal()); break;
-        case kFlipVertically: applyAction(m_state.toggleFlipVertical()); break;
-        case kResetAll: {
-            const view::ViewAction a = m_state.resetOrientation();
-            if (a.requestImage) m_view->ShowOsdIcon(-1);
-            applyAction(a);
-            break;
-        }
-        case kNegative: m_view->SetInvert(!m_view->invert()); break;
-        case kLens: lensCommand(); break;
-        case kShowTransparency:
-            m_settings.showTransparency = !m_settings.showTransparency;
-            requestCurrent();
-            break;
-        case kDisableColorManagement:
-            m_colorDisabled = !m_colorDisabled;
-            applyColorSettings(false);
-            break;
-        case kScrollLeft:
-        case kScrollRight:
-        case kScrollLeftSlowly:
-        case kScrollRightSlowly:
-        case kResetPosition: panorama(command); break;
-        case kPreviousFile: step(-1); break;
-        case kNextFile: step(1); break;
-        case kFirstFile: step(PTRDIFF_MIN / 2); break;
-        case kLastFile: step(PTRDIFF_MAX / 2); break;
-        case kFullScreen: isFullScreen() ? showNormal() : showFullScreen(); break;
-        case kViewerBrowser: break;  // the browser pane arrives with the browser
-        default: return false;
-    }
-    return true;
-}
-
-void MainWindow::keyPressEvent(QKeyEvent* event) {
-    if (const auto command = commandForKey(event->key(), event->modifiers())) {
-        runCommand(*command);
-        return;
-    }
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        if (isFullScreen()) showNormal();
-        else if (m_settings.exitWithEsc) close();
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
 }
 
 void MainWindow::onWheelNotch(bool forward, bool shiftHeld) {
     const int effect = shiftHeld ? 2 : m_settings.controlOptions[1];
     if (effect == 0) {
-        runCommand(forward ? kPreviousFile : kNextFile);
+        if (!m_view->image()) return;
+        runCommand(forward ? app::cmd::kPreviousFile : app::cmd::kNextFile);
     } else if (effect == 1) {
         zoomCommand(forward ? view::ViewState::ZoomCommand::In : view::ViewState::ZoomCommand::Out, true);
     } else {
@@ -409,7 +293,8 @@ void MainWindow::onWheelNotch(bool forward, bool shiftHeld) {
 
 void MainWindow::onPagingKey(int key) {
     if (m_settings.controlOptions[0] != 1) {
-        static constexpr std::array kCommands = {kPreviousFile, kNextFile, kFirstFile, kLastFile};
+        static constexpr std::array kCommands = {app::cmd::kPreviousFile, app::cmd::kNextFile,
+                                                 app::cmd::kFirstFile, app::cmd::kLastFile};
         if (key >= 0 && key < 4) runCommand(kCommands[static_cast<std::size_t>(key)]);
         return;
     }
@@ -428,6 +313,7 @@ void MainWindow::onPagingKey(int key) {
 
 void MainWindow::applyDisplayOptions() {
     m_view->SetBackground(m_settings.backgroundColor);
+    m_nameBar->setBackgroundColor(m_settings.backgroundColor);
     m_view->SetWallpaper(m_settings.wallpaperBackground);
     m_view->SetOsdSize(static_cast<view::OsdSize>(std::clamp(m_settings.osdSize, -1, 3)));
 }
@@ -458,6 +344,15 @@ void MainWindow::applySettings() {
     m_state.setFitMode(static_cast<view::FitMode>(std::clamp(m_settings.fitMode, 0, 4)));
     m_state.setZoomRule(static_cast<view::ZoomRule>(std::clamp(m_settings.zoomScope, 0, 2)));
     applyDisplayOptions();
+    app::ensureToolbarLayout(m_settings);
+    app::ensureShortcuts(m_settings);
+    rebuildAccelerators();
+    m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
+    m_browser->setBrowserView(m_settings.browserView);
+    m_listing.sort(m_settings.sortMode);
+    m_nameBarVisible = m_settings.nameBarVisible;
+    if (m_browser->enhancedLayout() != m_settings.enhancedLayout) relayout();
+    m_nameBar->setVisible(m_nameBarVisible && !m_browserOnly);
     applyColorSettings(false);
 }
 

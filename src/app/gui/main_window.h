@@ -6,9 +6,17 @@
 #include <vector>
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
+class QSplitter;
+class QStackedWidget;
+
+#include "app/core/commands.h"
 #include "app/core/settings.h"
+#include "app/core/shortcuts.h"
+#include "app/core/startup.h"
+#include "app/gui/browser_pane.h"
 #include "view/color_calibration.h"
 #include "view/view_state.h"
 
@@ -23,55 +31,22 @@ class MonitorProfileSource;
 namespace kalder::gui {
 
 class DocumentLoader;
+class MenuBuilder;
+class NameBar;
 class ViewingArea;
 
-// The viewer's window: the viewing area showing one image of a folder, the view commands
-// (zoom, fit, rotation, flips, gamma, negative, lens, panorama) on their default keys, and
-// the neighbours of the folder one key press away.
+// The program's one top-level window: the browser (toolbar, file list, folder tree, status
+// bar) and the viewer (the viewing area with the name bar), windowed or full screen. Every
+// command from the menus, the toolbar and the keys runs through one dispatcher.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // View command identifiers handled here.
-    enum Command : int {
-        kViewerBrowser = 498,
-        kFullScreen = 499,
-        kPreviousFile = 540,
-        kNextFile = 541,
-        kFirstFile = 542,
-        kLastFile = 543,
-        kFit1to1 = 610,
-        kFitWidth = 611,
-        kFitHeight = 612,
-        kFitAll = 613,
-        kAutofit = 614,
-        kZoomAllImages = 615,
-        kZoomSmallOnly = 616,
-        kZoomLargeOnly = 617,
-        kIncreaseGamma = 620,
-        kDecreaseGamma = 621,
-        kResetGamma = 622,
-        kRotate0 = 630,
-        kRotateClockwise = 634,
-        kRotateCounterclockwise = 635,
-        kFlipHorizontally = 640,
-        kFlipVertically = 641,
-        kDisableColorManagement = 651,
-        kNegative = 652,
-        kZoomIn = 660,
-        kZoomOut = 661,
-        kZoom1to1 = 662,
-        kResetAll = 671,
-        kLens = 673,
-        kShowTransparency = 677,
-        kScrollLeft = 681,
-        kScrollRight = 682,
-        kScrollLeftSlowly = 683,
-        kScrollRightSlowly = 684,
-        kResetPosition = 685,
-    };
-
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
+
+    // Opens what start-up asked for: a file in the viewer (false, after "Cannot view file",
+    // when it cannot be viewed), or the last folder in the browser.
+    bool Create(const app::OpenRequest& request);
 
     // Shows a file; false (and a message) when it is not a viewable file.
     bool openFile(const std::filesystem::path& path);
@@ -80,29 +55,71 @@ public:
 
     const std::filesystem::path& currentFile() const { return m_current; }
     ViewingArea* viewingArea() const { return m_view; }
+    BrowserPane* browserPane() const { return m_browser; }
+    NameBar* nameBar() const { return m_nameBar; }
     const view::ViewState& viewState() const { return m_state; }
     // True once the current file has finished decoding (successfully or not).
     bool isIdle() const { return m_idle; }
 
     // The options this window works with. After changing them call applySettings().
     app::Settings& settings() { return m_settings; }
-    // Hands the display and colour options to the viewing area and the loader and shows the
-    // current image again.
+    // Hands the display and colour options to the viewing area and the loader, rebuilds the
+    // keys, the toolbar and the layout, and shows the current image again.
     void applySettings();
 
-    // Runs a command; false when it is not one of the commands handled here.
+    // Runs a command; false when it has no handler here.
     bool runCommand(int command);
-    // The command a key press runs under the default shortcut table, if any.
-    static std::optional<int> commandForKey(int key, Qt::KeyboardModifiers modifiers);
+    // Whether a command has a handler (menu items and buttons without one are disabled).
+    bool handles(app::CommandId id) const { return m_commands.handles(id); }
+    // The state the update rules read.
+    app::CommandContext commandContext() const;
+    MenuBuilder* menus() const { return m_menus; }
+    const app::AcceleratorTable& accelerators() const { return m_accelerators; }
+
+    // --- modes ---
+    bool viewerMode() const { return m_viewerMode; }
+    bool browserOnly() const { return m_browserOnly; }
+    bool viewerFromBrowser() const { return m_viewerFromBrowser; }
+    void SetViewerMode(bool viewer);
+    void SetFullScreen(bool on);
+    void SetBrowserOnly(bool on);
+
+    // --- status bar ---
+    void SetStatusText(const QString& text);
+    // The prompt of `id` in status part 0; 0 restores the normal text.
+    void ShowCommandPrompt(app::CommandId id);
+
+    // The internal error box; with `fatal` the process ends at once.
+    static void ReportInternalError(int code, const QString& place, bool fatal);
 
 signals:
     // The current file's frame is on screen (ok), or it could not be decoded.
     void imageShown(bool ok);
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void buildPanes();
+    void registerCommands();
+    void relayout();
+    void rebuildAccelerators();
+    void refreshToolbar();
+    void storeGeometry(bool sizeChanged);
+    bool handleEscape();
+    void toggleViewerBrowser();
+    void showBrowserFolder(const std::filesystem::path& folder);
+    void listCurrentFolder();
+    void showFileInfo();
+    void moveTo(std::ptrdiff_t index);
+    void showContextMenu(app::ContextMenu which, const QPoint& globalPos);
+    void customizeToolbar();
+    void runCurrentFile();
+    void about();
     void requestCurrent();
     void frameTick();
     void applyAction(const view::ViewAction& action, bool anchorAtCursor = false);
@@ -115,7 +132,6 @@ private:
     void applyColorSettings(bool startUp);
     void applyDisplayOptions();
     void step(std::ptrdiff_t delta);
-    void scanFolder();
     bool vectorShown() const;
     view::PixelSize clientSize() const;
 
@@ -141,9 +157,30 @@ private:
     bool m_colorDisabled = false;
 
     std::filesystem::path m_current;
-    std::vector<std::filesystem::path> m_folderFiles;
+    FolderListing m_listing;
     QTimer m_frameTimer;
+    int m_ticksWithoutPage = 0;
     bool m_idle = true;
+
+    app::CommandDispatcher m_commands;
+    app::AcceleratorTable m_accelerators;
+    bool m_acceleratorsEnabled = false;
+    MenuBuilder* m_menus = nullptr;
+    QStackedWidget* m_stack = nullptr;
+    QWidget* m_browserPage = nullptr;
+    QWidget* m_viewerPage = nullptr;
+    QWidget* m_viewerBox = nullptr;  // the viewing area with the name bar under it
+    BrowserPane* m_browser = nullptr;
+    QSplitter* m_outerSplitter = nullptr;  // classic layout only
+    NameBar* m_nameBar = nullptr;
+    bool m_viewerMode = true;
+    bool m_browserOnly = false;
+    bool m_viewerFromBrowser = false;
+    bool m_fullScreenActive = false;
+    bool m_nameBarVisible = false;
+    QString m_normalStatus;
+    QPointer<QWidget> m_lastFocus;
+    mutable std::string m_shownFolder;  // what commandContext() points into
 };
 
 }  // namespace kalder::gui

@@ -1,0 +1,108 @@
+#include "app/gui/customize_toolbar_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/core/settings.h"
+#include "app/gui/icons.h"
+
+namespace kalder::gui {
+
+CustomizeToolbarDialog::CustomizeToolbarDialog(app::Settings& settings, QWidget* parent)
+    : QDialog(parent),
+      m_settings(settings),
+      m_model(std::make_unique<app::ToolbarCustomizer>(settings.toolbarButtons)) {
+    setWindowTitle(QStringLiteral("Customize Toolbar"));
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("Available Buttons:"), this), 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Toolbar Buttons:"), this), 0, 2);
+    m_available = new QListWidget(this);
+    m_toolbar = new QListWidget(this);
+    m_available->setIconSize(QSize(16, 16));
+    m_toolbar->setIconSize(QSize(16, 16));
+    const auto table = app::toolbarButtonTable();
+    for (std::size_t i = 0; i < table.size(); ++i)
+        new QListWidgetItem(toolbarIcon(table[i].image),
+                            QString::fromStdString(app::toolbarButtonLabel(i)), m_available);
+    m_available->setCurrentRow(0);
+    grid->addWidget(m_available, 1, 0);
+    grid->addWidget(m_toolbar, 1, 2);
+
+    auto* middle = new QVBoxLayout;
+    auto makeButton = [&](const char* text, auto slot) {
+        auto* b = new QPushButton(QString::fromLatin1(text), this);
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this, slot);
+        middle->addWidget(b);
+    };
+    makeButton("&Add ->", [this] { addSelected(); });
+    makeButton("Add &Separator", [this] {
+        if (m_model->addSeparator()) refill();
+    });
+    makeButton("<- &Remove", [this] {
+        if (m_model->remove()) refill();
+    });
+    middle->addSpacing(12);
+    makeButton("Move &Up", [this] {
+        if (m_model->moveUp()) refill();
+    });
+    makeButton("Move &Down", [this] {
+        if (m_model->moveDown()) refill();
+    });
+    middle->addSpacing(12);
+    makeButton("R&eset", [this] {
+        m_model->reset();
+        refill();
+    });
+    middle->addStretch(1);
+    grid->addLayout(middle, 1, 1);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    grid->addWidget(buttons, 2, 0, 1, 3);
+
+    connect(m_available, &QListWidget::itemDoubleClicked, this, [this] { addSelected(); });
+    connect(m_toolbar, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0) m_model->select(static_cast<std::size_t>(row));
+    });
+    refill();
+    resize(520, 400);
+}
+
+CustomizeToolbarDialog::~CustomizeToolbarDialog() = default;
+
+QPushButton* CustomizeToolbarDialog::button(const QString& text) const {
+    for (QPushButton* b : findChildren<QPushButton*>())
+        if (b->text() == text) return b;
+    return nullptr;
+}
+
+void CustomizeToolbarDialog::addSelected() {
+    const int row = m_available->currentRow();
+    if (row >= 0 && m_model->add(static_cast<std::size_t>(row))) refill();
+}
+
+void CustomizeToolbarDialog::refill() {
+    const QSignalBlocker block(m_toolbar);
+    m_toolbar->clear();
+    const auto table = app::toolbarButtonTable();
+    const auto& entries = m_model->entries();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        auto* item = new QListWidgetItem(QString::fromStdString(m_model->entryLabel(i)), m_toolbar);
+        if (entries[i] >= 0 && static_cast<std::size_t>(entries[i]) < table.size())
+            item->setIcon(toolbarIcon(table[static_cast<std::size_t>(entries[i])].image));
+    }
+    if (const auto sel = m_model->selection()) m_toolbar->setCurrentRow(static_cast<int>(*sel));
+}
+
+void CustomizeToolbarDialog::accept() {
+    m_model->apply(m_settings);
+    QDialog::accept();
+}
+
+}  // namespace kalder::gui

@@ -1,0 +1,585 @@
+// The main window's panes, modes, commands and keys.
+// The browser model's headers name a member "slots", which Qt's keyword macros would eat: they
+// come before any Qt header.
+#include "view/folder_images.h"
+
+#include "app/gui/main_window.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include "app/core/file_info_text.h"
+#include "app/gui/customize_toolbar_dialog.h"
+#include "app/gui/document_loader.h"
+#include "app/gui/folder_tree_pane.h"
+#include "app/gui/icons.h"
+#include "app/gui/menus.h"
+#include "app/gui/name_bar.h"
+#include "app/gui/status_bar.h"
+#include "app/gui/toolbar.h"
+#include "app/gui/viewing_area.h"
+#include "image/image_document.h"
+
+namespace kalder::gui {
+namespace fs = std::filesystem;
+namespace cmd = app::cmd;
+
+namespace {
+
+const QString kTitle = QStringLiteral("Kalder");
+
+QVBoxLayout* plainLayout(QWidget* w) {
+    auto* l = new QVBoxLayout(w);
+    l->setContentsMargins(0, 0, 0, 0);
+    l->setSpacing(0);
+    return l;
+}
+
+// Takes a widget out of the layout that holds it, so another one can take it without a warning.
+void detach(QWidget* w) {
+    if (QWidget* parent = w->parentWidget())
+        if (QLayout* l = parent->layout()) l->removeWidget(w);
+}
+
+void moveInto(QWidget* w, QWidget* host) {
+    if (w->parentWidget() == host && host->layout()->indexOf(w) >= 0) return;
+    detach(w);
+    host->layout()->addWidget(w);
+}
+
+}  // namespace
+
+// --- panes and layout ---
+
+void MainWindow::buildPanes() {
+    m_stack = new QStackedWidget(this);
+    setCentralWidget(m_stack);
+    m_browserPage = new QWidget(m_stack);
+    plainLayout(m_browserPage);
+    m_viewerPage = new QWidget(m_stack);
+    plainLayout(m_viewerPage);
+    m_stack->addWidget(m_browserPage);
+    m_stack->addWidget(m_viewerPage);
+
+    m_viewerBox = new QWidget(m_viewerPage);
+    QVBoxLayout* box = plainLayout(m_viewerBox);
+    m_view = new ViewingArea(m_viewerBox);
+    m_nameBar = new NameBar(m_viewerBox);
+    box->addWidget(m_view, 1);
+    box->addWidget(m_nameBar);
+    m_nameBar->hide();
+    m_viewerPage->layout()->addWidget(m_viewerBox);
+
+    m_browser = new BrowserPane(m_settings, m_browserPage);
+    m_browserPage->layout()->addWidget(m_browser);
+
+    MenuBuilder::Hooks hooks;
+    hooks.context = [this] { return commandContext(); };
+    hooks.available = [this](app::CommandId id) { return handles(id); };
+    hooks.run = [this](app::CommandId id) { runCommand(id); };
+    hooks.prompt = [this](app::CommandId id) { ShowCommandPrompt(id); };
+    m_menus = new MenuBuilder(m_settings, std::move(hooks), this);
+    m_menus->setAccelerators(&m_accelerators);
+    m_menus->buildMainMenu(menuBar());
+    menuBar()->hide();
+    m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
+
+    connect(m_browser->toolbar(), &Toolbar::commandTriggered, this,
+            [this](app::CommandId id) { runCommand(id); });
+    connect(m_browser->toolbar(), &Toolbar::contextMenuRequested, this,
+            [this](const QPoint& at) { showContextMenu(app::ContextMenu::Toolbar, at); });
+    connect(m_browser->folderTree(), &FolderTreePane::folderChosen, this,
+            [this](const QString& path) { showBrowserFolder(fs::path(path.toStdString())); });
+    connect(m_browser->folderTree(), &FolderTreePane::contextMenuRequested, this,
+            [this](const QPoint& at) { showContextMenu(app::ContextMenu::FolderTree, at); });
+    connect(m_browser, &BrowserPane::fileSelected, this, [this](int row) { moveTo(row); });
+    connect(m_browser, &BrowserPane::fileActivated, this, [this](int row) {
+        moveTo(row);
+        if (!m_viewerMode) toggleViewerBrowser();
+    });
+    connect(m_browser, &BrowserPane::fileListContextMenu, this,
+            [this](const QPoint& at) { showContextMenu(app::ContextMenu::FileList, at); });
+    connect(m_nameBar, &NameBar::clicked, this, [this] { runCommand(cmd::kImageProperties); });
+    relayout();
+}
+
+void MainWindow::relayout() {
+    const bool enhanced = m_settings.enhancedLayout;
+    if (m_browser->enhancedLayout() != enhanced) m_browser->setEnhancedLayout(enhanced);
+    if (m_viewerMode) {
+        moveInto(m_viewerBox, m_viewerPage);
+        m_stack->setCurrentWidget(m_viewerPage);
+    } else if (enhanced) {
+        moveInto(m_browser, m_browserPage);
+        moveInto(m_viewerBox, m_browser->viewerSlot());
+        m_stack->setCurrentWidget(m_browserPage);
+    } else {
+        if (!m_outerSplitter) {
+            m_outerSplitter = new QSplitter(Qt::Vertical, m_browserPage);
+            m_outerSplitter->setChildrenCollapsible(false);
+            connect(m_outerSplitter, &QSplitter::splitterMoved, this, [this](int pos) {
+                m_settings.paneSplitY = pos;
+                m_resizePending = true;
+            });
+        }
+        moveInto(m_outerSplitter, m_browserPage);
+        detach(m_browser);
+        detach(m_viewerBox);
+        m_outerSplitter->insertWidget(0, m_browser);
+        m_outerSplitter->insertWidget(1, m_viewerBox);
+        const int h = std::max(1, m_browserPage->height());
+        const int y = m_settings.paneSplitY > 0 ? m_settings.paneSplitY : h * 2 / 5;
+        m_outerSplitter->setSizes({y, std::max(1, h - y)});
+        m_stack->setCurrentWidget(m_browserPage);
+    }
+    if (m_outerSplitter) m_outerSplitter->setVisible(!enhanced && !m_viewerMode);
+    m_browser->setVisible(!m_viewerMode);
+    m_viewerBox->setVisible(m_viewerMode || !m_browserOnly);
+    m_nameBar->setVisible(m_nameBarVisible && !m_browserOnly);
+}
+
+// --- modes ---
+
+void MainWindow::SetViewerMode(bool viewer) {
+    if (viewer) {
+        m_viewerMode = true;
+        // Hook: the thumbnail loader is suspended here once the thumbnail browser exists.
+        menuBar()->hide();
+        relayout();
+        m_view->setFocus();
+        return;
+    }
+    m_viewerMode = false;
+    // The file named on the command line: its whole folder is listed from now on.
+    m_settings.commandLineFile.clear();
+    menuBar()->setVisible(!m_browserOnly);
+    relayout();
+    m_browser->showFiles(m_listing);
+    m_browser->selectFile(m_listing.indexOf(m_current));
+    if (!m_listing.folder().empty()) m_browser->folderTree()->setCurrentFolder(m_listing.folder());
+    m_browser->fileList()->setFocus();
+    refreshToolbar();
+}
+
+void MainWindow::SetFullScreen(bool on) {
+    m_fullScreenActive = on;
+    if (on) {
+        setWindowState(windowState() | Qt::WindowFullScreen);
+        return;
+    }
+    const bool wasFullScreen = windowState() & Qt::WindowFullScreen;
+    setWindowState(m_settings.windowShowCmd == app::kShowMaximized ? Qt::WindowMaximized
+                                                                   : Qt::WindowNoState);
+    const app::Rect& r = m_settings.windowRect;
+    if (wasFullScreen && m_settings.windowShowCmd != app::kShowMaximized && r.right > r.left &&
+        r.bottom > r.top)
+        setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+void MainWindow::SetBrowserOnly(bool on) {
+    if (on == m_browserOnly) return;
+    if (on) {
+        if (m_viewerMode || !m_settings.enhancedLayout) return;
+        m_browserOnly = true;
+        menuBar()->hide();
+        m_browser->setBrowserOnly(true);
+    } else {
+        m_browserOnly = false;
+        if (!m_viewerMode) menuBar()->show();
+        m_browser->setBrowserOnly(false);
+    }
+    relayout();
+}
+
+void MainWindow::toggleViewerBrowser() {
+    if (!m_viewerMode) {
+        m_viewerFromBrowser = true;
+        SetViewerMode(true);
+        SetFullScreen(m_settings.fullScreenViewing);
+        return;
+    }
+    SetFullScreen(false);
+    SetViewerMode(false);
+    m_viewerFromBrowser = false;
+}
+
+bool MainWindow::Create(const app::OpenRequest& request) {
+    std::error_code ec;
+    // A folder named on the command line opens in the browser, as the last folder would.
+    const bool folderArgument = request.isFile && !request.print && !request.path.empty() &&
+                                fs::is_directory(fs::path(request.path), ec);
+    if (folderArgument) m_settings.commandLineFile.clear();
+    if (request.isFile && !folderArgument) {
+        m_settings.commandLineFile = request.path;
+        SetFullScreen(m_settings.fullScreenViewing);
+        const fs::path path(request.path);
+        if (request.path.empty() || !fs::exists(path, ec) || fs::is_directory(path, ec)) {
+            QMessageBox::critical(this, kTitle,
+                                  QStringLiteral("Cannot view file: \"%1.\"")
+                                      .arg(QString::fromStdString(request.path)));
+            return false;
+        }
+        if (!openFile(path)) return false;
+        if (request.print)
+            QMetaObject::invokeMethod(this, [this] { runCommand(cmd::kPrint); }, Qt::QueuedConnection);
+        return true;
+    }
+    SetFullScreen(false);
+    fs::path folder = fs::absolute(fs::path(request.path), ec).lexically_normal();
+    if (folder.filename().empty()) folder = folder.parent_path();
+    if (!request.path.empty() && fs::is_directory(folder, ec)) showBrowserFolder(folder);
+    SetViewerMode(false);
+    return true;
+}
+
+void MainWindow::showBrowserFolder(const fs::path& folder) {
+    if (!m_listing.load(folder)) return;
+    m_settings.lastFolder = folder.string();
+    if (!m_viewerMode) {
+        m_browser->showFiles(m_listing);
+        m_browser->folderTree()->setCurrentFolder(folder);
+    }
+    if (!m_listing.files().empty()) {
+        moveTo(0);
+        return;
+    }
+    m_loader->cancel();
+    m_current.clear();
+    m_view->Clear();
+    m_shown.reset();
+    m_loading.reset();
+    m_nameBar->setFile(QString(), QString());
+    showFileInfo();
+}
+
+void MainWindow::listCurrentFolder() {
+    const fs::path folder = m_current.empty() ? m_listing.folder() : m_current.parent_path();
+    if (folder.empty() || !m_listing.load(folder)) return;
+    if (!m_viewerMode) {
+        m_browser->showFiles(m_listing);
+        m_browser->selectFile(m_listing.indexOf(m_current));
+    }
+}
+
+// --- status bar ---
+
+void MainWindow::SetStatusText(const QString& text) {
+    m_normalStatus = text;
+    m_browser->statusBar()->setStatusText(text);
+}
+
+void MainWindow::ShowCommandPrompt(app::CommandId id) {
+    if (id == 0) {
+        m_browser->statusBar()->setStatusText(m_normalStatus);
+        return;
+    }
+    const std::string_view prompt = app::commandPrompt(id);
+    m_browser->statusBar()->setStatusText(
+        QString::fromUtf8(prompt.data(), static_cast<qsizetype>(prompt.size())));
+}
+
+void MainWindow::showFileInfo() {
+    if (!m_settings.statusBarFileInfo) return;
+    const std::string text = m_current.empty() ? std::string(app::kNoInformation)
+                                               : view::fileInformationText(m_current, false);
+    SetStatusText(QString::fromStdString(text.empty() ? std::string(app::kNoInformation) : text));
+}
+
+void MainWindow::refreshToolbar() {
+    m_browser->toolbar()->updateButtons(commandContext(),
+                                        [this](app::CommandId id) { return handles(id); });
+    m_browser->statusBar()->setFullScreenViewing(m_settings.fullScreenViewing);
+}
+
+void MainWindow::ReportInternalError(int code, const QString& place, bool fatal) {
+    QMessageBox box(QMessageBox::Critical, QString(),
+                    QStringLiteral("Internal error: %1-%2-25d\nPlease send this report to "
+                                   "support@kalder.org.")
+                        .arg(code)
+                        .arg(place));
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    if (fatal) std::_Exit(-1);
+}
+
+// --- commands ---
+
+app::CommandContext MainWindow::commandContext() const {
+    app::CommandContext c = app::commandContextFrom(m_settings);
+    c.sortMode = m_listing.sortMode();
+    c.rotation = m_state.rotation();
+    c.flippedHorizontally = m_state.flipHorizontal();
+    c.flippedVertically = m_state.flipVertical();
+    c.inverted = m_view->invert();
+    c.colorManagementOff = m_colorDisabled;
+    c.lensOn = m_view->lens();
+    c.imageShown = m_view->image() != nullptr && m_shown != nullptr;
+    if (c.imageShown && m_shown->PageCount() > 0)
+        c.bitsPerPixel = static_cast<std::int32_t>(m_shown->PageAt(0).bitsPerPixel);
+    m_shownFolder = m_listing.folder().string();
+    c.shownFolder = m_shownFolder;
+    return c;
+}
+
+bool MainWindow::runCommand(int command) {
+    if (command <= 0 || command > 0xFFFF) return false;
+    const bool handled = m_commands.dispatch(static_cast<app::CommandId>(command));
+    if (handled) refreshToolbar();
+    return handled;
+}
+
+void MainWindow::registerCommands() {
+    using Z = view::ViewState::ZoomCommand;
+    auto& d = m_commands;
+    // Viewer.
+    d.on(cmd::kZoomIn, [this](auto) { zoomCommand(Z::In, false); });
+    d.on(cmd::kZoomOut, [this](auto) { zoomCommand(Z::Out, false); });
+    d.on(cmd::kZoomReset, [this](auto) {
+        if (!vectorShown()) zoomCommand(Z::ActualSize, false);
+    });
+    for (app::CommandId id = cmd::kFit1To1; id <= cmd::kAutofit; ++id)
+        d.on(id, [this](app::CommandId c) {
+            applyAction(m_state.fitCommand(static_cast<view::FitMode>(c - cmd::kFit1To1)));
+            m_settings.fitMode = static_cast<std::int32_t>(m_state.fitMode());
+        });
+    d.onRange(cmd::kZoomScopeRange, [this](app::CommandId c) {
+        applyAction(m_state.zoomRuleCommand(static_cast<view::ZoomRule>(c - cmd::kZoomAllImages)));
+        m_settings.zoomScope = static_cast<std::int32_t>(m_state.zoomRule());
+    });
+    d.on(cmd::kGammaIncrease, [this](auto) { m_state.increaseGamma(); gammaChanged(); });
+    d.on(cmd::kGammaDecrease, [this](auto) { m_state.decreaseGamma(); gammaChanged(); });
+    d.on(cmd::kGammaReset, [this](auto) { m_state.resetGamma(); gammaChanged(); });
+    d.onRange(cmd::kRotateToRange, [this](app::CommandId c) {
+        applyAction(m_state.setRotation(static_cast<std::int32_t>(cmd::kRotateToRange.indexOf(c))));
+    });
+    d.on(cmd::kRotateClockwise, [this](auto) { applyAction(m_state.rotateClockwise()); });
+    d.on(cmd::kRotateCounterclockwise, [this](auto) { applyAction(m_state.rotateCounterclockwise()); });
+    d.on(cmd::kFlipHorizontally, [this](auto) { applyAction(m_state.toggleFlipHorizontal()); });
+    d.on(cmd::kFlipVertically, [this](auto) { applyAction(m_state.toggleFlipVertical()); });
+    d.on(cmd::kResetRotateFlip, [this](auto) {
+        const view::ViewAction a = m_state.resetOrientation();
+        if (a.requestImage) m_view->ShowOsdIcon(-1);
+        applyAction(a);
+    });
+    d.on(cmd::kNegative, [this](auto) { m_view->SetInvert(!m_view->invert()); });
+    d.on(cmd::kLens, [this](auto) { lensCommand(); });
+    d.on(cmd::kShowTransparency, [this](auto) {
+        m_settings.showTransparency = !m_settings.showTransparency;
+        requestCurrent();
+    });
+    d.on(cmd::kSqueezeInterpolated, [this](auto) {
+        m_settings.squeezeInterpolated = !m_settings.squeezeInterpolated;
+        requestCurrent();
+    });
+    d.on(cmd::kStretchInterpolated, [this](auto) {
+        m_settings.stretchInterpolated = !m_settings.stretchInterpolated;
+        requestCurrent();
+    });
+    d.on(cmd::kLoadProgressively,
+         [this](auto) { m_settings.loadProgressively = !m_settings.loadProgressively; });
+    d.on(cmd::kDisableColorManagement, [this](auto) {
+        m_colorDisabled = !m_colorDisabled;
+        applyColorSettings(false);
+    });
+    d.onRange(cmd::kPanoramicRange, [this](app::CommandId c) { panorama(c); });
+
+    // Browsing.
+    d.on(cmd::kPreviousFile, [this](auto) { step(-1); });
+    d.on(cmd::kNextFile, [this](auto) { step(1); });
+    d.on(cmd::kFirstFile, [this](auto) { moveTo(0); });
+    d.on(cmd::kLastFile, [this](auto) {
+        moveTo(static_cast<std::ptrdiff_t>(m_listing.files().size()) - 1);
+    });
+    d.on(cmd::kSelectAllFiles, [this](auto) {
+        if (!m_viewerMode) m_browser->fileList()->selectAll();
+    });
+    d.on(cmd::kRefresh, [this](auto) {
+        listCurrentFolder();
+        requestCurrent();
+    });
+    for (app::CommandId id = cmd::kSmallThumbnails; id <= cmd::kListView; ++id)
+        d.on(id, [this](app::CommandId c) {
+            m_settings.browserView = c - cmd::kSmallThumbnails;
+            m_browser->setBrowserView(m_settings.browserView);
+        });
+    d.onRange(cmd::kSortRange, [this](app::CommandId c) {
+        m_listing.sort(static_cast<std::int32_t>(cmd::kSortRange.indexOf(c)));
+        m_settings.sortMode = m_listing.sortMode();
+        m_browser->showFiles(m_listing);
+        m_browser->selectFile(m_listing.indexOf(m_current));
+    });
+    d.onRange(cmd::kFavoriteRange, [this](app::CommandId c) {
+        const std::size_t i = cmd::kFavoriteRange.indexOf(c);
+        if (i >= m_settings.favoriteFolders.size()) return;
+        std::error_code ec;
+        const fs::path folder(m_settings.favoriteFolders[i]);
+        if (fs::is_directory(folder, ec)) showBrowserFolder(folder);
+    });
+
+    // Window.
+    d.on(cmd::kViewerBrowser, [this](auto) { toggleViewerBrowser(); });
+    d.on(cmd::kFullScreen, [this](auto) {
+        m_settings.fullScreenViewing = !m_settings.fullScreenViewing;
+        if (m_viewerMode) SetFullScreen(m_settings.fullScreenViewing);
+    });
+    d.on(cmd::kBrowserOnly, [this](auto) { SetBrowserOnly(!m_browserOnly); });
+    d.on(cmd::kNameBar, [this](auto) {
+        m_nameBarVisible = !m_nameBarVisible;
+        m_settings.nameBarVisible = m_nameBarVisible;
+        m_nameBar->setVisible(m_nameBarVisible && !m_browserOnly);
+    });
+    d.on(cmd::kMoveFocus, [this](auto) {
+        if (m_viewerMode) {
+            m_view->setFocus();
+            return;
+        }
+        std::vector<QWidget*> chain;
+        if (m_viewerBox->isVisible()) chain.push_back(m_view);
+        for (QWidget* w : {static_cast<QWidget*>(m_browser->fileList()),
+                           static_cast<QWidget*>(m_browser->folderTree())})
+            if (w->isVisible()) chain.push_back(w);
+        if (chain.empty()) return;
+        const auto it = std::find(chain.begin(), chain.end(), QApplication::focusWidget());
+        const std::size_t next = it == chain.end() ? 0 : (it - chain.begin() + 1) % chain.size();
+        chain[next]->setFocus(Qt::TabFocusReason);
+    });
+    d.on(cmd::kExit, [this](auto) { close(); });
+    d.on(cmd::kCustomizeToolbar, [this](auto) { customizeToolbar(); });
+    d.on(cmd::kRun, [this](auto) { runCurrentFile(); });
+    d.on(cmd::kAbout, [this](auto) { about(); });
+}
+
+void MainWindow::showContextMenu(app::ContextMenu which, const QPoint& globalPos) {
+    QMenu* menu = m_menus->buildContextMenu(which, this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(globalPos);
+}
+
+void MainWindow::customizeToolbar() {
+    CustomizeToolbarDialog dialog(m_settings, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
+    refreshToolbar();
+}
+
+void MainWindow::runCurrentFile() {
+    if (!m_view->image()) return;
+    fs::path file = m_current;
+    if (!m_viewerMode) {
+        const std::vector<std::size_t> selected = m_browser->selectedFiles();
+        if (!selected.empty() && selected.front() < m_listing.files().size())
+            file = m_listing.files()[selected.front()];
+    }
+    if (!file.empty())
+        QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(file.string())});
+}
+
+void MainWindow::about() {
+    QMessageBox box(this);
+    box.setWindowTitle(QStringLiteral("About Kalder"));
+    box.setIconPixmap(applicationIcon().pixmap(48, 48));
+    box.setTextFormat(Qt::RichText);
+    box.setText(QStringLiteral("<h3>Kalder %1</h3>").arg(QLatin1String(app::kVersionText)));
+    box.setInformativeText(QStringLiteral(
+        "<p>An image viewer and image-folder browser.</p><p>&copy; Brenmoor Software</p>"));
+    box.exec();
+}
+
+// --- keys, geometry, activation ---
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && m_acceleratorsEnabled) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (const auto id = m_accelerators.commandForQtKey(key->key(), key->modifiers().toInt())) {
+                runCommand(*id);
+                return true;
+            }
+            if (key->key() == Qt::Key_Escape &&
+                (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && handleEscape())
+                return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::handleEscape() {
+    // The properties, JPEG-transformation and batch panels come first once they exist.
+    if (m_viewerFromBrowser) {
+        QMetaObject::invokeMethod(
+            this, [this] { runCommand(cmd::kViewerBrowser); }, Qt::QueuedConnection);
+        return true;
+    }
+    if (m_browserOnly) {
+        SetBrowserOnly(false);
+        return true;
+    }
+    if (m_settings.exitWithEsc) {
+        QMetaObject::invokeMethod(this, [this] { runCommand(cmd::kExit); }, Qt::QueuedConnection);
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::rebuildAccelerators() {
+    m_accelerators = app::BuildAcceleratorTable(m_settings);
+    if (!m_menus) return;
+    // The items show the keys of the new table.
+    m_menus->setAccelerators(&m_accelerators);
+    m_menus->buildMainMenu(menuBar());
+}
+
+void MainWindow::storeGeometry(bool sizeChanged) {
+    // A window opened on a file keeps the stored geometry until the browser is shown.
+    if (!m_settings.commandLineFile.empty() || m_fullScreenActive || isFullScreen()) return;
+    if (sizeChanged && !isMinimized())
+        m_settings.windowShowCmd = isMaximized() ? app::kShowMaximized : app::kShowNormal;
+    if (isMaximized() || isMinimized()) return;
+    const QRect g = geometry();
+    m_settings.windowRect = {g.left(), g.top(), g.right() + 1, g.bottom() + 1};
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    storeGeometry(false);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    storeGeometry(true);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange) return;
+    if (!isActiveWindow()) {
+        // Hook: the background loader is suspended and the folder watched while inactive.
+        m_lastFocus = QApplication::focusWidget();
+        return;
+    }
+    // Hook: the loader resumes; a folder changed meanwhile is read again.
+    if (m_lastFocus && m_lastFocus->window() == this && m_lastFocus->isVisible())
+        m_lastFocus->setFocus();
+    else if (m_viewerMode)
+        m_view->setFocus();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    m_settings.sortMode = m_listing.sortMode();
+    QMainWindow::closeEvent(event);
+}
+
+}  // namespace kalder::gui
