@@ -41,7 +41,7 @@ public:
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     }
     void openOptions() override {
-        // "&Options..." once the event loop runs; disabled until the options dialog exists.
+        // "&Options..." once the event loop runs.
         QMetaObject::invokeMethod(
             m_owner, [w = m_owner] { w->runCommand(kalder::app::cmd::kOptions); },
             Qt::QueuedConnection);

@@ -66,6 +66,8 @@ public:
     // Hands the display and colour options to the viewing area and the loader, rebuilds the
     // keys, the toolbar and the layout, and shows the current image again.
     void applySettings();
+    // The options dialog (command 702); also what a Yes to the first-run question opens.
+    void openOptions() { optionsCommand(); }
 
     // Runs a command; false when it has no handler here.
     bool runCommand(int command);
@@ -120,6 +122,7 @@ private:
     void customizeToolbar();
     void runCurrentFile();
     void about();
+    void optionsCommand();
     void requestCurrent();
     void frameTick();
     void applyAction(const view::ViewAction& action, bool anchorAtCursor = false);

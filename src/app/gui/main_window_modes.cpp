@@ -5,6 +5,9 @@
 
 #include "app/gui/main_window.h"
 
+#include "app/gui/dialogs/dialog_base.h"
+#include "app/gui/dialogs/options_dialog.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -459,6 +462,15 @@ void MainWindow::registerCommands() {
     d.on(cmd::kCustomizeToolbar, [this](auto) { customizeToolbar(); });
     d.on(cmd::kRun, [this](auto) { runCurrentFile(); });
     d.on(cmd::kAbout, [this](auto) { about(); });
+    d.on(cmd::kOptions, [this](auto) { optionsCommand(); });
+    d.on(cmd::kHelpContents, [this](auto) { DialogBase::openHelpTopic(this, QStringLiteral("index")); });
+}
+
+void MainWindow::optionsCommand() {
+    OptionsDialog dialog(m_settings, this);
+    // OK writes the record; every consumer then takes what concerns it.
+    connect(&dialog, &OptionsDialog::settingsApplied, this, [this] { applySettings(); });
+    dialog.exec();
 }
 
 void MainWindow::showContextMenu(app::ContextMenu which, const QPoint& globalPos) {
