@@ -200,7 +200,7 @@ Status GifReader::allocateCanvas() {
 void GifReader::buildColours() {
     std::memset(m_colours, 0, sizeof m_colours);
     const auto& table = m_frame.localTable.empty() ? m_globalTable : m_frame.localTable;
-    std::memcpy(m_colours, table.data(), std::min(table.size(), sizeof m_colours));
+    if (!table.empty()) std::memcpy(m_colours, table.data(), std::min(table.size(), sizeof m_colours));
 }
 
 void GifReader::clearRect(const Frame& f) {

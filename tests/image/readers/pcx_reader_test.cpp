@@ -49,7 +49,8 @@ std::vector<std::uint8_t> palette256() {
 // Encodes w x h; run-length packets are made over the whole file, so they cross scan lines.
 std::vector<std::uint8_t> encodePcx(int w, int h, const PcxVariant& v, RgbImage* expected) {
     const int bpl = (w * v.bits + 7) / 8 + v.extraBytesPerLine;
-    const int colours = 1 << (v.bits * v.planes);
+    // Only indexed variants use the colour count; 8 bits in four planes would shift by 32.
+    const long long colours = v.bits * v.planes < 32 ? (1LL << (v.bits * v.planes)) : 0;
     const auto pal16 = palette16();
     const auto pal256 = palette256();
     std::vector<std::uint8_t> stream;

@@ -70,7 +70,8 @@ std::vector<std::uint32_t> samplesFor(const PngSpec& s) {
         for (int x = 0; x < s.width; ++x)
             for (int c = 0; c < channels; ++c) {
                 std::uint32_t h =
-                    static_cast<std::uint32_t>(x * 73856093 ^ y * 19349663 ^ c * 83492791);
+                    static_cast<std::uint32_t>(x) * 73856093u ^ static_cast<std::uint32_t>(y) * 19349663u ^
+                    static_cast<std::uint32_t>(c) * 83492791u;
                 h ^= h >> 13;
                 h *= 0x5bd1e995;
                 h ^= h >> 15;
