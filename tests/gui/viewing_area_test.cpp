@@ -324,7 +324,7 @@ TEST(ViewingArea, ProgressiveRepaintFollowsTheRowsTheLoaderMarks) {
     a.area.SetZoom({false, 2}, false);  // 80 x 60, origin (10, 20)
     PaintLog log;
     a.area.installEventFilter(&log);
-    QTRY_VERIFY(log.covered(a.area.rect()));  // the first full paint
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.covered(a.area.rect()); }));  // the first full paint
     log.rects.clear();
     auto writeRows = [&](int from, int to) {
         {
@@ -335,10 +335,10 @@ TEST(ViewingArea, ProgressiveRepaintFollowsTheRowsTheLoaderMarks) {
         for (int y = from; y < to; ++y) bitmap.MarkRowDone(y);
     };
     writeRows(0, 10);
-    QTRY_VERIFY(log.covered(QRect(10, 20, 80, 20)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.covered(QRect(10, 20, 80, 20)); }));
     log.rects.clear();
     writeRows(10, 15);
-    QTRY_VERIFY(log.covered(QRect(10, 40, 80, 10)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.covered(QRect(10, 40, 80, 10)); }));
     for (const QRect& r : log.rects) EXPECT_GE(r.top(), 40) << "only the new rows are repainted";
     EXPECT_EQ(QColor(a.shot().pixel(50, 45)), QColor(255, 0, 0));
     EXPECT_EQ(QColor(a.shot().pixel(50, 52)), QColor(0, 0, 0)) << "rows not yet decoded";

@@ -1,3 +1,7 @@
+// The browser model's headers name a member "slots", which Qt's keyword macros would eat: they
+// come before any Qt header.
+#include "view/folder_images.h"
+
 #include "app/gui/main_window.h"
 
 #include <algorithm>
@@ -7,20 +11,24 @@
 #include <QMessageBox>
 
 #include "app/core/toolbar_table.h"
-#include "app/gui/document_loader.h"
 #include "app/gui/icons.h"
 #include "app/gui/menus.h"
 #include "app/gui/name_bar.h"
+#include "app/gui/properties_panel.h"
+#include "app/gui/thumbnail_browser.h"
 #include "app/gui/toolbar.h"
 #include "app/gui/viewing_area.h"
 #include "app/gui/x11_monitor_profile.h"
 #include "image/format_table.h"
 #include "image/image_document.h"
 #include "image/exif/exif_block.h"
+#include "shell/file_operations.h"
+#include "shell/trash.h"
 #include "view/color_manager.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
+namespace cmd = app::cmd;
 
 namespace {
 
@@ -34,7 +42,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setWindowIcon(applicationIcon());
     app::ensureToolbarLayout(m_settings);
     app::ensureShortcuts(m_settings);
-    m_loader = new DocumentLoader(this);
+    m_images = std::make_unique<view::FolderImages>();
+    m_trash = std::make_unique<shell::Trash>();
+    m_fileOps = std::make_unique<shell::FileOperations>(*m_trash);
     buildPanes();
     registerCommands();
     rebuildAccelerators();
@@ -44,25 +54,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_monitor = createMonitorProfileSource();
     m_colorManager = std::make_unique<view::ColorManager>();
 
-    connect(m_loader, &DocumentLoader::pageStarted, this,
-            [this](std::shared_ptr<image::ImageDocument> doc) { m_loading = std::move(doc); });
-    connect(m_loader, &DocumentLoader::finished, this,
-            [this](std::shared_ptr<image::ImageDocument> doc, bool ok) {
-                m_loading = std::move(doc);
-                m_loadFinished = true;
-                m_loadOk = ok;
-                m_announce = true;
-                m_idle = true;
-                frameTick();
-                if (m_loadFinished && !m_loadOk) {
-                    // Nothing to show for this file.
-                    m_view->Clear();
-                    m_shown.reset();
-                    m_loading.reset();
-                    showFileInfo();
-                    emit imageShown(false);
-                }
-            });
     connect(m_view, &ViewingArea::wheelNotch, this, &MainWindow::onWheelNotch);
     connect(m_view, &ViewingArea::pagingKey, this, &MainWindow::onPagingKey);
     connect(m_view, &ViewingArea::clientResized, this, [this] { m_resizePending = true; });
@@ -78,9 +69,16 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_frameTimer.setInterval(kFrameTickMs);
     connect(&m_frameTimer, &QTimer::timeout, this, &MainWindow::frameTick);
     m_frameTimer.start();
+    // Timer 1: the slide show, running only while it is on.
+    m_slideTimer.setInterval(view::SlideShow::kTickMs);
+    connect(&m_slideTimer, &QTimer::timeout, this, &MainWindow::slideTick);
+    m_slideShow.setSettings({m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
 
     m_state.setFitMode(static_cast<view::FitMode>(std::clamp(m_settings.fitMode, 0, 4)));
     m_state.setZoomRule(static_cast<view::ZoomRule>(std::clamp(m_settings.zoomScope, 0, 2)));
+    m_images->setSortKey(static_cast<view::SortKey>(std::clamp(m_settings.sortMode, 0, 3)));
+    m_browser->fileList()->setImages(m_images.get());
+    m_browser->fileList()->setFileOperations(m_fileOps.get());
     applyDisplayOptions();
     applyColorSettings(true);
     qApp->installEventFilter(this);
@@ -89,12 +87,25 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
     m_frameTimer.stop();
-    m_settings.sortMode = m_listing.sortMode();
-    m_loader->cancel();
+    m_slideTimer.stop();
+    m_settings.sortMode = static_cast<std::int32_t>(m_images->sortKey());
     m_view->Clear();
+    m_browser->fileList()->setImages(nullptr);
+    m_images.reset();
 }
 
 // --- files ---
+
+bool MainWindow::loadFolder(const fs::path& folder) {
+    clearShown();
+    m_entry = nullptr;
+    m_images->setFilter(static_cast<view::FilterMode>(std::clamp(m_settings.filterMode, 0, 3)),
+                        m_settings.customFilter);
+    const bool ok = m_images->loadFolder(folder);
+    m_browser->fileList()->refresh();
+    if (!m_viewerMode) m_browser->setBrowserView(m_settings.browserView);
+    return ok;
+}
 
 bool MainWindow::openFile(const fs::path& path) {
     std::error_code ec;
@@ -104,40 +115,67 @@ bool MainWindow::openFile(const fs::path& path) {
                                   .arg(QString::fromStdString(path.string())));
         return false;
     }
-    m_current = fs::absolute(path, ec).lexically_normal();
-    m_listing.load(m_current.parent_path());
-    if (!m_viewerMode) {
-        m_browser->showFiles(m_listing);
-        m_browser->selectFile(m_listing.indexOf(m_current));
+    const fs::path file = fs::absolute(path, ec).lexically_normal();
+    const std::string name = file.filename().string();
+    if (m_images->folder() != file.parent_path() || !m_images->find(name)) loadFolder(file.parent_path());
+    view::ImageEntry* entry = m_images->find(name);
+    if (!entry) {
+        // A file the filter leaves out is still shown when asked for by name: the folder is
+        // listed with that one name, and the user's filter comes back for the next listing.
+        m_images->setFilter(view::FilterMode::Custom, name);
+        clearShown();
+        m_images->loadFolder(file.parent_path());
+        m_browser->fileList()->refresh();
+        m_images->setFilter(static_cast<view::FilterMode>(std::clamp(m_settings.filterMode, 0, 3)),
+                            m_settings.customFilter);
+        entry = m_images->find(name);
     }
-    requestCurrent();
+    if (!entry) {
+        QMessageBox::critical(this, kTitle,
+                              QStringLiteral("Cannot view file: \"%1\".")
+                                  .arg(QString::fromStdString(path.string())));
+        return false;
+    }
+    moveTo(entry);
     return true;
 }
 
 bool MainWindow::openFolder(const fs::path& folder) {
-    FolderListing listing;
-    listing.sort(m_listing.sortMode());
-    if (!listing.load(folder) || listing.files().empty()) return false;
-    return openFile(listing.files().front());
+    if (!loadFolder(folder) || m_images->size() == 0) return false;
+    moveTo(m_images->at(0));
+    return true;
 }
 
-void MainWindow::step(std::ptrdiff_t delta) {
-    const auto& files = m_listing.files();
-    if (files.empty()) return;
-    const auto at = m_listing.indexOf(m_current);
-    const std::ptrdiff_t i = at ? static_cast<std::ptrdiff_t>(*at) : 0;
-    const auto last = static_cast<std::ptrdiff_t>(files.size()) - 1;
-    const std::ptrdiff_t next = std::clamp(i + delta, std::ptrdiff_t{0}, last);
-    if (next == i && at) return;
-    moveTo(next);
+void MainWindow::navigate(int command) {
+    static constexpr std::array kNavigation = {view::Navigation::PreviousFile, view::Navigation::NextFile,
+                                               view::Navigation::FirstFile, view::Navigation::LastFile,
+                                               view::Navigation::PreviousSelected,
+                                               view::Navigation::NextSelected};
+    const auto i = static_cast<std::size_t>(command - cmd::kPreviousFile);
+    if (i >= kNavigation.size()) return;
+    // Moving among the selected files leaves the selection as it is.
+    if (view::ImageEntry* e = m_images->navigate(kNavigation[i], m_entry))
+        moveTo(e, command >= cmd::kPreviousSelectedFile);
 }
 
-void MainWindow::moveTo(std::ptrdiff_t index) {
-    const auto& files = m_listing.files();
-    if (index < 0 || static_cast<std::size_t>(index) >= files.size()) return;
-    m_current = files[static_cast<std::size_t>(index)];
-    if (!m_viewerMode) m_browser->selectFile(static_cast<std::size_t>(index));
+void MainWindow::moveTo(view::ImageEntry* entry, bool keepSelection) {
+    if (!entry) return;
+    m_entry = entry;
+    m_current = entry->path();
+    if (!m_viewerMode) m_browser->fileList()->setCurrent(entry, keepSelection);
     requestCurrent();
+}
+
+void MainWindow::clearShown() {
+    m_view->Clear();
+    m_shownEntry = nullptr;
+    m_shownPage = -1;
+    // The panel reads the same pages.
+    if (m_properties) m_properties->showEntry(nullptr, 0);
+}
+
+void MainWindow::dropReleasedFrame() {
+    if (m_shownEntry && m_shownEntry->document().PageCount() < 1) clearShown();
 }
 
 // --- requests and frames ---
@@ -146,37 +184,34 @@ view::PixelSize MainWindow::clientSize() const {
     return {std::max(1, m_view->width()), std::max(1, m_view->height())};
 }
 
-bool MainWindow::vectorShown() const { return m_shown && m_shown->isVector(); }
+bool MainWindow::vectorShown() const { return m_shownEntry && m_shownEntry->document().isVector(); }
 
 void MainWindow::requestCurrent() {
-    if (m_current.empty()) return;
+    if (!m_entry) return;
     if (!m_view->isVisible()) {
         // The client size is not known before the window is laid out.
         m_requestPending = true;
         return;
     }
+    const bool single = m_requestSingle;
+    m_requestSingle = false;
     m_requestPending = false;
     m_resizePending = false;
     m_requestedClient = clientSize();
-    image::LoadOptions o;
-    o.path = m_current;
-    view::applyToLoadOptions(m_state.buildRequest(nullptr, m_requestedClient), o);
-    o.smoothShrink = m_settings.squeezeInterpolated;
-    o.smoothEnlarge = m_settings.stretchInterpolated;
-    o.smoothEnlargeMinSize = m_settings.minStretchSize;
-    o.blendAlpha = m_settings.showTransparency;
-    o.backgroundColour = m_settings.transparencyColor;
-    // Colour adaptation happens while decoding, never at paint time.
-    o.gammaTable = m_colorTable ? m_colorTable->data() : nullptr;
-    o.colorTransform = m_colorManager->hasProfile() ? m_colorManager.get() : nullptr;
-    m_loadFinished = false;
-    m_loadOk = false;
-    m_announce = false;
+    const view::DisplayRequest request = m_state.buildRequest(m_entry, m_requestedClient);
+    // The same request again keeps what is decoded or being decoded.
+    if (!(m_images->displayLoader().requestSlots()[view::DisplayLoader::Current] == request))
+        m_images->request(request, single);
+    // The request may have released the pages on screen.
+    dropReleasedFrame();
+    m_announce = true;
     m_idle = false;
     m_ticksWithoutPage = 0;
-    m_loader->request(o);  // stops the previous request first
-    m_loading.reset();
-    m_nameBar->setFile(QString::fromStdString(m_current.filename().string()), QString());
+    m_animation.imageRequested();
+    m_slideShow.imageRequested();
+    m_nameBar->setFile(QString::fromStdString(m_entry->name()), QString::fromStdString(m_entry->description));
+    // A prefetched image is on screen at once.
+    frameTick();
 }
 
 void MainWindow::frameTick() {
@@ -186,36 +221,66 @@ void MainWindow::frameTick() {
         const view::PixelSize client = clientSize();
         if (!(client == m_requestedClient)) {
             const view::ViewAction a = m_state.clientResized(vectorShown());
-            if (a.requestImage) m_requestedClient = client;
+            if (a.requestImage) {
+                m_requestedClient = client;
+                m_requestSingle = true;
+            }
             applyAction(a);
         }
     }
-    if (!m_loading || m_loading->PageCount() < 1) {
+    if (!m_viewerMode) m_browser->fileList()->poll();
+    if (!m_entry) return;
+    image::ImageDocument& doc = m_entry->document();
+    const bool loading = m_images->isLoading(m_entry);
+    const std::int32_t pages = m_entry->pageCount();
+    if (pages < 1 && m_entry->allPagesLoaded()) {
+        // The file could not be decoded: nothing to show for it.
+        if (m_announce) {
+            m_announce = false;
+            m_idle = true;
+            clearShown();
+            showFileInfo();
+            emit imageShown(false);
+        }
+        return;
+    }
+    const bool partial = pages < 1;
+    if (partial && (!loading || doc.PageCount() < 1 || !m_settings.loadProgressively)) {
         // Nothing decoded yet: keep the viewing area painting after the first half second.
         if (!m_idle && ++m_ticksWithoutPage > 10) m_view->update();
         return;
     }
-    image::Bitmap32* frame = &m_loading->PageAt(0).bitmap;
+    if (pages > 1)
+        m_animation.tick(pages, m_entry->allPagesLoaded(),
+                         [&doc](std::int32_t p) { return doc.PageAt(p).delay; });
+    const std::int32_t page = partial ? 0 : std::clamp(m_animation.page(), 0, pages - 1);
+    image::Bitmap32* frame = &doc.PageAt(page).bitmap;
     if (frame != m_view->image()) {
-        if (!m_loadFinished && !m_settings.loadProgressively) return;
-        if (m_settings.exifAutoOrient) {
-            const int tag = m_loading->exif().orientation();
-            if (m_state.applyExifOrientation(tag ? std::optional<std::int32_t>(tag) : std::nullopt)) {
-                // Decode again upright instead of showing this frame.
-                m_view->SetLens(false);
-                requestCurrent();
-                return;
+        if (m_shownEntry == m_entry && m_shownPage >= 0) {
+            // Another frame of the image on screen.
+            m_view->SetImage(frame, false);
+            if (m_properties && m_properties->isVisible()) m_properties->updatePage(page);
+        } else {
+            if (m_settings.exifAutoOrient) {
+                const int tag = doc.exif().orientation();
+                if (m_state.applyExifOrientation(tag ? std::optional<std::int32_t>(tag) : std::nullopt)) {
+                    // Decode again upright instead of showing this frame.
+                    m_view->SetLens(false);
+                    requestCurrent();
+                    return;
+                }
             }
+            const bool center = m_state.fitMode() != view::FitMode::None || m_settings.centerOnLoad;
+            m_view->Clear();
+            m_view->SetImage(frame, center);
+            if (const auto zoom = m_state.takePendingZoom({frame->width(), frame->height()}, clientSize()))
+                m_view->SetZoom(*zoom, false);
+            if (m_state.takeLensPending()) m_view->SetLens(true);
         }
-        const bool center = m_state.fitMode() != view::FitMode::None || m_settings.centerOnLoad;
-        m_view->Clear();
-        m_view->SetImage(frame, center);
-        m_shown = m_loading;
-        if (const auto zoom = m_state.takePendingZoom({frame->width(), frame->height()}, clientSize()))
-            m_view->SetZoom(*zoom, false);
-        if (m_state.takeLensPending()) m_view->SetLens(true);
+        m_shownEntry = m_entry;
+        m_shownPage = page;
     }
-    if (!m_loadFinished) {
+    if (partial) {
         // The share of the frame written so far.
         const image::PixelRect d = frame->dirtyRect();
         const double done = d.isEmpty() ? 0.0
@@ -225,14 +290,47 @@ void MainWindow::frameTick() {
         return;
     }
     m_view->SetProgress(-1);
-    if (m_loadOk && m_announce) {
+    if (m_announce && !loading) {
         m_announce = false;
-        setWindowTitle(QString::fromStdString(m_current.filename().string()) + QStringLiteral(" - ") +
-                       kTitle);
+        m_idle = true;
+        setWindowTitle(QString::fromStdString(m_entry->name()) + QStringLiteral(" - ") + kTitle);
         showFileInfo();
         refreshToolbar();
+        updateProperties();
         emit imageShown(true);
     }
+}
+
+void MainWindow::slideTick() {
+    view::SlideShow::Tick t;
+    t.hasCurrent = m_entry != nullptr;
+    t.windowVisible = isVisible() && !isMinimized();
+    t.hasPage = m_entry && m_entry->pageCount() > 0;
+    t.decoding = m_entry && m_images->isLoading(m_entry);
+    t.atFirst = m_entry && m_entry == m_images->entries().first();
+    t.atLast = m_entry && m_entry == m_images->entries().last();
+    switch (m_slideShow.tick(t)) {
+        case view::SlideShow::Step::Next: moveTo(m_images->entries().after(m_entry)); break;
+        case view::SlideShow::Step::Previous: moveTo(m_images->entries().before(m_entry)); break;
+        case view::SlideShow::Step::First: moveTo(m_images->entries().first()); break;
+        case view::SlideShow::Step::Last: moveTo(m_images->entries().last()); break;
+        case view::SlideShow::Step::None: break;
+    }
+}
+
+void MainWindow::frameCommand(int command) {
+    if (!m_entry) return;
+    const std::int32_t pages = m_entry->pageCount();
+    switch (command) {
+        case cmd::kPreviousFrame: m_animation.previousFrame(pages); break;
+        case cmd::kNextFrame: m_animation.nextFrame(pages); break;
+        case cmd::kFirstFrame: m_animation.firstFrame(pages); break;
+        case cmd::kLastFrame: m_animation.lastFrame(pages); break;
+        default:
+            if (pages > 1) m_animation.togglePlaying();
+            break;
+    }
+    frameTick();
 }
 
 // --- commands ---
@@ -253,7 +351,10 @@ void MainWindow::zoomCommand(view::ViewState::ZoomCommand command, bool anchorAt
                 anchorAtCursor);
 }
 
-void MainWindow::gammaChanged() { m_view->SetGamma(m_state.displayGamma(), m_state.gammaPosition()); }
+void MainWindow::gammaChanged() {
+    m_view->SetGamma(m_state.displayGamma(), m_state.gammaPosition());
+    updateProperties();
+}
 
 void MainWindow::lensCommand() {
     if (m_view->lens()) {
@@ -318,9 +419,54 @@ void MainWindow::applyDisplayOptions() {
     m_view->SetOsdSize(static_cast<view::OsdSize>(std::clamp(m_settings.osdSize, -1, 3)));
 }
 
+namespace {
+
+bool sameOptions(const view::DisplayOptions& a, const view::DisplayOptions& b) {
+    return a.smoothShrink == b.smoothShrink && a.smoothEnlarge == b.smoothEnlarge &&
+           a.smoothEnlargeMinSize == b.smoothEnlargeMinSize && a.blendAlpha == b.blendAlpha &&
+           a.background == b.background && a.extractAlpha == b.extractAlpha &&
+           a.gammaTable == b.gammaTable && a.colorTransform == b.colorTransform &&
+           a.showProgress == b.showProgress;
+}
+
+bool sameOptions(const view::DocumentSource::ThumbnailOptions& a,
+                 const view::DocumentSource::ThumbnailOptions& b) {
+    return a.useExif == b.useExif && a.rotateClockwise == b.rotateClockwise &&
+           a.background == b.background && a.colorTransform == b.colorTransform;
+}
+
+}  // namespace
+
+void MainWindow::applyLoaderOptions(bool force) {
+    view::DisplayOptions o;
+    o.smoothShrink = m_settings.squeezeInterpolated;
+    o.smoothEnlarge = m_settings.stretchInterpolated;
+    o.smoothEnlargeMinSize = m_settings.minStretchSize;
+    o.blendAlpha = m_settings.showTransparency;
+    o.background = m_settings.transparencyColor;
+    o.showProgress = m_settings.showProgress;
+    // Colour adaptation happens while decoding, never at paint time.
+    o.gammaTable = m_colorTable ? m_colorTable->data() : nullptr;
+    o.colorTransform = m_colorManager->hasProfile() ? m_colorManager.get() : nullptr;
+    view::DocumentSource::ThumbnailOptions t;
+    t.useExif = m_settings.exifThumbnails;
+    t.rotateClockwise = m_settings.rotateExifThumbnails;
+    t.background = m_settings.transparencyColor;
+    t.colorTransform = o.colorTransform;
+    // Unchanged options keep the decoded images and the thumbnails.
+    if (force || !sameOptions(o, m_displayOptions)) {
+        m_displayOptions = o;
+        m_images->setDisplayOptions(o);  // stops the worker and empties the slots
+    }
+    if (force || !sameOptions(t, m_thumbnailOptions)) {
+        m_thumbnailOptions = t;
+        m_images->setThumbnailOptions(t);
+        if (!m_viewerMode) m_browser->setBrowserView(m_settings.browserView);
+    }
+    dropReleasedFrame();
+}
+
 void MainWindow::applyColorSettings(bool startUp) {
-    // The manager and the table are shared with the loader's worker: stop it first.
-    m_loader->cancel();
     view::ColorOptions options;
     options.useColorProfiles = m_settings.useColorProfiles;
     options.useDefaultProfile = m_settings.useDefaultProfile;
@@ -330,6 +476,15 @@ void MainWindow::applyColorSettings(bool startUp) {
     options.gammaBlue = m_settings.gammaBlue;
     options.gammaExtra = m_settings.gammaExtra;
     const view::ColorSettings colour = view::buildColorSettings(options, m_colorDisabled);
+    if (!startUp && m_colorSettings == colour) {
+        applyLoaderOptions(false);
+        requestCurrent();
+        return;
+    }
+    m_colorSettings = colour;
+    // The manager and the table are shared with the loaders' workers: stop them first.
+    m_images->stopLoaders();
+    dropReleasedFrame();
     if (const auto error = view::applyColorSettings(*m_colorManager, colour, *m_monitor))
     {
         const std::string_view text = view::profileErrorMessage(*error);
@@ -337,6 +492,8 @@ void MainWindow::applyColorSettings(bool startUp) {
                              QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     }
     m_colorTable = view::BuildTable(colour);
+    applyLoaderOptions(true);
+    m_images->restartLoaders();
     if (!startUp) requestCurrent();
 }
 
@@ -349,7 +506,11 @@ void MainWindow::applySettings() {
     rebuildAccelerators();
     m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
     m_browser->setBrowserView(m_settings.browserView);
-    m_listing.sort(m_settings.sortMode);
+    m_slideShow.setSettings({m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
+    m_browser->fileList()->setFileTooltips(m_settings.fileTooltips);
+    m_browser->fileList()->setScrollBarSize(m_settings.browserScrollBarSize);
+    if (m_images->sort(static_cast<view::SortKey>(std::clamp(m_settings.sortMode, 0, 3))))
+        m_browser->fileList()->refresh();
     m_nameBarVisible = m_settings.nameBarVisible;
     if (m_browser->enhancedLayout() != m_settings.enhancedLayout) relayout();
     m_nameBar->setVisible(m_nameBarVisible && !m_browserOnly);

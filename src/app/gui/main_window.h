@@ -18,6 +18,8 @@ class QStackedWidget;
 #include "app/core/startup.h"
 #include "app/gui/browser_pane.h"
 #include "view/color_calibration.h"
+#include "view/display_loader.h"
+#include "view/slide_show.h"
 #include "view/view_state.h"
 
 namespace kalder::image {
@@ -25,13 +27,19 @@ class ImageDocument;
 }
 namespace kalder::view {
 class ColorManager;
+class FolderImages;
+class ImageEntry;
 class MonitorProfileSource;
-}
+}  // namespace kalder::view
+namespace kalder::shell {
+class FileOperations;
+class Trash;
+}  // namespace kalder::shell
 
 namespace kalder::gui {
 
-class DocumentLoader;
 class MenuBuilder;
+class PropertiesPanel;
 class NameBar;
 class ViewingArea;
 
@@ -54,6 +62,13 @@ public:
     bool openFolder(const std::filesystem::path& folder);
 
     const std::filesystem::path& currentFile() const { return m_current; }
+    // The current folder's files and their loaders, and the current entry among them.
+    view::FolderImages& images() { return *m_images; }
+    view::ImageEntry* currentEntry() const { return m_entry; }
+    shell::FileOperations& fileOperations() { return *m_fileOps; }
+    PropertiesPanel* propertiesPanel() const { return m_properties; }
+    const view::SlideShow& slideShow() const { return m_slideShow; }
+    const view::AnimationPlayer& animation() const { return m_animation; }
     ViewingArea* viewingArea() const { return m_view; }
     BrowserPane* browserPane() const { return m_browser; }
     NameBar* nameBar() const { return m_nameBar; }
@@ -117,7 +132,18 @@ private:
     void showBrowserFolder(const std::filesystem::path& folder);
     void listCurrentFolder();
     void showFileInfo();
-    void moveTo(std::ptrdiff_t index);
+    // Makes the entry current (nullptr: nothing) and requests it.
+    void moveTo(view::ImageEntry* entry, bool keepSelection = false);
+    void navigate(int command);
+    bool loadFolder(const std::filesystem::path& folder);
+    void clearShown();
+    // Clears the view when the loaders have released the pages it shows.
+    void dropReleasedFrame();
+    void slideTick();
+    void frameCommand(int command);
+    void adjustSlideShow();
+    void showProperties();
+    void updateProperties();
     void showContextMenu(app::ContextMenu which, const QPoint& globalPos);
     void customizeToolbar();
     void runCurrentFile();
@@ -134,21 +160,28 @@ private:
     void onPagingKey(int key);
     void applyColorSettings(bool startUp);
     void applyDisplayOptions();
-    void step(std::ptrdiff_t delta);
+    // Hands the decoding options to the loaders (stopping them).
+    void applyLoaderOptions(bool force);
     bool vectorShown() const;
     view::PixelSize clientSize() const;
 
     app::Settings m_settings;
     view::ViewState m_state;
     ViewingArea* m_view = nullptr;
-    DocumentLoader* m_loader = nullptr;
-    // The document whose frame is on screen, and the one being decoded (often the same).
-    std::shared_ptr<image::ImageDocument> m_shown;
-    std::shared_ptr<image::ImageDocument> m_loading;
-    bool m_loadFinished = false;
-    bool m_loadOk = false;
-    bool m_announce = false;  // imageShown not yet emitted for the finished load
+    std::unique_ptr<view::FolderImages> m_images;
+    std::unique_ptr<shell::Trash> m_trash;
+    std::unique_ptr<shell::FileOperations> m_fileOps;
+    // The current entry, and the entry whose page is on screen (often the same).
+    view::ImageEntry* m_entry = nullptr;
+    const view::ImageEntry* m_shownEntry = nullptr;
+    std::int32_t m_shownPage = -1;
+    bool m_announce = false;  // imageShown not yet emitted for the current request
+    view::SlideShow m_slideShow;
+    view::AnimationPlayer m_animation;
+    QTimer m_slideTimer;
+    PropertiesPanel* m_properties = nullptr;
     bool m_requestPending = false;
+    bool m_requestSingle = false;  // the next request is for the current image alone
     bool m_resizePending = false;
     view::PixelSize m_requestedClient;
 
@@ -158,9 +191,11 @@ private:
     std::unique_ptr<view::ColorManager> m_colorManager;
     std::optional<view::ColorTable> m_colorTable;
     bool m_colorDisabled = false;
+    std::optional<view::ColorSettings> m_colorSettings;
+    view::DisplayOptions m_displayOptions;
+    view::DocumentSource::ThumbnailOptions m_thumbnailOptions;
 
     std::filesystem::path m_current;
-    FolderListing m_listing;
     QTimer m_frameTimer;
     int m_ticksWithoutPage = 0;
     bool m_idle = true;

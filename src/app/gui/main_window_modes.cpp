@@ -13,8 +13,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QInputDialog>
 #include <QKeyEvent>
-#include <QListWidget>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -25,15 +26,19 @@
 
 #include "app/core/file_info_text.h"
 #include "app/gui/customize_toolbar_dialog.h"
-#include "app/gui/document_loader.h"
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/icons.h"
 #include "app/gui/menus.h"
 #include "app/gui/name_bar.h"
+#include "app/gui/palette_dialog.h"
+#include "app/gui/properties_panel.h"
+#include "app/gui/slide_show_dialog.h"
 #include "app/gui/status_bar.h"
+#include "app/gui/thumbnail_browser.h"
 #include "app/gui/toolbar.h"
 #include "app/gui/viewing_area.h"
 #include "image/image_document.h"
+#include "view/descriptions.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
@@ -107,13 +112,30 @@ void MainWindow::buildPanes() {
             [this](const QString& path) { showBrowserFolder(fs::path(path.toStdString())); });
     connect(m_browser->folderTree(), &FolderTreePane::contextMenuRequested, this,
             [this](const QPoint& at) { showContextMenu(app::ContextMenu::FolderTree, at); });
-    connect(m_browser, &BrowserPane::fileSelected, this, [this](int row) { moveTo(row); });
-    connect(m_browser, &BrowserPane::fileActivated, this, [this](int row) {
-        moveTo(row);
+    ThumbnailBrowser* files = m_browser->fileList();
+    // The browser has already made its selection.
+    connect(files, &ThumbnailBrowser::currentChanged, this,
+            [this](view::ImageEntry* e) { moveTo(e, true); });
+    connect(files, &ThumbnailBrowser::activated, this, [this](view::ImageEntry* e) {
+        if (e != m_entry) moveTo(e, true);
         if (!m_viewerMode) toggleViewerBrowser();
     });
-    connect(m_browser, &BrowserPane::fileListContextMenu, this,
+    connect(files, &ThumbnailBrowser::contextMenuRequested, this,
             [this](const QPoint& at) { showContextMenu(app::ContextMenu::FileList, at); });
+    // The entries are freed by the removal: nothing of them may stay on screen.
+    connect(files, &ThumbnailBrowser::entriesAboutToBeRemoved, this, [this] {
+        clearShown();
+        m_entry = nullptr;
+    });
+    connect(files, &ThumbnailBrowser::entriesRemoved, this, [this](view::ImageEntry* next) {
+        if (next) {
+            moveTo(next);
+            return;
+        }
+        m_current.clear();
+        m_nameBar->setFile(QString(), QString());
+        showFileInfo();
+    });
     connect(m_nameBar, &NameBar::clicked, this, [this] { runCommand(cmd::kImageProperties); });
     relayout();
 }
@@ -158,7 +180,7 @@ void MainWindow::relayout() {
 void MainWindow::SetViewerMode(bool viewer) {
     if (viewer) {
         m_viewerMode = true;
-        // Hook: the thumbnail loader is suspended here once the thumbnail browser exists.
+        m_images->suspendThumbnails();
         menuBar()->hide();
         relayout();
         m_view->setFocus();
@@ -169,9 +191,10 @@ void MainWindow::SetViewerMode(bool viewer) {
     m_settings.commandLineFile.clear();
     menuBar()->setVisible(!m_browserOnly);
     relayout();
-    m_browser->showFiles(m_listing);
-    m_browser->selectFile(m_listing.indexOf(m_current));
-    if (!m_listing.folder().empty()) m_browser->folderTree()->setCurrentFolder(m_listing.folder());
+    m_browser->fileList()->refresh();
+    m_browser->setBrowserView(m_settings.browserView);
+    m_browser->fileList()->setCurrent(m_entry);
+    if (!m_images->folder().empty()) m_browser->folderTree()->setCurrentFolder(m_images->folder());
     m_browser->fileList()->setFocus();
     refreshToolbar();
 }
@@ -248,31 +271,32 @@ bool MainWindow::Create(const app::OpenRequest& request) {
 }
 
 void MainWindow::showBrowserFolder(const fs::path& folder) {
-    if (!m_listing.load(folder)) return;
+    if (!loadFolder(folder)) return;
     m_settings.lastFolder = folder.string();
-    if (!m_viewerMode) {
-        m_browser->showFiles(m_listing);
-        m_browser->folderTree()->setCurrentFolder(folder);
-    }
-    if (!m_listing.files().empty()) {
-        moveTo(0);
+    if (!m_viewerMode) m_browser->folderTree()->setCurrentFolder(folder);
+    if (m_images->size() > 0) {
+        moveTo(m_images->at(0));
         return;
     }
-    m_loader->cancel();
     m_current.clear();
-    m_view->Clear();
-    m_shown.reset();
-    m_loading.reset();
     m_nameBar->setFile(QString(), QString());
     showFileInfo();
 }
 
 void MainWindow::listCurrentFolder() {
-    const fs::path folder = m_current.empty() ? m_listing.folder() : m_current.parent_path();
-    if (folder.empty() || !m_listing.load(folder)) return;
+    if (m_images->folder().empty()) return;
+    // Only the current entry keeps its pages through a reload.
+    if (m_shownEntry != m_entry) clearShown();
+    m_entry = m_images->reload(m_entry);
+    if (!m_entry)
+        clearShown();
+    else
+        dropReleasedFrame();
+    m_current = m_entry ? m_entry->path() : fs::path();
+    m_browser->fileList()->refresh();
     if (!m_viewerMode) {
-        m_browser->showFiles(m_listing);
-        m_browser->selectFile(m_listing.indexOf(m_current));
+        m_browser->setBrowserView(m_settings.browserView);
+        m_browser->fileList()->setCurrent(m_entry);
     }
 }
 
@@ -321,17 +345,17 @@ void MainWindow::ReportInternalError(int code, const QString& place, bool fatal)
 
 app::CommandContext MainWindow::commandContext() const {
     app::CommandContext c = app::commandContextFrom(m_settings);
-    c.sortMode = m_listing.sortMode();
+    c.sortMode = static_cast<std::int32_t>(m_images->sortKey());
     c.rotation = m_state.rotation();
     c.flippedHorizontally = m_state.flipHorizontal();
     c.flippedVertically = m_state.flipVertical();
     c.inverted = m_view->invert();
     c.colorManagementOff = m_colorDisabled;
     c.lensOn = m_view->lens();
-    c.imageShown = m_view->image() != nullptr && m_shown != nullptr;
-    if (c.imageShown && m_shown->PageCount() > 0)
-        c.bitsPerPixel = static_cast<std::int32_t>(m_shown->PageAt(0).bitsPerPixel);
-    m_shownFolder = m_listing.folder().string();
+    c.imageShown = m_view->image() != nullptr && m_shownEntry != nullptr;
+    if (c.imageShown && m_shownEntry->document().PageCount() > 0)
+        c.bitsPerPixel = static_cast<std::int32_t>(m_shownEntry->document().PageAt(0).bitsPerPixel);
+    m_shownFolder = m_images->folder().string();
     c.shownFolder = m_shownFolder;
     return c;
 }
@@ -380,14 +404,17 @@ void MainWindow::registerCommands() {
     d.on(cmd::kLens, [this](auto) { lensCommand(); });
     d.on(cmd::kShowTransparency, [this](auto) {
         m_settings.showTransparency = !m_settings.showTransparency;
+        applyLoaderOptions(false);
         requestCurrent();
     });
     d.on(cmd::kSqueezeInterpolated, [this](auto) {
         m_settings.squeezeInterpolated = !m_settings.squeezeInterpolated;
+        applyLoaderOptions(false);
         requestCurrent();
     });
     d.on(cmd::kStretchInterpolated, [this](auto) {
         m_settings.stretchInterpolated = !m_settings.stretchInterpolated;
+        applyLoaderOptions(false);
         requestCurrent();
     });
     d.on(cmd::kLoadProgressively,
@@ -399,14 +426,12 @@ void MainWindow::registerCommands() {
     d.onRange(cmd::kPanoramicRange, [this](app::CommandId c) { panorama(c); });
 
     // Browsing.
-    d.on(cmd::kPreviousFile, [this](auto) { step(-1); });
-    d.on(cmd::kNextFile, [this](auto) { step(1); });
-    d.on(cmd::kFirstFile, [this](auto) { moveTo(0); });
-    d.on(cmd::kLastFile, [this](auto) {
-        moveTo(static_cast<std::ptrdiff_t>(m_listing.files().size()) - 1);
-    });
+    for (app::CommandId id = cmd::kPreviousFile; id <= cmd::kPreviousFile + 5; ++id)
+        d.on(id, [this](app::CommandId c) { navigate(c); });
     d.on(cmd::kSelectAllFiles, [this](auto) {
-        if (!m_viewerMode) m_browser->fileList()->selectAll();
+        if (m_viewerMode) return;
+        m_images->selectAll();
+        m_browser->fileList()->viewport()->update();
     });
     d.on(cmd::kRefresh, [this](auto) {
         listCurrentFolder();
@@ -416,12 +441,38 @@ void MainWindow::registerCommands() {
         d.on(id, [this](app::CommandId c) {
             m_settings.browserView = c - cmd::kSmallThumbnails;
             m_browser->setBrowserView(m_settings.browserView);
+            if (m_viewerMode) m_images->suspendThumbnails();
         });
     d.onRange(cmd::kSortRange, [this](app::CommandId c) {
-        m_listing.sort(static_cast<std::int32_t>(cmd::kSortRange.indexOf(c)));
-        m_settings.sortMode = m_listing.sortMode();
-        m_browser->showFiles(m_listing);
-        m_browser->selectFile(m_listing.indexOf(m_current));
+        const auto key = static_cast<view::SortKey>(cmd::kSortRange.indexOf(c));
+        m_settings.sortMode = static_cast<std::int32_t>(key);
+        if (!m_images->sort(key)) return;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_browser->fileList()->refresh();
+        if (!m_viewerMode) m_browser->fileList()->setCurrent(m_entry);
+        QApplication::restoreOverrideCursor();
+        requestCurrent();
+    });
+    d.on(cmd::kDeleteFiles, [this](auto) {
+        if (!m_viewerMode) m_browser->fileList()->deleteSelected(false);
+    });
+    // Slide show and animation.
+    d.on(cmd::kSlideShow, [this](auto) {
+        m_slideShow.toggle();
+        if (m_slideShow.running())
+            m_slideTimer.start();
+        else
+            m_slideTimer.stop();
+    });
+    d.on(cmd::kAdjustSlideShow, [this](auto) { adjustSlideShow(); });
+    d.onRange(cmd::kFrameRange, [this](app::CommandId c) { frameCommand(c); });
+    d.on(cmd::kImageProperties, [this](auto) { showProperties(); });
+    d.on(cmd::kImagePalette, [this](auto) {
+        if (!m_shownEntry || m_shownPage < 0 || m_shownEntry->document().PageCount() <= m_shownPage) return;
+        const image::ImagePage& page = m_shownEntry->document().PageAt(m_shownPage);
+        if (page.bitsPerPixel > 8) return;
+        PaletteDialog dialog(page.palette, 1 << page.bitsPerPixel, this);
+        dialog.exec();
     });
     d.onRange(cmd::kFavoriteRange, [this](app::CommandId c) {
         const std::size_t i = cmd::kFavoriteRange.indexOf(c);
@@ -466,6 +517,49 @@ void MainWindow::registerCommands() {
     d.on(cmd::kHelpContents, [this](auto) { DialogBase::openHelpTopic(this, QStringLiteral("index")); });
 }
 
+void MainWindow::showProperties() {
+    if (!m_properties) {
+        m_properties = new PropertiesPanel(m_settings, this);
+        connect(m_properties, &PropertiesPanel::describeRequested, this, [this] {
+            if (!m_entry) return;
+            bool ok = false;
+            const QString text = QInputDialog::getText(
+                m_properties, QStringLiteral("Describe Image"),
+                QStringLiteral("Description of \"%1\":").arg(QString::fromStdString(m_entry->name())),
+                QLineEdit::Normal, QString::fromStdString(m_entry->description), &ok);
+            if (!ok) return;
+            m_entry->description = text.trimmed().toStdString();
+            if (!view::writeDescriptions(m_images->folder(), m_images->entries()))
+                QMessageBox::warning(m_properties, kTitle,
+                                     QStringLiteral("The description could not be saved."));
+            m_nameBar->setFile(QString::fromStdString(m_entry->name()),
+                               QString::fromStdString(m_entry->description));
+            updateProperties();
+        });
+    }
+    m_properties->show();
+    m_properties->raise();
+    updateProperties();
+}
+
+void MainWindow::updateProperties() {
+    if (!m_properties || !m_properties->isVisible()) return;
+    const bool shown = m_shownEntry && m_shownEntry == m_entry;
+    m_properties->showEntry(shown ? m_entry : nullptr, std::max(0, m_shownPage));
+}
+
+void MainWindow::adjustSlideShow() {
+    SlideShowDialog dialog(m_settings, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    m_slideShow.setSettings({m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
+    if (m_slideShow.running()) {
+        m_slideShow.start();
+        m_slideTimer.start();
+    } else {
+        m_slideTimer.stop();
+    }
+}
+
 void MainWindow::optionsCommand() {
     OptionsDialog dialog(m_settings, this);
     // OK writes the record; every consumer then takes what concerns it.
@@ -490,9 +584,8 @@ void MainWindow::runCurrentFile() {
     if (!m_view->image()) return;
     fs::path file = m_current;
     if (!m_viewerMode) {
-        const std::vector<std::size_t> selected = m_browser->selectedFiles();
-        if (!selected.empty() && selected.front() < m_listing.files().size())
-            file = m_listing.files()[selected.front()];
+        const std::vector<const view::ImageEntry*> selected = m_images->selectedEntries();
+        if (!selected.empty()) file = selected.front()->path();
     }
     if (!file.empty())
         QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(file.string())});
@@ -516,6 +609,14 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && widget->window() == this) {
             auto* key = static_cast<QKeyEvent*>(event);
+            // The browser moves its selection with the arrow keys, Shift extending it; the
+            // viewer's Shift+arrow commands do not apply there.
+            const bool arrow = key->key() == Qt::Key_Left || key->key() == Qt::Key_Right ||
+                               key->key() == Qt::Key_Up || key->key() == Qt::Key_Down;
+            const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+            if (arrow && (mods == Qt::NoModifier || mods == Qt::ShiftModifier) &&
+                (watched == m_browser->fileList() || watched == m_browser->fileList()->viewport()))
+                return QMainWindow::eventFilter(watched, event);
             if (const auto id = m_accelerators.commandForQtKey(key->key(), key->modifiers().toInt())) {
                 runCommand(*id);
                 return true;
@@ -529,7 +630,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool MainWindow::handleEscape() {
-    // The properties, JPEG-transformation and batch panels come first once they exist.
+    // The properties panel comes first; the JPEG-transformation and batch panels once they exist.
+    if (m_properties && m_properties->isVisible() && m_properties->isActiveWindow()) {
+        m_properties->hide();
+        return true;
+    }
     if (m_viewerFromBrowser) {
         QMetaObject::invokeMethod(
             this, [this] { runCommand(cmd::kViewerBrowser); }, Qt::QueuedConnection);
@@ -590,7 +695,7 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    m_settings.sortMode = m_listing.sortMode();
+    m_settings.sortMode = static_cast<std::int32_t>(m_images->sortKey());
     QMainWindow::closeEvent(event);
 }
 

@@ -1,0 +1,454 @@
+// The browser model's headers name a member "slots", which Qt's keyword macros would eat: they
+// come before any Qt header.
+#include "view/folder_images.h"
+
+#include "app/gui/thumbnail_browser.h"
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScrollBar>
+#include <QToolTip>
+
+#include "app/gui/icons.h"
+#include "shell/file_operations.h"
+
+namespace kalder::gui {
+namespace fs = std::filesystem;
+
+namespace {
+
+QString entryName(const view::ImageEntry* e) { return QString::fromStdString(e->name()); }
+
+}  // namespace
+
+ThumbnailBrowser::ThumbnailBrowser(QWidget* parent) : QAbstractScrollArea(parent) {
+    qRegisterMetaType<view::ImageEntry*>();
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setMouseTracking(true);
+    viewport()->setAutoFillBackground(false);
+}
+
+std::size_t ThumbnailBrowser::count() const { return m_images ? m_images->size() : 0; }
+
+void ThumbnailBrowser::setMode(Mode mode) {
+    const Mode old = m_mode;
+    m_mode = mode;
+    if (m_images) {
+        if (mode == Mode::List) {
+            m_images->suspendThumbnails();
+        } else if (old != mode || !m_images->thumbnailLoader().started()) {
+            m_images->startThumbnails(box(), old != mode);
+            m_images->resumeThumbnails();
+            updateThumbnailStart();
+        }
+    }
+    relayout();
+    if (m_current) ensureVisible(m_current->index());
+}
+
+// --- layout ---
+
+int ThumbnailBrowser::rowHeight() const {
+    const int font = fontMetrics().height();
+    if (m_mode == Mode::List) return std::max(kIconSide, font) + 1;
+    return box() + font + 8;
+}
+
+int ThumbnailBrowser::rowsPerColumn() const { return m_rows; }
+
+int ThumbnailBrowser::cellWidth(std::size_t index) const {
+    if (m_mode != Mode::List) return box() + 6;
+    const int text = fontMetrics().horizontalAdvance(entryName(m_images->at(index)));
+    return kIconSide + kIconSide / 8 + text + 3;
+}
+
+void ThumbnailBrowser::relayout() {
+    const std::size_t n = count();
+    m_rows = std::max(1, (viewport()->height() - 1) / rowHeight());
+    const std::size_t columns = (n + static_cast<std::size_t>(m_rows) - 1) / static_cast<std::size_t>(m_rows);
+    m_columnX.assign(columns, 0);
+    m_columnWidth.assign(columns, 0);
+    int x = kIconSide;
+    for (std::size_t c = 0; c < columns; ++c) {
+        int widest = 0;
+        for (std::size_t i = c * static_cast<std::size_t>(m_rows);
+             i < std::min(n, (c + 1) * static_cast<std::size_t>(m_rows)); ++i)
+            widest = std::max(widest, cellWidth(i));
+        m_columnX[c] = x;
+        m_columnWidth[c] = widest;
+        x += widest + kIconSide;
+    }
+    m_contentWidth = x;
+    m_drawnReady.assign(n, false);
+    QScrollBar* bar = horizontalScrollBar();
+    bar->setRange(0, std::max(0, m_contentWidth - viewport()->width()));
+    bar->setPageStep(std::max(1, viewport()->width()));
+    bar->setSingleStep(m_columnWidth.empty() ? 20 : m_columnWidth.front() + kIconSide);
+    viewport()->update();
+}
+
+QRect ThumbnailBrowser::cellRect(std::size_t index) const {
+    if (index >= count() || m_columnX.empty()) return {};
+    const std::size_t column = index / static_cast<std::size_t>(m_rows);
+    const int row = static_cast<int>(index % static_cast<std::size_t>(m_rows));
+    const int width = m_mode == Mode::List ? m_columnWidth[column] : cellWidth(index);
+    return {m_columnX[column] - horizontalScrollBar()->value(), row * rowHeight(), width, rowHeight()};
+}
+
+std::ptrdiff_t ThumbnailBrowser::indexAt(const QPoint& p) const {
+    const int x = p.x() + horizontalScrollBar()->value();
+    for (std::size_t c = 0; c < m_columnX.size(); ++c) {
+        if (x < m_columnX[c] || x >= m_columnX[c] + m_columnWidth[c]) continue;
+        const int row = p.y() / rowHeight();
+        if (p.y() < 0 || row >= m_rows) return -1;
+        const std::size_t i = c * static_cast<std::size_t>(m_rows) + static_cast<std::size_t>(row);
+        if (i >= count() || !cellRect(i).contains(p)) return -1;
+        return static_cast<std::ptrdiff_t>(i);
+    }
+    return -1;
+}
+
+QRect ThumbnailBrowser::thumbnailRect(std::size_t index) const {
+    if (m_mode == Mode::List || index >= count()) return {};
+    QRect r;
+    m_images->at(index)->withThumbnail([&](const image::Bitmap32* t) {
+        if (!t || t->isEmpty()) return;
+        const QRect cell = cellRect(index);
+        const QRect area(cell.left() + 3, cell.top() + 3, box(), box());
+        r = QRect(area.left() + (box() - t->width()) / 2, area.top() + (box() - t->height()) / 2,
+                  t->width(), t->height());
+    });
+    return r;
+}
+
+QString ThumbnailBrowser::shownName(std::size_t index) const {
+    const QString name = entryName(m_images->at(index));
+    if (m_mode == Mode::List) return name;
+    const QFontMetrics fm = fontMetrics();
+    const int room = cellWidth(index) - 6;
+    if (fm.horizontalAdvance(name) <= room) return name;
+    const QString dots = QStringLiteral("...");
+    qsizetype keep = name.size();
+    while (keep > 0 && fm.horizontalAdvance(name.left(keep) + dots) > room) --keep;
+    return name.left(keep) + dots;
+}
+
+// --- painting ---
+
+void ThumbnailBrowser::paintEvent(QPaintEvent* event) {
+    QPainter p(viewport());
+    const QPalette& pal = palette();
+    p.fillRect(event->rect(), pal.color(QPalette::Base));
+    const std::size_t n = count();
+    if (m_drawnReady.size() != n) m_drawnReady.assign(n, false);
+    for (std::size_t i = 0; i < n; ++i) {
+        const QRect cell = cellRect(i);
+        if (cell.right() < event->rect().left()) continue;
+        if (cell.left() > event->rect().right()) break;
+        drawCell(p, i, cell);
+    }
+}
+
+void ThumbnailBrowser::drawCell(QPainter& p, std::size_t index, const QRect& cell) {
+    const view::ImageEntry* e = m_images->at(index);
+    const QPalette& pal = palette();
+    QColor fill = pal.color(QPalette::Base);
+    QColor text = pal.color(QPalette::Text);
+    if (e->selected) {
+        fill = hasFocus() ? pal.color(QPalette::Highlight) : pal.color(QPalette::Button);
+        text = hasFocus() ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::ButtonText);
+    }
+    // A 1-pixel border in the window colour stays around every cell.
+    p.fillRect(cell.adjusted(1, 1, -1, -1), fill);
+    p.setPen(text);
+    if (m_mode == Mode::List) {
+        const int iconY = cell.top() + (cell.height() - kIconSide) / 2;
+        p.drawPixmap(cell.left() + 1, iconY, applicationIcon().pixmap(kIconSide, kIconSide));
+        const QRect textRect(cell.left() + kIconSide + kIconSide / 8 + 1, cell.top(),
+                             cell.width() - kIconSide - kIconSide / 8 - 1, cell.height());
+        p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, entryName(e));
+        return;
+    }
+    const int b = box();
+    p.setPen(pal.color(QPalette::Mid));
+    p.drawRect(QRect(cell.left() + 2, cell.top() + 2, b + 1, b + 1));
+    bool ready = false;
+    e->withThumbnail([&](const image::Bitmap32* t) {
+        if (!t || t->isEmpty()) return;
+        ready = true;
+        // A view over the loader's pixels; their fourth byte is not an alpha value, so the
+        // copy that is drawn drops it.
+        const QImage view(t->pixels(), t->width(), t->height(), static_cast<qsizetype>(t->stride()),
+                          QImage::Format_RGB32);
+        p.drawImage(QPoint(cell.left() + 3 + (b - t->width()) / 2, cell.top() + 3 + (b - t->height()) / 2),
+                    view.convertToFormat(QImage::Format_RGB888));
+    });
+    if (index < m_drawnReady.size()) m_drawnReady[index] = ready;
+    p.setPen(text);
+    const QRect nameRect(cell.left() + 3, cell.top() + b + 5, cell.width() - 6,
+                         cell.height() - b - 5);
+    p.drawText(nameRect, Qt::AlignHCenter | Qt::AlignTop, shownName(index));
+}
+
+bool ThumbnailBrowser::poll() {
+    if (m_mode == Mode::List || !isVisible()) return false;
+    const std::size_t n = count();
+    if (m_drawnReady.size() != n) m_drawnReady.assign(n, false);
+    const QRect visible = viewport()->rect();
+    for (std::size_t i = 0; i < n; ++i) {
+        const QRect cell = cellRect(i);
+        if (cell.right() < 0) continue;
+        if (cell.left() > visible.right()) break;
+        if (!m_drawnReady[i] && m_images->at(i)->thumbnailReady()) {
+            viewport()->update();
+            return true;
+        }
+    }
+    return false;
+}
+
+// --- current and selection ---
+
+void ThumbnailBrowser::refresh() {
+    if (m_current && (!m_images || !m_images->entries().contains(m_current))) m_current = nullptr;
+    relayout();
+    updateThumbnailStart();
+}
+
+void ThumbnailBrowser::setScrollBarSize(int size) {
+    if (size > 0)
+        horizontalScrollBar()->setFixedHeight(size);
+    else
+        horizontalScrollBar()->setFixedHeight(horizontalScrollBar()->sizeHint().height());
+}
+
+void ThumbnailBrowser::setCurrent(const view::ImageEntry* entry, bool keepSelection) {
+    if (!m_images) return;
+    m_current = entry && m_images->entries().contains(entry) ? m_images->at(entry->index()) : nullptr;
+    if (!keepSelection) m_images->selectOnly(m_current);
+    if (m_current) {
+        if (!keepSelection) m_anchor = m_current->index();
+        ensureVisible(m_current->index());
+    }
+    viewport()->update();
+}
+
+void ThumbnailBrowser::selectRange(std::size_t from, std::size_t to) {
+    if (from > to) std::swap(from, to);
+    for (std::size_t i = 0; i < count(); ++i) m_images->at(i)->selected = i >= from && i <= to;
+}
+
+void ThumbnailBrowser::moveCurrent(std::ptrdiff_t index, bool extend) {
+    if (index < 0 || static_cast<std::size_t>(index) >= count()) return;
+    const auto i = static_cast<std::size_t>(index);
+    if (extend) {
+        selectRange(m_anchor, i);
+    } else {
+        m_images->selectOnly(m_images->at(i));
+        m_anchor = i;
+    }
+    const bool changed = m_current != m_images->at(i);
+    m_current = m_images->at(i);
+    ensureVisible(i);
+    viewport()->update();
+    emit selectionChanged();
+    if (changed) emit currentChanged(m_current);
+}
+
+void ThumbnailBrowser::ensureVisible(std::size_t index) {
+    const QRect r = cellRect(index);
+    if (r.isNull()) return;
+    QScrollBar* bar = horizontalScrollBar();
+    if (r.left() < 0)
+        bar->setValue(bar->value() + r.left() - kIconSide);
+    else if (r.right() >= viewport()->width())
+        bar->setValue(bar->value() + r.right() - viewport()->width() + 1 + kIconSide);
+}
+
+void ThumbnailBrowser::updateThumbnailStart() {
+    if (!m_images || m_mode == Mode::List) return;
+    const std::ptrdiff_t first = indexAt(QPoint(kIconSide + 1, 1));
+    std::size_t i = first >= 0 ? static_cast<std::size_t>(first) : 0;
+    if (first < 0) {
+        // The first column whose cells reach into the view.
+        const int x = horizontalScrollBar()->value();
+        for (std::size_t c = 0; c < m_columnX.size(); ++c)
+            if (m_columnX[c] + m_columnWidth[c] > x) {
+                i = c * static_cast<std::size_t>(m_rows);
+                break;
+            }
+    }
+    if (i < count()) m_images->setThumbnailStart(m_images->at(i));
+}
+
+// --- deleting ---
+
+bool ThumbnailBrowser::deleteSelected(bool forGood) {
+    if (!m_images || !m_operations) return false;
+    const std::vector<const view::ImageEntry*> chosen = m_images->selectedEntries();
+    if (chosen.empty()) return false;
+    if (forGood) {
+        const QString what = chosen.size() == 1
+                                 ? QStringLiteral("\"%1\"").arg(entryName(chosen.front()))
+                                 : QStringLiteral("these %1 files").arg(chosen.size());
+        if (QMessageBox::question(this, QStringLiteral("Delete"),
+                                  QStringLiteral("Delete %1 for good? This cannot be undone.").arg(what)) !=
+            QMessageBox::Yes)
+            return false;
+    }
+    std::vector<fs::path> paths;
+    for (const view::ImageEntry* e : chosen) paths.push_back(e->path());
+    const shell::OperationResult result = m_operations->deleteFiles(paths, !forGood);
+    // Only the files that really went leave the list.
+    std::vector<const view::ImageEntry*> gone;
+    for (const view::ImageEntry* e : chosen)
+        if (std::find(result.done.begin(), result.done.end(), e->path()) != result.done.end())
+            gone.push_back(e);
+    if (!result.errors.empty()) {
+        QString text;
+        for (const std::string& line : result.errors) text += QString::fromStdString(line) + '\n';
+        QMessageBox::warning(this, QStringLiteral("Delete"), text.trimmed());
+    }
+    if (gone.empty()) return false;
+    if (std::find(gone.begin(), gone.end(), m_current) != gone.end()) m_current = nullptr;
+    emit entriesAboutToBeRemoved();
+    view::ImageEntry* next = m_images->removeEntries(gone);
+    relayout();
+    if (next) setCurrent(next);
+    emit entriesRemoved(next);
+    return true;
+}
+
+// --- events ---
+
+void ThumbnailBrowser::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    relayout();
+    updateThumbnailStart();
+}
+
+void ThumbnailBrowser::scrollContentsBy(int, int) {
+    viewport()->update();
+    updateThumbnailStart();
+}
+
+void ThumbnailBrowser::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton && event->button() != Qt::RightButton) return;
+    const std::ptrdiff_t i = indexAt(event->position().toPoint());
+    if (i < 0) {
+        if (event->button() == Qt::LeftButton) {
+            for (std::size_t k = 0; k < count(); ++k) m_images->at(k)->selected = false;
+            viewport()->update();
+            emit selectionChanged();
+        }
+        return;
+    }
+    const auto index = static_cast<std::size_t>(i);
+    view::ImageEntry* e = m_images->at(index);
+    if (event->button() == Qt::RightButton) {
+        if (!e->selected) moveCurrent(i, false);
+        return;
+    }
+    if (event->modifiers() & Qt::ShiftModifier) {
+        moveCurrent(i, true);
+    } else if (event->modifiers() & Qt::ControlModifier) {
+        if (e != m_current) {
+            e->selected = !e->selected;
+            viewport()->update();
+            emit selectionChanged();
+        }
+    } else {
+        moveCurrent(i, false);
+    }
+}
+
+void ThumbnailBrowser::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
+
+void ThumbnailBrowser::mouseDoubleClickEvent(QMouseEvent* event) {
+    const std::ptrdiff_t i = indexAt(event->position().toPoint());
+    if (i >= 0 && event->button() == Qt::LeftButton) emit activated(m_images->at(static_cast<std::size_t>(i)));
+}
+
+void ThumbnailBrowser::keyPressEvent(QKeyEvent* event) {
+    const std::size_t n = count();
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    if (event->key() == Qt::Key_Delete) {
+        deleteSelected(extend);
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (m_current) emit activated(m_current);
+        return;
+    }
+    if (n == 0) return QAbstractScrollArea::keyPressEvent(event);
+    const auto rows = static_cast<std::ptrdiff_t>(m_rows);
+    const auto last = static_cast<std::ptrdiff_t>(n) - 1;
+    const std::ptrdiff_t at = m_current ? static_cast<std::ptrdiff_t>(m_current->index()) : -1;
+    if (at < 0) {
+        moveCurrent(0, false);
+        return;
+    }
+    const std::ptrdiff_t column = at / rows;
+    std::ptrdiff_t target = at;
+    switch (event->key()) {
+        case Qt::Key_Left: target = column == 0 ? 0 : at - rows; break;
+        case Qt::Key_Right: target = (column + 1) * rows <= last ? std::min(at + rows, last) : at; break;
+        case Qt::Key_Up: target = std::max<std::ptrdiff_t>(0, at - 1); break;
+        case Qt::Key_Down: target = std::min(last, at + 1); break;
+        case Qt::Key_Home: target = 0; break;
+        case Qt::Key_End: target = last; break;
+        default: QAbstractScrollArea::keyPressEvent(event); return;
+    }
+    moveCurrent(target, extend);
+}
+
+void ThumbnailBrowser::contextMenuEvent(QContextMenuEvent* event) {
+    emit contextMenuRequested(event->globalPos());
+    event->accept();
+}
+
+bool ThumbnailBrowser::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const std::ptrdiff_t i = indexAt(help->pos());
+        if (i < 0) {
+            QToolTip::hideText();
+            return true;
+        }
+        const auto index = static_cast<std::size_t>(i);
+        const view::ImageEntry* e = m_images->at(index);
+        QString tip;
+        if (m_mode != Mode::List && shownName(index) != entryName(e))
+            tip = entryName(e);
+        else if (m_fileTooltips)
+            tip = QString::fromStdString(view::fileInformationText(e->path(), true)).replace(
+                QStringLiteral("\r\n"), QStringLiteral("\n"));
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, viewport(), cellRect(index));
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void ThumbnailBrowser::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void ThumbnailBrowser::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+}
+
+}  // namespace kalder::gui
