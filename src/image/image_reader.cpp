@@ -104,6 +104,18 @@ std::int32_t thumbnailStep(std::int32_t longer, std::int32_t size) {
     return std::max(n, 1);
 }
 
+Status openForThumbnail(ImageReader& reader, const std::filesystem::path& path, std::int32_t size,
+                        ColorRef backgroundColour, const CancelSink* cancel) {
+    ReaderSettings settings;
+    settings.requestedWidth = size;
+    settings.requestedHeight = size;
+    settings.cancel = cancel;
+    settings.blendAlpha = true;
+    settings.backgroundColour = backgroundColour;
+    KALDER_TRY(reader.OpenFile(path, settings));
+    return reader.ReadHeader();
+}
+
 Status makeDecimatedThumbnail(ImageReader& reader, const std::filesystem::path& path,
                               Bitmap32& bitmap, std::int32_t size, ColorRef backgroundColour,
                               const CancelSink* cancel) {
@@ -111,14 +123,8 @@ Status makeDecimatedThumbnail(ImageReader& reader, const std::filesystem::path& 
         bitmap.Release();
         return Status{e};
     };
-    ReaderSettings settings;
-    settings.requestedWidth = size;
-    settings.requestedHeight = size;
-    settings.cancel = cancel;
-    settings.blendAlpha = true;
-    settings.backgroundColour = backgroundColour;
-    if (auto s = reader.OpenFile(path, settings); !s) return failed(s.error());
-    if (auto s = reader.ReadHeader(); !s) return failed(s.error());
+    if (auto s = openForThumbnail(reader, path, size, backgroundColour, cancel); !s)
+        return failed(s.error());
     const std::int64_t w = reader.Width();
     const std::int64_t h = reader.Height();
     if (w <= 0 || h <= 0 || w * h > kMaxGenericThumbnailPixels) return failed(DecodeError::TooLarge);

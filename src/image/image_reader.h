@@ -109,6 +109,11 @@ Status makeDecimatedThumbnail(ImageReader& reader, const std::filesystem::path& 
                               Bitmap32& bitmap, std::int32_t size, ColorRef backgroundColour,
                               const CancelSink* cancel);
 
+// Opens a reader the way every thumbnail maker does: requested size x size, alpha blended over
+// the background colour, no progress, then the header.
+Status openForThumbnail(ImageReader& reader, const std::filesystem::path& path, std::int32_t size,
+                        ColorRef backgroundColour, const CancelSink* cancel);
+
 // The decimation step for a longer side of `longer` pixels at thumbnail size `size`.
 std::int32_t thumbnailStep(std::int32_t longer, std::int32_t size);
 

@@ -482,14 +482,8 @@ Status JpegReader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bi
         bitmap.Release();
         return Status{e};
     };
-    ReaderSettings settings;
-    settings.requestedWidth = size;
-    settings.requestedHeight = size;
-    settings.cancel = cancel;
-    settings.blendAlpha = true;
-    settings.backgroundColour = backgroundColour;
-    if (auto s = OpenFile(path, settings); !s) return failed(s.error());
-    if (auto s = ReadHeader(); !s) return failed(s.error());
+    if (auto s = openForThumbnail(*this, path, size, backgroundColour, cancel); !s)
+        return failed(s.error());
 
     // The library decodes at 1/8, 1/4 or 1/2 scale for almost nothing; take the smallest scale
     // whose longer side still reaches the thumbnail size.

@@ -320,13 +320,8 @@ Status TiffReader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bi
         bitmap.Release();
         return Status{e};
     };
-    ReaderSettings settings;
-    settings.requestedWidth = settings.requestedHeight = size;
-    settings.cancel = cancel;
-    settings.blendAlpha = true;
-    settings.backgroundColour = backgroundColour;
-    if (auto s = OpenFile(path, settings); !s) return failed(s.error());
-    if (auto s = ReadHeader(); !s) return failed(s.error());
+    if (auto s = openForThumbnail(*this, path, size, backgroundColour, cancel); !s)
+        return failed(s.error());
     const std::uint32_t w = m_dir.width, h = m_dir.height;
     const std::int32_t longer = static_cast<std::int32_t>(std::max(w, h));
     // A strip file steps by a whole number of strips, so each thumbnail row costs one strip;
