@@ -23,6 +23,7 @@
 #include "image/image_document.h"
 #include "image/exif/exif_block.h"
 #include "shell/file_operations.h"
+#include "shell/folder_watcher.h"
 #include "shell/trash.h"
 #include "view/color_manager.h"
 
@@ -45,6 +46,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_images = std::make_unique<view::FolderImages>();
     m_trash = std::make_unique<shell::Trash>();
     m_fileOps = std::make_unique<shell::FileOperations>(*m_trash);
+    m_watcher = std::make_unique<shell::FolderWatcher>();
     buildPanes();
     registerCommands();
     rebuildAccelerators();
@@ -97,6 +99,7 @@ MainWindow::~MainWindow() {
 // --- files ---
 
 bool MainWindow::loadFolder(const fs::path& folder) {
+    m_finder.forgetStart();
     clearShown();
     m_entry = nullptr;
     m_images->setFilter(static_cast<view::FilterMode>(std::clamp(m_settings.filterMode, 0, 3)),

@@ -19,6 +19,7 @@ class QStackedWidget;
 #include "app/gui/browser_pane.h"
 #include "view/color_calibration.h"
 #include "view/display_loader.h"
+#include "view/find_image.h"
 #include "view/slide_show.h"
 #include "view/view_state.h"
 
@@ -33,6 +34,7 @@ class MonitorProfileSource;
 }  // namespace kalder::view
 namespace kalder::shell {
 class FileOperations;
+class FolderWatcher;
 class Trash;
 }  // namespace kalder::shell
 
@@ -123,6 +125,23 @@ protected:
 private:
     void buildPanes();
     void registerCommands();
+    // File and folder commands (main_window_files.cpp).
+    void registerFileCommands();
+    void deleteFilesCommand();
+    void renameFileCommand();
+    void entryRenamed(view::ImageEntry* entry);
+    // The browser's selection, or the file on screen in the viewer.
+    std::vector<std::filesystem::path> chosenFiles() const;
+    void copyMoveCommand();
+    void describeCommand();
+    void findCommand(bool next);
+    void fileFilterCommand();
+    void folderCommand(int command);
+    void folderRenamed(const std::filesystem::path& from, const std::filesystem::path& to);
+    void filesDropped(const QStringList& sources, const std::filesystem::path& target, bool moved);
+    // Inactive: thumbnails paused and the folder watched; active again: a changed folder is
+    // listed again, keeping the current file.
+    void activationChanged(bool active);
     void relayout();
     void rebuildAccelerators();
     void refreshToolbar();
@@ -171,6 +190,10 @@ private:
     std::unique_ptr<view::FolderImages> m_images;
     std::unique_ptr<shell::Trash> m_trash;
     std::unique_ptr<shell::FileOperations> m_fileOps;
+    std::unique_ptr<shell::FolderWatcher> m_watcher;
+    // Off while our own file operations run, so their changes do not look like someone else's.
+    bool m_watchAllowed = true;
+    view::ImageFinder m_finder;
     // The current entry, and the entry whose page is on screen (often the same).
     view::ImageEntry* m_entry = nullptr;
     const view::ImageEntry* m_shownEntry = nullptr;

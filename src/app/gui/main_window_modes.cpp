@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -124,6 +123,7 @@ void MainWindow::buildPanes() {
             [this](const QPoint& at) { showContextMenu(app::ContextMenu::FileList, at); });
     // The entries are freed by the removal: nothing of them may stay on screen.
     connect(files, &ThumbnailBrowser::entriesAboutToBeRemoved, this, [this] {
+        m_finder.forgetStart();
         clearShown();
         m_entry = nullptr;
     });
@@ -287,6 +287,7 @@ void MainWindow::listCurrentFolder() {
     if (m_images->folder().empty()) return;
     // Only the current entry keeps its pages through a reload.
     if (m_shownEntry != m_entry) clearShown();
+    m_finder.forgetStart();
     m_entry = m_images->reload(m_entry);
     if (!m_entry)
         clearShown();
@@ -453,9 +454,7 @@ void MainWindow::registerCommands() {
         QApplication::restoreOverrideCursor();
         requestCurrent();
     });
-    d.on(cmd::kDeleteFiles, [this](auto) {
-        if (!m_viewerMode) m_browser->fileList()->deleteSelected(false);
-    });
+    registerFileCommands();
     // Slide show and animation.
     d.on(cmd::kSlideShow, [this](auto) {
         m_slideShow.toggle();
@@ -520,22 +519,8 @@ void MainWindow::registerCommands() {
 void MainWindow::showProperties() {
     if (!m_properties) {
         m_properties = new PropertiesPanel(m_settings, this);
-        connect(m_properties, &PropertiesPanel::describeRequested, this, [this] {
-            if (!m_entry) return;
-            bool ok = false;
-            const QString text = QInputDialog::getText(
-                m_properties, QStringLiteral("Describe Image"),
-                QStringLiteral("Description of \"%1\":").arg(QString::fromStdString(m_entry->name())),
-                QLineEdit::Normal, QString::fromStdString(m_entry->description), &ok);
-            if (!ok) return;
-            m_entry->description = text.trimmed().toStdString();
-            if (!view::writeDescriptions(m_images->folder(), m_images->entries()))
-                QMessageBox::warning(m_properties, kTitle,
-                                     QStringLiteral("The description could not be saved."));
-            m_nameBar->setFile(QString::fromStdString(m_entry->name()),
-                               QString::fromStdString(m_entry->description));
-            updateProperties();
-        });
+        connect(m_properties, &PropertiesPanel::describeRequested, this,
+                [this] { runCommand(cmd::kDescribeImage); });
     }
     m_properties->show();
     m_properties->raise();
@@ -683,11 +668,11 @@ void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::ActivationChange) return;
     if (!isActiveWindow()) {
-        // Hook: the background loader is suspended and the folder watched while inactive.
         m_lastFocus = QApplication::focusWidget();
+        activationChanged(false);
         return;
     }
-    // Hook: the loader resumes; a folder changed meanwhile is read again.
+    activationChanged(true);
     if (m_lastFocus && m_lastFocus->window() == this && m_lastFocus->isVisible())
         m_lastFocus->setFocus();
     else if (m_viewerMode)

@@ -17,12 +17,16 @@
 #include <QToolTip>
 
 #include "app/gui/icons.h"
+#include "view/descriptions.h"
 #include "shell/file_operations.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr int kEdgeScrollMs = 100;
+constexpr int kSlowClickMs = 750;
 
 QString entryName(const view::ImageEntry* e) { return QString::fromStdString(e->name()); }
 
@@ -35,6 +39,11 @@ ThumbnailBrowser::ThumbnailBrowser(QWidget* parent) : QAbstractScrollArea(parent
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setMouseTracking(true);
     viewport()->setAutoFillBackground(false);
+    m_edgeTimer.setInterval(kEdgeScrollMs);
+    connect(&m_edgeTimer, &QTimer::timeout, this, &ThumbnailBrowser::edgeScroll);
+    m_renameTimer.setSingleShot(true);
+    m_renameTimer.setInterval(kSlowClickMs);
+    connect(&m_renameTimer, &QTimer::timeout, this, &ThumbnailBrowser::renameTimerFired);
 }
 
 std::size_t ThumbnailBrowser::count() const { return m_images ? m_images->size() : 0; }
@@ -155,6 +164,14 @@ void ThumbnailBrowser::paintEvent(QPaintEvent* event) {
         if (cell.right() < event->rect().left()) continue;
         if (cell.left() > event->rect().right()) break;
         drawCell(p, i, cell);
+    }
+    if (m_banding) {
+        QColor edge = pal.color(QPalette::Highlight);
+        QColor inside = edge;
+        inside.setAlpha(48);
+        p.setPen(QPen(edge, 1, Qt::DotLine));
+        p.setBrush(inside);
+        p.drawRect(bandRect().adjusted(0, 0, -1, -1));
     }
 }
 
@@ -300,10 +317,11 @@ bool ThumbnailBrowser::deleteSelected(bool forGood) {
         const QString what = chosen.size() == 1
                                  ? QStringLiteral("\"%1\"").arg(entryName(chosen.front()))
                                  : QStringLiteral("these %1 files").arg(chosen.size());
-        if (QMessageBox::question(this, QStringLiteral("Delete"),
-                                  QStringLiteral("Delete %1 for good? This cannot be undone.").arg(what)) !=
-            QMessageBox::Yes)
-            return false;
+        const QString question = QStringLiteral("Delete %1 for good? This cannot be undone.").arg(what);
+        const bool yes = confirm ? confirm(question)
+                                 : QMessageBox::question(this, QStringLiteral("Delete"), question) ==
+                                       QMessageBox::Yes;
+        if (!yes) return false;
     }
     std::vector<fs::path> paths;
     for (const view::ImageEntry* e : chosen) paths.push_back(e->path());
@@ -316,16 +334,31 @@ bool ThumbnailBrowser::deleteSelected(bool forGood) {
     if (!result.errors.empty()) {
         QString text;
         for (const std::string& line : result.errors) text += QString::fromStdString(line) + '\n';
-        QMessageBox::warning(this, QStringLiteral("Delete"), text.trimmed());
+        warn(text.trimmed());
     }
     if (gone.empty()) return false;
+    removeGone(gone);
+    return true;
+}
+
+void ThumbnailBrowser::removeGone(const std::vector<const view::ImageEntry*>& gone) {
     if (std::find(gone.begin(), gone.end(), m_current) != gone.end()) m_current = nullptr;
+    if (m_editing && std::find(gone.begin(), gone.end(), m_editing) != gone.end()) finishRename(false);
+    m_renameCandidate = nullptr;
     emit entriesAboutToBeRemoved();
     view::ImageEntry* next = m_images->removeEntries(gone);
+    // The descriptions of the files that left go with them.
+    view::writeDescriptions(m_images->folder(), m_images->entries());
     relayout();
     if (next) setCurrent(next);
     emit entriesRemoved(next);
-    return true;
+}
+
+void ThumbnailBrowser::warn(const QString& text) {
+    if (showWarning)
+        showWarning(text);
+    else
+        QMessageBox::warning(this, QStringLiteral("Kalder"), text);
 }
 
 // --- events ---
@@ -339,43 +372,6 @@ void ThumbnailBrowser::resizeEvent(QResizeEvent* event) {
 void ThumbnailBrowser::scrollContentsBy(int, int) {
     viewport()->update();
     updateThumbnailStart();
-}
-
-void ThumbnailBrowser::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton && event->button() != Qt::RightButton) return;
-    const std::ptrdiff_t i = indexAt(event->position().toPoint());
-    if (i < 0) {
-        if (event->button() == Qt::LeftButton) {
-            for (std::size_t k = 0; k < count(); ++k) m_images->at(k)->selected = false;
-            viewport()->update();
-            emit selectionChanged();
-        }
-        return;
-    }
-    const auto index = static_cast<std::size_t>(i);
-    view::ImageEntry* e = m_images->at(index);
-    if (event->button() == Qt::RightButton) {
-        if (!e->selected) moveCurrent(i, false);
-        return;
-    }
-    if (event->modifiers() & Qt::ShiftModifier) {
-        moveCurrent(i, true);
-    } else if (event->modifiers() & Qt::ControlModifier) {
-        if (e != m_current) {
-            e->selected = !e->selected;
-            viewport()->update();
-            emit selectionChanged();
-        }
-    } else {
-        moveCurrent(i, false);
-    }
-}
-
-void ThumbnailBrowser::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
-
-void ThumbnailBrowser::mouseDoubleClickEvent(QMouseEvent* event) {
-    const std::ptrdiff_t i = indexAt(event->position().toPoint());
-    if (i >= 0 && event->button() == Qt::LeftButton) emit activated(m_images->at(static_cast<std::size_t>(i)));
 }
 
 void ThumbnailBrowser::keyPressEvent(QKeyEvent* event) {
@@ -442,6 +438,8 @@ bool ThumbnailBrowser::viewportEvent(QEvent* event) {
 }
 
 void ThumbnailBrowser::focusInEvent(QFocusEvent* event) {
+    // A click that gives the browser the focus is not a second click on the current item.
+    m_focusFromClick = event->reason() == Qt::MouseFocusReason;
     QAbstractScrollArea::focusInEvent(event);
     viewport()->update();
 }

@@ -1,10 +1,16 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include <QAbstractScrollArea>
 #include <QMetaType>
+#include <QPointer>
+#include <QTimer>
+
+#include <QLineEdit>
+class QMimeData;
 
 namespace kalder::shell {
 class FileOperations;
@@ -70,6 +76,30 @@ public:
     // whether anything was deleted.
     bool deleteSelected(bool forGood);
 
+    // --- renaming ---
+    // Puts the current entry's name into an edit box over its cell (F2, or a slow second
+    // click); Enter or leaving the box renames, Escape cancels.
+    bool startRename();
+    bool renaming() const { return m_editor != nullptr; }
+    QLineEdit* renameEditor() const { return m_editor; }
+    // Renames the entry's file (the description follows the new name). False, after a
+    // message, when the file system refused.
+    bool renameEntry(view::ImageEntry* entry, const QString& newName);
+
+    // --- rubber band ---
+    bool bandActive() const { return m_banding; }
+    // The band in viewport coordinates (empty when there is none).
+    QRect bandRect() const;
+
+    // Removes the entries whose files are no longer there (after a move out of the folder),
+    // as after a delete; answers how many went.
+    std::size_t dropVanished(const std::vector<const view::ImageEntry*>& candidates);
+
+    // Hooks for tests: a message box, and the drag itself (answers the action the target took).
+    std::function<void(const QString& text)> showWarning;
+    std::function<bool(const QString& question)> confirm;
+    std::function<Qt::DropAction(QMimeData* data)> runDrag;
+
 signals:
     // The user made another entry current (click or key).
     void currentChanged(kalder::view::ImageEntry* entry);
@@ -80,6 +110,8 @@ signals:
     void entriesAboutToBeRemoved();
     // Entries were removed; `next` is the new current entry (or nullptr).
     void entriesRemoved(kalder::view::ImageEntry* next);
+    // The entry's file has a new name; the loaders were stopped, so the image is asked for again.
+    void entryRenamed(kalder::view::ImageEntry* entry);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -87,6 +119,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -103,6 +137,16 @@ private:
     void selectRange(std::size_t from, std::size_t to);
     void ensureVisible(std::size_t index);
     void updateThumbnailStart();
+    void removeGone(const std::vector<const view::ImageEntry*>& gone);
+    void warn(const QString& text);
+    // Mouse helpers (thumbnail_browser_mouse.cpp).
+    void startBand(const QPoint& at);
+    void updateBand(const QPoint& at);
+    void edgeScroll();
+    void renameTimerFired();
+    void finishRename(bool accept);
+    void startDrag();
+    QRect nameRect(std::size_t index) const;
 
     view::FolderImages* m_images = nullptr;
     shell::FileOperations* m_operations = nullptr;
@@ -115,6 +159,23 @@ private:
     std::vector<int> m_columnWidth;  // widest cell of each column
     int m_contentWidth = 0;
     std::vector<bool> m_drawnReady;  // the cell was painted with its thumbnail
+
+    // Press state: a plain click on a selected item selects it alone only on release, so that
+    // a multiple selection can be dragged.
+    QPoint m_pressPos;
+    std::ptrdiff_t m_pressIndex = -1;
+    bool m_deferredSelect = false;
+    bool m_focusFromClick = false;
+    // Rubber band, in content coordinates (x includes the scroll offset).
+    bool m_banding = false;
+    QPoint m_bandOrigin;
+    QPoint m_bandEnd;
+    QTimer m_edgeTimer;
+    // Slow second click on the current item.
+    QTimer m_renameTimer;
+    const view::ImageEntry* m_renameCandidate = nullptr;
+    QPointer<QLineEdit> m_editor;
+    view::ImageEntry* m_editing = nullptr;
 };
 
 }  // namespace kalder::gui

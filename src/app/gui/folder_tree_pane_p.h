@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QStringList>
+
+namespace kalder::gui {
+
+// The wait cursor for as long as the object lives.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// The errors of a file operation, one a line.
+inline QString errorList(const std::vector<std::string>& errors) {
+    QStringList lines;
+    for (const std::string& e : errors) lines << QString::fromStdString(e);
+    return lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace kalder::gui

@@ -1,0 +1,275 @@
+// The main window's file commands end to end: deleting and renaming from the viewer, Find Image
+// and Find Next, Copy/Move to Folder, the file filter, and the folder read again after the
+// program was in the background.
+#include "view/folder_images.h"
+
+#include "app/gui/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "app/core/command_ids.h"
+#include "app/gui/dialogs/copy_move_dialog.h"
+#include "app/gui/dialogs/file_filter_dialog.h"
+#include "app/gui/dialogs/find_image_dialog.h"
+#include "image/format_table.h"
+#include "image/image_reader.h"
+#include "support/test_support.h"
+
+using kalder::gui::MainWindow;
+using kalder::test::Bytes;
+using kalder::test::TempDir;
+namespace cmd = kalder::app::cmd;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::uint8_t> smallBmp() {
+    Bytes b;
+    b.str("BM").u32le(54 + 16).u32le(0).u32le(54);
+    b.u32le(40).u32le(2).u32le(2).u16le(1).u16le(24).u32le(0).u32le(16);
+    b.u32le(2835).u32le(2835).u32le(0).u32le(0);
+    b.fill(16, 0x60);
+    return b.data;
+}
+
+bool haveBmpReader() { return kalder::image::createReaderForCode(kalder::image::FormatCode::Bmp) != nullptr; }
+
+// Answers the next modal dialog or message box: `act` gets it once it is up. Returns the
+// texts of the message boxes it closed, in order.
+class ModalAnswers : public QObject {
+public:
+    using Act = std::function<void(QWidget*)>;
+    void then(Act act) {
+        m_acts.push_back(std::move(act));
+        if (!m_armed) arm();
+    }
+    QStringList messages;
+
+private:
+    // One polling chain at a time; it ends with the last answer or with this object.
+    void arm() {
+        m_armed = true;
+        QTimer::singleShot(20, this, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) {
+                arm();
+                return;
+            }
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) messages.push_back(box->text());
+            Act act = std::move(m_acts.front());
+            m_acts.erase(m_acts.begin());
+            act(modal);
+            m_armed = false;
+            if (!m_acts.empty()) arm();
+        });
+    }
+    std::vector<Act> m_acts;
+    bool m_armed = false;
+};
+
+void closeBox(QWidget* w) { static_cast<QMessageBox*>(w)->accept(); }
+
+// A window on a folder of named files, with the Trash in a private place.
+struct Files {
+    TempDir home;
+    TempDir dir;
+    std::string savedData;
+    bool hadData = false;
+    std::unique_ptr<MainWindow> window;
+
+    explicit Files(std::initializer_list<const char*> names) {
+        if (const char* d = std::getenv("XDG_DATA_HOME")) {
+            hadData = true;
+            savedData = d;
+        }
+        ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+        for (const char* n : names) kalder::test::writeFile(dir / n, smallBmp());
+        window = std::make_unique<MainWindow>();
+        window->settings().wallpaperBackground = false;
+        window->applySettings();
+        window->resize(640, 480);
+        window->show();
+        EXPECT_TRUE(window->openFolder(dir.path()));
+    }
+    ~Files() {
+        window.reset();
+        if (hadData) ::setenv("XDG_DATA_HOME", savedData.c_str(), 1);
+        else ::unsetenv("XDG_DATA_HOME");
+    }
+    std::string current() const { return window->currentEntry() ? window->currentEntry()->name() : ""; }
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (std::size_t i = 0; i < window->images().size(); ++i) out.push_back(window->images().at(i)->name());
+        return out;
+    }
+};
+
+}  // namespace
+
+TEST(MainWindowFiles, DeleteInTheViewerTrashesTheFileOnScreenAndShowsTheNext) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Files f({"a.bmp", "b.bmp", "c.bmp"});
+    ASSERT_TRUE(f.window->viewerMode());
+    f.window->runCommand(cmd::kNextFile);
+    ASSERT_EQ(f.current(), "b.bmp");
+    f.window->runCommand(cmd::kDeleteFiles);
+    EXPECT_FALSE(fs::exists(f.dir / "b.bmp"));
+    EXPECT_TRUE(fs::exists(f.home / "data" / "Trash" / "files" / "b.bmp"));
+    EXPECT_EQ(f.current(), "c.bmp");
+    // Deleting the last file makes the one before it current; deleting all clears the view.
+    f.window->runCommand(cmd::kDeleteFiles);
+    EXPECT_EQ(f.current(), "a.bmp");
+    f.window->runCommand(cmd::kDeleteFiles);
+    EXPECT_EQ(f.window->currentEntry(), nullptr);
+    EXPECT_TRUE(f.window->currentFile().empty());
+}
+
+TEST(MainWindowFiles, RenameInTheViewerAsksForTheNameAndShowsTheRenamedFile) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Files f({"a.bmp", "b.bmp"});
+    ModalAnswers answers;
+    answers.then([](QWidget* w) {
+        auto* input = qobject_cast<QInputDialog*>(w);
+        ASSERT_NE(input, nullptr);
+        EXPECT_EQ(input->textValue(), QStringLiteral("a.bmp"));
+        input->setTextValue(QStringLiteral("z.bmp"));
+        input->accept();
+    });
+    f.window->runCommand(cmd::kRenameFile);
+    EXPECT_TRUE(fs::exists(f.dir / "z.bmp"));
+    EXPECT_EQ(f.current(), "z.bmp");
+    EXPECT_EQ(f.window->currentFile(), f.dir / "z.bmp");
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"b.bmp", "z.bmp"}));
+}
+
+TEST(MainWindowFiles, FindAndFindNextWalkTheWholeWordHitsAndSayWhenTheRoundIsComplete) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Files f({"cat.bmp", "concat.bmp", "dog.bmp", "my-cat.bmp"});
+    f.window->settings().findOptions = {0, 1, 0, 0, 0, 0, 0, 0};
+    f.window->runCommand(cmd::kNextFile);  // start on concat.bmp
+    ModalAnswers answers;
+    answers.then([](QWidget* w) {
+        auto* dialog = qobject_cast<kalder::gui::FindImageDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QLineEdit*>()->setText(QStringLiteral("cat"));
+        dialog->onFind();
+    });
+    f.window->runCommand(cmd::kFindImage);
+    EXPECT_EQ(f.current(), "my-cat.bmp");
+    EXPECT_EQ(f.window->settings().findText, "cat");
+    // Wrapping round to the first hit again.
+    f.window->runCommand(cmd::kFindNextImage);
+    EXPECT_EQ(f.current(), "cat.bmp");
+    answers.then(closeBox);
+    f.window->runCommand(cmd::kFindNextImage);
+    EXPECT_EQ(f.current(), "my-cat.bmp");
+    EXPECT_EQ(answers.messages, QStringList{QStringLiteral("Search is complete.")});
+
+    answers.then([](QWidget* w) {
+        auto* dialog = qobject_cast<kalder::gui::FindImageDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QLineEdit*>()->setText(QStringLiteral("bmp"));
+        dialog->onFind();
+    });
+    answers.then(closeBox);
+    f.window->runCommand(cmd::kFindImage);
+    EXPECT_EQ(answers.messages.back(), QStringLiteral("No image found."));
+    EXPECT_EQ(f.current(), "my-cat.bmp");
+}
+
+TEST(MainWindowFiles, MovingToAFolderTakesTheFilesOutOfTheList) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Files f({"a.bmp", "b.bmp", "c.bmp"});
+    TempDir target;
+    kalder::test::writeFile(target / "a.bmp", {'x'});
+    ModalAnswers answers;
+    answers.then([&](QWidget* w) {
+        auto* dialog = qobject_cast<kalder::gui::CopyMoveDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QLineEdit*>()->setText(QString::fromStdString(target.path().string()));
+        dialog->findChild<QCheckBox*>()->setChecked(true);
+        dialog->onOk();
+    });
+    // a.bmp is already there: skip it.
+    answers.then([](QWidget* w) {
+        ASSERT_STRNE(w->metaObject()->className(), "QMessageBox");
+        for (QPushButton* b : w->findChildren<QPushButton*>())
+            if (b->text() == QStringLiteral("&Skip")) b->click();
+    });
+    // The viewer moves what is on screen: a.bmp, then b.bmp.
+    f.window->runCommand(cmd::kCopyMoveToFolder);
+    EXPECT_TRUE(fs::exists(f.dir / "a.bmp"));
+    EXPECT_EQ(kalder::test::readFile(target / "a.bmp"), std::vector<std::uint8_t>{'x'});
+    EXPECT_EQ(f.names().size(), 3u);
+
+    f.window->runCommand(cmd::kNextFile);
+    answers.then([&](QWidget* w) {
+        auto* dialog = qobject_cast<kalder::gui::CopyMoveDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->destination().toStdString(), target.path().string()) << "the last folder comes back";
+        dialog->findChild<QCheckBox*>()->setChecked(true);
+        dialog->onOk();
+    });
+    f.window->runCommand(cmd::kCopyMoveToFolder);
+    EXPECT_TRUE(fs::exists(target / "b.bmp"));
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"a.bmp", "c.bmp"}));
+    EXPECT_FALSE(f.current().empty());
+}
+
+TEST(MainWindowFiles, TheFileFilterListsTheFolderAgainKeepingTheCurrentFile) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Files f({"a.bmp", "b.bmp", "thumb1.bmp"});
+    f.window->runCommand(cmd::kNextFile);
+    ModalAnswers answers;
+    answers.then([](QWidget* w) {
+        auto* dialog = qobject_cast<kalder::gui::FileFilterDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        dialog->selectMode(kalder::view::FilterMode::Custom);
+        dialog->findChild<QLineEdit*>()->setText(QStringLiteral("  *.bmp | thumb*.*  "));
+        dialog->onOk();
+    });
+    f.window->runCommand(cmd::kFileFilter);
+    EXPECT_EQ(f.window->settings().filterMode, 3);
+    EXPECT_EQ(f.window->settings().customFilter, "*.bmp | thumb*.*");
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"a.bmp", "b.bmp"}));
+    EXPECT_EQ(f.current(), "b.bmp");
+}
+
+TEST(MainWindowFiles, AFileAddedWhileInTheBackgroundAppearsOnReturn) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Files f({"a.bmp", "c.bmp"});
+    f.window->runCommand(cmd::kNextFile);
+    QApplication::setActiveWindow(f.window.get());
+    QTest::qWait(20);
+    ASSERT_TRUE(f.window->isActiveWindow());
+    QApplication::setActiveWindow(nullptr);
+    QTest::qWait(20);
+    ASSERT_FALSE(f.window->isActiveWindow());
+    kalder::test::writeFile(f.dir / "b.bmp", smallBmp());
+    EXPECT_EQ(f.names().size(), 2u) << "nothing is read while in the background";
+    QApplication::setActiveWindow(f.window.get());
+    QTest::qWait(20);
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
+    EXPECT_EQ(f.current(), "c.bmp") << "the current file stays current";
+
+    // Without a change, coming back lists nothing again.
+    const kalder::view::ImageEntry* before = f.window->images().at(0);
+    QApplication::setActiveWindow(nullptr);
+    QTest::qWait(20);
+    QApplication::setActiveWindow(f.window.get());
+    QTest::qWait(20);
+    EXPECT_EQ(f.window->images().at(0), before);
+}
