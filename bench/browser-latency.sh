@@ -10,7 +10,7 @@ count=${2:-500}
 photos=${KALDER_BENCH_PHOTOS:-/tmp/kalder-bench-photos-$count}
 if [ ! -f "$photos/.complete" ]; then
     mkdir -p "$photos"
-    python3 - "$photos" "$count" <<'PY'
+    /usr/bin/python3 - "$photos" "$count" <<'PY'
 import sys, random
 from PIL import Image, ImageDraw, ImageFilter
 out, count = sys.argv[1], int(sys.argv[2])
@@ -19,13 +19,14 @@ random.seed(7)
 # shifted and tinted, so the files differ and compress like photographs (about 1-2 MB).
 bases = []
 for b in range(8):
-    im = Image.effect_noise((3000, 2000), 40 + 8 * b).convert("RGB")
-    d = ImageDraw.Draw(im)
-    for _ in range(40):
+    shapes = Image.linear_gradient("L").resize((3000, 2000)).convert("RGB")
+    d = ImageDraw.Draw(shapes)
+    for _ in range(60):
         x, y = random.randrange(3000), random.randrange(2000)
         r = random.randrange(50, 600)
         d.ellipse((x - r, y - r, x + r, y + r), fill=tuple(random.randrange(256) for _ in range(3)))
-    bases.append(im.filter(ImageFilter.GaussianBlur(1.5)))
+    noise = Image.merge("RGB", [Image.effect_noise((3000, 2000), 60 + 5 * b) for _ in range(3)])
+    bases.append(Image.blend(shapes.filter(ImageFilter.GaussianBlur(4)), noise, 0.3))
 for i in range(count):
     im = bases[i % len(bases)].rotate(180 if i % 2 else 0)
     im.save(f"{out}/photo{i:04d}.jpg", quality=90)

@@ -228,6 +228,25 @@ void DisplayLoader::request(const DisplayRequest& request, bool single) {
     start();
 }
 
+bool DisplayLoader::prefetchNeighbours() {
+    {
+        std::lock_guard lock(m_list.lock());
+        DisplayRequest& current = m_slots[Current];
+        if (!current.entry || m_list.size() < 2 || (m_slots[Next].entry && m_slots[Previous].entry))
+            return false;
+        for (const auto& [slot, forward] : {std::pair{Next, true}, std::pair{Previous, false}}) {
+            if (m_slots[slot].entry) continue;
+            m_slots[slot] = neighbour(current, forward);
+            // Pages decoded for another size or orientation are not what this slot wants.
+            if (m_slots[slot].entry && m_slots[slot].entry != m_decoding)
+                mutableEntry(m_slots[slot].entry)->releaseImage();
+        }
+    }
+    if (!running()) start();
+    signalRequest();
+    return true;
+}
+
 bool DisplayLoader::fetch(std::size_t slot, ImageEntry*& entry, image::LoadOptions& o) {
     std::lock_guard lock(m_list.lock());
     const DisplayRequest& r = m_slots[slot];

@@ -79,6 +79,10 @@ public:
 
     // Every image change: keeps, shifts or refills the three slots.
     void request(const DisplayRequest& request, bool single);
+    // After a request for the current image alone (a resize): fills the empty next and
+    // previous slots from the current one, so that Next and Previous File are ready again.
+    // The current image is left as it is; answers whether anything was added.
+    bool prefetchNeighbours();
     bool isLoading(const ImageEntry* entry) const;
     // Rows done of the page being decoded as a percentage (0 when progress display is off).
     std::int32_t progress() const;

@@ -216,6 +216,30 @@ TEST_F(LoaderTest, OneFileLeavesNeighboursEmptyAndSingleAsksForCurrentOnly) {
     EXPECT_EQ(source->openedNames().back(), "b");
 }
 
+TEST_F(LoaderTest, AfterAResizeTheNeighboursArePrefetchedAgainAndNextFileOnlyShifts) {
+    load({"a", "b", "c", "d", "e"});
+    requestAndWait(req("a"));
+    // The window changed size: the current image alone, at the new size.
+    DisplayRequest larger = req("a");
+    larger.fitWidth = 1024;
+    requestAndWait(larger, true);
+    EXPECT_EQ(slotNames(), (Slots{"a", "", ""}));
+    EXPECT_EQ(entry("b")->pageCount(), 0);
+    ASSERT_TRUE(folder->displayLoader().prefetchNeighbours());
+    ASSERT_TRUE(folder->displayLoader().waitUntilIdle(kWait));
+    EXPECT_EQ(slotNames(), (Slots{"a", "b", "e"}));
+    EXPECT_EQ(entry("b")->pageCount(), 1);
+    EXPECT_EQ(source->openedNames(), (Names{"a", "b", "e", "a", "b", "e"}));
+    EXPECT_FALSE(folder->displayLoader().prefetchNeighbours()) << "nothing left to fill";
+    // Next File at the new size is now a shift, not a restart.
+    const int starts = folder->displayLoader().starts();
+    DisplayRequest next = larger;
+    next.entry = entry("b");
+    requestAndWait(next);
+    EXPECT_EQ(folder->displayLoader().starts(), starts);
+    EXPECT_EQ(slotNames(), (Slots{"b", "c", "a"}));
+}
+
 TEST_F(LoaderTest, RotationChangeDecodesAgain) {
     load({"a", "b", "c"});
     requestAndWait(req("b"));

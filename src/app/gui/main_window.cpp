@@ -227,6 +227,7 @@ void MainWindow::frameTick() {
             if (a.requestImage) {
                 m_requestedClient = client;
                 m_requestSingle = true;
+                m_prefetchAfterResize = true;
             }
             applyAction(a);
         }
@@ -296,6 +297,9 @@ void MainWindow::frameTick() {
     if (m_announce && !loading) {
         m_announce = false;
         m_idle = true;
+        // The resize asked for this image alone; with it on screen the neighbours follow.
+        if (std::exchange(m_prefetchAfterResize, false) && m_images->displayLoader().prefetchNeighbours())
+            dropReleasedFrame();
         setWindowTitle(QString::fromStdString(m_entry->name()) + QStringLiteral(" - ") + kTitle);
         showFileInfo();
         refreshToolbar();

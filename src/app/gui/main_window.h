@@ -205,6 +205,7 @@ private:
     PropertiesPanel* m_properties = nullptr;
     bool m_requestPending = false;
     bool m_requestSingle = false;  // the next request is for the current image alone
+    bool m_prefetchAfterResize = false;  // neighbours to be decoded once the current image is
     bool m_resizePending = false;
     view::PixelSize m_requestedClient;
 
