@@ -16,22 +16,15 @@
 #include "app/gui/dialogs/describe_image_dialog.h"
 #include "app/gui/dialogs/file_filter_dialog.h"
 #include "app/gui/dialogs/find_image_dialog.h"
+#include "gui/dialog_test_support.h"
 
 using namespace kalder;
 using namespace kalder::gui;
 
+using kalder::test::child;
+using kalder::test::press;
+
 namespace {
-
-template <typename T>
-T* child(QWidget& parent, const char* name) {
-    T* w = parent.findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
-
-void press(QDialog& dialog, QDialogButtonBox::StandardButton which) {
-    child<QDialogButtonBox>(dialog, "buttons")->button(which)->click();
-}
 
 QString filterOf(view::FilterMode mode) {
     return QString::fromStdString(view::filterString(mode, {}));

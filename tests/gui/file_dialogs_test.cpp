@@ -21,19 +21,15 @@
 #include "app/gui/dialogs/copy_move_dialog.h"
 #include "app/gui/dialogs/file_exists_dialog.h"
 #include "support/test_support.h"
+#include "gui/dialog_test_support.h"
 
 using namespace kalder;
 using namespace kalder::gui;
 namespace fs = std::filesystem;
 
-namespace {
+using kalder::test::child;
 
-template <typename T>
-T* child(QWidget& parent, const char* name) {
-    T* w = parent.findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
+namespace {
 
 QString qs(const fs::path& p) { return QString::fromStdString(p.string()); }
 

@@ -24,22 +24,15 @@
 #include "app/gui/dialogs/edit_shortcut_dialog.h"
 #include "app/gui/dialogs/options_dialog.h"
 #include "view/color_calibration.h"
+#include "gui/dialog_test_support.h"
 
 using namespace kalder;
 using namespace kalder::gui;
 
+using kalder::test::child;
+using kalder::test::press;
+
 namespace {
-
-template <typename T>
-T* child(QWidget& parent, const char* name) {
-    T* w = parent.findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
-
-void press(QDialog& dialog, QDialogButtonBox::StandardButton which) {
-    child<QDialogButtonBox>(dialog, "buttons")->button(which)->click();
-}
 
 // Closes the next modal message boxes and keeps their texts.
 class MessageBoxes {

@@ -23,18 +23,14 @@
 #include "app/gui/dialogs/tga_options_dialog.h"
 #include "app/gui/dialogs/tiff_options_dialog.h"
 #include "app/gui/dialogs/transparency_options_dialog.h"
+#include "gui/dialog_test_support.h"
 
 using namespace kalder;
 using namespace kalder::gui;
 
-namespace {
+using kalder::test::child;
 
-template <typename T>
-T* child(QWidget& parent, const char* name) {
-    T* w = parent.findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
+namespace {
 
 void clickOk(QDialog& dialog) {
     child<QDialogButtonBox>(dialog, "buttons")->button(QDialogButtonBox::Ok)->click();

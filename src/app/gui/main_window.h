@@ -137,6 +137,9 @@ private:
     void findCommand(bool next);
     void fileFilterCommand();
     void folderCommand(int command);
+    // Lists the folder again after it changed on disk, showing the current file, else the
+    // first one.
+    void relistFolder();
     void folderRenamed(const std::filesystem::path& from, const std::filesystem::path& to);
     void filesDropped(const QStringList& sources, const std::filesystem::path& target, bool moved);
     // Inactive: thumbnails paused and the folder watched; active again: a changed folder is

@@ -134,13 +134,7 @@ void MainWindow::filesDropped(const QStringList& sources, const fs::path& target
     if (moved)
         for (const QString& s : sources) touched = touched || fs::path(s.toStdString()).parent_path() == shown;
     if (!touched) return;
-    listCurrentFolder();
-    if (m_entry)
-        requestCurrent();
-    else if (m_images->size() > 0)
-        moveTo(m_images->at(0));
-    else
-        showFileInfo();
+    relistFolder();
 }
 
 void MainWindow::deleteFilesCommand() {
@@ -212,13 +206,7 @@ void MainWindow::copyMoveCommand() {
     if (move) {
         m_images->restartLoaders();
         m_browser->folderTree()->refreshFolder(folder);
-        listCurrentFolder();
-        if (m_entry)
-            requestCurrent();
-        else if (m_images->size() > 0)
-            moveTo(m_images->at(0));
-        else
-            showFileInfo();
+        relistFolder();
     }
     if (!result.errors.empty()) {
         QString text;
@@ -273,15 +261,19 @@ void MainWindow::fileFilterCommand() {
     if (accepted && !m_images->folder().empty()) {
         m_images->setFilter(static_cast<view::FilterMode>(std::clamp(m_settings.filterMode, 0, 3)),
                             m_settings.customFilter);
-        listCurrentFolder();
-        if (m_entry)
-            requestCurrent();
-        else if (m_images->size() > 0)
-            moveTo(m_images->at(0));
-        else
-            showFileInfo();
+        relistFolder();
     }
     if (!m_viewerMode && m_settings.browserView != 2) m_images->resumeThumbnails();
+}
+
+void MainWindow::relistFolder() {
+    listCurrentFolder();
+    if (m_entry)
+        requestCurrent();
+    else if (m_images->size() > 0)
+        moveTo(m_images->at(0));
+    else
+        showFileInfo();
 }
 
 void MainWindow::entryRenamed(view::ImageEntry* entry) {
@@ -310,11 +302,7 @@ void MainWindow::activationChanged(bool active) {
     const bool changed = m_watcher->hasChanges() && m_watcher->folder() == m_images->folder();
     m_watcher->unwatch();
     if (!changed) return;
-    listCurrentFolder();
-    if (m_entry)
-        requestCurrent();
-    else if (m_images->size() > 0)
-        moveTo(m_images->at(0));
+    relistFolder();
 }
 
 }  // namespace kalder::gui
