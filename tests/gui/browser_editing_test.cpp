@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <QUrl>
 
 #include "image/format_table.h"
@@ -240,4 +241,34 @@ TEST(BrowserEditing, DraggingOutCarriesTheWholeSelectionAndAMoveRemovesOnlyWhatL
     EXPECT_EQ(carried.size(), 1);
     EXPECT_EQ(e.images.size(), 4u);
     EXPECT_EQ(removed.count(), 1);
+}
+
+TEST(BrowserEditing, TooltipsComeAfterTwoDoubleClickTimesWithTheFileFactsOrTheWholeName) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Editing e(2);
+    const std::string longName = "a-rather-long-name-that-cannot-fit-under-a-thumbnail.bmp";
+    kalder::test::writeFile(e.dir / longName, grayBmp(8, 8));
+    ASSERT_TRUE(e.images.loadFolder(e.dir.path()));
+    e.browser.refresh();
+    ASSERT_EQ(e.images.at(0)->name(), longName);
+    EXPECT_EQ(e.browser.tooltipText(0).toStdString(), longName);
+    const QString facts = e.browser.tooltipText(1);
+    EXPECT_TRUE(facts.contains(QStringLiteral("bytes"))) << facts.toStdString();
+    EXPECT_TRUE(facts.contains(QStringLiteral("8x8 pixels"))) << facts.toStdString();
+    e.browser.setFileTooltips(false);
+    EXPECT_TRUE(e.browser.tooltipText(1).isEmpty());
+    e.browser.setFileTooltips(true);
+
+    QApplication::setDoubleClickInterval(100);
+    const QPoint on = e.browser.cellRect(1).center();
+    QCursor::setPos(e.viewport()->mapToGlobal(on));
+    QTest::mouseMove(e.viewport(), on);
+    QTest::qWait(120);
+    EXPECT_FALSE(QToolTip::isVisible()) << "not before two double-click times";
+    QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 1000);
+    EXPECT_EQ(QToolTip::text(), facts);
+    // A press puts it away.
+    QTest::mousePress(e.viewport(), Qt::LeftButton, Qt::NoModifier, on);
+    QTest::mouseRelease(e.viewport(), Qt::LeftButton, Qt::NoModifier, on);
+    QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), 1000);
 }

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QHelpEvent>
 #include <QImage>
 #include <QKeyEvent>
@@ -27,6 +28,11 @@ namespace {
 
 constexpr int kEdgeScrollMs = 100;
 constexpr int kSlowClickMs = 750;
+// Tooltip timing, in double-click times: up after 2, the next one after 2 while one is up,
+// gone after 20.
+constexpr int kTipInitialFactor = 2;
+constexpr int kTipReshowFactor = 2;
+constexpr int kTipShowFactor = 20;
 
 QString entryName(const view::ImageEntry* e) { return QString::fromStdString(e->name()); }
 
@@ -44,6 +50,8 @@ ThumbnailBrowser::ThumbnailBrowser(QWidget* parent) : QAbstractScrollArea(parent
     m_renameTimer.setSingleShot(true);
     m_renameTimer.setInterval(kSlowClickMs);
     connect(&m_renameTimer, &QTimer::timeout, this, &ThumbnailBrowser::renameTimerFired);
+    m_tipTimer.setSingleShot(true);
+    connect(&m_tipTimer, &QTimer::timeout, this, &ThumbnailBrowser::showTip);
 }
 
 std::size_t ThumbnailBrowser::count() const { return m_images ? m_images->size() : 0; }
@@ -412,27 +420,49 @@ void ThumbnailBrowser::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
+QString ThumbnailBrowser::tooltipText(std::size_t index) const {
+    if (!m_images || index >= count()) return {};
+    const view::ImageEntry* e = m_images->at(index);
+    // A cut name is shown whole; otherwise the file's facts, when they are wanted.
+    if (m_mode != Mode::List && shownName(index) != entryName(e)) return entryName(e);
+    if (!m_fileTooltips) return {};
+    return QString::fromStdString(view::fileInformationText(e->path(), true))
+        .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+void ThumbnailBrowser::hoverAt(const QPoint& at) {
+    const std::ptrdiff_t i = indexAt(at);
+    if (i == m_tipIndex) return;
+    m_tipIndex = i;
+    if (i < 0) {
+        m_tipTimer.stop();
+        QToolTip::hideText();
+        return;
+    }
+    // Moving on from a tip that is up shows the next one after the shorter reshow delay.
+    const int dct = QApplication::doubleClickInterval();
+    m_tipTimer.start(QToolTip::isVisible() ? kTipReshowFactor * dct : kTipInitialFactor * dct);
+}
+
+void ThumbnailBrowser::showTip() {
+    if (m_tipIndex < 0 || static_cast<std::size_t>(m_tipIndex) >= count()) return;
+    const auto index = static_cast<std::size_t>(m_tipIndex);
+    const QString tip = tooltipText(index);
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        return;
+    }
+    QToolTip::showText(QCursor::pos(), tip, viewport(), cellRect(index),
+                       kTipShowFactor * QApplication::doubleClickInterval());
+}
+
 bool ThumbnailBrowser::viewportEvent(QEvent* event) {
-    if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        const std::ptrdiff_t i = indexAt(help->pos());
-        if (i < 0) {
-            QToolTip::hideText();
-            return true;
-        }
-        const auto index = static_cast<std::size_t>(i);
-        const view::ImageEntry* e = m_images->at(index);
-        QString tip;
-        if (m_mode != Mode::List && shownName(index) != entryName(e))
-            tip = entryName(e);
-        else if (m_fileTooltips)
-            tip = QString::fromStdString(view::fileInformationText(e->path(), true)).replace(
-                QStringLiteral("\r\n"), QStringLiteral("\n"));
-        if (tip.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(help->globalPos(), tip, viewport(), cellRect(index));
-        return true;
+    // Tips follow our own delays (in double-click times), not the style's.
+    if (event->type() == QEvent::ToolTip) return true;
+    if (event->type() == QEvent::Leave) {
+        m_tipIndex = -1;
+        m_tipTimer.stop();
+        QToolTip::hideText();
     }
     return QAbstractScrollArea::viewportEvent(event);
 }

@@ -95,6 +95,10 @@ public:
     // as after a delete; answers how many went.
     std::size_t dropVanished(const std::vector<const view::ImageEntry*>& candidates);
 
+    // What the tooltip of entry `index` says: the whole name when it is cut, else the file's
+    // facts (with file information tooltips on), else nothing.
+    QString tooltipText(std::size_t index) const;
+
     // Hooks for tests: a message box, and the drag itself (answers the action the target took).
     std::function<void(const QString& text)> showWarning;
     std::function<bool(const QString& question)> confirm;
@@ -147,6 +151,8 @@ private:
     void finishRename(bool accept);
     void startDrag();
     QRect nameRect(std::size_t index) const;
+    void hoverAt(const QPoint& at);
+    void showTip();
 
     view::FolderImages* m_images = nullptr;
     shell::FileOperations* m_operations = nullptr;
@@ -175,6 +181,9 @@ private:
     QTimer m_renameTimer;
     const view::ImageEntry* m_renameCandidate = nullptr;
     QPointer<QLineEdit> m_editor;
+    // The item under the mouse and the timer that brings up its tooltip.
+    std::ptrdiff_t m_tipIndex = -1;
+    QTimer m_tipTimer;
     view::ImageEntry* m_editing = nullptr;
 };
 

@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QUrl>
 
 #include "shell/file_operations.h"
@@ -35,6 +36,8 @@ void ThumbnailBrowser::mousePressEvent(QMouseEvent* event) {
     const bool hadFocus = !m_focusFromClick;
     m_focusFromClick = false;
     m_renameTimer.stop();
+    m_tipTimer.stop();
+    QToolTip::hideText();
     m_deferredSelect = false;
     m_pressIndex = -1;
     if (m_editor) finishRename(true);
@@ -89,6 +92,10 @@ void ThumbnailBrowser::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     if (m_banding) {
         updateBand(at);
+        return;
+    }
+    if (event->buttons() == Qt::NoButton) {
+        hoverAt(at);
         return;
     }
     if (!(event->buttons() & Qt::LeftButton) || m_pressIndex < 0) return;
