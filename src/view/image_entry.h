@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -124,8 +125,11 @@ public:
     ImageEntry* before(const ImageEntry* e) const {
         return e && e->index() > 0 ? at(e->index() - 1) : nullptr;
     }
-    // e must be alive (an entry of this list or one that is still owned elsewhere).
-    bool contains(const ImageEntry* e) const { return e && at(e->index()) == e; }
+    // Compares addresses only, so a pointer kept across a reload (its entry freed) is safe to
+    // ask about.
+    bool contains(const ImageEntry* e) const {
+        return e && std::any_of(m_entries.begin(), m_entries.end(), [e](const auto& p) { return p.get() == e; });
+    }
 
     // UI thread; each takes the list lock.
     void assign(std::vector<std::unique_ptr<ImageEntry>> entries);

@@ -272,3 +272,26 @@ TEST(BrowserEditing, TooltipsComeAfterTwoDoubleClickTimesWithTheFileFactsOrTheWh
     QTest::mouseRelease(e.viewport(), Qt::LeftButton, Qt::NoModifier, on);
     QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), 1000);
 }
+
+TEST(BrowserEditing, ADropThatListsTheFolderAgainDuringTheDragLeavesAConsistentList) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Editing e(4);
+    TempDir elsewhere;
+    // Our own folder tree takes the drop, moves the file and has the window list the folder
+    // again while the drag is still running: every entry of the old list is freed.
+    e.browser.runDrag = [&](QMimeData* data) {
+        const fs::path source(data->urls().front().toLocalFile().toStdString());
+        fs::rename(source, elsewhere / source.filename());
+        e.images.reload(nullptr);
+        e.browser.refresh();
+        return Qt::MoveAction;
+    };
+    const QPoint from = e.browser.cellRect(1).center();
+    QTest::mouseClick(e.viewport(), Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mousePress(e.viewport(), Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(e.viewport(), from + QPoint(30, 0));
+    QTest::mouseRelease(e.viewport(), Qt::LeftButton, Qt::NoModifier, from + QPoint(30, 0));
+    EXPECT_EQ(e.images.size(), 3u);
+    EXPECT_EQ(e.images.find("f01.bmp"), nullptr);
+    EXPECT_TRUE(fs::exists(elsewhere / "f01.bmp"));
+}

@@ -438,3 +438,33 @@ TEST(FolderTree, FolderDraggedInsideTheTree) {
 }
 
 }  // namespace
+
+TEST(FolderTree, ADragRestingOnAFolderOpensItAndLeavingCancels) {
+    Tree t;
+    for (const char* sub : {"a/deep", "b/deeper"}) fs::create_directories(t.root / sub);
+    t.tree.expandItem(t.place());
+    QTreeWidgetItem* a = t.item(t.root / "a");
+    QTreeWidgetItem* b = t.item(t.root / "b");
+    ASSERT_TRUE(a && b);
+    ASSERT_FALSE(a->isExpanded());
+    QMimeData mime;
+    mime.setData("text/uri-list", QByteArray::fromStdString(kalder::view::formatUriList({t.root / "x"})));
+    const auto hover = [&](QTreeWidgetItem* item) {
+        const QPoint at = t.tree.visualItemRect(item).center();
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(t.tree.viewport(), &enter);
+        QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(t.tree.viewport(), &move);
+    };
+    hover(a);
+    QTest::qWait(200);
+    EXPECT_FALSE(a->isExpanded()) << "not at once";
+    QTRY_VERIFY_WITH_TIMEOUT(a->isExpanded(), 2000);
+    EXPECT_EQ(Tree::names(a), QStringList{QStringLiteral("deep")});
+
+    hover(b);
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(t.tree.viewport(), &leave);
+    QTest::qWait(900);
+    EXPECT_FALSE(b->isExpanded()) << "a drag that left opens nothing";
+}

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QMessageBox>
 #include <QStyledItemDelegate>
 #include <QTreeWidgetItemIterator>
@@ -25,6 +26,12 @@ constexpr int kPlaceRole = Qt::UserRole + 1;  // PlaceKind of a top-level item, 
 constexpr int kListedRole = Qt::UserRole + 2; // its children have been listed
 
 const QString kTitle = QStringLiteral("Kalder");
+
+// A drag near the top or bottom edge scrolls every 50 ms; resting on a folder opens it after
+// 700 ms.
+constexpr int kDragScrollMs = 50;
+constexpr int kDragExpandMs = 700;
+constexpr int kDragEdge = 16;
 
 QIcon placeIcon(const QStyle* style, shell::PlaceKind kind) {
     switch (kind) {
@@ -86,6 +93,17 @@ FolderTreePane::FolderTreePane(QWidget* parent) : QTreeWidget(parent) {
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DragDrop);
     setDropIndicatorShown(false);
+    m_dragScrollTimer.setInterval(kDragScrollMs);
+    connect(&m_dragScrollTimer, &QTimer::timeout, this, [this] {
+        QScrollBar* bar = verticalScrollBar();
+        bar->setValue(bar->value() + m_dragScrollStep * bar->singleStep());
+    });
+    m_dragExpandTimer.setSingleShot(true);
+    m_dragExpandTimer.setInterval(kDragExpandMs);
+    connect(&m_dragExpandTimer, &QTimer::timeout, this, [this] {
+        QTreeWidgetItem* item = itemAt(m_dragHoverPos);
+        if (item && itemPath(item) == m_dragHoverPath && !item->isExpanded()) expandItem(item);
+    });
 
     connect(this, &QTreeWidget::itemExpanded, this, &FolderTreePane::onExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &FolderTreePane::onCollapsed);
@@ -93,6 +111,31 @@ FolderTreePane::FolderTreePane(QWidget* parent) : QTreeWidget(parent) {
         if (m_quiet == 0 && current) emit folderChosen(QString::fromStdString(itemPath(current).string()));
     });
     setPlaces(shell::systemPlaces());
+}
+
+void FolderTreePane::hoverDuringDrag(const QPoint& at) {
+    const int h = viewport()->height();
+    m_dragScrollStep = at.y() < kDragEdge ? -1 : at.y() >= h - kDragEdge ? 1 : 0;
+    if (m_dragScrollStep == 0)
+        m_dragScrollTimer.stop();
+    else if (!m_dragScrollTimer.isActive())
+        m_dragScrollTimer.start();
+    QTreeWidgetItem* item = itemAt(at);
+    const std::filesystem::path path = item ? itemPath(item) : std::filesystem::path();
+    m_dragHoverPos = at;
+    if (path == m_dragHoverPath) return;
+    m_dragHoverPath = path;
+    if (item && !item->isExpanded() && item->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator)
+        m_dragExpandTimer.start();
+    else
+        m_dragExpandTimer.stop();
+}
+
+void FolderTreePane::endDragHover() {
+    m_dragScrollTimer.stop();
+    m_dragExpandTimer.stop();
+    m_dragScrollStep = 0;
+    m_dragHoverPath.clear();
 }
 
 void FolderTreePane::setMessageHook(MessageHook hook) { m_message = std::move(hook); }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QStringList>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "shell/places.h"
@@ -97,6 +98,10 @@ private:
     std::vector<std::filesystem::path> droppedPaths(const QMimeData* mime) const;
     QTreeWidgetItem* dropItemAt(const QPoint& pos) const;
     void setDropHighlight(QTreeWidgetItem* item);
+    // While a drag hovers: scrolling near the top and bottom edges, and opening the folder
+    // the cursor rests on.
+    void hoverDuringDrag(const QPoint& at);
+    void endDragHover();
     // Copies or moves the dropped files; false when nothing went.
     bool finishDrop(const std::vector<std::filesystem::path>& sources, QTreeWidgetItem* target, bool move);
     bool ask(const QString& question);
@@ -109,6 +114,11 @@ private:
     bool m_renaming = false;
     QTreeWidgetItem* m_dropItem = nullptr;    // drop-highlighted
     std::filesystem::path m_draggedFolder;    // while a drag from the tree runs
+    QTimer m_dragScrollTimer;
+    int m_dragScrollStep = 0;                 // -1 up, +1 down, 0 none
+    QTimer m_dragExpandTimer;
+    QPoint m_dragHoverPos;
+    std::filesystem::path m_dragHoverPath;    // the folder the expand timer is for
 };
 
 }  // namespace kalder::gui

@@ -65,6 +65,7 @@ void FolderTreePane::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void FolderTreePane::dragMoveEvent(QDragMoveEvent* event) {
+    hoverDuringDrag(event->position().toPoint());
     QTreeWidgetItem* item = dropItemAt(event->position().toPoint());
     const bool explorerLike = !m_settings || m_settings->controlOptions[2] != 0;
     const view::DropEffect effect =
@@ -82,11 +83,13 @@ void FolderTreePane::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void FolderTreePane::dragLeaveEvent(QDragLeaveEvent* event) {
+    endDragHover();
     setDropHighlight(nullptr);
     event->accept();
 }
 
 void FolderTreePane::dropEvent(QDropEvent* event) {
+    endDragHover();
     setDropHighlight(nullptr);
     QTreeWidgetItem* item = dropItemAt(event->position().toPoint());
     const std::vector<fs::path> sources = droppedPaths(event->mimeData());

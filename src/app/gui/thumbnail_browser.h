@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include <QAbstractScrollArea>
@@ -91,9 +92,9 @@ public:
     // The band in viewport coordinates (empty when there is none).
     QRect bandRect() const;
 
-    // Removes the entries whose files are no longer there (after a move out of the folder),
-    // as after a delete; answers how many went.
-    std::size_t dropVanished(const std::vector<const view::ImageEntry*>& candidates);
+    // Removes the entries of these names whose files are no longer there (after a move out of
+    // the folder), as after a delete; answers how many went.
+    std::size_t dropVanished(const std::vector<std::string>& names);
 
     // What the tooltip of entry `index` says: the whole name when it is cut, else the file's
     // facts (with file information tooltips on), else nothing.

@@ -281,7 +281,13 @@ void ThumbnailBrowser::startDrag() {
     if (chosen.empty()) return;
     auto* data = new QMimeData;
     QList<QUrl> urls;
-    for (const view::ImageEntry* e : chosen) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(e->path().string())));
+    // The drop may list the folder again (a drop on our own tree), freeing the entries: only
+    // their names are kept across the drag.
+    std::vector<std::string> names;
+    for (const view::ImageEntry* e : chosen) {
+        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(e->path().string())));
+        names.push_back(e->name());
+    }
     data->setUrls(urls);
     Qt::DropAction action = Qt::IgnoreAction;
     if (runDrag) {
@@ -293,15 +299,16 @@ void ThumbnailBrowser::startDrag() {
         action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
     }
     // Whatever the target said, only the files that really left the folder leave the list.
-    if (action == Qt::MoveAction) dropVanished(chosen);
+    if (action == Qt::MoveAction) dropVanished(names);
 }
 
-std::size_t ThumbnailBrowser::dropVanished(const std::vector<const view::ImageEntry*>& candidates) {
+std::size_t ThumbnailBrowser::dropVanished(const std::vector<std::string>& names) {
     if (!m_images) return 0;
     std::vector<const view::ImageEntry*> gone;
-    for (const view::ImageEntry* e : candidates) {
+    for (const std::string& name : names) {
+        const view::ImageEntry* e = m_images->find(name);
         std::error_code ec;
-        if (m_images->entries().contains(e) && !fs::exists(fs::symlink_status(e->path(), ec))) gone.push_back(e);
+        if (e && !fs::exists(fs::symlink_status(e->path(), ec))) gone.push_back(e);
     }
     if (!gone.empty()) removeGone(gone);
     return gone.size();
