@@ -468,3 +468,20 @@ TEST(FolderTree, ADragRestingOnAFolderOpensItAndLeavingCancels) {
     QTest::qWait(900);
     EXPECT_FALSE(b->isExpanded()) << "a drag that left opens nothing";
 }
+
+TEST(FolderTree, ANewDriveAppearsAndTheChosenFolderStaysChosen) {
+    Tree t;
+    fs::create_directories(t.root / "a" / "b");
+    fs::create_directories(t.dir / "drive");
+    ASSERT_TRUE(t.tree.setCurrentFolder(t.root / "a" / "b"));
+    QSignalSpy chosen(&t.tree, &FolderTreePane::folderChosen);
+    const std::vector<shell::Place> same{{"Root", t.root, shell::PlaceKind::Home}};
+    EXPECT_FALSE(t.tree.updatePlaces(same));
+    std::vector<shell::Place> more = same;
+    more.push_back({"drive", t.dir / "drive", shell::PlaceKind::Removable});
+    EXPECT_TRUE(t.tree.updatePlaces(more));
+    ASSERT_EQ(t.tree.topLevelItemCount(), 2);
+    EXPECT_EQ(t.tree.topLevelItem(1)->text(0), QStringLiteral("drive"));
+    EXPECT_EQ(t.tree.currentFolder(), t.root / "a" / "b");
+    EXPECT_EQ(chosen.count(), 0) << "nothing is loaded again for it";
+}

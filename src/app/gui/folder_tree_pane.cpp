@@ -140,7 +140,16 @@ void FolderTreePane::endDragHover() {
 
 void FolderTreePane::setMessageHook(MessageHook hook) { m_message = std::move(hook); }
 
+bool FolderTreePane::updatePlaces(const std::vector<shell::Place>& places) {
+    if (places == m_places) return false;
+    const fs::path current = currentFolder();
+    setPlaces(places);
+    if (!current.empty()) setCurrentFolder(current);
+    return true;
+}
+
 void FolderTreePane::setPlaces(const std::vector<shell::Place>& places) {
+    m_places = places;
     ++m_quiet;
     setDropHighlight(nullptr);
     clear();

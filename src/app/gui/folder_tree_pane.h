@@ -38,6 +38,9 @@ public:
     void setMessageHook(MessageHook hook);
     // Replaces the top-level items (the system's places by default).
     void setPlaces(const std::vector<shell::Place>& places);
+    // The same when the places differ from those shown (a drive came or went), keeping the
+    // selected folder; false when nothing changed.
+    bool updatePlaces(const std::vector<shell::Place>& places);
 
     // Expands to and selects `folder`; false when it is not a folder. Emits nothing.
     bool setCurrentFolder(const std::filesystem::path& folder);
@@ -107,6 +110,7 @@ private:
     bool ask(const QString& question);
     void tell(MessageKind kind, const QString& text);
 
+    std::vector<shell::Place> m_places;
     shell::FileOperations* m_operations = nullptr;
     const app::Settings* m_settings = nullptr;
     MessageHook m_message;

@@ -25,6 +25,7 @@
 #include "app/gui/viewing_area.h"
 #include "shell/file_operations.h"
 #include "shell/folder_watcher.h"
+#include "shell/places.h"
 #include "view/descriptions.h"
 
 namespace kalder::gui {
@@ -297,6 +298,8 @@ void MainWindow::activationChanged(bool active) {
         return;
     }
     if (!m_viewerMode && m_settings.browserView != 2) m_images->resumeThumbnails();
+    // A drive mounted or removed meanwhile shows in the tree.
+    m_browser->folderTree()->updatePlaces(shell::systemPlaces());
     if (m_watcher->folder().empty()) return;
     m_watcher->readEvents();
     const bool changed = m_watcher->hasChanges() && m_watcher->folder() == m_images->folder();
