@@ -24,6 +24,8 @@
 #include "app/gui/dialogs/copy_move_dialog.h"
 #include "app/gui/dialogs/file_filter_dialog.h"
 #include "app/gui/dialogs/find_image_dialog.h"
+#include "app/gui/browser_pane.h"
+#include "app/gui/folder_tree_pane.h"
 #include "image/format_table.h"
 #include "image/image_reader.h"
 #include "support/test_support.h"
@@ -102,7 +104,9 @@ struct Files {
         window->applySettings();
         window->resize(640, 480);
         window->show();
-        EXPECT_TRUE(window->openFolder(dir.path()));
+        if (names.size() > 0) {
+            EXPECT_TRUE(window->openFolder(dir.path()));
+        }
     }
     ~Files() {
         window.reset();
@@ -272,4 +276,31 @@ TEST(MainWindowFiles, AFileAddedWhileInTheBackgroundAppearsOnReturn) {
     QApplication::setActiveWindow(f.window.get());
     QTest::qWait(20);
     EXPECT_EQ(f.window->images().at(0), before);
+}
+
+TEST(MainWindowFiles, TheWindowFollowsARenamedFolderAndFilesDroppedIntoIt) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    TempDir top;
+    const fs::path before = top / "trip";
+    fs::create_directories(before);
+    for (const char* n : {"a.bmp", "b.bmp"}) kalder::test::writeFile(before / n, smallBmp());
+    Files f({});
+    ASSERT_TRUE(f.window->openFolder(before));
+    f.window->runCommand(cmd::kNextFile);
+    ASSERT_EQ(f.current(), "b.bmp");
+    kalder::gui::FolderTreePane* tree = f.window->browserPane()->folderTree();
+
+    const fs::path after = top / "holiday";
+    fs::rename(before, after);
+    emit tree->folderRenamed(QString::fromStdString(before.string()), QString::fromStdString(after.string()));
+    EXPECT_EQ(f.window->images().folder(), after);
+    EXPECT_EQ(f.current(), "b.bmp") << "the same file stays current";
+    EXPECT_EQ(f.window->currentFile(), after / "b.bmp");
+
+    // Files dropped into the shown folder from elsewhere are listed at once.
+    kalder::test::writeFile(after / "c.bmp", smallBmp());
+    emit tree->filesDropped(QStringList{QStringLiteral("/elsewhere/c.bmp")}, QString::fromStdString(after.string()),
+                            false);
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
+    EXPECT_EQ(f.current(), "b.bmp");
 }

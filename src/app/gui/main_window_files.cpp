@@ -119,7 +119,8 @@ void MainWindow::folderRenamed(const fs::path& from, const fs::path& to) {
     if (shown.empty() || !isInside(shown, from)) return;
     // The folder on screen (or one above it) has a new name: list it under that name, keeping
     // the current file.
-    const fs::path moved = to / shown.lexically_relative(from);
+    const fs::path below = shown.lexically_normal().lexically_relative(from.lexically_normal());
+    const fs::path moved = below == "." ? to : to / below;
     const std::string name = m_entry ? m_entry->name() : std::string();
     if (!loadFolder(moved)) return;
     m_settings.lastFolder = moved.string();
