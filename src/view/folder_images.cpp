@@ -22,7 +22,9 @@ bool statFile(const std::filesystem::path& path, struct stat& st) {
 }
 
 FileId idOf(const struct stat& st) {
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            static_cast<std::int64_t>(st.st_size)};
 }
 
 }  // namespace
@@ -224,15 +226,18 @@ ImageEntry* FolderImages::reload(const ImageEntry* keep) {
     for (auto& e : old)
         if (e.get() == keep) kept = std::move(e);
     const bool hadKeep = kept != nullptr;
+    const std::string keptName = hadKeep ? kept->name() : std::string();
     old.clear();
     bool readable = false;
     auto entries = enumerate(keep, kept, readable);
-    // A kept entry still here was moved into the new list; otherwise its file is gone.
+    // A kept entry still here was moved into the new list; otherwise its file is gone, or was
+    // written anew under the same name (then that new entry answers, without a decoded image).
     const bool stillThere = hadKeep && !kept;
     kept.reset();
     finishList(std::move(entries));
     restartLoaders();
-    return stillThere ? const_cast<ImageEntry*>(keep) : nullptr;
+    if (stillThere) return const_cast<ImageEntry*>(keep);
+    return hadKeep ? find(keptName) : nullptr;
 }
 
 bool FolderImages::setFilter(FilterMode mode, std::string_view custom) {

@@ -43,7 +43,8 @@ public:
     // filter, reads their descriptions and sorts them. False when the folder cannot be read.
     bool loadFolder(const std::filesystem::path& folder);
     // Lists the folder again, keeping `keep` (with its decoded image) when its file is still
-    // there; answers the entry for it, or nullptr.
+    // there, even renamed; answers the entry for it. A file rewritten under the same name gets
+    // a new entry, which is answered instead; nullptr when the file is gone.
     ImageEntry* reload(const ImageEntry* keep);
     const std::filesystem::path& folder() const { return m_folder; }
 

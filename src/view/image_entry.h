@@ -14,9 +14,14 @@
 namespace kalder::view {
 
 // What identifies a file across renames and reloads: device and inode.
+// Which file an entry stands for, across renames. The modification time and size belong to
+// it because inode numbers are reused: a file deleted and another one written may share one,
+// and a file rewritten in place must not keep its old decoded image.
 struct FileId {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    std::int64_t modifiedNs = 0;
+    std::int64_t size = 0;
     bool operator==(const FileId&) const = default;
 };
 

@@ -304,3 +304,16 @@ TEST(MainWindowFiles, TheWindowFollowsARenamedFolderAndFilesDroppedIntoIt) {
     EXPECT_EQ(f.names(), (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
     EXPECT_EQ(f.current(), "b.bmp");
 }
+
+TEST(MainWindowFiles, RefreshListsTheFolderAgainAndMovesOnWhenTheCurrentFileIsGone) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Files f({"a.bmp", "b.bmp", "c.bmp"});
+    f.window->runCommand(cmd::kNextFile);
+    ASSERT_EQ(f.current(), "b.bmp");
+    fs::remove(f.dir / "b.bmp");
+    kalder::test::writeFile(f.dir / "d.bmp", smallBmp());
+    f.window->runCommand(cmd::kRefresh);
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"a.bmp", "c.bmp", "d.bmp"}));
+    EXPECT_EQ(f.current(), "a.bmp");
+    EXPECT_EQ(f.window->currentFile(), f.dir / "a.bmp");
+}

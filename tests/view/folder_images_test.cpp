@@ -151,6 +151,26 @@ TEST_F(FolderImagesTest, ReloadKeepsTheCurrentEntryAndRenameResorts) {
     EXPECT_EQ(folder.size(), 2u);
 }
 
+TEST_F(FolderImagesTest, AFileWrittenAnewIsNotTheOldEntryEvenWhereItsInodeComesBack) {
+    for (const char* n : {"a.jpg", "b.jpg"}) touch(dir / n);
+    ASSERT_TRUE(folder.loadFolder(dir.path()));
+    ImageEntry* b = folder.find("b.jpg");
+    b->description = "old";
+    // Rewritten in place (a tool saved over it): a fresh entry, so it is decoded again.
+    std::filesystem::remove(dir / "b.jpg");
+    std::ofstream(dir / "b.jpg") << "new and longer content";
+    ImageEntry* again = folder.reload(b);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->name(), "b.jpg");
+    EXPECT_EQ(again->pageCount(), 0);
+    // Deleted, and another file written (the file system may hand it the same inode): the
+    // current file is gone, not renamed.
+    std::filesystem::remove(dir / "b.jpg");
+    std::ofstream(dir / "c.jpg") << "another picture";
+    EXPECT_EQ(folder.reload(again), nullptr);
+    EXPECT_EQ(names(folder), (std::vector<std::string>{"a.jpg", "c.jpg"}));
+}
+
 TEST_F(FolderImagesTest, ReadsDescriptionsWhenLoading) {
     touch(dir / "my cat.jpg");
     touch(dir / "dog.jpg");

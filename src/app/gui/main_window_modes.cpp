@@ -37,6 +37,7 @@
 #include "app/gui/toolbar.h"
 #include "app/gui/viewing_area.h"
 #include "image/image_document.h"
+#include "shell/places.h"
 #include "view/descriptions.h"
 
 namespace kalder::gui {
@@ -288,8 +289,10 @@ void MainWindow::listCurrentFolder() {
     // Only the current entry keeps its pages through a reload.
     if (m_shownEntry != m_entry) clearShown();
     m_finder.forgetStart();
+    const view::ImageEntry* before = m_entry;
     m_entry = m_images->reload(m_entry);
-    if (!m_entry)
+    // Another entry (or none) means the pages on screen went with the old one.
+    if (m_entry != before)
         clearShown();
     else
         dropReleasedFrame();
@@ -435,8 +438,11 @@ void MainWindow::registerCommands() {
         m_browser->fileList()->viewport()->update();
     });
     d.on(cmd::kRefresh, [this](auto) {
-        listCurrentFolder();
-        requestCurrent();
+        // The tree's view of the folder (its sub-folders, the drives) is read again too.
+        FolderTreePane* tree = m_browser->folderTree();
+        tree->updatePlaces(shell::systemPlaces());
+        if (!m_images->folder().empty()) tree->refreshFolder(m_images->folder());
+        relistFolder();
     });
     for (app::CommandId id = cmd::kSmallThumbnails; id <= cmd::kListView; ++id)
         d.on(id, [this](app::CommandId c) {
