@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every fuzz target in DIR for SECONDS each, seeded from tests/data and, when present, the
+# Runs every fuzz target in DIR for SECONDS each, seeded from tests/data, samples/ and, when present, the
 # shared public test images. Fails on the first crash, leak or timeout.
 set -euo pipefail
 dir=$1
@@ -41,7 +41,7 @@ for target in "$dir"/*_fuzzer; do
     corpus="$work/$name"
     mkdir -p "$corpus"
     for ext in $(seeds_for "$name"); do
-        for base in "$root/tests/data" "$external"; do
+        for base in "$root/tests/data" "$root/samples" "$external"; do
             [ -d "$base" ] || continue
             find "$base" -type f -iname "*.$ext" -size -256k -print0 2>/dev/null |
                 xargs -0 -r cp -t "$corpus" 2>/dev/null || true
