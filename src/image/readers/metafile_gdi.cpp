@@ -317,16 +317,7 @@ void MetafileCanvas::emit(std::vector<Segment>&& segments, bool fill, bool strok
 
     cairo_t* cr = m_impl->cr.get();
     cairo_new_path(cr);
-    for (const Segment& s : segments) {
-        switch (s.op) {
-            case Segment::Op::Move: cairo_move_to(cr, s.p[0].x, s.p[0].y); break;
-            case Segment::Op::Line: cairo_line_to(cr, s.p[0].x, s.p[0].y); break;
-            case Segment::Op::Curve:
-                cairo_curve_to(cr, s.p[0].x, s.p[0].y, s.p[1].x, s.p[1].y, s.p[2].x, s.p[2].y);
-                break;
-            case Segment::Op::Close: cairo_close_path(cr); break;
-        }
-    }
+    traceSegments(cr, segments);
 
     // The binary raster operation: the cheap ones become cairo operators or fixed colours.
     cairo_operator_t op = CAIRO_OPERATOR_OVER;

@@ -170,6 +170,8 @@ struct TextRun {
 class MetafileCanvas {
 public:
     static constexpr int kMaxSavedStates = 256;
+    // One step of a path in picture coordinates; defined with the canvas's private state.
+    struct Segment;
 
     MetafileCanvas();
     ~MetafileCanvas();
@@ -252,7 +254,6 @@ public:
 
 private:
     struct Impl;
-    struct Segment;
 
     void emit(std::vector<Segment>&& segments, bool fill, bool stroke);
     void appendPolyline(std::vector<Segment>& out, std::span<const PointD> points, bool close);

@@ -290,16 +290,7 @@ void MetafileCanvas::selectClipPath(std::int32_t mode) {
     if (mode == kRgnCopy) cairo_reset_clip(cr);
     cairo_new_path(cr);
     if (mode == kRgnDiff) cairo_rectangle(cr, -2, -2, m_width + 4.0, m_height + 4.0);
-    for (const Segment& s : path) {
-        switch (s.op) {
-            case Segment::Op::Move: cairo_move_to(cr, s.p[0].x, s.p[0].y); break;
-            case Segment::Op::Line: cairo_line_to(cr, s.p[0].x, s.p[0].y); break;
-            case Segment::Op::Curve:
-                cairo_curve_to(cr, s.p[0].x, s.p[0].y, s.p[1].x, s.p[1].y, s.p[2].x, s.p[2].y);
-                break;
-            case Segment::Op::Close: cairo_close_path(cr); break;
-        }
-    }
+    traceSegments(cr, path);
     cairo_set_fill_rule(cr, mode == kRgnDiff || !m_dc.windingFill ? CAIRO_FILL_RULE_EVEN_ODD
                                                                    : CAIRO_FILL_RULE_WINDING);
     cairo_clip(cr);
