@@ -33,7 +33,7 @@ enum EmfType : std::uint32_t {
     kPolyBezier16 = 85, kPolygon16 = 86, kPolyline16 = 87, kPolyBezierTo16 = 88,
     kPolylineTo16 = 89, kPolyPolyline16 = 90, kPolyPolygon16 = 91, kCreateMonoBrush = 93,
     kCreateDibPatternBrushPt = 94, kExtCreatePen = 95, kPolyTextOutA = 96, kPolyTextOutW = 97,
-    kAlphaBlend = 114,
+    kAlphaBlend = 114, kGradientFill = 118,
 };
 
 constexpr std::uint32_t kStockBit = 0x80000000u;
@@ -89,6 +89,7 @@ private:
     void polyPolyRecord(std::uint32_t type, ByteReader& r);
     void text(std::span<const std::uint8_t> record, ByteReader& r, bool wide);
     void bitmap(std::uint32_t type, std::span<const std::uint8_t> record, ByteReader& r);
+    void gradientFill(ByteReader& r);
     static std::vector<RectD> regionRects(ByteReader& r, std::uint32_t size);
     static void readTransform(ByteReader& r, Affine& t) {
         t.a = f32(r);
@@ -497,6 +498,7 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
         case kAlphaBlend:
         case kStretchDiBits:
         case kSetDiBitsToDevice: bitmap(type, record, r); break;
+        case kGradientFill: gradientFill(r); break;
         case kExtTextOutA:
         case kExtTextOutW:
             r.skip(16 + 12);  // bounds, graphics mode, scales
@@ -514,6 +516,36 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
             break;
         }
         default: break;  // comments, palettes, colour spaces and the rest draw nothing we keep
+    }
+}
+
+// Rectangles shade along x or y between two vertices, triangles between three; each vertex has
+// 16-bit channels of which the high byte counts.
+void EmfPlayer::gradientFill(ByteReader& r) {
+    constexpr std::uint32_t kRectV = 1, kTriangle = 2;  // 0: rectangles shading along x
+    r.skip(16);  // bounds
+    const std::uint32_t vertexCount = r.u32le();
+    const std::uint32_t shapeCount = r.u32le();
+    const std::uint32_t mode = r.u32le();
+    if (!r.ok() || mode > kTriangle || vertexCount > r.remaining() / 16) return;
+    std::vector<MetafileCanvas::GradientVertex> vertices(vertexCount);
+    for (auto& v : vertices) {
+        v.at = pointl(r);
+        const std::uint32_t red = r.u16le() >> 8, green = r.u16le() >> 8, blue = r.u16le() >> 8;
+        r.skip(2);  // alpha: not drawn by this record
+        v.colour = red | (green << 8) | (blue << 16);
+    }
+    const std::size_t shapeSize = mode == kTriangle ? 12 : 8;
+    if (!r.ok() || shapeCount > r.remaining() / shapeSize) return;
+    for (std::uint32_t i = 0; i < shapeCount; ++i) {
+        std::uint32_t index[3] = {r.u32le(), r.u32le(), mode == kTriangle ? r.u32le() : 0};
+        const bool valid = index[0] < vertexCount && index[1] < vertexCount && index[2] < vertexCount;
+        if (!r.ok()) return;
+        if (!valid) continue;
+        if (mode == kTriangle)
+            m_canvas.gradientTriangle(vertices[index[0]], vertices[index[1]], vertices[index[2]]);
+        else
+            m_canvas.gradientRect(vertices[index[0]], vertices[index[1]], mode == kRectV);
     }
 }
 

@@ -583,6 +583,57 @@ void MetafileCanvas::fillRegion(const std::vector<RectD>& rects, const Brush& br
     m_toPicture = savedTransform;
 }
 
+void MetafileCanvas::gradientRect(const GradientVertex& a, const GradientVertex& b, bool vertical) {
+    if (m_recording || exhausted()) return;
+    const PointD corners[4] = {{a.at.x, a.at.y}, {b.at.x, a.at.y}, {b.at.x, b.at.y}, {a.at.x, b.at.y}};
+    std::vector<Segment> s;
+    appendPolyline(s, corners, true);
+    chargeWork(s, false);
+    // The ramp runs in logical units; the pattern matrix carries it through any rotation or
+    // shear of the page, so its bands stay parallel to the logical rectangle's sides.
+    const Affine& t = m_toPicture;
+    cairo_matrix_t m;
+    cairo_matrix_init(&m, t.a, t.b, t.c, t.d, t.e, t.f);
+    if (!t.finite() || cairo_matrix_invert(&m) != CAIRO_STATUS_SUCCESS) return;
+    PatternPtr ramp(vertical ? cairo_pattern_create_linear(0, a.at.y, 0, b.at.y)
+                             : cairo_pattern_create_linear(a.at.x, 0, b.at.x, 0));
+    cairo_pattern_add_color_stop_rgb(ramp.get(), 0, channel(a.colour, 0), channel(a.colour, 8), channel(a.colour, 16));
+    cairo_pattern_add_color_stop_rgb(ramp.get(), 1, channel(b.colour, 0), channel(b.colour, 8), channel(b.colour, 16));
+    cairo_pattern_set_extend(ramp.get(), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_matrix(ramp.get(), &m);
+    cairo_t* cr = m_impl->cr.get();
+    cairo_new_path(cr);
+    traceSegments(cr, s);
+    cairo_set_source(cr, ramp.get());
+    cairo_fill(cr);
+}
+
+void MetafileCanvas::gradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c) {
+    if (m_recording || exhausted()) return;
+    const PointD corners[3] = {a.at, b.at, c.at};
+    std::vector<Segment> s;
+    appendPolyline(s, corners, true);
+    chargeWork(s, false);
+    // A mesh patch of three sides: each corner keeps its colour, the inside blends them.
+    PatternPtr mesh(cairo_pattern_create_mesh());
+    cairo_mesh_pattern_begin_patch(mesh.get());
+    const GradientVertex* v[3] = {&a, &b, &c};
+    for (unsigned i = 0; i < 3; ++i) {
+        const PointD p = s[i].p[0];
+        if (i == 0) cairo_mesh_pattern_move_to(mesh.get(), p.x, p.y);
+        else cairo_mesh_pattern_line_to(mesh.get(), p.x, p.y);
+    }
+    for (unsigned i = 0; i < 3; ++i)
+        cairo_mesh_pattern_set_corner_color_rgb(mesh.get(), i, channel(v[i]->colour, 0), channel(v[i]->colour, 8),
+                                                channel(v[i]->colour, 16));
+    cairo_mesh_pattern_end_patch(mesh.get());
+    cairo_t* cr = m_impl->cr.get();
+    cairo_new_path(cr);
+    traceSegments(cr, s);
+    cairo_set_source(cr, mesh.get());
+    cairo_fill(cr);
+}
+
 void MetafileCanvas::drawImage(const PixelImage& image, const RectD& src, const RectD& dst,
                                std::uint32_t rop) {
     if (m_recording || exhausted() || image.width <= 0 || image.height <= 0) return;

@@ -231,6 +231,14 @@ public:
     // Fills with the brush (or black, white) according to a ternary raster operation.
     void patternBlit(const RectD& r, std::uint32_t rop);
     void fillRegion(const std::vector<RectD>& rects, const Brush& brush, bool deviceUnits);
+    // Gradient fills between vertices in logical units, each with its own colour: a rectangle
+    // shading along x (or y when vertical) from a to b, or a triangle shading between corners.
+    struct GradientVertex {
+        PointD at;
+        ColorRef colour = 0;
+    };
+    void gradientRect(const GradientVertex& a, const GradientVertex& b, bool vertical);
+    void gradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c);
     // Draws src (pixels of image) into the logical rectangle dst.
     void drawImage(const PixelImage& image, const RectD& src, const RectD& dst, std::uint32_t rop);
     // Text at a logical reference point; opaque and clip rectangles in logical units.

@@ -600,6 +600,47 @@ std::vector<DrawCase> emfCases() {
         e.rec(15, {30, 30, kBlue});
         return e.build();
     }, {{30, 30, kBlue}, {60, 60, kWhite}}});
+    // Gradient fills: vertices with 16-bit channels, then rectangles or triangles by index.
+    struct Vertex {
+        int x, y;
+        std::uint16_t red, green, blue;
+    };
+    auto gradient = [base](std::vector<Vertex> vertices, std::vector<std::uint32_t> shapes, std::uint32_t mode,
+                           std::uint32_t shapeCount) {
+        Emf e = base();
+        e.raw(118, [&](Bytes& b) {
+            b.u32le(0).u32le(0).u32le(100).u32le(100);
+            b.u32le(static_cast<std::uint32_t>(vertices.size())).u32le(shapeCount).u32le(mode);
+            for (const Vertex& v : vertices)
+                b.u32le(static_cast<std::uint32_t>(v.x)).u32le(static_cast<std::uint32_t>(v.y)).u16le(v.red)
+                    .u16le(v.green).u16le(v.blue).u16le(0);
+            for (std::uint32_t i : shapes) b.u32le(i);
+        });
+        return e.build();
+    };
+    cases.push_back({"EmfGradientRectangleAcross", [gradient] {
+        return gradient({{0, 0, 0xFF00, 0, 0}, {100, 100, 0, 0, 0xFF00}}, {0, 1}, 0, 1);
+    }, {{1, 50, kRed}, {98, 50, kBlue}, {50, 10, 0x800080}, {50, 90, 0x800080}}});
+    cases.push_back({"EmfGradientRectangleDown", [gradient] {
+        return gradient({{20, 0, 0, 0xFF00, 0}, {80, 100, 0, 0, 0}}, {0, 1}, 1, 1);
+    }, {{50, 1, kGreen}, {50, 98, kBlack}, {30, 50, 0x008000}, {10, 50, kWhite}, {90, 50, kWhite}}});
+    cases.push_back({"EmfGradientTriangle", [gradient] {
+        return gradient({{0, 0, 0xFF00, 0, 0}, {100, 0, 0, 0xFF00, 0}, {0, 100, 0, 0, 0xFF00}}, {0, 1, 2}, 2, 1);
+    }, {{2, 2, kRed}, {95, 2, kGreen}, {2, 95, kBlue}, {80, 80, kWhite}}});
+    // Indices past the vertices and counts past the record draw nothing.
+    cases.push_back({"EmfGradientWithBadIndicesOrCounts", [base] {
+        Emf e = base();
+        e.raw(118, [](Bytes& b) {
+            b.u32le(0).u32le(0).u32le(100).u32le(100).u32le(2).u32le(1).u32le(0);
+            b.u32le(0).u32le(0).u16le(0).u16le(0).u16le(0).u16le(0);
+            b.u32le(100).u32le(100).u16le(0).u16le(0).u16le(0).u16le(0);
+            b.u32le(0).u32le(7);  // vertex 7 does not exist
+        });
+        e.raw(118, [](Bytes& b) {
+            b.u32le(0).u32le(0).u32le(100).u32le(100).u32le(0x40000000).u32le(0x40000000).u32le(2);
+        });
+        return e.build();
+    }, {{50, 50, kWhite}, {5, 5, kWhite}}});
     return cases;
 }
 
