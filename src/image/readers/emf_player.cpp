@@ -24,7 +24,7 @@ enum EmfType : std::uint32_t {
     kScaleWindowExtEx = 32, kSaveDc = 33, kRestoreDc = 34, kSetWorldTransform = 35,
     kModifyWorldTransform = 36, kSelectObject = 37, kCreatePen = 38, kCreateBrushIndirect = 39,
     kDeleteObject = 40, kAngleArc = 41, kEllipse = 42, kRectangle = 43, kRoundRect = 44, kArc = 45,
-    kChord = 46, kPie = 47, kCreatePalette = 49, kLineTo = 54, kArcTo = 55,
+    kChord = 46, kPie = 47, kSelectPalette = 48, kCreatePalette = 49, kLineTo = 54, kArcTo = 55,
     kSetArcDirection = 57, kSetMiterLimit = 58, kBeginPath = 59, kEndPath = 60,
     kCloseFigure = 61, kFillPath = 62, kStrokeAndFillPath = 63, kStrokePath = 64,
     kSelectClipPath = 67, kAbortPath = 68, kFillRgn = 71, kPaintRgn = 74,
@@ -102,6 +102,9 @@ private:
 
     MetafileCanvas& m_canvas;
     std::vector<GdiObject> m_objects;
+    // The selected logical palette (empty: the default one), for palette-index colours.
+    std::vector<ColorRef> m_palette;
+    ColorRef colourOf(std::uint32_t value) const { return resolveColour(value, m_palette); }
 };
 
 void EmfPlayer::selectObject(std::uint32_t index) {
@@ -289,7 +292,7 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
         case kSetBrushOrgEx: dc.brushOrigin = pointl(r); break;
         case kSetPixelV: {
             const PointD p = pointl(r);
-            m_canvas.setPixel(p, r.u32le() & 0xFFFFFF);
+            m_canvas.setPixel(p, colourOf(r.u32le()));
             break;
         }
         case kSetMapMode: m_canvas.setMapMode(static_cast<std::int32_t>(r.u32le())); break;
@@ -297,8 +300,8 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
         case kSetPolyFillMode: dc.windingFill = r.u32le() == 2; break;
         case kSetRop2: dc.rop2 = static_cast<std::int32_t>(r.u32le()); break;
         case kSetTextAlign: dc.textAlign = r.u32le(); break;
-        case kSetTextColor: dc.textColour = r.u32le() & 0xFFFFFF; break;
-        case kSetBkColor: dc.backgroundColour = r.u32le() & 0xFFFFFF; break;
+        case kSetTextColor: dc.textColour = colourOf(r.u32le()); break;
+        case kSetBkColor: dc.backgroundColour = colourOf(r.u32le()); break;
         case kMoveToEx: m_canvas.moveTo(pointl(r)); break;
         case kLineTo: m_canvas.lineTo(pointl(r)); break;
         case kExcludeClipRect: m_canvas.excludeClip(rectl(r)); break;
@@ -344,7 +347,7 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
             o.pen.style = r.u32le();
             const std::int32_t width = r.s32le();
             r.skip(4);
-            o.pen.colour = r.u32le() & 0xFFFFFF;
+            o.pen.colour = colourOf(r.u32le());
             o.pen.width = width < 0 ? -static_cast<double>(width) : width;
             o.pen.cosmetic = width == 0;
             store(index, std::move(o));
@@ -358,7 +361,7 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
             o.pen.style = r.u32le();
             o.pen.width = r.u32le();
             const std::uint32_t brushStyle = r.u32le();
-            o.pen.colour = r.u32le() & 0xFFFFFF;
+            o.pen.colour = colourOf(r.u32le());
             o.pen.cosmetic = !(o.pen.style & kPsGeometric);
             if (brushStyle == kBsNull) o.pen.style = (o.pen.style & ~kPsStyleMask) | kPsNull;
             store(index, std::move(o));
@@ -369,7 +372,7 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
             GdiObject o;
             o.kind = GdiObject::Kind::Brush;
             o.brush.style = r.u32le();
-            o.brush.colour = r.u32le() & 0xFFFFFF;
+            o.brush.colour = colourOf(r.u32le());
             o.brush.hatch = r.u32le();
             if (o.brush.style != kBsNull && o.brush.style != kBsHatched) o.brush.style = kBsSolid;
             store(index, std::move(o));
@@ -399,7 +402,19 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
         case kCreatePalette: {
             GdiObject o;
             o.kind = GdiObject::Kind::Palette;
-            store(r.u32le(), std::move(o));
+            const std::uint32_t index = r.u32le();
+            r.skip(2);  // version
+            const std::uint32_t count = r.u16le();
+            if (r.ok()) o.palette = readPaletteEntries(r.data().subspan(r.position()), count);
+            store(index, std::move(o));
+            break;
+        }
+        case kSelectPalette: {
+            const std::uint32_t index = r.u32le();
+            if (index & kStockBit)
+                m_palette.clear();
+            else if (index < m_objects.size() && m_objects[index].kind == GdiObject::Kind::Palette)
+                m_palette = m_objects[index].palette;
             break;
         }
         case kExtCreateFontIndirectW: {

@@ -690,4 +690,23 @@ void MetafileCanvas::drawImage(const PixelImage& image, const RectD& src, const 
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
 }
 
+ColorRef resolveColour(std::uint32_t value, const std::vector<ColorRef>& palette) {
+    // The default palette: the first ten and the last ten colours of the system palette.
+    static constexpr ColorRef kDefault[20] = {
+        0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000, 0xC0C0C0, 0xC0DCC0, 0xF0CAA6,
+        0xF0FBFF, 0xA4A0A0, 0x808080, 0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
+    if ((value >> 24) != 1) return value & 0xFFFFFF;
+    const std::uint32_t index = value & 0xFFFF;
+    if (!palette.empty()) return index < palette.size() ? palette[index] : 0;
+    return index < std::size(kDefault) ? kDefault[index] : 0;
+}
+
+std::vector<ColorRef> readPaletteEntries(std::span<const std::uint8_t> entries, std::uint32_t count) {
+    const std::size_t n = std::min<std::size_t>(count, entries.size() / 4);
+    std::vector<ColorRef> out(n);
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = entries[i * 4] | (ColorRef{entries[i * 4 + 1]} << 8) | (ColorRef{entries[i * 4 + 2]} << 16);
+    return out;
+}
+
 }  // namespace kalder::image::gdi

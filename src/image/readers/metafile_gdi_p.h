@@ -126,7 +126,15 @@ struct GdiObject {
     Brush brush;
     Font font;
     std::vector<RectD> region;  // rectangles in logical units (WMF) or device units (EMF)
+    std::vector<ColorRef> palette;  // a logical palette's entries
 };
+
+// A colour as records give it: an RGB value, an RGB value meant for the palette (high byte 2),
+// or an index into the selected logical palette (high byte 1; the 20 colours of the default
+// palette when none is selected). An index past the palette gives black.
+ColorRef resolveColour(std::uint32_t value, const std::vector<ColorRef>& palette);
+// A logical palette's entries (red, green, blue, flags per entry) as colours.
+std::vector<ColorRef> readPaletteEntries(std::span<const std::uint8_t> entries, std::uint32_t count);
 
 // What SaveDC keeps and RestoreDC brings back.
 struct DcState {

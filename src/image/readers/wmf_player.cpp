@@ -76,6 +76,9 @@ private:
     MetafileCanvas& m_canvas;
     std::uint64_t m_objectLimit;
     std::vector<GdiObject> m_objects;
+    // The selected logical palette (empty: the default one), for palette-index colours.
+    std::vector<ColorRef> m_palette;
+    ColorRef colourOf(std::uint32_t value) const { return resolveColour(value, m_palette); }
     std::set<std::uint32_t> m_free;
 };
 
@@ -237,8 +240,8 @@ void WmfPlayer::play(std::uint16_t function, std::uint32_t recordWords, ByteRead
         case kSetRop2: dc.rop2 = r.u16le(); break;
         case kSetPolyFillMode: dc.windingFill = r.u16le() == 2; break;
         case kSetTextAlign: dc.textAlign = r.u16le(); break;
-        case kSetBkColor: dc.backgroundColour = r.u32le() & 0xFFFFFF; break;
-        case kSetTextColor: dc.textColour = r.u32le() & 0xFFFFFF; break;
+        case kSetBkColor: dc.backgroundColour = colourOf(r.u32le()); break;
+        case kSetTextColor: dc.textColour = colourOf(r.u32le()); break;
         case kSetWindowOrg: m_canvas.setWindowOrg(point(r)); break;
         case kSetWindowExt: m_canvas.setWindowExt(point(r)); break;
         case kSetViewportOrg: m_canvas.setViewportOrg(point(r)); break;
@@ -302,7 +305,7 @@ void WmfPlayer::play(std::uint16_t function, std::uint32_t recordWords, ByteRead
             break;
         }
         case kSetPixel: {
-            const ColorRef c = r.u32le() & 0xFFFFFF;
+            const ColorRef c = colourOf(r.u32le());
             m_canvas.setPixel(point(r), c);
             break;
         }
@@ -314,7 +317,7 @@ void WmfPlayer::play(std::uint16_t function, std::uint32_t recordWords, ByteRead
             o.pen.style = r.u16le();
             const std::int16_t width = r.s16le();
             r.skip(2);
-            o.pen.colour = r.u32le() & 0xFFFFFF;
+            o.pen.colour = colourOf(r.u32le());
             o.pen.width = width < 0 ? -width : width;
             o.pen.cosmetic = width == 0;
             addObject(std::move(o));
@@ -324,7 +327,7 @@ void WmfPlayer::play(std::uint16_t function, std::uint32_t recordWords, ByteRead
             GdiObject o;
             o.kind = GdiObject::Kind::Brush;
             o.brush.style = r.u16le();
-            o.brush.colour = r.u32le() & 0xFFFFFF;
+            o.brush.colour = colourOf(r.u32le());
             o.brush.hatch = r.u16le();
             if (o.brush.style != kBsNull && o.brush.style != kBsHatched) o.brush.style = kBsSolid;
             addObject(std::move(o));
@@ -375,7 +378,16 @@ void WmfPlayer::play(std::uint16_t function, std::uint32_t recordWords, ByteRead
         case kCreatePalette: {
             GdiObject o;
             o.kind = GdiObject::Kind::Palette;
+            r.skip(2);  // start
+            const std::uint32_t count = r.u16le();
+            if (r.ok()) o.palette = readPaletteEntries(r.data().subspan(r.position()), count);
             addObject(std::move(o));
+            break;
+        }
+        case kSelectPalette: {
+            const std::uint32_t index = r.u16le();
+            if (r.ok() && index < m_objects.size() && m_objects[index].kind == GdiObject::Kind::Palette)
+                m_palette = m_objects[index].palette;
             break;
         }
         case kCreateRegion: addObject(readRegion(r)); break;

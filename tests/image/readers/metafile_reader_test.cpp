@@ -310,6 +310,19 @@ std::vector<DrawCase> wmfCases() {
         w.brush(kRed).select(0).pen(kBlue, 6).select(1).rectangle(20, 20, 80, 80);
         return w.build();
     }, {{50, 50, kRed}, {20, 50, kBlue}, {10, 10, kWhite}, {90, 50, kWhite}}});
+    // Brushes by palette index: the selected palette's entry, or the default palette's.
+    cases.push_back({"WmfPaletteIndexColours", [] {
+        Wmf w = wmf100();
+        w.nullPen().select(0);
+        w.brush(0x0100000D).select(1).rectangle(0, 0, 50, 100);  // default palette: red
+        w.raw(0x00F7, [](Bytes& b) {                            // a palette of green and blue
+            b.u16le(0x300).u16le(2).u8(0).u8(255).u8(0).u8(0).u8(0).u8(0).u8(255).u8(0);
+        });
+        w.rec(0x0234, {2});
+        w.brush(0x01000001).select(3).rectangle(50, 0, 100, 50);  // entry 1: blue
+        w.brush(0x01000009).select(4).rectangle(50, 50, 100, 100); // past the palette: black
+        return w.build();
+    }, {{25, 50, kRed}, {75, 25, kBlue}, {75, 75, kBlack}}});
     cases.push_back({"WmfPolygonAndNullPen", [] {
         Wmf w = wmf100();
         w.brush(kGreen).select(0).nullPen().select(1);
@@ -600,6 +613,19 @@ std::vector<DrawCase> emfCases() {
         e.rec(15, {30, 30, kBlue});
         return e.build();
     }, {{30, 30, kBlue}, {60, 60, kWhite}}});
+    cases.push_back({"EmfPaletteIndexAndPaletteRgbColours", [base] {
+        Emf e = base();
+        e.nullPen();
+        e.brush(1, 0x02FF0000).select(1).rec(43, {0, 0, 50, 100});  // PALETTERGB: plain blue
+        e.raw(49, [](Bytes& b) {                                    // palette 2: green, red
+            b.u32le(2).u16le(0x300).u16le(2).u8(0).u8(255).u8(0).u8(0).u8(255).u8(0).u8(0).u8(0);
+        });
+        e.rec(48, {2});
+        e.brush(3, 0x01000001).select(3).rec(43, {50, 0, 100, 50});  // entry 1: red
+        e.rec(48, {0x8000000F});                                     // back to the default palette
+        e.brush(4, 0x01000002).select(4).rec(43, {50, 50, 100, 100}); // default entry 2: dark green
+        return e.build();
+    }, {{25, 50, kBlue}, {75, 25, kRed}, {75, 75, 0x008000}}});
     // Gradient fills: vertices with 16-bit channels, then rectangles or triangles by index.
     struct Vertex {
         int x, y;
