@@ -10,6 +10,7 @@
 #include "image/byte_reader.h"
 #include "image/readers/metafile_gdi_p.h"
 #include "image/sinks.h"
+#include "image/utf8.h"
 
 namespace kalder::image::gdi {
 namespace {
@@ -593,17 +594,7 @@ Status playEmf(std::span<const std::uint8_t> file, MetafileCanvas& canvas, Playb
                 if (context.descriptions.size() == 2) break;
                 continue;
             }
-            // Kept as UTF-8.
-            if (c < 0x80) {
-                current += static_cast<char>(c);
-            } else if (c < 0x800) {
-                current += static_cast<char>(0xC0 | (c >> 6));
-                current += static_cast<char>(0x80 | (c & 0x3F));
-            } else if (c < 0x10000) {
-                current += static_cast<char>(0xE0 | (c >> 12));
-                current += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                current += static_cast<char>(0x80 | (c & 0x3F));
-            }
+            appendUtf8(current, c);  // kept as UTF-8
         }
         if (!current.empty() && context.descriptions.size() < 2) context.descriptions.push_back(current);
     }

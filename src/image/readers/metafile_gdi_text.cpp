@@ -6,6 +6,7 @@
 #include <string>
 
 #include "image/checked.h"
+#include "image/utf8.h"
 #include "image/readers/dib_decoder_p.h"
 
 namespace kalder::image::gdi {
@@ -16,24 +17,6 @@ namespace {
 constexpr std::int64_t kMaxDibPixels = 4096 * 4096;
 constexpr std::int64_t kMaxDibPixelsPerByte = 256;
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x110000) {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // One of the DejaVu families, chosen by the face name and the pitch and family byte, so that
 // text looks the same on every machine.
@@ -51,6 +34,7 @@ const char* familyFor(const Font& font) {
 }
 
 }  // namespace
+
 
 // ---- text ----
 

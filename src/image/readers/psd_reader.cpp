@@ -10,6 +10,7 @@
 #include "image/readers/packbits_p.h"
 #include "image/readers/psd_layers.h"
 #include "image/readers/reader_factory.h"
+#include "image/utf8.h"
 
 #include <zlib.h>
 
@@ -42,19 +43,6 @@ constexpr std::uint64_t kMaxLayerOutputBytes = std::uint64_t{4} << 30;
 
 // 16-bit samples keep their high byte.
 inline std::uint8_t reduce16(const std::uint8_t* p) { return p[0]; }
-
-void appendUtf8(std::string& out, std::uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xc0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3f));
-    } else {
-        out += static_cast<char>(0xe0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-        out += static_cast<char>(0x80 | (c & 0x3f));
-    }
-}
 
 // A mask channel's own rectangle and the value outside it.
 struct MaskInfo {
