@@ -1,5 +1,6 @@
 #include "shell/file_operations.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <sys/stat.h>
@@ -25,22 +26,29 @@ fs::path canonicalOrSelf(const fs::path& p) {
     return ec ? p.lexically_normal() : c;
 }
 
-bool isSameOrInside(const fs::path& folder, const fs::path& candidate) {
-    auto f = folder.begin();
-    auto c = candidate.begin();
-    for (; f != folder.end(); ++f, ++c) {
-        if (f->empty()) continue;  // a trailing separator
-        if (c == candidate.end() || *f != *c) return false;
-    }
-    return true;
-}
 
-bool validName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\0') == std::string::npos;
-}
 
 }  // namespace
+
+bool isSameOrInside(const fs::path& folder, const fs::path& candidate) {
+    if (folder.empty()) return false;
+    // Whole components, without empty ones, so "/a/b/" is "/a/b" and "/a/bc" is not inside it;
+    // an absolute path starts with the component "/", so a relative one never matches it.
+    const auto components = [](const fs::path& p) {
+        std::vector<std::string> parts;
+        for (const fs::path& part : p.lexically_normal())
+            if (!part.empty()) parts.push_back(part.string());
+        return parts;
+    };
+    const std::vector<std::string> outer = components(folder);
+    const std::vector<std::string> inner = components(candidate);
+    return inner.size() >= outer.size() && std::equal(outer.begin(), outer.end(), inner.begin());
+}
+
+bool isValidFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+           name.find('\0') == std::string_view::npos;
+}
 
 void FileOperations::journal(Kind kind, std::vector<Item> items) {
     if (!items.empty()) m_journal.push_back({kind, std::move(items)});
@@ -160,7 +168,7 @@ OperationResult FileOperations::moveTo(const std::vector<fs::path>& paths, const
 OperationResult FileOperations::rename(const fs::path& from, const std::string& newName) {
     OperationResult result;
     const fs::path to = from.parent_path() / newName;
-    if (!validName(newName)) {
+    if (!isValidFileName(newName)) {
         result.ok = false;
         result.errors.push_back(errnoMessage(EINVAL, to));
         return result;

@@ -5,11 +5,17 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "shell/trash.h"
 
 namespace kalder::shell {
+
+// Whether `candidate` is `folder` itself or lies inside it, by whole path components.
+bool isSameOrInside(const std::filesystem::path& folder, const std::filesystem::path& candidate);
+// Whether a file or folder may take this name: not empty, ".", "..", nor holding "/" or a zero.
+bool isValidFileName(std::string_view name);
 
 // What to do with a file that is already at the destination.
 enum class ConflictChoice { Overwrite, Skip, Cancel };

@@ -1,5 +1,7 @@
 #include "shell/places.h"
 
+#include "shell/file_operations.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -40,14 +42,9 @@ bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// `path` is `tree` or lies below it.
-bool isUnder(std::string_view path, std::string_view tree) {
-    return path == tree || (startsWith(path, tree) && path.size() > tree.size() && path[tree.size()] == '/');
-}
-
 // A folder one level below `tree` or deeper.
-bool isStrictlyUnder(std::string_view path, std::string_view tree) {
-    return path != tree && isUnder(path, tree);
+bool isStrictlyUnder(const fs::path& path, const fs::path& tree) {
+    return path != tree && isSameOrInside(tree, path);
 }
 
 bool isFolder(const fs::path& p) {
@@ -155,7 +152,7 @@ std::optional<PlaceKind> userMountKind(const MountEntry& mount) {
     if (isStrictlyUnder(point, "/run/media") || isStrictlyUnder(point, "/media"))
         return network ? PlaceKind::Network : PlaceKind::Removable;
     for (std::string_view tree : kSystemTrees)
-        if (isUnder(point, tree)) return std::nullopt;
+        if (isSameOrInside(fs::path(tree), point)) return std::nullopt;
     return network ? PlaceKind::Network : PlaceKind::Drive;
 }
 

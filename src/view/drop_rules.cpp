@@ -6,6 +6,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include "shell/file_operations.h"
 #include "shell/trash.h"
 
 namespace kalder::view {
@@ -59,17 +60,10 @@ bool mayDropOn(const fs::path& target, bool targetIsFolder, const fs::path& drag
     return !(over.size() + 1 == dragged.size() && std::equal(over.begin(), over.end(), dragged.begin()));
 }
 
-bool isSameOrInside(const fs::path& source, const fs::path& target) {
-    if (source.empty()) return false;
-    // An absolute path starts with the component "/", so a relative one never matches it.
-    const std::vector<std::string> outer = components(source);
-    const std::vector<std::string> inner = components(target);
-    return inner.size() >= outer.size() && std::equal(outer.begin(), outer.end(), inner.begin());
-}
 
 bool dropsIntoOwnSubFolder(const std::vector<fs::path>& sources, const fs::path& target) {
     return std::any_of(sources.begin(), sources.end(),
-                       [&target](const fs::path& s) { return isSameOrInside(s, target); });
+                       [&target](const fs::path& s) { return shell::isSameOrInside(s, target); });
 }
 
 std::string askBeforeDropQuestion(DropEffect effect, std::size_t count, const std::string& destination) {

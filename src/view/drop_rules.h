@@ -31,8 +31,6 @@ DropEffect dropEffect(DropModifiers modifiers, bool explorerLike, bool copyAllow
 // the drag started in the tree (empty otherwise): neither it nor its parent takes the drop.
 bool mayDropOn(const std::filesystem::path& target, bool targetIsFolder,
                const std::filesystem::path& draggedFolder);
-// Whether `target` is `source` itself or lies inside it (compared by path components).
-bool isSameOrInside(const std::filesystem::path& source, const std::filesystem::path& target);
 // Whether a drop of `sources` onto `target` would put a folder into itself.
 bool dropsIntoOwnSubFolder(const std::vector<std::filesystem::path>& sources,
                            const std::filesystem::path& target);

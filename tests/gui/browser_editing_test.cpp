@@ -32,17 +32,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::uint8_t> grayBmp(int w, int h) {
-    const int stride = (w * 3 + 3) & ~3;
-    Bytes b;
-    b.str("BM").u32le(54 + stride * h).u32le(0).u32le(54);
-    b.u32le(40).u32le(w).u32le(h).u16le(1).u16le(24).u32le(0).u32le(stride * h);
-    b.u32le(2835).u32le(2835).u32le(0).u32le(0);
-    b.fill(static_cast<std::size_t>(stride * h), 0x80);
-    return b.data;
-}
+using kalder::test::haveBmpReader;
 
-bool haveBmpReader() { return kalder::image::createReaderForCode(kalder::image::FormatCode::Bmp) != nullptr; }
+std::vector<std::uint8_t> grayBmp() { return kalder::test::bmp24(8, 8, [](int, int) { return 0x808080u; }); }
 
 std::string slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -72,7 +64,7 @@ struct Editing {
         for (int i = 0; i < files; ++i) {
             char name[16];
             std::snprintf(name, sizeof name, "f%02d.bmp", i);
-            kalder::test::writeFile(dir / name, grayBmp(8, 8));
+            kalder::test::writeFile(dir / name, grayBmp());
         }
         EXPECT_TRUE(images.loadFolder(dir.path()));
         browser.setImages(&images);
@@ -247,7 +239,7 @@ TEST(BrowserEditing, TooltipsComeAfterTwoDoubleClickTimesWithTheFileFactsOrTheWh
     if (!haveBmpReader()) GTEST_SKIP();
     Editing e(2);
     const std::string longName = "a-rather-long-name-that-cannot-fit-under-a-thumbnail.bmp";
-    kalder::test::writeFile(e.dir / longName, grayBmp(8, 8));
+    kalder::test::writeFile(e.dir / longName, grayBmp());
     ASSERT_TRUE(e.images.loadFolder(e.dir.path()));
     e.browser.refresh();
     ASSERT_EQ(e.images.at(0)->name(), longName);

@@ -38,16 +38,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::uint8_t> smallBmp() {
-    Bytes b;
-    b.str("BM").u32le(54 + 16).u32le(0).u32le(54);
-    b.u32le(40).u32le(2).u32le(2).u16le(1).u16le(24).u32le(0).u32le(16);
-    b.u32le(2835).u32le(2835).u32le(0).u32le(0);
-    b.fill(16, 0x60);
-    return b.data;
-}
+using kalder::test::haveBmpReader;
 
-bool haveBmpReader() { return kalder::image::createReaderForCode(kalder::image::FormatCode::Bmp) != nullptr; }
+std::vector<std::uint8_t> smallBmp() { return kalder::test::bmp24(2, 2, [](int, int) { return 0x606060u; }); }
 
 // Answers the next modal dialog or message box: `act` gets it once it is up. Returns the
 // texts of the message boxes it closed, in order.

@@ -31,24 +31,12 @@ namespace view = kalder::view;
 
 namespace {
 
-// A bottom-up 24-bit BMP: left half red, right half blue.
-std::vector<std::uint8_t> halfAndHalf(int w, int h) {
-    const int stride = (w * 3 + 3) & ~3;
-    Bytes b;
-    b.str("BM").u32le(54 + stride * h).u32le(0).u32le(54);
-    b.u32le(40).u32le(w).u32le(h).u16le(1).u16le(24).u32le(0).u32le(stride * h);
-    b.u32le(2835).u32le(2835).u32le(0).u32le(0);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            if (x < w / 2) b.u8(0).u8(0).u8(255);
-            else b.u8(255).u8(0).u8(0);
-        }
-        b.fill(stride - w * 3, 0);
-    }
-    return b.data;
-}
+using kalder::test::haveBmpReader;
 
-bool haveBmpReader() { return kalder::image::createReaderForCode(kalder::image::FormatCode::Bmp) != nullptr; }
+// Left half red, right half blue.
+std::vector<std::uint8_t> halfAndHalf(int w, int h) {
+    return kalder::test::bmp24(w, h, [w](int x, int) { return x < w / 2 ? 0xFF0000u : 0x0000FFu; });
+}
 
 // A window showing one file at its own size (no fitting), ready for view commands.
 struct Viewer {

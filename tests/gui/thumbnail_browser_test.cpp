@@ -26,24 +26,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A bottom-up 24-bit BMP: left half red, right half blue.
-std::vector<std::uint8_t> halfAndHalf(int w, int h) {
-    const int stride = (w * 3 + 3) & ~3;
-    Bytes b;
-    b.str("BM").u32le(54 + stride * h).u32le(0).u32le(54);
-    b.u32le(40).u32le(w).u32le(h).u16le(1).u16le(24).u32le(0).u32le(stride * h);
-    b.u32le(2835).u32le(2835).u32le(0).u32le(0);
-    std::vector<std::uint8_t> row;
-    for (int x = 0; x < w; ++x) {
-        if (x < w / 2) row.insert(row.end(), {0, 0, 255});
-        else row.insert(row.end(), {255, 0, 0});
-    }
-    row.resize(static_cast<std::size_t>(stride), 0);
-    for (int y = 0; y < h; ++y) b.data.insert(b.data.end(), row.begin(), row.end());
-    return b.data;
-}
+using kalder::test::haveBmpReader;
 
-bool haveBmpReader() { return kalder::image::createReaderForCode(kalder::image::FormatCode::Bmp) != nullptr; }
+// Left half red, right half blue.
+std::vector<std::uint8_t> halfAndHalf(int w, int h) {
+    return kalder::test::bmp24(w, h, [w](int x, int) { return x < w / 2 ? 0xFF0000u : 0x0000FFu; });
+}
 
 // A folder of small images in a browser of a known size.
 struct Browser {

@@ -1,5 +1,8 @@
 #include "support/test_support.h"
 
+#include "image/format_table.h"
+#include "image/image_reader.h"
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -214,5 +217,23 @@ std::vector<ManifestEntry> manifestEntries(const std::string& family) {
     }
     return out;
 }
+
+std::vector<std::uint8_t> bmp24(int width, int height, const std::function<std::uint32_t(int x, int y)>& rgb) {
+    const int stride = (width * 3 + 3) & ~3;
+    Bytes b;
+    b.str("BM").u32le(54 + stride * height).u32le(0).u32le(54);
+    b.u32le(40).u32le(width).u32le(height).u16le(1).u16le(24).u32le(0).u32le(stride * height);
+    b.u32le(2835).u32le(2835).u32le(0).u32le(0);
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t c = rgb(x, y);
+            b.u8(c & 0xFF).u8((c >> 8) & 0xFF).u8((c >> 16) & 0xFF);
+        }
+        b.fill(static_cast<std::size_t>(stride - width * 3), 0);
+    }
+    return b.data;
+}
+
+bool haveBmpReader() { return image::createReaderForCode(image::FormatCode::Bmp) != nullptr; }
 
 }  // namespace kalder::test

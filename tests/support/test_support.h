@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,12 @@ struct Bytes {
     Bytes& append(const std::vector<std::uint8_t>& other);
     std::size_t size() const { return data.size(); }
 };
+
+// A bottom-up 24-bit BMP whose pixel (x, y), counted from the top, has the colour `rgb` answers
+// (0xRRGGBB).
+std::vector<std::uint8_t> bmp24(int width, int height, const std::function<std::uint32_t(int x, int y)>& rgb);
+// Whether this build reads BMP files (the widget tests draw with them).
+bool haveBmpReader();
 
 // A decoded picture as plain red, green, blue bytes, for comparisons.
 struct RgbImage {

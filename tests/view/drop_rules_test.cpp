@@ -1,11 +1,15 @@
 #include "view/drop_rules.h"
 
+#include "shell/file_operations.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 namespace kalder::view {
 namespace {
+
+using shell::isSameOrInside;
 
 namespace fs = std::filesystem;
 

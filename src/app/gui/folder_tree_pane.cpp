@@ -1,6 +1,7 @@
 #include "app/gui/folder_tree_pane.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -12,7 +13,7 @@
 #include <QStyledItemDelegate>
 #include <QTreeWidgetItemIterator>
 
-#include "app/gui/folder_tree_pane_p.h"
+#include "app/gui/operation_feedback.h"
 #include "shell/file_operations.h"
 #include "view/drop_rules.h"
 
@@ -207,7 +208,7 @@ QTreeWidgetItem* FolderTreePane::childNamed(QTreeWidgetItem* parent, const std::
 QTreeWidgetItem* FolderTreePane::findItem(const fs::path& folder) const {
     const fs::path wanted = folder.lexically_normal();
     for (QTreeWidgetItemIterator it(const_cast<FolderTreePane*>(this)); *it; ++it)
-        if (view::isSameOrInside(itemPath(*it), wanted) && view::isSameOrInside(wanted, itemPath(*it)))
+        if (shell::isSameOrInside(itemPath(*it), wanted) && shell::isSameOrInside(wanted, itemPath(*it)))
             return *it;
     return nullptr;
 }
@@ -261,7 +262,7 @@ bool FolderTreePane::setCurrentFolder(const fs::path& folder) {
     for (int i = 0; i < topLevelItemCount(); ++i) {
         const fs::path place = itemPath(topLevelItem(i));
         const std::size_t depth = std::distance(place.begin(), place.end());
-        if (view::isSameOrInside(place, wanted) && (!item || depth > bestDepth)) {
+        if (shell::isSameOrInside(place, wanted) && (!item || depth > bestDepth)) {
             item = topLevelItem(i);
             bestDepth = depth;
         }
@@ -405,20 +406,23 @@ void FolderTreePane::refreshFolder(const fs::path& folder) {
         return;
     }
     const std::vector<shell::SubFolder> listed = shell::listSubFolders(path);
+    std::unordered_set<std::string> listedNames;
+    for (const shell::SubFolder& s : listed) listedNames.insert(s.name);
     const bool currentInside = isAncestor(item, currentItem());
     ++m_quiet;
     // Children that are gone leave; the others keep their own expanded sub-trees.
     for (int i = item->childCount() - 1; i >= 0; --i) {
         QTreeWidgetItem* child = item->child(i);
         const std::string name = itemPath(child).filename().string();
-        const bool stays = std::any_of(listed.begin(), listed.end(), [&name](const shell::SubFolder& s) { return s.name == name; });
-        if (stays) continue;
+        if (listedNames.count(name)) continue;
         if (m_dropItem && (m_dropItem == child || isAncestor(child, m_dropItem))) setDropHighlight(nullptr);
         if (child == currentItem() || isAncestor(child, currentItem())) setCurrentItem(item);
         delete child;
     }
+    std::unordered_set<std::string> shown;
+    for (int i = 0; i < item->childCount(); ++i) shown.insert(itemPath(item->child(i)).filename().string());
     for (const shell::SubFolder& sub : listed)
-        if (!childNamed(item, sub.name)) insertSorted(item, makeFolderItem(sub.name, path / sub.name, sub.mayHaveSubFolders));
+        if (!shown.count(sub.name)) insertSorted(item, makeFolderItem(sub.name, path / sub.name, sub.mayHaveSubFolders));
     item->setChildIndicatorPolicy(item->childCount() > 0 ? QTreeWidgetItem::ShowIndicator
                                                          : QTreeWidgetItem::DontShowIndicatorWhenChildless);
     --m_quiet;

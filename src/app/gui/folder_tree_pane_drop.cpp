@@ -10,7 +10,7 @@
 #include <QPalette>
 
 #include "app/core/settings.h"
-#include "app/gui/folder_tree_pane_p.h"
+#include "app/gui/operation_feedback.h"
 #include "shell/file_operations.h"
 #include "view/drop_rules.h"
 

@@ -140,6 +140,7 @@ private:
     // Lists the folder again after it changed on disk, showing the current file, else the
     // first one.
     void relistFolder();
+    void resumeShownThumbnails();
     void folderRenamed(const std::filesystem::path& from, const std::filesystem::path& to);
     void filesDropped(const QStringList& sources, const std::filesystem::path& target, bool moved);
     // Inactive: thumbnails paused and the folder watched; active again: a changed folder is

@@ -20,6 +20,7 @@
 #include "app/gui/dialogs/find_image_dialog.h"
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/name_bar.h"
+#include "app/gui/operation_feedback.h"
 #include "app/gui/properties_panel.h"
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/viewing_area.h"
@@ -48,12 +49,6 @@ private:
     bool& m_allowed;
     bool m_was;
 };
-
-// Whether `path` is `folder` or lies below it.
-bool isInside(const fs::path& path, const fs::path& folder) {
-    const fs::path rel = path.lexically_normal().lexically_relative(folder.lexically_normal());
-    return !rel.empty() && *rel.begin() != "..";
-}
 
 }  // namespace
 
@@ -106,7 +101,7 @@ void MainWindow::folderCommand(int command) {
             const fs::path doomed = tree->currentFolder();
             // The tree selects the parent afterwards, which lists it; should it not, the list
             // must not stay on a folder that is gone.
-            if (tree->deleteCurrent() && !doomed.empty() && isInside(m_images->folder(), doomed))
+            if (tree->deleteCurrent() && !doomed.empty() && shell::isSameOrInside(doomed, m_images->folder()))
                 showBrowserFolder(doomed.parent_path());
             break;
         }
@@ -116,7 +111,7 @@ void MainWindow::folderCommand(int command) {
 
 void MainWindow::folderRenamed(const fs::path& from, const fs::path& to) {
     const fs::path shown = m_images->folder();
-    if (shown.empty() || !isInside(shown, from)) return;
+    if (shown.empty() || !shell::isSameOrInside(from, shown)) return;
     // The folder on screen (or one above it) has a new name: list it under that name, keeping
     // the current file.
     const fs::path below = shown.lexically_normal().lexically_relative(from.lexically_normal());
@@ -199,22 +194,19 @@ void MainWindow::copyMoveCommand() {
             default: return shell::ConflictChoice::Cancel;
         }
     };
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    // The loaders must not read a file while it moves away under them.
-    if (move) m_images->stopLoaders();
-    const shell::OperationResult result =
-        move ? m_fileOps->moveTo(sources, folder, ask) : m_fileOps->copyTo(sources, folder, ask);
-    QApplication::restoreOverrideCursor();
+    shell::OperationResult result;
+    {
+        WaitCursor wait;
+        // The loaders must not read a file while it moves away under them.
+        if (move) m_images->stopLoaders();
+        result = move ? m_fileOps->moveTo(sources, folder, ask) : m_fileOps->copyTo(sources, folder, ask);
+    }
     if (move) {
         m_images->restartLoaders();
         m_browser->folderTree()->refreshFolder(folder);
         relistFolder();
     }
-    if (!result.errors.empty()) {
-        QString text;
-        for (const std::string& line : result.errors) text += QString::fromStdString(line) + '\n';
-        QMessageBox::warning(this, kTitle, text.trimmed());
-    }
+    if (!result.errors.empty()) QMessageBox::warning(this, kTitle, errorList(result.errors));
 }
 
 void MainWindow::describeCommand() {
@@ -232,19 +224,19 @@ void MainWindow::describeCommand() {
 
 void MainWindow::findCommand(bool next) {
     if (m_images->size() == 0) return;
-    view::ImageFinder::Result result;
-    if (next) {
-        if (!m_finder.canFindNext()) return;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        result = m_finder.findNext(m_images->entries(), m_entry);
-    } else {
+    if (next && !m_finder.canFindNext()) return;
+    if (!next) {
         FindImageDialog dialog(m_settings, this);
         if (dialog.exec() != QDialog::Accepted) return;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        result = m_finder.find(m_images->entries(), m_entry, QString::fromStdString(m_settings.findText).trimmed().toStdString(),
-                               findOptionsFrom(m_settings));
     }
-    QApplication::restoreOverrideCursor();
+    view::ImageFinder::Result result;
+    {
+        WaitCursor wait;
+        result = next ? m_finder.findNext(m_images->entries(), m_entry)
+                      : m_finder.find(m_images->entries(), m_entry,
+                                      QString::fromStdString(m_settings.findText).trimmed().toStdString(),
+                                      findOptionsFrom(m_settings));
+    }
     using Outcome = view::ImageFinder::Outcome;
     if (result.entry && (result.outcome == Outcome::Found || result.outcome == Outcome::Complete))
         moveTo(const_cast<view::ImageEntry*>(result.entry));
@@ -265,6 +257,11 @@ void MainWindow::fileFilterCommand() {
                             m_settings.customFilter);
         relistFolder();
     }
+    resumeShownThumbnails();
+}
+
+void MainWindow::resumeShownThumbnails() {
+    // Only the browser's thumbnail views show thumbnails; the list view and the viewer do not.
     if (!m_viewerMode && m_settings.browserView != 2) m_images->resumeThumbnails();
 }
 
@@ -298,7 +295,7 @@ void MainWindow::activationChanged(bool active) {
             m_watcher->watch(m_images->folder());
         return;
     }
-    if (!m_viewerMode && m_settings.browserView != 2) m_images->resumeThumbnails();
+    resumeShownThumbnails();
     // A drive mounted or removed meanwhile shows in the tree.
     m_browser->folderTree()->updatePlaces(shell::systemPlaces());
     if (m_watcher->folder().empty()) return;

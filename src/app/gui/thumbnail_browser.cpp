@@ -18,6 +18,7 @@
 #include <QToolTip>
 
 #include "app/gui/icons.h"
+#include "app/gui/operation_feedback.h"
 #include "view/descriptions.h"
 #include "shell/file_operations.h"
 
@@ -340,9 +341,7 @@ bool ThumbnailBrowser::deleteSelected(bool forGood) {
         if (std::find(result.done.begin(), result.done.end(), e->path()) != result.done.end())
             gone.push_back(e);
     if (!result.errors.empty()) {
-        QString text;
-        for (const std::string& line : result.errors) text += QString::fromStdString(line) + '\n';
-        warn(text.trimmed());
+        warn(errorList(result.errors));
     }
     if (gone.empty()) return false;
     removeGone(gone);

@@ -17,6 +17,7 @@
 #include <QToolTip>
 #include <QUrl>
 
+#include "app/gui/operation_feedback.h"
 #include "shell/file_operations.h"
 #include "view/descriptions.h"
 
@@ -253,15 +254,13 @@ bool ThumbnailBrowser::renameEntry(view::ImageEntry* entry, const QString& newNa
     if (!m_images || !m_operations || !entry || !m_images->entries().contains(entry)) return false;
     const std::string name = newName.toStdString();
     if (name.empty() || name == entry->name()) return false;
-    if (name.find('/') != std::string::npos || name == "." || name == "..") {
+    if (!shell::isValidFileName(name)) {
         warn(QStringLiteral("A file name cannot contain \"/\" or be \".\" or \"..\"."));
         return false;
     }
     const shell::OperationResult result = m_operations->rename(entry->path(), name);
     if (!result.ok) {
-        QString text;
-        for (const std::string& line : result.errors) text += QString::fromStdString(line) + '\n';
-        warn(text.trimmed());
+        warn(errorList(result.errors));
         return false;
     }
     m_images->renameEntry(entry, name);

@@ -1,4 +1,5 @@
 #include "app/gui/dialogs/file_exists_dialog.h"
+#include "shell/file_operations.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -36,10 +37,7 @@ std::string withFileName(std::string_view path, std::string_view newName) {
     return out;
 }
 
-bool isUsableFileName(std::string_view name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    return name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
-}
+bool isUsableFileName(std::string_view name) { return shell::isValidFileName(name); }
 
 bool isNewFileName(std::string_view oldName, std::string_view newName) {
     return isUsableFileName(newName) && newName != oldName;

@@ -1,3 +1,5 @@
+// What the file operations of the browser, the tree and the window show while and after they
+// run: the wait cursor and the list of errors.
 #pragma once
 
 #include <string>
