@@ -4,14 +4,11 @@
 //   2. Next File (the Page Down key) on a prefetched image: time from the key event to the
 //      paint of the next image, over several steps.
 // Usage: browser_latency FOLDER [steps]
-#include "view/folder_images.h"
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QTest>
 #include <QTimer>
-
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -21,6 +18,7 @@
 #include "app/gui/main_window.h"
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/viewing_area.h"
+#include "view/folder_images.h"
 
 namespace {
 
@@ -99,21 +97,24 @@ int main(int argc, char** argv) {
     kalder::gui::ThumbnailBrowser* files = window.browserPane()->fileList();
     const std::size_t screenful =
         std::min(images.size(), static_cast<std::size_t>(files->rowsPerColumn()) *
-                                    static_cast<std::size_t>(std::max(1, files->viewport()->width() / (files->box() + 22))));
+                                    static_cast<std::size_t>(std::max(
+                                        1, files->viewport()->width() / (files->box() + 22))));
     qint64 firstThumb = -1, firstScreen = -1;
     spinUntil(
         [&] {
             std::size_t ready = 0;
-            for (std::size_t i = 0; i < screenful; ++i) ready += images.at(i)->thumbnailReady() ? 1 : 0;
+            for (std::size_t i = 0; i < screenful; ++i)
+                ready += images.at(i)->thumbnailReady() ? 1 : 0;
             if (ready > 0 && firstThumb < 0) firstThumb = clock.nsecsElapsed();
             if (ready == screenful) firstScreen = clock.nsecsElapsed();
             return firstScreen >= 0;
         },
         60000);
     heartbeat.stop();
-    std::printf("folder: %zu images listed and browser shown in %.1f ms\n", images.size(), ms(listed));
-    std::printf("first thumbnail after %.1f ms, first screen (%zu thumbnails) after %.1f ms\n", ms(firstThumb),
-                screenful, ms(firstScreen));
+    std::printf("folder: %zu images listed and browser shown in %.1f ms\n", images.size(),
+                ms(listed));
+    std::printf("first thumbnail after %.1f ms, first screen (%zu thumbnails) after %.1f ms\n",
+                ms(firstThumb), screenful, ms(firstScreen));
     std::printf("longest event-loop stall while thumbnails filled in: %.1f ms\n", ms(longestStall));
 
     // --- 2. Next File on a prefetched image ---
@@ -133,8 +134,12 @@ int main(int argc, char** argv) {
         paints.lastPaint = -1;
         const qint64 pressed = clock.nsecsElapsed();
         QTest::keyClick(window.viewingArea(), Qt::Key_PageDown);
-        spinUntil([&] { return window.currentEntry() == next && paints.lastPaint >= pressed && window.isIdle(); },
-                  30000);
+        spinUntil(
+            [&] {
+                return window.currentEntry() == next && paints.lastPaint >= pressed &&
+                       window.isIdle();
+            },
+            30000);
         latencies.push_back(ms(paints.lastPaint - pressed));
     }
     if (latencies.empty()) return 0;
@@ -142,7 +147,9 @@ int main(int argc, char** argv) {
     for (double l : latencies) std::printf(" %.1f", l);
     std::printf("\n");
     std::sort(latencies.begin(), latencies.end());
-    std::printf("Next File on a prefetched image, key to paint: median %.1f ms, worst %.1f ms (%zu steps)\n",
-                latencies[latencies.size() / 2], latencies.back(), latencies.size());
+    std::printf(
+        "Next File on a prefetched image, key to paint: median %.1f ms, worst %.1f ms (%zu "
+        "steps)\n",
+        latencies[latencies.size() / 2], latencies.back(), latencies.size());
     return 0;
 }

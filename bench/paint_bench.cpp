@@ -5,13 +5,12 @@
 
 #if __has_include(<QApplication>)
 
-#include <cstdint>
-#include <cstdlib>
-#include <memory>
-
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
 
 #include "app/gui/viewing_area.h"
 #include "image/bitmap32.h"
@@ -68,8 +67,8 @@ void paintClient(benchmark::State& state, double gamma, view::Zoom zoom, bool wa
         painter.end();
         benchmark::DoNotOptimize(target.constBits());
     }
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                               benchmark::Counter::kIsRate);
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_PaintNoTable(benchmark::State& s) { paintClient(s, -1.0, {}, false); }

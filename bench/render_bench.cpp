@@ -39,7 +39,8 @@ struct NullTarget final : view::PaintTarget {
         sum += buffer.data()[0] + static_cast<std::uint64_t>(size.width);
         return true;
     }
-    bool blitSource(const image::Bitmap32&, const view::PixelRect& source, const view::PixelRect&) override {
+    bool blitSource(const image::Bitmap32&, const view::PixelRect& source,
+                    const view::PixelRect&) override {
         sum += static_cast<std::uint64_t>(source.right);
         return true;
     }
@@ -89,5 +90,3 @@ BENCHMARK(BM_Paint565Dither)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Paint8Dither)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-

@@ -21,8 +21,8 @@ void touch(std::span<const std::uint8_t> bytes) {
 }
 
 void exercise(const ExifBlock& block) {
-    for (auto kind : {ExifIfdKind::Ifd0, ExifIfdKind::Ifd1, ExifIfdKind::Exif,
-                      ExifIfdKind::Interop, ExifIfdKind::Gps}) {
+    for (auto kind : {ExifIfdKind::Ifd0, ExifIfdKind::Ifd1, ExifIfdKind::Exif, ExifIfdKind::Interop,
+                      ExifIfdKind::Gps}) {
         for (const ExifEntry& e : block.ifd(kind).entries) {
             touch(block.rawBytes(e));
             g_sink = g_sink + block.asciiText(e).size();

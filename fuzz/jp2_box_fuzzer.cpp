@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The codestream must lie inside the input.
     if (layout->codestreamStart > size || layout->codestreamLength > size - layout->codestreamStart)
         __builtin_trap();
-    g_sink = layout->codestreamStart + layout->codestreamLength + std::uint64_t(layout->dpiX + layout->dpiY);
+    g_sink = layout->codestreamStart + layout->codestreamLength +
+             std::uint64_t(layout->dpiX + layout->dpiY);
     return 0;
 }

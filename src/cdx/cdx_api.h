@@ -23,11 +23,11 @@ extern "C" {
 
 enum CdxStatus {
     CDX_OK = 0,
-    CDX_ERROR = 1,      /* the library reported an error; see the message */
+    CDX_ERROR = 1, /* the library reported an error; see the message */
     CDX_NO_MEMORY = 2,
-    CDX_CANCELLED = 3,  /* a callback asked to stop */
+    CDX_CANCELLED = 3, /* a callback asked to stop */
     CDX_BAD_ARGUMENT = 4,
-    CDX_TOO_LARGE = 5   /* the data announces more than the caller's limits */
+    CDX_TOO_LARGE = 5 /* the data announces more than the caller's limits */
 };
 
 #define CDX_MESSAGE_SIZE 256
@@ -116,17 +116,17 @@ typedef struct CdxJ2kStream {
 } CdxJ2kStream;
 
 typedef struct CdxJ2kLimits {
-    uint32_t maxSide;           /* largest image width or height */
+    uint32_t maxSide; /* largest image width or height */
     uint32_t maxComponents;
-    uint64_t maxSampleBytes;    /* bound on the decoded component buffers */
+    uint64_t maxSampleBytes; /* bound on the decoded component buffers */
 } CdxJ2kLimits;
 
 typedef struct CdxJ2kComponent {
-    uint32_t dx, dy;            /* sub-sampling */
-    uint32_t width, height;     /* samples in `data` per row and rows */
+    uint32_t dx, dy;        /* sub-sampling */
+    uint32_t width, height; /* samples in `data` per row and rows */
     uint32_t precision;
     uint32_t isSigned;
-    const int32_t* data;        /* width * height samples, owned by the image */
+    const int32_t* data; /* width * height samples, owned by the image */
 } CdxJ2kComponent;
 
 typedef struct CdxJ2kInfo {
@@ -149,14 +149,14 @@ typedef struct CdxJ2kApi {
 
 typedef struct CdxJpegOptions {
     uint32_t width, height;
-    uint32_t components;       /* 1 gray rows (1 byte a pixel) or 3 RGB rows */
-    int32_t quality;           /* 0..100, baseline tables forced */
-    int32_t smoothing;         /* 0..100 */
-    int32_t sampling;          /* first component: 0 -> 1x1, 1 -> 2x2, 2 -> 2x1 */
+    uint32_t components; /* 1 gray rows (1 byte a pixel) or 3 RGB rows */
+    int32_t quality;     /* 0..100, baseline tables forced */
+    int32_t smoothing;   /* 0..100 */
+    int32_t sampling;    /* first component: 0 -> 1x1, 1 -> 2x2, 2 -> 2x1 */
     uint8_t progressive;
-    uint8_t forceGray;         /* write a gray colour space even from RGB rows */
-    uint16_t dpiX, dpiY;       /* both 0: no density written */
-    const uint8_t* exif;       /* raw Exif block, written as APP1 "Exif\0\0" + block */
+    uint8_t forceGray;   /* write a gray colour space even from RGB rows */
+    uint16_t dpiX, dpiY; /* both 0: no density written */
+    const uint8_t* exif; /* raw Exif block, written as APP1 "Exif\0\0" + block */
     size_t exifSize;
     const char* const* comments; /* COM markers */
     size_t commentCount;
@@ -165,8 +165,8 @@ typedef struct CdxJpegOptions {
 typedef struct CdxJpegApi {
     uint32_t abiVersion;
     uint32_t size;
-    int (*compress)(const CdxJpegOptions* options, CdxRowSource rows, CdxByteSink sink,
-                    void* user, CdxMessage* message);
+    int (*compress)(const CdxJpegOptions* options, CdxRowSource rows, CdxByteSink sink, void* user,
+                    CdxMessage* message);
 } CdxJpegApi;
 
 /* ---------------------------------------------------------------- PNG */
@@ -178,18 +178,18 @@ typedef struct CdxPngText {
 
 typedef struct CdxPngOptions {
     uint32_t width, height;
-    uint8_t bitDepth;          /* 1, 2, 4, 8 */
-    uint8_t colorType;         /* 0, 2, 3, 4, 6 */
+    uint8_t bitDepth;  /* 1, 2, 4, 8 */
+    uint8_t colorType; /* 0, 2, 3, 4, 6 */
     uint8_t interlaced;
-    uint8_t packed;            /* palette rows carry one index a byte; the library packs them */
-    const uint8_t* palette;    /* paletteSize * 3 bytes */
+    uint8_t packed;         /* palette rows carry one index a byte; the library packs them */
+    const uint8_t* palette; /* paletteSize * 3 bytes */
     uint32_t paletteSize;
     const uint8_t* transparency; /* tRNS alpha values, or NULL */
     uint32_t transparencySize;
     const CdxPngText* texts;
     size_t textCount;
     uint32_t pixelsPerMetreX, pixelsPerMetreY; /* 0: no pHYs */
-    double gamma;              /* 0: no gAMA */
+    double gamma;                              /* 0: no gAMA */
 } CdxPngOptions;
 
 typedef struct CdxPngApi {

@@ -1,7 +1,7 @@
-#include "cdx_internal.h"
-
 #include <stdio.h>
 #include <string.h>
+
+#include "cdx_internal.h"
 
 void cdxSetMessageV(char* out, size_t capacity, const char* format, va_list args) {
     if (!out || capacity == 0) return;

@@ -1,10 +1,9 @@
 /* JPEG-2000 codestreams through OpenJPEG. The host owns the bytes (stream callbacks) and the
  * JP2 box structure; this part only decodes a bare codestream. The main header is checked
  * against the caller's limits before anything large is allocated. */
+#include <openjpeg.h>
 #include <stdlib.h>
 #include <string.h>
-
-#include <openjpeg.h>
 
 #include "cdx_internal.h"
 
@@ -26,7 +25,8 @@ static void onError(const char* text, void* user) {
         /* OpenJPEG's messages end with a newline. */
         if (ctx->message) {
             size_t n = strlen(ctx->message->text);
-            while (n > 0 && (ctx->message->text[n - 1] == '\n' || ctx->message->text[n - 1] == '\r'))
+            while (n > 0 &&
+                   (ctx->message->text[n - 1] == '\n' || ctx->message->text[n - 1] == '\r'))
                 ctx->message->text[--n] = '\0';
         }
         ctx->hasMessage = 1;
@@ -184,7 +184,8 @@ static void j2kInfo(const CdxJ2kImage* handle, CdxJ2kInfo* out) {
 }
 
 static int j2kComponent(const CdxJ2kImage* handle, uint32_t index, CdxJ2kComponent* out) {
-    if (!handle || !handle->image || !out || index >= handle->image->numcomps) return CDX_BAD_ARGUMENT;
+    if (!handle || !handle->image || !out || index >= handle->image->numcomps)
+        return CDX_BAD_ARGUMENT;
     const opj_image_comp_t* c = &handle->image->comps[index];
     out->dx = c->dx;
     out->dy = c->dy;
@@ -203,7 +204,8 @@ static void j2kRelease(CdxJ2kImage* handle) {
 }
 
 CDX_EXPORT int CDX_FillJ2K(CdxJ2kApi* table) {
-    if (!table || !cdxTableOk(table->abiVersion, table->size, sizeof *table)) return CDX_BAD_ARGUMENT;
+    if (!table || !cdxTableOk(table->abiVersion, table->size, sizeof *table))
+        return CDX_BAD_ARGUMENT;
     table->decode = j2kDecode;
     table->info = j2kInfo;
     table->component = j2kComponent;

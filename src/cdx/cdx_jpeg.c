@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+/* jpeglib.h needs FILE and size_t declared before it. */
 #include <jpeglib.h>
 
 #include "cdx_internal.h"
@@ -171,7 +172,8 @@ static int jpegCompress(const CdxJpegOptions* o, CdxRowSource rows, CdxByteSink 
 }
 
 CDX_EXPORT int CDX_FillJPEG(CdxJpegApi* table) {
-    if (!table || !cdxTableOk(table->abiVersion, table->size, sizeof *table)) return CDX_BAD_ARGUMENT;
+    if (!table || !cdxTableOk(table->abiVersion, table->size, sizeof *table))
+        return CDX_BAD_ARGUMENT;
     table->compress = jpegCompress;
     return CDX_OK;
 }

@@ -1,11 +1,10 @@
 /* PNG writing through libpng. libpng's error handler must not return: ours records the message
  * and jumps back into writeGuarded, the only function here that calls setjmp. Buffers are
  * allocated by the caller, and the caller destroys the write structure on every path. */
+#include <png.h>
 #include <setjmp.h>
 #include <stdlib.h>
 #include <string.h>
-
-#include <png.h>
 
 #include "cdx_internal.h"
 
@@ -37,9 +36,8 @@ static void writeBytes(png_structp png, png_bytep data, size_t size) {
 
 static void flushBytes(png_structp png) { (void)png; }
 
-static void writeGuarded(png_structp png, png_infop info, WriteContext* ctx,
-                         const CdxPngOptions* o, CdxRowSource rows, void* user, png_bytep line,
-                         png_textp texts) {
+static void writeGuarded(png_structp png, png_infop info, WriteContext* ctx, const CdxPngOptions* o,
+                         CdxRowSource rows, void* user, png_bytep line, png_textp texts) {
     if (setjmp(png_jmpbuf(png))) return; /* the status is in ctx */
     png_set_write_fn(png, ctx, writeBytes, flushBytes);
     png_set_compression_level(png, 9);
@@ -87,10 +85,10 @@ static int pngWrite(const CdxPngOptions* o, CdxRowSource rows, CdxByteSink sink,
     cdxSetMessage(message, "%s", "");
     WriteContext ctx = {sink, user, message, CDX_OK};
 
-    size_t channels = o->colorType == PNG_COLOR_TYPE_RGB_ALPHA ? 4
-                      : o->colorType == PNG_COLOR_TYPE_RGB     ? 3
+    size_t channels = o->colorType == PNG_COLOR_TYPE_RGB_ALPHA    ? 4
+                      : o->colorType == PNG_COLOR_TYPE_RGB        ? 3
                       : o->colorType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
-                                                                 : 1;
+                                                                  : 1;
     /* Packed palette rows arrive one index a byte; other low depths arrive already packed. */
     png_bytep line = (png_bytep)malloc((size_t)o->width * channels);
     png_textp texts = o->textCount ? (png_textp)calloc(o->textCount, sizeof(png_text)) : NULL;
@@ -122,7 +120,8 @@ static int pngWrite(const CdxPngOptions* o, CdxRowSource rows, CdxByteSink sink,
 }
 
 CDX_EXPORT int CDX_FillPNG(CdxPngApi* table) {
-    if (!table || !cdxTableOk(table->abiVersion, table->size, sizeof *table)) return CDX_BAD_ARGUMENT;
+    if (!table || !cdxTableOk(table->abiVersion, table->size, sizeof *table))
+        return CDX_BAD_ARGUMENT;
     table->write = pngWrite;
     return CDX_OK;
 }

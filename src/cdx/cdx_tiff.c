@@ -4,7 +4,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-
 #include <tiffio.h>
 
 #include "cdx_internal.h"
@@ -189,7 +188,8 @@ static int tiffDirectory(CdxTiff* h, CdxTiffDirectory* d) {
     if (TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &u32)) d->rowsPerStrip = u32;
     if (TIFFGetField(tif, TIFFTAG_TILEWIDTH, &u32)) d->tileWidth = u32;
     if (TIFFGetField(tif, TIFFTAG_TILELENGTH, &u32)) d->tileLength = u32;
-    if (TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &u16)) d->bitsPerSample = u16, d->hasBitsPerSample = 1;
+    if (TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &u16))
+        d->bitsPerSample = u16, d->hasBitsPerSample = 1;
     if (TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &u16))
         d->samplesPerPixel = u16, d->hasSamplesPerPixel = 1;
     if (TIFFGetField(tif, TIFFTAG_COMPRESSION, &u16)) d->compression = u16, d->hasCompression = 1;
@@ -269,8 +269,7 @@ static int tiffReadRgbaStrip(CdxTiff* h, uint32_t row, uint32_t* raster, size_t 
     return TIFFReadRGBAStripExt(h->tif, row, raster, 1) ? CDX_OK : failWith(h, "strip unreadable");
 }
 
-static int tiffReadRgbaTile(CdxTiff* h, uint32_t x, uint32_t y, uint32_t* raster,
-                            size_t capacity) {
+static int tiffReadRgbaTile(CdxTiff* h, uint32_t x, uint32_t y, uint32_t* raster, size_t capacity) {
     if (!h || !raster) return CDX_BAD_ARGUMENT;
     resetMessage(h);
     uint32_t tw = 0, th = 0;
@@ -316,7 +315,8 @@ static int tiffWritePage(CdxTiff* h, const CdxTiffPage* page, CdxRowSource rows,
     uint64_t lineBits = (uint64_t)page->width * page->bitsPerSample * page->samplesPerPixel;
     uint64_t lineBytes = (lineBits + 7) / 8;
     tmsize_t libLine = TIFFScanlineSize(tif);
-    if (libLine <= 0 || (uint64_t)libLine != lineBytes) return failWith(h, "unexpected scan line size");
+    if (libLine <= 0 || (uint64_t)libLine != lineBytes)
+        return failWith(h, "unexpected scan line size");
     uint8_t* line = (uint8_t*)malloc((size_t)lineBytes);
     if (!line) return CDX_NO_MEMORY;
     int status = CDX_OK;
@@ -328,12 +328,14 @@ static int tiffWritePage(CdxTiff* h, const CdxTiffPage* page, CdxRowSource rows,
         }
     }
     free(line);
-    if (status == CDX_OK && !TIFFWriteDirectory(tif)) status = failWith(h, "cannot write the directory");
+    if (status == CDX_OK && !TIFFWriteDirectory(tif))
+        status = failWith(h, "cannot write the directory");
     return status;
 }
 
 CDX_EXPORT int CDX_FillTIFF(CdxTiffApi* table) {
-    if (!table || !cdxTableOk(table->abiVersion, table->size, sizeof *table)) return CDX_BAD_ARGUMENT;
+    if (!table || !cdxTableOk(table->abiVersion, table->size, sizeof *table))
+        return CDX_BAD_ARGUMENT;
     table->open = tiffOpen;
     table->openMemory = tiffOpenMemory;
     table->close = tiffClose;

@@ -33,10 +33,18 @@ std::string jsonEscape(const std::string& s) {
     std::string out;
     for (unsigned char c : s) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20) {
                     char buf[8];
@@ -116,24 +124,39 @@ std::vector<std::uint8_t> alphaForBitmap(const image::ImagePage& page, const Loa
             const std::int64_t fy = o.flipVertical ? Ht - 1 - y : y;
             std::int64_t u, v;  // in source orientation, target scale
             switch (o.rotation & 3) {
-                case 0: u = fx; v = fy; break;
-                case 1: u = fy; v = Wt - 1 - fx; break;
-                case 2: u = Wt - 1 - fx; v = Ht - 1 - fy; break;
-                default: u = Ht - 1 - fy; v = fx; break;
+                case 0:
+                    u = fx;
+                    v = fy;
+                    break;
+                case 1:
+                    u = fy;
+                    v = Wt - 1 - fx;
+                    break;
+                case 2:
+                    u = Wt - 1 - fx;
+                    v = Ht - 1 - fy;
+                    break;
+                default:
+                    u = Ht - 1 - fy;
+                    v = fx;
+                    break;
             }
             const std::int64_t su = std::min(w - 1, u * w / Ws);
             const std::int64_t sv = std::min(h - 1, v * h / Hs);
-            out[static_cast<std::size_t>(y) * Wt + x] = page.alphaPlane[static_cast<std::size_t>(sv * w + su)];
+            out[static_cast<std::size_t>(y) * Wt + x] =
+                page.alphaPlane[static_cast<std::size_t>(sv * w + su)];
         }
     }
     return out;
 }
 
 fs::path pagePath(const fs::path& out, std::int32_t page) {
-    return out.parent_path() / (out.stem().string() + "-" + std::to_string(page) + out.extension().string());
+    return out.parent_path() /
+           (out.stem().string() + "-" + std::to_string(page) + out.extension().string());
 }
 
-bool writePage(const image::ImagePage& page, const LoadOptions& o, bool alpha, const fs::path& path) {
+bool writePage(const image::ImagePage& page, const LoadOptions& o, bool alpha,
+               const fs::path& path) {
     if (alpha) {
         auto plane = alphaForBitmap(page, o);
         return writePam(path, page.bitmap, plane);
@@ -150,12 +173,18 @@ std::string lowerExtension(const fs::path& path) {
 
 std::string writeErrorMessage(image::DecodeError error) {
     switch (error) {
-        case image::DecodeError::NoReader: return "the codec module is not available";
-        case image::DecodeError::Unsupported: return "the image cannot be stored in this format";
-        case image::DecodeError::TooLarge: return "the image is too large for this format";
-        case image::DecodeError::OutOfMemory: return "out of memory";
-        case image::DecodeError::Cancelled: return "cancelled";
-        default: return "the file cannot be written";
+        case image::DecodeError::NoReader:
+            return "the codec module is not available";
+        case image::DecodeError::Unsupported:
+            return "the image cannot be stored in this format";
+        case image::DecodeError::TooLarge:
+            return "the image is too large for this format";
+        case image::DecodeError::OutOfMemory:
+            return "out of memory";
+        case image::DecodeError::Cancelled:
+            return "cancelled";
+        default:
+            return "the file cannot be written";
     }
 }
 
@@ -188,8 +217,10 @@ bool preparePage(const CliOptions& c, const image::ImagePage& page, const LoadOp
     if (wantsResample(c)) {
         std::int32_t w = c.resampleWidth, h = c.resampleHeight;
         if (c.resamplePercent > 0) {
-            w = static_cast<std::int32_t>(std::max<std::int64_t>(1, (std::int64_t{bitmap->width()} * c.resamplePercent + 50) / 100));
-            h = static_cast<std::int32_t>(std::max<std::int64_t>(1, (std::int64_t{bitmap->height()} * c.resamplePercent + 50) / 100));
+            w = static_cast<std::int32_t>(std::max<std::int64_t>(
+                1, (std::int64_t{bitmap->width()} * c.resamplePercent + 50) / 100));
+            h = static_cast<std::int32_t>(std::max<std::int64_t>(
+                1, (std::int64_t{bitmap->height()} * c.resamplePercent + 50) / 100));
         }
         if (w > 32767 || h > 32767 || !out.scaled.Create(w, h)) {
             error = "cannot resample to " + std::to_string(w) + "x" + std::to_string(h);
@@ -203,7 +234,8 @@ bool preparePage(const CliOptions& c, const image::ImagePage& page, const LoadOp
         }
         if (!out.alpha.empty()) {
             std::vector<std::uint8_t> scaledAlpha(static_cast<std::size_t>(w) * h);
-            if (!image::ResampleAlpha(out.alpha, bitmap->width(), bitmap->height(), scaledAlpha, w, h, ro)) {
+            if (!image::ResampleAlpha(out.alpha, bitmap->width(), bitmap->height(), scaledAlpha, w,
+                                      h, ro)) {
                 error = "cannot resample";
                 return false;
             }
@@ -214,14 +246,16 @@ bool preparePage(const CliOptions& c, const image::ImagePage& page, const LoadOp
     }
 
     image::WriterImage& img = out.image;
-    const bool seeThrough = std::any_of(out.alpha.begin(), out.alpha.end(), [](std::uint8_t a) { return a < 128; });
+    const bool seeThrough =
+        std::any_of(out.alpha.begin(), out.alpha.end(), [](std::uint8_t a) { return a < 128; });
     if (wantsPalette(c, ext)) {
         image::ColourReduceOptions ro;
         if (c.palette) ro.palette = static_cast<image::PaletteType>(*c.palette);
         if (c.dither) ro.dither = static_cast<image::DitherType>(*c.dither);
         ro.targetDepth = c.colors > 0 ? bitsForColours(c.colors) : 8;
         // A palette source keeps its own table when nothing changed its colours.
-        if (page.bitsPerPixel >= 1 && page.bitsPerPixel <= 8 && !colourChanged && bitmap == &page.bitmap) {
+        if (page.bitsPerPixel >= 1 && page.bitsPerPixel <= 8 && !colourChanged &&
+            bitmap == &page.bitmap) {
             ro.sourceDepth = static_cast<std::int32_t>(page.bitsPerPixel);
             ro.sourcePalette = page.palette;
         }
@@ -265,8 +299,8 @@ bool preparePage(const CliOptions& c, const image::ImagePage& page, const LoadOp
 
 // decode through a writer: every wanted page into OUT (multi-frame formats with --all-pages) or
 // into OUT-N.EXT.
-int decodeToWriter(const CliOptions& c, ImageDocument& doc, const LoadOptions& o, bool colourChanged,
-                   std::ostream& err) {
+int decodeToWriter(const CliOptions& c, ImageDocument& doc, const LoadOptions& o,
+                   bool colourChanged, std::ostream& err) {
     const fs::path output = c.output;
     const std::string ext = lowerExtension(output);
     const bool oneFile = !c.allPages || ext == ".gif" || ext == ".tif" || ext == ".tiff";
@@ -292,9 +326,11 @@ int decodeToWriter(const CliOptions& c, ImageDocument& doc, const LoadOptions& o
             }
             PreparedPage prepared;
             std::string why;
-            if (!preparePage(c, doc.PageAt(doc.PageCount() - 1), o, ext, dpiX, dpiY, colourChanged, prepared, why))
+            if (!preparePage(c, doc.PageAt(doc.PageCount() - 1), o, ext, dpiX, dpiY, colourChanged,
+                             prepared, why))
                 return fail(why);
-            if (auto s = writer->Write(prepared.image); !s) return fail(writeErrorMessage(s.error()));
+            if (auto s = writer->Write(prepared.image); !s)
+                return fail(writeErrorMessage(s.error()));
             if (!oneFile) {
                 if (auto s = writer->Close(); !s) return fail(writeErrorMessage(s.error()));
                 writer.reset();
@@ -332,12 +368,13 @@ int runInfo(const CliOptions& c, std::ostream& out, std::ostream& err) {
         auto reader = image::createReaderForCode(format.code);
         const std::int32_t pages = reader && reader->IsSingleImage() ? 1 : countPages(name);
         if (c.json) {
-            out << (first ? "" : ",\n") << "  {\"file\": \"" << jsonEscape(name) << "\", \"format\": \""
-                << format.shortName << "\", \"description\": \"" << jsonEscape(info.description)
-                << "\", \"width\": " << info.width << ", \"height\": " << info.height
-                << ", \"bitsPerPixel\": " << info.bitsPerPixel << ", \"pages\": " << pages
-                << ", \"dpiX\": " << info.dpiX << ", \"dpiY\": " << info.dpiY
-                << ", \"gray\": " << (info.isGray ? "true" : "false") << "}";
+            out << (first ? "" : ",\n") << "  {\"file\": \"" << jsonEscape(name)
+                << "\", \"format\": \"" << format.shortName << "\", \"description\": \""
+                << jsonEscape(info.description) << "\", \"width\": " << info.width
+                << ", \"height\": " << info.height << ", \"bitsPerPixel\": " << info.bitsPerPixel
+                << ", \"pages\": " << pages << ", \"dpiX\": " << info.dpiX
+                << ", \"dpiY\": " << info.dpiY << ", \"gray\": " << (info.isGray ? "true" : "false")
+                << "}";
         } else {
             out << name << "\t" << format.shortName << "\t" << info.description << "\t"
                 << info.width << "\t" << info.height << "\t" << info.bitsPerPixel << "\t" << pages
@@ -429,7 +466,8 @@ int runThumbs(const CliOptions& c, std::ostream&, std::ostream& err) {
     std::error_code ec;
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(dir, ec)) {
-        if (entry.is_regular_file(ec) && image::DetectFormat(entry.path(), image::DetectMode::ByExtension) >= 0)
+        if (entry.is_regular_file(ec) &&
+            image::DetectFormat(entry.path(), image::DetectMode::ByExtension) >= 0)
             files.push_back(entry.path());
     }
     if (ec) {
@@ -448,8 +486,9 @@ int runThumbs(const CliOptions& c, std::ostream&, std::ostream& err) {
         for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
             ImageDocument doc;
             const fs::path target = fs::path(c.output) / (files[i].filename().string() + ".pam");
-            const bool ok = doc.MakeThumbnail(files[i], c.size, 0xffffff, nullptr, c.useExif, true) &&
-                            writePam(target, doc.thumbnail());
+            const bool ok =
+                doc.MakeThumbnail(files[i], c.size, 0xffffff, nullptr, c.useExif, true) &&
+                writePam(target, doc.thumbnail());
             if (!ok) {
                 std::lock_guard lock(errLock);
                 err << "cannot read " << files[i].string() << "\n";

@@ -27,7 +27,8 @@ bool parseDoubles(const std::string& text, std::vector<double>& out) {
     std::size_t start = 0;
     while (start <= text.size()) {
         const auto comma = text.find(',', start);
-        const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::string part =
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         try {
             std::size_t used = 0;
             out.push_back(std::stod(part, &used));
@@ -66,7 +67,7 @@ std::string joinNames(const Names& names) {
 
 std::optional<std::int32_t> tiffCompressionFromName(const std::string& name) {
     static const std::map<std::string, std::int32_t> names = {
-        {"none", 1}, {"ccitt1d", 2}, {"g3", 3},      {"g4", 4},
+        {"none", 1}, {"ccitt1d", 2}, {"g3", 3},           {"g4", 4},
         {"lzw", 5},  {"jpeg", 7},    {"packbits", 32773}, {"deflate", 32946}};
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -226,7 +227,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
             if (!value(v)) return r;
             o.compression = tiffCompressionFromName(v);
             if (!o.compression) {
-                r.error = "bad value for --compression (none, ccitt1d, g3, g4, lzw, jpeg, packbits, deflate): " + v;
+                r.error =
+                    "bad value for --compression (none, ccitt1d, g3, g4, lzw, jpeg, packbits, "
+                    "deflate): " +
+                    v;
                 return r;
             }
         } else if (a == "--colors" || a == "--colours") {
@@ -235,33 +239,36 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
             if (!value(v)) return r;
             o.palette = indexOfName(image::kPaletteTypeNames, v);
             if (!o.palette) {
-                r.error = "bad value for --palette (" + joinNames(image::kPaletteTypeNames) + "): " + v;
+                r.error =
+                    "bad value for --palette (" + joinNames(image::kPaletteTypeNames) + "): " + v;
                 return r;
             }
         } else if (a == "--dither") {
             if (!value(v)) return r;
             o.dither = indexOfName(image::kDitherTypeNames, v);
             if (!o.dither) {
-                r.error = "bad value for --dither (" + joinNames(image::kDitherTypeNames) + "): " + v;
+                r.error =
+                    "bad value for --dither (" + joinNames(image::kDitherTypeNames) + "): " + v;
                 return r;
             }
         } else if (a == "--method") {
             if (!value(v)) return r;
             o.method = indexOfName(image::kResampleMethodNames, v);
             if (!o.method) {
-                r.error = "bad value for --method (" + joinNames(image::kResampleMethodNames) + "): " + v;
+                r.error =
+                    "bad value for --method (" + joinNames(image::kResampleMethodNames) + "): " + v;
                 return r;
             }
         } else if (a == "--resample") {
             if (!value(v)) return r;
             if (!v.empty() && v.back() == '%') {
-                if (!parseInt(v.substr(0, v.size() - 1), o.resamplePercent) || o.resamplePercent < 1 ||
-                    o.resamplePercent > 10000) {
+                if (!parseInt(v.substr(0, v.size() - 1), o.resamplePercent) ||
+                    o.resamplePercent < 1 || o.resamplePercent > 10000) {
                     r.error = "bad value for --resample (WxH or N%): " + v;
                     return r;
                 }
-            } else if (!parseSize(v, o.resampleWidth, o.resampleHeight) || o.resampleWidth > 32767 ||
-                       o.resampleHeight > 32767) {
+            } else if (!parseSize(v, o.resampleWidth, o.resampleHeight) ||
+                       o.resampleWidth > 32767 || o.resampleHeight > 32767) {
                 r.error = "bad value for --resample (WxH or N%): " + v;
                 return r;
             }
@@ -282,10 +289,12 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
     if (o.inputs.empty()) {
         r.error = "no input file";
     } else if ((o.command == Command::Decode || o.command == Command::Thumb ||
-                o.command == Command::Thumbs) && o.output.empty()) {
+                o.command == Command::Thumbs) &&
+               o.output.empty()) {
         r.error = "missing -o OUT";
     } else if ((o.command == Command::Decode || o.command == Command::Thumb ||
-                o.command == Command::Thumbs || o.command == Command::Exif) && o.inputs.size() != 1) {
+                o.command == Command::Thumbs || o.command == Command::Exif) &&
+               o.inputs.size() != 1) {
         r.error = "exactly one input expected";
     } else if ((o.command == Command::Thumb || o.command == Command::Thumbs) && o.size <= 0) {
         r.error = "missing --size N";

@@ -28,8 +28,8 @@ struct CliOptions {
     std::int32_t page = 0;
     bool allPages = false;
     bool alpha = false;
-    std::optional<std::uint32_t> background;  // 0xRRGGBB as written
-    std::string profile;                      // colour profile file
+    std::optional<std::uint32_t> background;         // 0xRRGGBB as written
+    std::string profile;                             // colour profile file
     std::optional<std::vector<double>> calibration;  // red, green, blue, extra gamma
 
     // writing through the image writers (OUT's extension picks the format)

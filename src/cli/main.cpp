@@ -16,14 +16,24 @@ int main(int argc, char** argv) {
     }
     const CliOptions& o = parsed.options;
     switch (o.command) {
-        case Command::Help: std::cout << usageText(); return 0;
-        case Command::Version: std::cout << "kalder-cli " KALDER_VERSION "\n"; return 0;
-        case Command::Info: return runInfo(o, std::cout, std::cerr);
-        case Command::Decode: return runDecode(o, std::cout, std::cerr);
-        case Command::Thumb: return runThumb(o, std::cout, std::cerr);
-        case Command::Thumbs: return runThumbs(o, std::cout, std::cerr);
-        case Command::Exif: return runExif(o, std::cout, std::cerr);
-        case Command::None: break;
+        case Command::Help:
+            std::cout << usageText();
+            return 0;
+        case Command::Version:
+            std::cout << "kalder-cli " KALDER_VERSION "\n";
+            return 0;
+        case Command::Info:
+            return runInfo(o, std::cout, std::cerr);
+        case Command::Decode:
+            return runDecode(o, std::cout, std::cerr);
+        case Command::Thumb:
+            return runThumb(o, std::cout, std::cerr);
+        case Command::Thumbs:
+            return runThumbs(o, std::cout, std::cerr);
+        case Command::Exif:
+            return runExif(o, std::cout, std::cerr);
+        case Command::None:
+            break;
     }
     std::cerr << usageText();
     return 2;

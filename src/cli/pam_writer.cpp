@@ -1,11 +1,11 @@
 #include "cli/pam_writer.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <system_error>
 #include <vector>
-
-#include <unistd.h>
 
 #include "image/bitmap32.h"
 
@@ -27,7 +27,8 @@ bool writePam(const std::filesystem::path& path, const image::Bitmap32& bitmap,
                         kind != std::filesystem::file_type::directory;
     const std::filesystem::path temp =
         direct ? path
-               : path.parent_path() / ("." + path.filename().string() + ".tmp" + std::to_string(::getpid()));
+               : path.parent_path() /
+                     ("." + path.filename().string() + ".tmp" + std::to_string(::getpid()));
     FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) return false;
     std::fprintf(f, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH %d\nMAXVAL 255\nTUPLTYPE %s\nENDHDR\n", w, h,

@@ -26,8 +26,8 @@ bool Bitmap32::Create(std::int32_t width, std::int32_t height) {
     Release();
     if (width <= 0 || height <= 0) return false;
     std::size_t bytes = 0;
-    if (__builtin_mul_overflow(static_cast<std::size_t>(width) * 4, static_cast<std::size_t>(height),
-                               &bytes))
+    if (__builtin_mul_overflow(static_cast<std::size_t>(width) * 4,
+                               static_cast<std::size_t>(height), &bytes))
         return false;
     // calloc hands large blocks over as fresh zero pages, so clearing costs nothing up front.
     auto* p = static_cast<std::uint8_t*>(std::calloc(bytes, 1));

@@ -1,11 +1,11 @@
 #include "image/buffered_input.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace kalder::image {
 
@@ -74,7 +74,8 @@ bool BufferedInput::refill() {
     m_pos = m_fill = 0;
     if (m_bufferStart >= m_size) return false;
     for (;;) {
-        ssize_t n = ::pread(m_fd, m_fileBuffer.get(), kBufferSize, static_cast<off_t>(m_bufferStart));
+        ssize_t n =
+            ::pread(m_fd, m_fileBuffer.get(), kBufferSize, static_cast<off_t>(m_bufferStart));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             fail(DecodeError::Io);
@@ -122,7 +123,8 @@ std::size_t BufferedInput::readUpTo(void* out, std::size_t n) {
             if (!m_memory && m_fd >= 0 && n - done >= kBufferSize) {
                 m_bufferStart += m_fill;
                 m_pos = m_fill = 0;
-                ssize_t got = ::pread(m_fd, dst + done, n - done, static_cast<off_t>(m_bufferStart));
+                ssize_t got =
+                    ::pread(m_fd, dst + done, n - done, static_cast<off_t>(m_bufferStart));
                 if (got < 0 && errno == EINTR) continue;
                 if (got <= 0) {
                     if (got < 0) fail(DecodeError::Io);

@@ -4,8 +4,8 @@
 #include <array>
 #include <cctype>
 #include <cstring>
-#include <optional>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,16 +39,18 @@ constexpr std::array<FormatRecord, 18> kFormats{{
 }};
 
 constexpr std::array<ExtensionRecord, 36> kExtensions{{
-    {".ani", FC::Ani},  {".bmp", FC::Bmp},  {".dib", FC::Bmp},       {".cur", FC::Cur},
-    {".gif", FC::Gif},  {".ico", FC::Ico},  {".jpg", FC::Jpeg},      {".jpeg", FC::Jpeg},
-    {".jpe", FC::Jpeg}, {".jif", FC::Jpeg}, {".jff", FC::Jpeg},      {".jfif", FC::Jpeg},
-    {".pbm", FC::Pnm},  {".pgm", FC::Pnm},  {".ppm", FC::Pnm},       {".pnm", FC::Pnm},
-    {".pcx", FC::Pcx},  {".png", FC::Png},  {".psd", FC::Psd},       {".ras", FC::SunRaster},
-    {".sun", FC::SunRaster}, {".rgb", FC::Sgi}, {".sgi", FC::Sgi},   {".tga", FC::Tga},
-    {".tif", FC::Tiff}, {".tiff", FC::Tiff}, {".wmf", FC::Metafile}, {".apm", FC::Metafile},
-    {".emf", FC::Metafile}, {".j2k", FC::Jpeg2000}, {".jpc", FC::Jpeg2000},
-    {".jp2", FC::Jpeg2000}, {".jpf", FC::Jpeg2000}, {".iff", FC::Iff}, {".lbm", FC::Iff},
-    {".rle", FC::UtahRle},
+    {".ani", FC::Ani},      {".bmp", FC::Bmp},       {".dib", FC::Bmp},
+    {".cur", FC::Cur},      {".gif", FC::Gif},       {".ico", FC::Ico},
+    {".jpg", FC::Jpeg},     {".jpeg", FC::Jpeg},     {".jpe", FC::Jpeg},
+    {".jif", FC::Jpeg},     {".jff", FC::Jpeg},      {".jfif", FC::Jpeg},
+    {".pbm", FC::Pnm},      {".pgm", FC::Pnm},       {".ppm", FC::Pnm},
+    {".pnm", FC::Pnm},      {".pcx", FC::Pcx},       {".png", FC::Png},
+    {".psd", FC::Psd},      {".ras", FC::SunRaster}, {".sun", FC::SunRaster},
+    {".rgb", FC::Sgi},      {".sgi", FC::Sgi},       {".tga", FC::Tga},
+    {".tif", FC::Tiff},     {".tiff", FC::Tiff},     {".wmf", FC::Metafile},
+    {".apm", FC::Metafile}, {".emf", FC::Metafile},  {".j2k", FC::Jpeg2000},
+    {".jpc", FC::Jpeg2000}, {".jp2", FC::Jpeg2000},  {".jpf", FC::Jpeg2000},
+    {".iff", FC::Iff},      {".lbm", FC::Iff},       {".rle", FC::UtahRle},
 }};
 
 constexpr std::string_view kFilter =
@@ -161,24 +163,41 @@ std::int32_t DetectFormat(const std::filesystem::path& path, DetectMode mode) {
 
 std::unique_ptr<ImageReader> createReaderForCode(FormatCode code) {
     switch (code) {
-        case FC::Bmp: return makeBmpReader();
-        case FC::Gif: return makeGifReader();
+        case FC::Bmp:
+            return makeBmpReader();
+        case FC::Gif:
+            return makeGifReader();
         case FC::Ico:
-        case FC::Cur: return makeIconReader();
-        case FC::Jpeg: return makeJpegReader();
-        case FC::Pcx: return makePcxReader();
-        case FC::Png: return makePngReader();
-        case FC::Tiff: return makeTiffReader();
-        case FC::Tga: return makeTgaReader();
-        case FC::Metafile: return makeMetafileReader();
-        case FC::Ani: return makeAniReader();
-        case FC::Pnm: return makePnmReader();
-        case FC::SunRaster: return makeSunRasterReader();
-        case FC::Sgi: return makeSgiReader();
-        case FC::Psd: return makePsdReader();
-        case FC::Jpeg2000: return makeJpeg2000Reader();
-        case FC::Iff: return makeIffReader();
-        case FC::UtahRle: return makeUtahRleReader();
+        case FC::Cur:
+            return makeIconReader();
+        case FC::Jpeg:
+            return makeJpegReader();
+        case FC::Pcx:
+            return makePcxReader();
+        case FC::Png:
+            return makePngReader();
+        case FC::Tiff:
+            return makeTiffReader();
+        case FC::Tga:
+            return makeTgaReader();
+        case FC::Metafile:
+            return makeMetafileReader();
+        case FC::Ani:
+            return makeAniReader();
+        case FC::Pnm:
+            return makePnmReader();
+        case FC::SunRaster:
+            return makeSunRasterReader();
+        case FC::Sgi:
+            return makeSgiReader();
+        case FC::Psd:
+            return makePsdReader();
+        case FC::Jpeg2000:
+            return makeJpeg2000Reader();
+        case FC::Iff:
+            return makeIffReader();
+        case FC::UtahRle:
+            return makeUtahRleReader();
     }
     return nullptr;
 }

@@ -12,9 +12,24 @@ class ImageReader;
 
 // Format codes of the readable formats. Icons and cursors share one reader.
 enum class FormatCode : std::int32_t {
-    Bmp = 0, Gif = 1, Ico = 2, Cur = 3, Jpeg = 4, Pcx = 5, Png = 6, Tiff = 7, Tga = 8,
-    Metafile = 9, Ani = 10, Pnm = 11, SunRaster = 12, Sgi = 13, Psd = 14, Jpeg2000 = 15,
-    Iff = 16, UtahRle = 17,
+    Bmp = 0,
+    Gif = 1,
+    Ico = 2,
+    Cur = 3,
+    Jpeg = 4,
+    Pcx = 5,
+    Png = 6,
+    Tiff = 7,
+    Tga = 8,
+    Metafile = 9,
+    Ani = 10,
+    Pnm = 11,
+    SunRaster = 12,
+    Sgi = 13,
+    Psd = 14,
+    Jpeg2000 = 15,
+    Iff = 16,
+    UtahRle = 17,
 };
 
 struct FormatRecord {
@@ -22,8 +37,8 @@ struct FormatRecord {
     std::string_view description;  // empty when the format has none of its own
     FormatCode code;
     std::string_view displayExtension;
-    std::int32_t index;            // own position in the table
-    std::int32_t firstExtension;   // contiguous range in the extension table
+    std::int32_t index;           // own position in the table
+    std::int32_t firstExtension;  // contiguous range in the extension table
     std::int32_t lastExtension;
 };
 

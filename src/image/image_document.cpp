@@ -1,11 +1,11 @@
 #include "image/image_document.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <vector>
-
-#include <sys/stat.h>
 
 #include "image/checked.h"
 #include "image/color_space.h"
@@ -169,8 +169,9 @@ bool ImageDocument::DecodePage() {
     ps.gammaTable = m_options.gammaTable;
 
     ImageReader& reader = *m_reader;
-    Status s = runRowPipeline(ps, *m_currentTarget,
-                              [&reader](std::uint8_t* rgb, bool skip) { return reader.ReadRow(rgb, skip); });
+    Status s = runRowPipeline(ps, *m_currentTarget, [&reader](std::uint8_t* rgb, bool skip) {
+        return reader.ReadRow(rgb, skip);
+    });
     m_reader->EndDecode();
 
     if (s) {
@@ -264,8 +265,7 @@ bool scaleToLongerSide(const Bitmap32& src, Bitmap32& dst, std::int32_t size) {
         const std::int32_t sy = static_cast<std::int32_t>(static_cast<std::int64_t>(y) * h / th);
         const auto* s = reinterpret_cast<const std::uint32_t*>(src.row(sy));
         auto* d = reinterpret_cast<std::uint32_t*>(dst.row(y));
-        for (std::int32_t x = 0; x < tw; ++x)
-            d[x] = s[static_cast<std::int64_t>(x) * w / tw];
+        for (std::int32_t x = 0; x < tw; ++x) d[x] = s[static_cast<std::int64_t>(x) * w / tw];
     }
     dst.markAllDone();
     return true;
@@ -309,7 +309,8 @@ bool ImageDocument::MakeThumbnail(const std::filesystem::path& path, std::int32_
                 ColorSpace space;
                 colorTransform->setSource(reader->GetColorSpace(space) ? &space : nullptr);
                 for (std::int32_t y = 0; y < work.height(); ++y)
-                    colorTransform->translateRow(work.row(y), static_cast<std::size_t>(work.width()));
+                    colorTransform->translateRow(work.row(y),
+                                                 static_cast<std::size_t>(work.width()));
             }
         } else if (cancel && cancel->isCancelled()) {
             return false;
@@ -330,15 +331,19 @@ bool ReadImageInfo(const std::filesystem::path& path, ImageInfo& info, bool with
     info.modificationTime = st.st_mtime;
     // Linux keeps no portable creation time; the change time is the closest we have.
     info.creationTime = std::min<std::int64_t>(st.st_ctime, st.st_mtime);
-    if (S_ISDIR(st.st_mode)) info.attributes |= ImageInfo::kAttrDirectory;
-    else info.attributes |= ImageInfo::kAttrArchive;
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) info.attributes |= ImageInfo::kAttrReadOnly;
+    if (S_ISDIR(st.st_mode))
+        info.attributes |= ImageInfo::kAttrDirectory;
+    else
+        info.attributes |= ImageInfo::kAttrArchive;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        info.attributes |= ImageInfo::kAttrReadOnly;
     if (path.filename().string().starts_with('.')) info.attributes |= ImageInfo::kAttrHidden;
     if (!withImage) return true;
 
     info.formatIndex = DetectFormat(path, DetectMode::ByContent);
     if (info.formatIndex < 0) return true;
-    auto reader = createReaderForCode(formatTable()[static_cast<std::size_t>(info.formatIndex)].code);
+    auto reader =
+        createReaderForCode(formatTable()[static_cast<std::size_t>(info.formatIndex)].code);
     if (!reader) return true;
     ReaderSettings settings;
     settings.requestedWidth = 256;

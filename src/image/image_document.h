@@ -38,7 +38,8 @@ public:
                             ProgressSink* progress = nullptr);
     // Open with a reader chosen by the caller (memory sources, tests); the path in options is
     // handed to the reader as usual.
-    [[nodiscard]] bool openWithReader(std::unique_ptr<ImageReader> reader, const LoadOptions& options,
+    [[nodiscard]] bool openWithReader(std::unique_ptr<ImageReader> reader,
+                                      const LoadOptions& options,
                                       const CancelSink* cancel = nullptr,
                                       ProgressSink* progress = nullptr);
     [[nodiscard]] bool AddPage();
@@ -98,7 +99,7 @@ private:
 // Facts about a file without decoding its pixels.
 struct ImageInfo {
     std::uint64_t fileSize = 0;
-    std::int64_t creationTime = 0;      // seconds since 1970
+    std::int64_t creationTime = 0;  // seconds since 1970
     std::int64_t modificationTime = 0;
     std::uint8_t attributes = 0;  // kAttr* bits
     std::int32_t width = 0;

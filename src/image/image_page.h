@@ -12,7 +12,7 @@ using Palette = std::array<std::uint8_t, 768>;  // 256 entries of red, green, bl
 
 // One decoded page or animation frame and what the reader said about its source.
 struct ImagePage {
-    Bitmap32 bitmap;  // at the target size, after scaling and rotation
+    Bitmap32 bitmap;          // at the target size, after scaling and rotation
     std::uint32_t delay = 0;  // hundredths of a second
     std::uint32_t width = 0;  // source size, before scaling and rotation
     std::uint32_t height = 0;

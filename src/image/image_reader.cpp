@@ -127,7 +127,8 @@ Status makeDecimatedThumbnail(ImageReader& reader, const std::filesystem::path& 
         return failed(s.error());
     const std::int64_t w = reader.Width();
     const std::int64_t h = reader.Height();
-    if (w <= 0 || h <= 0 || w * h > kMaxGenericThumbnailPixels) return failed(DecodeError::TooLarge);
+    if (w <= 0 || h <= 0 || w * h > kMaxGenericThumbnailPixels)
+        return failed(DecodeError::TooLarge);
 
     const std::int32_t n = thumbnailStep(static_cast<std::int32_t>(std::max(w, h)), size);
     const std::int32_t tw = std::max<std::int32_t>(1, static_cast<std::int32_t>(w / n));

@@ -84,7 +84,8 @@ public:
 protected:
     // Asks the cancel sink and reports progress after row `done` of `total`.
     Status rowDelivered(std::int64_t total, std::int64_t done);
-    // Composites colour channel s with opacity a over background channel c (0 red, 1 green, 2 blue).
+    // Composites colour channel s with opacity a over background channel c (0 red, 1 green, 2
+    // blue).
     std::uint8_t blend(std::uint8_t s, std::uint8_t a, int c) const {
         return static_cast<std::uint8_t>((m_blendTable[c][a] + s * a) >> 8);
     }

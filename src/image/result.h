@@ -64,8 +64,8 @@ private:
 }  // namespace kalder::image
 
 // Returns the error of a Status or Result from the enclosing function.
-#define KALDER_TRY(expr)                                   \
-    do {                                                   \
+#define KALDER_TRY(expr)                                            \
+    do {                                                            \
         if (auto kalderTryStatus_ = (expr); !kalderTryStatus_.ok()) \
-            return kalderTryStatus_.error();               \
+            return kalderTryStatus_.error();                        \
     } while (0)

@@ -39,7 +39,8 @@ public:
 
     // Places row r (0 = top in source orientation, already corrected for bottom-up delivery).
     void place(std::uint8_t* bgrx, std::int32_t r, std::int32_t count) {
-        if (m_s.colorTransform) m_s.colorTransform->translateRow(bgrx, static_cast<std::size_t>(count));
+        if (m_s.colorTransform)
+            m_s.colorTransform->translateRow(bgrx, static_cast<std::size_t>(count));
         if (const std::uint8_t* t = m_s.gammaTable) {
             for (std::int32_t i = 0; i < count; ++i) {
                 std::uint8_t* p = bgrx + i * 4;
@@ -52,13 +53,39 @@ public:
         const std::int32_t Ht = m_target.height();
         std::int32_t x0, y0, dx, dy;
         switch (m_s.rotation & 3) {
-            case 0: x0 = 0; y0 = r; dx = 1; dy = 0; break;
-            case 1: x0 = Wt - 1 - r; y0 = 0; dx = 0; dy = 1; break;
-            case 2: x0 = Wt - 1; y0 = Ht - 1 - r; dx = -1; dy = 0; break;
-            default: x0 = r; y0 = Ht - 1; dx = 0; dy = -1; break;
+            case 0:
+                x0 = 0;
+                y0 = r;
+                dx = 1;
+                dy = 0;
+                break;
+            case 1:
+                x0 = Wt - 1 - r;
+                y0 = 0;
+                dx = 0;
+                dy = 1;
+                break;
+            case 2:
+                x0 = Wt - 1;
+                y0 = Ht - 1 - r;
+                dx = -1;
+                dy = 0;
+                break;
+            default:
+                x0 = r;
+                y0 = Ht - 1;
+                dx = 0;
+                dy = -1;
+                break;
         }
-        if (m_s.flipHorizontal) { x0 = Wt - 1 - x0; dx = -dx; }
-        if (m_s.flipVertical) { y0 = Ht - 1 - y0; dy = -dy; }
+        if (m_s.flipHorizontal) {
+            x0 = Wt - 1 - x0;
+            dx = -dx;
+        }
+        if (m_s.flipVertical) {
+            y0 = Ht - 1 - y0;
+            dy = -dy;
+        }
         const bool isRow = dy == 0;
         if (x0 < 0 || y0 < 0 || x0 >= Wt || y0 >= Ht) return;
         const std::int32_t limit = isRow ? Wt : Ht;
@@ -104,7 +131,8 @@ std::vector<std::int32_t> nearestColumns(std::int32_t w, std::int32_t W) {
     return map;
 }
 
-void sampleNearest(const std::uint8_t* rgb, const std::vector<std::int32_t>& map, std::uint8_t* out) {
+void sampleNearest(const std::uint8_t* rgb, const std::vector<std::int32_t>& map,
+                   std::uint8_t* out) {
     for (std::size_t j = 0; j < map.size(); ++j, out += 4) {
         const std::int32_t k = map[j];
         if (k < 0) {
@@ -325,10 +353,22 @@ Status runAreaReduce(Context& c) {
             double* a = &current[static_cast<std::size_t>(s.k) * 4];
             double* b = &next[static_cast<std::size_t>(s.k) * 4];
             const double blue = p[2], green = p[1], red = p[0];
-            a[0] += w00 * blue; a[1] += w00 * green; a[2] += w00 * red; a[3] += w00;
-            a[4] += w01 * blue; a[5] += w01 * green; a[6] += w01 * red; a[7] += w01;
-            b[0] += w10 * blue; b[1] += w10 * green; b[2] += w10 * red; b[3] += w10;
-            b[4] += w11 * blue; b[5] += w11 * green; b[6] += w11 * red; b[7] += w11;
+            a[0] += w00 * blue;
+            a[1] += w00 * green;
+            a[2] += w00 * red;
+            a[3] += w00;
+            a[4] += w01 * blue;
+            a[5] += w01 * green;
+            a[6] += w01 * red;
+            a[7] += w01;
+            b[0] += w10 * blue;
+            b[1] += w10 * green;
+            b[2] += w10 * red;
+            b[3] += w10;
+            b[4] += w11 * blue;
+            b[5] += w11 * green;
+            b[6] += w11 * red;
+            b[7] += w11;
         }
         ys += sourceStep;
         yt += targetStep;
@@ -347,7 +387,8 @@ ScalingPath chooseScalingPath(const PipelineSettings& s, std::int32_t W, std::in
                             h >= s.smoothEnlargeMinSize && w >= 2 && h >= 2;
         return smooth ? ScalingPath::BilinearEnlarge : ScalingPath::NearestEnlarge;
     }
-    return s.smoothShrink && w >= 2 && h >= 2 ? ScalingPath::AreaReduce : ScalingPath::NearestReduce;
+    return s.smoothShrink && w >= 2 && h >= 2 ? ScalingPath::AreaReduce
+                                              : ScalingPath::NearestReduce;
 }
 
 Status runRowPipeline(const PipelineSettings& s, Bitmap32& target, const RowSource& source) {
@@ -357,11 +398,16 @@ Status runRowPipeline(const PipelineSettings& s, Bitmap32& target, const RowSour
     const std::int32_t H = quarter ? target.width() : target.height();
     Context c{s, target, source, s.sourceWidth, s.sourceHeight, W, H, Placer(s, target, H)};
     switch (chooseScalingPath(s, W, H)) {
-        case ScalingPath::Copy: return runCopy(c);
-        case ScalingPath::NearestEnlarge: return runNearestEnlarge(c);
-        case ScalingPath::BilinearEnlarge: return runBilinearEnlarge(c);
-        case ScalingPath::NearestReduce: return runNearestReduce(c);
-        case ScalingPath::AreaReduce: return runAreaReduce(c);
+        case ScalingPath::Copy:
+            return runCopy(c);
+        case ScalingPath::NearestEnlarge:
+            return runNearestEnlarge(c);
+        case ScalingPath::BilinearEnlarge:
+            return runBilinearEnlarge(c);
+        case ScalingPath::NearestReduce:
+            return runNearestReduce(c);
+        case ScalingPath::AreaReduce:
+            return runAreaReduce(c);
     }
     return {};
 }

@@ -14,11 +14,11 @@ class ColorTransform;
 // How decoded rows become the pixels of a page: scaled to the target size, colour-managed,
 // gamma-corrected, then placed rotated and flipped, one finished row or column at a time.
 struct PipelineSettings {
-    std::int32_t sourceWidth = 0;   // in source orientation
+    std::int32_t sourceWidth = 0;  // in source orientation
     std::int32_t sourceHeight = 0;
-    bool bottomUp = false;          // the reader delivers the last row first
-    std::int32_t rotation = 0;      // quarter turns clockwise
-    bool flipHorizontal = false;    // in target coordinates, after rotation
+    bool bottomUp = false;        // the reader delivers the last row first
+    std::int32_t rotation = 0;    // quarter turns clockwise
+    bool flipHorizontal = false;  // in target coordinates, after rotation
     bool flipVertical = false;
     bool smoothShrink = true;
     bool smoothEnlarge = true;
@@ -30,7 +30,8 @@ struct PipelineSettings {
 enum class ScalingPath { Copy, NearestEnlarge, BilinearEnlarge, NearestReduce, AreaReduce };
 
 // Which path a page takes for a source of w x h and a target of W x H in source orientation.
-ScalingPath chooseScalingPath(const PipelineSettings& s, std::int32_t targetW, std::int32_t targetH);
+ScalingPath chooseScalingPath(const PipelineSettings& s, std::int32_t targetW,
+                              std::int32_t targetH);
 
 // Pulls the next delivered source row (sourceWidth * 3 bytes red, green, blue). With skip set
 // the row's content is not needed.

@@ -12,9 +12,9 @@ struct PixelSize {
 
 struct FitRules {
     bool autoFit = false;
-    std::int32_t fitWidth = 0;   // 0: not given
+    std::int32_t fitWidth = 0;  // 0: not given
     std::int32_t fitHeight = 0;
-    std::int32_t zoomRule = 0;   // 0 every image, 1 only smaller than the limit, 2 only larger
+    std::int32_t zoomRule = 0;  // 0 every image, 1 only smaller than the limit, 2 only larger
     std::int32_t limitWidth = 32767;
     std::int32_t limitHeight = 32767;
 };

@@ -1,10 +1,10 @@
 #include "shell/file_operations.h"
 
-#include <algorithm>
-#include <cerrno>
-
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 
 namespace kalder::shell {
 namespace fs = std::filesystem;
@@ -26,8 +26,6 @@ fs::path canonicalOrSelf(const fs::path& p) {
     return ec ? p.lexically_normal() : c;
 }
 
-
-
 }  // namespace
 
 bool isSameOrInside(const fs::path& folder, const fs::path& candidate) {
@@ -46,8 +44,8 @@ bool isSameOrInside(const fs::path& folder, const fs::path& candidate) {
 }
 
 bool isValidFileName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
-           name.find('\0') == std::string_view::npos;
+    return !name.empty() && name != "." && name != ".." &&
+           name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
 }
 
 void FileOperations::journal(Kind kind, std::vector<Item> items) {
@@ -82,8 +80,10 @@ OperationResult FileOperations::deleteFiles(const std::vector<fs::path>& paths, 
             items.push_back({p, entry->filesPath(), entry, std::nullopt});
         } else {
             std::error_code ec;
-            if (!pathExists(p)) ec = std::make_error_code(std::errc::no_such_file_or_directory);
-            else fs::remove_all(p, ec);
+            if (!pathExists(p))
+                ec = std::make_error_code(std::errc::no_such_file_or_directory);
+            else
+                fs::remove_all(p, ec);
             if (ec) {
                 result.ok = false;
                 result.errors.push_back(ec.message() + " " + p.string());
@@ -122,7 +122,8 @@ OperationResult FileOperations::transfer(const std::vector<fs::path>& paths, con
                                         source.string());
                 continue;
             }
-            const ConflictChoice choice = onConflict ? onConflict(source, target) : ConflictChoice::Skip;
+            const ConflictChoice choice =
+                onConflict ? onConflict(source, target) : ConflictChoice::Skip;
             if (choice == ConflictChoice::Cancel) {
                 result.aborted = true;
                 break;
@@ -138,7 +139,8 @@ OperationResult FileOperations::transfer(const std::vector<fs::path>& paths, con
             }
         }
         std::string error;
-        const bool done = move ? moveNoReplace(source, target, error) : copyTree(source, target, error);
+        const bool done =
+            move ? moveNoReplace(source, target, error) : copyTree(source, target, error);
         if (!done) {
             result.ok = false;
             result.errors.push_back(error);
@@ -188,7 +190,7 @@ std::optional<fs::path> FileOperations::newFolder(const fs::path& parent, std::s
                                                   std::time_t now) {
     std::vector<std::string> names{"New Folder"};
     for (int i = 2; i <= 5; ++i) names.push_back("New Folder " + std::to_string(i));
-    std::tm local {};
+    std::tm local{};
     localtime_r(&now, &local);
     char suffix[32];
     std::strftime(suffix, sizeof suffix, " %j%H%M%S", &local);
@@ -249,8 +251,10 @@ OperationResult FileOperations::undo() {
         result.errors.push_back(error);
         left.insert(left.begin(), *it);
     }
-    if (left.empty()) m_journal.pop_back();
-    else record.items = std::move(left);
+    if (left.empty())
+        m_journal.pop_back();
+    else
+        record.items = std::move(left);
     return result;
 }
 

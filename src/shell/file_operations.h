@@ -19,8 +19,8 @@ bool isValidFileName(std::string_view name);
 
 // What to do with a file that is already at the destination.
 enum class ConflictChoice { Overwrite, Skip, Cancel };
-using ConflictHandler =
-    std::function<ConflictChoice(const std::filesystem::path& source, const std::filesystem::path& target)>;
+using ConflictHandler = std::function<ConflictChoice(const std::filesystem::path& source,
+                                                     const std::filesystem::path& target)>;
 
 struct OperationResult {
     bool ok = true;        // every item was handled without error
@@ -40,14 +40,17 @@ public:
     // Copies or moves into an existing folder. Without a conflict handler, files already at
     // the destination are skipped.
     OperationResult copyTo(const std::vector<std::filesystem::path>& paths,
-                           const std::filesystem::path& folder, const ConflictHandler& onConflict = {});
+                           const std::filesystem::path& folder,
+                           const ConflictHandler& onConflict = {});
     OperationResult moveTo(const std::vector<std::filesystem::path>& paths,
-                           const std::filesystem::path& folder, const ConflictHandler& onConflict = {});
+                           const std::filesystem::path& folder,
+                           const ConflictHandler& onConflict = {});
     // Renames a file or folder inside its folder; never replaces an existing one.
     OperationResult rename(const std::filesystem::path& from, const std::string& newName);
     // "New Folder", "New Folder 2".."New Folder 5", then "New Folder" + " %j%H%M%S" of `now`.
     std::optional<std::filesystem::path> newFolder(const std::filesystem::path& parent,
-                                                   std::string& error, std::time_t now = std::time(nullptr));
+                                                   std::string& error,
+                                                   std::time_t now = std::time(nullptr));
 
     // "" when the folder may receive the sources, else the message to show.
     static std::string checkDestination(const std::vector<std::filesystem::path>& sources,

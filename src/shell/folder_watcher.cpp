@@ -1,10 +1,10 @@
 #include "shell/folder_watcher.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include <sys/inotify.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace kalder::shell {
 namespace {
@@ -43,7 +43,8 @@ void FolderWatcher::unwatch() {
 void FolderWatcher::add(FolderChange change, Clock::time_point now) {
     m_lastEvent = now;
     // Repeated writes to one file count once.
-    if (change.kind == FolderChange::Kind::Modified && !m_pending.empty() && m_pending.back() == change)
+    if (change.kind == FolderChange::Kind::Modified && !m_pending.empty() &&
+        m_pending.back() == change)
         return;
     m_pending.push_back(std::move(change));
 }
@@ -67,7 +68,8 @@ bool FolderWatcher::readEvents(Clock::time_point now) {
             }
             if (ev->wd != m_watch || m_watch < 0) continue;
             any = true;
-            const std::string name = ev->len ? std::string(ev->name, ::strnlen(ev->name, ev->len)) : std::string();
+            const std::string name =
+                ev->len ? std::string(ev->name, ::strnlen(ev->name, ev->len)) : std::string();
             using K = FolderChange::Kind;
             if (ev->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
                 add({K::FolderGone, {}, {}}, now);
@@ -103,7 +105,8 @@ std::vector<FolderChange> FolderWatcher::takeChanges(Clock::time_point now) {
     } else {
         out = std::move(m_pending);
         // A move out of the folder has no partner: the file is gone from here.
-        for (auto& [cookie, name] : m_moveFrom) out.push_back({FolderChange::Kind::Deleted, name, {}});
+        for (auto& [cookie, name] : m_moveFrom)
+            out.push_back({FolderChange::Kind::Deleted, name, {}});
     }
     m_pending.clear();
     m_moveFrom.clear();

@@ -1,6 +1,9 @@
 #include "shell/places.h"
 
-#include "shell/file_operations.h"
+#include <dirent.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -8,10 +11,7 @@
 #include <fstream>
 #include <iterator>
 
-#include <dirent.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "shell/file_operations.h"
 
 namespace kalder::shell {
 namespace fs = std::filesystem;
@@ -19,15 +19,16 @@ namespace {
 
 // File systems that hold no user data of their own.
 constexpr std::array<std::string_view, 30> kPseudoTypes = {
-    "proc",     "sysfs",     "tmpfs",      "devtmpfs",   "devpts",      "cgroup",
-    "cgroup2",  "overlay",   "securityfs", "pstore",     "debugfs",     "tracefs",
-    "mqueue",   "hugetlbfs", "configfs",   "fusectl",    "binfmt_misc", "autofs",
-    "bpf",      "efivarfs",  "squashfs",   "nsfs",       "ramfs",       "rpc_pipefs",
-    "selinuxfs", "aufs",     "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs", "nfsd"};
+    "proc",      "sysfs",     "tmpfs",           "devtmpfs",    "devpts",      "cgroup",
+    "cgroup2",   "overlay",   "securityfs",      "pstore",      "debugfs",     "tracefs",
+    "mqueue",    "hugetlbfs", "configfs",        "fusectl",     "binfmt_misc", "autofs",
+    "bpf",       "efivarfs",  "squashfs",        "nsfs",        "ramfs",       "rpc_pipefs",
+    "selinuxfs", "aufs",      "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs",  "nfsd"};
 
 // Remote file systems a user mounts on purpose.
 constexpr std::array<std::string_view, 10> kNetworkTypes = {
-    "nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "sshfs", "fuse.rclone", "davfs", "fuse.davfs2"};
+    "nfs",        "nfs4",  "cifs",        "smb3",  "smbfs",
+    "fuse.sshfs", "sshfs", "fuse.rclone", "davfs", "fuse.davfs2"};
 
 // System trees whose mounts are not places of their own.
 constexpr std::array<std::string_view, 10> kSystemTrees = {
@@ -85,8 +86,10 @@ std::string shellValue(std::string_view raw) {
     for (std::size_t i = 1; i < raw.size(); ++i) {
         const char c = raw[i];
         if (c == '"') return out;
-        if (c == '\\' && i + 1 < raw.size()) out += raw[++i];
-        else out += c;
+        if (c == '\\' && i + 1 < raw.size())
+            out += raw[++i];
+        else
+            out += c;
     }
     return {};  // no closing quote
 }
@@ -106,8 +109,10 @@ std::string unescapeMountField(std::string_view field) {
     for (std::size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size()) {
             const std::string_view digits = field.substr(i + 1, 3);
-            if (std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '7'; })) {
-                const int value = (digits[0] - '0') * 64 + (digits[1] - '0') * 8 + (digits[2] - '0');
+            if (std::all_of(digits.begin(), digits.end(),
+                            [](char c) { return c >= '0' && c <= '7'; })) {
+                const int value =
+                    (digits[0] - '0') * 64 + (digits[1] - '0') * 8 + (digits[2] - '0');
                 if (value <= 255) {
                     out += static_cast<char>(value);
                     i += 3;
@@ -138,7 +143,8 @@ std::vector<MountEntry> parseMounts(std::string_view text) {
         if (count < fields.size()) continue;
         const std::string point = unescapeMountField(fields[1]);
         if (point.empty() || point.front() != '/') continue;
-        mounts.push_back({unescapeMountField(fields[0]), fs::path(point), unescapeMountField(fields[2])});
+        mounts.push_back(
+            {unescapeMountField(fields[0]), fs::path(point), unescapeMountField(fields[2])});
     }
     return mounts;
 }
@@ -163,13 +169,15 @@ std::optional<fs::path> userDirFromConfig(std::string_view userDirsText, std::st
     while (!userDirsText.empty()) {
         const std::size_t end = userDirsText.find('\n');
         std::string_view line = trimLeft(userDirsText.substr(0, end));
-        userDirsText = end == std::string_view::npos ? std::string_view{} : userDirsText.substr(end + 1);
+        userDirsText =
+            end == std::string_view::npos ? std::string_view{} : userDirsText.substr(end + 1);
         if (!startsWith(line, prefix)) continue;
         const std::string value = shellValue(line.substr(prefix.size()));
         // The last assignment wins, as when the shell sources the file.
         found.reset();
         for (std::string_view var : {std::string_view("$HOME"), std::string_view("${HOME}")}) {
-            if (startsWith(value, var) && (value.size() == var.size() || value[var.size()] == '/')) {
+            if (startsWith(value, var) &&
+                (value.size() == var.size() || value[var.size()] == '/')) {
                 const std::string rest = value.substr(var.size());
                 found = normalFolder(rest.empty() ? home : fs::path(home.string() + rest));
             }
@@ -184,18 +192,22 @@ std::vector<Place> buildPlaces(const fs::path& home, std::string_view userDirsTe
     std::vector<Place> places;
     const fs::path homeFolder = normalFolder(home);
     const auto listed = [&places](const fs::path& p) {
-        return std::any_of(places.begin(), places.end(), [&p](const Place& place) { return place.path == p; });
+        return std::any_of(places.begin(), places.end(),
+                           [&p](const Place& place) { return place.path == p; });
     };
-    if (!homeFolder.empty() && isFolder(homeFolder)) places.push_back({"Home", homeFolder, PlaceKind::Home});
+    if (!homeFolder.empty() && isFolder(homeFolder))
+        places.push_back({"Home", homeFolder, PlaceKind::Home});
     const struct {
         const char* key;
         const char* fallback;
         PlaceKind kind;
-    } userDirs[] = {{"DESKTOP", "Desktop", PlaceKind::Desktop}, {"PICTURES", "Pictures", PlaceKind::Pictures}};
+    } userDirs[] = {{"DESKTOP", "Desktop", PlaceKind::Desktop},
+                    {"PICTURES", "Pictures", PlaceKind::Pictures}};
     for (const auto& dir : userDirs) {
         const fs::path p = userDirFromConfig(userDirsText, dir.key, homeFolder)
                                .value_or(normalFolder(homeFolder / dir.fallback));
-        if (p != homeFolder && !listed(p) && isFolder(p)) places.push_back({dir.fallback, p, dir.kind});
+        if (p != homeFolder && !listed(p) && isFolder(p))
+            places.push_back({dir.fallback, p, dir.kind});
     }
     places.push_back({"File System", fs::path("/"), PlaceKind::Root});
     for (const MountEntry& mount : parseMounts(mountsText)) {
@@ -209,11 +221,14 @@ std::vector<Place> buildPlaces(const fs::path& home, std::string_view userDirsTe
 
 std::vector<Place> systemPlaces() {
     fs::path home;
-    if (const char* env = std::getenv("HOME"); env && *env == '/') home = env;
-    else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) home = pw->pw_dir;
+    if (const char* env = std::getenv("HOME"); env && *env == '/')
+        home = env;
+    else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir)
+        home = pw->pw_dir;
     fs::path config = home / ".config";
     if (const char* env = std::getenv("XDG_CONFIG_HOME"); env && *env == '/') config = env;
-    return buildPlaces(home, readWholeFile(config / "user-dirs.dirs"), readWholeFile("/proc/self/mounts"));
+    return buildPlaces(home, readWholeFile(config / "user-dirs.dirs"),
+                       readWholeFile("/proc/self/mounts"));
 }
 
 bool folderNameLess(std::string_view a, std::string_view b) {
@@ -234,7 +249,8 @@ void forEachSubFolder(const fs::path& folder, F onFolder) {
         const std::string_view name = entry->d_name;
         if (name.empty() || name.front() == '.') continue;
         bool folderEntry = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) folderEntry = isFolder(folder / name);
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN)
+            folderEntry = isFolder(folder / name);
         if (folderEntry && !onFolder(std::string(name))) break;
     }
     ::closedir(dir);
@@ -248,8 +264,9 @@ std::vector<SubFolder> listSubFolders(const fs::path& folder, bool lookInside) {
         folders.push_back({std::move(name), true});
         return true;
     });
-    std::sort(folders.begin(), folders.end(),
-              [](const SubFolder& a, const SubFolder& b) { return folderNameLess(a.name, b.name); });
+    std::sort(folders.begin(), folders.end(), [](const SubFolder& a, const SubFolder& b) {
+        return folderNameLess(a.name, b.name);
+    });
     if (lookInside)
         for (SubFolder& f : folders) f.mayHaveSubFolders = hasSubFolder(folder / f.name);
     return folders;

@@ -1,5 +1,9 @@
 #include "shell/trash.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -7,10 +11,6 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kalder::shell {
 namespace fs = std::filesystem;
@@ -49,8 +49,9 @@ bool ensureTrashLayout(const fs::path& trash) {
         fs::create_directories(trash.parent_path(), ec);
         if (!makeDir(trash, 0700)) return false;
     }
-    return isOwnDirectory(trash) && makeDir(trash / "files", 0700) && makeDir(trash / "info", 0700) &&
-           isOwnDirectory(trash / "files") && isOwnDirectory(trash / "info");
+    return isOwnDirectory(trash) && makeDir(trash / "files", 0700) &&
+           makeDir(trash / "info", 0700) && isOwnDirectory(trash / "files") &&
+           isOwnDirectory(trash / "info");
 }
 
 // The top directory of the mount that holds p.
@@ -76,8 +77,7 @@ fs::path topOfTrash(const fs::path& trashDir) {
 std::string candidateName(const std::string& base, int n) {
     if (n == 1) return base;
     const std::size_t dot = base.rfind('.');
-    if (dot == std::string::npos || dot == 0)
-        return base + "." + std::to_string(n);
+    if (dot == std::string::npos || dot == 0) return base + "." + std::to_string(n);
     return base.substr(0, dot) + "." + std::to_string(n) + base.substr(dot);
 }
 
@@ -107,7 +107,8 @@ std::string errnoMessage(int error, const fs::path& path) {
 }
 
 bool renameNoReplace(const fs::path& from, const fs::path& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
     // The file system cannot refuse to replace by itself: check first, then rename.
     struct stat st {};
@@ -131,10 +132,12 @@ bool copyTree(const fs::path& from, const fs::path& to, std::string& error) {
         if (ec) error = ec.message() + " " + to.string();
         return !ec;
     }
-    const fs::path temp = to.parent_path() / ("." + to.filename().string() + ".kalder-" + randomSuffix());
+    const fs::path temp =
+        to.parent_path() / ("." + to.filename().string() + ".kalder-" + randomSuffix());
     if (S_ISDIR(st.st_mode)) {
         fs::create_directory(temp, ec);
-        if (!ec) fs::copy(from, temp, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+        if (!ec)
+            fs::copy(from, temp, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
     } else {
         fs::copy_file(from, temp, fs::copy_options::none, ec);
     }
@@ -216,8 +219,9 @@ std::string Trash::encodePath(std::string_view path) {
     std::string out;
     for (char ch : path) {
         const auto c = static_cast<unsigned char>(ch);
-        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                          c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~' ||
+                          c == '/';
         if (keep) {
             out += ch;
         } else {
@@ -252,7 +256,7 @@ std::optional<std::string> Trash::decodePath(std::string_view s) {
 }
 
 std::string Trash::formatDeletionDate(std::time_t when) {
-    std::tm local {};
+    std::tm local{};
     localtime_r(&when, &local);
     char buffer[32];
     std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%S", &local);
@@ -264,8 +268,7 @@ std::optional<TrashEntry> Trash::moveToTrash(const fs::path& path, std::string& 
     const fs::path trashDir = trashFor(item, error);
     if (trashDir.empty()) return std::nullopt;
     const fs::path top = topOfTrash(trashDir);
-    const std::string recorded =
-        top == "/" ? item.string() : item.lexically_relative(top).string();
+    const std::string recorded = top == "/" ? item.string() : item.lexically_relative(top).string();
 
     TrashEntry entry;
     entry.trashDir = trashDir;
@@ -277,7 +280,8 @@ std::optional<TrashEntry> Trash::moveToTrash(const fs::path& path, std::string& 
     for (int n = 1; n < 10000; ++n) {
         entry.name = candidateName(base, n);
         // The info file claims the name: whoever creates it first owns it.
-        const int fd = ::open(entry.infoPath().c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        const int fd =
+            ::open(entry.infoPath().c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             error = errnoMessage(errno, entry.infoPath());

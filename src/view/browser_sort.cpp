@@ -36,7 +36,11 @@ std::wstring widenUtf8(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size()) {
         const auto b = static_cast<unsigned char>(s[i]);
-        std::size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        std::size_t len = b < 0x80         ? 1
+                          : (b >> 5) == 6  ? 2
+                          : (b >> 4) == 14 ? 3
+                          : (b >> 3) == 30 ? 4
+                                           : 0;
         char32_t cp = len == 1 ? b : len == 2 ? (b & 0x1f) : len == 3 ? (b & 0x0f) : (b & 0x07);
         bool valid = len != 0 && i + len <= s.size();
         for (std::size_t k = 1; valid && k < len; ++k) {
@@ -104,15 +108,17 @@ void sortEntries(std::vector<ImageEntry*>& entries, SortKey key) {
         }
         case SortKey::Size:
             for (ImageEntry* e : entries) e->refreshStatus();
-            std::stable_sort(entries.begin(), entries.end(), [](const ImageEntry* a, const ImageEntry* b) {
-                return a->fileSize() < b->fileSize();
-            });
+            std::stable_sort(entries.begin(), entries.end(),
+                             [](const ImageEntry* a, const ImageEntry* b) {
+                                 return a->fileSize() < b->fileSize();
+                             });
             break;
         case SortKey::Date:
             for (ImageEntry* e : entries) e->refreshStatus();
-            std::stable_sort(entries.begin(), entries.end(), [](const ImageEntry* a, const ImageEntry* b) {
-                return a->modificationTime() < b->modificationTime();
-            });
+            std::stable_sort(entries.begin(), entries.end(),
+                             [](const ImageEntry* a, const ImageEntry* b) {
+                                 return a->modificationTime() < b->modificationTime();
+                             });
             break;
     }
 }

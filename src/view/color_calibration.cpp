@@ -26,14 +26,16 @@ ColorSettings buildColorSettings(const ColorOptions& o, bool disabled) {
 std::optional<ProfileError> applyColorSettings(ColorManager& manager, const ColorSettings& s,
                                                const MonitorProfileSource& monitor) {
     switch (s.profile) {
-        case ProfileChoice::None: return manager.SetProfile(std::nullopt);
+        case ProfileChoice::None:
+            return manager.SetProfile(std::nullopt);
         case ProfileChoice::File:
             if (s.profilePath.empty()) {
                 (void)manager.SetProfile(std::nullopt);
                 return ProfileError::Unreadable;
             }
             return manager.SetProfile(s.profilePath);
-        case ProfileChoice::Monitor: return manager.SetMonitorProfile(monitor);
+        case ProfileChoice::Monitor:
+            return manager.SetMonitorProfile(monitor);
     }
     return std::nullopt;
 }

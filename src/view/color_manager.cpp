@@ -42,7 +42,8 @@ ProfilePtr calibratedProfile(const image::ColorSpace& s) {
     cmsCIExyY white = kD65;
     cmsCIExyYTRIPLE primaries = kSrgbPrimaries;
     if (s.hasChromaticities) {
-        if (!usableXy(s.redX, s.redY) || !usableXy(s.greenX, s.greenY) || !usableXy(s.blueX, s.blueY))
+        if (!usableXy(s.redX, s.redY) || !usableXy(s.greenX, s.greenY) ||
+            !usableXy(s.blueX, s.blueY))
             return nullptr;
         primaries = {{s.redX, s.redY, 1.0}, {s.greenX, s.greenY, 1.0}, {s.blueX, s.blueY, 1.0}};
         if (s.whiteX != 0 || s.whiteY != 0) {
@@ -50,10 +51,12 @@ ProfilePtr calibratedProfile(const image::ColorSpace& s) {
             white = {s.whiteX, s.whiteY, 1.0};
         }
     }
-    cmsToneCurve* curves[3] = {cmsBuildGamma(nullptr, s.gammaRed), cmsBuildGamma(nullptr, s.gammaGreen),
+    cmsToneCurve* curves[3] = {cmsBuildGamma(nullptr, s.gammaRed),
+                               cmsBuildGamma(nullptr, s.gammaGreen),
                                cmsBuildGamma(nullptr, s.gammaBlue)};
     ProfilePtr profile;
-    if (curves[0] && curves[1] && curves[2]) profile.reset(cmsCreateRGBProfile(&white, &primaries, curves));
+    if (curves[0] && curves[1] && curves[2])
+        profile.reset(cmsCreateRGBProfile(&white, &primaries, curves));
     for (cmsToneCurve* c : curves)
         if (c) cmsFreeToneCurve(c);
     return profile;
@@ -61,8 +64,10 @@ ProfilePtr calibratedProfile(const image::ColorSpace& s) {
 
 ProfilePtr sourceProfile(const image::ColorSpace& s) {
     switch (s.kind) {
-        case image::ColorSpace::Kind::Srgb: return ProfilePtr(cmsCreate_sRGBProfile());
-        case image::ColorSpace::Kind::Calibrated: return calibratedProfile(s);
+        case image::ColorSpace::Kind::Srgb:
+            return ProfilePtr(cmsCreate_sRGBProfile());
+        case image::ColorSpace::Kind::Calibrated:
+            return calibratedProfile(s);
         case image::ColorSpace::Kind::Icc: {
             if (s.iccProfile.empty() || s.iccProfile.size() > kMaxProfileBytes) return nullptr;
             ProfilePtr p(cmsOpenProfileFromMem(s.iccProfile.data(),
@@ -110,7 +115,8 @@ ColorManager::~ColorManager() = default;
 bool ColorManager::hasProfile() const { return m->monitor != nullptr; }
 bool ColorManager::hasTransform() const { return m->transform != nullptr; }
 
-std::optional<ProfileError> ColorManager::SetProfile(const std::optional<std::filesystem::path>& path) {
+std::optional<ProfileError> ColorManager::SetProfile(
+    const std::optional<std::filesystem::path>& path) {
     m->transform.reset();
     m->space.reset();
     m->monitor.reset();

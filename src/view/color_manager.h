@@ -32,7 +32,9 @@ public:
 // Knows no monitor profile: every display is taken to be sRGB.
 class NoMonitorProfile final : public MonitorProfileSource {
 public:
-    std::optional<std::vector<std::uint8_t>> monitorProfile() const override { return std::nullopt; }
+    std::optional<std::vector<std::uint8_t>> monitorProfile() const override {
+        return std::nullopt;
+    }
 };
 
 // Adapts decoded pixels to the monitor profile. One per loader thread; not shared.

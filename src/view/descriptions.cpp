@@ -1,13 +1,13 @@
 #include "view/descriptions.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <system_error>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "view/browser_sort.h"
 #include "view/image_entry.h"
@@ -31,8 +31,10 @@ bool replaceFile(const std::filesystem::path& target, const std::string& bytes) 
     while (ok && done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += static_cast<std::size_t>(n);
+        if (n <= 0)
+            ok = false;
+        else
+            done += static_cast<std::size_t>(n);
     }
     ok = ::fchmod(fd, 0644) == 0 && ok;
     ok = ::close(fd) == 0 && ok;

@@ -1,11 +1,11 @@
 #include "view/display_loader.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include "image/image_document.h"
 #include "view/image_entry.h"
@@ -71,8 +71,8 @@ public:
     std::int32_t percent() const {
         std::lock_guard lock(m_lock);
         if (m_total <= 0) return 0;
-        return static_cast<std::int32_t>(100.0 * static_cast<double>(m_done) /
-                                             static_cast<double>(m_total) + 0.5);
+        return static_cast<std::int32_t>(
+            100.0 * static_cast<double>(m_done) / static_cast<double>(m_total) + 0.5);
     }
 
 private:

@@ -1,10 +1,10 @@
 #include "view/drop_rules.h"
 
-#include <algorithm>
-#include <array>
-
 #include <limits.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <array>
 
 #include "shell/file_operations.h"
 #include "shell/trash.h"
@@ -23,7 +23,9 @@ std::vector<std::string> components(const fs::path& p) {
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        const auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
         return lower(x) == lower(y);
     });
 }
@@ -42,7 +44,8 @@ DropEffect dropEffect(DropModifiers modifiers, bool explorerLike) {
     return modifiers.shift || modifiers.alt ? DropEffect::Move : DropEffect::Copy;
 }
 
-DropEffect dropEffect(DropModifiers modifiers, bool explorerLike, bool copyAllowed, bool moveAllowed) {
+DropEffect dropEffect(DropModifiers modifiers, bool explorerLike, bool copyAllowed,
+                      bool moveAllowed) {
     const DropEffect wanted = dropEffect(modifiers, explorerLike);
     const bool wantedAllowed = wanted == DropEffect::Copy ? copyAllowed : moveAllowed;
     if (wantedAllowed) return wanted;
@@ -57,16 +60,17 @@ bool mayDropOn(const fs::path& target, bool targetIsFolder, const fs::path& drag
     const std::vector<std::string> over = components(target);
     if (over == dragged) return false;
     // Its parent already holds it.
-    return !(over.size() + 1 == dragged.size() && std::equal(over.begin(), over.end(), dragged.begin()));
+    return !(over.size() + 1 == dragged.size() &&
+             std::equal(over.begin(), over.end(), dragged.begin()));
 }
-
 
 bool dropsIntoOwnSubFolder(const std::vector<fs::path>& sources, const fs::path& target) {
     return std::any_of(sources.begin(), sources.end(),
                        [&target](const fs::path& s) { return shell::isSameOrInside(s, target); });
 }
 
-std::string askBeforeDropQuestion(DropEffect effect, std::size_t count, const std::string& destination) {
+std::string askBeforeDropQuestion(DropEffect effect, std::size_t count,
+                                  const std::string& destination) {
     const char* verb = effect == DropEffect::Move ? "move" : "copy";
     return "Do you want to " + std::string(verb) + " " + std::to_string(count) + " item(s) to " +
            destination + "?";
@@ -102,7 +106,8 @@ std::vector<fs::path> parseUriList(std::string_view text) {
         text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
             line.remove_suffix(1);
-        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
         if (line.empty() || line.front() == '#') continue;
         if (std::optional<fs::path> p = pathFromFileUri(line)) paths.push_back(std::move(*p));
     }

@@ -18,14 +18,16 @@ struct DropModifiers {
     bool alt = false;
 };
 
-inline constexpr char kOwnSubFolderMessage[] = "The folder cannot be moved/copied to its own sub-folder.";
+inline constexpr char kOwnSubFolderMessage[] =
+    "The folder cannot be moved/copied to its own sub-folder.";
 
 // The effect the keys ask for. Explorer-like: a move, a copy with Ctrl. Otherwise a copy, a
 // move with Shift or Alt.
 DropEffect dropEffect(DropModifiers modifiers, bool explorerLike);
 // The same, limited to what the drag source allows: when the wanted effect is not allowed the
 // other one is used, and None when neither is.
-DropEffect dropEffect(DropModifiers modifiers, bool explorerLike, bool copyAllowed, bool moveAllowed);
+DropEffect dropEffect(DropModifiers modifiers, bool explorerLike, bool copyAllowed,
+                      bool moveAllowed);
 
 // Whether a tree item may receive a drop. `draggedFolder` is the folder being dragged when
 // the drag started in the tree (empty otherwise): neither it nor its parent takes the drop.
@@ -36,7 +38,8 @@ bool dropsIntoOwnSubFolder(const std::vector<std::filesystem::path>& sources,
                            const std::filesystem::path& target);
 
 // The question asked before a drop when the user wants to be asked.
-std::string askBeforeDropQuestion(DropEffect effect, std::size_t count, const std::string& destination);
+std::string askBeforeDropQuestion(DropEffect effect, std::size_t count,
+                                  const std::string& destination);
 
 // A local path from a file URI ("file:///a%20b", "file://localhost/a"); nullopt for other
 // schemes, other hosts, bad escapes or a path with a zero byte.

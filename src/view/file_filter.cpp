@@ -7,9 +7,7 @@ namespace {
 
 char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool isFilterSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
+bool isFilterSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
 
 // Bytes one compiled pair takes: both parts with terminators and the exclusion marker.
 std::size_t compiledSize(const FileFilter::Pattern& p) {

@@ -12,7 +12,9 @@ bool isSeparator(wchar_t c) {
 }
 
 std::string_view trimmed(std::string_view s) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; };
+    const auto blank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+    };
     while (!s.empty() && blank(s.front())) s.remove_prefix(1);
     while (!s.empty() && blank(s.back())) s.remove_suffix(1);
     return s;
@@ -47,9 +49,12 @@ bool findTextMatches(std::string_view textUtf8, std::string_view findUtf8, bool 
 
 std::string ImageFinder::Result::message() const {
     switch (outcome) {
-        case Outcome::NotFound: return "No image found.";
-        case Outcome::Complete: return "Search is complete.";
-        default: return {};
+        case Outcome::NotFound:
+            return "No image found.";
+        case Outcome::Complete:
+            return "Search is complete.";
+        default:
+            return {};
     }
 }
 
@@ -94,8 +99,10 @@ ImageFinder::Result ImageFinder::findNext(const EntryList& list, const ImageEntr
     const std::size_t from = list.contains(current) ? current->index() + 1 : 0;
     const ImageEntry* hit = search(list, from);
     if (!hit) return {Outcome::NotFound, nullptr};
-    if (!listHolds(list, m_roundStart)) m_roundStart = hit;
-    else if (hit == m_roundStart) return {Outcome::Complete, hit};
+    if (!listHolds(list, m_roundStart))
+        m_roundStart = hit;
+    else if (hit == m_roundStart)
+        return {Outcome::Complete, hit};
     return {Outcome::Found, hit};
 }
 

@@ -9,15 +9,14 @@ class EntryList;
 class ImageEntry;
 
 struct FindOptions {
-    bool matchCase = false;             // findOptions entry 0
-    bool wholeWords = false;            // entry 1
-    bool searchDescriptions = false;    // entry 2
-    bool namesWithExtensions = false;   // entry 3
+    bool matchCase = false;            // findOptions entry 0
+    bool wholeWords = false;           // entry 1
+    bool searchDescriptions = false;   // entry 2
+    bool namesWithExtensions = false;  // entry 3
 };
 
 // Whether `text` holds `find` (see FindOptions for case and whole words).
-bool findTextMatches(std::string_view text, std::string_view find, bool matchCase,
-                     bool wholeWords);
+bool findTextMatches(std::string_view text, std::string_view find, bool matchCase, bool wholeWords);
 
 // Find Image and Find Next Image over the folder's list.
 class ImageFinder {

@@ -1,5 +1,7 @@
 #include "view/folder_images.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -7,8 +9,6 @@
 #include <iomanip>
 #include <sstream>
 #include <unordered_set>
-
-#include <sys/stat.h>
 
 #include "image/format_table.h"
 #include "image/image_document.h"
@@ -276,8 +276,8 @@ ImageEntry* FolderImages::navigate(Navigation command, const ImageEntry* current
             const std::size_t n = m_list.size();
             const bool forward = command == Navigation::NextSelected;
             for (std::size_t k = 1; k < n; ++k) {
-                const std::size_t i = forward ? (current->index() + k) % n
-                                              : (current->index() + n - k) % n;
+                const std::size_t i =
+                    forward ? (current->index() + k) % n : (current->index() + n - k) % n;
                 if (m_list.at(i)->selected) return m_list.at(i);
             }
             return nullptr;
@@ -374,10 +374,12 @@ std::string formatFileSize(std::uint64_t bytes) {
     grouped += " bytes";
     char buffer[64];
     if (bytes >= 1048576) {
-        std::snprintf(buffer, sizeof buffer, " (%.2f %s)", static_cast<double>(bytes) / 1048576.0, "MB");
+        std::snprintf(buffer, sizeof buffer, " (%.2f %s)", static_cast<double>(bytes) / 1048576.0,
+                      "MB");
         grouped += buffer;
     } else if (bytes >= 1024) {
-        std::snprintf(buffer, sizeof buffer, " (%.1f %s)", static_cast<double>(bytes) / 1024.0, "KB");
+        std::snprintf(buffer, sizeof buffer, " (%.1f %s)", static_cast<double>(bytes) / 1024.0,
+                      "KB");
         grouped += buffer;
     }
     return grouped;
@@ -385,7 +387,7 @@ std::string formatFileSize(std::uint64_t bytes) {
 
 std::string formatFileTime(std::int64_t seconds) {
     const std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm local {};
+    std::tm local{};
     if (!::localtime_r(&t, &local)) return {};
     std::ostringstream out;
     out.imbue(userLocale());
@@ -396,11 +398,12 @@ std::string formatFileTime(std::int64_t seconds) {
 std::string fileInformationText(const image::ImageInfo* info, bool tooltip) {
     if (!info) return "No information";
     const char* sep = tooltip ? "\r\n" : " | ";
-    std::string text = formatFileSize(info->fileSize) + sep + formatFileTime(info->modificationTime);
+    std::string text =
+        formatFileSize(info->fileSize) + sep + formatFileTime(info->modificationTime);
     std::string description;
     if (info->formatIndex >= 0) {
         const auto& record = image::formatTable()[static_cast<std::size_t>(info->formatIndex)];
-        description = !info->description.empty() ? info->description
+        description = !info->description.empty()    ? info->description
                       : !record.description.empty() ? std::string(record.description)
                                                     : std::string(record.shortName);
     }
@@ -418,7 +421,8 @@ std::string fileInformationText(const image::ImageInfo* info, bool tooltip) {
     if (bits == 16) {
         text += "high-color";
     } else if (bits < 24) {
-        std::snprintf(buffer, sizeof buffer, "%i %s", 1 << bits, info->isGray ? "gray-levels" : "colors");
+        std::snprintf(buffer, sizeof buffer, "%i %s", 1 << bits,
+                      info->isGray ? "gray-levels" : "colors");
         text += buffer;
     } else {
         text += "true-color";

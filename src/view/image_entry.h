@@ -123,7 +123,9 @@ public:
     // Readers on worker threads hold lock(); the UI thread may read without it.
     std::size_t size() const { return m_entries.size(); }
     bool empty() const { return m_entries.empty(); }
-    ImageEntry* at(std::size_t i) const { return i < m_entries.size() ? m_entries[i].get() : nullptr; }
+    ImageEntry* at(std::size_t i) const {
+        return i < m_entries.size() ? m_entries[i].get() : nullptr;
+    }
     ImageEntry* first() const { return at(0); }
     ImageEntry* last() const { return empty() ? nullptr : m_entries.back().get(); }
     ImageEntry* after(const ImageEntry* e) const { return e ? at(e->index() + 1) : nullptr; }
@@ -133,7 +135,8 @@ public:
     // Compares addresses only, so a pointer kept across a reload (its entry freed) is safe to
     // ask about.
     bool contains(const ImageEntry* e) const {
-        return e && std::any_of(m_entries.begin(), m_entries.end(), [e](const auto& p) { return p.get() == e; });
+        return e && std::any_of(m_entries.begin(), m_entries.end(),
+                                [e](const auto& p) { return p.get() == e; });
     }
 
     // UI thread; each takes the list lock.

@@ -6,11 +6,16 @@ namespace kalder::view {
 
 std::int32_t osdIconSide(OsdSize size, std::int32_t screenWidth) {
     switch (size) {
-        case OsdSize::Off: return 0;
-        case OsdSize::Small: return 18;
-        case OsdSize::Normal: return 28;
-        case OsdSize::Large: return 38;
-        case OsdSize::Auto: break;
+        case OsdSize::Off:
+            return 0;
+        case OsdSize::Small:
+            return 18;
+        case OsdSize::Normal:
+            return 28;
+        case OsdSize::Large:
+            return 38;
+        case OsdSize::Auto:
+            break;
     }
     if (screenWidth < 800) return 18;
     if (screenWidth <= 1024) return 28;
@@ -38,8 +43,8 @@ OsdVisibility osdVisibility(const OsdInputs& in) {
     const std::int32_t s = in.iconSide;
     v.rotation = in.client.width >= s + 2 && in.client.height >= s + 2;
     if (!in.hasImage) return v;
-    const bool roomy = in.client.width >= s + in.gammaScale.width + s + s + 6 &&
-                       in.client.height >= s + s + s + 4;
+    const bool roomy =
+        in.client.width >= s + in.gammaScale.width + s + s + 6 && in.client.height >= s + s + s + 4;
     if (!roomy) return v;
     // Half a magnified pixel of slack, so a rounding remainder does not show an arrow.
     const std::int32_t a = in.zoom.reduce ? 0 : in.zoom.factor / 2;
@@ -55,8 +60,8 @@ bool progressStripAtTop(bool topCornersVisible, bool bottomCornersVisible) {
 }
 
 image::ColorRef progressLineColour(image::ColorRef bg) {
-    const std::int64_t luma = image::redOf(bg) * 6969 + image::greenOf(bg) * 23434 +
-                              image::blueOf(bg) * 2365;
+    const std::int64_t luma =
+        image::redOf(bg) * 6969 + image::greenOf(bg) * 23434 + image::blueOf(bg) * 2365;
     return luma < 129 * 32768 ? image::makeColorRef(255, 255, 255) : image::makeColorRef(0, 0, 0);
 }
 

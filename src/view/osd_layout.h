@@ -39,8 +39,8 @@ OsdVisibility osdVisibility(const OsdInputs& in);
 // The 3-pixel load progress strip.
 struct ProgressStrip {
     static constexpr std::int32_t kHeight = 3;
-    PixelRect area;   // the whole strip (background rows plus the line)
-    PixelRect line;   // the middle row's coloured part; empty at 0 %
+    PixelRect area;  // the whole strip (background rows plus the line)
+    PixelRect line;  // the middle row's coloured part; empty at 0 %
     image::ColorRef lineColour = 0;
 };
 // The strip goes to the top when the top corners of the viewing area are on screen and the

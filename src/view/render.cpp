@@ -26,7 +26,8 @@ constexpr std::int32_t kWhiteIndex = 232;
 struct RemainderTable {
     std::array<std::uint8_t, 256> rem{};
     constexpr RemainderTable() {
-        for (std::int32_t v = 0; v < 256; ++v) rem[v] = static_cast<std::uint8_t>(((v % 51) * 64 * 2 + 51) / (2 * 51));
+        for (std::int32_t v = 0; v < 256; ++v)
+            rem[v] = static_cast<std::uint8_t>(((v % 51) * 64 * 2 + 51) / (2 * 51));
     }
 };
 constexpr RemainderTable kRemainder;
@@ -43,7 +44,8 @@ struct To32 {
     const std::uint32_t* tr;
     using Out = std::uint32_t;
     static constexpr bool kDithers = false;
-    Out operator()(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::int32_t, std::int32_t) const {
+    Out operator()(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::int32_t,
+                   std::int32_t) const {
         return tb[b] | tg[g] | tr[r];
     }
 };
@@ -52,7 +54,8 @@ struct To24 {
     const std::uint8_t* lut;
     using Out = Bgr;
     static constexpr bool kDithers = false;
-    Out operator()(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::int32_t, std::int32_t) const {
+    Out operator()(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::int32_t,
+                   std::int32_t) const {
         return {lut[b], lut[g], lut[r]};
     }
 };
@@ -67,7 +70,8 @@ struct To16 {
         if (kDither && v > 7 && (v & 7) < d) --q;
         return q;
     }
-    Out operator()(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::int32_t x, std::int32_t y) const {
+    Out operator()(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::int32_t x,
+                   std::int32_t y) const {
         const std::uint32_t d = kDither ? kDither2x4[y & 1][x & 3] : 0;
         const std::uint32_t B = level(lut[b], d), G = level(lut[g], d), R = level(lut[r], d);
         if (k565) return static_cast<Out>(B | (G << 6) | (R << 11));
@@ -80,7 +84,8 @@ struct To8 {
     const std::uint8_t* lut;
     using Out = std::uint8_t;
     static constexpr bool kDithers = kDither;
-    Out operator()(std::uint8_t b0, std::uint8_t g0, std::uint8_t r0, std::int32_t x, std::int32_t y) const {
+    Out operator()(std::uint8_t b0, std::uint8_t g0, std::uint8_t r0, std::int32_t x,
+                   std::int32_t y) const {
         const std::uint32_t b = lut[b0], g = lut[g0], r = lut[r0];
         if (b == g && g == r) {
             // Pure white is always the white entry: the dither must not speckle it grey.
@@ -107,8 +112,10 @@ PixelSize convertWith(const Fn& fn, const image::Bitmap32& src, const PixelRect&
                       Point origin, DisplayBuffer& buffer) {
     using Out = typename Fn::Out;
     const std::int32_t f = zoom.factor;
-    const std::int32_t outW = std::min(zoomedExtent(rect.right - rect.left, zoom), DisplayBuffer::kSide);
-    const std::int32_t outH = std::min(zoomedExtent(rect.bottom - rect.top, zoom), DisplayBuffer::kSide);
+    const std::int32_t outW =
+        std::min(zoomedExtent(rect.right - rect.left, zoom), DisplayBuffer::kSide);
+    const std::int32_t outH =
+        std::min(zoomedExtent(rect.bottom - rect.top, zoom), DisplayBuffer::kSide);
     const std::size_t bytesOut = static_cast<std::size_t>(outW) * sizeof(Out);
 
     for (std::int32_t y = 0; y < outH; ++y) {
@@ -122,9 +129,11 @@ PixelSize convertWith(const Fn& fn, const image::Bitmap32& src, const PixelRect&
         const std::int32_t dy = origin.y + y;
         if (zoom.reduce) {
             const std::size_t step = static_cast<std::size_t>(f) * 4;
-            for (std::int32_t x = 0; x < outW; ++x, s += step) out[x] = fn(s[0], s[1], s[2], origin.x + x, dy);
+            for (std::int32_t x = 0; x < outW; ++x, s += step)
+                out[x] = fn(s[0], s[1], s[2], origin.x + x, dy);
         } else if (f == 1) {
-            for (std::int32_t x = 0; x < outW; ++x, s += 4) out[x] = fn(s[0], s[1], s[2], origin.x + x, dy);
+            for (std::int32_t x = 0; x < outW; ++x, s += 4)
+                out[x] = fn(s[0], s[1], s[2], origin.x + x, dy);
         } else if (!Fn::kDithers) {
             for (std::int32_t x = 0; x < outW; s += 4) {
                 const Out v = fn(s[0], s[1], s[2], 0, dy);
@@ -160,10 +169,11 @@ bool paintRun(const PaintJob& job, const PixelRect& rect, Point dest, const Tile
         for (std::int32_t tx = rect.left; tx < rect.right; tx += tileSource) {
             const std::int32_t tw = std::min(tileSource, rect.right - tx);
             const Point at{dest.x + zoomedExtent(tx - rect.left, z), oy};
-            const PixelSize size = conv.convert(*job.source, {tx, ty, tx + tw, ty + th}, z,
-                                                {at.x + job.ditherPhase.x, at.y + job.ditherPhase.y},
-                                                buffer);
-            if (size.width > 0 && size.height > 0 && !target.blitTile(buffer, size, at)) return false;
+            const PixelSize size =
+                conv.convert(*job.source, {tx, ty, tx + tw, ty + th}, z,
+                             {at.x + job.ditherPhase.x, at.y + job.ditherPhase.y}, buffer);
+            if (size.width > 0 && size.height > 0 && !target.blitTile(buffer, size, at))
+                return false;
         }
     }
     return true;
@@ -174,7 +184,8 @@ bool paintRun(const PaintJob& job, const PixelRect& rect, Point dest, const Tile
 DisplayFormat detectDisplayFormat(std::int32_t bpp, bool bitFields, std::uint32_t red,
                                   std::uint32_t green, std::uint32_t blue) {
     switch (bpp) {
-        case 8: return DisplayFormat::Palette8;
+        case 8:
+            return DisplayFormat::Palette8;
         case 16:
             if (!bitFields || (red == 0x7c00 && green == 0x03e0 && blue == 0x001f))
                 return DisplayFormat::Rgb555;
@@ -184,7 +195,8 @@ DisplayFormat detectDisplayFormat(std::int32_t bpp, bool bitFields, std::uint32_
             if (!bitFields || (red == 0xff0000 && green == 0x00ff00 && blue == 0x0000ff))
                 return DisplayFormat::Bgrx32;
             return DisplayFormat::Bgr24;
-        default: return DisplayFormat::Bgr24;
+        default:
+            return DisplayFormat::Bgr24;
     }
 }
 
@@ -221,7 +233,8 @@ const std::array<PaletteColour, kDisplayPaletteSize>& displayPalette() {
     return palette;
 }
 
-DisplayBuffer::DisplayBuffer(DisplayFormat format, bool dither) : m_format(format), m_dither(dither) {
+DisplayBuffer::DisplayBuffer(DisplayFormat format, bool dither)
+    : m_format(format), m_dither(dither) {
     const std::size_t row = static_cast<std::size_t>(kSide) * bytesPerPixel();
     m_stride = (row + 3) & ~std::size_t{3};
     m_pixels.assign(m_stride * kSide, 0);
@@ -229,18 +242,23 @@ DisplayBuffer::DisplayBuffer(DisplayFormat format, bool dither) : m_format(forma
 
 std::int32_t DisplayBuffer::bytesPerPixel() const {
     switch (m_format) {
-        case DisplayFormat::Bgr24: return 3;
-        case DisplayFormat::Palette8: return 1;
+        case DisplayFormat::Bgr24:
+            return 3;
+        case DisplayFormat::Palette8:
+            return 1;
         case DisplayFormat::Rgb555:
-        case DisplayFormat::Rgb565: return 2;
-        case DisplayFormat::Bgrx32: return 4;
+        case DisplayFormat::Rgb565:
+            return 2;
+        case DisplayFormat::Bgrx32:
+            return 4;
     }
     return 4;
 }
 
 TileConverter::TileConverter(DisplayFormat format, bool dither, const DisplayLut* lut)
     : m_format(format), m_dither(dither) {
-    for (std::int32_t i = 0; i < 256; ++i) m_lut[i] = lut ? (*lut)[i] : static_cast<std::uint8_t>(i);
+    for (std::int32_t i = 0; i < 256; ++i)
+        m_lut[i] = lut ? (*lut)[i] : static_cast<std::uint8_t>(i);
     for (std::int32_t i = 0; i < 256; ++i) {
         m_blue32[i] = 0xff000000u | m_lut[i];
         m_green32[i] = static_cast<std::uint32_t>(m_lut[i]) << 8;
@@ -256,15 +274,18 @@ PixelSize TileConverter::convert(const image::Bitmap32& source, const PixelRect&
     const std::uint8_t* lut = m_lut.data();
     switch (m_format) {
         case DisplayFormat::Bgrx32:
-            return convertWith(To32{m_blue32.data(), m_green32.data(), m_red32.data()}, source, rect,
-                               zoom, origin, buffer);
-        case DisplayFormat::Bgr24: return convertWith(To24{lut}, source, rect, zoom, origin, buffer);
+            return convertWith(To32{m_blue32.data(), m_green32.data(), m_red32.data()}, source,
+                               rect, zoom, origin, buffer);
+        case DisplayFormat::Bgr24:
+            return convertWith(To24{lut}, source, rect, zoom, origin, buffer);
         case DisplayFormat::Rgb555:
-            return m_dither ? convertWith(To16<false, true>{lut}, source, rect, zoom, origin, buffer)
-                            : convertWith(To16<false, false>{lut}, source, rect, zoom, origin, buffer);
+            return m_dither
+                       ? convertWith(To16<false, true>{lut}, source, rect, zoom, origin, buffer)
+                       : convertWith(To16<false, false>{lut}, source, rect, zoom, origin, buffer);
         case DisplayFormat::Rgb565:
-            return m_dither ? convertWith(To16<true, true>{lut}, source, rect, zoom, origin, buffer)
-                            : convertWith(To16<true, false>{lut}, source, rect, zoom, origin, buffer);
+            return m_dither
+                       ? convertWith(To16<true, true>{lut}, source, rect, zoom, origin, buffer)
+                       : convertWith(To16<true, false>{lut}, source, rect, zoom, origin, buffer);
         case DisplayFormat::Palette8:
             return m_dither ? convertWith(To8<true>{lut}, source, rect, zoom, origin, buffer)
                             : convertWith(To8<false>{lut}, source, rect, zoom, origin, buffer);

@@ -57,7 +57,9 @@ public:
     std::size_t stride() const { return m_stride; }
     std::uint8_t* data() { return m_pixels.data(); }
     const std::uint8_t* data() const { return m_pixels.data(); }
-    std::uint8_t* row(std::int32_t y) { return m_pixels.data() + m_stride * static_cast<std::size_t>(y); }
+    std::uint8_t* row(std::int32_t y) {
+        return m_pixels.data() + m_stride * static_cast<std::size_t>(y);
+    }
     const std::uint8_t* row(std::int32_t y) const {
         return m_pixels.data() + m_stride * static_cast<std::size_t>(y);
     }
@@ -92,9 +94,9 @@ private:
 struct PaintJob {
     const image::Bitmap32* source = nullptr;  // the caller holds its pixelLock while painting
     Zoom zoom;
-    PixelRect sourceRect;      // image pixels, before the panorama offset
-    Point dest;                // client position of the rectangle's top-left
-    Point ditherPhase;         // the scroll offsets, so the pattern follows the image
+    PixelRect sourceRect;  // image pixels, before the panorama offset
+    Point dest;            // client position of the rectangle's top-left
+    Point ditherPhase;     // the scroll offsets, so the pattern follows the image
     const DisplayLut* lut = nullptr;
     std::int32_t panoramaOffset = 0;  // source columns shifted left, wrapping around
 };
@@ -122,7 +124,8 @@ std::int32_t zoomedExtent(std::int32_t sourceLength, Zoom zoom);
 // The wallpaper is a 256 x 256 tile repeated from the client origin. Calls `piece` with the
 // part of the tile and its client position for every cell a fill rectangle touches.
 inline constexpr std::int32_t kWallpaperSide = 256;
-void forEachWallpaperPiece(const PixelRect& fill,
-                           const std::function<void(const PixelRect& tileSource, Point dest)>& piece);
+void forEachWallpaperPiece(
+    const PixelRect& fill,
+    const std::function<void(const PixelRect& tileSource, Point dest)>& piece);
 
 }  // namespace kalder::view

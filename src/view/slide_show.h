@@ -27,7 +27,10 @@ public:
         bool atLast = false;
     };
 
-    void start() { m_running = true; m_counter = 0; }
+    void start() {
+        m_running = true;
+        m_counter = 0;
+    }
     void stop() { m_running = false; }
     // 701.
     void toggle() { m_running ? stop() : start(); }

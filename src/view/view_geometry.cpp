@@ -134,7 +134,9 @@ bool ViewGeometry::SetZoom(bool reduce, std::int32_t factor, bool anchorAtCursor
         // newDisplayed / (oldDisplayed / at), kept in integers so an exact ratio stays exact.
         const std::int64_t at = static_cast<std::int64_t>(a) + scroll;
         if (at <= 0 || oldDisplayed <= 0) return -a;  // anchor at the image's first pixel
-        return static_cast<std::int32_t>(static_cast<std::int64_t>(newDisplayed) * at / oldDisplayed) - a;
+        return static_cast<std::int32_t>(static_cast<std::int64_t>(newDisplayed) * at /
+                                         oldDisplayed) -
+               a;
     };
     const std::int32_t sx = axis(oldD.width, newD.width, m_client.width, anchor.x, m_scroll.x);
     const std::int32_t sy = axis(oldD.height, newD.height, m_client.height, anchor.y, m_scroll.y);
@@ -156,10 +158,14 @@ Point ViewGeometry::arrowKeyTarget(Arrow key) const {
     const std::int32_t dx = m_client.width / 12;
     const std::int32_t dy = m_client.height / 12;
     switch (key) {
-        case Arrow::Left: return {m_scroll.x - dx, m_scroll.y};
-        case Arrow::Right: return {m_scroll.x + dx, m_scroll.y};
-        case Arrow::Up: return {m_scroll.x, m_scroll.y - dy};
-        case Arrow::Down: return {m_scroll.x, m_scroll.y + dy};
+        case Arrow::Left:
+            return {m_scroll.x - dx, m_scroll.y};
+        case Arrow::Right:
+            return {m_scroll.x + dx, m_scroll.y};
+        case Arrow::Up:
+            return {m_scroll.x, m_scroll.y - dy};
+        case Arrow::Down:
+            return {m_scroll.x, m_scroll.y + dy};
     }
     return m_scroll;
 }
@@ -208,11 +214,10 @@ LensLayout ViewGeometry::lensLayout(Point c) const {
     const Point o = imageOrigin();
     // 70 x 70 image pixels whose top-left is 35 pixels up and left of the cursor.
     const std::int32_t half = LensLayout::kSourceSide / 2;
-    const PixelRect wanted{c.x - o.x - half, c.y - o.y - half, c.x - o.x + half,
-                           c.y - o.y + half};
-    const PixelRect shown =
-        m_hasImage ? intersect(wanted, PixelRect{0, 0, m_image.width, m_image.height})
-                   : PixelRect{};
+    const PixelRect wanted{c.x - o.x - half, c.y - o.y - half, c.x - o.x + half, c.y - o.y + half};
+    const PixelRect shown = m_hasImage
+                                ? intersect(wanted, PixelRect{0, 0, m_image.width, m_image.height})
+                                : PixelRect{};
     PixelRect covered;
     if (!shown.isEmpty()) {
         const std::int32_t m = LensLayout::kMagnify;
@@ -274,8 +279,10 @@ RectList ViewGeometry::backgroundRects(const PixelRect& exclude) const {
     std::int32_t top = 0, bottom = m_client.height;
     const PixelRect strip = intersect(exclude, client);
     if (!strip.isEmpty()) {
-        if (strip.top <= 0) top = strip.bottom;
-        else bottom = strip.top;
+        if (strip.top <= 0)
+            top = strip.bottom;
+        else
+            bottom = strip.top;
     }
     const PixelRect area{0, top, m_client.width, bottom};
     const PixelRect img = m_hasImage ? intersect(imageRect(), area) : PixelRect{};

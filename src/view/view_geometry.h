@@ -36,9 +36,9 @@ struct LensLayout {
     static constexpr std::int32_t kSourceSide = 70;
     static constexpr std::int32_t kMagnify = 4;
 
-    PixelRect square;            // client coordinates, right/bottom exclusive
+    PixelRect square;                         // client coordinates, right/bottom exclusive
     std::optional<ImagePaintRegion> picture;  // image part, drawn at 4x; none when off the image
-    RectList background;         // parts of the square not covered by image pixels
+    RectList background;                      // parts of the square not covered by image pixels
     // Frame lines (1 pixel, grey 153,153,153): x of the left and right vertical lines, y of the
     // top and bottom horizontal lines. The right and bottom lines sit one pixel further out when
     // the square shows no image pixels.
@@ -66,7 +66,9 @@ public:
     Zoom zoom() const { return m_zoom; }
     // False when ignored (no image, lens on) or unchanged; true means repaint everything.
     bool SetZoom(bool reduce, std::int32_t factor, bool anchorAtCursor);
-    bool SetZoom(Zoom z, bool anchorAtCursor) { return SetZoom(z.reduce, z.factor, anchorAtCursor); }
+    bool SetZoom(Zoom z, bool anchorAtCursor) {
+        return SetZoom(z.reduce, z.factor, anchorAtCursor);
+    }
     ScrollChange ScrollTo(std::int32_t x, std::int32_t y);
     Point scroll() const { return m_scroll; }
     PixelSize DisplayedSize() const;
@@ -83,11 +85,11 @@ public:
 
     // --- keys and wheel: scroll targets for ScrollTo ---
     enum class Arrow { Left, Right, Up, Down };
-    Point arrowKeyTarget(Arrow key) const;           // one twelfth of the client
-    Point pageKeyTarget(bool down) const;            // 5 x (client / 5), vertical when taller
+    Point arrowKeyTarget(Arrow key) const;  // one twelfth of the client
+    Point pageKeyTarget(bool down) const;   // 5 x (client / 5), vertical when taller
     static Point homeTarget() { return {0, 0}; }
     static Point endTarget() { return {1000000, 1000000}; }
-    Point wheelScrollTarget(bool forward) const;     // one fifth of the client
+    Point wheelScrollTarget(bool forward) const;  // one fifth of the client
 
     // --- panorama ---
     static std::int32_t panoramaStep(std::int32_t imageWidth);  // width / 72, at least 1

@@ -17,8 +17,8 @@ struct ExifRow {
 };
 // Tag 274 values 1..8 as rotation and flips applied after it.
 constexpr ExifRow kExifOrientation[8] = {
-    {0, false, false}, {0, true, false}, {2, false, false}, {0, false, true},
-    {3, false, true},  {1, false, false}, {3, true, false}, {3, false, false},
+    {0, false, false}, {0, true, false},  {2, false, false}, {0, false, true},
+    {3, false, true},  {1, false, false}, {3, true, false},  {3, false, false},
 };
 
 }  // namespace
@@ -117,7 +117,8 @@ ViewAction ViewState::zoomCommand(ZoomCommand command, Zoom current, PixelSize s
     if (isVector) {
         // Vector images are rendered again at the new size instead of being magnified.
         if (command == ZoomCommand::ActualSize) return a;
-        m_vectorZoom = command == ZoomCommand::In ? zoomedIn(m_vectorZoom) : zoomedOut(m_vectorZoom);
+        m_vectorZoom =
+            command == ZoomCommand::In ? zoomedIn(m_vectorZoom) : zoomedOut(m_vectorZoom);
         a.requestImage = true;
         return a;
     }
@@ -130,9 +131,15 @@ ViewAction ViewState::zoomCommand(ZoomCommand command, Zoom current, PixelSize s
         return a;
     }
     switch (command) {
-        case ZoomCommand::In: a.zoom = zoomedIn(current); break;
-        case ZoomCommand::Out: a.zoom = zoomedOut(current); break;
-        case ZoomCommand::ActualSize: a.zoom = Zoom{}; break;
+        case ZoomCommand::In:
+            a.zoom = zoomedIn(current);
+            break;
+        case ZoomCommand::Out:
+            a.zoom = zoomedOut(current);
+            break;
+        case ZoomCommand::ActualSize:
+            a.zoom = Zoom{};
+            break;
     }
     return a;
 }
@@ -168,8 +175,10 @@ std::optional<Zoom> ViewState::takePendingZoom(PixelSize frame, PixelSize client
         if (step > 0) --u;
         if (u != 0 && haveS0) {
             const double sum = static_cast<double>(g / u + l / u);
-            if (step > 0 && frac(sum / s0) < 0.5) --u;
-            else if (step < 0 && sum > 0 && frac(s0 / sum) < 0.5) ++u;
+            if (step > 0 && frac(sum / s0) < 0.5)
+                --u;
+            else if (step < 0 && sum > 0 && frac(s0 / sum) < 0.5)
+                ++u;
         }
         if (u > 1) return clampZoom(Zoom{true, static_cast<std::int32_t>(u)});
         if (u < 1) return clampZoom(Zoom{false, static_cast<std::int32_t>(2 - u)});
@@ -183,10 +192,13 @@ std::optional<Zoom> ViewState::takePendingZoom(PixelSize frame, PixelSize client
     if (step < 0) --t;
     if (t != 0 && haveS0) {
         const double sum = static_cast<double>(t * (l + g));
-        if (step > 0 && frac(sum / s0) < 0.5) ++t;
-        else if (step < 0 && frac(s0 / sum) < 0.5) --t;
+        if (step > 0 && frac(sum / s0) < 0.5)
+            ++t;
+        else if (step < 0 && frac(s0 / sum) < 0.5)
+            --t;
     }
-    if (t > 1) return clampZoom(Zoom{false, static_cast<std::int32_t>(std::min<std::int64_t>(t, 1000))});
+    if (t > 1)
+        return clampZoom(Zoom{false, static_cast<std::int32_t>(std::min<std::int64_t>(t, 1000))});
     if (t < 1) return clampZoom(Zoom{true, static_cast<std::int32_t>(2 - t)});
     return std::nullopt;
 }
@@ -232,8 +244,8 @@ ViewAction ViewState::setRotation(std::int32_t rotation) {
     rotation &= 3;
     if (rotation == m_rotation) return {};
     const std::int32_t old = m_rotation;
-    const bool counter = (old == 0 && rotation == 3) || (old == 1 && rotation == 3) ||
-                         old == rotation + 1;
+    const bool counter =
+        (old == 0 && rotation == 3) || (old == 1 && rotation == 3) || old == rotation + 1;
     m_rotation = rotation;
     ViewAction a = requestAgain();
     a.osdIcon = counter ? 3 : 2;

@@ -1,12 +1,12 @@
 // The dialog help table: its rows, and that every topic it names lands on a shipped help page
 // with the right anchor.
+#include "app/core/dialog_help_table.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <set>
 #include <sstream>
-
-#include "app/core/dialog_help_table.h"
 
 using namespace kalder::app;
 namespace fs = std::filesystem;

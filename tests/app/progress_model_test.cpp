@@ -1,8 +1,8 @@
 // The progress bar arithmetic, its refresh throttle and the path compaction of the progress
 // window.
-#include <gtest/gtest.h>
-
 #include "app/core/progress_model.h"
+
+#include <gtest/gtest.h>
 
 using namespace kalder::app;
 using namespace std::chrono_literals;

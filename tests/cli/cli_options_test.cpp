@@ -33,15 +33,15 @@ TEST(CliOptions, UsageErrorsAreReported) {
     const std::vector<std::vector<const char*>> bad = {
         {},
         {"explode", "x"},
-        {"decode", "in.bmp"},                         // no output
-        {"decode", "a", "b", "-o", "x"},              // two inputs
+        {"decode", "in.bmp"},             // no output
+        {"decode", "a", "b", "-o", "x"},  // two inputs
         {"decode", "in", "-o", "x", "--rotate", "4"},
         {"decode", "in", "-o", "x", "--fit", "10"},
         {"decode", "in", "-o", "x", "--fit", "0x10"},
         {"decode", "in", "-o", "x", "--background", "red"},
         {"decode", "in", "-o", "x", "--page"},
         {"decode", "in", "-o", "x", "--calibration", "1,2,3"},
-        {"thumb", "in", "-o", "x"},                   // no size
+        {"thumb", "in", "-o", "x"},  // no size
         {"thumbs", "dir", "--size", "0", "-o", "x"},
         {"info"},
         {"info", "a", "--bogus"},

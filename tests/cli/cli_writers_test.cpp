@@ -29,7 +29,8 @@ test::RgbImage writeSource(const fs::path& path) {
     test::RgbImage expected{w, h, {}};
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const std::uint8_t r = static_cast<std::uint8_t>((x / 4) * 40), g = static_cast<std::uint8_t>(y * 25),
+            const std::uint8_t r = static_cast<std::uint8_t>((x / 4) * 40),
+                               g = static_cast<std::uint8_t>(y * 25),
                                b = static_cast<std::uint8_t>(((x + y) % 3) * 100);
             std::uint8_t* p = &pixels[(static_cast<std::size_t>(y) * w + x) * 4];
             p[0] = b;
@@ -59,8 +60,10 @@ TEST(CliWriters, DecodeWritesEveryFormatByExtension) {
         int tolerance;  // lossy JPEG
     };
     const std::vector<Case> cases = {
-        {"a.bmp", "", 0},          {"b.pcx", "", 0},
-        {"c.tga", "--rle", 0},     {"d.gif", "--interlaced", 0},
+        {"a.bmp", "", 0},
+        {"b.pcx", "", 0},
+        {"c.tga", "--rle", 0},
+        {"d.gif", "--interlaced", 0},
         {"e.bmp", "--colors 256 --rle", 0},
         {"f.png", "--interlaced", 0},
         {"g.tif", "--compression lzw", 0},
@@ -68,9 +71,11 @@ TEST(CliWriters, DecodeWritesEveryFormatByExtension) {
     };
     for (const auto& c : cases) {
         const fs::path out = dir / c.out;
-        const int status = runCli("decode " + source.string() + " -o " + out.string() + " " + c.options);
-        if (status == 1 && (fs::path(c.out).extension() == ".jpg" || fs::path(c.out).extension() == ".png" ||
-                            fs::path(c.out).extension() == ".tif")) {
+        const int status =
+            runCli("decode " + source.string() + " -o " + out.string() + " " + c.options);
+        if (status == 1 &&
+            (fs::path(c.out).extension() == ".jpg" || fs::path(c.out).extension() == ".png" ||
+             fs::path(c.out).extension() == ".tif")) {
             // The codec module may be missing in this build: a clear failure, no file.
             EXPECT_FALSE(fs::exists(out)) << c.out;
             continue;
@@ -89,15 +94,20 @@ TEST(CliWriters, AllPagesMakeOneAnimationAndResampleScales) {
     const fs::path source = dir / "src.bmp";
     writeSource(source);
     // A two-frame GIF from two runs is not possible; one page still gives a valid GIF.
-    ASSERT_EQ(runCli("decode " + source.string() + " --all-pages -o " + (dir / "one.gif").string()), 0);
+    ASSERT_EQ(runCli("decode " + source.string() + " --all-pages -o " + (dir / "one.gif").string()),
+              0);
     EXPECT_TRUE(fs::exists(dir / "one.gif"));
     EXPECT_FALSE(fs::exists(dir / "one-0.gif"));
-    ASSERT_EQ(runCli("decode " + source.string() + " --resample 200% --method box -o " + (dir / "big.bmp").string()), 0);
+    ASSERT_EQ(runCli("decode " + source.string() + " --resample 200% --method box -o " +
+                     (dir / "big.bmp").string()),
+              0);
     auto big = test::decodeWithKalder(dir / "big.bmp");
     ASSERT_TRUE(big);
     EXPECT_EQ(big->width, 46);
     EXPECT_EQ(big->height, 18);
-    ASSERT_EQ(runCli("decode " + source.string() + " --resample 10x4 -o " + (dir / "small.tga").string()), 0);
+    ASSERT_EQ(
+        runCli("decode " + source.string() + " --resample 10x4 -o " + (dir / "small.tga").string()),
+        0);
     auto small = test::decodeWithKalder(dir / "small.tga");
     ASSERT_TRUE(small);
     EXPECT_EQ(small->width, 10);
@@ -110,18 +120,38 @@ TEST(CliWriters, FailuresLeaveTheTargetAlone) {
     writeSource(source);
     test::writeFile(dir / "keep.gif", {'o', 'l', 'd'});
     // A folder that cannot exist, a source that is no image, output options for PAM.
-    EXPECT_EQ(runCli("decode " + source.string() + " -o " + (dir / "src.bmp" / "x.bmp").string()), 1);
+    EXPECT_EQ(runCli("decode " + source.string() + " -o " + (dir / "src.bmp" / "x.bmp").string()),
+              1);
     test::writeFile(dir / "junk.bmp", {'x', 'y'});
-    EXPECT_EQ(runCli("decode " + (dir / "junk.bmp").string() + " -o " + (dir / "keep.gif").string()), 1);
+    EXPECT_EQ(
+        runCli("decode " + (dir / "junk.bmp").string() + " -o " + (dir / "keep.gif").string()), 1);
     EXPECT_EQ(test::readFile(dir / "keep.gif"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(runCli("decode " + source.string() + " --rle -o " + (dir / "x.pam").string()), 2);
 }
 
 TEST(CliWriters, OptionWordsAreParsed) {
     auto parse = [](std::vector<std::string> args) { return cli::parseCommandLine(args); };
-    auto r = parse({"decode", "in", "-o", "o.tif", "--quality", "90", "--progressive", "--interlaced",
-                    "--compression", "G4", "--rle", "--colors", "16", "--palette", "websafe", "--dither",
-                    "floyd", "--resample", "50%", "--method", "lanczos"});
+    auto r = parse({"decode",
+                    "in",
+                    "-o",
+                    "o.tif",
+                    "--quality",
+                    "90",
+                    "--progressive",
+                    "--interlaced",
+                    "--compression",
+                    "G4",
+                    "--rle",
+                    "--colors",
+                    "16",
+                    "--palette",
+                    "websafe",
+                    "--dither",
+                    "floyd",
+                    "--resample",
+                    "50%",
+                    "--method",
+                    "lanczos"});
     ASSERT_EQ(r.error, "");
     EXPECT_EQ(r.options.quality, 90);
     EXPECT_TRUE(r.options.progressive && r.options.interlaced && r.options.rle);
@@ -154,18 +184,32 @@ TEST(WriterOptions, PaletteIndexAndGammaTexts) {
         const char* text;
         std::optional<std::int32_t> value;
     };
-    for (const auto& c : std::vector<IndexCase>{{"0", 0}, {"255", 255}, {" 17 ", 17}, {"256", {}},
-                                                 {"300", {}}, {"-1", {}}, {"", {}}, {"1x", {}}}) {
+    for (const auto& c : std::vector<IndexCase>{{"0", 0},
+                                                {"255", 255},
+                                                {" 17 ", 17},
+                                                {"256", {}},
+                                                {"300", {}},
+                                                {"-1", {}},
+                                                {"", {}},
+                                                {"1x", {}}}) {
         const auto check = image::checkPaletteIndex(c.text);
         EXPECT_EQ(check.value, c.value) << c.text;
-        EXPECT_EQ(check.message, c.value ? "" : "Palette index must be in range of 0-255.") << c.text;
+        EXPECT_EQ(check.message, c.value ? "" : "Palette index must be in range of 0-255.")
+            << c.text;
     }
     struct GammaCase {
         const char* text;
         std::optional<double> value;
     };
-    for (const auto& c : std::vector<GammaCase>{{"", 0.0}, {"[default]", 0.0}, {"2.2", 2.2}, {" 0.45 ", 0.45},
-                                                 {"0", 0.0}, {"abc", {}}, {"2.2x", {}}, {"-1", {}}, {"inf", {}}}) {
+    for (const auto& c : std::vector<GammaCase>{{"", 0.0},
+                                                {"[default]", 0.0},
+                                                {"2.2", 2.2},
+                                                {" 0.45 ", 0.45},
+                                                {"0", 0.0},
+                                                {"abc", {}},
+                                                {"2.2x", {}},
+                                                {"-1", {}},
+                                                {"inf", {}}}) {
         const auto check = image::parseGammaText(c.text);
         EXPECT_EQ(check.value, c.value) << c.text;
         EXPECT_EQ(check.message, c.value ? "" : "Invalid gamma value.") << c.text;
@@ -218,7 +262,8 @@ TEST(WriterSettings, DefaultsAndRoundTripThroughTheFile) {
     EXPECT_EQ(settings.jpegOptions[0], 40);
 
     app::Settings reread;
-    ASSERT_EQ(app::readSettingsFile(app::writeSettingsFile(settings), reread), app::SettingsLoad::Complete);
+    ASSERT_EQ(app::readSettingsFile(app::writeSettingsFile(settings), reread),
+              app::SettingsLoad::Complete);
     const app::WriterOptions back = app::writerOptionsFromSettings(reread);
     EXPECT_EQ(back.bmp, changed.bmp);
     EXPECT_EQ(back.tga, changed.tga);

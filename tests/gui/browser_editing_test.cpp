@@ -1,13 +1,6 @@
 // The browser's mouse work beyond plain clicks: the rubber band, renaming in place (F2 and the
 // slow second click), and dragging files out.
-#include "view/folder_images.h"
-
-#include "app/gui/thumbnail_browser.h"
-
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <fstream>
 
 #include <QCursor>
 #include <QLineEdit>
@@ -16,13 +9,17 @@
 #include <QTest>
 #include <QToolTip>
 #include <QUrl>
+#include <cstdlib>
+#include <fstream>
 
+#include "app/gui/thumbnail_browser.h"
 #include "image/format_table.h"
 #include "image/image_reader.h"
 #include "shell/file_operations.h"
 #include "shell/trash.h"
 #include "support/test_support.h"
 #include "view/descriptions.h"
+#include "view/folder_images.h"
 
 using kalder::gui::ThumbnailBrowser;
 using kalder::test::Bytes;
@@ -34,7 +31,9 @@ namespace {
 
 using kalder::test::haveBmpReader;
 
-std::vector<std::uint8_t> grayBmp() { return kalder::test::bmp24(8, 8, [](int, int) { return 0x808080u; }); }
+std::vector<std::uint8_t> grayBmp() {
+    return kalder::test::bmp24(8, 8, [](int, int) { return 0x808080u; });
+}
 
 std::string slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -77,8 +76,10 @@ struct Editing {
         browser.setCurrent(images.at(0));
     }
     ~Editing() {
-        if (hadData) ::setenv("XDG_DATA_HOME", savedData.c_str(), 1);
-        else ::unsetenv("XDG_DATA_HOME");
+        if (hadData)
+            ::setenv("XDG_DATA_HOME", savedData.c_str(), 1);
+        else
+            ::unsetenv("XDG_DATA_HOME");
     }
     std::vector<std::string> selectedNames() const {
         std::vector<std::string> out;
@@ -109,7 +110,8 @@ TEST(BrowserEditing, TheRubberBandSelectsTheCellsItCrossesAndGoesAwayOnRelease) 
     // Shrinking the band gives cells back.
     QTest::mouseMove(e.viewport(), QPoint(first.left() + 10, first.top() + 10));
     EXPECT_EQ(e.selectedNames(), std::vector<std::string>{"f00.bmp"});
-    QTest::mouseRelease(e.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(first.left() + 10, first.top() + 10));
+    QTest::mouseRelease(e.viewport(), Qt::LeftButton, Qt::NoModifier,
+                        QPoint(first.left() + 10, first.top() + 10));
     EXPECT_FALSE(e.browser.bandActive());
     EXPECT_TRUE(e.browser.bandRect().isEmpty());
     EXPECT_GE(selection.count(), 3);
@@ -204,12 +206,15 @@ TEST(BrowserEditing, DraggingOutCarriesTheWholeSelectionAndAMoveRemovesOnlyWhatL
     e.browser.runDrag = [&](QMimeData* data) {
         carried = data->urls();
         // The target moves the first file only and reports a move.
-        if (reallyMove) fs::rename(fs::path(carried.front().toLocalFile().toStdString()), elsewhere / "moved.bmp");
+        if (reallyMove)
+            fs::rename(fs::path(carried.front().toLocalFile().toStdString()),
+                       elsewhere / "moved.bmp");
         return Qt::MoveAction;
     };
     // Select 1..3, then press on 2 and drag: the selection survives the press.
     QTest::mouseClick(e.viewport(), Qt::LeftButton, Qt::NoModifier, e.browser.cellRect(1).center());
-    QTest::mouseClick(e.viewport(), Qt::LeftButton, Qt::ShiftModifier, e.browser.cellRect(3).center());
+    QTest::mouseClick(e.viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                      e.browser.cellRect(3).center());
     QSignalSpy removed(&e.browser, &ThumbnailBrowser::entriesRemoved);
     const QPoint from = e.browser.cellRect(2).center();
     QTest::mousePress(e.viewport(), Qt::LeftButton, Qt::NoModifier, from);

@@ -1,5 +1,7 @@
 // The dialog base: tooltips from the table, the help button, banners decoded by our JPEG
 // reader, and the help window over the shipped pages.
+#include "app/gui/dialogs/dialog_base.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,7 +12,6 @@
 #include <QTextBrowser>
 
 #include "app/core/dialog_help_table.h"
-#include "app/gui/dialogs/dialog_base.h"
 #include "app/gui/dialogs/help_window.h"
 
 using namespace kalder;
@@ -33,9 +34,8 @@ public:
                     auto* w = new QLabel(this);
                     setControlId(w, tip.control);
                 } else {
-                    new QPushButton(QString::fromUtf8(tip.caption.data(),
-                                                      qsizetype(tip.caption.size())),
-                                    this);
+                    new QPushButton(
+                        QString::fromUtf8(tip.caption.data(), qsizetype(tip.caption.size())), this);
                 }
             }
         }
@@ -87,8 +87,8 @@ TEST(DialogBase, BannersDecodeThroughOurJpegReader) {
         EXPECT_GT(banner.width(), 32);
         EXPECT_GT(banner.height(), banner.width());
         // A gradient, not a blank picture.
-        EXPECT_NE(banner.pixel(banner.width() - 2, 1), banner.pixel(banner.width() - 2,
-                                                                   banner.height() - 2));
+        EXPECT_NE(banner.pixel(banner.width() - 2, 1),
+                  banner.pixel(banner.width() - 2, banner.height() - 2));
     }
     EXPECT_TRUE(DialogBase::loadBanner(295).isNull());
 

@@ -4,9 +4,6 @@
 // waits on a modal loop.
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <filesystem>
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -16,12 +13,14 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <deque>
+#include <filesystem>
 
 #include "app/core/settings.h"
 #include "app/gui/dialogs/copy_move_dialog.h"
 #include "app/gui/dialogs/file_exists_dialog.h"
-#include "support/test_support.h"
 #include "gui/dialog_test_support.h"
+#include "support/test_support.h"
 
 using namespace kalder;
 using namespace kalder::gui;

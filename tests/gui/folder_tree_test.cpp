@@ -1,9 +1,4 @@
-#include "app/gui/folder_tree_pane.h"
-
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <fstream>
 
 #include <QDrag>
 #include <QDragMoveEvent>
@@ -13,8 +8,11 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <cstdlib>
+#include <fstream>
 
 #include "app/core/settings.h"
+#include "app/gui/folder_tree_pane.h"
 #include "shell/file_operations.h"
 #include "shell/trash.h"
 #include "support/test_support.h"
@@ -36,7 +34,8 @@ struct DropOutcome {
     Qt::DropAction action = Qt::IgnoreAction;
 };
 
-DropOutcome deliverDrop(FolderTreePane& tree, QPoint at, const QMimeData* mime, Qt::KeyboardModifiers keys,
+DropOutcome deliverDrop(FolderTreePane& tree, QPoint at, const QMimeData* mime,
+                        Qt::KeyboardModifiers keys,
                         Qt::DropActions allowed = Qt::CopyAction | Qt::MoveAction) {
     DropOutcome out;
     QDragEnterEvent enter(at, allowed, mime, Qt::LeftButton, keys);
@@ -128,7 +127,8 @@ struct Tree {
     DropOutcome dropFiles(const std::vector<fs::path>& files, const fs::path& onto,
                           Qt::KeyboardModifiers keys = Qt::NoModifier) {
         QMimeData mime;
-        mime.setData("text/uri-list", QByteArray::fromStdString(kalder::view::formatUriList(files)));
+        mime.setData("text/uri-list",
+                     QByteArray::fromStdString(kalder::view::formatUriList(files)));
         return deliverDrop(tree, pointOf(onto), &mime, keys);
     }
 };
@@ -146,7 +146,8 @@ TEST(FolderTree, ChildrenAreListedOnExpandAndDroppedOnCollapse) {
     t.tree.expandItem(place);
     ASSERT_EQ(Tree::names(place), (QStringList{"a", "B", "c"}));
     EXPECT_EQ(place->child(0)->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
-    EXPECT_EQ(place->child(1)->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    EXPECT_EQ(place->child(1)->childIndicatorPolicy(),
+              QTreeWidgetItem::DontShowIndicatorWhenChildless);
     EXPECT_EQ(place->child(0)->childCount(), 0);  // not listed before it is opened
 
     // Collapsing forgets the children but keeps the button; the next expansion sees the disk anew.
@@ -194,7 +195,8 @@ TEST(FolderTree, SetCurrentFolderOpensTheWayWithoutTellingAndClicksTell) {
     QTreeWidgetItem* one = t.item(t.root / "one");
     t.tree.setCurrentItem(t.place());
     chosen.clear();
-    QTest::mouseClick(t.tree.viewport(), Qt::LeftButton, Qt::NoModifier, t.tree.visualItemRect(one).center());
+    QTest::mouseClick(t.tree.viewport(), Qt::LeftButton, Qt::NoModifier,
+                      t.tree.visualItemRect(one).center());
     ASSERT_EQ(chosen.count(), 1);
     EXPECT_EQ(chosen.at(0).at(0).toString(), q(t.root / "one"));
 
@@ -236,7 +238,8 @@ TEST(FolderTree, NewFolderNamesAndEditing) {
     ASSERT_EQ(names.size(), 6);
     EXPECT_EQ(names.mid(0, 3), (QStringList{"New Folder", "New Folder 2", "New Folder 3"}));
     EXPECT_EQ(names.mid(4), (QStringList{"New Folder 4", "New Folder 5"}));
-    EXPECT_TRUE(QRegularExpression("^New Folder \\d{9}$").match(names[3]).hasMatch()) << names[3].toStdString();
+    EXPECT_TRUE(QRegularExpression("^New Folder \\d{9}$").match(names[3]).hasMatch())
+        << names[3].toStdString();
     EXPECT_TRUE(fs::is_directory(t.root / names[3].toStdString()));
     EXPECT_TRUE(t.messages.empty());
 
@@ -252,7 +255,8 @@ TEST(FolderTree, NewFolderNamesAndEditing) {
     fs::remove(t.root / "New Folder 4");
     EXPECT_FALSE(t.tree.newFolder());
     ASSERT_EQ(t.messages.size(), 1u);
-    EXPECT_EQ(t.messages[0], std::make_pair(Kind::Critical, QStringLiteral("Cannot create the folder.")));
+    EXPECT_EQ(t.messages[0],
+              std::make_pair(Kind::Critical, QStringLiteral("Cannot create the folder.")));
 }
 
 TEST(FolderTree, RenameInPlace) {
@@ -332,7 +336,8 @@ TEST(FolderTree, DroppedFilesAreMovedOrCopiedByKeysAndOption) {
     Tree t;
     fs::create_directories(t.root / "target");
     fs::create_directories(t.root / "source");
-    for (const char* name : {"1.png", "2.png", "3.png", "4.png"}) makeFile(t.root / "source" / name);
+    for (const char* name : {"1.png", "2.png", "3.png", "4.png"})
+        makeFile(t.root / "source" / name);
     const fs::path src = t.root / "source", dst = t.root / "target";
     QSignalSpy dropped(&t.tree, &FolderTreePane::filesDropped);
 
@@ -419,7 +424,8 @@ TEST(FolderTree, FolderDraggedInsideTheTree) {
     EXPECT_TRUE(t.tree.outcome.moveAccepted);
     EXPECT_EQ(t.tree.outcome.action, Qt::IgnoreAction);
     ASSERT_EQ(t.messages.size(), 1u);
-    EXPECT_EQ(t.messages[0], std::make_pair(Kind::Critical, QString(kalder::view::kOwnSubFolderMessage)));
+    EXPECT_EQ(t.messages[0],
+              std::make_pair(Kind::Critical, QString(kalder::view::kOwnSubFolderMessage)));
     EXPECT_TRUE(fs::exists(a / "sub/deeper"));
 
     // Onto a sibling: it moves there and leaves its old place in the tree.
@@ -448,12 +454,15 @@ TEST(FolderTree, ADragRestingOnAFolderOpensItAndLeavingCancels) {
     ASSERT_TRUE(a && b);
     ASSERT_FALSE(a->isExpanded());
     QMimeData mime;
-    mime.setData("text/uri-list", QByteArray::fromStdString(kalder::view::formatUriList({t.root / "x"})));
+    mime.setData("text/uri-list",
+                 QByteArray::fromStdString(kalder::view::formatUriList({t.root / "x"})));
     const auto hover = [&](QTreeWidgetItem* item) {
         const QPoint at = t.tree.visualItemRect(item).center();
-        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
         QApplication::sendEvent(t.tree.viewport(), &enter);
-        QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
+                            Qt::NoModifier);
         QApplication::sendEvent(t.tree.viewport(), &move);
     };
     hover(a);

@@ -1,14 +1,7 @@
 // The main window's file commands end to end: deleting and renaming from the viewer, Find Image
 // and Find Next, Copy/Move to Folder, the file filter, and the folder read again after the
 // program was in the background.
-#include "view/folder_images.h"
-
-#include "app/gui/main_window.h"
-
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <functional>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,16 +12,20 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
+#include <functional>
 
 #include "app/core/command_ids.h"
+#include "app/gui/browser_pane.h"
 #include "app/gui/dialogs/copy_move_dialog.h"
 #include "app/gui/dialogs/file_filter_dialog.h"
 #include "app/gui/dialogs/find_image_dialog.h"
-#include "app/gui/browser_pane.h"
 #include "app/gui/folder_tree_pane.h"
+#include "app/gui/main_window.h"
 #include "image/format_table.h"
 #include "image/image_reader.h"
 #include "support/test_support.h"
+#include "view/folder_images.h"
 
 using kalder::gui::MainWindow;
 using kalder::test::Bytes;
@@ -40,7 +37,9 @@ namespace {
 
 using kalder::test::haveBmpReader;
 
-std::vector<std::uint8_t> smallBmp() { return kalder::test::bmp24(2, 2, [](int, int) { return 0x606060u; }); }
+std::vector<std::uint8_t> smallBmp() {
+    return kalder::test::bmp24(2, 2, [](int, int) { return 0x606060u; });
+}
 
 // Answers the next modal dialog or message box: `act` gets it once it is up. Returns the
 // texts of the message boxes it closed, in order.
@@ -103,13 +102,18 @@ struct Files {
     }
     ~Files() {
         window.reset();
-        if (hadData) ::setenv("XDG_DATA_HOME", savedData.c_str(), 1);
-        else ::unsetenv("XDG_DATA_HOME");
+        if (hadData)
+            ::setenv("XDG_DATA_HOME", savedData.c_str(), 1);
+        else
+            ::unsetenv("XDG_DATA_HOME");
     }
-    std::string current() const { return window->currentEntry() ? window->currentEntry()->name() : ""; }
+    std::string current() const {
+        return window->currentEntry() ? window->currentEntry()->name() : "";
+    }
     std::vector<std::string> names() const {
         std::vector<std::string> out;
-        for (std::size_t i = 0; i < window->images().size(); ++i) out.push_back(window->images().at(i)->name());
+        for (std::size_t i = 0; i < window->images().size(); ++i)
+            out.push_back(window->images().at(i)->name());
         return out;
     }
 };
@@ -216,7 +220,8 @@ TEST(MainWindowFiles, MovingToAFolderTakesTheFilesOutOfTheList) {
     answers.then([&](QWidget* w) {
         auto* dialog = qobject_cast<kalder::gui::CopyMoveDialog*>(w);
         ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(dialog->destination().toStdString(), target.path().string()) << "the last folder comes back";
+        EXPECT_EQ(dialog->destination().toStdString(), target.path().string())
+            << "the last folder comes back";
         dialog->findChild<QCheckBox*>()->setChecked(true);
         dialog->onOk();
     });
@@ -285,15 +290,16 @@ TEST(MainWindowFiles, TheWindowFollowsARenamedFolderAndFilesDroppedIntoIt) {
 
     const fs::path after = top / "holiday";
     fs::rename(before, after);
-    emit tree->folderRenamed(QString::fromStdString(before.string()), QString::fromStdString(after.string()));
+    emit tree->folderRenamed(QString::fromStdString(before.string()),
+                             QString::fromStdString(after.string()));
     EXPECT_EQ(f.window->images().folder(), after);
     EXPECT_EQ(f.current(), "b.bmp") << "the same file stays current";
     EXPECT_EQ(f.window->currentFile(), after / "b.bmp");
 
     // Files dropped into the shown folder from elsewhere are listed at once.
     kalder::test::writeFile(after / "c.bmp", smallBmp());
-    emit tree->filesDropped(QStringList{QStringLiteral("/elsewhere/c.bmp")}, QString::fromStdString(after.string()),
-                            false);
+    emit tree->filesDropped(QStringList{QStringLiteral("/elsewhere/c.bmp")},
+                            QString::fromStdString(after.string()), false);
     EXPECT_EQ(f.names(), (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
     EXPECT_EQ(f.current(), "b.bmp");
 }

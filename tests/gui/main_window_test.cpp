@@ -1,17 +1,14 @@
-#include "view/folder_images.h"
-
 #include "app/gui/main_window.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 #include <QImage>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
+#include <cstdlib>
 
 #include "app/core/command_ids.h"
 #include "app/gui/browser_pane.h"
@@ -22,6 +19,7 @@
 #include "image/format_table.h"
 #include "image/image_reader.h"
 #include "support/test_support.h"
+#include "view/folder_images.h"
 
 using kalder::gui::MainWindow;
 using kalder::gui::ViewingArea;
@@ -544,7 +542,8 @@ TEST(MainWindow, TheSlideShowMovesOnAndWrapsBackwardWhenRepeating) {
     EXPECT_TRUE(window.slideShow().running());
     auto current = [&] { return window.currentFile().filename().string(); };
     ASSERT_TRUE(QTest::qWaitFor([&] { return current() == "a.bmp"; }, 5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return current() == "c.bmp"; }, 5000)) << "wrapped to the last file";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return current() == "c.bmp"; }, 5000))
+        << "wrapped to the last file";
     window.runCommand(kalder::app::cmd::kSlideShow);
     EXPECT_FALSE(window.slideShow().running());
 }
@@ -583,6 +582,8 @@ TEST(MainWindow, DeleteInTheBrowserTrashesTheFileAndShowsTheNextOne) {
         const kalder::image::Bitmap32* frame = &window.currentEntry()->document().PageAt(0).bitmap;
         ASSERT_TRUE(QTest::qWaitFor([&] { return window.viewingArea()->image() == frame; }, 5000));
     }
-    if (oldData) ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    else ::unsetenv("XDG_DATA_HOME");
+    if (oldData)
+        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
 }

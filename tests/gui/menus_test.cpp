@@ -34,8 +34,10 @@ namespace {
 // Every command action under `menu`, depth first.
 void collect(QMenu* menu, std::vector<QAction*>& out) {
     for (QAction* a : menu->actions()) {
-        if (a->menu()) collect(a->menu(), out);
-        else if (!a->isSeparator() && MenuBuilder::commandOf(a) != 0) out.push_back(a);
+        if (a->menu())
+            collect(a->menu(), out);
+        else if (!a->isSeparator() && MenuBuilder::commandOf(a) != 0)
+            out.push_back(a);
     }
 }
 

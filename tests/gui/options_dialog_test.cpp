@@ -1,6 +1,8 @@
 // The options dialog: OK writes what the pages show into the record and reports the change,
 // Cancel keeps the record; the calibration slider and its label; the shortcut editor's refusal
 // of a duplicate key.
+#include "app/gui/dialogs/options_dialog.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -22,9 +24,8 @@
 #include "app/core/key_names.h"
 #include "app/core/shortcuts.h"
 #include "app/gui/dialogs/edit_shortcut_dialog.h"
-#include "app/gui/dialogs/options_dialog.h"
-#include "view/color_calibration.h"
 #include "gui/dialog_test_support.h"
+#include "view/color_calibration.h"
 
 using namespace kalder;
 using namespace kalder::gui;
@@ -168,11 +169,14 @@ TEST(OptionsDialog, CalibrationSliderAndLabel) {
     child<QRadioButton>(dialog, "channelGreen")->click();
     EXPECT_EQ(slider->value(), 685 - 240);
     EXPECT_EQ(label->text(), "Current value: 1.250");
-    EXPECT_TRUE(child<QLabel>(dialog, "instruction")->text().startsWith(
-        "Use the slider to adjust the color of the inner square"));
+    EXPECT_TRUE(child<QLabel>(dialog, "instruction")
+                    ->text()
+                    .startsWith("Use the slider to adjust the color of the inner square"));
     child<QRadioButton>(dialog, "channelAdditional")->click();
-    EXPECT_TRUE(child<QLabel>(dialog, "instruction")->text().startsWith(
-        "Use the slider to adjust the colors so that the bright and dark areas"));
+    EXPECT_TRUE(
+        child<QLabel>(dialog, "instruction")
+            ->text()
+            .startsWith("Use the slider to adjust the colors so that the bright and dark areas"));
 
     press(dialog, QDialogButtonBox::Ok);
     EXPECT_DOUBLE_EQ(settings.gammaGreen, 0.8);
@@ -205,8 +209,7 @@ TEST(EditShortcutDialog, RefusesAKeyAnotherCommandHas) {
         MessageBoxes boxes;
         press(dialog, QDialogButtonBox::Ok);
         ASSERT_EQ(boxes.texts.size(), 1);
-        EXPECT_EQ(boxes.texts.front(),
-                  "This shortcut is already defined for some other command.");
+        EXPECT_EQ(boxes.texts.front(), "This shortcut is already defined for some other command.");
     }
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), 0);

@@ -1,5 +1,7 @@
 // The progress window: bar updates through the throttle, ESC from inside the work loop, and
 // the file name fitted into its label.
+#include "app/gui/dialogs/progress_dialog.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -7,8 +9,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
-
-#include "app/gui/dialogs/progress_dialog.h"
 
 using namespace kalder;
 using namespace kalder::gui;

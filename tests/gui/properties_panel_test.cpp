@@ -1,11 +1,7 @@
 // The folder model's headers come before Qt's keyword macros can reach them.
-#include "view/folder_images.h"
-
 #include "app/gui/properties_panel.h"
 
 #include <gtest/gtest.h>
-
-#include <mutex>
 
 #include <QApplication>
 #include <QClipboard>
@@ -13,11 +9,13 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
+#include <mutex>
 
 #include "app/core/settings.h"
 #include "image/format_table.h"
 #include "image/image_reader.h"
 #include "support/test_support.h"
+#include "view/folder_images.h"
 
 using kalder::gui::PropertiesPanel;
 using kalder::test::Bytes;
@@ -38,7 +36,9 @@ std::vector<std::uint8_t> bmp(int bits, int w, int h) {
     return b.data;
 }
 
-bool haveBmpReader() { return kalder::image::createReaderForCode(kalder::image::FormatCode::Bmp) != nullptr; }
+bool haveBmpReader() {
+    return kalder::image::createReaderForCode(kalder::image::FormatCode::Bmp) != nullptr;
+}
 
 QString valueOf(const QTreeWidget* list, const QString& tag) {
     for (int i = 0; i < list->topLevelItemCount(); ++i)
@@ -108,7 +108,11 @@ TEST(PropertiesPanel, ListsTheFileAndPageAndCopiesTheReport) {
         d.images.at(1)->comments().push_back("taken at dawn");
     }
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return valueOf(panel.list(), QStringLiteral("Comment")) == QStringLiteral("taken at dawn"); }, 5000));
+        [&] {
+            return valueOf(panel.list(), QStringLiteral("Comment")) ==
+                   QStringLiteral("taken at dawn");
+        },
+        5000));
     EXPECT_TRUE(panel.reportText().contains(QStringLiteral("taken at dawn")));
 
     panel.showEntry(nullptr, 0);

@@ -1,22 +1,20 @@
 // The folder model's headers come before Qt's keyword macros can reach them.
-#include "view/folder_images.h"
-
 #include "app/gui/thumbnail_browser.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 #include <QImage>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <cstdlib>
 
 #include "image/format_table.h"
 #include "image/image_reader.h"
 #include "shell/file_operations.h"
 #include "shell/trash.h"
 #include "support/test_support.h"
+#include "view/folder_images.h"
 
 using kalder::gui::ThumbnailBrowser;
 using kalder::test::Bytes;
@@ -59,7 +57,9 @@ struct Browser {
         for (const view::ImageEntry* e : images.selectedEntries()) out.push_back(e->index());
         return out;
     }
-    void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(&browser, k, m); }
+    void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QTest::keyClick(&browser, k, m);
+    }
     void click(std::size_t i, Qt::KeyboardModifiers m = Qt::NoModifier) {
         QTest::mouseClick(browser.viewport(), Qt::LeftButton, m, browser.cellRect(i).center());
     }
@@ -78,7 +78,8 @@ TEST(ThumbnailBrowser, ColumnsFillTopToBottomAndScrollSideways) {
     // Down the first column, then on in the next one, a gap of one small icon apart.
     EXPECT_EQ(b.browser.cellRect(0), QRect(16, 0, 86, rowHeight));
     EXPECT_EQ(b.browser.cellRect(1).topLeft(), QPoint(16, rowHeight));
-    EXPECT_EQ(b.browser.cellRect(static_cast<std::size_t>(rows)).topLeft(), QPoint(16 + 86 + 16, 0));
+    EXPECT_EQ(b.browser.cellRect(static_cast<std::size_t>(rows)).topLeft(),
+              QPoint(16 + 86 + 16, 0));
     // 20 files need more columns than 500 pixels hold.
     EXPECT_GT(b.browser.horizontalScrollBar()->maximum(), 0);
     EXPECT_EQ(b.browser.indexAt(b.browser.cellRect(3).center()), 3);
@@ -100,7 +101,8 @@ TEST(ThumbnailBrowser, AWideImageGetsAnEightyByTwentySevenThumbnailDrawnFromItsP
     if (!haveBmpReader()) GTEST_SKIP();
     TempDir dir;
     kalder::test::writeFile(dir / "wide.bmp", halfAndHalf(3000, 1000));
-    kalder::test::writeFile(dir / "a_name_far_too_long_for_a_thumbnail_cell.bmp", halfAndHalf(8, 8));
+    kalder::test::writeFile(dir / "a_name_far_too_long_for_a_thumbnail_cell.bmp",
+                            halfAndHalf(8, 8));
     view::FolderImages images;
     ASSERT_TRUE(images.loadFolder(dir.path()));
     ThumbnailBrowser browser;
@@ -132,7 +134,8 @@ TEST(ThumbnailBrowser, AWideImageGetsAnEightyByTwentySevenThumbnailDrawnFromItsP
     const QString cut = browser.shownName(0);
     EXPECT_TRUE(cut.endsWith(QStringLiteral("...")));
     EXPECT_LE(browser.fontMetrics().horizontalAdvance(cut), 80);
-    EXPECT_TRUE(QStringLiteral("a_name_far_too_long_for_a_thumbnail_cell.bmp").startsWith(cut.chopped(3)));
+    EXPECT_TRUE(
+        QStringLiteral("a_name_far_too_long_for_a_thumbnail_cell.bmp").startsWith(cut.chopped(3)));
 }
 
 TEST(ThumbnailBrowser, ArrowKeysFollowTheColumns) {
@@ -184,7 +187,8 @@ TEST(ThumbnailBrowser, ClicksSelectOneARangeOrToggle) {
     b.click(7);
     EXPECT_EQ(b.selected(), std::vector<std::size_t>{7});
     QSignalSpy activated(&b.browser, &ThumbnailBrowser::activated);
-    QTest::mouseDClick(b.browser.viewport(), Qt::LeftButton, Qt::NoModifier, b.browser.cellRect(7).center());
+    QTest::mouseDClick(b.browser.viewport(), Qt::LeftButton, Qt::NoModifier,
+                       b.browser.cellRect(7).center());
     ASSERT_EQ(activated.count(), 1);
     EXPECT_EQ(activated.front().front().value<view::ImageEntry*>(), b.images.at(7));
     // A click beside every cell clears the selection.
@@ -223,6 +227,8 @@ TEST(ThumbnailBrowser, DeleteMovesTheSelectedFilesToTheTrashAndUndoBringsThemBac
         EXPECT_TRUE(fs::exists(b.dir / "f01.bmp"));
         EXPECT_TRUE(fs::exists(b.dir / "f02.bmp"));
     }
-    if (oldData) ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    else ::unsetenv("XDG_DATA_HOME");
+    if (oldData)
+        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
 }

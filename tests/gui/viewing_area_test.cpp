@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <mutex>
-#include <vector>
-
 #include <QEvent>
 #include <QImage>
 #include <QPaintEvent>
@@ -13,6 +9,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
+#include <cstdint>
+#include <mutex>
+#include <vector>
 
 #include "image/bitmap32.h"
 #include "view/render.h"
@@ -193,7 +192,8 @@ TEST(ViewingArea, OsdArrowsShowWhereMoreOfTheImageLies) {
     const QPoint rot = centre(layout.rotation);
     EXPECT_EQ(a.shot().pixel(rot + QPoint(0, 0)), opaque(fill));
     a.area.ShowOsdIcon(0);
-    EXPECT_EQ(a.shot().pixel(rot), opaque(qRgb(255, 255, 255))) << "the flip bar crosses the centre";
+    EXPECT_EQ(a.shot().pixel(rot), opaque(qRgb(255, 255, 255)))
+        << "the flip bar crosses the centre";
 
     a.area.SetOsdSize(view::OsdSize::Off);
     EXPECT_EQ(a.shot().pixel(centre(layout.down)), opaque(fill));
@@ -216,8 +216,9 @@ TEST(ViewingArea, LensMagnifiesAroundTheCursorInsideAGreyFrame) {
     const view::PixelRect& src = lens.picture->source;
     for (int j = 0; j < src.bottom - src.top; j += 7)
         for (int i = 0; i < src.right - src.left; i += 5)
-            ASSERT_EQ(shot.pixel(lens.picture->dest.x + 4 * i + 3, lens.picture->dest.y + 4 * j + 1),
-                      opaque(patternAt(src.left + i, src.top + j)))
+            ASSERT_EQ(
+                shot.pixel(lens.picture->dest.x + 4 * i + 3, lens.picture->dest.y + 4 * j + 1),
+                opaque(patternAt(src.left + i, src.top + j)))
                 << i << "," << j;
     EXPECT_EQ(shot.pixel(lens.frameLeft, lens.frameTop + 30), opaque(qRgb(153, 153, 153)));
     EXPECT_EQ(shot.pixel(lens.frameRight, lens.frameBottom - 30), opaque(qRgb(153, 153, 153)));
@@ -236,8 +237,8 @@ TEST(ViewingArea, WheelNotchesCarryTheirRemainder) {
     a.area.SetImage(bitmap.get(), true);
     QSignalSpy notches(&a.area, &ViewingArea::wheelNotch);
     auto turn = [&](int delta, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QWheelEvent e(QPointF(50, 60), a.area.mapToGlobal(QPointF(50, 60)), QPoint(), QPoint(0, delta),
-                      Qt::NoButton, mods, Qt::NoScrollPhase, false);
+        QWheelEvent e(QPointF(50, 60), a.area.mapToGlobal(QPointF(50, 60)), QPoint(),
+                      QPoint(0, delta), Qt::NoButton, mods, Qt::NoScrollPhase, false);
         QApplication::sendEvent(&a.area, &e);
     };
     turn(60);
@@ -324,7 +325,8 @@ TEST(ViewingArea, ProgressiveRepaintFollowsTheRowsTheLoaderMarks) {
     a.area.SetZoom({false, 2}, false);  // 80 x 60, origin (10, 20)
     PaintLog log;
     a.area.installEventFilter(&log);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return log.covered(a.area.rect()); }));  // the first full paint
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return log.covered(a.area.rect()); }));  // the first full paint
     log.rects.clear();
     auto writeRows = [&](int from, int to) {
         {

@@ -2,8 +2,6 @@
 // the two refused inputs explain themselves in a message box.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +13,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QTreeWidget>
+#include <functional>
 
 #include "app/gui/dialogs/bmp_options_dialog.h"
 #include "app/gui/dialogs/gif_options_dialog.h"
@@ -112,10 +111,11 @@ TEST(WriterOptionsDialogs, TiffListFollowsTheDepth) {
         QStringList items;
     };
     const std::vector<Case> cases = {
-        {32, {"No compression", "Lempel-Ziv & Welch (LZW)", "Baseline JPEG", "PackBits", "Deflate"}},
+        {32,
+         {"No compression", "Lempel-Ziv & Welch (LZW)", "Baseline JPEG", "PackBits", "Deflate"}},
         {1,
-         {"No compression", "CCITT 1D Huffman", "CCITT Group 3 Facsimile", "CCITT Group 4 Facsimile",
-          "Lempel-Ziv & Welch (LZW)", "PackBits", "Deflate"}},
+         {"No compression", "CCITT 1D Huffman", "CCITT Group 3 Facsimile",
+          "CCITT Group 4 Facsimile", "Lempel-Ziv & Welch (LZW)", "PackBits", "Deflate"}},
         {8, {"No compression", "Lempel-Ziv & Welch (LZW)", "PackBits", "Deflate"}},
     };
     for (const auto& c : cases) {
@@ -140,8 +140,10 @@ TEST(WriterOptionsDialogs, PaletteIndexOutOfRangeIsRefused) {
     EXPECT_EQ(dialog.windowTitle(), "Transparency Options");
     EXPECT_EQ(child<QRadioButton>(dialog, "retain")->text(), "&Retain original transparency");
     EXPECT_EQ(child<QRadioButton>(dialog, "remove")->text(), "R&emove any transparency");
-    EXPECT_EQ(child<QRadioButton>(dialog, "useColor")->text(), "&Use RGB to specify the transparent color");
-    EXPECT_EQ(child<QRadioButton>(dialog, "useIndex")->text(), "U&se the transparent palette index");
+    EXPECT_EQ(child<QRadioButton>(dialog, "useColor")->text(),
+              "&Use RGB to specify the transparent color");
+    EXPECT_EQ(child<QRadioButton>(dialog, "useIndex")->text(),
+              "U&se the transparent palette index");
     EXPECT_EQ(child<QPushButton>(dialog, "chooseColor")->text(), "&Choose Color...");
     dialog.show();
     auto* index = child<QLineEdit>(dialog, "paletteIndex");

@@ -33,7 +33,8 @@ TEST(FormatTable, TablesAreConsistent) {
         EXPECT_EQ(&formatTable()[static_cast<std::size_t>(f.index)], &f);
         for (auto i = f.firstExtension; i <= f.lastExtension; ++i) {
             // Icons and cursors share a code, so compare the code of the extension's first record.
-            EXPECT_EQ(formatByCode(extensionTable()[static_cast<std::size_t>(i)].code)->index, f.index)
+            EXPECT_EQ(formatByCode(extensionTable()[static_cast<std::size_t>(i)].code)->index,
+                      f.index)
                 << f.shortName;
         }
         for (auto i = f.firstExtension; i <= f.lastExtension; ++i)

@@ -138,9 +138,9 @@ TEST(ImageDocument, RefusesImpossiblePages) {
         bool palette;
         int rotation;
     };
-    for (const Case& c : {Case{32768, 10, 24, true, 0}, Case{10, 32768, 24, true, 1},
-                          Case{10, 10, 0, true, 0}, Case{10, 10, 24, false, 0},
-                          Case{0, 10, 24, true, 0}}) {
+    for (const Case& c :
+         {Case{32768, 10, 24, true, 0}, Case{10, 32768, 24, true, 1}, Case{10, 10, 0, true, 0},
+          Case{10, 10, 24, false, 0}, Case{0, 10, 24, true, 0}}) {
         auto reader = std::make_unique<FakeReader>();
         reader->width = c.w;
         reader->height = c.h;

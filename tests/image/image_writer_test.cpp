@@ -21,7 +21,8 @@ public:
 };
 
 std::size_t filesIn(const fs::path& dir) {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}));
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(dir), fs::directory_iterator{}));
 }
 
 }  // namespace
@@ -47,7 +48,8 @@ TEST(ImageWriter, ReplacesTheTargetOnlyAfterSuccess) {
     ASSERT_TRUE(w.Write({}).ok());
     ASSERT_TRUE(w.Write({}).ok());
     ASSERT_TRUE(w.Close().ok());
-    EXPECT_EQ(kalder::test::readFile(target), (std::vector<std::uint8_t>{'A', 'B', 'C', 'A', 'B', 'C'}));
+    EXPECT_EQ(kalder::test::readFile(target),
+              (std::vector<std::uint8_t>{'A', 'B', 'C', 'A', 'B', 'C'}));
     EXPECT_EQ(filesIn(dir.path()), 1u);
 }
 

@@ -94,11 +94,14 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{"bottom-up delivery", 0, false, false, true, {{10, 20, 30}, {40, 50, 60}}},
         PlacementCase{"quarter clockwise", 1, false, false, false, {{40, 10}, {50, 20}, {60, 30}}},
         PlacementCase{"half turn", 2, false, false, false, {{60, 50, 40}, {30, 20, 10}}},
-        PlacementCase{"quarter counter-clockwise", 3, false, false, false, {{30, 60}, {20, 50}, {10, 40}}},
+        PlacementCase{
+            "quarter counter-clockwise", 3, false, false, false, {{30, 60}, {20, 50}, {10, 40}}},
         PlacementCase{"mirror", 0, true, false, false, {{30, 20, 10}, {60, 50, 40}}},
         PlacementCase{"upside down", 0, false, true, false, {{40, 50, 60}, {10, 20, 30}}},
-        PlacementCase{"clockwise then mirrored", 1, true, false, false, {{10, 40}, {20, 50}, {30, 60}}},
-        PlacementCase{"clockwise bottom-up", 1, false, false, true, {{40, 10}, {50, 20}, {60, 30}}}));
+        PlacementCase{
+            "clockwise then mirrored", 1, true, false, false, {{10, 40}, {20, 50}, {30, 60}}},
+        PlacementCase{
+            "clockwise bottom-up", 1, false, false, true, {{40, 10}, {50, 20}, {60, 30}}}));
 
 TEST(ScalingPath, ChoiceFollowsSizesAndSwitches) {
     auto s = settings(20, 20);
@@ -118,17 +121,19 @@ TEST(ScalingPath, ChoiceFollowsSizesAndSwitches) {
 TEST(NearestScaling, EnlargeRepeatsPixels) {
     auto s = settings(2, 2);
     s.smoothEnlarge = false;
-    auto out = run(s, 4, 4, [](std::int32_t x, std::int32_t y) { return std::uint8_t(x * 100 + y * 10); });
-    EXPECT_EQ(out, (std::vector<std::vector<int>>{
-                       {0, 0, 100, 100}, {0, 0, 100, 100}, {10, 10, 110, 110}, {10, 10, 110, 110}}));
+    auto out =
+        run(s, 4, 4, [](std::int32_t x, std::int32_t y) { return std::uint8_t(x * 100 + y * 10); });
+    EXPECT_EQ(out,
+              (std::vector<std::vector<int>>{
+                  {0, 0, 100, 100}, {0, 0, 100, 100}, {10, 10, 110, 110}, {10, 10, 110, 110}}));
 }
 
 TEST(NearestScaling, ReduceLetsTheLastRowWinAndSkipsTheOthers) {
     auto s = settings(4, 4);
     s.smoothShrink = false;
     GraySource counted;
-    auto out = run(s, 2, 2, [](std::int32_t x, std::int32_t y) { return std::uint8_t(x * 10 + y); },
-                   &counted);
+    auto out = run(
+        s, 2, 2, [](std::int32_t x, std::int32_t y) { return std::uint8_t(x * 10 + y); }, &counted);
     // Rows 0 and 1 fall on target row 0 (row 1 wins); columns 0 and 2 are sampled.
     EXPECT_EQ(out, (std::vector<std::vector<int>>{{1, 21}, {3, 23}}));
     EXPECT_EQ(counted.decoded, 2) << "overwritten rows need no decoding";
@@ -137,9 +142,11 @@ TEST(NearestScaling, ReduceLetsTheLastRowWinAndSkipsTheOthers) {
 TEST(BilinearScaling, InterpolatesBetweenRowsAndColumns) {
     auto s = settings(2, 2);
     // Steps: sx = sy = (2 - 1) / 4 = 0.25. Source {0, 100} / {100, 200}.
-    auto out = run(s, 4, 4, [](std::int32_t x, std::int32_t y) { return std::uint8_t(x * 100 + y * 100); });
-    EXPECT_EQ(out, (std::vector<std::vector<int>>{
-                       {0, 25, 50, 75}, {25, 50, 75, 100}, {50, 75, 100, 125}, {75, 100, 125, 150}}));
+    auto out = run(s, 4, 4,
+                   [](std::int32_t x, std::int32_t y) { return std::uint8_t(x * 100 + y * 100); });
+    EXPECT_EQ(out,
+              (std::vector<std::vector<int>>{
+                  {0, 25, 50, 75}, {25, 50, 75, 100}, {50, 75, 100, 125}, {75, 100, 125, 150}}));
 }
 
 TEST(AreaScaling, WeightsFollowTheForwardSplat) {
@@ -156,7 +163,8 @@ TEST(AreaScaling, WeightsFollowTheForwardSplat) {
 TEST(AreaScaling, StrongReductionSamplesEveryFewRowsOnly) {
     auto s = settings(100, 100);
     GraySource counted;
-    auto out = run(s, 10, 10, [](std::int32_t, std::int32_t) { return std::uint8_t(77); }, &counted);
+    auto out = run(
+        s, 10, 10, [](std::int32_t, std::int32_t) { return std::uint8_t(77); }, &counted);
     // cy = 0.1 < 0.25: one row in 2.5 is read, four per target row.
     EXPECT_EQ(counted.decoded, 40);
     for (const auto& row : out)
@@ -167,9 +175,9 @@ TEST(RowPipeline, GammaTableAppliesPerChannel) {
     auto s = settings(1, 1);
     std::vector<std::uint8_t> table(768);
     for (int i = 0; i < 256; ++i) {
-        table[i] = 1;          // red
-        table[256 + i] = 2;    // green
-        table[512 + i] = 3;    // blue
+        table[i] = 1;        // red
+        table[256 + i] = 2;  // green
+        table[512 + i] = 3;  // blue
     }
     s.gammaTable = table.data();
     Bitmap32 target;

@@ -1,14 +1,13 @@
 #include "shell/file_operations.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <regex>
-
-#include <sys/mount.h>
-#include <unistd.h>
 
 #include "support/test_support.h"
 
@@ -46,7 +45,7 @@ protected:
 };
 
 TEST_F(FileOperationsTest, SixNewFoldersInARow) {
-    std::tm when {};
+    std::tm when{};
     when.tm_year = 124;
     when.tm_mon = 1;
     when.tm_mday = 3;
@@ -63,8 +62,9 @@ TEST_F(FileOperationsTest, SixNewFoldersInARow) {
         EXPECT_TRUE(fs::is_directory(*p));
         made.push_back(p->filename().string());
     }
-    EXPECT_EQ(made, (std::vector<std::string>{"New Folder", "New Folder 2", "New Folder 3",
-                                              "New Folder 4", "New Folder 5", "New Folder 034040506"}));
+    EXPECT_EQ(made,
+              (std::vector<std::string>{"New Folder", "New Folder 2", "New Folder 3",
+                                        "New Folder 4", "New Folder 5", "New Folder 034040506"}));
     std::string error;
     EXPECT_FALSE(ops->newFolder(work, error, now));  // every name taken
     EXPECT_EQ(error, "Cannot create the folder.");
@@ -176,14 +176,17 @@ TEST_F(FileOperationsTest, MoveAndUndo) {
 TEST_F(FileOperationsTest, DestinationChecks) {
     fs::create_directories(work / "tree" / "child");
     writeText(work / "f.jpg", "f");
-    EXPECT_EQ(FileOperations::checkDestination({work / "f.jpg"}, dir / "nowhere"), "Invalid destination folder.");
-    EXPECT_EQ(FileOperations::checkDestination({work / "f.jpg"}, work / "f.jpg"), "Invalid destination folder.");
+    EXPECT_EQ(FileOperations::checkDestination({work / "f.jpg"}, dir / "nowhere"),
+              "Invalid destination folder.");
+    EXPECT_EQ(FileOperations::checkDestination({work / "f.jpg"}, work / "f.jpg"),
+              "Invalid destination folder.");
     EXPECT_EQ(FileOperations::checkDestination({work / "tree"}, work / "tree" / "child"),
               "The folder cannot be moved/copied to its own sub-folder.");
     EXPECT_EQ(FileOperations::checkDestination({work / "tree"}, work / "tree"),
               "The folder cannot be moved/copied to its own sub-folder.");
-    EXPECT_EQ(FileOperations::checkDestination({work / "tree"}, work / "tree" / ".." / "tree" / "child"),
-              "The folder cannot be moved/copied to its own sub-folder.");
+    EXPECT_EQ(
+        FileOperations::checkDestination({work / "tree"}, work / "tree" / ".." / "tree" / "child"),
+        "The folder cannot be moved/copied to its own sub-folder.");
     // A sibling whose name starts the same is not inside.
     fs::create_directories(work / "tree2");
     EXPECT_EQ(FileOperations::checkDestination({work / "tree"}, work / "tree2"), "");

@@ -1,10 +1,9 @@
 #include "shell/folder_watcher.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 
 #include <fstream>
-
-#include <poll.h>
 
 #include "support/test_support.h"
 
@@ -40,10 +39,8 @@ TEST(FolderWatcher, SeesCreateRenameDelete) {
     std::ofstream(dir / "sub" / "ignored.jpg") << "x";  // sub-folders are not watched
     const auto changes = collect(w, 5);
     const std::vector<FolderChange> expected{
-        {Kind::Created, "a.jpg", ""},
-        {Kind::Modified, "a.jpg", ""},
-        {Kind::Renamed, "a.jpg", "b c.jpg"},
-        {Kind::Deleted, "b c.jpg", ""},
+        {Kind::Created, "a.jpg", ""},        {Kind::Modified, "a.jpg", ""},
+        {Kind::Renamed, "a.jpg", "b c.jpg"}, {Kind::Deleted, "b c.jpg", ""},
         {Kind::Created, "sub", ""},
     };
     EXPECT_EQ(changes, expected);
@@ -66,7 +63,8 @@ TEST(FolderWatcher, DebouncesAndPairsMovesInAndOut) {
     // Not settled yet: nothing is handed out.
     EXPECT_TRUE(w.takeChanges(t0 + std::chrono::milliseconds(10)).empty());
     const auto changes = collect(w, 2);
-    const std::vector<FolderChange> expected{{Kind::Created, "in.jpg", ""}, {Kind::Deleted, "out.jpg", ""}};
+    const std::vector<FolderChange> expected{{Kind::Created, "in.jpg", ""},
+                                             {Kind::Deleted, "out.jpg", ""}};
     EXPECT_EQ(changes, expected);
 }
 

@@ -79,7 +79,8 @@ TEST(UserDirs, ValuesFollowTheShellRules) {
     EXPECT_EQ(userDirFromConfig(text, "DESKTOP", home), fs::path("/home/ann/Schreibtisch"));
     EXPECT_EQ(userDirFromConfig(text, "MUSIC", home), fs::path("/srv/music"));
     EXPECT_EQ(userDirFromConfig(text, "VIDEOS", home), home);  // "disabled": the home folder itself
-    EXPECT_EQ(userDirFromConfig(text, "PICTURES", home), fs::path("/home/ann/My \"Best\" Pictures"));
+    EXPECT_EQ(userDirFromConfig(text, "PICTURES", home),
+              fs::path("/home/ann/My \"Best\" Pictures"));
     EXPECT_EQ(userDirFromConfig(text, "DOCUMENTS", home), fs::path("/home/ann/Docs"));
     EXPECT_EQ(userDirFromConfig(text, "TEMPLATES", home), std::nullopt);  // relative
     EXPECT_EQ(userDirFromConfig(text, "PUBLICSHARE", home), std::nullopt);
@@ -99,7 +100,9 @@ TEST(Places, HomeUserFoldersRootAndDrivesInOrder) {
         "proc /proc proc rw 0 0\n"
         "/dev/sdb1 /media/Holiday\\040Stick vfat rw 0 0\n"
         "/dev/sdb1 /media/Holiday\\040Stick vfat rw 0 0\n"  // mounted twice over
-        "/dev/sda4 " + home.string() + " ext4 rw 0 0\n"       // already listed as Home
+        "/dev/sda4 " +
+        home.string() +
+        " ext4 rw 0 0\n"  // already listed as Home
         "server:/x /mnt/nas nfs rw 0 0\n";
     const std::vector<Place> places = buildPlaces(home.string() + "/", userDirs, mounts);
     const std::vector<Place> expected = {
@@ -127,7 +130,8 @@ TEST(Places, MissingOrDisabledUserFoldersAreLeftOut) {
 
 TEST(SubFolders, VisibleFoldersSortedWithoutCase) {
     test::TempDir dir;
-    for (const char* sub : {"beta", "Alpha", "gamma/inner", ".hidden/inner", "delta/.secret", "Beta"})
+    for (const char* sub :
+         {"beta", "Alpha", "gamma/inner", ".hidden/inner", "delta/.secret", "Beta"})
         fs::create_directories(dir / sub);
     std::ofstream(dir / "file.txt") << "x";
     std::ofstream(dir / "gamma" / "file.txt") << "x";

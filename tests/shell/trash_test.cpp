@@ -1,14 +1,13 @@
 #include "shell/trash.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <regex>
-
-#include <sys/mount.h>
-#include <unistd.h>
 
 #include "support/test_support.h"
 
@@ -54,9 +53,12 @@ TEST_F(TrashTest, FileLandsWithItsInfoAndComesBack) {
 
     const std::string info = readText(entry->infoPath());
     const std::string encodedDir = Trash::encodePath(work.string());
-    EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + encodedDir + "/a%20b%25%C3%BC.png\nDeletionDate=", 0), 0u)
+    EXPECT_EQ(
+        info.rfind("[Trash Info]\nPath=" + encodedDir + "/a%20b%25%C3%BC.png\nDeletionDate=", 0),
+        0u)
         << info;
-    EXPECT_TRUE(std::regex_search(info, std::regex("\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n$")));
+    EXPECT_TRUE(std::regex_search(
+        info, std::regex("\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n$")));
 
     const auto listed = trash.list();
     ASSERT_EQ(listed.size(), 1u);
@@ -143,7 +145,8 @@ TEST_F(TrashTest, RestoresWhatGioTrashed) {
     const fs::path file = work / "g b%ü.png";
     writeText(file, "gio");
     const std::string command = "gio trash '" + file.string() + "' 2>/dev/null";
-    if (::system(command.c_str()) != 0 || fs::exists(file)) GTEST_SKIP() << "gio refused to trash here";
+    if (::system(command.c_str()) != 0 || fs::exists(file))
+        GTEST_SKIP() << "gio refused to trash here";
     Trash trash;
     const auto listed = trash.list();
     ASSERT_EQ(listed.size(), 1u);

@@ -1,8 +1,5 @@
 #include "support/test_support.h"
 
-#include "image/format_table.h"
-#include "image/image_reader.h"
-
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +7,9 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+
+#include "image/format_table.h"
+#include "image/image_reader.h"
 
 namespace kalder::test {
 namespace fs = std::filesystem;
@@ -33,7 +33,8 @@ TempDir::~TempDir() {
 
 void writeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<std::uint8_t> readFile(const fs::path& path) {
@@ -109,7 +110,8 @@ std::optional<std::string> runCapture(const std::string& command) {
     std::string out;
     std::array<char, 65536> buffer{};
     std::size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        out.append(buffer.data(), n);
     const int status = ::pclose(pipe);
     if (status != 0) return std::nullopt;
     return out;
@@ -118,8 +120,10 @@ std::optional<std::string> runCapture(const std::string& command) {
 std::string shellQuote(const std::string& s) {
     std::string out = "'";
     for (char c : s) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
     }
     return out + "'";
 }
@@ -183,8 +187,9 @@ bool haveImageMagick() {
 
 std::optional<RgbImage> decodeWithImageMagick(const fs::path& path, int frame) {
     if (!haveImageMagick()) return std::nullopt;
-    auto out = runCapture("convert " + shellQuote(path.string() + "[" + std::to_string(frame) + "]") +
-                          " -auto-orient -depth 8 ppm:- 2>/dev/null");
+    auto out =
+        runCapture("convert " + shellQuote(path.string() + "[" + std::to_string(frame) + "]") +
+                   " -auto-orient -depth 8 ppm:- 2>/dev/null");
     if (!out) return std::nullopt;
     return parsePpm(*out);
 }
@@ -218,7 +223,8 @@ std::vector<ManifestEntry> manifestEntries(const std::string& family) {
     return out;
 }
 
-std::vector<std::uint8_t> bmp24(int width, int height, const std::function<std::uint32_t(int x, int y)>& rgb) {
+std::vector<std::uint8_t> bmp24(int width, int height,
+                                const std::function<std::uint32_t(int x, int y)>& rgb) {
     const int stride = (width * 3 + 3) & ~3;
     Bytes b;
     b.str("BM").u32le(54 + stride * height).u32le(0).u32le(54);

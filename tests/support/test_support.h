@@ -44,7 +44,8 @@ struct Bytes {
 
 // A bottom-up 24-bit BMP whose pixel (x, y), counted from the top, has the colour `rgb` answers
 // (0xRRGGBB).
-std::vector<std::uint8_t> bmp24(int width, int height, const std::function<std::uint32_t(int x, int y)>& rgb);
+std::vector<std::uint8_t> bmp24(int width, int height,
+                                const std::function<std::uint32_t(int x, int y)>& rgb);
 // Whether this build reads BMP files (the widget tests draw with them).
 bool haveBmpReader();
 
@@ -65,8 +66,7 @@ int maxChannelDifference(const RgbImage& a, const RgbImage& b);
 
 // Decodes page `page` of a file through ImageDocument at its own size (no scaling).
 std::optional<RgbImage> decodeWithKalder(const std::filesystem::path& path, int page = 0,
-                                         bool blendAlpha = false,
-                                         image::ColorRef background = 0);
+                                         bool blendAlpha = false, image::ColorRef background = 0);
 
 // Independent decoders, used when installed. nullopt when the tool is missing or refuses.
 bool havePillow();

@@ -30,7 +30,8 @@ constexpr double kWideGreenX = 0.21, kWideGreenY = 0.71;
 
 std::vector<std::uint8_t> wideProfileBytes() {
     const cmsCIExyY white{0.3127, 0.3290, 1.0};
-    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {kWideGreenX, kWideGreenY, 1.0}, {0.15, 0.06, 1.0}};
+    const cmsCIExyYTRIPLE primaries{
+        {0.64, 0.33, 1.0}, {kWideGreenX, kWideGreenY, 1.0}, {0.15, 0.06, 1.0}};
     cmsToneCurve* g = cmsBuildGamma(nullptr, 2.2);
     cmsToneCurve* curves[3] = {g, g, g};
     cmsHPROFILE p = cmsCreateRGBProfile(&white, &primaries, curves);
@@ -99,12 +100,16 @@ TEST(ColorManager, SrgbToSrgbIsIdentityAndKeepsTheUnusedByte) {
     // A whole row, every unused byte different.
     std::vector<std::uint8_t> row;
     for (int v = 0; v < 256; v += 3)
-        for (int c : {0, 128, 255}) row.insert(row.end(), {std::uint8_t(v), std::uint8_t(c), std::uint8_t(255 - v), std::uint8_t(v ^ 0xa5)});
+        for (int c : {0, 128, 255})
+            row.insert(row.end(), {std::uint8_t(v), std::uint8_t(c), std::uint8_t(255 - v),
+                                   std::uint8_t(v ^ 0xa5)});
     const std::vector<std::uint8_t> before = row;
     m.translateRow(row.data(), row.size() / 4);
     for (std::size_t i = 0; i < row.size(); ++i) {
-        if (i % 4 == 3) ASSERT_EQ(row[i], before[i]) << i;
-        else ASSERT_NEAR(row[i], before[i], 1) << i;
+        if (i % 4 == 3)
+            ASSERT_EQ(row[i], before[i]) << i;
+        else
+            ASSERT_NEAR(row[i], before[i], 1) << i;
     }
 }
 
@@ -247,10 +252,12 @@ TEST(ColorSettings, ApplyingOpensTheChosenProfile) {
     EXPECT_EQ(applyColorSettings(m, s, monitor), std::nullopt);
     ASSERT_TRUE(m.setSource(nullptr));
     monitor.bytes = std::vector<std::uint8_t>{0, 1, 2};
-    EXPECT_EQ(applyColorSettings(m, s, monitor), std::optional<ProfileError>(ProfileError::Invalid));
+    EXPECT_EQ(applyColorSettings(m, s, monitor),
+              std::optional<ProfileError>(ProfileError::Invalid));
     EXPECT_FALSE(m.hasProfile());
     s.profile = ProfileChoice::File;
-    EXPECT_EQ(applyColorSettings(m, s, monitor), std::optional<ProfileError>(ProfileError::Unreadable));
+    EXPECT_EQ(applyColorSettings(m, s, monitor),
+              std::optional<ProfileError>(ProfileError::Unreadable));
     s.profile = ProfileChoice::None;
     EXPECT_EQ(applyColorSettings(m, s, monitor), std::nullopt);
     EXPECT_FALSE(m.hasProfile());
@@ -269,16 +276,16 @@ TEST(BuildTable, ChannelGammasTimesTheAdditionalGamma) {
     s.gammaRed = 2.0;
     s.gammaBlue = 0.5;
     const ColorTable t = *BuildTable(s);
-    EXPECT_EQ(t[128], 64);          // 255 * (128/255)^2 = 64.25
-    EXPECT_EQ(t[256 + 128], 128);   // green untouched
-    EXPECT_EQ(t[512 + 64], 128);    // 127.75 rounded
+    EXPECT_EQ(t[128], 64);         // 255 * (128/255)^2 = 64.25
+    EXPECT_EQ(t[256 + 128], 128);  // green untouched
+    EXPECT_EQ(t[512 + 64], 128);   // 127.75 rounded
     EXPECT_EQ(t[255], 255);
     EXPECT_EQ(t[512], 0);
     s.gammaExtra = 0.5;
     const ColorTable u = *BuildTable(s);
     EXPECT_EQ(u[128], 128) << "red: 2.0 x 0.5";
     EXPECT_EQ(u[256 + 64], 128);
-    EXPECT_EQ(u[512 + 16], 128);    // blue: 0.25, 255 * (16/255)^0.25 = 127.7
+    EXPECT_EQ(u[512 + 16], 128);  // blue: 0.25, 255 * (16/255)^0.25 = 127.7
     s.profile = ProfileChoice::Monitor;
     const ColorTable p = *BuildTable(s);
     for (int i = 0; i < 256; ++i) {

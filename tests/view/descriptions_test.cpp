@@ -17,7 +17,8 @@ std::string readText(const std::filesystem::path& p) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void fill(EntryList& list, const std::filesystem::path& folder, std::initializer_list<const char*> names) {
+void fill(EntryList& list, const std::filesystem::path& folder,
+          std::initializer_list<const char*> names) {
     std::vector<std::unique_ptr<ImageEntry>> entries;
     for (const char* n : names) entries.push_back(std::make_unique<ImageEntry>(folder, n));
     list.assign(std::move(entries));
@@ -96,10 +97,12 @@ TEST(FindImage, FindAndFindNextWrapAround) {
     options.wholeWords = true;
 
     // The extension is not searched unless asked.
-    EXPECT_EQ(finder.find(list, list.at(0), "jpg", options).outcome, ImageFinder::Outcome::NotFound);
+    EXPECT_EQ(finder.find(list, list.at(0), "jpg", options).outcome,
+              ImageFinder::Outcome::NotFound);
     EXPECT_EQ(finder.find(list, list.at(0), "jpg", options).message(), "No image found.");
     options.namesWithExtensions = true;
-    EXPECT_EQ(finder.find(list, list.at(2), "jpg", options).entry, list.at(2));  // from the current one
+    EXPECT_EQ(finder.find(list, list.at(2), "jpg", options).entry,
+              list.at(2));  // from the current one
     options.namesWithExtensions = false;
 
     EXPECT_EQ(finder.find(list, list.at(0), "   ", options).outcome, ImageFinder::Outcome::Nothing);

@@ -1,10 +1,9 @@
 #include "view/drop_rules.h"
 
-#include "shell/file_operations.h"
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
+
+#include "shell/file_operations.h"
 
 namespace kalder::view {
 namespace {
@@ -76,7 +75,8 @@ TEST(DropTarget, OwnSubFolderByComponentsNotByText) {
 TEST(DropQuestion, FinalText) {
     EXPECT_EQ(askBeforeDropQuestion(DropEffect::Copy, 3, "/home/ann/Pictures"),
               "Do you want to copy 3 item(s) to /home/ann/Pictures?");
-    EXPECT_EQ(askBeforeDropQuestion(DropEffect::Move, 1, "/a b"), "Do you want to move 1 item(s) to /a b?");
+    EXPECT_EQ(askBeforeDropQuestion(DropEffect::Move, 1, "/a b"),
+              "Do you want to move 1 item(s) to /a b?");
 }
 
 TEST(UriList, FileUrisAreDecoded) {
@@ -97,7 +97,8 @@ TEST(UriList, FileUrisAreDecoded) {
 }
 
 TEST(UriList, ListsRoundTripAndSkipWhatIsNotAFile) {
-    const std::vector<fs::path> paths = {"/tmp/a b.png", "/tmp/100%/#1?.jpg", "/tmp/\xC3\xA9t\xC3\xA9"};
+    const std::vector<fs::path> paths = {"/tmp/a b.png", "/tmp/100%/#1?.jpg",
+                                         "/tmp/\xC3\xA9t\xC3\xA9"};
     const std::string text = formatUriList(paths);
     EXPECT_EQ(text.substr(0, text.find("\r\n")), "file:///tmp/a%20b.png");
     EXPECT_EQ(parseUriList(text), paths);

@@ -18,7 +18,8 @@ class FilterMatches : public ::testing::TestWithParam<FilterCase> {};
 TEST_P(FilterMatches, ListsOrHides) {
     FileFilter f;
     ASSERT_TRUE(f.compile(GetParam().filter));
-    EXPECT_EQ(f.matches(GetParam().name), GetParam().listed) << GetParam().filter << " / " << GetParam().name;
+    EXPECT_EQ(f.matches(GetParam().name), GetParam().listed)
+        << GetParam().filter << " / " << GetParam().name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -30,32 +31,24 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"*.jpg *.png | thumb*.*", "thumb1.jpg", false},
         FilterCase{"*.jpg *.png | thumb*.*", "c.gif", false},
         // Only an exclusion: nothing is listed.
-        FilterCase{"| *.*", "a.jpg", false},
-        FilterCase{"| *.*", "README", false},
+        FilterCase{"| *.*", "a.jpg", false}, FilterCase{"| *.*", "README", false},
         // Everything, names without a dot included.
-        FilterCase{"*.*", "a.jpg", true},
-        FilterCase{"*.*", "README", true},
+        FilterCase{"*.*", "a.jpg", true}, FilterCase{"*.*", "README", true},
         FilterCase{"*.*", ".hidden", true},
         // Characters after "*" are not compared.
-        FilterCase{"a*b.jpg", "axyz.jpg", true},
-        FilterCase{"a*b.jpg", "bxyz.jpg", false},
+        FilterCase{"a*b.jpg", "axyz.jpg", true}, FilterCase{"a*b.jpg", "bxyz.jpg", false},
         // "?" is exactly one character; the text must not be longer than the pattern.
-        FilterCase{"a?.jpg", "ab.jpg", true},
-        FilterCase{"a?.jpg", "a.jpg", false},
-        FilterCase{"a?.jpg", "abc.jpg", false},
-        FilterCase{"a.jp?", "a.jpeg", false},
+        FilterCase{"a?.jpg", "ab.jpg", true}, FilterCase{"a?.jpg", "a.jpg", false},
+        FilterCase{"a?.jpg", "abc.jpg", false}, FilterCase{"a.jp?", "a.jpeg", false},
         // A token starting with "." has "*" as its name part.
         FilterCase{".png", "x.PNG", true},
         // A token without "." only matches names without an extension.
-        FilterCase{"read*", "readme", true},
-        FilterCase{"read*", "readme.txt", false},
+        FilterCase{"read*", "readme", true}, FilterCase{"read*", "readme.txt", false},
         // The token's first "." splits; the name's last "." splits.
-        FilterCase{"*.tar.gz", "a.tar.gz", false},
-        FilterCase{"a.*", "a.b.c", false},
+        FilterCase{"*.tar.gz", "a.tar.gz", false}, FilterCase{"a.*", "a.b.c", false},
         FilterCase{"a.b.*", "a.b.c", false},
         // "|" also ends a token; the last matching pair decides.
-        FilterCase{"*.jpg|x.*", "x.jpg", false},
-        FilterCase{"| x.* *.jpg", "x.jpg", false},
+        FilterCase{"*.jpg|x.*", "x.jpg", false}, FilterCase{"| x.* *.jpg", "x.jpg", false},
         FilterCase{"*.* | *.tmp *.tmp", "a.tmp", false},
         // Tabs and line feeds separate tokens like spaces.
         FilterCase{"*.gif\t*.bmp\n*.png", "q.bmp", true}));

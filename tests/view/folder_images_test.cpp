@@ -1,12 +1,11 @@
 #include "view/folder_images.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <utime.h>
 
 #include <chrono>
 #include <fstream>
-
-#include <sys/stat.h>
-#include <utime.h>
 
 #include "image/image_document.h"
 #include "support/test_support.h"
@@ -20,7 +19,9 @@ using namespace std::chrono_literals;
 void touch(const std::filesystem::path& p, std::size_t bytes = 1, std::time_t mtime = 0) {
     std::ofstream(p, std::ios::binary) << std::string(bytes, 'x');
     if (mtime) {
-        struct utimbuf t{mtime, mtime};
+        struct utimbuf t {
+            mtime, mtime
+        };
         ::utime(p.c_str(), &t);
     }
 }
@@ -37,8 +38,17 @@ void writeGreyBmp(const std::filesystem::path& p, std::uint32_t w, std::uint32_t
     const std::uint32_t offset = 14 + 40 + 1024;
     test::Bytes b;
     b.str("BM").u32le(offset + stride * h).u32le(0).u32le(offset);
-    b.u32le(40).u32le(w).u32le(h).u16le(1).u16le(8).u32le(0).u32le(stride * h).u32le(2835).u32le(2835)
-        .u32le(256).u32le(0);
+    b.u32le(40)
+        .u32le(w)
+        .u32le(h)
+        .u16le(1)
+        .u16le(8)
+        .u32le(0)
+        .u32le(stride * h)
+        .u32le(2835)
+        .u32le(2835)
+        .u32le(256)
+        .u32le(0);
     for (std::uint32_t i = 0; i < 256; ++i) b.u8(i).u8(i).u8(i).u8(0);
     b.fill(static_cast<std::size_t>(stride) * h, 0x80);
     test::writeFile(p, b.data);
@@ -204,12 +214,14 @@ TEST(FileInformation, SizesAndFormats) {
               "1 536 bytes (1.5 KB) | " + date + " | 640x480 pixels | 256 gray-levels");
     info.bitsPerPixel = 4;
     info.isGray = false;
-    EXPECT_NE(fileInformationText(&info, true).find("\r\n640x480 pixels\r\n16 colors"), std::string::npos);
+    EXPECT_NE(fileInformationText(&info, true).find("\r\n640x480 pixels\r\n16 colors"),
+              std::string::npos);
     info.bitsPerPixel = 16;
     EXPECT_TRUE(fileInformationText(&info, false).ends_with("| high-color"));
     info.bitsPerPixel = 32;
     EXPECT_TRUE(fileInformationText(&info, false).ends_with("| true-color"));
-    EXPECT_EQ(fileInformationText(std::filesystem::path("/nonexistent/x.jpg"), false), "No information");
+    EXPECT_EQ(fileInformationText(std::filesystem::path("/nonexistent/x.jpg"), false),
+              "No information");
 }
 
 TEST(Thumbnails, WideImageFitsTheSmallBox) {

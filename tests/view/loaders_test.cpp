@@ -26,8 +26,8 @@ public:
         bool operator==(const Open&) const = default;
     };
 
-    bool open(image::ImageDocument& doc, const image::LoadOptions& o, const image::CancelSink* cancel,
-              image::ProgressSink* progress) override {
+    bool open(image::ImageDocument& doc, const image::LoadOptions& o,
+              const image::CancelSink* cancel, image::ProgressSink* progress) override {
         const std::string name = o.path.filename().string();
         std::unique_lock lock(m_lock);
         m_opened.push_back({name, o.rotation});
@@ -50,8 +50,8 @@ public:
         --left;
         return true;
     }
-    std::unique_ptr<image::Bitmap32> makeThumbnail(const std::filesystem::path& path, std::int32_t box,
-                                                   const ThumbnailOptions&,
+    std::unique_ptr<image::Bitmap32> makeThumbnail(const std::filesystem::path& path,
+                                                   std::int32_t box, const ThumbnailOptions&,
                                                    const image::CancelSink* cancel) override {
         const std::string name = path.filename().string();
         {

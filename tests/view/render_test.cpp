@@ -67,7 +67,8 @@ struct Recorder : PaintTarget {
 };
 
 std::uint32_t bgrx(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    return 0xff000000u | (static_cast<std::uint32_t>(r) << 16) | (static_cast<std::uint32_t>(g) << 8) | b;
+    return 0xff000000u | (static_cast<std::uint32_t>(r) << 16) |
+           (static_cast<std::uint32_t>(g) << 8) | b;
 }
 
 const DisplayLut& identityLut() {
@@ -87,7 +88,8 @@ TEST(BuildLut, InvertGammaOrNothing) {
     const DisplayLut inv = *BuildLut(true, -1.0);
     EXPECT_EQ(inv[0], 255);
     EXPECT_EQ(inv[200], 55);
-    EXPECT_EQ(*BuildLut(true, 0.3), *BuildLut(true, 3.0)) << "with invert on, gamma changes nothing";
+    EXPECT_EQ(*BuildLut(true, 0.3), *BuildLut(true, 3.0))
+        << "with invert on, gamma changes nothing";
 }
 
 TEST(DisplayFormat, DetectedFromDepthAndMasks) {
@@ -144,7 +146,8 @@ TEST(Convert16, LowestGreenBitOf565IsNeverSet) {
                      static_cast<std::uint8_t>(255 - x));
     for (bool dither : {false, true}) {
         DisplayBuffer buf(DisplayFormat::Rgb565, dither);
-        TileConverter(DisplayFormat::Rgb565, dither, nullptr).convert(src, {0, 0, 256, 64}, Zoom{}, {3, 5}, buf);
+        TileConverter(DisplayFormat::Rgb565, dither, nullptr)
+            .convert(src, {0, 0, 256, 64}, Zoom{}, {3, 5}, buf);
         for (int y = 0; y < 64; ++y)
             for (int x = 0; x < 256; ++x) ASSERT_EQ(word(buf, x, y) & 0x20, 0) << x << "," << y;
     }
@@ -168,7 +171,8 @@ TEST(Convert16, DitherPhaseFollowsTheOrigin) {
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 15; ++x) ASSERT_EQ(word(b, x, y), word(a, x + 1, y + 1));
     // Negative positions wrap like positive ones.
-    const DisplayBuffer c = convertSolid(DisplayFormat::Rgb565, true, 100, 13, 200, 16, 4, {-4, -2});
+    const DisplayBuffer c =
+        convertSolid(DisplayFormat::Rgb565, true, 100, 13, 200, 16, 4, {-4, -2});
     for (int x = 0; x < 16; ++x) ASSERT_EQ(word(c, x, 0), word(a, x, 0));
 }
 
@@ -184,15 +188,13 @@ TEST_P(Convert8, MapsToTheDisplayPalette) {
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) ASSERT_EQ(buf.row(y)[x], c.index) << x << "," << y;
 }
-INSTANTIATE_TEST_SUITE_P(Render, Convert8,
-                         ::testing::Values(PaletteCase{255, 255, 255, false, 232},
-                                           PaletteCase{255, 255, 255, true, 232},
-                                           PaletteCase{255, 0, 0, false, 180},
-                                           PaletteCase{255, 0, 0, true, 180},
-                                           PaletteCase{0, 0, 0, true, 216},
-                                           PaletteCase{128, 128, 128, false, 224},
-                                           PaletteCase{51, 102, 153, true, 36 + 12 + 3},
-                                           PaletteCase{0, 255, 50, false, 30}));
+INSTANTIATE_TEST_SUITE_P(
+    Render, Convert8,
+    ::testing::Values(PaletteCase{255, 255, 255, false, 232}, PaletteCase{255, 255, 255, true, 232},
+                      PaletteCase{255, 0, 0, false, 180}, PaletteCase{255, 0, 0, true, 180},
+                      PaletteCase{0, 0, 0, true, 216}, PaletteCase{128, 128, 128, false, 224},
+                      PaletteCase{51, 102, 153, true, 36 + 12 + 3},
+                      PaletteCase{0, 255, 50, false, 30}));
 
 TEST(Convert8, OrderedDitherCounts) {
     // Grey 8: 216 + 0, raised where the 4 x 4 value is below 8: half the cells.
@@ -226,7 +228,8 @@ TEST(Convert, ThirtyTwoBitAndTwentyFourBitThroughTheTable) {
     setPixel(src, 1, 0, 200, 100, 0);
     const DisplayLut inv = *BuildLut(true, -1);
     DisplayBuffer b32(DisplayFormat::Bgrx32, false);
-    EXPECT_EQ(TileConverter(DisplayFormat::Bgrx32, false, &inv).convert(src, {0, 0, 2, 1}, Zoom{}, {}, b32),
+    EXPECT_EQ(TileConverter(DisplayFormat::Bgrx32, false, &inv)
+                  .convert(src, {0, 0, 2, 1}, Zoom{}, {}, b32),
               (PixelSize{2, 1}));
     const std::uint8_t* p = b32.row(0);
     EXPECT_EQ(p[0], 225);
@@ -292,20 +295,24 @@ TEST_P(PaintTiles, CutsTheRectangleIntoBufferSizedTiles) {
     Recorder rec;
     ASSERT_TRUE(Paint(PaintJob{&src, c.zoom, c.source, {10, 20}, {}, nullptr, 0}, buf, rec));
     ASSERT_EQ(rec.blits.size(), c.expected.size());
-    for (std::size_t i = 0; i < c.expected.size(); ++i) EXPECT_EQ(rec.blits[i].dest, c.expected[i]) << i;
+    for (std::size_t i = 0; i < c.expected.size(); ++i)
+        EXPECT_EQ(rec.blits[i].dest, c.expected[i]) << i;
 }
 INSTANTIATE_TEST_SUITE_P(
     Render, PaintTiles,
     ::testing::Values(
-        TileCase{Zoom{}, {0, 0, 600, 300},
-                 {{10, 20, 266, 276}, {266, 20, 522, 276}, {522, 20, 610, 276},
-                  {10, 276, 266, 320}, {266, 276, 522, 320}, {522, 276, 610, 320}}},
+        TileCase{Zoom{},
+                 {0, 0, 600, 300},
+                 {{10, 20, 266, 276},
+                  {266, 20, 522, 276},
+                  {522, 20, 610, 276},
+                  {10, 276, 266, 320},
+                  {266, 276, 522, 320},
+                  {522, 276, 610, 320}}},
         // Magnify 3: 85 source pixels (255 screen pixels) per tile.
-        TileCase{Zoom{false, 3}, {5, 5, 100, 50},
-                 {{10, 20, 265, 155}, {265, 20, 295, 155}}},
+        TileCase{Zoom{false, 3}, {5, 5, 100, 50}, {{10, 20, 265, 155}, {265, 20, 295, 155}}},
         // Reduce 2: 512 source pixels (256 screen pixels) per tile.
-        TileCase{Zoom{true, 2}, {0, 0, 1000, 100},
-                 {{10, 20, 266, 70}, {266, 20, 510, 70}}}));
+        TileCase{Zoom{true, 2}, {0, 0, 1000, 100}, {{10, 20, 266, 70}, {266, 20, 510, 70}}}));
 
 TEST(Paint, FailedBlitEndsThePaint) {
     Bitmap32 src;
@@ -323,7 +330,8 @@ TEST(Paint, PanoramaOffsetMinusOneStartsAtTheLastColumn) {
     fillCoordinates(src);
     DisplayBuffer direct(DisplayFormat::Bgrx32, false);
     Recorder rec;
-    ASSERT_TRUE(Paint(PaintJob{&src, Zoom{}, {0, 0, 1000, 4}, {0, 0}, {}, nullptr, -1}, direct, rec));
+    ASSERT_TRUE(
+        Paint(PaintJob{&src, Zoom{}, {0, 0, 1000, 4}, {0, 0}, {}, nullptr, -1}, direct, rec));
     ASSERT_EQ(rec.blits.size(), 2u);
     EXPECT_EQ(rec.blits[0].source, (PixelRect{999, 0, 1000, 4}));
     EXPECT_EQ(rec.blits[0].dest, (PixelRect{0, 0, 1, 4}));
@@ -333,7 +341,8 @@ TEST(Paint, PanoramaOffsetMinusOneStartsAtTheLastColumn) {
     // Through the table path the pixels themselves show the wrap.
     DisplayBuffer tiles(DisplayFormat::Bgrx32, false);
     Recorder canvas(1000, 4);
-    ASSERT_TRUE(Paint(PaintJob{&src, Zoom{}, {0, 0, 1000, 4}, {0, 0}, {}, &identityLut(), -1}, tiles, canvas));
+    ASSERT_TRUE(Paint(PaintJob{&src, Zoom{}, {0, 0, 1000, 4}, {0, 0}, {}, &identityLut(), -1},
+                      tiles, canvas));
     EXPECT_EQ(canvas.at(0, 0), bgrx(999 & 255, 0, 999 & 255));
     EXPECT_EQ(canvas.at(1, 2), bgrx(0, 2, 2));
     EXPECT_EQ(canvas.at(999, 3), bgrx(998 & 255, 3, (998 + 3) & 255));
@@ -346,8 +355,9 @@ TEST(Paint, PanoramaWrapWhileReducingKeepsTheSampleSpacing) {
     for (const int offset : {4, 5, -25}) {
         DisplayBuffer buf(DisplayFormat::Bgrx32, false);
         Recorder canvas(4, 1);
-        ASSERT_TRUE(Paint(PaintJob{&src, Zoom{true, 3}, {0, 0, 10, 3}, {}, {}, &identityLut(), offset},
-                          buf, canvas));
+        ASSERT_TRUE(
+            Paint(PaintJob{&src, Zoom{true, 3}, {0, 0, 10, 3}, {}, {}, &identityLut(), offset}, buf,
+                  canvas));
         const int start = ((offset % 10) + 10) % 10;
         for (int i = 0; i < 4; ++i) {
             const int column = (start + 3 * i) % 10;
@@ -358,7 +368,9 @@ TEST(Paint, PanoramaWrapWhileReducingKeepsTheSampleSpacing) {
 
 TEST(Wallpaper, TilesAlignToTheClientOrigin) {
     std::vector<std::pair<PixelRect, Point>> pieces;
-    forEachWallpaperPiece({-10, 250, 300, 520}, [&](const PixelRect& r, Point p) { pieces.push_back({r, p}); });
+    forEachWallpaperPiece({-10, 250, 300, 520}, [&](const PixelRect& r, Point p) {
+        pieces.push_back({r, p});
+    });
     ASSERT_EQ(pieces.size(), 9u);
     EXPECT_EQ(pieces[0].first, (PixelRect{246, 250, 256, 256}));
     EXPECT_EQ(pieces[0].second, (Point{-10, 250}));
@@ -369,7 +381,8 @@ TEST(Wallpaper, TilesAlignToTheClientOrigin) {
     EXPECT_EQ(pieces[8].first, (PixelRect{0, 0, 44, 8}));
     EXPECT_EQ(pieces[8].second, (Point{256, 512}));
     std::int64_t area = 0;
-    for (const auto& [r, p] : pieces) area += static_cast<std::int64_t>(r.right - r.left) * (r.bottom - r.top);
+    for (const auto& [r, p] : pieces)
+        area += static_cast<std::int64_t>(r.right - r.left) * (r.bottom - r.top);
     EXPECT_EQ(area, 310 * 270);
 }
 

@@ -322,16 +322,19 @@ TEST(ProgressStrip, PlacementLengthAndContrast) {
     EXPECT_TRUE(progressStripAtTop(true, false));
     EXPECT_FALSE(progressStripAtTop(true, true));
     EXPECT_FALSE(progressStripAtTop(false, false));
-    const ProgressStrip p = layoutProgressStrip({640, 480}, false, 33, image::makeColorRef(0, 0, 0));
+    const ProgressStrip p =
+        layoutProgressStrip({640, 480}, false, 33, image::makeColorRef(0, 0, 0));
     EXPECT_EQ(p.area, (PixelRect{0, 477, 640, 480}));
     EXPECT_EQ(p.line, (PixelRect{0, 478, 211, 479}));
     EXPECT_EQ(p.lineColour, image::makeColorRef(255, 255, 255));
     EXPECT_TRUE(layoutProgressStrip({640, 480}, true, 0, 0).area.isEmpty());
     EXPECT_EQ(layoutProgressStrip({640, 480}, true, 100, 0).line, (PixelRect{0, 1, 640, 2}));
     // Luma threshold: 129 * 32768 with weights 6969, 23434, 2365.
-    EXPECT_EQ(progressLineColour(image::makeColorRef(128, 128, 128)), image::makeColorRef(255, 255, 255));
+    EXPECT_EQ(progressLineColour(image::makeColorRef(128, 128, 128)),
+              image::makeColorRef(255, 255, 255));
     EXPECT_EQ(progressLineColour(image::makeColorRef(129, 129, 129)), image::makeColorRef(0, 0, 0));
-    EXPECT_EQ(progressLineColour(image::makeColorRef(0, 180, 3)), image::makeColorRef(255, 255, 255));
+    EXPECT_EQ(progressLineColour(image::makeColorRef(0, 180, 3)),
+              image::makeColorRef(255, 255, 255));
     EXPECT_EQ(progressLineColour(image::makeColorRef(0, 180, 4)), image::makeColorRef(0, 0, 0));
 }
 

@@ -119,7 +119,8 @@ TEST(ViewState, ZoomCommandsStepDirectlyWhenNotFitted) {
     ViewState s;
     EXPECT_EQ(s.zoomCommand(ViewState::ZoomCommand::In, Zoom{true, 2}, {}, false).zoom, Zoom{});
     EXPECT_EQ(s.zoomCommand(ViewState::ZoomCommand::Out, Zoom{}, {}, false).zoom, (Zoom{true, 2}));
-    EXPECT_EQ(s.zoomCommand(ViewState::ZoomCommand::ActualSize, Zoom{false, 7}, {}, false).zoom, Zoom{});
+    EXPECT_EQ(s.zoomCommand(ViewState::ZoomCommand::ActualSize, Zoom{false, 7}, {}, false).zoom,
+              Zoom{});
 }
 
 TEST(ViewState, FirstZoomFromAFitAsksForTheActualSizeFrame) {
@@ -159,19 +160,30 @@ INSTANTIATE_TEST_SUITE_P(
     ViewState, PendingZoom,
     ::testing::Values(
         // 3000 x 2000 fitted to 800 x 533: 1/3 would look almost like the fit, so 1/2.
-        StepCase{FitMode::All, ZoomRule::AllImages, {800, 533}, {3000, 2000}, ZC::In, Zoom{true, 2}},
-        StepCase{FitMode::All, ZoomRule::AllImages, {800, 533}, {3000, 2000}, ZC::Out, Zoom{true, 5}},
+        StepCase{
+            FitMode::All, ZoomRule::AllImages, {800, 533}, {3000, 2000}, ZC::In, Zoom{true, 2}},
+        StepCase{
+            FitMode::All, ZoomRule::AllImages, {800, 533}, {3000, 2000}, ZC::Out, Zoom{true, 5}},
         // 100 x 80 fitted to 750 x 600.
         StepCase{FitMode::All, ZoomRule::AllImages, {750, 600}, {100, 80}, ZC::In, Zoom{false, 9}},
         StepCase{FitMode::All, ZoomRule::AllImages, {750, 600}, {100, 80}, ZC::Out, Zoom{false, 6}},
         StepCase{FitMode::All, ZoomRule::AllImages, {600, 600}, {20, 20}, ZC::In, Zoom{false, 20}},
         // Small images only: the large frame was shown at its own size.
-        StepCase{FitMode::All, ZoomRule::SmallOnly, {3000, 2000}, {3000, 2000}, ZC::In, Zoom{false, 2}},
-        StepCase{FitMode::All, ZoomRule::SmallOnly, {3000, 2000}, {3000, 2000}, ZC::Out, Zoom{true, 2}},
+        StepCase{
+            FitMode::All, ZoomRule::SmallOnly, {3000, 2000}, {3000, 2000}, ZC::In, Zoom{false, 2}},
+        StepCase{
+            FitMode::All, ZoomRule::SmallOnly, {3000, 2000}, {3000, 2000}, ZC::Out, Zoom{true, 2}},
         // Fit width of a tall image: the box is 800 x 2400.
-        StepCase{FitMode::Width, ZoomRule::AllImages, {800, 2400}, {1000, 3000}, ZC::In, Zoom{false, 2}},
-        StepCase{FitMode::Width, ZoomRule::AllImages, {800, 2400}, {1000, 3000}, ZC::Out, Zoom{true, 2}},
-        StepCase{FitMode::All, ZoomRule::AllImages, {800, 533}, {3000, 2000}, ZC::ActualSize, std::nullopt}));
+        StepCase{
+            FitMode::Width, ZoomRule::AllImages, {800, 2400}, {1000, 3000}, ZC::In, Zoom{false, 2}},
+        StepCase{
+            FitMode::Width, ZoomRule::AllImages, {800, 2400}, {1000, 3000}, ZC::Out, Zoom{true, 2}},
+        StepCase{FitMode::All,
+                 ZoomRule::AllImages,
+                 {800, 533},
+                 {3000, 2000},
+                 ZC::ActualSize,
+                 std::nullopt}));
 
 TEST(ViewState, LensFromAFitWaitsForTheActualSizeFrame) {
     ViewState s;
@@ -273,11 +285,12 @@ TEST_P(ExifOrientation, TagSetsRotationAndFlips) {
     EXPECT_EQ(s.flipVertical(), c.flipV);
     EXPECT_EQ(s.lastExifOrientation(), c.tag);
 }
-INSTANTIATE_TEST_SUITE_P(ViewState, ExifOrientation,
-                         ::testing::Values(ExifCase{1, 0, false, false}, ExifCase{2, 0, true, false},
-                                           ExifCase{3, 2, false, false}, ExifCase{4, 0, false, true},
-                                           ExifCase{5, 3, false, true}, ExifCase{6, 1, false, false},
-                                           ExifCase{7, 3, true, false}, ExifCase{8, 3, false, false}));
+INSTANTIATE_TEST_SUITE_P(
+    ViewState, ExifOrientation,
+    ::testing::Values(ExifCase{1, 0, false, false}, ExifCase{2, 0, true, false},
+                      ExifCase{3, 2, false, false}, ExifCase{4, 0, false, true},
+                      ExifCase{5, 3, false, true}, ExifCase{6, 1, false, false},
+                      ExifCase{7, 3, true, false}, ExifCase{8, 3, false, false}));
 
 TEST(ViewState, ExifLastAppliedValueRule) {
     ViewState s;

@@ -334,8 +334,8 @@ std::optional<std::filesystem::path> findHelpDirectory(const std::filesystem::pa
 std::int32_t tooltipDuration(std::int32_t doubleClickMs) {
     // The delay is a 16-bit value; a long double-click time saturates rather than wrapping
     // round to a short delay.
-    const std::int64_t ms = static_cast<std::int64_t>(std::max(doubleClickMs, 0)) *
-                            kTooltipDurationFactor;
+    const std::int64_t ms =
+        static_cast<std::int64_t>(std::max(doubleClickMs, 0)) * kTooltipDurationFactor;
     return static_cast<std::int32_t>(std::min<std::int64_t>(ms, 0xFFFF));
 }
 

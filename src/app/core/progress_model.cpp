@@ -27,11 +27,11 @@ std::int32_t ProgressModel::position(std::int64_t total, std::int64_t done) cons
     done = std::clamp<std::int64_t>(done, 0, total);
     // In floating point: N * S * total can overflow 64 bits, and the result is truncated anyway.
     const long double whole = static_cast<long double>(items) * static_cast<long double>(stages) *
-                         static_cast<long double>(total);
+                              static_cast<long double>(total);
     const long double part = (static_cast<long double>(item) * static_cast<long double>(stages) +
-                         static_cast<long double>(stage)) *
-                            static_cast<long double>(total) +
-                        static_cast<long double>(done);
+                              static_cast<long double>(stage)) *
+                                 static_cast<long double>(total) +
+                             static_cast<long double>(done);
     const auto value = static_cast<std::int64_t>(part / whole * kBarMax);
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 0, kBarMax));
 }
@@ -65,8 +65,8 @@ std::string compactPath(std::string_view path, std::int32_t width,
 
     std::size_t cut = path.rfind('\\');
     if (cut == std::string_view::npos) cut = path.rfind('/');
-    const std::string_view head = cut == std::string_view::npos ? std::string_view{}
-                                                                : path.substr(0, cut);
+    const std::string_view head =
+        cut == std::string_view::npos ? std::string_view{} : path.substr(0, cut);
     const std::string_view tail = cut == std::string_view::npos ? path : path.substr(cut);
     const std::int32_t ellipsisWidth = measure(kEllipsis);
     const std::int32_t tailWidth = measure(tail);

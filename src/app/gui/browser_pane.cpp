@@ -1,11 +1,10 @@
 #include "app/gui/browser_pane.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QSplitter>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/core/settings.h"
 #include "app/gui/folder_tree_pane.h"

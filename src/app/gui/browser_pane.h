@@ -1,9 +1,8 @@
 #pragma once
 
+#include <QWidget>
 #include <cstdint>
 #include <filesystem>
-
-#include <QWidget>
 
 class QSplitter;
 

@@ -1,17 +1,16 @@
 #include "app/gui/folder_tree_pane.h"
 
-#include <algorithm>
-#include <unordered_set>
-
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QScrollBar>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTreeWidgetItemIterator>
+#include <algorithm>
+#include <unordered_set>
 
 #include "app/gui/operation_feedback.h"
 #include "shell/file_operations.h"
@@ -22,9 +21,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kPathRole = Qt::UserRole;       // the folder's path, raw bytes
-constexpr int kPlaceRole = Qt::UserRole + 1;  // PlaceKind of a top-level item, -1 below
-constexpr int kListedRole = Qt::UserRole + 2; // its children have been listed
+constexpr int kPathRole = Qt::UserRole;        // the folder's path, raw bytes
+constexpr int kPlaceRole = Qt::UserRole + 1;   // PlaceKind of a top-level item, -1 below
+constexpr int kListedRole = Qt::UserRole + 2;  // its children have been listed
 
 const QString kTitle = QStringLiteral("Kalder");
 
@@ -36,27 +35,36 @@ constexpr int kDragEdge = 16;
 
 QIcon placeIcon(const QStyle* style, shell::PlaceKind kind) {
     switch (kind) {
-    case shell::PlaceKind::Home:
-        return QIcon::fromTheme(QStringLiteral("user-home"), style->standardIcon(QStyle::SP_DirHomeIcon));
-    case shell::PlaceKind::Desktop:
-        return QIcon::fromTheme(QStringLiteral("user-desktop"), style->standardIcon(QStyle::SP_DesktopIcon));
-    case shell::PlaceKind::Pictures:
-        return QIcon::fromTheme(QStringLiteral("folder-pictures"), style->standardIcon(QStyle::SP_DirIcon));
-    case shell::PlaceKind::Root:
-        return QIcon::fromTheme(QStringLiteral("drive-harddisk-system"), style->standardIcon(QStyle::SP_ComputerIcon));
-    case shell::PlaceKind::Drive:
-        return QIcon::fromTheme(QStringLiteral("drive-harddisk"), style->standardIcon(QStyle::SP_DriveHDIcon));
-    case shell::PlaceKind::Removable:
-        return QIcon::fromTheme(QStringLiteral("drive-removable-media"), style->standardIcon(QStyle::SP_DriveFDIcon));
-    case shell::PlaceKind::Network:
-        return QIcon::fromTheme(QStringLiteral("folder-remote"), style->standardIcon(QStyle::SP_DriveNetIcon));
+        case shell::PlaceKind::Home:
+            return QIcon::fromTheme(QStringLiteral("user-home"),
+                                    style->standardIcon(QStyle::SP_DirHomeIcon));
+        case shell::PlaceKind::Desktop:
+            return QIcon::fromTheme(QStringLiteral("user-desktop"),
+                                    style->standardIcon(QStyle::SP_DesktopIcon));
+        case shell::PlaceKind::Pictures:
+            return QIcon::fromTheme(QStringLiteral("folder-pictures"),
+                                    style->standardIcon(QStyle::SP_DirIcon));
+        case shell::PlaceKind::Root:
+            return QIcon::fromTheme(QStringLiteral("drive-harddisk-system"),
+                                    style->standardIcon(QStyle::SP_ComputerIcon));
+        case shell::PlaceKind::Drive:
+            return QIcon::fromTheme(QStringLiteral("drive-harddisk"),
+                                    style->standardIcon(QStyle::SP_DriveHDIcon));
+        case shell::PlaceKind::Removable:
+            return QIcon::fromTheme(QStringLiteral("drive-removable-media"),
+                                    style->standardIcon(QStyle::SP_DriveFDIcon));
+        case shell::PlaceKind::Network:
+            return QIcon::fromTheme(QStringLiteral("folder-remote"),
+                                    style->standardIcon(QStyle::SP_DriveNetIcon));
     }
     return style->standardIcon(QStyle::SP_DirIcon);
 }
 
 QIcon folderIcon(const QStyle* style, bool open) {
-    return open ? QIcon::fromTheme(QStringLiteral("folder-open"), style->standardIcon(QStyle::SP_DirOpenIcon))
-                : QIcon::fromTheme(QStringLiteral("folder"), style->standardIcon(QStyle::SP_DirIcon));
+    return open ? QIcon::fromTheme(QStringLiteral("folder-open"),
+                                   style->standardIcon(QStyle::SP_DirOpenIcon))
+                : QIcon::fromTheme(QStringLiteral("folder"),
+                                   style->standardIcon(QStyle::SP_DirIcon));
 }
 
 bool isAncestor(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* item) {
@@ -72,7 +80,8 @@ bool isAncestor(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* item) {
 class FolderNameDelegate : public QStyledItemDelegate {
 public:
     explicit FolderNameDelegate(FolderTreePane* pane) : QStyledItemDelegate(pane), m_pane(pane) {}
-    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+    void setModelData(QWidget* editor, QAbstractItemModel*,
+                      const QModelIndex& index) const override {
         auto* edit = qobject_cast<QLineEdit*>(editor);
         QTreeWidgetItem* item = m_pane->itemFromIndex(index);
         if (edit && item) m_pane->commitRename(item, edit->text());
@@ -109,7 +118,8 @@ FolderTreePane::FolderTreePane(QWidget* parent) : QTreeWidget(parent) {
     connect(this, &QTreeWidget::itemExpanded, this, &FolderTreePane::onExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &FolderTreePane::onCollapsed);
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
-        if (m_quiet == 0 && current) emit folderChosen(QString::fromStdString(itemPath(current).string()));
+        if (m_quiet == 0 && current)
+            emit folderChosen(QString::fromStdString(itemPath(current).string()));
     });
     setPlaces(shell::systemPlaces());
 }
@@ -126,7 +136,8 @@ void FolderTreePane::hoverDuringDrag(const QPoint& at) {
     m_dragHoverPos = at;
     if (path == m_dragHoverPath) return;
     m_dragHoverPath = path;
-    if (item && !item->isExpanded() && item->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator)
+    if (item && !item->isExpanded() &&
+        item->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator)
         m_dragExpandTimer.start();
     else
         m_dragExpandTimer.stop();
@@ -183,10 +194,11 @@ QTreeWidgetItem* FolderTreePane::makeFolderItem(const std::string& name, const f
     item->setData(0, kPathRole, QByteArray::fromStdString(path.string()));
     item->setData(0, kPlaceRole, -1);
     item->setIcon(0, folderIcon(style(), false));
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDragEnabled |
-                   Qt::ItemIsDropEnabled);
-    item->setChildIndicatorPolicy(mayHaveSubFolders ? QTreeWidgetItem::ShowIndicator
-                                                    : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable |
+                   Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled);
+    item->setChildIndicatorPolicy(mayHaveSubFolders
+                                      ? QTreeWidgetItem::ShowIndicator
+                                      : QTreeWidgetItem::DontShowIndicatorWhenChildless);
     return item;
 }
 
@@ -199,7 +211,8 @@ void FolderTreePane::insertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* chil
     parent->insertChild(at, child);
 }
 
-QTreeWidgetItem* FolderTreePane::childNamed(QTreeWidgetItem* parent, const std::string& name) const {
+QTreeWidgetItem* FolderTreePane::childNamed(QTreeWidgetItem* parent,
+                                            const std::string& name) const {
     for (int i = 0; i < parent->childCount(); ++i)
         if (itemPath(parent->child(i)).filename() == name) return parent->child(i);
     return nullptr;
@@ -208,7 +221,8 @@ QTreeWidgetItem* FolderTreePane::childNamed(QTreeWidgetItem* parent, const std::
 QTreeWidgetItem* FolderTreePane::findItem(const fs::path& folder) const {
     const fs::path wanted = folder.lexically_normal();
     for (QTreeWidgetItemIterator it(const_cast<FolderTreePane*>(this)); *it; ++it)
-        if (shell::isSameOrInside(itemPath(*it), wanted) && shell::isSameOrInside(wanted, itemPath(*it)))
+        if (shell::isSameOrInside(itemPath(*it), wanted) &&
+            shell::isSameOrInside(wanted, itemPath(*it)))
             return *it;
     return nullptr;
 }
@@ -221,7 +235,8 @@ void FolderTreePane::populate(QTreeWidgetItem* item) {
         children << makeFolderItem(sub.name, folder / sub.name, sub.mayHaveSubFolders);
     item->addChildren(children);
     item->setData(0, kListedRole, true);
-    if (children.isEmpty()) item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    if (children.isEmpty())
+        item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
 
 void FolderTreePane::discardChildren(QTreeWidgetItem* item) {
@@ -244,7 +259,8 @@ void FolderTreePane::onCollapsed(QTreeWidgetItem* item) {
     // The children are listed again on the next expansion, so the button stays.
     item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     if (!isPlace(item)) item->setIcon(0, folderIcon(style(), false));
-    if (wasInside && m_quiet == 0) emit folderChosen(QString::fromStdString(itemPath(item).string()));
+    if (wasInside && m_quiet == 0)
+        emit folderChosen(QString::fromStdString(itemPath(item).string()));
 }
 
 void FolderTreePane::selectQuietly(QTreeWidgetItem* item) {
@@ -345,7 +361,8 @@ void FolderTreePane::commitRename(QTreeWidgetItem* item, const QString& text) {
     item->setText(0, text);
     setItemPath(item, newPath);
     m_renaming = false;
-    emit folderRenamed(QString::fromStdString(oldPath.string()), QString::fromStdString(newPath.string()));
+    emit folderRenamed(QString::fromStdString(oldPath.string()),
+                       QString::fromStdString(newPath.string()));
 }
 
 void FolderTreePane::setItemPath(QTreeWidgetItem* item, const fs::path& path) {
@@ -367,7 +384,8 @@ bool FolderTreePane::deleteCurrent() {
         return false;
     }
     QTreeWidgetItem* parent = item->parent();
-    if (m_dropItem && (m_dropItem == item || isAncestor(item, m_dropItem))) setDropHighlight(nullptr);
+    if (m_dropItem && (m_dropItem == item || isAncestor(item, m_dropItem)))
+        setDropHighlight(nullptr);
     ++m_quiet;
     setCurrentItem(parent);
     delete item;
@@ -401,8 +419,9 @@ void FolderTreePane::refreshFolder(const fs::path& folder) {
     const fs::path path = itemPath(item);
     if (!item->isExpanded() || !item->data(0, kListedRole).toBool()) {
         if (!item->data(0, kListedRole).toBool())
-            item->setChildIndicatorPolicy(shell::hasSubFolder(path) ? QTreeWidgetItem::ShowIndicator
-                                                                    : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+            item->setChildIndicatorPolicy(shell::hasSubFolder(path)
+                                              ? QTreeWidgetItem::ShowIndicator
+                                              : QTreeWidgetItem::DontShowIndicatorWhenChildless);
         return;
     }
     const std::vector<shell::SubFolder> listed = shell::listSubFolders(path);
@@ -415,19 +434,24 @@ void FolderTreePane::refreshFolder(const fs::path& folder) {
         QTreeWidgetItem* child = item->child(i);
         const std::string name = itemPath(child).filename().string();
         if (listedNames.count(name)) continue;
-        if (m_dropItem && (m_dropItem == child || isAncestor(child, m_dropItem))) setDropHighlight(nullptr);
+        if (m_dropItem && (m_dropItem == child || isAncestor(child, m_dropItem)))
+            setDropHighlight(nullptr);
         if (child == currentItem() || isAncestor(child, currentItem())) setCurrentItem(item);
         delete child;
     }
     std::unordered_set<std::string> shown;
-    for (int i = 0; i < item->childCount(); ++i) shown.insert(itemPath(item->child(i)).filename().string());
+    for (int i = 0; i < item->childCount(); ++i)
+        shown.insert(itemPath(item->child(i)).filename().string());
     for (const shell::SubFolder& sub : listed)
-        if (!shown.count(sub.name)) insertSorted(item, makeFolderItem(sub.name, path / sub.name, sub.mayHaveSubFolders));
-    item->setChildIndicatorPolicy(item->childCount() > 0 ? QTreeWidgetItem::ShowIndicator
-                                                         : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+        if (!shown.count(sub.name))
+            insertSorted(item, makeFolderItem(sub.name, path / sub.name, sub.mayHaveSubFolders));
+    item->setChildIndicatorPolicy(item->childCount() > 0
+                                      ? QTreeWidgetItem::ShowIndicator
+                                      : QTreeWidgetItem::DontShowIndicatorWhenChildless);
     --m_quiet;
     // The shown folder went away with its tree item: show the refreshed one instead.
-    if (currentInside && currentItem() == item) emit folderChosen(QString::fromStdString(path.string()));
+    if (currentInside && currentItem() == item)
+        emit folderChosen(QString::fromStdString(path.string()));
 }
 
 void FolderTreePane::keyPressEvent(QKeyEvent* event) {
@@ -440,15 +464,16 @@ void FolderTreePane::keyPressEvent(QKeyEvent* event) {
 }
 
 void FolderTreePane::contextMenuEvent(QContextMenuEvent* event) {
-    if (QTreeWidgetItem* item = itemAt(event->pos()); item && item != currentItem()) setCurrentItem(item);
+    if (QTreeWidgetItem* item = itemAt(event->pos()); item && item != currentItem())
+        setCurrentItem(item);
     emit contextMenuRequested(event->globalPos());
     event->accept();
 }
 
 bool FolderTreePane::ask(const QString& question) {
     if (m_message) return m_message(MessageKind::Question, question);
-    return QMessageBox::question(this, kTitle, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(this, kTitle, question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 void FolderTreePane::tell(MessageKind kind, const QString& text) {
@@ -456,8 +481,10 @@ void FolderTreePane::tell(MessageKind kind, const QString& text) {
         m_message(kind, text);
         return;
     }
-    if (kind == MessageKind::Critical) QMessageBox::critical(this, kTitle, text);
-    else QMessageBox::warning(this, kTitle, text);
+    if (kind == MessageKind::Critical)
+        QMessageBox::critical(this, kTitle, text);
+    else
+        QMessageBox::warning(this, kTitle, text);
 }
 
 }  // namespace kalder::gui

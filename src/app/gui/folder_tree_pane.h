@@ -1,12 +1,11 @@
 #pragma once
 
-#include <filesystem>
-#include <functional>
-#include <vector>
-
 #include <QStringList>
 #include <QTimer>
 #include <QTreeWidget>
+#include <filesystem>
+#include <functional>
+#include <vector>
 
 #include "shell/places.h"
 
@@ -106,7 +105,8 @@ private:
     void hoverDuringDrag(const QPoint& at);
     void endDragHover();
     // Copies or moves the dropped files; false when nothing went.
-    bool finishDrop(const std::vector<std::filesystem::path>& sources, QTreeWidgetItem* target, bool move);
+    bool finishDrop(const std::vector<std::filesystem::path>& sources, QTreeWidgetItem* target,
+                    bool move);
     bool ask(const QString& question);
     void tell(MessageKind kind, const QString& text);
 
@@ -114,15 +114,15 @@ private:
     shell::FileOperations* m_operations = nullptr;
     const app::Settings* m_settings = nullptr;
     MessageHook m_message;
-    int m_quiet = 0;                          // > 0: selection changes are ours, not the user's
+    int m_quiet = 0;  // > 0: selection changes are ours, not the user's
     bool m_renaming = false;
-    QTreeWidgetItem* m_dropItem = nullptr;    // drop-highlighted
-    std::filesystem::path m_draggedFolder;    // while a drag from the tree runs
+    QTreeWidgetItem* m_dropItem = nullptr;  // drop-highlighted
+    std::filesystem::path m_draggedFolder;  // while a drag from the tree runs
     QTimer m_dragScrollTimer;
-    int m_dragScrollStep = 0;                 // -1 up, +1 down, 0 none
+    int m_dragScrollStep = 0;  // -1 up, +1 down, 0 none
     QTimer m_dragExpandTimer;
     QPoint m_dragHoverPos;
-    std::filesystem::path m_dragHoverPath;    // the folder the expand timer is for
+    std::filesystem::path m_dragHoverPath;  // the folder the expand timer is for
 };
 
 }  // namespace kalder::gui

@@ -1,15 +1,13 @@
 // The folder tree as a drop target for files and as a drag source for its folders.
-#include "app/gui/folder_tree_pane.h"
-
-#include <algorithm>
-
 #include <QDrag>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPalette>
+#include <algorithm>
 
 #include "app/core/settings.h"
+#include "app/gui/folder_tree_pane.h"
 #include "app/gui/operation_feedback.h"
 #include "shell/file_operations.h"
 #include "view/drop_rules.h"
@@ -22,7 +20,8 @@ namespace {
 const QString kUriList = QStringLiteral("text/uri-list");
 
 view::DropModifiers modifiersOf(Qt::KeyboardModifiers keys) {
-    return {keys.testFlag(Qt::ControlModifier), keys.testFlag(Qt::ShiftModifier), keys.testFlag(Qt::AltModifier)};
+    return {keys.testFlag(Qt::ControlModifier), keys.testFlag(Qt::ShiftModifier),
+            keys.testFlag(Qt::AltModifier)};
 }
 
 }  // namespace
@@ -30,7 +29,8 @@ view::DropModifiers modifiersOf(Qt::KeyboardModifiers keys) {
 std::vector<fs::path> FolderTreePane::droppedPaths(const QMimeData* mime) const {
     if (!mime || !mime->hasFormat(kUriList)) return {};
     const QByteArray text = mime->data(kUriList);
-    return view::parseUriList(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+    return view::parseUriList(
+        std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
 }
 
 QTreeWidgetItem* FolderTreePane::dropItemAt(const QPoint& pos) const {
@@ -107,7 +107,8 @@ void FolderTreePane::dropEvent(QDropEvent* event) {
         return;
     }
     if (m_settings && m_settings->controlOptions[3] != 0 &&
-        !ask(QString::fromStdString(view::askBeforeDropQuestion(effect, sources.size(), target.string()))))
+        !ask(QString::fromStdString(
+            view::askBeforeDropQuestion(effect, sources.size(), target.string()))))
         return;
     const bool move = effect == view::DropEffect::Move;
     if (finishDrop(sources, item, move)) {
@@ -116,7 +117,8 @@ void FolderTreePane::dropEvent(QDropEvent* event) {
     }
 }
 
-bool FolderTreePane::finishDrop(const std::vector<fs::path>& sources, QTreeWidgetItem* target, bool move) {
+bool FolderTreePane::finishDrop(const std::vector<fs::path>& sources, QTreeWidgetItem* target,
+                                bool move) {
     const fs::path folder = itemPath(target);
     // Replaced files go to the trash first, so saying yes here can be undone.
     const shell::ConflictHandler onConflict = [this](const fs::path&, const fs::path& existing) {
@@ -135,7 +137,8 @@ bool FolderTreePane::finishDrop(const std::vector<fs::path>& sources, QTreeWidge
     std::vector<fs::path> leftFolders;
     for (const fs::path& source : result.done) {
         done << QString::fromStdString(source.string());
-        if (move && std::find(leftFolders.begin(), leftFolders.end(), source.parent_path()) == leftFolders.end())
+        if (move && std::find(leftFolders.begin(), leftFolders.end(), source.parent_path()) ==
+                        leftFolders.end())
             leftFolders.push_back(source.parent_path());
     }
     // A folder moved out of another tree folder leaves that one too.

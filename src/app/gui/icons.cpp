@@ -1,11 +1,10 @@
 #include "app/gui/icons.h"
 
-#include <cmath>
-#include <map>
-
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <cmath>
+#include <map>
 
 namespace kalder::gui {
 namespace {
@@ -84,8 +83,10 @@ void arrow(QPainter& p, QPointF from, QPointF to, const QColor& c, qreal width =
 
 void triangle(QPainter& p, bool right, qreal x, const QColor& c, qreal y = 12, qreal h = 12) {
     QPolygonF t;
-    if (right) t << QPointF(x, y - h / 2) << QPointF(x + h * 0.75, y) << QPointF(x, y + h / 2);
-    else t << QPointF(x, y - h / 2) << QPointF(x - h * 0.75, y) << QPointF(x, y + h / 2);
+    if (right)
+        t << QPointF(x, y - h / 2) << QPointF(x + h * 0.75, y) << QPointF(x, y + h / 2);
+    else
+        t << QPointF(x, y - h / 2) << QPointF(x - h * 0.75, y) << QPointF(x, y + h / 2);
     p.setPen(QPen(c.darker(130), 1));
     p.setBrush(c);
     p.drawPolygon(t);
@@ -251,17 +252,32 @@ void drawGlyph(QPainter& p, std::int32_t image) {
             p.setPen(QPen(kInk, 1.2));
             for (int i = 0; i < 4; ++i) p.drawLine(QPointF(8, 8 + i * 3), QPointF(16, 8 + i * 3));
             break;
-        case 5: page(p); badge(p, kRed, QStringLiteral("x")); break;
-        case 6: folder(p); badge(p, kGreen, QStringLiteral("+")); break;
+        case 5:
+            page(p);
+            badge(p, kRed, QStringLiteral("x"));
+            break;
+        case 6:
+            folder(p);
+            badge(p, kGreen, QStringLiteral("+"));
+            break;
         case 7:
             folder(p);
             p.setPen(QPen(kBlue, 1.6));
             p.drawLine(QPointF(7, 14), QPointF(16, 14));
             break;
-        case 8: folder(p); badge(p, kRed, QStringLiteral("x")); break;
-        case 9: thumbnails(p, 2); break;
-        case 10: thumbnails(p, 3); break;
-        case 11: listLines(p); break;
+        case 8:
+            folder(p);
+            badge(p, kRed, QStringLiteral("x"));
+            break;
+        case 9:
+            thumbnails(p, 2);
+            break;
+        case 10:
+            thumbnails(p, 3);
+            break;
+        case 11:
+            listLines(p);
+            break;
         case 12:  // refresh
             p.setPen(QPen(kGreen, 2.4, Qt::SolidLine, Qt::RoundCap));
             p.setBrush(Qt::NoBrush);
@@ -277,25 +293,55 @@ void drawGlyph(QPainter& p, std::int32_t image) {
             p.setBrush(kPaper);
             p.drawRect(QRectF(7, 15, 10, 6));
             break;
-        case 14: triangle(p, false, 16, kBlue); break;
-        case 15: triangle(p, true, 8, kBlue); break;
-        case 16: bar(p, 5, kBlue); triangle(p, false, 17, kBlue); break;
-        case 17: triangle(p, true, 7, kBlue); bar(p, 16.5, kBlue); break;
+        case 14:
+            triangle(p, false, 16, kBlue);
+            break;
+        case 15:
+            triangle(p, true, 8, kBlue);
+            break;
+        case 16:
+            bar(p, 5, kBlue);
+            triangle(p, false, 17, kBlue);
+            break;
+        case 17:
+            triangle(p, true, 7, kBlue);
+            bar(p, 16.5, kBlue);
+            break;
         case 18:  // slide show
             picture(p, QRectF(2, 3, 20, 15));
             triangle(p, true, 10, kRed, 17, 8);
             break;
-        case 19: bar(p, 4, kGreen); triangle(p, false, 12, kGreen); triangle(p, false, 20, kGreen); break;
-        case 20: triangle(p, true, 4, kGreen); triangle(p, true, 12, kGreen); bar(p, 17.5, kGreen); break;
-        case 21: triangle(p, true, 7, kGreen, 12, 14); break;
+        case 19:
+            bar(p, 4, kGreen);
+            triangle(p, false, 12, kGreen);
+            triangle(p, false, 20, kGreen);
+            break;
+        case 20:
+            triangle(p, true, 4, kGreen);
+            triangle(p, true, 12, kGreen);
+            bar(p, 17.5, kGreen);
+            break;
+        case 21:
+            triangle(p, true, 7, kGreen, 12, 14);
+            break;
         case 22:  // tiled wallpaper
             for (int y = 0; y < 2; ++y)
                 for (int x = 0; x < 2; ++x) picture(p, QRectF(2 + x * 10, 4 + y * 8, 10, 8));
             break;
-        case 23: frameBox(p, QRectF(2, 3, 20, 17), QRectF(7, 8, 10, 7)); break;
-        case 24: frameBox(p, QRectF(2, 3, 20, 17), QRectF(3, 4, 18, 15)); break;
-        case 25: bar(p, 16, kGreen); triangle(p, false, 14, kGreen); break;
-        case 26: bar(p, 5.5, kGreen); triangle(p, true, 10, kGreen); break;
+        case 23:
+            frameBox(p, QRectF(2, 3, 20, 17), QRectF(7, 8, 10, 7));
+            break;
+        case 24:
+            frameBox(p, QRectF(2, 3, 20, 17), QRectF(3, 4, 18, 15));
+            break;
+        case 25:
+            bar(p, 16, kGreen);
+            triangle(p, false, 14, kGreen);
+            break;
+        case 26:
+            bar(p, 5.5, kGreen);
+            triangle(p, true, 10, kGreen);
+            break;
         case 27:  // full screen
             p.setPen(QPen(kInk, 1.2));
             p.setBrush(kPaper);
@@ -315,10 +361,19 @@ void drawGlyph(QPainter& p, std::int32_t image) {
             p.setBrush(QColor(255, 255, 255, 110));
             p.drawEllipse(QRectF(8, 7, 10, 10));
             break;
-        case 30: magnifier(p, QStringLiteral("+")); break;
-        case 31: magnifier(p, QStringLiteral("-")); break;
-        case 32: magnifier(p, QStringLiteral("1")); break;
-        case 33: picture(p); badge(p, kBlue, QStringLiteral("J")); break;
+        case 30:
+            magnifier(p, QStringLiteral("+"));
+            break;
+        case 31:
+            magnifier(p, QStringLiteral("-"));
+            break;
+        case 32:
+            magnifier(p, QStringLiteral("1"));
+            break;
+        case 33:
+            picture(p);
+            badge(p, kBlue, QStringLiteral("J"));
+            break;
         case 34:  // batch convertor
             picture(p, QRectF(2, 2, 12, 9));
             picture(p, QRectF(10, 13, 12, 9));
@@ -330,7 +385,9 @@ void drawGlyph(QPainter& p, std::int32_t image) {
             p.drawLine(QPointF(12, 11), QPointF(12, 18));
             p.drawPoint(QPointF(12, 7.5));
             break;
-        case 36: frameBox(p, QRectF(2, 2, 20, 20), QRectF(4, 7, 16, 10)); break;
+        case 36:
+            frameBox(p, QRectF(2, 2, 20, 20), QRectF(4, 7, 16, 10));
+            break;
         case 37:
             frameBox(p, QRectF(2, 5, 20, 14), QRectF(2, 7, 20, 10));
             arrow(p, QPointF(12, 12), QPointF(21, 12), kRed, 1.4);
@@ -341,9 +398,16 @@ void drawGlyph(QPainter& p, std::int32_t image) {
             arrow(p, QPointF(12, 12), QPointF(12, 21), kRed, 1.4);
             arrow(p, QPointF(12, 12), QPointF(12, 3), kRed, 1.4);
             break;
-        case 39: frameBox(p, QRectF(2, 2, 20, 20), QRectF(5, 5, 14, 14)); badge(p, kBlue, QStringLiteral("A")); break;
-        case 40: curvedArrow(p, false); break;
-        case 41: curvedArrow(p, true); break;
+        case 39:
+            frameBox(p, QRectF(2, 2, 20, 20), QRectF(5, 5, 14, 14));
+            badge(p, kBlue, QStringLiteral("A"));
+            break;
+        case 40:
+            curvedArrow(p, false);
+            break;
+        case 41:
+            curvedArrow(p, true);
+            break;
         case 42:  // flip horizontally
             p.setPen(QPen(kInk, 1, Qt::DashLine));
             p.drawLine(QPointF(12, 2), QPointF(12, 22));
@@ -360,10 +424,19 @@ void drawGlyph(QPainter& p, std::int32_t image) {
             p.drawPolygon(QPolygonF({QPointF(6, 14), QPointF(18, 14), QPointF(12, 22)}));
             break;
         }
-        case 44: picture(p); badge(p, kGreen, QStringLiteral("0")); break;
-        case 45: gamma(p, QStringLiteral("+")); break;
-        case 46: gamma(p, QStringLiteral("-")); break;
-        case 47: gamma(p, QStringLiteral("=")); break;
+        case 44:
+            picture(p);
+            badge(p, kGreen, QStringLiteral("0"));
+            break;
+        case 45:
+            gamma(p, QStringLiteral("+"));
+            break;
+        case 46:
+            gamma(p, QStringLiteral("-"));
+            break;
+        case 47:
+            gamma(p, QStringLiteral("="));
+            break;
         case 48: {  // negative
             p.setPen(QPen(kInk, 1.2));
             p.setBrush(Qt::white);
@@ -375,19 +448,41 @@ void drawGlyph(QPainter& p, std::int32_t image) {
             p.drawEllipse(QPointF(16.5, 12), 3, 3);
             break;
         }
-        case 49: star(p, kFolder); badge(p, kGreen, QStringLiteral("+")); break;
-        case 50: star(p, kFolder); badge(p, kRed, QStringLiteral("x")); break;
+        case 49:
+            star(p, kFolder);
+            badge(p, kGreen, QStringLiteral("+"));
+            break;
+        case 50:
+            star(p, kFolder);
+            badge(p, kRed, QStringLiteral("x"));
+            break;
         case 51:  // GIF animation compiler
             picture(p, QRectF(2, 2, 13, 10));
             picture(p, QRectF(5, 6, 13, 10));
             picture(p, QRectF(8, 10, 13, 10));
             break;
-        case 52: letter(p, QStringLiteral("ic"), kBlue); break;
-        case 54: page(p); badge(p, kBlue, QStringLiteral("a")); break;
-        case 55: letter(p, QStringLiteral("?"), kBlue); break;
-        case 56: frameBox(p, QRectF(2, 2, 20, 20), QRectF(4, 4, 16, 16)); badge(p, kGreen, QStringLiteral("+")); break;
-        case 57: frameBox(p, QRectF(2, 2, 20, 20), QRectF(6, 6, 12, 12)); badge(p, kInk, QStringLiteral("1")); break;
-        case 58: frameBox(p, QRectF(2, 2, 20, 20), QRectF(6, 6, 12, 12)); badge(p, kGreen, QStringLiteral("-")); break;
+        case 52:
+            letter(p, QStringLiteral("ic"), kBlue);
+            break;
+        case 54:
+            page(p);
+            badge(p, kBlue, QStringLiteral("a"));
+            break;
+        case 55:
+            letter(p, QStringLiteral("?"), kBlue);
+            break;
+        case 56:
+            frameBox(p, QRectF(2, 2, 20, 20), QRectF(4, 4, 16, 16));
+            badge(p, kGreen, QStringLiteral("+"));
+            break;
+        case 57:
+            frameBox(p, QRectF(2, 2, 20, 20), QRectF(6, 6, 12, 12));
+            badge(p, kInk, QStringLiteral("1"));
+            break;
+        case 58:
+            frameBox(p, QRectF(2, 2, 20, 20), QRectF(6, 6, 12, 12));
+            badge(p, kGreen, QStringLiteral("-"));
+            break;
         case 59: {  // e-mail
             p.setPen(QPen(kInk, 1.2));
             p.setBrush(kPaper);
@@ -404,7 +499,9 @@ void drawGlyph(QPainter& p, std::int32_t image) {
             arrow(p, QPointF(12, 2), QPointF(12, 10), kBlue, 2);
             break;
         }
-        case 61: letter(p, QStringLiteral("L"), kRed); break;
+        case 61:
+            letter(p, QStringLiteral("L"), kRed);
+            break;
         case 62: {  // transparency checkerboard
             for (int y = 0; y < 4; ++y)
                 for (int x = 0; x < 4; ++x) {
@@ -417,11 +514,23 @@ void drawGlyph(QPainter& p, std::int32_t image) {
             p.drawRect(QRectF(4, 4, 16, 16));
             break;
         }
-        case 63: gear(p); break;
-        case 64: letter(p, QStringLiteral("B"), kGreen); break;
-        case 65: letter(p, QStringLiteral("C"), kFolder.darker(120)); break;
-        case 66: folder(p); triangle(p, false, 15, kBlue, 14, 8); break;
-        case 67: folder(p); triangle(p, true, 9, kBlue, 14, 8); break;
+        case 63:
+            gear(p);
+            break;
+        case 64:
+            letter(p, QStringLiteral("B"), kGreen);
+            break;
+        case 65:
+            letter(p, QStringLiteral("C"), kFolder.darker(120));
+            break;
+        case 66:
+            folder(p);
+            triangle(p, false, 15, kBlue, 14, 8);
+            break;
+        case 67:
+            folder(p);
+            triangle(p, true, 9, kBlue, 14, 8);
+            break;
         case 68: {  // filter funnel
             p.setPen(QPen(kInk, 1.2));
             p.setBrush(kLightBlue);
@@ -429,8 +538,13 @@ void drawGlyph(QPainter& p, std::int32_t image) {
                                      QPointF(14, 20), QPointF(10, 18), QPointF(10, 12)}));
             break;
         }
-        case 69: magnifier(p, QString()); break;
-        case 70: magnifier(p, QString()); triangle(p, true, 15, kGreen, 18, 8); break;
+        case 69:
+            magnifier(p, QString());
+            break;
+        case 70:
+            magnifier(p, QString());
+            triangle(p, true, 15, kGreen, 18, 8);
+            break;
         default:
             p.setPen(QPen(kInk, 1.2));
             p.setBrush(kGray.lighter(140));

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <cstdint>
-
 #include <QIcon>
+#include <cstdint>
 
 namespace kalder::gui {
 

@@ -1,14 +1,11 @@
 // The browser model's headers name a member "slots", which Qt's keyword macros would eat: they
 // come before any Qt header.
-#include "view/folder_images.h"
-
 #include "app/gui/main_window.h"
-
-#include <algorithm>
-#include <array>
 
 #include <QApplication>
 #include <QMessageBox>
+#include <algorithm>
+#include <array>
 
 #include "app/core/toolbar_table.h"
 #include "app/gui/icons.h"
@@ -19,13 +16,14 @@
 #include "app/gui/toolbar.h"
 #include "app/gui/viewing_area.h"
 #include "app/gui/x11_monitor_profile.h"
+#include "image/exif/exif_block.h"
 #include "image/format_table.h"
 #include "image/image_document.h"
-#include "image/exif/exif_block.h"
 #include "shell/file_operations.h"
 #include "shell/folder_watcher.h"
 #include "shell/trash.h"
 #include "view/color_manager.h"
+#include "view/folder_images.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
@@ -63,9 +61,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
             [this](const QString& path) { openFile(fs::path(path.toStdString())); });
     connect(m_view, &ViewingArea::toggleBrowserRequested, this,
             [this] { runCommand(app::cmd::kViewerBrowser); });
-    connect(m_view, &ViewingArea::contextMenuRequested, this, [this](const QPoint& at) {
-        showContextMenu(app::ContextMenu::ViewingArea, at);
-    });
+    connect(m_view, &ViewingArea::contextMenuRequested, this,
+            [this](const QPoint& at) { showContextMenu(app::ContextMenu::ViewingArea, at); });
 
     // Timer 0: frames, progress and the pending display, for the whole life of the window.
     m_frameTimer.setInterval(kFrameTickMs);
@@ -74,7 +71,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     // Timer 1: the slide show, running only while it is on.
     m_slideTimer.setInterval(view::SlideShow::kTickMs);
     connect(&m_slideTimer, &QTimer::timeout, this, &MainWindow::slideTick);
-    m_slideShow.setSettings({m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
+    m_slideShow.setSettings(
+        {m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
 
     m_state.setFitMode(static_cast<view::FitMode>(std::clamp(m_settings.fitMode, 0, 4)));
     m_state.setZoomRule(static_cast<view::ZoomRule>(std::clamp(m_settings.zoomScope, 0, 2)));
@@ -113,14 +111,15 @@ bool MainWindow::loadFolder(const fs::path& folder) {
 bool MainWindow::openFile(const fs::path& path) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) {
-        QMessageBox::critical(this, kTitle,
-                              QStringLiteral("Cannot view file: \"%1\".")
-                                  .arg(QString::fromStdString(path.string())));
+        QMessageBox::critical(
+            this, kTitle,
+            QStringLiteral("Cannot view file: \"%1\".").arg(QString::fromStdString(path.string())));
         return false;
     }
     const fs::path file = fs::absolute(path, ec).lexically_normal();
     const std::string name = file.filename().string();
-    if (m_images->folder() != file.parent_path() || !m_images->find(name)) loadFolder(file.parent_path());
+    if (m_images->folder() != file.parent_path() || !m_images->find(name))
+        loadFolder(file.parent_path());
     view::ImageEntry* entry = m_images->find(name);
     if (!entry) {
         // A file the filter leaves out is still shown when asked for by name: the folder is
@@ -134,9 +133,9 @@ bool MainWindow::openFile(const fs::path& path) {
         entry = m_images->find(name);
     }
     if (!entry) {
-        QMessageBox::critical(this, kTitle,
-                              QStringLiteral("Cannot view file: \"%1\".")
-                                  .arg(QString::fromStdString(path.string())));
+        QMessageBox::critical(
+            this, kTitle,
+            QStringLiteral("Cannot view file: \"%1\".").arg(QString::fromStdString(path.string())));
         return false;
     }
     moveTo(entry);
@@ -150,10 +149,10 @@ bool MainWindow::openFolder(const fs::path& folder) {
 }
 
 void MainWindow::navigate(int command) {
-    static constexpr std::array kNavigation = {view::Navigation::PreviousFile, view::Navigation::NextFile,
-                                               view::Navigation::FirstFile, view::Navigation::LastFile,
-                                               view::Navigation::PreviousSelected,
-                                               view::Navigation::NextSelected};
+    static constexpr std::array kNavigation = {
+        view::Navigation::PreviousFile,     view::Navigation::NextFile,
+        view::Navigation::FirstFile,        view::Navigation::LastFile,
+        view::Navigation::PreviousSelected, view::Navigation::NextSelected};
     const auto i = static_cast<std::size_t>(command - cmd::kPreviousFile);
     if (i >= kNavigation.size()) return;
     // Moving among the selected files leaves the selection as it is.
@@ -212,7 +211,8 @@ void MainWindow::requestCurrent() {
     m_ticksWithoutPage = 0;
     m_animation.imageRequested();
     m_slideShow.imageRequested();
-    m_nameBar->setFile(QString::fromStdString(m_entry->name()), QString::fromStdString(m_entry->description));
+    m_nameBar->setFile(QString::fromStdString(m_entry->name()),
+                       QString::fromStdString(m_entry->description));
     // A prefetched image is on screen at once.
     frameTick();
 }
@@ -267,7 +267,8 @@ void MainWindow::frameTick() {
         } else {
             if (m_settings.exifAutoOrient) {
                 const int tag = doc.exif().orientation();
-                if (m_state.applyExifOrientation(tag ? std::optional<std::int32_t>(tag) : std::nullopt)) {
+                if (m_state.applyExifOrientation(tag ? std::optional<std::int32_t>(tag)
+                                                     : std::nullopt)) {
                     // Decode again upright instead of showing this frame.
                     m_view->SetLens(false);
                     requestCurrent();
@@ -277,7 +278,8 @@ void MainWindow::frameTick() {
             const bool center = m_state.fitMode() != view::FitMode::None || m_settings.centerOnLoad;
             m_view->Clear();
             m_view->SetImage(frame, center);
-            if (const auto zoom = m_state.takePendingZoom({frame->width(), frame->height()}, clientSize()))
+            if (const auto zoom =
+                    m_state.takePendingZoom({frame->width(), frame->height()}, clientSize()))
                 m_view->SetZoom(*zoom, false);
             if (m_state.takeLensPending()) m_view->SetLens(true);
         }
@@ -287,9 +289,10 @@ void MainWindow::frameTick() {
     if (partial) {
         // The share of the frame written so far.
         const image::PixelRect d = frame->dirtyRect();
-        const double done = d.isEmpty() ? 0.0
-                                        : static_cast<double>(d.right - d.left) * (d.bottom - d.top) /
-                                              (static_cast<double>(frame->width()) * frame->height());
+        const double done = d.isEmpty()
+                                ? 0.0
+                                : static_cast<double>(d.right - d.left) * (d.bottom - d.top) /
+                                      (static_cast<double>(frame->width()) * frame->height());
         m_view->SetProgress(m_settings.showProgress ? static_cast<int>(done * 100.0 + 0.5) : 0);
         return;
     }
@@ -298,7 +301,8 @@ void MainWindow::frameTick() {
         m_announce = false;
         m_idle = true;
         // The resize asked for this image alone; with it on screen the neighbours follow.
-        if (std::exchange(m_prefetchAfterResize, false) && m_images->displayLoader().prefetchNeighbours())
+        if (std::exchange(m_prefetchAfterResize, false) &&
+            m_images->displayLoader().prefetchNeighbours())
             dropReleasedFrame();
         setWindowTitle(QString::fromStdString(m_entry->name()) + QStringLiteral(" - ") + kTitle);
         showFileInfo();
@@ -317,11 +321,20 @@ void MainWindow::slideTick() {
     t.atFirst = m_entry && m_entry == m_images->entries().first();
     t.atLast = m_entry && m_entry == m_images->entries().last();
     switch (m_slideShow.tick(t)) {
-        case view::SlideShow::Step::Next: moveTo(m_images->entries().after(m_entry)); break;
-        case view::SlideShow::Step::Previous: moveTo(m_images->entries().before(m_entry)); break;
-        case view::SlideShow::Step::First: moveTo(m_images->entries().first()); break;
-        case view::SlideShow::Step::Last: moveTo(m_images->entries().last()); break;
-        case view::SlideShow::Step::None: break;
+        case view::SlideShow::Step::Next:
+            moveTo(m_images->entries().after(m_entry));
+            break;
+        case view::SlideShow::Step::Previous:
+            moveTo(m_images->entries().before(m_entry));
+            break;
+        case view::SlideShow::Step::First:
+            moveTo(m_images->entries().first());
+            break;
+        case view::SlideShow::Step::Last:
+            moveTo(m_images->entries().last());
+            break;
+        case view::SlideShow::Step::None:
+            break;
     }
 }
 
@@ -329,10 +342,18 @@ void MainWindow::frameCommand(int command) {
     if (!m_entry) return;
     const std::int32_t pages = m_entry->pageCount();
     switch (command) {
-        case cmd::kPreviousFrame: m_animation.previousFrame(pages); break;
-        case cmd::kNextFrame: m_animation.nextFrame(pages); break;
-        case cmd::kFirstFrame: m_animation.firstFrame(pages); break;
-        case cmd::kLastFrame: m_animation.lastFrame(pages); break;
+        case cmd::kPreviousFrame:
+            m_animation.previousFrame(pages);
+            break;
+        case cmd::kNextFrame:
+            m_animation.nextFrame(pages);
+            break;
+        case cmd::kFirstFrame:
+            m_animation.firstFrame(pages);
+            break;
+        case cmd::kLastFrame:
+            m_animation.lastFrame(pages);
+            break;
         default:
             if (pages > 1) m_animation.togglePlaying();
             break;
@@ -378,11 +399,21 @@ void MainWindow::panorama(int command) {
     const int step = view::ViewGeometry::panoramaStep(frame->width());
     const int offset = m_view->panoramaOffset();
     switch (command) {
-        case app::cmd::kScrollLeft: m_view->SetPanoramaOffset(offset - step); break;
-        case app::cmd::kScrollRight: m_view->SetPanoramaOffset(offset + step); break;
-        case app::cmd::kScrollLeftSlowly: m_view->SetPanoramaOffset(offset - 1); break;
-        case app::cmd::kScrollRightSlowly: m_view->SetPanoramaOffset(offset + 1); break;
-        default: m_view->SetPanoramaOffset(0); break;
+        case app::cmd::kScrollLeft:
+            m_view->SetPanoramaOffset(offset - step);
+            break;
+        case app::cmd::kScrollRight:
+            m_view->SetPanoramaOffset(offset + step);
+            break;
+        case app::cmd::kScrollLeftSlowly:
+            m_view->SetPanoramaOffset(offset - 1);
+            break;
+        case app::cmd::kScrollRightSlowly:
+            m_view->SetPanoramaOffset(offset + 1);
+            break;
+        default:
+            m_view->SetPanoramaOffset(0);
+            break;
     }
 }
 
@@ -392,7 +423,8 @@ void MainWindow::onWheelNotch(bool forward, bool shiftHeld) {
         if (!m_view->image()) return;
         runCommand(forward ? app::cmd::kPreviousFile : app::cmd::kNextFile);
     } else if (effect == 1) {
-        zoomCommand(forward ? view::ViewState::ZoomCommand::In : view::ViewState::ZoomCommand::Out, true);
+        zoomCommand(forward ? view::ViewState::ZoomCommand::In : view::ViewState::ZoomCommand::Out,
+                    true);
     } else {
         const view::Point p = m_view->geometry().wheelScrollTarget(forward);
         m_view->ScrollTo(p.x, p.y);
@@ -409,10 +441,18 @@ void MainWindow::onPagingKey(int key) {
     const view::ViewGeometry& g = m_view->geometry();
     view::Point p;
     switch (static_cast<PagingKey>(key)) {
-        case PagingKey::PageUp: p = g.pageKeyTarget(false); break;
-        case PagingKey::PageDown: p = g.pageKeyTarget(true); break;
-        case PagingKey::Home: p = view::ViewGeometry::homeTarget(); break;
-        case PagingKey::End: p = view::ViewGeometry::endTarget(); break;
+        case PagingKey::PageUp:
+            p = g.pageKeyTarget(false);
+            break;
+        case PagingKey::PageDown:
+            p = g.pageKeyTarget(true);
+            break;
+        case PagingKey::Home:
+            p = view::ViewGeometry::homeTarget();
+            break;
+        case PagingKey::End:
+            p = view::ViewGeometry::endTarget();
+            break;
     }
     m_view->ScrollTo(p.x, p.y);
 }
@@ -492,8 +532,7 @@ void MainWindow::applyColorSettings(bool startUp) {
     // The manager and the table are shared with the loaders' workers: stop them first.
     m_images->stopLoaders();
     dropReleasedFrame();
-    if (const auto error = view::applyColorSettings(*m_colorManager, colour, *m_monitor))
-    {
+    if (const auto error = view::applyColorSettings(*m_colorManager, colour, *m_monitor)) {
         const std::string_view text = view::profileErrorMessage(*error);
         QMessageBox::warning(this, kTitle,
                              QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
@@ -513,7 +552,8 @@ void MainWindow::applySettings() {
     rebuildAccelerators();
     m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
     m_browser->setBrowserView(m_settings.browserView);
-    m_slideShow.setSettings({m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
+    m_slideShow.setSettings(
+        {m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
     m_browser->fileList()->setFileTooltips(m_settings.fileTooltips);
     m_browser->fileList()->setScrollBarSize(m_settings.browserScrollBarSize);
     if (m_images->sort(static_cast<view::SortKey>(std::clamp(m_settings.sortMode, 0, 3))))

@@ -1,13 +1,12 @@
 #pragma once
 
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
-
-#include <QMainWindow>
-#include <QPointer>
-#include <QTimer>
 
 class QSplitter;
 class QStackedWidget;
@@ -208,7 +207,7 @@ private:
     QTimer m_slideTimer;
     PropertiesPanel* m_properties = nullptr;
     bool m_requestPending = false;
-    bool m_requestSingle = false;  // the next request is for the current image alone
+    bool m_requestSingle = false;        // the next request is for the current image alone
     bool m_prefetchAfterResize = false;  // neighbours to be decoded once the current image is
     bool m_resizePending = false;
     view::PixelSize m_requestedClient;

@@ -2,16 +2,11 @@
 // commands, descriptions, Find Image, the file filter, and watching the folder while inactive.
 // The browser model's headers name a member "slots", which Qt's keyword macros would eat: they
 // come before any Qt header.
-#include "view/folder_images.h"
-
-#include "app/gui/main_window.h"
-
-#include <algorithm>
-#include <optional>
-
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <algorithm>
+#include <optional>
 
 #include "app/gui/dialogs/copy_move_dialog.h"
 #include "app/gui/dialogs/describe_image_dialog.h"
@@ -19,6 +14,7 @@
 #include "app/gui/dialogs/file_filter_dialog.h"
 #include "app/gui/dialogs/find_image_dialog.h"
 #include "app/gui/folder_tree_pane.h"
+#include "app/gui/main_window.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/operation_feedback.h"
 #include "app/gui/properties_panel.h"
@@ -28,6 +24,7 @@
 #include "shell/folder_watcher.h"
 #include "shell/places.h"
 #include "view/descriptions.h"
+#include "view/folder_images.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
@@ -68,13 +65,15 @@ void MainWindow::registerFileCommands() {
     d.on(cmd::kNextFolder, [this](auto) { folderCommand(cmd::kNextFolder); });
 
     ThumbnailBrowser* files = m_browser->fileList();
-    connect(files, &ThumbnailBrowser::entryRenamed, this, [this](view::ImageEntry* e) { entryRenamed(e); });
+    connect(files, &ThumbnailBrowser::entryRenamed, this,
+            [this](view::ImageEntry* e) { entryRenamed(e); });
     FolderTreePane* tree = m_browser->folderTree();
     tree->setFileOperations(m_fileOps.get());
     tree->setSettings(&m_settings);
-    connect(tree, &FolderTreePane::folderRenamed, this, [this](const QString& from, const QString& to) {
-        folderRenamed(fs::path(from.toStdString()), fs::path(to.toStdString()));
-    });
+    connect(tree, &FolderTreePane::folderRenamed, this,
+            [this](const QString& from, const QString& to) {
+                folderRenamed(fs::path(from.toStdString()), fs::path(to.toStdString()));
+            });
     connect(tree, &FolderTreePane::filesDropped, this,
             [this](const QStringList& sources, const QString& target, bool moved) {
                 filesDropped(sources, fs::path(target.toStdString()), moved);
@@ -88,8 +87,12 @@ void MainWindow::folderCommand(int command) {
         tree->setCurrentFolder(m_images->folder());
     WatchPause pause(m_watchAllowed);
     switch (command) {
-        case cmd::kPreviousFolder: tree->selectSibling(-1); break;
-        case cmd::kNextFolder: tree->selectSibling(+1); break;
+        case cmd::kPreviousFolder:
+            tree->selectSibling(-1);
+            break;
+        case cmd::kNextFolder:
+            tree->selectSibling(+1);
+            break;
         case cmd::kNewFolder:
             if (!m_viewerMode) tree->newFolder();
             break;
@@ -101,11 +104,13 @@ void MainWindow::folderCommand(int command) {
             const fs::path doomed = tree->currentFolder();
             // The tree selects the parent afterwards, which lists it; should it not, the list
             // must not stay on a folder that is gone.
-            if (tree->deleteCurrent() && !doomed.empty() && shell::isSameOrInside(doomed, m_images->folder()))
+            if (tree->deleteCurrent() && !doomed.empty() &&
+                shell::isSameOrInside(doomed, m_images->folder()))
                 showBrowserFolder(doomed.parent_path());
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -129,7 +134,8 @@ void MainWindow::filesDropped(const QStringList& sources, const fs::path& target
     if (shown.empty()) return;
     bool touched = target == shown;
     if (moved)
-        for (const QString& s : sources) touched = touched || fs::path(s.toStdString()).parent_path() == shown;
+        for (const QString& s : sources)
+            touched = touched || fs::path(s.toStdString()).parent_path() == shown;
     if (!touched) return;
     relistFolder();
 }
@@ -155,8 +161,9 @@ void MainWindow::renameFileCommand() {
         return;
     }
     bool ok = false;
-    const QString name = QInputDialog::getText(this, QStringLiteral("Rename"), QStringLiteral("Enter new file name:"),
-                                               QLineEdit::Normal, QString::fromStdString(m_entry->name()), &ok);
+    const QString name = QInputDialog::getText(
+        this, QStringLiteral("Rename"), QStringLiteral("Enter new file name:"), QLineEdit::Normal,
+        QString::fromStdString(m_entry->name()), &ok);
     if (ok) files->renameEntry(m_entry, name.trimmed());
 }
 
@@ -183,15 +190,23 @@ void MainWindow::copyMoveCommand() {
     const shell::ConflictHandler ask = [&](const fs::path&, const fs::path& target) {
         if (forAll) return *forAll;
         QApplication::restoreOverrideCursor();
-        const FileExistsDialog::Answer answer = FileExistsDialog::ask(
-            this, QStringLiteral("File already exists:"), QString::fromStdString(target.string()), false);
+        const FileExistsDialog::Answer answer =
+            FileExistsDialog::ask(this, QStringLiteral("File already exists:"),
+                                  QString::fromStdString(target.string()), false);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         switch (answer.choice) {
-            case FileExistsDialog::OverwriteAll: forAll = shell::ConflictChoice::Overwrite; return *forAll;
-            case FileExistsDialog::Overwrite: return shell::ConflictChoice::Overwrite;
-            case FileExistsDialog::SkipAll: forAll = shell::ConflictChoice::Skip; return *forAll;
-            case FileExistsDialog::Skip: return shell::ConflictChoice::Skip;
-            default: return shell::ConflictChoice::Cancel;
+            case FileExistsDialog::OverwriteAll:
+                forAll = shell::ConflictChoice::Overwrite;
+                return *forAll;
+            case FileExistsDialog::Overwrite:
+                return shell::ConflictChoice::Overwrite;
+            case FileExistsDialog::SkipAll:
+                forAll = shell::ConflictChoice::Skip;
+                return *forAll;
+            case FileExistsDialog::Skip:
+                return shell::ConflictChoice::Skip;
+            default:
+                return shell::ConflictChoice::Cancel;
         }
     };
     shell::OperationResult result;
@@ -199,7 +214,8 @@ void MainWindow::copyMoveCommand() {
         WaitCursor wait;
         // The loaders must not read a file while it moves away under them.
         if (move) m_images->stopLoaders();
-        result = move ? m_fileOps->moveTo(sources, folder, ask) : m_fileOps->copyTo(sources, folder, ask);
+        result = move ? m_fileOps->moveTo(sources, folder, ask)
+                      : m_fileOps->copyTo(sources, folder, ask);
     }
     if (move) {
         m_images->restartLoaders();
@@ -211,14 +227,16 @@ void MainWindow::copyMoveCommand() {
 
 void MainWindow::describeCommand() {
     if (!m_entry || m_entry->pageCount() == 0) return;
-    QWidget* owner = m_properties && m_properties->isVisible() ? static_cast<QWidget*>(m_properties) : this;
-    DescribeImageDialog dialog(QString::fromStdString(m_entry->name()), QString::fromStdString(m_entry->description),
-                               owner);
+    QWidget* owner =
+        m_properties && m_properties->isVisible() ? static_cast<QWidget*>(m_properties) : this;
+    DescribeImageDialog dialog(QString::fromStdString(m_entry->name()),
+                               QString::fromStdString(m_entry->description), owner);
     if (dialog.exec() != QDialog::Accepted) return;
     m_entry->description = dialog.description().toStdString();
     // A failed write keeps the description for this session and says nothing, as before.
     view::writeDescriptions(m_images->folder(), m_images->entries());
-    m_nameBar->setFile(QString::fromStdString(m_entry->name()), QString::fromStdString(m_entry->description));
+    m_nameBar->setFile(QString::fromStdString(m_entry->name()),
+                       QString::fromStdString(m_entry->description));
     updateProperties();
 }
 
@@ -233,9 +251,10 @@ void MainWindow::findCommand(bool next) {
     {
         WaitCursor wait;
         result = next ? m_finder.findNext(m_images->entries(), m_entry)
-                      : m_finder.find(m_images->entries(), m_entry,
-                                      QString::fromStdString(m_settings.findText).trimmed().toStdString(),
-                                      findOptionsFrom(m_settings));
+                      : m_finder.find(
+                            m_images->entries(), m_entry,
+                            QString::fromStdString(m_settings.findText).trimmed().toStdString(),
+                            findOptionsFrom(m_settings));
     }
     using Outcome = view::ImageFinder::Outcome;
     if (result.entry && (result.outcome == Outcome::Found || result.outcome == Outcome::Complete))
@@ -282,7 +301,8 @@ void MainWindow::entryRenamed(view::ImageEntry* entry) {
         return;
     }
     m_current = entry->path();
-    m_nameBar->setFile(QString::fromStdString(entry->name()), QString::fromStdString(entry->description));
+    m_nameBar->setFile(QString::fromStdString(entry->name()),
+                       QString::fromStdString(entry->description));
     showFileInfo();
     updateProperties();
     requestCurrent();

@@ -1,16 +1,6 @@
 // The main window's panes, modes, commands and keys.
 // The browser model's headers name a member "slots", which Qt's keyword macros would eat: they
 // come before any Qt header.
-#include "view/folder_images.h"
-
-#include "app/gui/main_window.h"
-
-#include "app/gui/dialogs/dialog_base.h"
-#include "app/gui/dialogs/options_dialog.h"
-
-#include <algorithm>
-#include <cstdlib>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -22,11 +12,16 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cstdlib>
 
 #include "app/core/file_info_text.h"
 #include "app/gui/customize_toolbar_dialog.h"
+#include "app/gui/dialogs/dialog_base.h"
+#include "app/gui/dialogs/options_dialog.h"
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/icons.h"
+#include "app/gui/main_window.h"
 #include "app/gui/menus.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/palette_dialog.h"
@@ -39,6 +34,7 @@
 #include "image/image_document.h"
 #include "shell/places.h"
 #include "view/descriptions.h"
+#include "view/folder_images.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
@@ -260,7 +256,8 @@ bool MainWindow::Create(const app::OpenRequest& request) {
         }
         if (!openFile(path)) return false;
         if (request.print)
-            QMetaObject::invokeMethod(this, [this] { runCommand(cmd::kPrint); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { runCommand(cmd::kPrint); }, Qt::QueuedConnection);
         return true;
     }
     SetFullScreen(false);
@@ -389,14 +386,24 @@ void MainWindow::registerCommands() {
         applyAction(m_state.zoomRuleCommand(static_cast<view::ZoomRule>(c - cmd::kZoomAllImages)));
         m_settings.zoomScope = static_cast<std::int32_t>(m_state.zoomRule());
     });
-    d.on(cmd::kGammaIncrease, [this](auto) { m_state.increaseGamma(); gammaChanged(); });
-    d.on(cmd::kGammaDecrease, [this](auto) { m_state.decreaseGamma(); gammaChanged(); });
-    d.on(cmd::kGammaReset, [this](auto) { m_state.resetGamma(); gammaChanged(); });
+    d.on(cmd::kGammaIncrease, [this](auto) {
+        m_state.increaseGamma();
+        gammaChanged();
+    });
+    d.on(cmd::kGammaDecrease, [this](auto) {
+        m_state.decreaseGamma();
+        gammaChanged();
+    });
+    d.on(cmd::kGammaReset, [this](auto) {
+        m_state.resetGamma();
+        gammaChanged();
+    });
     d.onRange(cmd::kRotateToRange, [this](app::CommandId c) {
         applyAction(m_state.setRotation(static_cast<std::int32_t>(cmd::kRotateToRange.indexOf(c))));
     });
     d.on(cmd::kRotateClockwise, [this](auto) { applyAction(m_state.rotateClockwise()); });
-    d.on(cmd::kRotateCounterclockwise, [this](auto) { applyAction(m_state.rotateCounterclockwise()); });
+    d.on(cmd::kRotateCounterclockwise,
+         [this](auto) { applyAction(m_state.rotateCounterclockwise()); });
     d.on(cmd::kFlipHorizontally, [this](auto) { applyAction(m_state.toggleFlipHorizontal()); });
     d.on(cmd::kFlipVertically, [this](auto) { applyAction(m_state.toggleFlipVertical()); });
     d.on(cmd::kResetRotateFlip, [this](auto) {
@@ -473,7 +480,8 @@ void MainWindow::registerCommands() {
     d.onRange(cmd::kFrameRange, [this](app::CommandId c) { frameCommand(c); });
     d.on(cmd::kImageProperties, [this](auto) { showProperties(); });
     d.on(cmd::kImagePalette, [this](auto) {
-        if (!m_shownEntry || m_shownPage < 0 || m_shownEntry->document().PageCount() <= m_shownPage) return;
+        if (!m_shownEntry || m_shownPage < 0 || m_shownEntry->document().PageCount() <= m_shownPage)
+            return;
         const image::ImagePage& page = m_shownEntry->document().PageAt(m_shownPage);
         if (page.bitsPerPixel > 8) return;
         PaletteDialog dialog(page.palette, 1 << page.bitsPerPixel, this);
@@ -519,7 +527,8 @@ void MainWindow::registerCommands() {
     d.on(cmd::kRun, [this](auto) { runCurrentFile(); });
     d.on(cmd::kAbout, [this](auto) { about(); });
     d.on(cmd::kOptions, [this](auto) { optionsCommand(); });
-    d.on(cmd::kHelpContents, [this](auto) { DialogBase::openHelpTopic(this, QStringLiteral("index")); });
+    d.on(cmd::kHelpContents,
+         [this](auto) { DialogBase::openHelpTopic(this, QStringLiteral("index")); });
 }
 
 void MainWindow::showProperties() {
@@ -542,7 +551,8 @@ void MainWindow::updateProperties() {
 void MainWindow::adjustSlideShow() {
     SlideShowDialog dialog(m_settings, this);
     if (dialog.exec() != QDialog::Accepted) return;
-    m_slideShow.setSettings({m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
+    m_slideShow.setSettings(
+        {m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
     if (m_slideShow.running()) {
         m_slideShow.start();
         m_slideTimer.start();
@@ -579,7 +589,8 @@ void MainWindow::runCurrentFile() {
         if (!selected.empty()) file = selected.front()->path();
     }
     if (!file.empty())
-        QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(file.string())});
+        QProcess::startDetached(QStringLiteral("xdg-open"),
+                                {QString::fromStdString(file.string())});
 }
 
 void MainWindow::about() {
@@ -608,7 +619,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             if (arrow && (mods == Qt::NoModifier || mods == Qt::ShiftModifier) &&
                 (watched == m_browser->fileList() || watched == m_browser->fileList()->viewport()))
                 return QMainWindow::eventFilter(watched, event);
-            if (const auto id = m_accelerators.commandForQtKey(key->key(), key->modifiers().toInt())) {
+            if (const auto id =
+                    m_accelerators.commandForQtKey(key->key(), key->modifiers().toInt())) {
                 runCommand(*id);
                 return true;
             }
@@ -636,7 +648,8 @@ bool MainWindow::handleEscape() {
         return true;
     }
     if (m_settings.exitWithEsc) {
-        QMetaObject::invokeMethod(this, [this] { runCommand(cmd::kExit); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { runCommand(cmd::kExit); }, Qt::QueuedConnection);
         return true;
     }
     return false;

@@ -55,7 +55,9 @@ QString MenuBuilder::actionText(app::CommandId id, std::string_view text) const 
 void MenuBuilder::fill(QMenu* menu, const app::MenuItem& item) {
     for (const app::MenuItem& child : item.items) {
         switch (child.kind) {
-            case app::MenuItemKind::Separator: menu->addSeparator(); break;
+            case app::MenuItemKind::Separator:
+                menu->addSeparator();
+                break;
             case app::MenuItemKind::Submenu: {
                 QMenu* sub = menu->addMenu(fromStd(child.text));
                 fill(sub, child);

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <functional>
-#include <string>
-
 #include <QObject>
 #include <QString>
+#include <functional>
+#include <string>
 
 #include "app/core/commands.h"
 

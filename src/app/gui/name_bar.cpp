@@ -24,8 +24,9 @@ void NameBar::setBackgroundColor(std::uint32_t colour) {
 void NameBar::setFile(const QString& fileName, const QString& description) {
     const QByteArray name = fileName.toUtf8();
     const QByteArray desc = description.toUtf8();
-    m_text = QString::fromStdString(app::nameBarText(std::string_view(name.constData(), name.size()),
-                                                     std::string_view(desc.constData(), desc.size())));
+    m_text =
+        QString::fromStdString(app::nameBarText(std::string_view(name.constData(), name.size()),
+                                                std::string_view(desc.constData(), desc.size())));
     update();
 }
 

@@ -2,11 +2,10 @@
 // run: the wait cursor and the list of errors.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include <QApplication>
 #include <QStringList>
+#include <string>
+#include <vector>
 
 namespace kalder::gui {
 

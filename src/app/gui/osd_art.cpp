@@ -1,11 +1,10 @@
 #include "app/gui/osd_art.h"
 
-#include <algorithm>
-
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QTransform>
+#include <algorithm>
 
 namespace kalder::gui {
 
@@ -57,14 +56,35 @@ void drawOsdGlyph(QPainter& painter, const QRect& box, OsdGlyph glyph) {
     qreal turn = 0;
     bool mirror = false;
     switch (glyph) {
-        case OsdGlyph::Up: unit = arrowPath(); break;
-        case OsdGlyph::Right: unit = arrowPath(); turn = 90; break;
-        case OsdGlyph::Down: unit = arrowPath(); turn = 180; break;
-        case OsdGlyph::Left: unit = arrowPath(); turn = 270; break;
-        case OsdGlyph::FlipHorizontal: unit = flipPath(); break;
-        case OsdGlyph::FlipVertical: unit = flipPath(); turn = 90; break;
-        case OsdGlyph::RotateClockwise: unit = rotatePath(); break;
-        case OsdGlyph::RotateCounterclockwise: unit = rotatePath(); mirror = true; break;
+        case OsdGlyph::Up:
+            unit = arrowPath();
+            break;
+        case OsdGlyph::Right:
+            unit = arrowPath();
+            turn = 90;
+            break;
+        case OsdGlyph::Down:
+            unit = arrowPath();
+            turn = 180;
+            break;
+        case OsdGlyph::Left:
+            unit = arrowPath();
+            turn = 270;
+            break;
+        case OsdGlyph::FlipHorizontal:
+            unit = flipPath();
+            break;
+        case OsdGlyph::FlipVertical:
+            unit = flipPath();
+            turn = 90;
+            break;
+        case OsdGlyph::RotateClockwise:
+            unit = rotatePath();
+            break;
+        case OsdGlyph::RotateCounterclockwise:
+            unit = rotatePath();
+            mirror = true;
+            break;
     }
     const qreal side = std::min(box.width(), box.height());
     QTransform t;
@@ -90,7 +110,8 @@ void drawGammaScale(QPainter& painter, const QRect& box, int position, int neutr
     const int trackY = box.top() + box.height() / 2;
     const int x0 = box.left() + 2;
     painter.fillRect(QRect(x0, trackY, last + 1, 1), QColor(170, 170, 170));
-    painter.fillRect(QRect(x0 + neutral, box.top() + 2, 1, box.height() - 4), QColor(170, 170, 170));
+    painter.fillRect(QRect(x0 + neutral, box.top() + 2, 1, box.height() - 4),
+                     QColor(170, 170, 170));
     const int mx = x0 + std::clamp(position, 0, last);
     painter.fillRect(QRect(mx - 1, box.top() + 1, 3, box.height() - 2), kInk);
     painter.restore();

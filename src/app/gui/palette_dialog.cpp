@@ -1,15 +1,15 @@
 #include "app/gui/palette_dialog.h"
 
-#include <algorithm>
-
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kalder::gui {
 
-PaletteDialog::PaletteDialog(const image::Palette& palette, int colors, QWidget* parent) : QDialog(parent) {
+PaletteDialog::PaletteDialog(const image::Palette& palette, int colors, QWidget* parent)
+    : QDialog(parent) {
     setWindowTitle(QStringLiteral("Image Palette"));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -20,10 +20,11 @@ PaletteDialog::PaletteDialog(const image::Palette& palette, int colors, QWidget*
         const int r = palette[at], g = palette[at + 1], b = palette[at + 2];
         auto* swatch = new QLabel(this);
         swatch->setFixedSize(16, 16);
-        swatch->setStyleSheet(QStringLiteral("background-color: rgb(%1,%2,%3); border: 1px solid gray;")
-                                  .arg(r)
-                                  .arg(g)
-                                  .arg(b));
+        swatch->setStyleSheet(
+            QStringLiteral("background-color: rgb(%1,%2,%3); border: 1px solid gray;")
+                .arg(r)
+                .arg(g)
+                .arg(b));
         swatch->setToolTip(QStringLiteral("%1: %2, %3, %4").arg(i).arg(r).arg(g).arg(b));
         grid->addWidget(swatch, i / 16, i % 16);
     }

@@ -1,11 +1,6 @@
 // The browser model's headers name a member "slots", which Qt's keyword macros would eat: they
 // come before any Qt header.
-#include "view/image_entry.h"
-
 #include "app/gui/properties_panel.h"
-
-#include <algorithm>
-#include <mutex>
 
 #include <QApplication>
 #include <QClipboard>
@@ -16,10 +11,13 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <mutex>
 
 #include "app/core/settings.h"
 #include "app/gui/palette_dialog.h"
 #include "image/image_document.h"
+#include "view/image_entry.h"
 
 namespace kalder::gui {
 
@@ -110,7 +108,8 @@ void PropertiesPanel::updatePage(std::int32_t page) {
     // Only the page's rows change.
     for (const int row : {m_rows.widthRow, m_rows.heightRow, m_rows.colorTypeRow}) {
         if (row < 0 || row >= m_list->topLevelItemCount()) continue;
-        m_list->topLevelItem(row)->setText(1, QString::fromStdString(m_rows.rows[static_cast<std::size_t>(row)].value));
+        m_list->topLevelItem(row)->setText(
+            1, QString::fromStdString(m_rows.rows[static_cast<std::size_t>(row)].value));
     }
     m_report = QString::fromStdString(image::reportText(m_rows));
 }
@@ -119,7 +118,8 @@ void PropertiesPanel::fillList() {
     m_list->clear();
     QList<QTreeWidgetItem*> items;
     for (const image::PropertyRow& row : m_rows.rows)
-        items.push_back(new QTreeWidgetItem({QString::fromStdString(row.tag), QString::fromStdString(row.value)}));
+        items.push_back(new QTreeWidgetItem(
+            {QString::fromStdString(row.tag), QString::fromStdString(row.value)}));
     m_list->addTopLevelItems(items);
     m_list->resizeColumnToContents(0);
     m_report = QString::fromStdString(image::reportText(m_rows));

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <cstdint>
-
 #include <QWidget>
+#include <cstdint>
 
 #include "image/exif/exif_report.h"
 

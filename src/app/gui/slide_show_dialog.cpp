@@ -1,7 +1,5 @@
 #include "app/gui/slide_show_dialog.h"
 
-#include <algorithm>
-
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -11,6 +9,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/core/settings.h"
 #include "app/gui/dialogs/dialog_base.h"
@@ -31,7 +30,9 @@ SlideShowDialog::SlideShowDialog(app::Settings& settings, QWidget* parent)
     m_delayLabel = new QLabel(delayBox);
     delayLayout->addWidget(m_delay, 1);
     delayLayout->addWidget(m_delayLabel);
-    auto showDelay = [this](int v) { m_delayLabel->setText(QStringLiteral("%1 %2").arg(v).arg(QStringLiteral("seconds"))); };
+    auto showDelay = [this](int v) {
+        m_delayLabel->setText(QStringLiteral("%1 %2").arg(v).arg(QStringLiteral("seconds")));
+    };
     showDelay(m_delay->value());
     connect(m_delay, &QSlider::valueChanged, this, showDelay);
     layout->addWidget(delayBox);

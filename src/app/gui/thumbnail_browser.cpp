@@ -1,10 +1,6 @@
 // The browser model's headers name a member "slots", which Qt's keyword macros would eat: they
 // come before any Qt header.
-#include "view/folder_images.h"
-
 #include "app/gui/thumbnail_browser.h"
-
-#include <algorithm>
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -16,11 +12,13 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QToolTip>
+#include <algorithm>
 
 #include "app/gui/icons.h"
 #include "app/gui/operation_feedback.h"
-#include "view/descriptions.h"
 #include "shell/file_operations.h"
+#include "view/descriptions.h"
+#include "view/folder_images.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
@@ -92,7 +90,8 @@ int ThumbnailBrowser::cellWidth(std::size_t index) const {
 void ThumbnailBrowser::relayout() {
     const std::size_t n = count();
     m_rows = std::max(1, (viewport()->height() - 1) / rowHeight());
-    const std::size_t columns = (n + static_cast<std::size_t>(m_rows) - 1) / static_cast<std::size_t>(m_rows);
+    const std::size_t columns =
+        (n + static_cast<std::size_t>(m_rows) - 1) / static_cast<std::size_t>(m_rows);
     m_columnX.assign(columns, 0);
     m_columnWidth.assign(columns, 0);
     int x = kIconSide;
@@ -119,7 +118,8 @@ QRect ThumbnailBrowser::cellRect(std::size_t index) const {
     const std::size_t column = index / static_cast<std::size_t>(m_rows);
     const int row = static_cast<int>(index % static_cast<std::size_t>(m_rows));
     const int width = m_mode == Mode::List ? m_columnWidth[column] : cellWidth(index);
-    return {m_columnX[column] - horizontalScrollBar()->value(), row * rowHeight(), width, rowHeight()};
+    return {m_columnX[column] - horizontalScrollBar()->value(), row * rowHeight(), width,
+            rowHeight()};
 }
 
 std::ptrdiff_t ThumbnailBrowser::indexAt(const QPoint& p) const {
@@ -215,8 +215,9 @@ void ThumbnailBrowser::drawCell(QPainter& p, std::size_t index, const QRect& cel
         // copy that is drawn drops it.
         const QImage view(t->pixels(), t->width(), t->height(), static_cast<qsizetype>(t->stride()),
                           QImage::Format_RGB32);
-        p.drawImage(QPoint(cell.left() + 3 + (b - t->width()) / 2, cell.top() + 3 + (b - t->height()) / 2),
-                    view.convertToFormat(QImage::Format_RGB888));
+        p.drawImage(
+            QPoint(cell.left() + 3 + (b - t->width()) / 2, cell.top() + 3 + (b - t->height()) / 2),
+            view.convertToFormat(QImage::Format_RGB888));
     });
     if (index < m_drawnReady.size()) m_drawnReady[index] = ready;
     p.setPen(text);
@@ -259,7 +260,8 @@ void ThumbnailBrowser::setScrollBarSize(int size) {
 
 void ThumbnailBrowser::setCurrent(const view::ImageEntry* entry, bool keepSelection) {
     if (!m_images) return;
-    m_current = entry && m_images->entries().contains(entry) ? m_images->at(entry->index()) : nullptr;
+    m_current =
+        entry && m_images->entries().contains(entry) ? m_images->at(entry->index()) : nullptr;
     if (!keepSelection) m_images->selectOnly(m_current);
     if (m_current) {
         if (!keepSelection) m_anchor = m_current->index();
@@ -326,10 +328,11 @@ bool ThumbnailBrowser::deleteSelected(bool forGood) {
         const QString what = chosen.size() == 1
                                  ? QStringLiteral("\"%1\"").arg(entryName(chosen.front()))
                                  : QStringLiteral("these %1 files").arg(chosen.size());
-        const QString question = QStringLiteral("Delete %1 for good? This cannot be undone.").arg(what);
+        const QString question =
+            QStringLiteral("Delete %1 for good? This cannot be undone.").arg(what);
         const bool yes = confirm ? confirm(question)
-                                 : QMessageBox::question(this, QStringLiteral("Delete"), question) ==
-                                       QMessageBox::Yes;
+                                 : QMessageBox::question(this, QStringLiteral("Delete"),
+                                                         question) == QMessageBox::Yes;
         if (!yes) return false;
     }
     std::vector<fs::path> paths;
@@ -350,7 +353,8 @@ bool ThumbnailBrowser::deleteSelected(bool forGood) {
 
 void ThumbnailBrowser::removeGone(const std::vector<const view::ImageEntry*>& gone) {
     if (std::find(gone.begin(), gone.end(), m_current) != gone.end()) m_current = nullptr;
-    if (m_editing && std::find(gone.begin(), gone.end(), m_editing) != gone.end()) finishRename(false);
+    if (m_editing && std::find(gone.begin(), gone.end(), m_editing) != gone.end())
+        finishRename(false);
     m_renameCandidate = nullptr;
     emit entriesAboutToBeRemoved();
     view::ImageEntry* next = m_images->removeEntries(gone);
@@ -403,13 +407,27 @@ void ThumbnailBrowser::keyPressEvent(QKeyEvent* event) {
     const std::ptrdiff_t column = at / rows;
     std::ptrdiff_t target = at;
     switch (event->key()) {
-        case Qt::Key_Left: target = column == 0 ? 0 : at - rows; break;
-        case Qt::Key_Right: target = (column + 1) * rows <= last ? std::min(at + rows, last) : at; break;
-        case Qt::Key_Up: target = std::max<std::ptrdiff_t>(0, at - 1); break;
-        case Qt::Key_Down: target = std::min(last, at + 1); break;
-        case Qt::Key_Home: target = 0; break;
-        case Qt::Key_End: target = last; break;
-        default: QAbstractScrollArea::keyPressEvent(event); return;
+        case Qt::Key_Left:
+            target = column == 0 ? 0 : at - rows;
+            break;
+        case Qt::Key_Right:
+            target = (column + 1) * rows <= last ? std::min(at + rows, last) : at;
+            break;
+        case Qt::Key_Up:
+            target = std::max<std::ptrdiff_t>(0, at - 1);
+            break;
+        case Qt::Key_Down:
+            target = std::min(last, at + 1);
+            break;
+        case Qt::Key_Home:
+            target = 0;
+            break;
+        case Qt::Key_End:
+            target = last;
+            break;
+        default:
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
     }
     moveCurrent(target, extend);
 }

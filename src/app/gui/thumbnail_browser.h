@@ -1,16 +1,14 @@
 #pragma once
 
+#include <QAbstractScrollArea>
+#include <QLineEdit>
+#include <QMetaType>
+#include <QPointer>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <QAbstractScrollArea>
-#include <QMetaType>
-#include <QPointer>
-#include <QTimer>
-
-#include <QLineEdit>
 class QMimeData;
 
 namespace kalder::shell {

@@ -1,11 +1,5 @@
 // The browser's mouse work: clicks and the slow second click that renames, the rubber band with
 // edge scrolling, and dragging files out as a URI list.
-#include "view/folder_images.h"
-
-#include "app/gui/thumbnail_browser.h"
-
-#include <algorithm>
-
 #include <QApplication>
 #include <QCursor>
 #include <QDrag>
@@ -16,10 +10,13 @@
 #include <QScrollBar>
 #include <QToolTip>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/gui/operation_feedback.h"
+#include "app/gui/thumbnail_browser.h"
 #include "shell/file_operations.h"
 #include "view/descriptions.h"
+#include "view/folder_images.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
@@ -132,7 +129,8 @@ void ThumbnailBrowser::mouseDoubleClickEvent(QMouseEvent* event) {
     m_renameTimer.stop();
     m_renameCandidate = nullptr;
     const std::ptrdiff_t i = indexAt(event->position().toPoint());
-    if (i >= 0 && event->button() == Qt::LeftButton) emit activated(m_images->at(static_cast<std::size_t>(i)));
+    if (i >= 0 && event->button() == Qt::LeftButton)
+        emit activated(m_images->at(static_cast<std::size_t>(i)));
 }
 
 void ThumbnailBrowser::renameTimerFired() {
@@ -199,7 +197,8 @@ QRect ThumbnailBrowser::nameRect(std::size_t index) const {
     const int height = fontMetrics().height() + 6;
     if (m_mode == Mode::List) {
         const int left = cell.left() + kIconSide + kIconSide / 8 + 1;
-        const int width = std::max(cell.width() - (left - cell.left()), fontMetrics().averageCharWidth() * 24);
+        const int width =
+            std::max(cell.width() - (left - cell.left()), fontMetrics().averageCharWidth() * 24);
         return QRect(left, cell.center().y() - height / 2, width, height);
     }
     return QRect(cell.left(), cell.top() + box() + 3, cell.width(), height);
@@ -227,7 +226,8 @@ bool ThumbnailBrowser::startRename() {
 
 bool ThumbnailBrowser::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_editor) {
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
             finishRename(false);
             return true;
         }
@@ -247,7 +247,8 @@ void ThumbnailBrowser::finishRename(bool accept) {
     editor->hide();
     editor->deleteLater();
     setFocus(Qt::OtherFocusReason);
-    if (accept && entry && m_images && m_images->entries().contains(entry)) renameEntry(entry, text);
+    if (accept && entry && m_images && m_images->entries().contains(entry))
+        renameEntry(entry, text);
 }
 
 bool ThumbnailBrowser::renameEntry(view::ImageEntry* entry, const QString& newName) {

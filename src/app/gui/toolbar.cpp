@@ -34,7 +34,8 @@ void Toolbar::RebuildToolbar(std::span<const std::int32_t> layout) {
         QAction* action = addAction(toolbarIcon(slot.image), QString::fromStdString(label));
         action->setData(static_cast<uint>(slot.command));
         const std::string_view prompt = app::commandPrompt(slot.command);
-        action->setStatusTip(QString::fromUtf8(prompt.data(), static_cast<qsizetype>(prompt.size())));
+        action->setStatusTip(
+            QString::fromUtf8(prompt.data(), static_cast<qsizetype>(prompt.size())));
         action->setCheckable(app::hasUpdateRule(slot.command) &&
                              slot.command != app::cmd::kImagePalette);
         action->setEnabled(true);
@@ -53,7 +54,8 @@ void Toolbar::updateButtons(const app::CommandContext& context,
 
 std::vector<app::CommandId> Toolbar::slotCommands() const {
     std::vector<app::CommandId> out;
-    for (const QAction* action : actions()) out.push_back(action->isSeparator() ? 0 : MenuBuilder::commandOf(action));
+    for (const QAction* action : actions())
+        out.push_back(action->isSeparator() ? 0 : MenuBuilder::commandOf(action));
     return out;
 }
 

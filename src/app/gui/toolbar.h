@@ -1,10 +1,9 @@
 #pragma once
 
+#include <QToolBar>
 #include <cstdint>
 #include <functional>
 #include <span>
-
-#include <QToolBar>
 
 #include "app/core/commands.h"
 

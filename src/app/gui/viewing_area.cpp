@@ -1,8 +1,5 @@
 #include "app/gui/viewing_area.h"
 
-#include <algorithm>
-#include <mutex>
-
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -16,6 +13,8 @@
 #include <QTimerEvent>
 #include <QUrl>
 #include <QWheelEvent>
+#include <algorithm>
+#include <mutex>
 
 #include "app/gui/osd_art.h"
 #include "app/gui/wallpaper.h"
@@ -29,19 +28,28 @@ namespace {
 constexpr int kTickMs = 100;
 const QColor kLensFrame(153, 153, 153);
 
-QRect toQRect(const image::PixelRect& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+QRect toQRect(const image::PixelRect& r) {
+    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
 image::PixelRect toPixelRect(const QRect& r) {
     return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
-QColor toQColor(image::ColorRef c) { return QColor(image::redOf(c), image::greenOf(c), image::blueOf(c)); }
+QColor toQColor(image::ColorRef c) {
+    return QColor(image::redOf(c), image::greenOf(c), image::blueOf(c));
+}
 
 QImage::Format qtFormat(view::DisplayFormat format) {
     switch (format) {
-        case view::DisplayFormat::Bgr24: return QImage::Format_BGR888;
-        case view::DisplayFormat::Palette8: return QImage::Format_Indexed8;
-        case view::DisplayFormat::Rgb555: return QImage::Format_RGB555;
-        case view::DisplayFormat::Rgb565: return QImage::Format_RGB16;
-        case view::DisplayFormat::Bgrx32: return QImage::Format_RGB32;
+        case view::DisplayFormat::Bgr24:
+            return QImage::Format_BGR888;
+        case view::DisplayFormat::Palette8:
+            return QImage::Format_Indexed8;
+        case view::DisplayFormat::Rgb555:
+            return QImage::Format_RGB555;
+        case view::DisplayFormat::Rgb565:
+            return QImage::Format_RGB16;
+        case view::DisplayFormat::Bgrx32:
+            return QImage::Format_RGB32;
     }
     return QImage::Format_RGB32;
 }
@@ -53,7 +61,8 @@ public:
                   view::Zoom zoom)
         : m_painter(painter), m_palette(palette), m_buffer(buffer), m_zoom(zoom) {}
 
-    bool blitTile(const view::DisplayBuffer& buffer, view::PixelSize size, view::Point dest) override {
+    bool blitTile(const view::DisplayBuffer& buffer, view::PixelSize size,
+                  view::Point dest) override {
         QImage tile(buffer.data(), size.width, size.height, static_cast<qsizetype>(buffer.stride()),
                     qtFormat(buffer.format()));
         if (tile.isNull()) return false;
@@ -91,9 +100,11 @@ private:
             for (std::int32_t x = rect.left; x < rect.right; x += step) {
                 const view::PixelRect tile{x, y, std::min(rect.right, x + step),
                                            std::min(rect.bottom, y + step)};
-                const view::PixelSize out = converter.convert(source, tile, m_zoom, {0, 0}, m_buffer);
-                if (!blitTile(m_buffer, out,
-                              {destRect.left + (x - rect.left) / f, destRect.top + (y - rect.top) / f}))
+                const view::PixelSize out =
+                    converter.convert(source, tile, m_zoom, {0, 0}, m_buffer);
+                if (!blitTile(
+                        m_buffer, out,
+                        {destRect.left + (x - rect.left) / f, destRect.top + (y - rect.top) / f}))
                     return false;
             }
         }
@@ -286,7 +297,8 @@ bool ViewingArea::gammaScaleShown() const {
 // --- painting ---
 
 view::ProgressStrip ViewingArea::progressStrip() const {
-    return view::layoutProgressStrip({width(), height()}, m_progressAtTop, m_progress, m_background);
+    return view::layoutProgressStrip({width(), height()}, m_progressAtTop, m_progress,
+                                     m_background);
 }
 
 bool ViewingArea::lensShown() const { return m_image && m_geometry.lens() && !m_dragging; }
@@ -302,13 +314,14 @@ void ViewingArea::fillBackground(QPainter& painter, const QRect& rect) {
         painter.fillRect(rect, toQColor(m_background));
         return;
     }
-    view::forEachWallpaperPiece(toPixelRect(rect), [&](const image::PixelRect& tile, view::Point dest) {
-        view::PaintJob job;
-        job.source = m_wallpaper.get();
-        job.sourceRect = tile;
-        job.dest = dest;
-        paintBitmap(painter, job);
-    });
+    view::forEachWallpaperPiece(toPixelRect(rect),
+                                [&](const image::PixelRect& tile, view::Point dest) {
+                                    view::PaintJob job;
+                                    job.source = m_wallpaper.get();
+                                    job.sourceRect = tile;
+                                    job.dest = dest;
+                                    paintBitmap(painter, job);
+                                });
 }
 
 void ViewingArea::paintEvent(QPaintEvent* event) {
@@ -431,24 +444,32 @@ void ViewingArea::progressiveRepaint() {
     const image::PixelRect& old = m_shownRect;
     if (!old.isEmpty()) {
         if (old.left == dirty.left && old.right == dirty.right) {
-            if (old.top == dirty.top) fresh.top = old.bottom;
-            else if (old.bottom == dirty.bottom) fresh.bottom = old.top;
+            if (old.top == dirty.top)
+                fresh.top = old.bottom;
+            else if (old.bottom == dirty.bottom)
+                fresh.bottom = old.top;
         } else if (old.top == dirty.top && old.bottom == dirty.bottom) {
-            if (old.left == dirty.left) fresh.left = old.right;
-            else if (old.right == dirty.right) fresh.right = old.left;
+            if (old.left == dirty.left)
+                fresh.left = old.right;
+            else if (old.right == dirty.right)
+                fresh.right = old.left;
         }
     }
     m_shownRect = dirty;
     QRect area = toQRect(m_geometry.clientRectForImageRect(fresh));
     // With a panorama shift the columns land elsewhere; the rows are the same.
-    if (m_geometry.panoramaOffset() != 0 && !area.isEmpty()) area = QRect(0, area.top(), width(), area.height());
+    if (m_geometry.panoramaOffset() != 0 && !area.isEmpty())
+        area = QRect(0, area.top(), width(), area.height());
     if (!area.isEmpty()) repaint(area);
 }
 
 void ViewingArea::updateCursorShape() {
-    if (m_dragging) setCursor(Qt::ClosedHandCursor);
-    else if (m_geometry.lens() || m_cursorHidden) setCursor(Qt::BlankCursor);
-    else setCursor(Qt::OpenHandCursor);
+    if (m_dragging)
+        setCursor(Qt::ClosedHandCursor);
+    else if (m_geometry.lens() || m_cursorHidden)
+        setCursor(Qt::BlankCursor);
+    else
+        setCursor(Qt::OpenHandCursor);
 }
 
 // --- events ---
@@ -460,8 +481,8 @@ void ViewingArea::resizeEvent(QResizeEvent* event) {
         const QRect screenRect = s->geometry();
         auto visible = [&](int x, int y) { return screenRect.contains(mapToGlobal(QPoint(x, y))); };
         const int r = std::max(0, width() - 1), b = std::max(0, height() - 1);
-        m_progressAtTop =
-            view::progressStripAtTop(visible(0, 0) && visible(r, 0), visible(0, b) && visible(r, b));
+        m_progressAtTop = view::progressStripAtTop(visible(0, 0) && visible(r, 0),
+                                                   visible(0, b) && visible(r, b));
     }
     emit clientResized();
 }
@@ -478,16 +499,36 @@ void ViewingArea::keyPressEvent(QKeyEvent* event) {
         ScrollTo(p.x, p.y);
     };
     switch (event->key()) {
-        case Qt::Key_Left: arrow(Arrow::Left); break;
-        case Qt::Key_Right: arrow(Arrow::Right); break;
-        case Qt::Key_Up: arrow(Arrow::Up); break;
-        case Qt::Key_Down: arrow(Arrow::Down); break;
-        case Qt::Key_PageUp: emit pagingKey(static_cast<int>(PagingKey::PageUp)); break;
-        case Qt::Key_PageDown: emit pagingKey(static_cast<int>(PagingKey::PageDown)); break;
-        case Qt::Key_Home: emit pagingKey(static_cast<int>(PagingKey::Home)); break;
-        case Qt::Key_End: emit pagingKey(static_cast<int>(PagingKey::End)); break;
-        case Qt::Key_Delete: emit deleteRequested(); break;
-        default: event->ignore(); return;
+        case Qt::Key_Left:
+            arrow(Arrow::Left);
+            break;
+        case Qt::Key_Right:
+            arrow(Arrow::Right);
+            break;
+        case Qt::Key_Up:
+            arrow(Arrow::Up);
+            break;
+        case Qt::Key_Down:
+            arrow(Arrow::Down);
+            break;
+        case Qt::Key_PageUp:
+            emit pagingKey(static_cast<int>(PagingKey::PageUp));
+            break;
+        case Qt::Key_PageDown:
+            emit pagingKey(static_cast<int>(PagingKey::PageDown));
+            break;
+        case Qt::Key_Home:
+            emit pagingKey(static_cast<int>(PagingKey::Home));
+            break;
+        case Qt::Key_End:
+            emit pagingKey(static_cast<int>(PagingKey::End));
+            break;
+        case Qt::Key_Delete:
+            emit deleteRequested();
+            break;
+        default:
+            event->ignore();
+            return;
     }
     event->accept();
 }
@@ -512,7 +553,8 @@ void ViewingArea::mousePressEvent(QMouseEvent* event) {
     m_dragLast = event->position().toPoint();
     updateCursorShape();
     // The lens steps aside while the image is dragged.
-    if (m_geometry.lens()) update(toQRect(view::ViewGeometry::lensRepaintRect(m_geometry.cursor())));
+    if (m_geometry.lens())
+        update(toQRect(view::ViewGeometry::lensRepaintRect(m_geometry.cursor())));
 }
 
 void ViewingArea::mouseMoveEvent(QMouseEvent* event) {
@@ -544,7 +586,8 @@ void ViewingArea::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     m_geometry.setCursor({p.x(), p.y()});
     updateCursorShape();
-    if (m_geometry.lens()) update(toQRect(view::ViewGeometry::lensRepaintRect(m_geometry.cursor())));
+    if (m_geometry.lens())
+        update(toQRect(view::ViewGeometry::lensRepaintRect(m_geometry.cursor())));
 }
 
 void ViewingArea::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <memory>
-#include <optional>
-
+#include <QRgb>
 #include <QVector>
 #include <QWidget>
-#include <QRgb>
+#include <memory>
+#include <optional>
 
 #include "view/osd_layout.h"
 #include "view/render.h"

@@ -1,11 +1,10 @@
 #include "app/gui/x11_monitor_profile.h"
 
-#include <cstdlib>
-#include <string>
-
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
+#include <cstdlib>
+#include <string>
 
 namespace kalder::gui {
 
@@ -65,7 +64,8 @@ std::optional<std::vector<std::uint8_t>> X11MonitorProfile::monitorProfile() con
 }
 
 std::unique_ptr<view::MonitorProfileSource> createMonitorProfileSource() {
-    if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
+    if (auto* x11 =
+            qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
         if (xcb_connection_t* connection = x11->connection())
             return std::make_unique<X11MonitorProfile>(connection, 0);
     }

@@ -51,15 +51,24 @@ int ExifIfd::find(std::uint16_t tag) const {
 
 std::optional<ExifOrientation> orientationTransform(int orientation) {
     switch (orientation) {
-        case 1: return ExifOrientation{0, false, false};
-        case 2: return ExifOrientation{0, true, false};
-        case 3: return ExifOrientation{2, false, false};
-        case 4: return ExifOrientation{0, false, true};
-        case 5: return ExifOrientation{3, false, true};
-        case 6: return ExifOrientation{1, false, false};
-        case 7: return ExifOrientation{3, true, false};
-        case 8: return ExifOrientation{3, false, false};
-        default: return std::nullopt;
+        case 1:
+            return ExifOrientation{0, false, false};
+        case 2:
+            return ExifOrientation{0, true, false};
+        case 3:
+            return ExifOrientation{2, false, false};
+        case 4:
+            return ExifOrientation{0, false, true};
+        case 5:
+            return ExifOrientation{3, false, true};
+        case 6:
+            return ExifOrientation{1, false, false};
+        case 7:
+            return ExifOrientation{3, true, false};
+        case 8:
+            return ExifOrientation{3, false, false};
+        default:
+            return std::nullopt;
     }
 }
 
@@ -71,8 +80,7 @@ bool ExifBlock::setData(std::vector<std::uint8_t> tiff, std::uint64_t fileOffset
     return !m_data.empty();
 }
 
-bool ExifBlock::setPayload(std::span<const std::uint8_t> payload,
-                           std::uint64_t payloadFileOffset) {
+bool ExifBlock::setPayload(std::span<const std::uint8_t> payload, std::uint64_t payloadFileOffset) {
     // The shortest useful payload is the signature plus a TIFF header.
     if (payload.size() <= 13) return false;
     if (!std::equal(std::begin(kExifSignature), std::end(kExifSignature), payload.begin()))
@@ -115,9 +123,12 @@ std::uint32_t ExifBlock::u32At(std::uint64_t offset, bool& ok) const {
 
 void ExifBlock::parse() {
     bool ok = m_data.size() >= 8;
-    if (ok && m_data[0] == 'I' && m_data[1] == 'I') m_littleEndian = true;
-    else if (ok && m_data[0] == 'M' && m_data[1] == 'M') m_littleEndian = false;
-    else ok = false;
+    if (ok && m_data[0] == 'I' && m_data[1] == 'I')
+        m_littleEndian = true;
+    else if (ok && m_data[0] == 'M' && m_data[1] == 'M')
+        m_littleEndian = false;
+    else
+        ok = false;
     if (ok && u16At(2, ok) != 42) ok = false;
     if (!ok) {
         clear();
@@ -189,11 +200,16 @@ bool ExifBlock::readIfd(std::uint64_t offset, ExifIfd& out, std::vector<std::uin
 
 const ExifIfd& ExifBlock::ifd(ExifIfdKind kind) const {
     switch (kind) {
-        case ExifIfdKind::Ifd0: return m_ifd0;
-        case ExifIfdKind::Ifd1: return m_ifd1;
-        case ExifIfdKind::Exif: return m_exifIfd;
-        case ExifIfdKind::Interop: return m_interopIfd;
-        case ExifIfdKind::Gps: return m_gpsIfd;
+        case ExifIfdKind::Ifd0:
+            return m_ifd0;
+        case ExifIfdKind::Ifd1:
+            return m_ifd1;
+        case ExifIfdKind::Exif:
+            return m_exifIfd;
+        case ExifIfdKind::Interop:
+            return m_interopIfd;
+        case ExifIfdKind::Gps:
+            return m_gpsIfd;
     }
     return m_ifd0;
 }
@@ -208,8 +224,8 @@ std::span<const std::uint8_t> ExifBlock::rawBytes(const ExifEntry& entry) const 
     if (!entry.hasValue) return {};
     const std::uint64_t bytes = std::uint64_t{elementSize(entry.type)} * entry.count;
     if (entry.valueOffset > m_data.size() || bytes > m_data.size() - entry.valueOffset) return {};
-    return std::span<const std::uint8_t>(m_data).subspan(static_cast<std::size_t>(entry.valueOffset),
-                                                         static_cast<std::size_t>(bytes));
+    return std::span<const std::uint8_t>(m_data).subspan(
+        static_cast<std::size_t>(entry.valueOffset), static_cast<std::size_t>(bytes));
 }
 
 ExifValue ExifBlock::value(const ExifEntry& entry, std::uint32_t index) const {
@@ -289,8 +305,7 @@ std::optional<std::uint32_t> ExifBlock::getLong(ExifIfdKind kind, std::uint16_t 
 std::optional<std::uint32_t> ExifBlock::getUnsigned(ExifIfdKind kind, std::uint16_t tag,
                                                     std::uint32_t index) const {
     const ExifEntry* e = findEntry(kind, tag);
-    if (!e || !e->hasValue || index >= e->count || !isUnsignedInteger(e->type))
-        return std::nullopt;
+    if (!e || !e->hasValue || index >= e->count || !isUnsignedInteger(e->type)) return std::nullopt;
     return value(*e, index).unsignedNumerator;
 }
 

@@ -11,8 +11,18 @@ namespace kalder::image {
 
 // TIFF field types as stored in a directory entry.
 enum class ExifType : std::uint16_t {
-    Byte = 1, Ascii = 2, Short = 3, Long = 4, Rational = 5, SByte = 6,
-    Undefined = 7, SShort = 8, SLong = 9, SRational = 10, Float = 11, Double = 12,
+    Byte = 1,
+    Ascii = 2,
+    Short = 3,
+    Long = 4,
+    Rational = 5,
+    SByte = 6,
+    Undefined = 7,
+    SShort = 8,
+    SLong = 9,
+    SRational = 10,
+    Float = 11,
+    Double = 12,
 };
 
 // The directories of an Exif block. The GPS directory is read for lookups only; the properties
@@ -50,9 +60,9 @@ struct ExifRational {
 // hostile block cannot make us allocate more than a few bytes per entry.
 struct ExifEntry {
     std::uint16_t tag = 0;
-    std::uint16_t type = 0;    // as stored; only 1..12 ever carry a value
-    std::uint32_t count = 0;   // as stored
-    bool hasValue = false;     // count > 0, known type, and every value byte inside the block
+    std::uint16_t type = 0;         // as stored; only 1..12 ever carry a value
+    std::uint32_t count = 0;        // as stored
+    bool hasValue = false;          // count > 0, known type, and every value byte inside the block
     std::uint64_t valueOffset = 0;  // first value byte, counted from the start of data()
 };
 

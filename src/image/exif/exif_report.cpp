@@ -133,11 +133,10 @@ std::vector<std::string> commentLines(std::string_view comment) {
         while (pos < comment.size() && isLineEnd(comment[pos])) ++pos;
         if (pos >= comment.size()) break;
         const std::size_t start = pos;
-        while (pos < comment.size() && pos - start < kCommentLineLength &&
-               !isLineEnd(comment[pos]))
+        while (pos < comment.size() && pos - start < kCommentLineLength && !isLineEnd(comment[pos]))
             ++pos;
-        const bool cutByLength = pos - start == kCommentLineLength && pos < comment.size() &&
-                                 !isLineEnd(comment[pos]);
+        const bool cutByLength =
+            pos - start == kCommentLineLength && pos < comment.size() && !isLineEnd(comment[pos]);
         if (cutByLength) {
             // Break before the last space that is not the line's first character; that space
             // begins the next line.
@@ -181,7 +180,7 @@ PropertiesReport buildPropertiesReport(const std::filesystem::path& path, const 
     rows.push_back({"Name", report.caption});
     if (!options.fileDescription.empty()) rows.push_back({"Description", options.fileDescription});
     rows.push_back({"Folder", options.folderDisplayName.empty() ? folderName(path)
-                                                                 : options.folderDisplayName});
+                                                                : options.folderDisplayName});
     rows.push_back({"File Size", fileSizeText(info.fileSize)});
     rows.push_back({"File Created", timeText(info.creationTime)});
     rows.push_back({"File Modified", timeText(info.modificationTime)});

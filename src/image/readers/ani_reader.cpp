@@ -53,7 +53,8 @@ public:
     void EndDecode() override;
 
 private:
-    Status walk(std::uint64_t start, std::uint64_t end, bool inFrameList, std::uint64_t* stop = nullptr);
+    Status walk(std::uint64_t start, std::uint64_t end, bool inFrameList,
+                std::uint64_t* stop = nullptr);
     bool plausibleId(std::uint64_t pos);
     Status readAnih(const Chunk& chunk);
     std::vector<std::uint32_t> readTable(const Chunk& chunk);
@@ -112,7 +113,8 @@ bool AniReader::plausibleId(std::uint64_t pos) {
     return m_input.ok();
 }
 
-Status AniReader::walk(std::uint64_t pos, std::uint64_t end, bool inFrameList, std::uint64_t* stop) {
+Status AniReader::walk(std::uint64_t pos, std::uint64_t end, bool inFrameList,
+                       std::uint64_t* stop) {
     while (pos + 8 <= end) {
         std::uint64_t listEnd = 0;  // where the sub-chunks of a list really ended
         m_input.seek(pos);
@@ -171,7 +173,8 @@ Status AniReader::readAnih(const Chunk& chunk) {
 }
 
 std::vector<std::uint32_t> AniReader::readTable(const Chunk& chunk) {
-    std::vector<std::uint32_t> table(static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size / 4, kMaxCount)));
+    std::vector<std::uint32_t> table(
+        static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size / 4, kMaxCount)));
     m_input.seek(chunk.start);
     for (std::uint32_t& v : table) v = m_input.u32le();
     return table;
@@ -209,13 +212,15 @@ Status AniReader::addFrame(const Chunk& chunk) {
     // The image of the first entry; when its offset is off, the data right after the directory.
     Frame frame;
     std::uint64_t start = offset;
-    if (start < 6 + std::uint64_t{count} * 16 || start >= chunk.size) start = 6 + std::uint64_t{count} * 16;
+    if (start < 6 + std::uint64_t{count} * 16 || start >= chunk.size)
+        start = 6 + std::uint64_t{count} * 16;
     if (start >= chunk.size) return DecodeError::Truncated;
     frame.offset = chunk.start + start;
     frame.size = std::min<std::uint64_t>(size, chunk.size - start);
     if (frame.size == 0) frame.size = chunk.size - start;
     m_frames.push_back(frame);
-    if (m_settings.progress && m_frameCount > 0) m_settings.progress->Progress(m_frameCount, static_cast<std::int64_t>(m_frames.size()));
+    if (m_settings.progress && m_frameCount > 0)
+        m_settings.progress->Progress(m_frameCount, static_cast<std::int64_t>(m_frames.size()));
     return {};
 }
 

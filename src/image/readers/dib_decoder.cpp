@@ -1,5 +1,3 @@
-#include "image/readers/dib_decoder_p.h"
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -7,6 +5,7 @@
 #include "image/checked.h"
 #include "image/format_table.h"
 #include "image/image_reader.h"
+#include "image/readers/dib_decoder_p.h"
 
 namespace kalder::image {
 namespace {
@@ -92,8 +91,11 @@ Status DibDecoder::readHeader(BufferedInput& in, const DibHeaderOptions& options
 
     // Pixel layouts: bit fields when the file gives them, else the fixed ones of each depth.
     if (m_compression != kBitFields || (masks[0] | masks[1] | masks[2]) == 0) {
-        if (m_bitCount == 16) masks = {0x7C00, 0x03E0, 0x001F, 0};
-        else masks = {0xFF0000, 0x00FF00, 0x0000FF, m_compression == kBitFields ? masks[3] : 0xFF000000u};
+        if (m_bitCount == 16)
+            masks = {0x7C00, 0x03E0, 0x001F, 0};
+        else
+            masks = {0xFF0000, 0x00FF00, 0x0000FF,
+                     m_compression == kBitFields ? masks[3] : 0xFF000000u};
     }
     m_red = DibField::fromMask(masks[0]);
     m_green = DibField::fromMask(masks[1]);
@@ -139,7 +141,9 @@ std::size_t DibDecoder::stride() const {
     return (static_cast<std::size_t>(m_width) * m_bitCount + 31) / 32 * 4;
 }
 
-std::size_t DibDecoder::maskStride() const { return (static_cast<std::size_t>(m_width) + 31) / 32 * 4; }
+std::size_t DibDecoder::maskStride() const {
+    return (static_cast<std::size_t>(m_width) + 31) / 32 * 4;
+}
 
 void DibDecoder::beginFrame() {
     m_row = 0;
@@ -178,7 +182,8 @@ Status DibDecoder::decodeRow(BufferedInput& in, std::uint8_t* rgb, std::uint8_t*
             const std::uint32_t valueMask = (1u << bits) - 1;
             for (std::int32_t x = 0; x < w; ++x) {
                 const std::uint32_t byte = src[static_cast<std::uint32_t>(x) / perByte];
-                const std::uint32_t shift = 8 - bits * (static_cast<std::uint32_t>(x) % perByte + 1);
+                const std::uint32_t shift =
+                    8 - bits * (static_cast<std::uint32_t>(x) % perByte + 1);
                 m_indexes[x] = static_cast<std::uint8_t>((byte >> shift) & valueMask);
             }
             indexesToRgb(rgb);
@@ -199,7 +204,8 @@ Status DibDecoder::decodeRow(BufferedInput& in, std::uint8_t* rgb, std::uint8_t*
                 std::uint32_t v;
                 if (wide) {
                     const std::uint8_t* p = src + x * 4;
-                    v = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+                    v = p[0] | (p[1] << 8) | (p[2] << 16) |
+                        (static_cast<std::uint32_t>(p[3]) << 24);
                 } else {
                     v = src[x * 2] | (src[x * 2 + 1] << 8);
                 }
@@ -228,7 +234,8 @@ Status DibDecoder::readMaskRow(BufferedInput& in, std::uint8_t* opacity) {
     if (m_rowBytes.size() < n) m_rowBytes.resize(n);
     if (!in.read(m_rowBytes.data(), n)) return in.error();
     for (std::int32_t x = 0; x < m_width; ++x) {
-        const bool transparent = (m_rowBytes[static_cast<std::size_t>(x) >> 3] >> (7 - (x & 7))) & 1;
+        const bool transparent =
+            (m_rowBytes[static_cast<std::size_t>(x) >> 3] >> (7 - (x & 7))) & 1;
         opacity[x] = transparent ? 0 : 255;
     }
     return {};
@@ -257,7 +264,8 @@ Status DibDecoder::decodeRunLengthRow(BufferedInput& in) {
         if (n > 0) {
             const std::int32_t run = std::min<std::int32_t>(n, w - x);
             for (std::int32_t i = 0; i < run; ++i) {
-                m_indexes[x + i] = rle4 ? static_cast<std::uint8_t>((i & 1) ? (c & 15) : (c >> 4)) : c;
+                m_indexes[x + i] =
+                    rle4 ? static_cast<std::uint8_t>((i & 1) ? (c & 15) : (c >> 4)) : c;
             }
             x += run;
             continue;
@@ -373,7 +381,8 @@ Status IconImage::decode(BufferedInput& in, bool wantMask, const std::function<S
     const bool channel = m_dib.hasAlphaChannel();
     if (channel) m_alpha.assign(w * h, 255);
     for (std::size_t y = 0; y < h; ++y) {
-        KALDER_TRY(m_dib.decodeRow(in, m_rgb.data() + y * w * 3, channel ? m_alpha.data() + y * w : nullptr));
+        KALDER_TRY(m_dib.decodeRow(in, m_rgb.data() + y * w * 3,
+                                   channel ? m_alpha.data() + y * w : nullptr));
         KALDER_TRY(rowDone());
     }
     if (channel || !wantMask) return {};

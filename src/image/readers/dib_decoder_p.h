@@ -18,9 +18,10 @@
 namespace kalder::image {
 
 struct DibHeaderOptions {
-    bool requireOnePlane = true;   // files must say one plane; icon images are laxer
-    bool iconImage = false;        // the height field covers the XOR rows and the AND mask
-    std::uint64_t pixelOffset = 0; // absolute start of the pixel data from a file header, 0 if none
+    bool requireOnePlane = true;  // files must say one plane; icon images are laxer
+    bool iconImage = false;       // the height field covers the XOR rows and the AND mask
+    std::uint64_t pixelOffset =
+        0;  // absolute start of the pixel data from a file header, 0 if none
 };
 
 // A bit field of 16- and 32-bit pixels, scaled to 0..255.

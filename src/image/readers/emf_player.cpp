@@ -16,25 +16,86 @@ namespace kalder::image::gdi {
 namespace {
 
 enum EmfType : std::uint32_t {
-    kHeader = 1, kPolyBezier = 2, kPolygon = 3, kPolyline = 4, kPolyBezierTo = 5, kPolylineTo = 6,
-    kPolyPolyline = 7, kPolyPolygon = 8, kSetWindowExtEx = 9, kSetWindowOrgEx = 10,
-    kSetViewportExtEx = 11, kSetViewportOrgEx = 12, kSetBrushOrgEx = 13, kEof = 14,
-    kSetPixelV = 15, kSetMapMode = 17, kSetBkMode = 18, kSetPolyFillMode = 19, kSetRop2 = 20,
-    kSetTextAlign = 22, kSetTextColor = 24, kSetBkColor = 25, kMoveToEx = 27,
-    kExcludeClipRect = 29, kIntersectClipRect = 30, kScaleViewportExtEx = 31,
-    kScaleWindowExtEx = 32, kSaveDc = 33, kRestoreDc = 34, kSetWorldTransform = 35,
-    kModifyWorldTransform = 36, kSelectObject = 37, kCreatePen = 38, kCreateBrushIndirect = 39,
-    kDeleteObject = 40, kAngleArc = 41, kEllipse = 42, kRectangle = 43, kRoundRect = 44, kArc = 45,
-    kChord = 46, kPie = 47, kSelectPalette = 48, kCreatePalette = 49, kLineTo = 54, kArcTo = 55,
-    kSetArcDirection = 57, kSetMiterLimit = 58, kBeginPath = 59, kEndPath = 60,
-    kCloseFigure = 61, kFillPath = 62, kStrokeAndFillPath = 63, kStrokePath = 64,
-    kSelectClipPath = 67, kAbortPath = 68, kFillRgn = 71, kPaintRgn = 74,
-    kExtSelectClipRgn = 75, kBitBlt = 76, kStretchBlt = 77, kSetDiBitsToDevice = 80,
-    kStretchDiBits = 81, kExtCreateFontIndirectW = 82, kExtTextOutA = 83, kExtTextOutW = 84,
-    kPolyBezier16 = 85, kPolygon16 = 86, kPolyline16 = 87, kPolyBezierTo16 = 88,
-    kPolylineTo16 = 89, kPolyPolyline16 = 90, kPolyPolygon16 = 91, kCreateMonoBrush = 93,
-    kCreateDibPatternBrushPt = 94, kExtCreatePen = 95, kPolyTextOutA = 96, kPolyTextOutW = 97,
-    kAlphaBlend = 114, kGradientFill = 118,
+    kHeader = 1,
+    kPolyBezier = 2,
+    kPolygon = 3,
+    kPolyline = 4,
+    kPolyBezierTo = 5,
+    kPolylineTo = 6,
+    kPolyPolyline = 7,
+    kPolyPolygon = 8,
+    kSetWindowExtEx = 9,
+    kSetWindowOrgEx = 10,
+    kSetViewportExtEx = 11,
+    kSetViewportOrgEx = 12,
+    kSetBrushOrgEx = 13,
+    kEof = 14,
+    kSetPixelV = 15,
+    kSetMapMode = 17,
+    kSetBkMode = 18,
+    kSetPolyFillMode = 19,
+    kSetRop2 = 20,
+    kSetTextAlign = 22,
+    kSetTextColor = 24,
+    kSetBkColor = 25,
+    kMoveToEx = 27,
+    kExcludeClipRect = 29,
+    kIntersectClipRect = 30,
+    kScaleViewportExtEx = 31,
+    kScaleWindowExtEx = 32,
+    kSaveDc = 33,
+    kRestoreDc = 34,
+    kSetWorldTransform = 35,
+    kModifyWorldTransform = 36,
+    kSelectObject = 37,
+    kCreatePen = 38,
+    kCreateBrushIndirect = 39,
+    kDeleteObject = 40,
+    kAngleArc = 41,
+    kEllipse = 42,
+    kRectangle = 43,
+    kRoundRect = 44,
+    kArc = 45,
+    kChord = 46,
+    kPie = 47,
+    kSelectPalette = 48,
+    kCreatePalette = 49,
+    kLineTo = 54,
+    kArcTo = 55,
+    kSetArcDirection = 57,
+    kSetMiterLimit = 58,
+    kBeginPath = 59,
+    kEndPath = 60,
+    kCloseFigure = 61,
+    kFillPath = 62,
+    kStrokeAndFillPath = 63,
+    kStrokePath = 64,
+    kSelectClipPath = 67,
+    kAbortPath = 68,
+    kFillRgn = 71,
+    kPaintRgn = 74,
+    kExtSelectClipRgn = 75,
+    kBitBlt = 76,
+    kStretchBlt = 77,
+    kSetDiBitsToDevice = 80,
+    kStretchDiBits = 81,
+    kExtCreateFontIndirectW = 82,
+    kExtTextOutA = 83,
+    kExtTextOutW = 84,
+    kPolyBezier16 = 85,
+    kPolygon16 = 86,
+    kPolyline16 = 87,
+    kPolyBezierTo16 = 88,
+    kPolylineTo16 = 89,
+    kPolyPolyline16 = 90,
+    kPolyPolygon16 = 91,
+    kCreateMonoBrush = 93,
+    kCreateDibPatternBrushPt = 94,
+    kExtCreatePen = 95,
+    kPolyTextOutA = 96,
+    kPolyTextOutW = 97,
+    kAlphaBlend = 114,
+    kGradientFill = 118,
 };
 
 constexpr std::uint32_t kStockBit = 0x80000000u;
@@ -75,8 +136,8 @@ private:
         return pts;
     }
     // A slice of the record given by an offset from its start and a length; empty when outside.
-    static std::span<const std::uint8_t> slice(std::span<const std::uint8_t> record, std::uint32_t offset,
-                                               std::uint32_t length) {
+    static std::span<const std::uint8_t> slice(std::span<const std::uint8_t> record,
+                                               std::uint32_t offset, std::uint32_t length) {
         if (offset > record.size() || length > record.size() - offset) return {};
         return record.subspan(offset, length);
     }
@@ -113,23 +174,38 @@ void EmfPlayer::selectObject(std::uint32_t index) {
     if (index & kStockBit) {
         const std::uint32_t stock = index & ~kStockBit;
         static constexpr ColorRef kBrushes[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0};
-        if (stock <= 4) dc.brush = Brush{kBsSolid, kBrushes[stock], 0, nullptr};
-        else if (stock == 5) dc.brush = Brush{kBsNull, 0, 0, nullptr};
-        else if (stock == 6) dc.pen = Pen{kPsSolid, 0, true, 0xFFFFFF};
-        else if (stock == 7) dc.pen = Pen{kPsSolid, 0, true, 0};
-        else if (stock == 8) dc.pen = Pen{kPsNull, 0, true, 0};
-        else if (stock >= 10 && stock <= 17 && stock != 15) dc.font = Font{};
-        else if (stock == 18) dc.brush = Brush{kBsSolid, 0xFFFFFF, 0, nullptr};
-        else if (stock == 19) dc.pen = Pen{kPsSolid, 0, true, 0};
+        if (stock <= 4)
+            dc.brush = Brush{kBsSolid, kBrushes[stock], 0, nullptr};
+        else if (stock == 5)
+            dc.brush = Brush{kBsNull, 0, 0, nullptr};
+        else if (stock == 6)
+            dc.pen = Pen{kPsSolid, 0, true, 0xFFFFFF};
+        else if (stock == 7)
+            dc.pen = Pen{kPsSolid, 0, true, 0};
+        else if (stock == 8)
+            dc.pen = Pen{kPsNull, 0, true, 0};
+        else if (stock >= 10 && stock <= 17 && stock != 15)
+            dc.font = Font{};
+        else if (stock == 18)
+            dc.brush = Brush{kBsSolid, 0xFFFFFF, 0, nullptr};
+        else if (stock == 19)
+            dc.pen = Pen{kPsSolid, 0, true, 0};
         return;
     }
     if (index >= m_objects.size()) return;
     const GdiObject& o = m_objects[index];
     switch (o.kind) {
-        case GdiObject::Kind::Pen: dc.pen = o.pen; break;
-        case GdiObject::Kind::Brush: dc.brush = o.brush; break;
-        case GdiObject::Kind::Font: dc.font = o.font; break;
-        default: break;
+        case GdiObject::Kind::Pen:
+            dc.pen = o.pen;
+            break;
+        case GdiObject::Kind::Brush:
+            dc.brush = o.brush;
+            break;
+        case GdiObject::Kind::Font:
+            dc.font = o.font;
+            break;
+        default:
+            break;
     }
 }
 
@@ -138,12 +214,23 @@ void EmfPlayer::polyRecord(std::uint32_t type, ByteReader& r) {
     r.skip(16);  // bounds
     const auto pts = points(r, r.u32le(), small);
     switch (small ? type - (kPolyBezier16 - kPolyBezier) : type) {
-        case kPolyBezier: m_canvas.polyBezier(pts); break;
-        case kPolygon: m_canvas.polygon(pts); break;
-        case kPolyline: m_canvas.polyline(pts); break;
-        case kPolyBezierTo: m_canvas.polyBezierTo(pts); break;
-        case kPolylineTo: m_canvas.polylineTo(pts); break;
-        default: break;
+        case kPolyBezier:
+            m_canvas.polyBezier(pts);
+            break;
+        case kPolygon:
+            m_canvas.polygon(pts);
+            break;
+        case kPolyline:
+            m_canvas.polyline(pts);
+            break;
+        case kPolyBezierTo:
+            m_canvas.polyBezierTo(pts);
+            break;
+        case kPolylineTo:
+            m_canvas.polylineTo(pts);
+            break;
+        default:
+            break;
     }
 }
 
@@ -155,8 +242,10 @@ void EmfPlayer::polyPolyRecord(std::uint32_t type, ByteReader& r) {
     std::vector<std::uint32_t> counts(polys);
     for (auto& c : counts) c = r.u32le();
     const auto pts = points(r, total, small);
-    if (type == kPolyPolygon || type == kPolyPolygon16) m_canvas.polyPolygon(pts, counts);
-    else m_canvas.polyPolyline(pts, counts);
+    if (type == kPolyPolygon || type == kPolyPolygon16)
+        m_canvas.polyPolygon(pts, counts);
+    else
+        m_canvas.polyPolyline(pts, counts);
 }
 
 void EmfPlayer::text(std::span<const std::uint8_t> record, ByteReader& r, bool wide) {
@@ -175,7 +264,9 @@ void EmfPlayer::text(std::span<const std::uint8_t> record, ByteReader& r, bool w
     run.text = wide ? fromUtf16le(str) : fromCodePage1252(str);
     // Advances: one per character, or pairs when vertical advances are given too.
     const std::uint64_t stride = (options & 0x2000) ? 8 : 4;
-    const auto dx = slice(record, offDx, static_cast<std::uint32_t>(std::min<std::uint64_t>(chars * stride, record.size() + 1)));
+    const auto dx = slice(
+        record, offDx,
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(chars * stride, record.size() + 1)));
     if (!dx.empty() && offDx != 0) {
         ByteReader d(dx);
         for (std::uint32_t i = 0; i < chars && d.remaining() >= stride; ++i) {
@@ -281,44 +372,86 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
         case kPolygon16:
         case kPolyline16:
         case kPolyBezierTo16:
-        case kPolylineTo16: polyRecord(type, r); break;
+        case kPolylineTo16:
+            polyRecord(type, r);
+            break;
         case kPolyPolyline:
         case kPolyPolygon:
         case kPolyPolyline16:
-        case kPolyPolygon16: polyPolyRecord(type, r); break;
-        case kSetWindowExtEx: m_canvas.setWindowExt(pointl(r)); break;
-        case kSetWindowOrgEx: m_canvas.setWindowOrg(pointl(r)); break;
-        case kSetViewportExtEx: m_canvas.setViewportExt(pointl(r)); break;
-        case kSetViewportOrgEx: m_canvas.setViewportOrg(pointl(r)); break;
-        case kSetBrushOrgEx: dc.brushOrigin = pointl(r); break;
+        case kPolyPolygon16:
+            polyPolyRecord(type, r);
+            break;
+        case kSetWindowExtEx:
+            m_canvas.setWindowExt(pointl(r));
+            break;
+        case kSetWindowOrgEx:
+            m_canvas.setWindowOrg(pointl(r));
+            break;
+        case kSetViewportExtEx:
+            m_canvas.setViewportExt(pointl(r));
+            break;
+        case kSetViewportOrgEx:
+            m_canvas.setViewportOrg(pointl(r));
+            break;
+        case kSetBrushOrgEx:
+            dc.brushOrigin = pointl(r);
+            break;
         case kSetPixelV: {
             const PointD p = pointl(r);
             m_canvas.setPixel(p, colourOf(r.u32le()));
             break;
         }
-        case kSetMapMode: m_canvas.setMapMode(static_cast<std::int32_t>(r.u32le())); break;
-        case kSetBkMode: dc.opaqueBackground = r.u32le() == 2; break;
-        case kSetPolyFillMode: dc.windingFill = r.u32le() == 2; break;
-        case kSetRop2: dc.rop2 = static_cast<std::int32_t>(r.u32le()); break;
-        case kSetTextAlign: dc.textAlign = r.u32le(); break;
-        case kSetTextColor: dc.textColour = colourOf(r.u32le()); break;
-        case kSetBkColor: dc.backgroundColour = colourOf(r.u32le()); break;
-        case kMoveToEx: m_canvas.moveTo(pointl(r)); break;
-        case kLineTo: m_canvas.lineTo(pointl(r)); break;
-        case kExcludeClipRect: m_canvas.excludeClip(rectl(r)); break;
-        case kIntersectClipRect: m_canvas.intersectClip(rectl(r)); break;
+        case kSetMapMode:
+            m_canvas.setMapMode(static_cast<std::int32_t>(r.u32le()));
+            break;
+        case kSetBkMode:
+            dc.opaqueBackground = r.u32le() == 2;
+            break;
+        case kSetPolyFillMode:
+            dc.windingFill = r.u32le() == 2;
+            break;
+        case kSetRop2:
+            dc.rop2 = static_cast<std::int32_t>(r.u32le());
+            break;
+        case kSetTextAlign:
+            dc.textAlign = r.u32le();
+            break;
+        case kSetTextColor:
+            dc.textColour = colourOf(r.u32le());
+            break;
+        case kSetBkColor:
+            dc.backgroundColour = colourOf(r.u32le());
+            break;
+        case kMoveToEx:
+            m_canvas.moveTo(pointl(r));
+            break;
+        case kLineTo:
+            m_canvas.lineTo(pointl(r));
+            break;
+        case kExcludeClipRect:
+            m_canvas.excludeClip(rectl(r));
+            break;
+        case kIntersectClipRect:
+            m_canvas.intersectClip(rectl(r));
+            break;
         case kScaleViewportExtEx:
         case kScaleWindowExtEx: {
             const double xNum = r.s32le(), xDen = r.s32le(), yNum = r.s32le(), yDen = r.s32le();
             if (xDen == 0 || yDen == 0) break;
             const PointD ext = type == kScaleWindowExtEx ? dc.windowExt : dc.viewportExt;
             const PointD scaled{ext.x * xNum / xDen, ext.y * yNum / yDen};
-            if (type == kScaleWindowExtEx) m_canvas.setWindowExt(scaled);
-            else m_canvas.setViewportExt(scaled);
+            if (type == kScaleWindowExtEx)
+                m_canvas.setWindowExt(scaled);
+            else
+                m_canvas.setViewportExt(scaled);
             break;
         }
-        case kSaveDc: m_canvas.saveDc(); break;
-        case kRestoreDc: m_canvas.restoreDc(r.s32le()); break;
+        case kSaveDc:
+            m_canvas.saveDc();
+            break;
+        case kRestoreDc:
+            m_canvas.restoreDc(r.s32le());
+            break;
         case kSetWorldTransform:
         case kModifyWorldTransform: {
             Affine t;
@@ -326,16 +459,27 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
             const std::uint32_t mode = type == kSetWorldTransform ? 4 : r.u32le();
             if (!r.ok() || !t.finite()) break;
             switch (mode) {
-                case 1: dc.world = Affine{}; break;
-                case 2: dc.world = t.then(dc.world); break;
-                case 3: dc.world = dc.world.then(t); break;
-                case 4: dc.world = t; break;
-                default: break;
+                case 1:
+                    dc.world = Affine{};
+                    break;
+                case 2:
+                    dc.world = t.then(dc.world);
+                    break;
+                case 3:
+                    dc.world = dc.world.then(t);
+                    break;
+                case 4:
+                    dc.world = t;
+                    break;
+                default:
+                    break;
             }
             m_canvas.updateTransform();
             break;
         }
-        case kSelectObject: selectObject(r.u32le()); break;
+        case kSelectObject:
+            selectObject(r.u32le());
+            break;
         case kDeleteObject: {
             const std::uint32_t index = r.u32le();
             if (index < m_objects.size()) m_objects[index] = GdiObject{};
@@ -442,8 +586,12 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
             store(index, std::move(o));
             break;
         }
-        case kEllipse: m_canvas.ellipse(rectl(r)); break;
-        case kRectangle: m_canvas.rectangle(rectl(r)); break;
+        case kEllipse:
+            m_canvas.ellipse(rectl(r));
+            break;
+        case kRectangle:
+            m_canvas.rectangle(rectl(r));
+            break;
         case kRoundRect: {
             const RectD box = rectl(r);
             const PointD corner = pointl(r);
@@ -457,8 +605,10 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
             const RectD box = rectl(r);
             const PointD start = pointl(r);
             const PointD end = pointl(r);
-            const ArcKind kind = type == kArc ? ArcKind::Arc : type == kChord ? ArcKind::Chord
-                                 : type == kPie ? ArcKind::Pie : ArcKind::ArcTo;
+            const ArcKind kind = type == kArc     ? ArcKind::Arc
+                                 : type == kChord ? ArcKind::Chord
+                                 : type == kPie   ? ArcKind::Pie
+                                                  : ArcKind::ArcTo;
             m_canvas.arc(box, start, end, kind);
             break;
         }
@@ -473,20 +623,41 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
             const bool saved = dc.clockwiseArcs;
             dc.clockwiseArcs = sweep < 0;
             m_canvas.arc(box, {c.x + radius * std::cos(a0), c.y - radius * std::sin(a0)},
-                         {c.x + radius * std::cos(a1), c.y - radius * std::sin(a1)}, ArcKind::ArcTo);
+                         {c.x + radius * std::cos(a1), c.y - radius * std::sin(a1)},
+                         ArcKind::ArcTo);
             dc.clockwiseArcs = saved;
             break;
         }
-        case kSetArcDirection: dc.clockwiseArcs = r.u32le() == 2; break;
-        case kSetMiterLimit: dc.miterLimit = r.u32le(); break;
-        case kBeginPath: m_canvas.beginPath(); break;
-        case kEndPath: m_canvas.endPath(); break;
-        case kCloseFigure: m_canvas.closeFigure(); break;
-        case kFillPath: m_canvas.fillPath(); break;
-        case kStrokeAndFillPath: m_canvas.strokeAndFillPath(); break;
-        case kStrokePath: m_canvas.strokePath(); break;
-        case kSelectClipPath: m_canvas.selectClipPath(static_cast<std::int32_t>(r.u32le())); break;
-        case kAbortPath: m_canvas.abortPath(); break;
+        case kSetArcDirection:
+            dc.clockwiseArcs = r.u32le() == 2;
+            break;
+        case kSetMiterLimit:
+            dc.miterLimit = r.u32le();
+            break;
+        case kBeginPath:
+            m_canvas.beginPath();
+            break;
+        case kEndPath:
+            m_canvas.endPath();
+            break;
+        case kCloseFigure:
+            m_canvas.closeFigure();
+            break;
+        case kFillPath:
+            m_canvas.fillPath();
+            break;
+        case kStrokeAndFillPath:
+            m_canvas.strokeAndFillPath();
+            break;
+        case kStrokePath:
+            m_canvas.strokePath();
+            break;
+        case kSelectClipPath:
+            m_canvas.selectClipPath(static_cast<std::int32_t>(r.u32le()));
+            break;
+        case kAbortPath:
+            m_canvas.abortPath();
+            break;
         case kFillRgn:
         case kPaintRgn: {
             r.skip(16);
@@ -495,7 +666,8 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
             const auto rects = regionRects(r, size);
             if (type == kPaintRgn) {
                 m_canvas.fillRegion(rects, dc.brush, true);
-            } else if (brush < m_objects.size() && m_objects[brush].kind == GdiObject::Kind::Brush) {
+            } else if (brush < m_objects.size() &&
+                       m_objects[brush].kind == GdiObject::Kind::Brush) {
                 m_canvas.fillRegion(rects, m_objects[brush].brush, true);
             }
             break;
@@ -513,8 +685,12 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
         case kStretchBlt:
         case kAlphaBlend:
         case kStretchDiBits:
-        case kSetDiBitsToDevice: bitmap(type, record, r); break;
-        case kGradientFill: gradientFill(r); break;
+        case kSetDiBitsToDevice:
+            bitmap(type, record, r);
+            break;
+        case kGradientFill:
+            gradientFill(r);
+            break;
         case kExtTextOutA:
         case kExtTextOutW:
             r.skip(16 + 12);  // bounds, graphics mode, scales
@@ -531,7 +707,8 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
             }
             break;
         }
-        default: break;  // comments, palettes, colour spaces and the rest draw nothing we keep
+        default:
+            break;  // comments, palettes, colour spaces and the rest draw nothing we keep
     }
 }
 
@@ -539,7 +716,7 @@ void EmfPlayer::play(std::uint32_t type, std::span<const std::uint8_t> record) {
 // 16-bit channels of which the high byte counts.
 void EmfPlayer::gradientFill(ByteReader& r) {
     constexpr std::uint32_t kRectV = 1, kTriangle = 2;  // 0: rectangles shading along x
-    r.skip(16);  // bounds
+    r.skip(16);                                         // bounds
     const std::uint32_t vertexCount = r.u32le();
     const std::uint32_t shapeCount = r.u32le();
     const std::uint32_t mode = r.u32le();
@@ -555,7 +732,8 @@ void EmfPlayer::gradientFill(ByteReader& r) {
     if (!r.ok() || shapeCount > r.remaining() / shapeSize) return;
     for (std::uint32_t i = 0; i < shapeCount; ++i) {
         std::uint32_t index[3] = {r.u32le(), r.u32le(), mode == kTriangle ? r.u32le() : 0};
-        const bool valid = index[0] < vertexCount && index[1] < vertexCount && index[2] < vertexCount;
+        const bool valid =
+            index[0] < vertexCount && index[1] < vertexCount && index[2] < vertexCount;
         if (!r.ok()) return;
         if (!valid) continue;
         if (mode == kTriangle)
@@ -567,7 +745,8 @@ void EmfPlayer::gradientFill(ByteReader& r) {
 
 }  // namespace
 
-Status playEmf(std::span<const std::uint8_t> file, MetafileCanvas& canvas, PlaybackContext& context) {
+Status playEmf(std::span<const std::uint8_t> file, MetafileCanvas& canvas,
+               PlaybackContext& context) {
     ByteReader h(file);
     const std::uint32_t type = h.u32le();
     const std::uint32_t headerSize = h.u32le();
@@ -596,7 +775,8 @@ Status playEmf(std::span<const std::uint8_t> file, MetafileCanvas& canvas, Playb
             }
             appendUtf8(current, c);  // kept as UTF-8
         }
-        if (!current.empty() && context.descriptions.size() < 2) context.descriptions.push_back(current);
+        if (!current.empty() && context.descriptions.size() < 2)
+            context.descriptions.push_back(current);
     }
 
     // The picture frame (hundredths of a millimetre) in reference-device pixels is what fills
@@ -604,8 +784,8 @@ Status playEmf(std::span<const std::uint8_t> file, MetafileCanvas& canvas, Playb
     double pxPerMmX = devMmX > 0 && devPxX > 0 ? devPxX / devMmX : 96 / 25.4;
     double pxPerMmY = devMmY > 0 && devPxY > 0 ? devPxY / devMmY : 96 / 25.4;
     canvas.setDeviceResolution(pxPerMmX, pxPerMmY);
-    RectD area{frame.left * pxPerMmX / 100, frame.top * pxPerMmY / 100, frame.right * pxPerMmX / 100,
-               frame.bottom * pxPerMmY / 100};
+    RectD area{frame.left * pxPerMmX / 100, frame.top * pxPerMmY / 100,
+               frame.right * pxPerMmX / 100, frame.bottom * pxPerMmY / 100};
     if (area.right - area.left <= 0 || area.bottom - area.top <= 0) area = bounds;
     if (area.right - area.left <= 0 || area.bottom - area.top <= 0)
         area = {0, 0, double(canvas.width()), double(canvas.height())};
@@ -630,7 +810,8 @@ Status playEmf(std::span<const std::uint8_t> file, MetafileCanvas& canvas, Playb
         player.play(recordType, file.subspan(pos, size));
         pos += size;
         if (context.cancel && context.cancel->isCancelled()) return DecodeError::Cancelled;
-        if (context.progress) context.progress->Progress(context.progressTotal, static_cast<std::int64_t>(played));
+        if (context.progress)
+            context.progress->Progress(context.progressTotal, static_cast<std::int64_t>(played));
     }
     return {};
 }

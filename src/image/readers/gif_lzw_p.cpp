@@ -36,8 +36,10 @@ void GifLzwDecoder::resetTable() {
 
 bool GifLzwDecoder::nextSubBlock() {
     if (m_terminatorSeen || m_eofInBlock) {
-        if (m_eofInBlock) m_state = State::Truncated;
-        else m_state = State::Ended;
+        if (m_eofInBlock)
+            m_state = State::Truncated;
+        else
+            m_state = State::Ended;
         return false;
     }
     std::uint8_t length = 0;
@@ -102,8 +104,7 @@ std::size_t GifLzwDecoder::decode(std::uint8_t* out, std::size_t n) {
             }
             if (m_nextFree < kMaxCodes) {
                 // code == m_nextFree: the previous string followed by its own first character.
-                const std::uint8_t first =
-                    code == m_nextFree ? m_first[m_previous] : m_first[code];
+                const std::uint8_t first = code == m_nextFree ? m_first[m_previous] : m_first[code];
                 m_prefix[m_nextFree] = static_cast<std::uint16_t>(m_previous);
                 m_suffix[m_nextFree] = first;
                 m_first[m_nextFree] = m_first[m_previous];

@@ -21,7 +21,8 @@ public:
         BadCode,    // a code beyond the next free code
     };
 
-    // Starts a frame's data, right after the minimum code size byte (1 ... 11; literal codes above 255 wrap to 8 bits).
+    // Starts a frame's data, right after the minimum code size byte (1 ... 11; literal codes above
+    // 255 wrap to 8 bits).
     void start(BufferedInput& input, int minCodeSize);
     // Writes up to n indexes to out and returns how many were written; fewer than n only when
     // the state is no longer Running.

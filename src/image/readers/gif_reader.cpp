@@ -11,9 +11,9 @@
 namespace kalder::image {
 namespace {
 
-constexpr std::uint8_t kImageSeparator = 0x2c;  // ','
+constexpr std::uint8_t kImageSeparator = 0x2c;       // ','
 constexpr std::uint8_t kExtensionIntroducer = 0x21;  // '!'
-constexpr std::uint8_t kTrailer = 0x3b;  // ';'
+constexpr std::uint8_t kTrailer = 0x3b;              // ';'
 constexpr std::uint8_t kGraphicControlLabel = 0xf9;
 constexpr std::uint8_t kCommentLabel = 0xfe;
 constexpr std::size_t kMaxCommentBytes = 65535;
@@ -80,9 +80,14 @@ Status GifReader::ReadHeader() {
     auto scan = scanBlocks();
     if (!scan) return failed(scan.error());
     switch (*scan) {
-        case Scan::Image: m_imagePending = true; break;
-        case Scan::Control: m_controlPending = true; break;
-        case Scan::Trailer: return failed(DecodeError::Corrupt);  // no image at all
+        case Scan::Image:
+            m_imagePending = true;
+            break;
+        case Scan::Control:
+            m_controlPending = true;
+            break;
+        case Scan::Trailer:
+            return failed(DecodeError::Corrupt);  // no image at all
     }
     return {};
 }
@@ -100,8 +105,10 @@ Result<GifReader::Scan> GifReader::scanBlocks() {
         if (m_input.atEnd()) return DecodeError::Truncated;
         const std::uint8_t label = m_input.u8();
         if (label == kGraphicControlLabel) return Scan::Control;
-        if (label == kCommentLabel) readComment();
-        else skipSubBlocks();
+        if (label == kCommentLabel)
+            readComment();
+        else
+            skipSubBlocks();
         if (!m_input.ok()) return DecodeError::Truncated;
     }
 }
@@ -200,7 +207,8 @@ Status GifReader::allocateCanvas() {
 void GifReader::buildColours() {
     std::memset(m_colours, 0, sizeof m_colours);
     const auto& table = m_frame.localTable.empty() ? m_globalTable : m_frame.localTable;
-    if (!table.empty()) std::memcpy(m_colours, table.data(), std::min(table.size(), sizeof m_colours));
+    if (!table.empty())
+        std::memcpy(m_colours, table.data(), std::min(table.size(), sizeof m_colours));
 }
 
 void GifReader::clearRect(const Frame& f) {
@@ -252,8 +260,7 @@ Status GifReader::decodeWholeFrame() {
                 m_frameRowLength[static_cast<std::size_t>(r)] = static_cast<std::int32_t>(count);
                 --visibleLeft;
             }
-            KALDER_TRY(rowDelivered(std::int64_t{5} * f.height,
-                                    r + std::int64_t{f.height} * pass));
+            KALDER_TRY(rowDelivered(std::int64_t{5} * f.height, r + std::int64_t{f.height} * pass));
             if (visibleLeft == 0 || state != GifLzwDecoder::State::Running) return {};
         }
     }
@@ -290,8 +297,10 @@ void GifReader::finishFrameData() {
         m_endOfFile = true;
         return;
     }
-    if (*scan == Scan::Image) m_imagePending = true;
-    else if (*scan == Scan::Control) m_controlPending = true;
+    if (*scan == Scan::Image)
+        m_imagePending = true;
+    else if (*scan == Scan::Control)
+        m_controlPending = true;
 }
 
 Result<std::uint32_t> GifReader::BeginDecode() {
@@ -315,8 +324,10 @@ Result<std::uint32_t> GifReader::BeginDecode() {
             auto scan = scanBlocks();
             if (!scan) return failed(scan.error());
             if (*scan == Scan::Trailer) return failed(DecodeError::NoMoreFrames);
-            if (*scan == Scan::Control) m_controlPending = true;
-            else m_imagePending = true;
+            if (*scan == Scan::Control)
+                m_controlPending = true;
+            else
+                m_imagePending = true;
         }
         m_imagePending = false;
         KALDER_TRY(readImageDescriptor());
@@ -430,7 +441,8 @@ Status GifReader::ReadRow(std::uint8_t* out, bool skip) {
     if (!m_alphaPlane.empty()) std::memcpy(m_alphaPlane.data() + at, m_mask.data() + at, w);
     ++m_row;
     if (m_wholeFrame && f.interlaced)
-        return rowDelivered(std::int64_t{5} * m_screenHeight, std::int64_t{4} * m_screenHeight + y + 1);
+        return rowDelivered(std::int64_t{5} * m_screenHeight,
+                            std::int64_t{4} * m_screenHeight + y + 1);
     return rowDelivered(m_screenHeight, y + 1);
 }
 

@@ -35,7 +35,7 @@ private:
 
     struct Frame {
         std::int32_t left = 0, top = 0;
-        std::int32_t width = 0, height = 0;    // as stored: the LZW data covers this much
+        std::int32_t width = 0, height = 0;  // as stored: the LZW data covers this much
         std::int32_t visibleWidth = 0, visibleHeight = 0;  // the part inside the screen
         bool interlaced = false;
         std::uint32_t bits = 0;
@@ -78,8 +78,8 @@ private:
 
     Frame m_frame;
     std::uint8_t m_colours[256 * 3] = {};  // the current frame's table, zero beyond its entries
-    bool m_frameActive = false;  // BeginDecode succeeded and EndDecode has not run
-    bool m_dataPending = false;  // the frame's LZW data has not been skipped yet
+    bool m_frameActive = false;            // BeginDecode succeeded and EndDecode has not run
+    bool m_dataPending = false;            // the frame's LZW data has not been skipped yet
     bool m_controlPending = false;
     bool m_imagePending = false;  // the image separator was read
     bool m_trailer = false;
@@ -90,8 +90,8 @@ private:
     std::int32_t m_row = 0;
 
     std::unique_ptr<GifLzwDecoder> m_lzw;
-    std::vector<std::uint8_t> m_rowIndexes;    // one stored frame row
-    std::vector<std::uint8_t> m_frameIndexes;  // visibleWidth * visibleHeight
+    std::vector<std::uint8_t> m_rowIndexes;      // one stored frame row
+    std::vector<std::uint8_t> m_frameIndexes;    // visibleWidth * visibleHeight
     std::vector<std::int32_t> m_frameRowLength;  // decoded indexes per visible row
     bool m_wholeFrame = false;
     std::uint32_t m_delaySum = 0;

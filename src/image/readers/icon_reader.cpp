@@ -56,7 +56,8 @@ Status IconFamilyReader::ReadRow(std::uint8_t* out, bool skip) {
     if (m_failed) return m_error;
     if (!m_decoded || m_row >= m_image.height()) return fail(DecodeError::Corrupt);
     const std::size_t bytes = static_cast<std::size_t>(m_image.width()) * 3;
-    if (!skip) std::memcpy(out, m_image.rgb().data() + static_cast<std::size_t>(m_row) * bytes, bytes);
+    if (!skip)
+        std::memcpy(out, m_image.rgb().data() + static_cast<std::size_t>(m_row) * bytes, bytes);
     ++m_row;
     return rowDelivered(m_image.height(), m_row);
 }
@@ -68,7 +69,7 @@ constexpr std::uint16_t kTypeCursor = 2;
 constexpr std::size_t kEntrySize = 16;
 
 struct DirectoryEntry {
-    std::uint8_t width = 0;   // 0 means 256
+    std::uint8_t width = 0;  // 0 means 256
     std::uint8_t height = 0;
     std::uint16_t planesOrHotX = 0;
     std::uint16_t bitsOrHotY = 0;
@@ -110,7 +111,8 @@ Status IconReader::ReadHeader() {
     if (reserved != 0 || (m_type != kTypeIcon && m_type != kTypeCursor))
         return fail(DecodeError::BadSignature);
     if (count == 0) return fail(DecodeError::Corrupt);
-    if (std::uint64_t{count} * kEntrySize > m_input.remaining()) return fail(DecodeError::Truncated);
+    if (std::uint64_t{count} * kEntrySize > m_input.remaining())
+        return fail(DecodeError::Truncated);
     m_entries.resize(count);
     for (DirectoryEntry& e : m_entries) {
         e.width = m_input.u8();

@@ -87,12 +87,12 @@ private:
     bool m_haveCamg = false;
     int m_mapEntries = 0;  // colours given by CMAP (0 = no CMAP)
     Palette m_cmap{};
-    Palette m_colours{};   // the colour table used for decoding
+    Palette m_colours{};  // the colour table used for decoding
     Kind m_kind = Kind::Indexed;
     int m_hamBits = 4;
 
-    std::size_t m_rowBytes = 0;    // bytes of one plane row
-    int m_rowPlanes = 0;           // planes stored per row (the mask plane included)
+    std::size_t m_rowBytes = 0;           // bytes of one plane row
+    int m_rowPlanes = 0;                  // planes stored per row (the mask plane included)
     std::vector<std::uint8_t> m_rowData;  // the planes of one row
     std::vector<std::uint8_t> m_chunky;   // merged pixels: per channel rowBytes * 8 bytes
     PackBitsStream m_unpack{m_input};
@@ -231,14 +231,16 @@ Result<std::uint32_t> IffReader::BeginDecode() {
 void IffReader::indexedRow(std::uint8_t* out) {
     std::uint8_t* idx = m_chunky.data();
     std::memset(idx, 0, m_rowBytes * 8);
-    for (int p = 0; p < m_planes; ++p) mergePlane(m_rowData.data() + p * m_rowBytes, m_rowBytes, p, idx);
+    for (int p = 0; p < m_planes; ++p)
+        mergePlane(m_rowData.data() + p * m_rowBytes, m_rowBytes, p, idx);
     for (std::int32_t x = 0; x < m_width; ++x) std::memcpy(out + 3 * x, &m_colours[idx[x] * 3], 3);
 }
 
 void IffReader::hamRow(std::uint8_t* out) {
     std::uint8_t* idx = m_chunky.data();
     std::memset(idx, 0, m_rowBytes * 8);
-    for (int p = 0; p < m_planes; ++p) mergePlane(m_rowData.data() + p * m_rowBytes, m_rowBytes, p, idx);
+    for (int p = 0; p < m_planes; ++p)
+        mergePlane(m_rowData.data() + p * m_rowBytes, m_rowBytes, p, idx);
     const int bits = m_hamBits;
     const std::uint8_t dataMask = static_cast<std::uint8_t>((1 << bits) - 1);
     const std::uint8_t keepMask = static_cast<std::uint8_t>(0xff >> bits);
@@ -251,10 +253,18 @@ void IffReader::hamRow(std::uint8_t* out) {
         // hardware does.
         const std::uint8_t high = static_cast<std::uint8_t>(d << (8 - bits));
         switch ((v >> bits) & 3) {
-        case 0: std::memcpy(rgb, &m_colours[d * 3], 3); break;
-        case 1: rgb[2] = high | (rgb[2] & keepMask); break;
-        case 2: rgb[0] = high | (rgb[0] & keepMask); break;
-        case 3: rgb[1] = high | (rgb[1] & keepMask); break;
+            case 0:
+                std::memcpy(rgb, &m_colours[d * 3], 3);
+                break;
+            case 1:
+                rgb[2] = high | (rgb[2] & keepMask);
+                break;
+            case 2:
+                rgb[0] = high | (rgb[0] & keepMask);
+                break;
+            case 3:
+                rgb[1] = high | (rgb[1] & keepMask);
+                break;
         }
         std::memcpy(out + 3 * x, rgb, 3);
     }
@@ -297,9 +307,15 @@ Status IffReader::ReadRow(std::uint8_t* out, bool skip) {
     if (!m_input.ok()) return fail(m_input.error());
     if (!skip) {
         switch (m_kind) {
-        case Kind::Indexed: indexedRow(out); break;
-        case Kind::Ham: hamRow(out); break;
-        case Kind::Deep: deepRow(out); break;
+            case Kind::Indexed:
+                indexedRow(out);
+                break;
+            case Kind::Ham:
+                hamRow(out);
+                break;
+            case Kind::Deep:
+                deepRow(out);
+                break;
         }
         // Opacity: the mask plane, the fourth channel of 32-plane pictures, or the transparent
         // colour (the latter only reported, never blended: it is often just the backdrop).

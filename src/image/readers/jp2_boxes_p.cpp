@@ -11,7 +11,8 @@ namespace kalder::image {
 namespace {
 
 constexpr std::uint8_t kSignature[12] = {0, 0, 0, 12, 'j', 'P', ' ', ' ', 0x0d, 0x0a, 0x87, 0x0a};
-constexpr std::uint8_t kSignatureVariant[12] = {0, 0, 0, 12, 'j', 'P', 0x1a, 0x1a, 0x0d, 0x0a, 0x87, 0x0a};
+constexpr std::uint8_t kSignatureVariant[12] = {0,    0,    0,    12,   'j',  'P',
+                                                0x1a, 0x1a, 0x0d, 0x0a, 0x87, 0x0a};
 constexpr int kSignatureTries = 8;
 constexpr std::uint64_t kSignatureStep = 128;
 // The header box holds small boxes (and possibly an ICC profile); more than this is refused.
@@ -116,7 +117,8 @@ Status readHeaderBox(BufferedInput& in, const Box& header, Jp2Layout& layout) {
 
 }  // namespace
 
-std::int32_t jp2ResolutionDpi(std::uint32_t numerator, std::uint32_t denominator, std::int8_t exponent) {
+std::int32_t jp2ResolutionDpi(std::uint32_t numerator, std::uint32_t denominator,
+                              std::int8_t exponent) {
     if (numerator == 0 || denominator == 0) return -1;
     const double perMetre = double(numerator) / double(denominator) * std::pow(10.0, exponent);
     const double dpi = perMetre / 39.37 + 0.5;
@@ -131,8 +133,10 @@ Result<Jp2Signature> findJp2Signature(BufferedInput& in) {
         in.seek(offset);
         std::uint8_t head[12] = {};
         const std::size_t n = in.readUpTo(head, sizeof head);
-        if (n >= 3 && head[0] == 0xff && head[1] == 0x4f && head[2] == 0xff) return Jp2Signature{false, offset};
-        if (n == 12 && (std::memcmp(head, kSignature, 12) == 0 || std::memcmp(head, kSignatureVariant, 12) == 0))
+        if (n >= 3 && head[0] == 0xff && head[1] == 0x4f && head[2] == 0xff)
+            return Jp2Signature{false, offset};
+        if (n == 12 && (std::memcmp(head, kSignature, 12) == 0 ||
+                        std::memcmp(head, kSignatureVariant, 12) == 0))
             return Jp2Signature{true, offset};
     }
     return DecodeError::BadSignature;

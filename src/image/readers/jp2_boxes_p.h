@@ -12,7 +12,7 @@ namespace kalder::image {
 class BufferedInput;
 
 struct Jp2Signature {
-    bool isJp2 = false;       // JP2 file format; false: bare codestream
+    bool isJp2 = false;        // JP2 file format; false: bare codestream
     std::uint64_t offset = 0;  // where the signature (or the codestream) starts
 };
 
@@ -31,6 +31,7 @@ Result<Jp2Layout> readJp2Layout(BufferedInput& in, std::uint64_t signatureOffset
 
 // Dots per inch from a resolution sub-box's numerator, denominator and exponent; -1 when the
 // values make no sense.
-std::int32_t jp2ResolutionDpi(std::uint32_t numerator, std::uint32_t denominator, std::int8_t exponent);
+std::int32_t jp2ResolutionDpi(std::uint32_t numerator, std::uint32_t denominator,
+                              std::int8_t exponent);
 
 }  // namespace kalder::image

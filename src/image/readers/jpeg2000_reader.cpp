@@ -34,7 +34,7 @@ struct Plane {
     std::vector<std::uint32_t> column;  // sample index for each output x
     std::vector<std::uint8_t> lut;      // precision < 8: value -> 8 bits
     std::int32_t maxValue = 255;
-    int shift = 0;                      // precision > 8: drop low bits
+    int shift = 0;  // precision > 8: drop low bits
 
     std::uint8_t to8(std::int32_t v) const {
         v = std::clamp(v, 0, maxValue);
@@ -59,12 +59,15 @@ public:
 
     Status ReadHeader() override;
     std::int32_t Width() const override { return static_cast<std::int32_t>(m_info.x1 - m_info.x0); }
-    std::int32_t Height() const override { return static_cast<std::int32_t>(m_info.y1 - m_info.y0); }
+    std::int32_t Height() const override {
+        return static_cast<std::int32_t>(m_info.y1 - m_info.y0);
+    }
     std::uint32_t BitsPerPixel() const override { return m_info.components <= 2 ? 8 : 24; }
     bool GetPalette(Palette& palette) const override {
         if (BitsPerPixel() == 8)
             for (int i = 0; i < 256; ++i)
-                palette[i * 3] = palette[i * 3 + 1] = palette[i * 3 + 2] = static_cast<std::uint8_t>(i);
+                palette[i * 3] = palette[i * 3 + 1] = palette[i * 3 + 2] =
+                    static_cast<std::uint8_t>(i);
         return true;
     }
     std::string Description() const override {
@@ -118,8 +121,10 @@ Status Jpeg2000Reader::openCommon() {
 std::size_t Jpeg2000Reader::streamRead(void* user, std::uint8_t* out, std::size_t size) {
     auto* self = static_cast<Jpeg2000Reader*>(user);
     const std::uint64_t position = streamTell(user);
-    const std::uint64_t left = self->m_layout.codestreamLength - std::min(position, self->m_layout.codestreamLength);
-    return self->m_input.readUpTo(out, static_cast<std::size_t>(std::min<std::uint64_t>(size, left)));
+    const std::uint64_t left =
+        self->m_layout.codestreamLength - std::min(position, self->m_layout.codestreamLength);
+    return self->m_input.readUpTo(out,
+                                  static_cast<std::size_t>(std::min<std::uint64_t>(size, left)));
 }
 
 int Jpeg2000Reader::streamSeek(void* user, std::uint64_t position) {
@@ -139,7 +144,8 @@ int Jpeg2000Reader::streamProgress(void* user, std::uint64_t done, std::uint64_t
     auto* self = static_cast<Jpeg2000Reader*>(user);
     if (self->isCancelled()) return 1;
     if (self->m_settings.progress)
-        self->m_settings.progress->Progress(static_cast<std::int64_t>(total), static_cast<std::int64_t>(done));
+        self->m_settings.progress->Progress(static_cast<std::int64_t>(total),
+                                            static_cast<std::int64_t>(done));
     return 0;
 }
 
@@ -164,7 +170,8 @@ Status Jpeg2000Reader::ReadHeader() {
     stream.seek = &Jpeg2000Reader::streamSeek;
     stream.tell = &Jpeg2000Reader::streamTell;
     stream.progress = &Jpeg2000Reader::streamProgress;
-    const CdxJ2kLimits limits{static_cast<std::uint32_t>(kMaxImageSide), kMaxComponents, kMaxSampleBytes};
+    const CdxJ2kLimits limits{static_cast<std::uint32_t>(kMaxImageSide), kMaxComponents,
+                              kMaxSampleBytes};
     CdxMessage message{};
     CdxJ2kImage* raw = nullptr;
     const int status = m_api->decode(&stream, &limits, &raw, &message);
@@ -187,33 +194,40 @@ Status Jpeg2000Reader::ReadHeader() {
 }
 
 Status Jpeg2000Reader::setUpPlanes() {
-    if (m_info.x1 <= m_info.x0 || m_info.y1 <= m_info.y0 || !validImageSide(m_info.x1 - m_info.x0) ||
-        !validImageSide(m_info.y1 - m_info.y0))
+    if (m_info.x1 <= m_info.x0 || m_info.y1 <= m_info.y0 ||
+        !validImageSide(m_info.x1 - m_info.x0) || !validImageSide(m_info.y1 - m_info.y0))
         return fail(DecodeError::TooLarge);
     // One (gray), two (gray and alpha), three (RGB) or four (RGB and alpha) components.
-    if (m_info.components < 1 || m_info.components > kMaxComponents) return fail(DecodeError::Unsupported);
+    if (m_info.components < 1 || m_info.components > kMaxComponents)
+        return fail(DecodeError::Unsupported);
     const std::uint32_t w = m_info.x1 - m_info.x0;
     for (std::uint32_t c = 0; c < m_info.components; ++c) {
         Plane& p = m_planes[c];
-        if (m_api->component(m_image.get(), c, &p.info) != CDX_OK || !p.info.data) return fail(DecodeError::Corrupt);
+        if (m_api->component(m_image.get(), c, &p.info) != CDX_OK || !p.info.data)
+            return fail(DecodeError::Corrupt);
         const CdxJ2kComponent& ci = p.info;
         // More than 8 bits are scaled down; signed samples would need a colour model we lack.
-        if (ci.isSigned || ci.precision < 1 || ci.precision > kMaxPrecision) return fail(DecodeError::Unsupported);
-        if (ci.dx == 0 || ci.dy == 0 || ci.width == 0 || ci.height == 0) return fail(DecodeError::Corrupt);
+        if (ci.isSigned || ci.precision < 1 || ci.precision > kMaxPrecision)
+            return fail(DecodeError::Unsupported);
+        if (ci.dx == 0 || ci.dy == 0 || ci.width == 0 || ci.height == 0)
+            return fail(DecodeError::Corrupt);
         // Every pixel must map to a sample inside the component.
         const std::uint64_t firstX = ceilDiv(m_info.x0, ci.dx), firstY = ceilDiv(m_info.y0, ci.dy);
-        if ((m_info.x1 - 1) / ci.dx - firstX >= ci.width || (m_info.y1 - 1) / ci.dy - firstY >= ci.height)
+        if ((m_info.x1 - 1) / ci.dx - firstX >= ci.width ||
+            (m_info.y1 - 1) / ci.dy - firstY >= ci.height)
             return fail(DecodeError::Corrupt);
         p.column.resize(w);
         for (std::uint32_t x = 0; x < w; ++x)
-            p.column[x] = static_cast<std::uint32_t>((m_info.x0 + std::uint64_t{x}) / ci.dx - firstX);
+            p.column[x] =
+                static_cast<std::uint32_t>((m_info.x0 + std::uint64_t{x}) / ci.dx - firstX);
         p.maxValue = static_cast<std::int32_t>((1u << ci.precision) - 1);
         p.lut.clear();
         p.shift = 0;
         if (ci.precision < 8) {
             p.lut.resize(static_cast<std::size_t>(p.maxValue) + 1);
             for (std::int32_t v = 0; v <= p.maxValue; ++v)
-                p.lut[static_cast<std::size_t>(v)] = static_cast<std::uint8_t>((v * 255 + p.maxValue / 2) / p.maxValue);
+                p.lut[static_cast<std::size_t>(v)] =
+                    static_cast<std::uint8_t>((v * 255 + p.maxValue / 2) / p.maxValue);
         } else {
             p.shift = static_cast<int>(ci.precision) - 8;
         }
@@ -230,13 +244,15 @@ Status Jpeg2000Reader::ReadRow(std::uint8_t* out, bool skip) {
         const std::int32_t* rows[kMaxComponents] = {};
         for (std::uint32_t c = 0; c < components; ++c) {
             const CdxJ2kComponent& ci = m_planes[c].info;
-            const std::uint64_t sy = (m_info.y0 + std::uint64_t(m_row)) / ci.dy - ceilDiv(m_info.y0, ci.dy);
+            const std::uint64_t sy =
+                (m_info.y0 + std::uint64_t(m_row)) / ci.dy - ceilDiv(m_info.y0, ci.dy);
             rows[c] = ci.data + sy * ci.width;
         }
         const bool hasAlpha = components == 2 || components == 4;
         const std::uint32_t colours = hasAlpha ? components - 1 : components;
         std::uint8_t* alphaRow =
-            m_alphaPlane.empty() ? nullptr : m_alphaPlane.data() + static_cast<std::size_t>(m_row) * width;
+            m_alphaPlane.empty() ? nullptr
+                                 : m_alphaPlane.data() + static_cast<std::size_t>(m_row) * width;
         for (std::int32_t x = 0; x < width; ++x, out += 3) {
             std::uint8_t v[kMaxComponents] = {0, 0, 0, 255};
             for (std::uint32_t c = 0; c < components; ++c)

@@ -57,10 +57,18 @@ inline void traceSegments(cairo_t* cr, const std::vector<MetafileCanvas::Segment
     using Op = MetafileCanvas::Segment::Op;
     for (const MetafileCanvas::Segment& s : segments) {
         switch (s.op) {
-            case Op::Move: cairo_move_to(cr, s.p[0].x, s.p[0].y); break;
-            case Op::Line: cairo_line_to(cr, s.p[0].x, s.p[0].y); break;
-            case Op::Curve: cairo_curve_to(cr, s.p[0].x, s.p[0].y, s.p[1].x, s.p[1].y, s.p[2].x, s.p[2].y); break;
-            case Op::Close: cairo_close_path(cr); break;
+            case Op::Move:
+                cairo_move_to(cr, s.p[0].x, s.p[0].y);
+                break;
+            case Op::Line:
+                cairo_line_to(cr, s.p[0].x, s.p[0].y);
+                break;
+            case Op::Curve:
+                cairo_curve_to(cr, s.p[0].x, s.p[0].y, s.p[1].x, s.p[1].y, s.p[2].x, s.p[2].y);
+                break;
+            case Op::Close:
+                cairo_close_path(cr);
+                break;
         }
     }
 }

@@ -1,5 +1,3 @@
-#include "image/readers/metafile_canvas_p.h"
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -7,6 +5,7 @@
 #include "image/buffered_input.h"
 #include "image/checked.h"
 #include "image/readers/dib_decoder_p.h"
+#include "image/readers/metafile_canvas_p.h"
 
 namespace kalder::image::gdi {
 namespace {
@@ -21,21 +20,33 @@ PatternPtr makeHatch(std::uint32_t hatch, ColorRef colour, const DcState& dc) {
     const std::uint32_t ink = 0xFF000000u | (std::uint32_t{colour & 0xFF} << 16) |
                               (colour & 0xFF00) | ((colour >> 16) & 0xFF);
     const ColorRef bk = dc.backgroundColour;
-    const std::uint32_t paper = dc.opaqueBackground
-                                    ? 0xFF000000u | (std::uint32_t{bk & 0xFF} << 16) |
-                                          (bk & 0xFF00) | ((bk >> 16) & 0xFF)
-                                    : 0;
+    const std::uint32_t paper =
+        dc.opaqueBackground
+            ? 0xFF000000u | (std::uint32_t{bk & 0xFF} << 16) | (bk & 0xFF00) | ((bk >> 16) & 0xFF)
+            : 0;
     for (int y = 0; y < 8; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(data + y * stride);
         for (int x = 0; x < 8; ++x) {
             bool on = false;
             switch (hatch) {
-                case 0: on = y == 4; break;                          // horizontal
-                case 1: on = x == 4; break;                          // vertical
-                case 2: on = x == y; break;                          // forward diagonal
-                case 3: on = x + y == 7; break;                      // backward diagonal
-                case 4: on = x == 4 || y == 4; break;                // cross
-                default: on = x == y || x + y == 7; break;           // diagonal cross
+                case 0:
+                    on = y == 4;
+                    break;  // horizontal
+                case 1:
+                    on = x == 4;
+                    break;  // vertical
+                case 2:
+                    on = x == y;
+                    break;  // forward diagonal
+                case 3:
+                    on = x + y == 7;
+                    break;  // backward diagonal
+                case 4:
+                    on = x == 4 || y == 4;
+                    break;  // cross
+                default:
+                    on = x == y || x + y == 7;
+                    break;  // diagonal cross
             }
             row[x] = on ? ink : paper;
         }
@@ -61,8 +72,8 @@ SurfacePtr makeSurface(const PixelImage& image) {
         auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::size_t>(y) * stride);
         const std::uint8_t* src = image.rgb.data() + static_cast<std::size_t>(y) * image.width * 3;
         for (std::int32_t x = 0; x < image.width; ++x, src += 3)
-            row[x] = 0xFF000000u | (std::uint32_t{src[0]} << 16) | (std::uint32_t{src[1]} << 8) |
-                     src[2];
+            row[x] =
+                0xFF000000u | (std::uint32_t{src[0]} << 16) | (std::uint32_t{src[1]} << 8) | src[2];
     }
     cairo_surface_mark_dirty(s.get());
     return s;
@@ -109,7 +120,8 @@ void MetafileCanvas::copyRow(std::int32_t y, std::uint8_t* rgb) const {
     cairo_surface_flush(s);
     const unsigned char* data = cairo_image_surface_get_data(s);
     const int stride = cairo_image_surface_get_stride(s);
-    const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::size_t>(y) * stride);
+    const auto* row =
+        reinterpret_cast<const std::uint32_t*>(data + static_cast<std::size_t>(y) * stride);
     for (std::int32_t x = 0; x < m_width; ++x) {
         rgb[x * 3] = static_cast<std::uint8_t>(row[x] >> 16);
         rgb[x * 3 + 1] = static_cast<std::uint8_t>(row[x] >> 8);
@@ -141,17 +153,28 @@ void MetafileCanvas::updateTransform() {
     } else {
         double mmPerUnit = 0;
         switch (mode) {
-            case kMmLoMetric: mmPerUnit = 0.1; break;
-            case kMmHiMetric: mmPerUnit = 0.01; break;
-            case kMmLoEnglish: mmPerUnit = 0.254; break;
-            case kMmHiEnglish: mmPerUnit = 0.0254; break;
-            case kMmTwips: mmPerUnit = 25.4 / 1440; break;
+            case kMmLoMetric:
+                mmPerUnit = 0.1;
+                break;
+            case kMmHiMetric:
+                mmPerUnit = 0.01;
+                break;
+            case kMmLoEnglish:
+                mmPerUnit = 0.254;
+                break;
+            case kMmHiEnglish:
+                mmPerUnit = 0.0254;
+                break;
+            case kMmTwips:
+                mmPerUnit = 25.4 / 1440;
+                break;
             case kMmIsotropic:
             case kMmAnisotropic:
                 sx = dc.viewportExt.x / dc.windowExt.x;
                 sy = dc.viewportExt.y / dc.windowExt.y;
                 break;
-            default: break;
+            default:
+                break;
         }
         if (mmPerUnit > 0) {
             sx = mmPerUnit * m_pxPerMmX;
@@ -215,8 +238,10 @@ void MetafileCanvas::saveDc() {
 void MetafileCanvas::restoreDc(std::int32_t which) {
     const std::int64_t depth = static_cast<std::int64_t>(m_saved.size());
     std::int64_t pops = 0;
-    if (which < 0) pops = -static_cast<std::int64_t>(which);
-    else if (which > 0) pops = depth - which + 1;
+    if (which < 0)
+        pops = -static_cast<std::int64_t>(which);
+    else if (which > 0)
+        pops = depth - which + 1;
     if (pops <= 0 || pops > depth) return;
     for (std::int64_t i = 0; i < pops; ++i) {
         m_dc = m_saved.back();
@@ -252,7 +277,8 @@ void MetafileCanvas::appendEllipseArc(std::vector<Segment>& out, const RectD& bo
     const double cx = (box.left + box.right) / 2, cy = (box.top + box.bottom) / 2;
     const double rx = std::fabs(box.right - box.left) / 2, ry = std::fabs(box.bottom - box.top) / 2;
     const auto at = [&](double t) { return PointD{cx + rx * std::cos(t), cy + ry * std::sin(t)}; };
-    const int pieces = std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / (std::numbers::pi / 2))), 1, 4);
+    const int pieces =
+        std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / (std::numbers::pi / 2))), 1, 4);
     const double step = sweep / pieces;
     const double k = 4.0 / 3.0 * std::tan(step / 4);
     PointD p = at(a0);
@@ -285,8 +311,10 @@ void MetafileCanvas::chargeWork(const std::vector<Segment>& segments, bool strok
     }
     double area = 0;
     if (maxX >= minX) {
-        const double w = std::clamp(maxX, 0.0, double(m_width)) - std::clamp(minX, 0.0, double(m_width));
-        const double h = std::clamp(maxY, 0.0, double(m_height)) - std::clamp(minY, 0.0, double(m_height));
+        const double w =
+            std::clamp(maxX, 0.0, double(m_width)) - std::clamp(minX, 0.0, double(m_width));
+        const double h =
+            std::clamp(maxY, 0.0, double(m_height)) - std::clamp(minY, 0.0, double(m_height));
         area = (w + 1) * (h + 1);
     }
     m_work += area + static_cast<double>(segments.size()) + (stroke ? std::min(travel, 1e9) : 0);
@@ -298,13 +326,15 @@ void MetafileCanvas::emit(std::vector<Segment>&& segments, bool fill, bool strok
     if (m_recording) {
         std::vector<Segment>& path = m_impl->path;
         std::size_t first = 0;
-        if (!path.empty() && segments[0].op == Segment::Op::Move && path.back().op != Segment::Op::Close) {
+        if (!path.empty() && segments[0].op == Segment::Op::Move &&
+            path.back().op != Segment::Op::Close) {
             const Segment& b = path.back();
             const PointD end = b.op == Segment::Op::Curve ? b.p[2] : b.p[0];
             if (end.x == segments[0].p[0].x && end.y == segments[0].p[0].y) first = 1;
         }
         if (path.size() + segments.size() > 4'000'000) return;
-        path.insert(path.end(), segments.begin() + static_cast<std::ptrdiff_t>(first), segments.end());
+        path.insert(path.end(), segments.begin() + static_cast<std::ptrdiff_t>(first),
+                    segments.end());
         return;
     }
     if (exhausted()) return;
@@ -323,30 +353,45 @@ void MetafileCanvas::emit(std::vector<Segment>&& segments, bool fill, bool strok
     cairo_operator_t op = CAIRO_OPERATOR_OVER;
     auto colourFor = [&dc](ColorRef c) -> ColorRef {
         switch (dc.rop2) {
-            case kR2Black: return 0;
-            case kR2White: return 0xFFFFFF;
-            case kR2NotCopyPen: return ~c & 0xFFFFFF;
-            case kR2Not: return 0xFFFFFF;
-            default: return c;
+            case kR2Black:
+                return 0;
+            case kR2White:
+                return 0xFFFFFF;
+            case kR2NotCopyPen:
+                return ~c & 0xFFFFFF;
+            case kR2Not:
+                return 0xFFFFFF;
+            default:
+                return c;
         }
     };
     switch (dc.rop2) {
         case kR2XorPen:
-        case kR2Not: op = CAIRO_OPERATOR_DIFFERENCE; break;
-        case kR2MaskPen: op = CAIRO_OPERATOR_MULTIPLY; break;
-        case kR2MergePen: op = CAIRO_OPERATOR_LIGHTEN; break;
-        default: break;
+        case kR2Not:
+            op = CAIRO_OPERATOR_DIFFERENCE;
+            break;
+        case kR2MaskPen:
+            op = CAIRO_OPERATOR_MULTIPLY;
+            break;
+        case kR2MergePen:
+            op = CAIRO_OPERATOR_LIGHTEN;
+            break;
+        default:
+            break;
     }
     cairo_set_operator(cr, op);
     const bool forcedColour = dc.rop2 == kR2Black || dc.rop2 == kR2White || dc.rop2 == kR2Not;
 
     if (doFill) {
-        cairo_set_fill_rule(cr, dc.windingFill ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+        cairo_set_fill_rule(cr,
+                            dc.windingFill ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
         PatternPtr pattern;
         if (!forcedColour && dc.brush.style == kBsHatched) {
             pattern = makeHatch(dc.brush.hatch, colourFor(dc.brush.colour), dc);
-        } else if (!forcedColour && (dc.brush.style == kBsPattern || dc.brush.style == kBsDibPattern ||
-                                     dc.brush.style == kBsDibPatternPt) && dc.brush.pattern) {
+        } else if (!forcedColour &&
+                   (dc.brush.style == kBsPattern || dc.brush.style == kBsDibPattern ||
+                    dc.brush.style == kBsDibPatternPt) &&
+                   dc.brush.pattern) {
             if (SurfacePtr tile = makeSurface(*dc.brush.pattern)) {
                 pattern.reset(cairo_pattern_create_for_surface(tile.get()));
                 cairo_pattern_set_extend(pattern.get(), CAIRO_EXTEND_REPEAT);
@@ -359,8 +404,10 @@ void MetafileCanvas::emit(std::vector<Segment>&& segments, bool fill, bool strok
             const ColorRef c = colourFor(dc.brush.colour);
             cairo_set_source_rgb(cr, channel(c, 0), channel(c, 8), channel(c, 16));
         }
-        if (doStroke) cairo_fill_preserve(cr);
-        else cairo_fill(cr);
+        if (doStroke)
+            cairo_fill_preserve(cr);
+        else
+            cairo_fill(cr);
     }
     if (doStroke) {
         const Pen& pen = dc.pen;
@@ -373,30 +420,60 @@ void MetafileCanvas::emit(std::vector<Segment>&& segments, bool fill, bool strok
         cairo_set_line_width(cr, width);
         const std::uint32_t geometric = pen.cosmetic ? 0 : pen.style;
         switch (geometric & kPsEndCapMask) {
-            case kPsEndCapSquare: cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE); break;
-            case kPsEndCapFlat: cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT); break;
-            default: cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND); break;
+            case kPsEndCapSquare:
+                cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
+                break;
+            case kPsEndCapFlat:
+                cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+                break;
+            default:
+                cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+                break;
         }
         switch (geometric & kPsJoinMask) {
-            case kPsJoinBevel: cairo_set_line_join(cr, CAIRO_LINE_JOIN_BEVEL); break;
+            case kPsJoinBevel:
+                cairo_set_line_join(cr, CAIRO_LINE_JOIN_BEVEL);
+                break;
             case kPsJoinMiter:
                 cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
                 cairo_set_miter_limit(cr, std::clamp(dc.miterLimit, 1.0, 100.0));
                 break;
-            default: cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND); break;
+            default:
+                cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+                break;
         }
         double dashes[6];
         int dashCount = 0;
         switch (pen.style & kPsStyleMask) {
-            case kPsDash: dashes[0] = 18; dashes[1] = 6; dashCount = 2; break;
+            case kPsDash:
+                dashes[0] = 18;
+                dashes[1] = 6;
+                dashCount = 2;
+                break;
             case kPsDot:
-            case kPsAlternate: dashes[0] = 3; dashes[1] = 3; dashCount = 2; break;
-            case kPsDashDot: dashes[0] = 9; dashes[1] = 6; dashes[2] = 3; dashes[3] = 6; dashCount = 4; break;
+            case kPsAlternate:
+                dashes[0] = 3;
+                dashes[1] = 3;
+                dashCount = 2;
+                break;
+            case kPsDashDot:
+                dashes[0] = 9;
+                dashes[1] = 6;
+                dashes[2] = 3;
+                dashes[3] = 6;
+                dashCount = 4;
+                break;
             case kPsDashDotDot:
-                dashes[0] = 9; dashes[1] = 3; dashes[2] = 3; dashes[3] = 3; dashes[4] = 3; dashes[5] = 3;
+                dashes[0] = 9;
+                dashes[1] = 3;
+                dashes[2] = 3;
+                dashes[3] = 3;
+                dashes[4] = 3;
+                dashes[5] = 3;
                 dashCount = 6;
                 break;
-            default: break;
+            default:
+                break;
         }
         for (int i = 0; i < dashCount; ++i) dashes[i] *= std::max(1.0, width);
         cairo_set_dash(cr, dashes, dashCount, 0);
@@ -442,7 +519,8 @@ void MetafileCanvas::polygon(std::span<const PointD> points) {
     emit(std::move(s), true, true);
 }
 
-void MetafileCanvas::polyPolygon(std::span<const PointD> points, std::span<const std::uint32_t> counts) {
+void MetafileCanvas::polyPolygon(std::span<const PointD> points,
+                                 std::span<const std::uint32_t> counts) {
     std::vector<Segment> s;
     std::size_t at = 0;
     for (std::uint32_t n : counts) {
@@ -453,7 +531,8 @@ void MetafileCanvas::polyPolygon(std::span<const PointD> points, std::span<const
     emit(std::move(s), true, true);
 }
 
-void MetafileCanvas::polyPolyline(std::span<const PointD> points, std::span<const std::uint32_t> counts) {
+void MetafileCanvas::polyPolyline(std::span<const PointD> points,
+                                  std::span<const std::uint32_t> counts) {
     std::vector<Segment> s;
     std::size_t at = 0;
     for (std::uint32_t n : counts) {
@@ -480,7 +559,8 @@ void MetafileCanvas::polyBezierTo(std::span<const PointD> points) {
 }
 
 void MetafileCanvas::rectangle(const RectD& r) {
-    const PointD pts[4] = {{r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
+    const PointD pts[4] = {
+        {r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
     std::vector<Segment> s;
     appendPolyline(s, pts, true);
     emit(std::move(s), true, true);
@@ -554,18 +634,30 @@ void MetafileCanvas::patternBlit(const RectD& r, std::uint32_t rop) {
     m_dc.pen.style = kPsNull;
     m_dc.rop2 = kR2CopyPen;
     switch (rop) {
-        case 0xF00021: break;                                           // PATCOPY
-        case 0x000042: m_dc.brush = Brush{kBsSolid, 0, 0, nullptr}; break;        // BLACKNESS
-        case 0xFF0062: m_dc.brush = Brush{kBsSolid, 0xFFFFFF, 0, nullptr}; break; // WHITENESS
-        case 0x5A0049: m_dc.rop2 = kR2XorPen; break;                    // PATINVERT
-        case 0x550009: m_dc.rop2 = kR2Not; break;                       // DSTINVERT
-        default: m_dc = saved; return;
+        case 0xF00021:
+            break;  // PATCOPY
+        case 0x000042:
+            m_dc.brush = Brush{kBsSolid, 0, 0, nullptr};
+            break;  // BLACKNESS
+        case 0xFF0062:
+            m_dc.brush = Brush{kBsSolid, 0xFFFFFF, 0, nullptr};
+            break;  // WHITENESS
+        case 0x5A0049:
+            m_dc.rop2 = kR2XorPen;
+            break;  // PATINVERT
+        case 0x550009:
+            m_dc.rop2 = kR2Not;
+            break;  // DSTINVERT
+        default:
+            m_dc = saved;
+            return;
     }
     rectangle(r);
     m_dc = saved;
 }
 
-void MetafileCanvas::fillRegion(const std::vector<RectD>& rects, const Brush& brush, bool deviceUnits) {
+void MetafileCanvas::fillRegion(const std::vector<RectD>& rects, const Brush& brush,
+                                bool deviceUnits) {
     if (rects.empty() || m_recording) return;
     const DcState saved = m_dc;
     const Affine savedTransform = m_toPicture;
@@ -574,7 +666,8 @@ void MetafileCanvas::fillRegion(const std::vector<RectD>& rects, const Brush& br
     m_dc.pen.style = kPsNull;
     std::vector<Segment> s;
     for (const RectD& r : rects) {
-        const PointD pts[4] = {{r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
+        const PointD pts[4] = {
+            {r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
         appendPolyline(s, pts, true);
     }
     m_dc.windingFill = true;
@@ -585,7 +678,8 @@ void MetafileCanvas::fillRegion(const std::vector<RectD>& rects, const Brush& br
 
 void MetafileCanvas::gradientRect(const GradientVertex& a, const GradientVertex& b, bool vertical) {
     if (m_recording || exhausted()) return;
-    const PointD corners[4] = {{a.at.x, a.at.y}, {b.at.x, a.at.y}, {b.at.x, b.at.y}, {a.at.x, b.at.y}};
+    const PointD corners[4] = {
+        {a.at.x, a.at.y}, {b.at.x, a.at.y}, {b.at.x, b.at.y}, {a.at.x, b.at.y}};
     std::vector<Segment> s;
     appendPolyline(s, corners, true);
     chargeWork(s, false);
@@ -597,8 +691,10 @@ void MetafileCanvas::gradientRect(const GradientVertex& a, const GradientVertex&
     if (!t.finite() || cairo_matrix_invert(&m) != CAIRO_STATUS_SUCCESS) return;
     PatternPtr ramp(vertical ? cairo_pattern_create_linear(0, a.at.y, 0, b.at.y)
                              : cairo_pattern_create_linear(a.at.x, 0, b.at.x, 0));
-    cairo_pattern_add_color_stop_rgb(ramp.get(), 0, channel(a.colour, 0), channel(a.colour, 8), channel(a.colour, 16));
-    cairo_pattern_add_color_stop_rgb(ramp.get(), 1, channel(b.colour, 0), channel(b.colour, 8), channel(b.colour, 16));
+    cairo_pattern_add_color_stop_rgb(ramp.get(), 0, channel(a.colour, 0), channel(a.colour, 8),
+                                     channel(a.colour, 16));
+    cairo_pattern_add_color_stop_rgb(ramp.get(), 1, channel(b.colour, 0), channel(b.colour, 8),
+                                     channel(b.colour, 16));
     cairo_pattern_set_extend(ramp.get(), CAIRO_EXTEND_PAD);
     cairo_pattern_set_matrix(ramp.get(), &m);
     cairo_t* cr = m_impl->cr.get();
@@ -608,7 +704,8 @@ void MetafileCanvas::gradientRect(const GradientVertex& a, const GradientVertex&
     cairo_fill(cr);
 }
 
-void MetafileCanvas::gradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c) {
+void MetafileCanvas::gradientTriangle(const GradientVertex& a, const GradientVertex& b,
+                                      const GradientVertex& c) {
     if (m_recording || exhausted()) return;
     const PointD corners[3] = {a.at, b.at, c.at};
     std::vector<Segment> s;
@@ -620,11 +717,14 @@ void MetafileCanvas::gradientTriangle(const GradientVertex& a, const GradientVer
     const GradientVertex* v[3] = {&a, &b, &c};
     for (unsigned i = 0; i < 3; ++i) {
         const PointD p = s[i].p[0];
-        if (i == 0) cairo_mesh_pattern_move_to(mesh.get(), p.x, p.y);
-        else cairo_mesh_pattern_line_to(mesh.get(), p.x, p.y);
+        if (i == 0)
+            cairo_mesh_pattern_move_to(mesh.get(), p.x, p.y);
+        else
+            cairo_mesh_pattern_line_to(mesh.get(), p.x, p.y);
     }
     for (unsigned i = 0; i < 3; ++i)
-        cairo_mesh_pattern_set_corner_color_rgb(mesh.get(), i, channel(v[i]->colour, 0), channel(v[i]->colour, 8),
+        cairo_mesh_pattern_set_corner_color_rgb(mesh.get(), i, channel(v[i]->colour, 0),
+                                                channel(v[i]->colour, 8),
                                                 channel(v[i]->colour, 16));
     cairo_mesh_pattern_end_patch(mesh.get());
     cairo_t* cr = m_impl->cr.get();
@@ -639,11 +739,19 @@ void MetafileCanvas::drawImage(const PixelImage& image, const RectD& src, const 
     if (m_recording || exhausted() || image.width <= 0 || image.height <= 0) return;
     cairo_operator_t op = CAIRO_OPERATOR_SOURCE;
     switch (rop) {
-        case 0x8800C6: op = CAIRO_OPERATOR_MULTIPLY; break;   // SRCAND
-        case 0xEE0086: op = CAIRO_OPERATOR_LIGHTEN; break;    // SRCPAINT
-        case 0x660046: op = CAIRO_OPERATOR_DIFFERENCE; break; // SRCINVERT
-        case 0xAA0029: return;                                 // leaves the picture alone
-        default: break;
+        case 0x8800C6:
+            op = CAIRO_OPERATOR_MULTIPLY;
+            break;  // SRCAND
+        case 0xEE0086:
+            op = CAIRO_OPERATOR_LIGHTEN;
+            break;  // SRCPAINT
+        case 0x660046:
+            op = CAIRO_OPERATOR_DIFFERENCE;
+            break;  // SRCINVERT
+        case 0xAA0029:
+            return;  // leaves the picture alone
+        default:
+            break;
     }
     const double sw = src.right - src.left, sh = src.bottom - src.top;
     if (sw == 0 || sh == 0) return;
@@ -657,8 +765,8 @@ void MetafileCanvas::drawImage(const PixelImage& image, const RectD& src, const 
     m.yy = (py.y - p0.y) / sh;
     m.x0 = p0.x - m.xx * src.left - m.xy * src.top;
     m.y0 = p0.y - m.yx * src.left - m.yy * src.top;
-    if (!std::isfinite(m.x0) || !std::isfinite(m.y0) || !std::isfinite(m.xx) || !std::isfinite(m.yy) ||
-        !std::isfinite(m.xy) || !std::isfinite(m.yx))
+    if (!std::isfinite(m.x0) || !std::isfinite(m.y0) || !std::isfinite(m.xx) ||
+        !std::isfinite(m.yy) || !std::isfinite(m.xy) || !std::isfinite(m.yx))
         return;
     const double det = m.xx * m.yy - m.xy * m.yx;
     if (!std::isfinite(det) || std::fabs(det) < 1e-12) return;
@@ -675,13 +783,16 @@ void MetafileCanvas::drawImage(const PixelImage& image, const RectD& src, const 
     std::vector<Segment> s;
     const PointD corners[4] = {p0, px, {px.x + py.x - p0.x, px.y + py.y - p0.y}, py};
     for (int i = 0; i < 4; ++i)
-        s.push_back({i ? Segment::Op::Line : Segment::Op::Move, {{clampCoord(corners[i].x), clampCoord(corners[i].y)}}});
+        s.push_back({i ? Segment::Op::Line : Segment::Op::Move,
+                     {{clampCoord(corners[i].x), clampCoord(corners[i].y)}}});
     chargeWork(s, false);
     cairo_t* cr = m_impl->cr.get();
     cairo_new_path(cr);
     for (const Segment& seg : s) {
-        if (seg.op == Segment::Op::Move) cairo_move_to(cr, seg.p[0].x, seg.p[0].y);
-        else cairo_line_to(cr, seg.p[0].x, seg.p[0].y);
+        if (seg.op == Segment::Op::Move)
+            cairo_move_to(cr, seg.p[0].x, seg.p[0].y);
+        else
+            cairo_line_to(cr, seg.p[0].x, seg.p[0].y);
     }
     cairo_close_path(cr);
     cairo_set_operator(cr, op);
@@ -692,20 +803,23 @@ void MetafileCanvas::drawImage(const PixelImage& image, const RectD& src, const 
 
 ColorRef resolveColour(std::uint32_t value, const std::vector<ColorRef>& palette) {
     // The default palette: the first ten and the last ten colours of the system palette.
-    static constexpr ColorRef kDefault[20] = {
-        0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000, 0xC0C0C0, 0xC0DCC0, 0xF0CAA6,
-        0xF0FBFF, 0xA4A0A0, 0x808080, 0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
+    static constexpr ColorRef kDefault[20] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000,
+                                              0x800080, 0x808000, 0xC0C0C0, 0xC0DCC0, 0xF0CAA6,
+                                              0xF0FBFF, 0xA4A0A0, 0x808080, 0x0000FF, 0x00FF00,
+                                              0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
     if ((value >> 24) != 1) return value & 0xFFFFFF;
     const std::uint32_t index = value & 0xFFFF;
     if (!palette.empty()) return index < palette.size() ? palette[index] : 0;
     return index < std::size(kDefault) ? kDefault[index] : 0;
 }
 
-std::vector<ColorRef> readPaletteEntries(std::span<const std::uint8_t> entries, std::uint32_t count) {
+std::vector<ColorRef> readPaletteEntries(std::span<const std::uint8_t> entries,
+                                         std::uint32_t count) {
     const std::size_t n = std::min<std::size_t>(count, entries.size() / 4);
     std::vector<ColorRef> out(n);
     for (std::size_t i = 0; i < n; ++i)
-        out[i] = entries[i * 4] | (ColorRef{entries[i * 4 + 1]} << 8) | (ColorRef{entries[i * 4 + 2]} << 16);
+        out[i] = entries[i * 4] | (ColorRef{entries[i * 4 + 1]} << 8) |
+                 (ColorRef{entries[i * 4 + 2]} << 16);
     return out;
 }
 

@@ -48,28 +48,55 @@ struct Affine {
 
 // Mapping modes.
 enum MapMode : std::int32_t {
-    kMmText = 1, kMmLoMetric = 2, kMmHiMetric = 3, kMmLoEnglish = 4, kMmHiEnglish = 5,
-    kMmTwips = 6, kMmIsotropic = 7, kMmAnisotropic = 8,
+    kMmText = 1,
+    kMmLoMetric = 2,
+    kMmHiMetric = 3,
+    kMmLoEnglish = 4,
+    kMmHiEnglish = 5,
+    kMmTwips = 6,
+    kMmIsotropic = 7,
+    kMmAnisotropic = 8,
 };
 
 // Pen styles (the low bits) and the geometric-pen bits that matter to us.
 enum PenStyle : std::uint32_t {
-    kPsSolid = 0, kPsDash = 1, kPsDot = 2, kPsDashDot = 3, kPsDashDotDot = 4, kPsNull = 5,
-    kPsInsideFrame = 6, kPsUserStyle = 7, kPsAlternate = 8, kPsStyleMask = 0xF,
-    kPsEndCapMask = 0xF00, kPsEndCapSquare = 0x100, kPsEndCapFlat = 0x200,
-    kPsJoinMask = 0xF000, kPsJoinBevel = 0x1000, kPsJoinMiter = 0x2000,
+    kPsSolid = 0,
+    kPsDash = 1,
+    kPsDot = 2,
+    kPsDashDot = 3,
+    kPsDashDotDot = 4,
+    kPsNull = 5,
+    kPsInsideFrame = 6,
+    kPsUserStyle = 7,
+    kPsAlternate = 8,
+    kPsStyleMask = 0xF,
+    kPsEndCapMask = 0xF00,
+    kPsEndCapSquare = 0x100,
+    kPsEndCapFlat = 0x200,
+    kPsJoinMask = 0xF000,
+    kPsJoinBevel = 0x1000,
+    kPsJoinMiter = 0x2000,
     kPsGeometric = 0x10000,
 };
 
 enum BrushStyle : std::uint32_t {
-    kBsSolid = 0, kBsNull = 1, kBsHatched = 2, kBsPattern = 3, kBsDibPattern = 5,
+    kBsSolid = 0,
+    kBsNull = 1,
+    kBsHatched = 2,
+    kBsPattern = 3,
+    kBsDibPattern = 5,
     kBsDibPatternPt = 6,
 };
 
 // Text alignment flags.
 enum TextAlign : std::uint32_t {
-    kTaUpdateCp = 1, kTaRight = 2, kTaCenter = 6, kTaHorizontalMask = 6,
-    kTaBottom = 8, kTaBaseline = 24, kTaVerticalMask = 24,
+    kTaUpdateCp = 1,
+    kTaRight = 2,
+    kTaCenter = 6,
+    kTaHorizontalMask = 6,
+    kTaBottom = 8,
+    kTaBaseline = 24,
+    kTaVerticalMask = 24,
 };
 
 // ExtTextOut options.
@@ -77,8 +104,15 @@ enum TextOptions : std::uint32_t { kEtoOpaque = 2, kEtoClipped = 4 };
 
 // Binary raster operations we imitate.
 enum Rop2 : std::int32_t {
-    kR2Black = 1, kR2NotCopyPen = 4, kR2Not = 6, kR2XorPen = 7, kR2MaskPen = 9, kR2Nop = 11,
-    kR2CopyPen = 13, kR2MergePen = 15, kR2White = 16,
+    kR2Black = 1,
+    kR2NotCopyPen = 4,
+    kR2Not = 6,
+    kR2XorPen = 7,
+    kR2MaskPen = 9,
+    kR2Nop = 11,
+    kR2CopyPen = 13,
+    kR2MergePen = 15,
+    kR2White = 16,
 };
 
 // Clip combination modes of region selection.
@@ -88,14 +122,15 @@ enum RegionMode : std::int32_t { kRgnAnd = 1, kRgnOr = 2, kRgnXor = 3, kRgnDiff 
 struct PixelImage {
     std::int32_t width = 0;
     std::int32_t height = 0;
-    bool bottomUp = true;  // how the file stored it: source rectangles of some records count from the bottom
+    bool bottomUp =
+        true;  // how the file stored it: source rectangles of some records count from the bottom
     std::vector<std::uint8_t> rgb;
 };
 
 struct Pen {
     std::uint32_t style = kPsSolid;
-    double width = 0;       // logical units; 0 means one device pixel
-    bool cosmetic = true;   // always one device pixel wide, whatever the mapping
+    double width = 0;      // logical units; 0 means one device pixel
+    bool cosmetic = true;  // always one device pixel wide, whatever the mapping
     ColorRef colour = 0;
 };
 
@@ -107,8 +142,8 @@ struct Brush {
 };
 
 struct Font {
-    double height = 0;       // logical; negative: character height, positive: cell height
-    double escapement = 0;   // tenths of a degree, counter-clockwise
+    double height = 0;      // logical; negative: character height, positive: cell height
+    double escapement = 0;  // tenths of a degree, counter-clockwise
     std::int32_t weight = 400;
     bool italic = false;
     bool underline = false;
@@ -125,7 +160,7 @@ struct GdiObject {
     Pen pen;
     Brush brush;
     Font font;
-    std::vector<RectD> region;  // rectangles in logical units (WMF) or device units (EMF)
+    std::vector<RectD> region;      // rectangles in logical units (WMF) or device units (EMF)
     std::vector<ColorRef> palette;  // a logical palette's entries
 };
 
@@ -134,7 +169,8 @@ struct GdiObject {
 // palette when none is selected). An index past the palette gives black.
 ColorRef resolveColour(std::uint32_t value, const std::vector<ColorRef>& palette);
 // A logical palette's entries (red, green, blue, flags per entry) as colours.
-std::vector<ColorRef> readPaletteEntries(std::span<const std::uint8_t> entries, std::uint32_t count);
+std::vector<ColorRef> readPaletteEntries(std::span<const std::uint8_t> entries,
+                                         std::uint32_t count);
 
 // What SaveDC keeps and RestoreDC brings back.
 struct DcState {
@@ -197,7 +233,10 @@ public:
     void setDeviceToPicture(const Affine& transform);
     // Metafiles of the 16-bit kind are played into a fixed viewport (the whole picture): their
     // own viewport records are ignored and only the window decides the scale.
-    void setFixedViewport(bool fixed) { m_fixedViewport = fixed; updateTransform(); }
+    void setFixedViewport(bool fixed) {
+        m_fixedViewport = fixed;
+        updateTransform();
+    }
     // Device pixels per millimetre of the reference device, for the metric mapping modes.
     void setDeviceResolution(double pixelsPerMmX, double pixelsPerMmY);
 
@@ -246,7 +285,8 @@ public:
         ColorRef colour = 0;
     };
     void gradientRect(const GradientVertex& a, const GradientVertex& b, bool vertical);
-    void gradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c);
+    void gradientTriangle(const GradientVertex& a, const GradientVertex& b,
+                          const GradientVertex& c);
     // Draws src (pixels of image) into the logical rectangle dst.
     void drawImage(const PixelImage& image, const RectD& src, const RectD& dst, std::uint32_t rop);
     // Text at a logical reference point; opaque and clip rectangles in logical units.
@@ -297,7 +337,7 @@ private:
 struct PlaybackContext {
     const CancelSink* cancel = nullptr;
     ProgressSink* progress = nullptr;
-    std::int64_t progressTotal = 0;  // record count plus picture height
+    std::int64_t progressTotal = 0;         // record count plus picture height
     std::vector<std::string> descriptions;  // EMF header texts, filled by the player
 };
 

@@ -1,13 +1,12 @@
 // The metafile canvas's text, clipping and path records, and the decoding of the bitmaps and
 // strings that records carry.
-#include "image/readers/metafile_canvas_p.h"
-
 #include <numbers>
 #include <string>
 
 #include "image/checked.h"
-#include "image/utf8.h"
 #include "image/readers/dib_decoder_p.h"
+#include "image/readers/metafile_canvas_p.h"
+#include "image/utf8.h"
 
 namespace kalder::image::gdi {
 namespace {
@@ -17,15 +16,15 @@ namespace {
 constexpr std::int64_t kMaxDibPixels = 4096 * 4096;
 constexpr std::int64_t kMaxDibPixelsPerByte = 256;
 
-
 // One of the DejaVu families, chosen by the face name and the pitch and family byte, so that
 // text looks the same on every machine.
 const char* familyFor(const Font& font) {
     std::string name;
-    for (char ch : font.face) name += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    for (char ch : font.face)
+        name += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     const auto has = [&name](const char* s) { return name.find(s) != std::string::npos; };
-    if (has("courier") || has("mono") || has("console") || has("fixed") || (font.pitchAndFamily & 3) == 1 ||
-        (font.pitchAndFamily & 0xF0) == 0x30)
+    if (has("courier") || has("mono") || has("console") || has("fixed") ||
+        (font.pitchAndFamily & 3) == 1 || (font.pitchAndFamily & 0xF0) == 0x30)
         return "DejaVu Sans Mono";
     if (has("times") || has("roman") || has("serif") || has("georgia") || has("garamond") ||
         (name.empty() && (font.pitchAndFamily & 0xF0) == 0x10))
@@ -34,7 +33,6 @@ const char* familyFor(const Font& font) {
 }
 
 }  // namespace
-
 
 // ---- text ----
 
@@ -54,16 +52,21 @@ void MetafileCanvas::textOut(PointD reference, const TextRun& run, std::uint32_t
     cairo_set_font_size(cr, 100);
     cairo_font_extents_t unit;
     cairo_font_extents(cr, &unit);
-    const double cellPerEm = (unit.ascent + unit.descent) > 0 ? (unit.ascent + unit.descent) / 100 : 1.16;
+    const double cellPerEm =
+        (unit.ascent + unit.descent) > 0 ? (unit.ascent + unit.descent) / 100 : 1.16;
     double em;
-    if (font.height < 0) em = -font.height * yScale;
-    else if (font.height > 0) em = font.height * yScale / cellPerEm;
-    else em = 12 * length(m_deviceToPicture.mapVector({0, 1}));
+    if (font.height < 0)
+        em = -font.height * yScale;
+    else if (font.height > 0)
+        em = font.height * yScale / cellPerEm;
+    else
+        em = 12 * length(m_deviceToPicture.mapVector({0, 1}));
     const double maxEm = std::min(4096.0, 2.0 * std::max(m_width, m_height));
     if (!std::isfinite(em) || em < 0.5) return;
     em = std::min(em, maxEm);
 
-    const double angle = std::isfinite(font.escapement) ? font.escapement / 10 * std::numbers::pi / 180 : 0;
+    const double angle =
+        std::isfinite(font.escapement) ? font.escapement / 10 * std::numbers::pi / 180 : 0;
     const PointD u{std::cos(angle), -std::sin(angle)};  // along the baseline
     const PointD v{std::sin(angle), std::cos(angle)};   // downwards from it
     cairo_matrix_t fm;
@@ -91,7 +94,8 @@ void MetafileCanvas::textOut(PointD reference, const TextRun& run, std::uint32_t
         for (std::size_t i = 0; i < glyphs.size(); ++i) {
             const double a = i < run.advances.size() ? run.advances[i] : 0;
             totalLogical += a;
-            advances.push_back(std::isfinite(a * xScale) ? std::clamp(a * xScale, -kCoordLimit, kCoordLimit) : 0);
+            advances.push_back(
+                std::isfinite(a * xScale) ? std::clamp(a * xScale, -kCoordLimit, kCoordLimit) : 0);
             total += advances.back();
         }
     } else {
@@ -103,14 +107,24 @@ void MetafileCanvas::textOut(PointD reference, const TextRun& run, std::uint32_t
 
     PointD origin = toPicture(reference);
     switch (dc.textAlign & kTaHorizontalMask) {
-        case kTaCenter: origin = {origin.x - u.x * total / 2, origin.y - u.y * total / 2}; break;
-        case kTaRight: origin = {origin.x - u.x * total, origin.y - u.y * total}; break;
-        default: break;
+        case kTaCenter:
+            origin = {origin.x - u.x * total / 2, origin.y - u.y * total / 2};
+            break;
+        case kTaRight:
+            origin = {origin.x - u.x * total, origin.y - u.y * total};
+            break;
+        default:
+            break;
     }
     switch (dc.textAlign & kTaVerticalMask) {
-        case kTaBaseline: break;
-        case kTaBottom: origin = {origin.x - v.x * descent, origin.y - v.y * descent}; break;
-        default: origin = {origin.x + v.x * ascent, origin.y + v.y * ascent}; break;
+        case kTaBaseline:
+            break;
+        case kTaBottom:
+            origin = {origin.x - v.x * descent, origin.y - v.y * descent};
+            break;
+        default:
+            origin = {origin.x + v.x * ascent, origin.y + v.y * ascent};
+            break;
     }
     if (dc.textAlign & kTaUpdateCp) {
         const double dir = (dc.textAlign & kTaHorizontalMask) == kTaRight ? -1 : 1;
@@ -144,7 +158,8 @@ void MetafileCanvas::textOut(PointD reference, const TextRun& run, std::uint32_t
         cairo_new_path(cr);
         cairo_move_to(cr, top.x, top.y);
         cairo_line_to(cr, top.x + u.x * total, top.y + u.y * total);
-        cairo_line_to(cr, top.x + u.x * total + v.x * (ascent + descent), top.y + u.y * total + v.y * (ascent + descent));
+        cairo_line_to(cr, top.x + u.x * total + v.x * (ascent + descent),
+                      top.y + u.y * total + v.y * (ascent + descent));
         cairo_line_to(cr, top.x + v.x * (ascent + descent), top.y + v.y * (ascent + descent));
         cairo_close_path(cr);
         cairo_set_source_rgb(cr, channel(bk, 0), channel(bk, 8), channel(bk, 16));
@@ -158,7 +173,8 @@ void MetafileCanvas::textOut(PointD reference, const TextRun& run, std::uint32_t
     } else {
         double along = 0;
         for (std::size_t i = 0; i < glyphs.size(); ++i) {
-            cairo_move_to(cr, clampCoord(origin.x + u.x * along), clampCoord(origin.y + u.y * along));
+            cairo_move_to(cr, clampCoord(origin.x + u.x * along),
+                          clampCoord(origin.y + u.y * along));
             cairo_show_text(cr, glyphs[i].c_str());
             along += advances[i];
         }
@@ -180,13 +196,16 @@ void MetafileCanvas::textOut(PointD reference, const TextRun& run, std::uint32_t
 // ---- clipping ----
 
 void MetafileCanvas::intersectClip(const RectD& r) {
-    const PointD pts[4] = {{r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
+    const PointD pts[4] = {
+        {r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
     cairo_t* cr = m_impl->cr.get();
     cairo_new_path(cr);
     for (int i = 0; i < 4; ++i) {
         const PointD p = toPicture(pts[i]);
-        if (i == 0) cairo_move_to(cr, p.x, p.y);
-        else cairo_line_to(cr, p.x, p.y);
+        if (i == 0)
+            cairo_move_to(cr, p.x, p.y);
+        else
+            cairo_line_to(cr, p.x, p.y);
     }
     cairo_close_path(cr);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
@@ -197,11 +216,14 @@ void MetafileCanvas::excludeClip(const RectD& r) {
     cairo_t* cr = m_impl->cr.get();
     cairo_new_path(cr);
     cairo_rectangle(cr, -2, -2, m_width + 4.0, m_height + 4.0);
-    const PointD pts[4] = {{r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
+    const PointD pts[4] = {
+        {r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
     for (int i = 0; i < 4; ++i) {
         const PointD p = toPicture(pts[i]);
-        if (i == 0) cairo_move_to(cr, p.x, p.y);
-        else cairo_line_to(cr, p.x, p.y);
+        if (i == 0)
+            cairo_move_to(cr, p.x, p.y);
+        else
+            cairo_line_to(cr, p.x, p.y);
     }
     cairo_close_path(cr);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
@@ -276,7 +298,7 @@ void MetafileCanvas::selectClipPath(std::int32_t mode) {
     if (mode == kRgnDiff) cairo_rectangle(cr, -2, -2, m_width + 4.0, m_height + 4.0);
     traceSegments(cr, path);
     cairo_set_fill_rule(cr, mode == kRgnDiff || !m_dc.windingFill ? CAIRO_FILL_RULE_EVEN_ODD
-                                                                   : CAIRO_FILL_RULE_WINDING);
+                                                                  : CAIRO_FILL_RULE_WINDING);
     cairo_clip(cr);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
     path.clear();
@@ -329,7 +351,8 @@ std::u32string fromCodePage1252(std::span<const std::uint8_t> bytes) {
         0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
     std::u32string out;
     out.reserve(bytes.size());
-    for (std::uint8_t b : bytes) out += (b >= 0x80 && b < 0xA0) ? char32_t{kHigh[b - 0x80]} : char32_t{b};
+    for (std::uint8_t b : bytes)
+        out += (b >= 0x80 && b < 0xA0) ? char32_t{kHigh[b - 0x80]} : char32_t{b};
     return out;
 }
 

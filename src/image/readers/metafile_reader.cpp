@@ -18,7 +18,8 @@ constexpr std::size_t kPlaceableHeaderBytes = 22;
 std::int64_t roundHalfUp(double v) { return static_cast<std::int64_t>(std::floor(v + 0.5)); }
 
 // The picture size for a width-to-height aspect inside the requested box.
-void fitAspect(double aspect, std::int64_t boxW, std::int64_t boxH, std::int64_t& w, std::int64_t& h) {
+void fitAspect(double aspect, std::int64_t boxW, std::int64_t boxH, std::int64_t& w,
+               std::int64_t& h) {
     if (aspect >= static_cast<double>(boxW) / boxH) {
         w = boxW;
         h = roundHalfUp(boxW / aspect);
@@ -47,7 +48,7 @@ Status MetafileReader::ReadHeader() {
 
     const std::int64_t boxW = std::max(1, m_settings.requestedWidth);
     const std::int64_t boxH = std::max(1, m_settings.requestedHeight);
-    double aspect = 0;  // 0: no size stored, the picture is square
+    double aspect = 0;                            // 0: no size stored, the picture is square
     if (first == 1 && signature == 0x464D4520) {  // " EMF"
         m_kind = Kind::Enhanced;
         r.seek(8);
@@ -55,8 +56,10 @@ Status MetafileReader::ReadHeader() {
         const double fl = r.s32le(), ft = r.s32le(), fr = r.s32le(), fb = r.s32le();
         r.seek(52);
         m_records = r.u32le();
-        if (fr - fl > 0 && fb - ft > 0) aspect = (fr - fl) / (fb - ft);
-        else if (br - bl > 0 && bb - bt > 0) aspect = (br - bl) / (bb - bt);
+        if (fr - fl > 0 && fb - ft > 0)
+            aspect = (fr - fl) / (fb - ft);
+        else if (br - bl > 0 && bb - bt > 0)
+            aspect = (br - bl) / (bb - bt);
     } else if (first == kPlaceableKey) {
         m_kind = Kind::Placeable;
         r.seek(6);
@@ -89,7 +92,8 @@ Status MetafileReader::ReadHeader() {
     w = std::max<std::int64_t>(w, 1);
     h = std::max<std::int64_t>(h, 1);
     if (w * h > kMaxRenderPixels) {
-        const double s = std::sqrt(static_cast<double>(kMaxRenderPixels) / static_cast<double>(w * h));
+        const double s =
+            std::sqrt(static_cast<double>(kMaxRenderPixels) / static_cast<double>(w * h));
         w = std::max<std::int64_t>(1, static_cast<std::int64_t>(w * s));
         h = std::max<std::int64_t>(1, static_cast<std::int64_t>(h * s));
     }
@@ -121,7 +125,8 @@ Status MetafileReader::render() {
             if (records.size() < kPlaceableHeaderBytes) return DecodeError::Truncated;
             records = records.subspan(kPlaceableHeaderBytes);
             if (m_boxRight != m_boxLeft && m_boxBottom != m_boxTop)
-                window = {double(m_boxLeft), double(m_boxTop), double(m_boxRight), double(m_boxBottom)};
+                window = {double(m_boxLeft), double(m_boxTop), double(m_boxRight),
+                          double(m_boxBottom)};
         }
         m_records = gdi::countWmfRecords(records);
         context.progressTotal = m_records + m_height;

@@ -62,7 +62,8 @@ Status PcxReader::ReadHeader() {
 
     if (h.manufacturer != 0x0A || (h.version != 2 && h.version != 5))
         return fail(DecodeError::BadSignature);
-    if (h.encoding != 1 || !layoutSupported(h.bits, h.planes)) return fail(DecodeError::Unsupported);
+    if (h.encoding != 1 || !layoutSupported(h.bits, h.planes))
+        return fail(DecodeError::Unsupported);
     if (h.xMax < h.xMin || h.yMax < h.yMin || h.xMax - h.xMin > kMaxImageSide - 1 ||
         h.yMax - h.yMin > kMaxImageSide - 1)
         return fail(DecodeError::Corrupt);
@@ -174,9 +175,8 @@ void PcxReader::convertRow(std::uint8_t* out) {
         return;
     }
     const std::uint8_t* alphaLine = line + 3 * m_bytesPerLine;
-    std::uint8_t* plane = m_alphaPlane.empty()
-                              ? nullptr
-                              : m_alphaPlane.data() + static_cast<std::size_t>(m_row) * w;
+    std::uint8_t* plane =
+        m_alphaPlane.empty() ? nullptr : m_alphaPlane.data() + static_cast<std::size_t>(m_row) * w;
     for (std::int32_t x = 0; x < w; ++x) {
         const std::uint8_t a = alphaLine[x];
         if (m_settings.blendAlpha) {

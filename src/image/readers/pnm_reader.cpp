@@ -63,8 +63,10 @@ bool PnmReader::readNumber(std::uint32_t& value) {
             v = std::min(v * 10 + (c - '0'), kNumberCap);
             continue;
         }
-        if (c == '#') skipComment();
-        else if (!isBlank(c)) return false;
+        if (c == '#')
+            skipComment();
+        else if (!isBlank(c))
+            return false;
         break;
     }
     value = v;
@@ -80,17 +82,18 @@ Status PnmReader::ReadHeader() {
     m_kind = digit - '0';
 
     std::uint32_t w = 0, h = 0;
-    if (!readNumber(w) || !readNumber(h)) return fail(m_input.atEnd() ? DecodeError::Truncated
-                                                                       : DecodeError::Corrupt);
+    if (!readNumber(w) || !readNumber(h))
+        return fail(m_input.atEnd() ? DecodeError::Truncated : DecodeError::Corrupt);
     if (w == 0 || h == 0) return fail(DecodeError::Corrupt);
-    if (w > static_cast<std::uint32_t>(kMaxImageSide) || h > static_cast<std::uint32_t>(kMaxImageSide))
+    if (w > static_cast<std::uint32_t>(kMaxImageSide) ||
+        h > static_cast<std::uint32_t>(kMaxImageSide))
         return fail(DecodeError::TooLarge);
     m_width = static_cast<std::int32_t>(w);
     m_height = static_cast<std::int32_t>(h);
     m_maxValue = 1;
     if (m_kind != 1 && m_kind != 4) {
-        if (!readNumber(m_maxValue)) return fail(m_input.atEnd() ? DecodeError::Truncated
-                                                                  : DecodeError::Corrupt);
+        if (!readNumber(m_maxValue))
+            return fail(m_input.atEnd() ? DecodeError::Truncated : DecodeError::Corrupt);
         if (m_maxValue == 0) return fail(DecodeError::Corrupt);
         if (m_maxValue > kLargestMaxValue) return fail(DecodeError::Unsupported);
     }
@@ -106,8 +109,10 @@ std::uint32_t PnmReader::BitsPerPixel() const {
 
 bool PnmReader::GetPalette(Palette& palette) const {
     // A bitmap's sample 1 is black.
-    if (m_kind == 1 || m_kind == 4) raster::fillBlackWhite(palette, false);
-    else if (m_kind == 2 || m_kind == 5) raster::fillGrayRamp(palette);
+    if (m_kind == 1 || m_kind == 4)
+        raster::fillBlackWhite(palette, false);
+    else if (m_kind == 2 || m_kind == 5)
+        raster::fillGrayRamp(palette);
     return true;
 }
 
@@ -117,14 +122,23 @@ Result<std::uint32_t> PnmReader::BeginDecode() {
     // Samples above the maximum are clamped to it.
     m_scale.resize(m_maxValue > 255 ? 65536 : 256);
     for (std::size_t i = 0; i < m_scale.size(); ++i)
-        m_scale[i] = static_cast<std::uint8_t>(std::min<std::size_t>(i, m_maxValue) * 255 / m_maxValue);
+        m_scale[i] =
+            static_cast<std::uint8_t>(std::min<std::size_t>(i, m_maxValue) * 255 / m_maxValue);
     const std::size_t w = static_cast<std::size_t>(m_width);
     const std::size_t sampleBytes = m_maxValue > 255 ? 2 : 1;
     switch (m_kind) {
-        case 4: m_raw.assign((w + 7) / 8, 0); break;
-        case 5: m_raw.assign(w * sampleBytes, 0); break;
-        case 6: m_raw.assign(w * 3 * sampleBytes, 0); break;
-        default: m_raw.clear(); break;
+        case 4:
+            m_raw.assign((w + 7) / 8, 0);
+            break;
+        case 5:
+            m_raw.assign(w * sampleBytes, 0);
+            break;
+        case 6:
+            m_raw.assign(w * 3 * sampleBytes, 0);
+            break;
+        default:
+            m_raw.clear();
+            break;
     }
     m_row = 0;
     return 0u;
@@ -140,8 +154,10 @@ Status PnmReader::readTextRow(std::uint8_t* out) {
                 if (m_input.atEnd()) return fail(DecodeError::Truncated);
                 c = m_input.u8();
                 if (c == '0' || c == '1') break;
-                if (c == '#') skipComment();
-                else if (!isBlank(c)) return fail(DecodeError::Corrupt);
+                if (c == '#')
+                    skipComment();
+                else if (!isBlank(c))
+                    return fail(DecodeError::Corrupt);
             }
             putGray(out + x * 3, c == '1' ? 0 : 255);
         }
@@ -152,10 +168,13 @@ Status PnmReader::readTextRow(std::uint8_t* out) {
     const std::uint32_t maxValue = m_maxValue;
     for (std::size_t i = 0; i < samples; ++i) {
         std::uint32_t v;
-        if (!readNumber(v)) return fail(m_input.atEnd() ? DecodeError::Truncated : DecodeError::Corrupt);
+        if (!readNumber(v))
+            return fail(m_input.atEnd() ? DecodeError::Truncated : DecodeError::Corrupt);
         const std::uint8_t s = scale[std::min(v, maxValue)];
-        if (m_kind == 3) out[i] = s;
-        else putGray(out + i * 3, s);
+        if (m_kind == 3)
+            out[i] = s;
+        else
+            putGray(out + i * 3, s);
     }
     return {};
 }
@@ -178,8 +197,10 @@ Status PnmReader::readBinaryRow(std::uint8_t* out) {
         const std::size_t samples = static_cast<std::size_t>(w) * (m_kind == 6 ? 3 : 1);
         for (std::size_t i = 0; i < samples; ++i) {
             const std::uint8_t s = wide ? scale[(raw[i * 2] << 8) | raw[i * 2 + 1]] : scale[raw[i]];
-            if (m_kind == 6) out[i] = s;
-            else putGray(out + i * 3, s);
+            if (m_kind == 6)
+                out[i] = s;
+            else
+                putGray(out + i * 3, s);
         }
     }
     return {};

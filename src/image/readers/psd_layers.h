@@ -12,7 +12,7 @@
 namespace kalder::image {
 
 struct PsdLayerRecord {
-    std::string name;  // UTF-8
+    std::string name;                                       // UTF-8
     std::int32_t left = 0, top = 0, right = 0, bottom = 0;  // in document coordinates
     std::uint8_t opacity = 255;
     std::uint8_t flags = 0;
@@ -26,7 +26,8 @@ struct PsdLayerRecord {
 struct PsdLayerSet {
     std::int32_t width = 0;
     std::int32_t height = 0;
-    std::vector<PsdLayerRecord> layers;  // bottom layer first; group markers and empty layers left out
+    std::vector<PsdLayerRecord>
+        layers;  // bottom layer first; group markers and empty layers left out
 };
 
 // Reads the layers of a file. With expandToImage every layer is placed on a canvas of the

@@ -1,5 +1,7 @@
 #include "image/readers/psd_reader.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -11,8 +13,6 @@
 #include "image/readers/psd_layers.h"
 #include "image/readers/reader_factory.h"
 #include "image/utf8.h"
-
-#include <zlib.h>
 
 namespace kalder::image {
 namespace {
@@ -82,7 +82,8 @@ void bakeMask(PsdLayer& layer, const MaskInfo& mask) {
         std::uint8_t* row = alpha->plane.data() + y * lw;
         for (std::int64_t x = 0; x < lw; ++x) {
             const std::int64_t mx = layer.left + x - mask.left;
-            const bool inside = my >= 0 && my < std::int64_t{mask.bottom} - mask.top && mx >= 0 && mx < mw;
+            const bool inside =
+                my >= 0 && my < std::int64_t{mask.bottom} - mask.top && mx >= 0 && mx < mw;
             const std::uint8_t m = inside ? maskChannel.plane[my * mw + mx] : mask.defaultValue;
             row[x] = static_cast<std::uint8_t>(row[x] * m / 255);
         }
@@ -120,19 +121,19 @@ Status PsdReader::ReadHeader() {
     // CMYK, Lab and multichannel documents need colour management to be shown faithfully, and
     // 32-bit documents tone mapping; those are refused. Duotone shows its gray merged data.
     switch (m_mode) {
-    case Mode::Bitmap:
-        if (m_depth != 1) return fail(DecodeError::Unsupported);
-        break;
-    case Mode::Gray:
-    case Mode::Duotone:
-    case Mode::Rgb:
-        if (m_depth != 8 && m_depth != 16) return fail(DecodeError::Unsupported);
-        break;
-    case Mode::Indexed:
-        if (m_depth != 8) return fail(DecodeError::Unsupported);
-        break;
-    default:
-        return fail(DecodeError::Unsupported);
+        case Mode::Bitmap:
+            if (m_depth != 1) return fail(DecodeError::Unsupported);
+            break;
+        case Mode::Gray:
+        case Mode::Duotone:
+        case Mode::Rgb:
+            if (m_depth != 8 && m_depth != 16) return fail(DecodeError::Unsupported);
+            break;
+        case Mode::Indexed:
+            if (m_depth != 8) return fail(DecodeError::Unsupported);
+            break;
+        default:
+            return fail(DecodeError::Unsupported);
     }
     if (m_mode == Mode::Rgb && m_channelCount < 3) return fail(DecodeError::Corrupt);
 
@@ -169,7 +170,8 @@ void PsdReader::convertRow(const std::uint8_t* raw, std::uint8_t* dst, std::int3
 // each row stored as differences from the sample before.
 Status PsdReader::inflateChannel(std::uint64_t declaredLength, std::size_t size, bool predicted,
                                  std::size_t rowBytes, std::vector<std::uint8_t>& out) {
-    if (declaredLength < 2 || declaredLength - 2 > m_input.remaining()) return fail(DecodeError::Truncated);
+    if (declaredLength < 2 || declaredLength - 2 > m_input.remaining())
+        return fail(DecodeError::Truncated);
     std::vector<std::uint8_t> packed(declaredLength - 2);
     m_input.read(packed.data(), packed.size());
     out.assign(size, 0);
@@ -181,7 +183,8 @@ Status PsdReader::inflateChannel(std::uint64_t declaredLength, std::size_t size,
     z.avail_out = static_cast<uInt>(std::min<std::size_t>(size, 0xffffffffu));
     const int result = inflate(&z, Z_FINISH);
     inflateEnd(&z);
-    if (result != Z_STREAM_END && result != Z_OK && result != Z_BUF_ERROR) return fail(DecodeError::Corrupt);
+    if (result != Z_STREAM_END && result != Z_OK && result != Z_BUF_ERROR)
+        return fail(DecodeError::Corrupt);
     if (predicted) {
         for (std::size_t row = 0; row + rowBytes <= size; row += rowBytes) {
             std::uint8_t* p = out.data() + row;
@@ -193,7 +196,8 @@ Status PsdReader::inflateChannel(std::uint64_t declaredLength, std::size_t size,
                     p[i + 1] = static_cast<std::uint8_t>(prev);
                 }
             } else {
-                for (std::size_t i = 1; i < rowBytes; ++i) p[i] = static_cast<std::uint8_t>(p[i] + p[i - 1]);
+                for (std::size_t i = 1; i < rowBytes; ++i)
+                    p[i] = static_cast<std::uint8_t>(p[i] + p[i - 1]);
             }
         }
     }
@@ -208,8 +212,9 @@ Status PsdReader::readChannel(PsdLayer&, PsdChannel& channel, std::int32_t w, st
     const std::uint16_t compression = m_input.u16be();
     if (!m_input.ok()) return fail(DecodeError::Truncated);
     if (w > 0 && h > 0) {
-        const std::size_t rowBytes = m_mode == Mode::Bitmap ? (static_cast<std::size_t>(w) + 7) / 8
-                                                            : static_cast<std::size_t>(w) * (m_depth / 8);
+        const std::size_t rowBytes = m_mode == Mode::Bitmap
+                                         ? (static_cast<std::size_t>(w) + 7) / 8
+                                         : static_cast<std::size_t>(w) * (m_depth / 8);
         const std::size_t pixels = static_cast<std::size_t>(w) * h;
         std::vector<std::uint8_t> inflated;
         if (compression == 0) {
@@ -217,7 +222,8 @@ Status PsdReader::readChannel(PsdLayer&, PsdChannel& channel, std::int32_t w, st
         } else if (compression == 1) {
             if (m_input.remaining() < std::size_t{2} * h) return fail(DecodeError::Truncated);
         } else if (compression == 2 || compression == 3) {
-            KALDER_TRY(inflateChannel(declaredLength, rowBytes * h, compression == 3, rowBytes, inflated));
+            KALDER_TRY(
+                inflateChannel(declaredLength, rowBytes * h, compression == 3, rowBytes, inflated));
         } else {
             return fail(DecodeError::Unsupported);
         }
@@ -272,8 +278,10 @@ Status PsdReader::readLayers(bool& haveLayers) {
         const std::uint16_t channels = m_input.u16be();
         if (!m_input.ok()) return fail(DecodeError::Truncated);
         // An empty rectangle is a group marker or an empty layer; it simply has no pixels.
-        if (right < left || bottom < top || channels > kMaxChannels) return fail(DecodeError::Corrupt);
-        if (right - left > 0x7fffffff || bottom - top > 0x7fffffff) return fail(DecodeError::TooLarge);
+        if (right < left || bottom < top || channels > kMaxChannels)
+            return fail(DecodeError::Corrupt);
+        if (right - left > 0x7fffffff || bottom - top > 0x7fffffff)
+            return fail(DecodeError::TooLarge);
         layer.left = static_cast<std::int32_t>(left);
         layer.top = static_cast<std::int32_t>(top);
         layer.right = static_cast<std::int32_t>(right);
@@ -336,14 +344,18 @@ Status PsdReader::readLayers(bool& haveLayers) {
         layer.groupMarker = record.sectionType != 0;
 
         for (const auto& [id, length] : record.channels) {
-            const std::uint64_t w = id == kUserMask ? std::uint64_t(std::int64_t{record.mask.right} - record.mask.left)
-                                                    : std::uint64_t(right - left);
-            const std::uint64_t h = id == kUserMask ? std::uint64_t(std::int64_t{record.mask.bottom} - record.mask.top)
-                                                    : std::uint64_t(bottom - top);
-            if (id == kUserMask && (record.mask.right < record.mask.left || record.mask.bottom < record.mask.top))
+            const std::uint64_t w =
+                id == kUserMask ? std::uint64_t(std::int64_t{record.mask.right} - record.mask.left)
+                                : std::uint64_t(right - left);
+            const std::uint64_t h =
+                id == kUserMask ? std::uint64_t(std::int64_t{record.mask.bottom} - record.mask.top)
+                                : std::uint64_t(bottom - top);
+            if (id == kUserMask &&
+                (record.mask.right < record.mask.left || record.mask.bottom < record.mask.top))
                 return fail(DecodeError::Corrupt);
             planeBytes += w * h;  // each at most 2^32 * 2^32 / ... checked against the budget
-            if (w * h > m_planeBudget || planeBytes > m_planeBudget) return fail(DecodeError::TooLarge);
+            if (w * h > m_planeBudget || planeBytes > m_planeBudget)
+                return fail(DecodeError::TooLarge);
         }
         m_totalChannels += static_cast<std::int64_t>(record.channels.size());
     }
@@ -369,8 +381,10 @@ Status PsdReader::readLayers(bool& haveLayers) {
         for (const auto& [id, length] : record.channels) {
             const bool used = id == kTransparency || id == kUserMask ||
                               (id >= 0 && id < (m_mode == Mode::Rgb ? 3 : 1));
-            const std::int32_t w = id == kUserMask ? record.mask.right - record.mask.left : layer.width();
-            const std::int32_t h = id == kUserMask ? record.mask.bottom - record.mask.top : layer.height();
+            const std::int32_t w =
+                id == kUserMask ? record.mask.right - record.mask.left : layer.width();
+            const std::int32_t h =
+                id == kUserMask ? record.mask.bottom - record.mask.top : layer.height();
             if (!used) {
                 if (length < 2) return fail(DecodeError::Corrupt);
                 m_input.skip(length);
@@ -409,8 +423,9 @@ Status PsdReader::readMerged() {
     layer.right = m_width;
     layer.bottom = m_height;
     layer.name = "Background";
-    const std::size_t rowBytes = m_mode == Mode::Bitmap ? (static_cast<std::size_t>(m_width) + 7) / 8
-                                                        : static_cast<std::size_t>(m_width) * (m_depth / 8);
+    const std::size_t rowBytes = m_mode == Mode::Bitmap
+                                     ? (static_cast<std::size_t>(m_width) + 7) / 8
+                                     : static_cast<std::size_t>(m_width) * (m_depth / 8);
     std::vector<std::uint16_t> counts;
     if (compression == 1) {
         const std::size_t rows = static_cast<std::size_t>(m_channelCount) * m_height;
@@ -436,7 +451,8 @@ Status PsdReader::readMerged() {
                 unpackBitsRow(packed, raw.data(), rowBytes);
             }
             if (!m_input.ok()) return fail(DecodeError::Truncated);
-            convertRow(raw.data(), channel.plane.data() + static_cast<std::size_t>(y) * m_width, m_width);
+            convertRow(raw.data(), channel.plane.data() + static_cast<std::size_t>(y) * m_width,
+                       m_width);
         }
         layer.channels.push_back(std::move(channel));
         ++m_channelsRead;
@@ -450,7 +466,7 @@ Status PsdReader::readMerged() {
 Result<std::uint32_t> PsdReader::BeginDecode() {
     if (m_failed) return m_error;
     if (m_width == 0) return fail(DecodeError::Corrupt);
-    if (m_decoded) return 0u;  // the layers are already here (read for the decompiler)
+    if (m_decoded) return 0u;       // the layers are already here (read for the decompiler)
     m_input.skip(m_input.u32be());  // image resources
     const std::uint32_t sectionLength = m_input.u32be();
     if (!m_input.ok()) return fail(DecodeError::Truncated);
@@ -517,8 +533,10 @@ void PsdReader::composeLayer(const PsdLayer& layer, std::int32_t y, std::uint8_t
         std::uint8_t* px = out + 3 * static_cast<std::size_t>(x);
         for (int c = 0; c < 3; ++c) {
             if (!present[c]) continue;
-            px[c] = alphaValue == 255 ? rgb[c]
-                                      : static_cast<std::uint8_t>((px[c] * (255 - alphaValue) + rgb[c] * alphaValue) >> 8);
+            px[c] = alphaValue == 255
+                        ? rgb[c]
+                        : static_cast<std::uint8_t>(
+                              (px[c] * (255 - alphaValue) + rgb[c] * alphaValue) >> 8);
         }
     }
 }
@@ -528,9 +546,11 @@ Status PsdReader::ReadRow(std::uint8_t* out, bool skip) {
     if (!m_decoded || m_row >= m_height) return fail(DecodeError::Corrupt);
     const std::int32_t y = m_row++;
     if (!skip) {
-        const std::uint8_t bg[3] = {redOf(m_settings.backgroundColour), greenOf(m_settings.backgroundColour),
+        const std::uint8_t bg[3] = {redOf(m_settings.backgroundColour),
+                                    greenOf(m_settings.backgroundColour),
                                     blueOf(m_settings.backgroundColour)};
-        for (std::int32_t x = 0; x < m_width; ++x) std::memcpy(out + 3 * static_cast<std::size_t>(x), bg, 3);
+        for (std::int32_t x = 0; x < m_width; ++x)
+            std::memcpy(out + 3 * static_cast<std::size_t>(x), bg, 3);
         for (const auto& layer : m_layers) {
             if (layer.hidden || y < layer.top || y >= layer.bottom || layer.width() <= 0) continue;
             composeLayer(layer, y, out);
@@ -544,18 +564,22 @@ void PsdReader::ExpandLayersToImage() {
     const std::size_t h = static_cast<std::size_t>(m_height);
     for (auto& layer : m_layers) {
         if (layer.width() <= 0 || layer.height() <= 0) continue;
-        if (layer.left == 0 && layer.top == 0 && layer.right == m_width && layer.bottom == m_height) continue;
+        if (layer.left == 0 && layer.top == 0 && layer.right == m_width && layer.bottom == m_height)
+            continue;
         const std::int32_t lw = layer.width();
         // What lies outside the layer must not cover the image: give it transparency.
         if (!layer.channel(kTransparency))
-            layer.channels.push_back({kTransparency, std::vector<std::uint8_t>(static_cast<std::size_t>(lw) * layer.height(), 255)});
+            layer.channels.push_back(
+                {kTransparency,
+                 std::vector<std::uint8_t>(static_cast<std::size_t>(lw) * layer.height(), 255)});
         const std::int32_t x0 = std::max(layer.left, 0), x1 = std::min(layer.right, m_width);
         const std::int32_t y0 = std::max(layer.top, 0), y1 = std::min(layer.bottom, m_height);
         for (auto& channel : layer.channels) {
             std::vector<std::uint8_t> plane(w * h, 0);
             for (std::int32_t y = y0; y < y1 && x0 < x1; ++y) {
                 const std::uint8_t* src = channel.plane.data() +
-                                          static_cast<std::size_t>(y - layer.top) * lw + (x0 - layer.left);
+                                          static_cast<std::size_t>(y - layer.top) * lw +
+                                          (x0 - layer.left);
                 std::memcpy(plane.data() + static_cast<std::size_t>(y) * w + x0, src, x1 - x0);
             }
             channel.plane = std::move(plane);
@@ -609,8 +633,10 @@ Result<PsdLayerSet> readPsdLayers(const std::filesystem::path& path, bool expand
                 for (int c = 0; c < 3; ++c) px[c] = colour[c] ? colour[c]->plane[i] : 0;
             } else if (colour[0]) {
                 const std::uint8_t s = colour[0]->plane[i];
-                if (mode == PsdReader::Mode::Indexed) std::memcpy(px, &palette[s * 3], 3);
-                else px[0] = px[1] = px[2] = s;
+                if (mode == PsdReader::Mode::Indexed)
+                    std::memcpy(px, &palette[s * 3], 3);
+                else
+                    px[0] = px[1] = px[2] = s;
             }
             px[3] = alpha ? alpha->plane[i] : 255;
         }

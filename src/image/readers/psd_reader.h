@@ -22,10 +22,10 @@ struct PsdLayer {
     std::vector<PsdChannel> channels;
     std::uint8_t opacity = 255;
     std::uint8_t flags = 0;
-    bool hidden = false;         // its own flag or that of an enclosing group
-    std::string name;            // UTF-8
-    std::uint32_t blendMode = 0; // four-character key, e.g. 'norm'
-    bool groupMarker = false;    // the start or end record of a layer group (no pixels)
+    bool hidden = false;          // its own flag or that of an enclosing group
+    std::string name;             // UTF-8
+    std::uint32_t blendMode = 0;  // four-character key, e.g. 'norm'
+    bool groupMarker = false;     // the start or end record of a layer group (no pixels)
 
     std::int32_t width() const { return right - left; }
     std::int32_t height() const { return bottom - top; }
@@ -37,7 +37,13 @@ struct PsdLayer {
 class PsdReader final : public ImageReader {
 public:
     enum class Mode : std::uint16_t {
-        Bitmap = 0, Gray = 1, Indexed = 2, Rgb = 3, Cmyk = 4, Multichannel = 7, Duotone = 8,
+        Bitmap = 0,
+        Gray = 1,
+        Indexed = 2,
+        Rgb = 3,
+        Cmyk = 4,
+        Multichannel = 7,
+        Duotone = 8,
         Lab = 9,
     };
 

@@ -43,9 +43,9 @@ private:
 
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
-    int m_channels = 0;          // channels used: 1 gray, 2 gray + alpha, 3 RGB, 4 RGBA
+    int m_channels = 0;  // channels used: 1 gray, 2 gray + alpha, 3 RGB, 4 RGBA
     int m_bytesPerChannel = 1;
-    std::int32_t m_fileRows = 0; // rows per channel in the offset tables (the file's y size)
+    std::int32_t m_fileRows = 0;  // rows per channel in the offset tables (the file's y size)
     bool m_rle = false;
     std::vector<std::uint32_t> m_starts;  // run-length: file offset of row y of channel c
     std::vector<std::uint8_t> m_file;     // the whole file, read at BeginDecode
@@ -210,7 +210,8 @@ Status SgiReader::ReadRow(std::uint8_t* out, bool skip) {
         const std::uint8_t* c2 = c1 + w;
         const std::uint8_t* alpha = m_channels == 2 ? c1 : m_channels == 4 ? c0 + 3 * w : nullptr;
         if (m_channels <= 2) {
-            for (std::size_t x = 0; x < w; ++x) out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = c0[x];
+            for (std::size_t x = 0; x < w; ++x)
+                out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = c0[x];
         } else {
             for (std::size_t x = 0; x < w; ++x) {
                 out[3 * x] = c0[x];

@@ -55,12 +55,16 @@ TgaHeader parseHeader(ByteReader& r) {
 bool depthAllowed(std::uint8_t type, std::uint8_t depth) {
     switch (type) {
         case kMapped:
-        case kRleMapped: return depth == 8;
+        case kRleMapped:
+            return depth == 8;
         case kTrueColour:
-        case kRleTrueColour: return depth == 15 || depth == 16 || depth == 24 || depth == 32;
+        case kRleTrueColour:
+            return depth == 15 || depth == 16 || depth == 24 || depth == 32;
         case kGray:
-        case kRleGray: return depth == 8 || depth == 16;  // 16: gray and alpha
-        default: return false;
+        case kRleGray:
+            return depth == 8 || depth == 16;  // 16: gray and alpha
+        default:
+            return false;
     }
 }
 
@@ -131,8 +135,10 @@ std::uint32_t TgaReader::BitsPerPixel() const {
 }
 
 bool TgaReader::GetPalette(Palette& palette) const {
-    if (m_gray) raster::fillGrayRamp(palette);
-    else if (m_mapped) palette = m_table;
+    if (m_gray)
+        raster::fillGrayRamp(palette);
+    else if (m_mapped)
+        palette = m_table;
     return true;
 }
 
@@ -179,7 +185,8 @@ Status TgaReader::readPackedRow() {
         const std::size_t take = std::min<std::size_t>(m_runLeft, width - x);
         std::uint8_t* dst = m_raw.data() + x * bpp;
         if (m_runRepeats) {
-            for (std::size_t i = 0; i < take; ++i) std::memcpy(dst + i * bpp, m_runPixel.data(), bpp);
+            for (std::size_t i = 0; i < take; ++i)
+                std::memcpy(dst + i * bpp, m_runPixel.data(), bpp);
         } else if (!m_input.read(dst, take * bpp)) {
             return fail(m_input.error());
         }

@@ -106,14 +106,14 @@ private:
     std::filesystem::path m_path;
     std::span<const std::uint8_t> m_memory;
     CdxTiffDirectory m_dir{};
-    std::uint32_t m_rowsPerBlock = 0;  // rows per strip, or tile length
+    std::uint32_t m_rowsPerBlock = 0;    // rows per strip, or tile length
     std::vector<std::uint32_t> m_block;  // strip buffer, or tile-row buffer
     std::vector<std::uint32_t> m_tile;
     std::int64_t m_loadedBlock = -1;
     std::uint32_t m_row = 0;
     std::uint32_t m_page = 0;
     bool m_blendAlpha = false;
-    bool m_advanced = false;           // EndDecode already moved to the next directory
+    bool m_advanced = false;  // EndDecode already moved to the next directory
     bool m_noMoreDirectories = false;
 };
 
@@ -144,8 +144,10 @@ Status TiffReader::readDirectory() {
         return fail(DecodeError::TooLarge);
     if (m_dir.isTiled) {
         if (m_dir.tileWidth == 0 || m_dir.tileLength == 0) return fail(DecodeError::Corrupt);
-        const std::uint64_t across = (m_dir.width + std::uint64_t{m_dir.tileWidth} - 1) / m_dir.tileWidth;
-        const std::uint64_t down = (m_dir.height + std::uint64_t{m_dir.tileLength} - 1) / m_dir.tileLength;
+        const std::uint64_t across =
+            (m_dir.width + std::uint64_t{m_dir.tileWidth} - 1) / m_dir.tileWidth;
+        const std::uint64_t down =
+            (m_dir.height + std::uint64_t{m_dir.tileLength} - 1) / m_dir.tileLength;
         if (m_dir.tileCount < across * down) return fail(DecodeError::Corrupt);
         // The module returns whole tiles, padded below the image's last row.
         m_rowsPerBlock = m_dir.tileLength;
@@ -153,7 +155,8 @@ Status TiffReader::readDirectory() {
         // No RowsPerStrip means one strip for the whole image.
         const std::uint32_t rps = m_dir.rowsPerStrip ? m_dir.rowsPerStrip : m_dir.height;
         m_rowsPerBlock = std::min(rps, m_dir.height);
-        const std::uint64_t strips = (m_dir.height + std::uint64_t{m_rowsPerBlock} - 1) / m_rowsPerBlock;
+        const std::uint64_t strips =
+            (m_dir.height + std::uint64_t{m_rowsPerBlock} - 1) / m_rowsPerBlock;
         if (m_dir.stripCount < strips) return fail(DecodeError::Corrupt);
     }
     if (!m_dir.rgbaReadable) return fail(DecodeError::Unsupported);
@@ -267,9 +270,12 @@ void TiffReader::convertRow(const std::uint32_t* rgba, std::uint8_t* out, std::u
         std::uint8_t r = p & 0xff, g = (p >> 8) & 0xff, b = (p >> 16) & 0xff;
         if (m_blendAlpha) {
             const std::uint32_t a = p >> 24;
-            r = static_cast<std::uint8_t>(std::min<std::uint32_t>(255, r + (m_blendTable[0][a] + 127) / 255));
-            g = static_cast<std::uint8_t>(std::min<std::uint32_t>(255, g + (m_blendTable[1][a] + 127) / 255));
-            b = static_cast<std::uint8_t>(std::min<std::uint32_t>(255, b + (m_blendTable[2][a] + 127) / 255));
+            r = static_cast<std::uint8_t>(
+                std::min<std::uint32_t>(255, r + (m_blendTable[0][a] + 127) / 255));
+            g = static_cast<std::uint8_t>(
+                std::min<std::uint32_t>(255, g + (m_blendTable[1][a] + 127) / 255));
+            b = static_cast<std::uint8_t>(
+                std::min<std::uint32_t>(255, b + (m_blendTable[2][a] + 127) / 255));
         }
         out[0] = r;
         out[1] = g;
@@ -328,7 +334,8 @@ Status TiffReader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bi
     // when even one strip is too much (and for tiles) the usual step is taken and the loaded
     // strip or tile row is reused while thumbnail rows fall into it.
     std::uint32_t n = 0;
-    if (!m_dir.isTiled && size > 0) n = static_cast<std::uint32_t>(longer / size) / m_rowsPerBlock * m_rowsPerBlock;
+    if (!m_dir.isTiled && size > 0)
+        n = static_cast<std::uint32_t>(longer / size) / m_rowsPerBlock * m_rowsPerBlock;
     if (n == 0) n = static_cast<std::uint32_t>(thumbnailStep(longer, size));
     const std::int32_t tw = std::max<std::int32_t>(1, static_cast<std::int32_t>(w / n));
     const std::int32_t th = std::max<std::int32_t>(1, static_cast<std::int32_t>(h / n));

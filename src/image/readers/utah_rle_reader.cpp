@@ -61,7 +61,7 @@ private:
     std::vector<std::uint8_t> m_line;
     std::uint8_t* m_current = nullptr;  // plane of the channel being written, or null to ignore
     std::size_t m_x = 0;
-    std::int64_t m_pendingLines = 0;    // lines to deliver before the stream is read again
+    std::int64_t m_pendingLines = 0;  // lines to deliver before the stream is read again
     bool m_ended = false;
     std::vector<std::uint8_t> m_scratch;
     std::int32_t m_row = 0;
@@ -82,7 +82,8 @@ Status UtahRleReader::ReadHeader() {
     if (!m_input.ok()) return fail(DecodeError::Truncated);
     if (magic != kMagic) return fail(DecodeError::BadSignature);
     if (colours == 0 || pixelBits != 8) return fail(DecodeError::Unsupported);
-    if (mapChannels != 0 && mapChannels != 1 && mapChannels != 3) return fail(DecodeError::Unsupported);
+    if (mapChannels != 0 && mapChannels != 1 && mapChannels != 3)
+        return fail(DecodeError::Unsupported);
     if (mapLengthLog2 > 16) return fail(DecodeError::Corrupt);
     if (xlen == 0 || ylen == 0) return fail(DecodeError::Corrupt);
     if (!validImageSide(xlen) || !validImageSide(ylen)) return fail(DecodeError::TooLarge);
@@ -165,38 +166,39 @@ Status UtahRleReader::decodeLine() {
         if (code & kLongOperand) operand = m_input.u16le();
         if (!m_input.ok()) return fail(DecodeError::Truncated);
         switch (code & 0x3f) {
-        case kSkipLines:
-            if (operand == 0) break;
-            m_pendingLines = static_cast<std::int64_t>(operand) - 1;
-            return {};
-        case kSetColour:
-            m_current = channelRow(operand);
-            m_x = 0;
-            break;
-        case kSkipPixels:
-            m_x += operand;
-            break;
-        case kByteData: {
-            const std::size_t count = std::size_t{operand} + 1;
-            const std::size_t inside = m_x < w ? std::min(count, w - m_x) : 0;
-            std::uint8_t* dst = m_current && inside ? m_current + m_x : m_scratch.data();
-            m_input.read(dst, inside);
-            m_input.skip(count - inside + (count & 1));
-            m_x += count;
-            break;
-        }
-        case kRunData: {
-            const std::size_t count = std::size_t{operand} + 1;
-            const std::uint8_t value = static_cast<std::uint8_t>(m_input.u16le());
-            if (m_current && m_x < w) std::memset(m_current + m_x, value, std::min(count, w - m_x));
-            m_x += count;
-            break;
-        }
-        case kEof:
-            m_ended = true;
-            return {};
-        default:
-            return fail(DecodeError::Corrupt);
+            case kSkipLines:
+                if (operand == 0) break;
+                m_pendingLines = static_cast<std::int64_t>(operand) - 1;
+                return {};
+            case kSetColour:
+                m_current = channelRow(operand);
+                m_x = 0;
+                break;
+            case kSkipPixels:
+                m_x += operand;
+                break;
+            case kByteData: {
+                const std::size_t count = std::size_t{operand} + 1;
+                const std::size_t inside = m_x < w ? std::min(count, w - m_x) : 0;
+                std::uint8_t* dst = m_current && inside ? m_current + m_x : m_scratch.data();
+                m_input.read(dst, inside);
+                m_input.skip(count - inside + (count & 1));
+                m_x += count;
+                break;
+            }
+            case kRunData: {
+                const std::size_t count = std::size_t{operand} + 1;
+                const std::uint8_t value = static_cast<std::uint8_t>(m_input.u16le());
+                if (m_current && m_x < w)
+                    std::memset(m_current + m_x, value, std::min(count, w - m_x));
+                m_x += count;
+                break;
+            }
+            case kEof:
+                m_ended = true;
+                return {};
+            default:
+                return fail(DecodeError::Corrupt);
         }
         if (!m_input.ok()) return fail(DecodeError::Truncated);
     }

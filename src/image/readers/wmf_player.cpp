@@ -13,22 +13,62 @@ namespace kalder::image::gdi {
 namespace {
 
 enum WmfFunction : std::uint16_t {
-    kEof = 0x0000, kSaveDc = 0x001E, kRealizePalette = 0x0035, kSetPalEntries = 0x0037,
-    kCreatePalette = 0x00F7, kSetBkMode = 0x0102, kSetMapMode = 0x0103, kSetRop2 = 0x0104,
-    kSetPolyFillMode = 0x0106, kRestoreDc = 0x0127, kPaintRegion = 0x012B,
-    kSelectClipRegion = 0x012C, kSelectObject = 0x012D, kSetTextAlign = 0x012E,
-    kDibCreatePatternBrush = 0x0142, kDeleteObject = 0x01F0, kCreatePatternBrush = 0x01F9,
-    kSetBkColor = 0x0201, kSetTextColor = 0x0209, kSetWindowOrg = 0x020B, kSetWindowExt = 0x020C,
-    kSetViewportOrg = 0x020D, kSetViewportExt = 0x020E, kOffsetWindowOrg = 0x020F,
-    kOffsetViewportOrg = 0x0211, kLineTo = 0x0213, kMoveTo = 0x0214, kFillRegion = 0x0228,
-    kSelectPalette = 0x0234, kCreatePenIndirect = 0x02FA, kCreateFontIndirect = 0x02FB,
-    kCreateBrushIndirect = 0x02FC, kPolygon = 0x0324, kPolyline = 0x0325,
-    kScaleWindowExt = 0x0410, kScaleViewportExt = 0x0412, kExcludeClipRect = 0x0415,
-    kIntersectClipRect = 0x0416, kEllipse = 0x0418, kRectangle = 0x041B, kSetPixel = 0x041F,
-    kTextOut = 0x0521, kPolyPolygon = 0x0538, kRoundRect = 0x061C, kPatBlt = 0x061D,
-    kCreateRegion = 0x06FF, kArc = 0x0817, kPie = 0x081A, kChord = 0x0830, kBitBlt = 0x0922,
-    kDibBitBlt = 0x0940, kExtTextOut = 0x0A32, kStretchBlt = 0x0B23, kDibStretchBlt = 0x0B41,
-    kSetDibToDev = 0x0D33, kStretchDib = 0x0F43,
+    kEof = 0x0000,
+    kSaveDc = 0x001E,
+    kRealizePalette = 0x0035,
+    kSetPalEntries = 0x0037,
+    kCreatePalette = 0x00F7,
+    kSetBkMode = 0x0102,
+    kSetMapMode = 0x0103,
+    kSetRop2 = 0x0104,
+    kSetPolyFillMode = 0x0106,
+    kRestoreDc = 0x0127,
+    kPaintRegion = 0x012B,
+    kSelectClipRegion = 0x012C,
+    kSelectObject = 0x012D,
+    kSetTextAlign = 0x012E,
+    kDibCreatePatternBrush = 0x0142,
+    kDeleteObject = 0x01F0,
+    kCreatePatternBrush = 0x01F9,
+    kSetBkColor = 0x0201,
+    kSetTextColor = 0x0209,
+    kSetWindowOrg = 0x020B,
+    kSetWindowExt = 0x020C,
+    kSetViewportOrg = 0x020D,
+    kSetViewportExt = 0x020E,
+    kOffsetWindowOrg = 0x020F,
+    kOffsetViewportOrg = 0x0211,
+    kLineTo = 0x0213,
+    kMoveTo = 0x0214,
+    kFillRegion = 0x0228,
+    kSelectPalette = 0x0234,
+    kCreatePenIndirect = 0x02FA,
+    kCreateFontIndirect = 0x02FB,
+    kCreateBrushIndirect = 0x02FC,
+    kPolygon = 0x0324,
+    kPolyline = 0x0325,
+    kScaleWindowExt = 0x0410,
+    kScaleViewportExt = 0x0412,
+    kExcludeClipRect = 0x0415,
+    kIntersectClipRect = 0x0416,
+    kEllipse = 0x0418,
+    kRectangle = 0x041B,
+    kSetPixel = 0x041F,
+    kTextOut = 0x0521,
+    kPolyPolygon = 0x0538,
+    kRoundRect = 0x061C,
+    kPatBlt = 0x061D,
+    kCreateRegion = 0x06FF,
+    kArc = 0x0817,
+    kPie = 0x081A,
+    kChord = 0x0830,
+    kBitBlt = 0x0922,
+    kDibBitBlt = 0x0940,
+    kExtTextOut = 0x0A32,
+    kStretchBlt = 0x0B23,
+    kDibStretchBlt = 0x0B41,
+    kSetDibToDev = 0x0D33,
+    kStretchDib = 0x0F43,
 };
 
 constexpr std::uint64_t kMaxWmfObjects = 65535;
@@ -64,7 +104,8 @@ private:
     }
     void addObject(GdiObject object);
     GdiObject* object(std::uint32_t index) {
-        if (index >= m_objects.size() || m_objects[index].kind == GdiObject::Kind::Empty) return nullptr;
+        if (index >= m_objects.size() || m_objects[index].kind == GdiObject::Kind::Empty)
+            return nullptr;
         return &m_objects[index];
     }
     void selectObject(std::uint32_t index);
@@ -98,11 +139,20 @@ void WmfPlayer::selectObject(std::uint32_t index) {
     if (!o) return;
     DcState& dc = m_canvas.dc();
     switch (o->kind) {
-        case GdiObject::Kind::Pen: dc.pen = o->pen; break;
-        case GdiObject::Kind::Brush: dc.brush = o->brush; break;
-        case GdiObject::Kind::Font: dc.font = o->font; break;
-        case GdiObject::Kind::Region: clipToRegion(o); break;
-        default: break;
+        case GdiObject::Kind::Pen:
+            dc.pen = o->pen;
+            break;
+        case GdiObject::Kind::Brush:
+            dc.brush = o->brush;
+            break;
+        case GdiObject::Kind::Font:
+            dc.font = o->font;
+            break;
+        case GdiObject::Kind::Region:
+            clipToRegion(o);
+            break;
+        default:
+            break;
     }
 }
 
@@ -211,7 +261,8 @@ void WmfPlayer::bitmap(std::uint16_t function, std::uint32_t recordWords, ByteRe
             dst.bottom = dst.top + dh;
             break;
         }
-        default: return;
+        default:
+            return;
     }
     if (!r.ok()) return;
     if (noBitmap && function != kStretchDib) {
@@ -233,19 +284,45 @@ void WmfPlayer::bitmap(std::uint16_t function, std::uint32_t recordWords, ByteRe
 void WmfPlayer::play(std::uint16_t function, std::uint32_t recordWords, ByteReader& r) {
     DcState& dc = m_canvas.dc();
     switch (function) {
-        case kSaveDc: m_canvas.saveDc(); break;
-        case kRestoreDc: m_canvas.restoreDc(r.s16le()); break;
-        case kSetBkMode: dc.opaqueBackground = r.u16le() == 2; break;
-        case kSetMapMode: m_canvas.setMapMode(r.u16le()); break;
-        case kSetRop2: dc.rop2 = r.u16le(); break;
-        case kSetPolyFillMode: dc.windingFill = r.u16le() == 2; break;
-        case kSetTextAlign: dc.textAlign = r.u16le(); break;
-        case kSetBkColor: dc.backgroundColour = colourOf(r.u32le()); break;
-        case kSetTextColor: dc.textColour = colourOf(r.u32le()); break;
-        case kSetWindowOrg: m_canvas.setWindowOrg(point(r)); break;
-        case kSetWindowExt: m_canvas.setWindowExt(point(r)); break;
-        case kSetViewportOrg: m_canvas.setViewportOrg(point(r)); break;
-        case kSetViewportExt: m_canvas.setViewportExt(point(r)); break;
+        case kSaveDc:
+            m_canvas.saveDc();
+            break;
+        case kRestoreDc:
+            m_canvas.restoreDc(r.s16le());
+            break;
+        case kSetBkMode:
+            dc.opaqueBackground = r.u16le() == 2;
+            break;
+        case kSetMapMode:
+            m_canvas.setMapMode(r.u16le());
+            break;
+        case kSetRop2:
+            dc.rop2 = r.u16le();
+            break;
+        case kSetPolyFillMode:
+            dc.windingFill = r.u16le() == 2;
+            break;
+        case kSetTextAlign:
+            dc.textAlign = r.u16le();
+            break;
+        case kSetBkColor:
+            dc.backgroundColour = colourOf(r.u32le());
+            break;
+        case kSetTextColor:
+            dc.textColour = colourOf(r.u32le());
+            break;
+        case kSetWindowOrg:
+            m_canvas.setWindowOrg(point(r));
+            break;
+        case kSetWindowExt:
+            m_canvas.setWindowExt(point(r));
+            break;
+        case kSetViewportOrg:
+            m_canvas.setViewportOrg(point(r));
+            break;
+        case kSetViewportExt:
+            m_canvas.setViewportExt(point(r));
+            break;
         case kOffsetWindowOrg: {
             const PointD d = point(r);
             m_canvas.setWindowOrg({dc.windowOrg.x + d.x, dc.windowOrg.y + d.y});
@@ -262,17 +339,25 @@ void WmfPlayer::play(std::uint16_t function, std::uint32_t recordWords, ByteRead
             if (xDen == 0 || yDen == 0) break;
             const PointD ext = function == kScaleWindowExt ? dc.windowExt : dc.viewportExt;
             const PointD scaled{ext.x * xNum / xDen, ext.y * yNum / yDen};
-            if (function == kScaleWindowExt) m_canvas.setWindowExt(scaled);
-            else m_canvas.setViewportExt(scaled);
+            if (function == kScaleWindowExt)
+                m_canvas.setWindowExt(scaled);
+            else
+                m_canvas.setViewportExt(scaled);
             break;
         }
-        case kMoveTo: m_canvas.moveTo(point(r)); break;
-        case kLineTo: m_canvas.lineTo(point(r)); break;
+        case kMoveTo:
+            m_canvas.moveTo(point(r));
+            break;
+        case kLineTo:
+            m_canvas.lineTo(point(r));
+            break;
         case kPolygon:
         case kPolyline: {
             const auto pts = points(r, r.u16le());
-            if (function == kPolygon) m_canvas.polygon(pts);
-            else m_canvas.polyline(pts);
+            if (function == kPolygon)
+                m_canvas.polygon(pts);
+            else
+                m_canvas.polyline(pts);
             break;
         }
         case kPolyPolygon: {
@@ -287,8 +372,12 @@ void WmfPlayer::play(std::uint16_t function, std::uint32_t recordWords, ByteRead
             m_canvas.polyPolygon(pts, counts);
             break;
         }
-        case kRectangle: m_canvas.rectangle(rectReversed(r)); break;
-        case kEllipse: m_canvas.ellipse(rectReversed(r)); break;
+        case kRectangle:
+            m_canvas.rectangle(rectReversed(r));
+            break;
+        case kEllipse:
+            m_canvas.ellipse(rectReversed(r));
+            break;
         case kRoundRect: {
             const double h = r.s16le(), w = r.s16le();
             m_canvas.roundRect(rectReversed(r), w, h);
@@ -301,7 +390,9 @@ void WmfPlayer::play(std::uint16_t function, std::uint32_t recordWords, ByteRead
             const PointD start = point(r);
             const RectD box = rectReversed(r);
             m_canvas.arc(box, start, end,
-                         function == kArc ? ArcKind::Arc : function == kPie ? ArcKind::Pie : ArcKind::Chord);
+                         function == kArc   ? ArcKind::Arc
+                         : function == kPie ? ArcKind::Pie
+                                            : ArcKind::Chord);
             break;
         }
         case kSetPixel: {
@@ -309,8 +400,12 @@ void WmfPlayer::play(std::uint16_t function, std::uint32_t recordWords, ByteRead
             m_canvas.setPixel(point(r), c);
             break;
         }
-        case kTextOut: text(r, false); break;
-        case kExtTextOut: text(r, true); break;
+        case kTextOut:
+            text(r, false);
+            break;
+        case kExtTextOut:
+            text(r, true);
+            break;
         case kCreatePenIndirect: {
             GdiObject o;
             o.kind = GdiObject::Kind::Pen;
@@ -386,12 +481,17 @@ void WmfPlayer::play(std::uint16_t function, std::uint32_t recordWords, ByteRead
         }
         case kSelectPalette: {
             const std::uint32_t index = r.u16le();
-            if (r.ok() && index < m_objects.size() && m_objects[index].kind == GdiObject::Kind::Palette)
+            if (r.ok() && index < m_objects.size() &&
+                m_objects[index].kind == GdiObject::Kind::Palette)
                 m_palette = m_objects[index].palette;
             break;
         }
-        case kCreateRegion: addObject(readRegion(r)); break;
-        case kSelectObject: selectObject(r.u16le()); break;
+        case kCreateRegion:
+            addObject(readRegion(r));
+            break;
+        case kSelectObject:
+            selectObject(r.u16le());
+            break;
         case kDeleteObject: {
             const std::uint32_t index = r.u16le();
             if (index < m_objects.size() && m_objects[index].kind != GdiObject::Kind::Empty) {
@@ -406,8 +506,12 @@ void WmfPlayer::play(std::uint16_t function, std::uint32_t recordWords, ByteRead
             clipToRegion(o && o->kind == GdiObject::Kind::Region ? o : nullptr);
             break;
         }
-        case kExcludeClipRect: m_canvas.excludeClip(rectReversed(r)); break;
-        case kIntersectClipRect: m_canvas.intersectClip(rectReversed(r)); break;
+        case kExcludeClipRect:
+            m_canvas.excludeClip(rectReversed(r));
+            break;
+        case kIntersectClipRect:
+            m_canvas.intersectClip(rectReversed(r));
+            break;
         case kFillRegion: {
             const GdiObject* region = object(r.u16le());
             const GdiObject* brush = object(r.u16le());
@@ -433,7 +537,9 @@ void WmfPlayer::play(std::uint16_t function, std::uint32_t recordWords, ByteRead
         case kDibBitBlt:
         case kStretchBlt:
         case kDibStretchBlt:
-        case kStretchDib: bitmap(function, recordWords, r); break;
+        case kStretchDib:
+            bitmap(function, recordWords, r);
+            break;
         case kSetDibToDev: {
             r.skip(6);  // colour usage, scan count, start scan
             const double ySrc = r.s16le(), xSrc = r.s16le();
@@ -442,12 +548,13 @@ void WmfPlayer::play(std::uint16_t function, std::uint32_t recordWords, ByteRead
             const PixelImage image = decodeDib(r.bytes(r.remaining()), {});
             if (image.width > 0) {
                 const double top = image.bottomUp ? image.height - (ySrc + h) : ySrc;
-                m_canvas.drawImage(image, {xSrc, top, xSrc + w, top + h}, {at.x, at.y, at.x + w, at.y + h},
-                                   0xCC0020);
+                m_canvas.drawImage(image, {xSrc, top, xSrc + w, top + h},
+                                   {at.x, at.y, at.x + w, at.y + h}, 0xCC0020);
             }
             break;
         }
-        default: break;  // palettes, escapes, flood fills and the rest draw nothing we keep
+        default:
+            break;  // palettes, escapes, flood fills and the rest draw nothing we keep
     }
 }
 
@@ -492,7 +599,8 @@ Status playWmf(std::span<const std::uint8_t> records, MetafileCanvas& canvas,
     if (!readWmfHeader(records, header)) return DecodeError::Corrupt;
     canvas.setFixedViewport(true);
     canvas.setWindowOrg({defaultWindow.left, defaultWindow.top});
-    canvas.setWindowExt({defaultWindow.right - defaultWindow.left, defaultWindow.bottom - defaultWindow.top});
+    canvas.setWindowExt(
+        {defaultWindow.right - defaultWindow.left, defaultWindow.bottom - defaultWindow.top});
 
     WmfPlayer player(canvas, header.objects);
     std::uint64_t pos = header.headerBytes;
@@ -507,10 +615,12 @@ Status playWmf(std::span<const std::uint8_t> records, MetafileCanvas& canvas,
         if (words < 3 || words * 2 > records.size() - pos) break;
         if (++played > canvas.budget().maxRecords || canvas.exhausted()) break;
         ByteReader params(records.subspan(pos + 6, words * 2 - 6));
-        player.play(function, static_cast<std::uint32_t>(std::min<std::uint64_t>(words, 0xFFFFFFFF)), params);
+        player.play(function,
+                    static_cast<std::uint32_t>(std::min<std::uint64_t>(words, 0xFFFFFFFF)), params);
         pos += words * 2;
         if (context.cancel && context.cancel->isCancelled()) return DecodeError::Cancelled;
-        if (context.progress) context.progress->Progress(context.progressTotal, static_cast<std::int64_t>(played));
+        if (context.progress)
+            context.progress->Progress(context.progressTotal, static_cast<std::int64_t>(played));
     }
     return {};
 }

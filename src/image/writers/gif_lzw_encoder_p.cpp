@@ -43,7 +43,8 @@ void GifLzwEncoder::add(const std::uint8_t* p, std::size_t n) {
     }
     for (; i < n; ++i) {
         const std::uint32_t c = p[i] & m_indexMask;
-        const std::int32_t key = static_cast<std::int32_t>((c << 12) | static_cast<std::uint32_t>(prefix));
+        const std::int32_t key =
+            static_cast<std::int32_t>((c << 12) | static_cast<std::uint32_t>(prefix));
         int h = static_cast<int>((c << 5) ^ static_cast<std::uint32_t>(prefix));
         const int step = h == 0 ? 1 : kHashSize - h;
         bool found = false;

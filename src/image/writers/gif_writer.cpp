@@ -71,16 +71,19 @@ Status GifWriter::writeFrame(const WriterImage& image, const GifFrameRect& rect)
     // Frames that do not fit the global table carry their own.
     const bool local = !(image.gifGlobalPalette && m_globalBits >= image.bits);
     const std::int32_t bits = local ? image.bits : m_globalBits;
-    const bool transparent = image.transparent && image.transparentIndex >= 0 &&
-                             image.transparentIndex < (1 << bits);
+    const bool transparent =
+        image.transparent && image.transparentIndex >= 0 && image.transparentIndex < (1 << bits);
     const std::uint32_t disposal = static_cast<std::uint32_t>(std::clamp(image.gifDisposal, 0, 7));
     if (transparent || image.gifDelay != 0 || disposal != 0) {
-        const std::uint8_t gce[8] = {0x21, 0xF9, 0x04,
-                                     static_cast<std::uint8_t>((disposal << 2) | (transparent ? 1 : 0)),
-                                     static_cast<std::uint8_t>(image.gifDelay),
-                                     static_cast<std::uint8_t>(image.gifDelay >> 8),
-                                     static_cast<std::uint8_t>(transparent ? image.transparentIndex : 0),
-                                     0};
+        const std::uint8_t gce[8] = {
+            0x21,
+            0xF9,
+            0x04,
+            static_cast<std::uint8_t>((disposal << 2) | (transparent ? 1 : 0)),
+            static_cast<std::uint8_t>(image.gifDelay),
+            static_cast<std::uint8_t>(image.gifDelay >> 8),
+            static_cast<std::uint8_t>(transparent ? image.transparentIndex : 0),
+            0};
         put(gce, sizeof gce);
     }
     u8(0x2C);
@@ -88,7 +91,8 @@ Status GifWriter::writeFrame(const WriterImage& image, const GifFrameRect& rect)
     u16le(static_cast<std::uint32_t>(rect.top));
     u16le(static_cast<std::uint32_t>(rect.width));
     u16le(static_cast<std::uint32_t>(rect.height));
-    u8((image.gifInterlaced ? 0x40 : 0) | (local ? 0x80 : 0) | static_cast<std::uint32_t>(bits - 1));
+    u8((image.gifInterlaced ? 0x40 : 0) | (local ? 0x80 : 0) |
+       static_cast<std::uint32_t>(bits - 1));
     if (local) put(image.palette.data(), (std::size_t{3}) << bits);
     // A one-bit image still needs a code size of two.
     const int minCodeSize = std::max(2, bits);
@@ -109,9 +113,10 @@ Status GifWriter::writeFrame(const WriterImage& image, const GifFrameRect& rect)
         const std::uint8_t* src = image.row(sy) + rect.left;
         if (maskAlpha) {
             // Pixels that are mostly transparent take the transparent index.
-            const std::uint8_t* a = image.alphaPlane +
-                                    static_cast<std::size_t>(sy) * static_cast<std::size_t>(image.width) +
-                                    static_cast<std::size_t>(rect.left);
+            const std::uint8_t* a =
+                image.alphaPlane +
+                static_cast<std::size_t>(sy) * static_cast<std::size_t>(image.width) +
+                static_cast<std::size_t>(rect.left);
             const auto t = static_cast<std::uint8_t>(image.transparentIndex);
             for (std::size_t x = 0; x < w; ++x) m_indexes[x] = a[x] < 128 ? t : src[x];
             encoder.add(m_indexes.data(), w);
@@ -135,7 +140,8 @@ Status GifWriter::onClose() {
     for (const std::string& comment : comments()) {
         if (comment.empty()) continue;
         std::vector<std::uint8_t> block = {0x21, 0xFE};
-        appendSubBlocks(block, reinterpret_cast<const std::uint8_t*>(comment.data()), comment.size());
+        appendSubBlocks(block, reinterpret_cast<const std::uint8_t*>(comment.data()),
+                        comment.size());
         put(block.data(), block.size());
     }
     u8(';');

@@ -1,10 +1,10 @@
 #include "image/writers/image_writer.h"
 
-#include <cstdlib>
-#include <system_error>
-
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <system_error>
 
 #include "image/sinks.h"
 
@@ -24,8 +24,8 @@ void ImageWriter::discard() {
     }
 }
 
-Status ImageWriter::Open(const std::filesystem::path& target, const std::vector<std::string>* comments,
-                         ProgressSink* progress) {
+Status ImageWriter::Open(const std::filesystem::path& target,
+                         const std::vector<std::string>* comments, ProgressSink* progress) {
     discard();
     m_ok = true;
     m_target = target;
@@ -94,7 +94,8 @@ void ImageWriter::u16le(std::uint32_t v) {
 }
 void ImageWriter::u32le(std::uint32_t v) {
     const std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                               static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+                               static_cast<std::uint8_t>(v >> 16),
+                               static_cast<std::uint8_t>(v >> 24)};
     put(b, 4);
 }
 void ImageWriter::u16be(std::uint32_t v) {
@@ -102,7 +103,8 @@ void ImageWriter::u16be(std::uint32_t v) {
     put(b, 2);
 }
 void ImageWriter::u32be(std::uint32_t v) {
-    const std::uint8_t b[4] = {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+    const std::uint8_t b[4] = {static_cast<std::uint8_t>(v >> 24),
+                               static_cast<std::uint8_t>(v >> 16),
                                static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
     put(b, 4);
 }

@@ -48,10 +48,10 @@ struct WriterImage {
     bool gifInterlaced = false;
     bool gifGlobalPalette = false;
 
-    std::size_t rowBytes() const {
-        return static_cast<std::size_t>(width) * (bits == 32 ? 4 : 1);
+    std::size_t rowBytes() const { return static_cast<std::size_t>(width) * (bits == 32 ? 4 : 1); }
+    const std::uint8_t* row(std::int32_t y) const {
+        return pixels + rowBytes() * static_cast<std::size_t>(y);
     }
-    const std::uint8_t* row(std::int32_t y) const { return pixels + rowBytes() * static_cast<std::size_t>(y); }
 };
 
 // The base of every writer. Output goes to a temporary file beside the target; Close renames it
@@ -65,7 +65,8 @@ public:
     ImageWriter(const ImageWriter&) = delete;
     ImageWriter& operator=(const ImageWriter&) = delete;
 
-    Status Open(const std::filesystem::path& target, const std::vector<std::string>* comments = nullptr,
+    Status Open(const std::filesystem::path& target,
+                const std::vector<std::string>* comments = nullptr,
                 ProgressSink* progress = nullptr);
     // Writes one page or frame.
     virtual Status Write(const WriterImage& image) = 0;

@@ -42,7 +42,8 @@ public:
     Status Write(const WriterImage& image) override {
         if (m_written) return DecodeError::Unsupported;  // one image per file
         if (!image.pixels || image.width < 1 || image.height < 1 || image.width > kMaxJpegSide ||
-            image.height > kMaxJpegSide || !(image.bits == 32 || (image.bits >= 1 && image.bits <= 8)))
+            image.height > kMaxJpegSide ||
+            !(image.bits == 32 || (image.bits >= 1 && image.bits <= 8)))
             return DecodeError::Unsupported;
         const CdxJpegApi* api = cdx::jpegApi(cdx::Group::Writers);
         if (!api) return DecodeError::NoReader;
@@ -71,7 +72,8 @@ public:
         CdxMessage message{};
         const int status = api->compress(&o, &JpegWriter::row, &JpegWriter::sink, this, &message);
         m_image = nullptr;
-        if (status != CDX_OK) return status == CDX_NO_MEMORY ? DecodeError::OutOfMemory : DecodeError::Io;
+        if (status != CDX_OK)
+            return status == CDX_NO_MEMORY ? DecodeError::OutOfMemory : DecodeError::Io;
         KALDER_TRY(this->status());
         m_written = true;
         return {};
@@ -99,7 +101,8 @@ private:
         } else if (self->m_gray) {
             for (std::int32_t x = 0; x < w; ++x) out[x] = image.palette[src[x] * 3];
         } else {
-            for (std::int32_t x = 0; x < w; ++x, out += 3) std::memcpy(out, &image.palette[src[x] * 3], 3);
+            for (std::int32_t x = 0; x < w; ++x, out += 3)
+                std::memcpy(out, &image.palette[src[x] * 3], 3);
         }
         self->reportProgress(image.height, static_cast<std::int64_t>(y) + 1);
         return 0;

@@ -91,7 +91,8 @@ public:
             texts.push_back(c);
         }
         std::vector<CdxPngText> chunks;
-        for (std::size_t i = 0; i < keys.size(); ++i) chunks.push_back({keys[i].c_str(), texts[i].c_str()});
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            chunks.push_back({keys[i].c_str(), texts[i].c_str()});
         o.texts = chunks.data();
         o.textCount = chunks.size();
 
@@ -109,7 +110,8 @@ public:
         CdxMessage message{};
         const int status = api->write(&o, &PngWriter::row, &PngWriter::sink, this, &message);
         m_image = nullptr;
-        if (status != CDX_OK) return status == CDX_NO_MEMORY ? DecodeError::OutOfMemory : DecodeError::Io;
+        if (status != CDX_OK)
+            return status == CDX_NO_MEMORY ? DecodeError::OutOfMemory : DecodeError::Io;
         KALDER_TRY(this->status());
         m_written = true;
         return {};

@@ -18,7 +18,8 @@ void appendTgaRle(std::vector<std::uint8_t>& out, const std::uint8_t* p, std::si
     std::size_t i = 0;
     while (i < count) {
         std::size_t run = 1;
-        while (i + run < count && run < kMaxPacket && samePixel(p + i * bpp, p + (i + run) * bpp, bpp))
+        while (i + run < count && run < kMaxPacket &&
+               samePixel(p + i * bpp, p + (i + run) * bpp, bpp))
             ++run;
         if (run >= 2) {
             out.push_back(static_cast<std::uint8_t>(0x80 | (run - 1)));
@@ -46,14 +47,14 @@ Status TgaWriter::Write(const WriterImage& image) {
     const bool alpha = !palette && image.alphaPlane;
     const std::size_t bpp = palette ? 1 : alpha ? 4 : 3;
 
-    u8(0);                                    // ID length
-    u8(palette ? 1 : 0);                      // colour-map type
+    u8(0);                // ID length
+    u8(palette ? 1 : 0);  // colour-map type
     u8((palette ? 1 : 2) + (image.tgaRle ? 8 : 0));
-    u16le(0);                                 // first map entry
-    u16le(palette ? 256 : 0);                 // map length
-    u8(palette ? 24 : 0);                     // map entry size
-    u16le(0);                                 // origin x
-    u16le(0);                                 // origin y
+    u16le(0);                  // first map entry
+    u16le(palette ? 256 : 0);  // map length
+    u8(palette ? 24 : 0);      // map entry size
+    u16le(0);                  // origin x
+    u16le(0);                  // origin y
     u16le(static_cast<std::uint32_t>(image.width));
     u16le(static_cast<std::uint32_t>(image.height));
     u8(static_cast<std::uint32_t>(bpp * 8));
@@ -77,7 +78,8 @@ Status TgaWriter::Write(const WriterImage& image) {
         if (palette) {
             std::memcpy(row.data(), src, w);
         } else {
-            const std::uint8_t* a = alpha ? image.alphaPlane + w * static_cast<std::size_t>(y) : nullptr;
+            const std::uint8_t* a =
+                alpha ? image.alphaPlane + w * static_cast<std::size_t>(y) : nullptr;
             for (std::size_t x = 0; x < w; ++x) {
                 std::uint8_t* d = row.data() + x * bpp;
                 d[0] = src[x * 4];

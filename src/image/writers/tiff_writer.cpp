@@ -72,8 +72,9 @@ public:
             m_alpha = false;
             page.samplesPerPixel = 1;
             // Depths other readers know: 1, 2, 4 and 8.
-            page.bitsPerSample = image.bits <= 2 ? static_cast<std::uint16_t>(image.bits)
-                                 : image.bits <= 4 ? 4 : 8;
+            page.bitsPerSample = image.bits <= 2   ? static_cast<std::uint16_t>(image.bits)
+                                 : image.bits <= 4 ? 4
+                                                   : 8;
             const std::uint8_t* c0 = &image.palette[0];
             const std::uint8_t* c1 = &image.palette[3];
             const bool blackAndWhite = image.bits == 1 && c0[0] == c0[1] && c0[1] == c0[2] &&
@@ -88,7 +89,8 @@ public:
                 colorMap.assign(n * 3, 0);
                 for (std::size_t i = 0; i < n; ++i)
                     for (std::size_t k = 0; k < 3; ++k)
-                        colorMap[k * n + i] = static_cast<std::uint16_t>(image.palette[i * 3 + k] * 257);
+                        colorMap[k * n + i] =
+                            static_cast<std::uint16_t>(image.palette[i * 3 + k] * 257);
                 page.colorMap = colorMap.data();
             }
         }
@@ -102,11 +104,13 @@ public:
 
         CdxMessage message{};
         CdxTiff* raw = nullptr;
-        if (api->open(tempPath().c_str(), "a", &raw, &message) != CDX_OK || !raw) return DecodeError::Io;
+        if (api->open(tempPath().c_str(), "a", &raw, &message) != CDX_OK || !raw)
+            return DecodeError::Io;
         const int status = api->writePage(raw, &page, &TiffWriter::row, this);
         api->close(raw);
         m_image = nullptr;
-        if (status != CDX_OK) return status == CDX_NO_MEMORY ? DecodeError::OutOfMemory : DecodeError::Io;
+        if (status != CDX_OK)
+            return status == CDX_NO_MEMORY ? DecodeError::OutOfMemory : DecodeError::Io;
         ++m_pages;
         return {};
     }

@@ -57,9 +57,9 @@ std::optional<std::int32_t> tiffCompressionIndex(std::int32_t value, std::int32_
 }
 
 const std::vector<std::string>& pngKeywordChoices() {
-    static const std::vector<std::string> keywords = {
-        "Title",    "Author",     "Description", "Copyright", "Creation Time",
-        "Software", "Disclaimer", "Warning",     "Source"};
+    static const std::vector<std::string> keywords = {"Title",      "Author",        "Description",
+                                                      "Copyright",  "Creation Time", "Software",
+                                                      "Disclaimer", "Warning",       "Source"};
     return keywords;
 }
 
@@ -79,7 +79,8 @@ GammaCheck parseGammaText(std::string_view text) {
     char* end = nullptr;
     const double v = std::strtod(s.c_str(), &end);
     // A gamma must be a finite positive number; 0 written out means "none".
-    if (end != s.c_str() + s.size() || !std::isfinite(v) || v < 0) return {std::nullopt, kInvalidGammaMessage};
+    if (end != s.c_str() + s.size() || !std::isfinite(v) || v < 0)
+        return {std::nullopt, kInvalidGammaMessage};
     return {v, {}};
 }
 
@@ -121,6 +122,8 @@ void applyTiffOptions(const TiffOptions& o, WriterImage& image) {
     image.tiffCompression = tiffCompressionFor(o.compressionIndex, image.bits);
 }
 
-void applyGifOptions(const GifOptions& o, WriterImage& image) { image.gifInterlaced = o.interlaced; }
+void applyGifOptions(const GifOptions& o, WriterImage& image) {
+    image.gifInterlaced = o.interlaced;
+}
 
 }  // namespace kalder::image

@@ -37,9 +37,10 @@ struct TgaOptions {
 };
 
 struct JpegOptions {
-    std::int32_t quality = 75;    // percent
-    std::int32_t smoothing = 0;   // percent
-    std::int32_t sampling = 0;    // 0 "High quality(4:4:4)", 1 "Middle quality (4:3:3)", 2 "Low quality (4:2:2)"
+    std::int32_t quality = 75;   // percent
+    std::int32_t smoothing = 0;  // percent
+    std::int32_t sampling =
+        0;  // 0 "High quality(4:4:4)", 1 "Middle quality (4:3:3)", 2 "Low quality (4:2:2)"
     bool progressive = false;
     bool gray = false;
     bool copyExif = true;

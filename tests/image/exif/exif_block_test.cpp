@@ -36,10 +36,10 @@ TEST_P(ByteOrderTest, DecodesEveryTypeInlineAndOutOfLine) {
     TiffIfd ifd0;
     ifd0.entries = {
         b.bytes(0x1001, 1, {7, 200}),
-        b.ascii(kModel, "Cam"),                       // 4 bytes with the zero: inline
-        b.ascii(0x010F, "Maker Inc"),                 // out of line
-        b.shorts(0x1002, {513, 65535}),               // 4 bytes: inline
-        b.shorts(0x1003, {1, 2, 3, 4}),               // 8 bytes: from the offset
+        b.ascii(kModel, "Cam"),          // 4 bytes with the zero: inline
+        b.ascii(0x010F, "Maker Inc"),    // out of line
+        b.shorts(0x1002, {513, 65535}),  // 4 bytes: inline
+        b.shorts(0x1003, {1, 2, 3, 4}),  // 8 bytes: from the offset
         b.longs(0x1004, {0xDEADBEEF}),
         b.rational(kXResolution, 72, 1),
         b.bytes(0x1006, 6, {0xFE}),
@@ -115,16 +115,15 @@ TEST_P(ByteOrderTest, OrientationTakesOnlyUnsignedOneToEight) {
         std::uint32_t value;
         int expected;
     };
-    for (const Case& c : {Case{3, 6, 6}, Case{3, 1, 1}, Case{3, 8, 8}, Case{3, 0, 0},
-                          Case{3, 9, 0}, Case{4, 3, 3}, Case{1, 2, 2}, Case{8, 6, 0},
-                          Case{9, 6, 0}, Case{3, 0x10006, 6}}) {
+    for (const Case& c :
+         {Case{3, 6, 6}, Case{3, 1, 1}, Case{3, 8, 8}, Case{3, 0, 0}, Case{3, 9, 0}, Case{4, 3, 3},
+          Case{1, 2, 2}, Case{8, 6, 0}, Case{9, 6, 0}, Case{3, 0x10006, 6}}) {
         TiffIfd ifd0;
-        ifd0.entries = {c.type == 4 || c.type == 9
-                            ? b.longs(exif_tag::kOrientation, {c.value}, c.type)
-                        : c.type == 1 ? b.bytes(exif_tag::kOrientation, 1,
-                                                {static_cast<std::uint8_t>(c.value)})
-                                      : b.shorts(exif_tag::kOrientation,
-                                                 {static_cast<std::uint16_t>(c.value)}, c.type)};
+        ifd0.entries = {
+            c.type == 4 || c.type == 9 ? b.longs(exif_tag::kOrientation, {c.value}, c.type)
+            : c.type == 1
+                ? b.bytes(exif_tag::kOrientation, 1, {static_cast<std::uint8_t>(c.value)})
+                : b.shorts(exif_tag::kOrientation, {static_cast<std::uint16_t>(c.value)}, c.type)};
         EXPECT_EQ(parsed(b.build({ifd0})).orientation(), c.expected)
             << "type " << c.type << " value " << c.value;
     }
@@ -154,11 +153,11 @@ INSTANTIATE_TEST_SUITE_P(Exif, ByteOrderTest, ::testing::Values(true, false),
 struct HostileCase {
     const char* name;
     std::vector<std::uint8_t> (*make)(const TiffBuilder& b);
-    bool parses;                 // setData keeps the block
+    bool parses;  // setData keeps the block
     std::size_t ifd0Entries;
     std::size_t exifEntries;
     std::size_t ifd1Entries;
-    std::size_t ifd0WithValue;   // entries of IFD0 that got a value
+    std::size_t ifd0WithValue;  // entries of IFD0 that got a value
 };
 
 std::size_t withValue(const ExifIfd& ifd) {
@@ -168,7 +167,10 @@ std::size_t withValue(const ExifIfd& ifd) {
 }
 
 const HostileCase kHostile[] = {
-    {"TooShort", [](const TiffBuilder&) { return std::vector<std::uint8_t>{'I', 'I', 42, 0}; },
+    {"TooShort",
+     [](const TiffBuilder&) {
+         return std::vector<std::uint8_t>{'I', 'I', 42, 0};
+     },
      false, 0, 0, 0, 0},
     {"UnknownByteOrder",
      [](const TiffBuilder&) { return std::vector<std::uint8_t>{'I', 'M', 42, 0, 8, 0, 0, 0}; },
@@ -181,7 +183,9 @@ const HostileCase kHostile[] = {
      },
      false, 0, 0, 0, 0},
     {"Ifd0OffsetPastEnd",
-     [](const TiffBuilder& b) { return b.build({TiffIfd{{b.ascii(kModel, "X")}}}, {}, 0xFFFFFFFF); },
+     [](const TiffBuilder& b) {
+         return b.build({TiffIfd{{b.ascii(kModel, "X")}}}, {}, 0xFFFFFFFF);
+     },
      true, 0, 0, 0, 0},
     {"EntriesDoNotFit",
      [](const TiffBuilder& b) {
@@ -206,10 +210,10 @@ const HostileCase kHostile[] = {
     {"CountTimesSizeWrapsIn32Bits",
      [](const TiffBuilder& b) {
          // 0x20000001 doubles are 0x100000008 bytes: 8 after a 32-bit wrap.
-         return b.build({TiffIfd{{b.forced(0x1000, 12, 0x20000001, 8),
-                                  b.forced(0x1001, 5, 0x20000000, 8),
-                                  b.forced(0x1002, 4, 0x40000001, 8),
-                                  b.forced(0x1003, 1, 0xFFFFFFFF, 8), b.ascii(kModel, "X")}}});
+         return b.build(
+             {TiffIfd{{b.forced(0x1000, 12, 0x20000001, 8), b.forced(0x1001, 5, 0x20000000, 8),
+                       b.forced(0x1002, 4, 0x40000001, 8), b.forced(0x1003, 1, 0xFFFFFFFF, 8),
+                       b.ascii(kModel, "X")}}});
      },
      true, 5, 0, 0, 1},
     {"UnknownTypesAndZeroCounts",
@@ -271,8 +275,8 @@ TEST_P(HostileTest, ParsesWhatFitsAndNothingElse) {
     EXPECT_EQ(block.ifd(ExifIfdKind::Ifd1).entries.size(), c.ifd1Entries);
     EXPECT_EQ(withValue(block.ifd(ExifIfdKind::Ifd0)), c.ifd0WithValue);
     // Whatever survived can be read without leaving the block.
-    for (auto kind : {ExifIfdKind::Ifd0, ExifIfdKind::Ifd1, ExifIfdKind::Exif,
-                      ExifIfdKind::Interop, ExifIfdKind::Gps}) {
+    for (auto kind : {ExifIfdKind::Ifd0, ExifIfdKind::Ifd1, ExifIfdKind::Exif, ExifIfdKind::Interop,
+                      ExifIfdKind::Gps}) {
         for (const ExifEntry& e : block.ifd(kind).entries) {
             const auto raw = block.rawBytes(e);
             if (e.hasValue) {
@@ -307,7 +311,8 @@ TEST(ExifBlockTest, PayloadWithoutSignatureLeavesTheBlockAsItWas) {
     ExifBlock block;
     ASSERT_TRUE(block.setPayload(test::exifPayload(tiff), 20));
 
-    std::vector<std::uint8_t> xmp{'h', 't', 't', 'p', ':', '/', '/', 'n', 's', '.', 'x', 'x', 'x', 'x'};
+    std::vector<std::uint8_t> xmp{'h', 't', 't', 'p', ':', '/', '/',
+                                  'n', 's', '.', 'x', 'x', 'x', 'x'};
     EXPECT_FALSE(block.setPayload(xmp, 500));
     auto tooShort = test::exifPayload({'M', 'M', 0, 42, 0, 0, 0});
     EXPECT_FALSE(block.setPayload(tooShort, 500));
@@ -367,10 +372,10 @@ TEST_P(ThumbnailTest, TakesOnlyAJpegRangeInsideTheBlock) {
     offset.type = c.offsetType;
     if (c.forcedOffset) offset.field = *c.forcedOffset;
     ifd1.entries.push_back(offset);
-    ifd1.entries.push_back(c.forcedLength
-                               ? b.forced(exif_tag::kJpegInterchangeFormatLength, 4, 1, *c.forcedLength)
-                               : b.longs(exif_tag::kJpegInterchangeFormatLength,
-                                         {static_cast<std::uint32_t>(jpeg.size())}));
+    ifd1.entries.push_back(
+        c.forcedLength ? b.forced(exif_tag::kJpegInterchangeFormatLength, 4, 1, *c.forcedLength)
+                       : b.longs(exif_tag::kJpegInterchangeFormatLength,
+                                 {static_cast<std::uint32_t>(jpeg.size())}));
     const ExifBlock block = parsed(b.build({ifd0, ifd1}, {jpeg}));
     const auto thumb = block.thumbnailJpeg();
     if (c.found) {
@@ -489,8 +494,10 @@ TEST(ExifExternalTest, EveryJpegParsesAndOrientationMatchesPillow) {
         if (name.starts_with("hopper_orientation_")) expected = name[19] - '0';
         if (auto it = pillow.find(path.string()); it != pillow.end() && segments.size() == 1) {
             const int p = it->second;
-            if (p >= 2 && p <= 8) expected = p;
-            else if (name.starts_with("exif") && p >= 0) expected = p <= 8 ? p : 0;
+            if (p >= 2 && p <= 8)
+                expected = p;
+            else if (name.starts_with("exif") && p >= 0)
+                expected = p <= 8 ? p : 0;
         }
         if (expected) {
             EXPECT_EQ(block.orientation(), *expected) << path;

@@ -29,15 +29,10 @@ Rows exifRows(const std::vector<std::uint8_t>& tiff) {
 std::vector<std::uint8_t> cameraBlock(const TiffBuilder& b) {
     TiffIfd ifd0, exif, interop, gps, ifd1;
     ifd0.entries = {
-        b.ascii(0x010F, "Maker"),
-        b.ascii(0x0110, "X"),
-        b.shorts(0x0112, {6}),
-        b.rational(0x011A, 72, 1),
-        b.shorts(0x0212, {2, 1}),
-        b.bytes(0x828E, 1, {0, 1, 1, 2}),
-        b.longs(0x9999, {5}),          // not in the table
-        b.pointer(0x8769, 1),
-        b.pointer(0x8825, 3),
+        b.ascii(0x010F, "Maker"),  b.ascii(0x0110, "X"),     b.shorts(0x0112, {6}),
+        b.rational(0x011A, 72, 1), b.shorts(0x0212, {2, 1}), b.bytes(0x828E, 1, {0, 1, 1, 2}),
+        b.longs(0x9999, {5}),  // not in the table
+        b.pointer(0x8769, 1),      b.pointer(0x8825, 3),
     };
     ifd0.next = 4;
     exif.entries = {
@@ -161,17 +156,16 @@ TEST_P(FileSizeTest, GroupsDigitsAndAddsKilobytesOrMegabytes) {
     EXPECT_EQ(fileSizeText(GetParam().bytes), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Report, FileSizeTest,
-                         ::testing::Values(SizeCase{0, "0 bytes"}, SizeCase{999, "999 bytes"},
-                                           SizeCase{1023, "1 023 bytes"},
-                                           SizeCase{1024, "1 024 bytes (1.0 KB)"},
-                                           SizeCase{1536, "1 536 bytes (1.5 KB)"},
-                                           SizeCase{1048575, "1 048 575 bytes (1024.0 KB)"},
-                                           SizeCase{1048576, "1 048 576 bytes (1.00 MB)"},
-                                           SizeCase{1572864, "1 572 864 bytes (1.50 MB)"},
-                                           SizeCase{123456789, "123 456 789 bytes (117.74 MB)"},
-                                           SizeCase{5000000000ull,
-                                                    "5 000 000 000 bytes (4768.37 MB)"}));
+INSTANTIATE_TEST_SUITE_P(
+    Report, FileSizeTest,
+    ::testing::Values(SizeCase{0, "0 bytes"}, SizeCase{999, "999 bytes"},
+                      SizeCase{1023, "1 023 bytes"}, SizeCase{1024, "1 024 bytes (1.0 KB)"},
+                      SizeCase{1536, "1 536 bytes (1.5 KB)"},
+                      SizeCase{1048575, "1 048 575 bytes (1024.0 KB)"},
+                      SizeCase{1048576, "1 048 576 bytes (1.00 MB)"},
+                      SizeCase{1572864, "1 572 864 bytes (1.50 MB)"},
+                      SizeCase{123456789, "123 456 789 bytes (117.74 MB)"},
+                      SizeCase{5000000000ull, "5 000 000 000 bytes (4768.37 MB)"}));
 
 TEST(ReportTextTest, ColorTypes) {
     struct Case {
@@ -179,12 +173,12 @@ TEST(ReportTextTest, ColorTypes) {
         bool gray;
         const char* text;
     };
-    for (const Case& c : {Case{1, false, "2 colors"}, Case{1, true, "2 gray-levels"},
-                          Case{4, false, "16 colors"}, Case{8, true, "256 gray-levels"},
-                          Case{8, false, "256 colors"}, Case{15, false, "32768 colors"},
-                          Case{16, false, "high-color"}, Case{16, true, "high-color"},
-                          Case{24, false, "true-color"}, Case{32, false, "true-color"},
-                          Case{48, true, "true-color"}})
+    for (const Case& c :
+         {Case{1, false, "2 colors"}, Case{1, true, "2 gray-levels"}, Case{4, false, "16 colors"},
+          Case{8, true, "256 gray-levels"}, Case{8, false, "256 colors"},
+          Case{15, false, "32768 colors"}, Case{16, false, "high-color"},
+          Case{16, true, "high-color"}, Case{24, false, "true-color"},
+          Case{32, false, "true-color"}, Case{48, true, "true-color"}})
         EXPECT_EQ(colorTypeText(c.bits, c.gray), c.text) << c.bits << (c.gray ? " gray" : "");
 }
 
@@ -204,20 +198,23 @@ const std::string k81(81, 'a');
 
 INSTANTIATE_TEST_SUITE_P(
     Report, CommentLinesTest,
-    ::testing::Values(
-        CommentCase{"Empty", "", {}},
-        CommentCase{"Short", "hello", {"hello"}},
-        CommentCase{"NoSpaces200", std::string(200, 'x'),
-                    {std::string(81, 'x'), std::string(81, 'x'), std::string(38, 'x')}},
-        CommentCase{"Exactly81", k81, {k81}},
-        CommentCase{"Exactly81ThenNewline", k81 + "\nb", {k81, "b"}},
-        CommentCase{"WrapsBeforeLastSpace", std::string(70, 'a') + " " + std::string(20, 'b'),
-                    {std::string(70, 'a'), " " + std::string(20, 'b')}},
-        CommentCase{"SpaceOnlyAtStartDoesNotCount", " " + std::string(90, 'a'),
-                    {" " + std::string(80, 'a'), std::string(10, 'a')}},
-        CommentCase{"LineEndsBetweenLinesAreSkipped", "\r\none\r\n\r\ntwo\n\rthree\r\n",
-                    {"one", "two", "three"}},
-        CommentCase{"StopsAtZeroByte", std::string("ab\0cd", 5), {"ab"}}),
+    ::testing::Values(CommentCase{"Empty", "", {}}, CommentCase{"Short", "hello", {"hello"}},
+                      CommentCase{
+                          "NoSpaces200",
+                          std::string(200, 'x'),
+                          {std::string(81, 'x'), std::string(81, 'x'), std::string(38, 'x')}},
+                      CommentCase{"Exactly81", k81, {k81}},
+                      CommentCase{"Exactly81ThenNewline", k81 + "\nb", {k81, "b"}},
+                      CommentCase{"WrapsBeforeLastSpace",
+                                  std::string(70, 'a') + " " + std::string(20, 'b'),
+                                  {std::string(70, 'a'), " " + std::string(20, 'b')}},
+                      CommentCase{"SpaceOnlyAtStartDoesNotCount",
+                                  " " + std::string(90, 'a'),
+                                  {" " + std::string(80, 'a'), std::string(10, 'a')}},
+                      CommentCase{"LineEndsBetweenLinesAreSkipped",
+                                  "\r\none\r\n\r\ntwo\n\rthree\r\n",
+                                  {"one", "two", "three"}},
+                      CommentCase{"StopsAtZeroByte", std::string("ab\0cd", 5), {"ab"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReportTextTest, PadsTagsToTheLongestPlusOne) {
@@ -304,8 +301,9 @@ TEST(PropertiesReportTest, VectorImageHasNoPixelRowsAndNoEmptyFacts) {
     info.fileSize = 1023;
     const auto report = buildPropertiesReport("/x/drawing.wmf", info, fixedTimes());
     const Rows expected = {
-        {"Name", "drawing.wmf"}, {"Folder", "x"},           {"File Size", "1 023 bytes"},
-        {"File Created", "T1000"}, {"File Modified", "T2000"}, {"Read-only file", "no"},
+        {"Name", "drawing.wmf"},      {"Folder", "x"},
+        {"File Size", "1 023 bytes"}, {"File Created", "T1000"},
+        {"File Modified", "T2000"},   {"Read-only file", "no"},
         {"Image Type", "JPEG image"},
     };
     EXPECT_EQ(report.rows, expected);
@@ -325,9 +323,10 @@ TEST(PropertiesReportTest, PageFactsRefillTheRememberedRows) {
     EXPECT_EQ(report.rows[static_cast<std::size_t>(report.widthRow)], (PropertyRow{"Width", ""}));
     EXPECT_EQ(report.rows[static_cast<std::size_t>(report.colorTypeRow)],
               (PropertyRow{"Color Type", ""}));
-    EXPECT_EQ(std::count_if(report.rows.begin(), report.rows.end(),
-                            [](const PropertyRow& r) { return r.tag.find("Resolution") != r.tag.npos; }),
-              0);
+    EXPECT_EQ(
+        std::count_if(report.rows.begin(), report.rows.end(),
+                      [](const PropertyRow& r) { return r.tag.find("Resolution") != r.tag.npos; }),
+        0);
 
     setPageFacts(report, 32, 16, 8, true);
     EXPECT_EQ(report.rows[static_cast<std::size_t>(report.widthRow)].value, "32 pixels");

@@ -18,10 +18,10 @@ struct TiffEntry {
     std::uint16_t tag = 0;
     std::uint16_t type = 0;
     std::uint32_t count = 0;
-    std::vector<std::uint8_t> value;      // encoded value bytes, in the block's byte order
-    std::optional<std::uint32_t> field;   // forces the 4-byte value/offset field
-    int pointsToIfd = -1;                 // field = offset of that directory
-    int pointsToBlob = -1;                // field = offset of that blob
+    std::vector<std::uint8_t> value;     // encoded value bytes, in the block's byte order
+    std::optional<std::uint32_t> field;  // forces the 4-byte value/offset field
+    int pointsToIfd = -1;                // field = offset of that directory
+    int pointsToBlob = -1;               // field = offset of that blob
 };
 
 struct TiffIfd {
@@ -122,7 +122,8 @@ public:
         put(out, firstIfd.value_or(ifds.empty() ? 0 : ifdAt[0]), 4);
         for (std::size_t i = 0; i < ifds.size(); ++i) {
             const TiffIfd& ifd = ifds[i];
-            std::uint32_t data = ifdAt[i] + 2 + 12 * static_cast<std::uint32_t>(ifd.entries.size()) + 4;
+            std::uint32_t data =
+                ifdAt[i] + 2 + 12 * static_cast<std::uint32_t>(ifd.entries.size()) + 4;
             std::vector<std::uint8_t> tail;
             put(out, static_cast<std::uint32_t>(ifd.entries.size()), 2);
             for (const TiffEntry& e : ifd.entries) {

@@ -32,19 +32,25 @@ Bytes& chunk(Bytes& b, const std::string& id, const std::vector<std::uint8_t>& d
 
 struct AniSpec {
     std::vector<std::uint32_t> frameColours;
-    std::uint32_t steps = 0;          // 0: one per frame
-    std::vector<std::uint32_t> seq;   // empty: none
-    std::vector<std::uint32_t> rates; // empty: none
+    std::uint32_t steps = 0;           // 0: one per frame
+    std::vector<std::uint32_t> seq;    // empty: none
+    std::vector<std::uint32_t> rates;  // empty: none
     std::uint32_t rate = 6;
     std::uint32_t flags = 1;
-    std::string title;                // LIST INFO INAM when not empty
+    std::string title;  // LIST INFO INAM when not empty
     bool tablesAfterFrames = false;
 };
 
 std::vector<std::uint8_t> buildAni(const AniSpec& s) {
     Bytes anih;
     const std::uint32_t frames = static_cast<std::uint32_t>(s.frameColours.size());
-    anih.u32le(36).u32le(frames).u32le(s.steps ? s.steps : frames).u32le(0).u32le(0).u32le(0).u32le(0);
+    anih.u32le(36)
+        .u32le(frames)
+        .u32le(s.steps ? s.steps : frames)
+        .u32le(0)
+        .u32le(0)
+        .u32le(0)
+        .u32le(0);
     anih.u32le(s.rate).u32le(s.flags);
     Bytes body;
     body.str("ACON");
@@ -102,7 +108,9 @@ std::unique_ptr<Pages> load(const std::vector<std::uint8_t>& bytes, bool blend =
     return p;
 }
 
-std::uint8_t redAt(const Pages& p, int page) { return toRgb(p.doc.PageAt(page).bitmap).at(0, 0)[0]; }
+std::uint8_t redAt(const Pages& p, int page) {
+    return toRgb(p.doc.PageAt(page).bitmap).at(0, 0)[0];
+}
 
 TEST(AniReader, SequenceSelectsFramePerStep) {
     AniSpec s;
@@ -171,7 +179,8 @@ TEST_P(AniHostileTest, IsRefused) {
     for (int frame = 0; ok && frame < 8; ++frame) {
         ok = reader->BeginDecode().ok();
         std::vector<std::uint8_t> row(static_cast<std::size_t>(std::max(reader->Width(), 1)) * 3);
-        for (std::int32_t y = 0; ok && y < reader->Height(); ++y) ok = reader->ReadRow(row.data(), false).ok();
+        for (std::int32_t y = 0; ok && y < reader->Height(); ++y)
+            ok = reader->ReadRow(row.data(), false).ok();
         reader->EndDecode();
     }
     EXPECT_FALSE(ok) << GetParam().name;
@@ -183,14 +192,30 @@ AniSpec withFrames(std::vector<std::uint32_t> colours) {
     return s;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, AniHostileTest,
-    ::testing::Values(
-        BadAni{"no_icon_flag", [] { auto s = withFrames({1}); s.flags = 0; return s; }(), 0},
-        BadAni{"more_steps_than_frames", [] { auto s = withFrames({1, 2}); s.steps = 9; return s; }(), 0},
-        BadAni{"sequence_names_missing_frame", [] { auto s = withFrames({1, 2}); s.seq = {0, 5}; return s; }(), 0},
-        BadAni{"cut_inside_frame", withFrames({1, 2}), 20}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, AniHostileTest,
+                         ::testing::Values(BadAni{"no_icon_flag",
+                                                  [] {
+                                                      auto s = withFrames({1});
+                                                      s.flags = 0;
+                                                      return s;
+                                                  }(),
+                                                  0},
+                                           BadAni{"more_steps_than_frames",
+                                                  [] {
+                                                      auto s = withFrames({1, 2});
+                                                      s.steps = 9;
+                                                      return s;
+                                                  }(),
+                                                  0},
+                                           BadAni{"sequence_names_missing_frame",
+                                                  [] {
+                                                      auto s = withFrames({1, 2});
+                                                      s.seq = {0, 5};
+                                                      return s;
+                                                  }(),
+                                                  0},
+                                           BadAni{"cut_inside_frame", withFrames({1, 2}), 20}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A reference frame (with alpha) composited over black by Pillow.
 std::optional<RgbImage> referenceOverBlack(const std::filesystem::path& png) {
@@ -201,7 +226,8 @@ std::optional<RgbImage> referenceOverBlack(const std::filesystem::path& png) {
         "/usr/bin/python3 -c \"import sys\nfrom PIL import Image\n"
         "im=Image.open(sys.argv[1]).convert('RGBA')\n"
         "Image.alpha_composite(Image.new('RGBA',im.size,(0,0,0,255)),im).convert('RGB')"
-        ".save(sys.argv[2])\" '" + png.string() + "' '" + out + "' 2>/dev/null";
+        ".save(sys.argv[2])\" '" +
+        png.string() + "' '" + out + "' 2>/dev/null";
     if (std::system(cmd.c_str()) != 0) return std::nullopt;
     return decodeWithPillow(out);
 }
@@ -223,7 +249,8 @@ TEST(AniReader, SharedTestImages) {
             *root / ("kimageformats/ani/test_" + std::to_string(frameOfStep[i] + 1) + ".png"));
         if (!expected) continue;
         // Compositing divides by 256 (a shift) here and by 255 there.
-        EXPECT_LE(maxChannelDifference(toRgb(p->doc.PageAt(i).bitmap), *expected), 2) << "step " << i;
+        EXPECT_LE(maxChannelDifference(toRgb(p->doc.PageAt(i).bitmap), *expected), 2)
+            << "step " << i;
     }
 }
 

@@ -49,8 +49,8 @@ struct TestImage {
 enum class Pattern { Gradient, Noise, Flat, Stripes };
 
 // A palette image of `bits` with distinct colours, or a true-colour one for bits 32.
-TestImage makeImage(std::int32_t w, std::int32_t h, std::int32_t bits, Pattern pattern = Pattern::Gradient,
-                    unsigned seed = 1) {
+TestImage makeImage(std::int32_t w, std::int32_t h, std::int32_t bits,
+                    Pattern pattern = Pattern::Gradient, unsigned seed = 1) {
     TestImage t;
     t.image.width = w;
     t.image.height = h;
@@ -65,10 +65,18 @@ TestImage makeImage(std::int32_t w, std::int32_t h, std::int32_t bits, Pattern p
             for (std::size_t c = 0; c < bpp; ++c) {
                 int v = 0;
                 switch (pattern) {
-                    case Pattern::Gradient: v = (x * 7 + y * 3 + static_cast<int>(c) * 50) % colours; break;
-                    case Pattern::Noise: v = static_cast<int>(rng() % static_cast<unsigned>(colours)); break;
-                    case Pattern::Flat: v = colours - 1; break;
-                    case Pattern::Stripes: v = ((x / 5) % 2) ? colours - 1 : (y % colours); break;
+                    case Pattern::Gradient:
+                        v = (x * 7 + y * 3 + static_cast<int>(c) * 50) % colours;
+                        break;
+                    case Pattern::Noise:
+                        v = static_cast<int>(rng() % static_cast<unsigned>(colours));
+                        break;
+                    case Pattern::Flat:
+                        v = colours - 1;
+                        break;
+                    case Pattern::Stripes:
+                        v = ((x / 5) % 2) ? colours - 1 : (y % colours);
+                        break;
                 }
                 p[c] = static_cast<std::uint8_t>(v);
             }
@@ -84,7 +92,8 @@ TestImage makeImage(std::int32_t w, std::int32_t h, std::int32_t bits, Pattern p
 }
 
 Status writeOne(ImageWriter& writer, const fs::path& path, const WriterImage& image,
-                const std::vector<std::string>* comments = nullptr, ProgressSink* progress = nullptr) {
+                const std::vector<std::string>* comments = nullptr,
+                ProgressSink* progress = nullptr) {
     KALDER_TRY(writer.Open(path, comments, progress));
     KALDER_TRY(writer.Write(image));
     return writer.Close();
@@ -174,35 +183,36 @@ TEST_P(BasicWriterRoundTrip, EveryDecoderSeesTheSamePixelsAndPalette) {
         // The table we wrote comes back: the entries the image's depth can address.
         const DecodedPage facts = readFacts(path);
         const std::size_t entries = std::size_t{1} << c.bits;
-        EXPECT_EQ(std::memcmp(facts.palette.data(), t.image.palette.data(), entries * 3), 0) << c.name;
+        EXPECT_EQ(std::memcmp(facts.palette.data(), t.image.palette.data(), entries * 3), 0)
+            << c.name;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, BasicWriterRoundTrip,
-    ::testing::Values(
-        RoundTrip{"bmp1", "bmp", 37, 11, 1, Pattern::Gradient, false, false},
-        RoundTrip{"bmp3", "bmp", 13, 9, 3, Pattern::Gradient, false, false},
-        RoundTrip{"bmp4", "bmp", 21, 10, 4, Pattern::Gradient, false, false},
-        RoundTrip{"bmp8", "bmp", 33, 17, 8, Pattern::Noise, false, false},
-        RoundTrip{"bmp24", "bmp", 31, 15, 32, Pattern::Gradient, false, false},
-        RoundTrip{"bmp_rle8", "bmp", 301, 20, 8, Pattern::Stripes, true, false},
-        RoundTrip{"bmp_rle8_noise", "bmp", 67, 13, 8, Pattern::Noise, true, false},
-        RoundTrip{"bmp_rle_4bit", "bmp", 40, 8, 4, Pattern::Gradient, true, false},
-        RoundTrip{"pcx8", "pcx", 33, 17, 8, Pattern::Noise, false, false},
-        RoundTrip{"pcx1", "pcx", 70, 5, 1, Pattern::Stripes, false, false},
-        RoundTrip{"pcx24", "pcx", 31, 15, 32, Pattern::Gradient, false, false},
-        RoundTrip{"pcx24_flat", "pcx", 200, 7, 32, Pattern::Flat, false, false},
-        RoundTrip{"tga8", "tga", 33, 17, 8, Pattern::Gradient, false, false},
-        RoundTrip{"tga8_rle", "tga", 300, 9, 8, Pattern::Stripes, true, false},
-        RoundTrip{"tga24", "tga", 31, 15, 32, Pattern::Noise, false, false},
-        RoundTrip{"tga24_rle", "tga", 300, 9, 32, Pattern::Stripes, true, false},
-        RoundTrip{"gif1", "gif", 37, 11, 1, Pattern::Noise, false, false},
-        RoundTrip{"gif2", "gif", 20, 20, 2, Pattern::Gradient, false, false},
-        RoundTrip{"gif4", "gif", 64, 33, 4, Pattern::Stripes, false, true},
-        RoundTrip{"gif8_noise", "gif", 300, 200, 8, Pattern::Noise, false, false},
-        RoundTrip{"gif8_flat", "gif", 500, 400, 8, Pattern::Flat, false, false},
-        RoundTrip{"gif8_interlaced", "gif", 45, 19, 8, Pattern::Gradient, false, true}),
+    ::testing::Values(RoundTrip{"bmp1", "bmp", 37, 11, 1, Pattern::Gradient, false, false},
+                      RoundTrip{"bmp3", "bmp", 13, 9, 3, Pattern::Gradient, false, false},
+                      RoundTrip{"bmp4", "bmp", 21, 10, 4, Pattern::Gradient, false, false},
+                      RoundTrip{"bmp8", "bmp", 33, 17, 8, Pattern::Noise, false, false},
+                      RoundTrip{"bmp24", "bmp", 31, 15, 32, Pattern::Gradient, false, false},
+                      RoundTrip{"bmp_rle8", "bmp", 301, 20, 8, Pattern::Stripes, true, false},
+                      RoundTrip{"bmp_rle8_noise", "bmp", 67, 13, 8, Pattern::Noise, true, false},
+                      RoundTrip{"bmp_rle_4bit", "bmp", 40, 8, 4, Pattern::Gradient, true, false},
+                      RoundTrip{"pcx8", "pcx", 33, 17, 8, Pattern::Noise, false, false},
+                      RoundTrip{"pcx1", "pcx", 70, 5, 1, Pattern::Stripes, false, false},
+                      RoundTrip{"pcx24", "pcx", 31, 15, 32, Pattern::Gradient, false, false},
+                      RoundTrip{"pcx24_flat", "pcx", 200, 7, 32, Pattern::Flat, false, false},
+                      RoundTrip{"tga8", "tga", 33, 17, 8, Pattern::Gradient, false, false},
+                      RoundTrip{"tga8_rle", "tga", 300, 9, 8, Pattern::Stripes, true, false},
+                      RoundTrip{"tga24", "tga", 31, 15, 32, Pattern::Noise, false, false},
+                      RoundTrip{"tga24_rle", "tga", 300, 9, 32, Pattern::Stripes, true, false},
+                      RoundTrip{"gif1", "gif", 37, 11, 1, Pattern::Noise, false, false},
+                      RoundTrip{"gif2", "gif", 20, 20, 2, Pattern::Gradient, false, false},
+                      RoundTrip{"gif4", "gif", 64, 33, 4, Pattern::Stripes, false, true},
+                      RoundTrip{"gif8_noise", "gif", 300, 200, 8, Pattern::Noise, false, false},
+                      RoundTrip{"gif8_flat", "gif", 500, 400, 8, Pattern::Flat, false, false},
+                      RoundTrip{"gif8_interlaced", "gif", 45, 19, 8, Pattern::Gradient, false,
+                                true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PcxWriter, RunsAreAtMost63AndHighBytesAreEscaped) {
@@ -247,13 +257,13 @@ TEST(BmpWriter, Rle8HasAFullTableAndPatchedSizes) {
     ASSERT_TRUE(writeOne(writer, dir / "r.bmp", t.image).ok());
     const auto b = kalder::test::readFile(dir / "r.bmp");
     auto le32 = [&b](std::size_t at) {
-        return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
-               std::uint32_t(b[at + 3]) << 24;
+        return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 |
+               std::uint32_t(b[at + 2]) << 16 | std::uint32_t(b[at + 3]) << 24;
     };
     ASSERT_GT(b.size(), 1078u);
     EXPECT_EQ(le32(2), b.size());
     EXPECT_EQ(le32(10), 1078u);
-    EXPECT_EQ(le32(14 + 16), 1u);              // compression RLE8
+    EXPECT_EQ(le32(14 + 16), 1u);               // compression RLE8
     EXPECT_EQ(le32(14 + 20), b.size() - 1078);  // image size
     EXPECT_EQ(le32(14 + 24), 11811u);           // 300 dpi
     EXPECT_EQ(le32(14 + 28), 5906u);            // 150 dpi
@@ -281,7 +291,8 @@ TEST(TgaWriter, AlphaMakes32BitWithDescriptor8) {
     for (const bool rle : {false, true}) {
         TempDir dir;
         TestImage t = makeImage(50, 7, 32, Pattern::Stripes);
-        for (std::size_t i = 0; i < 50 * 7; ++i) t.alpha.push_back(static_cast<std::uint8_t>(i % 3 ? 255 : i % 256));
+        for (std::size_t i = 0; i < 50 * 7; ++i)
+            t.alpha.push_back(static_cast<std::uint8_t>(i % 3 ? 255 : i % 256));
         t.image.alphaPlane = t.alpha.data();
         t.image.tgaRle = rle;
         ASSERT_TRUE(writeOne(*makeTgaWriter(), dir / "a.tga", t.image).ok());
@@ -310,8 +321,9 @@ TEST(TgaWriter, RlePacketsNeverExceed128Pixels) {
     std::vector<std::uint8_t> out;
     appendTgaRle(out, row.data(), 300, 3);
     // 299 equal pixels: 128 + 128 + 43, then one raw pixel.
-    const std::vector<std::uint8_t> expected = {0xFF, 0x42, 0x42, 0x42, 0xFF, 0x42, 0x42, 0x42,
-                                                0x80 | 42, 0x42, 0x42, 0x42, 0x00, 1, 0x42, 0x42};
+    const std::vector<std::uint8_t> expected = {0xFF, 0x42, 0x42,      0x42, 0xFF, 0x42,
+                                                0x42, 0x42, 0x80 | 42, 0x42, 0x42, 0x42,
+                                                0x00, 1,    0x42,      0x42};
     EXPECT_EQ(out, expected);
 }
 
@@ -395,7 +407,8 @@ TEST(GifWriter, FramesKeepTablesDelaysDisposalAndTransparency) {
     f0.image.gifDelay = 10;
     f0.image.gifDisposal = 1;
     TestImage f1 = makeImage(40, 30, 8, Pattern::Noise, 7);
-    for (int i = 0; i < 768; ++i) f1.image.palette[i] = static_cast<std::uint8_t>(255 - f0.image.palette[i]);
+    for (int i = 0; i < 768; ++i)
+        f1.image.palette[i] = static_cast<std::uint8_t>(255 - f0.image.palette[i]);
     f1.image.transparent = true;
     f1.image.transparentIndex = 3;
     for (std::size_t i = 0; i < f1.pixels.size(); i += 5) f1.pixels[i] = 3;
@@ -466,9 +479,10 @@ TEST(GifWriter, LzwSurvivesTableResetsAndEveryCodeSize) {
         Pattern pattern;
         unsigned seed;
     };
-    const std::vector<Case> cases = {{997, 211, 8, Pattern::Noise, 3}, {4096, 64, 1, Pattern::Flat, 1},
-                                     {640, 480, 2, Pattern::Noise, 4}, {1000, 1000, 8, Pattern::Flat, 1},
-                                     {257, 301, 5, Pattern::Stripes, 1}, {1, 1, 8, Pattern::Noise, 9}};
+    const std::vector<Case> cases = {
+        {997, 211, 8, Pattern::Noise, 3},   {4096, 64, 1, Pattern::Flat, 1},
+        {640, 480, 2, Pattern::Noise, 4},   {1000, 1000, 8, Pattern::Flat, 1},
+        {257, 301, 5, Pattern::Stripes, 1}, {1, 1, 8, Pattern::Noise, 9}};
     for (const auto& c : cases) {
         TempDir dir;
         TestImage t = makeImage(c.w, c.h, c.bits, c.pattern, c.seed);
@@ -487,8 +501,7 @@ TEST(GifWriter, AlphaBelowHalfBecomesTheTransparentIndex) {
     ASSERT_TRUE(writeOne(*makeGifWriter(), dir / "a.gif", t.image).ok());
     const DecodedPage facts = readFacts(dir / "a.gif");
     ASSERT_EQ(facts.alpha.size(), 16u);
-    for (std::size_t i = 0; i < 16; ++i)
-        EXPECT_EQ(facts.alpha[i], t.alpha[i] < 128 ? 0 : 255) << i;
+    for (std::size_t i = 0; i < 16; ++i) EXPECT_EQ(facts.alpha[i], t.alpha[i] < 128 ? 0 : 255) << i;
 }
 
 TEST(BasicWriters, BadInputAndFailedWritesLeaveNothingBehind) {
@@ -539,7 +552,9 @@ TEST(BasicWriters, BadInputAndFailedWritesLeaveNothingBehind) {
 }
 
 TEST(WriterFactory, KnowsTheSevenWrittenFormats) {
-    for (const char* ext : {"bmp", ".BMP", "pcx", "tga", "gif", "jpg", "jpeg", "png", "tif", ".Tiff"})
+    for (const char* ext :
+         {"bmp", ".BMP", "pcx", "tga", "gif", "jpg", "jpeg", "png", "tif", ".Tiff"})
         EXPECT_TRUE(createWriterForExtension(ext)) << ext;
-    for (const char* ext : {"", "pam", "psd", "ico", "bmpx"}) EXPECT_FALSE(createWriterForExtension(ext)) << ext;
+    for (const char* ext : {"", "pam", "psd", "ico", "bmpx"})
+        EXPECT_FALSE(createWriterForExtension(ext)) << ext;
 }

@@ -25,8 +25,8 @@ struct BmpSpec {
     std::vector<std::uint32_t> palette;  // 0x00RRGGBB
     std::vector<std::uint32_t> masks;    // after a 40-byte header, or inside a larger one
     std::vector<std::uint8_t> pixels;
-    std::uint32_t pixelOffset = 0;       // 0: right after the table
-    std::uint32_t gap = 0;               // bytes between table and pixels
+    std::uint32_t pixelOffset = 0;  // 0: right after the table
+    std::uint32_t gap = 0;          // bytes between table and pixels
     std::int32_t pelsPerMeter = 2835;
 };
 
@@ -52,7 +52,8 @@ std::vector<std::uint8_t> buildBmp(const BmpSpec& s) {
         if (s.headerSize != 12) info.u8(0);
     }
     info.fill(s.gap, 0xEE);
-    const std::uint32_t offset = s.pixelOffset ? s.pixelOffset : 14 + static_cast<std::uint32_t>(info.size());
+    const std::uint32_t offset =
+        s.pixelOffset ? s.pixelOffset : 14 + static_cast<std::uint32_t>(info.size());
     Bytes file;
     file.str("BM").u32le(14 + info.size() + s.pixels.size()).u32le(0).u32le(offset);
     file.append(info.data).append(s.pixels);
@@ -120,7 +121,8 @@ Decoded decodeBytes(const std::vector<std::uint8_t>& bytes) {
     d.image.rgb.assign(static_cast<std::size_t>(w) * h * 3, 0);
     for (std::int32_t i = 0; i < h; ++i) {
         const std::int32_t y = d.reader->IsBottomUp() ? h - 1 - i : i;
-        d.status = d.reader->ReadRow(d.image.rgb.data() + static_cast<std::size_t>(y) * w * 3, false);
+        d.status =
+            d.reader->ReadRow(d.image.rgb.data() + static_cast<std::size_t>(y) * w * 3, false);
         if (!d.status) return d;
     }
     d.reader->EndDecode();
@@ -203,7 +205,8 @@ TEST_P(BmpDepthTest, DecodesEveryPixelUpright) {
     EXPECT_EQ(d.reader->IsBottomUp(), !c.topDown);
     for (std::int32_t y = 0; y < h; ++y)
         for (std::int32_t x = 0; x < c.width; ++x)
-            expectPixel(d.image, x, y, expected[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)]);
+            expectPixel(d.image, x, y,
+                        expected[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)]);
 
     TempDir dir;
     writeFile(dir / "depth.bmp", bytes);
@@ -253,10 +256,17 @@ INSTANTIATE_TEST_SUITE_P(
     Masks, BmpBitFieldTest,
     ::testing::Values(
         FieldCase{"555_white", 16, 40, {0x7C00, 0x03E0, 0x001F}, 0x7FFF, 0xFFFFFF},
-        FieldCase{"565_mixed", 16, 40, {0xF800, 0x07E0, 0x001F}, (31u << 11) | (32u << 5) | 1, 0xFF8108},
+        FieldCase{
+            "565_mixed", 16, 40, {0xF800, 0x07E0, 0x001F}, (31u << 11) | (32u << 5) | 1, 0xFF8108},
         FieldCase{"444_in_v4", 16, 108, {0x0F00, 0x00F0, 0x000F, 0xF000}, 0x0F80, 0xFF8800},
-        FieldCase{"32_bgr_swapped", 32, 40, {0x000000FF, 0x0000FF00, 0x00FF0000}, 0x00332211, 0x112233},
-        FieldCase{"32_10bit", 32, 56, {0x3FF00000, 0x000FFC00, 0x000003FF, 0}, (1023u << 20) | (512u << 10), 0xFF7F00},
+        FieldCase{
+            "32_bgr_swapped", 32, 40, {0x000000FF, 0x0000FF00, 0x00FF0000}, 0x00332211, 0x112233},
+        FieldCase{"32_10bit",
+                  32,
+                  56,
+                  {0x3FF00000, 0x000FFC00, 0x000003FF, 0},
+                  (1023u << 20) | (512u << 10),
+                  0xFF7F00},
         FieldCase{"zero_mask_is_black", 32, 40, {0, 0x0000FF00, 0x000000FF}, 0x00FFFFFF, 0x00FFFF}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -268,7 +278,8 @@ struct RleCase {
     std::int32_t width;
     std::int32_t height;
     std::vector<std::uint8_t> data;
-    std::vector<std::string> rows;  // expected palette indexes per file row (hex digits), bottom first
+    std::vector<std::string>
+        rows;  // expected palette indexes per file row (hex digits), bottom first
     bool pillowAgrees;
 };
 
@@ -305,17 +316,37 @@ TEST_P(BmpRleTest, DecodesRuns) {
 INSTANTIATE_TEST_SUITE_P(
     Streams, BmpRleTest,
     ::testing::Values(
-        RleCase{"rle8_runs_eol", 8, 4, 2, {2, 1, 2, 2, 0, 0, 4, 3, 0, 0, 0, 1}, {"1122", "3333"}, true},
-        RleCase{"rle8_absolute_odd_padding", 8, 5, 1, {0, 3, 5, 6, 7, 0, 2, 9, 0, 1}, {"56799"}, true},
-        RleCase{"rle8_short_row_and_end", 8, 4, 3, {1, 4, 0, 0, 2, 5, 0, 1}, {"4000", "5500", "0000"}, true},
-        RleCase{"rle8_delta_right_and_down", 8, 4, 3,
-                {1, 7, 0, 2, 1, 1, 1, 8, 0, 0, 4, 9, 0, 1}, {"7000", "0080", "9999"}, false},
-        RleCase{"rle8_overflow_dropped_until_eol", 8, 2, 3, {2, 3, 2, 4, 0, 0, 1, 5, 0, 1}, {"33", "50", "00"}, true},
+        RleCase{
+            "rle8_runs_eol", 8, 4, 2, {2, 1, 2, 2, 0, 0, 4, 3, 0, 0, 0, 1}, {"1122", "3333"}, true},
+        RleCase{
+            "rle8_absolute_odd_padding", 8, 5, 1, {0, 3, 5, 6, 7, 0, 2, 9, 0, 1}, {"56799"}, true},
+        RleCase{"rle8_short_row_and_end",
+                8,
+                4,
+                3,
+                {1, 4, 0, 0, 2, 5, 0, 1},
+                {"4000", "5500", "0000"},
+                true},
+        RleCase{"rle8_delta_right_and_down",
+                8,
+                4,
+                3,
+                {1, 7, 0, 2, 1, 1, 1, 8, 0, 0, 4, 9, 0, 1},
+                {"7000", "0080", "9999"},
+                false},
+        RleCase{"rle8_overflow_dropped_until_eol",
+                8,
+                2,
+                3,
+                {2, 3, 2, 4, 0, 0, 1, 5, 0, 1},
+                {"33", "50", "00"},
+                true},
         RleCase{"rle8_run_cut_at_edge", 8, 3, 2, {5, 6, 0, 0, 3, 1, 0, 1}, {"666", "111"}, true},
         RleCase{"rle4_runs_alternate", 4, 5, 1, {5, 0x12, 0, 1}, {"12121"}, true},
         RleCase{"rle4_absolute_even", 4, 4, 1, {0, 4, 0xAB, 0xCD, 0, 1}, {"abcd"}, true},
         RleCase{"rle4_absolute_odd", 4, 5, 1, {0, 3, 0xAB, 0xC0, 2, 0xEE, 0, 1}, {"abcee"}, false},
-        RleCase{"rle4_absolute_padded", 4, 6, 1, {0, 6, 0x12, 0x34, 0x56, 0, 0, 1}, {"123456"}, true}),
+        RleCase{
+            "rle4_absolute_padded", 4, 6, 1, {0, 6, 0x12, 0x34, 0x56, 0, 0, 1}, {"123456"}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- header rules --------------------------------------------------------------------------
@@ -436,51 +467,65 @@ TEST_P(BmpHostileTest, FailsCleanly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, BmpHostileTest,
-    ::testing::Values(
-        HostileCase{"width_32768", hostile(plain(32768, 1)), true},
-        HostileCase{"height_minus_32768", hostile(plain(1, -32768)), true},
-        HostileCase{"height_int_min", hostile(plain(1, INT32_MIN)), true},
-        HostileCase{"negative_width", hostile(plain(-5, 1)), true},
-        HostileCase{"zero_width", hostile(plain(0, 1)), true},
-        HostileCase{"huge_colour_count", [] {
-                        BmpSpec s = plain(1, 1);
-                        s.coloursUsed = 0xFFFFFFF0u;
-                        s.pixelOffset = 0xFFFFFFF0u;  // no offset to cut the table short
-                        return hostile(s);
-                    }(), true},
-        HostileCase{"bit_count_3", [] {
-                        BmpSpec s = plain(1, 1);
-                        s.bits = 3;
-                        return hostile(s);
-                    }(), true},
-        HostileCase{"compression_jpeg", [] {
-                        BmpSpec s = plain(1, 1);
-                        s.compression = 4;
-                        return hostile(s);
-                    }(), true},
-        HostileCase{"header_size_20", [] {
-                        BmpSpec s = plain(1, 1);
-                        s.headerSize = 20;
-                        return hostile(s);
-                    }(), true},
-        HostileCase{"header_only", [] {
-                        auto b = buildBmp(plain(1, 1));
-                        b.resize(30);
-                        return b;
-                    }(), true},
-        HostileCase{"truncated_pixels", [] {
-                        BmpSpec s = plain(300, 300);
-                        s.pixels.assign(300 * 900, 0x55);
-                        return hostile(s, 2000);
-                    }(), false},
-        HostileCase{"rle_stream_ends_early", [] {
-                        BmpSpec s = plain(300, 300);
-                        s.bits = 8;
-                        s.compression = 1;
-                        s.palette = grayRamp(2);
-                        s.pixels = {0, 3, 1, 1, 1};
-                        return hostile(s);
-                    }(), false}),
+    ::testing::Values(HostileCase{"width_32768", hostile(plain(32768, 1)), true},
+                      HostileCase{"height_minus_32768", hostile(plain(1, -32768)), true},
+                      HostileCase{"height_int_min", hostile(plain(1, INT32_MIN)), true},
+                      HostileCase{"negative_width", hostile(plain(-5, 1)), true},
+                      HostileCase{"zero_width", hostile(plain(0, 1)), true},
+                      HostileCase{"huge_colour_count",
+                                  [] {
+                                      BmpSpec s = plain(1, 1);
+                                      s.coloursUsed = 0xFFFFFFF0u;
+                                      s.pixelOffset =
+                                          0xFFFFFFF0u;  // no offset to cut the table short
+                                      return hostile(s);
+                                  }(),
+                                  true},
+                      HostileCase{"bit_count_3",
+                                  [] {
+                                      BmpSpec s = plain(1, 1);
+                                      s.bits = 3;
+                                      return hostile(s);
+                                  }(),
+                                  true},
+                      HostileCase{"compression_jpeg",
+                                  [] {
+                                      BmpSpec s = plain(1, 1);
+                                      s.compression = 4;
+                                      return hostile(s);
+                                  }(),
+                                  true},
+                      HostileCase{"header_size_20",
+                                  [] {
+                                      BmpSpec s = plain(1, 1);
+                                      s.headerSize = 20;
+                                      return hostile(s);
+                                  }(),
+                                  true},
+                      HostileCase{"header_only",
+                                  [] {
+                                      auto b = buildBmp(plain(1, 1));
+                                      b.resize(30);
+                                      return b;
+                                  }(),
+                                  true},
+                      HostileCase{"truncated_pixels",
+                                  [] {
+                                      BmpSpec s = plain(300, 300);
+                                      s.pixels.assign(300 * 900, 0x55);
+                                      return hostile(s, 2000);
+                                  }(),
+                                  false},
+                      HostileCase{"rle_stream_ends_early",
+                                  [] {
+                                      BmpSpec s = plain(300, 300);
+                                      s.bits = 8;
+                                      s.compression = 1;
+                                      s.palette = grayRamp(2);
+                                      s.pixels = {0, 3, 1, 1, 1};
+                                      return hostile(s);
+                                  }(),
+                                  false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BmpReader, HugeRleImageFromTinyStreamDoesNotHang) {
@@ -522,9 +567,8 @@ std::vector<ManifestEntry> manifest(const std::set<std::string>& families) {
 // Valid files we refuse on purpose: OS/2 run-length 24-bit data (compression 4 is JPEG in
 // Windows files, which we do not read either).
 // A bare DIB without the "BM" file header is not recognised by content at all.
-const std::set<std::string> kRefusedValid = {"image-rs/bmp/rgb24rle24.bmp",
-                                             "imagemagick-perlmagick/input.dib",
-                                             "pillow/bmp/clipboard.dib"};
+const std::set<std::string> kRefusedValid = {
+    "image-rs/bmp/rgb24rle24.bmp", "imagemagick-perlmagick/input.dib", "pillow/bmp/clipboard.dib"};
 
 // Run-length files where Pillow drifts: it consumes the two delta bytes twice, and reads odd
 // absolute RLE4 runs one pixel short. These are checked against ImageMagick instead.

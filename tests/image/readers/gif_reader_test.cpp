@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <iostream>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <sstream>
 
@@ -87,7 +87,7 @@ std::vector<std::uint8_t> lzwEncode(const std::vector<std::uint8_t>& indexes, in
 
 struct FrameSpec {
     int left = 0, top = 0, width = 0, height = 0;
-    std::vector<std::uint8_t> indexes;  // width * height, row order
+    std::vector<std::uint8_t> indexes;     // width * height, row order
     std::vector<std::uint8_t> localTable;  // entries * 3 (power of two) or empty
     bool interlaced = false;
     int disposal = 0;
@@ -260,7 +260,8 @@ INSTANTIATE_TEST_SUITE_P(
                     LzwCase{"FullTableNoClear", 200, 150, 256, 8, {true, false, true, true}, false},
                     LzwCase{"NoLeadingClear", 64, 40, 200, 8, {false, true, true, true}, false},
                     LzwCase{"NoEndCode", 40, 40, 7, 3, {true, true, false, true}, false},
-                    LzwCase{"NoEndNoClearInterlaced", 40, 40, 7, 3, {false, false, false, true}, true},
+                    LzwCase{
+                        "NoEndNoClearInterlaced", 40, 40, 7, 3, {false, false, false, true}, true},
                     LzwCase{"MinCodeSize11", 100, 60, 16, 11, {}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -294,7 +295,8 @@ TEST_P(GifDisposal, ThirdFrameSeesTheDisposedSecond) {
         EXPECT_EQ(d.pages[1].delay, 1u);  // zero counts as one hundredth
         EXPECT_EQ(d.pages[2].delay, 7u);
         EXPECT_EQ(d.pages[2].transparentIndex, 3);
-        EXPECT_EQ(maxChannelDifference(d.pages[1].rgb, picture(4, 2, {0, 1, 1, 0, 0, 1, 1, 0}, pal)), 0);
+        EXPECT_EQ(
+            maxChannelDifference(d.pages[1].rgb, picture(4, 2, {0, 1, 1, 0, 0, 1, 1, 0}, pal)), 0);
         std::vector<int> row = GetParam().third;
         std::vector<int> both = row;
         both.insert(both.end(), row.begin(), row.end());
@@ -307,7 +309,8 @@ TEST_P(GifDisposal, ThirdFrameSeesTheDisposedSecond) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, GifDisposal,
-                         testing::Values(DisposalCase{0, {0, 1, 2, 0}}, DisposalCase{1, {0, 1, 2, 0}},
+                         testing::Values(DisposalCase{0, {0, 1, 2, 0}},
+                                         DisposalCase{1, {0, 1, 2, 0}},
                                          DisposalCase{2, {0, -1, 2, 0}},
                                          DisposalCase{3, {0, 0, 2, 0}}));
 
@@ -322,7 +325,8 @@ TEST(GifReader, TransparentPixelsWhereNoFrameWasShowTheirColourOrTheBackground) 
     EXPECT_EQ(maxChannelDifference(plain.pages[0].rgb, picture(3, 1, {0, 1, -1}, pal)), 0);
     EXPECT_EQ((plain.pages[0].alpha), (std::vector<std::uint8_t>{255, 0, 0}));
     auto blended = decodeBytes(file, true, image::makeColorRef(9, 8, 7));
-    EXPECT_EQ(maxChannelDifference(blended.pages[0].rgb, picture(3, 1, {0, -1, -1}, pal, {9, 8, 7})), 0);
+    EXPECT_EQ(
+        maxChannelDifference(blended.pages[0].rgb, picture(3, 1, {0, -1, -1}, pal, {9, 8, 7})), 0);
 }
 
 TEST(GifReader, OneRowFrameThatChangesNothingIsMergedIntoTheNext) {
@@ -355,7 +359,7 @@ TEST(GifReader, LocalTablesBitsGrayAndComments) {
     Bytes bytes = gifHeader(2, 2, gray);
     bytes.u8(0x21).u8(0xfe).u8(3).str("  h").u8(2).str("i!").u8(0);
     addFrame(bytes, a);
-    bytes.u8(0x21).u8(0xfe).u8(0);  // empty: not collected
+    bytes.u8(0x21).u8(0xfe).u8(0);              // empty: not collected
     bytes.u8(0x21).u8(0x01).u8(1).u8(0).u8(0);  // plain text extension: skipped
     addFrame(bytes, b);
     bytes.u8(0x3b);
@@ -504,13 +508,15 @@ namespace kalder::test {
 namespace {
 
 // Pillow's picture with its alpha channel: width * height * 4 bytes, or nullopt.
-std::optional<RgbImage> pillowRgba(const fs::path& path, int frame, std::vector<std::uint8_t>& alpha) {
+std::optional<RgbImage> pillowRgba(const fs::path& path, int frame,
+                                   std::vector<std::uint8_t>& alpha) {
     if (!havePillow()) return std::nullopt;
     TempDir dir;
     const fs::path out = dir / "frame.raw";
     const std::string script =
         "import sys\nfrom PIL import Image\nim=Image.open(sys.argv[1])\nim.seek(int(sys.argv[2]))\n"
-        "im=im.convert('RGBA')\nopen(sys.argv[3],'wb').write(b'%d %d\\n' % im.size + im.tobytes())\n";
+        "im=im.convert('RGBA')\nopen(sys.argv[3],'wb').write(b'%d %d\\n' % im.size + "
+        "im.tobytes())\n";
     std::ofstream(dir / "s.py") << script;
     const std::string cmd = "/usr/bin/python3 '" + (dir / "s.py").string() + "' '" + path.string() +
                             "' " + std::to_string(frame) + " '" + out.string() + "' 2>/dev/null";
@@ -548,9 +554,12 @@ Mismatch compareWithAlpha(const Page& ours, const RgbImage& ref,
             const std::size_t i = static_cast<std::size_t>(y) * ours.rgb.width + x;
             const std::size_t j = static_cast<std::size_t>(y) * ref.width + x;
             const bool a = ours.alpha[i] == 255, b = refAlpha[j] == 255;
-            if (a && !b) ++m.oursOnly;
-            else if (b && !a) ++m.theirsOnly;
-            else if (a && std::memcmp(&ours.rgb.rgb[i * 3], &ref.rgb[j * 3], 3) != 0) ++m.colour;
+            if (a && !b)
+                ++m.oursOnly;
+            else if (b && !a)
+                ++m.theirsOnly;
+            else if (a && std::memcmp(&ours.rgb.rgb[i * 3], &ref.rgb[j * 3], 3) != 0)
+                ++m.colour;
         }
     }
     return m;
@@ -567,8 +576,7 @@ std::vector<fs::path> manifestGifs(const fs::path& root, const std::string& stat
         std::getline(fields, family, '\t');
         std::getline(fields, st, '\t');
         const bool gif = path.ends_with(".gif") || path.ends_with(".gif87");
-        if (family == "GIF" && gif && (status.empty() || st == status))
-            out.push_back(root / path);
+        if (family == "GIF" && gif && (status.empty() || st == status)) out.push_back(root / path);
     }
     return out;
 }
@@ -613,15 +621,18 @@ TEST(GifExternal, ComposedFramesMatchTheReferenceFrames) {
     if (!havePillow()) GTEST_SKIP() << "Pillow not installed (needed to read the PNG references)";
     const fs::path dir = *root / "gif-test-suite-peterdn";
     int compared = 0;
-    for (const char* stem : {"animated_transparent_frame_restorebackground_loop",
-                             "animated_transparent_frame_restoreprev_loop",
-                             "animated_transparent_restoreprev_loop"}) {
+    for (const char* stem :
+         {"animated_transparent_frame_restorebackground_loop",
+          "animated_transparent_frame_restoreprev_loop", "animated_transparent_restoreprev_loop"}) {
         for (bool blend : {false, true}) {
-            auto d = decodeAll(dir / (std::string(stem) + ".gif"), blend, image::makeColorRef(7, 7, 7));
+            auto d =
+                decodeAll(dir / (std::string(stem) + ".gif"), blend, image::makeColorRef(7, 7, 7));
             ASSERT_EQ(d.pages.size(), 4u) << stem;
             for (int i = 0; i < 4; ++i) {
                 std::vector<std::uint8_t> alpha;
-                auto ref = pillowRgba(dir / "frames" / (std::string(stem) + "-" + std::to_string(i) + ".png"), 0, alpha);
+                auto ref = pillowRgba(
+                    dir / "frames" / (std::string(stem) + "-" + std::to_string(i) + ".png"), 0,
+                    alpha);
                 ASSERT_TRUE(ref);
                 ASSERT_EQ(ref->width, d.pages[i].rgb.width);
                 auto m = compareWithAlpha(d.pages[i], *ref, alpha);
@@ -678,7 +689,8 @@ TEST(GifExternal, SuiteExpectations) {
             std::stoi(w) > 32767 || std::stoi(h) > 32767)
             continue;
         auto d = decodeAll(dir / file);
-        const std::size_t expected = frames.empty() ? 0 : std::count(frames.begin(), frames.end(), ',') + 1;
+        const std::size_t expected =
+            frames.empty() ? 0 : std::count(frames.begin(), frames.end(), ',') + 1;
         // Indexes past the colour table show black (the table is zero beyond its entries) and a
         // plain text extension is skipped like any other; that suite rejects both files.
         if (file == "invalid-colors.gif" || file == "plain-text.gif") {

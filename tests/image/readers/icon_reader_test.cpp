@@ -82,8 +82,10 @@ std::vector<std::uint8_t> buildIcon(std::uint16_t type, const std::vector<IconIm
     for (std::size_t i = 0; i < images.size(); ++i) {
         const auto& img = images[i];
         b.u8(img.width & 0xff).u8(img.height & 0xff).u8(0).u8(0);
-        if (type == 2) b.u16le(img.hotX).u16le(img.hotY);
-        else b.u16le(1).u16le(img.bits);
+        if (type == 2)
+            b.u16le(img.hotX).u16le(img.hotY);
+        else
+            b.u16le(1).u16le(img.bits);
         b.u32le(static_cast<std::uint32_t>(data[i].size())).u32le(offsets[i]);
     }
     for (std::size_t i : order) b.append(data[i]);
@@ -120,8 +122,8 @@ std::unique_ptr<Loaded> loadAll(const std::filesystem::path& path, bool blend, b
 
 TEST(IconReader, ThreeSizesGiveThreePagesInDirectoryOrder) {
     TempDir dir;
-    writeFile(dir / "three.ico", buildIcon(1, {solid(16, 0xFF112233), solid(32, 0xFF445566),
-                                                  solid(48, 0xFF778899)}));
+    writeFile(dir / "three.ico",
+              buildIcon(1, {solid(16, 0xFF112233), solid(32, 0xFF445566), solid(48, 0xFF778899)}));
     auto l = loadAll(dir / "three.ico", false, false);
     ASSERT_TRUE(l->opened);
     ASSERT_EQ(l->doc.PageCount(), 3);
@@ -212,8 +214,10 @@ TEST(IconReader, EveryDepthDecodes) {
         s.height = 3;
         s.bits = bits;
         for (int i = 0; i < 15; ++i) {
-            if (bits <= 8) s.pixels.push_back(static_cast<std::uint32_t>(i) % (1u << bits));
-            else s.pixels.push_back(0x010203u * static_cast<std::uint32_t>(i));
+            if (bits <= 8)
+                s.pixels.push_back(static_cast<std::uint32_t>(i) % (1u << bits));
+            else
+                s.pixels.push_back(0x010203u * static_cast<std::uint32_t>(i));
         }
         if (bits <= 8)
             for (std::uint32_t i = 0; i < (1u << bits); ++i) s.palette.push_back(i * 0x0F0B07u);
@@ -234,7 +238,8 @@ TEST(IconReader, EveryDepthDecodes) {
 TEST(IconReader, ImagesAreReadWhateverOrderTheirDataComesIn) {
     TempDir dir;
     writeFile(dir / "order.ico",
-              buildIcon(1, {solid(4, 0xFF0000FF), solid(6, 0xFF00FF00), solid(8, 0xFFFF0000)}, {2, 0, 1}));
+              buildIcon(1, {solid(4, 0xFF0000FF), solid(6, 0xFF00FF00), solid(8, 0xFFFF0000)},
+                        {2, 0, 1}));
     auto l = loadAll(dir / "order.ico", false, false);
     ASSERT_EQ(l->doc.PageCount(), 3);
     EXPECT_EQ(toRgb(l->doc.PageAt(0).bitmap).at(0, 0)[2], 0xFF);
@@ -277,7 +282,8 @@ TEST_P(IconHostileTest, FailsCleanlyWithoutPages) {
     bool ok = reader->ReadHeader().ok();
     if (ok) ok = reader->BeginDecode().ok();
     std::vector<std::uint8_t> row(static_cast<std::size_t>(std::max(reader->Width(), 1)) * 3);
-    for (std::int32_t y = 0; ok && y < reader->Height(); ++y) ok = reader->ReadRow(row.data(), false).ok();
+    for (std::int32_t y = 0; ok && y < reader->Height(); ++y)
+        ok = reader->ReadRow(row.data(), false).ok();
     EXPECT_FALSE(ok) << GetParam().name;
 }
 
@@ -291,7 +297,8 @@ INSTANTIATE_TEST_SUITE_P(
                       HostileIcon{"offset_past_end", patched(kGood, 6 + 12, 0x7FFFFFFF)},
                       HostileIcon{"width_32768", patched(kGood, 22 + 4, 32768)},
                       HostileIcon{"height_negative", patched(kGood, 22 + 8, 0xFFFFFFF8u)},
-                      HostileIcon{"pixels_cut", std::vector<std::uint8_t>(kGood.begin(), kGood.end() - 40)}),
+                      HostileIcon{"pixels_cut",
+                                  std::vector<std::uint8_t>(kGood.begin(), kGood.end() - 40)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Callers may take the size before BeginDecode (thumbnails, the fuzz harness): every frame must
@@ -315,9 +322,12 @@ TEST(IconReader, CrashersReplayCleanly) {
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         const std::string name = entry.path().filename().string();
         std::unique_ptr<image::ImageReader> reader;
-        if (name.rfind("icon_", 0) == 0) reader = image::makeIconReader();
-        else if (name.rfind("ani_", 0) == 0) reader = image::makeAniReader();
-        else if (name.rfind("bmp_", 0) == 0) reader = image::makeBmpReader();
+        if (name.rfind("icon_", 0) == 0)
+            reader = image::makeIconReader();
+        else if (name.rfind("ani_", 0) == 0)
+            reader = image::makeAniReader();
+        else if (name.rfind("bmp_", 0) == 0)
+            reader = image::makeBmpReader();
         if (!reader) continue;
         SCOPED_TRACE(name);
         decodeTakingSizeFirst(*reader, readFile(entry.path()));
@@ -327,8 +337,7 @@ TEST(IconReader, CrashersReplayCleanly) {
 }
 
 TEST(IconReader, PngCompressedImage) {
-    if (!image::createReaderForCode(image::FormatCode::Png))
-        GTEST_SKIP() << "no PNG reader yet";
+    if (!image::createReaderForCode(image::FormatCode::Png)) GTEST_SKIP() << "no PNG reader yet";
     auto root = externalTestData();
     if (!root) GTEST_SKIP() << "shared external test data not found";
     const auto path = *root / "image-rs/ico/png_rgb8.ico";
@@ -348,8 +357,8 @@ std::optional<RgbImage> pillowIconEntry(const std::filesystem::path& path, std::
         "/usr/bin/python3 -c \"import sys\nfrom PIL import IcoImagePlugin\n"
         "f=IcoImagePlugin.IcoFile(open(sys.argv[1],'rb'))\n"
         "i=[k for k,e in enumerate(f.entry) if e['offset']==int(sys.argv[2])][0]\n"
-        "f.frame(i).convert('RGB').save(sys.argv[3])\" '" + path.string() + "' " +
-        std::to_string(offset) + " '" + out + "' 2>/dev/null";
+        "f.frame(i).convert('RGB').save(sys.argv[3])\" '" +
+        path.string() + "' " + std::to_string(offset) + " '" + out + "' 2>/dev/null";
     if (std::system(cmd.c_str()) != 0) return std::nullopt;
     // Read back through Pillow's plain PPM, which the shared helper parses.
     return decodeWithPillow(out);
@@ -383,11 +392,13 @@ TEST(IconReader, SharedTestImages) {
         EXPECT_EQ(raw->doc.PageCount(), count);
         for (int i = 0; i < raw->doc.PageCount(); ++i) {
             const std::size_t e = 6 + 16 * static_cast<std::size_t>(i);
-            const std::uint32_t offset = bytes[e + 12] | (bytes[e + 13] << 8) | (bytes[e + 14] << 16) |
+            const std::uint32_t offset = bytes[e + 12] | (bytes[e + 13] << 8) |
+                                         (bytes[e + 14] << 16) |
                                          (static_cast<std::uint32_t>(bytes[e + 15]) << 24);
             auto theirs = pillowIconEntry(file, offset);
             if (!theirs) continue;
-            EXPECT_EQ(maxChannelDifference(toRgb(raw->doc.PageAt(i).bitmap), *theirs), 0) << "page " << i;
+            EXPECT_EQ(maxChannelDifference(toRgb(raw->doc.PageAt(i).bitmap), *theirs), 0)
+                << "page " << i;
             ++compared;
         }
     }

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -32,13 +32,16 @@ struct IffShape {
 
 // Chunky value of pixel (x, y): an index for mapped layouts, a sample for deep ones.
 std::uint32_t pixelValue(const IffShape& s, int x, int y, int channel = 0) {
-    const std::uint32_t v = static_cast<std::uint32_t>(x * 7 + y * 13 + channel * 61 + (x > 10 ? 0 : x * x));
+    const std::uint32_t v =
+        static_cast<std::uint32_t>(x * 7 + y * 13 + channel * 61 + (x > 10 ? 0 : x * x));
     if (s.layout == Layout::Deep48) return (v * 2654435761u) & 0xffff;
     if (s.layout == Layout::Deep24 || s.layout == Layout::Deep32) return v & 0xff;
     return v & ((1u << s.planes) - 1);
 }
 
-std::uint8_t mapColour(int index, int c) { return static_cast<std::uint8_t>((index * 47 + c * 90 + 5) & 0xff); }
+std::uint8_t mapColour(int index, int c) {
+    return static_cast<std::uint8_t>((index * 47 + c * 90 + 5) & 0xff);
+}
 
 void byteRun1(Bytes& out, const std::vector<std::uint8_t>& row) {
     std::size_t i = 0;
@@ -52,7 +55,8 @@ void byteRun1(Bytes& out, const std::vector<std::uint8_t>& row) {
         }
         std::size_t lit = std::min<std::size_t>(row.size() - i, 128);
         for (std::size_t k = 0; k + 2 < lit; ++k)
-            if (row[i + k] == row[i + k + 1] && row[i + k] == row[i + k + 2]) lit = std::max<std::size_t>(k, 1);
+            if (row[i + k] == row[i + k + 1] && row[i + k] == row[i + k + 2])
+                lit = std::max<std::size_t>(k, 1);
         out.u8(static_cast<std::uint8_t>(lit - 1));
         for (std::size_t k = 0; k < lit; ++k) out.u8(row[i + k]);
         i += lit;
@@ -73,16 +77,20 @@ std::vector<std::uint8_t> makeIff(const IffShape& s) {
     Bytes form;
     form.str("ILBM");
     chunk(form, "BMHD", bmhd);
-    const bool mapped = s.layout == Layout::Indexed || s.layout == Layout::HalfBrite || s.layout == Layout::Ham;
+    const bool mapped =
+        s.layout == Layout::Indexed || s.layout == Layout::HalfBrite || s.layout == Layout::Ham;
     if (mapped) {
         Bytes cmap;
-        const int entries = s.layout == Layout::HalfBrite ? 32 : s.layout == Layout::Ham ? 1 << (s.planes - 2)
-                                                                                          : 1 << s.planes;
+        const int entries = s.layout == Layout::HalfBrite ? 32
+                            : s.layout == Layout::Ham     ? 1 << (s.planes - 2)
+                                                          : 1 << s.planes;
         for (int i = 0; i < entries; ++i) {
             // Rows of hold-and-modify pictures start from colour 0; decoders differ on whether
             // that is the map's colour 0 or black, so it is black here.
-            if (s.layout == Layout::Ham && i == 0) cmap.u8(0).u8(0).u8(0);
-            else cmap.u8(mapColour(i, 0)).u8(mapColour(i, 1)).u8(mapColour(i, 2));
+            if (s.layout == Layout::Ham && i == 0)
+                cmap.u8(0).u8(0).u8(0);
+            else
+                cmap.u8(mapColour(i, 0)).u8(mapColour(i, 1)).u8(mapColour(i, 2));
         }
         chunk(form, "CMAP", cmap);
     }
@@ -103,15 +111,18 @@ std::vector<std::uint8_t> makeIff(const IffShape& s) {
                 int bit;
                 if (p == s.planes) {
                     bit = (x + y) % 3 != 0;  // the mask
-                } else if (s.layout == Layout::Deep24 || s.layout == Layout::Deep32 || s.layout == Layout::Deep48) {
+                } else if (s.layout == Layout::Deep24 || s.layout == Layout::Deep32 ||
+                           s.layout == Layout::Deep48) {
                     bit = (pixelValue(s, x, y, p / perChannel) >> (p % perChannel)) & 1;
                 } else {
                     bit = (pixelValue(s, x, y) >> p) & 1;
                 }
                 if (bit) row[x / 8] |= 0x80 >> (x % 8);
             }
-            if (s.compressed) byteRun1(body, row);
-            else body.append(row);
+            if (s.compressed)
+                byteRun1(body, row);
+            else
+                body.append(row);
         }
     }
     chunk(form, "BODY", body);
@@ -131,13 +142,24 @@ RgbImage expected(const IffShape& s) {
             const std::uint32_t v = pixelValue(s, x, y);
             for (int c = 0; c < 3; ++c) {
                 switch (s.layout) {
-                case Layout::Indexed: p[c] = mapColour(static_cast<int>(v), c); break;
-                case Layout::HalfBrite: p[c] = v < 32 ? mapColour(v, c) : mapColour(v - 32, c) >> 1; break;
-                case Layout::Deep24:
-                case Layout::Deep32: p[c] = static_cast<std::uint8_t>(pixelValue(s, x, y, c)); break;
-                case Layout::Deep48: p[c] = static_cast<std::uint8_t>(pixelValue(s, x, y, c) >> 8); break;
-                case Layout::GrayNoMap: p[c] = static_cast<std::uint8_t>(v); break;
-                case Layout::Ham: break;  // checked against the oracle only
+                    case Layout::Indexed:
+                        p[c] = mapColour(static_cast<int>(v), c);
+                        break;
+                    case Layout::HalfBrite:
+                        p[c] = v < 32 ? mapColour(v, c) : mapColour(v - 32, c) >> 1;
+                        break;
+                    case Layout::Deep24:
+                    case Layout::Deep32:
+                        p[c] = static_cast<std::uint8_t>(pixelValue(s, x, y, c));
+                        break;
+                    case Layout::Deep48:
+                        p[c] = static_cast<std::uint8_t>(pixelValue(s, x, y, c) >> 8);
+                        break;
+                    case Layout::GrayNoMap:
+                        p[c] = static_cast<std::uint8_t>(v);
+                        break;
+                    case Layout::Ham:
+                        break;  // checked against the oracle only
                 }
             }
         }
@@ -150,7 +172,8 @@ std::optional<RgbImage> decodeWithIlbmToPpm(const std::filesystem::path& path) {
     static const bool have = std::system("ilbmtoppm -version >/dev/null 2>&1") == 0;
     if (!have) return std::nullopt;
     const auto ppm = path.parent_path() / (path.filename().string() + ".ppm");
-    const std::string command = "ilbmtoppm '" + path.string() + "' > '" + ppm.string() + "' 2>/dev/null";
+    const std::string command =
+        "ilbmtoppm '" + path.string() + "' > '" + ppm.string() + "' 2>/dev/null";
     if (std::system(command.c_str()) != 0) return std::nullopt;
     auto image = test::decodeWithPillow(ppm);
     return image ? image : test::decodeWithImageMagick(ppm);
@@ -180,7 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
     All, IffVariant,
     ::testing::Values(IffShape{Layout::Indexed, 1, true}, IffShape{Layout::Indexed, 2, false},
                       IffShape{Layout::Indexed, 4, true}, IffShape{Layout::Indexed, 5, true, true},
-                      IffShape{Layout::Indexed, 8, false, false, 300, 2}, IffShape{Layout::Indexed, 8, true, false, 300, 2},
+                      IffShape{Layout::Indexed, 8, false, false, 300, 2},
+                      IffShape{Layout::Indexed, 8, true, false, 300, 2},
                       IffShape{Layout::HalfBrite, 6, true}, IffShape{Layout::Ham, 6, true},
                       IffShape{Layout::Ham, 8, false}, IffShape{Layout::Deep24, 24, true},
                       IffShape{Layout::Deep24, 24, false, true}, IffShape{Layout::Deep32, 32, true},
@@ -193,7 +217,9 @@ struct Reader {
 };
 
 Reader open(std::vector<std::uint8_t> bytes, bool decode, bool extractAlpha = false) {
-    Reader r{std::make_unique<std::vector<std::uint8_t>>(std::move(bytes)), createReaderForCode(FormatCode::Iff), {}};
+    Reader r{std::make_unique<std::vector<std::uint8_t>>(std::move(bytes)),
+             createReaderForCode(FormatCode::Iff),
+             {}};
     r.status = r.reader->OpenMemory(*r.bytes);
     if (extractAlpha) {
         // OpenMemory asks for no alpha; go through a file to pass the setting.
@@ -207,7 +233,8 @@ Reader open(std::vector<std::uint8_t> bytes, bool decode, bool extractAlpha = fa
     if (r.status && decode) {
         r.status = r.reader->BeginDecode();
         std::vector<std::uint8_t> row(static_cast<std::size_t>(r.reader->Width()) * 3);
-        for (int y = 0; r.status && y < r.reader->Height(); ++y) r.status = r.reader->ReadRow(row.data(), false);
+        for (int y = 0; r.status && y < r.reader->Height(); ++y)
+            r.status = r.reader->ReadRow(row.data(), false);
     }
     return r;
 }
@@ -265,7 +292,8 @@ TEST(IffReader, HoldAndModifyKeepsTheLowBits) {
     test::writeFile(dir / "ham.iff", file.data);
     auto ours = test::decodeWithKalder(dir / "ham.iff");
     ASSERT_TRUE(ours);
-    const std::vector<std::uint8_t> want = {0xff, 0x80, 0x10, 0x3f, 0x80, 0x10, 0x3f, 0xf0, 0x10, 0x3f, 0xf0, 0x00};
+    const std::vector<std::uint8_t> want = {0xff, 0x80, 0x10, 0x3f, 0x80, 0x10,
+                                            0x3f, 0xf0, 0x10, 0x3f, 0xf0, 0x00};
     EXPECT_EQ(ours->rgb, want);
 }
 
@@ -318,7 +346,7 @@ TEST(IffReader, RefusesAndSurvivesHostileInput) {
     const std::vector<std::uint8_t> row = {0, 255, 7, 255, 0, 7, 0, 255, 7};
     EXPECT_EQ(std::vector<std::uint8_t>(ours->rgb.begin(), ours->rgb.begin() + 9), row);
     EXPECT_EQ(std::vector<std::uint8_t>(ours->rgb.begin() + 9, ours->rgb.end()), row);
-    EXPECT_FALSE(open(withBody({0xfe}), true).status);  // the body ends after three bytes
+    EXPECT_FALSE(open(withBody({0xfe}), true).status);        // the body ends after three bytes
     EXPECT_FALSE(open(withBody({0x05, 1, 2}), true).status);  // a literal cut short
 }
 

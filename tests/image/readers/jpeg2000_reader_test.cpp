@@ -24,7 +24,9 @@ bool runPython(const test::TempDir& dir, const std::string& script, const std::s
     if (!test::havePillow()) return false;
     const fs::path file = dir / "make.py";
     std::ofstream(file) << script;
-    return std::system(("/usr/bin/python3 " + file.string() + " " + args + " >/dev/null 2>&1").c_str()) == 0;
+    return std::system(
+               ("/usr/bin/python3 " + file.string() + " " + args + " >/dev/null 2>&1").c_str()) ==
+           0;
 }
 
 // Writes a lossless JPEG-2000 file (codestream or JP2 by extension) of a fixed pattern.
@@ -61,7 +63,8 @@ TEST_P(Jpeg2000AgainstPillow, PixelsMatch) {
     test::TempDir dir;
     const fs::path file = dir / (std::string(c.name) + c.extension);
     if (!runPython(dir, kMakeScript,
-                   file.string() + " " + std::to_string(c.width) + " " + std::to_string(c.height) + " " + c.mode))
+                   file.string() + " " + std::to_string(c.width) + " " + std::to_string(c.height) +
+                       " " + c.mode))
         GTEST_SKIP() << "Pillow with JPEG-2000 is not available";
     auto ours = test::decodeWithKalder(file);
     ASSERT_TRUE(ours) << c.name;
@@ -77,7 +80,8 @@ TEST_P(Jpeg2000AgainstPillow, PixelsMatch) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, Jpeg2000AgainstPillow,
-    ::testing::Values(PillowCase{"rgb_codestream", ".j2k", "RGB", 67, 41, "JPEG-2000 Codestream, color"},
+    ::testing::Values(PillowCase{"rgb_codestream", ".j2k", "RGB", 67, 41,
+                                 "JPEG-2000 Codestream, color"},
                       PillowCase{"rgb_jp2", ".jp2", "RGB", 33, 70, "JP2 (JPEG-2000), color"},
                       PillowCase{"gray_jp2", ".jp2", "L", 40, 17, "JP2 (JPEG-2000), gray-scale"},
                       PillowCase{"one_pixel", ".j2k", "RGB", 1, 1, "JPEG-2000 Codestream, color"}),
@@ -130,20 +134,30 @@ std::vector<std::uint8_t> colr(std::uint8_t method, std::uint32_t space) {
     return Bytes().u8(method).u8(0).u8(0).u32be(space).data;
 }
 
-std::vector<std::uint8_t> resolution(const char* type, std::uint16_t n, std::uint16_t d, std::int8_t e) {
+std::vector<std::uint8_t> resolution(const char* type, std::uint16_t n, std::uint16_t d,
+                                     std::int8_t e) {
     Bytes r;
-    r.u16be(n).u16be(d).u16be(n * 2).u16be(d).u8(static_cast<std::uint8_t>(e)).u8(static_cast<std::uint8_t>(e));
+    r.u16be(n)
+        .u16be(d)
+        .u16be(n * 2)
+        .u16be(d)
+        .u8(static_cast<std::uint8_t>(e))
+        .u8(static_cast<std::uint8_t>(e));
     return box(type, r.data).data;
 }
 
-std::vector<std::uint8_t> jp2File(const std::vector<std::uint8_t>& header, const std::vector<std::uint8_t>& cs,
-                                  bool longLength = false) {
+std::vector<std::uint8_t> jp2File(const std::vector<std::uint8_t>& header,
+                                  const std::vector<std::uint8_t>& cs, bool longLength = false) {
     Bytes f;
     f.u32be(12).str("jP  ").u32be(0x0d0a870a);
     f.append(box("ftyp", Bytes().str("jp2 ").u32be(0).str("jp2 ").data).data);
     f.append(box("jp2h", header).data);
     if (longLength) {
-        f.u32be(1).str("jp2c").u32be(0).u32be(static_cast<std::uint32_t>(cs.size() + 16)).append(cs);
+        f.u32be(1)
+            .str("jp2c")
+            .u32be(0)
+            .u32be(static_cast<std::uint32_t>(cs.size() + 16))
+            .append(cs);
     } else {
         f.append(box("jp2c", cs).data);
     }
@@ -217,7 +231,8 @@ TEST(Jpeg2000Reader, TruncatedAndDamagedFilesFailCleanly) {
     const auto file = jp2File(box("colr", colr(1, 16)).data, cs);
     for (std::size_t keep : {13u, 40u, 60u, 90u, 120u}) {
         if (keep >= file.size()) continue;
-        std::vector<std::uint8_t> cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(keep));
+        std::vector<std::uint8_t> cut(file.begin(),
+                                      file.begin() + static_cast<std::ptrdiff_t>(keep));
         auto reader = makeJpeg2000Reader();
         if (reader->OpenMemory(cut) && reader->ReadHeader() && reader->BeginDecode()) {
             std::vector<std::uint8_t> row(static_cast<std::size_t>(reader->Width()) * 3);
@@ -256,7 +271,8 @@ TEST(Jpeg2000Reader, ExternalFilesDecodeOrFailCleanly) {
         if (status != "valid") continue;
         // Colour specifications we refuse rather than show wrongly: CMYK, an ICC profile, an
         // unknown enumerated space.
-        const bool refused = path.find("cmyk") != std::string::npos || path.find("eciRGB") != std::string::npos ||
+        const bool refused = path.find("cmyk") != std::string::npos ||
+                             path.find("eciRGB") != std::string::npos ||
                              path.find("00r0_gray_l") != std::string::npos;
         ++valid;
         if (refused) {
@@ -266,8 +282,9 @@ TEST(Jpeg2000Reader, ExternalFilesDecodeOrFailCleanly) {
         EXPECT_TRUE(ours) << path;
         if (!ours) continue;
         auto expected = test::decodeWithPillow(file);
-        if (!expected || path.find("16") != std::string::npos || path.find("rgba") != std::string::npos ||
-            path.find("_la") != std::string::npos || path.find("9bit") != std::string::npos)
+        if (!expected || path.find("16") != std::string::npos ||
+            path.find("rgba") != std::string::npos || path.find("_la") != std::string::npos ||
+            path.find("9bit") != std::string::npos)
             continue;
         ++compared;
         EXPECT_LE(test::maxChannelDifference(*ours, *expected), 1) << path;

@@ -67,13 +67,15 @@ Source makeSource(int w, int h, int bits, bool grayLooking = false, bool withAlp
     s.image.pixels = s.pixels.data();
     if (withAlpha) {
         s.alpha.resize(static_cast<std::size_t>(w) * h);
-        for (std::size_t i = 0; i < s.alpha.size(); ++i) s.alpha[i] = static_cast<std::uint8_t>(i * 7);
+        for (std::size_t i = 0; i < s.alpha.size(); ++i)
+            s.alpha[i] = static_cast<std::uint8_t>(i * 7);
         s.image.alphaPlane = s.alpha.data();
     }
     return s;
 }
 
-Status writeFile(ImageWriter& writer, const fs::path& path, const std::vector<const WriterImage*>& pages,
+Status writeFile(ImageWriter& writer, const fs::path& path,
+                 const std::vector<const WriterImage*>& pages,
                  const std::vector<std::string>* comments = nullptr) {
     KALDER_TRY(writer.Open(path, comments));
     for (const WriterImage* page : pages) KALDER_TRY(writer.Write(*page));
@@ -91,11 +93,13 @@ double psnr(const RgbImage& a, const RgbImage& b) {
 }
 
 // The chunks of a PNG file: type and data.
-std::vector<std::pair<std::string, std::vector<std::uint8_t>>> pngChunks(const std::vector<std::uint8_t>& f) {
+std::vector<std::pair<std::string, std::vector<std::uint8_t>>> pngChunks(
+    const std::vector<std::uint8_t>& f) {
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> out;
     std::size_t pos = 8;
     while (pos + 12 <= f.size()) {
-        const std::size_t len = (std::size_t(f[pos]) << 24) | (f[pos + 1] << 16) | (f[pos + 2] << 8) | f[pos + 3];
+        const std::size_t len =
+            (std::size_t(f[pos]) << 24) | (f[pos + 1] << 16) | (f[pos + 2] << 8) | f[pos + 3];
         if (pos + 12 + len > f.size()) break;
         out.emplace_back(std::string(f.begin() + pos + 4, f.begin() + pos + 8),
                          std::vector<std::uint8_t>(f.begin() + pos + 8, f.begin() + pos + 8 + len));
@@ -184,7 +188,8 @@ TEST(PngWriter, TransparencyTextResolutionAndGamma) {
     }
     EXPECT_TRUE(sawTrns && sawPhys && sawGama);
     using namespace std::string_literals;
-    EXPECT_EQ(texts, (std::vector<std::string>{"Title\0A title"s, "Author\0Someone"s, "Comment\0first comment"s}));
+    EXPECT_EQ(texts, (std::vector<std::string>{"Title\0A title"s, "Author\0Someone"s,
+                                               "Comment\0first comment"s}));
     // Pixels whose alpha is below 128 became the transparent index.
     auto ours = test::decodeWithKalder(dir / "t.png");
     ASSERT_TRUE(ours);
@@ -207,9 +212,11 @@ TEST(JpegWriter, QualityGrayDetectionAndOptions) {
         int sampling;
         int components;
     };
-    for (const Case& c : {Case{"colour", false, false, false, 0, 3}, Case{"progressive", false, true, false, 1, 3},
-                          Case{"sampling 2x1", false, false, false, 2, 3}, Case{"gray looking", true, false, false, 0, 1},
-                          Case{"forced gray", false, false, true, 0, 1}}) {
+    for (const Case& c :
+         {Case{"colour", false, false, false, 0, 3}, Case{"progressive", false, true, false, 1, 3},
+          Case{"sampling 2x1", false, false, false, 2, 3},
+          Case{"gray looking", true, false, false, 0, 1},
+          Case{"forced gray", false, false, true, 0, 1}}) {
         Source s = makeSource(64, 48, 32, c.grayLooking);
         s.image.jpegQuality = 90;
         s.image.jpegProgressive = c.progressive;
@@ -289,19 +296,18 @@ TEST_P(TiffWriterRoundTrip, SamePixelsInBothDecoders) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, TiffWriterRoundTrip,
-                         ::testing::Values(TiffCase{"rgb_none", 32, 1, false}, TiffCase{"rgb_lzw", 32, 5, false},
-                                           TiffCase{"rgb_packbits", 32, 32773, false},
-                                           TiffCase{"rgb_deflate", 32, 32946, false},
-                                           TiffCase{"rgb_jpeg", 32, 7, false},
-                                           TiffCase{"rgba_lzw", 32, 5, true},
-                                           TiffCase{"rgb_ccitt_falls_back", 32, 4, false},
-                                           TiffCase{"bilevel_g3", 1, 3, false}, TiffCase{"bilevel_g4", 1, 4, false},
-                                           TiffCase{"bilevel_rle", 1, 2, false},
-                                           TiffCase{"palette2", 2, 5, false}, TiffCase{"palette3", 3, 1, false},
-                                           TiffCase{"palette6", 6, 32773, false},
-                                           TiffCase{"palette8_jpeg_falls_back", 8, 7, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TiffWriterRoundTrip,
+    ::testing::Values(TiffCase{"rgb_none", 32, 1, false}, TiffCase{"rgb_lzw", 32, 5, false},
+                      TiffCase{"rgb_packbits", 32, 32773, false},
+                      TiffCase{"rgb_deflate", 32, 32946, false}, TiffCase{"rgb_jpeg", 32, 7, false},
+                      TiffCase{"rgba_lzw", 32, 5, true},
+                      TiffCase{"rgb_ccitt_falls_back", 32, 4, false},
+                      TiffCase{"bilevel_g3", 1, 3, false}, TiffCase{"bilevel_g4", 1, 4, false},
+                      TiffCase{"bilevel_rle", 1, 2, false}, TiffCase{"palette2", 2, 5, false},
+                      TiffCase{"palette3", 3, 1, false}, TiffCase{"palette6", 6, 32773, false},
+                      TiffCase{"palette8_jpeg_falls_back", 8, 7, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TiffWriter, TwoWritesGiveTwoPages) {
     Source a = makeSource(10, 6, 32), b = makeSource(4, 9, 8);

@@ -36,13 +36,15 @@ std::vector<std::uint8_t> palette16() {
     std::vector<std::uint8_t> p;
     // Writers put black and white first; some decoders colour 1-bit images from these.
     p.insert(p.end(), {0, 0, 0, 255, 255, 255});
-    for (int i = 2; i < 16; ++i) p.insert(p.end(), {std::uint8_t(i * 16), std::uint8_t(255 - i * 9), std::uint8_t(i * 5)});
+    for (int i = 2; i < 16; ++i)
+        p.insert(p.end(), {std::uint8_t(i * 16), std::uint8_t(255 - i * 9), std::uint8_t(i * 5)});
     return p;
 }
 
 std::vector<std::uint8_t> palette256() {
     std::vector<std::uint8_t> p;
-    for (int i = 0; i < 256; ++i) p.insert(p.end(), {std::uint8_t(i), std::uint8_t(i * 3), std::uint8_t(255 - i)});
+    for (int i = 0; i < 256; ++i)
+        p.insert(p.end(), {std::uint8_t(i), std::uint8_t(i * 3), std::uint8_t(255 - i)});
     return p;
 }
 
@@ -69,18 +71,22 @@ std::vector<std::uint8_t> encodePcx(int w, int h, const PcxVariant& v, RgbImage*
             const int index = values[0] % colours;
             if (v.bits == 8) {
                 line[x] = static_cast<std::uint8_t>(index);
-                expected->rgb.insert(expected->rgb.end(), pal256.begin() + index * 3, pal256.begin() + index * 3 + 3);
+                expected->rgb.insert(expected->rgb.end(), pal256.begin() + index * 3,
+                                     pal256.begin() + index * 3 + 3);
             } else if (v.bits == 4) {
                 line[x / 2] |= static_cast<std::uint8_t>(index << (x % 2 ? 0 : 4));
-                expected->rgb.insert(expected->rgb.end(), pal16.begin() + index * 3, pal16.begin() + index * 3 + 3);
+                expected->rgb.insert(expected->rgb.end(), pal16.begin() + index * 3,
+                                     pal16.begin() + index * 3 + 3);
             } else {
                 for (int p = 0; p < v.planes; ++p)
-                    if ((index >> p) & 1) line[p * bpl + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+                    if ((index >> p) & 1)
+                        line[p * bpl + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
                 if (v.planes == 1) {
                     const std::uint8_t g = index ? 255 : 0;
                     expected->rgb.insert(expected->rgb.end(), {g, g, g});
                 } else {
-                    expected->rgb.insert(expected->rgb.end(), pal16.begin() + index * 3, pal16.begin() + index * 3 + 3);
+                    expected->rgb.insert(expected->rgb.end(), pal16.begin() + index * 3,
+                                         pal16.begin() + index * 3 + 3);
                 }
             }
         }
@@ -94,8 +100,10 @@ std::vector<std::uint8_t> encodePcx(int w, int h, const PcxVariant& v, RgbImage*
     while (i < stream.size()) {
         std::size_t run = 1;
         while (i + run < stream.size() && run < 63 && stream[i + run] == stream[i]) ++run;
-        if (run > 1 || (stream[i] & 0xC0) == 0xC0) b.u8(0xC0 | run).u8(stream[i]);
-        else b.u8(stream[i]);
+        if (run > 1 || (stream[i] & 0xC0) == 0xC0)
+            b.u8(0xC0 | run).u8(stream[i]);
+        else
+            b.u8(stream[i]);
         i += run;
     }
     if (v.bits == 8 && v.planes == 1) b.u8(0x0C).append(pal256);
@@ -173,7 +181,8 @@ Status openPcx(const std::vector<std::uint8_t>& bytes, bool decode) {
 TEST(PcxReader, MissingTrailingPaletteMeansGray) {
     for (std::size_t tail : {0u, 900u}) {
         TempDir dir;
-        writeFile(dir / "g.pcx", pcxHeader(5, 1, 8, 1, 3, 1, 3).u8(7).u8(0xC2).u8(200).fill(tail, 0x3F).data);
+        writeFile(dir / "g.pcx",
+                  pcxHeader(5, 1, 8, 1, 3, 1, 3).u8(7).u8(0xC2).u8(200).fill(tail, 0x3F).data);
         auto img = kalder::test::decodeWithKalder(dir / "g.pcx");
         ASSERT_TRUE(img) << tail;
         EXPECT_EQ(img->rgb, (std::vector<std::uint8_t>{7, 7, 7, 200, 200, 200, 200, 200, 200}));
@@ -190,7 +199,8 @@ TEST(PcxReader, RefusalsAndHostileInput) {
         {"uncompressed", pcxHeader(5, 0, 8, 3, 2, 2, 2).fill(12, 0), DecodeError::Unsupported},
         {"2-bit CGA", pcxHeader(5, 1, 2, 1, 2, 2, 1).fill(2, 0), DecodeError::Unsupported},
         {"version 3", pcxHeader(3, 1, 8, 3, 2, 2, 2).fill(12, 0), DecodeError::BadSignature},
-        {"bytes per line too small", pcxHeader(5, 1, 8, 3, 9, 2, 8).fill(48, 0), DecodeError::Corrupt},
+        {"bytes per line too small", pcxHeader(5, 1, 8, 3, 9, 2, 8).fill(48, 0),
+         DecodeError::Corrupt},
         {"xmax below xmin", pcxHeader(5, 1, 8, 3, 0, 2, 8).fill(48, 0), DecodeError::Corrupt},
         {"short header", Bytes().u8(0x0A).u8(5).fill(50, 0), DecodeError::Truncated},
     };

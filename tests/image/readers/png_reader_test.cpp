@@ -69,9 +69,9 @@ std::vector<std::uint32_t> samplesFor(const PngSpec& s) {
     for (int y = 0; y < s.height; ++y)
         for (int x = 0; x < s.width; ++x)
             for (int c = 0; c < channels; ++c) {
-                std::uint32_t h =
-                    static_cast<std::uint32_t>(x) * 73856093u ^ static_cast<std::uint32_t>(y) * 19349663u ^
-                    static_cast<std::uint32_t>(c) * 83492791u;
+                std::uint32_t h = static_cast<std::uint32_t>(x) * 73856093u ^
+                                  static_cast<std::uint32_t>(y) * 19349663u ^
+                                  static_cast<std::uint32_t>(c) * 83492791u;
                 h ^= h >> 13;
                 h *= 0x5bd1e995;
                 h ^= h >> 15;

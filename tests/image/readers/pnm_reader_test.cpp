@@ -37,8 +37,8 @@ std::vector<std::uint8_t> encodePnm(const PnmVariant& v, int h, RgbImage* expect
     const bool bits = v.kind == 1 || v.kind == 4;
     const int channels = (v.kind == 3 || v.kind == 6) ? 3 : 1;
     const std::uint32_t maxValue = bits ? 1 : v.maxValue;
-    std::string head = "P" + std::to_string(v.kind) + "\n# made for a test\n" +
-                       std::to_string(w) + " " + std::to_string(h) + "\n";
+    std::string head = "P" + std::to_string(v.kind) + "\n# made for a test\n" + std::to_string(w) +
+                       " " + std::to_string(h) + "\n";
     if (!bits) head += std::to_string(maxValue) + "\n";
     Bytes b;
     b.str(head);
@@ -49,11 +49,16 @@ std::vector<std::uint8_t> encodePnm(const PnmVariant& v, int h, RgbImage* expect
             std::uint8_t rgb[3];
             for (int c = 0; c < channels; ++c) {
                 const std::uint32_t s = sampleAt(x, y, c, maxValue);
-                if (v.kind == 1) b.str(s ? "1" : "0").str(x % 5 == 4 ? " " : "");
-                else if (v.kind == 4) packed[x / 8] |= static_cast<std::uint8_t>(s << (7 - x % 8));
-                else if (v.kind <= 3) b.str(std::to_string(s) + (c + 1 < channels || x + 1 < w ? " " : "\n"));
-                else if (maxValue > 255) b.u16be(s);
-                else b.u8(s);
+                if (v.kind == 1)
+                    b.str(s ? "1" : "0").str(x % 5 == 4 ? " " : "");
+                else if (v.kind == 4)
+                    packed[x / 8] |= static_cast<std::uint8_t>(s << (7 - x % 8));
+                else if (v.kind <= 3)
+                    b.str(std::to_string(s) + (c + 1 < channels || x + 1 < w ? " " : "\n"));
+                else if (maxValue > 255)
+                    b.u16be(s);
+                else
+                    b.u8(s);
                 rgb[c] = bits ? (s ? 0 : 255) : static_cast<std::uint8_t>(s * 255 / maxValue);
             }
             if (channels == 1) rgb[1] = rgb[2] = rgb[0];
@@ -123,8 +128,7 @@ TEST(PnmReader, TextForms) {
         {"P2 long sample clamped", "P2 2 1 100\n1234567 50\n", grays({255, 127})},
         {"P2 without final line end", "P2 2 1 3\n0 3", grays({0, 255})},
         {"P3 with comment in header", "P3 1 1 # the maximum\n255 1 2 3", {1, 2, 3}},
-        {"P5 max 15 scales the first sample too", "P5 3 1 15\n\x0f\x01\x0a",
-         grays({255, 17, 170})},
+        {"P5 max 15 scales the first sample too", "P5 3 1 15\n\x0f\x01\x0a", grays({255, 17, 170})},
     };
     for (const Case& c : cases) {
         auto img = decodeBytes(c.text);

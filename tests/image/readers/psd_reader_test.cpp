@@ -1,5 +1,7 @@
 // PSD reader: documents written here (merged image or layers, raw or PackBits), the layer
 // composition rules, layer expansion for the decompiler, refusals, hostile records, samples.
+#include "image/readers/psd_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,7 +12,6 @@
 
 #include "image/format_table.h"
 #include "image/readers/psd_layers.h"
-#include "image/readers/psd_reader.h"
 #include "support/test_support.h"
 
 namespace kalder::image {
@@ -22,9 +23,16 @@ using Plane = std::vector<std::uint8_t>;
 
 struct LayerShape {
     LayerShape(std::int32_t l, std::int32_t t, std::int32_t r, std::int32_t b,
-              std::vector<std::pair<std::int16_t, Plane>> c, std::uint8_t o = 255, std::uint8_t f = 0,
-              std::string n = "layer")
-        : left(l), top(t), right(r), bottom(b), channels(std::move(c)), opacity(o), flags(f), name(std::move(n)) {}
+               std::vector<std::pair<std::int16_t, Plane>> c, std::uint8_t o = 255,
+               std::uint8_t f = 0, std::string n = "layer")
+        : left(l),
+          top(t),
+          right(r),
+          bottom(b),
+          channels(std::move(c)),
+          opacity(o),
+          flags(f),
+          name(std::move(n)) {}
     std::int32_t left = 0, top = 0, right = 0, bottom = 0;
     std::vector<std::pair<std::int16_t, Plane>> channels;
     std::uint8_t opacity = 255;
@@ -35,7 +43,8 @@ struct LayerShape {
 };
 
 struct DocShape {
-    DocShape(int m, int d, int c, int w, int h) : mode(m), depth(d), channels(c), width(w), height(h) {}
+    DocShape(int m, int d, int c, int w, int h)
+        : mode(m), depth(d), channels(c), width(w), height(h) {}
     int mode = 3;
     int depth = 8;
     int channels = 3;
@@ -58,7 +67,9 @@ Bytes packRow(const std::uint8_t* row, std::size_t n) {
             i += run;
         } else {
             std::size_t lit = 1;
-            while (i + lit < n && lit < 128 && !(i + lit + 1 < n && row[i + lit] == row[i + lit + 1])) ++lit;
+            while (i + lit < n && lit < 128 &&
+                   !(i + lit + 1 < n && row[i + lit] == row[i + lit + 1]))
+                ++lit;
             out.u8(static_cast<std::uint8_t>(lit - 1));
             for (std::size_t k = 0; k < lit; ++k) out.u8(row[i + k]);
             i += lit;
@@ -73,7 +84,8 @@ Bytes channelData(const Plane& plane, std::size_t rowBytes, std::size_t rows, bo
     b.u16be(rle ? 1 : 0);
     if (!rle) return b.append(plane);
     std::vector<Bytes> packed;
-    for (std::size_t y = 0; y < rows; ++y) packed.push_back(packRow(plane.data() + y * rowBytes, rowBytes));
+    for (std::size_t y = 0; y < rows; ++y)
+        packed.push_back(packRow(plane.data() + y * rowBytes, rowBytes));
     for (const auto& p : packed) b.u16be(static_cast<std::uint32_t>(p.size()));
     for (const auto& p : packed) b.append(p.data);
     return b;
@@ -106,9 +118,11 @@ std::vector<std::uint8_t> makePsd(const DocShape& d, const Palette* palette = nu
                 const std::size_t h = isMask ? l.maskData[11] - l.maskData[3] : l.bottom - l.top;
                 channels.push_back(channelData(plane, w, h, l.rle));
             }
-            info.u32be(l.top).u32be(l.left).u32be(l.bottom).u32be(l.right).u16be(static_cast<std::uint32_t>(l.channels.size()));
+            info.u32be(l.top).u32be(l.left).u32be(l.bottom).u32be(l.right).u16be(
+                static_cast<std::uint32_t>(l.channels.size()));
             for (std::size_t c = 0; c < l.channels.size(); ++c)
-                info.u16be(static_cast<std::uint16_t>(l.channels[c].first)).u32be(static_cast<std::uint32_t>(channels[c].size()));
+                info.u16be(static_cast<std::uint16_t>(l.channels[c].first))
+                    .u32be(static_cast<std::uint32_t>(channels[c].size()));
             info.str("8BIMnorm").u8(l.opacity).u8(0).u8(l.flags).u8(0);
             Bytes extra;
             extra.u32be(static_cast<std::uint32_t>(l.maskData.size())).append(l.maskData);
@@ -124,14 +138,16 @@ std::vector<std::uint8_t> makePsd(const DocShape& d, const Palette* palette = nu
     }
     b.u32be(static_cast<std::uint32_t>(section.size())).append(section.data);
     // The merged image.
-    const std::size_t rowBytes = d.mode == 0 ? (d.width + 7) / 8 : static_cast<std::size_t>(d.width) * d.depth / 8;
+    const std::size_t rowBytes =
+        d.mode == 0 ? (d.width + 7) / 8 : static_cast<std::size_t>(d.width) * d.depth / 8;
     b.u16be(d.mergedRle ? 1 : 0);
     if (!d.mergedRle) {
         for (const auto& p : d.merged) b.append(p);
     } else {
         std::vector<Bytes> packed;
         for (const auto& p : d.merged)
-            for (int y = 0; y < d.height; ++y) packed.push_back(packRow(p.data() + y * rowBytes, rowBytes));
+            for (int y = 0; y < d.height; ++y)
+                packed.push_back(packRow(p.data() + y * rowBytes, rowBytes));
         for (const auto& p : packed) b.u16be(static_cast<std::uint32_t>(p.size()));
         for (const auto& p : packed) b.append(p.data);
     }
@@ -140,11 +156,13 @@ std::vector<std::uint8_t> makePsd(const DocShape& d, const Palette* palette = nu
 
 Plane pattern(std::size_t n, int seed) {
     Plane p(n);
-    for (std::size_t i = 0; i < n; ++i) p[i] = static_cast<std::uint8_t>(i < 5 ? seed : (i * 37 + seed * 11) & 0xff);
+    for (std::size_t i = 0; i < n; ++i)
+        p[i] = static_cast<std::uint8_t>(i < 5 ? seed : (i * 37 + seed * 11) & 0xff);
     return p;
 }
 
-std::optional<RgbImage> decodeBytes(const std::vector<std::uint8_t>& bytes, ColorRef background = 0) {
+std::optional<RgbImage> decodeBytes(const std::vector<std::uint8_t>& bytes,
+                                    ColorRef background = 0) {
     test::TempDir dir;
     test::writeFile(dir / "d.psd", bytes);
     return test::decodeWithKalder(dir / "d.psd", 0, false, background);
@@ -173,7 +191,8 @@ TEST_P(PsdMerged, MatchesWrittenPixelsAndOracle) {
     const MergedCase c = GetParam();
     DocShape d(c.mode, c.depth, c.channels, 19, 4);
     const std::size_t rowBytes = c.mode == 0 ? 3 : d.width * c.depth / 8;
-    for (int i = 0; i < c.channels; ++i) d.merged.push_back(pattern(rowBytes * d.height, 40 * i + 3));
+    for (int i = 0; i < c.channels; ++i)
+        d.merged.push_back(pattern(rowBytes * d.height, 40 * i + 3));
     d.mergedRle = c.rle;
     Palette palette{};
     for (int i = 0; i < 768; ++i) palette[i] = static_cast<std::uint8_t>(i * 7);
@@ -186,10 +205,18 @@ TEST_P(PsdMerged, MatchesWrittenPixelsAndOracle) {
                 const std::size_t i = y * rowBytes;
                 std::uint8_t want;
                 switch (c.mode) {
-                case 0: want = (d.merged[0][i + x / 8] >> (7 - x % 8)) & 1 ? 0 : 255; break;
-                case 2: want = palette[d.merged[0][i + x] * 3 + k]; break;
-                case 3: want = d.merged[k][i + x * c.depth / 8]; break;
-                default: want = d.merged[0][i + x * c.depth / 8]; break;
+                    case 0:
+                        want = (d.merged[0][i + x / 8] >> (7 - x % 8)) & 1 ? 0 : 255;
+                        break;
+                    case 2:
+                        want = palette[d.merged[0][i + x] * 3 + k];
+                        break;
+                    case 3:
+                        want = d.merged[k][i + x * c.depth / 8];
+                        break;
+                    default:
+                        want = d.merged[0][i + x * c.depth / 8];
+                        break;
                 }
                 ASSERT_EQ(ours->at(x, y)[k], want) << c.name << " at " << x << "," << y;
             }
@@ -205,10 +232,13 @@ TEST_P(PsdMerged, MatchesWrittenPixelsAndOracle) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, PsdMerged,
-                         ::testing::Values(MergedCase{"rgb raw", 3, 8, 3, false}, MergedCase{"rgb packed", 3, 8, 3, true},
+                         ::testing::Values(MergedCase{"rgb raw", 3, 8, 3, false},
+                                           MergedCase{"rgb packed", 3, 8, 3, true},
                                            MergedCase{"rgb with alpha channel", 3, 8, 4, true},
-                                           MergedCase{"gray raw", 1, 8, 1, false}, MergedCase{"gray packed", 1, 8, 1, true},
-                                           MergedCase{"indexed", 2, 8, 1, true}, MergedCase{"bitmap", 0, 1, 1, false},
+                                           MergedCase{"gray raw", 1, 8, 1, false},
+                                           MergedCase{"gray packed", 1, 8, 1, true},
+                                           MergedCase{"indexed", 2, 8, 1, true},
+                                           MergedCase{"bitmap", 0, 1, 1, false},
                                            MergedCase{"rgb 16-bit", 3, 16, 3, true},
                                            MergedCase{"gray 16-bit", 1, 16, 1, false}));
 
@@ -223,7 +253,8 @@ DocShape twoLayers(LayerShape top) {
 }
 
 TEST(PsdReader, LayerCompositionRules) {
-    const LayerShape green(1, 0, 3, 2, {{-1, Plane(4, 255)}, {0, Plane(4, 0)}, {1, Plane(4, 100)}, {2, Plane(4, 0)}});
+    const LayerShape green(
+        1, 0, 3, 2, {{-1, Plane(4, 255)}, {0, Plane(4, 0)}, {1, Plane(4, 100)}, {2, Plane(4, 0)}});
     struct Row {
         const char* name;
         std::function<void(LayerShape&)> change;
@@ -231,19 +262,30 @@ TEST(PsdReader, LayerCompositionRules) {
     } rows[] = {
         {"opaque", [](LayerShape&) {}, 0, 100},
         {"hidden", [](LayerShape& l) { l.flags = 0x02; }, 200, 0},
-        {"half transparent", [](LayerShape& l) { l.channels[0].second = Plane(4, 128); }, (200 * 127) >> 8, (100 * 128) >> 8},
-        {"opacity halves alpha", [](LayerShape& l) { l.opacity = 128; }, (200 * 127) >> 8, (100 * 128) >> 8},
-        {"opacity without transparency", [](LayerShape& l) { l.opacity = 128; l.channels.erase(l.channels.begin()); },
+        {"half transparent", [](LayerShape& l) { l.channels[0].second = Plane(4, 128); },
          (200 * 127) >> 8, (100 * 128) >> 8},
-        {"clear pixels leave the row alone", [](LayerShape& l) { l.channels[0].second = Plane(4, 0); }, 200, 0},
-        {"mask hides the layer", [](LayerShape& l) {
+        {"opacity halves alpha", [](LayerShape& l) { l.opacity = 128; }, (200 * 127) >> 8,
+         (100 * 128) >> 8},
+        {"opacity without transparency",
+         [](LayerShape& l) {
+             l.opacity = 128;
+             l.channels.erase(l.channels.begin());
+         },
+         (200 * 127) >> 8, (100 * 128) >> 8},
+        {"clear pixels leave the row alone",
+         [](LayerShape& l) { l.channels[0].second = Plane(4, 0); }, 200, 0},
+        {"mask hides the layer",
+         [](LayerShape& l) {
              l.maskData = {0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0, 0};
              l.channels.push_back({-2, Plane(6, 0)});
-         }, 200, 0},
-        {"disabled mask", [](LayerShape& l) {
+         },
+         200, 0},
+        {"disabled mask",
+         [](LayerShape& l) {
              l.maskData = {0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 4, 0, 2, 0, 0};
              l.channels.push_back({-2, Plane(6, 0)});
-         }, 0, 100},
+         },
+         0, 100},
         {"packed rows", [](LayerShape& l) { l.rle = true; }, 0, 100},
     };
     for (const auto& r : rows) {
@@ -262,7 +304,8 @@ TEST(PsdReader, LayersOffTheCanvasAndExpansion) {
     for (int c = 0; c < 3; ++c) d.merged.push_back(Plane(10000, 0));
     Plane red(100);
     for (int i = 0; i < 100; ++i) red[i] = static_cast<std::uint8_t>(i);
-    d.layers = {LayerShape(-5, -5, 5, 5, {{0, red}, {1, Plane(100, 1)}, {2, Plane(100, 2)}}, 255, 0, "corner")};
+    d.layers = {LayerShape(-5, -5, 5, 5, {{0, red}, {1, Plane(100, 1)}, {2, Plane(100, 2)}}, 255, 0,
+                           "corner")};
     d.negativeCount = true;
     test::TempDir dir;
     test::writeFile(dir / "e.psd", makePsd(d));
@@ -270,7 +313,7 @@ TEST(PsdReader, LayersOffTheCanvasAndExpansion) {
     ASSERT_TRUE(ours);
     EXPECT_EQ(ours->at(0, 0)[0], 55);  // layer pixel (5, 5)
     EXPECT_EQ(ours->at(4, 4)[0], 99);
-    EXPECT_EQ(ours->at(5, 5)[0], 9);   // background
+    EXPECT_EQ(ours->at(5, 5)[0], 9);  // background
 
     auto plain = readPsdLayers(dir / "e.psd", false);
     ASSERT_TRUE(plain);
@@ -309,9 +352,12 @@ TEST(PsdReader, HeaderFactsAndRefusals) {
         std::uint8_t value;
         DecodeError error;
     } rows[] = {
-        {"CMYK", 25, 4, DecodeError::Unsupported},        {"Lab", 25, 9, DecodeError::Unsupported},
-        {"32-bit", 23, 32, DecodeError::Unsupported},     {"large document", 5, 2, DecodeError::Unsupported},
-        {"bad signature", 0, 'X', DecodeError::BadSignature}, {"too many channels", 13, 60, DecodeError::Corrupt},
+        {"CMYK", 25, 4, DecodeError::Unsupported},
+        {"Lab", 25, 9, DecodeError::Unsupported},
+        {"32-bit", 23, 32, DecodeError::Unsupported},
+        {"large document", 5, 2, DecodeError::Unsupported},
+        {"bad signature", 0, 'X', DecodeError::BadSignature},
+        {"too many channels", 13, 60, DecodeError::Corrupt},
         {"wider than 32767", 19, 0x80, DecodeError::TooLarge},  // width 0x8004
     };
     for (const auto& r : rows) {
@@ -353,11 +399,13 @@ TEST(PsdReader, HostileLayerRecordsFailCleanly) {
 }
 
 // ImageMagick's merged image flattened over black, as our composite is over a black background.
-std::optional<RgbImage> flattenedOracle(const std::filesystem::path& path, const test::TempDir& dir) {
+std::optional<RgbImage> flattenedOracle(const std::filesystem::path& path,
+                                        const test::TempDir& dir) {
     if (!test::haveImageMagick()) return std::nullopt;
     const auto out = dir / "flat.ppm";
-    const std::string command = "convert '" + path.string() + "[0]' -background black -alpha remove -depth 8 '" +
-                                out.string() + "' 2>/dev/null";
+    const std::string command = "convert '" + path.string() +
+                                "[0]' -background black -alpha remove -depth 8 '" + out.string() +
+                                "' 2>/dev/null";
     if (std::system(command.c_str()) != 0) return std::nullopt;
     return test::decodeWithImageMagick(out);
 }
@@ -366,10 +414,12 @@ TEST(PsdReader, SharedSampleFiles) {
     auto root = test::externalTestData();
     if (!root) GTEST_SKIP() << "shared test images not found beside the checkout";
     // Colour modes that need colour management or tone mapping, refused on purpose.
-    const std::set<std::string> refused = {
-        "kimageformats/psd/cmyk8_testcard.psd", "psd-tools/32bit5x5.psd",
-        "psd-tools/colormodes/4x4_16bit_multichannel.psd", "psd-tools/colormodes/4x4_32bit_rgb.psd",
-        "psd-tools/colormodes/4x4_8bit_cmyk.psd", "psd-tools/colormodes/4x4_8bit_lab.psd"};
+    const std::set<std::string> refused = {"kimageformats/psd/cmyk8_testcard.psd",
+                                           "psd-tools/32bit5x5.psd",
+                                           "psd-tools/colormodes/4x4_16bit_multichannel.psd",
+                                           "psd-tools/colormodes/4x4_32bit_rgb.psd",
+                                           "psd-tools/colormodes/4x4_8bit_cmyk.psd",
+                                           "psd-tools/colormodes/4x4_8bit_lab.psd"};
     // Files whose stored merged image is not the composite of their layers.
     const std::set<std::string> mergedDiffers = {"kimageformats/psd/testcard_graya8.psd"};
     int seen = 0;

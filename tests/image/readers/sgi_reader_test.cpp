@@ -27,15 +27,18 @@ struct SgiShape {
 
 // Sample c of pixel (x, y) in file order (row 0 is the bottom row).
 std::uint32_t sampleAt(const SgiShape& s, int x, int y, int c) {
-    const std::uint32_t v = static_cast<std::uint32_t>((x * 37 + y * 91 + c * 53 + (x / 2) * 11) & 0xff);
+    const std::uint32_t v =
+        static_cast<std::uint32_t>((x * 37 + y * 91 + c * 53 + (x / 2) * 11) & 0xff);
     // Repeat a few values so the run-length encoder makes runs.
     const std::uint32_t eight = x >= 2 && x < 5 ? static_cast<std::uint32_t>(y * 20 + c) : v;
     return s.bytesPerChannel == 2 ? (eight << 8) | ((x * 7 + c) & 0xff) : eight;
 }
 
 void putSample(Bytes& b, const SgiShape& s, std::uint32_t v) {
-    if (s.bytesPerChannel == 2) b.u16be(v);
-    else b.u8(v);
+    if (s.bytesPerChannel == 2)
+        b.u16be(v);
+    else
+        b.u8(v);
 }
 
 // Run-length encodes one channel row the way the format's writers do.
@@ -45,7 +48,8 @@ Bytes encodeRow(const SgiShape& s, int y, int c) {
     const auto code = [&](std::uint32_t v) { putSample(out, s, v); };
     while (x < s.width) {
         int run = 1;
-        while (x + run < s.width && run < 127 && sampleAt(s, x + run, y, c) == sampleAt(s, x, y, c)) ++run;
+        while (x + run < s.width && run < 127 && sampleAt(s, x + run, y, c) == sampleAt(s, x, y, c))
+            ++run;
         if (run >= 2) {
             code(static_cast<std::uint32_t>(run));
             putSample(out, s, sampleAt(s, x, y, c));
@@ -54,7 +58,8 @@ Bytes encodeRow(const SgiShape& s, int y, int c) {
         }
         int lit = 1;
         while (x + lit < s.width && lit < 127 &&
-               !(x + lit + 1 < s.width && sampleAt(s, x + lit, y, c) == sampleAt(s, x + lit + 1, y, c)))
+               !(x + lit + 1 < s.width &&
+                 sampleAt(s, x + lit, y, c) == sampleAt(s, x + lit + 1, y, c)))
             ++lit;
         code(0x80u | static_cast<std::uint32_t>(lit));
         for (int i = 0; i < lit; ++i) putSample(out, s, sampleAt(s, x + i, y, c));
@@ -124,7 +129,8 @@ struct Opened {
 
 Opened openHeader(std::vector<std::uint8_t> bytes) {
     Opened o{std::make_unique<std::vector<std::uint8_t>>(std::move(bytes)),
-             createReaderForCode(FormatCode::Sgi), {}};
+             createReaderForCode(FormatCode::Sgi),
+             {}};
     o.status = o.reader->OpenMemory(*o.bytes);
     if (o.status) o.status = o.reader->ReadHeader();
     return o;
@@ -150,19 +156,23 @@ TEST_P(SgiVariant, MatchesWrittenPixelsAndOracle) {
     ASSERT_TRUE(ours);
     EXPECT_EQ(test::maxChannelDifference(*ours, expected(s)), 0);
     // Pillow reads 1, 3 and 4 channels of 8 and 16 bits; two channels only ImageMagick.
-    auto oracle = s.channels == 2 ? test::decodeWithImageMagick(path) : test::decodeWithPillow(path);
+    auto oracle =
+        s.channels == 2 ? test::decodeWithImageMagick(path) : test::decodeWithPillow(path);
     if (oracle && s.channels != 2) {
         EXPECT_EQ(test::maxChannelDifference(*ours, *oracle), 0);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, SgiVariant,
-    ::testing::Values(SgiShape{5, 4, 1, 1, false}, SgiShape{5, 4, 1, 1, true}, SgiShape{7, 3, 3, 1, false},
-                      SgiShape{300, 3, 3, 1, true}, SgiShape{6, 5, 4, 1, false}, SgiShape{6, 5, 4, 1, true},
-                      SgiShape{5, 4, 3, 2, false}, SgiShape{5, 4, 3, 2, true}, SgiShape{5, 4, 1, 2, false},
-                      SgiShape{4, 4, 4, 2, true}, SgiShape{4, 3, 2, 1, true}, SgiShape{9, 1, 1, 1, false, 1},
-                      SgiShape{9, 2, 1, 1, true, 2}));
+INSTANTIATE_TEST_SUITE_P(All, SgiVariant,
+                         ::testing::Values(SgiShape{5, 4, 1, 1, false}, SgiShape{5, 4, 1, 1, true},
+                                           SgiShape{7, 3, 3, 1, false},
+                                           SgiShape{300, 3, 3, 1, true},
+                                           SgiShape{6, 5, 4, 1, false}, SgiShape{6, 5, 4, 1, true},
+                                           SgiShape{5, 4, 3, 2, false}, SgiShape{5, 4, 3, 2, true},
+                                           SgiShape{5, 4, 1, 2, false}, SgiShape{4, 4, 4, 2, true},
+                                           SgiShape{4, 3, 2, 1, true},
+                                           SgiShape{9, 1, 1, 1, false, 1},
+                                           SgiShape{9, 2, 1, 1, true, 2}));
 
 TEST(SgiReader, DescriptionsAndDepth) {
     struct Row {
@@ -257,12 +267,26 @@ TEST(SgiReader, HostileTablesAndRunsFailCleanly) {
         bool mustFail;  // otherwise it only has to come back
     } rows[] = {
         {"offset past the end", [](auto& b) { b[512] = 0x7f; }, true},
-        {"offset into the header", [](auto& b) { b[512 + 3] = 0; b[512 + 2] = 0; }, false},
-        {"all rows at one offset", [](auto& b) { for (int i = 0; i < 9; ++i) b[512 + 4 * i + 3] = 0x70; }, false},
+        {"offset into the header",
+         [](auto& b) {
+             b[512 + 3] = 0;
+             b[512 + 2] = 0;
+         },
+         false},
+        {"all rows at one offset",
+         [](auto& b) {
+             for (int i = 0; i < 9; ++i) b[512 + 4 * i + 3] = 0x70;
+         },
+         false},
         {"run past the row", [](auto& b) { b[512 + 3 * 3 * 8] = 0x7f; }, true},
         {"literal past the file", [](auto& b) { b.resize(b.size() - 3); }, true},
         {"tables cut short", [](auto& b) { b.resize(530); }, true},
-        {"verbatim cut short", [](auto& b) { b[2] = 0; b.resize(550); }, true},
+        {"verbatim cut short",
+         [](auto& b) {
+             b[2] = 0;
+             b.resize(550);
+         },
+         true},
     };
     for (const auto& r : rows) {
         auto bytes = makeSgi(s);

@@ -61,14 +61,17 @@ std::vector<std::uint8_t> encodeSun(int w, int h, const SunVariant& v, RgbImage*
             const int k = x < w / 2 ? 0x80 : (x * 37 + y * 3) & 0xff;
             if (v.depth == 24) {
                 const std::uint8_t r = k, g = k ^ 0x55, b = 255 - k;
-                if (v.type == 3) row[x * 3] = r, row[x * 3 + 1] = g, row[x * 3 + 2] = b;
-                else row[x * 3] = b, row[x * 3 + 1] = g, row[x * 3 + 2] = r;
+                if (v.type == 3)
+                    row[x * 3] = r, row[x * 3 + 1] = g, row[x * 3 + 2] = b;
+                else
+                    row[x * 3] = b, row[x * 3 + 1] = g, row[x * 3 + 2] = r;
                 expected->rgb.insert(expected->rgb.end(), {r, g, b});
             } else if (v.depth == 8) {
                 const int index = v.mapEntries ? k % v.mapEntries : k;
                 row[x] = static_cast<std::uint8_t>(index);
-                const auto c = v.mapEntries ? mapColour(index)
-                                            : std::vector<std::uint8_t>(3, static_cast<std::uint8_t>(index));
+                const auto c = v.mapEntries
+                                   ? mapColour(index)
+                                   : std::vector<std::uint8_t>(3, static_cast<std::uint8_t>(index));
                 expected->rgb.insert(expected->rgb.end(), c.begin(), c.end());
             } else {
                 const int bit = (k >> 2) & 1;

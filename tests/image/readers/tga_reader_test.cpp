@@ -61,7 +61,8 @@ std::vector<std::uint8_t> pixelBytes(const Rgba& c, const TgaVariant& v,
                                      const std::map<std::uint32_t, int>& index) {
     auto key = [](const Rgba& c) { return c.r | (c.g << 8) | (c.b << 16); };
     switch (v.type == 9 || v.type == 10 || v.type == 11 ? v.type - 8 : v.type) {
-        case 1: return {static_cast<std::uint8_t>(index.at(key(c)))};
+        case 1:
+            return {static_cast<std::uint8_t>(index.at(key(c)))};
         case 3:
             if (v.depth == 16) return {c.r, c.a};
             return {c.r};
@@ -140,8 +141,8 @@ std::optional<RgbImage> decodeWithImageMagickUpright(const std::filesystem::path
     if (!kalder::test::haveImageMagick()) return std::nullopt;
     TempDir dir;
     const auto out = dir / "upright.png";
-    const std::string command = "convert '" + path.string() + "' -auto-orient '" + out.string() +
-                                "' >/dev/null 2>&1";
+    const std::string command =
+        "convert '" + path.string() + "' -auto-orient '" + out.string() + "' >/dev/null 2>&1";
     if (path.string().find('\'') != std::string::npos || std::system(command.c_str()) != 0)
         return std::nullopt;
     return kalder::test::decodeWithImageMagick(out);
@@ -223,8 +224,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TgaVariant{"true24_top_right", 2, 24, 0, 0x30},
                     TgaVariant{"true32", 2, 32, 0, 0x08}, TgaVariant{"rle16", 10, 16, 0, 0},
                     TgaVariant{"rle24", 10, 24, 0, 0x20}, TgaVariant{"rle32", 10, 32, 0, 0x08},
-                    TgaVariant{"rle32_top_right", 10, 32, 0, 0x38},
-                    TgaVariant{"gray8", 3, 8, 0, 0}, TgaVariant{"gray_alpha", 3, 16, 0, 0x28},
+                    TgaVariant{"rle32_top_right", 10, 32, 0, 0x38}, TgaVariant{"gray8", 3, 8, 0, 0},
+                    TgaVariant{"gray_alpha", 3, 16, 0, 0x28},
                     TgaVariant{"rle_gray", 11, 8, 0, 0x20},
                     TgaVariant{"rle_gray_alpha", 11, 16, 0, 0x08}),
     [](const testing::TestParamInfo<TgaVariant>& info) { return info.param.name; });
@@ -235,7 +236,7 @@ TEST(TgaReader, RunAcrossRowsDecodesBothRows) {
     b.u8(0).u8(0).u8(10).u16le(0).u16le(0).u8(0).u16le(0).u16le(0).u16le(3).u16le(2);
     b.u8(32).u8(0x28);
     b.u8(0x80 | 4).u8(10).u8(20).u8(30).u8(255);  // five of (30, 20, 10)
-    b.u8(0).u8(1).u8(2).u8(3).u8(255);             // one literal (3, 2, 1)
+    b.u8(0).u8(1).u8(2).u8(3).u8(255);            // one literal (3, 2, 1)
     TempDir dir;
     writeFile(dir / "run.tga", b.data);
     auto img = kalder::test::decodeWithKalder(dir / "run.tga");
@@ -250,8 +251,8 @@ TEST(TgaReader, AlphaIsBlendedOrKeptAsPlaneInTopDownOrder) {
     Bytes b;
     b.u8(0).u8(0).u8(2).u16le(0).u16le(0).u8(0).u16le(0).u16le(0).u16le(2).u16le(2);
     b.u8(32).u8(0x08);
-    b.u8(0).u8(0).u8(200).u8(0).u8(0).u8(0).u8(200).u8(255);      // bottom: clear, opaque red
-    b.u8(200).u8(0).u8(0).u8(128).u8(0).u8(200).u8(0).u8(64);     // top: half blue, quarter green
+    b.u8(0).u8(0).u8(200).u8(0).u8(0).u8(0).u8(200).u8(255);   // bottom: clear, opaque red
+    b.u8(200).u8(0).u8(0).u8(128).u8(0).u8(200).u8(0).u8(64);  // top: half blue, quarter green
     TempDir dir;
     writeFile(dir / "a.tga", b.data);
 
@@ -358,8 +359,8 @@ Status decodeAll(const std::vector<std::uint8_t>& bytes) {
 
 TEST(TgaReader, HostileDataFailsCleanly) {
     // A run announcing more pixels than the file holds, in the last row.
-    EXPECT_FALSE(decodeAll(tgaHeader(0, 0, 10, 0, 0, 0, 4, 2, 24, 0).u8(0x83).u8(1).u8(2).u8(3)
-                               .u8(0x7f).u8(9).data));
+    EXPECT_FALSE(decodeAll(
+        tgaHeader(0, 0, 10, 0, 0, 0, 4, 2, 24, 0).u8(0x83).u8(1).u8(2).u8(3).u8(0x7f).u8(9).data));
     // Raw data cut short.
     EXPECT_FALSE(decodeAll(tgaHeader(0, 0, 2, 0, 0, 0, 4, 4, 24, 0).fill(40, 7).data));
     // An absurd size in a tiny file with alpha extraction must not set aside a gigabyte.
@@ -427,7 +428,8 @@ TEST(TgaReader, ExternalFiles) {
         std::optional<RgbImage> reference;
         const auto name = file.filename().string();
         if (path.find("/common/") != std::string::npos) {
-            const auto png = file.parent_path() / (name.substr(0, name.find('_', name.find('_') + 1)) + ".png");
+            const auto png =
+                file.parent_path() / (name.substr(0, name.find('_', name.find('_') + 1)) + ".png");
             reference = kalder::test::decodeWithImageMagick(png);
         } else if (!isGrayAlpha(file)) {  // see DecodesExactlyAndAgreesWithOracle
             reference = decodeWithImageMagickUpright(file);

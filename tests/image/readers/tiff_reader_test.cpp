@@ -28,7 +28,8 @@ bool runPython(const test::TempDir& dir, const std::string& script, const std::s
     if (!test::havePillow()) return false;
     const fs::path file = dir / "make.py";
     std::ofstream(file) << script;
-    const std::string command = "/usr/bin/python3 " + file.string() + " " + args + " >/dev/null 2>&1";
+    const std::string command =
+        "/usr/bin/python3 " + file.string() + " " + args + " >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
 }
 
@@ -73,8 +74,8 @@ TEST_P(TiffAgainstPillow, PixelsMatch) {
     const PillowCase& c = GetParam();
     test::TempDir dir;
     const fs::path file = dir / (std::string(c.name) + ".tif");
-    std::string args = file.string() + " " + std::to_string(c.width) + " " + std::to_string(c.height) +
-                       " " + c.mode + " " + c.compression;
+    std::string args = file.string() + " " + std::to_string(c.width) + " " +
+                       std::to_string(c.height) + " " + c.mode + " " + c.compression;
     if (c.rowsPerStrip) args += " " + std::to_string(c.rowsPerStrip);
     if (!runPython(dir, kPatternScript, args)) GTEST_SKIP() << "Pillow is not available";
     auto expected = test::decodeWithPillow(file);
@@ -103,8 +104,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TiffReader, TiledRightAndBottomEdges) {
     test::TempDir dir;
     const fs::path strips = dir / "strips.tif";
-    if (!runPython(dir, kPatternScript, strips.string() + " 71 45 RGB raw")) GTEST_SKIP() << "no Pillow";
-    for (const char* options : {"-t -w 16 -l 16", "-t -w 32 -l 48 -c lzw", "-t -w 64 -l 16 -c zip"}) {
+    if (!runPython(dir, kPatternScript, strips.string() + " 71 45 RGB raw"))
+        GTEST_SKIP() << "no Pillow";
+    for (const char* options :
+         {"-t -w 16 -l 16", "-t -w 32 -l 48 -c lzw", "-t -w 64 -l 16 -c zip"}) {
         const fs::path tiled = dir / "tiled.tif";
         const std::string command = std::string("tiffcp ") + options + " " + strips.string() + " " +
                                     tiled.string() + " >/dev/null 2>&1";
@@ -223,7 +226,8 @@ TEST(TiffReader, OwnWriterRoundTripThroughTiles) {
     // Written by our writer, read by ours: every compression the image allows.
     test::TempDir dir;
     std::vector<std::uint8_t> pixels(23 * 19 * 4);
-    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(i * 31 + i / 7);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<std::uint8_t>(i * 31 + i / 7);
     WriterImage image;
     image.pixels = pixels.data();
     image.width = 23;
@@ -248,8 +252,8 @@ TEST(TiffReader, OwnWriterRoundTripThroughTiles) {
 TEST(TiffReader, DamagedHeadersFailCleanly) {
     test::TempDir dir;
     std::vector<std::vector<std::uint8_t>> files;
-    files.push_back(test::Bytes().str("II").u16le(42).u32le(8).data);             // no directory
-    files.push_back(test::Bytes().str("MM").u16be(42).u32be(0xfffffff0).data);    // offset past end
+    files.push_back(test::Bytes().str("II").u16le(42).u32le(8).data);           // no directory
+    files.push_back(test::Bytes().str("MM").u16be(42).u32be(0xfffffff0).data);  // offset past end
     // One directory claiming 40000 x 10 pixels.
     test::Bytes huge;
     huge.str("II").u16le(42).u32le(8).u16le(4);
@@ -264,7 +268,8 @@ TEST(TiffReader, DamagedHeadersFailCleanly) {
         test::writeFile(file, files[i]);
         EXPECT_FALSE(test::decodeWithKalder(file)) << i;
         auto reader = makeTiffReader();
-        EXPECT_FALSE(reader->OpenMemory(files[i]) && reader->ReadHeader() && reader->BeginDecode()) << i;
+        EXPECT_FALSE(reader->OpenMemory(files[i]) && reader->ReadHeader() && reader->BeginDecode())
+            << i;
     }
 }
 
@@ -315,13 +320,15 @@ TEST(TiffReader, ExternalFilesDecodeOrFailCleanly) {
         // 8-bit colour without alpha must match an independent decoder exactly; JPEG-in-TIFF
         // may differ by the decoders' rounding.
         auto expected = test::decodeWithPillow(file);
-        if (!expected || path.find("16") != std::string::npos || path.find("RGBa") != std::string::npos ||
-            path.find("cmyk") != std::string::npos || path.find("separated") != std::string::npos ||
-            path.find("extra_samples") != std::string::npos || path.find("ladoga") != std::string::npos ||
-            path.find("strike") != std::string::npos)
+        if (!expected || path.find("16") != std::string::npos ||
+            path.find("RGBa") != std::string::npos || path.find("cmyk") != std::string::npos ||
+            path.find("separated") != std::string::npos ||
+            path.find("extra_samples") != std::string::npos ||
+            path.find("ladoga") != std::string::npos || path.find("strike") != std::string::npos)
             continue;
         ++compared;
-        const bool lossy = path.find("jpeg") != std::string::npos || path.find("ycbcr") != std::string::npos;
+        const bool lossy =
+            path.find("jpeg") != std::string::npos || path.find("ycbcr") != std::string::npos;
         EXPECT_LE(test::maxChannelDifference(*ours, *expected), lossy ? 8 : 0) << path;
     }
     EXPECT_GT(valid, 20);
@@ -342,7 +349,17 @@ TEST(MissingModule, TiffFailsBmpStillDecodes) {
     // A 2 x 1 24-bit BMP.
     test::Bytes bmp;
     bmp.str("BM").u32le(14 + 40 + 8).u32le(0).u32le(54);
-    bmp.u32le(40).u32le(2).u32le(1).u16le(1).u16le(24).u32le(0).u32le(8).u32le(0).u32le(0).u32le(0).u32le(0);
+    bmp.u32le(40)
+        .u32le(2)
+        .u32le(1)
+        .u16le(1)
+        .u16le(24)
+        .u32le(0)
+        .u32le(8)
+        .u32le(0)
+        .u32le(0)
+        .u32le(0)
+        .u32le(0);
     bmp.u8(1).u8(2).u8(3).u8(4).u8(5).u8(6).u16le(0);
     const fs::path bmpFile = dir / "a.bmp";
     test::writeFile(bmpFile, bmp.data);

@@ -98,7 +98,9 @@ RgbImage expected(const RleShape& s) {
             const bool drawn = y != 0 && y != 3 && !(y == 2 && (x == 5 || x == 6));
             for (int k = 0; k < 3; ++k) {
                 const int c = s.colours >= 3 ? k : 0;
-                std::uint8_t v = drawn ? valueAt(x, y, c) : s.background && s.clearFirst ? 7 + c : 0;
+                std::uint8_t v = drawn                          ? valueAt(x, y, c)
+                                 : s.background && s.clearFirst ? 7 + c
+                                                                : 0;
                 if (s.mapChannels) {
                     const int m = s.mapChannels == 3 ? k : 0;
                     v = static_cast<std::uint8_t>((255 - v) ^ (m * 40));
@@ -126,9 +128,10 @@ TEST_P(RleVariant, MatchesWrittenPixelsAndOracle) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, RleVariant,
-                         ::testing::Values(RleShape{3, true, 0}, RleShape{3, false, 0}, RleShape{1, true, 0},
-                                           RleShape{1, false, 0, true}, RleShape{3, true, 3, true},
-                                           RleShape{1, true, 3}, RleShape{3, true, 1}, RleShape{3, true, 0, false, true},
+                         ::testing::Values(RleShape{3, true, 0}, RleShape{3, false, 0},
+                                           RleShape{1, true, 0}, RleShape{1, false, 0, true},
+                                           RleShape{3, true, 3, true}, RleShape{1, true, 3},
+                                           RleShape{3, true, 1}, RleShape{3, true, 0, false, true},
                                            RleShape{3, true, 0, false, false, false},
                                            RleShape{2, true, 0}));
 
@@ -140,14 +143,16 @@ struct Reader {
 
 Reader open(std::vector<std::uint8_t> bytes, bool decode) {
     Reader r{std::make_unique<std::vector<std::uint8_t>>(std::move(bytes)),
-             createReaderForCode(FormatCode::UtahRle), {}};
+             createReaderForCode(FormatCode::UtahRle),
+             {}};
     r.status = r.reader->OpenMemory(*r.bytes);
     if (r.status) r.status = r.reader->ReadHeader();
     if (r.status && decode) {
         auto begun = r.reader->BeginDecode();
         r.status = begun;
         std::vector<std::uint8_t> row(static_cast<std::size_t>(r.reader->Width()) * 3);
-        for (int y = 0; r.status && y < r.reader->Height(); ++y) r.status = r.reader->ReadRow(row.data(), false);
+        for (int y = 0; r.status && y < r.reader->Height(); ++y)
+            r.status = r.reader->ReadRow(row.data(), false);
     }
     return r;
 }
@@ -180,7 +185,11 @@ TEST(UtahRleReader, RefusesAndSurvivesHostileInput) {
         {"16-bit pixels", [](auto& b) { b[12] = 16; }},
         {"two map channels", [](auto& b) { b[13] = 2; }},
         {"zero width", [](auto& b) { b[6] = b[7] = 0; }},
-        {"huge colour map", [](auto& b) { b[13] = 3; b[14] = 16; }},
+        {"huge colour map",
+         [](auto& b) {
+             b[13] = 3;
+             b[14] = 16;
+         }},
         {"unknown operation", [](auto& b) { b[18] = 0x3f; }},
         {"cut in the middle", [](auto& b) { b.resize(b.size() / 2); }},
     };
@@ -192,13 +201,13 @@ TEST(UtahRleReader, RefusesAndSurvivesHostileInput) {
     // Operands far beyond the row or the image are dropped, not written.
     Bytes b;
     b.u16le(0xcc52).u16le(0).u16le(0).u16le(4).u16le(3).u8(2).u8(1).u8(8).u8(0).u8(0).u8(0);
-    b.u8(2).u8(0);                        // channel 0
+    b.u8(2).u8(0);                               // channel 0
     b.u8(6 | 0x40).u8(0).u16le(60000).u16le(9);  // a run of 60001
-    b.u8(3 | 0x40).u8(0).u16le(65535);    // skip far right
-    b.u8(5).u8(3).u8(1).u8(2).u8(3).u8(4);  // bytes past the row
-    b.u8(2).u8(200);                      // a channel we do not show
+    b.u8(3 | 0x40).u8(0).u16le(65535);           // skip far right
+    b.u8(5).u8(3).u8(1).u8(2).u8(3).u8(4);       // bytes past the row
+    b.u8(2).u8(200);                             // a channel we do not show
     b.u8(5).u8(0).u8(9).u8(0);
-    b.u8(1 | 0x40).u8(0).u16le(65535);    // skip past the image
+    b.u8(1 | 0x40).u8(0).u16le(65535);  // skip past the image
     auto hostile = open(b.data, true);
     EXPECT_TRUE(hostile.status);
 }

@@ -1,7 +1,5 @@
 #include "app/gui/dialogs/copy_move_dialog.h"
 
-#include <utility>
-
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -9,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/core/settings.h"
 #include "app/gui/dialogs/dialog_buttons.h"

@@ -1,8 +1,5 @@
 #include "app/gui/dialogs/dialog_base.h"
 
-#include <cstring>
-#include <span>
-
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -11,6 +8,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVariant>
+#include <cstring>
+#include <span>
 
 #include "app/core/dialog_help_table.h"
 #include "app/gui/dialogs/help_window.h"
@@ -20,9 +19,7 @@
 
 // The resources live in the static GUI library; naming them here keeps the linker from dropping
 // them.
-static void initBannerResources() {
-    Q_INIT_RESOURCE(resources);
-}
+static void initBannerResources() { Q_INIT_RESOURCE(resources); }
 
 namespace kalder::gui {
 
@@ -124,9 +121,9 @@ void DialogBase::OnHelp() {
 
 bool DialogBase::openHelpTopic(QWidget* parent, const QString& topic) {
     // One help window per parent, reused by later requests.
-    HelpWindow* window = parent != nullptr ? parent->findChild<HelpWindow*>(
-                                                 QString(), Qt::FindDirectChildrenOnly)
-                                           : nullptr;
+    HelpWindow* window = parent != nullptr
+                             ? parent->findChild<HelpWindow*>(QString(), Qt::FindDirectChildrenOnly)
+                             : nullptr;
     const bool created = window == nullptr;
     if (created) window = new HelpWindow(parent);
     if (!window->showTopic(topic)) {

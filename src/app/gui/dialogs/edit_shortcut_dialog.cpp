@@ -1,7 +1,5 @@
 #include "app/gui/dialogs/edit_shortcut_dialog.h"
 
-#include <algorithm>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -9,6 +7,7 @@
 #include <QGroupBox>
 #include <QMessageBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/core/key_names.h"
 
@@ -22,8 +21,8 @@ constexpr int kMiscControlsTemplate = 355;
 }  // namespace
 
 EditShortcutDialog::EditShortcutDialog(const app::ShortcutEditor& editor,
-                                       const app::Shortcut& entry,
-                                       std::optional<std::size_t> self, QWidget* parent)
+                                       const app::Shortcut& entry, std::optional<std::size_t> self,
+                                       QWidget* parent)
     : DialogBase(kEditShortcutTemplate, parent), m_editor(editor), m_entry(entry), m_self(self) {
     setWindowTitle(tr("Edit Shortcut"));
 
@@ -91,8 +90,7 @@ void EditShortcutDialog::onOk() {
     accept();
 }
 
-MiscControlsDialog::MiscControlsDialog(const std::array<std::int32_t, 8>& options,
-                                       QWidget* parent)
+MiscControlsDialog::MiscControlsDialog(const std::array<std::int32_t, 8>& options, QWidget* parent)
     : DialogBase(kMiscControlsTemplate, parent), m_options(options) {
     setWindowTitle(tr("Miscellaneous Controls"));
 
@@ -103,8 +101,8 @@ MiscControlsDialog::MiscControlsDialog(const std::array<std::int32_t, 8>& option
     setControlId(m_paging, 1715);
     m_wheel = new QComboBox(this);
     m_wheel->setObjectName(QStringLiteral("mouseWheel"));
-    m_wheel->addItems({tr("switches the current image"), tr("zooms the image"),
-                       tr("scrolls the image")});
+    m_wheel->addItems(
+        {tr("switches the current image"), tr("zooms the image"), tr("scrolls the image")});
     m_wheel->setCurrentIndex(std::clamp(options[1], 0, 2));
     setControlId(m_wheel, 1718);
 

@@ -1,5 +1,4 @@
 #include "app/gui/dialogs/file_exists_dialog.h"
-#include "shell/file_operations.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -8,6 +7,8 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
+
+#include "shell/file_operations.h"
 
 namespace kalder::gui {
 

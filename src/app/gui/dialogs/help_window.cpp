@@ -78,7 +78,8 @@ QUrl HelpWindow::topicUrl(const QString& topic) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) return {};
     QUrl url = QUrl::fromLocalFile(QString::fromStdString(file.string()));
-    if (!location->anchor.empty()) url.setFragment(QString::fromStdString(std::string(location->anchor)));
+    if (!location->anchor.empty())
+        url.setFragment(QString::fromStdString(std::string(location->anchor)));
     return url;
 }
 

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <filesystem>
-#include <optional>
-
 #include <QUrl>
 #include <QWidget>
+#include <filesystem>
+#include <optional>
 
 class QPushButton;
 class QTextBrowser;

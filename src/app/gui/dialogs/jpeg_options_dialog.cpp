@@ -1,7 +1,5 @@
 #include "app/gui/dialogs/jpeg_options_dialog.h"
 
-#include <algorithm>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -9,6 +7,7 @@
 #include <QLabel>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/gui/dialogs/dialog_buttons.h"
 
@@ -21,11 +20,13 @@ JpegOptionsDialog::JpegOptionsDialog(const image::JpegOptions& options, QWidget*
     auto* grid = new QGridLayout;
     layout->addLayout(grid);
     m_quality = addPercentSlider(grid, 0, QStringLiteral("Quality:"), options.quality, "quality");
-    m_smoothing = addPercentSlider(grid, 1, QStringLiteral("Smoothing:"), options.smoothing, "smoothing");
+    m_smoothing =
+        addPercentSlider(grid, 1, QStringLiteral("Smoothing:"), options.smoothing, "smoothing");
 
     m_sampling = new QComboBox(this);
     m_sampling->setObjectName("sampling");
-    m_sampling->addItems({QStringLiteral("High quality(4:4:4)"), QStringLiteral("Middle quality (4:3:3)"),
+    m_sampling->addItems({QStringLiteral("High quality(4:4:4)"),
+                          QStringLiteral("Middle quality (4:3:3)"),
                           QStringLiteral("Low quality (4:2:2)")});
     m_sampling->setCurrentIndex(std::clamp(options.sampling, 0, 2));
     grid->addWidget(new QLabel(QStringLiteral("Sampling factor:"), this), 2, 0);
@@ -49,8 +50,8 @@ JpegOptionsDialog::JpegOptionsDialog(const image::JpegOptions& options, QWidget*
     layout->addWidget(buttons);
 }
 
-QSlider* JpegOptionsDialog::addPercentSlider(QGridLayout* grid, int row, const QString& label, int value,
-                                             const char* name) {
+QSlider* JpegOptionsDialog::addPercentSlider(QGridLayout* grid, int row, const QString& label,
+                                             int value, const char* name) {
     auto* slider = new QSlider(Qt::Horizontal, this);
     slider->setObjectName(name);
     slider->setRange(0, 100);

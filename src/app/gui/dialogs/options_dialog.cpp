@@ -86,8 +86,8 @@ ViewerPage::ViewerPage(const app::Settings& s, QWidget* parent)
                         s.centerOnLoad, this);
     m_wallpaper = checkBox(tr("Wall&paper on the window background"), "wallpaperBackground",
                            s.wallpaperBackground, this);
-    m_exifOrient = checkBox(tr("Use E&xif data to automatically orient images"),
-                            "exifAutoOrient", s.exifAutoOrient, this);
+    m_exifOrient = checkBox(tr("Use E&xif data to automatically orient images"), "exifAutoOrient",
+                            s.exifAutoOrient, this);
     m_dither = checkBox(tr("&Enable dithering"), "ditherEnabled", s.ditherEnabled, this);
     m_progress = checkBox(tr("&Display progress indicator"), "showProgress", s.showProgress, this);
     m_minStretch = spinBox("minStretchSize", 0, 65535, s.minStretchSize, this);
@@ -98,7 +98,8 @@ ViewerPage::ViewerPage(const app::Settings& s, QWidget* parent)
     m_background->setObjectName(QStringLiteral("backgroundColor"));
 
     auto* stretch = new QHBoxLayout;
-    stretch->addWidget(new QLabel(tr("Minimal image size for stretching with interpolation:"), this));
+    stretch->addWidget(
+        new QLabel(tr("Minimal image size for stretching with interpolation:"), this));
     stretch->addWidget(m_minStretch);
     stretch->addStretch();
     auto* colors = new QHBoxLayout;
@@ -160,8 +161,8 @@ MiscPage::MiscPage(const app::Settings& s, QWidget* parent) : OptionsPage(kMiscT
     m_exitWithEsc = checkBox(tr("Ex&it with ESC key"), "exitWithEsc", s.exitWithEsc, this);
     m_exifThumbnails =
         checkBox(tr("Use E&xif data for thumbnails"), "exifThumbnails", s.exifThumbnails, this);
-    m_rotateThumbnails = checkBox(tr("&Rotate Exif thumbnails clockwise"),
-                                  "rotateExifThumbnails", s.rotateExifThumbnails, this);
+    m_rotateThumbnails = checkBox(tr("&Rotate Exif thumbnails clockwise"), "rotateExifThumbnails",
+                                  s.rotateExifThumbnails, this);
     m_fileTooltips =
         checkBox(tr("&Show file information tooltips"), "fileTooltips", s.fileTooltips, this);
     m_enhancedLayout =
@@ -177,10 +178,10 @@ MiscPage::MiscPage(const app::Settings& s, QWidget* parent) : OptionsPage(kMiscT
     form->addRow(tr("Default horizontal resolution:"), m_resolutionX);
     form->addRow(tr("Default vertical resolution:"), m_resolutionY);
     auto* layout = new QVBoxLayout(this);
-    for (QWidget* w : {static_cast<QWidget*>(m_exitWithEsc), static_cast<QWidget*>(m_exifThumbnails),
-                       static_cast<QWidget*>(m_rotateThumbnails),
-                       static_cast<QWidget*>(m_fileTooltips),
-                       static_cast<QWidget*>(m_enhancedLayout), static_cast<QWidget*>(m_statusBar)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_exitWithEsc), static_cast<QWidget*>(m_exifThumbnails),
+          static_cast<QWidget*>(m_rotateThumbnails), static_cast<QWidget*>(m_fileTooltips),
+          static_cast<QWidget*>(m_enhancedLayout), static_cast<QWidget*>(m_statusBar)}) {
         layout->addWidget(w);
     }
     layout->addLayout(form);

@@ -1,9 +1,5 @@
 // The "Color Management" page: profile or custom calibration, the calibration slider and its
 // preview box.
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
-
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -18,6 +14,9 @@
 #include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 #include "app/gui/dialogs/dialog_base.h"
 #include "app/gui/dialogs/options_dialog_pages.h"
@@ -85,9 +84,9 @@ public:
         for (int i = 0; i < 256; ++i) {
             std::uint8_t bgrx[4] = {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0};
             if (m_profileMode && m_manager != nullptr) m_manager->TranslateRow(bgrx, 1);
-            const QRgb colour = qRgb(view::applyExponent(bgrx[2], e[0]),
-                                     view::applyExponent(bgrx[1], e[1]),
-                                     view::applyExponent(bgrx[0], e[2]));
+            const QRgb colour =
+                qRgb(view::applyExponent(bgrx[2], e[0]), view::applyExponent(bgrx[1], e[1]),
+                     view::applyExponent(bgrx[0], e[2]));
             const view::PreviewBand band = view::additionalGammaBand(i, h);
             for (int y = band.y; y < std::min(h, band.y + band.height); ++y) {
                 auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
@@ -106,9 +105,12 @@ protected:
 private:
     QRgb channelColor(int level) const {
         switch (m_channel) {
-        case ColorPage::Red: return qRgb(level, 0, 0);
-        case ColorPage::Green: return qRgb(0, level, 0);
-        default: return qRgb(0, 0, level);
+            case ColorPage::Red:
+                return qRgb(level, 0, 0);
+            case ColorPage::Green:
+                return qRgb(0, level, 0);
+            default:
+                return qRgb(0, 0, level);
         }
     }
 
@@ -197,8 +199,7 @@ ColorPage::ColorPage(const app::Settings& s, QWidget* parent)
     connect(channels, &QButtonGroup::idClicked, this,
             [this](int id) { selectChannel(static_cast<Channel>(id)); });
     connect(m_slider, &QSlider::valueChanged, this, &ColorPage::onSlider);
-    connect(up, &QToolButton::clicked, this,
-            [this] { m_slider->setValue(m_slider->value() + 1); });
+    connect(up, &QToolButton::clicked, this, [this] { m_slider->setValue(m_slider->value() + 1); });
     connect(down, &QToolButton::clicked, this,
             [this] { m_slider->setValue(m_slider->value() - 1); });
     connect(m_profiles, &QRadioButton::toggled, this, [this] {
@@ -225,7 +226,8 @@ void ColorPage::selectChannel(Channel channel) {
     // Showing a value moves the slider without storing the rounded position back.
     const QSignalBlocker blocker(m_slider);
     m_slider->setValue(view::exponentToSlider(m_exponents[channel]));
-    m_instruction->setText(tr(channel == Additional ? kAdditionalInstruction : kChannelInstruction));
+    m_instruction->setText(
+        tr(channel == Additional ? kAdditionalInstruction : kChannelInstruction));
     showValue();
 }
 
@@ -266,9 +268,9 @@ void ColorPage::updatePreviewTransform() {
         if (m_useDefault->isChecked()) {
             error = m_manager->SetMonitorProfile(*createMonitorProfileSource());
         } else {
-            error = m_manager->SetProfile(m_profilePath.empty()
-                                              ? std::nullopt
-                                              : std::optional<std::filesystem::path>(m_profilePath));
+            error = m_manager->SetProfile(
+                m_profilePath.empty() ? std::nullopt
+                                      : std::optional<std::filesystem::path>(m_profilePath));
         }
         if (!error) m_manager->SetSourceGamma(1.0 / 2.2);
     } else {

@@ -28,10 +28,9 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent) {
 
 ControlsPage::ControlsPage(const app::Settings& s, QWidget* parent)
     : OptionsPage(kControlsTemplate, parent),
-      m_editor(s.shortcuts.empty()
-                   ? std::vector<app::Shortcut>(app::defaultShortcuts().begin(),
-                                                app::defaultShortcuts().end())
-                   : s.shortcuts),
+      m_editor(s.shortcuts.empty() ? std::vector<app::Shortcut>(app::defaultShortcuts().begin(),
+                                                                app::defaultShortcuts().end())
+                                   : s.shortcuts),
       m_controlOptions(s.controlOptions) {
     setObjectName(QStringLiteral("controlsPage"));
     m_list = new QTreeWidget(this);
@@ -110,9 +109,9 @@ void ControlsPage::removeShortcut() {
 }
 
 void ControlsPage::setDefaults() {
-    const auto answer = QMessageBox::warning(
-        this, QStringLiteral("Kalder"), QString::fromLatin1(app::kSetDefaultShortcutsQuestion),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const auto answer = QMessageBox::warning(this, QStringLiteral("Kalder"),
+                                             QString::fromLatin1(app::kSetDefaultShortcutsQuestion),
+                                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
     m_editor.setDefaults();
     fill(std::nullopt);

@@ -1,12 +1,11 @@
 #pragma once
 
+#include <QWidget>
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-
-#include <QWidget>
 
 #include "app/core/settings.h"
 #include "app/core/shortcuts.h"
@@ -30,7 +29,8 @@ namespace kalder::gui {
 // on OK. The template number keys its tooltips and help topic.
 class OptionsPage : public QWidget {
 public:
-    OptionsPage(int templateNumber, QWidget* parent) : QWidget(parent), m_template(templateNumber) {}
+    OptionsPage(int templateNumber, QWidget* parent)
+        : QWidget(parent), m_template(templateNumber) {}
     int templateNumber() const { return m_template; }
     virtual void store(app::Settings& settings) const = 0;
 

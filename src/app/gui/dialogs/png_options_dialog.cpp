@@ -57,7 +57,8 @@ PngOptionsDialog::PngOptionsDialog(const image::PngOptions& options, QWidget* pa
     m_texts->setHeaderHidden(true);
     m_texts->setRootIsDecorated(false);
     for (const auto& t : options.texts)
-        new QTreeWidgetItem(m_texts, {QString::fromStdString(t.keyword), QString::fromStdString(t.text)});
+        new QTreeWidgetItem(m_texts,
+                            {QString::fromStdString(t.keyword), QString::fromStdString(t.text)});
     grid->addWidget(new QLabel(QStringLiteral("Keywords:"), comments), 0, 0);
     grid->addWidget(m_keyword, 0, 1);
     grid->addWidget(add, 0, 2);

@@ -68,8 +68,8 @@ void ProgressDialog::Create(QWidget* parent) {
 void ProgressDialog::showItem() {
     if (m_item == nullptr) return;
     const QFontMetrics metrics(m_item->font());
-    const std::string compact = app::compactPath(
-        m_path.toStdString(), m_item->width(), [&metrics](std::string_view text) {
+    const std::string compact =
+        app::compactPath(m_path.toStdString(), m_item->width(), [&metrics](std::string_view text) {
             return metrics.horizontalAdvance(
                 QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
         });
@@ -135,25 +135,25 @@ QString ProgressDialog::stageText() const {
 bool ProgressDialog::eventFilter(QObject* watched, QEvent* event) {
     if (!m_polling) return QObject::eventFilter(watched, event);
     switch (event->type()) {
-    case QEvent::KeyPress:
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) m_escape = true;
-        return true;
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-        return true;
-    // The job is still running inside a command handler: clicks, wheel turns and close
-    // requests must not start another command underneath it.
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
-        return true;
-    case QEvent::Close:
-        event->ignore();
-        return true;
-    default:
-        return QObject::eventFilter(watched, event);
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) m_escape = true;
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+            return true;
+        // The job is still running inside a command handler: clicks, wheel turns and close
+        // requests must not start another command underneath it.
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+            return true;
+        case QEvent::Close:
+            event->ignore();
+            return true;
+        default:
+            return QObject::eventFilter(watched, event);
     }
 }
 

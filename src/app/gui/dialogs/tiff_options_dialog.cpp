@@ -9,7 +9,8 @@
 
 namespace kalder::gui {
 
-TiffOptionsDialog::TiffOptionsDialog(const image::TiffOptions& options, std::int32_t bits, QWidget* parent)
+TiffOptionsDialog::TiffOptionsDialog(const image::TiffOptions& options, std::int32_t bits,
+                                     QWidget* parent)
     : QDialog(parent), m_options(options) {
     setWindowTitle(QStringLiteral("TIFF Options"));
     auto* layout = new QVBoxLayout(this);

@@ -12,7 +12,8 @@ namespace kalder::gui {
 class TiffOptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    TiffOptionsDialog(const image::TiffOptions& options, std::int32_t bits, QWidget* parent = nullptr);
+    TiffOptionsDialog(const image::TiffOptions& options, std::int32_t bits,
+                      QWidget* parent = nullptr);
     image::TiffOptions options() const { return m_options; }
 
 private:

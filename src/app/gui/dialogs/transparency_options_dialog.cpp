@@ -14,7 +14,8 @@
 
 namespace kalder::gui {
 
-TransparencyOptionsDialog::TransparencyOptionsDialog(const image::TransparencyOptions& options, QWidget* parent)
+TransparencyOptionsDialog::TransparencyOptionsDialog(const image::TransparencyOptions& options,
+                                                     QWidget* parent)
     : QDialog(parent), m_options(options) {
     setWindowTitle(QStringLiteral("Transparency Options"));
     auto* layout = new QVBoxLayout(this);
@@ -38,7 +39,8 @@ TransparencyOptionsDialog::TransparencyOptionsDialog(const image::TransparencyOp
     m_indexEdit = new QLineEdit(QString::number(options.paletteIndex), this);
     m_indexEdit->setObjectName("paletteIndex");
     // Digits only; the range is checked on OK so that the user hears why.
-    m_indexEdit->setValidator(new QRegularExpressionValidator(QRegularExpression("-?[0-9]{0,6}"), m_indexEdit));
+    m_indexEdit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression("-?[0-9]{0,6}"), m_indexEdit));
     indexLabel->setBuddy(m_indexEdit);
 
     grid->addWidget(m_retain, 0, 0, 1, 3);
@@ -52,10 +54,18 @@ TransparencyOptionsDialog::TransparencyOptionsDialog(const image::TransparencyOp
     grid->setColumnMinimumWidth(0, 16);
 
     switch (options.mode) {
-        case image::TransparencyMode::Retain: m_retain->setChecked(true); break;
-        case image::TransparencyMode::Remove: m_remove->setChecked(true); break;
-        case image::TransparencyMode::Color: m_color->setChecked(true); break;
-        case image::TransparencyMode::PaletteIndex: m_index->setChecked(true); break;
+        case image::TransparencyMode::Retain:
+            m_retain->setChecked(true);
+            break;
+        case image::TransparencyMode::Remove:
+            m_remove->setChecked(true);
+            break;
+        case image::TransparencyMode::Color:
+            m_color->setChecked(true);
+            break;
+        case image::TransparencyMode::PaletteIndex:
+            m_index->setChecked(true);
+            break;
     }
     for (QRadioButton* b : {m_retain, m_remove, m_color, m_index})
         connect(b, &QRadioButton::toggled, this, &TransparencyOptionsDialog::updateEnabled);
@@ -74,15 +84,18 @@ void TransparencyOptionsDialog::updateEnabled() {
 }
 
 void TransparencyOptionsDialog::showColor() {
-    const QColor c(m_options.color & 0xff, (m_options.color >> 8) & 0xff, (m_options.color >> 16) & 0xff);
+    const QColor c(m_options.color & 0xff, (m_options.color >> 8) & 0xff,
+                   (m_options.color >> 16) & 0xff);
     m_swatch->setStyleSheet(QStringLiteral("background-color: %1").arg(c.name()));
 }
 
 void TransparencyOptionsDialog::chooseColor() {
-    const QColor initial(m_options.color & 0xff, (m_options.color >> 8) & 0xff, (m_options.color >> 16) & 0xff);
+    const QColor initial(m_options.color & 0xff, (m_options.color >> 8) & 0xff,
+                         (m_options.color >> 16) & 0xff);
     const QColor c = QColorDialog::getColor(initial, this);
     if (!c.isValid()) return;
-    m_options.color = static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8 |
+    m_options.color = static_cast<std::uint32_t>(c.red()) |
+                      static_cast<std::uint32_t>(c.green()) << 8 |
                       static_cast<std::uint32_t>(c.blue()) << 16;
     showColor();
 }

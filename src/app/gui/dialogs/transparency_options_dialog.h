@@ -15,7 +15,8 @@ namespace kalder::gui {
 class TransparencyOptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TransparencyOptionsDialog(const image::TransparencyOptions& options, QWidget* parent = nullptr);
+    explicit TransparencyOptionsDialog(const image::TransparencyOptions& options,
+                                       QWidget* parent = nullptr);
     image::TransparencyOptions options() const { return m_options; }
 
 private:
