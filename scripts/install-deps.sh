@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   # build
-  cmake ninja-build g++ pkg-config ccache clang
+  cmake ninja-build g++ pkg-config ccache clang clang-format
   # codecs and colour
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev liblcms2-dev
   # metafile playback and its default font

@@ -11,6 +11,9 @@ jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 
+echo "== formatting"
+bash scripts/format.sh --check
+
 echo "== build and test"
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-test -j "$jobs"

@@ -19,6 +19,7 @@
 #include "image/resample.h"
 #include "image/writers/image_writer.h"
 #include "image/writers/writer_factory.h"
+#include "tools/convert/page_preparation.h"
 #include "view/color_calibration.h"
 #include "view/color_manager.h"
 
@@ -108,48 +109,6 @@ LoadOptions loadOptionsFor(const CliOptions& c, const fs::path& path) {
     return o;
 }
 
-// The page's alpha plane (source orientation and size) mapped onto its bitmap, nearest neighbour.
-std::vector<std::uint8_t> alphaForBitmap(const image::ImagePage& page, const LoadOptions& o) {
-    const auto& bitmap = page.bitmap;
-    const std::int32_t Wt = bitmap.width(), Ht = bitmap.height();
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(Wt) * Ht, 255);
-    const std::int64_t w = page.width, h = page.height;
-    if (page.alphaPlane.size() != static_cast<std::size_t>(w * h)) return out;
-    const bool quarter = o.rotation & 1;
-    const std::int64_t Ws = quarter ? Ht : Wt;  // target size in source orientation
-    const std::int64_t Hs = quarter ? Wt : Ht;
-    for (std::int32_t y = 0; y < Ht; ++y) {
-        for (std::int32_t x = 0; x < Wt; ++x) {
-            const std::int64_t fx = o.flipHorizontal ? Wt - 1 - x : x;
-            const std::int64_t fy = o.flipVertical ? Ht - 1 - y : y;
-            std::int64_t u, v;  // in source orientation, target scale
-            switch (o.rotation & 3) {
-                case 0:
-                    u = fx;
-                    v = fy;
-                    break;
-                case 1:
-                    u = fy;
-                    v = Wt - 1 - fx;
-                    break;
-                case 2:
-                    u = Wt - 1 - fx;
-                    v = Ht - 1 - fy;
-                    break;
-                default:
-                    u = Ht - 1 - fy;
-                    v = fx;
-                    break;
-            }
-            const std::int64_t su = std::min(w - 1, u * w / Ws);
-            const std::int64_t sv = std::min(h - 1, v * h / Hs);
-            out[static_cast<std::size_t>(y) * Wt + x] =
-                page.alphaPlane[static_cast<std::size_t>(sv * w + su)];
-        }
-    }
-    return out;
-}
-
 fs::path pagePath(const fs::path& out, std::int32_t page) {
     return out.parent_path() /
            (out.stem().string() + "-" + std::to_string(page) + out.extension().string());
@@ -158,43 +117,11 @@ fs::path pagePath(const fs::path& out, std::int32_t page) {
 bool writePage(const image::ImagePage& page, const LoadOptions& o, bool alpha,
                const fs::path& path) {
     if (alpha) {
-        auto plane = alphaForBitmap(page, o);
+        auto plane = tools::alphaForBitmap(page, o);
         return writePam(path, page.bitmap, plane);
     }
     return writePam(path, page.bitmap);
 }
-
-std::string lowerExtension(const fs::path& path) {
-    std::string ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-    return ext;
-}
-
-std::string writeErrorMessage(image::DecodeError error) {
-    switch (error) {
-        case image::DecodeError::NoReader:
-            return "the codec module is not available";
-        case image::DecodeError::Unsupported:
-            return "the image cannot be stored in this format";
-        case image::DecodeError::TooLarge:
-            return "the image is too large for this format";
-        case image::DecodeError::OutOfMemory:
-            return "out of memory";
-        case image::DecodeError::Cancelled:
-            return "cancelled";
-        default:
-            return "the file cannot be written";
-    }
-}
-
-// One decoded page made ready for a writer: scaled, reduced to a palette, with its options.
-struct PreparedPage {
-    image::Bitmap32 scaled;
-    std::vector<std::uint8_t> alpha;  // bitmap-sized opacities; empty when none
-    std::vector<std::uint8_t> indexes;
-    image::WriterImage image;
-};
 
 bool wantsPalette(const CliOptions& c, const std::string& ext) {
     return ext == ".gif" || c.colors > 0 || c.palette || c.dither;
@@ -202,99 +129,28 @@ bool wantsPalette(const CliOptions& c, const std::string& ext) {
 
 bool wantsResample(const CliOptions& c) { return c.resamplePercent > 0 || c.resampleWidth > 0; }
 
-std::int32_t bitsForColours(std::int32_t colours) {
-    std::int32_t bits = 1;
-    while ((1 << bits) < colours && bits < 8) ++bits;
-    return bits;
-}
-
-// Fails with a message in `error`.
-bool preparePage(const CliOptions& c, const image::ImagePage& page, const LoadOptions& o,
-                 const std::string& ext, std::int32_t dpiX, std::int32_t dpiY, bool colourChanged,
-                 PreparedPage& out, std::string& error) {
-    const image::Bitmap32* bitmap = &page.bitmap;
-    if (c.alpha) out.alpha = alphaForBitmap(page, o);
-    if (wantsResample(c)) {
-        std::int32_t w = c.resampleWidth, h = c.resampleHeight;
-        if (c.resamplePercent > 0) {
-            w = static_cast<std::int32_t>(std::max<std::int64_t>(
-                1, (std::int64_t{bitmap->width()} * c.resamplePercent + 50) / 100));
-            h = static_cast<std::int32_t>(std::max<std::int64_t>(
-                1, (std::int64_t{bitmap->height()} * c.resamplePercent + 50) / 100));
-        }
-        if (w > 32767 || h > 32767 || !out.scaled.Create(w, h)) {
-            error = "cannot resample to " + std::to_string(w) + "x" + std::to_string(h);
-            return false;
-        }
-        image::ResampleOptions ro;
-        if (c.method) ro.method = static_cast<image::ResampleMethod>(*c.method);
-        if (!image::Resample(*bitmap, out.scaled, ro)) {
-            error = "cannot resample";
-            return false;
-        }
-        if (!out.alpha.empty()) {
-            std::vector<std::uint8_t> scaledAlpha(static_cast<std::size_t>(w) * h);
-            if (!image::ResampleAlpha(out.alpha, bitmap->width(), bitmap->height(), scaledAlpha, w,
-                                      h, ro)) {
-                error = "cannot resample";
-                return false;
-            }
-            out.alpha = std::move(scaledAlpha);
-        }
-        bitmap = &out.scaled;
-        dpiX = dpiY = 0;  // the physical size is no longer known
-    }
-
-    image::WriterImage& img = out.image;
-    const bool seeThrough =
-        std::any_of(out.alpha.begin(), out.alpha.end(), [](std::uint8_t a) { return a < 128; });
-    if (wantsPalette(c, ext)) {
-        image::ColourReduceOptions ro;
-        if (c.palette) ro.palette = static_cast<image::PaletteType>(*c.palette);
-        if (c.dither) ro.dither = static_cast<image::DitherType>(*c.dither);
-        ro.targetDepth = c.colors > 0 ? bitsForColours(c.colors) : 8;
-        // A palette source keeps its own table when nothing changed its colours.
-        if (page.bitsPerPixel >= 1 && page.bitsPerPixel <= 8 && !colourChanged &&
-            bitmap == &page.bitmap) {
-            ro.sourceDepth = static_cast<std::int32_t>(page.bitsPerPixel);
-            ro.sourcePalette = page.palette;
-        }
-        // Only GIF and PNG keep a transparent palette entry.
-        ro.reserveTransparent = seeThrough && (ext == ".gif" || ext == ".png");
-        image::ColourReducer reducer;
-        const image::Bitmap32* images[] = {bitmap};
-        if (!reducer.Setup(images, ro) || !reducer.BuildPalette()) {
-            error = "cannot reduce the colours";
-            return false;
-        }
-        auto mapped = reducer.MapImage(0);
-        if (!mapped) {
-            error = "cannot reduce the colours";
-            return false;
-        }
-        out.indexes = std::move(*mapped);
-        reducer.fillWriterImage(img, out.indexes);
-        img.transparent = ro.reserveTransparent && reducer.transparentIndex() >= 0;
-        img.transparentIndex = std::max(0, reducer.transparentIndex());
-        img.alphaPlane = img.transparent ? out.alpha.data() : nullptr;
-    } else {
-        img.pixels = bitmap->pixels();
-        img.width = bitmap->width();
-        img.height = bitmap->height();
-        img.bits = 32;
-        img.alphaPlane = out.alpha.empty() ? nullptr : out.alpha.data();
-    }
-    img.dpiX = std::max(0, dpiX);
-    img.dpiY = std::max(0, dpiY);
-    if (c.quality) img.jpegQuality = *c.quality;
-    img.jpegProgressive = c.progressive;
-    img.pngInterlaced = img.gifInterlaced = c.interlaced;
-    if (c.compression) img.tiffCompression = *c.compression;
-    img.bmpRle = img.tgaRle = c.rle;
-    img.gifDelay = page.delay;
-    // Pages are whole composed frames; one with holes must not show the frame before it.
-    img.gifDisposal = img.transparent ? 2 : 0;
-    return true;
+// The writer input the decode options ask for, for an output of extension `ext`.
+tools::PageOutputOptions pageOutputOptionsFor(const CliOptions& c, const std::string& ext,
+                                              bool colourChanged) {
+    tools::PageOutputOptions p;
+    p.resampleWidth = c.resampleWidth;
+    p.resampleHeight = c.resampleHeight;
+    p.resamplePercent = c.resamplePercent;
+    if (c.method) p.resample.method = static_cast<image::ResampleMethod>(*c.method);
+    p.palette = wantsPalette(c, ext);
+    if (c.palette) p.reduce.palette = static_cast<image::PaletteType>(*c.palette);
+    if (c.dither) p.reduce.dither = static_cast<image::DitherType>(*c.dither);
+    p.reduce.targetDepth = c.colors > 0 ? tools::bitsForColours(c.colors) : 8;
+    p.coloursChanged = colourChanged;
+    // Only GIF and PNG keep a transparent palette entry.
+    p.transparentEntry = ext == ".gif" || ext == ".png";
+    image::WriterImage& f = p.format;
+    if (c.quality) f.jpegQuality = *c.quality;
+    f.jpegProgressive = c.progressive;
+    f.pngInterlaced = f.gifInterlaced = c.interlaced;
+    if (c.compression) f.tiffCompression = *c.compression;
+    f.bmpRle = f.tgaRle = c.rle;
+    return p;
 }
 
 // decode through a writer: every wanted page into OUT (multi-frame formats with --all-pages) or
@@ -302,7 +158,8 @@ bool preparePage(const CliOptions& c, const image::ImagePage& page, const LoadOp
 int decodeToWriter(const CliOptions& c, ImageDocument& doc, const LoadOptions& o,
                    bool colourChanged, std::ostream& err) {
     const fs::path output = c.output;
-    const std::string ext = lowerExtension(output);
+    const std::string ext = tools::lowerExtension(output.string());
+    const tools::PageOutputOptions outputOptions = pageOutputOptionsFor(c, ext, colourChanged);
     const bool oneFile = !c.allPages || ext == ".gif" || ext == ".tif" || ext == ".tiff";
     image::ImageInfo info;
     const bool haveInfo = image::ReadImageInfo(o.path, info, true);
@@ -322,17 +179,21 @@ int decodeToWriter(const CliOptions& c, ImageDocument& doc, const LoadOptions& o
             if (!writer) {
                 target = oneFile ? output : pagePath(output, i);
                 writer = image::createWriterForExtension(ext);
-                if (auto s = writer->Open(target); !s) return fail(writeErrorMessage(s.error()));
+                if (auto s = writer->Open(target); !s)
+                    return fail(tools::writeErrorMessage(s.error()));
             }
-            PreparedPage prepared;
+            const image::ImagePage& page = doc.PageAt(doc.PageCount() - 1);
+            tools::PreparedPage prepared;
             std::string why;
-            if (!preparePage(c, doc.PageAt(doc.PageCount() - 1), o, ext, dpiX, dpiY, colourChanged,
-                             prepared, why))
+            if (!tools::preparePage(
+                    page, page.bitmap,
+                    c.alpha ? tools::alphaForBitmap(page, o) : std::vector<std::uint8_t>{}, dpiX,
+                    dpiY, outputOptions, prepared, why))
                 return fail(why);
             if (auto s = writer->Write(prepared.image); !s)
-                return fail(writeErrorMessage(s.error()));
+                return fail(tools::writeErrorMessage(s.error()));
             if (!oneFile) {
-                if (auto s = writer->Close(); !s) return fail(writeErrorMessage(s.error()));
+                if (auto s = writer->Close(); !s) return fail(tools::writeErrorMessage(s.error()));
                 writer.reset();
             }
             ++written;
@@ -346,7 +207,7 @@ int decodeToWriter(const CliOptions& c, ImageDocument& doc, const LoadOptions& o
         return 1;
     }
     if (writer) {
-        if (auto s = writer->Close(); !s) return fail(writeErrorMessage(s.error()));
+        if (auto s = writer->Close(); !s) return fail(tools::writeErrorMessage(s.error()));
     }
     return 0;
 }
@@ -410,7 +271,8 @@ int runDecode(const CliOptions& c, std::ostream& out, std::ostream& err) {
     o.gammaTable = table ? table->data() : nullptr;
     o.colorTransform = manager.hasProfile() ? &manager : nullptr;
 
-    const bool throughWriter = image::createWriterForExtension(lowerExtension(c.output)) != nullptr;
+    const bool throughWriter =
+        image::createWriterForExtension(tools::lowerExtension(c.output)) != nullptr;
     if (!throughWriter && (wantsResample(c) || wantsPalette(c, "") || c.quality || c.progressive ||
                            c.interlaced || c.compression || c.rle)) {
         err << "the output options need an output of bmp, pcx, tga, gif, jpg, png or tif\n";

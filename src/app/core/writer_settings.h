@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image/writers/writer_options.h"
+#include "tools/convert/writer_options_set.h"
 
 namespace kalder::app {
 
@@ -14,14 +14,7 @@ struct Settings;
 //                           [4] copy Exif, [5] gray-scale
 //   tiffOptions             [0] compression index; pngGamma the gamma (0 none)
 // PNG text pairs are not kept.
-struct WriterOptions {
-    image::BmpOptions bmp;
-    image::TgaOptions tga;
-    image::JpegOptions jpeg;
-    image::PngOptions png;
-    image::TiffOptions tiff;
-    image::GifOptions gif;
-};
+using WriterOptions = tools::WriterOptionsSet;
 
 WriterOptions writerOptionsFromSettings(const Settings& settings);
 // Stores every option back; elements of the blocks that no option uses stay as they were.

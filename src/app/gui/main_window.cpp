@@ -14,6 +14,7 @@
 #include "app/gui/properties_panel.h"
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/toolbar.h"
+#include "app/gui/tools/tool_commands.h"
 #include "app/gui/viewing_area.h"
 #include "app/gui/x11_monitor_profile.h"
 #include "image/exif/exif_block.h"
@@ -47,6 +48,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_watcher = std::make_unique<shell::FolderWatcher>();
     buildPanes();
     registerCommands();
+    registerToolCommands(*this);
     rebuildAccelerators();
     m_acceleratorsEnabled = true;
     resize(1024, 768);

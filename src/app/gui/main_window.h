@@ -87,6 +87,8 @@ public:
 
     // Runs a command; false when it has no handler here.
     bool runCommand(int command);
+    // Where tools register their commands (see tools/tool_commands.h).
+    app::CommandDispatcher& commands() { return m_commands; }
     // Whether a command has a handler (menu items and buttons without one are disabled).
     bool handles(app::CommandId id) const { return m_commands.handles(id); }
     // The state the update rules read.

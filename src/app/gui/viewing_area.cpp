@@ -17,7 +17,7 @@
 #include <mutex>
 
 #include "app/gui/osd_art.h"
-#include "app/gui/wallpaper.h"
+#include "app/gui/background_tile.h"
 #include "image/bitmap32.h"
 #include "view/view_state.h"
 
@@ -126,7 +126,7 @@ ViewingArea::ViewingArea(QWidget* parent)
     setMouseTracking(true);
     setAcceptDrops(true);
     setCursor(Qt::OpenHandCursor);
-    m_wallpaper = makeWallpaperTile();
+    m_wallpaper = makeBackgroundTile();
     setDisplayFormat(view::DisplayFormat::Bgrx32, true);
     m_geometry.setClientSize({width(), height()});
     m_timer = startTimer(kTickMs);

@@ -1,4 +1,4 @@
-#include "app/gui/wallpaper.h"
+#include "app/gui/background_tile.h"
 
 #include <cstdint>
 
@@ -7,7 +7,7 @@
 
 namespace kalder::gui {
 
-std::unique_ptr<image::Bitmap32> makeWallpaperTile() {
+std::unique_ptr<image::Bitmap32> makeBackgroundTile() {
     constexpr std::int32_t side = view::kWallpaperSide;
     auto tile = std::make_unique<image::Bitmap32>();
     if (!tile->Create(side, side)) return nullptr;

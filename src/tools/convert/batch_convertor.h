@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tools/convert/effects.h"
+#include "tools/convert/overlay.h"
+#include "tools/convert/writer_options_set.h"
+
+namespace kalder::tools {
+
+// The output formats, in the order of the "Format" page's list.
+enum class BatchFormat : std::int32_t { Bmp = 0, Gif, Jpeg, Png, Tiff, Tga, Pcx, Count };
+// ".bmp", ".gif", ".jpg", ".png", ".tif", ".tga", ".pcx".
+const char* batchFormatExtension(BatchFormat format);
+
+// Everything a run needs, gathered from the dialog's pages (or the command line).
+struct BatchSettings {
+    // General.
+    bool placeInFolder = false;
+    std::filesystem::path outputFolder;
+    bool copySubfolders = false;
+    std::string namePrefix;  // leading and trailing blanks removed by the caller
+    std::string nameSuffix;
+    bool preserveDate = false;
+    std::int32_t applyTo = 0;  // 0 selected only, 1 the current folder, 2 with sub-folders
+    bool setComments = false;
+    std::string comments;
+    bool keepOriginal = true;
+
+    // Format.
+    BatchFormat format = BatchFormat::Png;
+    std::int32_t palette = 0;     // 0 "Original/Optimized" .. 4 "Windows System"
+    std::int32_t colorDepth = 0;  // bits; 0 "[original]"
+    std::int32_t dithering = 0;   // 0 "None" .. 4 "Stucki"
+    WriterOptionsSet formatOptions;
+
+    // Resample: 0 in width or height = "[original]" (not given).
+    double width = 0;
+    double height = 0;
+    std::int32_t unit = 0;  // 0 "Pixels" .. 8 "Picas"
+    bool percents = false;
+    bool keepAspect = false;
+    bool swapForVertical = false;
+    std::int32_t method = 0;  // 0 "Lanczos" .. 4 "Box"
+    bool originalResolution = true;
+    std::int32_t dpiX = 0;
+    std::int32_t dpiY = 0;
+    std::int32_t defaultDpiX = 300;  // the Options dialog's default resolution
+    std::int32_t defaultDpiY = 300;
+
+    // Rotate/Flip.
+    std::int32_t rotation = 0;  // quarter turns clockwise
+    bool mirrorH = false;
+    bool mirrorV = false;
+
+    // Effects and overlay.
+    EffectList effects;
+    OverlaySettings overlay;
+
+    // Beyond the dialog: worker threads for a run (0: one per core).
+    std::int32_t jobs = 0;
+};
+
+// The files of a run and the folder they were listed from (for "Copy sub-folder structure").
+struct BatchFileList {
+    std::filesystem::path root;
+    std::vector<std::filesystem::path> files;
+};
+
+// How a run talks to its user. The engine calls it only on the thread that called Run, so a GUI
+// can show message boxes from it; it never shows anything itself.
+class BatchHost {
+public:
+    virtual ~BatchHost() = default;
+    // An error about one file, e.g. "Can't read image: /a/b.jpg" (message text, space, path).
+    virtual void error(const std::string& message) = 0;
+    // The file-exists question ("File is to be modified:" or "File is read-only:" with the path):
+    // 0 Overwrite, 1 Overwrite all, 2 Skip, 3 Skip All, 4 Rename (with `renamed` set to the new
+    // path), -1 Cancel.
+    virtual int askExisting(const std::string& message, const std::filesystem::path& path,
+                            std::filesystem::path& renamed) = 0;
+    // Progress: file `index` of `count` (0-based), its name, and its stage out of 4 ("Reading",
+    // "Resampling", "Converting", "Writing").
+    virtual void progress(std::int32_t index, std::int32_t count, const std::filesystem::path& file,
+                          std::int32_t stage) = 0;
+    // Polled often (the dialog's ESC, Ctrl+C on the command line).
+    virtual bool stopRequested() = 0;
+};
+
+struct BatchResult {
+    std::int32_t converted = 0;
+    std::int32_t failed = 0;
+    std::int32_t skipped = 0;
+    bool stopped = false;  // by the user (ESC or Cancel)
+};
+
+class BatchConvertor {
+public:
+    // Converts every file of the list; per-file errors go to the host and the run goes on.
+    // Returns without doing anything for an empty list; fails the whole run (with the message)
+    // when the overlay cannot be prepared.
+    static BatchResult Run(const BatchSettings& settings, const BatchFileList& list,
+                           BatchHost& host);
+
+    // The page checks of the dialog, on the texts of its fields: the first message, or empty.
+    // Width/height texts are "[original]", empty or a number.
+    static std::string checkResampleTexts(const std::string& width, const std::string& height,
+                                          std::int32_t unit, bool percents, bool keepAspect);
+    static std::string checkResolutionTexts(const std::string& dpiX, const std::string& dpiY);
+};
+
+}  // namespace kalder::tools

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "image/bitmap32.h"
+#include "image/colour_reducer.h"
+#include "image/resample.h"
+#include "image/writers/image_writer.h"
+
+namespace kalder::image {
+struct ImagePage;
+struct LoadOptions;
+}  // namespace kalder::image
+
+namespace kalder::tools {
+
+// How a decoded page becomes a writer's input: an optional resampling, then either 32-bit
+// pixels or a palette image. Shared by every tool that writes files, so a page comes out of the
+// command line's decode and of the batch convertor the same way.
+struct PageOutputOptions {
+    // Resampling to an exact size, or by a percentage of the page's size; none when all are 0.
+    std::int32_t resampleWidth = 0;
+    std::int32_t resampleHeight = 0;
+    std::int32_t resamplePercent = 0;
+    image::ResampleOptions resample;
+
+    // A palette image with these options instead of 32-bit pixels. A palette source keeps its own
+    // table when `coloursChanged` is false and the page was not resampled.
+    bool palette = false;
+    image::ColourReduceOptions reduce;
+    bool coloursChanged = false;
+    // Whether a transparent palette entry is kept for see-through pixels (GIF and PNG only).
+    bool transparentEntry = false;
+
+    // The per-format options and everything but the pixels; the pixel fields are filled in.
+    image::WriterImage format;
+};
+
+// One page made ready for a writer. `image` points into the other members: keep the record
+// alive (and unmoved) until the page is written.
+struct PreparedPage {
+    image::Bitmap32 scaled;
+    std::vector<std::uint8_t> alpha;  // bitmap-sized opacities; empty when none
+    std::vector<std::uint8_t> indexes;
+    image::WriterImage image;
+};
+
+// The page's alpha plane (source orientation and size) mapped onto its bitmap, turned and
+// mirrored as the loader turned the pixels, nearest neighbour. All 255 without a plane.
+std::vector<std::uint8_t> alphaForBitmap(const image::ImagePage& page,
+                                         const image::LoadOptions& options);
+
+// Prepares `bitmap` (with `alpha`, bitmap-sized or empty) for a writer. `page` gives the
+// source's depth, palette and delay. Fails with a message for the user in `error`.
+bool preparePage(const image::ImagePage& page, const image::Bitmap32& bitmap,
+                 std::vector<std::uint8_t> alpha, std::int32_t dpiX, std::int32_t dpiY,
+                 const PageOutputOptions& options, PreparedPage& out, std::string& error);
+
+// Bits per index for at most `colours` colours (1..8).
+std::int32_t bitsForColours(std::int32_t colours);
+
+// A writer's failure as text for the user.
+std::string writeErrorMessage(image::DecodeError error);
+
+// ".png" for "x/Y.PNG": the extension, in lower case.
+std::string lowerExtension(std::string_view path);
+
+}  // namespace kalder::tools
