@@ -16,8 +16,8 @@
 #include <algorithm>
 #include <mutex>
 
-#include "app/gui/osd_art.h"
 #include "app/gui/background_tile.h"
+#include "app/gui/osd_art.h"
 #include "image/bitmap32.h"
 #include "view/view_state.h"
 
