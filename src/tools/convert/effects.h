@@ -34,6 +34,9 @@ struct EffectGroup {
 class Effect {
 public:
     virtual ~Effect() = default;
+    // A copy with the same parameters (a chain prepares copies, so one list can serve the
+    // preview and a conversion at once).
+    virtual std::unique_ptr<Effect> clone() const = 0;
     virtual void reset() = 0;
     // The item's value with its range; nullopt when (group, item) does not exist.
     std::optional<EffectItem> parameter(std::int32_t group, std::int32_t item) const;
@@ -48,6 +51,10 @@ public:
     const std::vector<EffectGroup>& groups() const { return m_groups; }
 
 protected:
+    friend class EffectList;
+    // Makes the parameters consistent again after they were restored one by one.
+    virtual void settle() {}
+
     std::vector<EffectGroup> m_groups;
 };
 
