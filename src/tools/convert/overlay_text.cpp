@@ -77,6 +77,24 @@ bool renderCoverage(PangoLayout* layout, const PangoRectangle& logical, std::int
     return true;
 }
 
+// Pango keeps extents as int in 1/1024 pixel, which overflows near two million pixels. Text
+// whose lines could grow that large is refused before layout: a character is counted as four
+// ems (a tab as eight characters), and a line as two ems high.
+bool fitsLayoutUnits(const std::string& text, double pixelSize) {
+    constexpr double kLimit = 2e6;
+    double lines = 1, line = 0, widest = 0;
+    for (const char c : text) {
+        if (c == '\n') {
+            ++lines;
+            line = 0;
+            continue;
+        }
+        line += c == '\t' ? 8 : 1;
+        widest = std::max(widest, line);
+    }
+    return widest * 4 * pixelSize < kLimit && lines * 2 * pixelSize < kLimit;
+}
+
 std::uint8_t boxCoverage(std::int32_t opacity) {
     if (opacity <= 0) return 0;
     if (opacity >= 100) return 255;
@@ -87,10 +105,11 @@ std::uint8_t boxCoverage(std::int32_t opacity) {
 
 bool renderTextLayer(const OverlaySettings& settings, OverlayLayer& layer) {
     const OverlayFont& font = settings.font;
-    if (!std::isfinite(font.pointSize) || font.pointSize <= 0 || font.pointSize > kMaxPointSize ||
-        settings.text.size() > kMaxTextBytes)
+    if (!std::isfinite(font.pointSize) || font.pointSize * PANGO_SCALE < 1 ||
+        font.pointSize > kMaxPointSize || settings.text.size() > kMaxTextBytes)
         return false;
     const std::string text = cleanText(settings.text);
+    if (!fitsLayoutUnits(text, font.pointSize * 96 / 72)) return false;
 
     const std::unique_ptr<PangoFontMap, GObjectUnref> fontMap(pango_cairo_font_map_new());
     if (!fontMap) return false;

@@ -108,9 +108,15 @@ TEST(Overlay, TextThatCannotBeRenderedFails) {
         EXPECT_FALSE(Overlay::Prepare(s, layer)) << size;
     }
     OverlaySettings s = textSettings(TextBackground::None);
-    s.text = std::string(200000, 'W');
     OverlayLayer layer;
+    for (const std::size_t length : {200000, 2000}) {  // too long, and past the layer's size
+        s.text = std::string(length, 'W');
+        EXPECT_FALSE(Overlay::Prepare(s, layer)) << length;
+    }
+    s.font.pointSize = 3000;  // past what the layout can measure
+    s.text = std::string(300, '\t');
     EXPECT_FALSE(Overlay::Prepare(s, layer));
+    s.font.pointSize = 18;
     s.text = std::string("bad \xff\xfe utf\0-8", 15);  // replaced, not refused
     EXPECT_TRUE(Overlay::Prepare(s, layer));
 }
