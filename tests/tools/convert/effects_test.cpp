@@ -82,8 +82,6 @@ TEST(Effects, GammaLockAndViewerGammaRules) {
     EXPECT_EQ(values(), (std::vector{100, 40, 10}));
     gamma.setParameter(Options, Lock, 1);
     EXPECT_EQ(values(), (std::vector{100, 100, 100}));
-    EXPECT_FALSE(gamma.parameter(Values, 3));
-    EXPECT_FALSE(gamma.parameter(2, 0));
 
     gamma.setParameter(Options, UseViewer, 1);
     EXPECT_FALSE(gamma.parameter(Values, Red)->enabled);
