@@ -10,6 +10,8 @@ PACKAGES=(
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev liblcms2-dev
   # metafile playback and its default font
   libcairo2-dev fonts-dejavu-core
+  # text overlays of the batch convertor
+  libpango1.0-dev
   # GUI
   qt6-base-dev libxcb1-dev
   # tests and benchmarks

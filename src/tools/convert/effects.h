@@ -34,6 +34,9 @@ struct EffectGroup {
 class Effect {
 public:
     virtual ~Effect() = default;
+    // A copy with the same parameters (a chain prepares copies, so one list can serve the
+    // preview and a conversion at once).
+    virtual std::unique_ptr<Effect> clone() const = 0;
     virtual void reset() = 0;
     // The item's value with its range; nullopt when (group, item) does not exist.
     std::optional<EffectItem> parameter(std::int32_t group, std::int32_t item) const;
@@ -48,6 +51,10 @@ public:
     const std::vector<EffectGroup>& groups() const { return m_groups; }
 
 protected:
+    friend class EffectList;
+    // Makes the parameters consistent again after they were restored one by one.
+    virtual void settle() {}
+
     std::vector<EffectGroup> m_groups;
 };
 
@@ -94,14 +101,16 @@ public:
     // The viewer's current gamma, used by Gamma when "Use the viewer's current gamma" is on.
     void setViewerGamma(double gamma);
 
-    // Applies the checked effects in processing order (each prepared first). Nothing is written
-    // when none is checked. False when `cancel` stopped the chain.
+    // Applies the checked effects in processing order (each through a prepared copy, so the
+    // list itself is not changed). Nothing is written when none is checked. False when `cancel`
+    // stopped the chain.
     bool ApplyChain(const std::uint8_t* source, std::uint8_t* destination, std::int32_t width,
                     std::int32_t height, std::ptrdiff_t sourceStride,
                     std::ptrdiff_t destinationStride, const image::CancelSink* cancel) const;
 
     // The settings record keeps the list as 32-bit values (checked flags, order, parameters);
-    // these turn it into that form and back (bad values are ignored).
+    // these turn it into that form and back. A record of the wrong size or version, or with any
+    // value out of its range, is ignored as a whole.
     std::vector<std::int32_t> serialize() const;
     void deserialize(const std::vector<std::int32_t>& values);
 
