@@ -78,7 +78,6 @@ std::unique_ptr<TcpSocket> TcpSocket::connect(const std::string& host, std::uint
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
     addrinfo* found = nullptr;
     const std::string service = std::to_string(port);
     const int gai = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
