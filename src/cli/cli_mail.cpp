@@ -11,6 +11,7 @@
 #include <iostream>
 #include <iterator>
 
+#include "cli/cli_options.h"
 #include "tools/mail/mail_charset.h"
 
 namespace kalder::cli {
@@ -120,6 +121,11 @@ SendMailParse parseSendMailArgs(const std::vector<std::string>& args) {
 }
 
 int runSendMail(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    for (const auto& a : args)
+        if (a == "--help" || a == "-h") {
+            out << usageText();
+            return 0;
+        }
     SendMailParse parsed = parseSendMailArgs(args);
     if (!parsed.error.empty()) {
         err << "kalder-cli: " << parsed.error << "\n";

@@ -11,6 +11,9 @@ namespace kalder::tools {
 namespace {
 
 constexpr std::size_t kMaxReplyLines = 100;
+// 111 bytes are exactly two base64 lines of 74 characters, so the file is encoded piece by
+// piece into the same lines as in one go.
+constexpr std::size_t kBase64Chunk = 111;
 constexpr std::uintmax_t kMaxAttachmentBytes = std::uintmax_t{1} << 31;
 const char kCantConnect[] = "Can't connect to the server.";
 const char kCantRead[] = "Can't read images.";
@@ -312,14 +315,14 @@ MailResult sendMail(const MailServer& server, const MailFields& fields,
         const auto bytes = readWholeFile(files[i]);
         if (!bytes) return send.failure(MailOutcome::ReadFailed, kCantRead);
         if (!send.data(attachmentHeaderLines(name))) return send.sendFailure();
-        const auto lines = base64Lines(*bytes);
-        std::uint64_t done = 0;
-        for (const auto& line : lines) {
+        const std::span<const std::uint8_t> all(*bytes);
+        for (std::size_t done = 0; done < all.size();) {
             if (progress.stopRequested && progress.stopRequested())
                 return send.failure(MailOutcome::Stopped, {});
-            if (!send.data(line)) return send.sendFailure();
-            done = std::min<std::uint64_t>(bytes->size(), done + line.size() / 4 * 3);
-            if (progress.onBytes) progress.onBytes(done, bytes->size());
+            const std::size_t n = std::min(kBase64Chunk, all.size() - done);
+            if (!send.data(base64Lines(all.subspan(done, n)))) return send.sendFailure();
+            done += n;
+            if (progress.onBytes) progress.onBytes(done, all.size());
         }
     }
     if (!send.data(closingLines()) || !s.SendLine(".", true)) return send.sendFailure();
