@@ -150,7 +150,8 @@ std::vector<std::string> mailHeaderLines(const MailFields& f, std::string_view c
                     f.replyToAddress.empty() ? f.fromAddress : f.replyToAddress, charset, out);
     out.push_back("To: <" + f.to + ">");
     if (!f.cc.empty()) out.push_back("Cc: <" + f.cc + ">");
-    if (!f.bcc.empty()) out.push_back("Bcc: <" + f.bcc + ">");
+    // No Bcc line: every recipient gets the same header, so it would show the hidden address to
+    // all of them. The Bcc address is only named to the server (RCPT TO).
     const std::uint64_t ft = windowsFileTime(clock.utc);
     char id[32];
     std::snprintf(id, sizeof id, "%X.%X.", static_cast<unsigned>(ft >> 32),

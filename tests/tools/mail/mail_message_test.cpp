@@ -77,9 +77,8 @@ TEST(MailHeaders, WholeHeaderInOrder) {
     f.subject = "Hi";
     EXPECT_EQ(mailHeaderLines(f, "utf-8", clock, "Kalder v3.0a"),
               (Lines{"Date: Wed, 09 Dec 2026 04:05:06 +0100", "From: =?utf-8?q?\"Me\"?= <me@x.org>",
-                     "X-Mailer: Kalder v3.0a",
-                     "Subject: =?utf-8?q?Hi?=", "Reply-To: =?utf-8?q?\"Me\"?= <back@x.org>",
-                     "To: <you@y.org>", "Bcc: <hidden@y.org>",
+                     "X-Mailer: Kalder v3.0a", "Subject: =?utf-8?q?Hi?=",
+                     "Reply-To: =?utf-8?q?\"Me\"?= <back@x.org>", "To: <you@y.org>",
                      "Message-ID: <19DB1DE.D53E8000.me@x.org>", "MIME-Version: 1.0",
                      "Content-Type: multipart/mixed; boundary=\"=_BD63125469B39C3A278041629E1F\"",
                      "", "A multi-part message."}));

@@ -54,6 +54,7 @@ TEST_F(MailSessionTest, DeliversAttachmentsThatParseBackByteForByte) {
     fields.subject = "Snow_" + std::string(100, 'a') + " \xe2\x82\xac?";
     fields.text = "Hello,\n.\n.starts with a dot\n" + std::string(100, 'b') + "\n";
     fields.cc = "carol@example.com";
+    fields.bcc = "dave@example.com";
     std::vector<std::string> announced;
     MailProgress progress;
     progress.onFile = [&](std::size_t, std::size_t, const std::string& n) {
@@ -65,6 +66,11 @@ TEST_F(MailSessionTest, DeliversAttachmentsThatParseBackByteForByte) {
     EXPECT_EQ(announced.size(), 3u);
     const auto messages = smtp.messages();
     ASSERT_EQ(messages.size(), 1u);
+    // The hidden recipient gets the message, and no one sees that address in it.
+    const auto raw = test::readFile(messages[0]);
+    const std::string head(raw.begin(), raw.begin() + std::min<std::size_t>(raw.size(), 4000));
+    EXPECT_NE(head.find("dave@example.com"), std::string::npos);  // the server's X-RcptTo
+    EXPECT_EQ(head.find("Bcc:"), std::string::npos);
     const fs::path parts = dir / "parts";
     fs::create_directory(parts);
     const std::string parsed = test::parseDeliveredMessage(messages[0], parts);
