@@ -103,14 +103,15 @@ public:
             "/usr/bin/python3",        script.string(),    mode,
             std::to_string(m_port),    m_maildir.string(), (dir / "cert.pem").string(),
             (dir / "key.pem").string()};
+        // Everything the child needs is built before fork: after it, only exec-safe calls.
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const std::string logPath = (dir / (mode + ".log")).string();
         m_pid = ::fork();
         if (m_pid == 0) {
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
             // The server's tracebacks for the failures we provoke belong in its log, not ours.
-            const int log =
-                ::open((dir / (mode + ".log")).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (log >= 0) {
                 ::dup2(log, 1);
                 ::dup2(log, 2);
@@ -120,8 +121,13 @@ public:
         }
         // Python starts in a fraction of a second; the deadline only bounds a broken setup.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!acceptsConnections(m_port) && std::chrono::steady_clock::now() < deadline)
+        while (!acceptsConnections(m_port) && std::chrono::steady_clock::now() < deadline) {
+            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {  // it died: nothing to wait for
+                m_pid = -1;
+                return;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
         m_ready = acceptsConnections(m_port);
     }
     ~SmtpTestServer() {
