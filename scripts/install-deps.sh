@@ -6,6 +6,8 @@ set -euo pipefail
 PACKAGES=(
   # build
   cmake ninja-build g++ pkg-config ccache clang clang-format
+  # mail over TLS
+  libgnutls28-dev
   # codecs and colour
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev liblcms2-dev
   # metafile playback and its default font
@@ -17,6 +19,8 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev libbenchmark-dev python3-pil imagemagick libjpeg-turbo-progs netpbm libtiff-tools libopenjp2-tools
   xvfb xauth dbus
+  # mail tests: a loopback SMTP server and its self-signed certificates
+  python3-aiosmtpd openssl
 )
 
 missing=()

@@ -1,0 +1,97 @@
+#include "shell/tcp_socket.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "shell/tls_stream.h"
+
+namespace kalder::shell {
+namespace {
+
+using std::chrono::milliseconds;
+
+// A loopback listener in the test's own process; accepted connections are ours to script.
+class Listener {
+public:
+    Listener() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        EXPECT_EQ(::listen(m_fd, 4), 0);
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+    }
+    ~Listener() { ::close(m_fd); }
+    std::uint16_t port() const { return m_port; }
+    int accept() { return ::accept(m_fd, nullptr, nullptr); }
+
+private:
+    int m_fd;
+    std::uint16_t m_port;
+};
+
+std::unique_ptr<TcpSocket> connectTo(std::uint16_t port, std::string& error) {
+    return TcpSocket::connect("127.0.0.1", port, milliseconds(200), error);
+}
+
+TEST(TcpSocket, TimeoutsClosedPeersAndRefusals) {
+    Listener l;
+    std::string error;
+    auto s = connectTo(l.port(), error);
+    ASSERT_TRUE(s) << error;
+    const int peer = l.accept();
+    char buf[16];
+    // Nothing arrives: the receive gives up after the timeout instead of blocking.
+    EXPECT_EQ(s->receive(buf), -1);
+    EXPECT_EQ(s->lastError(), "the server did not answer in time");
+
+    ASSERT_TRUE(s->sendAll("ping"));
+    ASSERT_EQ(::recv(peer, buf, 4, MSG_WAITALL), 4);
+    ::close(peer);
+    EXPECT_EQ(s->receive(buf), 0);
+    // Writing to a closed peer fails (EPIPE or ECONNRESET) and raises no SIGPIPE.
+    bool failed = false;
+    for (int i = 0; i < 100 && !failed; ++i) failed = !s->sendAll(std::string(4096, 'x'));
+    EXPECT_TRUE(failed);
+
+    // Port 1 is privileged and nothing on a test machine listens there.
+    EXPECT_FALSE(TcpSocket::connect("127.0.0.1", 1, milliseconds(200), error));
+    EXPECT_NE(error.find("127.0.0.1:1:"), std::string::npos) << error;
+}
+
+TEST(TlsStream, FailsCleanlyOnAPeerThatDoesNotSpeakTls) {
+    Listener l;
+    std::string error;
+    auto s = connectTo(l.port(), error);
+    ASSERT_TRUE(s);
+    const int peer = l.accept();
+    const char junk[] = "220 not a TLS server\r\n";
+    ASSERT_GT(::send(peer, junk, sizeof junk - 1, 0), 0);
+    EXPECT_FALSE(TlsStream::start(*s, "127.0.0.1", {}, error));
+    EXPECT_FALSE(error.empty());
+
+    TlsOptions missingCa;
+    missingCa.extraCaFile = "/nonexistent/ca.pem";
+    EXPECT_FALSE(TlsStream::start(*s, "127.0.0.1", missingCa, error));
+    EXPECT_EQ(error, "Can't read the certificate file /nonexistent/ca.pem.");
+    ::close(peer);
+
+    // A peer that accepts and stays silent: the handshake ends at the timeout.
+    auto quiet = connectTo(l.port(), error);
+    ASSERT_TRUE(quiet);
+    const int silent = l.accept();
+    TlsOptions shortWait;
+    shortWait.timeout = milliseconds(200);
+    EXPECT_FALSE(TlsStream::start(*quiet, "127.0.0.1", shortWait, error));
+    EXPECT_EQ(error, "the server did not answer in time");
+    ::close(silent);
+}
+
+}  // namespace
+}  // namespace kalder::shell
