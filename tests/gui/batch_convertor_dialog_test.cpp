@@ -1,0 +1,269 @@
+#include "app/gui/tools/batch_convertor/batch_convertor_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <optional>
+
+#include "app/core/command_ids.h"
+#include "app/gui/main_window.h"
+#include "app/gui/tools/batch_convertor/batch_overlay_page.h"
+#include "app/gui/tools/batch_convertor/batch_run.h"
+#include "app/gui/viewing_area.h"
+#include "dialog_test_support.h"
+#include "support/test_support.h"
+
+namespace kalder::gui {
+namespace {
+
+namespace fs = std::filesystem;
+using test::child;
+
+// Closes every modal message box that comes up, keeping its text and icon.
+class MessageBoxes {
+public:
+    QStringList texts;
+    QList<QMessageBox::Icon> icons;
+    MessageBoxes() {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                icons << box->icon();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        m_timer.start();
+    }
+
+private:
+    QTimer m_timer;
+};
+
+// The window's panel, opened through its command, with the run replaced by a recorder.
+struct Panel {
+    MainWindow window;
+    BatchConvertorDialog* dialog = nullptr;
+    std::optional<tools::BatchSettings> ran;
+
+    Panel() {
+        window.runCommand(app::cmd::kBatchConvertor);
+        dialog = qobject_cast<BatchConvertorDialog*>(window.batchPanel());
+        if (dialog == nullptr) return;
+        dialog->startRun = [this](const tools::BatchSettings& s) { ran = s; };
+    }
+    template <typename T>
+    T* field(const char* name) {
+        return child<T>(*dialog, name);
+    }
+    void setText(const char* name, const QString& text) {
+        if (auto* combo = dialog->findChild<QComboBox*>(name))
+            combo->setCurrentText(text);
+        else
+            field<QLineEdit>(name)->setText(text);
+    }
+};
+
+TEST(BatchConvertorDialog, CommandShowsAndHidesThePanelAndEscapeHidesIt) {
+    Panel p;
+    ASSERT_NE(p.dialog, nullptr);
+    EXPECT_TRUE(p.dialog->isVisible());
+    EXPECT_FALSE(p.dialog->isModal());
+    EXPECT_EQ(p.dialog->windowTitle(), QStringLiteral("Batch Convertor"));
+    EXPECT_TRUE(p.window.commandContext().batchPanelVisible);
+    p.window.runCommand(app::cmd::kBatchConvertor);
+    EXPECT_FALSE(p.dialog->isVisible());
+    EXPECT_FALSE(p.window.commandContext().batchPanelVisible);
+
+    // Shown again it is the same panel; Escape in the main window hides it first.
+    p.window.show();
+    p.window.runCommand(app::cmd::kBatchConvertor);
+    EXPECT_EQ(p.window.batchPanel(), p.dialog);
+    ASSERT_TRUE(p.dialog->isVisible());
+    QTest::keyClick(p.window.viewingArea(), Qt::Key_Escape);
+    EXPECT_FALSE(p.dialog->isVisible());
+}
+
+TEST(BatchConvertorDialog, PageChecksStopTheRunWithTheirMessages) {
+    struct Case {
+        const char* width;
+        const char* height;
+        const char* dpiX;
+        int unit;
+    };
+    // Whatever the engine's checks say about the fields is what the user reads, and a message
+    // means no run.
+    const Case cases[] = {
+        {"abc", "[original]", "", 0}, {"0", "", "", 0},
+        {"[original]", "-3", "", 0},  {"4", "", "", 1},
+        {"100", "", "72", 0},         {"640", "480", "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        Panel p;
+        ASSERT_NE(p.dialog, nullptr);
+        p.setText("width", QString::fromLatin1(c.width));
+        p.setText("height", QString::fromLatin1(c.height));
+        p.setText("dpiX", QString::fromLatin1(c.dpiX));
+        p.field<QComboBox>("unit")->setCurrentIndex(c.unit);
+        std::string expected =
+            tools::BatchConvertor::checkResampleTexts(c.width, c.height, c.unit, false, false);
+        if (expected.empty()) expected = tools::BatchConvertor::checkResolutionTexts(c.dpiX, "");
+        MessageBoxes boxes;
+        p.dialog->convert();
+        if (expected.empty()) {
+            EXPECT_TRUE(boxes.texts.isEmpty());
+            EXPECT_TRUE(p.ran.has_value());
+        } else {
+            ASSERT_EQ(boxes.texts.size(), 1);
+            EXPECT_EQ(boxes.texts[0].toStdString(), expected);
+            EXPECT_EQ(boxes.icons[0], QMessageBox::Critical);
+            EXPECT_FALSE(p.ran.has_value());
+        }
+    }
+}
+
+TEST(BatchConvertorDialog, OrderedDitheringFallsBackToNoneWithThePalettesThatRefuseIt) {
+    struct Case {
+        int palette;
+        bool refused;
+    };
+    for (const Case c : {Case{0, true}, Case{4, true}, Case{1, false}}) {
+        SCOPED_TRACE(c.palette);
+        Panel p;
+        ASSERT_NE(p.dialog, nullptr);
+        p.field<QComboBox>("palette")->setCurrentIndex(c.palette);
+        p.field<QComboBox>("dithering")->setCurrentIndex(1);
+        MessageBoxes boxes;
+        p.dialog->convert();
+        if (c.refused) {
+            ASSERT_EQ(boxes.texts.size(), 1);
+            EXPECT_EQ(boxes.texts[0], "The ordered dithering cannot be used with this palette.");
+            EXPECT_EQ(boxes.icons[0], QMessageBox::Information);
+            EXPECT_EQ(p.field<QComboBox>("dithering")->currentIndex(), 0);
+            EXPECT_FALSE(p.ran.has_value());
+        } else {
+            EXPECT_TRUE(boxes.texts.isEmpty());
+            ASSERT_TRUE(p.ran.has_value());
+            EXPECT_EQ(p.ran->dithering, 1);
+        }
+    }
+}
+
+TEST(BatchConvertorDialog, AnEmptyOutputFolderIsRefusedRatherThanWritingAtTheRoot) {
+    Panel p;
+    ASSERT_NE(p.dialog, nullptr);
+    p.field<QCheckBox>("placeInFolder")->setChecked(true);
+    p.setText("outputFolder", QStringLiteral("   "));
+    MessageBoxes boxes;
+    p.dialog->convert();
+    EXPECT_EQ(boxes.texts.size(), 1);
+    EXPECT_FALSE(p.ran.has_value());
+}
+
+TEST(BatchConvertorDialog, TheControlsReachTheSettingsOfTheRun) {
+    Panel p;
+    ASSERT_NE(p.dialog, nullptr);
+    p.field<QCheckBox>("placeInFolder")->setChecked(true);
+    p.setText("outputFolder", QStringLiteral("/tmp/out"));
+    p.setText("namePrefix", QStringLiteral("  x_ "));
+    p.setText("nameSuffix", QStringLiteral("\t_s  "));
+    p.field<QComboBox>("applyTo")->setCurrentIndex(2);
+    p.field<QComboBox>("format")->setCurrentIndex(2);  // JPEG: no depth to choose
+    p.field<QComboBox>("colorDepth")->setCurrentIndex(1);
+    p.field<QRadioButton>("percents")->setChecked(true);
+    p.setText("width", QStringLiteral("50"));
+    p.setText("height", QStringLiteral("[original]"));
+    p.field<QRadioButton>("rotation3")->setChecked(true);
+    p.field<QCheckBox>("mirrorV")->setChecked(true);
+    p.window.settings().defaultResolutionX = 96;
+    p.dialog->convert();
+    ASSERT_TRUE(p.ran.has_value());
+    const tools::BatchSettings& s = *p.ran;
+    EXPECT_TRUE(s.placeInFolder);
+    EXPECT_EQ(s.outputFolder, fs::path("/tmp/out"));
+    EXPECT_EQ(s.namePrefix, "x_");
+    EXPECT_EQ(s.nameSuffix, "_s");
+    EXPECT_EQ(s.applyTo, 2);
+    EXPECT_EQ(s.format, tools::BatchFormat::Jpeg);
+    EXPECT_EQ(s.colorDepth, 0);
+    EXPECT_TRUE(s.percents);
+    EXPECT_DOUBLE_EQ(s.width, 50);
+    EXPECT_DOUBLE_EQ(s.height, 0);
+    EXPECT_TRUE(s.originalResolution);
+    EXPECT_EQ(s.defaultDpiX, 96);
+    EXPECT_EQ(s.rotation, 3);
+    EXPECT_FALSE(s.mirrorH);
+    EXPECT_TRUE(s.mirrorV);
+    // The folder persists in the settings record.
+    EXPECT_EQ(p.window.settings().batchOutputFolder, "/tmp/out");
+}
+
+TEST(BatchConvertorDialog, OverlayPageKeepsEveryFieldAndTheBoxesPickTheAnchor) {
+    BatchOverlayPage page(nullptr);
+    tools::OverlaySettings s;
+    s.mode = tools::OverlayMode::Text;
+    s.imagePath = "/a/logo.png";
+    s.text = "line one\nline two";
+    s.font = {"DejaVu Serif", 13, 700, true};
+    s.alignment = tools::TextAlignment::Right;
+    s.horizontalAnchor = 0;
+    s.verticalAnchor = 1;
+    s.horizontalSpacing = 7;
+    s.verticalSpacing = 9;
+    s.background = tools::TextBackground::Shadow;
+    s.boxColor = 0x00112233;
+    s.textColor = 0x00445566;
+    s.boxOpacity = 40;
+    s.shadowOffset = 4;
+    s.boxMargin = 6;
+    page.setOverlaySettings(s);
+    EXPECT_EQ(page.overlaySettings(), s);
+    EXPECT_EQ(child<QLabel>(page, "anchorCaption")->text(), "Align: middle left");
+
+    auto* anchor = child<AnchorSelector>(page, "anchor");
+    anchor->resize(anchor->sizeHint());
+    const QPoint bottomRight = anchor->rect().bottomRight() - QPoint(12, 12);
+    QTest::mouseClick(anchor, Qt::LeftButton, {}, bottomRight);
+    EXPECT_EQ(page.overlaySettings().horizontalAnchor, 2);
+    EXPECT_EQ(page.overlaySettings().verticalAnchor, 2);
+    EXPECT_EQ(child<QLabel>(page, "anchorCaption")->text(), "Align: bottom right");
+    EXPECT_EQ(overlayFontFrom(qtFontFrom(s.font)), s.font);
+}
+
+TEST(BatchConvertorDialog, FileDialogFilterFromTheFormatTable) {
+    EXPECT_EQ(qtFileFilter("Pictures|*.a;*.b|All files (*.*)|*.*||"),
+              "Pictures (*.a *.b);;All files (*)");
+}
+
+TEST(BatchConvertorDialog, ApplyToListsTheFolderOrItsWholeTree) {
+    if (!test::haveBmpReader()) GTEST_SKIP() << "no BMP reader";
+    test::TempDir dir;
+    const auto bmp = test::bmp24(2, 2, [](int, int) { return 0x808080u; });
+    test::writeFile(dir / "b.bmp", bmp);
+    test::writeFile(dir / "a.bmp", bmp);
+    test::writeFile(dir / "notes.txt", {'x'});
+    fs::create_directories(dir / "sub" / "deeper");
+    test::writeFile(dir / "sub" / "deeper" / "c.bmp", bmp);
+    MainWindow window;
+    ASSERT_TRUE(window.openFolder(dir.path()));
+
+    const tools::BatchFileList folder = batchFileList(window, 1);
+    EXPECT_EQ(folder.root, dir.path());
+    EXPECT_EQ(folder.files, (std::vector<fs::path>{dir / "a.bmp", dir / "b.bmp"}));
+    const tools::BatchFileList tree = batchFileList(window, 2);
+    EXPECT_EQ(tree.files, (std::vector<fs::path>{dir / "a.bmp", dir / "b.bmp",
+                                                 dir.path() / "sub" / "deeper" / "c.bmp"}));
+}
+
+}  // namespace
+}  // namespace kalder::gui
