@@ -8,7 +8,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +18,7 @@
 
 #include "app/core/command_ids.h"
 #include "app/gui/main_window.h"
+#include "app/gui/tools/batch_convertor/batch_effects_page.h"
 #include "app/gui/tools/batch_convertor/batch_overlay_page.h"
 #include "app/gui/tools/batch_convertor/batch_run.h"
 #include "app/gui/viewing_area.h"
@@ -80,6 +83,9 @@ TEST(BatchConvertorDialog, CommandShowsAndHidesThePanelAndEscapeHidesIt) {
     EXPECT_FALSE(p.dialog->isModal());
     EXPECT_EQ(p.dialog->windowTitle(), QStringLiteral("Batch Convertor"));
     EXPECT_TRUE(p.window.commandContext().batchPanelVisible);
+    // The table's tooltips reach the pages' controls.
+    EXPECT_FALSE(p.field<QLineEdit>("namePrefix")->toolTip().isEmpty());
+    EXPECT_FALSE(p.field<QWidget>("anchor")->toolTip().isEmpty());
     p.window.runCommand(app::cmd::kBatchConvertor);
     EXPECT_FALSE(p.dialog->isVisible());
     EXPECT_FALSE(p.window.commandContext().batchPanelVisible);
@@ -238,6 +244,40 @@ TEST(BatchConvertorDialog, OverlayPageKeepsEveryFieldAndTheBoxesPickTheAnchor) {
     EXPECT_EQ(page.overlaySettings().verticalAnchor, 2);
     EXPECT_EQ(child<QLabel>(page, "anchorCaption")->text(), "Align: bottom right");
     EXPECT_EQ(overlayFontFrom(qtFontFrom(s.font)), s.font);
+}
+
+TEST(BatchConvertorDialog, PreviewShowsTheViewersImageAndFollowsIt) {
+    if (!test::haveBmpReader()) GTEST_SKIP() << "no BMP reader";
+    test::TempDir dir;
+    test::writeFile(dir / "halves.bmp",
+                    test::bmp24(40, 20, [](int x, int) { return x < 20 ? 0xFF0000u : 0x0000FFu; }));
+    test::writeFile(dir / "green.bmp", test::bmp24(8, 8, [](int, int) { return 0x00FF00u; }));
+    MainWindow window;
+    QSignalSpy shown(&window, &MainWindow::imageShown);
+    window.show();
+    ASSERT_TRUE(window.openFile(dir / "halves.bmp"));
+    ASSERT_TRUE(!shown.isEmpty() || shown.wait(5000));
+    window.runCommand(app::cmd::kBatchConvertor);
+    auto* panel = qobject_cast<BatchConvertorDialog*>(window.batchPanel());
+    ASSERT_NE(panel, nullptr);
+    child<QPushButton>(*panel, "previewWindow")->click();
+    auto* preview = child<EffectsPreview>(*panel, "effectsPreview");
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(preview->isVisible());
+    EXPECT_EQ(preview->windowTitle(), "Effects Preview");
+    EXPECT_EQ(preview->size(), QSize(300, 300));
+    // Our blue-green-red bytes read as the colours they are.
+    const QImage& source = preview->source();
+    ASSERT_FALSE(source.isNull());
+    EXPECT_EQ(source.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(source.pixel(source.width() - 1, source.height() - 1), qRgb(0, 0, 255));
+
+    shown.clear();
+    ASSERT_TRUE(window.openFile(dir / "green.bmp"));
+    ASSERT_TRUE(!shown.isEmpty() || shown.wait(5000));
+    EXPECT_EQ(preview->source().pixel(0, 0), qRgb(0, 255, 0));
+    window.runCommand(app::cmd::kBatchConvertor);
+    EXPECT_FALSE(preview->isVisible());
 }
 
 TEST(BatchConvertorDialog, FileDialogFilterFromTheFormatTable) {

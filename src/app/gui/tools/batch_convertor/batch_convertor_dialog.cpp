@@ -535,10 +535,10 @@ void BatchConvertorDialog::convert() {
     const std::optional<tools::BatchSettings> settings = collectSettings();
     if (!settings) return;
     storeToSettings();
+    // The progress window swallows input while the run polls it; this guards the rest. The panel
+    // stays enabled: its message boxes and questions would go dead with it.
     m_running = true;
-    setEnabled(false);
     startRun(*settings);
-    setEnabled(true);
     m_running = false;
 }
 
@@ -570,6 +570,7 @@ QString BatchConvertorDialog::helpTopic() const {
 
 void BatchConvertorDialog::hideEvent(QHideEvent* event) {
     storeToSettings();
+    m_effects->hidePreview();
     DialogBase::hideEvent(event);
 }
 

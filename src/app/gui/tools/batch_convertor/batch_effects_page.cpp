@@ -388,6 +388,10 @@ void BatchEffectsPage::showPreviewWindow() {
     m_preview->showPreview();
 }
 
+void BatchEffectsPage::hidePreview() {
+    if (m_preview) m_preview->hide();
+}
+
 void BatchEffectsPage::refreshPreview() {
     if (!m_preview) return;
     m_preview->setSource(m_window.viewingArea()->image());

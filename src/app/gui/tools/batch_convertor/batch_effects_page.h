@@ -76,6 +76,7 @@ public:
     const tools::EffectList& effects() const { return m_effects; }
     // The viewer shows another image: the preview follows it.
     void refreshPreview();
+    void hidePreview();
     EffectsPreview* preview() const { return m_preview; }
 
 private:
