@@ -14,9 +14,11 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 #include "app/core/command_ids.h"
+#include "app/gui/dialogs/file_exists_dialog.h"
 #include "app/gui/main_window.h"
 #include "app/gui/tools/batch_convertor/batch_effects_page.h"
 #include "app/gui/tools/batch_convertor/batch_overlay_page.h"
@@ -44,6 +46,22 @@ public:
                 icons << box->icon();
                 box->done(QMessageBox::Ok);
             }
+        });
+        m_timer.start();
+    }
+
+private:
+    QTimer m_timer;
+};
+
+// Handles each modal widget of type T that comes up.
+template <typename T>
+class Modal {
+public:
+    explicit Modal(std::function<void(T*)> handle) {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [handle] {
+            if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) handle(w);
         });
         m_timer.start();
     }
@@ -278,6 +296,31 @@ TEST(BatchConvertorDialog, PreviewShowsTheViewersImageAndFollowsIt) {
     EXPECT_EQ(preview->source().pixel(0, 0), qRgb(0, 255, 0));
     window.runCommand(app::cmd::kBatchConvertor);
     EXPECT_FALSE(preview->isVisible());
+}
+
+TEST(BatchConvertorDialog, RunHostAsksAndReportsThroughTheSharedDialogs) {
+    QWidget parent;
+    BatchRunHost host(&parent);
+    host.begin();
+    fs::path renamed = "/untouched";
+    {
+        Modal<FileExistsDialog> answer(
+            [](FileExistsDialog* d) { d->choose(FileExistsDialog::SkipAll); });
+        EXPECT_EQ(host.askExisting("File is read-only:", "/a/b.png", renamed), 3);
+    }
+    {
+        Modal<FileExistsDialog> answer([](FileExistsDialog* d) { d->reject(); });
+        EXPECT_EQ(host.askExisting("File is to be modified:", "/a/b.png", renamed), -1);
+    }
+    EXPECT_EQ(renamed, fs::path("/untouched"));
+    MessageBoxes boxes;
+    host.error("Can't read image: /a/b.png");
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_EQ(boxes.texts[0], "Can't read image: /a/b.png");
+    EXPECT_EQ(boxes.icons[0], QMessageBox::Critical);
+    host.progress(0, 2, "/a/b.png", 1);
+    EXPECT_EQ(host.progressDialog().stageText(), "Resampling ...");
+    EXPECT_FALSE(host.stopRequested());
 }
 
 TEST(BatchConvertorDialog, FileDialogFilterFromTheFormatTable) {
