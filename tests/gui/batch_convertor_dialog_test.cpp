@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <functional>
 #include <optional>
+#include <tuple>
 
 #include "app/core/command_ids.h"
 #include "app/gui/dialogs/file_exists_dialog.h"
@@ -230,6 +231,53 @@ TEST(BatchConvertorDialog, TheControlsReachTheSettingsOfTheRun) {
     EXPECT_TRUE(s.mirrorV);
     // The folder persists in the settings record.
     EXPECT_EQ(p.window.settings().batchOutputFolder, "/tmp/out");
+}
+
+// The fields a page shows, side by side, for comparing two records.
+auto pageFields(const tools::BatchSettings& s) {
+    return std::make_tuple(s.placeInFolder, s.outputFolder, s.copySubfolders, s.namePrefix,
+                           s.nameSuffix, s.preserveDate, s.applyTo, s.setComments, s.comments,
+                           s.keepOriginal, s.format, s.palette, s.colorDepth, s.dithering,
+                           s.formatOptions, s.width, s.height, s.unit, s.percents, s.keepAspect,
+                           s.swapForVertical, s.method, s.originalResolution, s.dpiX, s.dpiY,
+                           s.rotation, s.mirrorH, s.mirrorV, s.overlay);
+}
+
+TEST(BatchConvertorDialog, PagesShowARecordAndGiveItBack) {
+    Panel p;
+    ASSERT_NE(p.dialog, nullptr);
+    tools::BatchSettings s;
+    s.placeInFolder = true;
+    s.outputFolder = "/out";
+    s.copySubfolders = true;
+    s.namePrefix = "p_";
+    s.nameSuffix = "_s";
+    s.preserveDate = true;
+    s.applyTo = 1;
+    s.setComments = true;
+    s.comments = "made here";
+    s.keepOriginal = false;
+    s.format = tools::BatchFormat::Gif;
+    s.palette = 0;
+    s.colorDepth = 4;
+    s.dithering = 3;
+    s.formatOptions.gif.interlaced = true;
+    s.width = 12.5;
+    s.height = 0;
+    s.unit = 2;
+    s.percents = false;
+    s.keepAspect = true;
+    s.swapForVertical = true;
+    s.method = 4;
+    s.originalResolution = false;
+    s.dpiX = 150;
+    s.dpiY = 75;
+    s.rotation = 2;
+    s.mirrorH = true;
+    s.overlay.mode = tools::OverlayMode::ImageFile;
+    s.overlay.imagePath = "/logo.png";
+    p.dialog->showSettings(s);
+    EXPECT_EQ(pageFields(p.dialog->pageSettings()), pageFields(s));
 }
 
 TEST(BatchConvertorDialog, OverlayPageKeepsEveryFieldAndTheBoxesPickTheAnchor) {

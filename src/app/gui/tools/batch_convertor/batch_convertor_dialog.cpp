@@ -1,5 +1,6 @@
 #include "app/gui/tools/batch_convertor/batch_convertor_dialog.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 
 #include "app/core/dialog_help_table.h"
@@ -51,7 +53,8 @@ constexpr int kSuffixControl = 1540;
 
 using tools::BatchFormat;
 
-// The colour depths offered per output format (JPEG keeps its own).
+// The colour depths offered per output format, those the writers can hold (JPEG keeps its
+// own).
 std::vector<int> depthsFor(BatchFormat format) {
     switch (format) {
         case BatchFormat::Bmp:
@@ -62,9 +65,9 @@ std::vector<int> depthsFor(BatchFormat format) {
         case BatchFormat::Png:
             return {1, 2, 4, 8, 24, 32};
         case BatchFormat::Tiff:
-            return {1, 4, 8, 24, 32};
+            return {1, 4, 8, 24};
         case BatchFormat::Tga:
-            return {8, 24, 32};
+            return {8, 24};
         default:
             return {};
     }
@@ -392,10 +395,14 @@ void BatchConvertorDialog::fillDepths() {
     m_depth->setCurrentIndex(again >= 0 ? again : 0);
 }
 
+bool BatchConvertorDialog::depthChoosable() const {
+    // The other palettes fix their own depth; JPEG has none to choose.
+    return m_palette->currentIndex() == 0 && currentFormat() != BatchFormat::Jpeg;
+}
+
 void BatchConvertorDialog::updateFormatEnabled() {
     const BatchFormat format = currentFormat();
-    // The other palettes fix their own depth; JPEG has none to choose.
-    m_depth->setEnabled(m_palette->currentIndex() == 0 && format != BatchFormat::Jpeg);
+    m_depth->setEnabled(depthChoosable());
     m_formatOptionsButton->setEnabled(format != BatchFormat::Pcx);
     m_transparencyButton->setEnabled(format == BatchFormat::Gif || format == BatchFormat::Png);
 }
@@ -487,6 +494,12 @@ std::optional<tools::BatchSettings> BatchConvertorDialog::collectSettings() {
         return std::nullopt;
     }
 
+    tools::BatchSettings s = pageSettings();
+    s.effects.setViewerGamma(m_window.viewState().gamma());
+    return s;
+}
+
+tools::BatchSettings BatchConvertorDialog::pageSettings() const {
     tools::BatchSettings s;
     s.placeInFolder = m_placeInFolder->isChecked();
     s.outputFolder = std::filesystem::path(m_outputFolder->text().trimmed().toStdString());
@@ -500,22 +513,24 @@ std::optional<tools::BatchSettings> BatchConvertorDialog::collectSettings() {
     s.keepOriginal = m_keepOriginal->isChecked();
 
     s.format = currentFormat();
-    s.palette = palette;
-    s.colorDepth = m_depth->isEnabled() ? m_depth->currentData().toInt() : 0;
+    s.palette = m_palette->currentIndex();
+    s.colorDepth = depthChoosable() ? m_depth->currentData().toInt() : 0;
     s.dithering = m_dithering->currentIndex();
     s.formatOptions = m_formatOptions;
 
-    s.width = sizeValue(widthText);
-    s.height = sizeValue(heightText);
+    s.width = sizeValue(m_width->currentText().trimmed());
+    s.height = sizeValue(m_height->currentText().trimmed());
     s.unit = m_unit->currentIndex();
     s.percents = m_percents->isChecked();
     s.keepAspect = m_keepAspect->isChecked();
     s.swapForVertical = m_swapForVertical->isChecked();
     s.method = m_method->currentIndex();
-    s.originalResolution = dpiXText.isEmpty() && dpiYText.isEmpty();
+    const QString dpiX = m_dpiX->text().trimmed();
+    const QString dpiY = m_dpiY->text().trimmed();
+    s.originalResolution = dpiX.isEmpty() && dpiY.isEmpty();
     if (!s.originalResolution) {
-        s.dpiX = dpiXText.toInt();
-        s.dpiY = dpiYText.toInt();
+        s.dpiX = dpiX.toInt();
+        s.dpiY = dpiY.toInt();
     }
     s.defaultDpiX = m_settings.defaultResolutionX;
     s.defaultDpiY = m_settings.defaultResolutionY;
@@ -525,9 +540,51 @@ std::optional<tools::BatchSettings> BatchConvertorDialog::collectSettings() {
     s.mirrorV = m_mirrorV->isChecked();
 
     s.effects = m_effects->effects();
-    s.effects.setViewerGamma(m_window.viewState().gamma());
     s.overlay = m_overlay->overlaySettings();
     return s;
+}
+
+void BatchConvertorDialog::showSettings(const tools::BatchSettings& s) {
+    m_placeInFolder->setChecked(s.placeInFolder);
+    m_outputFolder->setText(QString::fromStdString(s.outputFolder.string()));
+    m_copySubfolders->setChecked(s.copySubfolders);
+    m_prefix->setText(QString::fromStdString(s.namePrefix));
+    m_suffix->setText(QString::fromStdString(s.nameSuffix));
+    m_preserveDate->setChecked(s.preserveDate);
+    m_applyTo->setCurrentIndex(std::clamp(s.applyTo, 0, m_applyTo->count() - 1));
+    m_setComments->setChecked(s.setComments);
+    m_comments->setText(QString::fromStdString(s.comments));
+    m_keepOriginal->setChecked(s.keepOriginal);
+
+    m_format->setCurrentIndex(std::clamp(static_cast<int>(s.format), 0, m_format->count() - 1));
+    m_palette->setCurrentIndex(std::clamp(s.palette, 0, m_palette->count() - 1));
+    fillDepths();
+    m_depth->setCurrentIndex(std::max(0, m_depth->findData(s.colorDepth)));
+    m_dithering->setCurrentIndex(std::clamp(s.dithering, 0, m_dithering->count() - 1));
+    m_formatOptions = s.formatOptions;
+    updateFormatEnabled();
+
+    auto sizeText = [](double value) {
+        return value > 0 ? QString::number(value, 'g', 12) : QString::fromLatin1(kOriginal);
+    };
+    m_width->setCurrentText(sizeText(s.width));
+    m_height->setCurrentText(sizeText(s.height));
+    m_unit->setCurrentIndex(std::clamp(s.unit, 0, m_unit->count() - 1));
+    (s.percents ? m_percents : m_units)->setChecked(true);
+    m_keepAspect->setChecked(s.keepAspect);
+    m_swapForVertical->setChecked(s.swapForVertical);
+    m_method->setCurrentIndex(std::clamp(s.method, 0, m_method->count() - 1));
+    m_dpiX->setText(s.originalResolution ? QString() : QString::number(s.dpiX));
+    m_dpiY->setText(s.originalResolution ? QString() : QString::number(s.dpiY));
+
+    if (QAbstractButton* turn = m_rotation->button(std::clamp(s.rotation, 0, 3)))
+        turn->setChecked(true);
+    m_mirrorH->setChecked(s.mirrorH);
+    m_mirrorV->setChecked(s.mirrorV);
+
+    m_effects->setEffects(s.effects);
+    m_overlay->setOverlaySettings(s.overlay);
+    updateGeneralEnabled();
 }
 
 void BatchConvertorDialog::convert() {
@@ -547,17 +604,21 @@ void BatchConvertorDialog::setCurrentFile(const std::filesystem::path& path) {
     m_effects->refreshPreview();
 }
 
-// Until the settings record has a binding for the whole page set, only these fields persist.
+// Until the settings record has a binding for the whole page set, only these fields persist;
+// the rest of the pages start from the record's defaults.
 void BatchConvertorDialog::loadFromSettings() {
-    m_outputFolder->setText(QString::fromStdString(m_settings.batchOutputFolder));
-    m_comments->setText(QString::fromStdString(m_settings.batchComments));
-    m_formatOptions = app::writerOptionsFromSettings(m_settings);
+    tools::BatchSettings s;
+    s.outputFolder = m_settings.batchOutputFolder;
+    s.comments = m_settings.batchComments;
+    s.formatOptions = app::writerOptionsFromSettings(m_settings);
+    showSettings(s);
 }
 
 void BatchConvertorDialog::storeToSettings() const {
-    m_settings.batchOutputFolder = m_outputFolder->text().trimmed().toStdString();
-    m_settings.batchComments = m_comments->text().toStdString();
-    app::storeWriterOptions(m_formatOptions, m_settings);
+    const tools::BatchSettings s = pageSettings();
+    m_settings.batchOutputFolder = s.outputFolder.string();
+    m_settings.batchComments = s.comments;
+    app::storeWriterOptions(s.formatOptions, m_settings);
 }
 
 QString BatchConvertorDialog::helpTopic() const {

@@ -45,6 +45,10 @@ public:
     // The file the viewer shows changed (the preview follows it).
     void setCurrentFile(const std::filesystem::path& path);
 
+    // Every page's fields as they stand, unchecked, and the pages set from a record.
+    tools::BatchSettings pageSettings() const;
+    void showSettings(const tools::BatchSettings& settings);
+
     // The option fields kept in the settings record, to and from the pages.
     void loadFromSettings();
     void storeToSettings() const;
@@ -65,6 +69,7 @@ private:
     void editTransparency();
     void chooseOutputFolder();
     tools::BatchFormat currentFormat() const;
+    bool depthChoosable() const;
 
     MainWindow& m_window;
     app::Settings& m_settings;

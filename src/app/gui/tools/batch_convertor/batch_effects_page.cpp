@@ -252,6 +252,13 @@ BatchEffectsPage::BatchEffectsPage(MainWindow& window, QWidget* parent)
 
 BatchEffectsPage::~BatchEffectsPage() = default;
 
+void BatchEffectsPage::setEffects(const tools::EffectList& effects) {
+    m_effects = effects;
+    fillEffects();
+    fillGroups();
+    effectsChanged();
+}
+
 int BatchEffectsPage::currentEffect() const { return m_list->currentRow(); }
 int BatchEffectsPage::currentGroup() const { return m_groups->currentRow(); }
 

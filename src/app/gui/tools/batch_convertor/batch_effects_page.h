@@ -74,6 +74,7 @@ public:
     ~BatchEffectsPage() override;
 
     const tools::EffectList& effects() const { return m_effects; }
+    void setEffects(const tools::EffectList& effects);
     // The viewer shows another image: the preview follows it.
     void refreshPreview();
     void hidePreview();
