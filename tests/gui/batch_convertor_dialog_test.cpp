@@ -7,10 +7,13 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -27,6 +30,7 @@
 #include "app/gui/viewing_area.h"
 #include "dialog_test_support.h"
 #include "support/test_support.h"
+#include "view/folder_images.h"
 
 namespace kalder::gui {
 namespace {
@@ -346,6 +350,47 @@ TEST(BatchConvertorDialog, PreviewShowsTheViewersImageAndFollowsIt) {
     EXPECT_FALSE(preview->isVisible());
 }
 
+TEST(BatchConvertorDialog, EffectControlsComeFromTheDescriptionsAndDriveThePreview) {
+    if (!test::haveBmpReader()) GTEST_SKIP() << "no BMP reader";
+    if (tools::EffectList().description(0).empty())
+        GTEST_SKIP() << "the effects are not in this build";
+    test::TempDir dir;
+    test::writeFile(dir / "red.bmp", test::bmp24(6, 6, [](int, int) { return 0xFF0000u; }));
+    MainWindow window;
+    QSignalSpy shown(&window, &MainWindow::imageShown);
+    window.show();
+    ASSERT_TRUE(window.openFile(dir / "red.bmp"));
+    ASSERT_TRUE(!shown.isEmpty() || shown.wait(5000));
+    window.runCommand(app::cmd::kBatchConvertor);
+    auto* panel = qobject_cast<BatchConvertorDialog*>(window.batchPanel());
+    ASSERT_NE(panel, nullptr);
+    child<QTabWidget>(*panel, "pages")->setCurrentIndex(4);
+    auto* effects = child<QListWidget>(*panel, "effects");
+    ASSERT_EQ(effects->count(), 3);
+    EXPECT_EQ(effects->item(0)->text(), "Gamma");
+    auto* groups = child<QListWidget>(*panel, "parameterGroups");
+    ASSERT_EQ(groups->count(), 2);
+    EXPECT_EQ(groups->item(0)->text(), "Values");
+
+    // "Lock the values" is on: one slider moves all three, and the labels follow.
+    child<QSlider>(*panel, "slider0")->setValue(100);
+    EXPECT_EQ(child<QSpinBox>(*panel, "spin2")->value(), 100);
+    groups->setCurrentRow(1);
+    EXPECT_TRUE(child<QCheckBox>(*panel, "option0")->isVisible());
+    EXPECT_FALSE(child<QSlider>(*panel, "slider0")->isVisible());
+
+    child<QPushButton>(*panel, "previewWindow")->click();
+    auto* preview = child<EffectsPreview>(*panel, "effectsPreview");
+    ASSERT_NE(preview, nullptr);
+    effects->item(1)->setCheckState(Qt::Checked);  // Negative
+    EXPECT_EQ(preview->shown().pixel(0, 0), qRgb(0, 255, 255));
+    {
+        Modal<QMessageBox> yes([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+        child<QPushButton>(*panel, "uncheckAll")->click();
+    }
+    EXPECT_EQ(preview->shown().pixel(0, 0), qRgb(255, 0, 0));
+}
+
 TEST(BatchConvertorDialog, RunHostAsksAndReportsThroughTheSharedDialogs) {
     QWidget parent;
     BatchRunHost host(&parent);
@@ -369,6 +414,47 @@ TEST(BatchConvertorDialog, RunHostAsksAndReportsThroughTheSharedDialogs) {
     host.progress(0, 2, "/a/b.png", 1);
     EXPECT_EQ(host.progressDialog().stageText(), "Resampling ...");
     EXPECT_FALSE(host.stopRequested());
+}
+
+TEST(BatchConvertorDialog, ConvertWritesTheFolderAndTheBrowserListsTheResults) {
+    if (!test::haveBmpReader()) GTEST_SKIP() << "no BMP reader";
+    if (std::string(tools::batchFormatExtension(tools::BatchFormat::Bmp)) != ".bmp")
+        GTEST_SKIP() << "the convert engine is not in this build";
+    test::TempDir dir;
+    const auto bmp = test::bmp24(4, 3, [](int x, int) { return x < 2 ? 0xFF0000u : 0x00FF00u; });
+    test::writeFile(dir / "a.bmp", bmp);
+    test::writeFile(dir / "b.bmp", bmp);
+    MainWindow window;
+    ASSERT_TRUE(window.openFolder(dir.path()));
+    window.runCommand(app::cmd::kBatchConvertor);
+    auto* panel = qobject_cast<BatchConvertorDialog*>(window.batchPanel());
+    ASSERT_NE(panel, nullptr);
+    child<QComboBox>(*panel, "format")->setCurrentIndex(3);  // PNG
+    child<QComboBox>(*panel, "applyTo")->setCurrentIndex(1);
+    child<QLineEdit>(*panel, "namePrefix")->setText(QStringLiteral("x_"));
+    {
+        MessageBoxes boxes;
+        panel->convert();
+        EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
+    }
+    for (const char* name : {"x_a.png", "x_b.png"}) {
+        SCOPED_TRACE(name);
+        const auto decoded = test::decodeWithKalder(dir / name);
+        ASSERT_TRUE(decoded.has_value());
+        EXPECT_EQ(decoded->width, 4);
+        EXPECT_NE(window.images().find(name), nullptr);
+    }
+
+    // Again: the results are there, and one "Skip All" leaves both alone.
+    const auto before = fs::last_write_time(dir / "x_b.png");
+    int asked = 0;
+    Modal<FileExistsDialog> answer([&asked](FileExistsDialog* d) {
+        ++asked;
+        d->choose(FileExistsDialog::SkipAll);
+    });
+    panel->convert();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(fs::last_write_time(dir / "x_b.png"), before);
 }
 
 TEST(BatchConvertorDialog, FileDialogFilterFromTheFormatTable) {
