@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,8 +23,10 @@
 #include <tuple>
 
 #include "app/core/command_ids.h"
+#include "app/gui/browser_pane.h"
 #include "app/gui/dialogs/file_exists_dialog.h"
 #include "app/gui/main_window.h"
+#include "app/gui/toolbar.h"
 #include "app/gui/tools/batch_convertor/batch_effects_page.h"
 #include "app/gui/tools/batch_convertor/batch_overlay_page.h"
 #include "app/gui/tools/batch_convertor/batch_run.h"
@@ -118,8 +121,16 @@ TEST(BatchConvertorDialog, CommandShowsAndHidesThePanelAndEscapeHidesIt) {
     p.window.runCommand(app::cmd::kBatchConvertor);
     EXPECT_EQ(p.window.batchPanel(), p.dialog);
     ASSERT_TRUE(p.dialog->isVisible());
+    auto button = [&p] {
+        for (QAction* a : p.window.browserPane()->toolbar()->actions())
+            if (a->data().toUInt() == app::cmd::kBatchConvertor) return a;
+        return static_cast<QAction*>(nullptr);
+    };
+    ASSERT_NE(button(), nullptr);
+    EXPECT_TRUE(button()->isChecked());
     QTest::keyClick(p.window.viewingArea(), Qt::Key_Escape);
     EXPECT_FALSE(p.dialog->isVisible());
+    EXPECT_FALSE(button()->isChecked());
 }
 
 TEST(BatchConvertorDialog, PageChecksStopTheRunWithTheirMessages) {

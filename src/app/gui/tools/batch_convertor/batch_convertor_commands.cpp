@@ -1,7 +1,9 @@
 #include "app/gui/tools/batch_convertor/batch_convertor_commands.h"
 
 #include "app/core/command_ids.h"
+#include "app/gui/browser_pane.h"
 #include "app/gui/main_window.h"
+#include "app/gui/toolbar.h"
 #include "app/gui/tools/batch_convertor/batch_convertor_dialog.h"
 
 namespace kalder::gui {
@@ -12,6 +14,12 @@ void registerBatchConvertorCommands(MainWindow& window) {
         if (panel == nullptr) {
             panel = new BatchConvertorDialog(window);
             window.setBatchPanel(panel);
+            // The toolbar button shows whether the panel is up, however it was closed.
+            QObject::connect(panel, &BatchConvertorDialog::visibilityChanged, &window, [&window] {
+                window.browserPane()->toolbar()->updateButtons(
+                    window.commandContext(),
+                    [&window](app::CommandId id) { return window.handles(id); });
+            });
         }
         if (panel->isVisible()) {
             panel->hide();

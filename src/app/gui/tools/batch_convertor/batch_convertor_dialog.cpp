@@ -629,10 +629,16 @@ QString BatchConvertorDialog::helpTopic() const {
     return DialogBase::helpTopic();
 }
 
+void BatchConvertorDialog::showEvent(QShowEvent* event) {
+    DialogBase::showEvent(event);
+    emit visibilityChanged(true);
+}
+
 void BatchConvertorDialog::hideEvent(QHideEvent* event) {
     storeToSettings();
     m_effects->hidePreview();
     DialogBase::hideEvent(event);
+    emit visibilityChanged(false);
 }
 
 }  // namespace kalder::gui

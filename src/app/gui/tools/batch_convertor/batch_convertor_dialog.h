@@ -53,8 +53,13 @@ public:
     void loadFromSettings();
     void storeToSettings() const;
 
+signals:
+    // The panel came up or went away (by its command, Escape or its own Close).
+    void visibilityChanged(bool visible);
+
 protected:
     QString helpTopic() const override;
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
