@@ -94,6 +94,10 @@ public:
     // The state the update rules read.
     app::CommandContext commandContext() const;
     MenuBuilder* menus() const { return m_menus; }
+    // The Batch Convertor panel once a tool made it: Escape hides it and the update rules see
+    // whether it is up.
+    QWidget* batchPanel() const { return m_batchPanel; }
+    void setBatchPanel(QWidget* panel) { m_batchPanel = panel; }
     const app::AcceleratorTable& accelerators() const { return m_accelerators; }
 
     // --- modes ---
@@ -208,6 +212,7 @@ private:
     view::AnimationPlayer m_animation;
     QTimer m_slideTimer;
     PropertiesPanel* m_properties = nullptr;
+    QPointer<QWidget> m_batchPanel;
     bool m_requestPending = false;
     bool m_requestSingle = false;        // the next request is for the current image alone
     bool m_prefetchAfterResize = false;  // neighbours to be decoded once the current image is

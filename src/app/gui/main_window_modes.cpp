@@ -353,6 +353,7 @@ app::CommandContext MainWindow::commandContext() const {
     c.inverted = m_view->invert();
     c.colorManagementOff = m_colorDisabled;
     c.lensOn = m_view->lens();
+    c.batchPanelVisible = m_batchPanel && m_batchPanel->isVisible();
     c.imageShown = m_view->image() != nullptr && m_shownEntry != nullptr;
     if (c.imageShown && m_shownEntry->document().PageCount() > 0)
         c.bitsPerPixel = static_cast<std::int32_t>(m_shownEntry->document().PageAt(0).bitsPerPixel);
@@ -633,9 +634,14 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool MainWindow::handleEscape() {
-    // The properties panel comes first; the JPEG-transformation and batch panels once they exist.
+    // The properties panel comes first, then the batch panel (the JPEG-transformation panel once
+    // it exists).
     if (m_properties && m_properties->isVisible() && m_properties->isActiveWindow()) {
         m_properties->hide();
+        return true;
+    }
+    if (m_batchPanel && m_batchPanel->isVisible()) {
+        m_batchPanel->hide();
         return true;
     }
     if (m_viewerFromBrowser) {

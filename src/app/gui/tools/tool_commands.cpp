@@ -1,10 +1,14 @@
 #include "app/gui/tools/tool_commands.h"
 
 #include "app/gui/main_window.h"
+#include "app/gui/tools/batch_convertor/batch_convertor_commands.h"
 #include "app/gui/tools/mail/mail_commands.h"
 
 namespace kalder::gui {
 
-void registerToolCommands(MainWindow& window) { registerMailCommands(window); }
+void registerToolCommands(MainWindow& window) {
+    registerBatchConvertorCommands(window);
+    registerMailCommands(window);
+}
 
 }  // namespace kalder::gui

@@ -1,0 +1,11 @@
+#pragma once
+
+namespace kalder::gui {
+
+class MainWindow;
+
+// "Batch &Convertor" (672, F7) shows and hides the panel, made on first use and owned by the
+// window; the panel follows the file the viewer shows.
+void registerBatchConvertorCommands(MainWindow& window);
+
+}  // namespace kalder::gui

@@ -1,0 +1,137 @@
+#include "app/gui/tools/batch_convertor/batch_run.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <algorithm>
+
+#include "app/core/command_ids.h"
+#include "app/gui/dialogs/file_exists_dialog.h"
+#include "app/gui/main_window.h"
+#include "app/gui/operation_feedback.h"
+#include "image/format_table.h"
+#include "view/folder_images.h"
+
+namespace kalder::gui {
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString kTitle = QStringLiteral("Kalder");
+
+bool isImageFile(const fs::directory_entry& entry) {
+    std::error_code ec;
+    if (!entry.is_regular_file(ec)) return false;
+    return image::DetectFormat(entry.path(), image::DetectMode::ByExtension) >= 0;
+}
+
+// Lets a question be answered with the normal pointer while the run shows the wait cursor.
+class CursorBreak {
+public:
+    CursorBreak() : m_had(QApplication::overrideCursor() != nullptr) {
+        if (m_had) QApplication::restoreOverrideCursor();
+    }
+    ~CursorBreak() {
+        if (m_had) QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    CursorBreak(const CursorBreak&) = delete;
+    CursorBreak& operator=(const CursorBreak&) = delete;
+
+private:
+    bool m_had;
+};
+
+}  // namespace
+
+std::vector<fs::path> imageFilesIn(const fs::path& folder, bool recursive) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    if (recursive) {
+        fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
+                                            ec);
+        for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+            if (isImageFile(*it)) files.push_back(it->path());
+    } else {
+        fs::directory_iterator it(folder, ec);
+        for (; !ec && it != fs::directory_iterator(); it.increment(ec))
+            if (isImageFile(*it)) files.push_back(it->path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+tools::BatchFileList batchFileList(MainWindow& window, std::int32_t applyTo) {
+    tools::BatchFileList list;
+    list.root = window.images().folder();
+    if (applyTo == 1 || applyTo == 2) {
+        if (!list.root.empty()) list.files = imageFilesIn(list.root, applyTo == 2);
+        return list;
+    }
+    if (window.viewerMode()) {
+        // The browser is hidden: the file on screen is the one meant.
+        if (const view::ImageEntry* entry = window.currentEntry())
+            list.files.push_back(entry->path());
+        return list;
+    }
+    for (const view::ImageEntry* entry : window.images().selectedEntries())
+        list.files.push_back(entry->path());
+    return list;
+}
+
+void BatchRunHost::begin() {
+    m_progress.Create(m_parent);
+    m_index = -1;
+    m_stop = false;
+}
+
+void BatchRunHost::error(const std::string& message) {
+    CursorBreak pointer;
+    QMessageBox::critical(m_parent, kTitle, QString::fromStdString(message));
+}
+
+int BatchRunHost::askExisting(const std::string& message, const fs::path& path, fs::path& renamed) {
+    CursorBreak pointer;
+    const FileExistsDialog::Answer answer = FileExistsDialog::ask(
+        m_parent, QString::fromStdString(message), QString::fromStdString(path.string()), true);
+    if (answer.choice == FileExistsDialog::Rename) renamed = fs::path(answer.path.toStdString());
+    // The dialog's choices are numbered as the engine counts them.
+    return static_cast<int>(answer.choice);
+}
+
+void BatchRunHost::progress(std::int32_t index, std::int32_t count, const fs::path& file,
+                            std::int32_t stage) {
+    static const char* const kStages[] = {"Reading ...", "Resampling ...", "Converting ...",
+                                          "Writing ..."};
+    if (index != m_index) {
+        m_index = index;
+        m_progress.SetItem(QString::fromStdString(file.string()), index, count);
+    }
+    const std::int32_t s = std::clamp(stage, 0, 3);
+    m_progress.SetStage(QString::fromLatin1(kStages[s]), 4, s);
+    if (m_progress.Step(1, 0, true)) m_stop = true;
+}
+
+bool BatchRunHost::stopRequested() {
+    if (!m_stop && m_progress.Step(1, 0, true)) m_stop = true;
+    return m_stop;
+}
+
+tools::BatchResult runBatch(MainWindow& window, const tools::BatchSettings& settings,
+                            QWidget* parent) {
+    const tools::BatchFileList list = batchFileList(window, settings.applyTo);
+    if (list.files.empty()) return {};
+    tools::BatchResult result;
+    {
+        WaitCursor wait;
+        // The loaders must not read a file while the run replaces it.
+        window.images().stopLoaders();
+        BatchRunHost host(parent);
+        host.begin();
+        result = tools::BatchConvertor::Run(settings, list, host);
+    }
+    window.images().restartLoaders();
+    // New files and folders show in the browser and the tree; the current image comes back.
+    window.runCommand(app::cmd::kRefresh);
+    return result;
+}
+
+}  // namespace kalder::gui

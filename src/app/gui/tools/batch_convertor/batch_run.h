@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "app/gui/dialogs/progress_dialog.h"
+#include "tools/convert/batch_convertor.h"
+
+class QWidget;
+
+namespace kalder::gui {
+
+class MainWindow;
+
+// The files a run converts, by the "Apply to:" choice: 0 the browser's selection (the file on
+// screen in the viewer), 1 every image file of the current folder, 2 those of its sub-folders
+// too. Image files are known by their extension, as the browser knows them; the root is the
+// current folder.
+tools::BatchFileList batchFileList(MainWindow& window, std::int32_t applyTo);
+// The image files under `folder`, sorted by path; with `recursive` also those of every
+// sub-folder (symbolic links to folders are not followed, so a loop cannot trap the walk).
+std::vector<std::filesystem::path> imageFilesIn(const std::filesystem::path& folder,
+                                                bool recursive);
+
+// The run's window side: errors as message boxes, the file-exists question, the progress
+// window with ESC to stop.
+class BatchRunHost : public tools::BatchHost {
+public:
+    explicit BatchRunHost(QWidget* parent) : m_parent(parent) {}
+    // Shows the progress window; the destructor closes it.
+    void begin();
+
+    void error(const std::string& message) override;
+    int askExisting(const std::string& message, const std::filesystem::path& path,
+                    std::filesystem::path& renamed) override;
+    void progress(std::int32_t index, std::int32_t count, const std::filesystem::path& file,
+                  std::int32_t stage) override;
+    bool stopRequested() override;
+
+    ProgressDialog& progressDialog() { return m_progress; }
+
+private:
+    QWidget* m_parent;
+    ProgressDialog m_progress;
+    std::int32_t m_index = -1;
+    bool m_stop = false;
+};
+
+// Converts the files "Apply to:" names with `settings`: the loaders are held meanwhile, under a
+// wait cursor, and the browser lists the folder again afterwards. Nothing happens for an empty
+// list.
+tools::BatchResult runBatch(MainWindow& window, const tools::BatchSettings& settings,
+                            QWidget* parent);
+
+}  // namespace kalder::gui
