@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "image/child_memory.h"
 #include "image/color_space.h"
 #include "image/sinks.h"
 #include "support/test_support.h"
@@ -614,6 +615,25 @@ TEST(PngReaderHostile, DamagedFilesFailCleanly) {
     // Only the end chunk missing: the whole image is there, so it shows.
     std::vector<std::uint8_t> noEnd(good.begin(), good.end() - 12);
     EXPECT_TRUE(decodeBytes(noEnd).decode);
+}
+
+// A 119-byte file whose text chunk declares 1.7 GB: the decode must fail without asking for it.
+TEST(PngReaderHostile, ChunkLongerThanTheFileIsRefusedBeforeAllocating) {
+    const auto bytes = test::readFile(test::sourceDir() / "tests" / "data" / "crashers" /
+                                      "png_text_chunk_longer_than_file.png");
+    ASSERT_EQ(bytes.size(), 119u);
+    const test::ChildOutcome outcome = test::runInChild(3072, [&bytes] {
+        const Decoded d = decodeBytes(bytes);
+        return d.header.ok() ? 1 : 0;
+    });
+    ASSERT_TRUE(outcome.exited);
+    EXPECT_EQ(outcome.exitCode, 0);
+    if (!test::kAddressSanitizer) EXPECT_LT(outcome.askedKb, 64 * 1024);
+
+    // A large legitimate text chunk still reads.
+    PngSpec spec;
+    spec.text.push_back({PNG_TEXT_COMPRESSION_NONE, "Comment", std::string(300000, 'a')});
+    EXPECT_TRUE(decodeBytes(encodePng(spec)).decode);
 }
 
 TEST(PngReaderHostile, RandomDamageNeverCrashes) {
