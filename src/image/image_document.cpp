@@ -108,6 +108,11 @@ bool ImageDocument::AddPage() {
         rules.limitWidth = m_options.limitWidth;
         rules.limitHeight = m_options.limitHeight;
         target = computeTargetSize(rotated, rules);
+        // Before the decode begins, so a reader that can skip detail knows how much it needs.
+        if (quarter)
+            m_reader->hintDecodeSize(target.height, target.width);
+        else
+            m_reader->hintDecodeSize(target.width, target.height);
     }
 
     auto page = std::make_unique<ImagePage>();

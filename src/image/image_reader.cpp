@@ -119,12 +119,25 @@ Status openForThumbnail(ImageReader& reader, const std::filesystem::path& path, 
 Status makeDecimatedThumbnail(ImageReader& reader, const std::filesystem::path& path,
                               Bitmap32& bitmap, std::int32_t size, ColorRef backgroundColour,
                               const CancelSink* cancel) {
+    Status s = openForThumbnail(reader, path, size, backgroundColour, cancel);
+    const std::int64_t w = reader.Width();
+    const std::int64_t h = reader.Height();
+    if (s && (w <= 0 || h <= 0 || w * h > kMaxGenericThumbnailPixels)) s = DecodeError::TooLarge;
+    if (!s) {
+        bitmap.Release();
+        return s;
+    }
+    return decimateIntoThumbnail(reader, bitmap, size, cancel);
+}
+
+Status decimateIntoThumbnail(ImageReader& reader, Bitmap32& bitmap, std::int32_t size,
+                             const CancelSink* cancel) {
     auto failed = [&bitmap](DecodeError e) {
         bitmap.Release();
         return Status{e};
     };
-    if (auto s = openForThumbnail(reader, path, size, backgroundColour, cancel); !s)
-        return failed(s.error());
+    auto begun = reader.BeginDecode();
+    if (!begun) return failed(begun.error());
     const std::int64_t w = reader.Width();
     const std::int64_t h = reader.Height();
     if (w <= 0 || h <= 0 || w * h > kMaxGenericThumbnailPixels)
@@ -135,8 +148,6 @@ Status makeDecimatedThumbnail(ImageReader& reader, const std::filesystem::path& 
     const std::int32_t th = std::max<std::int32_t>(1, static_cast<std::int32_t>(h / n));
     if (!bitmap.Create(tw, th)) return failed(DecodeError::OutOfMemory);
 
-    auto begun = reader.BeginDecode();
-    if (!begun) return failed(begun.error());
     std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * 3);
     const bool bottomUp = reader.IsBottomUp();
     std::int64_t sourceRow = 0;
