@@ -420,6 +420,29 @@ bool ReadImageInfo(const std::filesystem::path& path, ImageInfo& info, bool with
     return true;
 }
 
+std::int32_t countImagePages(const std::filesystem::path& path) {
+    const std::int32_t index = DetectFormat(path, DetectMode::ByContent);
+    if (index < 0) return 0;
+    auto reader = createReaderForCode(formatTable()[static_cast<std::size_t>(index)].code);
+    ReaderSettings settings;
+    if (!reader || !reader->OpenFile(path, settings) || !reader->ReadHeader()) return 0;
+    if (reader->IsSingleImage()) return 1;
+    std::int32_t count = 0;
+    std::vector<std::uint8_t> row;
+    while (count < ImageDocument::kMaxPages && reader->BeginDecode()) {
+        const std::int32_t w = reader->Width(), h = reader->Height();
+        if (!validImageSide(w) || !validImageSide(h)) break;
+        row.resize(static_cast<std::size_t>(w) * 3);
+        bool whole = true;
+        for (std::int32_t y = 0; y < h && whole; ++y)
+            whole = reader->ReadRow(row.data(), true).ok();
+        reader->EndDecode();
+        if (!whole) break;
+        ++count;
+    }
+    return count;
+}
+
 bool LoadResourceImage(std::span<const std::uint8_t> bytes, FormatCode format,
                        std::span<Bitmap32> bitmaps) {
     if (format != FormatCode::Bmp && format != FormatCode::Gif && format != FormatCode::Jpeg)
