@@ -38,6 +38,9 @@ namespace {
 // Interlaced images are held whole while their passes come in; beyond this they are refused
 // rather than letting a tiny hostile file ask for gigabytes.
 constexpr std::size_t kMaxInterlacedBytes = std::size_t{1} << 30;
+// Deflate turns one byte into at most this many; image data declaring more than the rest of the
+// file could inflate to cannot be there, so its whole-image buffer is not allocated.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
 // Ancillary chunks may ask for this much each; image data is not limited, but no chunk may be
 // longer than what is left of the file.
@@ -330,6 +333,17 @@ Result<std::uint32_t> PngReader::BeginDecode() {
         if (m_passes > 1) {
             const auto bytes = checkedMul(rowBytes, static_cast<std::size_t>(m_height));
             if (!bytes || *bytes > kMaxInterlacedBytes) return fail(DecodeError::TooLarge);
+            // The file's own samples with a filter byte a row, before any expansion.
+            const std::uint64_t channels =
+                m_fileColorType == PNG_COLOR_TYPE_PALETTE
+                    ? 1
+                    : ((m_fileColorType & PNG_COLOR_MASK_COLOR) ? 3 : 1) +
+                          ((m_fileColorType & PNG_COLOR_MASK_ALPHA) ? 1 : 0);
+            const std::uint64_t fileRow =
+                (static_cast<std::uint64_t>(m_width) * channels * m_fileBitDepth + 7) / 8 + 1;
+            if (fileRow * static_cast<std::uint64_t>(m_height) / kMaxDeflateRatio >
+                m_input.remaining())
+                return fail(DecodeError::Truncated);
             m_image.assign(*bytes, 0);
         } else if (m_channels == 4) {
             m_row.assign(rowBytes, 0);

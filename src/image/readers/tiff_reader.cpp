@@ -105,6 +105,7 @@ private:
     TiffHandle m_tif;
     std::filesystem::path m_path;
     std::span<const std::uint8_t> m_memory;
+    std::uint64_t m_fileSize = 0;
     CdxTiffDirectory m_dir{};
     std::uint32_t m_rowsPerBlock = 0;    // rows per strip, or tile length
     std::vector<std::uint32_t> m_block;  // strip buffer, or tile-row buffer
@@ -133,6 +134,7 @@ Status TiffReader::ReadHeader() {
                            : m_api->open(m_path.c_str(), "r", &raw, &message);
     if (status != CDX_OK || !raw) return fail(DecodeError::Corrupt);
     m_tif = TiffHandle(raw, HandleCloser{m_api});
+    m_fileSize = m_memory.data() ? m_memory.size() : m_input.size();
     m_input.close();  // the module reads the file itself
     return readDirectory();
 }
@@ -163,9 +165,38 @@ Status TiffReader::readDirectory() {
     return {};
 }
 
+// How many bytes of decoded samples one byte of the file can give at most, by compression;
+// 0 where no useful bound exists (fax codings describe a blank row in a few bits).
+std::uint64_t maxExpansion(std::uint16_t compression) {
+    switch (compression) {
+        case 1:  // none
+            return 1;
+        case 32773:  // PackBits: two bytes repeat one up to 128 times
+            return 64;
+        case 5:  // LZW: a code of at least 9 bits stands for at most 4096 bytes
+            return 4096;
+        case 8:
+        case 32946:  // Deflate
+            return 1032;
+        default:
+            return 0;
+    }
+}
+
 Status TiffReader::allocateBuffers() {
     const std::size_t w = m_dir.width;
     m_loadedBlock = -1;
+    // The first strip or tile must fit in the file before a buffer for all of it is set up.
+    if (const std::uint64_t expansion =
+            maxExpansion(m_dir.hasCompression ? m_dir.compression : 1)) {
+        // Separate planes keep one sample a strip.
+        const std::uint64_t spp =
+            m_dir.planar == 2 ? 1 : (m_dir.hasSamplesPerPixel ? m_dir.samplesPerPixel : 1);
+        const std::uint64_t bits = m_dir.hasBitsPerSample ? m_dir.bitsPerSample : 1;
+        const std::uint64_t across = m_dir.isTiled ? m_dir.tileWidth : w;
+        const std::uint64_t raw = (across * spp * bits + 7) / 8 * m_rowsPerBlock;
+        if (raw / expansion > m_fileSize) return fail(DecodeError::Truncated);
+    }
     if (m_dir.isTiled) {
         auto tile = checkedMul(m_dir.tileWidth, m_dir.tileLength, 4);
         auto row = checkedMul(m_dir.tileLength, w, 4);
