@@ -372,18 +372,37 @@ Status TiffReader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bi
     const std::int32_t th = std::max<std::int32_t>(1, static_cast<std::int32_t>(h / n));
     if (auto begun = BeginDecode(); !begun) return failed(begun.error());
     if (!bitmap.Create(tw, th)) return failed(DecodeError::OutOfMemory);
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(tw) * 3);
+    // Each thumbnail pixel is the mean of its n x n block, or of the block's rows in the loaded
+    // strip when whole strips are stepped over: one sampled pixel would alias fine detail.
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(tw) * n * 3);
+    std::vector<std::uint32_t> sums(static_cast<std::size_t>(tw) * 3);
     for (std::int32_t j = 0; j < th; ++j) {
-        auto row = rgbaRow(static_cast<std::uint32_t>(j) * n);
-        if (!row) return failed(row.error());
-        convertRow(*row, rgb.data(), n, static_cast<std::uint32_t>(tw));
+        const std::uint32_t first = static_cast<std::uint32_t>(j) * n;
+        std::uint32_t rows = n;
+        if (!m_dir.isTiled && n >= m_rowsPerBlock) rows = m_rowsPerBlock - first % m_rowsPerBlock;
+        rows = std::min(rows, h - first);
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (std::uint32_t k = 0; k < rows; ++k) {
+            auto row = rgbaRow(first + k);
+            if (!row) return failed(row.error());
+            convertRow(*row, rgb.data(), 1, static_cast<std::uint32_t>(tw) * n);
+            const std::uint8_t* p = rgb.data();
+            for (std::size_t x = 0; x < static_cast<std::size_t>(tw); ++x)
+                for (std::uint32_t i = 0; i < n; ++i, p += 3) {
+                    sums[x * 3] += p[0];
+                    sums[x * 3 + 1] += p[1];
+                    sums[x * 3 + 2] += p[2];
+                }
+        }
+        const std::uint32_t cell = rows * n;
         {
             std::lock_guard lock(bitmap.pixelLock());
             std::uint8_t* dst = bitmap.row(j);
             for (std::int32_t x = 0; x < tw; ++x) {
-                dst[x * 4] = rgb[x * 3 + 2];
-                dst[x * 4 + 1] = rgb[x * 3 + 1];
-                dst[x * 4 + 2] = rgb[x * 3];
+                const std::uint32_t* sum = sums.data() + static_cast<std::size_t>(x) * 3;
+                dst[x * 4] = static_cast<std::uint8_t>((sum[2] + cell / 2) / cell);
+                dst[x * 4 + 1] = static_cast<std::uint8_t>((sum[1] + cell / 2) / cell);
+                dst[x * 4 + 2] = static_cast<std::uint8_t>((sum[0] + cell / 2) / cell);
             }
         }
         bitmap.MarkRowDone(j);
