@@ -17,13 +17,14 @@
 namespace kalder::test {
 
 #if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kAddressSanitizer = true;
+#define KALDER_TEST_ASAN 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-inline constexpr bool kAddressSanitizer = true;
-#else
-inline constexpr bool kAddressSanitizer = false;
+#define KALDER_TEST_ASAN 1
 #endif
+#endif
+#ifdef KALDER_TEST_ASAN
+inline constexpr bool kAddressSanitizer = true;
 #else
 inline constexpr bool kAddressSanitizer = false;
 #endif

@@ -14,7 +14,6 @@
 #include <tuple>
 #include <vector>
 
-#include "image/child_memory.h"
 #include "image/color_space.h"
 #include "image/sinks.h"
 #include "support/test_support.h"
@@ -617,20 +616,16 @@ TEST(PngReaderHostile, DamagedFilesFailCleanly) {
     EXPECT_TRUE(decodeBytes(noEnd).decode);
 }
 
-// A 119-byte file whose text chunk declares 1.7 GB: the decode must fail without asking for it.
-TEST(PngReaderHostile, ChunkLongerThanTheFileIsRefusedBeforeAllocating) {
+// The chunk walk refuses only what cannot fit: the 1.7 GB text chunk of a 119-byte file (its
+// memory is weighed with the other crashers), not a large real one.
+TEST(PngReaderHostile, ChunkLongerThanTheFileIsRefused) {
     const auto bytes = test::readFile(test::sourceDir() / "tests" / "data" / "crashers" /
                                       "png_text_chunk_longer_than_file.png");
     ASSERT_EQ(bytes.size(), 119u);
-    const test::ChildOutcome outcome = test::runInChild(3072, [&bytes] {
-        const Decoded d = decodeBytes(bytes);
-        return d.header.ok() ? 1 : 0;
-    });
-    ASSERT_TRUE(outcome.exited);
-    EXPECT_EQ(outcome.exitCode, 0);
-    if (!test::kAddressSanitizer) EXPECT_LT(outcome.askedKb, 64 * 1024);
+    const Decoded bomb = decodeBytes(bytes);
+    ASSERT_FALSE(bomb.header.ok());
+    EXPECT_EQ(bomb.header.error(), DecodeError::Truncated);
 
-    // A large legitimate text chunk still reads.
     PngSpec spec;
     spec.text.push_back({PNG_TEXT_COMPRESSION_NONE, "Comment", std::string(300000, 'a')});
     EXPECT_TRUE(decodeBytes(encodePng(spec)).decode);
