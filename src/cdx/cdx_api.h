@@ -18,7 +18,7 @@
 extern "C" {
 #endif
 
-#define CDX_ABI_VERSION 1u
+#define CDX_ABI_VERSION 2u
 #define CDX_MODULE_NAME "libkalder-cdx.so"
 
 enum CdxStatus {
@@ -119,6 +119,9 @@ typedef struct CdxJ2kLimits {
     uint32_t maxSide; /* largest image width or height */
     uint32_t maxComponents;
     uint64_t maxSampleBytes; /* bound on the decoded component buffers */
+    /* Resolution levels to leave out: each halves both sides. Clamped to what every tile
+     * holds; a codestream that refuses the reduction is decoded whole. */
+    uint32_t reduce;
 } CdxJ2kLimits;
 
 typedef struct CdxJ2kComponent {
@@ -129,9 +132,11 @@ typedef struct CdxJ2kComponent {
     const int32_t* data; /* width * height samples, owned by the image */
 } CdxJ2kComponent;
 
+/* The decoded image area: the reference grid divided by 2^reduce, rounded up. */
 typedef struct CdxJ2kInfo {
     uint32_t x0, y0, x1, y1;
     uint32_t components;
+    uint32_t reduce; /* the resolution levels actually left out */
 } CdxJ2kInfo;
 
 typedef struct CdxJ2kApi {

@@ -9,6 +9,7 @@
 
 struct CdxJ2kImage {
     opj_image_t* image;
+    uint32_t reduce;
 };
 
 typedef struct DecodeContext {
@@ -73,8 +74,10 @@ static OPJ_BOOL streamSeek(OPJ_OFF_T position, void* user) {
 
 static uint64_t ceilDiv(uint64_t a, uint64_t b) { return (a + b - 1) / b; }
 
-/* The header against the limits: size, component count, sub-sampling and sample memory. */
-static int checkHeader(const opj_image_t* image, const CdxJ2kLimits* limits, CdxMessage* message) {
+/* The header against the limits: size, component count, sub-sampling and the sample memory of
+ * the image decoded with `reduce` levels left out. */
+static int checkHeader(const opj_image_t* image, const CdxJ2kLimits* limits, uint32_t reduce,
+                       CdxMessage* message) {
     if (image->x1 <= image->x0 || image->y1 <= image->y0) {
         cdxSetMessage(message, "empty image");
         return CDX_ERROR;
@@ -96,8 +99,11 @@ static int checkHeader(const opj_image_t* image, const CdxJ2kLimits* limits, Cdx
             cdxSetMessage(message, "bad sub-sampling");
             return CDX_ERROR;
         }
-        uint64_t w = ceilDiv(image->x1, c->dx) - ceilDiv(image->x0, c->dx);
-        uint64_t h = ceilDiv(image->y1, c->dy) - ceilDiv(image->y0, c->dy);
+        const uint64_t scale = (uint64_t)1 << reduce;
+        uint64_t w =
+            ceilDiv(ceilDiv(image->x1, c->dx), scale) - ceilDiv(ceilDiv(image->x0, c->dx), scale);
+        uint64_t h =
+            ceilDiv(ceilDiv(image->y1, c->dy), scale) - ceilDiv(ceilDiv(image->y0, c->dy), scale);
         bytes += w * h * sizeof(OPJ_INT32);
         if (bytes > limits->maxSampleBytes) {
             cdxSetMessage(message, "decoded image would be too large");
@@ -107,17 +113,30 @@ static int checkHeader(const opj_image_t* image, const CdxJ2kLimits* limits, Cdx
     return CDX_OK;
 }
 
-static int j2kDecode(const CdxJ2kStream* stream, const CdxJ2kLimits* limits, CdxJ2kImage** out,
-                     CdxMessage* message) {
-    if (!stream || !limits || !out || !stream->read || !stream->seek || !stream->tell)
-        return CDX_BAD_ARGUMENT;
-    *out = NULL;
-    cdxSetMessage(message, "%s", "");
-    DecodeContext ctx = {stream, message, 0, 0};
+/* The fewest resolution levels any component of the main header has. */
+static uint32_t fewestResolutions(opj_codec_t* codec, uint32_t components) {
+    opj_codestream_info_v2_t* info = opj_get_cstr_info(codec);
+    if (!info) return 1;
+    uint32_t fewest = 33;
+    if (info->m_default_tile_info.tccp_info)
+        for (uint32_t i = 0; i < components && i < info->nbcomps; ++i)
+            if (info->m_default_tile_info.tccp_info[i].numresolutions < fewest)
+                fewest = info->m_default_tile_info.tccp_info[i].numresolutions;
+    opj_destroy_cstr_info(&info);
+    return fewest == 33 || fewest == 0 ? 1 : fewest;
+}
 
+/* One attempt at the whole codestream with up to `reduce` levels left out; *used gets the
+ * reduction applied. */
+static int decodeOnce(const CdxJ2kStream* stream, const CdxJ2kLimits* limits, uint32_t reduce,
+                      opj_image_t** out, uint32_t* used, DecodeContext* ctx) {
+    CdxMessage* message = ctx->message;
+    *out = NULL;
+    *used = 0;
+    if (!stream->seek(stream->user, 0)) return CDX_ERROR;
     opj_stream_t* s = opj_stream_create(64 * 1024, OPJ_TRUE);
     if (!s) return CDX_NO_MEMORY;
-    opj_stream_set_user_data(s, &ctx, NULL);
+    opj_stream_set_user_data(s, ctx, NULL);
     opj_stream_set_user_data_length(s, stream->length);
     opj_stream_set_read_function(s, streamRead);
     opj_stream_set_skip_function(s, streamSkip);
@@ -128,9 +147,9 @@ static int j2kDecode(const CdxJ2kStream* stream, const CdxJ2kLimits* limits, Cdx
         opj_stream_destroy(s);
         return CDX_NO_MEMORY;
     }
-    opj_set_error_handler(codec, onError, &ctx);
-    opj_set_warning_handler(codec, onQuiet, &ctx);
-    opj_set_info_handler(codec, onQuiet, &ctx);
+    opj_set_error_handler(codec, onError, ctx);
+    opj_set_warning_handler(codec, onQuiet, ctx);
+    opj_set_info_handler(codec, onQuiet, ctx);
 
     int status = CDX_OK;
     opj_image_t* image = NULL;
@@ -139,7 +158,10 @@ static int j2kDecode(const CdxJ2kStream* stream, const CdxJ2kLimits* limits, Cdx
     if (!opj_setup_decoder(codec, &parameters) || !opj_read_header(s, codec, &image) || !image) {
         status = CDX_ERROR;
     } else {
-        status = checkHeader(image, limits, message);
+        const uint32_t levels = fewestResolutions(codec, image->numcomps);
+        if (reduce > levels - 1) reduce = levels - 1;
+        if (reduce > 0 && !opj_set_decoded_resolution_factor(codec, reduce)) reduce = 0;
+        status = checkHeader(image, limits, reduce, message);
         if (status == CDX_OK && (!opj_decode(codec, s, image) || !opj_end_decompress(codec, s)))
             status = CDX_ERROR;
     }
@@ -152,11 +174,36 @@ static int j2kDecode(const CdxJ2kStream* stream, const CdxJ2kLimits* limits, Cdx
             }
         }
     }
+    opj_destroy_codec(codec);
+    opj_stream_destroy(s);
+    if (status != CDX_OK) {
+        if (image) opj_image_destroy(image);
+        return status;
+    }
+    *out = image;
+    *used = reduce;
+    return CDX_OK;
+}
+
+static int j2kDecode(const CdxJ2kStream* stream, const CdxJ2kLimits* limits, CdxJ2kImage** out,
+                     CdxMessage* message) {
+    if (!stream || !limits || !out || !stream->read || !stream->seek || !stream->tell)
+        return CDX_BAD_ARGUMENT;
+    *out = NULL;
+    cdxSetMessage(message, "%s", "");
+    DecodeContext ctx = {stream, message, 0, 0};
+    opj_image_t* image = NULL;
+    uint32_t used = 0;
+    int status = decodeOnce(stream, limits, limits->reduce, &image, &used, &ctx);
+    /* A tile with fewer levels than the main header promises refuses the reduction. */
+    if (status == CDX_ERROR && limits->reduce > 0 && !ctx.cancelled) {
+        cdxSetMessage(message, "%s", "");
+        ctx.hasMessage = 0;
+        status = decodeOnce(stream, limits, 0, &image, &used, &ctx);
+    }
     if (ctx.cancelled) status = CDX_CANCELLED;
     if (status == CDX_ERROR && message && message->text[0] == '\0')
         cdxSetMessage(message, "cannot decode the codestream");
-    opj_destroy_codec(codec);
-    opj_stream_destroy(s);
     if (status != CDX_OK) {
         if (image) opj_image_destroy(image);
         return status;
@@ -167,6 +214,7 @@ static int j2kDecode(const CdxJ2kStream* stream, const CdxJ2kLimits* limits, Cdx
         return CDX_NO_MEMORY;
     }
     result->image = image;
+    result->reduce = used;
     *out = result;
     return CDX_OK;
 }
@@ -176,11 +224,13 @@ static void j2kInfo(const CdxJ2kImage* handle, CdxJ2kInfo* out) {
     memset(out, 0, sizeof *out);
     if (!handle || !handle->image) return;
     const opj_image_t* image = handle->image;
-    out->x0 = image->x0;
-    out->y0 = image->y0;
-    out->x1 = image->x1;
-    out->y1 = image->y1;
+    const uint64_t scale = (uint64_t)1 << handle->reduce;
+    out->x0 = (uint32_t)ceilDiv(image->x0, scale);
+    out->y0 = (uint32_t)ceilDiv(image->y0, scale);
+    out->x1 = (uint32_t)ceilDiv(image->x1, scale);
+    out->y1 = (uint32_t)ceilDiv(image->y1, scale);
     out->components = image->numcomps;
+    out->reduce = handle->reduce;
 }
 
 static int j2kComponent(const CdxJ2kImage* handle, uint32_t index, CdxJ2kComponent* out) {

@@ -108,6 +108,11 @@ bool ImageDocument::AddPage() {
         rules.limitWidth = m_options.limitWidth;
         rules.limitHeight = m_options.limitHeight;
         target = computeTargetSize(rotated, rules);
+        // Before the decode begins, so a reader that can skip detail knows how much it needs.
+        if (quarter)
+            m_reader->hintDecodeSize(target.height, target.width);
+        else
+            m_reader->hintDecodeSize(target.width, target.height);
     }
 
     auto page = std::make_unique<ImagePage>();
@@ -248,7 +253,29 @@ bool quarterTurn(const Bitmap32& src, Bitmap32& dst, bool clockwise) {
     return true;
 }
 
-// Nearest-neighbour scale so that the longer side is exactly size.
+// The source interval [first, first + count) a destination pixel covers along one side, with
+// the weight of each source pixel in it (its covered fraction).
+struct Coverage {
+    std::int32_t first = 0;
+    std::vector<float> weights;
+};
+
+std::vector<Coverage> coverage(std::int32_t source, std::int32_t target) {
+    std::vector<Coverage> out(static_cast<std::size_t>(target));
+    const double step = static_cast<double>(source) / target;
+    for (std::int32_t j = 0; j < target; ++j) {
+        const double a = j * step, b = std::min<double>(source, (j + 1) * step);
+        Coverage& c = out[static_cast<std::size_t>(j)];
+        c.first = static_cast<std::int32_t>(a);
+        for (std::int32_t i = c.first; i < source && i < b; ++i)
+            c.weights.push_back(
+                static_cast<float>((std::min<double>(b, i + 1) - std::max(a, i * 1.0)) / (b - a)));
+    }
+    return out;
+}
+
+// Scales so that the longer side is exactly size: by the mean over the covered area when
+// shrinking (any point sample would alias fine detail), by repeating pixels when enlarging.
 bool scaleToLongerSide(const Bitmap32& src, Bitmap32& dst, std::int32_t size) {
     const std::int32_t w = src.width(), h = src.height();
     std::int32_t tw, th;
@@ -261,11 +288,43 @@ bool scaleToLongerSide(const Bitmap32& src, Bitmap32& dst, std::int32_t size) {
     }
     if (!dst.Create(tw, th)) return false;
     std::lock_guard lock(dst.pixelLock());
+    if (tw >= w && th >= h) {
+        for (std::int32_t y = 0; y < th; ++y) {
+            const std::int32_t sy =
+                static_cast<std::int32_t>(static_cast<std::int64_t>(y) * h / th);
+            const auto* s = reinterpret_cast<const std::uint32_t*>(src.row(sy));
+            auto* d = reinterpret_cast<std::uint32_t*>(dst.row(y));
+            for (std::int32_t x = 0; x < tw; ++x) d[x] = s[static_cast<std::int64_t>(x) * w / tw];
+        }
+        dst.markAllDone();
+        return true;
+    }
+    // Columns first, into a float band of h x tw, then rows.
+    const auto columns = coverage(w, tw), rows = coverage(h, th);
+    std::vector<float> band(static_cast<std::size_t>(h) * tw * 4, 0.0f);
+    for (std::int32_t y = 0; y < h; ++y) {
+        const std::uint8_t* s = src.row(y);
+        float* b = band.data() + static_cast<std::size_t>(y) * tw * 4;
+        for (const Coverage& c : columns) {
+            const std::uint8_t* p = s + static_cast<std::size_t>(c.first) * 4;
+            for (float weight : c.weights) {
+                for (int ch = 0; ch < 4; ++ch) b[ch] += weight * p[ch];
+                p += 4;
+            }
+            b += 4;
+        }
+    }
+    std::vector<float> acc(static_cast<std::size_t>(tw) * 4);
     for (std::int32_t y = 0; y < th; ++y) {
-        const std::int32_t sy = static_cast<std::int32_t>(static_cast<std::int64_t>(y) * h / th);
-        const auto* s = reinterpret_cast<const std::uint32_t*>(src.row(sy));
-        auto* d = reinterpret_cast<std::uint32_t*>(dst.row(y));
-        for (std::int32_t x = 0; x < tw; ++x) d[x] = s[static_cast<std::int64_t>(x) * w / tw];
+        const Coverage& c = rows[static_cast<std::size_t>(y)];
+        std::fill(acc.begin(), acc.end(), 0.0f);
+        for (std::size_t k = 0; k < c.weights.size(); ++k) {
+            const float* b = band.data() + (static_cast<std::size_t>(c.first) + k) * tw * 4;
+            for (std::size_t i = 0; i < acc.size(); ++i) acc[i] += c.weights[k] * b[i];
+        }
+        std::uint8_t* d = dst.row(y);
+        for (std::size_t i = 0; i < acc.size(); ++i)
+            d[i] = static_cast<std::uint8_t>(std::clamp(acc[i] + 0.5f, 0.0f, 255.0f));
     }
     dst.markAllDone();
     return true;
@@ -359,6 +418,29 @@ bool ReadImageInfo(const std::filesystem::path& path, ImageInfo& info, bool with
     info.dpiX = reader->DpiX();
     info.dpiY = reader->DpiY();
     return true;
+}
+
+std::int32_t countImagePages(const std::filesystem::path& path) {
+    const std::int32_t index = DetectFormat(path, DetectMode::ByContent);
+    if (index < 0) return 0;
+    auto reader = createReaderForCode(formatTable()[static_cast<std::size_t>(index)].code);
+    ReaderSettings settings;
+    if (!reader || !reader->OpenFile(path, settings) || !reader->ReadHeader()) return 0;
+    if (reader->IsSingleImage()) return 1;
+    std::int32_t count = 0;
+    std::vector<std::uint8_t> row;
+    while (count < ImageDocument::kMaxPages && reader->BeginDecode()) {
+        const std::int32_t w = reader->Width(), h = reader->Height();
+        if (!validImageSide(w) || !validImageSide(h)) break;
+        row.resize(static_cast<std::size_t>(w) * 3);
+        bool whole = true;
+        for (std::int32_t y = 0; y < h && whole; ++y)
+            whole = reader->ReadRow(row.data(), true).ok();
+        reader->EndDecode();
+        if (!whole) break;
+        ++count;
+    }
+    return count;
 }
 
 bool LoadResourceImage(std::span<const std::uint8_t> bytes, FormatCode format,

@@ -111,6 +111,7 @@ struct ImageInfo {
     std::int32_t dpiX = -1;
     std::int32_t dpiY = -1;
     std::int32_t formatIndex = -1;  // into formatTable(), by content
+    std::int32_t pageCount = 0;     // pages or frames, when counted (countImagePages)
     ExifBlock exif;
 
     static constexpr std::uint8_t kAttrReadOnly = 0x01;
@@ -121,6 +122,11 @@ struct ImageInfo {
 
 // False when the file's status cannot be read; a reader failure leaves the image fields cleared.
 bool ReadImageInfo(const std::filesystem::path& path, ImageInfo& info, bool withImage);
+
+// The pages or frames of a file (at most ImageDocument::kMaxPages), 1 for a single image, 0
+// when it cannot be read. Multi-frame files are read through to the end, so it costs about a
+// decode; ReadImageInfo leaves it out.
+std::int32_t countImagePages(const std::filesystem::path& path);
 
 // Decodes an image kept among the program's own resources (BMP, GIF or JPEG) into `bitmaps`,
 // consecutive GIF frames into consecutive bitmaps.

@@ -119,12 +119,25 @@ Status openForThumbnail(ImageReader& reader, const std::filesystem::path& path, 
 Status makeDecimatedThumbnail(ImageReader& reader, const std::filesystem::path& path,
                               Bitmap32& bitmap, std::int32_t size, ColorRef backgroundColour,
                               const CancelSink* cancel) {
+    Status s = openForThumbnail(reader, path, size, backgroundColour, cancel);
+    const std::int64_t w = reader.Width();
+    const std::int64_t h = reader.Height();
+    if (s && (w <= 0 || h <= 0 || w * h > kMaxGenericThumbnailPixels)) s = DecodeError::TooLarge;
+    if (!s) {
+        bitmap.Release();
+        return s;
+    }
+    return decimateIntoThumbnail(reader, bitmap, size, cancel);
+}
+
+Status decimateIntoThumbnail(ImageReader& reader, Bitmap32& bitmap, std::int32_t size,
+                             const CancelSink* cancel) {
     auto failed = [&bitmap](DecodeError e) {
         bitmap.Release();
         return Status{e};
     };
-    if (auto s = openForThumbnail(reader, path, size, backgroundColour, cancel); !s)
-        return failed(s.error());
+    auto begun = reader.BeginDecode();
+    if (!begun) return failed(begun.error());
     const std::int64_t w = reader.Width();
     const std::int64_t h = reader.Height();
     if (w <= 0 || h <= 0 || w * h > kMaxGenericThumbnailPixels)
@@ -135,27 +148,35 @@ Status makeDecimatedThumbnail(ImageReader& reader, const std::filesystem::path& 
     const std::int32_t th = std::max<std::int32_t>(1, static_cast<std::int32_t>(h / n));
     if (!bitmap.Create(tw, th)) return failed(DecodeError::OutOfMemory);
 
-    auto begun = reader.BeginDecode();
-    if (!begun) return failed(begun.error());
+    // Every thumbnail pixel is the mean of the n x n source pixels it stands for: sampling one
+    // of them turns fine detail (a one-pixel checkerboard) into a flat colour.
     std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * 3);
+    std::vector<std::uint32_t> sums(static_cast<std::size_t>(tw) * 3);
+    const std::size_t used = static_cast<std::size_t>(tw) * n * 3;  // the columns that count
+    const std::uint32_t cell = static_cast<std::uint32_t>(n) * static_cast<std::uint32_t>(n);
     const bool bottomUp = reader.IsBottomUp();
-    std::int64_t sourceRow = 0;
     for (std::int32_t j = 0; j < th; ++j) {
-        const std::int64_t rows = std::min<std::int64_t>(n, h - sourceRow);
-        for (std::int64_t k = 0; k < rows; ++k) {
-            if (auto s = reader.ReadRow(row.data(), k + 1 < rows); !s) return failed(s.error());
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (std::int32_t k = 0; k < n; ++k) {
+            if (auto s = reader.ReadRow(row.data(), false); !s) return failed(s.error());
             if (cancel && cancel->isCancelled()) return failed(DecodeError::Cancelled);
+            std::uint32_t* sum = sums.data();
+            for (std::size_t i = 0; i < used; i += 3 * static_cast<std::size_t>(n), sum += 3)
+                for (std::size_t p = i; p < i + 3 * static_cast<std::size_t>(n); p += 3) {
+                    sum[0] += row[p];
+                    sum[1] += row[p + 1];
+                    sum[2] += row[p + 2];
+                }
         }
-        sourceRow += rows;
         const std::int32_t y = bottomUp ? th - 1 - j : j;
         {
             std::lock_guard lock(bitmap.pixelLock());
             std::uint8_t* dst = bitmap.row(y);
             for (std::int32_t x = 0; x < tw; ++x) {
-                const std::uint8_t* src = row.data() + static_cast<std::size_t>(x) * n * 3;
-                dst[x * 4 + 0] = src[2];
-                dst[x * 4 + 1] = src[1];
-                dst[x * 4 + 2] = src[0];
+                const std::uint32_t* sum = sums.data() + static_cast<std::size_t>(x) * 3;
+                dst[x * 4 + 0] = static_cast<std::uint8_t>((sum[2] + cell / 2) / cell);
+                dst[x * 4 + 1] = static_cast<std::uint8_t>((sum[1] + cell / 2) / cell);
+                dst[x * 4 + 2] = static_cast<std::uint8_t>((sum[0] + cell / 2) / cell);
             }
         }
         bitmap.MarkRowDone(y);

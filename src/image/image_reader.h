@@ -73,6 +73,13 @@ public:
     // without decoding, leaving out undefined.
     virtual Status ReadRow(std::uint8_t* out, bool skip);
     virtual void EndDecode() {}
+    // Tells the reader before BeginDecode that the frame will be shown at width x height (in
+    // its own orientation). A reader that can decode a reduced size cheaply may then deliver
+    // any size no smaller than that; Width and Height say which after BeginDecode.
+    virtual void hintDecodeSize(std::int32_t width, std::int32_t height) {
+        (void)width;
+        (void)height;
+    }
     // Makes a thumbnail no larger than needed for size (the caller scales further).
     virtual Status MakeThumbnail(const std::filesystem::path& path, Bitmap32& bitmap,
                                  std::int32_t size, ColorRef backgroundColour,
@@ -109,6 +116,11 @@ protected:
 Status makeDecimatedThumbnail(ImageReader& reader, const std::filesystem::path& path,
                               Bitmap32& bitmap, std::int32_t size, ColorRef backgroundColour,
                               const CancelSink* cancel);
+
+// The second half of it, for a reader opened by openForThumbnail: begins the decode and
+// decimates whatever size the reader then delivers.
+Status decimateIntoThumbnail(ImageReader& reader, Bitmap32& bitmap, std::int32_t size,
+                             const CancelSink* cancel);
 
 // Opens a reader the way every thumbnail maker does: requested size x size, alpha blended over
 // the background colour, no progress, then the header.

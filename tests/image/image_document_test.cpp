@@ -19,7 +19,6 @@ public:
     bool hasPalette = true;
     bool withAlpha = false;
     std::int32_t failAtRow = -1;
-    std::int32_t* skippedRows = nullptr;
     bool* destroyed = nullptr;
 
     ~FakeReader() override {
@@ -44,7 +43,6 @@ public:
     }
     Status ReadRow(std::uint8_t* out, bool skip) override {
         if (m_row == failAtRow) return DecodeError::Truncated;
-        if (skip && skippedRows) ++*skippedRows;
         for (std::int32_t x = 0; x < width; ++x)
             out[x * 3] = out[x * 3 + 1] = out[x * 3 + 2] =
                 static_cast<std::uint8_t>(x + 2 * m_row + 10 * (m_frame - 1));
@@ -201,25 +199,46 @@ TEST(ImageDocument, ScalesToTheFitBoxWithRotation) {
     EXPECT_EQ(doc.PageAt(0).width, 40u) << "the page keeps the source size";
 }
 
-TEST(GenericThumbnail, DecimatesAndSkipsUnusedRows) {
+TEST(GenericThumbnail, DecimatesByTheMeanOfEachBlock) {
     FakeReader reader;
     reader.width = 300;
     reader.height = 500;
-    std::int32_t skipped = 0;
-    reader.skippedRows = &skipped;
     Bitmap32 thumb;
     ASSERT_TRUE(makeDecimatedThumbnail(reader, "synthetic", thumb, 96, 0, nullptr).ok());
     EXPECT_EQ(thumb.width(), 60);
     EXPECT_EQ(thumb.height(), 100);
-    EXPECT_EQ(skipped, 400) << "four of every five rows are skipped";
-    // Row j comes from source row 5j + 4, column i from source column 5i.
-    EXPECT_EQ(thumb.row(1)[2 * 4], static_cast<std::uint8_t>(10 + 2 * 9));
+    // Pixel (2, 1) stands for columns 10..14 (mean 12) of rows 5..9 (mean 7): 12 + 2 * 7.
+    EXPECT_EQ(thumb.row(1)[2 * 4], 26);
 
     FakeReader huge;
     huge.width = 3000;
     huge.height = 2000;
     EXPECT_FALSE(makeDecimatedThumbnail(huge, "synthetic", thumb, 96, 0, nullptr).ok());
     EXPECT_TRUE(thumb.isEmpty());
+}
+
+// One-pixel detail must come out as its mean, not as whichever colour the sampling hits.
+TEST(MakeThumbnail, FineDetailAveragesToGrey) {
+    kalder::test::TempDir dir;
+    const auto file = dir / "checkers.bmp";
+    kalder::test::writeFile(file, kalder::test::bmp24(800, 600, [](int x, int y) {
+                                return (x + y) % 2 ? 0xffffffu : 0u;
+                            }));
+    ImageDocument doc;
+    ASSERT_TRUE(doc.MakeThumbnail(file, 120, 0, nullptr, false, true));
+    const Bitmap32& t = doc.thumbnail();
+    ASSERT_EQ(t.width(), 120);
+    ASSERT_EQ(t.height(), 90);
+    double sum = 0;
+    int extremes = 0;
+    for (std::int32_t y = 0; y < t.height(); ++y)
+        for (std::int32_t x = 0; x < t.width(); ++x) {
+            const std::uint8_t v = t.row(y)[x * 4 + 1];
+            sum += v;
+            if (v < 64 || v > 191) ++extremes;
+        }
+    EXPECT_NEAR(sum / (t.width() * t.height()), 127.5, 3.0);
+    EXPECT_EQ(extremes, 0);
 }
 
 TEST(MakeThumbnail, UnreadableFilesGetThePlaceholder) {

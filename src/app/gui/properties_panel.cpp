@@ -76,6 +76,7 @@ void PropertiesPanel::showEntry(const view::ImageEntry* entry, std::int32_t page
     QApplication::setOverrideCursor(Qt::WaitCursor);
     image::ImageInfo info;
     image::ReadImageInfo(entry->path(), info, true);
+    info.pageCount = image::countImagePages(entry->path());
     image::PropertiesOptions options;
     options.fileDescription = entry->description;
     {
@@ -96,7 +97,7 @@ void PropertiesPanel::showEntryPage(std::int32_t page) {
     const image::ImageDocument* doc = m_entry ? &m_entry->document() : nullptr;
     if (doc && page >= 0 && page < doc->PageCount()) {
         const image::ImagePage& p = doc->PageAt(page);
-        image::setPageFacts(m_rows, p.bitmap.width(), p.bitmap.height(), p.bitsPerPixel, p.isGray);
+        image::setPageFacts(m_rows, p);
         m_palette->setEnabled(p.bitsPerPixel < 9);
     } else {
         m_palette->setEnabled(false);

@@ -168,6 +168,11 @@ void setPageFacts(PropertiesReport& report, std::int32_t width, std::int32_t hei
     set(report.colorTypeRow, colorTypeText(bitsPerPixel, isGray));
 }
 
+void setPageFacts(PropertiesReport& report, const ImagePage& page) {
+    setPageFacts(report, static_cast<std::int32_t>(page.width),
+                 static_cast<std::int32_t>(page.height), page.bitsPerPixel, page.isGray);
+}
+
 PropertiesReport buildPropertiesReport(const std::filesystem::path& path, const ImageInfo& info,
                                        const PropertiesOptions& options) {
     PropertiesReport report;
@@ -207,6 +212,13 @@ PropertiesReport buildPropertiesReport(const std::filesystem::path& path, const 
             rows.push_back({"Horizontal Resolution", std::to_string(info.dpiX) + " dpi"});
             rows.push_back({"Vertical Resolution", std::to_string(info.dpiY) + " dpi"});
         }
+    }
+    if (info.pageCount > 1) {
+        const bool animation =
+            info.formatIndex >= 0 && static_cast<std::size_t>(info.formatIndex) < formats.size() &&
+            (formats[static_cast<std::size_t>(info.formatIndex)].code == FormatCode::Gif ||
+             formats[static_cast<std::size_t>(info.formatIndex)].code == FormatCode::Ani);
+        rows.push_back({animation ? "Frames" : "Pages", std::to_string(info.pageCount)});
     }
 
     appendExifRows(rows, info.exif);

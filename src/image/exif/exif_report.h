@@ -13,6 +13,7 @@ namespace kalder::image {
 class ExifBlock;
 struct ExifEntry;
 struct ImageInfo;
+struct ImagePage;
 
 // One line of the image properties list: a "Tag" text and a "Value" text.
 struct PropertyRow {
@@ -43,14 +44,18 @@ struct PropertiesOptions {
     std::function<std::string(std::int64_t)> formatTime;
 };
 
-// File facts, image facts from `info` (as ReadImageInfo filled it, withImage = true) and the
-// Exif rows of info.exif, then the comment rows.
+// File facts, image facts from `info` (as ReadImageInfo filled it, withImage = true; "Frames"
+// or "Pages" when info.pageCount is above 1) and the Exif rows of info.exif, then the comment
+// rows.
 PropertiesReport buildPropertiesReport(const std::filesystem::path& path, const ImageInfo& info,
                                        const PropertiesOptions& options = {});
 
 // Fills the "Width", "Height" and "Color Type" rows for the page being shown.
 void setPageFacts(PropertiesReport& report, std::int32_t width, std::int32_t height,
                   std::uint32_t bitsPerPixel, bool isGray);
+// The same from a decoded page: its own size as the file has it, not the size of the copy
+// in memory, which is fitted to the window or the browser's cell.
+void setPageFacts(PropertiesReport& report, const ImagePage& page);
 
 // The blank row, "----- Exif -----" and one row per listable entry of IFD0, the Exif
 // directory and the interoperability directory; nothing when all three are empty.

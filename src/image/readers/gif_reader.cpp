@@ -21,6 +21,11 @@ constexpr std::size_t kMaxCommentBytes = 65535;
 // The canvas, its mask and the frame buffers stay below this many pixels; beyond it a logical
 // screen (at most 32767 x 32767 by the format's limit) is refused rather than allocated.
 constexpr std::size_t kMaxCanvasPixels = std::size_t{1} << 27;
+// A canvas up to this size is allocated for any file; a larger one only when the rest of the
+// file could describe it: an LZW code yields at most 4096 pixels and a byte holds at most four
+// codes, so a short file that declares a huge screen is refused before 4 bytes a pixel are spent.
+constexpr std::size_t kFreeCanvasPixels = std::size_t{1} << 24;
+constexpr std::uint64_t kMaxPixelsPerByte = 4 * 4096;
 
 struct Pass {
     std::int32_t start;
@@ -192,6 +197,8 @@ Status GifReader::allocateCanvas() {
     const std::size_t pixels = static_cast<std::size_t>(m_screenWidth) * m_screenHeight;
     auto bytes = checkedMul(pixels, 3);
     if (!bytes || pixels > kMaxCanvasPixels) return failed(DecodeError::TooLarge);
+    if (pixels > kFreeCanvasPixels && pixels / kMaxPixelsPerByte > m_input.remaining())
+        return failed(DecodeError::Truncated);
     try {
         m_canvas.assign(*bytes, 0);
         m_mask.assign(pixels, 0);

@@ -1,6 +1,8 @@
 #include "image/readers/jp2_boxes_p.h"
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -162,6 +164,50 @@ Result<Jp2Layout> readJp2Layout(BufferedInput& in, std::uint64_t signatureOffset
         pos = box.contentStart + box.contentLength;
     }
     return DecodeError::Corrupt;  // no codestream
+}
+
+Result<J2kSize> readJ2kSize(BufferedInput& in, std::uint64_t start, std::uint64_t length) {
+    // SOC, SIZ marker and length, capabilities, eight grid values, component count.
+    constexpr std::uint64_t kFixed = 2 + 2 + 2 + 2 + 8 * 4 + 2;
+    constexpr std::uint64_t kTilePartHeader = 14;  // SOT segment and SOD marker
+    if (length < kFixed) return DecodeError::Truncated;
+    in.seek(start);
+    const std::uint16_t soc = in.u16be(), siz = in.u16be(), segment = in.u16be();
+    (void)in.u16be();
+    std::uint32_t grid[8];
+    for (std::uint32_t& v : grid) v = in.u32be();
+    const std::uint16_t components = in.u16be();
+    if (!in.ok()) return DecodeError::Truncated;
+    if (soc != 0xFF4F || siz != 0xFF51) return DecodeError::BadSignature;
+    if (components == 0 || segment != 38u + 3u * components) return DecodeError::Corrupt;
+    if (length < kFixed + 3u * components) return DecodeError::Truncated;
+    const auto [x1, y1, x0, y0, tileW, tileH, tileX0, tileY0] = std::array<std::uint64_t, 8>{
+        grid[0], grid[1], grid[2], grid[3], grid[4], grid[5], grid[6], grid[7]};
+    if (x1 <= x0 || y1 <= y0 || tileW == 0 || tileH == 0 || tileX0 > x0 || tileY0 > y0 ||
+        tileX0 + tileW <= x0 || tileY0 + tileH <= y0)
+        return DecodeError::Corrupt;
+    J2kSize out;
+    out.x0 = grid[2];
+    out.y0 = grid[3];
+    out.x1 = grid[0];
+    out.y1 = grid[1];
+    out.components = components;
+    // Neither factor exceeds 2^32 - 1, so the product fits.
+    out.tiles = ((x1 - tileX0 + tileW - 1) / tileW) * ((y1 - tileY0 + tileH - 1) / tileH);
+    if (out.tiles > length / kTilePartHeader) return DecodeError::Truncated;
+    const std::uint64_t budget =
+        length > UINT64_MAX / kMaxJ2kCompression ? UINT64_MAX : length * kMaxJ2kCompression;
+    for (std::uint32_t c = 0; c < components; ++c) {
+        (void)in.u8();  // precision and sign
+        const std::uint64_t dx = in.u8(), dy = in.u8();
+        if (dx == 0 || dy == 0) return DecodeError::Corrupt;
+        const std::uint64_t w = (x1 + dx - 1) / dx - (x0 + dx - 1) / dx;
+        const std::uint64_t h = (y1 + dy - 1) / dy - (y0 + dy - 1) / dy;
+        if (w * h > budget - out.samples) return DecodeError::Truncated;
+        out.samples += w * h;
+    }
+    if (!in.ok()) return DecodeError::Truncated;
+    return out;
 }
 
 }  // namespace kalder::image

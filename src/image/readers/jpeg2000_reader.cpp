@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "image/bitmap32.h"
 #include "image/cdx_loader.h"
 #include "image/checked.h"
 #include "image/image_reader.h"
@@ -15,8 +16,10 @@
 namespace kalder::image {
 namespace {
 
-// Decoded component buffers (32-bit samples) above this are refused before decoding.
+// Decoded component buffers (32-bit samples) above this are refused before decoding; a
+// thumbnail gets less.
 constexpr std::uint64_t kMaxSampleBytes = std::uint64_t{1} << 30;
+constexpr std::uint64_t kMaxThumbnailSampleBytes = std::uint64_t{64} << 20;
 constexpr std::uint32_t kMaxComponents = 4;
 constexpr std::uint32_t kMaxPrecision = 16;
 
@@ -58,9 +61,15 @@ public:
     }
 
     Status ReadHeader() override;
+    // The image's own size until BeginDecode, then the size decoded (smaller when a target
+    // size let resolution levels be left out).
     std::int32_t Width() const override { return static_cast<std::int32_t>(m_info.x1 - m_info.x0); }
     std::int32_t Height() const override {
         return static_cast<std::int32_t>(m_info.y1 - m_info.y0);
+    }
+    void hintDecodeSize(std::int32_t width, std::int32_t height) override {
+        m_targetWidth = width;
+        m_targetHeight = height;
     }
     std::uint32_t BitsPerPixel() const override { return m_info.components <= 2 ? 8 : 24; }
     bool GetPalette(Palette& palette) const override {
@@ -80,7 +89,8 @@ public:
     std::int32_t DpiY() const override { return m_layout.dpiY; }
     Result<std::uint32_t> BeginDecode() override {
         if (m_failed) return m_error;
-        if (!m_image) return fail(DecodeError::Corrupt);
+        if (!m_headerRead) return fail(DecodeError::Corrupt);
+        if (!m_image) KALDER_TRY(decode());
         m_row = 0;
         if (m_settings.extractAlpha && (m_info.components == 2 || m_info.components == 4)) {
             auto bytes = checkedMul(Width(), Height());
@@ -90,9 +100,13 @@ public:
         return 0u;
     }
     Status ReadRow(std::uint8_t* out, bool skip) override;
+    Status MakeThumbnail(const std::filesystem::path& path, Bitmap32& bitmap, std::int32_t size,
+                         ColorRef backgroundColour, const CancelSink* cancel) override;
 
 private:
     Status openCommon();
+    Status decode();
+    std::uint32_t reductionForTarget() const;
     Status setUpPlanes();
 
     static std::size_t streamRead(void* user, std::uint8_t* out, std::size_t size);
@@ -105,6 +119,10 @@ private:
     Jp2Layout m_layout;
     std::unique_ptr<CdxJ2kImage, ImageReleaser> m_image;
     CdxJ2kInfo m_info{};
+    bool m_headerRead = false;
+    std::int32_t m_targetWidth = 0;  // 0: decode every resolution level
+    std::int32_t m_targetHeight = 0;
+    std::uint64_t m_maxSampleBytes = kMaxSampleBytes;
     std::array<Plane, kMaxComponents> m_planes;
     std::int32_t m_row = 0;
 };
@@ -149,8 +167,11 @@ int Jpeg2000Reader::streamProgress(void* user, std::uint64_t done, std::uint64_t
     return 0;
 }
 
+// Only the size marker is read here, and weighed against the codestream's length; the
+// pixels are decoded by BeginDecode, at the resolution the target size needs.
 Status Jpeg2000Reader::ReadHeader() {
     if (m_failed) return m_error;
+    if (m_headerRead) return {};
     if (!m_api) return fail(DecodeError::NoReader);
     if (m_signature.isJp2) {
         auto layout = readJp2Layout(m_input, m_signature.offset);
@@ -160,9 +181,32 @@ Status Jpeg2000Reader::ReadHeader() {
         m_layout.codestreamStart = m_signature.offset;
         m_layout.codestreamLength = m_input.size() - m_signature.offset;
     }
+    auto size = readJ2kSize(m_input, m_layout.codestreamStart, m_layout.codestreamLength);
+    if (!size) return fail(size.error());
+    if (!validImageSide(size->x1 - size->x0) || !validImageSide(size->y1 - size->y0))
+        return fail(DecodeError::TooLarge);
+    // One (gray), two (gray and alpha), three (RGB) or four (RGB and alpha) components.
+    if (size->components > kMaxComponents) return fail(DecodeError::Unsupported);
+    m_info = CdxJ2kInfo{size->x0, size->y0, size->x1, size->y1, size->components, 0};
+    m_headerRead = true;
+    return {};
+}
+
+// The most levels that keep both sides at least the target's; none when the opacity is kept,
+// as it is handed out at the image's own size.
+std::uint32_t Jpeg2000Reader::reductionForTarget() const {
+    if (m_targetWidth <= 0 || m_targetHeight <= 0 || m_settings.extractAlpha) return 0;
+    const std::uint64_t w = Width(), h = Height();
+    std::uint32_t r = 0;
+    while (r < 16 && ceilDiv(w, std::uint64_t{2} << r) >= std::uint64_t(m_targetWidth) &&
+           ceilDiv(h, std::uint64_t{2} << r) >= std::uint64_t(m_targetHeight))
+        ++r;
+    return r;
+}
+
+Status Jpeg2000Reader::decode() {
     m_input.seek(m_layout.codestreamStart);
     if (!m_input.ok()) return fail(DecodeError::Truncated);
-
     CdxJ2kStream stream{};
     stream.user = this;
     stream.length = m_layout.codestreamLength;
@@ -171,7 +215,7 @@ Status Jpeg2000Reader::ReadHeader() {
     stream.tell = &Jpeg2000Reader::streamTell;
     stream.progress = &Jpeg2000Reader::streamProgress;
     const CdxJ2kLimits limits{static_cast<std::uint32_t>(kMaxImageSide), kMaxComponents,
-                              kMaxSampleBytes};
+                              m_maxSampleBytes, reductionForTarget()};
     CdxMessage message{};
     CdxJ2kImage* raw = nullptr;
     const int status = m_api->decode(&stream, &limits, &raw, &message);
@@ -189,8 +233,30 @@ Status Jpeg2000Reader::ReadHeader() {
             return fail(DecodeError::Corrupt);
     }
     if (!m_image) return fail(DecodeError::Corrupt);
+    const CdxJ2kInfo declared = m_info;
     m_api->info(m_image.get(), &m_info);
+    // The codec read the same size marker; anything else means the bytes changed under us.
+    const std::uint64_t scale = std::uint64_t{1} << std::min(m_info.reduce, 31u);
+    if (m_info.components != declared.components || m_info.x0 != ceilDiv(declared.x0, scale) ||
+        m_info.y0 != ceilDiv(declared.y0, scale) || m_info.x1 != ceilDiv(declared.x1, scale) ||
+        m_info.y1 != ceilDiv(declared.y1, scale))
+        return fail(DecodeError::Corrupt);
     return setUpPlanes();
+}
+
+Status Jpeg2000Reader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bitmap,
+                                     std::int32_t size, ColorRef backgroundColour,
+                                     const CancelSink* cancel) {
+    if (auto s = openForThumbnail(*this, path, size, backgroundColour, cancel); !s) {
+        bitmap.Release();
+        return s;
+    }
+    const std::int64_t w = Width(), h = Height(), longer = std::max(w, h);
+    if (size > 0)
+        hintDecodeSize(static_cast<std::int32_t>(std::max<std::int64_t>(1, w * size / longer)),
+                       static_cast<std::int32_t>(std::max<std::int64_t>(1, h * size / longer)));
+    m_maxSampleBytes = kMaxThumbnailSampleBytes;
+    return decimateIntoThumbnail(*this, bitmap, size, cancel);
 }
 
 Status Jpeg2000Reader::setUpPlanes() {

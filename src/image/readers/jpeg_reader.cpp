@@ -417,6 +417,18 @@ std::string JpegReader::Description() const {
 
 Status JpegReader::startDecompress(int scaleDenominator) {
     JpegSession* s = m_session.get();
+    // A file in several scans is decoded through a buffer of every block of the image. Each
+    // block costs at least one bit of the file in its first scan, so a short file declaring
+    // more blocks cannot be whole; it is refused before the library spends 128 bytes a block.
+    const bool multiScan =
+        s->cinfo.progressive_mode || s->cinfo.comps_in_scan < s->cinfo.num_components;
+    if (multiScan) {
+        std::uint64_t blocks = 0;
+        for (int c = 0; c < s->cinfo.num_components; ++c)
+            blocks += std::uint64_t{s->cinfo.comp_info[c].width_in_blocks} *
+                      s->cinfo.comp_info[c].height_in_blocks;
+        if (blocks / 8 > m_input.size()) return fail(DecodeError::Truncated);
+    }
     s->cinfo.scale_num = 1;
     s->cinfo.scale_denom = static_cast<unsigned int>(scaleDenominator);
     if (!JpegCallbacks::start(s)) return fail(sessionError());

@@ -18,7 +18,14 @@ namespace kalder::image {
 struct PngSession {
     png_structp png = nullptr;
     png_infop info = nullptr;
+    BufferedInput* input = nullptr;
     bool truncated = false;
+    // The chunk walk beside libpng: it reads strictly in order, so every chunk header passes
+    // through readData at a known offset and its length can be weighed against the file.
+    std::uint64_t consumed = 0;   // bytes handed to the library
+    std::uint64_t nextChunk = 8;  // offset of the next chunk's length field
+    png_byte header[8] = {};
+    bool chunkTooLong = false;
     char message[128] = {};
 
     ~PngSession() {
@@ -31,6 +38,14 @@ namespace {
 // Interlaced images are held whole while their passes come in; beyond this they are refused
 // rather than letting a tiny hostile file ask for gigabytes.
 constexpr std::size_t kMaxInterlacedBytes = std::size_t{1} << 30;
+// Deflate turns one byte into at most this many; image data declaring more than the rest of the
+// file could inflate to cannot be there, so its whole-image buffer is not allocated.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
+// Ancillary chunks may ask for this much each; image data is not limited, but no chunk may be
+// longer than what is left of the file.
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{8} << 20;
+constexpr png_uint_32 kMaxCachedChunks = 1000;
 
 // What the guarded header step learns from the library.
 struct PngHeader {
@@ -53,11 +68,40 @@ void onError(png_structp png, png_const_charp message) {
 
 void onWarning(png_structp, png_const_charp) {}
 
+// Follows the chunk headers in the bytes just read. libpng only warns about an oversized
+// ancillary chunk and then allocates its declared length, so a short file could ask for 2 GiB;
+// a chunk that cannot fit in the rest of the file is refused here, before that allocation.
+// Image data is streamed in small pieces, so a cut-off IDAT still yields the rows it holds.
+bool chunksFitTheFile(PngSession* s, const png_byte* data, std::size_t length) {
+    const std::uint64_t start = s->consumed;
+    s->consumed += length;
+    while (s->nextChunk < s->consumed) {
+        // Collect the eight header bytes (big-endian length, type) as they come by.
+        const std::uint64_t headerEnd = s->nextChunk + 8;
+        for (std::uint64_t at = std::max(start, s->nextChunk);
+             at < std::min(headerEnd, s->consumed); ++at)
+            s->header[at - s->nextChunk] = data[at - start];
+        if (headerEnd > s->consumed) return true;
+        const std::uint32_t chunkLength = (std::uint32_t{s->header[0]} << 24) |
+                                          (std::uint32_t{s->header[1]} << 16) |
+                                          (std::uint32_t{s->header[2]} << 8) | s->header[3];
+        const std::uint64_t end = s->nextChunk + 12 + chunkLength;  // header, data, CRC
+        const bool imageData = std::memcmp(s->header + 4, "IDAT", 4) == 0;
+        if (chunkLength > 0x7fffffffu || (!imageData && end > s->input->size())) return false;
+        s->nextChunk = end;
+    }
+    return true;
+}
+
 void readData(png_structp png, png_bytep data, size_t length) {
-    auto* input = static_cast<BufferedInput*>(png_get_io_ptr(png));
-    if (input->readUpTo(data, length) != length) {
-        static_cast<PngSession*>(png_get_error_ptr(png))->truncated = true;
+    auto* s = static_cast<PngSession*>(png_get_io_ptr(png));
+    if (s->input->readUpTo(data, length) != length) {
+        s->truncated = true;
         png_error(png, "unexpected end of file");
+    }
+    if (!chunksFitTheFile(s, data, length)) {
+        s->chunkTooLong = true;
+        png_error(png, "chunk longer than the file");
     }
 }
 
@@ -66,6 +110,8 @@ bool guardedReadInfo(PngSession* s, PngHeader* h) {
     if (setjmp(png_jmpbuf(s->png))) return false;
     // Our own size check follows, with its own error; the library only guards its arithmetic.
     png_set_user_limits(s->png, 0x7fffffff, 0x7fffffff);
+    png_set_chunk_malloc_max(s->png, kMaxChunkBytes);
+    png_set_chunk_cache_max(s->png, kMaxCachedChunks);
     png_read_info(s->png, s->info);
     png_get_IHDR(s->png, s->info, &h->width, &h->height, &h->bitDepth, &h->colorType, &h->interlace,
                  nullptr, nullptr);
@@ -111,7 +157,7 @@ PngReader::~PngReader() = default;
 
 DecodeError PngReader::sessionError() const {
     if (!m_session) return DecodeError::Corrupt;
-    if (m_session->truncated) return DecodeError::Truncated;
+    if (m_session->truncated || m_session->chunkTooLong) return DecodeError::Truncated;
     const char* m = m_session->message;
     if (std::strstr(m, "user limit") || std::strstr(m, "too large") ||
         std::strstr(m, "Invalid image width") || std::strstr(m, "Invalid image height"))
@@ -134,7 +180,8 @@ Status PngReader::ReadHeader() {
     if (!s->png) return fail(DecodeError::OutOfMemory);
     s->info = png_create_info_struct(s->png);
     if (!s->info) return fail(DecodeError::OutOfMemory);
-    png_set_read_fn(s->png, &m_input, readData);
+    s->input = &m_input;
+    png_set_read_fn(s->png, s, readData);
 
     PngHeader h;
     if (!guardedReadInfo(s, &h)) return fail(sessionError());
@@ -286,6 +333,17 @@ Result<std::uint32_t> PngReader::BeginDecode() {
         if (m_passes > 1) {
             const auto bytes = checkedMul(rowBytes, static_cast<std::size_t>(m_height));
             if (!bytes || *bytes > kMaxInterlacedBytes) return fail(DecodeError::TooLarge);
+            // The file's own samples with a filter byte a row, before any expansion.
+            const std::uint64_t channels =
+                m_fileColorType == PNG_COLOR_TYPE_PALETTE
+                    ? 1
+                    : ((m_fileColorType & PNG_COLOR_MASK_COLOR) ? 3 : 1) +
+                          ((m_fileColorType & PNG_COLOR_MASK_ALPHA) ? 1 : 0);
+            const std::uint64_t fileRow =
+                (static_cast<std::uint64_t>(m_width) * channels * m_fileBitDepth + 7) / 8 + 1;
+            if (fileRow * static_cast<std::uint64_t>(m_height) / kMaxDeflateRatio >
+                m_input.remaining())
+                return fail(DecodeError::Truncated);
             m_image.assign(*bytes, 0);
         } else if (m_channels == 4) {
             m_row.assign(rowBytes, 0);

@@ -105,6 +105,7 @@ private:
     TiffHandle m_tif;
     std::filesystem::path m_path;
     std::span<const std::uint8_t> m_memory;
+    std::uint64_t m_fileSize = 0;
     CdxTiffDirectory m_dir{};
     std::uint32_t m_rowsPerBlock = 0;    // rows per strip, or tile length
     std::vector<std::uint32_t> m_block;  // strip buffer, or tile-row buffer
@@ -133,6 +134,7 @@ Status TiffReader::ReadHeader() {
                            : m_api->open(m_path.c_str(), "r", &raw, &message);
     if (status != CDX_OK || !raw) return fail(DecodeError::Corrupt);
     m_tif = TiffHandle(raw, HandleCloser{m_api});
+    m_fileSize = m_memory.data() ? m_memory.size() : m_input.size();
     m_input.close();  // the module reads the file itself
     return readDirectory();
 }
@@ -163,9 +165,38 @@ Status TiffReader::readDirectory() {
     return {};
 }
 
+// How many bytes of decoded samples one byte of the file can give at most, by compression;
+// 0 where no useful bound exists (fax codings describe a blank row in a few bits).
+std::uint64_t maxExpansion(std::uint16_t compression) {
+    switch (compression) {
+        case 1:  // none
+            return 1;
+        case 32773:  // PackBits: two bytes repeat one up to 128 times
+            return 64;
+        case 5:  // LZW: a code of at least 9 bits stands for at most 4096 bytes
+            return 4096;
+        case 8:
+        case 32946:  // Deflate
+            return 1032;
+        default:
+            return 0;
+    }
+}
+
 Status TiffReader::allocateBuffers() {
     const std::size_t w = m_dir.width;
     m_loadedBlock = -1;
+    // The first strip or tile must fit in the file before a buffer for all of it is set up.
+    if (const std::uint64_t expansion =
+            maxExpansion(m_dir.hasCompression ? m_dir.compression : 1)) {
+        // Separate planes keep one sample a strip.
+        const std::uint64_t spp =
+            m_dir.planar == 2 ? 1 : (m_dir.hasSamplesPerPixel ? m_dir.samplesPerPixel : 1);
+        const std::uint64_t bits = m_dir.hasBitsPerSample ? m_dir.bitsPerSample : 1;
+        const std::uint64_t across = m_dir.isTiled ? m_dir.tileWidth : w;
+        const std::uint64_t raw = (across * spp * bits + 7) / 8 * m_rowsPerBlock;
+        if (raw / expansion > m_fileSize) return fail(DecodeError::Truncated);
+    }
     if (m_dir.isTiled) {
         auto tile = checkedMul(m_dir.tileWidth, m_dir.tileLength, 4);
         auto row = checkedMul(m_dir.tileLength, w, 4);
@@ -341,18 +372,37 @@ Status TiffReader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bi
     const std::int32_t th = std::max<std::int32_t>(1, static_cast<std::int32_t>(h / n));
     if (auto begun = BeginDecode(); !begun) return failed(begun.error());
     if (!bitmap.Create(tw, th)) return failed(DecodeError::OutOfMemory);
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(tw) * 3);
+    // Each thumbnail pixel is the mean of its n x n block, or of the block's rows in the loaded
+    // strip when whole strips are stepped over: one sampled pixel would alias fine detail.
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(tw) * n * 3);
+    std::vector<std::uint32_t> sums(static_cast<std::size_t>(tw) * 3);
     for (std::int32_t j = 0; j < th; ++j) {
-        auto row = rgbaRow(static_cast<std::uint32_t>(j) * n);
-        if (!row) return failed(row.error());
-        convertRow(*row, rgb.data(), n, static_cast<std::uint32_t>(tw));
+        const std::uint32_t first = static_cast<std::uint32_t>(j) * n;
+        std::uint32_t rows = n;
+        if (!m_dir.isTiled && n >= m_rowsPerBlock) rows = m_rowsPerBlock - first % m_rowsPerBlock;
+        rows = std::min(rows, h - first);
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (std::uint32_t k = 0; k < rows; ++k) {
+            auto row = rgbaRow(first + k);
+            if (!row) return failed(row.error());
+            convertRow(*row, rgb.data(), 1, static_cast<std::uint32_t>(tw) * n);
+            const std::uint8_t* p = rgb.data();
+            for (std::size_t x = 0; x < static_cast<std::size_t>(tw); ++x)
+                for (std::uint32_t i = 0; i < n; ++i, p += 3) {
+                    sums[x * 3] += p[0];
+                    sums[x * 3 + 1] += p[1];
+                    sums[x * 3 + 2] += p[2];
+                }
+        }
+        const std::uint32_t cell = rows * n;
         {
             std::lock_guard lock(bitmap.pixelLock());
             std::uint8_t* dst = bitmap.row(j);
             for (std::int32_t x = 0; x < tw; ++x) {
-                dst[x * 4] = rgb[x * 3 + 2];
-                dst[x * 4 + 1] = rgb[x * 3 + 1];
-                dst[x * 4 + 2] = rgb[x * 3];
+                const std::uint32_t* sum = sums.data() + static_cast<std::size_t>(x) * 3;
+                dst[x * 4] = static_cast<std::uint8_t>((sum[2] + cell / 2) / cell);
+                dst[x * 4 + 1] = static_cast<std::uint8_t>((sum[1] + cell / 2) / cell);
+                dst[x * 4 + 2] = static_cast<std::uint8_t>((sum[0] + cell / 2) / cell);
             }
         }
         bitmap.MarkRowDone(j);

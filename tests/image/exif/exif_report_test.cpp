@@ -7,7 +7,9 @@
 #include "image/exif/exif_block.h"
 #include "image/exif/exif_tags.h"
 #include "image/exif/tiff_builder.h"
+#include "image/format_table.h"
 #include "image/image_document.h"
+#include "support/test_support.h"
 
 namespace kalder::image {
 namespace {
@@ -332,6 +334,30 @@ TEST(PropertiesReportTest, PageFactsRefillTheRememberedRows) {
     EXPECT_EQ(report.rows[static_cast<std::size_t>(report.widthRow)].value, "32 pixels");
     EXPECT_EQ(report.rows[static_cast<std::size_t>(report.heightRow)].value, "16 pixels");
     EXPECT_EQ(report.rows[static_cast<std::size_t>(report.colorTypeRow)].value, "256 gray-levels");
+}
+
+// The rows show the file's own size and page count, not the fitted copy in memory.
+TEST(PropertiesReportTest, PagesAndSizeComeFromTheFile) {
+    ImageInfo info = photoInfo();
+    info.formatIndex = DetectFormat("x.gif", DetectMode::ByExtension);
+    info.pageCount = 12;
+    auto report = buildPropertiesReport("a.gif", info, fixedTimes());
+    EXPECT_NE(std::find(report.rows.begin(), report.rows.end(), PropertyRow{"Frames", "12"}),
+              report.rows.end());
+
+    ImagePage page;
+    ASSERT_TRUE(page.bitmap.Create(500, 333));
+    page.width = 3000;
+    page.height = 2000;
+    page.bitsPerPixel = 24;
+    setPageFacts(report, page);
+    EXPECT_EQ(report.rows[static_cast<std::size_t>(report.widthRow)].value, "3000 pixels");
+    EXPECT_EQ(report.rows[static_cast<std::size_t>(report.heightRow)].value, "2000 pixels");
+
+    const auto samples = test::sourceDir() / "samples";
+    EXPECT_EQ(countImagePages(samples / "spiral.gif"), 12);
+    EXPECT_EQ(countImagePages(samples / "hills.jpg"), 1);
+    EXPECT_EQ(countImagePages(samples / "missing.gif"), 0);
 }
 
 TEST(PropertiesReportTest, DefaultTimeTextHasDateAndTime) {

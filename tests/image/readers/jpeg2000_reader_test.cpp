@@ -253,6 +253,96 @@ TEST(Jpeg2000Reader, TruncatedAndDamagedFilesFailCleanly) {
     }
 }
 
+// A bare codestream: the size marker, one coding and one quantization segment, no tiles.
+std::vector<std::uint8_t> headerOnlyCodestream(std::uint32_t side, std::uint32_t tile) {
+    Bytes b;
+    b.u16be(0xFF4F).u16be(0xFF51).u16be(41).u16be(0);
+    b.u32be(side).u32be(side).u32be(0).u32be(0).u32be(tile).u32be(tile).u32be(0).u32be(0);
+    b.u16be(1).u8(7).u8(1).u8(1);
+    b.u16be(0xFF52).u16be(12).u8(0).u8(0).u16be(1).u8(0).u8(5).u8(4).u8(4).u8(0).u8(1);
+    b.u16be(0xFF5C).u16be(19).u8(0x40).fill(16, 0x40);
+    b.u16be(0xFFD9);
+    return b.data;
+}
+
+TEST(Jpeg2000Reader, SizeMarkerIsWeighedAgainstTheStream) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        bool ok;
+    };
+    auto padded = [](std::vector<std::uint8_t> b, std::size_t n) {
+        b.resize(b.size() + n, 0);
+        return b;
+    };
+    const std::vector<Case> cases = {
+        {"small image", headerOnlyCodestream(64, 64), true},
+        {"55225 tiles in 82 bytes", headerOnlyCodestream(30000, 128), false},
+        {"900 M samples in 82 bytes", headerOnlyCodestream(30000, 30000), false},
+        {"900 M samples in 9 KB", padded(headerOnlyCodestream(30000, 30000), 9000), true},
+        {"cut inside the marker", std::vector<std::uint8_t>(10, 0xFF), false},
+    };
+    for (const Case& c : cases) {
+        BufferedInput in;
+        in.openMemory(std::span<const std::uint8_t>(c.bytes));
+        EXPECT_EQ(readJ2kSize(in, 0, c.bytes.size()).ok(), c.ok) << c.name;
+    }
+
+    // A header the codec never sees: no size for the properties, the placeholder thumbnail.
+    test::TempDir dir;
+    const fs::path file = dir / "tiles.j2k";
+    test::writeFile(file, headerOnlyCodestream(30000, 128));
+    ImageInfo info;
+    ReadImageInfo(file, info, true);
+    EXPECT_EQ(info.width, 0);
+    ImageDocument document;
+    EXPECT_TRUE(document.MakeThumbnail(file, 120, 0xffffff, nullptr, false, true));
+}
+
+// A smooth picture, so that a reduced decode and a box average agree closely.
+const char* kGradientScript = R"(
+import sys
+from PIL import Image
+im = Image.new('RGB', (256, 192))
+px = im.load()
+for y in range(192):
+    for x in range(256):
+        px[x, y] = (x, (y * 4) // 3, (x + y) // 2)
+im.save(sys.argv[1], irreversible=False)
+im.reduce(4).save(sys.argv[2])
+)";
+
+TEST(Jpeg2000Reader, TargetSizeLeavesOutResolutionLevels) {
+    test::TempDir dir;
+    const fs::path file = dir / "g.jp2", quarter = dir / "q.png";
+    if (!runPython(dir, kGradientScript, file.string() + " " + quarter.string()))
+        GTEST_SKIP() << "no Pillow";
+    auto expected = test::decodeWithPillow(quarter);
+    ASSERT_TRUE(expected);
+
+    auto reader = makeJpeg2000Reader();
+    ASSERT_TRUE(reader->OpenFile(file, {}) && reader->ReadHeader());
+    EXPECT_EQ(reader->Width(), 256);
+    reader->hintDecodeSize(60, 45);  // two levels fit: 64 x 48
+    ASSERT_TRUE(reader->BeginDecode());
+    ASSERT_EQ(reader->Width(), 64);
+    ASSERT_EQ(reader->Height(), 48);
+    test::RgbImage ours{64, 48, std::vector<std::uint8_t>(64 * 48 * 3)};
+    for (int y = 0; y < 48; ++y) ASSERT_TRUE(reader->ReadRow(ours.rgb.data() + y * 64 * 3, false));
+    EXPECT_LE(test::maxChannelDifference(ours, *expected), 4);
+
+    // The document keeps the image's own size on the page and fits the reduced decode.
+    LoadOptions options;
+    options.path = file;
+    options.fitWidth = 100;
+    options.fitHeight = 100;
+    ImageDocument document;
+    ASSERT_TRUE(document.loadAll(options, false));
+    EXPECT_EQ(document.PageAt(0).width, 256u);
+    EXPECT_EQ(document.PageAt(0).bitmap.width(), 100);
+    EXPECT_EQ(document.PageAt(0).bitmap.height(), 75);
+}
+
 TEST(Jpeg2000Reader, ExternalFilesDecodeOrFailCleanly) {
     auto root = test::externalTestData();
     if (!root) GTEST_SKIP() << "shared test data not found";

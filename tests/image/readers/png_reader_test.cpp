@@ -616,6 +616,21 @@ TEST(PngReaderHostile, DamagedFilesFailCleanly) {
     EXPECT_TRUE(decodeBytes(noEnd).decode);
 }
 
+// The chunk walk refuses only what cannot fit: the 1.7 GB text chunk of a 119-byte file (its
+// memory is weighed with the other crashers), not a large real one.
+TEST(PngReaderHostile, ChunkLongerThanTheFileIsRefused) {
+    const auto bytes = test::readFile(test::sourceDir() / "tests" / "data" / "crashers" /
+                                      "png_text_chunk_longer_than_file.png");
+    ASSERT_EQ(bytes.size(), 119u);
+    const Decoded bomb = decodeBytes(bytes);
+    ASSERT_FALSE(bomb.header.ok());
+    EXPECT_EQ(bomb.header.error(), DecodeError::Truncated);
+
+    PngSpec spec;
+    spec.text.push_back({PNG_TEXT_COMPRESSION_NONE, "Comment", std::string(300000, 'a')});
+    EXPECT_TRUE(decodeBytes(encodePng(spec)).decode);
+}
+
 TEST(PngReaderHostile, RandomDamageNeverCrashes) {
     PngSpec a;
     a.colorType = PNG_COLOR_TYPE_PALETTE;
