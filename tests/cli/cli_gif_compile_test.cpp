@@ -25,20 +25,7 @@ std::uint32_t frameColour(int frame, int x, int y) {
 
 }  // namespace
 
-TEST(CliGifCompile, OptionsAreReadAndChecked) {
-    const std::vector<std::string> args = {
-        "gif-compile", "a.bmp",     "b.bmp",      "-o",      "o.gif",
-        "--delay",     "7",         "--disposal", "3",       "--minimize",
-        "--comment",   "made here", "--palette",  "websafe", "--separate-palettes"};
-    const auto r = cli::parseCommandLine(args);
-    ASSERT_EQ(r.error, "");
-    EXPECT_EQ(r.options.command, cli::Command::GifCompile);
-    EXPECT_EQ(r.options.inputs.size(), 2u);
-    EXPECT_EQ(r.options.delay, 7);
-    EXPECT_EQ(r.options.disposal, 3);
-    EXPECT_TRUE(r.options.minimize && r.options.separatePalettes);
-    EXPECT_EQ(r.options.comment, "made here");
-    EXPECT_EQ(r.options.palette, 1);
+TEST(CliGifCompile, BadOptionsAreRefused) {
     for (const auto& bad : {std::vector<std::string>{"gif-compile", "a", "b"},
                             {"gif-compile", "a", "b", "-o", "o.gif", "--disposal", "4"},
                             {"gif-compile", "a", "b", "-o", "o.gif", "--delay", "-1"}})
@@ -54,9 +41,11 @@ TEST(CliGifCompile, WritesTheFramesAndRefusesUnequalSizes) {
         inputs += " '" + p.string() + "'";
     }
     const fs::path out = dir / "out.gif";
-    ASSERT_EQ(runCli("gif-compile" + inputs + " -o '" + out.string() +
-                     "' --delay 7 --minimize --colors 16 --comment 'made here' --interlaced"),
-              0);
+    ASSERT_EQ(
+        runCli(
+            "gif-compile" + inputs + " -o '" + out.string() +
+            "' --delay 7 --disposal 2 --minimize --colors 16 --comment 'made here' --interlaced"),
+        0);
     std::vector<std::string> comments;
     image::LoadOptions lo;
     lo.path = out;

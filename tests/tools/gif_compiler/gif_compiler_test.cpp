@@ -226,6 +226,7 @@ TEST(GifCompiler, WrittenFilesShowTheFramesAsGiven) {
         image::PaletteType palette;
         bool minimize, separate, interlaced;
         bool transparencySurvives;
+        bool whiteKey = false;  // white made transparent by the transparency options
     } cases[] = {
         {"minimised", moving({1, 1, 1, 1, 1}, false), image::PaletteType::Optimized, true, false,
          false, true},
@@ -240,6 +241,8 @@ TEST(GifCompiler, WrittenFilesShowTheFramesAsGiven) {
          false, false},
         {"black and white minimised", moving({1, 2, 1, 1}, false), image::PaletteType::BlackWhite,
          true, false, false, false},
+        {"white as transparent colour", moving({1, 1, 1}, false), image::PaletteType::Optimized,
+         true, false, false, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -259,6 +262,12 @@ TEST(GifCompiler, WrittenFilesShowTheFramesAsGiven) {
         o.minimize = c.minimize;
         o.separatePalettes = c.separate;
         o.interlaced = c.interlaced;
+        if (c.whiteKey) {
+            o.transparency = {image::TransparencyMode::Color, 0xFFFFFF, 0};
+            for (auto& s : sources)
+                for (auto& p : s.pixels)
+                    if (p == white) p = 0x00FFFFFF;
+        }
         Host host;
         const auto result = GifCompiler::Compile(frames, o, host);
         ASSERT_EQ(result.outcome, tools::CompileOutcome::Written)
