@@ -209,80 +209,101 @@ bool GifCompiler::Open(const std::vector<std::filesystem::path>& files, std::int
     return true;
 }
 
-CompileResult GifCompiler::Compile(const std::vector<AnimationFrame>& frames,
-                                   const AnimationOptions& given, GifCompilerHost& host) {
-    CompileResult result;
-    const AnimationOptions o = normalized(given);
-    if (frames.empty()) return result;
-    std::error_code ec;
-    if (std::filesystem::exists(o.output, ec) && !host.confirmOverwrite(o.output)) {
-        result.outcome = CompileOutcome::Stopped;
-        return result;
-    }
-    auto stopped = [&] {
-        result.outcome = CompileOutcome::Stopped;
-        return result;
-    };
-    HostCancel cancel(host);
-    const auto count = static_cast<std::int64_t>(frames.size());
-    std::vector<std::unique_ptr<WorkFrame>> work;
+namespace {
 
-    try {
-        // Reading: every file again at full size, with its opacities.
-        for (std::size_t j = 0; j < frames.size(); ++j) {
-            host.progress(kGifReadingFrames, count, static_cast<std::int64_t>(j));
-            if (host.stopRequested()) return stopped();
+// One compile, phase by phase; each phase answers false once it has told the host why it ended
+// (or the user stopped).
+class CompileRun {
+public:
+    CompileRun(const std::vector<AnimationFrame>& frames, const AnimationOptions& options,
+               GifCompilerHost& host)
+        : m_frames(frames), m_o(options), m_host(host), m_cancel(host) {}
+
+    CompileResult run() {
+        try {
+            if (readFrames() && decideTransparency() && reduceColours() && write())
+                m_result.outcome = CompileOutcome::Written;
+        } catch (const std::bad_alloc&) {
+            fail(" (out of memory)");
+        }
+        if (m_result.outcome != CompileOutcome::Written) m_result.frames = 0;
+        return m_result;
+    }
+
+private:
+    bool stop() {
+        m_result.outcome = CompileOutcome::Stopped;
+        return false;
+    }
+    bool fail(const char* detail = "") {
+        if (m_host.stopRequested()) return stop();
+        m_host.error(std::string(kGifCannotWrite) + " " + m_o.output.string() + detail);
+        return false;
+    }
+
+    // Every file again at full size, with its opacities.
+    bool readFrames() {
+        const auto count = static_cast<std::int64_t>(m_frames.size());
+        for (std::size_t j = 0; j < m_frames.size(); ++j) {
+            m_host.progress(kGifReadingFrames, count, static_cast<std::int64_t>(j));
+            if (m_host.stopRequested()) return stop();
             auto f = std::make_unique<WorkFrame>();
             image::LoadOptions lo;
-            lo.path = frames[j].path;
+            lo.path = m_frames[j].path;
             lo.extractAlpha = true;
-            if (!f->document.loadAll(lo, false, &cancel)) {
-                if (host.stopRequested()) return stopped();
-                host.error(std::string(kGifCannotReadFrame) + " " + frames[j].path.string());
-                return result;
+            if (!f->document.loadAll(lo, false, &m_cancel)) {
+                if (m_host.stopRequested()) return stop();
+                m_host.error(std::string(kGifCannotReadFrame) + " " + m_frames[j].path.string());
+                return false;
             }
             const image::Bitmap32& b = f->bitmap();
-            if (j > 0 && (b.width() != work[0]->bitmap().width() ||
-                          b.height() != work[0]->bitmap().height())) {
-                host.error(fillInsert(kGifSizeMismatch, frames[j].path.string()));
-                return result;
+            // The files may have changed since the tool opened.
+            if (j > 0 && (b.width() != m_work[0]->bitmap().width() ||
+                          b.height() != m_work[0]->bitmap().height())) {
+                m_host.error(fillInsert(kGifSizeMismatch, m_frames[j].path.string()));
+                return false;
             }
             const auto& alpha = f->document.PageAt(0).alphaPlane;
             if (alpha.size() == pixelCount(b)) f->seeThrough = seeThroughFromAlpha(alpha);
-            work.push_back(std::move(f));
+            m_work.push_back(std::move(f));
         }
+        return true;
+    }
 
-        // Processing: which transparency survives, then the colour reduction.
-        const bool paletteKeepsAlpha =
-            o.palette == PaletteType::Optimized || o.palette == PaletteType::WebSafe;
-        const TransparencyMode mode =
-            paletteKeepsAlpha ? o.transparency.mode : TransparencyMode::Remove;
-        for (auto& f : work) {
-            if (mode == TransparencyMode::Remove || mode == TransparencyMode::PaletteIndex)
+    // Which pixels stay see-through: only the optimized and web-safe palettes keep any.
+    bool decideTransparency() {
+        m_keepsAlpha = m_o.palette == PaletteType::Optimized || m_o.palette == PaletteType::WebSafe;
+        m_mode = m_keepsAlpha ? m_o.transparency.mode : TransparencyMode::Remove;
+        for (auto& f : m_work) {
+            if (m_mode == TransparencyMode::Remove || m_mode == TransparencyMode::PaletteIndex)
                 f->seeThrough.clear();
-            else if (mode == TransparencyMode::Color)
-                f->seeThrough = seeThroughFromColour(f->bitmap(), o.transparency.color);
+            else if (m_mode == TransparencyMode::Color)
+                f->seeThrough = seeThroughFromColour(f->bitmap(), m_o.transparency.color);
         }
-        const bool anySeeThrough =
-            std::any_of(work.begin(), work.end(), [](auto& f) { return !f->seeThrough.empty(); });
-        const bool transparency = anySeeThrough || mode == TransparencyMode::PaletteIndex;
-        if (o.separatePalettes && transparency && !host.ask(kGifSeparatePalettesQuestion))
-            return stopped();
-        for (auto& f : work) hideInvisibleColours(f->bitmap(), f->seeThrough);
+        m_transparency = m_mode == TransparencyMode::PaletteIndex ||
+                         std::any_of(m_work.begin(), m_work.end(),
+                                     [](const auto& f) { return !f->seeThrough.empty(); });
+        if (m_o.separatePalettes && m_transparency && !m_host.ask(kGifSeparatePalettesQuestion))
+            return stop();
+        for (auto& f : m_work) hideInvisibleColours(f->bitmap(), f->seeThrough);
+        return true;
+    }
 
-        HostProgress processing(host, kGifProcessing);
+    bool reduceColours() {
+        HostProgress processing(m_host, kGifProcessing);
         image::ColourReduceOptions ro;
-        ro.palette = o.palette;
-        ro.dither = o.dither;
-        ro.targetDepth = o.colorDepth;
+        ro.palette = m_o.palette;
+        ro.dither = m_o.dither;
+        ro.targetDepth = m_o.colorDepth;
         ro.sourceDepth = 32;
         // The fixed tables fill their entries with real colours; for minimising alone a free
         // entry is found (or the table grown) after mapping instead of giving one up.
-        ro.reserveTransparent = transparency || (o.minimize && paletteKeepsAlpha);
+        ro.reserveTransparent = m_transparency || (m_o.minimize && m_keepsAlpha);
         ro.progress = &processing;
-        ro.cancel = &cancel;
-        auto reduce = [&](std::span<const image::Bitmap32* const> images,
-                          std::span<WorkFrame* const> targets) -> bool {
+        ro.cancel = &m_cancel;
+        auto reduce = [&](std::span<WorkFrame* const> targets) {
+            std::vector<const image::Bitmap32*> images;
+            for (WorkFrame* f : targets) images.push_back(&f->bitmap());
             image::ColourReducer reducer;
             if (!reducer.Setup(images, ro) || !reducer.BuildPalette()) return false;
             for (std::size_t i = 0; i < targets.size(); ++i) {
@@ -293,78 +314,67 @@ CompileResult GifCompiler::Compile(const std::vector<AnimationFrame>& frames,
             }
             return true;
         };
-        std::vector<const image::Bitmap32*> images;
-        std::vector<WorkFrame*> targets;
-        for (auto& f : work) {
-            images.push_back(&f->bitmap());
-            targets.push_back(f.get());
+        std::vector<WorkFrame*> all;
+        for (auto& f : m_work) all.push_back(f.get());
+        if (m_o.separatePalettes) {
+            for (std::size_t j = 0; j < all.size(); ++j)
+                if (!reduce(std::span(all).subspan(j, 1))) return fail();
+        } else if (!reduce(all)) {
+            return fail();
         }
-        bool reduced = true;
-        if (o.separatePalettes) {
-            for (std::size_t j = 0; j < work.size() && reduced; ++j)
-                reduced = reduce(std::span(images).subspan(j, 1), std::span(targets).subspan(j, 1));
-        } else {
-            reduced = reduce(images, targets);
-        }
-        if (!reduced) {
-            if (host.stopRequested()) return stopped();
-            host.error(std::string(kGifCannotWrite) + " " + o.output.string());
-            return result;
-        }
-        if (mode == TransparencyMode::PaletteIndex) {
+
+        if (m_mode == TransparencyMode::PaletteIndex) {
             const auto chosen =
-                static_cast<std::uint8_t>(std::clamp(o.transparency.paletteIndex, 0, 255));
-            for (auto& f : work) {
+                static_cast<std::uint8_t>(std::clamp(m_o.transparency.paletteIndex, 0, 255));
+            for (auto& f : m_work) {
                 f->seeThrough.assign(f->indices.size(), 0);
                 bool any = false;
-                for (std::size_t i = 0; i < f->indices.size(); ++i)
-                    if (f->indices[i] == chosen) {
-                        f->seeThrough[i] = 1;
-                        any = true;
-                    }
+                for (std::size_t i = 0; i < f->indices.size(); ++i) {
+                    if (f->indices[i] != chosen) continue;
+                    f->seeThrough[i] = 1;
+                    any = true;
+                }
                 if (!any) f->seeThrough.clear();
             }
         }
-        const bool needTransparent = transparency || o.minimize;
-        if (o.separatePalettes) {
-            for (auto& f : work)
+        const bool needTransparent = m_transparency || m_o.minimize;
+        if (m_o.separatePalettes) {
+            for (auto& f : m_work)
                 chooseTable({f.get()}, needTransparent, f->bits, f->transparentIndex);
         } else {
             std::int32_t bits = 8, t = -1;
-            chooseTable(targets, needTransparent, bits, t);
-            for (auto& f : work) {
+            chooseTable(all, needTransparent, bits, t);
+            for (auto& f : m_work) {
                 f->bits = bits;
                 f->transparentIndex = t;
             }
         }
+        return true;
+    }
 
-        // Writing: each frame as the rectangle it changes on the canvas.
+    // Each frame as the rectangle it changes on the canvas, through the writer's temporary file.
+    bool write() {
         std::vector<std::string> comments;
-        if (!o.comments.empty()) comments.push_back(o.comments);
+        if (!m_o.comments.empty()) comments.push_back(m_o.comments);
         image::GifWriter writer;
-        if (!writer.Open(o.output, &comments)) {
-            host.error(std::string(kGifCannotWrite) + " " + o.output.string());
-            return result;
-        }
-        const image::Bitmap32& first = work[0]->bitmap();
+        if (!writer.Open(m_o.output, &comments)) return fail();
+        const image::Bitmap32& first = m_work[0]->bitmap();
         AnimationCanvas canvas;
         std::vector<std::uint8_t> plane(pixelCount(first));
-        if (!canvas.reset(first.width(), first.height())) {
-            host.error(std::string(kGifCannotWrite) + " " + o.output.string());
-            return result;
-        }
-        for (std::size_t j = 0; j < work.size(); ++j) {
-            host.progress(kGifWriting, count, static_cast<std::int64_t>(j));
-            if (host.stopRequested()) return stopped();
-            WorkFrame& f = *work[j];
+        if (!canvas.reset(first.width(), first.height())) return fail(" (out of memory)");
+        const auto count = static_cast<std::int64_t>(m_work.size());
+        for (std::size_t j = 0; j < m_work.size(); ++j) {
+            m_host.progress(kGifWriting, count, static_cast<std::int64_t>(j));
+            if (m_host.stopRequested()) return stop();
+            const WorkFrame& f = *m_work[j];
             IndexedFrame in;
             in.indices = f.indices.data();
             in.seeThrough =
                 f.transparentIndex >= 0 && !f.seeThrough.empty() ? f.seeThrough.data() : nullptr;
             in.palette = f.palette.data();
-            in.disposal = frames[j].disposal;
+            in.disposal = m_frames[j].disposal;
             const image::GifFrameRect rect =
-                canvas.place(in, f.transparentIndex, o.minimize, plane);
+                canvas.place(in, f.transparentIndex, m_o.minimize, plane);
             image::WriterImage img;
             img.pixels = plane.data();
             img.width = first.width();
@@ -373,29 +383,39 @@ CompileResult GifCompiler::Compile(const std::vector<AnimationFrame>& frames,
             img.palette = f.palette;
             img.transparent = f.transparentIndex >= 0;
             img.transparentIndex = std::max(0, f.transparentIndex);
-            img.gifDelay = std::min<std::uint32_t>(frames[j].delay, 65535);
-            img.gifDisposal = frames[j].disposal;
-            img.gifInterlaced = o.interlaced;
-            img.gifGlobalPalette = !o.separatePalettes;
-            if (!writer.writeFrame(img, rect)) {
-                host.error(std::string(kGifCannotWrite) + " " + o.output.string());
-                return result;
-            }
-            ++result.frames;
+            img.gifDelay = std::min<std::uint32_t>(m_frames[j].delay, 65535);
+            img.gifDisposal = m_frames[j].disposal;
+            img.gifInterlaced = m_o.interlaced;
+            img.gifGlobalPalette = !m_o.separatePalettes;
+            if (!writer.writeFrame(img, rect)) return fail();
+            ++m_result.frames;
         }
-        if (!writer.Close()) {
-            host.error(std::string(kGifCannotWrite) + " " + o.output.string());
-            result.frames = 0;
-            return result;
-        }
-        host.progress(kGifWriting, count, count);
-    } catch (const std::bad_alloc&) {
-        host.error(std::string(kGifCannotWrite) + " " + o.output.string() + " (out of memory)");
-        result.frames = 0;
-        return result;
+        if (!writer.Close()) return fail();
+        m_host.progress(kGifWriting, count, count);
+        return true;
     }
-    result.outcome = CompileOutcome::Written;
-    return result;
+
+    const std::vector<AnimationFrame>& m_frames;
+    const AnimationOptions& m_o;
+    GifCompilerHost& m_host;
+    HostCancel m_cancel;
+    CompileResult m_result;
+    std::vector<std::unique_ptr<WorkFrame>> m_work;
+    bool m_keepsAlpha = false;
+    TransparencyMode m_mode = TransparencyMode::Retain;
+    bool m_transparency = false;  // some pixel of some frame is see-through
+};
+
+}  // namespace
+
+CompileResult GifCompiler::Compile(const std::vector<AnimationFrame>& frames,
+                                   const AnimationOptions& given, GifCompilerHost& host) {
+    const AnimationOptions o = normalized(given);
+    if (frames.empty()) return {};
+    std::error_code ec;
+    if (std::filesystem::exists(o.output, ec) && !host.confirmOverwrite(o.output))
+        return {CompileOutcome::Stopped, 0};
+    return CompileRun(frames, o, host).run();
 }
 
 }  // namespace kalder::tools
