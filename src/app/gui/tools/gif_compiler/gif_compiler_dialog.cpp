@@ -139,9 +139,12 @@ GifCompilerDialog::GifCompilerDialog(std::vector<tools::AnimationFrame> frames,
     connect(compile, &QPushButton::clicked, this, &GifCompilerDialog::Compile);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
+    // The banner is a tall strip beside the pages.
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(bannerLabel());
-    layout->addWidget(m_tabs);
+    auto* body = new QHBoxLayout;
+    body->addWidget(bannerLabel(), 0, Qt::AlignTop);
+    body->addWidget(m_tabs, 1);
+    layout->addLayout(body);
     layout->addWidget(buttons);
 
     // The timer only wakes the dialog; the time that really passed moves the animation.
