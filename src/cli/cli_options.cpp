@@ -89,6 +89,7 @@ const char* usageText() {
            "  exif FILE                         the properties report\n"
            "  send-mail --server HOST --from ADDR --to ADDR [options] FILE...\n"
            "                                    mail the files as attachments\n"
+           "  gif-compile FILE... -o OUT.gif    one animated GIF, a frame per file\n"
            "\n"
            "decode options:\n"
            "  --fit WxH          fit into a box (aspect kept)\n"
@@ -117,6 +118,14 @@ const char* usageText() {
            "  --method NAME      Lanczos, Bicubic, Bilinear, Cosine, Box\n"
            "  GIF output is always reduced to a palette; --all-pages puts every page into one\n"
            "  GIF or TIFF file.\n"
+           "\n"
+           "gif-compile options (also --palette, --colors, --dither, --interlaced):\n"
+           "  --delay N          every frame's delay in 1/100 s (default 50)\n"
+           "  --disposal N       1 leave in place (default), 2 restore background,\n"
+           "                     3 restore previous\n"
+           "  --minimize         store only what changes, unchanged pixels transparent\n"
+           "  --separate-palettes  a palette per frame (optimized palette only)\n"
+           "  --comment TEXT     a comment block\n"
            "\n"
            "thumbnail options:\n"
            "  --size N           longer side in pixels\n"
@@ -147,11 +156,14 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
         {"thumbs", Command::Thumbs}, {"exif", Command::Exif},     {"--help", Command::Help},
         {"-h", Command::Help},       {"help", Command::Help},     {"--version", Command::Version}};
     auto it = commands.find(args[0]);
-    if (it == commands.end()) {
+    if (args[0] == "gif-compile") {
+        o.command = Command::GifCompile;
+    } else if (it == commands.end()) {
         r.error = "unknown command: " + args[0];
         return r;
+    } else {
+        o.command = it->second;
     }
-    o.command = it->second;
     if (o.command == Command::Help || o.command == Command::Version) return r;
 
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -283,6 +295,20 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
                 r.error = "bad value for --resample (WxH or N%): " + v;
                 return r;
             }
+        } else if (a == "--delay") {
+            std::int32_t n = 0;
+            if (!intValue(n, 0, 65535)) return r;
+            o.delay = n;
+        } else if (a == "--disposal") {
+            std::int32_t n = 0;
+            if (!intValue(n, 1, 3)) return r;
+            o.disposal = n;
+        } else if (a == "--minimize" || a == "--minimise") {
+            o.minimize = true;
+        } else if (a == "--separate-palettes") {
+            o.separatePalettes = true;
+        } else if (a == "--comment") {
+            if (!value(o.comment)) return r;
         } else if (a == "--size") {
             if (!intValue(o.size, 1, 32767)) return r;
         } else if (a == "--no-exif") {
@@ -300,7 +326,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
     if (o.inputs.empty()) {
         r.error = "no input file";
     } else if ((o.command == Command::Decode || o.command == Command::Thumb ||
-                o.command == Command::Thumbs) &&
+                o.command == Command::Thumbs || o.command == Command::GifCompile) &&
                o.output.empty()) {
         r.error = "missing -o OUT";
     } else if ((o.command == Command::Decode || o.command == Command::Thumb ||

@@ -7,7 +7,7 @@
 
 namespace kalder::cli {
 
-enum class Command { None, Help, Version, Info, Decode, Thumb, Thumbs, Exif };
+enum class Command { None, Help, Version, Info, Decode, Thumb, Thumbs, Exif, GifCompile };
 
 // Everything the command line asked for.
 struct CliOptions {
@@ -46,6 +46,13 @@ struct CliOptions {
     std::int32_t resampleHeight = 0;
     std::int32_t resamplePercent = 0;
     std::optional<std::int32_t> method;  // index into image::kResampleMethodNames
+
+    // gif-compile (also --palette, --dither, --colors, --interlaced)
+    std::optional<std::int32_t> delay;     // hundredths of a second for every frame
+    std::optional<std::int32_t> disposal;  // 1, 2 or 3 for every frame
+    bool minimize = false;
+    bool separatePalettes = false;
+    std::string comment;
 
     // thumbnails
     std::int32_t size = 0;

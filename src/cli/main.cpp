@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "cli/cli_gif_compile.h"
 #include "cli/cli_mail.h"
 #include "cli/cli_options.h"
 
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
             return runThumbs(o, std::cout, std::cerr);
         case Command::Exif:
             return runExif(o, std::cout, std::cerr);
+        case Command::GifCompile:
+            return runGifCompile(o, std::cout, std::cerr);
         case Command::None:
             break;
     }

@@ -2,12 +2,14 @@
 
 #include "app/gui/main_window.h"
 #include "app/gui/tools/batch_convertor/batch_convertor_commands.h"
+#include "app/gui/tools/gif_compiler/gif_compiler_dialog.h"
 #include "app/gui/tools/mail/mail_commands.h"
 
 namespace kalder::gui {
 
 void registerToolCommands(MainWindow& window) {
     registerBatchConvertorCommands(window);
+    registerGifCompiler(window);
     registerMailCommands(window);
 }
 

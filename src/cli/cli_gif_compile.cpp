@@ -1,0 +1,55 @@
+#include "cli/cli_gif_compile.h"
+
+#include <ostream>
+
+#include "tools/convert/page_preparation.h"
+#include "tools/gif_compiler/gif_compiler.h"
+
+namespace kalder::cli {
+namespace {
+
+// Nobody to ask on a command line: the user asked for what the options say.
+class CliHost final : public tools::GifCompilerHost {
+public:
+    explicit CliHost(std::ostream& err) : m_err(err) {}
+    void error(const std::string& message) override { m_err << "kalder-cli: " << message << "\n"; }
+    bool ask(const std::string&) override { return true; }
+    void progress(const char*, std::int64_t, std::int64_t) override {}
+    bool stopRequested() override { return false; }
+
+private:
+    std::ostream& m_err;
+};
+
+}  // namespace
+
+int runGifCompile(const CliOptions& c, std::ostream& out, std::ostream& err) {
+    static_cast<void>(out);
+    tools::AnimationOptions o;
+    o.output = c.output;
+    o.comments = c.comment;
+    if (c.palette) o.palette = static_cast<image::PaletteType>(*c.palette);
+    if (c.dither) o.dither = static_cast<image::DitherType>(*c.dither);
+    if (c.colors > 0) o.colorDepth = tools::bitsForColours(c.colors);
+    o.interlaced = c.interlaced;
+    o.minimize = c.minimize;
+    o.separatePalettes = c.separatePalettes;
+    if (o.dither == image::DitherType::Ordered && !image::orderedDitherAllowed(o.palette)) {
+        err << "kalder-cli: The ordered dithering cannot be used with this palette.\n";
+        return 2;
+    }
+
+    CliHost host(err);
+    std::vector<std::filesystem::path> files(c.inputs.begin(), c.inputs.end());
+    std::vector<tools::AnimationFrame> frames;
+    // No previews are shown here; the smallest keeps the opening check cheap.
+    if (!tools::GifCompiler::Open(files, 1, host, frames)) return 1;
+    for (auto& f : frames) {
+        if (c.delay) f.delay = static_cast<std::uint32_t>(*c.delay);
+        if (c.disposal) f.disposal = *c.disposal;
+    }
+    const auto result = tools::GifCompiler::Compile(frames, o, host);
+    return result.outcome == tools::CompileOutcome::Written ? 0 : 1;
+}
+
+}  // namespace kalder::cli

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "image/bitmap32.h"
+#include "image/colour_reducer.h"
+#include "image/writers/writer_options.h"
+
+namespace kalder::tools {
+
+// The tool's own texts.
+inline constexpr char kGifTooFewImages[] = "At least two images must be selected to use this tool.";
+inline constexpr char kGifLoadingFiles[] = "Loading image files ...";
+inline constexpr char kGifSizeMismatch[] =
+    "The size of the image \"%1!s!\" is not the same as that of the first image.";
+inline constexpr char kGifLoadFailed[] = "Failed to load the image files.";
+inline constexpr char kGifReadingFrames[] = "Reading frames ...";
+inline constexpr char kGifProcessing[] = "Processing ...";
+inline constexpr char kGifWriting[] = "Writing ...";
+inline constexpr char kGifOutputExists[] =
+    "The output file already exists. Do you want to overwrite it?";
+inline constexpr char kGifCannotReadFrame[] = "Cannot read file (frame):";
+inline constexpr char kGifCannotWrite[] = "Cannot write the output file:";
+inline constexpr char kGifSeparatePalettesQuestion[] =
+    "Some of the frames use transparency. Applying separate palettes to such frames may cause the "
+    "file to be shown improperly. Do you really want to apply?";
+
+// GIF disposal codes the tool offers.
+inline constexpr std::int32_t kDisposalLeave = 1;
+inline constexpr std::int32_t kDisposalBackground = 2;
+inline constexpr std::int32_t kDisposalPrevious = 3;
+// "Leave in Place", "Restore Background", "Restore Previous" for 1..3; empty otherwise.
+const char* disposalName(std::int32_t disposal);
+
+// One selected file, in selection order.
+struct AnimationFrame {
+    std::filesystem::path path;
+    std::unique_ptr<image::Bitmap32> preview;  // the first page, made when the tool opens
+    std::uint32_t delay = 50;                  // hundredths of a second
+    std::int32_t disposal = kDisposalLeave;
+};
+
+struct AnimationOptions {
+    std::filesystem::path output;
+    std::string comments;  // written as one comment when not empty
+    image::PaletteType palette = image::PaletteType::Optimized;
+    std::int32_t colorDepth = 8;  // bits, 1..8 (web-safe is always 8, black-and-white 1)
+    image::DitherType dither = image::DitherType::None;
+    bool interlaced = false;
+    bool minimize = false;  // store only what changes, unchanged pixels as transparent
+    bool separatePalettes = false;
+    image::TransparencyOptions transparency;
+};
+
+// How the engine talks to its user; it shows nothing itself and calls the host only on the
+// thread that called it.
+class GifCompilerHost {
+public:
+    virtual ~GifCompilerHost() = default;
+    virtual void error(const std::string& message) = 0;
+    // A yes/no question; true for yes.
+    virtual bool ask(const std::string& question) = 0;
+    // The output exists: may it be replaced?
+    virtual bool confirmOverwrite(const std::filesystem::path& output) {
+        static_cast<void>(output);
+        return ask(kGifOutputExists);
+    }
+    // `stage` is one of the progress texts above; done out of total within it.
+    virtual void progress(const char* stage, std::int64_t total, std::int64_t done) = 0;
+    virtual bool stopRequested() = 0;
+};
+
+enum class CompileOutcome { Written, Failed, Stopped };
+
+struct CompileResult {
+    CompileOutcome outcome = CompileOutcome::Failed;
+    std::int32_t frames = 0;  // frames written
+};
+
+class GifCompiler {
+public:
+    // The opening checks: at least two files, all readable, all of the first one's size. Fills
+    // `frames` (delay 50, disposal 1) with previews no larger than previewSize on either side
+    // (0: full size). False after telling the host why.
+    static bool Open(const std::vector<std::filesystem::path>& files, std::int32_t previewSize,
+                     GifCompilerHost& host, std::vector<AnimationFrame>& frames);
+
+    // Reads every frame again at full size, reduces the colours and writes the animation through
+    // a temporary file that replaces the output only when complete.
+    static CompileResult Compile(const std::vector<AnimationFrame>& frames,
+                                 const AnimationOptions& options, GifCompilerHost& host);
+
+    // The options as the pages leave them: web-safe 8 bits, black-and-white 1 bit, separate
+    // palettes only with "Optimized" and never together with minimising.
+    static AnimationOptions normalized(AnimationOptions options);
+};
+
+// "%1!s!" and "%1!i!" inserts of the tool's texts.
+std::string fillInsert(const char* text, const std::string& value);
+
+}  // namespace kalder::tools
