@@ -4,11 +4,14 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "cli/cli_icon_compile.h"
 #include "cli/cli_options.h"
 
 int main(int argc, char** argv) {
     using namespace kalder::cli;
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args[0] == "icon-compile")
+        return runIconCompile({args.begin() + 1, args.end()}, std::cout, std::cerr);
     ParseResult parsed = parseCommandLine(args);
     if (!parsed.error.empty()) {
         std::cerr << "kalder-cli: " << parsed.error << "\n\n" << usageText();
