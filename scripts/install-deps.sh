@@ -16,6 +16,7 @@ PACKAGES=(
   qt6-base-dev libxcb1-dev
   # tests and benchmarks
   libgtest-dev libbenchmark-dev python3-pil imagemagick libjpeg-turbo-progs netpbm libtiff-tools libopenjp2-tools
+  icoutils
   xvfb xauth dbus
 )
 
