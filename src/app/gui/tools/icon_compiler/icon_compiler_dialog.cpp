@@ -93,8 +93,11 @@ void IconPreview::mouseDoubleClickEvent(QMouseEvent* event) {
 IconCompilerDialog::IconCompilerDialog(tools::IconCompiler& compiler, QWidget* parent)
     : DialogBase(kTemplate, parent), m_compiler(compiler) {
     setWindowTitle(QStringLiteral("Icon/Cursor Compiler"));
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(bannerLabel());
+    // The tall banner stands beside everything else.
+    auto* root = new QHBoxLayout(this);
+    root->addWidget(bannerLabel(), 0, Qt::AlignTop);
+    auto* layout = new QVBoxLayout;
+    root->addLayout(layout, 1);
 
     auto* lists = new QGridLayout;
     lists->addWidget(new QLabel(QStringLiteral("Source images:"), this), 0, 0);
@@ -128,6 +131,8 @@ IconCompilerDialog::IconCompilerDialog(tools::IconCompiler& compiler, QWidget* p
     lists->addLayout(selectionButtons(this, [=, this](int how) { selectIn(m_pages, how); }), 2, 1);
     m_sourceInfo = new QLabel(this);
     lists->addWidget(m_sourceInfo, 3, 0);
+    lists->setColumnStretch(1, 3);
+    lists->setColumnStretch(0, 2);
     layout->addLayout(lists);
 
     auto* middle = new QHBoxLayout;
