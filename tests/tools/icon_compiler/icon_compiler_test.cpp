@@ -150,7 +150,7 @@ TEST(IconCompiler, TwoPagesCompileIntoOneIconWithConsecutiveOffsets) {
     EXPECT_TRUE(host.messages.empty());
 }
 
-TEST(IconCompiler, MasksFollowThePartRulesAndMaskedPixelsTurnBlack) {
+TEST(IconCompiler, MaskChecksAndMaskedPixelsTurnBlack) {
     TempDir dir;
     ScriptedHost host;
     IconCompiler compiler(host);
