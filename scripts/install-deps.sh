@@ -18,6 +18,7 @@ PACKAGES=(
   qt6-base-dev libxcb1-dev
   # tests and benchmarks
   libgtest-dev libbenchmark-dev python3-pil imagemagick libjpeg-turbo-progs netpbm libtiff-tools libopenjp2-tools
+  icoutils
   xvfb xauth dbus
   # mail tests: a loopback SMTP server and its self-signed certificates
   python3-aiosmtpd openssl

@@ -5,6 +5,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_gif_compile.h"
+#include "cli/cli_icon_compile.h"
 #include "cli/cli_mail.h"
 #include "cli/cli_options.h"
 
@@ -13,6 +14,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (!args.empty() && args[0] == "send-mail")
         return runSendMail({args.begin() + 1, args.end()}, std::cout, std::cerr);
+    if (!args.empty() && args[0] == "icon-compile")
+        return runIconCompile({args.begin() + 1, args.end()}, std::cout, std::cerr);
     ParseResult parsed = parseCommandLine(args);
     if (!parsed.error.empty()) {
         std::cerr << "kalder-cli: " << parsed.error << "\n\n" << usageText();

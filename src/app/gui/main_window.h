@@ -87,6 +87,8 @@ public:
 
     // Runs a command; false when it has no handler here.
     bool runCommand(int command);
+    // The browser's selection, or the file on screen in the viewer (what tools work on).
+    std::vector<std::filesystem::path> selectedFiles() const { return chosenFiles(); }
     // Where tools register their commands (see tools/tool_commands.h).
     app::CommandDispatcher& commands() { return m_commands; }
     // Whether a command has a handler (menu items and buttons without one are disabled).

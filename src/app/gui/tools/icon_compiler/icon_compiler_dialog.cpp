@@ -1,0 +1,370 @@
+#include "app/gui/tools/icon_compiler/icon_compiler_dialog.h"
+
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "image/image_document.h"
+
+namespace kalder::gui {
+namespace {
+
+constexpr int kTemplate = 266;
+constexpr int kPreviewId = 1452;
+constexpr int kPreviewBox = 128;
+
+// The three selection buttons under a list.
+QHBoxLayout* selectionButtons(QWidget* parent, const std::function<void(int)>& act) {
+    auto* row = new QHBoxLayout;
+    const char* captions[] = {"All", "None", "Invert"};
+    for (int i = 0; i < 3; ++i) {
+        auto* b = new QPushButton(QString::fromLatin1(captions[i]), parent);
+        QObject::connect(b, &QPushButton::clicked, parent, [act, i] { act(i); });
+        row->addWidget(b);
+    }
+    row->addStretch();
+    return row;
+}
+
+// The page's pixels with their opacity, as Qt draws them.
+QImage toImage(const image::ImagePage& page) {
+    const image::Bitmap32& b = page.bitmap;
+    QImage out(b.width(), b.height(), QImage::Format_ARGB32);
+    const bool alpha = page.alphaPlane.size() == static_cast<std::size_t>(b.width()) * b.height();
+    for (int y = 0; y < b.height(); ++y) {
+        const std::uint8_t* s = b.row(y);
+        auto* d = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < b.width(); ++x, s += 4) {
+            const int a =
+                alpha ? page.alphaPlane[static_cast<std::size_t>(y) * b.width() + x] : 255;
+            d[x] = qRgba(s[2], s[1], s[0], a);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+IconPreview::IconPreview(QWidget* parent) : QLabel(parent) {
+    setFixedSize(kPreviewBox + 4, kPreviewBox + 4);
+    setAlignment(Qt::AlignCenter);
+    setFrameStyle(QFrame::Box | QFrame::Sunken);
+}
+
+void IconPreview::showPage(const image::ImagePage* page) {
+    if (!page || page->bitmap.isEmpty()) {
+        clear();
+        m_imageSize = {};
+        return;
+    }
+    const QImage image = toImage(*page);
+    m_imageSize = image.size();
+    // Small icons are enlarged by a whole factor so every pixel can be aimed at.
+    m_scale = std::max(1, kPreviewBox / std::max(image.width(), image.height()));
+    QImage shown(image.size() * m_scale, QImage::Format_ARGB32);
+    shown.fill(palette().color(QPalette::Window));
+    QPainter painter(&shown);
+    painter.drawImage(shown.rect(), image);
+    painter.end();
+    if (shown.width() > kPreviewBox) shown = shown.scaled(kPreviewBox, kPreviewBox);
+    setPixmap(QPixmap::fromImage(shown));
+}
+
+void IconPreview::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (m_imageSize.isEmpty()) return;
+    const QSize shown = pixmap().size();
+    const QPoint origin((width() - shown.width()) / 2, (height() - shown.height()) / 2);
+    const QPoint at = event->position().toPoint() - origin;
+    if (at.x() < 0 || at.y() < 0 || at.x() >= shown.width() || at.y() >= shown.height()) return;
+    emit pixelDoubleClicked(at.x() * m_imageSize.width() / shown.width(),
+                            at.y() * m_imageSize.height() / shown.height());
+}
+
+IconCompilerDialog::IconCompilerDialog(tools::IconCompiler& compiler, QWidget* parent)
+    : DialogBase(kTemplate, parent), m_compiler(compiler) {
+    setWindowTitle(QStringLiteral("Icon/Cursor Compiler"));
+    // The tall banner stands beside everything else.
+    auto* root = new QHBoxLayout(this);
+    root->addWidget(bannerLabel(), 0, Qt::AlignTop);
+    auto* layout = new QVBoxLayout;
+    root->addLayout(layout, 1);
+
+    auto* lists = new QGridLayout;
+    lists->addWidget(new QLabel(QStringLiteral("Source images:"), this), 0, 0);
+    lists->addWidget(new QLabel(QStringLiteral("Pages:"), this), 0, 1);
+    m_sources = new QListWidget(this);
+    m_sources->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (const tools::IconSource& s : compiler.sources())
+        m_sources->addItem(QString::fromStdString(s.path.filename().string()));
+    lists->addWidget(m_sources, 1, 0);
+    m_pages = new QTreeWidget(this);
+    m_pages->setRootIsDecorated(false);
+    m_pages->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_pages->setHeaderLabels({QStringLiteral("Images"), QStringLiteral("Masks")});
+    m_pages->header()->setSectionResizeMode(QHeaderView::Stretch);
+    lists->addWidget(m_pages, 1, 1);
+    auto selectIn = [](QAbstractItemView* view, int how) {
+        if (how == 0) view->selectAll();
+        if (how == 1) view->clearSelection();
+        if (how == 2) {
+            QItemSelectionModel* model = view->selectionModel();
+            const QAbstractItemModel* items = view->model();
+            const int rows = items->rowCount();
+            if (rows == 0) return;
+            QItemSelection all(items->index(0, 0),
+                               items->index(rows - 1, items->columnCount() - 1));
+            model->select(all, QItemSelectionModel::Toggle);
+        }
+    };
+    lists->addLayout(selectionButtons(this, [=, this](int how) { selectIn(m_sources, how); }), 2,
+                     0);
+    lists->addLayout(selectionButtons(this, [=, this](int how) { selectIn(m_pages, how); }), 2, 1);
+    m_sourceInfo = new QLabel(this);
+    lists->addWidget(m_sourceInfo, 3, 0);
+    lists->setColumnStretch(1, 3);
+    lists->setColumnStretch(0, 2);
+    layout->addLayout(lists);
+
+    auto* middle = new QHBoxLayout;
+    m_preview = new IconPreview(this);
+    setControlId(m_preview, kPreviewId);
+    middle->addWidget(m_preview);
+    m_pageFacts = new QLabel(this);
+    m_pageFacts->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    middle->addWidget(m_pageFacts);
+    auto* buttons = new QGridLayout;
+    auto button = [&](const char* caption, int row, int column, auto slot) {
+        auto* b = new QPushButton(QString::fromUtf8(caption), this);
+        connect(b, &QPushButton::clicked, this, slot);
+        buttons->addWidget(b, row, column);
+        return b;
+    };
+    button("&Add Page(s)", 0, 0, [this] { addPages(); });
+    button("De&lete Page(s)", 1, 0, [this] { deletePages(); });
+    button("Move Page(s) &Up", 2, 0, [this] { movePages(true); });
+    button("Move Page(s) &Down", 3, 0, [this] { movePages(false); });
+    button("Set Transparent C&olor", 0, 1, [this] {
+        const auto rows = selectedPages();
+        if (m_compiler.setTransparentColour(rows)) refreshPages(rows);
+    });
+    button("Set Transparent &Image", 1, 1, [this] {
+        const auto rows = selectedPages();
+        if (m_compiler.setMaskImage(rows, selectedSources())) refreshPages(rows);
+    });
+    button("Set D&elay", 2, 1, [this] {
+        const auto rows = selectedPages();
+        if (m_compiler.setDelay(rows)) refreshPages(rows);
+    });
+    button("Set Hot &Spot", 3, 1, [this] {
+        const auto rows = selectedPages();
+        if (m_compiler.setHotSpot(rows)) refreshPages(rows);
+    });
+    m_animate = button("A&nimate", 4, 1, [this] { toggleAnimation(); });
+    middle->addLayout(buttons);
+    layout->addLayout(middle);
+
+    auto* output = new QHBoxLayout;
+    output->addWidget(new QLabel(QStringLiteral("Output file:"), this));
+    m_output = new QLineEdit(QString::fromStdString(compiler.defaultOutput().string()), this);
+    output->addWidget(m_output, 1);
+    auto* browseButton = new QPushButton(QStringLiteral("&Browse..."), this);
+    connect(browseButton, &QPushButton::clicked, this, &IconCompilerDialog::browse);
+    output->addWidget(browseButton);
+    layout->addLayout(output);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(helpButton());
+    bottom->addStretch();
+    auto* compileButton = new QPushButton(QStringLiteral("&Compile"), this);
+    compileButton->setDefault(true);
+    connect(compileButton, &QPushButton::clicked, this, &IconCompilerDialog::compile);
+    bottom->addWidget(compileButton);
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    bottom->addWidget(close);
+    layout->addLayout(bottom);
+
+    connect(m_sources, &QListWidget::itemSelectionChanged, this,
+            &IconCompilerDialog::showSourceInfo);
+    connect(m_pages, &QTreeWidget::currentItemChanged, this, [this] {
+        if (!animating()) showCurrentPage();
+    });
+    connect(m_preview, &IconPreview::pixelDoubleClicked, this,
+            &IconCompilerDialog::previewDoubleClicked);
+    connect(&m_timer, &QTimer::timeout, this, &IconCompilerDialog::nextFrame);
+    connect(this, &QDialog::finished, this, &IconCompilerDialog::stopAnimation);
+    m_timer.setSingleShot(true);
+
+    OnInitDialog();
+    // The template's caption names the button for its tooltip; at run time it tells what a
+    // click does.
+    m_animate->setText(QStringLiteral("Play Animation"));
+    if (m_sources->count() > 0) m_sources->setCurrentRow(0);
+}
+
+QString IconCompilerDialog::outputFile() const { return m_output->text(); }
+void IconCompilerDialog::setOutputFile(const QString& path) { m_output->setText(path); }
+
+std::vector<std::int32_t> IconCompilerDialog::selectedSources() const {
+    std::vector<std::int32_t> out;
+    for (int i = 0; i < m_sources->count(); ++i)
+        if (m_sources->item(i)->isSelected()) out.push_back(i);
+    return out;
+}
+
+std::vector<std::int32_t> IconCompilerDialog::selectedPages() const {
+    std::vector<std::int32_t> out;
+    for (int i = 0; i < m_pages->topLevelItemCount(); ++i)
+        if (m_pages->topLevelItem(i)->isSelected()) out.push_back(i);
+    return out;
+}
+
+void IconCompilerDialog::selectPages(const std::vector<std::int32_t>& rows) {
+    m_pages->clearSelection();
+    for (std::int32_t r : rows)
+        if (QTreeWidgetItem* item = m_pages->topLevelItem(r)) item->setSelected(true);
+    if (!rows.empty()) {
+        if (QTreeWidgetItem* item = m_pages->topLevelItem(rows.front()))
+            m_pages->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+    }
+}
+
+void IconCompilerDialog::refreshPages(const std::vector<std::int32_t>& selection) {
+    const std::vector<tools::IconPage>& pages = m_compiler.pages();
+    m_pages->clear();
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        auto* item = new QTreeWidgetItem(m_pages);
+        item->setText(0, QString::fromStdString(pages[i].name));
+        item->setText(1, QString::fromStdString(m_compiler.maskText(static_cast<int>(i))));
+    }
+    selectPages(selection);
+    showCurrentPage();
+}
+
+void IconCompilerDialog::showSourceInfo() {
+    const int row = m_sources->currentRow();
+    m_sourceInfo->setText(QString::fromStdString(m_compiler.sourceInfo(row)));
+}
+
+void IconCompilerDialog::showCurrentPage() {
+    const int row = m_pages->indexOfTopLevelItem(m_pages->currentItem());
+    if (row < 0 || static_cast<std::size_t>(row) >= m_compiler.pages().size()) {
+        m_preview->showPage(nullptr);
+        m_pageFacts->clear();
+        return;
+    }
+    for (const tools::IconFrame& f : m_compiler.frames()) {
+        if (f.row == row) {
+            showFrame(f);
+            return;
+        }
+    }
+}
+
+void IconCompilerDialog::showFrame(const tools::IconFrame& frame) {
+    const tools::IconPage& page = m_compiler.pages()[static_cast<std::size_t>(frame.row)];
+    const tools::IconSource& source = m_compiler.sources()[static_cast<std::size_t>(frame.source)];
+    m_preview->showPage(&source.page(frame.page));
+    m_pageFacts->setText(QStringLiteral("Delay: %1\nHot Spot: %2,%3")
+                             .arg(page.delay)
+                             .arg(page.hotSpotX)
+                             .arg(page.hotSpotY));
+}
+
+void IconCompilerDialog::addPages() {
+    const auto before = static_cast<std::int32_t>(m_compiler.pages().size());
+    m_compiler.addPages(selectedSources());
+    std::vector<std::int32_t> added;
+    for (auto i = before; i < static_cast<std::int32_t>(m_compiler.pages().size()); ++i)
+        added.push_back(i);
+    refreshPages(added);
+}
+
+void IconCompilerDialog::deletePages() {
+    stopAnimation();
+    if (m_compiler.deletePages(selectedPages())) refreshPages({});
+}
+
+void IconCompilerDialog::movePages(bool up) {
+    refreshPages(m_compiler.movePages(selectedPages(), up));
+}
+
+void IconCompilerDialog::toggleAnimation() {
+    if (animating()) {
+        stopAnimation();
+        return;
+    }
+    m_frames = m_compiler.frames();
+    if (m_frames.empty()) return;
+    m_frame = 0;
+    m_animate->setText(QStringLiteral("Stop Animation"));
+    showFrame(m_frames[0]);
+    m_timer.start(std::max<int>(10, static_cast<int>(m_frames[0].delay) * 10));
+}
+
+void IconCompilerDialog::nextFrame() {
+    if (m_frames.empty()) return;
+    m_frame = (m_frame + 1) % m_frames.size();
+    showFrame(m_frames[m_frame]);
+    m_timer.start(std::max<int>(10, static_cast<int>(m_frames[m_frame].delay) * 10));
+}
+
+void IconCompilerDialog::stopAnimation() {
+    const bool was = m_timer.isActive();
+    m_timer.stop();
+    m_frames.clear();
+    m_animate->setText(QStringLiteral("Play Animation"));
+    if (was) showCurrentPage();
+}
+
+void IconCompilerDialog::previewDoubleClicked(int x, int y) {
+    std::vector<std::int32_t> rows = selectedPages();
+    const int current = m_pages->indexOfTopLevelItem(m_pages->currentItem());
+    if (rows.empty() && current >= 0) rows.push_back(current);
+    if (m_compiler.setHotSpotAt(rows, x, y)) refreshPages(rows);
+}
+
+void IconCompilerDialog::browse() {
+    // The filter of the Windows-style list "Icons (*.ico)|*.ico|Cursors (*.cur)|*.cur|
+    // Animated Cursors (*.ani)|*.ani||" in Qt's spelling.
+    const QStringList filters = {QStringLiteral("Icons (*.ico)"), QStringLiteral("Cursors (*.cur)"),
+                                 QStringLiteral("Animated Cursors (*.ani)")};
+    const QStringList extensions = {QStringLiteral(".ico"), QStringLiteral(".cur"),
+                                    QStringLiteral(".ani")};
+    QString selected = filters[0];
+    if (auto type = tools::iconOutputTypeFor(m_output->text().toStdString()))
+        selected = filters[static_cast<int>(*type)];
+    QString path = QFileDialog::getSaveFileName(this, QString(), m_output->text(),
+                                                filters.join(QStringLiteral(";;")), &selected,
+                                                QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) return;
+    if (!tools::iconOutputTypeFor(path.toStdString()))
+        path += extensions[std::max<qsizetype>(0, filters.indexOf(selected))];
+    m_output->setText(path);
+}
+
+void IconCompilerDialog::compile() {
+    QString path = m_output->text().trimmed();
+    if (path.isEmpty()) return;
+    auto type = tools::iconOutputTypeFor(path.toStdString());
+    if (!type) {
+        path += QStringLiteral(".ico");
+        type = tools::IconOutputType::Icon;
+        m_output->setText(path);
+    }
+    if (!m_compiler.compile(path.toStdString(), *type)) return;
+    stopAnimation();
+    accept();
+}
+
+}  // namespace kalder::gui

@@ -1,0 +1,148 @@
+#include "app/gui/tools/icon_compiler/icon_compiler_prompts.h"
+
+#include <QColorDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QMessageBox>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "app/gui/dialogs/progress_dialog.h"
+#include "app/gui/main_window.h"
+#include "app/gui/tools/icon_compiler/icon_compiler_dialog.h"
+#include "view/folder_images.h"
+
+namespace kalder::gui {
+namespace {
+
+constexpr int kSetDelayTemplate = 269;
+constexpr int kDelayEditId = 1467;
+constexpr int kSetHotSpotTemplate = 270;  // no help row: a plain dialog
+
+const QString kTitle = QStringLiteral("Kalder");
+
+QSpinBox* spin(QWidget* parent, int max, int value) {
+    auto* box = new QSpinBox(parent);
+    box->setRange(0, max);
+    box->setValue(value);
+    return box;
+}
+
+void addOkCancel(QDialog* dialog, QVBoxLayout* layout) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+}
+
+}  // namespace
+
+SetDelayDialog::SetDelayDialog(std::uint32_t delay, QWidget* parent)
+    : DialogBase(kSetDelayTemplate, parent) {
+    setWindowTitle(QStringLiteral("Set Delay"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    m_delay = spin(this, 999999, static_cast<int>(std::min<std::uint32_t>(delay, 999999)));
+    setControlId(m_delay, kDelayEditId);
+    form->addRow(QStringLiteral("Delay value:"), m_delay);
+    layout->addLayout(form);
+    addOkCancel(this, layout);
+    OnInitDialog();
+}
+
+std::uint32_t SetDelayDialog::delay() const { return static_cast<std::uint32_t>(m_delay->value()); }
+
+SetHotSpotDialog::SetHotSpotDialog(std::int32_t x, std::int32_t y, QWidget* parent)
+    : DialogBase(kSetHotSpotTemplate, parent) {
+    setWindowTitle(QStringLiteral("Set Hot Spot"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    // The writers keep the spot inside the image; the largest page is 256 pixels wide.
+    m_x = spin(this, 255, x);
+    m_y = spin(this, 255, y);
+    form->addRow(QStringLiteral("X:"), m_x);
+    form->addRow(QStringLiteral("Y:"), m_y);
+    layout->addLayout(form);
+    addOkCancel(this, layout);
+    OnInitDialog();
+}
+
+std::int32_t SetHotSpotDialog::x() const { return m_x->value(); }
+std::int32_t SetHotSpotDialog::y() const { return m_y->value(); }
+
+void IconCompilerPrompts::message(const std::string& text, tools::IconMessageKind kind) {
+    const QString t = QString::fromStdString(text);
+    switch (kind) {
+        case tools::IconMessageKind::Error:
+            QMessageBox::critical(m_parent, kTitle, t);
+            break;
+        case tools::IconMessageKind::Warning:
+            QMessageBox::warning(m_parent, kTitle, t);
+            break;
+        case tools::IconMessageKind::Information:
+            QMessageBox::information(m_parent, kTitle, t);
+            break;
+    }
+}
+
+bool IconCompilerPrompts::ask(const std::string& question) {
+    return QMessageBox::question(m_parent, kTitle, QString::fromStdString(question),
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+bool IconCompilerPrompts::chooseColour(image::ColorRef& colour) {
+    const QColor start(image::redOf(colour), image::greenOf(colour), image::blueOf(colour));
+    const QColor chosen = QColorDialog::getColor(start, m_parent);
+    if (!chosen.isValid()) return false;
+    colour = image::makeColorRef(static_cast<std::uint8_t>(chosen.red()),
+                                 static_cast<std::uint8_t>(chosen.green()),
+                                 static_cast<std::uint8_t>(chosen.blue()));
+    return true;
+}
+
+bool IconCompilerPrompts::askHotSpot(std::int32_t& x, std::int32_t& y) {
+    SetHotSpotDialog dialog(x, y, m_parent);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    x = dialog.x();
+    y = dialog.y();
+    return true;
+}
+
+bool IconCompilerPrompts::askDelay(std::uint32_t& delay) {
+    SetDelayDialog dialog(delay, m_parent);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    delay = dialog.delay();
+    return true;
+}
+
+void runIconCompiler(MainWindow& window) {
+    const std::vector<std::filesystem::path> files = window.selectedFiles();
+    if (files.empty()) return;
+    // The tool's own loading and its dialog get the machine; thumbnails wait.
+    window.images().suspendThumbnails();
+    struct Resume {
+        MainWindow& window;
+        ~Resume() { window.images().resumeThumbnails(); }
+    } resume{window};
+
+    IconCompilerPrompts prompts(&window);
+    tools::IconCompiler compiler(prompts);
+    bool opened = false;
+    {
+        ProgressDialog progress;
+        progress.Create(&window);
+        progress.SetStage(QStringLiteral("Loading image files ..."), 1, 0);
+        progress.Step(1, 0, false);
+        if (progress.window()) prompts.setParent(progress.window());
+        opened = compiler.open(files);
+        progress.Close();
+        prompts.setParent(&window);
+    }
+    if (!opened) return;
+    IconCompilerDialog dialog(compiler, &window);
+    prompts.setParent(&dialog);
+    dialog.exec();
+}
+
+}  // namespace kalder::gui

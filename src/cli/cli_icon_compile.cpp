@@ -1,0 +1,138 @@
+#include "cli/cli_icon_compile.h"
+
+#include <charconv>
+#include <numeric>
+#include <ostream>
+
+#include "tools/icon_compiler/icon_compiler.h"
+
+namespace kalder::cli {
+namespace {
+
+const char* const kUsage =
+    "usage: kalder-cli icon-compile FILE... -o OUT.ico|OUT.cur|OUT.ani [--transparent RRGGBB]\n"
+    "                  [--mask FILE] [--hotspot X,Y] [--delay N]\n";
+
+bool parseNumber(const std::string& text, std::int64_t& out, int base = 10) {
+    auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), out, base);
+    return ec == std::errc{} && p == text.data() + text.size();
+}
+
+// Answers for the user: Yes to every question (multi-page files become pages, an existing OUT
+// is replaced, as the other commands do), the colour and hot spot from the command line.
+class CommandLineHost final : public tools::IconCompilerHost {
+public:
+    CommandLineHost(std::ostream& err, image::ColorRef colour) : m_err(err), m_colour(colour) {}
+    void message(const std::string& text, tools::IconMessageKind kind) override {
+        m_err << "kalder-cli: " << (kind == tools::IconMessageKind::Warning ? "warning: " : "")
+              << text << "\n";
+        if (kind != tools::IconMessageKind::Warning) failed = true;
+    }
+    bool ask(const std::string&) override { return true; }
+    bool chooseColour(image::ColorRef& colour) override {
+        colour = m_colour;
+        return true;
+    }
+    bool askHotSpot(std::int32_t&, std::int32_t&) override { return true; }
+    bool askDelay(std::uint32_t&) override { return true; }
+
+    bool failed = false;
+
+private:
+    std::ostream& m_err;
+    image::ColorRef m_colour;
+};
+
+}  // namespace
+
+IconCompileOptions parseIconCompile(const std::vector<std::string>& args, std::string& error) {
+    IconCompileOptions o;
+    error.clear();
+    for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        const std::string v = hasValue ? args[i + 1] : std::string();
+        std::int64_t n = 0;
+        if (a == "-o" || a == "--output" || a == "--transparent" || a == "--mask" ||
+            a == "--hotspot" || a == "--delay") {
+            if (!hasValue) {
+                error = a + " needs a value";
+                break;
+            }
+            ++i;
+        }
+        if (a == "-o" || a == "--output") {
+            o.output = v;
+        } else if (a == "--transparent") {
+            if (v.size() != 6 || !parseNumber(v, n, 16))
+                error = "bad colour for --transparent (RRGGBB): " + v;
+            else
+                o.transparent = static_cast<std::uint32_t>(n);
+        } else if (a == "--mask") {
+            o.mask = v;
+        } else if (a == "--hotspot") {
+            const auto comma = v.find(',');
+            std::int64_t x = 0, y = 0;
+            if (comma == std::string::npos || !parseNumber(v.substr(0, comma), x) ||
+                !parseNumber(v.substr(comma + 1), y) || x < 0 || y < 0 || x > 65535 || y > 65535)
+                error = "bad value for --hotspot (X,Y): " + v;
+            else
+                o.hotSpot.emplace(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+        } else if (a == "--delay") {
+            if (!parseNumber(v, n) || n < 0 || n > 1000000)
+                error = "bad value for --delay (hundredths of a second): " + v;
+            else
+                o.delay = static_cast<std::uint32_t>(n);
+        } else if (!a.empty() && a[0] == '-') {
+            error = "unknown option: " + a;
+        } else {
+            o.inputs.push_back(a);
+        }
+    }
+    if (!error.empty()) return o;
+    if (o.inputs.empty())
+        error = "no input file";
+    else if (o.output.empty())
+        error = "missing -o OUT";
+    else if (!tools::iconOutputTypeFor(o.output))
+        error = "OUT must end in .ico, .cur or .ani: " + o.output;
+    else if (o.transparent && !o.mask.empty())
+        error = "--transparent and --mask exclude each other";
+    return o;
+}
+
+int runIconCompile(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
+    std::string error;
+    const IconCompileOptions o = parseIconCompile(args, error);
+    if (!error.empty()) {
+        err << "kalder-cli: " << error << "\n\n" << kUsage;
+        return 2;
+    }
+    const image::ColorRef colour =
+        o.transparent ? image::makeColorRef(static_cast<std::uint8_t>(*o.transparent >> 16),
+                                            static_cast<std::uint8_t>(*o.transparent >> 8),
+                                            static_cast<std::uint8_t>(*o.transparent))
+                      : 0;
+    CommandLineHost host(err, colour);
+    tools::IconCompiler compiler(host);
+    std::vector<std::filesystem::path> files(o.inputs.begin(), o.inputs.end());
+    if (!o.mask.empty()) files.emplace_back(o.mask);
+    if (!compiler.open(files)) return 1;
+
+    std::vector<std::int32_t> sources(o.inputs.size());
+    std::iota(sources.begin(), sources.end(), 0);
+    compiler.addPages(sources);
+    std::vector<std::int32_t> rows(compiler.pages().size());
+    std::iota(rows.begin(), rows.end(), 0);
+    if (o.transparent && !compiler.setTransparentColour(rows)) return 1;
+    if (!o.mask.empty() &&
+        !compiler.setMaskImage(rows, {static_cast<std::int32_t>(o.inputs.size())}))
+        return 1;
+    // A page the mask did not fit was reported; the file would not be what was asked for.
+    if (host.failed) return 1;
+    if (o.hotSpot) compiler.setHotSpotAt(rows, o.hotSpot->first, o.hotSpot->second);
+    if (o.delay) compiler.setDelayTo(rows, *o.delay);
+    return compiler.compile(o.output, *tools::iconOutputTypeFor(o.output)) ? 0 : 1;
+}
+
+}  // namespace kalder::cli

@@ -1,0 +1,370 @@
+#include "tools/icon_compiler/icon_compiler.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <set>
+
+#include "image/image_document.h"
+#include "tools/icon_compiler/icon_compiler_p.h"
+
+namespace kalder::tools {
+
+using namespace icon_text;
+
+IconSource::IconSource() = default;
+IconSource::~IconSource() = default;
+IconSource::IconSource(IconSource&&) noexcept = default;
+IconSource& IconSource::operator=(IconSource&&) noexcept = default;
+
+const image::ImagePage& IconSource::page(std::int32_t index) const {
+    return document->PageAt(index);
+}
+
+std::optional<IconOutputType> iconOutputTypeFor(const std::filesystem::path& path) {
+    std::string ext = path.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (ext == ".ico") return IconOutputType::Icon;
+    if (ext == ".cur") return IconOutputType::Cursor;
+    if (ext == ".ani") return IconOutputType::AnimatedCursor;
+    return std::nullopt;
+}
+
+namespace {
+
+// The sides an icon page may have: the classic three and today's 256.
+bool iconSize(std::int32_t w, std::int32_t h) {
+    return w == h && (w == 16 || w == 32 || w == 48 || w == 256);
+}
+
+// Looks at the pixels: every one black or white, or at least every one gray.
+void classifyMask(const image::Bitmap32& bitmap, bool& blackWhite, bool& gray) {
+    blackWhite = gray = true;
+    for (std::int32_t y = 0; y < bitmap.height() && gray; ++y) {
+        const std::uint8_t* p = bitmap.row(y);
+        for (std::int32_t x = 0; x < bitmap.width(); ++x, p += 4) {
+            if (p[0] != p[1] || p[1] != p[2]) {
+                gray = blackWhite = false;
+                break;
+            }
+            if (p[0] != 0 && p[0] != 255) blackWhite = false;
+        }
+    }
+}
+
+std::string fileName(const std::filesystem::path& path) { return path.filename().string(); }
+
+}  // namespace
+
+IconCompiler::IconCompiler(IconCompilerHost& host) : m_host(host) {}
+IconCompiler::~IconCompiler() = default;
+
+bool IconCompiler::open(const std::vector<std::filesystem::path>& files,
+                        const image::CancelSink* cancel) {
+    m_sources.clear();
+    m_pages.clear();
+    for (const std::filesystem::path& path : files) {
+        IconSource source;
+        source.path = path;
+        source.document = std::make_unique<image::ImageDocument>();
+        image::LoadOptions options;
+        options.path = path;
+        options.extractAlpha = true;  // icons and PNG files keep their own opacity
+        if (!source.document->loadAll(options, true, cancel)) {
+            m_host.message(kLoadFailed, IconMessageKind::Error);
+            m_sources.clear();
+            return false;
+        }
+        source.pageCount = source.document->PageCount();
+        for (std::int32_t i = 0; i < source.pageCount; ++i) {
+            const image::Bitmap32& b = source.page(i).bitmap;
+            if (!iconSize(b.width(), b.height())) {
+                m_host.message(insert(kBadSize, path.string()), IconMessageKind::Error);
+                m_sources.clear();
+                return false;
+            }
+        }
+        const image::ImagePage& first = source.page(0);
+        source.bitDepth = first.bitsPerPixel <= 8    ? static_cast<std::int32_t>(first.bitsPerPixel)
+                          : first.alphaPlane.empty() ? 24
+                                                     : 32;
+        source.hasAlpha = std::any_of(first.alphaPlane.begin(), first.alphaPlane.end(),
+                                      [](std::uint8_t a) { return a != 255; });
+        if (source.pageCount == 1) {
+            bool blackWhite = false, gray = false;
+            classifyMask(first.bitmap, blackWhite, gray);
+            source.canBeMask = gray;
+            source.grayMask = gray && !blackWhite;
+        }
+        m_sources.push_back(std::move(source));
+    }
+    return !m_sources.empty();
+}
+
+std::string IconCompiler::sourceInfo(std::int32_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_sources.size()) return {};
+    const IconSource& s = m_sources[static_cast<std::size_t>(index)];
+    const image::Bitmap32& b = s.page(0).bitmap;
+    char text[96];
+    if (s.bitDepth <= 8) {
+        std::snprintf(text, sizeof text, "%ix%i, %i %s", b.width(), b.height(), 1 << s.bitDepth,
+                      "colors");
+    } else {
+        std::snprintf(text, sizeof text, "%ix%i, %s", b.width(), b.height(),
+                      s.hasAlpha ? "alpha-channel image" : "True-color");
+    }
+    return text;
+}
+
+std::string IconCompiler::maskText(std::int32_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_pages.size()) return {};
+    const IconPage& p = m_pages[static_cast<std::size_t>(index)];
+    std::vector<std::string> parts;
+    char text[64];
+    if (p.maskKind == IconMaskKind::Colour) {
+        std::snprintf(text, sizeof text, "%s: #%02X%02X%02X", "Color", p.red, p.green, p.blue);
+        parts.emplace_back(text);
+    } else if (p.maskKind == IconMaskKind::Image && p.maskSource >= 0) {
+        const IconSource& mask = m_sources[static_cast<std::size_t>(p.maskSource)];
+        parts.push_back(fileName(mask.path) + ", " +
+                        (mask.grayMask ? "alpha-channel image" : "simple image"));
+    }
+    if (p.hotSpotSet) {
+        std::snprintf(text, sizeof text, ": %i,%i", p.hotSpotX, p.hotSpotY);
+        parts.push_back(std::string("Hot Spot") + text);
+    }
+    if (p.delaySet) {
+        std::snprintf(text, sizeof text, ": %i", static_cast<int>(p.delay));
+        parts.push_back(std::string("Delay") + text);
+    }
+    std::string out;
+    for (const std::string& part : parts) out += (out.empty() ? "" : "; ") + part;
+    return out;
+}
+
+std::filesystem::path IconCompiler::defaultOutput() const {
+    if (m_sources.empty()) return "Output.ico";
+    return m_sources.front().path.parent_path() / "Output.ico";
+}
+
+void IconCompiler::addPages(std::vector<std::int32_t> sources) {
+    std::sort(sources.begin(), sources.end());
+    sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
+    for (std::int32_t index : sources) {
+        if (index < 0 || static_cast<std::size_t>(index) >= m_sources.size()) continue;
+        const IconSource& s = m_sources[static_cast<std::size_t>(index)];
+        IconPage row;
+        row.source = index;
+        row.name = fileName(s.path);
+        if (s.pageCount == 1) {
+            row.page = 0;
+            m_pages.push_back(row);
+        } else if (m_host.ask(insert(kBreakPages, s.path.string()))) {
+            for (std::int32_t i = 0; i < s.pageCount; ++i) {
+                IconPage one = row;
+                one.page = i;
+                char suffix[48];
+                std::snprintf(suffix, sizeof suffix, " (%s %i)", "page", i + 1);
+                one.name += suffix;
+                m_pages.push_back(one);
+            }
+        } else {
+            m_pages.push_back(row);
+        }
+    }
+}
+
+bool IconCompiler::checkRows(const std::vector<std::int32_t>& rows) const {
+    return std::all_of(rows.begin(), rows.end(), [&](std::int32_t r) {
+        return r >= 0 && static_cast<std::size_t>(r) < m_pages.size();
+    });
+}
+
+bool IconCompiler::deletePages(const std::vector<std::int32_t>& rows) {
+    if (rows.empty() || !checkRows(rows)) return false;
+    if (!m_host.ask(kRemovePages)) return false;
+    const std::set<std::int32_t> gone(rows.begin(), rows.end());
+    std::vector<IconPage> kept;
+    for (std::size_t i = 0; i < m_pages.size(); ++i)
+        if (!gone.count(static_cast<std::int32_t>(i))) kept.push_back(std::move(m_pages[i]));
+    m_pages = std::move(kept);
+    return true;
+}
+
+std::vector<std::int32_t> IconCompiler::movePages(std::vector<std::int32_t> rows, bool up) {
+    if (!checkRows(rows)) return rows;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    const std::int32_t count = static_cast<std::int32_t>(m_pages.size());
+    // A selected row moves past its neighbour unless that neighbour is a selected row that could
+    // not move, so a block at the top (or bottom) stays as it is.
+    std::set<std::int32_t> moved;
+    if (up) {
+        for (std::int32_t r : rows) {
+            if (r > 0 && !moved.count(r - 1)) {
+                std::swap(m_pages[static_cast<std::size_t>(r)],
+                          m_pages[static_cast<std::size_t>(r - 1)]);
+                moved.insert(r - 1);
+            } else {
+                moved.insert(r);
+            }
+        }
+    } else {
+        for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+            const std::int32_t r = *it;
+            if (r + 1 < count && !moved.count(r + 1)) {
+                std::swap(m_pages[static_cast<std::size_t>(r)],
+                          m_pages[static_cast<std::size_t>(r + 1)]);
+                moved.insert(r + 1);
+            } else {
+                moved.insert(r);
+            }
+        }
+    }
+    return {moved.begin(), moved.end()};
+}
+
+void IconCompiler::severalPages(const char* format, const IconPage& row) {
+    m_host.message(insert(format, m_sources[static_cast<std::size_t>(row.source)].path.string()),
+                   IconMessageKind::Warning);
+}
+
+bool IconCompiler::setTransparentColour(const std::vector<std::int32_t>& rows) {
+    if (rows.empty()) {
+        m_host.message(kNoPagesSelected, IconMessageKind::Information);
+        return false;
+    }
+    if (!checkRows(rows) || !m_host.ask(kSetNewMask)) return false;
+    image::ColorRef colour = m_lastColour;
+    for (std::int32_t r : rows) {
+        const IconPage& p = m_pages[static_cast<std::size_t>(r)];
+        if (p.maskKind == IconMaskKind::Colour) {
+            colour = image::makeColorRef(p.red, p.green, p.blue);
+            break;
+        }
+    }
+    if (!m_host.chooseColour(colour)) return false;
+    m_lastColour = colour;
+    bool changed = false;
+    for (std::int32_t r : rows) {
+        IconPage& p = m_pages[static_cast<std::size_t>(r)];
+        if (p.wholeSource()) {
+            severalPages(kMaskSeveralPages, p);
+            continue;
+        }
+        p.maskKind = IconMaskKind::Colour;
+        p.maskSource = -1;
+        p.red = image::redOf(colour);
+        p.green = image::greenOf(colour);
+        p.blue = image::blueOf(colour);
+        changed = true;
+    }
+    return changed;
+}
+
+bool IconCompiler::setMaskImage(const std::vector<std::int32_t>& rows,
+                                const std::vector<std::int32_t>& sources) {
+    if (rows.empty()) {
+        m_host.message(kNoPagesSelected, IconMessageKind::Information);
+        return false;
+    }
+    if (sources.size() != 1) {
+        m_host.message(kOneMaskOnly, IconMessageKind::Information);
+        return false;
+    }
+    const std::int32_t maskIndex = sources.front();
+    if (!checkRows(rows) || maskIndex < 0 ||
+        static_cast<std::size_t>(maskIndex) >= m_sources.size() || !m_host.ask(kSetNewMask))
+        return false;
+    const IconSource& mask = m_sources[static_cast<std::size_t>(maskIndex)];
+    if (!mask.canBeMask) {
+        m_host.message(kMaskKinds, IconMessageKind::Error);
+        return false;
+    }
+    const image::Bitmap32& maskBitmap = mask.page(0).bitmap;
+    bool changed = false;
+    for (std::int32_t r : rows) {
+        IconPage& p = m_pages[static_cast<std::size_t>(r)];
+        const IconSource& s = m_sources[static_cast<std::size_t>(p.source)];
+        if (p.wholeSource()) {
+            severalPages(kMaskSeveralPages, p);
+            continue;
+        }
+        const image::ImagePage& page = s.page(p.page);
+        if (mask.grayMask && page.bitsPerPixel <= 8) {
+            m_host.message(insert(kAlphaOnPalette, s.path.string()), IconMessageKind::Error);
+            continue;
+        }
+        if (page.bitmap.width() != maskBitmap.width() ||
+            page.bitmap.height() != maskBitmap.height()) {
+            m_host.message(insert(kMaskSize, s.path.string()), IconMessageKind::Error);
+            continue;
+        }
+        p.maskKind = IconMaskKind::Image;
+        p.maskSource = maskIndex;
+        changed = true;
+    }
+    return changed;
+}
+
+bool IconCompiler::setHotSpot(const std::vector<std::int32_t>& rows) {
+    if (rows.empty() || !checkRows(rows)) return false;
+    const IconPage* start = nullptr;
+    for (std::int32_t r : rows) {
+        const IconPage& p = m_pages[static_cast<std::size_t>(r)];
+        if (p.wholeSource()) {
+            severalPages(kHotSpotSeveralPages, p);
+        } else if (!start) {
+            start = &p;
+        }
+    }
+    if (!start) return false;
+    std::int32_t x = start->hotSpotX, y = start->hotSpotY;
+    if (!m_host.askHotSpot(x, y)) return false;
+    for (std::int32_t r : rows) {
+        IconPage& p = m_pages[static_cast<std::size_t>(r)];
+        if (p.wholeSource()) continue;
+        p.hotSpotX = x;
+        p.hotSpotY = y;
+        p.hotSpotSet = true;
+    }
+    return true;
+}
+
+bool IconCompiler::setHotSpotAt(const std::vector<std::int32_t>& rows, std::int32_t x,
+                                std::int32_t y) {
+    if (!checkRows(rows)) return false;
+    bool changed = false;
+    for (std::int32_t r : rows) {
+        IconPage& p = m_pages[static_cast<std::size_t>(r)];
+        if (p.wholeSource()) {
+            severalPages(kHotSpotSeveralPages, p);
+            continue;
+        }
+        p.hotSpotX = x;
+        p.hotSpotY = y;
+        p.hotSpotSet = true;
+        changed = true;
+    }
+    return changed;
+}
+
+bool IconCompiler::setDelay(const std::vector<std::int32_t>& rows) {
+    if (rows.empty() || !checkRows(rows)) return false;
+    std::uint32_t delay = m_pages[static_cast<std::size_t>(rows.front())].delay;
+    if (!m_host.askDelay(delay)) return false;
+    setDelayTo(rows, delay);
+    return true;
+}
+
+void IconCompiler::setDelayTo(const std::vector<std::int32_t>& rows, std::uint32_t delay) {
+    if (!checkRows(rows)) return;
+    for (std::int32_t r : rows) {
+        IconPage& p = m_pages[static_cast<std::size_t>(r)];
+        p.delay = delay;
+        p.delaySet = true;
+    }
+}
+
+}  // namespace kalder::tools

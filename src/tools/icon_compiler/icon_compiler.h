@@ -1,0 +1,142 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "image/load_options.h"
+
+namespace kalder::image {
+class CancelSink;
+class ImageDocument;
+struct ImagePage;
+}  // namespace kalder::image
+
+namespace kalder::tools {
+
+// One selected file with all its pages.
+struct IconSource {
+    std::filesystem::path path;
+    std::unique_ptr<image::ImageDocument> document;
+    std::int32_t pageCount = 0;
+    std::int32_t bitDepth = 0;  // of the first page: 1..8 with a palette, else 24 or 32
+    bool hasAlpha = false;      // the first page carries an opacity of its own
+    // Whether it may serve as a mask (one page, black-and-white or grayscale), and whether it
+    // is a grayscale one, whose values become an alpha channel.
+    bool canBeMask = false;
+    bool grayMask = false;
+
+    IconSource();
+    ~IconSource();
+    IconSource(IconSource&&) noexcept;
+    IconSource& operator=(IconSource&&) noexcept;
+    const image::ImagePage& page(std::int32_t index) const;
+};
+
+enum class IconMaskKind : std::int32_t { None = 0, Image = 1, Colour = 2 };
+enum class IconOutputType { Icon, Cursor, AnimatedCursor };
+
+// ".ico", ".cur" or ".ani" (any case), or nullopt.
+std::optional<IconOutputType> iconOutputTypeFor(const std::filesystem::path& path);
+
+// One row of the "Pages:" list.
+struct IconPage {
+    static constexpr std::int32_t kWholeSource = -1;
+
+    std::int32_t source = 0;
+    std::int32_t page = kWholeSource;  // a page of the source, or the whole multi-page source
+    std::string name;
+    IconMaskKind maskKind = IconMaskKind::None;
+    std::int32_t maskSource = -1;               // IconMaskKind::Image
+    std::uint8_t red = 0, green = 0, blue = 0;  // IconMaskKind::Colour
+    std::int32_t hotSpotX = 0;
+    std::int32_t hotSpotY = 0;
+    std::uint32_t delay = 50;  // hundredths of a second
+    bool hotSpotSet = false;   // shown in the list once the user gave one
+    bool delaySet = false;
+
+    bool wholeSource() const { return page == kWholeSource; }
+};
+
+// One picture of the animation preview and of the compiled file.
+struct IconFrame {
+    std::int32_t row = 0;  // into pages()
+    std::int32_t source = 0;
+    std::int32_t page = 0;
+    std::uint32_t delay = 0;
+};
+
+enum class IconMessageKind { Error, Warning, Information };
+
+// How the compiler talks to its user; the dialog shows boxes, the command line answers itself.
+class IconCompilerHost {
+public:
+    virtual ~IconCompilerHost() = default;
+    virtual void message(const std::string& text, IconMessageKind kind) = 0;
+    // A Yes/No question; true for Yes.
+    virtual bool ask(const std::string& question) = 0;
+    // The colour dialog, starting at `colour` (0x00BBGGRR); false when cancelled.
+    virtual bool chooseColour(image::ColorRef& colour) = 0;
+    // "Set Hot Spot" and "Set Delay", starting at the current values; false when cancelled.
+    virtual bool askHotSpot(std::int32_t& x, std::int32_t& y) = 0;
+    virtual bool askDelay(std::uint32_t& delay) = 0;
+};
+
+// The icon/cursor compiler's state: the sources and the page list, edited by the dialog's
+// buttons, then compiled into one .ico, .cur or .ani file. Page selections are row indexes.
+class IconCompiler {
+public:
+    explicit IconCompiler(IconCompilerHost& host);
+    ~IconCompiler();
+
+    // Loads every file with all its pages. False, after telling the host, when a file cannot be
+    // loaded or a page has a size icons do not take; then the tool does not open.
+    bool open(const std::vector<std::filesystem::path>& files,
+              const image::CancelSink* cancel = nullptr);
+
+    const std::vector<IconSource>& sources() const { return m_sources; }
+    const std::vector<IconPage>& pages() const { return m_pages; }
+    // "32x32, 16 colors", "48x48, True-color", "256x256, alpha-channel image".
+    std::string sourceInfo(std::int32_t source) const;
+    // The "Masks" column of a row: its mask, hot spot and delay once given.
+    std::string maskText(std::int32_t row) const;
+    // "Output.ico" in the folder of the first file.
+    std::filesystem::path defaultOutput() const;
+
+    // Appends the sources in list order, asking whether to break multi-page ones into pages.
+    void addPages(std::vector<std::int32_t> sources);
+    // Asks first; true when rows were removed.
+    bool deletePages(const std::vector<std::int32_t>& rows);
+    // Moves the rows one place; returns where they are now.
+    std::vector<std::int32_t> movePages(std::vector<std::int32_t> rows, bool up);
+    // The button flows: validate, ask, apply; true when some row changed.
+    bool setTransparentColour(const std::vector<std::int32_t>& rows);
+    bool setMaskImage(const std::vector<std::int32_t>& rows,
+                      const std::vector<std::int32_t>& sources);
+    bool setHotSpot(const std::vector<std::int32_t>& rows);
+    bool setDelay(const std::vector<std::int32_t>& rows);
+    // Without asking (a double click on the preview, the command line).
+    bool setHotSpotAt(const std::vector<std::int32_t>& rows, std::int32_t x, std::int32_t y);
+    void setDelayTo(const std::vector<std::int32_t>& rows, std::uint32_t delay);
+
+    // The rows as the pictures they give, multi-page rows opened up, each with its delay.
+    std::vector<IconFrame> frames() const;
+
+    // Writes the file (nothing for an empty list); asks before replacing an existing one. True
+    // when the file was written.
+    bool compile(const std::filesystem::path& output, IconOutputType type);
+
+private:
+    bool checkRows(const std::vector<std::int32_t>& rows) const;
+    void severalPages(const char* format, const IconPage& row);
+
+    IconCompilerHost& m_host;
+    std::vector<IconSource> m_sources;
+    std::vector<IconPage> m_pages;
+    image::ColorRef m_lastColour = 0;
+};
+
+}  // namespace kalder::tools

@@ -1,0 +1,45 @@
+#pragma once
+
+// The compiler's texts and the helpers its two source files share.
+
+#include <string>
+
+namespace kalder::tools::icon_text {
+
+inline constexpr const char* kLoading = "Loading image files ...";
+inline constexpr const char* kBadSize =
+    "The size of the image \"%1!s!\" is not 16x16, 32x32 or 48x48 pixels.";
+inline constexpr const char* kLoadFailed = "Failed to load the images.";
+inline constexpr const char* kBreakPages =
+    "The file \"%1!s!\" contains several pages/frames. Do you want to break it into separate "
+    "images?";
+inline constexpr const char* kRemovePages = "Do you want to remove page(s) from the list?";
+inline constexpr const char* kNoPagesSelected = "You have not selected pages to apply the mask to.";
+inline constexpr const char* kSetNewMask = "Do you want to set new mask for image(s)?";
+inline constexpr const char* kMaskSeveralPages =
+    "Cannot apply the mask because the image \"%1!s!\" contains several pages/frames.";
+inline constexpr const char* kOneMaskOnly = "You must select only one mask image.";
+inline constexpr const char* kMaskKinds =
+    "Only single-frame black-and-white or grayscale files can be used as masks.";
+inline constexpr const char* kAlphaOnPalette =
+    "Cannot apply alpha-channel to paletted image \"%1!s!.\"";
+inline constexpr const char* kMaskSize =
+    "The size of the mask is not the same as that of the image \"%1!s!\".";
+inline constexpr const char* kHotSpotSeveralPages =
+    "Cannot apply the hot spot because the image \"%1!s!\" contains several pages/frames.";
+inline constexpr const char* kNoBlack =
+    "Warning! Some of the pages have no black color in their palettes!\nThis may cause the file "
+    "to be shown improperly.";
+inline constexpr const char* kOverwrite =
+    "The output file already exists. Do you want to overwrite it?";
+inline constexpr const char* kWriteFailed = "Failed to write the output file.";
+
+// The format with its "%1!s!" replaced by the text.
+inline std::string insert(const char* format, const std::string& text) {
+    std::string out = format;
+    const std::string::size_type at = out.find("%1!s!");
+    if (at != std::string::npos) out.replace(at, 5, text);
+    return out;
+}
+
+}  // namespace kalder::tools::icon_text

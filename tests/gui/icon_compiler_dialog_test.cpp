@@ -1,0 +1,92 @@
+// The "Icon/Cursor Compiler" dialog over a compiler with scripted answers.
+#include "app/gui/tools/icon_compiler/icon_compiler_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "image/image_document.h"
+#include "support/test_support.h"
+
+using namespace kalder;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Answers : tools::IconCompilerHost {
+    std::vector<std::string> messages;
+    void message(const std::string& text, tools::IconMessageKind) override {
+        messages.push_back(text);
+    }
+    bool ask(const std::string&) override { return true; }
+    bool chooseColour(image::ColorRef& c) override {
+        c = image::makeColorRef(0, 0, 0);
+        return true;
+    }
+    bool askHotSpot(std::int32_t& x, std::int32_t& y) override {
+        x = 3;
+        y = 4;
+        return true;
+    }
+    bool askDelay(std::uint32_t& d) override {
+        d = 25;
+        return true;
+    }
+};
+
+// The n-th button with this caption.
+QPushButton* button(QWidget& root, const QString& caption, int n = 0) {
+    for (QPushButton* b : root.findChildren<QPushButton*>())
+        if (b->text() == caption && n-- == 0) return b;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(IconCompilerDialog, ButtonsEditThePagesAndCompileWrites) {
+    test::TempDir dir;
+    for (const char* name : {"a.bmp", "b.bmp"})
+        test::writeFile(dir / name,
+                        test::bmp24(16, 16, [](int x, int) { return x < 8 ? 0 : 0xFF; }));
+    Answers answers;
+    tools::IconCompiler compiler(answers);
+    ASSERT_TRUE(compiler.open({dir / "a.bmp", dir / "b.bmp"}));
+    gui::IconCompilerDialog dialog(compiler, nullptr);
+    EXPECT_EQ(dialog.outputFile().toStdString(), (dir / "Output.ico").string());
+    auto* pages = dialog.findChild<QTreeWidget*>();
+    ASSERT_TRUE(pages);
+
+    for (const char* caption : {"All", "&Add Page(s)"}) {
+        QPushButton* b = button(dialog, QString::fromLatin1(caption));
+        ASSERT_TRUE(b) << caption;
+        b->click();
+    }
+    ASSERT_EQ(pages->topLevelItemCount(), 2);
+    button(dialog, QStringLiteral("None"), 1)->click();
+    button(dialog, QStringLiteral("Invert"), 1)->click();
+    EXPECT_EQ(pages->selectedItems().size(), 2);
+    for (const char* caption : {"Set Transparent C&olor", "Set Hot &Spot", "Set D&elay"})
+        button(dialog, QString::fromLatin1(caption))->click();
+    EXPECT_EQ(pages->topLevelItem(1)->text(1).toStdString(),
+              "Color: #000000; Hot Spot: 3,4; Delay: 25");
+
+    QPushButton* animate = button(dialog, QStringLiteral("Play Animation"));
+    ASSERT_TRUE(animate);
+    animate->click();
+    EXPECT_TRUE(dialog.animating());
+    EXPECT_EQ(animate->text(), QStringLiteral("Stop Animation"));
+    animate->click();
+    EXPECT_FALSE(dialog.animating());
+
+    dialog.setOutputFile(QString::fromStdString((dir / "out.ani").string()));
+    button(dialog, QStringLiteral("&Compile"))->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(answers.messages.empty());
+    image::ImageDocument doc;
+    image::LoadOptions o;
+    o.path = dir / "out.ani";
+    ASSERT_TRUE(doc.loadAll(o, true));
+    EXPECT_EQ(doc.PageCount(), 2);
+    EXPECT_EQ(doc.PageAt(0).delay, 25u);
+}
