@@ -8,15 +8,14 @@
 #include <set>
 #include <sstream>
 
+#include "support/test_support.h"
+
 using namespace kalder::app;
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path helpSourceDir() {
-    // tests/app/ -> repository root -> help/
-    return fs::path(__FILE__).parent_path().parent_path().parent_path() / "help";
-}
+fs::path helpSourceDir() { return kalder::test::sourceDir() / "help"; }
 
 std::string readText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -13,15 +13,14 @@
 
 #include "app/core/dialog_help_table.h"
 #include "app/gui/dialogs/help_window.h"
+#include "support/test_support.h"
 
 using namespace kalder;
 using namespace kalder::gui;
 
 namespace {
 
-std::filesystem::path helpSource() {
-    return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "help";
-}
+std::filesystem::path helpSource() { return kalder::test::sourceDir() / "help"; }
 
 // A stand-in for a real dialog: the controls the table names for one template.
 class TableDialog : public DialogBase {
