@@ -7,7 +7,7 @@ PACKAGES=(
   # build
   cmake ninja-build g++ pkg-config ccache clang clang-format
   # codecs and colour
-  libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev liblcms2-dev
+  libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev liblcms2-dev
   # metafile playback and its default font
   libcairo2-dev fonts-dejavu-core
   # GUI
