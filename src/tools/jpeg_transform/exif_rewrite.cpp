@@ -95,27 +95,29 @@ void adjustThumbnail(const ExifBlock& block, std::vector<std::uint8_t>& tiff,
 
 }  // namespace
 
-void adjustExif(std::vector<std::uint8_t>& stream, const ExifAdjustment& adjustment) {
+bool adjustExif(std::vector<std::uint8_t>& stream, const ExifAdjustment& adjustment) {
     const auto layout = walkSegments(stream);
-    if (!layout) return;
+    if (!layout) return false;
     const Segment* segment = findExifSegment(*layout, stream);
-    if (!segment) return;
+    if (!segment) return false;
     const Segment seg = *segment;
     ExifBlock block;
     const auto payload =
         std::span<const std::uint8_t>(stream).subspan(seg.payloadOffset, seg.payloadSize);
-    if (!block.setPayload(payload, seg.payloadOffset)) return;
+    if (!block.setPayload(payload, seg.payloadOffset)) return false;
     std::vector<std::uint8_t> tiff(block.data().begin(), block.data().end());
 
+    bool upright = false;
     if (adjustment.resetOrientation) {
         const ExifEntry* e = block.findEntry(ExifIfdKind::Ifd0, tag::kOrientation);
-        if (e && e->type == 3 && e->count == 1) putUnsigned(tiff, *e, block.littleEndian(), 1);
+        if (e && e->type == 3 && e->count == 1)
+            upright = putUnsigned(tiff, *e, block.littleEndian(), 1);
     }
     adjustDimensions(block, tiff, adjustment);
     if (adjustment.transformThumbnail) adjustThumbnail(block, tiff, adjustment);
 
     const std::size_t length = 2 + ExifBlock::kSignatureSize + tiff.size();
-    if (length > kMaxSegmentLength) return;
+    if (length > kMaxSegmentLength) return false;
     std::vector<std::uint8_t> out;
     out.reserve(stream.size() - seg.size + length + 2);
     out.insert(out.end(), stream.begin(), stream.begin() + seg.offset);
@@ -127,6 +129,7 @@ void adjustExif(std::vector<std::uint8_t>& stream, const ExifAdjustment& adjustm
     out.insert(out.end(), tiff.begin(), tiff.end());
     out.insert(out.end(), stream.begin() + seg.offset + seg.size, stream.end());
     stream = std::move(out);
+    return upright;
 }
 
 }  // namespace kalder::tools::jpeg

@@ -23,6 +23,7 @@ struct ExifAdjustment {
 // Rewrites the first Exif APP1 segment of `stream` (a whole JPEG stream): the thumbnail through
 // the callback, PixelXDimension/PixelYDimension, and Orientation when asked. A segment that
 // cannot be parsed, or a thumbnail that would not fit in one segment, is left as it was.
-void adjustExif(std::vector<std::uint8_t>& stream, const ExifAdjustment& adjustment);
+// Returns whether the Orientation now reads 1 (only meaningful when a reset was asked for).
+bool adjustExif(std::vector<std::uint8_t>& stream, const ExifAdjustment& adjustment);
 
 }  // namespace kalder::tools::jpeg

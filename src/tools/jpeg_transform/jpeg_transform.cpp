@@ -136,7 +136,10 @@ JpegTransformResult transformCore(std::span<const std::uint8_t> stream, JpegOper
             if (!r.done) return std::nullopt;
             return out;
         };
-        jpeg::adjustExif(output, adjustment);
+        // A picture turned upright that still carries its old orientation would be turned
+        // once more by every viewer that honours the tag.
+        if (!jpeg::adjustExif(output, adjustment) && resetOrientation)
+            return failure("cannot set the Exif orientation of the result");
     }
     JpegTransformResult r;
     r.done = true;
