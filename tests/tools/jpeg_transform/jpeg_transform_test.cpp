@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "image/exif/exif_block.h"
+#include "tools/jpeg_transform/exif_rewrite.h"
 #include "tools/jpeg_transform/jpeg_segments.h"
 #include "tools/jpeg_transform/jpeg_test_files.h"
 
@@ -205,3 +207,41 @@ TEST_F(JpegTransformTest, ProgressCanStop) {
 
 }  // namespace
 }  // namespace kalder::tools
+
+namespace kalder::tools::jpeg {
+namespace {
+
+// A thumbnail that grows moves to the end of the block (or grows in place when it ends it);
+// one that would overflow the segment stays as it was.
+TEST(AdjustExifTest, ThumbnailThatGrowsIsStoredWhole) {
+    const auto main = test::jpeg::makeJpeg(32, 32);
+    if (main.empty()) GTEST_SKIP() << "codec module missing";
+    for (const std::size_t growth : {std::size_t{900}, std::size_t{70000}}) {
+        SCOPED_TRACE(growth);
+        test::jpeg::ExifSpec spec;
+        spec.thumbnail.assign(300, 0x11);
+        auto stream = test::jpeg::withSegments(
+            main, {test::jpeg::segment(0xE1, test::jpeg::exifPayload(spec))});
+        ExifAdjustment a;
+        a.transformThumbnail = [growth](std::span<const std::uint8_t> t) {
+            std::vector<std::uint8_t> out(t.size() + growth, 0x22);
+            return std::optional(out);
+        };
+        adjustExif(stream, a);
+        const auto layout = walkSegments(stream);
+        ASSERT_TRUE(layout);
+        const Segment* seg = findExifSegment(*layout, stream);
+        ASSERT_TRUE(seg);
+        image::ExifBlock block;
+        ASSERT_TRUE(
+            block.setPayload(std::span(stream).subspan(seg->payloadOffset, seg->payloadSize), 0));
+        const auto thumb = block.thumbnailJpeg();
+        const bool fits = growth < 60000;
+        EXPECT_EQ(thumb.size(), fits ? 300 + growth : 300);
+        EXPECT_TRUE(std::all_of(thumb.begin(), thumb.end(),
+                                [&](std::uint8_t b) { return b == (fits ? 0x22 : 0x11); }));
+    }
+}
+
+}  // namespace
+}  // namespace kalder::tools::jpeg
