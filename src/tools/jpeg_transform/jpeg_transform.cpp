@@ -15,6 +15,9 @@ namespace fs = std::filesystem;
 // Larger files are refused rather than read into memory whole.
 constexpr std::uintmax_t kMaxFileSize = std::uintmax_t{1} << 30;
 constexpr std::int64_t kProgressPerComponent = 1000;
+// The transformer holds every coefficient of the picture in memory (two bytes a sample), so a
+// header that announces more is refused before anything is allocated.
+constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 28;
 
 JpegTransformResult failure(std::string message) {
     JpegTransformResult r;
@@ -82,6 +85,8 @@ JpegTransformResult transformCore(std::span<const std::uint8_t> stream, JpegOper
     const auto layout = jpeg::walkSegments(stream);
     if (!layout) return failure("the JPEG stream is damaged");
     const jpeg::FrameInfo& frame = layout->frame;
+    if (std::uint64_t{frame.width} * frame.height > kMaxPixels)
+        return failure("the picture is too large");
     const KeptSize kept =
         keptSize(frame.width, frame.height, frame.mcuWidth(), frame.mcuHeight(), operation);
     // A picture smaller than one MCU across the moved edge cannot be transformed at all: the

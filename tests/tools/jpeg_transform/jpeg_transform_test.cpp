@@ -168,13 +168,20 @@ TEST_F(JpegTransformTest, ExifThumbnailAndDimensionsFollowTheTurn) {
     }
 }
 
+constexpr std::uint8_t kSof0[] = {0xFF, 0xC0};
+
 TEST_F(JpegTransformTest, DamagedInputFailsAndWritesNothing) {
     const auto good = makeJpeg(320, 240);
     std::vector<std::uint8_t> truncated(good.begin(), good.begin() + good.size() / 2);
     std::vector<std::uint8_t> badLength = good;
-    badLength[4] = 0xFF;  // the first segment's length runs past the end
+    badLength[4] = 0xFF;                    // the first segment's length runs past the end
+    std::vector<std::uint8_t> huge = good;  // a frame header announcing 60000 x 60000
+    const auto sof = std::search(huge.begin(), huge.end(), std::begin(kSof0), std::end(kSof0));
+    ASSERT_NE(sof, huge.end());
+    sof[5] = sof[7] = 0xEA;
+    sof[6] = sof[8] = 0x60;
     std::vector<std::uint8_t> notJpeg = test::Bytes().str("\x89PNG\r\n\x1a\n").fill(64, 0).data;
-    for (const auto* bytes : {&truncated, &badLength, &notJpeg}) {
+    for (const auto* bytes : {&truncated, &badLength, &notJpeg, &huge}) {
         const fs::path in = dir / "in.jpg", out = dir / "out.jpg";
         test::writeFile(in, *bytes);
         const JpegTransformResult r = transformJpeg(in, out, Code::Rotate90, true);
