@@ -134,13 +134,10 @@ int runJpegTransform(const CliOptions& o, std::ostream& out, std::ostream& err) 
     for (const std::string& file : o.inputs) {
         const auto tag = tools::readOrientationTag(file);
         const auto op = tag ? tools::operationForOrientation(tag->value) : std::nullopt;
-        if (!tag || (tag->value != 1 && !op)) {
-            err << tools::kNoOrientationTagMessage << "\n" << file << "\n";
-            status = 1;
-            continue;
-        }
+        // Nothing to apply: no usable tag, an unknown value, or already upright.
         if (!op) {
-            out << file << ": already upright\n";
+            out << file
+                << (tag && tag->value == 1 ? ": already upright\n" : ": no Exif orientation\n");
             continue;
         }
         status |=
