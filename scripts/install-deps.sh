@@ -9,7 +9,7 @@ PACKAGES=(
   # mail over TLS
   libgnutls28-dev
   # codecs and colour
-  libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev liblcms2-dev
+  libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev liblcms2-dev
   # metafile playback and its default font
   libcairo2-dev fonts-dejavu-core
   # text overlays of the batch convertor

@@ -167,11 +167,34 @@ typedef struct CdxJpegOptions {
     size_t commentCount;
 } CdxJpegOptions;
 
+/* Lossless transformations of the DCT coefficients. */
+enum CdxJpegOperation {
+    CDX_JPEG_FLIP_H = 1,
+    CDX_JPEG_FLIP_V = 2,
+    CDX_JPEG_TRANSPOSE = 3,  /* mirror along the top-left to bottom-right diagonal */
+    CDX_JPEG_TRANSVERSE = 4, /* mirror along the top-right to bottom-left diagonal */
+    CDX_JPEG_ROTATE_90 = 5,  /* clockwise */
+    CDX_JPEG_ROTATE_180 = 6,
+    CDX_JPEG_ROTATE_270 = 7
+};
+
+#define CDX_JPEG_TRIM 1u         /* drop the partial edge blocks the operation cannot move */
+#define CDX_JPEG_PROGRESSIVE 2u  /* write a progressive stream */
+#define CDX_JPEG_COPY_MARKERS 4u /* copy every APPn and COM segment of the input */
+
+/* Asked once per row of coefficient blocks of each component: `done` of `total` block rows of
+ * component `component`. Non-zero stops the transformation (CDX_CANCELLED). */
+typedef int (*CdxJpegProgress)(void* user, uint32_t component, uint32_t done, uint32_t total);
+
 typedef struct CdxJpegApi {
     uint32_t abiVersion;
     uint32_t size;
     int (*compress)(const CdxJpegOptions* options, CdxRowSource rows, CdxByteSink sink, void* user,
                     CdxMessage* message);
+    /* Transforms the JPEG stream in `input` (starting at its SOI) and hands the whole result to
+     * the sink in one call. Warnings of the decoder (a truncated or corrupt stream) fail. */
+    int (*transform)(const uint8_t* input, size_t inputSize, int32_t operation, uint32_t flags,
+                     CdxJpegProgress progress, CdxByteSink sink, void* user, CdxMessage* message);
 } CdxJpegApi;
 
 /* ---------------------------------------------------------------- PNG */

@@ -16,4 +16,8 @@ void cdxSetMessageV(char* out, size_t capacity, const char* format, va_list args
 /* Checks the header of a table the host handed in. */
 int cdxTableOk(uint32_t abiVersion, uint32_t size, size_t expected);
 
+/* The lossless transformation entry of the JPEG table (cdx_jpeg_transform.c). */
+int cdxJpegTransform(const uint8_t* input, size_t inputSize, int32_t operation, uint32_t flags,
+                     CdxJpegProgress progress, CdxByteSink sink, void* user, CdxMessage* message);
+
 #endif

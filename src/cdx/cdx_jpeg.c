@@ -175,5 +175,6 @@ CDX_EXPORT int CDX_FillJPEG(CdxJpegApi* table) {
     if (!table || !cdxTableOk(table->abiVersion, table->size, sizeof *table))
         return CDX_BAD_ARGUMENT;
     table->compress = jpegCompress;
+    table->transform = cdxJpegTransform;
     return CDX_OK;
 }

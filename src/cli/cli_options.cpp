@@ -6,6 +6,7 @@
 #include <map>
 #include <string_view>
 
+#include "cli/cli_jpeg_transform.h"
 #include "image/colour_reducer.h"
 #include "image/resample.h"
 
@@ -93,6 +94,15 @@ const char* usageText() {
            "  icon-compile FILE... -o OUT       an .ico, .cur or .ani of every page; options\n"
            "                                    --transparent RRGGBB, --mask FILE,\n"
            "                                    --hotspot X,Y, --delay N (1/100 s)\n"
+           "  jpeg-transform --rotate 90|180|270 | --flip-h | --flip-v [--trim] [--preserve-date]\n"
+           "                 IN [-o OUT]        turn or mirror a JPEG without re-encoding it\n"
+           "                                    (without -o IN is replaced); a file that would\n"
+           "                                    lose edge pixels is refused unless --trim\n"
+           "  jpeg-transform --auto [--trim] [--preserve-date] FILE...\n"
+           "                                    turn each file as its Exif orientation says and\n"
+           "                                    set the orientation to 1\n"
+           "  exif-orientation VALUE FILE...    set the Exif Orientation tag (1-8) in place\n"
+           "  exif-orientation --show FILE...   print the Exif Orientation tag\n"
            "\n"
            "decode options:\n"
            "  --fit WxH          fit into a box (aspect kept)\n"
@@ -154,6 +164,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
         r.error = "no command";
         return r;
     }
+    if (args[0] == "jpeg-transform" || args[0] == "exif-orientation")
+        return parseJpegToolCommandLine(args);
     static const std::map<std::string, Command> commands = {
         {"info", Command::Info},     {"decode", Command::Decode}, {"thumb", Command::Thumb},
         {"thumbs", Command::Thumbs}, {"exif", Command::Exif},     {"--help", Command::Help},

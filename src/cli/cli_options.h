@@ -7,7 +7,19 @@
 
 namespace kalder::cli {
 
-enum class Command { None, Help, Version, Info, Decode, Thumb, Thumbs, Exif, GifCompile };
+enum class Command {
+    None,
+    Help,
+    Version,
+    Info,
+    Decode,
+    Thumb,
+    Thumbs,
+    Exif,
+    GifCompile,
+    JpegTransform,
+    ExifOrientation,
+};
 
 // Everything the command line asked for.
 struct CliOptions {
@@ -58,6 +70,13 @@ struct CliOptions {
     std::int32_t size = 0;
     bool useExif = true;
     std::int32_t jobs = 0;  // 0: one per core
+
+    // jpeg-transform, exif-orientation
+    std::int32_t jpegCode = 0;  // tools::JpegTransformCode; 0 with --auto
+    bool jpegAuto = false;
+    bool trim = false;
+    bool preserveDate = false;
+    std::int32_t orientationValue = 0;  // 0: --show
 };
 
 struct ParseResult {

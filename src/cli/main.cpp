@@ -6,6 +6,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_gif_compile.h"
 #include "cli/cli_icon_compile.h"
+#include "cli/cli_jpeg_transform.h"
 #include "cli/cli_mail.h"
 #include "cli/cli_options.h"
 
@@ -41,6 +42,10 @@ int main(int argc, char** argv) {
             return runExif(o, std::cout, std::cerr);
         case Command::GifCompile:
             return runGifCompile(o, std::cout, std::cerr);
+        case Command::JpegTransform:
+            return runJpegTransform(o, std::cout, std::cerr);
+        case Command::ExifOrientation:
+            return runExifOrientation(o, std::cout, std::cerr);
         case Command::None:
             break;
     }

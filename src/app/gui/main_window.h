@@ -87,8 +87,11 @@ public:
 
     // Runs a command; false when it has no handler here.
     bool runCommand(int command);
-    // The browser's selection, or the file on screen in the viewer (what tools work on).
+    // The files a tool works on: the browser's selection, or the file on screen in the viewer.
     std::vector<std::filesystem::path> selectedFiles() const { return chosenFiles(); }
+    // A tool rewrote files of the current folder, perhaps in place: every entry is read again,
+    // so thumbnails and the current image are made anew.
+    void refreshRewrittenFiles();
     // Where tools register their commands (see tools/tool_commands.h).
     app::CommandDispatcher& commands() { return m_commands; }
     // Whether a command has a handler (menu items and buttons without one are disabled).

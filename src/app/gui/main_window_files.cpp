@@ -294,6 +294,16 @@ void MainWindow::relistFolder() {
         showFileInfo();
 }
 
+void MainWindow::refreshRewrittenFiles() {
+    if (m_images->folder().empty()) return;
+    const std::string name = m_entry ? m_entry->name() : std::string();
+    clearShown();
+    m_entry = nullptr;
+    m_images->reload(nullptr);
+    m_entry = name.empty() ? nullptr : m_images->find(name);
+    relistFolder();
+}
+
 void MainWindow::entryRenamed(view::ImageEntry* entry) {
     if (entry != m_entry) {
         // The loaders were stopped; the current image is asked for again all the same.

@@ -5,6 +5,7 @@
 #include "app/gui/tools/batch_convertor/batch_convertor_commands.h"
 #include "app/gui/tools/gif_compiler/gif_compiler_dialog.h"
 #include "app/gui/tools/icon_compiler/icon_compiler_prompts.h"
+#include "app/gui/tools/jpeg_transform/jpeg_transform_commands.h"
 #include "app/gui/tools/mail/mail_commands.h"
 
 namespace kalder::gui {
@@ -12,6 +13,7 @@ namespace kalder::gui {
 void registerToolCommands(MainWindow& window) {
     registerBatchConvertorCommands(window);
     registerGifCompiler(window);
+    registerJpegTransformCommands(window);
     registerMailCommands(window);
     window.commands().on(app::cmd::kIconCursorCompiler,
                          [&window](app::CommandId) { runIconCompiler(window); });
