@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "cli/cli_convert.h"
 #include "cli/cli_options.h"
 
 int main(int argc, char** argv) {
@@ -32,6 +33,8 @@ int main(int argc, char** argv) {
             return runThumbs(o, std::cout, std::cerr);
         case Command::Exif:
             return runExif(o, std::cout, std::cerr);
+        case Command::Convert:
+            return runConvert(o, std::cout, std::cerr);
         case Command::None:
             break;
     }

@@ -42,6 +42,9 @@ struct BatchSettings {
     std::int32_t colorDepth = 0;  // bits; 0 "[original]"
     std::int32_t dithering = 0;   // 0 "None" .. 4 "Stucki"
     WriterOptionsSet formatOptions;
+    // Beyond the dialog: a fixed TIFF Compression tag value (0: formatOptions.tiff decides). Used
+    // for every page whose depth the compression is offered for.
+    std::int32_t tiffCompressionTag = 0;
 
     // Resample: 0 in width or height = "[original]" (not given).
     double width = 0;

@@ -274,6 +274,9 @@ int Converter::writePage(const image::ImagePage& page, std::int32_t index, const
     img.dpiY = std::max(0, dpiY);
     if (m_s.format == BatchFormat::Jpeg) img.exif = m_info.exif.data();
     applyFormatOptions(m_s, img);
+    if (m_s.format == BatchFormat::Tiff && m_s.tiffCompressionTag > 0 &&
+        image::tiffCompressionIndex(m_s.tiffCompressionTag, img.bits))
+        img.tiffCompression = m_s.tiffCompressionTag;
 
     stage(3);
     auto writer = image::createWriterForExtension(batchFormatExtension(m_s.format));
