@@ -54,9 +54,10 @@ public:
         refused = true;
         return 2;
     }
-    void progress(std::int32_t index, std::int32_t count, const fs::path&, std::int32_t) override {
+    void progress(std::int32_t, std::int32_t, const fs::path&, std::int32_t) override {}
+    void filesDone(std::int32_t done, std::int32_t count) override {
         if (!m_terminal) return;
-        m_err << "\r" << index << "/" << count << " files done" << std::flush;
+        m_err << "\r" << done << "/" << count << " files done" << std::flush;
         m_shown = true;
     }
     bool stopRequested() override { return g_interrupted != 0; }

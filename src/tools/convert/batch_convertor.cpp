@@ -142,6 +142,8 @@ private:
     Decision decideExisting(fs::path& output);
     void finishOldest();
     void finish(Job& job);
+    // One more file is through; files are counted in the order they end.
+    void fileDone() { m_host.filesDone(++m_done, m_count); }
     bool claimed(const fs::path& output) const {
         return std::any_of(m_inFlight.begin(), m_inFlight.end(),
                            [&](const auto& j) { return j->output == output; });
@@ -152,6 +154,7 @@ private:
     BatchHost& m_host;
     unsigned m_jobs;
     std::int32_t m_count;
+    std::int32_t m_done = 0;
     Memory m_modified;
     Memory m_readOnly;
     BatchResult m_result;
@@ -216,6 +219,7 @@ void BatchRun::finishOldest() {
     }
     finish(job);
     m_inFlight.pop_front();
+    fileDone();
 }
 
 void BatchRun::finish(Job& job) {
@@ -252,6 +256,7 @@ BatchResult BatchRun::go() {
         if (::stat(source.c_str(), &job->status) != 0) {
             m_host.error(std::string(kCantAccessFileMessage) + " " + source.string());
             ++m_result.failed;
+            fileDone();
             continue;
         }
         job->output = batchOutputPath(m_s, m_list.root, source);
@@ -265,6 +270,7 @@ BatchResult BatchRun::go() {
         }
         if (d == Decision::Skip) {
             ++m_result.skipped;
+            fileDone();
             continue;
         }
         // The temporary file lives beside the output, so putting it in place is a rename.
@@ -275,6 +281,7 @@ BatchResult BatchRun::go() {
             !detail::makeTemporary(folderPath, job->temporary)) {
             m_host.error(std::string(kFailedToWriteMessage) + " " + job->output.string());
             ++m_result.failed;
+            fileDone();
             continue;
         }
         m_pool.add(job.get());

@@ -97,6 +97,11 @@ public:
                           std::int32_t stage) = 0;
     // Polled often (the dialog's ESC, Ctrl+C on the command line).
     virtual bool stopRequested() = 0;
+    // `done` of `count` files are through (converted, skipped or failed), in file order.
+    virtual void filesDone(std::int32_t done, std::int32_t count) {
+        (void)done;
+        (void)count;
+    }
 };
 
 struct BatchResult {

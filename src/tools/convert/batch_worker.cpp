@@ -251,8 +251,9 @@ int Converter::writePage(const image::ImagePage& page, std::int32_t index, const
     options.reduce.dither = static_cast<image::DitherType>(std::clamp(m_s.dithering, 0, 4));
     options.reduce.targetDepth = depth;
     options.reduce.cancel = m_cancel;
+    // The two-entry black-and-white palette has no entry to spare for transparency.
     options.transparentEntry = transparency && mode != image::TransparencyMode::Remove &&
-                               mode != image::TransparencyMode::PaletteIndex;
+                               mode != image::TransparencyMode::PaletteIndex && m_s.palette != 2;
     if (!finishPreparedPage(page, m_dpiX, m_dpiY, options, prepared, why)) {
         if (cancelled(m_cancel)) return kBatchFileStopped;
         return fail(kFailedToWriteMessage, shownPath);

@@ -427,3 +427,59 @@ TEST(BatchRun, OverlayThatCannotBePreparedStopsTheRun) {
     EXPECT_EQ(host.errors, (std::vector<std::string>{"Cannot load the overlay image."}));
     EXPECT_FALSE(fs::exists(dir / "a.png"));
 }
+
+TEST(BatchRun, ColourFormsAndTransparency) {
+    test::TempDir dir;
+    // Left half red, right half blue.
+    writeBmp(dir / "two.bmp", 8, 4,
+             [](int x, int) -> std::uint32_t { return x < 4 ? 0xff0000 : 0x0000ff; });
+    {  // a PNG whose left half is see-through
+        image::Bitmap32 b;
+        ASSERT_TRUE(b.Create(8, 4));
+        std::fill_n(b.pixels(), b.byteSize(), 0x40);
+        std::vector<std::uint8_t> alpha(32, 255);
+        for (int y = 0; y < 4; ++y) std::fill_n(alpha.begin() + y * 8, 4, 0);
+        image::WriterImage img;
+        img.pixels = b.pixels();
+        img.alphaPlane = alpha.data();
+        img.width = 8;
+        img.height = 4;
+        auto writer = image::createWriterForExtension(".png");
+        ASSERT_TRUE(writer->Open(dir / "alpha.png").ok() && writer->Write(img).ok() &&
+                    writer->Close().ok());
+    }
+    TestHost host;
+    BatchSettings s = pngSettings();
+    s.format = BatchFormat::Jpeg;
+    s.palette = 2;  // black-and-white
+    EXPECT_EQ(run(s, {dir / "two.bmp"}, host).failed, 1);
+    EXPECT_EQ(host.errors, (std::vector<std::string>{
+                               "The current palette type is not supported by the output format."}));
+    EXPECT_FALSE(fs::exists(dir / "two.jpg"));
+
+    s = pngSettings();
+    s.format = BatchFormat::Tiff;
+    s.palette = 3;  // VGA: 4 bits
+    EXPECT_EQ(run(s, {dir / "two.bmp"}, host).converted, 1);
+    image::ImageInfo info;
+    ASSERT_TRUE(image::ReadImageInfo(dir / "two.tif", info, true));
+    EXPECT_EQ(info.bitsPerPixel, 4u);
+
+    // Red made transparent in a GIF; the PNG's own alpha kept in a PNG.
+    s = pngSettings();
+    s.format = BatchFormat::Gif;
+    s.formatOptions.gif.transparency = {image::TransparencyMode::Color, 0x0000FF, 0};
+    EXPECT_EQ(run(s, {dir / "two.bmp"}, host).converted, 1);
+    s = pngSettings();
+    s.nameSuffix = "_out";
+    EXPECT_EQ(run(s, {dir / "alpha.png"}, host).converted, 1);
+    const auto gif = test::decodeWithKalder(dir / "two.gif", 0, true, 0x00FF00);
+    const auto png = test::decodeWithKalder(dir / "alpha_out.png", 0, true, 0x00FF00);
+    ASSERT_TRUE(gif && png);
+    for (const auto* picture : {&*gif, &*png}) {
+        EXPECT_LT(picture->at(1, 1)[0], 2);  // the background shows through
+        EXPECT_GT(picture->at(1, 1)[1], 253);
+        EXPECT_LT(picture->at(6, 1)[1], 128);
+    }
+    EXPECT_EQ(host.errors.size(), 1u);
+}
