@@ -264,7 +264,8 @@ BatchResult BatchRun::go() {
         if (m_s.placeInFolder) fs::create_directories(job->output.parent_path(), ec);
 
         const Decision d = decideExisting(job->output);
-        if (d == Decision::Cancel) {
+        // Waiting for an earlier file may have seen a stop request.
+        if (d == Decision::Cancel || m_result.stopped) {
             stop();
             break;
         }

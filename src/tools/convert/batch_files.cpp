@@ -19,8 +19,9 @@ bool makeTemporary(const std::filesystem::path& folder, std::filesystem::path& o
 
 void applySourceStatus(const std::filesystem::path& path, const struct stat& source,
                        bool withTime) {
-    // Best effort, as copying attributes is: the converted file is there either way.
-    (void)::chmod(path.c_str(), source.st_mode & 07777);
+    // Best effort, as copying attributes is: the converted file is there either way. Only the
+    // permission bits: a set-user-ID bit has no business on a picture we wrote.
+    (void)::chmod(path.c_str(), source.st_mode & 0777);
     if (withTime) {
         const struct timespec times[2] = {source.st_atim, source.st_mtim};
         (void)::utimensat(AT_FDCWD, path.c_str(), times, 0);

@@ -99,8 +99,10 @@ fs::path batchOutputPath(const BatchSettings& s, const fs::path& root, const fs:
         out = s.outputFolder;
         if (s.copySubfolders && !root.empty()) {
             // Below the root means: the source's folder starts with every part of the root.
-            const fs::path rel =
-                source.parent_path().lexically_normal().lexically_relative(root.lexically_normal());
+            // Absolute first, so a relative root matches an absolute source and back.
+            std::error_code ec;
+            const fs::path from = fs::absolute(source, ec).parent_path().lexically_normal();
+            const fs::path rel = from.lexically_relative(fs::absolute(root, ec).lexically_normal());
             if (!rel.empty() && *rel.begin() != ".." && rel != ".") out /= rel;
         }
         out /= source.filename();

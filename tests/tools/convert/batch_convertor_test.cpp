@@ -109,6 +109,8 @@ TEST(BatchRules, NamesAndDepths) {
     s.copySubfolders = true;
     EXPECT_EQ(tools::batchOutputPath(s, "/a", "/a/b/c.jpg"), "/out/b/c.png");
     EXPECT_EQ(tools::batchOutputPath(s, "/a", "/a/c.jpg"), "/out/c.png");
+    EXPECT_EQ(tools::batchOutputPath(s, "/a/", "/a/b/d/c.jpg"), "/out/b/d/c.png");
+    EXPECT_EQ(tools::batchOutputPath(s, ".", "b/c.jpg"), "/out/b/c.png");
     EXPECT_EQ(tools::batchOutputPath(s, "/a", "/ab/c.jpg"), "/out/c.png");  // not below /a
     EXPECT_EQ(tools::batchPagePath("/o/photo.png", 1), "/o/photo_0001.png");
 
