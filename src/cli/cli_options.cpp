@@ -64,6 +64,129 @@ std::string joinNames(const Names& names) {
     return out;
 }
 
+// The options only convert has (and its own --rotate and --resample). True when args[i] was
+// one; a bad value sets `error`.
+bool parseConvertOption(const std::vector<std::string>& args, std::size_t& i, CliOptions& o,
+                        std::string& error) {
+    const std::string& a = args[i];
+    std::string v;
+    auto value = [&] {
+        if (i + 1 >= args.size()) {
+            error = a + " needs a value";
+            return false;
+        }
+        v = args[++i];
+        return true;
+    };
+    auto bad = [&](const char* what) {
+        error = "bad value for " + a + " (" + what + "): " + v;
+        return true;
+    };
+    if (a == "--format") {
+        if (!value()) return true;
+        static const std::map<std::string, std::int32_t> formats = {
+            {"bmp", 0}, {"gif", 1},  {"jpg", 2}, {"jpeg", 2}, {"png", 3},
+            {"tif", 4}, {"tiff", 4}, {"tga", 5}, {"pcx", 6}};
+        std::string lower = v;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        const auto it = formats.find(lower);
+        if (it == formats.end()) return bad("bmp, gif, jpg, png, tif, tga, pcx");
+        o.format = it->second;
+    } else if (a == "--resample") {
+        if (!value()) return true;
+        o.convertPercents = !v.empty() && v.back() == '%';
+        const std::string body = o.convertPercents ? v.substr(0, v.size() - 1) : v;
+        const auto x = body.find_first_of("xX");
+        o.convertWidth = o.convertHeight = 0;
+        auto side = [&](const std::string& t, double& out) {
+            std::vector<double> one;
+            if (t.empty()) return true;
+            if (!parseDoubles(t, one) || one.size() != 1 || !(one[0] >= 0) || one[0] > 1e6)
+                return false;
+            out = one[0];
+            return true;
+        };
+        const bool ok = x == std::string::npos ? o.convertPercents && side(body, o.convertWidth)
+                                               : side(body.substr(0, x), o.convertWidth) &&
+                                                     side(body.substr(x + 1), o.convertHeight);
+        if (!ok || (o.convertWidth == 0 && o.convertHeight == 0)) return bad("WxH, Wx, xH or N%");
+    } else if (a == "--units") {
+        if (!value()) return true;
+        const auto unit = indexOfName(
+            std::vector<std::string_view>(std::begin(kUnitNames), std::end(kUnitNames)), v);
+        if (!unit) return bad("pixels, inches, mm, cm, m, feet, yards, points, picas");
+        o.unit = *unit;
+    } else if (a == "--dpi") {
+        if (!value()) return true;
+        std::vector<double> d;
+        if (!parseDoubles(v, d) || d.empty() || d.size() > 2 || d[0] < 1 || d.back() < 1 ||
+            d[0] > 100000 || d.back() > 100000)
+            return bad("X or X,Y");
+        o.dpiX = static_cast<std::int32_t>(d[0]);
+        o.dpiY = static_cast<std::int32_t>(d.back());
+    } else if (a == "--rotate") {
+        if (!value()) return true;
+        static const std::map<std::string, std::int32_t> turns = {
+            {"0", 0}, {"90", 1}, {"180", 2}, {"270", 3}};
+        const auto it = turns.find(v);
+        if (it == turns.end()) return bad("90, 180 or 270");
+        o.rotation = it->second;
+    } else if (a == "--keep-aspect") {
+        o.keepAspect = true;
+    } else if (a == "--swap-vertical") {
+        o.swapVertical = true;
+    } else if (a == "--prefix") {
+        if (value()) o.prefix = v;
+    } else if (a == "--suffix") {
+        if (value()) o.suffix = v;
+    } else if (a == "--copy-subfolders") {
+        if (value()) o.subfolderRoot = v;
+    } else if (a == "--preserve-date") {
+        o.preserveDate = true;
+    } else if (a == "--effect") {
+        if (!value()) return true;
+        std::vector<double> g;
+        const bool gamma =
+            v.rfind("gamma=", 0) == 0 && parseDoubles(v.substr(6), g) && g.size() == 3 &&
+            std::all_of(g.begin(), g.end(), [](double x) { return x >= 0 && x <= 100; });
+        if (!gamma && v != "negative" && v != "bw") return bad("gamma=R,G,B (0-100), negative, bw");
+        o.effects.push_back(v);
+    } else if (a == "--overlay-image") {
+        if (value()) o.overlayImage = v;
+    } else if (a == "--overlay-text") {
+        if (value()) o.overlayText = v;
+    } else if (a == "--overlay-anchor") {
+        if (!value()) return true;
+        static const std::map<std::string, std::pair<std::int32_t, std::int32_t>> anchors = {
+            {"top-left", {0, 0}},    {"top", {1, 0}},    {"top-right", {2, 0}},
+            {"left", {0, 1}},        {"center", {1, 1}}, {"right", {2, 1}},
+            {"bottom-left", {0, 2}}, {"bottom", {1, 2}}, {"bottom-right", {2, 2}}};
+        const auto it = anchors.find(v);
+        if (it == anchors.end())
+            return bad(
+                "top-left, top, top-right, left, center, right, bottom-left, bottom, "
+                "bottom-right");
+        o.anchorX = it->second.first;
+        o.anchorY = it->second.second;
+    } else if (a == "--overlay-spacing") {
+        if (!value()) return true;
+        std::vector<double> d;
+        if (!parseDoubles(v, d) || d.size() != 2 || d[0] < 0 || d[1] < 0 || d[0] > 10000 ||
+            d[1] > 10000)
+            return bad("H,V");
+        o.spacingX = static_cast<std::int32_t>(d[0]);
+        o.spacingY = static_cast<std::int32_t>(d[1]);
+    } else if (a == "--overwrite") {
+        o.overwrite = true;
+    } else if (a == "--skip-existing") {
+        o.skipExisting = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<std::int32_t> tiffCompressionFromName(const std::string& name) {
@@ -103,6 +226,7 @@ const char* usageText() {
            "                                    set the orientation to 1\n"
            "  exif-orientation VALUE FILE...    set the Exif Orientation tag (1-8) in place\n"
            "  exif-orientation --show FILE...   print the Exif Orientation tag\n"
+           "  convert FILE... [-o DIR] [options] convert many files (see below)\n"
            "\n"
            "decode options:\n"
            "  --fit WxH          fit into a box (aspect kept)\n"
@@ -154,7 +278,26 @@ const char* usageText() {
            "  --from-name NAME, --cc ADDR, --bcc ADDR, --subject TEXT\n"
            "  --text TEXT, --text-file F   the message text\n"
            "\n"
-           "exit status: 0 success, 1 a file could not be read, 2 usage error\n";
+           "convert options (besides --rotate, --flip-h, --flip-v, --method, --jobs and the\n"
+           "output options):\n"
+           "  -o DIR             write into DIR (created); without it beside each source\n"
+           "  --format NAME      bmp, gif, jpg, png (default), tif, tga, pcx\n"
+           "  --resample WxH|Wx|xH|N%  target size; one side alone with --keep-aspect\n"
+           "  --units NAME       pixels, inches, mm, cm, m, feet, yards, points, picas\n"
+           "  --dpi X[,Y]        resolution for units and written (default: the file's)\n"
+           "  --keep-aspect      keep the aspect ratio (crop to fill when both sides given)\n"
+           "  --swap-vertical    exchange width and height for portrait images\n"
+           "  --rotate 90|180|270  clockwise\n"
+           "  --prefix S, --suffix S  added to each output name\n"
+           "  --copy-subfolders ROOT  recreate the folders below ROOT inside DIR\n"
+           "  --preserve-date    keep the source's modification time\n"
+           "  --effect E         gamma=R,G,B (0-100, 75 unchanged), negative, bw; repeatable\n"
+           "  --overlay-image F | --overlay-text T  stamp onto every image\n"
+           "  --overlay-anchor A top-left ... bottom-right (default bottom-right)\n"
+           "  --overlay-spacing H,V  distance from the anchored edges (default 10,10)\n"
+           "  --overwrite | --skip-existing  for outputs that exist (default: refuse)\n"
+           "\n"
+           "exit status: 0 success, 1 a file could not be read or converted, 2 usage error\n";
 }
 
 ParseResult parseCommandLine(const std::vector<std::string>& args) {
@@ -167,9 +310,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
     if (args[0] == "jpeg-transform" || args[0] == "exif-orientation")
         return parseJpegToolCommandLine(args);
     static const std::map<std::string, Command> commands = {
-        {"info", Command::Info},     {"decode", Command::Decode}, {"thumb", Command::Thumb},
-        {"thumbs", Command::Thumbs}, {"exif", Command::Exif},     {"--help", Command::Help},
-        {"-h", Command::Help},       {"help", Command::Help},     {"--version", Command::Version}};
+        {"info", Command::Info},        {"decode", Command::Decode}, {"thumb", Command::Thumb},
+        {"thumbs", Command::Thumbs},    {"exif", Command::Exif},     {"--help", Command::Help},
+        {"convert", Command::Convert},  {"-h", Command::Help},       {"help", Command::Help},
+        {"--version", Command::Version}};
     auto it = commands.find(args[0]);
     if (args[0] == "gif-compile") {
         o.command = Command::GifCompile;
@@ -201,6 +345,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
             return true;
         };
         std::string v;
+        if (o.command == Command::Convert && parseConvertOption(args, i, o, r.error)) {
+            if (!r.error.empty()) return r;
+            continue;
+        }
         if (a == "--help" || a == "-h") {
             o.command = Command::Help;
             return r;
@@ -350,6 +498,13 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
         r.error = "exactly one input expected";
     } else if ((o.command == Command::Thumb || o.command == Command::Thumbs) && o.size <= 0) {
         r.error = "missing --size N";
+    } else if (o.command == Command::Convert) {
+        if (o.overwrite && o.skipExisting)
+            r.error = "--overwrite and --skip-existing exclude each other";
+        else if (!o.overlayImage.empty() && !o.overlayText.empty())
+            r.error = "--overlay-image and --overlay-text exclude each other";
+        else if (!o.subfolderRoot.empty() && o.output.empty())
+            r.error = "--copy-subfolders needs -o DIR";
     }
     return r;
 }

@@ -19,6 +19,7 @@ enum class Command {
     GifCompile,
     JpegTransform,
     ExifOrientation,
+    Convert,
 };
 
 // Everything the command line asked for.
@@ -77,7 +78,33 @@ struct CliOptions {
     bool trim = false;
     bool preserveDate = false;
     std::int32_t orientationValue = 0;  // 0: --show
+    // convert (--preserve-date, rotation, flips, --method, --jobs and the output options are
+    // shared)
+    std::int32_t format = 3;  // tools::BatchFormat: PNG
+    double convertWidth = 0;  // 0: not given
+    double convertHeight = 0;
+    bool convertPercents = false;
+    std::int32_t unit = 0;  // "pixels", "inches", ... in the order of kUnitNames
+    std::int32_t dpiX = 0;  // both 0: the source's resolution
+    std::int32_t dpiY = 0;
+    bool keepAspect = false;
+    bool swapVertical = false;
+    std::string prefix;
+    std::string suffix;
+    std::string subfolderRoot;
+    std::vector<std::string> effects;  // "gamma=R,G,B", "negative", "bw", in processing order
+    std::string overlayImage;
+    std::string overlayText;
+    std::int32_t anchorX = 2;  // 0 left, 1 centre, 2 right
+    std::int32_t anchorY = 2;  // 0 top, 1 middle, 2 bottom
+    std::int32_t spacingX = 10;
+    std::int32_t spacingY = 10;
+    bool overwrite = false;
+    bool skipExisting = false;
 };
+
+inline constexpr const char* kUnitNames[] = {"pixels", "inches", "mm",     "cm",   "m",
+                                             "feet",   "yards",  "points", "picas"};
 
 struct ParseResult {
     CliOptions options;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "cli/cli_convert.h"
 #include "cli/cli_gif_compile.h"
 #include "cli/cli_icon_compile.h"
 #include "cli/cli_jpeg_transform.h"
@@ -46,6 +47,8 @@ int main(int argc, char** argv) {
             return runJpegTransform(o, std::cout, std::cerr);
         case Command::ExifOrientation:
             return runExifOrientation(o, std::cout, std::cerr);
+        case Command::Convert:
+            return runConvert(o, std::cout, std::cerr);
         case Command::None:
             break;
     }

@@ -1,18 +1,319 @@
-// Placeholder bodies until the batch convertor lands; the real ones replace this file.
+// A run: names and prompts on the calling thread in file order, the conversions on a pool of
+// workers, results put in place and reported in file order again.
 #include "tools/convert/batch_convertor.h"
 
-namespace kalder::tools {
+#include <sys/stat.h>
 
-const char* batchFormatExtension(BatchFormat) { return ".png"; }
-BatchResult BatchConvertor::Run(const BatchSettings&, const BatchFileList&, BatchHost&) {
-    return {};
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "image/sinks.h"
+#include "tools/convert/batch_files_p.h"
+
+namespace kalder::tools {
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Job {
+    std::int32_t index = 0;
+    fs::path source;
+    fs::path temporary;
+    fs::path output;
+    struct stat status {};
+    std::atomic<std::int32_t> stage{0};
+    // Set by the worker before `done`; read by the calling thread after it.
+    int result = kBatchFileFailed;
+    std::string message;
+    bool done = false;  // guarded by Pool::m_lock
+};
+
+// Worker threads taking jobs in order. The calling thread waits for the oldest job while it
+// keeps polling the host.
+class Pool {
+public:
+    Pool(const BatchSettings& settings, const OverlayLayer* overlay, unsigned threads)
+        : m_settings(settings), m_overlay(overlay) {
+        for (unsigned i = 0; i < threads; ++i) m_threads.emplace_back([this] { work(); });
+    }
+    ~Pool() {
+        {
+            std::lock_guard lock(m_lock);
+            m_closing = true;
+        }
+        m_wake.notify_all();
+        for (auto& t : m_threads) t.join();
+    }
+    void add(Job* job) {
+        {
+            std::lock_guard lock(m_lock);
+            m_queue.push_back(job);
+        }
+        m_wake.notify_one();
+    }
+    // Waits a short while for `job`; true when it is done.
+    bool waitFor(Job& job) {
+        std::unique_lock lock(m_lock);
+        return m_finished.wait_for(lock, std::chrono::milliseconds(25), [&] { return job.done; });
+    }
+    void cancel() { m_cancel.cancel(); }
+    bool cancelled() const { return m_cancel.isCancelled(); }
+
+private:
+    void work() {
+        for (;;) {
+            Job* job = nullptr;
+            {
+                std::unique_lock lock(m_lock);
+                m_wake.wait(lock, [&] { return m_closing || !m_queue.empty(); });
+                if (m_queue.empty()) return;
+                job = m_queue.front();
+                m_queue.pop_front();
+            }
+            int result = kBatchFileStopped;
+            if (!m_cancel.isCancelled()) {
+                try {
+                    result = BatchConvertor::ConvertFile(
+                        job->source, job->temporary, job->output, m_settings, m_overlay,
+                        [job](std::int32_t stage) { job->stage.store(stage); }, &m_cancel,
+                        job->message);
+                } catch (...) {  // out of memory on a huge image: this file fails, not the run
+                    result = kBatchFileFailed;
+                    job->message = std::string(kCantReadImageMessage) + " " + job->source.string();
+                }
+            }
+            {
+                std::lock_guard lock(m_lock);
+                job->result = result;
+                job->done = true;
+            }
+            m_finished.notify_all();
+        }
+    }
+
+    const BatchSettings& m_settings;
+    const OverlayLayer* m_overlay;
+    image::CancelFlag m_cancel;
+    std::mutex m_lock;  // guards m_queue, m_closing and every Job::done
+    std::condition_variable m_wake;
+    std::condition_variable m_finished;
+    std::deque<Job*> m_queue;
+    bool m_closing = false;
+    std::vector<std::thread> m_threads;
+};
+
+// The answers the user gave for all further files of one question.
+struct Memory {
+    bool overwriteAll = false;
+    bool skipAll = false;
+};
+
+enum class Decision { Write, Skip, Cancel };
+
+class BatchRun {
+public:
+    BatchRun(const BatchSettings& settings, const BatchFileList& list, BatchHost& host,
+             const OverlayLayer* overlay, unsigned jobs)
+        : m_s(settings),
+          m_list(list),
+          m_host(host),
+          m_jobs(jobs),
+          m_count(static_cast<std::int32_t>(list.files.size())),
+          m_pool(settings, overlay, jobs) {}
+
+    BatchResult go();
+
+private:
+    bool stopNow() {
+        if (!m_result.stopped && m_host.stopRequested()) stop();
+        return m_result.stopped;
+    }
+    void stop() {
+        m_result.stopped = true;
+        m_pool.cancel();
+    }
+    Decision ask(const char* message, fs::path& output, Memory& memory, bool& renamed);
+    Decision decideExisting(fs::path& output);
+    void finishOldest();
+    void finish(Job& job);
+    // One more file is through; files are counted in the order they end.
+    void fileDone() { m_host.filesDone(++m_done, m_count); }
+    bool claimed(const fs::path& output) const {
+        return std::any_of(m_inFlight.begin(), m_inFlight.end(),
+                           [&](const auto& j) { return j->output == output; });
+    }
+
+    const BatchSettings& m_s;
+    const BatchFileList& m_list;
+    BatchHost& m_host;
+    unsigned m_jobs;
+    std::int32_t m_count;
+    std::int32_t m_done = 0;
+    Memory m_modified;
+    Memory m_readOnly;
+    BatchResult m_result;
+    std::deque<std::unique_ptr<Job>> m_inFlight;  // in file order
+    Pool m_pool;                                  // last: its threads end before the jobs go
+};
+
+Decision BatchRun::ask(const char* message, fs::path& output, Memory& memory, bool& renamed) {
+    if (memory.skipAll) return Decision::Skip;
+    if (memory.overwriteAll) return Decision::Write;
+    fs::path newPath;
+    switch (m_host.askExisting(message, output, newPath)) {
+        case 0:
+            return Decision::Write;
+        case 1:
+            memory.overwriteAll = true;
+            return Decision::Write;
+        case 2:
+            return Decision::Skip;
+        case 3:
+            memory.skipAll = true;
+            return Decision::Skip;
+        case 4:
+            if (newPath.empty()) return Decision::Skip;
+            output = newPath;
+            renamed = true;
+            return Decision::Write;
+        default:
+            return Decision::Cancel;
+    }
 }
-std::string BatchConvertor::checkResampleTexts(const std::string&, const std::string&, std::int32_t,
-                                               bool, bool) {
-    return {};
+
+Decision BatchRun::decideExisting(fs::path& output) {
+    // Another file of this run may still be writing the same name: its result decides.
+    while (claimed(output)) finishOldest();
+    std::error_code ec;
+    if (!fs::exists(output, ec)) return Decision::Write;
+    bool renamed = false;
+    const Decision d = ask(kFileModifiedPrompt, output, m_modified, renamed);
+    if (d != Decision::Write || renamed) {
+        while (claimed(output)) finishOldest();
+        return d;
+    }
+    struct stat st {};
+    if (::stat(output.c_str(), &st) == 0 && detail::isReadOnly(st)) {
+        const Decision r = ask(kFileReadOnlyPrompt, output, m_readOnly, renamed);
+        while (claimed(output)) finishOldest();
+        return r;
+    }
+    return Decision::Write;
 }
-std::string BatchConvertor::checkResolutionTexts(const std::string&, const std::string&) {
-    return {};
+
+void BatchRun::finishOldest() {
+    Job& job = *m_inFlight.front();
+    std::int32_t shown = -1;
+    while (!m_pool.waitFor(job)) {
+        stopNow();
+        if (const std::int32_t stage = job.stage.load(); stage != shown) {
+            m_host.progress(job.index, m_count, job.source, stage);
+            shown = stage;
+        }
+    }
+    finish(job);
+    m_inFlight.pop_front();
+    fileDone();
+}
+
+void BatchRun::finish(Job& job) {
+    std::error_code ec;
+    if (job.result == kBatchFileWritten) {
+        // rename() replaces an existing (even read-only) output in one step.
+        fs::rename(job.temporary, job.output, ec);
+        if (ec) {
+            fs::remove(job.temporary, ec);
+            m_host.error(std::string(kCantAccessFileMessage) + " " + job.output.string());
+            ++m_result.failed;
+            return;
+        }
+        detail::applySourceStatus(job.output, job.status, m_s.preserveDate);
+        ++m_result.converted;
+        return;
+    }
+    fs::remove(job.temporary, ec);
+    if (job.result == kBatchFileStopped) {
+        if (!m_result.stopped) stop();
+        return;
+    }
+    if (!job.message.empty()) m_host.error(job.message);
+    ++m_result.failed;
+}
+
+BatchResult BatchRun::go() {
+    for (std::int32_t i = 0; i < m_count && !stopNow(); ++i) {
+        const fs::path& source = m_list.files[static_cast<std::size_t>(i)];
+        m_host.progress(i, m_count, source, 0);
+        auto job = std::make_unique<Job>();
+        job->index = i;
+        job->source = source;
+        if (::stat(source.c_str(), &job->status) != 0) {
+            m_host.error(std::string(kCantAccessFileMessage) + " " + source.string());
+            ++m_result.failed;
+            fileDone();
+            continue;
+        }
+        job->output = batchOutputPath(m_s, m_list.root, source);
+        std::error_code ec;
+        if (m_s.placeInFolder) fs::create_directories(job->output.parent_path(), ec);
+
+        const Decision d = decideExisting(job->output);
+        // Waiting for an earlier file may have seen a stop request.
+        if (d == Decision::Cancel || m_result.stopped) {
+            stop();
+            break;
+        }
+        if (d == Decision::Skip) {
+            ++m_result.skipped;
+            fileDone();
+            continue;
+        }
+        // The temporary file lives beside the output, so putting it in place is a rename.
+        struct stat folder {};
+        const fs::path folderPath =
+            job->output.has_parent_path() ? job->output.parent_path() : fs::path(".");
+        if (::stat(folderPath.c_str(), &folder) != 0 || detail::isReadOnly(folder) ||
+            !detail::makeTemporary(folderPath, job->temporary)) {
+            m_host.error(std::string(kFailedToWriteMessage) + " " + job->output.string());
+            ++m_result.failed;
+            fileDone();
+            continue;
+        }
+        m_pool.add(job.get());
+        m_inFlight.push_back(std::move(job));
+        while (m_inFlight.size() >= m_jobs) finishOldest();
+    }
+    while (!m_inFlight.empty()) finishOldest();
+    return m_result;
+}
+
+}  // namespace
+
+BatchResult BatchConvertor::Run(const BatchSettings& settings, const BatchFileList& list,
+                                BatchHost& host) {
+    if (list.files.empty()) return {};
+    OverlayLayer layer;
+    const OverlayLayer* overlay = nullptr;
+    if (settings.overlay.mode != OverlayMode::None) {
+        if (!Overlay::Prepare(settings.overlay, layer)) {
+            host.error(kOverlayLoadFailedMessage);
+            return {};
+        }
+        overlay = &layer;
+    }
+    BatchSettings s = settings;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    unsigned jobs = settings.jobs > 0 ? static_cast<unsigned>(settings.jobs) : cores;
+    jobs = std::min<unsigned>({jobs, 64u, static_cast<unsigned>(list.files.size())});
+    s.jobs = static_cast<std::int32_t>(jobs);
+    BatchRun run(s, list, host, overlay, jobs);
+    return run.go();
 }
 
 }  // namespace kalder::tools

@@ -2,12 +2,18 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "tools/convert/effects.h"
 #include "tools/convert/overlay.h"
 #include "tools/convert/writer_options_set.h"
+
+namespace kalder::image {
+class CancelSink;
+}
 
 namespace kalder::tools {
 
@@ -36,6 +42,9 @@ struct BatchSettings {
     std::int32_t colorDepth = 0;  // bits; 0 "[original]"
     std::int32_t dithering = 0;   // 0 "None" .. 4 "Stucki"
     WriterOptionsSet formatOptions;
+    // Beyond the dialog: a fixed TIFF Compression tag value (0: formatOptions.tiff decides). Used
+    // for every page whose depth the compression is offered for.
+    std::int32_t tiffCompressionTag = 0;
 
     // Resample: 0 in width or height = "[original]" (not given).
     double width = 0;
@@ -88,6 +97,11 @@ public:
                           std::int32_t stage) = 0;
     // Polled often (the dialog's ESC, Ctrl+C on the command line).
     virtual bool stopRequested() = 0;
+    // `done` of `count` files are through (converted, skipped or failed), in file order.
+    virtual void filesDone(std::int32_t done, std::int32_t count) {
+        (void)done;
+        (void)count;
+    }
 };
 
 struct BatchResult {
@@ -96,6 +110,54 @@ struct BatchResult {
     std::int32_t skipped = 0;
     bool stopped = false;  // by the user (ESC or Cancel)
 };
+
+// The per-file result of the worker.
+inline constexpr int kBatchFileWritten = 2;
+inline constexpr int kBatchFileStopped = 1;
+inline constexpr int kBatchFileFailed = 0;
+
+// The messages of a run, each followed by a space and the path.
+inline constexpr char kCantAccessFileMessage[] = "Can't access file:";
+inline constexpr char kCantReadImageMessage[] = "Can't read image:";
+inline constexpr char kFailedToWriteMessage[] = "Failed to write file:";
+inline constexpr char kResampledTooLargeMessage[] = "The resampled image is too large:";
+inline constexpr char kPaletteNotSupportedMessage[] =
+    "The current palette type is not supported by the output format.";
+inline constexpr char kFileModifiedPrompt[] = "File is to be modified:";
+inline constexpr char kFileReadOnlyPrompt[] = "File is read-only:";
+
+// The bit depths a format can hold, ascending. Above 8 bits the page stays true colour; 32 (PNG
+// only) keeps the alpha plane, which the other true-colour writers keep or drop as they can.
+//   BMP 1 4 8 24 | GIF 1..8 | JPEG 24 | PNG 1 2 4 8 24 32 | TIFF 1 4 8 24 | TGA 8 24 |
+//   PCX 1 4 8 24
+std::span<const std::int32_t> batchFormatDepths(BatchFormat format);
+// The depth a page is written with: forced by the fixed palettes (black-and-white 1, VGA 4,
+// web-safe and system 8), else the chosen one, else ("[original]", 0) the smallest listed depth
+// not below the page's, the largest when none is. 0 when the format cannot hold it.
+std::int32_t batchOutputDepth(const BatchSettings& settings, std::int32_t pageDepth);
+
+// The output name of a source before the existing-file check: folder, sub-folder, prefix,
+// suffix and the format's extension. `root` is the list's root folder.
+std::filesystem::path batchOutputPath(const BatchSettings& settings,
+                                      const std::filesystem::path& root,
+                                      const std::filesystem::path& source);
+// Page k >= 1 of a multi-page output: "photo.png" -> "photo_0001.png".
+std::filesystem::path batchPagePath(const std::filesystem::path& output, std::int32_t page);
+
+// The size a page of srcWidth x srcHeight (after turning) is resampled to, and the centred crop
+// taken from it first (the whole page unless "Maintain aspect ratio" with both sides given).
+struct BatchResampleSize {
+    bool resample = false;  // false: width and height not given, the page is copied
+    bool tooLarge = false;  // a side above 32767
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t cropX = 0;
+    std::int32_t cropY = 0;
+    std::int32_t cropWidth = 0;
+    std::int32_t cropHeight = 0;
+};
+BatchResampleSize batchResampleSize(const BatchSettings& settings, std::int32_t srcWidth,
+                                    std::int32_t srcHeight, std::int32_t dpiX, std::int32_t dpiY);
 
 class BatchConvertor {
 public:
@@ -110,6 +172,19 @@ public:
     static std::string checkResampleTexts(const std::string& width, const std::string& height,
                                           std::int32_t unit, bool percents, bool keepAspect);
     static std::string checkResolutionTexts(const std::string& dpiX, const std::string& dpiY);
+
+    // The worker for one file: writes the first page to `temporaryPath` and page k >= 1 to
+    // batchPagePath(finalPath, k) (each through its own temporary file, put in place only when
+    // the whole file succeeded). `overlay` is the prepared layer or null. `stage` is told 0..3
+    // ("Reading", "Resampling", "Converting", "Writing"); `cancel` is polled. Returns
+    // kBatchFileWritten, kBatchFileStopped or kBatchFileFailed with the message in `message`.
+    // Safe to run on several threads at once for different files.
+    static int ConvertFile(const std::filesystem::path& sourcePath,
+                           const std::filesystem::path& temporaryPath,
+                           const std::filesystem::path& finalPath, const BatchSettings& settings,
+                           const OverlayLayer* overlay,
+                           const std::function<void(std::int32_t stage)>& stage,
+                           const image::CancelSink* cancel, std::string& message);
 };
 
 }  // namespace kalder::tools

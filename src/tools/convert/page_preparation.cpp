@@ -81,42 +81,100 @@ std::string lowerExtension(std::string_view path) {
     return ext;
 }
 
-bool preparePage(const image::ImagePage& page, const image::Bitmap32& source,
-                 std::vector<std::uint8_t> alpha, std::int32_t dpiX, std::int32_t dpiY,
-                 const PageOutputOptions& c, PreparedPage& out, std::string& error) {
-    const image::Bitmap32* bitmap = &source;
+namespace {
+
+// A copy of the rectangle (x, y, w, h) of `source`; false when it does not fit or no memory.
+bool copyRect(const image::Bitmap32& source, std::int32_t x, std::int32_t y, std::int32_t w,
+              std::int32_t h, image::Bitmap32& out) {
+    if (x < 0 || y < 0 || w <= 0 || h <= 0 || x > source.width() - w || y > source.height() - h ||
+        !out.Create(w, h))
+        return false;
+    for (std::int32_t row = 0; row < h; ++row)
+        std::copy_n(source.row(y + row) + static_cast<std::size_t>(x) * 4,
+                    static_cast<std::size_t>(w) * 4, out.row(row));
+    return true;
+}
+
+}  // namespace
+
+bool resamplePreparedPage(const image::Bitmap32& source, std::vector<std::uint8_t> alpha,
+                          const PageOutputOptions& c, PreparedPage& out, std::string& error) {
+    out.bitmap = &source;
     out.alpha = std::move(alpha);
-    if (c.resamplePercent > 0 || c.resampleWidth > 0 || c.resampleHeight > 0) {
-        std::int32_t w = c.resampleWidth, h = c.resampleHeight;
-        if (c.resamplePercent > 0) {
-            w = static_cast<std::int32_t>(std::max<std::int64_t>(
-                1, (std::int64_t{bitmap->width()} * c.resamplePercent + 50) / 100));
-            h = static_cast<std::int32_t>(std::max<std::int64_t>(
-                1, (std::int64_t{bitmap->height()} * c.resamplePercent + 50) / 100));
-        }
-        if (w <= 0) w = bitmap->width();
-        if (h <= 0) h = bitmap->height();
-        if (w > 32767 || h > 32767 || !out.scaled.Create(w, h)) {
-            error = "cannot resample to " + std::to_string(w) + "x" + std::to_string(h);
-            return false;
-        }
-        if (!image::Resample(*bitmap, out.scaled, c.resample)) {
-            error = "cannot resample";
+    out.resampled = false;
+    if (c.resamplePercent <= 0 && c.resampleWidth <= 0 && c.resampleHeight <= 0) return true;
+    const image::Bitmap32* from = &source;
+    image::Bitmap32 cropped;
+    std::vector<std::uint8_t> croppedAlpha;
+    if (c.cropWidth > 0 && (c.cropWidth != source.width() || c.cropHeight != source.height())) {
+        if (!copyRect(source, c.cropX, c.cropY, c.cropWidth, c.cropHeight, cropped)) {
+            error = "cannot crop the image";
             return false;
         }
         if (!out.alpha.empty()) {
-            std::vector<std::uint8_t> scaledAlpha(static_cast<std::size_t>(w) * h);
-            if (!image::ResampleAlpha(out.alpha, bitmap->width(), bitmap->height(), scaledAlpha, w,
-                                      h, c.resample)) {
-                error = "cannot resample";
-                return false;
+            croppedAlpha.reserve(static_cast<std::size_t>(c.cropWidth) * c.cropHeight);
+            for (std::int32_t y = 0; y < c.cropHeight; ++y) {
+                const auto* row =
+                    out.alpha.data() + static_cast<std::size_t>(c.cropY + y) * source.width();
+                croppedAlpha.insert(croppedAlpha.end(), row + c.cropX, row + c.cropX + c.cropWidth);
             }
-            out.alpha = std::move(scaledAlpha);
+            out.alpha = std::move(croppedAlpha);
         }
-        bitmap = &out.scaled;
-        dpiX = dpiY = 0;  // the physical size is no longer known
+        from = &cropped;
     }
+    std::int32_t w = c.resampleWidth, h = c.resampleHeight;
+    if (c.resamplePercent > 0) {
+        w = static_cast<std::int32_t>(std::max<std::int64_t>(
+            1, (std::int64_t{from->width()} * c.resamplePercent + 50) / 100));
+        h = static_cast<std::int32_t>(std::max<std::int64_t>(
+            1, (std::int64_t{from->height()} * c.resamplePercent + 50) / 100));
+    }
+    if (w <= 0) w = from->width();
+    if (h <= 0) h = from->height();
+    if (w > 32767 || h > 32767 || !out.scaled.Create(w, h)) {
+        error = "cannot resample to " + std::to_string(w) + "x" + std::to_string(h);
+        return false;
+    }
+    if (auto s = image::Resample(*from, out.scaled, c.resample); !s) {
+        error = s.error() == image::DecodeError::Cancelled ? "cancelled" : "cannot resample";
+        return false;
+    }
+    if (!out.alpha.empty()) {
+        std::vector<std::uint8_t> scaledAlpha(static_cast<std::size_t>(w) * h);
+        if (!image::ResampleAlpha(out.alpha, from->width(), from->height(), scaledAlpha, w, h,
+                                  c.resample)) {
+            error = "cannot resample";
+            return false;
+        }
+        out.alpha = std::move(scaledAlpha);
+    }
+    out.bitmap = &out.scaled;
+    out.resampled = true;
+    return true;
+}
 
+image::Bitmap32* editablePixels(PreparedPage& out) {
+    if (out.bitmap != &out.scaled) {
+        if (!out.bitmap ||
+            !copyRect(*out.bitmap, 0, 0, out.bitmap->width(), out.bitmap->height(), out.scaled))
+            return nullptr;
+        out.bitmap = &out.scaled;
+    }
+    return &out.scaled;
+}
+
+bool preparePage(const image::ImagePage& page, const image::Bitmap32& source,
+                 std::vector<std::uint8_t> alpha, std::int32_t dpiX, std::int32_t dpiY,
+                 const PageOutputOptions& c, PreparedPage& out, std::string& error) {
+    return resamplePreparedPage(source, std::move(alpha), c, out, error) &&
+           finishPreparedPage(page, dpiX, dpiY, c, out, error);
+}
+
+bool finishPreparedPage(const image::ImagePage& page, std::int32_t dpiX, std::int32_t dpiY,
+                        const PageOutputOptions& c, PreparedPage& out, std::string& error) {
+    const image::Bitmap32* bitmap = out.bitmap ? out.bitmap : &page.bitmap;
+    // The physical size is no longer known after resampling, unless the caller decided it.
+    if (out.resampled && !c.keepResolution) dpiX = dpiY = 0;
     image::WriterImage& img = out.image;
     img = c.format;
     const bool seeThrough =

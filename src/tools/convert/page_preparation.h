@@ -26,6 +26,13 @@ struct PageOutputOptions {
     std::int32_t resampleHeight = 0;
     std::int32_t resamplePercent = 0;
     image::ResampleOptions resample;
+    // Resample only this part of the page (the whole page when the width is 0).
+    std::int32_t cropX = 0;
+    std::int32_t cropY = 0;
+    std::int32_t cropWidth = 0;
+    std::int32_t cropHeight = 0;
+    // Keep the given resolution on a resampled page (else it is dropped: the size changed).
+    bool keepResolution = false;
 
     // A palette image with these options instead of 32-bit pixels. A palette source keeps its own
     // table when `coloursChanged` is false and the page was not resampled.
@@ -42,6 +49,9 @@ struct PageOutputOptions {
 // One page made ready for a writer. `image` points into the other members: keep the record
 // alive (and unmoved) until the page is written.
 struct PreparedPage {
+    // The pixels the writer gets: the page's own bitmap or `scaled`.
+    const image::Bitmap32* bitmap = nullptr;
+    bool resampled = false;
     image::Bitmap32 scaled;
     std::vector<std::uint8_t> alpha;  // bitmap-sized opacities; empty when none
     std::vector<std::uint8_t> indexes;
@@ -52,6 +62,16 @@ struct PreparedPage {
 // mirrored as the loader turned the pixels, nearest neighbour. All 255 without a plane.
 std::vector<std::uint8_t> alphaForBitmap(const image::ImagePage& page,
                                          const image::LoadOptions& options);
+
+// The two halves of preparePage, for callers that change the pixels in between: first the
+// resampling (or none) into out.bitmap and out.alpha ...
+bool resamplePreparedPage(const image::Bitmap32& bitmap, std::vector<std::uint8_t> alpha,
+                          const PageOutputOptions& options, PreparedPage& out, std::string& error);
+// ... then, after any change to out.scaled (see editablePixels), the writer's input.
+bool finishPreparedPage(const image::ImagePage& page, std::int32_t dpiX, std::int32_t dpiY,
+                        const PageOutputOptions& options, PreparedPage& out, std::string& error);
+// out.scaled holding the pixels of out.bitmap (copied once when they are still the page's).
+image::Bitmap32* editablePixels(PreparedPage& out);
 
 // Prepares `bitmap` (with `alpha`, bitmap-sized or empty) for a writer. `page` gives the
 // source's depth, palette and delay. Fails with a message for the user in `error`.
