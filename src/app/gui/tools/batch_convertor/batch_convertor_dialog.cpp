@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <array>
 
+#include "app/core/batch_settings_binding.h"
 #include "app/core/dialog_help_table.h"
 #include "app/core/settings.h"
 #include "app/core/writer_settings.h"
@@ -53,73 +54,11 @@ constexpr int kSuffixControl = 1540;
 
 using tools::BatchFormat;
 
-// The colour depths offered per output format, those the writers can hold (JPEG keeps its
-// own).
+// The colour depths offered per output format: those its writer can hold (JPEG keeps its own).
 std::vector<int> depthsFor(BatchFormat format) {
-    switch (format) {
-        case BatchFormat::Bmp:
-        case BatchFormat::Pcx:
-            return {1, 4, 8, 24};
-        case BatchFormat::Gif:
-            return {1, 2, 3, 4, 5, 6, 7, 8};
-        case BatchFormat::Png:
-            return {1, 2, 4, 8, 24, 32};
-        case BatchFormat::Tiff:
-            return {1, 4, 8, 24};
-        case BatchFormat::Tga:
-            return {8, 24};
-        default:
-            return {};
-    }
-}
-
-QString depthText(int bits) {
-    if (bits == 1) return QStringLiteral("1 bit (2 colors)");
-    if (bits <= 8) return QStringLiteral("%1 bits (%2 colors)").arg(bits).arg(1 << bits);
-    if (bits == 24) return QStringLiteral("24 bits (True Color)");
-    return QStringLiteral("32 bits (True Color + Alpha)");
-}
-
-QComboBox* comboBox(const char* name, const QStringList& items, QWidget* parent) {
-    auto* box = new QComboBox(parent);
-    box->setObjectName(QLatin1String(name));
-    box->addItems(items);
-    return box;
-}
-
-QCheckBox* checkBox(const QString& text, const char* name, QWidget* parent) {
-    auto* box = new QCheckBox(text, parent);
-    box->setObjectName(QLatin1String(name));
-    return box;
-}
-
-// An editable size field whose first entry is "[original]".
-QComboBox* sizeField(const char* name, QWidget* parent) {
-    auto* box = new QComboBox(parent);
-    box->setObjectName(QLatin1String(name));
-    box->setEditable(true);
-    box->addItem(QLatin1String(kOriginal));
-    box->setInsertPolicy(QComboBox::NoInsert);
-    return box;
-}
-
-// The small "d" button beside a field: back to the default.
-QPushButton* defaultButton(QWidget* parent) {
-    auto* button = new QPushButton(QStringLiteral("d"), parent);
-    button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("d")) + 16);
-    return button;
-}
-
-// A size text as a value: "[original]" and empty are "not given" (0).
-double sizeValue(const QString& text) {
-    if (text.isEmpty() || text == QLatin1String(kOriginal)) return 0;
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    return ok && value > 0 ? value : 0;
-}
-
-void tagPage(QWidget* page, int templateNumber) {
-    page->setProperty(kTemplateProperty, templateNumber);
+    if (format == BatchFormat::Jpeg) return {};
+    const auto depths = tools::batchFormatDepths(format);
+    return {depths.begin(), depths.end()};
 }
 
 }  // namespace
@@ -604,21 +543,12 @@ void BatchConvertorDialog::setCurrentFile(const std::filesystem::path& path) {
     m_effects->refreshPreview();
 }
 
-// Until the settings record has a binding for the whole page set, only these fields persist;
-// the rest of the pages start from the record's defaults.
 void BatchConvertorDialog::loadFromSettings() {
-    tools::BatchSettings s;
-    s.outputFolder = m_settings.batchOutputFolder;
-    s.comments = m_settings.batchComments;
-    s.formatOptions = app::writerOptionsFromSettings(m_settings);
-    showSettings(s);
+    showSettings(app::batchSettingsFromSettings(m_settings));
 }
 
 void BatchConvertorDialog::storeToSettings() const {
-    const tools::BatchSettings s = pageSettings();
-    m_settings.batchOutputFolder = s.outputFolder.string();
-    m_settings.batchComments = s.comments;
-    app::storeWriterOptions(s.formatOptions, m_settings);
+    app::storeBatchSettings(pageSettings(), m_settings);
 }
 
 QString BatchConvertorDialog::helpTopic() const {
