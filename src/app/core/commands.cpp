@@ -564,6 +564,8 @@ bool isChecked(CommandId id, const CommandContext& c) {
 bool isEnabled(CommandId id, const CommandContext& c) {
     // The palette view only has something to show for palette images.
     if (id == kImagePalette) return c.imageShown && c.bitsPerPixel >= 1 && c.bitsPerPixel <= 8;
+    // Frame stepping and playing mean something only for an image with several frames.
+    if (kFrameRange.contains(id)) return c.imageShown && c.pageCount > 1;
     return true;
 }
 
