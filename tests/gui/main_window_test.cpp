@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +13,8 @@
 
 #include "app/core/command_ids.h"
 #include "app/gui/browser_pane.h"
+#include "app/gui/dialogs/dialog_base.h"
+#include "app/gui/dialogs/help_window.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/viewing_area.h"
@@ -207,6 +210,13 @@ TEST(MainWindow, RotationAndFlipKeysDecodeTheImageAgain) {
     EXPECT_EQ(v.window.viewState().rotation(), 0);
     EXPECT_FALSE(v.window.viewState().flipHorizontal());
     EXPECT_EQ(v.area()->image()->width(), 120);
+    // The flip icon shows while the image is mirrored, not after it was mirrored back.
+    v.key(Qt::Key_BracketLeft, Qt::AltModifier);
+    ASSERT_TRUE(v.waitShown());
+    EXPECT_EQ(v.area()->osdIcon(), 0);
+    v.key(Qt::Key_BracketLeft, Qt::AltModifier);
+    ASSERT_TRUE(v.waitShown());
+    EXPECT_EQ(v.area()->osdIcon(), -1);
 }
 
 TEST(MainWindow, ZoomFromAFittedViewStepsFromTheActualSizeFrame) {
@@ -586,4 +596,42 @@ TEST(MainWindow, DeleteInTheBrowserTrashesTheFileAndShowsTheNextOne) {
         ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else
         ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST(MainWindow, TheBrowserStartsWithTheFirstThumbnailWhole) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    TempDir dir;
+    for (int i = 0; i < 60; ++i)
+        kalder::test::writeFile(dir / ("f" + std::to_string(100 + i) + ".bmp"), halfAndHalf(8, 8));
+    MainWindow window;
+    window.resize(800, 600);
+    ASSERT_TRUE(window.Create({dir.path().string(), false, false}));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    kalder::gui::ThumbnailBrowser* list = window.browserPane()->fileList();
+    ASSERT_EQ(list->current(), window.images().at(0));
+    EXPECT_GE(list->cellRect(0).left(), 0);
+    EXPECT_EQ(list->horizontalScrollBar()->value(), 0);
+}
+
+TEST(MainWindow, F1OpensTheHelpOfTheWindowOrDialogThatHasTheKey) {
+    using kalder::gui::DialogBase;
+    using kalder::gui::HelpWindow;
+    HelpWindow::setHelpDirectory(
+        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "help");
+    MainWindow window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::keyClick(window.viewingArea(), Qt::Key_F1);
+    auto* help = window.findChild<HelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->currentUrl().toLocalFile().endsWith("index.html"));
+
+    DialogBase dialog(145, &window);  // "Adjust Slide Show"
+    dialog.show();
+    QSignalSpy opened(&dialog, &DialogBase::helpOpened);
+    QTest::keyClick(&dialog, Qt::Key_F1);
+    ASSERT_EQ(opened.count(), 1);
+    EXPECT_EQ(opened.at(0).at(0).toString(), QStringLiteral("adjust_slide_show"));
+    HelpWindow::setHelpDirectory(std::nullopt);
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+class QMessageBox;
 class QSplitter;
 class QStackedWidget;
 
@@ -152,10 +153,17 @@ private:
     void refreshToolbar();
     void storeGeometry(bool sizeChanged);
     bool handleEscape();
+    // F1: the help of the dialog or window that has the key; false for a window without any.
+    bool contextHelp(QWidget* window);
     void toggleViewerBrowser();
     void showBrowserFolder(const std::filesystem::path& folder);
     void listCurrentFolder();
     void showFileInfo();
+    // The window title names the current file (also one that cannot be shown).
+    void showTitle();
+    // "Cannot view file" for the current file, in one box that later failures reuse.
+    void reportUnviewable();
+    static QString cannotViewText(const std::filesystem::path& path);
     // Makes the entry current (nullptr: nothing) and requests it.
     void moveTo(view::ImageEntry* entry, bool keepSelection = false);
     void navigate(int command);
@@ -247,6 +255,7 @@ private:
     bool m_nameBarVisible = false;
     QString m_normalStatus;
     QPointer<QWidget> m_lastFocus;
+    QPointer<QMessageBox> m_failureBox;
     mutable std::string m_shownFolder;  // what commandContext() points into
 };
 

@@ -257,8 +257,17 @@ void MainWindow::findCommand(bool next) {
                             findOptionsFrom(m_settings));
     }
     using Outcome = view::ImageFinder::Outcome;
-    if (result.entry && (result.outcome == Outcome::Found || result.outcome == Outcome::Complete))
+    if (result.entry && (result.outcome == Outcome::Found || result.outcome == Outcome::Complete)) {
         moveTo(const_cast<view::ImageEntry*>(result.entry));
+        if (!m_viewerMode) {
+            // The hit is marked as the current file of a focused list, also when the search
+            // began in the folder tree; the activation after the dialog gives the focus back
+            // to the list too.
+            ThumbnailBrowser* list = m_browser->fileList();
+            m_lastFocus = list;
+            list->setFocus(Qt::OtherFocusReason);
+        }
+    }
     const QString message = QString::fromStdString(result.message());
     if (result.outcome == Outcome::NotFound)
         QMessageBox::warning(this, kTitle, message);
@@ -286,6 +295,8 @@ void MainWindow::resumeShownThumbnails() {
 
 void MainWindow::relistFolder() {
     listCurrentFolder();
+    // The new entries have no thumbnails yet: a thread held by a dialog meanwhile goes on.
+    resumeShownThumbnails();
     if (m_entry)
         requestCurrent();
     else if (m_images->size() > 0)
@@ -301,6 +312,7 @@ void MainWindow::entryRenamed(view::ImageEntry* entry) {
         return;
     }
     m_current = entry->path();
+    showTitle();
     m_nameBar->setFile(QString::fromStdString(entry->name()),
                        QString::fromStdString(entry->description));
     showFileInfo();
