@@ -635,3 +635,40 @@ TEST(MainWindow, F1OpensTheHelpOfTheWindowOrDialogThatHasTheKey) {
     EXPECT_EQ(opened.at(0).at(0).toString(), QStringLiteral("adjust_slide_show"));
     HelpWindow::setHelpDirectory(std::nullopt);
 }
+
+TEST(MainWindow, AFileThatCannotBeReadIsNamedAndSaysSo) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    TempDir dir;
+    kalder::test::writeFile(dir / "a.bmp", halfAndHalf(40, 30));
+    const std::string words = "only words, no picture\n";
+    kalder::test::writeFile(dir / "notes.jpg",
+                            std::vector<std::uint8_t>(words.begin(), words.end()));
+    MainWindow window;
+    window.settings().fullScreenViewing = false;
+    window.settings().nameBarVisible = true;
+    window.applySettings();
+    QSignalSpy shown(&window, &MainWindow::imageShown);
+    ASSERT_TRUE(window.Create({(dir / "notes.jpg").string(), true, false}));
+    window.show();
+    ASSERT_TRUE(shown.wait(5000));
+    EXPECT_FALSE(shown.takeFirst().at(0).toBool());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("notes.jpg - Kalder"));
+    EXPECT_EQ(window.nameBar()->text(), QStringLiteral("notes"));
+    const QString message = QStringLiteral("Cannot view file: \"%1.\"")
+                                .arg(QString::fromStdString((dir / "notes.jpg").string()));
+    auto* box = window.findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), message);
+    EXPECT_TRUE(box->isVisible());
+
+    // Reached by paging, the next failure reuses the box still open.
+    window.runCommand(kalder::app::cmd::kPreviousFile);
+    if (shown.isEmpty()) ASSERT_TRUE(shown.wait(5000));
+    EXPECT_TRUE(shown.takeFirst().at(0).toBool());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("a.bmp - Kalder"));
+    window.runCommand(kalder::app::cmd::kNextFile);
+    if (shown.isEmpty()) ASSERT_TRUE(shown.wait(5000));
+    EXPECT_FALSE(shown.takeFirst().at(0).toBool());
+    EXPECT_EQ(window.findChildren<QMessageBox*>().size(), 1);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("notes.jpg - Kalder"));
+}
