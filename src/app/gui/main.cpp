@@ -10,6 +10,7 @@
 #include "app/core/settings.h"
 #include "app/core/startup.h"
 #include "app/gui/main_window.h"
+#include "app/gui/quit_on_signal.h"
 
 namespace {
 
@@ -75,10 +76,19 @@ int main(int argc, char** argv) {
         core.settings() = window.settings();
         return core.exitInstance();
     }
+    window.setSettingsSaver([&core](const kalder::app::Settings& s) {
+        core.settings() = s;
+        return core.saveSettings();
+    });
+    // SIGTERM and SIGHUP (logging out, a service manager) end the loop like "Exit" does.
+    kalder::gui::QuitOnSignal quitOnSignal;
     window.show();
     QtStartupUi ui(&window);
     core.afterMainWindowShown(ui);
-    app.exec();
+    if (!quitOnSignal.requested()) app.exec();
+    // After a signal the window is still open; closing it takes its last state (the sort order)
+    // into the options.
+    window.close();
     // The window changed its options while it ran; those are what the next start finds.
     core.settings() = window.settings();
     return core.exitInstance();

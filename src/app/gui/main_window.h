@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -85,6 +86,14 @@ public:
     void applySettings();
     // The options dialog (command 702); also what a Yes to the first-run question opens.
     void openOptions() { optionsCommand(); }
+    // Where the options go when they are to be kept at once (OK in the options dialog), so
+    // that a session that does not end cleanly keeps them.
+    void setSettingsSaver(std::function<bool(const app::Settings&)> saver) {
+        m_saveSettings = std::move(saver);
+    }
+    // Takes the browser's sort order into the options and hands them to the saver; false
+    // without one or when it failed.
+    bool saveSettings();
 
     // Runs a command; false when it has no handler here.
     bool runCommand(int command);
@@ -198,6 +207,7 @@ private:
     view::PixelSize clientSize() const;
 
     app::Settings m_settings;
+    std::function<bool(const app::Settings&)> m_saveSettings;
     view::ViewState m_state;
     ViewingArea* m_view = nullptr;
     std::unique_ptr<view::FolderImages> m_images;

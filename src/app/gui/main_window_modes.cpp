@@ -586,8 +586,16 @@ void MainWindow::adjustSlideShow() {
 void MainWindow::optionsCommand() {
     OptionsDialog dialog(m_settings, this);
     // OK writes the record; every consumer then takes what concerns it.
-    connect(&dialog, &OptionsDialog::settingsApplied, this, [this] { applySettings(); });
+    connect(&dialog, &OptionsDialog::settingsApplied, this, [this] {
+        applySettings();
+        saveSettings();
+    });
     dialog.exec();
+}
+
+bool MainWindow::saveSettings() {
+    m_settings.sortMode = static_cast<std::int32_t>(m_images->sortKey());
+    return m_saveSettings && m_saveSettings(m_settings);
 }
 
 void MainWindow::showContextMenu(app::ContextMenu which, const QPoint& globalPos) {
