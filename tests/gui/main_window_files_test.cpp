@@ -446,3 +446,26 @@ TEST(MainWindowFiles, FindImageMakesTheHitCurrentInAFocusedListAndInView) {
     EXPECT_TRUE(
         list->viewport()->rect().contains(list->cellRect(f.window->currentEntry()->index())));
 }
+
+TEST(MainWindowFiles, OpenShowsTheChosenFileAmongItsFolder) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Files f({"a.bmp"});
+    TempDir other;
+    for (const char* n : {"x.bmp", "y.bmp"}) kalder::test::writeFile(other / n, smallBmp());
+    f.window->runCommand(cmd::kViewerBrowser);
+    QString filter;
+    f.window->chooseFileToOpen = [&](const QString& offered, const QString& folder) {
+        filter = offered;
+        EXPECT_EQ(folder.toStdString(), f.dir.path().string());
+        return QString::fromStdString((other / "y.bmp").string());
+    };
+    f.window->runCommand(cmd::kOpenFile);
+    EXPECT_TRUE(filter.startsWith(QStringLiteral("All supported image files (*.")));
+    EXPECT_TRUE(filter.contains(QStringLiteral(" *.bmp")));
+    EXPECT_TRUE(filter.endsWith(QStringLiteral(";;All files (*)")));
+    EXPECT_EQ(f.window->images().folder(), other.path());
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"x.bmp", "y.bmp"}));
+    EXPECT_EQ(f.current(), "y.bmp");
+    EXPECT_EQ(f.window->browserPane()->fileList()->current(), f.window->currentEntry());
+    EXPECT_EQ(f.window->browserPane()->folderTree()->currentFolder(), other.path());
+}

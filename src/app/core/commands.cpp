@@ -14,6 +14,7 @@ namespace {
 
 // Main-menu order. Prompts are quoted as users have always read them, slips included.
 constexpr std::array kCommands = {
+    CommandInfo{588, "&Open...", "Open an image file"},
     CommandInfo{57634, "&Copy Image to Clipboard",
                 "Copy the current image to the Windows Clipboard"},
     CommandInfo{551, "Select &All Files", "Select all files in the current folder"},
@@ -182,7 +183,9 @@ MenuItem rotateFlipSubmenu(std::string_view panoramicText) {
 
 MenuItem buildMainMenu() {
     MenuItem file =
-        submenu("&File", {command(kCopyImage),
+        submenu("&File", {command(kOpenFile),
+                          separator(),
+                          command(kCopyImage),
                           command(kSelectAllFiles),
                           command(kDescribeImage),
                           command(kImagePalette),

@@ -119,6 +119,10 @@ public:
     // The prompt of `id` in status part 0; 0 restores the normal text.
     void ShowCommandPrompt(app::CommandId id);
 
+    // The file "&Open..." asks for, given the dialog's filter and start folder; empty for
+    // none. Unset, the file dialog asks. A hook for tests.
+    std::function<QString(const QString& filter, const QString& folder)> chooseFileToOpen;
+
     // The internal error box; with `fatal` the process ends at once.
     static void ReportInternalError(int code, const QString& place, bool fatal);
 
@@ -140,6 +144,7 @@ private:
     void registerFileCommands();
     void deleteFilesCommand();
     void renameFileCommand();
+    void openFileCommand();
     void entryRenamed(view::ImageEntry* entry);
     // The browser's selection, or the file on screen in the viewer.
     std::vector<std::filesystem::path> chosenFiles() const;
