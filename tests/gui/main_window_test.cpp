@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -671,4 +672,16 @@ TEST(MainWindow, AFileThatCannotBeReadIsNamedAndSaysSo) {
     EXPECT_FALSE(shown.takeFirst().at(0).toBool());
     EXPECT_EQ(window.findChildren<QMessageBox*>().size(), 1);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("notes.jpg - Kalder"));
+}
+
+TEST(MainWindow, AStoredRectangleIsPlacedWithinTheScreen) {
+    MainWindow window;
+    const QRect area = window.screen()->availableGeometry();
+    window.placeWindow({area.left() + 10, area.top() + 20, area.left() + 310, area.top() + 220});
+    EXPECT_EQ(window.geometry(), QRect(area.left() + 10, area.top() + 20, 300, 200));
+    // Stored on a larger screen or at a smaller scale: shrunk and moved onto this one.
+    window.placeWindow({area.right() - 50, area.bottom() - 50, area.right() + 3 * area.width(),
+                        area.bottom() + 2 * area.height()});
+    EXPECT_TRUE(area.contains(window.geometry())) << window.geometry().x();
+    EXPECT_EQ(window.geometry().size(), area.size());
 }

@@ -66,9 +66,7 @@ int main(int argc, char** argv) {
 
     kalder::gui::MainWindow window;
     window.settings() = core.settings();
-    const kalder::app::Rect& r = core.settings().windowRect;
-    if (r.right > r.left && r.bottom > r.top)
-        window.setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    window.placeWindow(core.settings().windowRect);
     if (core.settings().windowShowCmd == kalder::app::kShowMaximized)
         window.setWindowState(Qt::WindowMaximized);
     window.applySettings();

@@ -106,6 +106,10 @@ public:
     MenuBuilder* menus() const { return m_menus; }
     const app::AcceleratorTable& accelerators() const { return m_accelerators; }
 
+    // Puts the window at a stored rectangle, made to fit the screen's available area (a
+    // rectangle stored at another scale or on a larger screen would reach beyond it).
+    void placeWindow(const app::Rect& rect);
+
     // --- modes ---
     bool viewerMode() const { return m_viewerMode; }
     bool browserOnly() const { return m_browserOnly; }

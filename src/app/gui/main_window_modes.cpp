@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QScreen>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -209,6 +210,20 @@ void MainWindow::SetViewerMode(bool viewer) {
     if (!m_images->folder().empty()) m_browser->folderTree()->setCurrentFolder(m_images->folder());
     m_browser->fileList()->setFocus();
     refreshToolbar();
+}
+
+void MainWindow::placeWindow(const app::Rect& r) {
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    QRect wanted(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    const QScreen* s = screen();
+    if (!s) s = QGuiApplication::primaryScreen();
+    if (s) {
+        const QRect area = s->availableGeometry();
+        wanted.setSize(wanted.size().boundedTo(area.size()));
+        wanted.moveLeft(std::clamp(wanted.left(), area.left(), area.right() + 1 - wanted.width()));
+        wanted.moveTop(std::clamp(wanted.top(), area.top(), area.bottom() + 1 - wanted.height()));
+    }
+    setGeometry(wanted);
 }
 
 void MainWindow::SetFullScreen(bool on) {
