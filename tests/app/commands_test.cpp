@@ -247,6 +247,23 @@ TEST(UpdateRules, PaletteNeedsAPaletteImage) {
     EXPECT_TRUE(isEnabled(cmd::kPrint, c));
 }
 
+TEST(UpdateRules, FrameCommandsNeedAnImageWithSeveralFrames) {
+    struct Row {
+        bool shown;
+        std::int32_t pages;
+        bool enabled;
+    };
+    for (const Row& r :
+         {Row{false, 0, false}, Row{true, 1, false}, Row{false, 5, false}, Row{true, 2, true}}) {
+        CommandContext c;
+        c.imageShown = r.shown;
+        c.pageCount = r.pages;
+        for (CommandId id = cmd::kPreviousFrame; id <= cmd::kAnimation; ++id)
+            EXPECT_EQ(isEnabled(id, c), r.enabled) << id << " pages " << r.pages;
+        EXPECT_TRUE(isEnabled(cmd::kNextFile, c));
+    }
+}
+
 TEST(UpdateRules, FavoriteOfTheShownFolderIsCheckedWhateverTheCase) {
     const std::vector<std::string> favorites = {"/home/ann/Pictures", "/srv/Photos/"};
     CommandContext c;

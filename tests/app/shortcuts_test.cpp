@@ -299,7 +299,7 @@ TEST(CommandList, NamesFromTheMenuChain) {
     EXPECT_EQ(nameOf(630), "View > Rotate/Flip > Rotate to Position > 0 Deg.");
     EXPECT_EQ(nameOf(2000), "Favorites > Add Folder");
     EXPECT_EQ(nameOf(2200), "");
-    EXPECT_EQ(list.front().name, "File > Copy Image to Clipboard");
+    EXPECT_EQ(list.front().name, "File > Open");
 }
 
 TEST(ShortcutEditor, RowsLeaveOutCommandsOffTheMenuButKeepThem) {
@@ -328,7 +328,7 @@ TEST(ShortcutEditor, AddWithoutChangingTheKeyIsADuplicate) {
         std::vector<Shortcut>(defaultShortcuts().begin(), defaultShortcuts().end()));
     Shortcut fresh = editor.newEntry();
     EXPECT_EQ(fresh.key, 0x79);  // the first entry's key, F10
-    EXPECT_EQ(fresh.command, cmd::kCopyImage);
+    EXPECT_EQ(fresh.command, cmd::kOpenFile);
     EXPECT_EQ(editor.edit(fresh, fresh.key, fresh.flags & kShortcutModifiers, fresh.command,
                           std::nullopt),
               ShortcutEditor::EditResult::Duplicate);

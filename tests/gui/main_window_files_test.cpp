@@ -22,6 +22,7 @@
 #include "app/gui/dialogs/find_image_dialog.h"
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/main_window.h"
+#include "app/gui/thumbnail_browser.h"
 #include "image/format_table.h"
 #include "image/image_reader.h"
 #include "support/test_support.h"
@@ -229,6 +230,7 @@ TEST(MainWindowFiles, MovingToAFolderTakesTheFilesOutOfTheList) {
     EXPECT_TRUE(fs::exists(target / "b.bmp"));
     EXPECT_EQ(f.names(), (std::vector<std::string>{"a.bmp", "c.bmp"}));
     EXPECT_FALSE(f.current().empty());
+    EXPECT_EQ(f.window->windowTitle().toStdString(), f.current() + " - Kalder");
 }
 
 TEST(MainWindowFiles, TheFileFilterListsTheFolderAgainKeepingTheCurrentFile) {
@@ -315,4 +317,155 @@ TEST(MainWindowFiles, RefreshListsTheFolderAgainAndMovesOnWhenTheCurrentFileIsGo
     EXPECT_EQ(f.names(), (std::vector<std::string>{"a.bmp", "c.bmp", "d.bmp"}));
     EXPECT_EQ(f.current(), "a.bmp");
     EXPECT_EQ(f.window->currentFile(), f.dir / "a.bmp");
+}
+
+TEST(MainWindowFiles, RenamingInPlaceTakesEveryKeyAndEnterOnlyRenames) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Files f({});
+    const fs::path trip = f.dir / "trip";
+    fs::create_directories(trip);
+    for (const char* n : {"photo.bmp", "z.bmp"}) kalder::test::writeFile(trip / n, smallBmp());
+    ASSERT_TRUE(f.window->openFolder(trip));
+    f.window->runCommand(cmd::kViewerBrowser);
+    ASSERT_FALSE(f.window->viewerMode());
+    QApplication::setActiveWindow(f.window.get());
+    kalder::gui::ThumbnailBrowser* list = f.window->browserPane()->fileList();
+    list->setFocus();
+    // P, Space and Enter are commands of the window; in the edit box they are text and
+    // the end of the edit.
+    QTest::keyClick(list, Qt::Key_F2);
+    QLineEdit* editor = list->renameEditor();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_EQ(QApplication::focusWidget(), editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, "renamed photo.bmp");
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(fs::exists(trip / "renamed photo.bmp"));
+    EXPECT_FALSE(f.window->viewerMode()) << "Enter only ends the edit";
+    EXPECT_EQ(f.current(), "renamed photo.bmp");
+    EXPECT_EQ(f.window->windowTitle(), QStringLiteral("renamed photo.bmp - Kalder"));
+
+    // Escape cancels the edit and does not close the window, whatever "Exit with ESC" says.
+    f.window->settings().exitWithEsc = true;
+    QTest::keyClick(list, Qt::Key_F2);
+    ASSERT_NE(list->renameEditor(), nullptr);
+    QTest::keyClicks(list->renameEditor(), "pp");
+    QTest::keyClick(list->renameEditor(), Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.window->isVisible());
+    EXPECT_EQ(f.current(), "renamed photo.bmp");
+
+    // The folder tree's edit box gets the same keys.
+    f.window->runCommand(cmd::kRenameFolder);
+    auto* folderEditor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(folderEditor, nullptr);
+    folderEditor->selectAll();
+    QTest::keyClicks(folderEditor, "pp trip");
+    QTest::keyClick(folderEditor, Qt::Key_Return);
+    // The tree commits its edit from the event loop.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fs::is_directory(f.dir / "pp trip"); }, 5000));
+    EXPECT_EQ(f.window->images().folder(), f.dir / "pp trip");
+    EXPECT_FALSE(f.window->viewerMode());
+}
+
+TEST(MainWindowFiles, ThumbnailsAreMadeAgainAfterTheViewerAndARefresh) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Files f({"a.bmp", "b.bmp"});
+    const auto allReady = [&] {
+        for (std::size_t i = 0; i < f.window->images().size(); ++i)
+            if (!f.window->images().at(i)->thumbnailReady()) return false;
+        return true;
+    };
+    f.window->runCommand(cmd::kViewerBrowser);
+    ASSERT_FALSE(f.window->viewerMode());
+    ASSERT_TRUE(QTest::qWaitFor(allReady, 5000));
+    // The viewer holds the thumbnails; back in the browser they run again.
+    f.window->runCommand(cmd::kViewerBrowser);
+    f.window->runCommand(cmd::kViewerBrowser);
+    ASSERT_FALSE(f.window->viewerMode());
+    kalder::test::writeFile(f.dir / "c.bmp", smallBmp());
+    f.window->runCommand(cmd::kRefresh);
+    ASSERT_EQ(f.names().size(), 3u);
+    EXPECT_TRUE(QTest::qWaitFor(allReady, 5000));
+}
+
+TEST(MainWindowFiles, AClickedFolderStaysHighlightedAndTheTitleFollowsIt) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Files f({});
+    kalder::test::writeFile(f.dir / "a.bmp", smallBmp());
+    for (int i = 0; i < 40; ++i) fs::create_directories(f.dir / ("sub" + std::to_string(10 + i)));
+    ASSERT_TRUE(f.window->openFolder(f.dir.path()));
+    f.window->runCommand(cmd::kViewerBrowser);
+    ASSERT_EQ(f.window->windowTitle(), QStringLiteral("a.bmp - Kalder"));
+    kalder::gui::FolderTreePane* tree = f.window->browserPane()->folderTree();
+    QTreeWidgetItem* shown = tree->currentItem();
+    ASSERT_NE(shown, nullptr);
+    tree->expandItem(shown);
+    ASSERT_GT(shown->childCount(), 0);
+    // The lowest row in full view: opening it would centre it, scrolling the tree.
+    QTreeWidgetItem* low = nullptr;
+    for (int i = 0; i < shown->childCount(); ++i)
+        if (tree->viewport()->rect().contains(tree->visualItemRect(shown->child(i))))
+            low = shown->child(i);
+    ASSERT_NE(low, nullptr);
+    const fs::path wanted = f.dir / low->text(0).toStdString();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(low).center());
+    EXPECT_EQ(f.window->images().folder(), wanted);
+    EXPECT_EQ(tree->currentItem(), low);
+    ASSERT_EQ(tree->selectedItems().size(), 1);
+    EXPECT_EQ(tree->selectedItems().front(), low);
+    EXPECT_EQ(f.window->windowTitle(), QStringLiteral("Kalder")) << "the folder has no images";
+}
+
+TEST(MainWindowFiles, FindImageMakesTheHitCurrentInAFocusedListAndInView) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Files f({"zebra.bmp"});
+    for (int i = 0; i < 60; ++i)
+        kalder::test::writeFile(f.dir / ("f" + std::to_string(100 + i) + ".bmp"), smallBmp());
+    f.window->runCommand(cmd::kRefresh);
+    f.window->runCommand(cmd::kFirstFile);
+    f.window->runCommand(cmd::kViewerBrowser);
+    ASSERT_FALSE(f.window->viewerMode());
+    QApplication::setActiveWindow(f.window.get());
+    f.window->browserPane()->folderTree()->setFocus();
+    ModalAnswers answers;
+    answers.then([](QWidget* w) {
+        auto* dialog = qobject_cast<kalder::gui::FindImageDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QLineEdit*>()->setText(QStringLiteral("zebra"));
+        dialog->onFind();
+    });
+    f.window->runCommand(cmd::kFindImage);
+    QApplication::setActiveWindow(f.window.get());
+    QTest::qWait(20);
+    kalder::gui::ThumbnailBrowser* list = f.window->browserPane()->fileList();
+    ASSERT_EQ(f.current(), "zebra.bmp");
+    EXPECT_EQ(list->current(), f.window->currentEntry());
+    EXPECT_TRUE(f.window->currentEntry()->selected);
+    EXPECT_EQ(QApplication::focusWidget(), list);
+    EXPECT_TRUE(
+        list->viewport()->rect().contains(list->cellRect(f.window->currentEntry()->index())));
+}
+
+TEST(MainWindowFiles, OpenShowsTheChosenFileAmongItsFolder) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    Files f({"a.bmp"});
+    TempDir other;
+    for (const char* n : {"x.bmp", "y.bmp"}) kalder::test::writeFile(other / n, smallBmp());
+    f.window->runCommand(cmd::kViewerBrowser);
+    QString filter;
+    f.window->chooseFileToOpen = [&](const QString& offered, const QString& folder) {
+        filter = offered;
+        EXPECT_EQ(folder.toStdString(), f.dir.path().string());
+        return QString::fromStdString((other / "y.bmp").string());
+    };
+    f.window->runCommand(cmd::kOpenFile);
+    EXPECT_TRUE(filter.startsWith(QStringLiteral("All supported image files (*.")));
+    EXPECT_TRUE(filter.contains(QStringLiteral(" *.bmp")));
+    EXPECT_TRUE(filter.endsWith(QStringLiteral(";;All files (*)")));
+    EXPECT_EQ(f.window->images().folder(), other.path());
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"x.bmp", "y.bmp"}));
+    EXPECT_EQ(f.current(), "y.bmp");
+    EXPECT_EQ(f.window->browserPane()->fileList()->current(), f.window->currentEntry());
+    EXPECT_EQ(f.window->browserPane()->folderTree()->currentFolder(), other.path());
 }

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +14,8 @@
 
 #include "app/core/command_ids.h"
 #include "app/gui/browser_pane.h"
+#include "app/gui/dialogs/dialog_base.h"
+#include "app/gui/dialogs/help_window.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/viewing_area.h"
@@ -207,6 +211,13 @@ TEST(MainWindow, RotationAndFlipKeysDecodeTheImageAgain) {
     EXPECT_EQ(v.window.viewState().rotation(), 0);
     EXPECT_FALSE(v.window.viewState().flipHorizontal());
     EXPECT_EQ(v.area()->image()->width(), 120);
+    // The flip icon shows while the image is mirrored, not after it was mirrored back.
+    v.key(Qt::Key_BracketLeft, Qt::AltModifier);
+    ASSERT_TRUE(v.waitShown());
+    EXPECT_EQ(v.area()->osdIcon(), 0);
+    v.key(Qt::Key_BracketLeft, Qt::AltModifier);
+    ASSERT_TRUE(v.waitShown());
+    EXPECT_EQ(v.area()->osdIcon(), -1);
 }
 
 TEST(MainWindow, ZoomFromAFittedViewStepsFromTheActualSizeFrame) {
@@ -586,4 +597,91 @@ TEST(MainWindow, DeleteInTheBrowserTrashesTheFileAndShowsTheNextOne) {
         ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else
         ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST(MainWindow, TheBrowserStartsWithTheFirstThumbnailWhole) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    TempDir dir;
+    for (int i = 0; i < 60; ++i)
+        kalder::test::writeFile(dir / ("f" + std::to_string(100 + i) + ".bmp"), halfAndHalf(8, 8));
+    MainWindow window;
+    window.resize(800, 600);
+    ASSERT_TRUE(window.Create({dir.path().string(), false, false}));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    kalder::gui::ThumbnailBrowser* list = window.browserPane()->fileList();
+    ASSERT_EQ(list->current(), window.images().at(0));
+    EXPECT_GE(list->cellRect(0).left(), 0);
+    EXPECT_EQ(list->horizontalScrollBar()->value(), 0);
+}
+
+TEST(MainWindow, F1OpensTheHelpOfTheWindowOrDialogThatHasTheKey) {
+    using kalder::gui::DialogBase;
+    using kalder::gui::HelpWindow;
+    HelpWindow::setHelpDirectory(
+        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "help");
+    MainWindow window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::keyClick(window.viewingArea(), Qt::Key_F1);
+    auto* help = window.findChild<HelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->currentUrl().toLocalFile().endsWith("index.html"));
+
+    DialogBase dialog(145, &window);  // "Adjust Slide Show"
+    dialog.show();
+    QSignalSpy opened(&dialog, &DialogBase::helpOpened);
+    QTest::keyClick(&dialog, Qt::Key_F1);
+    ASSERT_EQ(opened.count(), 1);
+    EXPECT_EQ(opened.at(0).at(0).toString(), QStringLiteral("adjust_slide_show"));
+    HelpWindow::setHelpDirectory(std::nullopt);
+}
+
+TEST(MainWindow, AFileThatCannotBeReadIsNamedAndSaysSo) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    TempDir dir;
+    kalder::test::writeFile(dir / "a.bmp", halfAndHalf(40, 30));
+    const std::string words = "only words, no picture\n";
+    kalder::test::writeFile(dir / "notes.jpg",
+                            std::vector<std::uint8_t>(words.begin(), words.end()));
+    MainWindow window;
+    window.settings().fullScreenViewing = false;
+    window.settings().nameBarVisible = true;
+    window.applySettings();
+    QSignalSpy shown(&window, &MainWindow::imageShown);
+    ASSERT_TRUE(window.Create({(dir / "notes.jpg").string(), true, false}));
+    window.show();
+    ASSERT_TRUE(shown.wait(5000));
+    EXPECT_FALSE(shown.takeFirst().at(0).toBool());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("notes.jpg - Kalder"));
+    EXPECT_EQ(window.nameBar()->text(), QStringLiteral("notes"));
+    const QString message = QStringLiteral("Cannot view file: \"%1.\"")
+                                .arg(QString::fromStdString((dir / "notes.jpg").string()));
+    auto* box = window.findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), message);
+    EXPECT_TRUE(box->isVisible());
+
+    // Reached by paging, the next failure reuses the box still open.
+    window.runCommand(kalder::app::cmd::kPreviousFile);
+    if (shown.isEmpty()) ASSERT_TRUE(shown.wait(5000));
+    EXPECT_TRUE(shown.takeFirst().at(0).toBool());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("a.bmp - Kalder"));
+    window.runCommand(kalder::app::cmd::kNextFile);
+    if (shown.isEmpty()) ASSERT_TRUE(shown.wait(5000));
+    EXPECT_FALSE(shown.takeFirst().at(0).toBool());
+    EXPECT_EQ(window.findChildren<QMessageBox*>().size(), 1);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("notes.jpg - Kalder"));
+}
+
+TEST(MainWindow, AStoredRectangleIsPlacedWithinTheScreen) {
+    MainWindow window;
+    const QRect area = window.screen()->availableGeometry();
+    window.placeWindow({area.left() + 10, area.top() + 20, area.left() + 310, area.top() + 220});
+    EXPECT_EQ(window.geometry(), QRect(area.left() + 10, area.top() + 20, 300, 200));
+    // Stored on a larger screen or at a smaller scale: shrunk and moved onto this one.
+    window.placeWindow({area.right() - 50, area.bottom() - 50, area.right() + 3 * area.width(),
+                        area.bottom() + 2 * area.height()});
+    EXPECT_TRUE(area.contains(window.geometry())) << window.geometry().x();
+    EXPECT_EQ(window.geometry().size(), area.size());
 }

@@ -232,3 +232,24 @@ TEST(ThumbnailBrowser, DeleteMovesTheSelectedFilesToTheTrashAndUndoBringsThemBac
     else
         ::unsetenv("XDG_DATA_HOME");
 }
+
+TEST(ThumbnailBrowser, AFileThatCannotBeReadGetsThePlaceholderAtTheBoxSize) {
+    TempDir dir;
+    const std::string text = "not a picture, only words\n";
+    kalder::test::writeFile(dir / "notes.jpg", std::vector<std::uint8_t>(text.begin(), text.end()));
+    view::FolderImages images;
+    ASSERT_TRUE(images.loadFolder(dir.path()));
+    ASSERT_EQ(images.size(), 1u);
+    ThumbnailBrowser browser;
+    browser.setImages(&images);
+    browser.resize(400, 300);
+    browser.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&browser));
+    for (const auto mode :
+         {ThumbnailBrowser::Mode::BigThumbnails, ThumbnailBrowser::Mode::SmallThumbnails}) {
+        browser.setMode(mode);
+        browser.refresh();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return images.at(0)->thumbnailReady(); }, 10000));
+        EXPECT_EQ(browser.thumbnailRect(0).size(), QSize(browser.box(), browser.box()));
+    }
+}

@@ -39,6 +39,7 @@ inline constexpr CommandId kAcquire = 581;
 inline constexpr CommandId kSelectSource = 582;
 inline constexpr CommandId kSendByEmail = 585;
 inline constexpr CommandId kRun = 587;
+inline constexpr CommandId kOpenFile = 588;
 inline constexpr CommandId kExit = 530;
 
 // Browse menu.

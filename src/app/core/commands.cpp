@@ -14,6 +14,7 @@ namespace {
 
 // Main-menu order. Prompts are quoted as users have always read them, slips included.
 constexpr std::array kCommands = {
+    CommandInfo{588, "&Open...", "Open an image file"},
     CommandInfo{57634, "&Copy Image to Clipboard",
                 "Copy the current image to the Windows Clipboard"},
     CommandInfo{551, "Select &All Files", "Select all files in the current folder"},
@@ -182,7 +183,9 @@ MenuItem rotateFlipSubmenu(std::string_view panoramicText) {
 
 MenuItem buildMainMenu() {
     MenuItem file =
-        submenu("&File", {command(kCopyImage),
+        submenu("&File", {command(kOpenFile),
+                          separator(),
+                          command(kCopyImage),
                           command(kSelectAllFiles),
                           command(kDescribeImage),
                           command(kImagePalette),
@@ -564,6 +567,8 @@ bool isChecked(CommandId id, const CommandContext& c) {
 bool isEnabled(CommandId id, const CommandContext& c) {
     // The palette view only has something to show for palette images.
     if (id == kImagePalette) return c.imageShown && c.bitsPerPixel >= 1 && c.bitsPerPixel <= 8;
+    // Frame stepping and playing mean something only for an image with several frames.
+    if (kFrameRange.contains(id)) return c.imageShown && c.pageCount > 1;
     return true;
 }
 

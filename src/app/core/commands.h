@@ -124,6 +124,7 @@ struct CommandContext {
     bool slideShowRunning = false;
     bool imageShown = false;
     std::int32_t bitsPerPixel = 0;  // of the shown page; 0 when unknown
+    std::int32_t pageCount = 0;     // decoded pages (frames) of the shown image
     std::string_view shownFolder;
 };
 

@@ -301,9 +301,12 @@ bool FolderTreePane::setCurrentFolder(const fs::path& folder) {
         }
         item = child;
     }
+    // A folder the user has just clicked is current already and under the pointer: scrolling
+    // now would put another row under the press, and the view would select that one.
+    const bool clicked = currentItem() == item;
     setCurrentItem(item);
     --m_quiet;
-    scrollToItem(item, QAbstractItemView::PositionAtCenter);
+    if (!clicked) scrollToItem(item, QAbstractItemView::PositionAtCenter);
     return true;
 }
 

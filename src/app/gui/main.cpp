@@ -10,6 +10,7 @@
 #include "app/core/settings.h"
 #include "app/core/startup.h"
 #include "app/gui/main_window.h"
+#include "app/gui/quit_on_signal.h"
 
 namespace {
 
@@ -65,9 +66,7 @@ int main(int argc, char** argv) {
 
     kalder::gui::MainWindow window;
     window.settings() = core.settings();
-    const kalder::app::Rect& r = core.settings().windowRect;
-    if (r.right > r.left && r.bottom > r.top)
-        window.setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    window.placeWindow(core.settings().windowRect);
     if (core.settings().windowShowCmd == kalder::app::kShowMaximized)
         window.setWindowState(Qt::WindowMaximized);
     window.applySettings();
@@ -75,10 +74,19 @@ int main(int argc, char** argv) {
         core.settings() = window.settings();
         return core.exitInstance();
     }
+    window.setSettingsSaver([&core](const kalder::app::Settings& s) {
+        core.settings() = s;
+        return core.saveSettings();
+    });
+    // SIGTERM and SIGHUP (logging out, a service manager) end the loop like "Exit" does.
+    kalder::gui::QuitOnSignal quitOnSignal;
     window.show();
     QtStartupUi ui(&window);
     core.afterMainWindowShown(ui);
-    app.exec();
+    if (!quitOnSignal.requested()) app.exec();
+    // After a signal the window is still open; closing it takes its last state (the sort order)
+    // into the options.
+    window.close();
     // The window changed its options while it ran; those are what the next start finds.
     core.settings() = window.settings();
     return core.exitInstance();

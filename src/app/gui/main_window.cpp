@@ -113,9 +113,7 @@ bool MainWindow::loadFolder(const fs::path& folder) {
 bool MainWindow::openFile(const fs::path& path) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) {
-        QMessageBox::critical(
-            this, kTitle,
-            QStringLiteral("Cannot view file: \"%1\".").arg(QString::fromStdString(path.string())));
+        QMessageBox::critical(this, kTitle, cannotViewText(path));
         return false;
     }
     const fs::path file = fs::absolute(path, ec).lexically_normal();
@@ -135,9 +133,7 @@ bool MainWindow::openFile(const fs::path& path) {
         entry = m_images->find(name);
     }
     if (!entry) {
-        QMessageBox::critical(
-            this, kTitle,
-            QStringLiteral("Cannot view file: \"%1\".").arg(QString::fromStdString(path.string())));
+        QMessageBox::critical(this, kTitle, cannotViewText(path));
         return false;
     }
     moveTo(entry);
@@ -166,8 +162,32 @@ void MainWindow::moveTo(view::ImageEntry* entry, bool keepSelection) {
     if (!entry) return;
     m_entry = entry;
     m_current = entry->path();
+    showTitle();
     if (!m_viewerMode) m_browser->fileList()->setCurrent(entry, keepSelection);
     requestCurrent();
+}
+
+void MainWindow::showTitle() {
+    setWindowTitle(m_current.empty() ? kTitle
+                                     : QString::fromStdString(m_current.filename().string()) +
+                                           QStringLiteral(" - ") + kTitle);
+}
+
+QString MainWindow::cannotViewText(const fs::path& path) {
+    return QStringLiteral("Cannot view file: \"%1.\"").arg(QString::fromStdString(path.string()));
+}
+
+void MainWindow::reportUnviewable() {
+    const QString text = cannotViewText(m_current);
+    if (m_failureBox) {
+        m_failureBox->setText(text);
+        return;
+    }
+    // Not modal for the program: a slide show or the next key may move on meanwhile.
+    m_failureBox = new QMessageBox(QMessageBox::Critical, kTitle, text, QMessageBox::Ok, this);
+    m_failureBox->setAttribute(Qt::WA_DeleteOnClose);
+    m_failureBox->setWindowModality(Qt::NonModal);
+    m_failureBox->show();
 }
 
 void MainWindow::clearShown() {
@@ -245,7 +265,11 @@ void MainWindow::frameTick() {
             m_announce = false;
             m_idle = true;
             clearShown();
+            showTitle();
             showFileInfo();
+            // The browser lists such files with their placeholder; the viewer says why its
+            // area stays empty.
+            if (m_viewerMode) reportUnviewable();
             emit imageShown(false);
         }
         return;
@@ -306,7 +330,7 @@ void MainWindow::frameTick() {
         if (std::exchange(m_prefetchAfterResize, false) &&
             m_images->displayLoader().prefetchNeighbours())
             dropReleasedFrame();
-        setWindowTitle(QString::fromStdString(m_entry->name()) + QStringLiteral(" - ") + kTitle);
+        showTitle();
         showFileInfo();
         refreshToolbar();
         updateProperties();
@@ -369,7 +393,12 @@ void MainWindow::applyAction(const view::ViewAction& a, bool anchorAtCursor) {
     if (a.lensOff) m_view->SetLens(false);
     if (a.zoom) m_view->SetZoom(*a.zoom, anchorAtCursor);
     if (a.lensOn) m_view->SetLens(true);
-    if (a.osdIcon) m_view->ShowOsdIcon(*a.osdIcon);
+    if (a.osdIcon) {
+        // The icon tells that the image is turned or mirrored; back upright, it goes.
+        const bool upright =
+            m_state.rotation() == 0 && !m_state.flipHorizontal() && !m_state.flipVertical();
+        m_view->ShowOsdIcon(upright ? -1 : *a.osdIcon);
+    }
     if (a.requestImage) requestCurrent();
 }
 

@@ -4,10 +4,12 @@
 #include <QPointer>
 #include <QTimer>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
+class QMessageBox;
 class QSplitter;
 class QStackedWidget;
 
@@ -84,6 +86,14 @@ public:
     void applySettings();
     // The options dialog (command 702); also what a Yes to the first-run question opens.
     void openOptions() { optionsCommand(); }
+    // Where the options go when they are to be kept at once (OK in the options dialog), so
+    // that a session that does not end cleanly keeps them.
+    void setSettingsSaver(std::function<bool(const app::Settings&)> saver) {
+        m_saveSettings = std::move(saver);
+    }
+    // Takes the browser's sort order into the options and hands them to the saver; false
+    // without one or when it failed.
+    bool saveSettings();
 
     // Runs a command; false when it has no handler here.
     bool runCommand(int command);
@@ -105,6 +115,10 @@ public:
     void setBatchPanel(QWidget* panel) { m_batchPanel = panel; }
     const app::AcceleratorTable& accelerators() const { return m_accelerators; }
 
+    // Puts the window at a stored rectangle, made to fit the screen's available area (a
+    // rectangle stored at another scale or on a larger screen would reach beyond it).
+    void placeWindow(const app::Rect& rect);
+
     // --- modes ---
     bool viewerMode() const { return m_viewerMode; }
     bool browserOnly() const { return m_browserOnly; }
@@ -117,6 +131,10 @@ public:
     void SetStatusText(const QString& text);
     // The prompt of `id` in status part 0; 0 restores the normal text.
     void ShowCommandPrompt(app::CommandId id);
+
+    // The file "&Open..." asks for, given the dialog's filter and start folder; empty for
+    // none. Unset, the file dialog asks. A hook for tests.
+    std::function<QString(const QString& filter, const QString& folder)> chooseFileToOpen;
 
     // The internal error box; with `fatal` the process ends at once.
     static void ReportInternalError(int code, const QString& place, bool fatal);
@@ -139,6 +157,7 @@ private:
     void registerFileCommands();
     void deleteFilesCommand();
     void renameFileCommand();
+    void openFileCommand();
     void entryRenamed(view::ImageEntry* entry);
     // The browser's selection, or the file on screen in the viewer.
     std::vector<std::filesystem::path> chosenFiles() const;
@@ -161,10 +180,17 @@ private:
     void refreshToolbar();
     void storeGeometry(bool sizeChanged);
     bool handleEscape();
+    // F1: the help of the dialog or window that has the key; false for a window without any.
+    bool contextHelp(QWidget* window);
     void toggleViewerBrowser();
     void showBrowserFolder(const std::filesystem::path& folder);
     void listCurrentFolder();
     void showFileInfo();
+    // The window title names the current file (also one that cannot be shown).
+    void showTitle();
+    // "Cannot view file" for the current file, in one box that later failures reuse.
+    void reportUnviewable();
+    static QString cannotViewText(const std::filesystem::path& path);
     // Makes the entry current (nullptr: nothing) and requests it.
     void moveTo(view::ImageEntry* entry, bool keepSelection = false);
     void navigate(int command);
@@ -199,6 +225,7 @@ private:
     view::PixelSize clientSize() const;
 
     app::Settings m_settings;
+    std::function<bool(const app::Settings&)> m_saveSettings;
     view::ViewState m_state;
     ViewingArea* m_view = nullptr;
     std::unique_ptr<view::FolderImages> m_images;
@@ -257,6 +284,7 @@ private:
     bool m_nameBarVisible = false;
     QString m_normalStatus;
     QPointer<QWidget> m_lastFocus;
+    QPointer<QMessageBox> m_failureBox;
     mutable std::string m_shownFolder;  // what commandContext() points into
 };
 

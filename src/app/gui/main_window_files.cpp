@@ -3,6 +3,7 @@
 // The browser model's headers name a member "slots", which Qt's keyword macros would eat: they
 // come before any Qt header.
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include "app/gui/properties_panel.h"
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/viewing_area.h"
+#include "image/format_table.h"
 #include "shell/file_operations.h"
 #include "shell/folder_watcher.h"
 #include "shell/places.h"
@@ -47,10 +49,30 @@ private:
     bool m_was;
 };
 
+// The format table's "name|patterns|...||" filter in the file dialog's form,
+// "name (patterns);;...". "*.*" becomes "*": on Linux many files have no extension.
+QString fileDialogFilter() {
+    const std::string_view table = image::fileDialogFilter();
+    const QStringList parts =
+        QString::fromUtf8(table.data(), static_cast<qsizetype>(table.size())).split('|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size() && !parts[i].isEmpty(); i += 2) {
+        QString name = parts[i];
+        const qsizetype open = name.lastIndexOf(QStringLiteral(" ("));
+        if (open > 0 && name.endsWith(')')) name.truncate(open);
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        if (patterns == QStringLiteral("*.*")) patterns = QStringLiteral("*");
+        filters.push_back(QStringLiteral("%1 (%2)").arg(name, patterns));
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
 }  // namespace
 
 void MainWindow::registerFileCommands() {
     auto& d = m_commands;
+    d.on(cmd::kOpenFile, [this](auto) { openFileCommand(); });
     d.on(cmd::kDeleteFiles, [this](auto) { deleteFilesCommand(); });
     d.on(cmd::kRenameFile, [this](auto) { renameFileCommand(); });
     d.on(cmd::kCopyMoveToFolder, [this](auto) { copyMoveCommand(); });
@@ -167,6 +189,21 @@ void MainWindow::renameFileCommand() {
     if (ok) files->renameEntry(m_entry, name.trimmed());
 }
 
+void MainWindow::openFileCommand() {
+    const QString filter = fileDialogFilter();
+    const QString folder = QString::fromStdString(
+        m_images->folder().empty() ? m_settings.lastFolder : m_images->folder().string());
+    const QString chosen = chooseFileToOpen ? chooseFileToOpen(filter, folder)
+                                            : QFileDialog::getOpenFileName(
+                                                  this, QStringLiteral("Open"), folder, filter);
+    if (chosen.isEmpty()) return;
+    // From now on the file's whole folder is listed, as after a start on a file.
+    m_settings.commandLineFile.clear();
+    if (!openFile(fs::path(chosen.toStdString())) || m_images->folder().empty()) return;
+    m_settings.lastFolder = m_images->folder().string();
+    if (!m_viewerMode) m_browser->folderTree()->setCurrentFolder(m_images->folder());
+}
+
 std::vector<fs::path> MainWindow::chosenFiles() const {
     std::vector<fs::path> paths;
     if (m_viewerMode) {
@@ -257,8 +294,17 @@ void MainWindow::findCommand(bool next) {
                             findOptionsFrom(m_settings));
     }
     using Outcome = view::ImageFinder::Outcome;
-    if (result.entry && (result.outcome == Outcome::Found || result.outcome == Outcome::Complete))
+    if (result.entry && (result.outcome == Outcome::Found || result.outcome == Outcome::Complete)) {
         moveTo(const_cast<view::ImageEntry*>(result.entry));
+        if (!m_viewerMode) {
+            // The hit is marked as the current file of a focused list, also when the search
+            // began in the folder tree; the activation after the dialog gives the focus back
+            // to the list too.
+            ThumbnailBrowser* list = m_browser->fileList();
+            m_lastFocus = list;
+            list->setFocus(Qt::OtherFocusReason);
+        }
+    }
     const QString message = QString::fromStdString(result.message());
     if (result.outcome == Outcome::NotFound)
         QMessageBox::warning(this, kTitle, message);
@@ -286,6 +332,8 @@ void MainWindow::resumeShownThumbnails() {
 
 void MainWindow::relistFolder() {
     listCurrentFolder();
+    // The new entries have no thumbnails yet: a thread held by a dialog meanwhile goes on.
+    resumeShownThumbnails();
     if (m_entry)
         requestCurrent();
     else if (m_images->size() > 0)
@@ -311,6 +359,7 @@ void MainWindow::entryRenamed(view::ImageEntry* entry) {
         return;
     }
     m_current = entry->path();
+    showTitle();
     m_nameBar->setFile(QString::fromStdString(entry->name()),
                        QString::fromStdString(entry->description));
     showFileInfo();

@@ -8,9 +8,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QScreen>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTextEdit>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdlib>
@@ -55,6 +59,15 @@ QVBoxLayout* plainLayout(QWidget* w) {
 void detach(QWidget* w) {
     if (QWidget* parent = w->parentWidget())
         if (QLayout* l = parent->layout()) l->removeWidget(w);
+}
+
+// While a name or a text is being typed (a file or folder renamed in place, an input field),
+// every key belongs to that field: a single-letter command would eat the letter, Enter would
+// switch to the viewer and Escape might close the program.
+bool typingHasFocus() {
+    QWidget* f = QApplication::focusWidget();
+    return qobject_cast<QLineEdit*>(f) || qobject_cast<QTextEdit*>(f) ||
+           qobject_cast<QPlainTextEdit*>(f) || qobject_cast<QAbstractSpinBox*>(f);
 }
 
 void moveInto(QWidget* w, QWidget* host) {
@@ -130,6 +143,7 @@ void MainWindow::buildPanes() {
             return;
         }
         m_current.clear();
+        showTitle();
         m_nameBar->setFile(QString(), QString());
         showFileInfo();
     });
@@ -190,10 +204,26 @@ void MainWindow::SetViewerMode(bool viewer) {
     relayout();
     m_browser->fileList()->refresh();
     m_browser->setBrowserView(m_settings.browserView);
+    // The viewer held the thumbnail thread; a thread that already runs is only told to go on.
+    resumeShownThumbnails();
     m_browser->fileList()->setCurrent(m_entry);
     if (!m_images->folder().empty()) m_browser->folderTree()->setCurrentFolder(m_images->folder());
     m_browser->fileList()->setFocus();
     refreshToolbar();
+}
+
+void MainWindow::placeWindow(const app::Rect& r) {
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    QRect wanted(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    const QScreen* s = screen();
+    if (!s) s = QGuiApplication::primaryScreen();
+    if (s) {
+        const QRect area = s->availableGeometry();
+        wanted.setSize(wanted.size().boundedTo(area.size()));
+        wanted.moveLeft(std::clamp(wanted.left(), area.left(), area.right() + 1 - wanted.width()));
+        wanted.moveTop(std::clamp(wanted.top(), area.top(), area.bottom() + 1 - wanted.height()));
+    }
+    setGeometry(wanted);
 }
 
 void MainWindow::SetFullScreen(bool on) {
@@ -249,9 +279,7 @@ bool MainWindow::Create(const app::OpenRequest& request) {
         SetFullScreen(m_settings.fullScreenViewing);
         const fs::path path(request.path);
         if (request.path.empty() || !fs::exists(path, ec) || fs::is_directory(path, ec)) {
-            QMessageBox::critical(this, kTitle,
-                                  QStringLiteral("Cannot view file: \"%1.\"")
-                                      .arg(QString::fromStdString(request.path)));
+            QMessageBox::critical(this, kTitle, cannotViewText(path));
             return false;
         }
         if (!openFile(path)) return false;
@@ -277,6 +305,7 @@ void MainWindow::showBrowserFolder(const fs::path& folder) {
         return;
     }
     m_current.clear();
+    showTitle();
     m_nameBar->setFile(QString(), QString());
     showFileInfo();
 }
@@ -294,6 +323,7 @@ void MainWindow::listCurrentFolder() {
     else
         dropReleasedFrame();
     m_current = m_entry ? m_entry->path() : fs::path();
+    showTitle();
     m_browser->fileList()->refresh();
     if (!m_viewerMode) {
         m_browser->setBrowserView(m_settings.browserView);
@@ -354,9 +384,16 @@ app::CommandContext MainWindow::commandContext() const {
     c.colorManagementOff = m_colorDisabled;
     c.lensOn = m_view->lens();
     c.batchPanelVisible = m_batchPanel && m_batchPanel->isVisible();
+    c.propertiesPanelVisible = m_properties && m_properties->isVisible();
+    c.slideShowRunning = m_slideShow.running();
     c.imageShown = m_view->image() != nullptr && m_shownEntry != nullptr;
-    if (c.imageShown && m_shownEntry->document().PageCount() > 0)
-        c.bitsPerPixel = static_cast<std::int32_t>(m_shownEntry->document().PageAt(0).bitsPerPixel);
+    if (c.imageShown) {
+        const image::ImageDocument& doc = m_shownEntry->document();
+        c.pageCount = doc.PageCount();
+        const std::int32_t page = std::clamp(m_shownPage, 0, std::max(0, c.pageCount - 1));
+        if (page < c.pageCount)
+            c.bitsPerPixel = static_cast<std::int32_t>(doc.PageAt(page).bitsPerPixel);
+    }
     m_shownFolder = m_images->folder().string();
     c.shownFolder = m_shownFolder;
     return c;
@@ -565,8 +602,16 @@ void MainWindow::adjustSlideShow() {
 void MainWindow::optionsCommand() {
     OptionsDialog dialog(m_settings, this);
     // OK writes the record; every consumer then takes what concerns it.
-    connect(&dialog, &OptionsDialog::settingsApplied, this, [this] { applySettings(); });
+    connect(&dialog, &OptionsDialog::settingsApplied, this, [this] {
+        applySettings();
+        saveSettings();
+    });
     dialog.exec();
+}
+
+bool MainWindow::saveSettings() {
+    m_settings.sortMode = static_cast<std::int32_t>(m_images->sortKey());
+    return m_saveSettings && m_saveSettings(m_settings);
 }
 
 void MainWindow::showContextMenu(app::ContextMenu which, const QPoint& globalPos) {
@@ -608,7 +653,15 @@ void MainWindow::about() {
 // --- keys, geometry, activation ---
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && m_acceleratorsEnabled) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (key->key() == Qt::Key_F1 &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && widget &&
+            contextHelp(widget->window()))
+            return true;
+    }
+    if (event->type() == QEvent::KeyPress && m_acceleratorsEnabled && !typingHasFocus()) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && widget->window() == this) {
             auto* key = static_cast<QKeyEvent*>(event);
@@ -631,6 +684,23 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::contextHelp(QWidget* window) {
+    if (auto* dialog = qobject_cast<DialogBase*>(window)) {
+        dialog->OnHelp();
+        return true;
+    }
+    // The key is taken even when the pages are missing: F1 means help, never a command.
+    if (window == this) {
+        DialogBase::openHelpTopic(this, QStringLiteral("index"));
+        return true;
+    }
+    if (m_properties && window == m_properties) {
+        DialogBase::openHelpTopic(m_properties, QStringLiteral("image_properties"));
+        return true;
+    }
+    return false;
 }
 
 bool MainWindow::handleEscape() {

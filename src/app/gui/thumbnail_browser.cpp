@@ -377,6 +377,13 @@ void ThumbnailBrowser::warn(const QString& text) {
 void ThumbnailBrowser::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     relayout();
+    // The current cell may have been scrolled into a view that was not laid out yet (at
+    // start-up it is a few pixels wide): in the real view it must not stay cut off.
+    if (m_current) {
+        const QRect cell = cellRect(m_current->index());
+        if (cell.intersects(viewport()->rect()) && !viewport()->rect().contains(cell))
+            ensureVisible(m_current->index());
+    }
     updateThumbnailStart();
 }
 

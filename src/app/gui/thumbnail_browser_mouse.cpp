@@ -217,7 +217,6 @@ bool ThumbnailBrowser::startRename() {
     const qsizetype dot = name.lastIndexOf('.');
     editor->setSelection(0, dot > 0 ? dot : name.size());
     editor->installEventFilter(this);
-    connect(editor, &QLineEdit::returnPressed, this, [this] { finishRename(true); });
     m_editor = editor;
     editor->show();
     editor->setFocus(Qt::OtherFocusReason);
@@ -226,10 +225,14 @@ bool ThumbnailBrowser::startRename() {
 
 bool ThumbnailBrowser::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_editor) {
-        if (event->type() == QEvent::KeyPress &&
-            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            finishRename(false);
-            return true;
+        if (event->type() == QEvent::KeyPress) {
+            // Enter and Escape end the edit and nothing else: the line edit would pass them
+            // on to the list, where Enter opens the viewer.
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+                finishRename(key != Qt::Key_Escape);
+                return true;
+            }
         }
         if (event->type() == QEvent::FocusOut) finishRename(true);
     }

@@ -57,6 +57,7 @@ public:
     // k: 0 flip horizontally, 1 flip vertically, 2 rotate clockwise, 3 counterclockwise;
     // negative hides the icon.
     void ShowOsdIcon(int k);
+    int osdIcon() const { return m_osdIcon; }
     // Accepted only with an image at 1:1; turning off always works.
     bool SetLens(bool on);
     bool lens() const { return m_geometry.lens(); }
