@@ -23,7 +23,6 @@
 #include "app/core/batch_settings_binding.h"
 #include "app/core/dialog_help_table.h"
 #include "app/core/settings.h"
-#include "app/core/writer_settings.h"
 #include "app/gui/dialogs/bmp_options_dialog.h"
 #include "app/gui/dialogs/dialog_buttons.h"
 #include "app/gui/dialogs/gif_options_dialog.h"
@@ -59,6 +58,55 @@ std::vector<int> depthsFor(BatchFormat format) {
     if (format == BatchFormat::Jpeg) return {};
     const auto depths = tools::batchFormatDepths(format);
     return {depths.begin(), depths.end()};
+}
+
+QString depthText(int bits) {
+    if (bits == 1) return QStringLiteral("1 bit (2 colors)");
+    if (bits <= 8) return QStringLiteral("%1 bits (%2 colors)").arg(bits).arg(1 << bits);
+    if (bits == 24) return QStringLiteral("24 bits (True Color)");
+    return QStringLiteral("32 bits (True Color + Alpha)");
+}
+
+QComboBox* comboBox(const char* name, const QStringList& items, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->addItems(items);
+    return box;
+}
+
+QCheckBox* checkBox(const QString& text, const char* name, QWidget* parent) {
+    auto* box = new QCheckBox(text, parent);
+    box->setObjectName(QLatin1String(name));
+    return box;
+}
+
+// An editable size field whose first entry is "[original]".
+QComboBox* sizeField(const char* name, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setEditable(true);
+    box->addItem(QLatin1String(kOriginal));
+    box->setInsertPolicy(QComboBox::NoInsert);
+    return box;
+}
+
+// The small "d" button beside a field: back to the default.
+QPushButton* defaultButton(QWidget* parent) {
+    auto* button = new QPushButton(QStringLiteral("d"), parent);
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("d")) + 16);
+    return button;
+}
+
+// A size text as a value: "[original]" and empty are "not given" (0).
+double sizeValue(const QString& text) {
+    if (text.isEmpty() || text == QLatin1String(kOriginal)) return 0;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && value > 0 ? value : 0;
+}
+
+void tagPage(QWidget* page, int templateNumber) {
+    page->setProperty(kTemplateProperty, templateNumber);
 }
 
 }  // namespace
