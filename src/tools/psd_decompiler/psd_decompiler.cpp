@@ -24,7 +24,8 @@ void storePsdOptions(const PsdDecompileOptions& options, PsdSettingsFields& stor
 }
 
 fs::path psdOutputStem(const fs::path& folder, const fs::path& file) {
-    return folder / file.stem();
+    // No folder means beside the file, not the root or wherever the program was started.
+    return (folder.empty() ? file.parent_path() : folder) / file.stem();
 }
 
 fs::path psdLayerPath(const fs::path& stem, std::int32_t layer, PsdLayerFormat format, bool mask) {

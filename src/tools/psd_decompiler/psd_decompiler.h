@@ -48,7 +48,8 @@ struct PsdDecompileResult {
     std::vector<std::filesystem::path> written;
 };
 
-// "<folder>/<file name without extension>": the start of every output name of `file`.
+// "<folder>/<file name without extension>": the start of every output name of `file`; an
+// empty folder is the file's own.
 std::filesystem::path psdOutputStem(const std::filesystem::path& folder,
                                     const std::filesystem::path& file);
 // "<stem>_007.png", "<stem>_007.bmp", "<stem>_007_mask.bmp".

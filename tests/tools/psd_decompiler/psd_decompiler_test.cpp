@@ -94,6 +94,7 @@ TEST(PsdDecompiler, PngLayersAtTheirOwnSizeWithAlpha) {
         }
     }
     EXPECT_FALSE(fs::exists(dir / "doc_003.png"));
+    EXPECT_EQ(psdOutputStem("", dir / "doc.psd"), dir / "doc");
     auto layer1 = test::decodeWithKalder(dir / "doc_001.png");
     ASSERT_TRUE(layer1);
     EXPECT_EQ(layer1->at(1, 0)[0], 63);  // red 50 + 13
