@@ -28,12 +28,12 @@
 #include "app/gui/main_window.h"
 #include "app/gui/menus.h"
 #include "app/gui/name_bar.h"
-#include "app/gui/palette_dialog.h"
 #include "app/gui/properties_panel.h"
 #include "app/gui/slide_show_dialog.h"
 #include "app/gui/status_bar.h"
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/toolbar.h"
+#include "app/gui/tools/palette/palette_dialog.h"
 #include "app/gui/viewing_area.h"
 #include "image/image_document.h"
 #include "shell/places.h"
@@ -520,10 +520,8 @@ void MainWindow::registerCommands() {
     d.on(cmd::kImagePalette, [this](auto) {
         if (!m_shownEntry || m_shownPage < 0 || m_shownEntry->document().PageCount() <= m_shownPage)
             return;
-        const image::ImagePage& page = m_shownEntry->document().PageAt(m_shownPage);
-        if (page.bitsPerPixel > 8) return;
-        PaletteDialog dialog(page.palette, 1 << page.bitsPerPixel, this);
-        dialog.exec();
+        PaletteDialog::showFor(QString::fromStdString(m_shownEntry->path().filename().string()),
+                               m_shownEntry->document().PageAt(m_shownPage), this);
     });
     d.onRange(cmd::kFavoriteRange, [this](app::CommandId c) {
         const std::size_t i = cmd::kFavoriteRange.indexOf(c);

@@ -15,7 +15,7 @@
 #include <mutex>
 
 #include "app/core/settings.h"
-#include "app/gui/palette_dialog.h"
+#include "app/gui/tools/palette/palette_dialog.h"
 #include "image/image_document.h"
 #include "view/image_entry.h"
 
@@ -151,8 +151,7 @@ void PropertiesPanel::showPalette() {
     const image::ImageDocument* doc = m_entry ? &m_entry->document() : nullptr;
     if (!doc || m_page < 0 || m_page >= doc->PageCount()) return;
     const image::ImagePage& p = doc->PageAt(m_page);
-    PaletteDialog dialog(p.palette, 1 << std::min<std::uint32_t>(8, p.bitsPerPixel), this);
-    dialog.exec();
+    PaletteDialog::showFor(QString::fromStdString(m_entry->path().filename().string()), p, this);
 }
 
 void PropertiesPanel::keyPressEvent(QKeyEvent* event) {

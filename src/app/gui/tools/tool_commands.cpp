@@ -7,6 +7,7 @@
 #include "app/gui/tools/icon_compiler/icon_compiler_prompts.h"
 #include "app/gui/tools/jpeg_transform/jpeg_transform_commands.h"
 #include "app/gui/tools/mail/mail_commands.h"
+#include "app/gui/tools/psd_decompiler/psd_decompiler_dialog.h"
 
 namespace kalder::gui {
 
@@ -15,6 +16,7 @@ void registerToolCommands(MainWindow& window) {
     registerGifCompiler(window);
     registerJpegTransformCommands(window);
     registerMailCommands(window);
+    registerPsdDecompiler(window);
     window.commands().on(app::cmd::kIconCursorCompiler,
                          [&window](app::CommandId) { runIconCompiler(window); });
 }

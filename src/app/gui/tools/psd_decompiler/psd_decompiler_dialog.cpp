@@ -1,0 +1,161 @@
+#include "app/gui/tools/psd_decompiler/psd_decompiler_dialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <memory>
+#include <optional>
+
+#include "app/core/command_ids.h"
+#include "app/core/settings.h"
+#include "app/gui/dialogs/file_exists_dialog.h"
+#include "app/gui/dialogs/progress_dialog.h"
+#include "app/gui/main_window.h"
+#include "app/gui/operation_feedback.h"
+
+namespace kalder::gui {
+namespace {
+
+constexpr int kDialogTemplate = 285;
+const QString kTitle = QStringLiteral("PSD Decompiler");
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+// Boxes over the dialog, the progress window and the file-exists question. The wait cursor of
+// the run is lifted while the user is asked something.
+class GuiHost final : public tools::PsdDecompilerHost {
+public:
+    explicit GuiHost(QWidget* parent) : m_parent(parent) {}
+    ~GuiHost() override { m_progress.Close(); }
+
+    void error(const std::string& text) override {
+        m_progress.Close();
+        QApplication::restoreOverrideCursor();
+        QMessageBox::critical(m_parent, kTitle, qs(text));
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    bool progress(const std::filesystem::path& file, std::int32_t fileIndex, std::int32_t fileCount,
+                  std::int32_t layer, std::int32_t layerCount) override {
+        if (!m_progress.window()) m_progress.Create(m_parent);
+        if (layer < 0) {
+            m_progress.SetItem(qs(file.string()), fileIndex, fileCount);
+            m_progress.SetStage(QStringLiteral("Reading ..."), 2, 0);
+            return m_progress.Step(1, 0, true);
+        }
+        if (layer == 0) m_progress.SetStage(QStringLiteral("Writing ..."), 2, 1);
+        return m_progress.Step(layerCount, layer, true);
+    }
+    tools::PsdExistingFile fileExists(const std::filesystem::path& target) override {
+        QApplication::restoreOverrideCursor();
+        const auto answer = FileExistsDialog::ask(m_parent, QStringLiteral("File already exists:"),
+                                                  qs(target.string()), false);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        switch (answer.choice) {
+            case FileExistsDialog::Overwrite:
+                return tools::PsdExistingFile::Overwrite;
+            case FileExistsDialog::OverwriteAll:
+                return tools::PsdExistingFile::OverwriteAll;
+            case FileExistsDialog::Skip:
+                return tools::PsdExistingFile::Skip;
+            case FileExistsDialog::SkipAll:
+                return tools::PsdExistingFile::SkipAll;
+            default:
+                return tools::PsdExistingFile::Cancel;
+        }
+    }
+
+private:
+    QWidget* m_parent;
+    ProgressDialog m_progress;
+};
+
+}  // namespace
+
+PsdDecompilerDialog::PsdDecompilerDialog(std::vector<std::filesystem::path> files,
+                                         const tools::PsdDecompileOptions& options, QWidget* parent)
+    : DialogBase(kDialogTemplate, parent), m_files(std::move(files)) {
+    setWindowTitle(kTitle);
+    auto* layout = new QVBoxLayout(this);
+    auto* format = new QGroupBox(this);
+    auto* formatLayout = new QVBoxLayout(format);
+    m_bmp = new QRadioButton(QStringLiteral("BMP (alpha as separate file)"), format);
+    m_png = new QRadioButton(QStringLiteral("PNG (alpha as transparency)"), format);
+    formatLayout->addWidget(m_bmp);
+    formatLayout->addWidget(m_png);
+    (options.format == tools::PsdLayerFormat::PngWithAlpha ? m_png : m_bmp)->setChecked(true);
+    layout->addWidget(format);
+    m_expand = new QCheckBox(QStringLiteral("&Expand/crop layers to image size"), this);
+    m_expand->setChecked(options.expandToImage);
+    layout->addWidget(m_expand);
+
+    layout->addWidget(new QLabel(QStringLiteral("Output folder:"), this));
+    auto* folderRow = new QHBoxLayout;
+    m_folder = new QLineEdit(qs(options.outputFolder.string()), this);
+    auto* browse = new QPushButton(QStringLiteral("&Browse..."), this);
+    connect(browse, &QPushButton::clicked, this, &PsdDecompilerDialog::browse);
+    folderRow->addWidget(m_folder, 1);
+    folderRow->addWidget(browse);
+    layout->addLayout(folderRow);
+
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(helpButton(), QDialogButtonBox::HelpRole);
+    auto* decompile =
+        buttons->addButton(QStringLiteral("&Decompile"), QDialogButtonBox::AcceptRole);
+    decompile->setDefault(true);
+    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    connect(decompile, &QPushButton::clicked, this, &PsdDecompilerDialog::Decompile);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    OnInitDialog();
+}
+
+tools::PsdDecompileOptions PsdDecompilerDialog::options() const {
+    tools::PsdDecompileOptions o;
+    o.format = m_png->isChecked() ? tools::PsdLayerFormat::PngWithAlpha
+                                  : tools::PsdLayerFormat::BmpWithMask;
+    o.expandToImage = m_expand->isChecked();
+    o.outputFolder = m_folder->text().toStdString();
+    return o;
+}
+
+void PsdDecompilerDialog::browse() {
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, tr("Output folder"), m_folder->text());
+    if (!folder.isEmpty()) m_folder->setText(folder);
+}
+
+void PsdDecompilerDialog::Decompile() {
+    std::unique_ptr<tools::PsdDecompilerHost> host =
+        makeHost ? makeHost() : std::make_unique<GuiHost>(this);
+    bool completed = false;
+    {
+        WaitCursor wait;
+        completed = tools::decompilePsdFiles(m_files, options(), *host).completed;
+        host.reset();  // the progress window goes before the dialog closes
+    }
+    // An error or a stop leaves the dialog open with the same choices.
+    if (completed) accept();
+}
+
+void registerPsdDecompiler(MainWindow& window) {
+    window.commands().on(app::cmd::kPsdDecompiler, [&window](app::CommandId) {
+        std::vector<std::filesystem::path> files = window.selectedFiles();
+        if (files.empty()) return;
+        tools::PsdDecompileOptions options = tools::loadPsdOptions(window.settings().psdOptions);
+        options.outputFolder = files.front().parent_path();
+        PsdDecompilerDialog dialog(std::move(files), options, &window);
+        if (dialog.exec() == QDialog::Accepted)
+            tools::storePsdOptions(dialog.options(), window.settings().psdOptions);
+    });
+}
+
+}  // namespace kalder::gui

@@ -1,0 +1,88 @@
+#include "cli/cli_psd_layers.h"
+
+#include <filesystem>
+#include <ostream>
+#include <system_error>
+
+#include "tools/psd_decompiler/psd_decompiler.h"
+
+namespace kalder::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kUsage = "usage: kalder-cli psd-layers FILE... -o DIR [--bmp|--png] [--expand]\n";
+
+// Nobody to ask on a command line: outputs are replaced, as the other commands do.
+class CommandLineHost final : public tools::PsdDecompilerHost {
+public:
+    explicit CommandLineHost(std::ostream& err) : m_err(err) {}
+    void error(const std::string& text) override { m_err << "kalder-cli: " << text << "\n"; }
+    bool progress(const fs::path&, std::int32_t, std::int32_t, std::int32_t,
+                  std::int32_t) override {
+        return false;
+    }
+    tools::PsdExistingFile fileExists(const fs::path&) override {
+        return tools::PsdExistingFile::OverwriteAll;
+    }
+
+private:
+    std::ostream& m_err;
+};
+
+}  // namespace
+
+PsdLayersOptions parsePsdLayers(const std::vector<std::string>& args, std::string& error) {
+    PsdLayersOptions o;
+    error.clear();
+    bool formatGiven = false;
+    for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
+        const std::string& a = args[i];
+        if (a == "-o" || a == "--output") {
+            if (i + 1 >= args.size())
+                error = a + " needs a value";
+            else
+                o.outputFolder = args[++i];
+        } else if (a == "--bmp" || a == "--png") {
+            if (formatGiven && o.png != (a == "--png"))
+                error = "--bmp and --png exclude each other";
+            o.png = a == "--png";
+            formatGiven = true;
+        } else if (a == "--expand") {
+            o.expand = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            error = "unknown option: " + a;
+        } else {
+            o.inputs.push_back(a);
+        }
+    }
+    if (error.empty() && o.inputs.empty()) error = "no PSD file given";
+    if (error.empty() && o.outputFolder.empty()) error = "no output folder given (-o DIR)";
+    return o;
+}
+
+int runPsdLayers(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string error;
+    const PsdLayersOptions o = parsePsdLayers(args, error);
+    if (!error.empty()) {
+        err << "kalder-cli: " << error << "\n" << kUsage;
+        return 2;
+    }
+    std::error_code ec;
+    fs::create_directories(o.outputFolder, ec);
+    if (!fs::is_directory(o.outputFolder, ec)) {
+        err << "kalder-cli: not a folder: " << o.outputFolder << "\n";
+        return 1;
+    }
+    tools::PsdDecompileOptions options;
+    options.format =
+        o.png ? tools::PsdLayerFormat::PngWithAlpha : tools::PsdLayerFormat::BmpWithMask;
+    options.expandToImage = o.expand;
+    options.outputFolder = o.outputFolder;
+    CommandLineHost host(err);
+    const auto result = tools::decompilePsdFiles({o.inputs.begin(), o.inputs.end()}, options, host);
+    for (const auto& path : result.written) out << path.string() << "\n";
+    return result.completed ? 0 : 1;
+}
+
+}  // namespace kalder::cli

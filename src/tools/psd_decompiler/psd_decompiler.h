@@ -1,0 +1,64 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kalder::tools {
+
+enum class PsdLayerFormat : std::int32_t {
+    BmpWithMask = 0,   // a 24-bit bitmap per layer, its transparency in a gray "_mask.bmp"
+    PngWithAlpha = 1,  // a PNG per layer, its transparency as the alpha channel
+};
+
+struct PsdDecompileOptions {
+    PsdLayerFormat format = PsdLayerFormat::BmpWithMask;
+    bool expandToImage = true;  // every output at the document's size
+    std::filesystem::path outputFolder;
+};
+
+// The eight numbers the settings keep for the decompiler: [0] the format (0 BMP with mask,
+// 1 PNG with alpha), [1] expand/crop to the document (0 or 1); the rest is reserved and stays
+// as found. The stored defaults 0, 1, 0, ... mean BMP files expanded to the document.
+using PsdSettingsFields = std::array<std::int32_t, 8>;
+PsdDecompileOptions loadPsdOptions(const PsdSettingsFields& stored);
+void storePsdOptions(const PsdDecompileOptions& options, PsdSettingsFields& stored);
+
+// What to do with an output file that already exists.
+enum class PsdExistingFile { Overwrite, OverwriteAll, Skip, SkipAll, Cancel };
+
+// How the decompiler talks to its user; the dialog shows boxes and a progress window, the
+// command line prints and answers itself.
+class PsdDecompilerHost {
+public:
+    virtual ~PsdDecompilerHost() = default;
+    // An error that ends the run.
+    virtual void error(const std::string& text) = 0;
+    // Before each file (layer -1, layerCount 0) and each of its layers; true asks to stop.
+    virtual bool progress(const std::filesystem::path& file, std::int32_t fileIndex,
+                          std::int32_t fileCount, std::int32_t layer, std::int32_t layerCount) = 0;
+    // `target` exists; asked once per file unless an "all" answer was given.
+    virtual PsdExistingFile fileExists(const std::filesystem::path& target) = 0;
+};
+
+struct PsdDecompileResult {
+    bool completed = false;  // every file done: no error, no stop, no cancel
+    std::vector<std::filesystem::path> written;
+};
+
+// "<folder>/<file name without extension>": the start of every output name of `file`; an
+// empty folder is the file's own.
+std::filesystem::path psdOutputStem(const std::filesystem::path& folder,
+                                    const std::filesystem::path& file);
+// "<stem>_007.png", "<stem>_007.bmp", "<stem>_007_mask.bmp".
+std::filesystem::path psdLayerPath(const std::filesystem::path& stem, std::int32_t layer,
+                                   PsdLayerFormat format, bool mask = false);
+
+// Writes every layer of every file. The first unreadable file or failed write ends the run
+// with its message; what was written before stays.
+PsdDecompileResult decompilePsdFiles(const std::vector<std::filesystem::path>& files,
+                                     const PsdDecompileOptions& options, PsdDecompilerHost& host);
+
+}  // namespace kalder::tools

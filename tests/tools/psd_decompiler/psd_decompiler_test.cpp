@@ -1,0 +1,221 @@
+// PSD decompiler: layered documents built from bytes, written out as PNG or BMP with masks,
+// read back by our readers and by Pillow; unreadable inputs and existing outputs.
+#include "tools/psd_decompiler/psd_decompiler.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "support/psd_builder.h"
+#include "support/test_support.h"
+
+namespace kalder::tools {
+namespace {
+
+namespace fs = std::filesystem;
+using test::DocShape;
+using test::LayerShape;
+using test::Plane;
+
+struct Host : PsdDecompilerHost {
+    std::vector<std::string> errors;
+    std::vector<fs::path> asked;
+    PsdExistingFile answer = PsdExistingFile::Overwrite;
+    int stopAtLayer = -2;
+
+    void error(const std::string& text) override { errors.push_back(text); }
+    bool progress(const fs::path&, std::int32_t, std::int32_t, std::int32_t layer,
+                  std::int32_t) override {
+        return layer == stopAtLayer;
+    }
+    PsdExistingFile fileExists(const fs::path& target) override {
+        asked.push_back(target);
+        return answer;
+    }
+};
+
+Plane ramp(std::size_t n, int seed) {
+    Plane p(n);
+    for (std::size_t i = 0; i < n; ++i) p[i] = static_cast<std::uint8_t>(seed + 13 * i);
+    return p;
+}
+
+// 8 x 6 RGB: an opaque full-size layer, a 3 x 2 layer at (2, 1) with transparency, and a
+// 4 x 4 layer hanging off the right edge, without transparency.
+std::vector<std::uint8_t> threeLayers() {
+    DocShape d(3, 8, 3, 8, 6);
+    for (int c = 0; c < 3; ++c) d.merged.push_back(Plane(48, 0));
+    d.layers = {
+        LayerShape(0, 0, 8, 6, {{0, ramp(48, 1)}, {1, ramp(48, 2)}, {2, ramp(48, 3)}}),
+        LayerShape(2, 1, 5, 3,
+                   {{-1, Plane{0, 64, 128, 192, 255, 10}},
+                    {0, ramp(6, 50)},
+                    {1, ramp(6, 60)},
+                    {2, ramp(6, 70)}}),
+        LayerShape(6, 2, 10, 6, {{0, Plane(16, 200)}, {1, Plane(16, 100)}, {2, Plane(16, 50)}}),
+    };
+    return test::makePsd(d);
+}
+
+// Red, green, blue and alpha bytes of a file through Pillow.
+std::optional<std::vector<std::uint8_t>> pillowRgba(const fs::path& path) {
+    if (!test::havePillow()) return std::nullopt;
+    const std::string command =
+        "/usr/bin/python3 -c \"import sys; from PIL import Image; "
+        "sys.stdout.buffer.write(Image.open(sys.argv[1]).convert('RGBA').tobytes())\" '" +
+        path.string() + "' 2>/dev/null";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe) return std::nullopt;
+    std::vector<std::uint8_t> out;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;)
+        out.insert(out.end(), buffer, buffer + n);
+    return out;
+}
+
+TEST(PsdDecompiler, PngLayersAtTheirOwnSizeWithAlpha) {
+    test::TempDir dir;
+    test::writeFile(dir / "doc.psd", threeLayers());
+    Host host;
+    PsdDecompileOptions options{PsdLayerFormat::PngWithAlpha, false, dir.path()};
+    const auto result = decompilePsdFiles({dir / "doc.psd"}, options, host);
+    EXPECT_TRUE(result.completed);
+    EXPECT_TRUE(host.errors.empty());
+    const std::pair<int, int> sizes[] = {{8, 6}, {3, 2}, {4, 4}};
+    for (int j = 0; j < 3; ++j) {
+        const fs::path out = dir / ("doc_00" + std::to_string(j) + ".png");
+        auto ours = test::decodeWithKalder(out);
+        ASSERT_TRUE(ours) << out;
+        EXPECT_EQ(ours->width, sizes[j].first);
+        EXPECT_EQ(ours->height, sizes[j].second);
+        if (auto pillow = test::decodeWithPillow(out)) {
+            EXPECT_EQ(test::maxChannelDifference(*ours, *pillow), 0) << out;
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir / "doc_003.png"));
+    EXPECT_EQ(psdOutputStem("", dir / "doc.psd"), dir / "doc");
+    auto layer1 = test::decodeWithKalder(dir / "doc_001.png");
+    ASSERT_TRUE(layer1);
+    EXPECT_EQ(layer1->at(1, 0)[0], 63);  // red 50 + 13
+    EXPECT_EQ(layer1->at(1, 0)[2], 83);
+    if (auto rgba = pillowRgba(dir / "doc_001.png")) {
+        ASSERT_EQ(rgba->size(), 24u);
+        const std::uint8_t alpha[] = {0, 64, 128, 192, 255, 10};
+        for (int i = 0; i < 6; ++i) EXPECT_EQ((*rgba)[4 * i + 3], alpha[i]) << i;
+    }
+}
+
+TEST(PsdDecompiler, BmpMasksOnlyForTransparentLayersAndExpansion) {
+    struct Case {
+        bool expand;
+        bool masks[3];
+        int width1, height1;  // of layer 1
+    };
+    // Expanding gives the layers that do not cover the document a transparency of their own.
+    for (const Case c :
+         {Case{false, {false, true, false}, 3, 2}, Case{true, {false, true, true}, 8, 6}}) {
+        test::TempDir dir;
+        test::writeFile(dir / "doc.psd", threeLayers());
+        Host host;
+        PsdDecompileOptions options{PsdLayerFormat::BmpWithMask, c.expand, dir.path()};
+        ASSERT_TRUE(decompilePsdFiles({dir / "doc.psd"}, options, host).completed);
+        for (int j = 0; j < 3; ++j) {
+            const std::string base = "doc_00" + std::to_string(j);
+            EXPECT_TRUE(fs::exists(dir / (base + ".bmp"))) << base;
+            EXPECT_EQ(fs::exists(dir / (base + "_mask.bmp")), c.masks[j]) << base << c.expand;
+            if (c.expand) {
+                auto out = test::decodeWithKalder(dir / (base + ".bmp"));
+                ASSERT_TRUE(out);
+                EXPECT_EQ(out->width, 8);
+                EXPECT_EQ(out->height, 6);
+            }
+        }
+        auto mask = test::decodeWithKalder(dir / "doc_001_mask.bmp");
+        ASSERT_TRUE(mask);
+        ASSERT_EQ(mask->width, c.width1);
+        ASSERT_EQ(mask->height, c.height1);
+        const int x = c.expand ? 2 : 0, y = c.expand ? 1 : 0;  // where the layer's pixels start
+        EXPECT_EQ(mask->at(x + 1, y)[0], 64);
+        EXPECT_EQ(mask->at(x + 1, y)[1], 64);
+        EXPECT_EQ(mask->at(x + 2, y + 1)[0], 10);
+        if (c.expand) {
+            EXPECT_EQ(mask->at(0, 0)[0], 0);  // outside the layer
+        }
+        if (auto pillow = test::decodeWithPillow(dir / "doc_001_mask.bmp")) {
+            EXPECT_EQ(test::maxChannelDifference(*mask, *pillow), 0);
+        }
+        if (auto pillow = test::decodeWithPillow(dir / "doc_002.bmp")) {
+            auto ours = test::decodeWithKalder(dir / "doc_002.bmp");
+            ASSERT_TRUE(ours);
+            EXPECT_EQ(test::maxChannelDifference(*ours, *pillow), 0);
+            EXPECT_EQ(ours->at(c.expand ? 6 : 0, c.expand ? 2 : 0)[0], 200);
+        }
+    }
+}
+
+TEST(PsdDecompiler, UnreadableFileEndsTheRunAndKeepsEarlierOutputs) {
+    test::TempDir dir;
+    test::writeFile(dir / "good.psd", threeLayers());
+    auto broken = threeLayers();
+    broken.resize(broken.size() / 2);
+    test::writeFile(dir / "bad.psd", broken);
+    test::writeFile(dir / "never.psd", threeLayers());
+    Host host;
+    PsdDecompileOptions options{PsdLayerFormat::PngWithAlpha, true, dir.path()};
+    const auto result =
+        decompilePsdFiles({dir / "good.psd", dir / "bad.psd", dir / "never.psd"}, options, host);
+    EXPECT_FALSE(result.completed);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Can't load PSD image: " + (dir / "bad.psd").string());
+    EXPECT_EQ(result.written.size(), 3u);
+    EXPECT_TRUE(fs::exists(dir / "good_002.png"));
+    EXPECT_FALSE(fs::exists(dir / "bad_000.png"));
+    EXPECT_FALSE(fs::exists(dir / "never_000.png"));
+
+    // A folder that cannot take files: the write fails with its own message.
+    Host writeHost;
+    options.outputFolder = dir / "missing";
+    EXPECT_FALSE(decompilePsdFiles({dir / "good.psd"}, options, writeHost).completed);
+    ASSERT_EQ(writeHost.errors.size(), 1u);
+    EXPECT_EQ(writeHost.errors[0], "Can't convert PSD image: " + (dir / "good.psd").string());
+}
+
+TEST(PsdDecompiler, ExistingOutputsFollowTheAnswer) {
+    struct Case {
+        PsdExistingFile answer;
+        bool replaced;
+        bool completed;
+        std::size_t asked;
+    };
+    for (const Case c : {Case{PsdExistingFile::Skip, false, true, 2},
+                         Case{PsdExistingFile::OverwriteAll, true, true, 1},
+                         Case{PsdExistingFile::SkipAll, false, true, 1},
+                         Case{PsdExistingFile::Cancel, false, false, 1}}) {
+        test::TempDir dir;
+        test::writeFile(dir / "doc.psd", threeLayers());
+        const std::vector<std::uint8_t> old{'o', 'l', 'd'};
+        test::writeFile(dir / "doc_000.png", old);
+        test::writeFile(dir / "doc_002.png", old);
+        Host host;
+        host.answer = c.answer;
+        PsdDecompileOptions options{PsdLayerFormat::PngWithAlpha, false, dir.path()};
+        EXPECT_EQ(decompilePsdFiles({dir / "doc.psd"}, options, host).completed, c.completed);
+        EXPECT_EQ(host.asked.size(), c.asked);
+        EXPECT_EQ(test::readFile(dir / "doc_000.png") != old, c.replaced);
+        EXPECT_EQ(fs::exists(dir / "doc_001.png"), c.completed);
+    }
+    // Stopping from the progress window ends quietly and keeps what was written.
+    test::TempDir dir;
+    test::writeFile(dir / "doc.psd", threeLayers());
+    Host host;
+    host.stopAtLayer = 2;
+    PsdDecompileOptions options{PsdLayerFormat::PngWithAlpha, false, dir.path()};
+    EXPECT_FALSE(decompilePsdFiles({dir / "doc.psd"}, options, host).completed);
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_TRUE(fs::exists(dir / "doc_001.png"));
+    EXPECT_FALSE(fs::exists(dir / "doc_002.png"));
+}
+
+}  // namespace
+}  // namespace kalder::tools
