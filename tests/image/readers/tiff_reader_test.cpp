@@ -254,6 +254,113 @@ TEST(TiffReader, OwnWriterRoundTripThroughTiles) {
     }
 }
 
+// An uncompressed one-strip file of 8-bit samples, spp to a pixel (RGB or gray plus alpha);
+// extra < 0 leaves the ExtraSamples tag out.
+std::vector<std::uint8_t> tiffWithAlpha(int width, int height, int spp, int extra,
+                                        const std::vector<std::uint8_t>& samples) {
+    const bool gray = spp == 2;
+    const std::uint16_t entries = extra < 0 ? 9 : 10;
+    const std::uint32_t bitsAt = 8 + 2 + entries * 12u + 4;
+    const std::uint32_t dataAt = bitsAt + (spp > 2 ? 2u * spp : 0u);
+    test::Bytes b;
+    b.str("II").u16le(42).u32le(8).u16le(entries);
+    auto tag = [&b](std::uint32_t id, std::uint32_t type, std::uint32_t count, std::uint32_t v) {
+        b.u16le(id).u16le(type).u32le(count);
+        if (type == 3 && count == 1)
+            b.u16le(v).u16le(0);
+        else
+            b.u32le(v);
+    };
+    tag(256, 3, 1, width);
+    tag(257, 3, 1, height);
+    tag(258, 3, spp, spp == 2 ? 0x00080008u : bitsAt);
+    tag(259, 3, 1, 1);
+    tag(262, 3, 1, gray ? 1 : 2);
+    tag(273, 4, 1, dataAt);
+    tag(277, 3, 1, spp);
+    tag(278, 3, 1, height);
+    tag(279, 4, 1, static_cast<std::uint32_t>(samples.size()));
+    if (extra >= 0) tag(338, 3, 1, extra);
+    b.u32le(0);
+    for (int i = 0; spp > 2 && i < spp; ++i) b.u16le(8);
+    b.append(samples);
+    return b.data;
+}
+
+struct AlphaDecode {
+    RgbImage image;
+    std::vector<std::uint8_t> alpha;
+};
+
+std::optional<AlphaDecode> decodeWithAlpha(const fs::path& path, bool blend, ColorRef background) {
+    ImageDocument doc;
+    LoadOptions options;
+    options.path = path;
+    options.blendAlpha = blend;
+    options.backgroundColour = background;
+    options.extractAlpha = true;
+    if (!doc.Open(options) || !doc.AddPage() || !doc.DecodePage()) return std::nullopt;
+    return AlphaDecode{test::toRgb(doc.PageAt(0).bitmap), doc.PageAt(0).alphaPlane};
+}
+
+TEST(TiffReader, AlphaSamplesAreUnpremultipliedOrBlended) {
+    struct Case {
+        const char* name;
+        int spp, extra;
+        std::vector<std::uint8_t> samples;  // two pixels
+        std::vector<std::uint8_t> colour;   // what the pixels mean, unblended
+        std::vector<std::uint8_t> alpha;    // empty: opaque
+    };
+    const std::vector<Case> cases = {
+        {"unassociated",
+         4,
+         2,
+         {200, 100, 40, 128, 10, 20, 30, 0},
+         {200, 100, 40, 0, 0, 0},
+         {128, 0}},
+        {"associated",
+         4,
+         1,
+         {100, 50, 20, 128, 90, 60, 30, 255},
+         {199, 100, 40, 90, 60, 30},
+         {128, 255}},
+        {"rgba_without_tag_is_associated",
+         4,
+         -1,
+         {64, 0, 32, 64, 1, 2, 3, 255},
+         {255, 0, 128, 1, 2, 3},
+         {64, 255}},
+        {"unspecified_is_not_alpha",
+         4,
+         0,
+         {200, 100, 40, 0, 1, 2, 3, 9},
+         {200, 100, 40, 1, 2, 3},
+         {}},
+        {"gray_unassociated", 2, 2, {200, 64, 30, 255}, {200, 200, 200, 30, 30, 30}, {64, 255}},
+        {"gray_associated", 2, 1, {100, 128, 30, 255}, {199, 199, 199, 30, 30, 30}, {128, 255}},
+    };
+    const ColorRef background = makeColorRef(0, 255, 0);
+    test::TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = dir / (std::string(c.name) + ".tif");
+        test::writeFile(file, tiffWithAlpha(2, 1, c.spp, c.extra, c.samples));
+        auto plain = decodeWithAlpha(file, false, background);
+        auto blended = decodeWithAlpha(file, true, background);
+        ASSERT_TRUE(plain && blended);
+        EXPECT_EQ(plain->alpha.empty() ? std::vector<std::uint8_t>{} : plain->alpha, c.alpha);
+        for (int x = 0; x < 2; ++x)
+            for (int k = 0; k < 3; ++k) {
+                const int want = c.colour[static_cast<std::size_t>(x * 3 + k)];
+                const int a = c.alpha.empty() ? 255 : c.alpha[static_cast<std::size_t>(x)];
+                if (a > 0) EXPECT_NEAR(plain->image.at(x, 0)[k], want, 1) << x << " " << k;
+                const int bg = k == 1 ? 255 : 0;
+                EXPECT_NEAR(blended->image.at(x, 0)[k], (want * a + bg * (255 - a) + 127) / 255, 1)
+                    << "blended " << x << " " << k;
+            }
+    }
+}
+
 // Hostile and damaged files: a clean failure (or a decode), never a crash.
 TEST(TiffReader, DamagedHeadersFailCleanly) {
     test::TempDir dir;
