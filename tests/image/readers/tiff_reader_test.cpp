@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -358,6 +360,69 @@ TEST(TiffReader, AlphaSamplesAreUnpremultipliedOrBlended) {
                 EXPECT_NEAR(blended->image.at(x, 0)[k], (want * a + bg * (255 - a) + 127) / 255, 1)
                     << "blended " << x << " " << k;
             }
+    }
+}
+
+// Pillow's straight (not premultiplied) RGBA of a file, as width, height and bytes.
+std::optional<AlphaDecode> pillowRgba(const fs::path& path) {
+    if (!test::havePillow()) return std::nullopt;
+    test::TempDir dir;
+    const fs::path out = dir / "rgba.raw";
+    const std::string command =
+        "/usr/bin/python3 -c \"import sys\nfrom PIL import Image\nim=Image.open(sys.argv[1])"
+        ".convert('RGBA')\nopen(sys.argv[2],'wb').write(b'%d %d\\n' % im.size + im.tobytes())\" '" +
+        path.string() + "' '" + out.string() + "' 2>/dev/null";
+    if (std::system(command.c_str()) != 0) return std::nullopt;
+    const auto bytes = test::readFile(out);
+    std::istringstream head(std::string(bytes.begin(), bytes.end()));
+    AlphaDecode d;
+    head >> d.image.width >> d.image.height;
+    const std::size_t pixels = static_cast<std::size_t>(d.image.width) * d.image.height;
+    const std::size_t start = static_cast<std::size_t>(head.tellg()) + 1;
+    if (bytes.size() != start + pixels * 4) return std::nullopt;
+    for (std::size_t i = 0; i < pixels; ++i) {
+        d.image.rgb.insert(d.image.rgb.end(), bytes.begin() + start + i * 4,
+                           bytes.begin() + start + i * 4 + 3);
+        d.alpha.push_back(bytes[start + i * 4 + 3]);
+    }
+    return d;
+}
+
+TEST(TiffReader, SharedFilesShowTheirAlpha) {
+    auto root = test::externalTestData();
+    if (!root) GTEST_SKIP() << "shared test data not found";
+    // 16-bit samples reach us as 8-bit premultiplied colour, so faint pixels lose precision.
+    struct Case {
+        const char* name;
+        int alphaTolerance, colourTolerance;
+    };
+    for (const auto& [name, alphaTolerance, colourTolerance] :
+         {Case{"image-tiff/libtiffpic/strike.tif", 0, 1},
+          Case{"pillow/tiff/tiff_wrong_bits_per_sample.tiff", 0, 1},
+          Case{"pillow/tiff/tiff_16bit_RGBa.tiff", 1, 16}}) {
+        SCOPED_TRACE(name);
+        const fs::path file = *root / name;
+        auto ours = decodeWithAlpha(file, false, 0);
+        ASSERT_TRUE(ours);
+        ASSERT_EQ(ours->alpha.size(),
+                  static_cast<std::size_t>(ours->image.width) * ours->image.height);
+        EXPECT_TRUE(std::any_of(ours->alpha.begin(), ours->alpha.end(),
+                                [](std::uint8_t a) { return a < 255; }));
+        auto theirs = pillowRgba(file);
+        if (!theirs) continue;
+        ASSERT_EQ(theirs->alpha.size(), ours->alpha.size());
+        int worstAlpha = 0, worstColour = 0;
+        for (std::size_t i = 0; i < ours->alpha.size(); ++i) {
+            const int a = ours->alpha[i];
+            worstAlpha = std::max(worstAlpha, std::abs(a - theirs->alpha[i]));
+            // Colour is known only to within what the alpha left of it.
+            if (a < 16) continue;
+            for (int k = 0; k < 3; ++k)
+                worstColour = std::max(worstColour, std::abs(ours->image.rgb[i * 3 + k] -
+                                                             theirs->image.rgb[i * 3 + k]));
+        }
+        EXPECT_LE(worstAlpha, alphaTolerance);
+        EXPECT_LE(worstColour, colourTolerance);
     }
 }
 
