@@ -57,6 +57,9 @@ typedef struct CdxTiffDirectory {
     uint8_t hasPhotometric, hasResolutionUnit, hasXResolution, hasYResolution, hasColorMap;
     uint8_t isTiled, rgbaReadable; /* rgbaReadable: the RGBA interface accepts the directory */
     double xResolution, yResolution;
+    /* The first ExtraSamples value (0 unspecified, 1 associated alpha, 2 unassociated alpha). */
+    uint16_t extraSample;
+    uint8_t hasExtraSamples;
 } CdxTiffDirectory;
 
 /* One page to write. Rows come from the row source as packed samples of one scan line. */

@@ -201,6 +201,10 @@ static int tiffDirectory(CdxTiff* h, CdxTiffDirectory* d) {
     if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &f)) d->yResolution = f, d->hasYResolution = 1;
     uint16_t *r = NULL, *g = NULL, *b = NULL;
     if (TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b) && r && g && b) d->hasColorMap = 1;
+    uint16_t extraCount = 0;
+    uint16_t* extra = NULL;
+    if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount > 0 && extra)
+        d->extraSample = extra[0], d->hasExtraSamples = 1;
     d->isTiled = TIFFIsTiled(tif) ? 1 : 0;
     d->stripCount = d->isTiled ? 0 : TIFFNumberOfStrips(tif);
     d->tileCount = d->isTiled ? TIFFNumberOfTiles(tif) : 0;

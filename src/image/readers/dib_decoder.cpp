@@ -67,16 +67,19 @@ Status DibDecoder::readHeader(BufferedInput& in, const DibHeaderOptions& options
             if (headerSize >= kAlphaInHeaderSize) masks[3] = in.u32le();
         }
         in.seek(headerStart + headerSize);
-        if (headerSize < kMasksInHeaderSize && m_compression == kBitFields) {
+        if (headerSize < kMasksInHeaderSize &&
+            (m_compression == kBitFields || m_compression == kAlphaBitFields)) {
             masks[0] = in.u32le();
             masks[1] = in.u32le();
             masks[2] = in.u32le();
+            if (m_compression == kAlphaBitFields) masks[3] = in.u32le();
         }
     }
     if (!in.ok()) return in.error();
     if (options.requireOnePlane && planes != 1) return DecodeError::Corrupt;
     if (!validBitCount(m_bitCount)) return DecodeError::Unsupported;
-    if (m_compression > kBitFields) return DecodeError::Unsupported;
+    if (m_compression > kBitFields && m_compression != kAlphaBitFields)
+        return DecodeError::Unsupported;
     if (options.iconImage) {
         if (height <= 0) return DecodeError::Corrupt;
         height /= 2;
@@ -90,12 +93,13 @@ Status DibDecoder::readHeader(BufferedInput& in, const DibHeaderOptions& options
     m_height = static_cast<std::int32_t>(height);
 
     // Pixel layouts: bit fields when the file gives them, else the fixed ones of each depth.
-    if (m_compression != kBitFields || (masks[0] | masks[1] | masks[2]) == 0) {
+    const bool fields = m_compression == kBitFields || m_compression == kAlphaBitFields;
+    m_alphaDeclared = masks[3] != 0 && (fields || m_bitCount == 32);
+    if (!fields || (masks[0] | masks[1] | masks[2]) == 0) {
         if (m_bitCount == 16)
             masks = {0x7C00, 0x03E0, 0x001F, 0};
         else
-            masks = {0xFF0000, 0x00FF00, 0x0000FF,
-                     m_compression == kBitFields ? masks[3] : 0xFF000000u};
+            masks = {0xFF0000, 0x00FF00, 0x0000FF, fields ? masks[3] : 0xFF000000u};
     }
     m_red = DibField::fromMask(masks[0]);
     m_green = DibField::fromMask(masks[1]);
@@ -134,7 +138,7 @@ Status DibDecoder::readHeader(BufferedInput& in, const DibHeaderOptions& options
 
 bool DibDecoder::hasAlphaChannel() const {
     return (m_bitCount == 32 || m_bitCount == 16) && m_alpha.bits > 0 &&
-           (m_compression == kBitFields || m_bitCount == 32);
+           (m_compression == kBitFields || m_compression == kAlphaBitFields || m_bitCount == 32);
 }
 
 std::size_t DibDecoder::stride() const {

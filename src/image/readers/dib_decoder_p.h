@@ -41,7 +41,13 @@ struct DibField {
 
 class DibDecoder {
 public:
-    enum Compression : std::uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3 };
+    enum Compression : std::uint32_t {
+        kRgb = 0,
+        kRle8 = 1,
+        kRle4 = 2,
+        kBitFields = 3,
+        kAlphaBitFields = 6,  // four masks after a 40-byte header
+    };
 
     // Reads the information header (12-byte core header or 40 bytes and more), the bit-field masks
     // and the colour table from the input's position, and leaves the input at the pixel data.
@@ -59,6 +65,10 @@ public:
     }
     // Pixels carry their own opacity (32-bit icons, bit fields with an alpha mask).
     bool hasAlphaChannel() const;
+    // The file itself says its pixels have an alpha field: a non-zero alpha mask in a header
+    // large enough to hold one, or four masks after the basic header. Plain 32-bit bitmaps
+    // leave the fourth byte undefined (usually zero), so a bitmap file trusts it only then.
+    bool declaresAlpha() const { return m_alphaDeclared && hasAlphaChannel(); }
     bool isCoreHeader() const { return m_core; }
     std::int32_t xPelsPerMeter() const { return m_xPels; }
     std::int32_t yPelsPerMeter() const { return m_yPels; }
@@ -87,6 +97,7 @@ private:
     std::int32_t m_height = 0;
     bool m_bottomUp = true;
     bool m_core = false;
+    bool m_alphaDeclared = false;
     std::uint32_t m_bitCount = 0;
     std::uint32_t m_compression = 0;
     std::int32_t m_xPels = 0;

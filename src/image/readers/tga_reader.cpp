@@ -110,6 +110,7 @@ Status TgaReader::ReadHeader() {
 
     m_input.skip(h.idLength);
     const std::size_t entryBytes = (h.mapEntryBits + 7u) / 8u;
+    m_mapHasAlpha = false;
     if (m_mapped) {
         // Pixel values index the map directly, so the map has to lie within 0 ... 255.
         if (h.mapType != 1 || h.mapLength == 0 || h.mapFirst + h.mapLength > 256)
@@ -119,8 +120,15 @@ Status TgaReader::ReadHeader() {
             return fail(DecodeError::Unsupported);
         std::uint8_t map[256 * 4];
         m_input.read(map, h.mapLength * entryBytes);
-        for (std::size_t i = 0; i < h.mapLength; ++i)
+        m_mapAlpha.fill(255);
+        for (std::size_t i = 0; i < h.mapLength; ++i) {
             mapEntryToRgb(map + i * entryBytes, h.mapEntryBits, &m_table[(h.mapFirst + i) * 3]);
+            if (h.mapEntryBits == 32) {
+                m_mapAlpha[h.mapFirst + i] = map[i * 4 + 3];
+                m_mapHasAlpha = m_mapHasAlpha || map[i * 4 + 3] != 0;
+            }
+        }
+        if (!m_mapHasAlpha) m_mapAlpha.fill(255);
     } else if (h.mapType == 1) {
         m_input.skip(static_cast<std::uint64_t>(h.mapLength) * entryBytes);
     }
@@ -156,7 +164,7 @@ Result<std::uint32_t> TgaReader::BeginDecode() {
     m_raw.assign(static_cast<std::size_t>(m_width) * m_bytesPerPixel, 0);
     m_row = 0;
     m_runLeft = 0;
-    const bool hasAlpha = m_depth == 32 || (m_gray && m_depth == 16);
+    const bool hasAlpha = m_depth == 32 || (m_gray && m_depth == 16) || m_mapHasAlpha;
     if (m_settings.extractAlpha && hasAlpha) {
         // Refuse to set aside a plane for more pixels than the file can possibly hold: even a
         // run-length file needs a packet header and one pixel per 128 pixels.
@@ -209,6 +217,12 @@ void TgaReader::convertRow(std::uint8_t* out) {
 
     if (m_mapped) {
         raster::expandIndexed(src, 8, w, m_table, out);
+        for (std::int32_t x = 0; m_mapHasAlpha && x < w; ++x) {
+            const std::uint8_t a = m_mapAlpha[src[x]];
+            if (alpha) alpha[x] = a;
+            if (!blendAlpha || a == 255) continue;
+            for (int c = 0; c < 3; ++c) out[x * 3 + c] = blend(out[x * 3 + c], a, c);
+        }
     } else if (m_gray && m_depth == 8) {
         for (std::int32_t x = 0; x < w; ++x) out[x * 3] = out[x * 3 + 1] = out[x * 3 + 2] = src[x];
     } else if (m_gray) {

@@ -37,6 +37,10 @@ private:
     bool m_gray = false;
     bool m_mapped = false;
     Palette m_table{};
+    // Opacity of each colour-map entry; used only when the map has 32-bit entries and not every
+    // one of them says fully transparent (writers that leave the byte zero mean opaque).
+    std::array<std::uint8_t, 256> m_mapAlpha{};
+    bool m_mapHasAlpha = false;
     std::vector<std::uint8_t> m_raw;  // one row of pixels as stored
     std::int32_t m_row = 0;
     // The run-length packet still pending from the previous row.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ constexpr std::size_t kMaxDescription = 64 * 1024;
 constexpr std::uint16_t kPhotometricMinIsWhite = 0;
 constexpr std::uint16_t kPhotometricRgb = 2;
 constexpr std::uint16_t kExtraSampleCount = 4;  // RGBA and gray+alpha directories carry alpha
+constexpr std::uint16_t kAssociatedAlpha = 1;
 
 struct HandleCloser {
     const CdxTiffApi* api = nullptr;
@@ -98,8 +100,10 @@ private:
     void advance();
     // The RGBA row of source row y, loading its strip or tile row when needed.
     Result<const std::uint32_t*> rgbaRow(std::uint32_t y);
+    // Turns `count` RGBA pixels, `step` apart, into red, green, blue; their opacities go to
+    // alpha when it is given.
     void convertRow(const std::uint32_t* rgba, std::uint8_t* out, std::uint32_t step,
-                    std::uint32_t count) const;
+                    std::uint32_t count, std::uint8_t* alpha = nullptr) const;
 
     const CdxTiffApi* m_api = nullptr;
     TiffHandle m_tif;
@@ -113,6 +117,10 @@ private:
     std::int64_t m_loadedBlock = -1;
     std::uint32_t m_row = 0;
     std::uint32_t m_page = 0;
+    // The directory has an alpha sample the library honours, and whether the colours it hands
+    // back are already multiplied by it.
+    bool m_hasAlpha = false;
+    bool m_premultiplied = false;
     bool m_blendAlpha = false;
     bool m_advanced = false;  // EndDecode already moved to the next directory
     bool m_noMoreDirectories = false;
@@ -254,9 +262,33 @@ Result<std::uint32_t> TiffReader::BeginDecode() {
         if (m_noMoreDirectories) return fail(DecodeError::NoMoreFrames);
     }
     KALDER_TRY(allocateBuffers());
-    m_blendAlpha = m_settings.blendAlpha && m_dir.hasSamplesPerPixel &&
-                   (m_dir.samplesPerPixel == 2 || m_dir.samplesPerPixel >= kExtraSampleCount) &&
-                   m_dir.photometric <= kPhotometricRgb;
+    // ExtraSamples 1 (associated) and 2 (unassociated) are alpha; 0 (unspecified) is not, as
+    // such samples are often masks or other data. Four RGB samples without the tag are taken as
+    // associated alpha, as the library does. Where the library finds no alpha it reports every
+    // pixel opaque.
+    const bool unspecified = m_dir.hasExtraSamples && m_dir.extraSample == 0;
+    m_hasAlpha = m_dir.hasSamplesPerPixel && !unspecified &&
+                 (m_dir.samplesPerPixel == 2 || m_dir.samplesPerPixel >= kExtraSampleCount) &&
+                 m_dir.photometric <= kPhotometricRgb;
+    // The library multiplies unassociated colour by alpha but leaves gray as stored, so colour
+    // comes back premultiplied for RGB and for associated gray.
+    m_premultiplied =
+        m_hasAlpha && (m_dir.photometric == kPhotometricRgb ||
+                       (m_dir.hasExtraSamples && m_dir.extraSample == kAssociatedAlpha));
+    m_blendAlpha = m_settings.blendAlpha && m_hasAlpha;
+    m_alphaPlane.clear();
+    if (m_settings.extractAlpha && m_hasAlpha) {
+        // No plane for more pixels than the file could hold.
+        const std::uint64_t pixels = std::uint64_t{m_dir.width} * m_dir.height;
+        const std::uint64_t expansion = maxExpansion(m_dir.hasCompression ? m_dir.compression : 1);
+        if (pixels / (expansion ? expansion : 4096) > m_fileSize)
+            return fail(DecodeError::Truncated);
+        try {
+            m_alphaPlane.assign(static_cast<std::size_t>(pixels), 255);
+        } catch (const std::bad_alloc&) {
+            return fail(DecodeError::OutOfMemory);
+        }
+    }
     m_row = 0;
     ++m_page;
     return 0u;
@@ -294,23 +326,27 @@ Result<const std::uint32_t*> TiffReader::rgbaRow(std::uint32_t y) {
 }
 
 void TiffReader::convertRow(const std::uint32_t* rgba, std::uint8_t* out, std::uint32_t step,
-                            std::uint32_t count) const {
-    // The module hands back colour already multiplied by alpha: compositing adds the background.
+                            std::uint32_t count, std::uint8_t* alpha) const {
     for (std::uint32_t i = 0; i < count; ++i, rgba += step, out += 3) {
         const std::uint32_t p = *rgba;
-        std::uint8_t r = p & 0xff, g = (p >> 8) & 0xff, b = (p >> 16) & 0xff;
-        if (m_blendAlpha) {
-            const std::uint32_t a = p >> 24;
-            r = static_cast<std::uint8_t>(
-                std::min<std::uint32_t>(255, r + (m_blendTable[0][a] + 127) / 255));
-            g = static_cast<std::uint8_t>(
-                std::min<std::uint32_t>(255, g + (m_blendTable[1][a] + 127) / 255));
-            b = static_cast<std::uint8_t>(
-                std::min<std::uint32_t>(255, b + (m_blendTable[2][a] + 127) / 255));
+        const std::uint32_t a = m_hasAlpha ? p >> 24 : 255;
+        std::uint32_t c[3] = {p & 0xff, (p >> 8) & 0xff, (p >> 16) & 0xff};
+        if (alpha) alpha[i] = static_cast<std::uint8_t>(a);
+        if (a != 255 && m_blendAlpha) {
+            // Over the background: premultiplied colour only gains the background's share.
+            for (int k = 0; k < 3; ++k) {
+                const std::uint32_t own = m_premultiplied ? c[k] * 255 : c[k] * a;
+                c[k] = std::min<std::uint32_t>(255, (own + m_blendTable[k][a] + 127) / 255);
+            }
+        } else if (a != 255 && m_premultiplied) {
+            // The colour itself, for whoever composites it later; nothing is left of it where
+            // the pixel is fully transparent.
+            for (int k = 0; k < 3; ++k)
+                c[k] = a == 0 ? 0 : std::min<std::uint32_t>(255, (c[k] * 255 + a / 2) / a);
         }
-        out[0] = r;
-        out[1] = g;
-        out[2] = b;
+        out[0] = static_cast<std::uint8_t>(c[0]);
+        out[1] = static_cast<std::uint8_t>(c[1]);
+        out[2] = static_cast<std::uint8_t>(c[2]);
     }
 }
 
@@ -320,7 +356,9 @@ Status TiffReader::ReadRow(std::uint8_t* out, bool skip) {
     if (!skip) {
         auto row = rgbaRow(m_row);
         if (!row) return row.error();
-        convertRow(*row, out, 1, m_dir.width);
+        std::uint8_t* alpha =
+            m_alphaPlane.empty() ? nullptr : m_alphaPlane.data() + std::size_t{m_row} * m_dir.width;
+        convertRow(*row, out, 1, m_dir.width, alpha);
     }
     ++m_row;
     return rowDelivered(m_dir.height, m_row);

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "image/format_table.h"
+#include "image/image_document.h"
 #include "image/image_reader.h"
 #include "image/readers/reader_factory.h"
 #include "support/test_support.h"
@@ -268,6 +269,105 @@ INSTANTIATE_TEST_SUITE_P(
                   (1023u << 20) | (512u << 10),
                   0xFF7F00},
         FieldCase{"zero_mask_is_black", 32, 40, {0, 0x0000FF00, 0x000000FF}, 0x00FFFFFF, 0x00FFFF}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- alpha the file declares -----------------------------------------------------------------
+
+// A decode through the document with the alpha plane and, when blending, over `background`.
+struct AlphaDecode {
+    RgbImage image;
+    std::vector<std::uint8_t> alpha;
+};
+
+std::optional<AlphaDecode> decodeWithAlpha(const std::filesystem::path& path, bool blend,
+                                           image::ColorRef background) {
+    image::ImageDocument doc;
+    image::LoadOptions options;
+    options.path = path;
+    options.blendAlpha = blend;
+    options.backgroundColour = background;
+    options.extractAlpha = true;
+    if (!doc.Open(options) || !doc.AddPage() || !doc.DecodePage()) return std::nullopt;
+    return AlphaDecode{toRgb(doc.PageAt(0).bitmap), doc.PageAt(0).alphaPlane};
+}
+
+struct AlphaCase {
+    const char* name;
+    std::uint32_t headerSize, bits, compression;
+    std::vector<std::uint32_t> masks;
+    std::vector<std::uint32_t> pixels;  // one row, as stored
+    std::vector<std::uint8_t> alpha;    // expected opacities; empty: opaque, no plane
+};
+
+class BmpAlphaTest : public ::testing::TestWithParam<AlphaCase> {};
+
+TEST_P(BmpAlphaTest, DeclaredAlphaReachesPlaneAndBlend) {
+    const AlphaCase& c = GetParam();
+    BmpSpec s;
+    s.headerSize = c.headerSize;
+    s.bits = c.bits;
+    s.compression = c.compression;
+    s.masks = c.masks;
+    s.width = static_cast<std::int32_t>(c.pixels.size());
+    s.pixels = packRows({c.pixels}, c.bits);
+    TempDir dir;
+    writeFile(dir / "a.bmp", buildBmp(s));
+    const image::ColorRef background = image::makeColorRef(0, 0, 255);
+    auto plain = decodeWithAlpha(dir / "a.bmp", false, background);
+    auto blended = decodeWithAlpha(dir / "a.bmp", true, background);
+    ASSERT_TRUE(plain && blended);
+    EXPECT_EQ(plain->alpha, c.alpha);
+    for (int x = 0; x < s.width; ++x) {
+        const int a = c.alpha.empty() ? 255 : c.alpha[static_cast<std::size_t>(x)];
+        for (int k = 0; k < 3; ++k) {
+            const int bg = k == 2 ? 255 : 0;
+            const int want = (plain->image.at(x, 0)[k] * a + bg * (255 - a) + 127) / 255;
+            EXPECT_NEAR(blended->image.at(x, 0)[k], want, 1) << "pixel " << x << " channel " << k;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Masks, BmpAlphaTest,
+    ::testing::Values(
+        AlphaCase{"v5_fields_argb",
+                  124,
+                  32,
+                  3,
+                  {0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+                  {0x80FF2010, 0xFF00FF00, 0x00FFFFFF},
+                  {0x80, 0xFF, 0}},
+        AlphaCase{"alpha_fields_after_info_header",
+                  40,
+                  32,
+                  6,
+                  {0xFF00, 0xFF0000, 0xFF000000, 0xFF},
+                  {0x336699C0, 0x11223340},
+                  {0xC0, 0x40}},
+        AlphaCase{
+            "v3_a1r5g5b5", 56, 16, 3, {0x7C00, 0x03E0, 0x001F, 0x8000}, {0xFC00, 0x03E0}, {255, 0}},
+        AlphaCase{"v5_rgb_with_alpha_mask",
+                  124,
+                  32,
+                  0,
+                  {0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+                  {0x40102030, 0xFF405060},
+                  {0x40, 0xFF}},
+        AlphaCase{"declared_but_all_zero_is_opaque",
+                  124,
+                  32,
+                  3,
+                  {0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+                  {0x00102030, 0x00405060},
+                  {}},
+        AlphaCase{"plain_32_bit_ignores_fourth_byte", 40, 32, 0, {}, {0x80102030, 0x00405060}, {}},
+        AlphaCase{"three_masks_ignore_fourth_byte",
+                  40,
+                  32,
+                  3,
+                  {0xFF0000, 0xFF00, 0xFF},
+                  {0x80102030, 0x10405060},
+                  {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- run-length data -----------------------------------------------------------------------
@@ -605,6 +705,28 @@ TEST(BmpReader, SharedTestImages) {
     if (havePillow()) {
         EXPECT_GT(compared, 30);
     }
+}
+
+TEST(BmpReader, SharedBitmaskImageShowsItsAlpha) {
+    auto root = externalTestData();
+    if (!root) GTEST_SKIP() << "shared external test data not found";
+    const auto path = *root / "gdk-pixbuf/reftests/mandatory-bitmasks.bmp";
+    auto ours = decodeWithAlpha(path, false, 0);
+    auto ref = decodeWithAlpha(path.string() + ".ref.png", false, 0);
+    ASSERT_TRUE(ours && ref);
+    ASSERT_EQ(ours->alpha.size(), ref->alpha.size());
+    EXPECT_EQ(ours->alpha, ref->alpha);
+    EXPECT_TRUE(std::any_of(ours->alpha.begin(), ours->alpha.end(),
+                            [](std::uint8_t a) { return a != 255; }));
+    // Colours count where they are visible.
+    int worst = 0;
+    for (int y = 0; y < ours->image.height; ++y)
+        for (int x = 0; x < ours->image.width; ++x) {
+            if (ref->alpha[static_cast<std::size_t>(y) * ref->image.width + x] == 0) continue;
+            for (int k = 0; k < 3; ++k)
+                worst = std::max(worst, std::abs(ours->image.at(x, y)[k] - ref->image.at(x, y)[k]));
+        }
+    EXPECT_EQ(worst, 0);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -271,6 +272,64 @@ TEST(TgaReader, AlphaIsBlendedOrKeptAsPlaneInTopDownOrder) {
     EXPECT_EQ(std::vector<std::uint8_t>(img->at(0, 1), img->at(0, 1) + 3),
               (std::vector<std::uint8_t>{0, 0, 254}));
     EXPECT_EQ(alpha, (std::vector<std::uint8_t>{128, 64, 0, 255}));
+}
+
+TEST(TgaReader, ThirtyTwoBitColourMapCarriesAlpha) {
+    // 3 x 1 top-down, entries: clear red, half green, opaque blue; pixels 2, 1, 0. A map whose
+    // alpha bytes are all zero is opaque.
+    for (const bool allZero : {false, true}) {
+        SCOPED_TRACE(allZero ? "all zero" : "declared");
+        const int alphas[3] = {0, allZero ? 0 : 128, allZero ? 0 : 255};
+        Bytes b;
+        b.u8(0).u8(1).u8(1).u16le(0).u16le(3).u8(32).u16le(0).u16le(0).u16le(3).u16le(1);
+        b.u8(8).u8(0x20);
+        b.u8(0).u8(0).u8(200).u8(alphas[0]);
+        b.u8(0).u8(200).u8(0).u8(alphas[1]);
+        b.u8(200).u8(0).u8(0).u8(alphas[2]);
+        b.u8(2).u8(1).u8(0);
+        TempDir dir;
+        writeFile(dir / "m.tga", b.data);
+        ReaderSettings settings;
+        settings.blendAlpha = true;
+        settings.backgroundColour = makeColorRef(0, 0, 255);
+        settings.extractAlpha = true;
+        std::vector<std::uint8_t> alpha;
+        auto img = decodeWithReader(dir / "m.tga", settings, &alpha);
+        ASSERT_TRUE(img);
+        if (allZero) {
+            EXPECT_TRUE(alpha.empty());
+            EXPECT_EQ(img->rgb, (std::vector<std::uint8_t>{0, 0, 200, 0, 200, 0, 200, 0, 0}));
+            continue;
+        }
+        EXPECT_EQ(alpha, (std::vector<std::uint8_t>{255, 128, 0}));
+        EXPECT_EQ(img->rgb, (std::vector<std::uint8_t>{0, 0, 200, 0, (200 * 128) >> 8,
+                                                       (255 * 127) >> 8, 0, 0, 254}));
+    }
+}
+
+// The shared colour-mapped file uses its map's alpha bytes to cut the picture out; ImageMagick
+// reads them too.
+TEST(TgaReader, SharedColourMappedFileShowsItsAlpha) {
+    auto root = kalder::test::externalTestData();
+    if (!root) GTEST_SKIP() << "shared external test data not found";
+    const auto file = *root / "kimageformats/tga/colormapped.tga";
+    ReaderSettings settings;
+    settings.extractAlpha = true;
+    std::vector<std::uint8_t> alpha;
+    auto img = decodeWithReader(file, settings, &alpha);
+    ASSERT_TRUE(img);
+    ASSERT_EQ(alpha.size(), static_cast<std::size_t>(img->width) * img->height);
+    EXPECT_TRUE(std::count(alpha.begin(), alpha.end(), 0) > 0);
+    if (!kalder::test::haveImageMagick()) return;
+    TempDir dir;
+    const auto png = dir / "alpha.png";
+    const std::string command = "convert '" + file.string() + "' -alpha extract -depth 8 '" +
+                                png.string() + "' 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    auto theirs = kalder::test::decodeWithKalder(png);
+    ASSERT_TRUE(theirs);
+    ASSERT_EQ(theirs->rgb.size(), alpha.size() * 3);
+    for (std::size_t i = 0; i < alpha.size(); ++i) ASSERT_EQ(alpha[i], theirs->rgb[i * 3]) << i;
 }
 
 TEST(TgaReader, DescriptionPaletteAndDepth) {

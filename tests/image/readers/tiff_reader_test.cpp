@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -251,6 +253,176 @@ TEST(TiffReader, OwnWriterRoundTripThroughTiles) {
             for (int x = 0; x < 23; ++x)
                 for (int c = 0; c < 3; ++c)
                     ASSERT_EQ(ours->at(x, y)[c], pixels[(y * 23 + x) * 4 + 2 - c]) << compression;
+    }
+}
+
+// An uncompressed one-strip file of 8-bit samples, spp to a pixel (RGB or gray plus alpha);
+// extra < 0 leaves the ExtraSamples tag out.
+std::vector<std::uint8_t> tiffWithAlpha(int width, int height, int spp, int extra,
+                                        const std::vector<std::uint8_t>& samples) {
+    const bool gray = spp == 2;
+    const std::uint16_t entries = extra < 0 ? 9 : 10;
+    const std::uint32_t bitsAt = 8 + 2 + entries * 12u + 4;
+    const std::uint32_t dataAt = bitsAt + (spp > 2 ? 2u * spp : 0u);
+    test::Bytes b;
+    b.str("II").u16le(42).u32le(8).u16le(entries);
+    auto tag = [&b](std::uint32_t id, std::uint32_t type, std::uint32_t count, std::uint32_t v) {
+        b.u16le(id).u16le(type).u32le(count);
+        if (type == 3 && count == 1)
+            b.u16le(v).u16le(0);
+        else
+            b.u32le(v);
+    };
+    tag(256, 3, 1, width);
+    tag(257, 3, 1, height);
+    tag(258, 3, spp, spp == 2 ? 0x00080008u : bitsAt);
+    tag(259, 3, 1, 1);
+    tag(262, 3, 1, gray ? 1 : 2);
+    tag(273, 4, 1, dataAt);
+    tag(277, 3, 1, spp);
+    tag(278, 3, 1, height);
+    tag(279, 4, 1, static_cast<std::uint32_t>(samples.size()));
+    if (extra >= 0) tag(338, 3, 1, extra);
+    b.u32le(0);
+    for (int i = 0; spp > 2 && i < spp; ++i) b.u16le(8);
+    b.append(samples);
+    return b.data;
+}
+
+struct AlphaDecode {
+    RgbImage image;
+    std::vector<std::uint8_t> alpha;
+};
+
+std::optional<AlphaDecode> decodeWithAlpha(const fs::path& path, bool blend, ColorRef background) {
+    ImageDocument doc;
+    LoadOptions options;
+    options.path = path;
+    options.blendAlpha = blend;
+    options.backgroundColour = background;
+    options.extractAlpha = true;
+    if (!doc.Open(options) || !doc.AddPage() || !doc.DecodePage()) return std::nullopt;
+    return AlphaDecode{test::toRgb(doc.PageAt(0).bitmap), doc.PageAt(0).alphaPlane};
+}
+
+TEST(TiffReader, AlphaSamplesAreUnpremultipliedOrBlended) {
+    struct Case {
+        const char* name;
+        int spp, extra;
+        std::vector<std::uint8_t> samples;  // two pixels
+        std::vector<std::uint8_t> colour;   // what the pixels mean, unblended
+        std::vector<std::uint8_t> alpha;    // empty: opaque
+    };
+    const std::vector<Case> cases = {
+        {"unassociated",
+         4,
+         2,
+         {200, 100, 40, 128, 10, 20, 30, 0},
+         {200, 100, 40, 0, 0, 0},
+         {128, 0}},
+        {"associated",
+         4,
+         1,
+         {100, 50, 20, 128, 90, 60, 30, 255},
+         {199, 100, 40, 90, 60, 30},
+         {128, 255}},
+        {"rgba_without_tag_is_associated",
+         4,
+         -1,
+         {64, 0, 32, 64, 1, 2, 3, 255},
+         {255, 0, 128, 1, 2, 3},
+         {64, 255}},
+        {"unspecified_is_not_alpha",
+         4,
+         0,
+         {200, 100, 40, 0, 1, 2, 3, 9},
+         {200, 100, 40, 1, 2, 3},
+         {}},
+        {"gray_unassociated", 2, 2, {200, 64, 30, 255}, {200, 200, 200, 30, 30, 30}, {64, 255}},
+        {"gray_associated", 2, 1, {100, 128, 30, 255}, {199, 199, 199, 30, 30, 30}, {128, 255}},
+    };
+    const ColorRef background = makeColorRef(0, 255, 0);
+    test::TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = dir / (std::string(c.name) + ".tif");
+        test::writeFile(file, tiffWithAlpha(2, 1, c.spp, c.extra, c.samples));
+        auto plain = decodeWithAlpha(file, false, background);
+        auto blended = decodeWithAlpha(file, true, background);
+        ASSERT_TRUE(plain && blended);
+        EXPECT_EQ(plain->alpha.empty() ? std::vector<std::uint8_t>{} : plain->alpha, c.alpha);
+        for (int x = 0; x < 2; ++x)
+            for (int k = 0; k < 3; ++k) {
+                const int want = c.colour[static_cast<std::size_t>(x * 3 + k)];
+                const int a = c.alpha.empty() ? 255 : c.alpha[static_cast<std::size_t>(x)];
+                if (a > 0) EXPECT_NEAR(plain->image.at(x, 0)[k], want, 1) << x << " " << k;
+                const int bg = k == 1 ? 255 : 0;
+                EXPECT_NEAR(blended->image.at(x, 0)[k], (want * a + bg * (255 - a) + 127) / 255, 1)
+                    << "blended " << x << " " << k;
+            }
+    }
+}
+
+// Pillow's straight (not premultiplied) RGBA of a file, as width, height and bytes.
+std::optional<AlphaDecode> pillowRgba(const fs::path& path) {
+    if (!test::havePillow()) return std::nullopt;
+    test::TempDir dir;
+    const fs::path out = dir / "rgba.raw";
+    const std::string command =
+        "/usr/bin/python3 -c \"import sys\nfrom PIL import Image\nim=Image.open(sys.argv[1])"
+        ".convert('RGBA')\nopen(sys.argv[2],'wb').write(b'%d %d\\n' % im.size + im.tobytes())\" '" +
+        path.string() + "' '" + out.string() + "' 2>/dev/null";
+    if (std::system(command.c_str()) != 0) return std::nullopt;
+    const auto bytes = test::readFile(out);
+    std::istringstream head(std::string(bytes.begin(), bytes.end()));
+    AlphaDecode d;
+    head >> d.image.width >> d.image.height;
+    const std::size_t pixels = static_cast<std::size_t>(d.image.width) * d.image.height;
+    const std::size_t start = static_cast<std::size_t>(head.tellg()) + 1;
+    if (bytes.size() != start + pixels * 4) return std::nullopt;
+    for (std::size_t i = 0; i < pixels; ++i) {
+        d.image.rgb.insert(d.image.rgb.end(), bytes.begin() + start + i * 4,
+                           bytes.begin() + start + i * 4 + 3);
+        d.alpha.push_back(bytes[start + i * 4 + 3]);
+    }
+    return d;
+}
+
+TEST(TiffReader, SharedFilesShowTheirAlpha) {
+    auto root = test::externalTestData();
+    if (!root) GTEST_SKIP() << "shared test data not found";
+    // 16-bit samples reach us as 8-bit premultiplied colour, so faint pixels lose precision.
+    struct Case {
+        const char* name;
+        int alphaTolerance, colourTolerance;
+    };
+    for (const auto& [name, alphaTolerance, colourTolerance] :
+         {Case{"image-tiff/libtiffpic/strike.tif", 0, 1},
+          Case{"pillow/tiff/tiff_wrong_bits_per_sample.tiff", 0, 1},
+          Case{"pillow/tiff/tiff_16bit_RGBa.tiff", 1, 16}}) {
+        SCOPED_TRACE(name);
+        const fs::path file = *root / name;
+        auto ours = decodeWithAlpha(file, false, 0);
+        ASSERT_TRUE(ours);
+        ASSERT_EQ(ours->alpha.size(),
+                  static_cast<std::size_t>(ours->image.width) * ours->image.height);
+        EXPECT_TRUE(std::any_of(ours->alpha.begin(), ours->alpha.end(),
+                                [](std::uint8_t a) { return a < 255; }));
+        auto theirs = pillowRgba(file);
+        if (!theirs) continue;
+        ASSERT_EQ(theirs->alpha.size(), ours->alpha.size());
+        int worstAlpha = 0, worstColour = 0;
+        for (std::size_t i = 0; i < ours->alpha.size(); ++i) {
+            const int a = ours->alpha[i];
+            worstAlpha = std::max(worstAlpha, std::abs(a - theirs->alpha[i]));
+            // Colour is known only to within what the alpha left of it.
+            if (a < 16) continue;
+            for (int k = 0; k < 3; ++k)
+                worstColour = std::max(worstColour, std::abs(ours->image.rgb[i * 3 + k] -
+                                                             theirs->image.rgb[i * 3 + k]));
+        }
+        EXPECT_LE(worstAlpha, alphaTolerance);
+        EXPECT_LE(worstColour, colourTolerance);
     }
 }
 
