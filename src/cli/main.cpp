@@ -8,6 +8,7 @@
 #include "cli/cli_icon_compile.h"
 #include "cli/cli_mail.h"
 #include "cli/cli_options.h"
+#include "cli/cli_scan.h"
 
 int main(int argc, char** argv) {
     using namespace kalder::cli;
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
         return runSendMail({args.begin() + 1, args.end()}, std::cout, std::cerr);
     if (!args.empty() && args[0] == "icon-compile")
         return runIconCompile({args.begin() + 1, args.end()}, std::cout, std::cerr);
+    if (!args.empty() && args[0] == "scan")
+        return runScan({args.begin() + 1, args.end()}, std::cout, std::cerr);
     ParseResult parsed = parseCommandLine(args);
     if (!parsed.error.empty()) {
         std::cerr << "kalder-cli: " << parsed.error << "\n\n" << usageText();
