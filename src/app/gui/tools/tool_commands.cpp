@@ -3,9 +3,11 @@
 #include "app/core/command_ids.h"
 #include "app/gui/main_window.h"
 #include "app/gui/tools/batch_convertor/batch_convertor_commands.h"
+#include "app/gui/tools/clipboard/clipboard_commands.h"
 #include "app/gui/tools/gif_compiler/gif_compiler_dialog.h"
 #include "app/gui/tools/icon_compiler/icon_compiler_prompts.h"
 #include "app/gui/tools/mail/mail_commands.h"
+#include "app/gui/tools/wallpaper/wallpaper_commands.h"
 
 namespace kalder::gui {
 
@@ -13,6 +15,8 @@ void registerToolCommands(MainWindow& window) {
     registerBatchConvertorCommands(window);
     registerGifCompiler(window);
     registerMailCommands(window);
+    registerClipboardCommands(window);
+    registerWallpaperCommands(window);
     window.commands().on(app::cmd::kIconCursorCompiler,
                          [&window](app::CommandId) { runIconCompiler(window); });
 }
