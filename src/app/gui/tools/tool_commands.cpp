@@ -7,6 +7,7 @@
 #include "app/gui/tools/gif_compiler/gif_compiler_dialog.h"
 #include "app/gui/tools/icon_compiler/icon_compiler_prompts.h"
 #include "app/gui/tools/mail/mail_commands.h"
+#include "app/gui/tools/scan/scan_dialogs.h"
 #include "app/gui/tools/wallpaper/wallpaper_commands.h"
 
 namespace kalder::gui {
@@ -17,6 +18,7 @@ void registerToolCommands(MainWindow& window) {
     registerMailCommands(window);
     registerClipboardCommands(window);
     registerWallpaperCommands(window);
+    registerScanCommands(window);
     window.commands().on(app::cmd::kIconCursorCompiler,
                          [&window](app::CommandId) { runIconCompiler(window); });
 }
