@@ -8,6 +8,8 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config ccache clang clang-format
   # mail over TLS
   libgnutls28-dev
+  # scanners
+  libsane-dev
   # codecs and colour
   libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev liblcms2-dev
   # metafile playback and its default font
@@ -20,6 +22,8 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev python3-pil imagemagick libjpeg-turbo-progs netpbm libtiff-tools libopenjp2-tools
   icoutils
   xvfb xauth dbus
+  # scanner tests (the SANE test backend), wallpaper and clipboard tests
+  sane-utils libglib2.0-bin gsettings-desktop-schemas xclip
   # mail tests: a loopback SMTP server and its self-signed certificates
   python3-aiosmtpd openssl
 )

@@ -11,6 +11,7 @@
 #include "cli/cli_mail.h"
 #include "cli/cli_options.h"
 #include "cli/cli_psd_layers.h"
+#include "cli/cli_scan.h"
 
 int main(int argc, char** argv) {
     using namespace kalder::cli;
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
         return runIconCompile({args.begin() + 1, args.end()}, std::cout, std::cerr);
     if (!args.empty() && args[0] == "psd-layers")
         return runPsdLayers({args.begin() + 1, args.end()}, std::cout, std::cerr);
+    if (!args.empty() && args[0] == "scan")
+        return runScan({args.begin() + 1, args.end()}, std::cout, std::cerr);
     ParseResult parsed = parseCommandLine(args);
     if (!parsed.error.empty()) {
         std::cerr << "kalder-cli: " << parsed.error << "\n\n" << usageText();

@@ -132,8 +132,8 @@ TEST(Menus, UpdateRulesCheckAndEnableTheRightItems) {
     EXPECT_TRUE(find(actions, cmd::kNegative)->isChecked());
     EXPECT_TRUE(find(actions, cmd::kRotateTo0)->isChecked());
     EXPECT_TRUE(find(actions, cmd::kZoomIn)->isEnabled());
-    // Commands whose feature is not there yet are shown, disabled.
-    EXPECT_FALSE(find(actions, cmd::kAcquire)->isEnabled());
+    // Acquire has its handler now, so it is enabled.
+    EXPECT_TRUE(find(actions, cmd::kAcquire)->isEnabled());
 }
 
 TEST(Menus, ThePaletteCommandNeedsAnImageOfEightBitsOrFewer) {

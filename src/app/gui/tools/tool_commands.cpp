@@ -3,11 +3,14 @@
 #include "app/core/command_ids.h"
 #include "app/gui/main_window.h"
 #include "app/gui/tools/batch_convertor/batch_convertor_commands.h"
+#include "app/gui/tools/clipboard/clipboard_commands.h"
 #include "app/gui/tools/gif_compiler/gif_compiler_dialog.h"
 #include "app/gui/tools/icon_compiler/icon_compiler_prompts.h"
 #include "app/gui/tools/jpeg_transform/jpeg_transform_commands.h"
 #include "app/gui/tools/mail/mail_commands.h"
 #include "app/gui/tools/psd_decompiler/psd_decompiler_dialog.h"
+#include "app/gui/tools/scan/scan_dialogs.h"
+#include "app/gui/tools/wallpaper/wallpaper_commands.h"
 
 namespace kalder::gui {
 
@@ -17,6 +20,9 @@ void registerToolCommands(MainWindow& window) {
     registerJpegTransformCommands(window);
     registerMailCommands(window);
     registerPsdDecompiler(window);
+    registerClipboardCommands(window);
+    registerWallpaperCommands(window);
+    registerScanCommands(window);
     window.commands().on(app::cmd::kIconCursorCompiler,
                          [&window](app::CommandId) { runIconCompiler(window); });
 }

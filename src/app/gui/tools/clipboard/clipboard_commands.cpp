@@ -1,0 +1,40 @@
+#include "app/gui/tools/clipboard/clipboard_commands.h"
+
+#include <QApplication>
+#include <QLabel>
+
+#include "app/core/command_ids.h"
+#include "app/gui/main_window.h"
+#include "app/gui/tools/clipboard/shown_frame.h"
+#include "image/bitmap32.h"
+#include "shell/qt/clipboard_qt.h"
+#include "view/image_entry.h"
+
+namespace kalder::gui {
+
+bool copyShownImage(MainWindow& window) {
+    if (!window.currentEntry()) return false;
+    // A small note while the file decodes again; it goes when this function returns.
+    QLabel note(QString::fromUtf8(kCopyingToClipboard), &window,
+                Qt::Tool | Qt::FramelessWindowHint);
+    note.setObjectName(QStringLiteral("clipboardNote"));
+    note.setMargin(16);
+    note.setFrameStyle(QFrame::Panel | QFrame::Raised);
+    note.adjustSize();
+    note.move(window.geometry().center() - note.rect().center());
+    note.show();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const std::unique_ptr<image::Bitmap32> frame = decodeShownFrame(window, true);
+    // Failures copy nothing and say nothing.
+    const bool copied = frame && shell::copyImageToClipboard(*frame, window.currentEntry()->path());
+    QApplication::restoreOverrideCursor();
+    return copied;
+}
+
+void registerClipboardCommands(MainWindow& window) {
+    window.commands().on(app::cmd::kCopyImage,
+                         [&window](app::CommandId) { copyShownImage(window); });
+}
+
+}  // namespace kalder::gui

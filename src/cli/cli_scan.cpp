@@ -1,0 +1,142 @@
+#include "cli/cli_scan.h"
+
+#include <charconv>
+#include <filesystem>
+#include <ostream>
+
+namespace kalder::cli {
+
+namespace {
+
+std::optional<double> positiveNumber(const std::string& text) {
+    double v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc{} || end != text.data() + text.size() || !(v > 0) || v > 100000)
+        return std::nullopt;
+    return v;
+}
+
+}  // namespace
+
+ScanCliParse parseScanArgs(const std::vector<std::string>& args) {
+    ScanCliParse r;
+    ScanCliOptions& o = r.options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) {
+                r.error = a + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--list") {
+            o.list = true;
+        } else if (a == "--device") {
+            if (!value(o.device)) return r;
+        } else if (a == "--mode") {
+            if (!value(v)) return r;
+            if (v == "color" || v == "colour") {
+                o.colour = shell::ScanColour::Color;
+            } else if (v == "gray" || v == "grey") {
+                o.colour = shell::ScanColour::Gray;
+            } else if (v == "lineart") {
+                o.colour = shell::ScanColour::LineArt;
+            } else {
+                r.error = "bad value for --mode (color, gray, lineart): " + v;
+                return r;
+            }
+        } else if (a == "--resolution") {
+            if (!value(v)) return r;
+            o.resolution = positiveNumber(v);
+            if (!o.resolution) {
+                r.error = "bad value for --resolution: " + v;
+                return r;
+            }
+        } else if (a == "--source") {
+            if (!value(o.source)) return r;
+        } else if (a == "--pages") {
+            if (!value(v)) return r;
+            auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), o.pages);
+            if (ec != std::errc{} || end != v.data() + v.size() || o.pages < 1 || o.pages > 10000) {
+                r.error = "bad value for --pages: " + v;
+                return r;
+            }
+        } else if (a == "-o" || a == "--output") {
+            if (!value(o.output)) return r;
+        } else {
+            r.error = "unknown option: " + a;
+            return r;
+        }
+    }
+    if (o.list) return r;
+    if (o.output.empty()) {
+        r.error = "missing -o OUT";
+        return r;
+    }
+    const auto type = tools::scanSaveTypeForPath(o.output);
+    if (!type) {
+        r.error = "OUT must end in .bmp, .jpg, .png, .tga or .tif: " + o.output;
+        return r;
+    }
+    o.type = *type;
+    return r;
+}
+
+std::string scanPagePath(const std::string& output, std::int32_t page, bool numbered) {
+    if (!numbered) return output;
+    const std::filesystem::path p(output);
+    return (p.parent_path() /
+            (p.stem().string() + "-" + std::to_string(page) + p.extension().string()))
+        .string();
+}
+
+int runScan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const ScanCliParse parsed = parseScanArgs(args);
+    if (!parsed.error.empty()) {
+        err << "kalder-cli scan: " << parsed.error << "\n";
+        return 2;
+    }
+    const ScanCliOptions& o = parsed.options;
+    if (o.list) {
+        std::vector<shell::ScannerDevice> devices;
+        if (const shell::ScanStatus s = shell::Scanner::listDevices(devices); !s) {
+            err << tools::kScanErrorAcquiring << " " << s.text() << "\n";
+            return 1;
+        }
+        for (const shell::ScannerDevice& d : devices) out << d.name << "\t" << d.label() << "\n";
+        return 0;
+    }
+
+    std::unique_ptr<shell::Scanner> scanner;
+    shell::ScanStatus s = shell::Scanner::open(o.device, scanner);
+    if (s && o.colour) s = scanner->setColour(*o.colour);
+    if (s && !o.source.empty()) s = scanner->setSource(o.source);
+    if (s && o.resolution) s = scanner->setResolution(*o.resolution);
+    if (!s) {
+        err << tools::kScanErrorAcquiring << " " << s.text() << "\n";
+        return 1;
+    }
+    const bool numbered = scanner->feederSelected() && o.pages != 1;
+    std::int32_t page = 0;
+    bool saveFailed = false;
+    s = scanner->scanPages(o.pages, [&](shell::ScannedImage& image) {
+        const std::string path = scanPagePath(o.output, ++page, numbered);
+        if (!tools::writeScannedImage(image, o.type, path).ok()) {
+            err << tools::kScanCannotSave << " " << path << "\n";
+            saveFailed = true;
+        } else {
+            out << path << "\n";
+        }
+        return true;
+    });
+    if (!s) {
+        err << tools::kScanErrorAcquiring << " " << s.text() << "\n";
+        return 1;
+    }
+    return saveFailed ? 1 : 0;
+}
+
+}  // namespace kalder::cli

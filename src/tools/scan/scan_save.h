@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "image/result.h"
+#include "shell/scanner.h"
+
+namespace kalder::tools {
+
+inline constexpr char kScanSaveFilter[] =
+    "Windows Bitmap (*.bmp)|*.bmp|JPEG Image (*.jpg)|*.jpg|PNG Image (*.png)|*.png|"
+    "TGA (Truevision Targa Image) (*.tga)|*.tga|TIFF Image (*.tif)|*.tif||";
+inline constexpr char kScanCannotSave[] = "Cannot save the acquired image.";
+inline constexpr char kScanErrorAcquiring[] = "Error acquiring image(s).";
+
+// The file types an acquired image can be saved as, numbered as in the Save dialog's filter.
+enum class ScanSaveType : std::int32_t { Bmp = 1, Jpeg = 2, Png = 3, Tga = 4, Tiff = 5 };
+
+// "bmp", "jpg", "png", "tga", "tif".
+const char* scanSaveExtension(ScanSaveType type);
+// The type of a file name's extension (any case; "jpeg" and "tiff" too), or nothing.
+std::optional<ScanSaveType> scanSaveTypeForPath(const std::filesystem::path& path);
+// A filter index (1..5) as a type; anything else is BMP.
+ScanSaveType scanSaveTypeFromIndex(std::int32_t index);
+
+// "Output" plus the count when above 0, plus the type's extension: "Output.bmp", "Output1.png".
+std::string scanDefaultName(std::int32_t saveCount, ScanSaveType type);
+// The typed name with its extension replaced by the type's (added when it has none).
+std::string switchScanExtension(std::string_view name, ScanSaveType type);
+
+// Writes one scanned page as the type, with the writer options that type gets for acquired
+// images: grey scans become grey JPEGs, and stay 8-bit (line art 1-bit) palette files elsewhere.
+image::Status writeScannedImage(const shell::ScannedImage& scan, ScanSaveType type,
+                                const std::filesystem::path& path);
+
+// What the save step asks its host (a Save dialog, or a fixed name in scripts).
+struct ScanSaveRequest {
+    std::string defaultName;
+    ScanSaveType type = ScanSaveType::Bmp;
+};
+struct ScanSaveChoice {
+    std::filesystem::path path;
+    ScanSaveType type = ScanSaveType::Bmp;
+};
+// Answers nothing when the user cancelled.
+using ScanSaveAsk = std::function<std::optional<ScanSaveChoice>(const ScanSaveRequest&)>;
+
+// The save counter and last type of one window's acquisitions.
+class ScanSaveSession {
+public:
+    enum class Outcome { Saved, Skipped, Failed };
+
+    // Asks for a file for the page, then writes it. A cancelled question skips only this page.
+    Outcome save(const shell::ScannedImage& scan, const ScanSaveAsk& ask);
+
+    std::int32_t saveCount() const { return m_saveCount; }
+    ScanSaveType lastSaveType() const { return m_lastSaveType; }
+
+private:
+    std::int32_t m_saveCount = 0;
+    ScanSaveType m_lastSaveType = ScanSaveType::Bmp;
+};
+
+}  // namespace kalder::tools
