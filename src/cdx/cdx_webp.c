@@ -45,10 +45,12 @@ static int webpOpen(const uint8_t* data, size_t size, const CdxRasterLimits* lim
     if (!r) return CDX_NO_MEMORY;
     r->data.bytes = data;
     r->data.size = size;
-    /* The demuxer only indexes the chunks; it allocates no pixels. */
-    r->demux = WebPDemux(&r->data);
-    if (!r->demux) {
-        cdxSetMessage(message, "not a complete WebP file");
+    /* The demuxer only indexes the chunks; it allocates no pixels. Parsed partially first, so
+     * a canvas size is judged even when the file holds nothing else. */
+    WebPDemuxState state = WEBP_DEMUX_PARSE_ERROR;
+    r->demux = WebPDemuxPartial(&r->data, &state);
+    if (!r->demux || state < WEBP_DEMUX_PARSED_HEADER) {
+        cdxSetMessage(message, "not a WebP file");
         webpClose(r);
         return CDX_ERROR;
     }
@@ -60,6 +62,11 @@ static int webpOpen(const uint8_t* data, size_t size, const CdxRasterLimits* lim
         cdxSetMessage(message, "WebP canvas %ux%u is too large", width, height);
         webpClose(r);
         return CDX_TOO_LARGE;
+    }
+    if (state != WEBP_DEMUX_DONE) {
+        cdxSetMessage(message, "WebP file is incomplete");
+        webpClose(r);
+        return CDX_ERROR;
     }
     r->info.width = width;
     r->info.height = height;
