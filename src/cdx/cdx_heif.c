@@ -23,6 +23,7 @@ struct CdxRaster {
 
 static int failWith(CdxMessage* message, struct heif_error error) {
     cdxSetMessage(message, "%s", error.message ? error.message : "HEIF error");
+    if (error.subcode == heif_suberror_Security_limit_exceeded) return CDX_TOO_LARGE;
     if (error.code == heif_error_Memory_allocation_error) return CDX_NO_MEMORY;
     return CDX_ERROR;
 }

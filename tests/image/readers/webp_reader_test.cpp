@@ -44,7 +44,9 @@ TEST_F(WebpReader, StillsMatchTheReferenceDecoder) {
         ASSERT_EQ(theirs.size(), 1u);
         EXPECT_LE(maxChannelDifference(ours[0].rgb, theirs[0].rgb), c.tolerance);
         EXPECT_LE(maxAlphaDifference(ours[0].alpha, theirs[0].alpha), c.tolerance);
-        if (c.tolerance == 0) EXPECT_EQ(maxChannelDifference(ours[0].rgb, picture.rgb), 0);
+        if (c.tolerance == 0) {
+            EXPECT_EQ(maxChannelDifference(ours[0].rgb, picture.rgb), 0);
+        }
         EXPECT_EQ(ours[0].alpha.empty(), !c.alpha);
     }
 }
