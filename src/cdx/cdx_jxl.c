@@ -1,6 +1,7 @@
 /* JPEG XL stills and animations through libjxl, at 8 bits a sample. Frames are composed by the
  * library (coalescing) and turned upright (orientation applied). */
 #include <jxl/decode.h>
+#include <jxl/encode.h>
 #include <jxl/thread_parallel_runner.h>
 #include <stdlib.h>
 #include <string.h>
@@ -101,6 +102,13 @@ static int jxlOpen(const uint8_t* data, size_t size, const CdxRasterLimits* limi
             r->info.isLossless = r->basic.uses_original_profile ? 2 : 0;
             r->info.bitDepth = r->basic.bits_per_sample;
         } else if (status == JXL_DEC_COLOR_ENCODING) {
+            /* Lossy pictures are coded in the library's own colour space; without a preference
+             * an original ICC profile would make it hand out linear light. */
+            if (!r->basic.uses_original_profile) {
+                JxlColorEncoding srgb;
+                JxlColorEncodingSetToSRGB(&srgb, r->basic.num_color_channels == 1);
+                JxlDecoderSetPreferredColorProfile(r->decoder, &srgb);
+            }
             readIcc(r);
             break;
         } else {

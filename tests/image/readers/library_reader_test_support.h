@@ -112,16 +112,18 @@ inline int maxAlphaDifference(const std::vector<std::uint8_t>& a,
     return worst;
 }
 
-// A file cut short or damaged in its middle must fail without a crash, and never pretend to be
-// a whole picture of the original's content.
+// A file cut short or damaged in its middle must fail without a crash. An animation may keep
+// the frames before the cut, never all of them.
 inline void expectDamageFailsCleanly(const std::filesystem::path& file, const TempDir& dir) {
     const std::vector<std::uint8_t> bytes = readFile(file);
     ASSERT_GT(bytes.size(), 64u);
+    const std::size_t whole = decodeAllPages(file).size();
+    ASSERT_GT(whole, 0u);
     for (std::size_t keep :
          {std::size_t{12}, std::size_t{40}, bytes.size() / 2, bytes.size() - 7}) {
         const auto cut = dir / ("cut" + std::to_string(keep) + file.extension().string());
         writeFile(cut, {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(keep)});
-        EXPECT_TRUE(decodeAllPages(cut).empty()) << "kept " << keep << " bytes";
+        EXPECT_LT(decodeAllPages(cut).size(), whole) << "kept " << keep << " bytes";
     }
     std::vector<std::uint8_t> noisy = bytes;
     for (std::size_t i = bytes.size() / 3; i < bytes.size(); i += 13) noisy[i] ^= 0x5A;
