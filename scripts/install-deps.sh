@@ -10,6 +10,7 @@ PACKAGES=(
   libgnutls28-dev
   # codecs and colour
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev liblcms2-dev
+  libwebp-dev libheif-dev libjxl-dev
   # metafile playback and its default font
   libcairo2-dev fonts-dejavu-core
   # text overlays of the batch convertor
@@ -18,6 +19,7 @@ PACKAGES=(
   qt6-base-dev libxcb1-dev
   # tests and benchmarks
   libgtest-dev libbenchmark-dev python3-pil imagemagick libjpeg-turbo-progs netpbm libtiff-tools libopenjp2-tools
+  webp libheif-examples libavif-bin libjxl-tools
   icoutils
   xvfb xauth dbus
   # mail tests: a loopback SMTP server and its self-signed certificates

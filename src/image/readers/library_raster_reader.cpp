@@ -48,6 +48,11 @@ Status LibraryRasterReader::openCommon() {
     return {};
 }
 
+std::uint64_t LibraryRasterReader::pixelLimit() const {
+    const std::uint64_t earned = std::uint64_t{m_file.size()} * kPixelsPerFileByte;
+    return std::min(kMaxRasterPixels, std::max(kFreeRasterPixels, earned));
+}
+
 int LibraryRasterReader::cancelled(void* user) {
     return static_cast<const LibraryRasterReader*>(user)->isCancelled() ? 1 : 0;
 }
@@ -62,7 +67,7 @@ Status LibraryRasterReader::ReadHeader() {
     m_input.rewind();
     m_file = m_input.readAll(kMaxRasterFileBytes);
     if (!m_input.ok()) return fail(m_input.error());
-    const CdxRasterLimits limits{static_cast<std::uint32_t>(kMaxImageSide), kMaxRasterPixels};
+    const CdxRasterLimits limits{static_cast<std::uint32_t>(kMaxImageSide), pixelLimit()};
     CdxMessage message{};
     const int status = m_api->open(m_file.data(), m_file.size(), &limits, &m_raster, &message);
     if (status != CDX_OK || !m_raster) {
@@ -71,7 +76,7 @@ Status LibraryRasterReader::ReadHeader() {
     }
     m_api->info(m_raster, &m_info);
     if (!validImageSide(m_info.width) || !validImageSide(m_info.height) ||
-        std::uint64_t{m_info.width} * m_info.height > kMaxRasterPixels)
+        std::uint64_t{m_info.width} * m_info.height > limits.maxPixels)
         return fail(DecodeError::TooLarge);
     m_width = m_info.width;
     m_height = m_info.height;

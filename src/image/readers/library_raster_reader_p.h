@@ -20,8 +20,12 @@ struct LibraryRasterFormat {
 };
 
 // The largest picture accepted from a header (before the library allocates anything), and the
-// largest file read into memory.
+// largest file read into memory. These formats can describe a huge flat picture in a few hundred
+// bytes, so beyond kFreeRasterPixels a picture must also bring at least one byte of file for
+// every kPixelsPerFileByte pixels.
 inline constexpr std::uint64_t kMaxRasterPixels = std::uint64_t{1} << 28;
+inline constexpr std::uint64_t kFreeRasterPixels = std::uint64_t{1} << 25;
+inline constexpr std::uint64_t kPixelsPerFileByte = 256;
 inline constexpr std::uint64_t kMaxThumbnailRasterPixels = std::uint64_t{1} << 26;
 inline constexpr std::size_t kMaxRasterFileBytes = std::size_t{1} << 30;
 
@@ -54,6 +58,7 @@ public:
 
 private:
     Status openCommon();
+    std::uint64_t pixelLimit() const;
     Status takeFrame(const CdxRasterFrame& frame);
     void reduceForTarget();
     static int cancelled(void* user);

@@ -87,18 +87,22 @@ TEST_F(WebpReader, AnimationFramesAreComposedWithTheirDelays) {
 }
 
 TEST_F(WebpReader, HugeCanvasIsRefusedBeforeDecoding) {
-    // A VP8X header announcing 65535 x 65535 (stored minus one, 24 bits each) in 30 bytes.
-    Bytes b;
-    b.str("RIFF").u32le(30).str("WEBP").str("VP8X").u32le(10).u8(0).fill(3, 0);
-    b.u8(0xFE).u8(0xFF).u8(0).u8(0xFE).u8(0xFF).u8(0);
-    const fs::path bomb = dir / "bomb.webp";
-    writeFile(bomb, b.data);
-    auto reader = CreateReader(bomb);
-    ASSERT_NE(reader, nullptr);
-    ASSERT_TRUE(reader->OpenFile(bomb, {}).ok());
-    const Status s = reader->ReadHeader();
-    ASSERT_FALSE(s.ok());
-    EXPECT_EQ(s.error(), DecodeError::TooLarge);
+    // VP8X headers announcing a canvas (stored minus one, 24 bits each) in a 30-byte file: one
+    // beyond every limit, one that a file this small cannot honestly hold.
+    for (std::uint32_t side : {65535u, 6000u}) {
+        SCOPED_TRACE(side);
+        Bytes b;
+        b.str("RIFF").u32le(30).str("WEBP").str("VP8X").u32le(10).u8(0).fill(3, 0);
+        for (int i = 0; i < 2; ++i) b.u8((side - 1) & 0xFF).u8((side - 1) >> 8).u8(0);
+        const fs::path bomb = dir / "bomb.webp";
+        writeFile(bomb, b.data);
+        auto reader = CreateReader(bomb);
+        ASSERT_NE(reader, nullptr);
+        ASSERT_TRUE(reader->OpenFile(bomb, {}).ok());
+        const Status s = reader->ReadHeader();
+        ASSERT_FALSE(s.ok());
+        EXPECT_EQ(s.error(), DecodeError::TooLarge);
+    }
 }
 
 TEST_F(WebpReader, DamagedStillsFailCleanly) {
