@@ -30,6 +30,9 @@ seeds_for() {
         tiff_reader_fuzzer) echo "tif tiff" ;;
         jpeg2000_reader_fuzzer|jp2_box_fuzzer) echo "jp2 j2k jpc jpf j2c" ;;
         metafile_reader_fuzzer) echo "wmf emf apm" ;;
+        webp_reader_fuzzer) echo "webp" ;;
+        heif_reader_fuzzer) echo "heic heif hif avif" ;;
+        jxl_reader_fuzzer) echo "jxl" ;;
         *) echo "bmp gif png jpg" ;;
     esac
 }

@@ -12,6 +12,7 @@ PACKAGES=(
   libsane-dev
   # codecs and colour
   libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev liblcms2-dev
+  libwebp-dev libheif-dev libjxl-dev
   # metafile playback and its default font
   libcairo2-dev fonts-dejavu-core
   # text overlays of the batch convertor
@@ -20,6 +21,7 @@ PACKAGES=(
   qt6-base-dev libxcb1-dev
   # tests and benchmarks
   libgtest-dev libbenchmark-dev python3-pil imagemagick libjpeg-turbo-progs netpbm libtiff-tools libopenjp2-tools
+  webp libheif-examples libavif-bin libjxl-tools
   icoutils
   xvfb xauth dbus
   # scanner tests (the SANE test backend), wallpaper and clipboard tests

@@ -1,6 +1,7 @@
 /* The tables through which the program calls the codec extension module (libkalder-cdx.so).
  *
- * The module exports four C functions, CDX_FillTIFF, CDX_FillJ2K, CDX_FillJPEG and CDX_FillPNG.
+ * The module exports CDX_FillTIFF, CDX_FillJ2K, CDX_FillJPEG and CDX_FillPNG, and, when it was
+ * built with the library, CDX_FillWEBP, CDX_FillHEIF and CDX_FillJXL (each a CdxRasterApi).
  * Each fills a table the caller owns; the caller sets abiVersion and size first and the module
  * refuses a table it does not know. Every entry returns a status (CDX_OK or an error) and puts
  * the library's message into a buffer; nothing unwinds across an entry: setjmp/longjmp and the
@@ -27,7 +28,8 @@ enum CdxStatus {
     CDX_NO_MEMORY = 2,
     CDX_CANCELLED = 3, /* a callback asked to stop */
     CDX_BAD_ARGUMENT = 4,
-    CDX_TOO_LARGE = 5 /* the data announces more than the caller's limits */
+    CDX_TOO_LARGE = 5, /* the data announces more than the caller's limits */
+    CDX_END = 6        /* no further frame */
 };
 
 #define CDX_MESSAGE_SIZE 256
@@ -231,11 +233,65 @@ typedef struct CdxPngApi {
                  CdxMessage* message);
 } CdxPngApi;
 
+/* ---------------------------------------------------------------- whole-picture decoders */
+
+/* WebP, HEIF/AVIF and JPEG XL: the file is held in memory by the caller, the library decodes
+ * whole frames into 8-bit RGBA (not premultiplied), orientation and crop already applied. */
+typedef struct CdxRaster CdxRaster;
+
+typedef struct CdxRasterLimits {
+    uint32_t maxSide;   /* largest width or height of the picture (or its canvas) */
+    uint64_t maxPixels; /* largest width * height */
+} CdxRasterLimits;
+
+typedef struct CdxRasterInfo {
+    uint32_t width, height; /* as displayed: after rotation and crop */
+    uint32_t frameCount;    /* 0 when only decoding tells */
+    uint8_t hasAlpha;
+    uint8_t isAnimated;
+    uint8_t isGray;                           /* the file codes gray only */
+    uint8_t isLossless;                       /* 1 lossless, 0 lossy, 2 unknown or mixed */
+    uint32_t bitDepth;                        /* of the coded samples; output is always 8 */
+    uint32_t thumbnailWidth, thumbnailHeight; /* 0 when the file carries none */
+} CdxRasterInfo;
+
+/* One decoded frame, owned by the handle until the next call on it. */
+typedef struct CdxRasterFrame {
+    uint32_t width, height;
+    size_t stride; /* bytes between rows */
+    const uint8_t* rgba;
+    uint32_t durationMs; /* display time of the frame; 0 for a still */
+} CdxRasterFrame;
+
+/* Asked between library steps; non-zero stops the work (CDX_CANCELLED). */
+typedef int (*CdxCancelFn)(void* user);
+
+typedef struct CdxRasterApi {
+    uint32_t abiVersion;
+    uint32_t size;
+    /* Parses the headers of a block the caller keeps alive while the handle is open and
+     * checks the sizes against the limits before the library allocates pixels. */
+    int (*open)(const uint8_t* data, size_t size, const CdxRasterLimits* limits, CdxRaster** out,
+                CdxMessage* message);
+    void (*info)(const CdxRaster* raster, CdxRasterInfo* out);
+    /* Embedded ICC profile and Exif (the Exif block as the container stores it); both point
+     * into the handle; *size 0 when absent. */
+    void (*iccProfile)(const CdxRaster* raster, const uint8_t** data, size_t* size);
+    void (*exif)(const CdxRaster* raster, const uint8_t** data, size_t* size);
+    /* Decodes the next frame (the only one of a still); CDX_END after the last. */
+    int (*nextFrame)(CdxRaster* raster, CdxCancelFn cancel, void* user, CdxRasterFrame* out,
+                     CdxMessage* message);
+    /* Decodes the embedded thumbnail instead of the picture; CDX_END when there is none. */
+    int (*thumbnail)(CdxRaster* raster, CdxRasterFrame* out, CdxMessage* message);
+    void (*close)(CdxRaster* raster);
+} CdxRasterApi;
+
 /* The exports. Each returns CDX_OK when it filled the table. */
 typedef int (*CdxFillTiffFn)(CdxTiffApi* table);
 typedef int (*CdxFillJ2kFn)(CdxJ2kApi* table);
 typedef int (*CdxFillJpegFn)(CdxJpegApi* table);
 typedef int (*CdxFillPngFn)(CdxPngApi* table);
+typedef int (*CdxFillRasterFn)(CdxRasterApi* table);
 
 #ifdef __cplusplus
 }

@@ -53,10 +53,12 @@ struct GroupState {
     std::mutex lock;
     void* module = nullptr;
     bool tiffFilled = false, j2kFilled = false, jpegFilled = false, pngFilled = false;
+    bool webpFilled = false, heifFilled = false, jxlFilled = false;
     CdxTiffApi tiff{};
     CdxJ2kApi j2k{};
     CdxJpegApi jpeg{};
     CdxPngApi png{};
+    CdxRasterApi webp{}, heif{}, jxl{};
 };
 
 GroupState& state(Group group) {
@@ -104,6 +106,21 @@ const CdxJpegApi* jpegApi(Group group) {
 const CdxPngApi* pngApi(Group group) {
     return fill<CdxPngApi, CdxFillPngFn>(group, &GroupState::png, &GroupState::pngFilled,
                                          "CDX_FillPNG");
+}
+
+const CdxRasterApi* webpApi(Group group) {
+    return fill<CdxRasterApi, CdxFillRasterFn>(group, &GroupState::webp, &GroupState::webpFilled,
+                                               "CDX_FillWEBP");
+}
+
+const CdxRasterApi* heifApi(Group group) {
+    return fill<CdxRasterApi, CdxFillRasterFn>(group, &GroupState::heif, &GroupState::heifFilled,
+                                               "CDX_FillHEIF");
+}
+
+const CdxRasterApi* jxlApi(Group group) {
+    return fill<CdxRasterApi, CdxFillRasterFn>(group, &GroupState::jxl, &GroupState::jxlFilled,
+                                               "CDX_FillJXL");
 }
 
 }  // namespace kalder::image::cdx

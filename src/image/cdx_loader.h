@@ -15,5 +15,9 @@ const CdxTiffApi* tiffApi(Group group);
 const CdxJ2kApi* j2kApi(Group group);
 const CdxJpegApi* jpegApi(Group group);
 const CdxPngApi* pngApi(Group group);
+// The whole-picture decoders; each is missing when the module was built without its library.
+const CdxRasterApi* webpApi(Group group);
+const CdxRasterApi* heifApi(Group group);
+const CdxRasterApi* jxlApi(Group group);
 
 }  // namespace kalder::image::cdx

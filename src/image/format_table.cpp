@@ -17,7 +17,7 @@ namespace {
 
 using FC = FormatCode;
 
-constexpr std::array<FormatRecord, 18> kFormats{{
+constexpr std::array<FormatRecord, 22> kFormats{{
     {"ANI", "Windows Animated Cursor", FC::Ani, ".ANI", 0, 0, 0},
     {"BMP", "Windows Bitmap", FC::Bmp, ".BMP", 1, 1, 2},
     {"CUR", "Windows Cursor", FC::Cur, ".CUR", 2, 3, 3},
@@ -36,9 +36,13 @@ constexpr std::array<FormatRecord, 18> kFormats{{
     {"RGB", "Silicon Graphics Image", FC::Sgi, ".RGB", 15, 21, 22},
     {"TGA", "TGA (Truevision Targa Image)", FC::Tga, ".TGA", 16, 23, 23},
     {"TIFF", "", FC::Tiff, ".TIFF", 17, 24, 25},
+    {"WEBP", "WebP Image", FC::WebP, ".WEBP", 18, 36, 36},
+    {"AVIF", "AV1 Image File Format", FC::Avif, ".AVIF", 19, 37, 37},
+    {"HEIF", "High Efficiency Image File", FC::Heif, ".HEIC", 20, 38, 40},
+    {"JPEG XL", "", FC::JpegXl, ".JXL", 21, 41, 41},
 }};
 
-constexpr std::array<ExtensionRecord, 36> kExtensions{{
+constexpr std::array<ExtensionRecord, 42> kExtensions{{
     {".ani", FC::Ani},      {".bmp", FC::Bmp},       {".dib", FC::Bmp},
     {".cur", FC::Cur},      {".gif", FC::Gif},       {".ico", FC::Ico},
     {".jpg", FC::Jpeg},     {".jpeg", FC::Jpeg},     {".jpe", FC::Jpeg},
@@ -51,12 +55,15 @@ constexpr std::array<ExtensionRecord, 36> kExtensions{{
     {".apm", FC::Metafile}, {".emf", FC::Metafile},  {".j2k", FC::Jpeg2000},
     {".jpc", FC::Jpeg2000}, {".jp2", FC::Jpeg2000},  {".jpf", FC::Jpeg2000},
     {".iff", FC::Iff},      {".lbm", FC::Iff},       {".rle", FC::UtahRle},
+    {".webp", FC::WebP},    {".avif", FC::Avif},     {".heic", FC::Heif},
+    {".heif", FC::Heif},    {".hif", FC::Heif},      {".jxl", FC::JpegXl},
 }};
 
 constexpr std::string_view kFilter =
     "All supported image files|*.ani;*.bmp;*.dib;*.cur;*.gif;*.ico;*.jpg;*.jpeg;*.jpe;*.jif;"
     "*.jff;*.jfif;*.pbm;*.pgm;*.ppm;*.pnm;*.pcx;*.png;*.psd;*.ras;*.sun;*.rgb;*.sgi;*.tga;*.tif;"
-    "*.tiff;*.wmf;*.apm;*.emf;*.j2k;*.jpc;*.jp2;*.jpf;*.iff;*.lbm;*.rle|All files (*.*)|*.*||";
+    "*.tiff;*.wmf;*.apm;*.emf;*.j2k;*.jpc;*.jp2;*.jpf;*.iff;*.lbm;*.rle;*.webp;*.avif;*.heic;*."
+    "heif;*.hif;*.jxl|All files (*.*)|*.*||";
 
 // Enough of the file for every content test (the furthest looks at offset 896 + 12).
 constexpr std::size_t kHeadSize = 1024;
@@ -86,11 +93,51 @@ bool atBlockStarts(std::span<const std::uint8_t> head, std::string_view bytes) {
     return false;
 }
 
+std::uint32_t be32(std::span<const std::uint8_t> h, std::size_t o) {
+    return (static_cast<std::uint32_t>(h[o]) << 24) | (h[o + 1] << 16) | (h[o + 2] << 8) | h[o + 3];
+}
+
+// An ISO media file starts with its file-type box: size, "ftyp", the major brand, a minor
+// version and compatible brands. The picture formats tell themselves by the brands; the
+// generic still and sequence brands (mif1, msf1) need the compatible list to tell AV1 from
+// HEVC.
+std::optional<FormatCode> isoMediaCode(std::span<const std::uint8_t> h) {
+    using namespace std::string_view_literals;
+    if (!bytesAt(h, 4, "ftyp"sv) || h.size() < 16) return std::nullopt;
+    const std::uint32_t boxSize = be32(h, 0);
+    if (boxSize < 16 || boxSize % 4 != 0) return std::nullopt;
+    const std::size_t end = std::min<std::size_t>(boxSize, h.size());
+    auto isAvif = [](std::span<const std::uint8_t> b) {
+        return bytesAt(b, 0, "avif"sv) || bytesAt(b, 0, "avis"sv);
+    };
+    auto isHevc = [](std::span<const std::uint8_t> b) {
+        for (std::string_view brand : {"heic"sv, "heix"sv, "heim"sv, "heis"sv, "hevc"sv, "hevx"sv})
+            if (bytesAt(b, 0, brand)) return true;
+        return false;
+    };
+    const auto major = h.subspan(8, 4);
+    if (isAvif(major)) return FC::Avif;
+    if (isHevc(major)) return FC::Heif;
+    bool generic = bytesAt(major, 0, "mif1"sv) || bytesAt(major, 0, "msf1"sv);
+    std::optional<FormatCode> found;
+    for (std::size_t o = 16; o + 4 <= end; o += 4) {
+        const auto brand = h.subspan(o, 4);
+        if (isAvif(brand)) return FC::Avif;
+        if (isHevc(brand)) found = FC::Heif;
+        if (bytesAt(brand, 0, "mif1"sv) || bytesAt(brand, 0, "msf1"sv)) generic = true;
+    }
+    return generic ? found : std::nullopt;
+}
+
 std::optional<FormatCode> contentCode(std::span<const std::uint8_t> h) {
     using namespace std::string_view_literals;
     if (atBlockStarts(h, "\xFF\xD8\xFF"sv)) return FC::Jpeg;
     if (bytesAt(h, 0, "GIF87a"sv) || bytesAt(h, 0, "GIF89a"sv)) return FC::Gif;
     if (bytesAt(h, 0, "\x89PNG\r\n\x1A\n"sv)) return FC::Png;
+    if (bytesAt(h, 0, "RIFF"sv) && bytesAt(h, 8, "WEBP"sv)) return FC::WebP;
+    if (auto iso = isoMediaCode(h)) return iso;
+    if (bytesAt(h, 0, "\xFF\x0A"sv) || bytesAt(h, 0, "\x00\x00\x00\x0CJXL \r\n\x87\n"sv))
+        return FC::JpegXl;
     if (bytesAt(h, 0, "BM"sv)) return FC::Bmp;
     if (bytesAt(h, 0, "II"sv) || bytesAt(h, 0, "MM"sv)) return FC::Tiff;
     for (std::size_t offset = 0; offset <= 896; offset += 128) {
@@ -198,6 +245,13 @@ std::unique_ptr<ImageReader> createReaderForCode(FormatCode code) {
             return makeIffReader();
         case FC::UtahRle:
             return makeUtahRleReader();
+        case FC::WebP:
+            return makeWebpReader();
+        case FC::Avif:
+        case FC::Heif:
+            return makeHeifReader();
+        case FC::JpegXl:
+            return makeJxlReader();
     }
     return nullptr;
 }

@@ -30,6 +30,10 @@ enum class FormatCode : std::int32_t {
     Jpeg2000 = 15,
     Iff = 16,
     UtahRle = 17,
+    WebP = 18,
+    Avif = 19,
+    Heif = 20,
+    JpegXl = 21,
 };
 
 struct FormatRecord {
@@ -47,9 +51,10 @@ struct ExtensionRecord {
     FormatCode code;
 };
 
-// The 18 readable formats in the order the user sees them.
+// The readable formats: the 18 first ones in the order the user sees them, later ones added
+// at the end so stored per-format settings keep their meaning.
 std::span<const FormatRecord> formatTable();
-// The 36 extensions, grouped by format.
+// The extensions, grouped by format.
 std::span<const ExtensionRecord> extensionTable();
 // "All supported image files|*.ani;...|All files (*.*)|*.*||"
 std::string_view fileDialogFilter();

@@ -26,8 +26,8 @@ std::string detect(const std::vector<std::uint8_t>& bytes) {
 }  // namespace
 
 TEST(FormatTable, TablesAreConsistent) {
-    ASSERT_EQ(formatTable().size(), 18u);
-    ASSERT_EQ(extensionTable().size(), 36u);
+    ASSERT_EQ(formatTable().size(), 22u);
+    ASSERT_EQ(extensionTable().size(), 42u);
     std::set<std::string> seen;
     for (const auto& f : formatTable()) {
         EXPECT_EQ(&formatTable()[static_cast<std::size_t>(f.index)], &f);
@@ -40,7 +40,7 @@ TEST(FormatTable, TablesAreConsistent) {
         for (auto i = f.firstExtension; i <= f.lastExtension; ++i)
             seen.insert(std::string(extensionTable()[static_cast<std::size_t>(i)].extension));
     }
-    EXPECT_EQ(seen.size(), 36u) << "every extension belongs to exactly one format";
+    EXPECT_EQ(seen.size(), 42u) << "every extension belongs to exactly one format";
     std::string filter(fileDialogFilter());
     for (const auto& e : extensionTable()) {
         EXPECT_NE(filter.find("*" + std::string(e.extension)), std::string::npos) << e.extension;
@@ -89,6 +89,36 @@ TEST(FormatDetection, ByContentInTheDocumentedOrder) {
     EXPECT_EQ(detect(Bytes().u32le(0x00010000).u16le(1).data), "ICO");
     EXPECT_EQ(detect(Bytes().u32le(0x00020000).u16le(1).data), "CUR");
     EXPECT_EQ(detect({}), "none");
+}
+
+TEST(FormatDetection, NewerPictureFormatsByContent) {
+    auto ftyp = [](std::string major, std::vector<std::string> compatible) {
+        Bytes b;
+        b.u32be(static_cast<std::uint32_t>(16 + 4 * compatible.size())).str("ftyp").str(major);
+        b.u32be(0);
+        for (const auto& c : compatible) b.str(c);
+        return b.fill(8, 0).data;
+    };
+    const struct {
+        std::vector<std::uint8_t> bytes;
+        std::string expected;
+    } cases[] = {
+        {Bytes().str("RIFF").u32le(100).str("WEBPVP8 ").data, "WEBP"},
+        {Bytes().str("RIFF").u32le(100).str("WAVE").data, "none"},
+        {ftyp("avif", {"mif1"}), "AVIF"},
+        {ftyp("mif1", {"mif1", "miaf", "avif"}), "AVIF"},
+        {ftyp("heic", {"mif1"}), "HEIF"},
+        {ftyp("mif1", {"heic"}), "HEIF"},
+        {ftyp("msf1", {"hevc"}), "HEIF"},
+        {ftyp("mif1", {"miaf"}), "none"},                 // neither codec named
+        {ftyp("isom", {"mp41"}), "none"},                 // a video
+        {Bytes().u32be(8).str("ftypavif").data, "none"},  // box too short for its brands
+        {Bytes().u8(0xFF).u8(0x0A).fill(10, 0).data, "JPEG XL"},
+        {Bytes().u32be(12).str("JXL \r\n").u8(0x87).u8(0x0A).data, "JPEG XL"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(detect(c.bytes), c.expected) << c.expected;
+    EXPECT_EQ(shortNameOf(DetectFormat("IMG_0001.HEIC", DetectMode::ByExtension)), "HEIF");
+    EXPECT_EQ(shortNameOf(DetectFormat("x.hif", DetectMode::ByExtension)), "HEIF");
 }
 
 TEST(FormatDetection, ContentWinsOverTheName) {

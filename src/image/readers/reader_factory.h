@@ -24,5 +24,8 @@ std::unique_ptr<ImageReader> makePsdReader();
 std::unique_ptr<ImageReader> makeJpeg2000Reader();
 std::unique_ptr<ImageReader> makeIffReader();
 std::unique_ptr<ImageReader> makeUtahRleReader();
+std::unique_ptr<ImageReader> makeWebpReader();
+std::unique_ptr<ImageReader> makeHeifReader();  // HEIC and AVIF
+std::unique_ptr<ImageReader> makeJxlReader();
 
 }  // namespace kalder::image

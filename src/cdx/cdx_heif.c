@@ -1,0 +1,199 @@
+/* HEIC and AVIF stills through libheif: the primary picture with its alpha, rotated, mirrored
+ * and cropped as the container says (the library applies those unless told not to). */
+#include <libheif/heif.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "cdx_internal.h"
+
+struct CdxRaster {
+    struct heif_context* context;
+    struct heif_image_handle* primary;
+    struct heif_image_handle* thumbnail;
+    struct heif_image* image; /* the last decoded one, kept for the caller's frame */
+    CdxRasterInfo info;
+    uint8_t* icc;
+    size_t iccSize;
+    uint8_t* exif;
+    size_t exifSize;
+    const uint8_t* exifStart;
+    size_t exifLength;
+    int done;
+};
+
+static int failWith(CdxMessage* message, struct heif_error error) {
+    cdxSetMessage(message, "%s", error.message ? error.message : "HEIF error");
+    if (error.subcode == heif_suberror_Security_limit_exceeded) return CDX_TOO_LARGE;
+    if (error.code == heif_error_Memory_allocation_error) return CDX_NO_MEMORY;
+    return CDX_ERROR;
+}
+
+static void heifClose(CdxRaster* r) {
+    if (!r) return;
+    if (r->image) heif_image_release(r->image);
+    if (r->thumbnail) heif_image_handle_release(r->thumbnail);
+    if (r->primary) heif_image_handle_release(r->primary);
+    if (r->context) heif_context_free(r->context);
+    free(r->icc);
+    free(r->exif);
+    free(r);
+}
+
+static int tooLarge(uint32_t w, uint32_t h, const CdxRasterLimits* limits) {
+    return w == 0 || h == 0 || w > limits->maxSide || h > limits->maxSide ||
+           (uint64_t)w * h > limits->maxPixels;
+}
+
+/* The Exif item starts with the offset of the TIFF header behind a 4-byte field. */
+static void readExif(CdxRaster* r) {
+    heif_item_id id;
+    if (heif_image_handle_get_list_of_metadata_block_IDs(r->primary, "Exif", &id, 1) < 1) return;
+    const size_t size = heif_image_handle_get_metadata_size(r->primary, id);
+    if (size < 4 || size > ((size_t)64 << 20)) return;
+    r->exif = malloc(size);
+    if (!r->exif) return;
+    struct heif_error e = heif_image_handle_get_metadata(r->primary, id, r->exif);
+    if (e.code != heif_error_Ok) return;
+    const uint32_t skip = ((uint32_t)r->exif[0] << 24) | ((uint32_t)r->exif[1] << 16) |
+                          ((uint32_t)r->exif[2] << 8) | r->exif[3];
+    if (skip > size - 4) return;
+    r->exifStart = r->exif + 4 + skip;
+    r->exifLength = size - 4 - skip;
+}
+
+static void readIcc(CdxRaster* r) {
+    const enum heif_color_profile_type type = heif_image_handle_get_color_profile_type(r->primary);
+    if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC) return;
+    const size_t size = heif_image_handle_get_raw_color_profile_size(r->primary);
+    if (size == 0 || size > ((size_t)64 << 20)) return;
+    r->icc = malloc(size);
+    if (!r->icc) return;
+    struct heif_error e = heif_image_handle_get_raw_color_profile(r->primary, r->icc);
+    if (e.code == heif_error_Ok) r->iccSize = size;
+}
+
+static int heifOpen(const uint8_t* data, size_t size, const CdxRasterLimits* limits,
+                    CdxRaster** out, CdxMessage* message) {
+    if (!data || !limits || !out) return CDX_BAD_ARGUMENT;
+    *out = NULL;
+    CdxRaster* r = calloc(1, sizeof *r);
+    if (!r) return CDX_NO_MEMORY;
+    r->context = heif_context_alloc();
+    if (!r->context) {
+        heifClose(r);
+        return CDX_NO_MEMORY;
+    }
+    heif_context_set_maximum_image_size_limit(r->context, (int)limits->maxSide);
+    struct heif_error e = heif_context_read_from_memory_without_copy(r->context, data, size, NULL);
+    if (e.code == heif_error_Ok) e = heif_context_get_primary_image_handle(r->context, &r->primary);
+    if (e.code != heif_error_Ok) {
+        const int status = failWith(message, e);
+        heifClose(r);
+        return status;
+    }
+    /* The handle's size is the displayed one (after rotation and crop). */
+    const int w = heif_image_handle_get_width(r->primary);
+    const int h = heif_image_handle_get_height(r->primary);
+    const int iw = heif_image_handle_get_ispe_width(r->primary);
+    const int ih = heif_image_handle_get_ispe_height(r->primary);
+    if (w <= 0 || h <= 0 || tooLarge((uint32_t)w, (uint32_t)h, limits) ||
+        (iw > 0 && ih > 0 && tooLarge((uint32_t)iw, (uint32_t)ih, limits))) {
+        cdxSetMessage(message, "HEIF picture %dx%d is too large", w, h);
+        heifClose(r);
+        return CDX_TOO_LARGE;
+    }
+    r->info.width = (uint32_t)w;
+    r->info.height = (uint32_t)h;
+    r->info.frameCount = 1;
+    r->info.hasAlpha = heif_image_handle_has_alpha_channel(r->primary) != 0;
+    r->info.isLossless = 2;
+    const int bits = heif_image_handle_get_luma_bits_per_pixel(r->primary);
+    r->info.bitDepth = bits > 0 ? (uint32_t)bits : 8;
+    heif_item_id thumbId;
+    if (heif_image_handle_get_list_of_thumbnail_IDs(r->primary, &thumbId, 1) == 1 &&
+        heif_image_handle_get_thumbnail(r->primary, thumbId, &r->thumbnail).code == heif_error_Ok) {
+        const int tw = heif_image_handle_get_width(r->thumbnail);
+        const int th = heif_image_handle_get_height(r->thumbnail);
+        if (tw > 0 && th > 0 && !tooLarge((uint32_t)tw, (uint32_t)th, limits)) {
+            r->info.thumbnailWidth = (uint32_t)tw;
+            r->info.thumbnailHeight = (uint32_t)th;
+        }
+    }
+    readIcc(r);
+    readExif(r);
+    *out = r;
+    return CDX_OK;
+}
+
+static void heifInfo(const CdxRaster* r, CdxRasterInfo* out) {
+    if (r && out) *out = r->info;
+}
+
+static void heifIcc(const CdxRaster* r, const uint8_t** data, size_t* size) {
+    *data = r ? r->icc : NULL;
+    *size = r ? r->iccSize : 0;
+}
+
+static void heifExif(const CdxRaster* r, const uint8_t** data, size_t* size) {
+    *data = r ? r->exifStart : NULL;
+    *size = r ? r->exifLength : 0;
+}
+
+static int decodeHandle(CdxRaster* r, struct heif_image_handle* handle, CdxRasterFrame* out,
+                        CdxMessage* message) {
+    if (r->image) {
+        heif_image_release(r->image);
+        r->image = NULL;
+    }
+    struct heif_decoding_options* options = heif_decoding_options_alloc();
+    if (!options) return CDX_NO_MEMORY;
+    options->convert_hdr_to_8bit = 1;
+    struct heif_error e = heif_decode_image(handle, &r->image, heif_colorspace_RGB,
+                                            heif_chroma_interleaved_RGBA, options);
+    heif_decoding_options_free(options);
+    if (e.code != heif_error_Ok) return failWith(message, e);
+    int stride = 0;
+    const uint8_t* plane =
+        heif_image_get_plane_readonly(r->image, heif_channel_interleaved, &stride);
+    const int w = heif_image_get_width(r->image, heif_channel_interleaved);
+    const int h = heif_image_get_height(r->image, heif_channel_interleaved);
+    if (!plane || w <= 0 || h <= 0 || stride < w * 4 ||
+        heif_image_get_bits_per_pixel_range(r->image, heif_channel_interleaved) != 8) {
+        cdxSetMessage(message, "HEIF decoder gave no usable picture");
+        return CDX_ERROR;
+    }
+    out->width = (uint32_t)w;
+    out->height = (uint32_t)h;
+    out->stride = (size_t)stride;
+    out->rgba = plane;
+    out->durationMs = 0;
+    return CDX_OK;
+}
+
+static int heifNextFrame(CdxRaster* r, CdxCancelFn cancel, void* user, CdxRasterFrame* out,
+                         CdxMessage* message) {
+    if (!r || !out) return CDX_BAD_ARGUMENT;
+    if (r->done) return CDX_END;
+    if (cancel && cancel(user)) return CDX_CANCELLED;
+    r->done = 1;
+    return decodeHandle(r, r->primary, out, message);
+}
+
+static int heifThumbnail(CdxRaster* r, CdxRasterFrame* out, CdxMessage* message) {
+    if (!r || !out) return CDX_BAD_ARGUMENT;
+    if (!r->thumbnail || r->info.thumbnailWidth == 0) return CDX_END;
+    return decodeHandle(r, r->thumbnail, out, message);
+}
+
+CDX_EXPORT int CDX_FillHEIF(CdxRasterApi* table) {
+    if (!table || !cdxTableOk(table->abiVersion, table->size, sizeof *table))
+        return CDX_BAD_ARGUMENT;
+    table->open = heifOpen;
+    table->info = heifInfo;
+    table->iccProfile = heifIcc;
+    table->exif = heifExif;
+    table->nextFrame = heifNextFrame;
+    table->thumbnail = heifThumbnail;
+    table->close = heifClose;
+    return CDX_OK;
+}

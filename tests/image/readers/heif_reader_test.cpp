@@ -1,0 +1,136 @@
+// HEIC and AVIF files made by the formats' own encoders from our pictures, read by us and by
+// their reference decoders.
+#include <cstring>
+
+#include "image/bitmap32.h"
+#include "library_reader_test_support.h"
+
+namespace kalder::image {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace kalder::test;
+
+class HeifReader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!makeHeifReader()->OpenMemory({}).ok()) GTEST_SKIP() << "built without libheif";
+    }
+    // The reference decode of `file` (through a PNG the tool writes).
+    std::optional<Decoded> reference(const std::string& tool, const fs::path& file) {
+        const fs::path png = dir / (file.stem().string() + ".ref.png");
+        if (!run(tool + " " + q(file) + " " + q(png))) return std::nullopt;
+        auto pages = decodeAllPages(png);
+        if (pages.size() != 1) return std::nullopt;
+        return pages[0];
+    }
+    TempDir dir;
+};
+
+TEST_F(HeifReader, StillsMatchTheReferenceDecoders) {
+    const struct {
+        const char* name;
+        const char* encoder;
+        const char* decoder;
+        bool alpha;
+        bool lossless;
+    } cases[] = {
+        {"heic_alpha.heic", "heif-enc -q 85", "heif-convert", true, false},
+        {"heic.heic", "heif-enc -q 60", "heif-convert", false, false},
+        {"avif_alpha.avif", "avifenc -s 10", "avifdec", true, false},
+        {"avif_lossless.avif", "avifenc -s 10 -l", "avifdec", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string encoder(c.encoder), decoder(c.decoder);
+        if (!haveTool(encoder.substr(0, encoder.find(' '))) || !haveTool(decoder)) continue;
+        const Picture picture = drawPicture(96, 64, c.alpha);
+        const fs::path png = dir / (std::string(c.name) + ".png"), file = dir / c.name;
+        ASSERT_TRUE(writePng(picture, png));
+        ASSERT_TRUE(run(encoder + " " + q(png) + " -o " + q(file)));
+        const auto ours = decodeAllPages(file);
+        const auto theirs = reference(decoder, file);
+        ASSERT_EQ(ours.size(), 1u);
+        ASSERT_TRUE(theirs);
+        const int tolerance = c.lossless ? 0 : 2;
+        EXPECT_LE(maxChannelDifference(ours[0].rgb, theirs->rgb), tolerance);
+        EXPECT_LE(maxAlphaDifference(ours[0].alpha, theirs->alpha), tolerance);
+        if (c.lossless) {
+            EXPECT_EQ(maxChannelDifference(ours[0].rgb, picture.rgb), 0);
+        }
+        EXPECT_EQ(ours[0].alpha.empty(), !c.alpha);
+    }
+}
+
+// A phone stores its photos sideways with a rotation property; they must show upright.
+TEST_F(HeifReader, RotationPropertyIsApplied) {
+    if (!haveTool("avifenc")) GTEST_SKIP() << "avifenc not installed";
+    const Picture picture = drawPicture(40, 24, false);
+    const fs::path png = dir / "p.png", file = dir / "rotated.avif";
+    ASSERT_TRUE(writePng(picture, png));
+    ASSERT_TRUE(run("avifenc -s 10 -l --irot 1 " + q(png) + " -o " + q(file)));
+    const auto ours = decodeAllPages(file);
+    ASSERT_EQ(ours.size(), 1u);
+    // A quarter turn anticlockwise: the source's top-right corner comes to the top-left.
+    RgbImage expected;
+    expected.width = picture.height;
+    expected.height = picture.width;
+    expected.rgb.resize(picture.rgb.rgb.size());
+    for (int y = 0; y < expected.height; ++y)
+        for (int x = 0; x < expected.width; ++x)
+            std::memcpy(
+                expected.rgb.data() + (static_cast<std::size_t>(y) * expected.width + x) * 3,
+                picture.rgb.at(picture.width - 1 - y, x), 3);
+    EXPECT_EQ(maxChannelDifference(ours[0].rgb, expected), 0);
+}
+
+TEST_F(HeifReader, EmbeddedThumbnailSparesTheMainPicture) {
+    if (!haveTool("heif-enc")) GTEST_SKIP() << "heif-enc not installed";
+    const fs::path png = dir / "p.png", file = dir / "thumb.heic";
+    ASSERT_TRUE(writePng(drawPicture(500, 300, false), png));
+    ASSERT_TRUE(run("heif-enc -q 70 -t 64 " + q(png) + " -o " + q(file)));
+    auto reader = CreateReader(file);
+    ASSERT_NE(reader, nullptr);
+    Bitmap32 bitmap;
+    ASSERT_TRUE(reader->MakeThumbnail(file, bitmap, 64, 0, nullptr).ok());
+    // The main picture would come out 72 x 43 (averaged down by a whole factor of 7).
+    EXPECT_EQ(bitmap.width(), 64);
+    EXPECT_EQ(bitmap.height(), 38);
+    // Asked for more than the thumbnail holds, the main picture is used.
+    auto again = CreateReader(file);
+    ASSERT_TRUE(again->MakeThumbnail(file, bitmap, 128, 0, nullptr).ok());
+    EXPECT_EQ(bitmap.width(), 167);
+}
+
+TEST_F(HeifReader, HugeSizesAndDamageFailCleanly) {
+    for (const char* encoder : {"heif-enc -q 50", "avifenc -s 10"}) {
+        SCOPED_TRACE(encoder);
+        const std::string e(encoder);
+        if (!haveTool(e.substr(0, e.find(' ')))) continue;
+        const fs::path png = dir / "small.png";
+        const fs::path file = dir / (e[0] == 'h' ? "small.heic" : "small.avif");
+        ASSERT_TRUE(writePng(drawPicture(16, 16, true), png));
+        ASSERT_TRUE(run(e + " " + q(png) + " -o " + q(file)));
+        expectDamageFailsCleanly(file, dir);
+        // Every size property now announces 65535 x 65535.
+        std::vector<std::uint8_t> bytes = readFile(file);
+        int patched = 0;
+        for (std::size_t i = 0; i + 16 <= bytes.size(); ++i)
+            if (std::memcmp(&bytes[i], "ispe", 4) == 0) {
+                for (std::size_t k = i + 8; k < i + 16; ++k) bytes[k] = (k - i) % 4 < 2 ? 0 : 0xFF;
+                ++patched;
+            }
+        ASSERT_GT(patched, 0);
+        const fs::path bomb = dir / ("bomb" + file.extension().string());
+        writeFile(bomb, bytes);
+        auto reader = CreateReader(bomb);
+        ASSERT_NE(reader, nullptr);
+        ASSERT_TRUE(reader->OpenFile(bomb, {}).ok());
+        const Status s = reader->ReadHeader();
+        ASSERT_FALSE(s.ok());
+        EXPECT_EQ(s.error(), DecodeError::TooLarge);
+    }
+}
+
+}  // namespace
+}  // namespace kalder::image
