@@ -20,6 +20,8 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev python3-pil imagemagick libjpeg-turbo-progs netpbm libtiff-tools libopenjp2-tools
   icoutils
   xvfb xauth dbus
+  # association tests: xdg-mime reads our defaults back, desktop-file-validate checks our entry
+  xdg-utils desktop-file-utils
   # mail tests: a loopback SMTP server and its self-signed certificates
   python3-aiosmtpd openssl
 )
