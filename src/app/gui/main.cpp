@@ -10,6 +10,7 @@
 #include "app/core/settings.h"
 #include "app/core/startup.h"
 #include "app/gui/main_window.h"
+#include "app/gui/tools/associations/associations_dialog.h"
 
 namespace {
 
@@ -58,7 +59,10 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Kalder"));
 
     QtScreenInfo screen;
-    kalder::app::ApplicationCore core(kalder::app::StartupEnvironment::forProcess(screen));
+    const auto environment = kalder::app::StartupEnvironment::forProcess(screen);
+    kalder::app::DesktopAssociationHooks associations(environment.registryFile,
+                                                      environment.executablePath);
+    kalder::app::ApplicationCore core(environment, &associations);
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (core.startUp(kalder::app::joinArguments(args)) != kalder::app::StartupResult::ShowWindow)
         return core.exitInstance();
@@ -76,6 +80,9 @@ int main(int argc, char** argv) {
         return core.exitInstance();
     }
     window.show();
+    associations.setSettings(&window.settings());
+    associations.setMismatchHandler(
+        [&window] { kalder::gui::askAboutChangedAssociations(window); });
     QtStartupUi ui(&window);
     core.afterMainWindowShown(ui);
     app.exec();
