@@ -26,6 +26,8 @@ PACKAGES=(
   xvfb xauth dbus
   # scanner tests (the SANE test backend), wallpaper and clipboard tests
   sane-utils libglib2.0-bin gsettings-desktop-schemas xclip
+  # association tests: xdg-mime reads our defaults back, desktop-file-validate checks our entry
+  xdg-utils desktop-file-utils
   # mail tests: a loopback SMTP server and its self-signed certificates
   python3-aiosmtpd openssl
 )

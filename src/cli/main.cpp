@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_associate.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_convert.h"
 #include "cli/cli_gif_compile.h"
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (!args.empty() && args[0] == "send-mail")
         return runSendMail({args.begin() + 1, args.end()}, std::cout, std::cerr);
+    if (!args.empty() && args[0] == "associate")
+        return runAssociate({args.begin() + 1, args.end()}, std::cout, std::cerr);
     if (!args.empty() && args[0] == "icon-compile")
         return runIconCompile({args.begin() + 1, args.end()}, std::cout, std::cerr);
     if (!args.empty() && args[0] == "psd-layers")

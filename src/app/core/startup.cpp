@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "app/core/command_line.h"
+#include "shell/associations.h"
 
 namespace kalder::app {
 namespace fs = std::filesystem;
@@ -83,6 +84,22 @@ int ApplicationCore::exitInstance() {
         m_settings.Save(m_environment.settingsFile);
     }
     return 0;
+}
+
+void DesktopAssociationHooks::uninstall() {
+    shell::RegistryStore store(m_registryFile);
+    // Without the undo values we cannot tell what to give back; leave everything alone.
+    if (m_registryFile.empty() || !store.load()) return;
+    shell::Associations(shell::XdgFolders::fromEnvironment(), store, m_executable).Uninstall();
+}
+
+void DesktopAssociationHooks::verifyAtStartup() {
+    if (!m_settings || !m_onMismatch) return;
+    shell::RegistryStore store(m_registryFile);
+    store.load();  // only read here
+    const shell::Associations associations(shell::XdgFolders::fromEnvironment(), store,
+                                           m_executable);
+    if (!associations.CheckWantedAssociations(m_settings->associateFormat)) m_onMismatch();
 }
 
 OpenRequest ApplicationCore::openRequest() const {

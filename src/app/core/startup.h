@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,28 @@ public:
     // Runs when settings.verifyAssociations is set, after the main window is shown; may ask
     // the user (owned by the main window).
     virtual void verifyAtStartup() {}
+};
+
+// The association steps on the XDG MIME defaults (shell::Associations), with the undo values
+// in the registry store file.
+class DesktopAssociationHooks : public AssociationHooks {
+public:
+    DesktopAssociationHooks(std::filesystem::path registryFile, std::filesystem::path executable)
+        : m_registryFile(std::move(registryFile)), m_executable(std::move(executable)) {}
+
+    // The settings whose format flags the start-up check reads; nothing is checked without.
+    void setSettings(const Settings* settings) { m_settings = settings; }
+    // Runs when some wanted association is missing (the GUI asks the user what to do).
+    void setMismatchHandler(std::function<void()> handler) { m_onMismatch = std::move(handler); }
+
+    void uninstall() override;
+    void verifyAtStartup() override;
+
+private:
+    std::filesystem::path m_registryFile;
+    std::filesystem::path m_executable;
+    const Settings* m_settings = nullptr;
+    std::function<void()> m_onMismatch;
 };
 
 // Where things are for this run.

@@ -11,6 +11,7 @@
 #include "app/core/startup.h"
 #include "app/gui/main_window.h"
 #include "app/gui/quit_on_signal.h"
+#include "app/gui/tools/associations/associations_dialog.h"
 
 namespace {
 
@@ -59,7 +60,10 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Kalder"));
 
     QtScreenInfo screen;
-    kalder::app::ApplicationCore core(kalder::app::StartupEnvironment::forProcess(screen));
+    const auto environment = kalder::app::StartupEnvironment::forProcess(screen);
+    kalder::app::DesktopAssociationHooks associations(environment.registryFile,
+                                                      environment.executablePath);
+    kalder::app::ApplicationCore core(environment, &associations);
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (core.startUp(kalder::app::joinArguments(args)) != kalder::app::StartupResult::ShowWindow)
         return core.exitInstance();
@@ -81,6 +85,9 @@ int main(int argc, char** argv) {
     // SIGTERM and SIGHUP (logging out, a service manager) end the loop like "Exit" does.
     kalder::gui::QuitOnSignal quitOnSignal;
     window.show();
+    associations.setSettings(&window.settings());
+    associations.setMismatchHandler(
+        [&window] { kalder::gui::askAboutChangedAssociations(window); });
     QtStartupUi ui(&window);
     core.afterMainWindowShown(ui);
     if (!quitOnSignal.requested()) app.exec();

@@ -2,6 +2,7 @@
 
 #include "app/core/command_ids.h"
 #include "app/gui/main_window.h"
+#include "app/gui/tools/associations/associations_dialog.h"
 #include "app/gui/tools/batch_convertor/batch_convertor_commands.h"
 #include "app/gui/tools/clipboard/clipboard_commands.h"
 #include "app/gui/tools/gif_compiler/gif_compiler_dialog.h"
@@ -16,6 +17,7 @@ namespace kalder::gui {
 
 void registerToolCommands(MainWindow& window) {
     registerBatchConvertorCommands(window);
+    registerAssociationCommands(window);
     registerGifCompiler(window);
     registerJpegTransformCommands(window);
     registerMailCommands(window);

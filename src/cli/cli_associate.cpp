@@ -1,0 +1,132 @@
+#include "cli/cli_associate.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <ostream>
+#include <system_error>
+
+#include "image/format_table.h"
+#include "shell/associations.h"
+#include "shell/registry_store.h"
+
+namespace kalder::cli {
+namespace {
+namespace fs = std::filesystem;
+
+const char* const kUsage =
+    "usage: kalder-cli associate --status | --all | FORMAT... | --restore [FORMAT...]\n";
+
+std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Index into the format table of a short name ("PBM/PGM/PPM" also as "pnm") or an extension.
+std::optional<std::size_t> formatOf(const std::string& word) {
+    const std::string w = lower(word);
+    const auto formats = image::formatTable();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        if (lower(std::string(formats[i].shortName)) == w) return i;
+    }
+    const std::string ext = w.starts_with(".") ? w : "." + w;
+    for (const image::ExtensionRecord& e : image::extensionTable()) {
+        if (e.extension == ext) {
+            if (const image::FormatRecord* r = image::formatByCode(e.code))
+                return static_cast<std::size_t>(r->index);
+        }
+    }
+    return std::nullopt;
+}
+
+// The viewer itself, beside us; otherwise whatever "kalder" the PATH finds.
+fs::path viewerExecutable() {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return {};
+    const fs::path viewer = self.parent_path() / "kalder";
+    return fs::is_regular_file(viewer, ec) ? viewer : fs::path{};
+}
+
+void printStatus(const shell::Associations& a, std::ostream& out) {
+    for (const image::FormatRecord& f : image::formatTable()) {
+        int associated = 0;
+        std::string extensions;
+        for (auto i = f.firstExtension; i <= f.lastExtension; ++i) {
+            const auto index = static_cast<std::size_t>(i);
+            associated += a.IsAssociated(index) ? 1 : 0;
+            extensions += std::string(image::extensionTable()[index].extension.substr(1)) + " ";
+        }
+        const int count = f.lastExtension - f.firstExtension + 1;
+        const char* state = associated == count ? "yes" : associated == 0 ? "no" : "partly";
+        out << f.shortName << "\t" << state << "\t" << extensions << "\n";
+    }
+}
+
+}  // namespace
+
+int runAssociate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    bool status = false, all = false, restore = false;
+    std::vector<std::size_t> formats;
+    for (const std::string& a : args) {
+        if (a == "--status") {
+            status = true;
+        } else if (a == "--all") {
+            all = true;
+        } else if (a == "--restore") {
+            restore = true;
+        } else if (a.starts_with("--") || a.empty()) {
+            err << "kalder-cli: unknown option " << a << "\n" << kUsage;
+            return 2;
+        } else if (const auto f = formatOf(a)) {
+            formats.push_back(*f);
+        } else {
+            err << "kalder-cli: unknown format " << a << "\n" << kUsage;
+            return 2;
+        }
+    }
+    const int modes = (status ? 1 : 0) + (all ? 1 : 0) + (restore ? 1 : 0);
+    if (modes > 1 || (modes == 0 && formats.empty()) || ((status || all) && !formats.empty())) {
+        err << kUsage;
+        return 2;
+    }
+
+    shell::RegistryStore store(shell::RegistryStore::defaultPath());
+    if (!store.load()) {
+        // Our undo values would be lost with a store we cannot read.
+        err << "kalder-cli: cannot read " << store.file().string() << "\n";
+        return 1;
+    }
+    shell::Associations a(shell::XdgFolders::fromEnvironment(), store, viewerExecutable());
+    if (status) {
+        printStatus(a, out);
+        return 0;
+    }
+    if (formats.empty() && restore) {
+        for (std::size_t i = 0; i < image::formatTable().size(); ++i) formats.push_back(i);
+    }
+    if (all) {
+        a.AssociateAll();
+    } else {
+        if (!restore) a.RegisterApplication();
+        for (std::size_t f : formats) {
+            const image::FormatRecord& r = image::formatTable()[f];
+            for (auto i = r.firstExtension; i <= r.lastExtension; ++i) {
+                const auto index = static_cast<std::size_t>(i);
+                if (restore) {
+                    if (a.IsAssociated(index)) a.Restore(index);
+                } else {
+                    a.Associate(index);
+                    a.ClearUserChoice(index);
+                }
+            }
+        }
+    }
+    if (!a.flush()) {
+        err << "kalder-cli: cannot write " << a.mimeAppsPath().string() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace kalder::cli

@@ -1,0 +1,479 @@
+#include "shell/associations.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "image/format_table.h"
+
+extern char** environ;
+
+namespace kalder::shell {
+namespace fs = std::filesystem;
+namespace {
+
+// By extension-table index. Types follow the shared MIME database where it has one.
+constexpr std::array<std::string_view, 36> kMimeTypes{
+    "application/x-navi-animation",  // .ani
+    "image/bmp",                     // .bmp
+    "image/bmp",                     // .dib
+    "image/x-win-bitmap",            // .cur
+    "image/gif",                     // .gif
+    "image/vnd.microsoft.icon",      // .ico
+    "image/jpeg",                    // .jpg
+    "image/jpeg",                    // .jpeg
+    "image/jpeg",                    // .jpe
+    "image/jpeg",                    // .jif
+    "image/jpeg",                    // .jff
+    "image/jpeg",                    // .jfif
+    "image/x-portable-bitmap",       // .pbm
+    "image/x-portable-graymap",      // .pgm
+    "image/x-portable-pixmap",       // .ppm
+    "image/x-portable-anymap",       // .pnm
+    "image/vnd.zbrush.pcx",          // .pcx
+    "image/png",                     // .png
+    "image/vnd.adobe.photoshop",     // .psd
+    "image/x-sun-raster",            // .ras
+    "image/x-sun-raster",            // .sun
+    "image/x-rgb",                   // .rgb
+    "image/x-sgi",                   // .sgi
+    "image/x-tga",                   // .tga
+    "image/tiff",                    // .tif
+    "image/tiff",                    // .tiff
+    "image/wmf",                     // .wmf
+    "image/wmf",                     // .apm
+    "image/emf",                     // .emf
+    "image/x-jp2-codestream",        // .j2k
+    "image/x-jp2-codestream",        // .jpc
+    "image/jp2",                     // .jp2
+    "image/jpx",                     // .jpf
+    "image/x-iff",                   // .iff
+    "image/x-ilbm",                  // .lbm
+    "image/x-utah-rle",              // .rle
+};
+
+constexpr std::string_view kDefaultGroup = "[Default Applications]";
+constexpr std::string_view kUndoPresent = "value:";
+constexpr std::string_view kUndoAbsent = "absent";
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool isGroupHeader(std::string_view line) {
+    line = trim(line);
+    return !line.empty() && line.front() == '[';
+}
+
+// The key of a "key=value" line, or empty for comments, blanks and headers.
+std::string_view keyOf(std::string_view line) {
+    const std::string_view t = trim(line);
+    if (t.empty() || t.front() == '#' || t.front() == '[') return {};
+    const std::size_t eq = t.find('=');
+    if (eq == std::string_view::npos) return {};
+    return trim(t.substr(0, eq));
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Desktop-entry Exec quoting: reserved characters inside double quotes with `"`, "`", "$" and
+// "\" escaped, "%" doubled; then the value's own escaping doubles every backslash.
+std::string execArgument(std::string_view arg) {
+    bool plain = !arg.empty();
+    for (char c : arg) {
+        const auto u = static_cast<unsigned char>(c);
+        if (!(std::isalnum(u) || c == '/' || c == '.' || c == '_' || c == '-' || c == '+'))
+            plain = false;
+    }
+    std::string quoted;
+    if (!plain) quoted += '"';
+    for (char c : arg) {
+        if (c == '%') {
+            quoted += "%%";
+            continue;
+        }
+        if (!plain && (c == '"' || c == '`' || c == '$' || c == '\\')) quoted += '\\';
+        quoted += c;
+    }
+    if (!plain) quoted += '"';
+    std::string escaped;
+    for (char c : quoted) {
+        if (c == '\\') escaped += '\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
+// Runs a helper program with its output discarded; its absence or failure does not matter.
+void runQuietly(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) return;
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+// A desktop entry's text without its Exec line, which names wherever the program was when it
+// registered.
+std::string withoutExec(std::string_view text) {
+    std::string out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(start, end - start);
+        if (!line.starts_with("Exec=")) {
+            out += line;
+            out += '\n';
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+fs::path envPath(const char* name, std::string_view homeRelative) {
+    if (const char* v = std::getenv(name); v && *v == '/') return v;
+    if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / homeRelative;
+    return {};
+}
+
+}  // namespace
+
+std::string_view mimeTypeOfExtension(std::size_t extensionIndex) {
+    return extensionIndex < kMimeTypes.size() ? kMimeTypes[extensionIndex] : std::string_view{};
+}
+
+std::vector<std::string_view> handledMimeTypes() {
+    std::vector<std::string_view> types;
+    for (std::string_view t : kMimeTypes) {
+        bool seen = false;
+        for (std::string_view s : types) seen = seen || s == t;
+        if (!seen) types.push_back(t);
+    }
+    return types;
+}
+
+std::string desktopEntryText(const fs::path& executable) {
+    std::string text =
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=Kalder\n"
+        "GenericName=Image Viewer\n"
+        "Comment=View, browse and convert images\n"
+        "Exec=";
+    text += executable.empty() ? std::string("kalder") : execArgument(executable.string());
+    text +=
+        " %f\n"
+        "Terminal=false\n"
+        "Categories=Graphics;Viewer;RasterGraphics;2DGraphics;\n"
+        "MimeType=";
+    for (std::string_view t : handledMimeTypes()) {
+        text += t;
+        text += ';';
+    }
+    text += '\n';
+    return text;
+}
+
+XdgFolders XdgFolders::fromEnvironment() {
+    XdgFolders f;
+    f.configHome = envPath("XDG_CONFIG_HOME", ".config");
+    f.dataHome = envPath("XDG_DATA_HOME", ".local/share");
+    if (const char* d = std::getenv("XDG_CURRENT_DESKTOP")) {
+        std::string_view rest = d;
+        while (!rest.empty()) {
+            const std::size_t colon = rest.find(':');
+            std::string name(rest.substr(0, colon));
+            for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            // A desktop name becomes part of a file name: nothing that could leave the folder.
+            if (!name.empty() && name.find('/') == std::string::npos && name != "." && name != "..")
+                f.desktops.push_back(name);
+            if (colon == std::string_view::npos) break;
+            rest.remove_prefix(colon + 1);
+        }
+    }
+    return f;
+}
+
+void MimeAppsList::parse(std::string_view text) {
+    m_lines.clear();
+    m_finalNewline = text.empty() || text.back() == '\n';
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        m_lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+std::string MimeAppsList::serialize() const {
+    std::string text;
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        text += m_lines[i];
+        if (i + 1 < m_lines.size() || m_finalNewline) text += '\n';
+    }
+    return text;
+}
+
+std::ptrdiff_t MimeAppsList::findEntry(std::string_view mimeType) const {
+    bool inDefaults = false;
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        const std::string_view line = m_lines[i];
+        if (isGroupHeader(line)) {
+            inDefaults = trim(line) == kDefaultGroup;
+        } else if (inDefaults && keyOf(line) == mimeType) {
+            return static_cast<std::ptrdiff_t>(i);
+        }
+    }
+    return -1;
+}
+
+std::optional<std::string> MimeAppsList::defaultValue(std::string_view mimeType) const {
+    const std::ptrdiff_t i = findEntry(mimeType);
+    if (i < 0) return std::nullopt;
+    const std::string_view line = m_lines[static_cast<std::size_t>(i)];
+    return std::string(trim(line.substr(line.find('=') + 1)));
+}
+
+void MimeAppsList::setDefaultValue(std::string_view mimeType, std::string_view value) {
+    std::string entry = std::string(mimeType) + "=" + std::string(value);
+    if (const std::ptrdiff_t i = findEntry(mimeType); i >= 0) {
+        m_lines[static_cast<std::size_t>(i)] = std::move(entry);
+        return;
+    }
+    // After the last entry of the first [Default Applications] group, before its blank lines.
+    std::ptrdiff_t group = -1;
+    std::size_t insertAt = m_lines.size();
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        if (!isGroupHeader(m_lines[i])) continue;
+        if (group >= 0) break;
+        if (trim(m_lines[i]) == kDefaultGroup) group = static_cast<std::ptrdiff_t>(i);
+    }
+    if (group < 0) {
+        if (!m_lines.empty() && !trim(m_lines.back()).empty()) m_lines.emplace_back();
+        m_lines.emplace_back(kDefaultGroup);
+        m_lines.push_back(std::move(entry));
+        m_finalNewline = true;
+        return;
+    }
+    insertAt = static_cast<std::size_t>(group) + 1;
+    for (std::size_t i = insertAt; i < m_lines.size() && !isGroupHeader(m_lines[i]); ++i) {
+        if (!trim(m_lines[i]).empty()) insertAt = i + 1;
+    }
+    if (insertAt == m_lines.size()) m_finalNewline = true;
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(entry));
+}
+
+bool MimeAppsList::removeDefault(std::string_view mimeType) {
+    const std::ptrdiff_t i = findEntry(mimeType);
+    if (i < 0) return false;
+    m_lines.erase(m_lines.begin() + i);
+    return true;
+}
+
+std::string firstDesktopId(std::string_view value) {
+    while (!value.empty()) {
+        const std::size_t semi = value.find(';');
+        const std::string_view item = trim(value.substr(0, semi));
+        if (!item.empty()) return std::string(item);
+        if (semi == std::string_view::npos) break;
+        value.remove_prefix(semi + 1);
+    }
+    return {};
+}
+
+Associations::Associations(XdgFolders folders, RegistryStore& undoStore, fs::path executable)
+    : m_folders(std::move(folders)), m_undo(undoStore), m_executable(std::move(executable)) {
+    if (m_folders.configHome.empty()) return;
+    m_main.path = m_folders.configHome / "mimeapps.list";
+    m_main.list.parse(readFile(m_main.path));
+    for (const std::string& desktop : m_folders.desktops) {
+        ListFile f;
+        f.path = m_folders.configHome / (desktop + "-mimeapps.list");
+        f.list.parse(readFile(f.path));
+        m_overrides.push_back(std::move(f));
+    }
+}
+
+fs::path Associations::mimeAppsPath() const { return m_main.path; }
+
+fs::path Associations::installedDesktopPath() const {
+    if (m_folders.dataHome.empty()) return {};
+    return m_folders.dataHome / "applications" / std::string(kDesktopFileId);
+}
+
+bool Associations::IsAssociated(std::size_t extensionIndex) const {
+    const std::string_view type = mimeTypeOfExtension(extensionIndex);
+    if (type.empty()) return false;
+    // A desktop-specific choice wins over the general list, as it does for every reader.
+    for (const ListFile& f : m_overrides) {
+        if (auto v = f.list.defaultValue(type); v && !firstDesktopId(*v).empty())
+            return firstDesktopId(*v) == kDesktopFileId;
+    }
+    const auto v = m_main.list.defaultValue(type);
+    return v && firstDesktopId(*v) == kDesktopFileId;
+}
+
+void Associations::Associate(std::size_t extensionIndex) {
+    const std::string_view type = mimeTypeOfExtension(extensionIndex);
+    if (type.empty() || m_main.path.empty()) return;
+    const std::optional<std::string> current = m_main.list.defaultValue(type);
+    if (current && firstDesktopId(*current) == kDesktopFileId) return;
+    // Only the user's own entry is remembered: the system default still applies once ours is
+    // gone, and pinning it in the user's file would outlive a later system change.
+    setUndoValue(type, current);
+    m_main.list.setDefaultValue(type, kDesktopFileId);
+    m_main.dirty = true;
+}
+
+void Associations::Restore(std::size_t extensionIndex) {
+    const std::string_view type = mimeTypeOfExtension(extensionIndex);
+    if (type.empty() || m_main.path.empty() || !hasUndoValue(type)) return;
+    const std::optional<std::string> current = m_main.list.defaultValue(type);
+    const std::optional<std::string> saved = undoValue(type);
+    if (saved) {
+        m_main.list.setDefaultValue(type, *saved);
+    } else {
+        m_main.list.removeDefault(type);
+    }
+    m_main.dirty = true;
+    setUndoValue(type, current);
+}
+
+void Associations::ClearUserChoice(std::size_t extensionIndex) {
+    const std::string_view type = mimeTypeOfExtension(extensionIndex);
+    if (type.empty()) return;
+    for (ListFile& f : m_overrides) {
+        while (f.list.removeDefault(type)) f.dirty = true;
+    }
+}
+
+void Associations::RegisterApplication() {
+    const fs::path target = installedDesktopPath();
+    if (target.empty()) return;
+    const std::string text = desktopEntryText(m_executable);
+    if (readFile(target) == text) return;
+    if (replaceFileContents(target, text)) m_desktopChanged = true;
+}
+
+void Associations::UnregisterApplication() {
+    const fs::path target = installedDesktopPath();
+    // Only a file we wrote ourselves: a packaged or hand-edited entry is not ours to remove.
+    if (target.empty() || withoutExec(readFile(target)) != withoutExec(desktopEntryText({})))
+        return;
+    std::error_code ec;
+    if (fs::remove(target, ec)) m_desktopChanged = true;
+}
+
+bool Associations::CheckWantedAssociations(std::span<const bool> formatFlags) const {
+    const auto extensions = image::extensionTable();
+    for (std::size_t i = 0; i < extensions.size(); ++i) {
+        const auto code = static_cast<std::size_t>(extensions[i].code);
+        if (code < formatFlags.size() && formatFlags[code] && !IsAssociated(i)) return false;
+    }
+    return true;
+}
+
+void Associations::AssociateAll() {
+    RegisterApplication();
+    for (std::size_t i = 0; i < image::extensionTable().size(); ++i) {
+        Associate(i);
+        ClearUserChoice(i);
+    }
+}
+
+void Associations::Uninstall() {
+    const std::size_t count = image::extensionTable().size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (IsAssociated(i)) Restore(i);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string_view type = mimeTypeOfExtension(i);
+        // Our own entry still in place (the user had none, or one we could not swap back)
+        // must not point at a program that is going away.
+        const auto v = m_main.list.defaultValue(type);
+        if (v && firstDesktopId(*v) == kDesktopFileId) {
+            m_main.list.removeDefault(type);
+            m_main.dirty = true;
+        }
+        if (m_undo.removeValue(kAssociationUndoKey, type)) m_undoDirty = true;
+    }
+    if (m_undo.hasKey(kAssociationUndoKey) && m_undo.deleteKey(kAssociationUndoKey))
+        m_undoDirty = true;
+    UnregisterApplication();
+    flush();
+}
+
+std::optional<std::string> Associations::undoValue(std::string_view mimeType) const {
+    const auto v = m_undo.value(kAssociationUndoKey, mimeType);
+    if (!v || !v->starts_with(kUndoPresent)) return std::nullopt;
+    return v->substr(kUndoPresent.size());
+}
+
+bool Associations::hasUndoValue(std::string_view mimeType) const {
+    const auto v = m_undo.value(kAssociationUndoKey, mimeType);
+    return v && (*v == kUndoAbsent || v->starts_with(kUndoPresent));
+}
+
+void Associations::setUndoValue(std::string_view mimeType,
+                                const std::optional<std::string>& previous) {
+    const std::string stored =
+        previous ? std::string(kUndoPresent) + *previous : std::string(kUndoAbsent);
+    if (m_undo.value(kAssociationUndoKey, mimeType) == stored) return;
+    m_undo.setValue(kAssociationUndoKey, mimeType, stored);
+    m_undoDirty = true;
+}
+
+bool Associations::flush() {
+    bool ok = true;
+    // The undo values first: a list edited without its undo record could not be put back.
+    if (m_undoDirty) {
+        if (!m_undo.save()) return false;
+        m_undoDirty = false;
+    }
+    for (ListFile* f : [&] {
+             std::vector<ListFile*> all{&m_main};
+             for (ListFile& o : m_overrides) all.push_back(&o);
+             return all;
+         }()) {
+        if (!f->dirty) continue;
+        if (replaceFileContents(f->path, f->list.serialize())) {
+            f->dirty = false;
+        } else {
+            ok = false;
+        }
+    }
+    if (m_desktopChanged && !m_folders.dataHome.empty()) {
+        runQuietly({"update-desktop-database", (m_folders.dataHome / "applications").string()});
+        m_desktopChanged = false;
+    }
+    return ok;
+}
+
+}  // namespace kalder::shell
