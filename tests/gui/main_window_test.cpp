@@ -618,8 +618,7 @@ TEST(MainWindow, TheBrowserStartsWithTheFirstThumbnailWhole) {
 TEST(MainWindow, F1OpensTheHelpOfTheWindowOrDialogThatHasTheKey) {
     using kalder::gui::DialogBase;
     using kalder::gui::HelpWindow;
-    HelpWindow::setHelpDirectory(
-        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "help");
+    HelpWindow::setHelpDirectory(kalder::test::sourceDir() / "help");
     MainWindow window;
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
