@@ -6,6 +6,7 @@
 #include "app/gui/tools/gif_compiler/gif_compiler_dialog.h"
 #include "app/gui/tools/icon_compiler/icon_compiler_prompts.h"
 #include "app/gui/tools/mail/mail_commands.h"
+#include "app/gui/tools/print/print_commands.h"
 
 namespace kalder::gui {
 
@@ -13,6 +14,7 @@ void registerToolCommands(MainWindow& window) {
     registerBatchConvertorCommands(window);
     registerGifCompiler(window);
     registerMailCommands(window);
+    registerPrintCommand(window);
     window.commands().on(app::cmd::kIconCursorCompiler,
                          [&window](app::CommandId) { runIconCompiler(window); });
 }
