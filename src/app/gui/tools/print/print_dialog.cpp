@@ -56,9 +56,14 @@ public:
                            static_cast<int>(total));
         m_progress.SetStage(QString::fromUtf8(stage.data(), static_cast<qsizetype>(stage.size())),
                             1, 0);
+        m_total = total;
+        m_done = done;
         if (m_progress.Step(total, done, true)) m_stop = true;
     }
-    bool stopRequested() override { return m_stop || m_progress.Step(1, 0, true) || m_stop; }
+    bool stopRequested() override {
+        if (!m_stop && m_progress.Step(m_total, m_done, true)) m_stop = true;
+        return m_stop;
+    }
     void error(const std::string& text) override {
         QMessageBox::warning(m_owner, kTitle, QString::fromStdString(text));
     }
@@ -66,6 +71,8 @@ public:
 private:
     ProgressDialog& m_progress;
     QWidget* m_owner;
+    std::int64_t m_total = 1;
+    std::int64_t m_done = 0;
     bool m_stop = false;
 };
 
