@@ -30,6 +30,8 @@ PACKAGES=(
   xdg-utils desktop-file-utils
   # mail tests: a loopback SMTP server and its self-signed certificates
   python3-aiosmtpd openssl
+  # print tests: a local print server with a PDF queue, and PDF inspection
+  cups cups-client printer-driver-cups-pdf poppler-utils
 )
 
 missing=()

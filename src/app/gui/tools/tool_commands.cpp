@@ -9,6 +9,7 @@
 #include "app/gui/tools/icon_compiler/icon_compiler_prompts.h"
 #include "app/gui/tools/jpeg_transform/jpeg_transform_commands.h"
 #include "app/gui/tools/mail/mail_commands.h"
+#include "app/gui/tools/print/print_commands.h"
 #include "app/gui/tools/psd_decompiler/psd_decompiler_dialog.h"
 #include "app/gui/tools/scan/scan_dialogs.h"
 #include "app/gui/tools/wallpaper/wallpaper_commands.h"
@@ -25,6 +26,7 @@ void registerToolCommands(MainWindow& window) {
     registerClipboardCommands(window);
     registerWallpaperCommands(window);
     registerScanCommands(window);
+    registerPrintCommand(window);
     window.commands().on(app::cmd::kIconCursorCompiler,
                          [&window](app::CommandId) { runIconCompiler(window); });
 }

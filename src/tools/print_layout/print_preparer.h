@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "image/resample.h"
+#include "tools/print_layout/print_layout.h"
+
+namespace kalder::image {
+class CancelSink;
+}
+
+namespace kalder::tools {
+
+inline constexpr std::string_view kPrintStageReading = "Reading ...";
+inline constexpr std::string_view kPrintStageProcessing = "Processing ...";
+inline constexpr std::string_view kPrintCannotRead = "Cannot read the image";
+
+// What the preparation tells its front end and asks of it.
+class PrintHost {
+public:
+    virtual ~PrintHost() = default;
+    // A stage for one file; done out of total counts cells over the whole job.
+    virtual void progress(std::string_view stage, const std::filesystem::path& file,
+                          std::int64_t total, std::int64_t done) = 0;
+    virtual bool stopRequested() = 0;
+    virtual void error(const std::string& text) = 0;
+};
+
+struct PrintOptions {
+    PrintResolution dpi{300, 300};
+    bool zoom = false;
+    image::ResampleMethod method = image::ResampleMethod::Lanczos;
+};
+
+// Decodes a file at full size into the bitmap; false when it cannot be read.
+using PrintImageLoader =
+    std::function<bool(const std::filesystem::path&, image::Bitmap32&, const image::CancelSink*)>;
+bool loadFullImage(const std::filesystem::path& path, image::Bitmap32& out,
+                   const image::CancelSink* cancel);
+// A preview whose longer side is at most kPrintPreviewSize; false when the file cannot be read.
+bool loadPrintPreview(const std::filesystem::path& path, image::Bitmap32& out);
+
+enum class PrepareOutcome { Done, Stopped, Failed };
+
+// Gives every cell of `page` its bitmap at the print resolution. Consecutive cells of the same
+// item share one decode, and only one full-size decode is held at a time. On Stopped or Failed
+// the page's bitmaps are released again.
+PrepareOutcome preparePage(std::vector<PrintCell>& cells, std::int32_t page,
+                           const std::vector<PrintItem>& items, const PrintOptions& options,
+                           PrintHost& host, const PrintImageLoader& load = loadFullImage);
+void releasePage(std::vector<PrintCell>& cells, std::int32_t page);
+
+}  // namespace kalder::tools
