@@ -205,7 +205,9 @@ void MainWindow::dropReleasedFrame() {
 // --- requests and frames ---
 
 view::PixelSize MainWindow::clientSize() const {
-    return {std::max(1, m_view->width()), std::max(1, m_view->height())};
+    // In device pixels, so a fitted image is decoded at the screen's full resolution.
+    const view::PixelSize c = m_view->clientSize();
+    return {std::max(1, c.width), std::max(1, c.height)};
 }
 
 bool MainWindow::vectorShown() const { return m_shownEntry && m_shownEntry->document().isVector(); }

@@ -11,9 +11,11 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTimerEvent>
+#include <QTransform>
 #include <QUrl>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 
 #include "app/gui/background_tile.h"
@@ -128,7 +130,7 @@ ViewingArea::ViewingArea(QWidget* parent)
     setCursor(Qt::OpenHandCursor);
     m_wallpaper = makeBackgroundTile();
     setDisplayFormat(view::DisplayFormat::Bgrx32, true);
-    m_geometry.setClientSize({width(), height()});
+    syncClientSize();
     m_timer = startTimer(kTickMs);
 }
 
@@ -234,10 +236,12 @@ bool ViewingArea::SetLens(bool on) {
     if (!m_geometry.setLens(on)) return false;
     if (on) {
         const view::Point c = m_geometry.cursor();
-        if (c.x < 0 || c.y < 0 || c.x >= width() || c.y >= height()) {
+        const view::PixelSize client = clientSize();
+        if (c.x < 0 || c.y < 0 || c.x >= client.width || c.y >= client.height) {
             const QPoint p = mapFromGlobal(QCursor::pos());
-            m_geometry.setCursor(rect().contains(p) ? view::Point{p.x(), p.y()}
-                                                    : view::Point{width() / 2, height() / 2});
+            m_geometry.setCursor(rect().contains(p)
+                                     ? toDevice(QPointF(p))
+                                     : view::Point{client.width / 2, client.height / 2});
         }
     }
     updateCursorShape();
@@ -247,9 +251,9 @@ bool ViewingArea::SetLens(bool on) {
 
 void ViewingArea::SetProgress(int percent) {
     if (percent == m_progress) return;
-    const QRect before = toQRect(progressStrip().area);
+    const QRect before = toLogical(progressStrip().area);
     m_progress = percent;
-    update(before.united(toQRect(progressStrip().area)));
+    update(before.united(toLogical(progressStrip().area)));
 }
 
 void ViewingArea::setDisplayFormat(view::DisplayFormat format, bool dither) {
@@ -274,14 +278,21 @@ view::OsdLayout ViewingArea::osdLayout() const {
     return view::layoutOsd({width(), height()}, side, {g.width(), g.height()});
 }
 
+int ViewingArea::deviceOsdSide() const {
+    return static_cast<int>(std::lround(osdIconSide() * m_ratio));
+}
+
 view::OsdVisibility ViewingArea::osdVisibility() const {
+    // The icons keep their logical size; the arrows compare device-pixel scroll positions, so
+    // everything is measured in device pixels here.
     view::OsdInputs in;
-    in.iconSide = osdIconSide();
+    in.iconSide = deviceOsdSide();
     in.osdOn = in.iconSide > 0;
     in.hasImage = m_image != nullptr;
-    in.client = {width(), height()};
-    const QSize g = gammaScaleSize(in.iconSide, view::GammaScale::last() + 1);
-    in.gammaScale = {g.width(), g.height()};
+    in.client = clientSize();
+    const QSize g = gammaScaleSize(osdIconSide(), view::GammaScale::last() + 1);
+    in.gammaScale = {static_cast<int>(std::lround(g.width() * m_ratio)),
+                     static_cast<int>(std::lround(g.height() * m_ratio))};
     in.zoom = m_geometry.zoom();
     in.scroll = m_geometry.scroll();
     in.displayed = m_geometry.DisplayedSize();
@@ -294,11 +305,39 @@ bool ViewingArea::gammaScaleShown() const {
            osdVisibility().rotation;
 }
 
+// --- device pixels ---
+
+bool ViewingArea::syncClientSize() {
+    const double ratio = devicePixelRatioF();
+    m_ratio = ratio > 0.0 ? ratio : 1.0;
+    // Rounded down: a partial device pixel at the edge is not client area.
+    const view::PixelSize client{static_cast<int>(std::floor(width() * m_ratio + 1e-6)),
+                                 static_cast<int>(std::floor(height() * m_ratio + 1e-6))};
+    if (client == m_geometry.clientSize()) return false;
+    m_geometry.setClientSize(client);
+    return true;
+}
+
+view::Point ViewingArea::toDevice(const QPointF& logical) const {
+    return {static_cast<int>(std::floor(logical.x() * m_ratio + 1e-6)),
+            static_cast<int>(std::floor(logical.y() * m_ratio + 1e-6))};
+}
+
+QRect ViewingArea::toLogical(const image::PixelRect& device) const {
+    if (device.isEmpty()) return {};
+    if (m_ratio == 1.0) return toQRect(device);
+    // The smallest logical rectangle holding every device pixel of the rectangle.
+    const int left = static_cast<int>(std::floor(device.left / m_ratio));
+    const int top = static_cast<int>(std::floor(device.top / m_ratio));
+    const int right = static_cast<int>(std::ceil(device.right / m_ratio));
+    const int bottom = static_cast<int>(std::ceil(device.bottom / m_ratio));
+    return QRect(left, top, right - left, bottom - top);
+}
+
 // --- painting ---
 
 view::ProgressStrip ViewingArea::progressStrip() const {
-    return view::layoutProgressStrip({width(), height()}, m_progressAtTop, m_progress,
-                                     m_background);
+    return view::layoutProgressStrip(clientSize(), m_progressAtTop, m_progress, m_background);
 }
 
 bool ViewingArea::lensShown() const { return m_image && m_geometry.lens() && !m_dragging; }
@@ -325,13 +364,39 @@ void ViewingArea::fillBackground(QPainter& painter, const QRect& rect) {
 }
 
 void ViewingArea::paintEvent(QPaintEvent* event) {
+    // The ratio changes without a resize when the window moves to another screen.
+    if (syncClientSize()) emit clientResized();
     QPainter painter(this);
     paintArea(painter, event->rect());
 }
 
 void ViewingArea::paintArea(QPainter& painter, const QRect& update) {
-    const QRect client = rect().intersected(update);
-    if (client.isEmpty()) return;
+    const QRect logical = rect().intersected(update);
+    if (logical.isEmpty()) return;
+    // Everything but the OSD is drawn in device pixels: the painter's own scaling is undone, so
+    // the picture's pixels reach the screen as they are, never resampled by Qt.
+    const view::PixelSize size = clientSize();
+    const QRect client =
+        QRect(QPoint(static_cast<int>(std::floor(logical.left() * m_ratio)),
+                     static_cast<int>(std::floor(logical.top() * m_ratio))),
+              QPoint(static_cast<int>(std::ceil((logical.right() + 1) * m_ratio)) - 1,
+                     static_cast<int>(std::ceil((logical.bottom() + 1) * m_ratio)) - 1))
+            .intersected(QRect(0, 0, size.width, size.height));
+    painter.save();
+    if (m_ratio != 1.0)
+        painter.setWorldTransform(QTransform::fromScale(1.0 / m_ratio, 1.0 / m_ratio), true);
+    // With a fractional ratio the widget may reach into one more device row and column than
+    // the client counts; they get the background so nothing stale shows there.
+    const QRect full(0, 0, static_cast<int>(std::ceil(width() * m_ratio)) + 1,
+                     static_cast<int>(std::ceil(height() * m_ratio)) + 1);
+    for (const QRect& r : QRegion(full) - QRegion(0, 0, size.width, size.height))
+        painter.fillRect(r, toQColor(m_background));
+    if (!client.isEmpty()) paintDevice(painter, client);
+    painter.restore();
+    paintOsd(painter);
+}
+
+void ViewingArea::paintDevice(QPainter& painter, const QRect& client) {
     const view::ProgressStrip strip = progressStrip();
     const image::PixelRect updateRect = toPixelRect(client);
 
@@ -370,7 +435,6 @@ void ViewingArea::paintArea(QPainter& painter, const QRect& update) {
     if (lens) paintLens(painter, *lens, client);
     lock = {};
     paintProgress(painter);
-    paintOsd(painter);
 }
 
 void ViewingArea::paintLens(QPainter& painter, const view::LensLayout& lens, const QRect& update) {
@@ -456,7 +520,7 @@ void ViewingArea::progressiveRepaint() {
         }
     }
     m_shownRect = dirty;
-    QRect area = toQRect(m_geometry.clientRectForImageRect(fresh));
+    QRect area = toLogical(m_geometry.clientRectForImageRect(fresh));
     // With a panorama shift the columns land elsewhere; the rows are the same.
     if (m_geometry.panoramaOffset() != 0 && !area.isEmpty())
         area = QRect(0, area.top(), width(), area.height());
@@ -476,7 +540,7 @@ void ViewingArea::updateCursorShape() {
 
 void ViewingArea::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    m_geometry.setClientSize({width(), height()});
+    syncClientSize();
     if (const QScreen* s = screen()) {
         const QRect screenRect = s->geometry();
         auto visible = [&](int x, int y) { return screenRect.contains(mapToGlobal(QPoint(x, y))); };
@@ -534,8 +598,7 @@ void ViewingArea::keyPressEvent(QKeyEvent* event) {
 }
 
 void ViewingArea::wheelEvent(QWheelEvent* event) {
-    const QPoint p = event->position().toPoint();
-    m_geometry.setCursor({p.x(), p.y()});
+    m_geometry.setCursor(toDevice(event->position()));
     const std::int32_t notches = m_wheel.add(event->angleDelta().y());
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     for (std::int32_t i = 0; i < notches; ++i) emit wheelNotch(true, shift);
@@ -550,30 +613,30 @@ void ViewingArea::mousePressEvent(QMouseEvent* event) {
     }
     setFocus(Qt::MouseFocusReason);
     m_dragging = true;
-    m_dragLast = event->position().toPoint();
+    m_dragLast = toDevice(event->position());
     updateCursorShape();
     // The lens steps aside while the image is dragged.
     if (m_geometry.lens())
-        update(toQRect(view::ViewGeometry::lensRepaintRect(m_geometry.cursor())));
+        update(toLogical(view::ViewGeometry::lensRepaintRect(m_geometry.cursor())));
 }
 
 void ViewingArea::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
+    const view::Point p = toDevice(event->position());
     const view::Point old = m_geometry.cursor();
-    m_geometry.setCursor({p.x(), p.y()});
+    m_geometry.setCursor(p);
     m_idle.moved();
     if (m_cursorHidden) {
         m_cursorHidden = false;
         updateCursorShape();
     }
     if (m_dragging) {
-        const QPoint delta = p - m_dragLast;
+        const view::Point last = m_dragLast;
         m_dragLast = p;
         const view::Point s = m_geometry.scroll();
-        ScrollTo(s.x - delta.x(), s.y - delta.y());
+        ScrollTo(s.x - (p.x - last.x), s.y - (p.y - last.y));
     } else if (lensShown()) {
-        update(toQRect(view::ViewGeometry::lensRepaintRect(old)));
-        update(toQRect(view::ViewGeometry::lensRepaintRect(m_geometry.cursor())));
+        update(toLogical(view::ViewGeometry::lensRepaintRect(old)));
+        update(toLogical(view::ViewGeometry::lensRepaintRect(m_geometry.cursor())));
     }
 }
 
@@ -583,11 +646,10 @@ void ViewingArea::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     m_dragging = false;
-    const QPoint p = event->position().toPoint();
-    m_geometry.setCursor({p.x(), p.y()});
+    m_geometry.setCursor(toDevice(event->position()));
     updateCursorShape();
     if (m_geometry.lens())
-        update(toQRect(view::ViewGeometry::lensRepaintRect(m_geometry.cursor())));
+        update(toLogical(view::ViewGeometry::lensRepaintRect(m_geometry.cursor())));
 }
 
 void ViewingArea::mouseDoubleClickEvent(QMouseEvent* event) {

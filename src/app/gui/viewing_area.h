@@ -23,6 +23,11 @@ enum class PagingKey { PageUp = 0, PageDown = 1, Home = 2, End = 3 };
 // through the display table (gamma, negative), with the lens, the OSD and the load progress
 // strip. Every number comes from view::ViewGeometry and the OSD layout; this class draws and
 // routes events. It never owns the bitmap.
+//
+// The geometry, the zoom, the scroll position and the lens count device pixels, so on a scaled
+// screen 1:1 puts one image pixel on one device pixel and a fitted image uses the screen's full
+// detail. Qt's logical coordinates (events, update rectangles, the OSD icons) are converted at
+// this class's boundary.
 class ViewingArea : public QWidget {
     Q_OBJECT
 public:
@@ -45,6 +50,10 @@ public:
     int panoramaOffset() const { return m_geometry.panoramaOffset(); }
     view::PixelSize DisplayedSize() const { return m_geometry.DisplayedSize(); }
     const view::ViewGeometry& geometry() const { return m_geometry; }
+    // The client in device pixels: the logical size times the device pixel ratio, rounded
+    // down so no partial pixel is counted; what the loader decodes a fitted image to.
+    view::PixelSize clientSize() const { return m_geometry.clientSize(); }
+    double pixelRatio() const { return m_ratio; }
 
     // --- what is drawn ---
     // The exponent, or -1.0 for none; the scale position moves the gamma scale.
@@ -69,14 +78,15 @@ public:
     view::DisplayFormat displayFormat() const { return m_buffer->format(); }
 
     // --- OSD facts, as the layout logic computes them for the current state ---
+    // The layout is in logical coordinates: the icons keep their size on a scaled screen.
     int osdIconSide() const;
     view::OsdLayout osdLayout() const;
     view::OsdVisibility osdVisibility() const;
     bool gammaScaleShown() const;
     const image::Bitmap32& wallpaperTile() const { return *m_wallpaper; }
 
-    // The whole paint routine for a client rectangle; paintEvent calls it, and so does the
-    // paint benchmark with a painter on an image.
+    // The whole paint routine for a client rectangle (logical coordinates); paintEvent calls
+    // it, and so does the paint benchmark with a painter on an image.
     void paintArea(QPainter& painter, const QRect& update);
 
 signals:
@@ -105,7 +115,12 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    bool syncClientSize();
+    view::Point toDevice(const QPointF& logical) const;
+    QRect toLogical(const image::PixelRect& device) const;
+    int deviceOsdSide() const;
     void progressiveRepaint();
+    void paintDevice(QPainter& painter, const QRect& client);
     void fillBackground(QPainter& painter, const QRect& rect);
     bool paintBitmap(QPainter& painter, const view::PaintJob& job);
     void paintLens(QPainter& painter, const view::LensLayout& lens, const QRect& update);
@@ -117,6 +132,7 @@ private:
     view::ProgressStrip progressStrip() const;
 
     view::ViewGeometry m_geometry;
+    double m_ratio = 1.0;  // device pixels per logical pixel
     view::WheelAccumulator m_wheel;
     view::CursorIdle m_idle;
     image::Bitmap32* m_image = nullptr;
@@ -137,7 +153,7 @@ private:
     bool m_progressAtTop = false;
 
     bool m_dragging = false;
-    QPoint m_dragLast;
+    view::Point m_dragLast;  // device pixels
     bool m_cursorHidden = false;
     int m_timer = 0;
 };
