@@ -260,6 +260,7 @@ Status JpegReader::OpenMemory(std::span<const std::uint8_t> bytes) {
 Status JpegReader::setUp(bool markerHandlers) {
     m_session.reset();
     m_headerRead = false;
+    m_hintWidth = m_hintHeight = 0;
     m_cmyk = false;
     m_dpiX = m_dpiY = -1;
     m_iccProfile.clear();
@@ -382,11 +383,33 @@ Status JpegReader::ReadHeader() {
 }
 
 std::int32_t JpegReader::Width() const {
-    return m_headerRead ? static_cast<std::int32_t>(m_session->cinfo.image_width) : 0;
+    if (!m_headerRead) return 0;
+    const auto& c = m_session->cinfo;
+    return static_cast<std::int32_t>(m_session->started ? c.output_width : c.image_width);
 }
 
 std::int32_t JpegReader::Height() const {
-    return m_headerRead ? static_cast<std::int32_t>(m_session->cinfo.image_height) : 0;
+    if (!m_headerRead) return 0;
+    const auto& c = m_session->cinfo;
+    return static_cast<std::int32_t>(m_session->started ? c.output_height : c.image_height);
+}
+
+void JpegReader::hintDecodeSize(std::int32_t width, std::int32_t height) {
+    m_hintWidth = std::max(0, width);
+    m_hintHeight = std::max(0, height);
+}
+
+int JpegReader::decodeScaleEighths() const {
+    if (!m_headerRead || m_hintWidth <= 0 || m_hintHeight <= 0) return 8;
+    const std::uint64_t w = m_session->cinfo.image_width;
+    const std::uint64_t h = m_session->cinfo.image_height;
+    // The library's scaled size is the image size times m/8, rounded up.
+    for (std::uint64_t m = 1; m < 8; ++m) {
+        if ((w * m + 7) / 8 >= static_cast<std::uint64_t>(m_hintWidth) &&
+            (h * m + 7) / 8 >= static_cast<std::uint64_t>(m_hintHeight))
+            return static_cast<int>(m);
+    }
+    return 8;
 }
 
 std::uint32_t JpegReader::BitsPerPixel() const {
@@ -415,7 +438,7 @@ std::string JpegReader::Description() const {
     return gray ? "JPEG, gray-scale" : "JPEG, color";
 }
 
-Status JpegReader::startDecompress(int scaleDenominator) {
+Status JpegReader::startDecompress(unsigned int numerator, unsigned int denominator) {
     JpegSession* s = m_session.get();
     // A file in several scans is decoded through a buffer of every block of the image. Each
     // block costs at least one bit of the file in its first scan, so a short file declaring
@@ -429,8 +452,8 @@ Status JpegReader::startDecompress(int scaleDenominator) {
                       s->cinfo.comp_info[c].height_in_blocks;
         if (blocks / 8 > m_input.size()) return fail(DecodeError::Truncated);
     }
-    s->cinfo.scale_num = 1;
-    s->cinfo.scale_denom = static_cast<unsigned int>(scaleDenominator);
+    s->cinfo.scale_num = numerator;
+    s->cinfo.scale_denom = denominator;
     if (!JpegCallbacks::start(s)) return fail(sessionError());
     s->started = true;
     const int components = m_cmyk ? 4 : 3;
@@ -450,7 +473,7 @@ Result<std::uint32_t> JpegReader::BeginDecode() {
     if (!m_headerRead) return fail(DecodeError::Corrupt);
     if (m_session->started) return fail(DecodeError::NoMoreFrames);
     if (!validImageSide(Width()) || !validImageSide(Height())) return fail(DecodeError::TooLarge);
-    KALDER_TRY(startDecompress(1));
+    KALDER_TRY(startDecompress(static_cast<unsigned int>(decodeScaleEighths()), 8));
     return 0u;
 }
 
@@ -507,7 +530,8 @@ Status JpegReader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bi
             break;
         }
     }
-    if (auto s = startDecompress(denominator); !s) return failed(s.error());
+    if (auto s = startDecompress(1, static_cast<unsigned int>(denominator)); !s)
+        return failed(s.error());
     const auto& c = m_session->cinfo;
     const std::int64_t tw = c.output_width;
     const std::int64_t th = c.output_height;

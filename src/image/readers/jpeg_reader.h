@@ -37,6 +37,11 @@ public:
     void EndDecode() override;
     Status MakeThumbnail(const std::filesystem::path& path, Bitmap32& bitmap, std::int32_t size,
                          ColorRef backgroundColour, const CancelSink* cancel) override;
+    // The display decode is scaled by the library to the smallest eighth-step size that still
+    // covers the hinted size; Width and Height then report that size.
+    void hintDecodeSize(std::int32_t width, std::int32_t height) override;
+    // The eighths the next (or current) display decode is scaled by: 8 is full size.
+    int decodeScaleEighths() const;
 
 private:
     friend struct JpegCallbacks;
@@ -44,7 +49,7 @@ private:
     Status setUp(bool markerHandlers);
     // A COM or APP1 marker's data, and the file offset where it began.
     void takeMarker(int marker, std::vector<std::uint8_t> data, std::uint64_t offset);
-    Status startDecompress(int scaleDenominator);
+    Status startDecompress(unsigned int numerator, unsigned int denominator);
     Status readScanline(std::uint8_t* rgb);
     DecodeError sessionError() const;
 
@@ -53,6 +58,8 @@ private:
     bool m_cmyk = false;  // decoded as CMYK and converted to RGB by us
     std::int32_t m_dpiX = -1;
     std::int32_t m_dpiY = -1;
+    std::int32_t m_hintWidth = 0;  // 0: no hint, full size
+    std::int32_t m_hintHeight = 0;
     std::vector<std::uint8_t> m_iccProfile;
     std::vector<std::uint8_t> m_scratch;  // one CMYK row
 };

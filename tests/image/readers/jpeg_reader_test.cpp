@@ -4,6 +4,8 @@
 #include <jpeglib.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +19,9 @@
 #include "image/color_space.h"
 #include "image/exif/exif_block.h"
 #include "image/image_document.h"
+#include "image/row_pipeline.h"
 #include "image/sinks.h"
+#include "image/target_size.h"
 #include "support/test_support.h"
 
 namespace kalder::image {
@@ -36,6 +40,7 @@ struct JpegOptions {
     int densityUnit = 0, xDensity = 1, yDensity = 1;
     std::vector<std::pair<int, std::vector<std::uint8_t>>> markers{};
     std::vector<std::uint8_t> icc{};
+    const std::vector<std::uint8_t>* pixels = nullptr;  // instead of the pattern
 };
 
 // A smooth picture with some detail: red across, green down, a checker in blue.
@@ -87,7 +92,7 @@ std::vector<std::uint8_t> encodeJpeg(int w, int h, const JpegOptions& o) {
         jpeg_write_marker(&c, marker, data.data(), static_cast<unsigned int>(data.size()));
     if (!o.icc.empty())
         jpeg_write_icc_profile(&c, o.icc.data(), static_cast<unsigned int>(o.icc.size()));
-    const auto pixels = pattern(w, h, c.input_components);
+    const auto pixels = o.pixels ? *o.pixels : pattern(w, h, c.input_components);
     while (c.next_scanline < c.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(
             &pixels[static_cast<std::size_t>(c.next_scanline) * w * c.input_components]);
@@ -523,6 +528,80 @@ TEST_F(JpegReaderTest, ThumbnailPixelsFollowTheImage) {
     // Red grows to the right, green downwards (bitmap bytes are blue, green, red).
     EXPECT_LT(bitmap.row(8)[2], bitmap.row(8)[31 * 4 + 2]);
     EXPECT_LT(bitmap.row(0)[1], bitmap.row(15)[1]);
+}
+
+// --- scaled display decode -------------------------------------------------------------------
+
+// Smooth, photo-like content: broad waves in each channel with a little grain.
+std::vector<std::uint8_t> photoLike(int w, int h) {
+    std::vector<std::uint8_t> p(static_cast<std::size_t>(w) * h * 3);
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> grain(-3, 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double u = static_cast<double>(x) / w, v = static_cast<double>(y) / h;
+            const double c[3] = {128 + 90 * std::sin(6.0 * u + 2.0 * v),
+                                 128 + 80 * std::cos(4.0 * v - 3.0 * u * v),
+                                 100 + 70 * std::sin(5.0 * (u + v)) * std::cos(3.0 * u)};
+            for (int k = 0; k < 3; ++k)
+                p[(static_cast<std::size_t>(y) * w + x) * 3 + k] =
+                    static_cast<std::uint8_t>(std::clamp(c[k] + grain(random), 0.0, 255.0));
+        }
+    return p;
+}
+
+// Decodes through the row pipeline into target size; hinted or at full size. Reports the size
+// the reader delivered.
+void fittedDecode(const std::filesystem::path& path, int W, int H, bool hint, Bitmap32& out,
+                  PixelSize& delivered) {
+    JpegReader reader;
+    EXPECT_TRUE(reader.OpenFile(path, {}));
+    EXPECT_TRUE(reader.ReadHeader());
+    if (hint) reader.hintDecodeSize(W, H);
+    EXPECT_TRUE(reader.BeginDecode());
+    delivered = {reader.Width(), reader.Height()};
+    PipelineSettings ps;
+    ps.sourceWidth = reader.Width();
+    ps.sourceHeight = reader.Height();
+    EXPECT_TRUE(out.Create(W, H));
+    EXPECT_TRUE(runRowPipeline(
+        ps, out, [&reader](std::uint8_t* rgb, bool skip) { return reader.ReadRow(rgb, skip); }));
+    reader.EndDecode();
+}
+
+double psnr(const Bitmap32& a, const Bitmap32& b) {
+    double sum = 0;
+    std::int64_t n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width() * 4; ++x) {
+            if (x % 4 == 3) continue;
+            const double d = a.row(y)[x] - b.row(y)[x];
+            sum += d * d;
+            ++n;
+        }
+    return sum == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / (sum / static_cast<double>(n)));
+}
+
+TEST_F(JpegReaderTest, FittedDecodeRunsScaledAndLooksTheSame) {
+    struct Case {
+        int w, h, W, H, dw, dh;                      // image, target, size the library delivers
+    } cases[] = {{1600, 1200, 800, 600, 800, 600},   // exactly half
+                 {1600, 1200, 500, 375, 600, 450},   // 3/8, then the pipeline reduces
+                 {2000, 1000, 260, 130, 500, 250},   // 1/8 would fall short of the target
+                 {1203, 901, 1100, 824, 1203, 901},  // too close to full size to scale
+                 {1203, 901, 1000, 749, 1053, 789},  // 7/8, rounded up
+                 {1001, 777, 126, 98, 126, 98}};     // 1/8 rounded up covers it exactly
+    for (const Case& c : cases) {
+        const auto pixels = photoLike(c.w, c.h);
+        auto path = write("photo.jpg", encodeJpeg(c.w, c.h, {.quality = 92, .pixels = &pixels}));
+        PixelSize full, scaled;
+        Bitmap32 reference, fast;
+        fittedDecode(path, c.W, c.H, false, reference, full);
+        fittedDecode(path, c.W, c.H, true, fast, scaled);
+        EXPECT_EQ(full, (PixelSize{c.w, c.h}));
+        EXPECT_EQ(scaled, (PixelSize{c.dw, c.dh})) << c.w << "x" << c.h << " to " << c.W;
+        EXPECT_GT(psnr(reference, fast), 40.0) << c.w << "x" << c.h << " to " << c.W;
+    }
 }
 
 // --- cancellation ----------------------------------------------------------------------------
