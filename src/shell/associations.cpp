@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // By extension-table index. Types follow the shared MIME database where it has one.
-constexpr std::array<std::string_view, 36> kMimeTypes{
+constexpr std::array<std::string_view, 42> kMimeTypes{
     "application/x-navi-animation",  // .ani
     "image/bmp",                     // .bmp
     "image/bmp",                     // .dib
@@ -57,6 +57,12 @@ constexpr std::array<std::string_view, 36> kMimeTypes{
     "image/x-iff",                   // .iff
     "image/x-ilbm",                  // .lbm
     "image/x-utah-rle",              // .rle
+    "image/webp",                    // .webp
+    "image/avif",                    // .avif
+    "image/heic",                    // .heic
+    "image/heif",                    // .heif
+    "image/heif",                    // .hif
+    "image/jxl",                     // .jxl
 };
 
 constexpr std::string_view kDefaultGroup = "[Default Applications]";

@@ -73,7 +73,9 @@ void ApplicationCore::recordInRegistry() {
 }
 
 void ApplicationCore::afterMainWindowShown(StartupUi& ui) {
-    if (m_settings.verifyAssociations) m_hooks->verifyAtStartup();
+    // A print request comes from another program's print verb and ends by itself: no question
+    // about associations stands between it and the print dialog.
+    if (m_settings.verifyAssociations && !m_settings.printMode) m_hooks->verifyAtStartup();
     if (m_settings.firstRun && ui.askYesNo(kAppTitle, kFirstRunQuestion)) ui.openOptions();
 }
 
