@@ -52,14 +52,7 @@ ParseResult parseJpegToolCommandLine(const std::vector<std::string>& args) {
     bool show = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                r.error = a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
+        auto value = [&](std::string& out) { return takeValue(args, i, out, r.error); };
         std::string v;
         if (transform && a == "--rotate") {
             if (!value(v)) return r;

@@ -49,14 +49,7 @@ SendMailParse parseSendMailArgs(const std::vector<std::string>& args) {
     bool portGiven = false, textGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                r.error = a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
+        auto value = [&](std::string& out) { return takeValue(args, i, out, r.error); };
         std::string v;
         if (a == "--server") {
             if (!value(o.server.host)) return r;

@@ -11,6 +11,17 @@
 #include "image/resample.h"
 
 namespace kalder::cli {
+
+bool takeValue(const std::vector<std::string>& args, std::size_t& i, std::string& out,
+               std::string& error) {
+    if (i + 1 >= args.size()) {
+        error = args[i] + " needs a value";
+        return false;
+    }
+    out = args[++i];
+    return true;
+}
+
 namespace {
 
 bool parseInt(const std::string& text, std::int32_t& out) {
@@ -338,14 +349,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
 
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                r.error = a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
+        auto value = [&](std::string& out) { return takeValue(args, i, out, r.error); };
         auto intValue = [&](std::int32_t& out, std::int32_t lo, std::int32_t hi) {
             std::string v;
             if (!value(v)) return false;

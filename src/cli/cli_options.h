@@ -117,6 +117,11 @@ std::optional<std::int32_t> tiffCompressionFromName(const std::string& name);
 
 ParseResult parseCommandLine(const std::vector<std::string>& args);
 
+// For the commands' own parsers: the word after option args[i] as its value, advancing i.
+// Without one, false, with `error` naming the option.
+bool takeValue(const std::vector<std::string>& args, std::size_t& i, std::string& out,
+               std::string& error);
+
 const char* usageText();
 
 }  // namespace kalder::cli

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <ostream>
 
+#include "cli/cli_options.h"
+
 namespace kalder::cli {
 
 namespace {
@@ -23,14 +25,7 @@ ScanCliParse parseScanArgs(const std::vector<std::string>& args) {
     ScanCliOptions& o = r.options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                r.error = a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
+        auto value = [&](std::string& out) { return takeValue(args, i, out, r.error); };
         std::string v;
         if (a == "--list") {
             o.list = true;
