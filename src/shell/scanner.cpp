@@ -33,9 +33,10 @@ std::mutex& libraryLock() {
 SANE_Status libraryStatus() {
     static const SANE_Status status = [] {
         SANE_Int version = 0;
-        const SANE_Status s = sane_init(&version, nullptr);
-        if (s == SANE_STATUS_GOOD) std::atexit([] { sane_exit(); });
-        return s;
+        // Initialised once per process and never shut down: sane_exit would unload the backends
+        // while threads of a scan still being cancelled might call into them, and at process end
+        // the system frees what they hold anyway.
+        return sane_init(&version, nullptr);
     }();
     return status;
 }
