@@ -149,20 +149,24 @@ Status decimateIntoThumbnail(ImageReader& reader, Bitmap32& bitmap, std::int32_t
     if (!bitmap.Create(tw, th)) return failed(DecodeError::OutOfMemory);
 
     // Every thumbnail pixel is the mean of the n x n source pixels it stands for: sampling one
-    // of them turns fine detail (a one-pixel checkerboard) into a flat colour.
+    // of them turns fine detail (a one-pixel checkerboard) into a flat colour. A side shorter
+    // than the step is one block of its own length.
+    const std::int32_t nx = static_cast<std::int32_t>(std::min<std::int64_t>(n, w));
+    const std::int32_t ny = static_cast<std::int32_t>(std::min<std::int64_t>(n, h));
     std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * 3);
     std::vector<std::uint32_t> sums(static_cast<std::size_t>(tw) * 3);
-    const std::size_t used = static_cast<std::size_t>(tw) * n * 3;  // the columns that count
-    const std::uint32_t cell = static_cast<std::uint32_t>(n) * static_cast<std::uint32_t>(n);
+    const std::size_t block = 3 * static_cast<std::size_t>(nx);
+    const std::size_t used = static_cast<std::size_t>(tw) * block;  // the columns that count
+    const std::uint32_t cell = static_cast<std::uint32_t>(nx) * static_cast<std::uint32_t>(ny);
     const bool bottomUp = reader.IsBottomUp();
     for (std::int32_t j = 0; j < th; ++j) {
         std::fill(sums.begin(), sums.end(), 0u);
-        for (std::int32_t k = 0; k < n; ++k) {
+        for (std::int32_t k = 0; k < ny; ++k) {
             if (auto s = reader.ReadRow(row.data(), false); !s) return failed(s.error());
             if (cancel && cancel->isCancelled()) return failed(DecodeError::Cancelled);
             std::uint32_t* sum = sums.data();
-            for (std::size_t i = 0; i < used; i += 3 * static_cast<std::size_t>(n), sum += 3)
-                for (std::size_t p = i; p < i + 3 * static_cast<std::size_t>(n); p += 3) {
+            for (std::size_t i = 0; i < used; i += block, sum += 3)
+                for (std::size_t p = i; p < i + block; p += 3) {
                     sum[0] += row[p];
                     sum[1] += row[p + 1];
                     sum[2] += row[p + 2];
