@@ -412,7 +412,9 @@ Status TiffReader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bi
     if (!bitmap.Create(tw, th)) return failed(DecodeError::OutOfMemory);
     // Each thumbnail pixel is the mean of its n x n block, or of the block's rows in the loaded
     // strip when whole strips are stepped over: one sampled pixel would alias fine detail.
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(tw) * n * 3);
+    // A picture narrower than the step is one block of its own width.
+    const std::uint32_t nx = std::min(n, w);
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(tw) * nx * 3);
     std::vector<std::uint32_t> sums(static_cast<std::size_t>(tw) * 3);
     for (std::int32_t j = 0; j < th; ++j) {
         const std::uint32_t first = static_cast<std::uint32_t>(j) * n;
@@ -423,16 +425,16 @@ Status TiffReader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bi
         for (std::uint32_t k = 0; k < rows; ++k) {
             auto row = rgbaRow(first + k);
             if (!row) return failed(row.error());
-            convertRow(*row, rgb.data(), 1, static_cast<std::uint32_t>(tw) * n);
+            convertRow(*row, rgb.data(), 1, static_cast<std::uint32_t>(tw) * nx);
             const std::uint8_t* p = rgb.data();
             for (std::size_t x = 0; x < static_cast<std::size_t>(tw); ++x)
-                for (std::uint32_t i = 0; i < n; ++i, p += 3) {
+                for (std::uint32_t i = 0; i < nx; ++i, p += 3) {
                     sums[x * 3] += p[0];
                     sums[x * 3 + 1] += p[1];
                     sums[x * 3 + 2] += p[2];
                 }
         }
-        const std::uint32_t cell = rows * n;
+        const std::uint32_t cell = rows * nx;
         {
             std::lock_guard lock(bitmap.pixelLock());
             std::uint8_t* dst = bitmap.row(j);
