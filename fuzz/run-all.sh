@@ -37,6 +37,9 @@ seeds_for() {
     esac
 }
 
+# Known leaks inside system libraries are the same for the fuzzers as for the tests.
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+
 status=0
 for target in "$dir"/*_fuzzer; do
     [ -x "$target" ] || continue
