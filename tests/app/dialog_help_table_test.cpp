@@ -12,17 +12,11 @@
 
 using namespace kalder::app;
 namespace fs = std::filesystem;
+using kalder::test::readText;
 
 namespace {
 
 fs::path helpSourceDir() { return kalder::test::sourceDir() / "help"; }
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 }  // namespace
 

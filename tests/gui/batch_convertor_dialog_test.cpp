@@ -40,6 +40,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::child;
+using test::ModalHandler;
 
 // Closes every modal message box that comes up, keeping its text and icon.
 class MessageBoxes {
@@ -54,22 +55,6 @@ public:
                 icons << box->icon();
                 box->done(QMessageBox::Ok);
             }
-        });
-        m_timer.start();
-    }
-
-private:
-    QTimer m_timer;
-};
-
-// Handles each modal widget of type T that comes up.
-template <typename T>
-class Modal {
-public:
-    explicit Modal(std::function<void(T*)> handle) {
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [handle] {
-            if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) handle(w);
         });
         m_timer.start();
     }
@@ -396,7 +381,8 @@ TEST(BatchConvertorDialog, EffectControlsComeFromTheDescriptionsAndDriveThePrevi
     effects->item(1)->setCheckState(Qt::Checked);  // Negative
     EXPECT_EQ(preview->shown().pixel(0, 0), qRgb(0, 255, 255));
     {
-        Modal<QMessageBox> yes([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+        ModalHandler<QMessageBox> yes(
+            [](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
         child<QPushButton>(*panel, "uncheckAll")->click();
     }
     EXPECT_EQ(preview->shown().pixel(0, 0), qRgb(255, 0, 0));
@@ -408,12 +394,12 @@ TEST(BatchConvertorDialog, RunHostAsksAndReportsThroughTheSharedDialogs) {
     host.begin();
     fs::path renamed = "/untouched";
     {
-        Modal<FileExistsDialog> answer(
+        ModalHandler<FileExistsDialog> answer(
             [](FileExistsDialog* d) { d->choose(FileExistsDialog::SkipAll); });
         EXPECT_EQ(host.askExisting("File is read-only:", "/a/b.png", renamed), 3);
     }
     {
-        Modal<FileExistsDialog> answer([](FileExistsDialog* d) { d->reject(); });
+        ModalHandler<FileExistsDialog> answer([](FileExistsDialog* d) { d->reject(); });
         EXPECT_EQ(host.askExisting("File is to be modified:", "/a/b.png", renamed), -1);
     }
     EXPECT_EQ(renamed, fs::path("/untouched"));
@@ -459,7 +445,7 @@ TEST(BatchConvertorDialog, ConvertWritesTheFolderAndTheBrowserListsTheResults) {
     // Again: the results are there, and one "Skip All" leaves both alone.
     const auto before = fs::last_write_time(dir / "x_b.png");
     int asked = 0;
-    Modal<FileExistsDialog> answer([&asked](FileExistsDialog* d) {
+    ModalHandler<FileExistsDialog> answer([&asked](FileExistsDialog* d) {
         ++asked;
         d->choose(FileExistsDialog::SkipAll);
     });

@@ -27,27 +27,11 @@ using namespace kalder::gui;
 namespace fs = std::filesystem;
 
 using kalder::test::child;
+using kalder::test::ModalHandler;
 
 namespace {
 
 QString qs(const fs::path& p) { return QString::fromStdString(p.string()); }
-
-// Calls `handle` with the modal widget of type T each time the timer finds one; stops with the
-// object.
-template <typename T>
-class ModalHandler {
-public:
-    explicit ModalHandler(std::function<void(T*)> handle) {
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [handle] {
-            if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) handle(w);
-        });
-        m_timer.start();
-    }
-
-private:
-    QTimer m_timer;
-};
 
 // A Copy/Move dialog over a temp tree: album/ (the moved folder) with album/sub/, and other/.
 struct CopyMoveFixture {

@@ -15,11 +15,10 @@
 #include <QTreeWidget>
 #include <functional>
 
-#include "app/gui/dialogs/bmp_options_dialog.h"
 #include "app/gui/dialogs/gif_options_dialog.h"
 #include "app/gui/dialogs/jpeg_options_dialog.h"
 #include "app/gui/dialogs/png_options_dialog.h"
-#include "app/gui/dialogs/tga_options_dialog.h"
+#include "app/gui/dialogs/rle_options_dialog.h"
 #include "app/gui/dialogs/tiff_options_dialog.h"
 #include "app/gui/dialogs/transparency_options_dialog.h"
 #include "gui/dialog_test_support.h"
@@ -64,7 +63,7 @@ private:
 
 TEST(WriterOptionsDialogs, CheckBoxDialogsRoundTrip) {
     for (const bool start : {false, true}) {
-        BmpOptionsDialog bmp(image::BmpOptions{start});
+        RleOptionsDialog bmp(QStringLiteral("BMP Options"), start);
         EXPECT_EQ(bmp.windowTitle(), "BMP Options");
         auto* rle = child<QCheckBox>(bmp, "rle");
         EXPECT_EQ(rle->text(), "RLE-compressed");
@@ -72,14 +71,13 @@ TEST(WriterOptionsDialogs, CheckBoxDialogsRoundTrip) {
         rle->setChecked(!start);
         clickOk(bmp);
         EXPECT_EQ(bmp.result(), QDialog::Accepted);
-        EXPECT_EQ(bmp.options().rle, !start);
+        EXPECT_EQ(bmp.rle(), !start);
 
-        TgaOptionsDialog tga(image::TgaOptions{start});
-        EXPECT_EQ(tga.windowTitle(), "TGA Options");
+        RleOptionsDialog tga(QStringLiteral("TGA Options"), start);
         child<QCheckBox>(tga, "rle")->setChecked(!start);
         clickCancel(tga);
         EXPECT_EQ(tga.result(), QDialog::Rejected);
-        EXPECT_EQ(tga.options().rle, start) << "Cancel keeps the record";
+        EXPECT_EQ(tga.rle(), start) << "Cancel keeps the record";
     }
 }
 

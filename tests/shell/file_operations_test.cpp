@@ -15,13 +15,8 @@ namespace kalder::shell {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readText(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeText(const fs::path& p, const std::string& s) { std::ofstream(p, std::ios::binary) << s; }
+using test::readText;
+using test::writeText;
 
 class FileOperationsTest : public ::testing::Test {
 protected:

@@ -42,6 +42,15 @@ std::vector<std::uint8_t> readFile(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+void writeText(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 Bytes& Bytes::u8(std::uint32_t v) {
     data.push_back(static_cast<std::uint8_t>(v));
     return *this;

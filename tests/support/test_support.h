@@ -27,6 +27,8 @@ private:
 
 void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> readFile(const std::filesystem::path& path);
+void writeText(const std::filesystem::path& path, const std::string& text);
+std::string readText(const std::filesystem::path& path);
 
 // Little helpers to assemble binary test files.
 struct Bytes {

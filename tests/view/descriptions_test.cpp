@@ -12,10 +12,7 @@
 namespace kalder::view {
 namespace {
 
-std::string readText(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::readText;
 
 void fill(EntryList& list, const std::filesystem::path& folder,
           std::initializer_list<const char*> names) {

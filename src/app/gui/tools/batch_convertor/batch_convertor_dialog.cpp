@@ -23,12 +23,11 @@
 #include "app/core/batch_settings_binding.h"
 #include "app/core/dialog_help_table.h"
 #include "app/core/settings.h"
-#include "app/gui/dialogs/bmp_options_dialog.h"
 #include "app/gui/dialogs/dialog_buttons.h"
 #include "app/gui/dialogs/gif_options_dialog.h"
 #include "app/gui/dialogs/jpeg_options_dialog.h"
 #include "app/gui/dialogs/png_options_dialog.h"
-#include "app/gui/dialogs/tga_options_dialog.h"
+#include "app/gui/dialogs/rle_options_dialog.h"
 #include "app/gui/dialogs/tiff_options_dialog.h"
 #include "app/gui/dialogs/transparency_options_dialog.h"
 #include "app/gui/main_window.h"
@@ -398,8 +397,8 @@ void BatchConvertorDialog::editFormatOptions() {
     tools::WriterOptionsSet& o = m_formatOptions;
     switch (currentFormat()) {
         case BatchFormat::Bmp: {
-            BmpOptionsDialog d(o.bmp, this);
-            if (d.exec() == QDialog::Accepted) o.bmp = d.options();
+            RleOptionsDialog d(QStringLiteral("BMP Options"), o.bmp.rle, this);
+            if (d.exec() == QDialog::Accepted) o.bmp.rle = d.rle();
             break;
         }
         case BatchFormat::Gif: {
@@ -426,8 +425,8 @@ void BatchConvertorDialog::editFormatOptions() {
             break;
         }
         case BatchFormat::Tga: {
-            TgaOptionsDialog d(o.tga, this);
-            if (d.exec() == QDialog::Accepted) o.tga = d.options();
+            RleOptionsDialog d(QStringLiteral("TGA Options"), o.tga.rle, this);
+            if (d.exec() == QDialog::Accepted) o.tga.rle = d.rle();
             break;
         }
         default:
