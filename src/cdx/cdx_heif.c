@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "cdx_heif_items.h"
 #include "cdx_internal.h"
 
 struct CdxRaster {
@@ -11,6 +12,11 @@ struct CdxRaster {
     struct heif_image_handle* primary;
     struct heif_image_handle* thumbnail;
     struct heif_image* image; /* the last decoded one, kept for the caller's frame */
+    const uint8_t* data;      /* the caller's file, read without a copy */
+    size_t size;
+    CdxRasterLimits limits;
+    heif_item_id primaryId;
+    heif_item_id thumbnailId;
     CdxRasterInfo info;
     uint8_t* icc;
     size_t iccSize;
@@ -83,8 +89,12 @@ static int heifOpen(const uint8_t* data, size_t size, const CdxRasterLimits* lim
         heifClose(r);
         return CDX_NO_MEMORY;
     }
+    r->data = data;
+    r->size = size;
+    r->limits = *limits;
     heif_context_set_maximum_image_size_limit(r->context, (int)limits->maxSide);
     struct heif_error e = heif_context_read_from_memory_without_copy(r->context, data, size, NULL);
+    if (e.code == heif_error_Ok) e = heif_context_get_primary_image_ID(r->context, &r->primaryId);
     if (e.code == heif_error_Ok) e = heif_context_get_primary_image_handle(r->context, &r->primary);
     if (e.code != heif_error_Ok) {
         const int status = failWith(message, e);
@@ -112,6 +122,7 @@ static int heifOpen(const uint8_t* data, size_t size, const CdxRasterLimits* lim
     heif_item_id thumbId;
     if (heif_image_handle_get_list_of_thumbnail_IDs(r->primary, &thumbId, 1) == 1 &&
         heif_image_handle_get_thumbnail(r->primary, thumbId, &r->thumbnail).code == heif_error_Ok) {
+        r->thumbnailId = thumbId;
         const int tw = heif_image_handle_get_width(r->thumbnail);
         const int th = heif_image_handle_get_height(r->thumbnail);
         if (tw > 0 && th > 0 && !tooLarge((uint32_t)tw, (uint32_t)th, limits)) {
@@ -139,12 +150,14 @@ static void heifExif(const CdxRaster* r, const uint8_t** data, size_t* size) {
     *size = r ? r->exifLength : 0;
 }
 
-static int decodeHandle(CdxRaster* r, struct heif_image_handle* handle, CdxRasterFrame* out,
-                        CdxMessage* message) {
+static int decodeHandle(CdxRaster* r, struct heif_image_handle* handle, heif_item_id id,
+                        CdxRasterFrame* out, CdxMessage* message) {
     if (r->image) {
         heif_image_release(r->image);
         r->image = NULL;
     }
+    const int checked = cdxHeifCheckItem(r->data, r->size, id, &r->limits, message);
+    if (checked != CDX_OK) return checked;
     struct heif_decoding_options* options = heif_decoding_options_alloc();
     if (!options) return CDX_NO_MEMORY;
     options->convert_hdr_to_8bit = 1;
@@ -176,13 +189,13 @@ static int heifNextFrame(CdxRaster* r, CdxCancelFn cancel, void* user, CdxRaster
     if (r->done) return CDX_END;
     if (cancel && cancel(user)) return CDX_CANCELLED;
     r->done = 1;
-    return decodeHandle(r, r->primary, out, message);
+    return decodeHandle(r, r->primary, r->primaryId, out, message);
 }
 
 static int heifThumbnail(CdxRaster* r, CdxRasterFrame* out, CdxMessage* message) {
     if (!r || !out) return CDX_BAD_ARGUMENT;
     if (!r->thumbnail || r->info.thumbnailWidth == 0) return CDX_END;
-    return decodeHandle(r, r->thumbnail, out, message);
+    return decodeHandle(r, r->thumbnail, r->thumbnailId, out, message);
 }
 
 CDX_EXPORT int CDX_FillHEIF(CdxRasterApi* table) {

@@ -1,5 +1,6 @@
 // HEIC and AVIF files made by the formats' own encoders from our pictures, read by us and by
 // their reference decoders.
+#include <algorithm>
 #include <cstring>
 
 #include "image/bitmap32.h"
@@ -130,6 +131,33 @@ TEST_F(HeifReader, HugeSizesAndDamageFailCleanly) {
         ASSERT_FALSE(s.ok());
         EXPECT_EQ(s.error(), DecodeError::TooLarge);
     }
+}
+
+// A fuzzer's find: a grid whose own canvas is far beyond the picture size the file states, and
+// the same file with the grid turned into an identity item that names a missing input (which
+// the library meets with a failed assertion).
+TEST_F(HeifReader, DerivedPicturesAreCheckedBeforeTheLibraryDecodes) {
+    std::vector<std::uint8_t> bytes =
+        readFile(sourceDir() / "tests/data/crashers/heif_grid_canvas_beyond_its_picture.heic");
+    const auto decodeFails = [&](DecodeError expected) {
+        auto reader = makeHeifReader();
+        ASSERT_TRUE(reader->OpenMemory(bytes).ok());
+        ASSERT_TRUE(reader->ReadHeader().ok());
+        const auto frame = reader->BeginDecode();
+        ASSERT_FALSE(frame.ok());
+        EXPECT_EQ(frame.error(), expected);
+    };
+    decodeFails(DecodeError::TooLarge);
+
+    const auto patch = [&](std::initializer_list<std::uint8_t> from,
+                           std::initializer_list<std::uint8_t> to) {
+        const auto at = std::search(bytes.begin(), bytes.end(), from.begin(), from.end());
+        ASSERT_NE(at, bytes.end());
+        std::copy(to.begin(), to.end(), at);
+    };
+    patch({0, 2, 0, 0, 'g', 'r', 'i', 'd'}, {0, 2, 0, 0, 'i', 'd', 'e', 'n'});
+    patch({'d', 'i', 'm', 'g', 0, 2, 0, 1, 0, 1}, {'d', 'i', 'm', 'g', 0, 2, 0, 1, 0, 9});
+    decodeFails(DecodeError::Corrupt);
 }
 
 }  // namespace
