@@ -12,6 +12,7 @@
 #include "app/gui/tools/print/print_commands.h"
 #include "app/gui/tools/psd_decompiler/psd_decompiler_dialog.h"
 #include "app/gui/tools/scan/scan_dialogs.h"
+#include "app/gui/tools/user_lists/user_list_dialogs.h"
 #include "app/gui/tools/wallpaper/wallpaper_commands.h"
 
 namespace kalder::gui {
@@ -27,6 +28,7 @@ void registerToolCommands(MainWindow& window) {
     registerWallpaperCommands(window);
     registerScanCommands(window);
     registerPrintCommand(window);
+    registerUserListCommands(window);
     window.commands().on(app::cmd::kIconCursorCompiler,
                          [&window](app::CommandId) { runIconCompiler(window); });
 }

@@ -1,0 +1,355 @@
+#include "app/gui/tools/user_lists/user_list_dialogs.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <clocale>
+#include <cstdlib>
+#include <map>
+
+#include "app/core/command_ids.h"
+#include "app/gui/browser_pane.h"
+#include "app/gui/dialogs/dialog_buttons.h"
+#include "app/gui/folder_tree_pane.h"
+#include "app/gui/main_window.h"
+#include "shell/desktop_entry.h"
+#include "shell/places.h"
+
+namespace kalder::gui {
+
+namespace {
+
+const QString kFullMessage =
+    QStringLiteral("The menu holds at most %1 entries. Remove one before adding another.");
+
+QString fromStd(const std::string& s) { return QString::fromStdString(s); }
+
+QPushButton* namedButton(const QString& text, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+QDialogButtonBox* okCancel(DialogBase* dialog) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    buttons->setObjectName(QStringLiteral("buttons"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
+std::string messagesLocale() {
+    const char* l = std::setlocale(LC_MESSAGES, nullptr);
+    if (l && *l && std::string_view(l) != "C") return l;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+        if (const char* v = std::getenv(name); v && *v) return v;
+    return {};
+}
+
+}  // namespace
+
+AddFavoriteDialog::AddFavoriteDialog(const QString& folder, QWidget* parent)
+    : DialogBase(165, parent), m_label(new QLineEdit(this)) {
+    setWindowTitle(QStringLiteral("Add Folder to Favorites"));
+    auto* path = new QLineEdit(folder, this);
+    path->setObjectName(QStringLiteral("folder"));
+    path->setReadOnly(true);
+    m_label->setObjectName(QStringLiteral("label"));
+    setControlId(m_label, 1061);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Folder:"), path);
+    form->addRow(QStringLiteral("&Label:"), m_label);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(okCancel(this));
+    m_label->setFocus();
+    setMinimumWidth(420);
+    OnInitDialog();
+}
+
+QString AddFavoriteDialog::label() const { return m_label->text().trimmed(); }
+
+DeleteFavoritesDialog::DeleteFavoritesDialog(app::Settings& settings, QWidget* parent)
+    : DialogBase(166, parent), m_settings(settings), m_list(new QTreeWidget(this)) {
+    setWindowTitle(QStringLiteral("Delete Folders from Favorites"));
+    m_list->setObjectName(QStringLiteral("favorites"));
+    m_list->setHeaderLabels({QStringLiteral("Label"), QStringLiteral("Folder")});
+    m_list->setRootIsDecorated(false);
+    const std::size_t count =
+        std::min(settings.favoriteFolders.size(), settings.favoriteLabels.size());
+    for (std::size_t i = 0; i < count; ++i)
+        m_list->addTopLevelItem(new QTreeWidgetItem(
+            {fromStd(settings.favoriteLabels[i]), fromStd(settings.favoriteFolders[i])}));
+    if (count > 0) m_list->setCurrentItem(m_list->topLevelItem(0));
+    m_list->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    auto* remove = namedButton(QStringLiteral("&Delete"), "delete", this);
+    auto* close = namedButton(QStringLiteral("Close"), "close", this);
+    connect(remove, &QPushButton::clicked, this, &DeleteFavoritesDialog::deleteSelected);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(remove);
+    buttons->addWidget(close);
+    buttons->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(m_list, 1);
+    layout->addLayout(buttons);
+    resize(560, 300);
+    OnInitDialog();
+}
+
+void DeleteFavoritesDialog::deleteSelected() {
+    QTreeWidgetItem* item = m_list->currentItem();
+    if (!item) return;
+    const int row = m_list->indexOfTopLevelItem(item);
+    const QString question =
+        QStringLiteral("Do you want to remove \"%1\" from Favorites?").arg(item->text(0));
+    if (QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No) !=
+        QMessageBox::Yes)
+        return;
+    app::removeFavorite(m_settings, static_cast<std::size_t>(row));
+    delete m_list->takeTopLevelItem(row);
+}
+
+AddApplicationDialog::AddApplicationDialog(QWidget* parent)
+    : DialogBase(204, parent), m_label(new QLineEdit(this)), m_path(new QLineEdit(this)) {
+    setWindowTitle(QStringLiteral("Add Application"));
+    m_label->setObjectName(QStringLiteral("label"));
+    m_path->setObjectName(QStringLiteral("path"));
+    auto* shortcut = namedButton(QStringLiteral("Browse &shortcut..."), "browseShortcut", this);
+    auto* browse = namedButton(QStringLiteral("&Browse..."), "browse", this);
+    connect(shortcut, &QPushButton::clicked, this, &AddApplicationDialog::browseShortcut);
+    connect(browse, &QPushButton::clicked, this, &AddApplicationDialog::browse);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("&Label:"), m_label);
+    form->addRow(QStringLiteral("&Path:"), m_path);
+    auto* row = new QHBoxLayout;
+    row->addWidget(shortcut);
+    row->addWidget(browse);
+    row->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(row);
+    layout->addWidget(okCancel(this));
+    setMinimumWidth(460);
+    chooseProgram = [](QWidget* owner) {
+        // Programs here carry no extension; the executable bit is what makes one.
+        return QFileDialog::getOpenFileName(owner, QStringLiteral("Browse"), QString(),
+                                            QStringLiteral("Executable Files (*);;All Files (*)"));
+    };
+    OnInitDialog();
+}
+
+QString AddApplicationDialog::label() const { return m_label->text().trimmed(); }
+QString AddApplicationDialog::path() const { return m_path->text().trimmed(); }
+
+void AddApplicationDialog::accept() {
+    if (label().isEmpty() || path().isEmpty()) return;
+    DialogBase::accept();
+}
+
+void AddApplicationDialog::browse() {
+    const QString file = chooseProgram ? chooseProgram(this) : QString();
+    if (file.isEmpty() || !QFileInfo::exists(file)) return;
+    m_path->setText(file);
+    m_label->setText(QFileInfo(file).completeBaseName());
+}
+
+void AddApplicationDialog::browseShortcut() {
+    BrowseShortcutDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    m_path->setText(dialog.path());
+    m_label->setText(dialog.label());
+}
+
+BrowseShortcutDialog::BrowseShortcutDialog(QWidget* parent)
+    : DialogBase(0, parent), m_tree(new QTreeWidget(this)) {
+    setWindowTitle(QStringLiteral("Browse Shortcut"));
+    m_tree->setObjectName(QStringLiteral("shortcuts"));
+    m_tree->setHeaderHidden(true);
+    const QIcon folderIcon = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon fileIcon = style()->standardIcon(QStyle::SP_FileIcon);
+    const std::string locale = messagesLocale();
+    const char* desktopEnv = std::getenv("XDG_CURRENT_DESKTOP");
+
+    auto* programs = new QTreeWidgetItem(m_tree, {QStringLiteral("Start Menu > Programs")});
+    programs->setIcon(0, folderIcon);
+    std::map<QString, QTreeWidgetItem*> categories;
+    for (const shell::InstalledApplication& app : shell::listApplications(
+             shell::applicationFolders(), locale, desktopEnv ? desktopEnv : "")) {
+        // The first main category groups it, as menus do; the rest stay together.
+        const QString category = app.entry.categories.empty() ? QStringLiteral("Other")
+                                                              : fromStd(app.entry.categories[0]);
+        QTreeWidgetItem*& group = categories[category];
+        if (!group) {
+            group = new QTreeWidgetItem(programs, {category});
+            group->setIcon(0, folderIcon);
+        }
+        auto* item = new QTreeWidgetItem(group, {fromStd(app.entry.name)});
+        item->setIcon(0, fileIcon);
+        item->setData(0, Qt::UserRole, QString::fromStdString(app.file.string()));
+    }
+
+    auto* desktop = new QTreeWidgetItem(m_tree, {QStringLiteral("Desktop")});
+    desktop->setIcon(0, folderIcon);
+    for (const shell::Place& place : shell::systemPlaces()) {
+        if (place.kind != shell::PlaceKind::Desktop) continue;
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(place.path, ec)) {
+            std::string label;
+            if (shell::resolveLaunchable(e.path(), label, locale).empty()) continue;
+            auto* item = new QTreeWidgetItem(desktop, {fromStd(label)});
+            item->setIcon(0, fileIcon);
+            item->setData(0, Qt::UserRole, QString::fromStdString(e.path().string()));
+        }
+    }
+    desktop->sortChildren(0, Qt::AscendingOrder);
+    programs->setExpanded(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tree);
+    layout->addWidget(okCancel(this));
+    resize(380, 460);
+    OnInitDialog();
+}
+
+void BrowseShortcutDialog::accept() {
+    const QTreeWidgetItem* item = m_tree->currentItem();
+    const QString file = item ? item->data(0, Qt::UserRole).toString() : QString();
+    std::string label;
+    const std::filesystem::path resolved =
+        file.isEmpty() ? std::filesystem::path()
+                       : shell::resolveLaunchable(file.toStdString(), label, messagesLocale());
+    if (resolved.empty()) {
+        showWarning(
+            this, QStringLiteral("You have selected nothing or an item that cannot be executed."));
+        return;
+    }
+    m_resolvedPath = QString::fromStdString(resolved.string());
+    m_resolvedLabel = fromStd(label);
+    DialogBase::accept();
+}
+
+ApplicationsDialog::ApplicationsDialog(app::Settings& settings, QWidget* parent)
+    : DialogBase(202, parent),
+      m_settings(settings),
+      m_rows(settings),
+      m_list(new QListWidget(this)) {
+    setWindowTitle(QStringLiteral("Add/Remove Application Shortcuts"));
+    m_list->setObjectName(QStringLiteral("applications"));
+    auto* add = namedButton(QStringLiteral("&Add..."), "add", this);
+    auto* remove = namedButton(QStringLiteral("R&emove"), "remove", this);
+    auto* up = namedButton(QStringLiteral("Move &up"), "up", this);
+    auto* down = namedButton(QStringLiteral("Move &down"), "down", this);
+    auto* close = namedButton(QStringLiteral("Close"), "close", this);
+    connect(add, &QPushButton::clicked, this, &ApplicationsDialog::add);
+    connect(remove, &QPushButton::clicked, this,
+            [this] { refill(m_rows.remove(m_list->currentRow())); });
+    connect(up, &QPushButton::clicked, this,
+            [this] { refill(m_rows.moveUp(m_list->currentRow())); });
+    connect(down, &QPushButton::clicked, this,
+            [this] { refill(m_rows.moveDown(m_list->currentRow())); });
+    connect(close, &QPushButton::clicked, this, &ApplicationsDialog::accept);
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* b : {add, remove, up, down, close}) buttons->addWidget(b);
+    buttons->addStretch();
+    auto* left = new QVBoxLayout;
+    auto* caption = new QLabel(QStringLiteral("&Applications:"), this);
+    caption->setBuddy(m_list);
+    left->addWidget(caption);
+    left->addWidget(m_list);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(buttons);
+    askApplication = [this](QString& label, QString& path) {
+        AddApplicationDialog dialog(this);
+        if (dialog.exec() != QDialog::Accepted) return false;
+        label = dialog.label();
+        path = dialog.path();
+        return true;
+    };
+    refill(m_rows.rows().empty() ? -1 : 0);
+    OnInitDialog();
+}
+
+void ApplicationsDialog::refill(int select) {
+    m_list->clear();
+    for (const app::ApplicationRows::Row& row : m_rows.rows()) m_list->addItem(fromStd(row.label));
+    if (select >= 0 && select < m_list->count()) m_list->setCurrentRow(select);
+}
+
+void ApplicationsDialog::add() {
+    const std::size_t count =
+        std::min(m_settings.openWithPaths.size(), m_settings.openWithLabels.size());
+    if (count >= app::kMaxUserListEntries) {
+        showWarning(this, kFullMessage.arg(app::kMaxUserListEntries));
+        return;
+    }
+    QString label, path;
+    if (!askApplication || !askApplication(label, path)) return;
+    if (app::addApplication(m_settings, path.toStdString(), label.toStdString()) !=
+        app::AddResult::Added)
+        return;
+    m_rows.append(m_settings);
+    refill(static_cast<int>(m_rows.rows().size()) - 1);
+}
+
+void ApplicationsDialog::accept() {
+    m_rows.apply(m_settings);
+    DialogBase::accept();
+}
+
+void registerUserListCommands(MainWindow& window) {
+    auto& commands = window.commands();
+    commands.on(app::cmd::kAddFavorite, [&window](app::CommandId) {
+        FolderTreePane* tree = window.browserPane() ? window.browserPane()->folderTree() : nullptr;
+        const std::filesystem::path folder = tree ? tree->currentFolder() : std::filesystem::path();
+        if (folder.empty()) return;
+        app::Settings& settings = window.settings();
+        if (std::min(settings.favoriteFolders.size(), settings.favoriteLabels.size()) >=
+            app::kMaxUserListEntries) {
+            showWarning(&window, kFullMessage.arg(app::kMaxUserListEntries));
+            return;
+        }
+        AddFavoriteDialog dialog(QString::fromStdString(folder.string()), &window);
+        if (dialog.exec() != QDialog::Accepted) return;
+        app::addFavorite(settings, folder.string(), dialog.label().toStdString());
+    });
+    commands.on(app::cmd::kDeleteFavorites, [&window](app::CommandId) {
+        DeleteFavoritesDialog dialog(window.settings(), &window);
+        dialog.exec();
+    });
+    commands.on(app::cmd::kConfigureOpenWith, [&window](app::CommandId) {
+        ApplicationsDialog dialog(window.settings(), &window);
+        dialog.exec();
+    });
+    commands.onRange(app::cmd::kOpenWithRange, [&window](app::CommandId id) {
+        const std::size_t i = app::cmd::kOpenWithRange.indexOf(id);
+        const app::Settings& settings = window.settings();
+        if (!window.currentEntry() || i >= settings.openWithPaths.size()) return;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const std::vector<std::string> argv =
+            app::applicationCommand(settings.openWithPaths[i], window.currentFile().string());
+        // Started and left alone; a program that does not start says nothing, as before.
+        if (!argv.empty()) {
+            QStringList args;
+            for (std::size_t a = 1; a < argv.size(); ++a) args << fromStd(argv[a]);
+            QProcess::startDetached(fromStd(argv[0]), args);
+        }
+        QApplication::restoreOverrideCursor();
+    });
+}
+
+}  // namespace kalder::gui
