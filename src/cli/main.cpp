@@ -5,6 +5,7 @@
 
 #include "cli/cli_associate.h"
 #include "cli/cli_commands.h"
+#include "cli/cli_companion.h"
 #include "cli/cli_convert.h"
 #include "cli/cli_gif_compile.h"
 #include "cli/cli_icon_compile.h"
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
         return runSendMail({args.begin() + 1, args.end()}, std::cout, std::cerr);
     if (!args.empty() && args[0] == "associate")
         return runAssociate({args.begin() + 1, args.end()}, std::cout, std::cerr);
+    if (!args.empty() && args[0] == "companion")
+        return runCompanion({args.begin() + 1, args.end()}, std::cout, std::cerr);
     if (!args.empty() && args[0] == "icon-compile")
         return runIconCompile({args.begin() + 1, args.end()}, std::cout, std::cerr);
     if (!args.empty() && args[0] == "psd-layers")

@@ -1,17 +1,20 @@
 #include "shell/process.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 
 extern char** environ;
 
 namespace kalder::shell {
 
-ProcessResult runProcess(const std::vector<std::string>& argv) {
+ProcessResult runProcessFor(const std::vector<std::string>& argv, int timeoutMs) {
     ProcessResult result;
     if (argv.empty() || argv[0].empty()) return result;
     std::vector<char*> args;
@@ -34,7 +37,21 @@ ProcessResult runProcess(const std::vector<std::string>& argv) {
         return result;
     }
     char buffer[4096];
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
+        if (timeoutMs >= 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            pollfd p{out[0], POLLIN, 0};
+            const int ready = left.count() > 0 ? poll(&p, 1, static_cast<int>(left.count())) : 0;
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0) {
+                kill(pid, SIGKILL);
+                result.timedOut = true;
+                break;
+            }
+        }
         const ssize_t n = read(out[0], buffer, sizeof buffer);
         if (n > 0) {
             // Enough for any setting's value; a runaway program cannot exhaust memory.
@@ -48,9 +65,11 @@ ProcessResult runProcess(const std::vector<std::string>& argv) {
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     // posix_spawnp reports a missing program as exit status 127 from the child.
-    result.started = !(WIFEXITED(status) && WEXITSTATUS(status) == 127);
+    result.started = result.timedOut || !(WIFEXITED(status) && WEXITSTATUS(status) == 127);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
+
+ProcessResult runProcess(const std::vector<std::string>& argv) { return runProcessFor(argv, -1); }
 
 }  // namespace kalder::shell

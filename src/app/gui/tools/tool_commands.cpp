@@ -5,6 +5,7 @@
 #include "app/gui/tools/associations/associations_dialog.h"
 #include "app/gui/tools/batch_convertor/batch_convertor_commands.h"
 #include "app/gui/tools/clipboard/clipboard_commands.h"
+#include "app/gui/tools/companion/companion_dialog.h"
 #include "app/gui/tools/gif_compiler/gif_compiler_dialog.h"
 #include "app/gui/tools/icon_compiler/icon_compiler_prompts.h"
 #include "app/gui/tools/jpeg_transform/jpeg_transform_commands.h"
@@ -29,6 +30,7 @@ void registerToolCommands(MainWindow& window) {
     registerScanCommands(window);
     registerPrintCommand(window);
     registerUserListCommands(window);
+    registerCompanionCommands(window);
     window.commands().on(app::cmd::kIconCursorCompiler,
                          [&window](app::CommandId) { runIconCompiler(window); });
 }

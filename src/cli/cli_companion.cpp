@@ -1,0 +1,30 @@
+#include "cli/cli_companion.h"
+
+#include <ostream>
+
+#include "shell/companion.h"
+
+namespace kalder::cli {
+
+int runCompanion(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() == 2 && args[0] == "--check") {
+        const bool yes = shell::IsCompanionExe(args[1]);
+        out << (yes ? "yes" : "no") << "\n";
+        return yes ? 0 : 1;
+    }
+    if (!args.empty() && args[0] == "--find") {
+        std::vector<std::filesystem::path> roots(args.begin() + 1, args.end());
+        if (roots.empty()) roots = shell::fixedDiskRoots();
+        const shell::CompanionSearch search = shell::findCompanion(roots, {});
+        if (!search.found) {
+            err << "kalder-cli: Can't find " << shell::kCompanionProduct << ".\n";
+            return 1;
+        }
+        out << search.found->string() << "\n";
+        return 0;
+    }
+    err << "usage: kalder-cli companion --check FILE | --find [FOLDER...]\n";
+    return 2;
+}
+
+}  // namespace kalder::cli
