@@ -22,6 +22,8 @@
 #include "tools/convert/page_preparation.h"
 #include "view/color_calibration.h"
 #include "view/color_manager.h"
+#include "view/display_loader.h"
+#include "view/thumbnail_cache.h"
 
 namespace kalder::cli {
 namespace fs = std::filesystem;
@@ -337,7 +339,13 @@ int runThumbs(const CliOptions& c, std::ostream&, std::ostream& err) {
         return 1;
     }
     std::sort(files.begin(), files.end());
-    fs::create_directories(c.output, ec);
+    if (!c.output.empty()) fs::create_directories(c.output, ec);
+    view::DocumentSource::ThumbnailOptions options;
+    options.useExif = c.useExif;
+    if (c.sharedCache)
+        options.cache = std::make_shared<const view::SharedThumbnailCache>(
+            view::SharedThumbnailCache::Options{});
+    const std::shared_ptr<view::DocumentSource> source = view::imageDocumentSource();
 
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const unsigned jobs = c.jobs > 0 ? static_cast<unsigned>(c.jobs) : cores;
@@ -346,11 +354,9 @@ int runThumbs(const CliOptions& c, std::ostream&, std::ostream& err) {
     std::mutex errLock;  // guards err
     auto worker = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
-            ImageDocument doc;
             const fs::path target = fs::path(c.output) / (files[i].filename().string() + ".pam");
-            const bool ok =
-                doc.MakeThumbnail(files[i], c.size, 0xffffff, nullptr, c.useExif, true) &&
-                writePam(target, doc.thumbnail());
+            const auto thumbnail = source->makeThumbnail(files[i], c.size, options, nullptr);
+            const bool ok = thumbnail && (c.output.empty() || writePam(target, *thumbnail));
             if (!ok) {
                 std::lock_guard lock(errLock);
                 err << "cannot read " << files[i].string() << "\n";

@@ -221,6 +221,9 @@ const char* usageText() {
            "                                    pam, bmp, pcx, tga, gif, jpg, png or tif\n"
            "  thumb FILE --size N -o OUT.pam    one thumbnail\n"
            "  thumbs DIR --size N -o OUTDIR     thumbnails of every image of a folder\n"
+           "  thumbs DIR --cache [--size N] [-o OUTDIR]\n"
+           "                                    the same through the desktop's shared thumbnail\n"
+           "                                    cache, filling it (size 128 by default)\n"
            "  exif FILE                         the properties report\n"
            "  send-mail --server HOST --from ADDR --to ADDR [options] FILE...\n"
            "                                    mail the files as attachments\n"
@@ -496,6 +499,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
             o.useExif = false;
         } else if (a == "--jobs") {
             if (!intValue(o.jobs, 1, 256)) return r;
+        } else if (a == "--cache" && o.command == Command::Thumbs) {
+            o.sharedCache = true;
         } else if (!a.empty() && a[0] == '-' && a != "-") {
             r.error = "unknown option: " + a;
             return r;
@@ -507,7 +512,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
     if (o.inputs.empty()) {
         r.error = "no input file";
     } else if ((o.command == Command::Decode || o.command == Command::Thumb ||
-                o.command == Command::Thumbs || o.command == Command::GifCompile) &&
+                (o.command == Command::Thumbs && !o.sharedCache) ||
+                o.command == Command::GifCompile) &&
                o.output.empty()) {
         r.error = "missing -o OUT";
     } else if ((o.command == Command::Decode || o.command == Command::Thumb ||
@@ -515,7 +521,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
                o.inputs.size() != 1) {
         r.error = "exactly one input expected";
     } else if ((o.command == Command::Thumb || o.command == Command::Thumbs) && o.size <= 0) {
-        r.error = "missing --size N";
+        if (o.sharedCache)
+            o.size = 128;  // the cache's normal flavour
+        else
+            r.error = "missing --size N";
     } else if (o.command == Command::Convert) {
         if (o.overwrite && o.skipExisting)
             r.error = "--overwrite and --skip-existing exclude each other";

@@ -70,7 +70,8 @@ struct CliOptions {
     // thumbnails
     std::int32_t size = 0;
     bool useExif = true;
-    std::int32_t jobs = 0;  // 0: one per core
+    std::int32_t jobs = 0;     // 0: one per core
+    bool sharedCache = false;  // thumbs: through the desktop's shared thumbnail cache
 
     // jpeg-transform, exif-orientation
     std::int32_t jpegCode = 0;  // tools::JpegTransformCode; 0 with --auto

@@ -355,6 +355,7 @@ bool ImageDocument::MakeThumbnail(const std::filesystem::path& path, std::int32_
                                   ColorRef backgroundColour, ColorTransform* colorTransform,
                                   bool useExifThumbnail, bool rotateClockwise,
                                   const CancelSink* cancel) {
+    m_thumbnailIsPlaceholder = false;
     if (size <= 0) return false;
     ImageInfo info;
     ReadImageInfo(path, info, true);
@@ -377,6 +378,7 @@ bool ImageDocument::MakeThumbnail(const std::filesystem::path& path, std::int32_
     }
     if (!made) {
         drawThumbnailPlaceholder(m_thumbnail, size);
+        m_thumbnailIsPlaceholder = true;
         return !m_thumbnail.isEmpty();
     }
     return scaleToLongerSide(work, m_thumbnail, size);

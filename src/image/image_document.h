@@ -63,6 +63,8 @@ public:
                        bool useExifThumbnail, bool rotateClockwise,
                        const CancelSink* cancel = nullptr);
     Bitmap32& thumbnail() { return m_thumbnail; }
+    // The last MakeThumbnail drew the "no preview" tile: the file gave no picture.
+    bool thumbnailIsPlaceholder() const { return m_thumbnailIsPlaceholder; }
 
     const LoadOptions& options() const { return m_options; }
     const ExifBlock& exif() const { return *m_exif; }
@@ -81,6 +83,7 @@ private:
 
     // Destruction order: reader, pages, Exif block, thumbnail (members are destroyed in reverse).
     Bitmap32 m_thumbnail;
+    bool m_thumbnailIsPlaceholder = false;
     std::unique_ptr<ExifBlock> m_exif;
     std::array<std::unique_ptr<ImagePage>, kMaxPages> m_pages;
     std::atomic<std::int32_t> m_pageCount{0};

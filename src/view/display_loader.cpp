@@ -9,6 +9,7 @@
 
 #include "image/image_document.h"
 #include "view/image_entry.h"
+#include "view/thumbnail_cache.h"
 
 namespace kalder::view {
 namespace {
@@ -35,13 +36,19 @@ public:
     std::unique_ptr<image::Bitmap32> makeThumbnail(const std::filesystem::path& path,
                                                    std::int32_t box, const ThumbnailOptions& o,
                                                    const image::CancelSink* cancel) override {
-        image::ImageDocument doc;
-        if (!doc.MakeThumbnail(path, box, o.background, o.colorTransform, o.useExif,
-                               o.rotateClockwise, cancel))
-            return nullptr;
-        auto out = std::make_unique<image::Bitmap32>();
-        if (!doc.thumbnail().CopyTo(*out)) return nullptr;
-        return out;
+        const ThumbnailDecode decode = [&](const std::filesystem::path& source, std::int32_t side,
+                                           bool display) -> std::unique_ptr<image::Bitmap32> {
+            image::ImageDocument doc;
+            if (!doc.MakeThumbnail(source, side, o.background, display ? o.colorTransform : nullptr,
+                                   o.useExif, o.rotateClockwise, cancel))
+                return nullptr;
+            if (!display && doc.thumbnailIsPlaceholder()) return nullptr;
+            auto out = std::make_unique<image::Bitmap32>();
+            if (!doc.thumbnail().CopyTo(*out)) return nullptr;
+            return out;
+        };
+        return o.cache ? cachedThumbnail(*o.cache, path, box, decode, cancel)
+                       : decode(path, box, true);
     }
 };
 

@@ -20,6 +20,8 @@ class ImageDocument;
 
 namespace kalder::view {
 
+class SharedThumbnailCache;
+
 class EntryList;
 class ImageEntry;
 
@@ -38,6 +40,8 @@ public:
         bool rotateClockwise = true;
         image::ColorRef background = 0xffffff;
         image::ColorTransform* colorTransform = nullptr;
+        // The desktop's shared thumbnail cache, read and filled when set.
+        std::shared_ptr<const SharedThumbnailCache> cache;
     };
     // A thumbnail fitting box x box, or nullptr.
     virtual std::unique_ptr<image::Bitmap32> makeThumbnail(const std::filesystem::path& path,

@@ -161,6 +161,26 @@ TEST_F(StartupTest, RecordsPathAndVersion) {
     EXPECT_EQ(store.value(kRegistryKey, "Version"), "3.0a");
 }
 
+// Options beyond the settings file's fields go to the store, next to what others wrote there
+// while the program ran.
+TEST_F(StartupTest, StoreOptionsSurviveARunBesideOtherValues) {
+    {
+        ApplicationCore core(m_env);
+        ASSERT_EQ(core.startUp(""), StartupResult::ShowWindow);
+        EXPECT_TRUE(core.settings().sharedThumbnailCache);
+        core.settings().sharedThumbnailCache = false;
+        shell::RegistryStore other(m_env.registryFile);
+        ASSERT_TRUE(other.load());
+        other.setValue("Software\\Other", "Undo", "x");
+        ASSERT_TRUE(other.save());
+        core.exitInstance();
+    }
+    EXPECT_EQ(storedRegistry().value("Software\\Other", "Undo"), "x");
+    ApplicationCore again(m_env);
+    ASSERT_EQ(again.startUp(""), StartupResult::ShowWindow);
+    EXPECT_FALSE(again.settings().sharedThumbnailCache);
+}
+
 TEST_F(StartupTest, UnknownExecutablePathWritesOnlyTheVersion) {
     m_env.executablePath.clear();
     ApplicationCore core(m_env);

@@ -100,6 +100,24 @@ void Settings::SetDefaults(const SettingsContext& context) {
     firstRun = true;
 }
 
+namespace {
+constexpr std::string_view kSharedCacheValue = "SharedThumbnailCache";
+constexpr std::string_view kRemovableCacheValue = "CacheRemovableMedia";
+}  // namespace
+
+void readStoreOptions(const shell::RegistryStore& store, std::string_view key, Settings& s) {
+    const auto flag = [&](std::string_view name, bool& value) {
+        if (const auto v = store.value(key, name)) value = *v != "0";
+    };
+    flag(kSharedCacheValue, s.sharedThumbnailCache);
+    flag(kRemovableCacheValue, s.cacheRemovableMedia);
+}
+
+void writeStoreOptions(shell::RegistryStore& store, std::string_view key, const Settings& s) {
+    store.setValue(key, kSharedCacheValue, s.sharedThumbnailCache ? "1" : "0");
+    store.setValue(key, kRemovableCacheValue, s.cacheRemovableMedia ? "1" : "0");
+}
+
 SettingsLoad Settings::Load(const SettingsContext& context) {
     SetDefaults(context);
     const auto bytes = readWholeFile(context.filePath);

@@ -198,6 +198,10 @@ struct Settings {
     std::uint32_t overlayColorB = 0x00000000;
     bool statusBarFileInfo = false;
     std::int32_t browserScrollBarSize = 0;
+    // Thumbnails shared with other programs through the desktop's thumbnail cache (kept in the
+    // store, not in the file: see readStoreOptions).
+    bool sharedThumbnailCache = true;
+    bool cacheRemovableMedia = false;
 
     Settings() { associateFormat.fill(true); }
     bool operator==(const Settings&) const = default;
@@ -223,6 +227,11 @@ std::filesystem::path settingsFilePath(const std::filesystem::path& executableDi
 // `bytes` (after the magic) and stops silently at the first short or invalid field; it does not
 // reset to defaults first and does not run the window check.
 SettingsLoad readSettingsFile(std::span<const std::uint8_t> bytes, Settings& settings);
+
+// Options the settings file has no field for (its layout is fixed) live in our store under
+// `key`: read after the file, written with it.
+void readStoreOptions(const shell::RegistryStore& store, std::string_view key, Settings& settings);
+void writeStoreOptions(shell::RegistryStore& store, std::string_view key, const Settings& settings);
 std::vector<std::uint8_t> writeSettingsFile(const Settings& settings);
 
 // Puts rectangles that would leave a window off the screen back on it.

@@ -34,6 +34,7 @@ StartupResult ApplicationCore::startUp(std::string_view commandLine) {
     const SettingsContext context{m_environment.settingsFile, m_environment.screen,
                                   m_environment.currentDirectory, &m_registry};
     m_settings.Load(context);
+    readStoreOptions(m_registry, kRegistryKey, m_settings);
 
     m_helpFilePath = app::helpFilePath(m_environment.executablePath.string(), m_helpFilePath);
     recordInRegistry();
@@ -83,9 +84,19 @@ int ApplicationCore::exitInstance() {
     if (m_uninstalling) {
         Settings::DeleteFile(m_environment.settingsFile);
     } else if (m_started) {
-        m_settings.Save(m_environment.settingsFile);
+        saveSettings();
     }
     return 0;
+}
+
+bool ApplicationCore::saveSettings() {
+    // Read afresh: other parts (the associations) write their values there while we run.
+    shell::RegistryStore store(m_environment.registryFile);
+    if (!m_environment.registryFile.empty() && store.load()) {
+        writeStoreOptions(store, kRegistryKey, m_settings);
+        store.save();  // failures are silent, as for the other values there
+    }
+    return m_settings.Save(m_environment.settingsFile);
 }
 
 void DesktopAssociationHooks::uninstall() {

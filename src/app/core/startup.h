@@ -113,7 +113,8 @@ public:
     int exitInstance();
 
     // For the File Associations dialog's OK, which saves at once.
-    bool saveSettings() const { return m_settings.Save(m_environment.settingsFile); }
+    // The settings file, and the options that live in the store.
+    bool saveSettings();
 
     Settings& settings() { return m_settings; }
     const Settings& settings() const { return m_settings; }

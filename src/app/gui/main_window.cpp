@@ -25,6 +25,7 @@
 #include "shell/trash.h"
 #include "view/color_manager.h"
 #include "view/folder_images.h"
+#include "view/thumbnail_cache.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
@@ -512,7 +513,8 @@ bool sameOptions(const view::DisplayOptions& a, const view::DisplayOptions& b) {
 bool sameOptions(const view::DocumentSource::ThumbnailOptions& a,
                  const view::DocumentSource::ThumbnailOptions& b) {
     return a.useExif == b.useExif && a.rotateClockwise == b.rotateClockwise &&
-           a.background == b.background && a.colorTransform == b.colorTransform;
+           a.background == b.background && a.colorTransform == b.colorTransform &&
+           a.cache == b.cache;
 }
 
 }  // namespace
@@ -533,6 +535,16 @@ void MainWindow::applyLoaderOptions(bool force) {
     t.rotateClockwise = m_settings.rotateExifThumbnails;
     t.background = m_settings.transparencyColor;
     t.colorTransform = o.colorTransform;
+    if (m_settings.sharedThumbnailCache) {
+        // One cache object per choice, so that unchanged options compare equal.
+        if (!m_thumbnailCache || m_thumbnailCacheRemovable != m_settings.cacheRemovableMedia) {
+            view::SharedThumbnailCache::Options c;
+            c.removableMedia = m_settings.cacheRemovableMedia;
+            m_thumbnailCache = std::make_shared<const view::SharedThumbnailCache>(std::move(c));
+            m_thumbnailCacheRemovable = m_settings.cacheRemovableMedia;
+        }
+        t.cache = m_thumbnailCache;
+    }
     // Unchanged options keep the decoded images and the thumbnails.
     if (force || !sameOptions(o, m_displayOptions)) {
         m_displayOptions = o;

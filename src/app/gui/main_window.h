@@ -260,6 +260,8 @@ private:
     std::optional<view::ColorSettings> m_colorSettings;
     view::DisplayOptions m_displayOptions;
     view::DocumentSource::ThumbnailOptions m_thumbnailOptions;
+    std::shared_ptr<const view::SharedThumbnailCache> m_thumbnailCache;
+    bool m_thumbnailCacheRemovable = false;
 
     std::filesystem::path m_current;
     QTimer m_frameTimer;

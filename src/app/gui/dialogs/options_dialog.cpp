@@ -163,6 +163,12 @@ MiscPage::MiscPage(const app::Settings& s, QWidget* parent) : OptionsPage(kMiscT
         checkBox(tr("Use E&xif data for thumbnails"), "exifThumbnails", s.exifThumbnails, this);
     m_rotateThumbnails = checkBox(tr("&Rotate Exif thumbnails clockwise"), "rotateExifThumbnails",
                                   s.rotateExifThumbnails, this);
+    m_sharedCache = checkBox(tr("Share thumbnails with other programs (thumbnail &cache)"),
+                             "sharedThumbnailCache", s.sharedThumbnailCache, this);
+    m_cacheRemovable = checkBox(tr("Cache thumbnails of files on removable &media too"),
+                                "cacheRemovableMedia", s.cacheRemovableMedia, this);
+    m_cacheRemovable->setEnabled(s.sharedThumbnailCache);
+    connect(m_sharedCache, &QCheckBox::toggled, m_cacheRemovable, &QWidget::setEnabled);
     m_fileTooltips =
         checkBox(tr("&Show file information tooltips"), "fileTooltips", s.fileTooltips, this);
     m_enhancedLayout =
@@ -180,7 +186,8 @@ MiscPage::MiscPage(const app::Settings& s, QWidget* parent) : OptionsPage(kMiscT
     auto* layout = new QVBoxLayout(this);
     for (QWidget* w :
          {static_cast<QWidget*>(m_exitWithEsc), static_cast<QWidget*>(m_exifThumbnails),
-          static_cast<QWidget*>(m_rotateThumbnails), static_cast<QWidget*>(m_fileTooltips),
+          static_cast<QWidget*>(m_rotateThumbnails), static_cast<QWidget*>(m_sharedCache),
+          static_cast<QWidget*>(m_cacheRemovable), static_cast<QWidget*>(m_fileTooltips),
           static_cast<QWidget*>(m_enhancedLayout), static_cast<QWidget*>(m_statusBar)}) {
         layout->addWidget(w);
     }
@@ -192,6 +199,8 @@ void MiscPage::store(app::Settings& s) const {
     s.exitWithEsc = m_exitWithEsc->isChecked();
     s.exifThumbnails = m_exifThumbnails->isChecked();
     s.rotateExifThumbnails = m_rotateThumbnails->isChecked();
+    s.sharedThumbnailCache = m_sharedCache->isChecked();
+    s.cacheRemovableMedia = m_cacheRemovable->isChecked();
     s.fileTooltips = m_fileTooltips->isChecked();
     s.enhancedLayout = m_enhancedLayout->isChecked();
     s.statusBarFileInfo = m_statusBar->isChecked();
@@ -272,6 +281,8 @@ void OptionsDialog::copyOptions(const app::Settings& from, app::Settings& to) {
     to.exitWithEsc = from.exitWithEsc;
     to.exifThumbnails = from.exifThumbnails;
     to.rotateExifThumbnails = from.rotateExifThumbnails;
+    to.sharedThumbnailCache = from.sharedThumbnailCache;
+    to.cacheRemovableMedia = from.cacheRemovableMedia;
     to.fileTooltips = from.fileTooltips;
     to.enhancedLayout = from.enhancedLayout;
     to.statusBarFileInfo = from.statusBarFileInfo;
@@ -300,7 +311,9 @@ std::uint32_t OptionsDialog::compareOptions(const app::Settings& a, const app::S
     mark(a.shortcuts != b.shortcuts || a.controlOptions != b.controlOptions, ShortcutsChanged);
     mark(a.fileTooltips != b.fileTooltips, TooltipsChanged);
     mark(a.statusBarFileInfo != b.statusBarFileInfo, StatusBarChanged);
-    mark(a.exifThumbnails != b.exifThumbnails || a.rotateExifThumbnails != b.rotateExifThumbnails,
+    mark(a.exifThumbnails != b.exifThumbnails || a.rotateExifThumbnails != b.rotateExifThumbnails ||
+             a.sharedThumbnailCache != b.sharedThumbnailCache ||
+             a.cacheRemovableMedia != b.cacheRemovableMedia,
          ExifThumbnailsChanged);
     mark(a.transparencyColor != b.transparencyColor, TransparencyChanged);
     mark(a.exifAutoOrient != b.exifAutoOrient, ExifOrientChanged);

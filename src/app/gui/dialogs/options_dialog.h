@@ -33,7 +33,7 @@ public:
         ShortcutsChanged = 1u << 5,       // shortcuts and controlOptions
         TooltipsChanged = 1u << 6,        // fileTooltips
         StatusBarChanged = 1u << 7,       // statusBarFileInfo
-        ExifThumbnailsChanged = 1u << 8,  // exifThumbnails, rotateExifThumbnails
+        ExifThumbnailsChanged = 1u << 8,  // Exif thumbnails, their rotation, the shared cache
         TransparencyChanged = 1u << 9,    // transparencyColor
         ExifOrientChanged = 1u << 10,     // exifAutoOrient
         LayoutChanged = 1u << 11,         // enhancedLayout

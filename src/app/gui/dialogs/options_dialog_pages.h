@@ -76,6 +76,8 @@ private:
     QCheckBox* m_exitWithEsc;
     QCheckBox* m_exifThumbnails;
     QCheckBox* m_rotateThumbnails;
+    QCheckBox* m_sharedCache;
+    QCheckBox* m_cacheRemovable;
     QCheckBox* m_fileTooltips;
     QCheckBox* m_enhancedLayout;
     QCheckBox* m_statusBar;
