@@ -34,6 +34,7 @@ seeds_for() {
         metafile_reader_fuzzer) echo "wmf emf apm" ;;
         webp_reader_fuzzer) echo "webp" ;;
         heif_reader_fuzzer) echo "heic heif hif avif" ;;
+        avif_reader_fuzzer) echo "avif avifs" ;;
         jxl_reader_fuzzer) echo "jxl" ;;
         *) echo "bmp gif png jpg" ;;
     esac

@@ -12,7 +12,7 @@ PACKAGES=(
   libsane-dev
   # codecs and colour
   libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev liblcms2-dev
-  libwebp-dev libheif-dev libjxl-dev
+  libwebp-dev libheif-dev libavif-dev libjxl-dev
   # metafile playback and its default font
   libcairo2-dev fonts-dejavu-core
   # text overlays of the batch convertor

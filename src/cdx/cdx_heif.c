@@ -1,11 +1,16 @@
 /* HEIC and AVIF stills through libheif: the primary picture with its alpha, rotated, mirrored
- * and cropped as the container says (the library applies those unless told not to). */
+ * and cropped as the container says (the library applies those unless told not to). An AVIF
+ * sequence, which libheif sees only as its still, is decoded by libavif when the module has it:
+ * the file passes libheif's checks first, then its frames come from the sequence decoder. */
 #include <libheif/heif.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "cdx_heif_items.h"
 #include "cdx_internal.h"
+#ifdef CDX_HAVE_AVIF
+#include "cdx_avif.h"
+#endif
 
 struct CdxRaster {
     struct heif_context* context;
@@ -25,6 +30,9 @@ struct CdxRaster {
     const uint8_t* exifStart;
     size_t exifLength;
     int done;
+#ifdef CDX_HAVE_AVIF
+    CdxAvifSequence* sequence; /* set when the frames come from libavif */
+#endif
 };
 
 static int failWith(CdxMessage* message, struct heif_error error) {
@@ -36,6 +44,9 @@ static int failWith(CdxMessage* message, struct heif_error error) {
 
 static void heifClose(CdxRaster* r) {
     if (!r) return;
+#ifdef CDX_HAVE_AVIF
+    cdxAvifSequenceClose(r->sequence);
+#endif
     if (r->image) heif_image_release(r->image);
     if (r->thumbnail) heif_image_handle_release(r->thumbnail);
     if (r->primary) heif_image_handle_release(r->primary);
@@ -77,6 +88,25 @@ static void readIcc(CdxRaster* r) {
     struct heif_error e = heif_image_handle_get_raw_color_profile(r->primary, r->icc);
     if (e.code == heif_error_Ok) r->iccSize = size;
 }
+
+#ifdef CDX_HAVE_AVIF
+/* Frames, size and alpha come from the sequence; the profile and Exif of the still stand in
+ * for the ones the track lacks. */
+static int openSequence(CdxRaster* r, CdxMessage* message) {
+    const int status = cdxAvifSequenceOpen(r->data, r->size, &r->limits, &r->sequence, message);
+    if (status == CDX_END) return CDX_OK;
+    if (status != CDX_OK) return status;
+    cdxAvifSequenceInfo(r->sequence, &r->info);
+    const uint8_t* data;
+    size_t size;
+    cdxAvifSequenceExif(r->sequence, &data, &size);
+    if (size > 0) {
+        r->exifStart = data;
+        r->exifLength = size;
+    }
+    return CDX_OK;
+}
+#endif
 
 static int heifOpen(const uint8_t* data, size_t size, const CdxRasterLimits* limits,
                     CdxRaster** out, CdxMessage* message) {
@@ -132,6 +162,13 @@ static int heifOpen(const uint8_t* data, size_t size, const CdxRasterLimits* lim
     }
     readIcc(r);
     readExif(r);
+#ifdef CDX_HAVE_AVIF
+    const int sequence = openSequence(r, message);
+    if (sequence != CDX_OK) {
+        heifClose(r);
+        return sequence;
+    }
+#endif
     *out = r;
     return CDX_OK;
 }
@@ -141,6 +178,12 @@ static void heifInfo(const CdxRaster* r, CdxRasterInfo* out) {
 }
 
 static void heifIcc(const CdxRaster* r, const uint8_t** data, size_t* size) {
+#ifdef CDX_HAVE_AVIF
+    if (r && r->sequence) {
+        cdxAvifSequenceIcc(r->sequence, data, size);
+        if (*size > 0) return;
+    }
+#endif
     *data = r ? r->icc : NULL;
     *size = r ? r->iccSize : 0;
 }
@@ -186,6 +229,9 @@ static int decodeHandle(CdxRaster* r, struct heif_image_handle* handle, heif_ite
 static int heifNextFrame(CdxRaster* r, CdxCancelFn cancel, void* user, CdxRasterFrame* out,
                          CdxMessage* message) {
     if (!r || !out) return CDX_BAD_ARGUMENT;
+#ifdef CDX_HAVE_AVIF
+    if (r->sequence) return cdxAvifSequenceNextFrame(r->sequence, cancel, user, out, message);
+#endif
     if (r->done) return CDX_END;
     if (cancel && cancel(user)) return CDX_CANCELLED;
     r->done = 1;

@@ -1,5 +1,6 @@
 /* JPEG XL stills and animations through libjxl, at 8 bits a sample. Frames are composed by the
- * library (coalescing) and turned upright (orientation applied). */
+ * library (coalescing) and turned upright (orientation applied). The Exif box of the container
+ * (plain or Brotli-compressed) is collected as the decoder passes it. */
 #include <jxl/decode.h>
 #include <jxl/encode.h>
 #include <jxl/thread_parallel_runner.h>
@@ -19,7 +20,17 @@ struct CdxRaster {
     size_t pixelBytes;
     uint32_t pendingDurationMs;
     int finished;
+    int decompressBoxes; /* the library can unpack Brotli-compressed boxes */
+    uint8_t* exif;       /* the Exif box payload, while and after it is collected */
+    size_t exifCapacity, exifFilled;
+    int collectingExif;
+    const uint8_t* exifStart; /* the TIFF structure inside it */
+    size_t exifLength;
+    JxlDecoderStatus deferredStatus; /* the event the opening look-ahead stopped at */
+    int hasDeferred;
 };
+
+static const size_t kMaxExifBytes = (size_t)64 << 20;
 
 static const JxlPixelFormat kFormat = {4, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
 
@@ -29,7 +40,91 @@ static void jxlClose(CdxRaster* r) {
     if (r->runner) JxlThreadParallelRunnerDestroy(r->runner);
     free(r->icc);
     free(r->pixels);
+    free(r->exif);
     free(r);
+}
+
+/* The box payload starts with the offset of the TIFF header behind a 4-byte field. */
+static void finishExif(CdxRaster* r) {
+    if (!r->collectingExif) return;
+    r->collectingExif = 0;
+    const size_t unused = JxlDecoderReleaseBoxBuffer(r->decoder);
+    if (unused > r->exifCapacity - r->exifFilled) return;
+    const size_t size = r->exifCapacity - unused;
+    if (size < 4) return;
+    const uint32_t skip = ((uint32_t)r->exif[0] << 24) | ((uint32_t)r->exif[1] << 16) |
+                          ((uint32_t)r->exif[2] << 8) | r->exif[3];
+    if (skip > size - 4) return;
+    r->exifStart = r->exif + 4 + skip;
+    r->exifLength = size - 4 - skip;
+}
+
+static void dropExif(CdxRaster* r) {
+    JxlDecoderReleaseBoxBuffer(r->decoder);
+    r->collectingExif = 0;
+    free(r->exif);
+    r->exif = NULL;
+    r->exifCapacity = r->exifFilled = 0;
+}
+
+/* A new box: the one before it is complete. Only the first Exif box is kept. */
+static void startBox(CdxRaster* r) {
+    finishExif(r);
+    if (r->exif) return;
+    JxlBoxType type;
+    uint64_t raw = 0;
+    if (JxlDecoderGetBoxType(r->decoder, type, r->decompressBoxes ? JXL_TRUE : JXL_FALSE) !=
+            JXL_DEC_SUCCESS ||
+        memcmp(type, "Exif", 4) != 0 ||
+        JxlDecoderGetBoxSizeRaw(r->decoder, &raw) != JXL_DEC_SUCCESS)
+        return;
+    /* A compressed box tells only its packed size; its buffer grows as the library asks. */
+    uint64_t capacity = raw < 4096 ? 4096 : raw;
+    if (capacity > kMaxExifBytes) return;
+    r->exif = malloc((size_t)capacity);
+    if (!r->exif) return;
+    r->exifCapacity = (size_t)capacity;
+    r->exifFilled = 0;
+    if (JxlDecoderSetBoxBuffer(r->decoder, r->exif, r->exifCapacity) != JXL_DEC_SUCCESS) {
+        dropExif(r);
+        return;
+    }
+    r->collectingExif = 1;
+}
+
+static void growExif(CdxRaster* r) {
+    if (!r->collectingExif) return;
+    const size_t unused = JxlDecoderReleaseBoxBuffer(r->decoder);
+    if (unused > r->exifCapacity || r->exifCapacity >= kMaxExifBytes) {
+        dropExif(r);
+        return;
+    }
+    r->exifFilled = r->exifCapacity - unused;
+    size_t capacity = r->exifCapacity * 2;
+    if (capacity > kMaxExifBytes) capacity = kMaxExifBytes;
+    uint8_t* grown = realloc(r->exif, capacity);
+    if (!grown) {
+        dropExif(r);
+        return;
+    }
+    r->exif = grown;
+    r->exifCapacity = capacity;
+    if (JxlDecoderSetBoxBuffer(r->decoder, r->exif + r->exifFilled,
+                               r->exifCapacity - r->exifFilled) != JXL_DEC_SUCCESS)
+        dropExif(r);
+}
+
+/* Box events come between the others in file order; non-zero when `status` was one. */
+static int boxEvent(CdxRaster* r, JxlDecoderStatus status) {
+    if (status == JXL_DEC_BOX) {
+        startBox(r);
+        return 1;
+    }
+    if (status == JXL_DEC_BOX_NEED_MORE_OUTPUT) {
+        growExif(r);
+        return 1;
+    }
+    return 0;
 }
 
 static int fromStatus(JxlDecoderStatus status, CdxMessage* message) {
@@ -66,17 +161,19 @@ static int jxlOpen(const uint8_t* data, size_t size, const CdxRasterLimits* limi
         JxlDecoderSetParallelRunner(r->decoder, JxlThreadParallelRunner, r->runner) !=
             JXL_DEC_SUCCESS ||
         JxlDecoderSubscribeEvents(r->decoder, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING |
-                                                  JXL_DEC_FRAME | JXL_DEC_FULL_IMAGE) !=
-            JXL_DEC_SUCCESS ||
+                                                  JXL_DEC_FRAME | JXL_DEC_FULL_IMAGE |
+                                                  JXL_DEC_BOX) != JXL_DEC_SUCCESS ||
         JxlDecoderSetKeepOrientation(r->decoder, JXL_FALSE) != JXL_DEC_SUCCESS ||
         JxlDecoderSetInput(r->decoder, data, size) != JXL_DEC_SUCCESS) {
         jxlClose(r);
         return CDX_NO_MEMORY;
     }
     JxlDecoderCloseInput(r->decoder);
+    r->decompressBoxes = JxlDecoderSetDecompressBoxes(r->decoder, JXL_TRUE) == JXL_DEC_SUCCESS;
     /* Up to the colour encoding: the sizes are checked before any pixel buffer exists. */
     for (;;) {
         const JxlDecoderStatus status = JxlDecoderProcessInput(r->decoder);
+        if (boxEvent(r, status)) continue;
         if (status == JXL_DEC_BASIC_INFO) {
             if (JxlDecoderGetBasicInfo(r->decoder, &r->basic) != JXL_DEC_SUCCESS) {
                 jxlClose(r);
@@ -116,6 +213,14 @@ static int jxlOpen(const uint8_t* data, size_t size, const CdxRasterLimits* limi
             return fromStatus(status, message);
         }
     }
+    /* A recompressed JPEG keeps its Exif box behind the first part of the codestream. Running
+     * on to the first frame header (no pixels yet) completes a box before it; the event that
+     * stopped the run is handed to the first frame decode. */
+    JxlDecoderStatus status;
+    do status = JxlDecoderProcessInput(r->decoder);
+    while (boxEvent(r, status));
+    r->deferredStatus = status;
+    r->hasDeferred = 1;
     *out = r;
     return CDX_OK;
 }
@@ -130,9 +235,8 @@ static void jxlIcc(const CdxRaster* r, const uint8_t** data, size_t* size) {
 }
 
 static void jxlExif(const CdxRaster* r, const uint8_t** data, size_t* size) {
-    (void)r;
-    *data = NULL;
-    *size = 0;
+    *data = r ? r->exifStart : NULL;
+    *size = r ? r->exifLength : 0;
 }
 
 static uint32_t durationMs(const CdxRaster* r, uint32_t ticks) {
@@ -148,7 +252,10 @@ static int jxlNextFrame(CdxRaster* r, CdxCancelFn cancel, void* user, CdxRasterF
     if (r->finished) return CDX_END;
     for (;;) {
         if (cancel && cancel(user)) return CDX_CANCELLED;
-        const JxlDecoderStatus status = JxlDecoderProcessInput(r->decoder);
+        const JxlDecoderStatus status =
+            r->hasDeferred ? r->deferredStatus : JxlDecoderProcessInput(r->decoder);
+        r->hasDeferred = 0;
+        if (boxEvent(r, status)) continue;
         if (status == JXL_DEC_FRAME) {
             JxlFrameHeader header;
             if (JxlDecoderGetFrameHeader(r->decoder, &header) != JXL_DEC_SUCCESS)
@@ -175,6 +282,7 @@ static int jxlNextFrame(CdxRaster* r, CdxCancelFn cancel, void* user, CdxRasterF
             out->durationMs = r->pendingDurationMs;
             return r->pixels ? CDX_OK : CDX_ERROR;
         } else if (status == JXL_DEC_SUCCESS) {
+            finishExif(r);
             r->finished = 1;
             return CDX_END;
         } else {

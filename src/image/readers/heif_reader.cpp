@@ -17,6 +17,7 @@ std::string describe(std::span<const std::uint8_t> head, const CdxRasterInfo& in
     text += info.isGray ? ", gray-scale" : ", color";
     if (info.hasAlpha) text += " with alpha-channel";
     if (info.bitDepth > 8) text += ", " + std::to_string(info.bitDepth) + " bits";
+    if (info.isAnimated) text += ", sequence of " + std::to_string(info.frameCount) + " frames";
     return text;
 }
 

@@ -133,6 +133,58 @@ TEST_F(HeifReader, HugeSizesAndDamageFailCleanly) {
     }
 }
 
+// Three frames of different colours and delays, as the sequence encoder writes them: each frame
+// as the reference decoder gives it, the delays as encoded, and the sizes of the track and of
+// the still both judged before anything is decoded.
+TEST_F(HeifReader, AvifSequenceFramesMatchTheReferenceDecoder) {
+    if (!haveTool("avifenc") || !haveTool("avifdec")) GTEST_SKIP() << "avifenc not installed";
+    const std::uint32_t delays[] = {10, 30, 5};  // hundredths of a second
+    std::string command = "avifenc -s 10 --fps 100";
+    for (int f = 0; f < 3; ++f) {
+        const fs::path png = dir / ("f" + std::to_string(f) + ".png");
+        ASSERT_TRUE(writePng(drawPicture(48, 32, false, f * 2), png));
+        command += " --duration " + std::to_string(delays[f]) + " " + q(png);
+    }
+    const fs::path file = dir / "seq.avif";
+    ASSERT_TRUE(run(command + " -o " + q(file)));
+    const auto ours = decodeAllPages(file);
+    if (ours.size() == 1u) GTEST_SKIP() << "built without libavif: the still only";
+    ASSERT_EQ(ours.size(), 3u);
+    for (int f = 0; f < 3; ++f) {
+        SCOPED_TRACE(f);
+        const fs::path ref = dir / ("ref" + std::to_string(f) + ".png");
+        ASSERT_TRUE(run("avifdec --index " + std::to_string(f) + " " + q(file) + " " + q(ref)));
+        const auto theirs = decodeAllPages(ref);
+        ASSERT_EQ(theirs.size(), 1u);
+        EXPECT_LE(maxChannelDifference(ours[f].rgb, theirs[0].rgb), 2);
+        EXPECT_EQ(ours[f].delay, delays[f]);
+    }
+    EXPECT_GT(maxChannelDifference(ours[0].rgb, ours[1].rgb), 40);
+    expectDamageFailsCleanly(file, dir);
+
+    // The still's size property, then the track header's size (16.16 fixed point).
+    for (const char* box : {"ispe", "tkhd"}) {
+        SCOPED_TRACE(box);
+        std::vector<std::uint8_t> bytes = readFile(file);
+        const auto at = std::search(bytes.begin(), bytes.end(), box, box + 4) - bytes.begin();
+        ASSERT_LT(static_cast<std::size_t>(at), bytes.size());
+        if (box[0] == 'i') {
+            const std::uint8_t huge[] = {0, 0, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF};
+            std::copy(std::begin(huge), std::end(huge), bytes.begin() + at + 8);
+        } else {
+            const std::size_t size = at + (bytes[at + 4] == 1 ? 92 : 80);
+            const std::uint8_t huge[] = {0x4E, 0x20, 0, 0, 0x27, 0x10, 0, 0};  // 20000 x 10000
+            ASSERT_LT(size + 8, bytes.size());
+            std::copy(std::begin(huge), std::end(huge), bytes.begin() + size);
+        }
+        auto reader = makeHeifReader();
+        ASSERT_TRUE(reader->OpenMemory(bytes).ok());
+        const Status s = reader->ReadHeader();
+        ASSERT_FALSE(s.ok());
+        EXPECT_EQ(s.error(), DecodeError::TooLarge);
+    }
+}
+
 // A fuzzer's find: a grid whose own canvas is far beyond the picture size the file states, and
 // the same file with the grid turned into an identity item that names a missing input (which
 // the library meets with a failed assertion).

@@ -1,5 +1,6 @@
 // JPEG XL files made by the format's own encoder from our pictures, read by us and by its
 // reference decoder.
+#include "image/exif/exif_block.h"
 #include "image/writers/writer_factory.h"
 #include "library_reader_test_support.h"
 
@@ -90,6 +91,36 @@ TEST_F(JxlReader, AnimationFramesKeepTheirPixelsAndDelays) {
         EXPECT_EQ(ours[i].delay, delays[i]);
     }
     expectDamageFailsCleanly(jxl, dir);
+}
+
+// A JPEG of ours with Exif, recompressed without loss: the Exif box reaches the properties.
+TEST_F(JxlReader, ExifBoxOfARecompressedJpegIsRead) {
+    Bytes tiff;  // little-endian, one directory: Orientation 1 and Model
+    tiff.str("II").u16le(42).u32le(8);
+    tiff.u16le(2).u16le(0x0110).u16le(2).u32le(12).u32le(38);
+    tiff.u16le(0x0112).u16le(3).u32le(1).u16le(1).u16le(0).u32le(0);
+    tiff.str("Kalder Cam").u8(0).u8(0);
+    const Picture picture = drawPicture(64, 48, false);
+    const fs::path jpg = dir / "exif.jpg", jxl = dir / "exif.jxl";
+    {
+        WriterImage image;
+        image.width = picture.width;
+        image.height = picture.height;
+        image.pixels = picture.bgrx.data();
+        image.exif = tiff.data;
+        auto writer = makeJpegWriter();
+        ASSERT_TRUE(writer->Open(jpg, nullptr) && writer->Write(image) && writer->Close());
+    }
+    ASSERT_TRUE(run("cjxl " + q(jpg) + " " + q(jxl)));
+    ExifBlock exif;
+    ReaderSettings settings;
+    settings.exif = &exif;
+    auto reader = CreateReader(jxl);
+    ASSERT_NE(reader, nullptr);
+    ASSERT_TRUE(reader->OpenFile(jxl, settings).ok());
+    ASSERT_TRUE(reader->ReadHeader().ok());
+    EXPECT_EQ(exif.getAscii(ExifIfdKind::Ifd0, 0x0110), "Kalder Cam");
+    EXPECT_EQ(exif.orientation(), 1);
 }
 
 // A bare codestream whose size header says 65535 x 65535 and nothing else.
