@@ -5,7 +5,8 @@
 # each workload with hyperfine (median of RUNS runs after one warm-up, whole-process wall time)
 # for kalder-cli and for each peer that is installed, and prints ours / best peer.
 # Needs: hyperfine, ImageMagick; optional peers: djpeg, vipsthumbnail/vips, tiffcp, opj_decompress.
-# env: RUNS (3), WORK, ONLY="jpeg thumbs gif raster tiff jp2 resize png-encode gif-encode"
+# env: RUNS (3), WORK, ONLY="jpeg thumbs thumbs-cache gif raster tiff jp2 resize png-encode
+#      gif-encode heic avif webp jxl"
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 K=${1:-$here/build-release/kalder-cli}
@@ -98,6 +99,27 @@ want png-encode && compare png-encode "'$K' decode '$W/big.ppm' -o '$W/out/e.png
     "ImageMagick level 9" "$IM '$W/big.ppm' -define png:compression-level=9 '$W/out/e2.png'"
 want gif-encode && compare gif-encode "'$K' decode '$W/anim.gif' --all-pages -o '$W/out/e.gif'" \
     "ImageMagick" "$IM '$W/anim.gif' '$W/out/e2.gif'"
+
+# A second visit to a folder: its thumbnails come from the shared cache (filled by the warm-up).
+want thumbs-cache && compare thumbs-cache \
+    "XDG_CACHE_HOME='$W/cache' '$K' thumbs '$W/thumbs100' --cache" \
+    "vipsthumbnail" "$(have vipsthumbnail && echo "rm -rf '$W/out/v' && mkdir -p '$W/out/v' && vipsthumbnail '$W'/thumbs100/*.jpg -s 128 -o '$W/out/v/%s.jpg'")"
+
+# 12 MP pictures in the formats phones and the web use, against each format's own decoder
+# writing a file, as ours does.
+modern() {  # WORKLOAD FILE ENCODE_CMD PEER_LABEL PEER_CMD
+    [ -f "$2" ] || eval "$3" >/dev/null 2>&1 || return 0
+    compare "$1" "'$K' decode '$2' -o '$W/out/m.pam'" "$4" "$5"
+}
+[ -f "$W/big.png" ] || $IM "$W/big.ppm" "$W/big.png"
+want heic && have heif-enc && modern heic "$W/big.heic" "heif-enc -q 80 '$W/big.png' -o '$W/big.heic'" \
+    "heif-convert" "heif-convert '$W/big.heic' '$W/out/h.png'"
+want avif && have avifenc && modern avif "$W/big.avif" "avifenc -s 8 '$W/big.png' -o '$W/big.avif'" \
+    "avifdec" "avifdec '$W/big.avif' '$W/out/a.png'"
+want webp && have cwebp && modern webp "$W/big.webp" "cwebp -quiet -q 80 '$W/big.png' -o '$W/big.webp'" \
+    "dwebp -pam" "dwebp -quiet '$W/big.webp' -pam -o '$W/out/w.pam'"
+want jxl && have cjxl && modern jxl "$W/big.jxl" "cjxl -q 80 '$W/big.png' '$W/big.jxl'" \
+    "djxl" "djxl '$W/big.jxl' '$W/out/j.ppm'"
 
 echo "summary (ours / best peer; below 1 is faster):"
 printf '%s\n' "${rows[@]}"

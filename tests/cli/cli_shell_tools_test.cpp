@@ -1,6 +1,8 @@
+// kalder-cli companion and thumbs --cache: the engines of the viewer, headless.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "support/test_support.h"
@@ -31,6 +33,25 @@ TEST(CliCompanion, ChecksAndFinds) {
               std::make_pair(0, exe.string() + "\n"));
     EXPECT_EQ(run("companion --find '" + (dir / "none").string() + "'").first, 1);
     EXPECT_EQ(run("companion").first, 2);
+}
+
+// thumbs --cache fills the shared cache's normal flavour for every picture of the folder.
+TEST(CliThumbs, CacheIsFilled) {
+    if (!kalder::test::haveBmpReader()) GTEST_SKIP() << "no BMP reader";
+    kalder::test::TempDir dir;
+    std::filesystem::create_directories(dir / "pics");
+    for (const char* name : {"a.bmp", "b.bmp"})
+        kalder::test::writeFile(dir / "pics" / name, kalder::test::bmp24(300, 200, [](int x, int) {
+                                    return x * 0x010101u;
+                                }));
+    const std::string command = "XDG_CACHE_HOME='" + (dir / "cache").string() + "' " +
+                                KALDER_CLI_PATH + " thumbs '" + (dir / "pics").string() +
+                                "' --cache >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir / "cache/thumbnails/normal"))
+        entries += e.path().extension() == ".png";
+    EXPECT_EQ(entries, 2);
 }
 
 }  // namespace
