@@ -3,9 +3,11 @@
 #include <lcms2.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <fstream>
 #include <limits>
+#include <mutex>
 
 namespace kalder::view {
 namespace {
@@ -107,7 +109,29 @@ struct ColorManager::Impl {
     TransformPtr transform;
     // The space the transform (or the failed attempt) was made for.
     std::optional<image::ColorSpace> space;
+    // Guards `monitor` against the loaders' threads, which make transforms of their own from it.
+    std::mutex monitorLock;
+    // Changes with every monitor profile: a thread's transform of an older one is stale.
+    std::atomic<std::uint64_t> generation{0};
 };
+
+namespace {
+
+std::atomic<std::uint64_t> g_nextGeneration{1};
+
+// The transform one loader thread uses through the row pipeline's interface. Each thread keeps
+// its own, so the display loader and the thumbnail workers never change one another's source
+// in the middle of a picture.
+struct ThreadTransform {
+    std::uint64_t generation = 0;  // of the manager it was made for (unique across managers)
+    std::optional<image::ColorSpace> space;
+    TransformPtr transform;
+};
+thread_local ThreadTransform t_transform;
+
+void* makeTransform(void* monitor, const image::ColorSpace& space);
+
+}  // namespace
 
 ColorManager::ColorManager() : m(std::make_unique<Impl>()) {}
 ColorManager::~ColorManager() = default;
@@ -119,7 +143,7 @@ std::optional<ProfileError> ColorManager::SetProfile(
     const std::optional<std::filesystem::path>& path) {
     m->transform.reset();
     m->space.reset();
-    m->monitor.reset();
+    replaceMonitor(nullptr);
     if (!path) return std::nullopt;
     std::error_code ec;
     const std::uintmax_t size = std::filesystem::file_size(*path, ec);
@@ -135,21 +159,27 @@ std::optional<ProfileError> ColorManager::SetProfile(
 std::optional<ProfileError> ColorManager::SetProfileData(std::span<const std::uint8_t> data) {
     m->transform.reset();
     m->space.reset();
-    m->monitor.reset();
+    replaceMonitor(nullptr);
     if (data.empty() || data.size() > kMaxProfileBytes) return ProfileError::Invalid;
     ProfilePtr p(cmsOpenProfileFromMem(data.data(), static_cast<cmsUInt32Number>(data.size())));
     // Decoded pixels are RGB, so only an RGB profile that can take output will do.
     if (!p || cmsGetColorSpace(p.get()) != cmsSigRgbData ||
         !cmsIsIntentSupported(p.get(), INTENT_PERCEPTUAL, LCMS_USED_AS_OUTPUT))
         return ProfileError::Invalid;
-    m->monitor = std::move(p);
+    replaceMonitor(p.release());
     return std::nullopt;
 }
 
 void ColorManager::SetSrgbProfile() {
     m->transform.reset();
     m->space.reset();
-    m->monitor.reset(cmsCreate_sRGBProfile());
+    replaceMonitor(cmsCreate_sRGBProfile());
+}
+
+void ColorManager::replaceMonitor(void* profile) {
+    std::lock_guard lock(m->monitorLock);
+    m->monitor.reset(profile);
+    m->generation = profile ? g_nextGeneration.fetch_add(1) : 0;
 }
 
 std::optional<ProfileError> ColorManager::SetMonitorProfile(const MonitorProfileSource& source) {
@@ -163,11 +193,8 @@ bool ColorManager::SetSourceColorSpace(const image::ColorSpace& space) {
     if (m->space && *m->space == space) return m->transform != nullptr;
     m->transform.reset();
     m->space = space;
-    ProfilePtr source = sourceProfile(space);
-    if (!source) return false;
-    m->transform.reset(cmsCreateTransform(source.get(), TYPE_BGRA_8, m->monitor.get(), TYPE_BGRA_8,
-                                          INTENT_PERCEPTUAL,
-                                          cmsFLAGS_COPY_ALPHA | cmsFLAGS_HIGHRESPRECALC));
+    std::lock_guard lock(m->monitorLock);
+    m->transform.reset(makeTransform(m->monitor.get(), space));
     return m->transform != nullptr;
 }
 
@@ -181,8 +208,41 @@ bool ColorManager::SetSourceGamma(double g) {
 }
 
 bool ColorManager::setSource(const image::ColorSpace* space) {
-    return space ? SetSourceColorSpace(*space) : SetSourceGamma(1.0 / 2.2);
+    const image::ColorSpace wanted = space ? *space : sourceSpaceForGamma(1.0 / 2.2);
+    std::lock_guard lock(m->monitorLock);
+    const std::uint64_t generation = m->generation;
+    ThreadTransform& t = t_transform;
+    if (generation != 0 && t.generation == generation && t.space && *t.space == wanted)
+        return t.transform != nullptr;
+    t.generation = generation;
+    t.space = wanted;
+    t.transform.reset(generation != 0 ? makeTransform(m->monitor.get(), wanted) : nullptr);
+    return t.transform != nullptr;
 }
+
+void ColorManager::translateRow(std::uint8_t* bgrx, std::size_t count) {
+    ThreadTransform& t = t_transform;
+    if (!t.transform || !bgrx || t.generation != m->generation) return;
+    constexpr std::size_t kChunk = std::numeric_limits<cmsUInt32Number>::max() / 4;
+    while (count > 0) {
+        const std::size_t n = std::min(count, kChunk);
+        cmsDoTransform(t.transform.get(), bgrx, bgrx, static_cast<cmsUInt32Number>(n));
+        bgrx += n * 4;
+        count -= n;
+    }
+}
+
+namespace {
+
+void* makeTransform(void* monitor, const image::ColorSpace& space) {
+    if (!monitor) return nullptr;
+    ProfilePtr source = sourceProfile(space);
+    if (!source) return nullptr;
+    return cmsCreateTransform(source.get(), TYPE_BGRA_8, monitor, TYPE_BGRA_8, INTENT_PERCEPTUAL,
+                              cmsFLAGS_COPY_ALPHA | cmsFLAGS_HIGHRESPRECALC);
+}
+
+}  // namespace
 
 void ColorManager::TranslateRow(std::uint8_t* bgrx, std::size_t count) {
     if (!m->transform || !bgrx) return;

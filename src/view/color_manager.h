@@ -71,11 +71,13 @@ public:
     // Translates `count` pixels of blue, green, red, unused in place; the unused byte is kept.
     void TranslateRow(std::uint8_t* bgrx, std::size_t count);
 
-    // image::ColorTransform, for ImageDocument's row pipeline.
+    // image::ColorTransform, for ImageDocument's row pipeline. Safe from several threads at
+    // once: each thread translates with a transform of its own, made on its first setSource.
     bool setSource(const image::ColorSpace* space) override;
-    void translateRow(std::uint8_t* bgrx, std::size_t count) override { TranslateRow(bgrx, count); }
+    void translateRow(std::uint8_t* bgrx, std::size_t count) override;
 
 private:
+    void replaceMonitor(void* profile);
     struct Impl;
     std::unique_ptr<Impl> m;
 };

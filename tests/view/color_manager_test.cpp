@@ -6,6 +6,8 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
+#include <vector>
 
 #include "support/test_support.h"
 #include "view/color_calibration.h"
@@ -310,6 +312,43 @@ TEST(CalibrationPage, SliderMaths) {
     EXPECT_EQ(b.height, 3);
     EXPECT_EQ(additionalGammaBand(255, 100).y, 100);
     EXPECT_EQ(additionalGammaBand(255, 100).height, 1);
+}
+
+// The display loader and the thumbnail workers translate at the same time, each for its own
+// picture's colour space.
+TEST(ColorManager, ThreadsTranslateWithTheirOwnSources) {
+    ColorManager m;
+    m.SetSrgbProfile();
+    const image::ColorSpace spaces[2] = {sourceSpaceForGamma(1.0 / 1.0),
+                                         sourceSpaceForGamma(1.0 / 2.8)};
+    std::vector<std::uint8_t> reference[2];
+    for (int i = 0; i < 2; ++i) {
+        reference[i] = std::vector<std::uint8_t>(4 * 256);
+        for (int x = 0; x < 256; ++x)
+            reference[i][x * 4] = reference[i][x * 4 + 1] = reference[i][x * 4 + 2] =
+                static_cast<std::uint8_t>(x);
+        image::ColorTransform& t = m;
+        ASSERT_TRUE(t.setSource(&spaces[i]));
+        t.translateRow(reference[i].data(), 256);
+    }
+    ASSERT_NE(reference[0], reference[1]);
+    int mismatches[2] = {0, 0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i)
+        threads.emplace_back([&, i] {
+            image::ColorTransform& t = m;
+            for (int round = 0; round < 300; ++round) {
+                std::vector<std::uint8_t> row(4 * 256);
+                for (int x = 0; x < 256; ++x)
+                    row[x * 4] = row[x * 4 + 1] = row[x * 4 + 2] = static_cast<std::uint8_t>(x);
+                t.setSource(&spaces[i]);
+                t.translateRow(row.data(), 256);
+                mismatches[i] += row != reference[i];
+            }
+        });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(mismatches[0], 0);
+    EXPECT_EQ(mismatches[1], 0);
 }
 
 }  // namespace
