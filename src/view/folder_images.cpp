@@ -160,8 +160,8 @@ std::vector<std::unique_ptr<ImageEntry>> EntryList::remove(
 
 // --- FolderImages ---
 
-FolderImages::FolderImages(std::shared_ptr<DocumentSource> source)
-    : m_display(m_list, source), m_thumbnails(m_list, source) {
+FolderImages::FolderImages(std::shared_ptr<DocumentSource> source, unsigned thumbnailWorkers)
+    : m_display(m_list, source), m_thumbnails(m_list, source, thumbnailWorkers) {
     m_filter.compile(filterString(FilterMode::Default, {}));
 }
 

@@ -33,7 +33,8 @@ enum class Navigation {
 // the loaders' results are read from the entries (page counts, thumbnail flags) on its timers.
 class FolderImages {
 public:
-    explicit FolderImages(std::shared_ptr<DocumentSource> source = imageDocumentSource());
+    explicit FolderImages(std::shared_ptr<DocumentSource> source = imageDocumentSource(),
+                          unsigned thumbnailWorkers = defaultThumbnailWorkers());
     ~FolderImages();
     FolderImages(const FolderImages&) = delete;
     FolderImages& operator=(const FolderImages&) = delete;

@@ -5,8 +5,14 @@
 
 namespace kalder::view {
 
-ThumbnailLoader::ThumbnailLoader(EntryList& list, std::shared_ptr<DocumentSource> source)
-    : m_list(list), m_source(std::move(source)) {}
+unsigned defaultThumbnailWorkers() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 1 ? cores - 1 : 1;
+}
+
+ThumbnailLoader::ThumbnailLoader(EntryList& list, std::shared_ptr<DocumentSource> source,
+                                 unsigned workers)
+    : m_list(list), m_source(std::move(source)), m_workers(workers > 0 ? workers : 1) {}
 
 ThumbnailLoader::~ThumbnailLoader() { stop(); }
 
@@ -23,28 +29,33 @@ void ThumbnailLoader::start(std::int32_t box, bool clearAll) {
     setStartEntry(m_list.first());
     {
         std::lock_guard lock(m_stateLock);
-        m_finished = false;
+        m_running = m_workers;
         m_made = 0;
     }
     m_stop.reset();
-    m_thread = std::thread([this] { run(); });
+    {
+        std::lock_guard lock(m_list.lock());
+        m_taken.clear();
+    }
+    for (unsigned i = 0; i < m_workers; ++i) m_threads.emplace_back([this] { run(); });
 }
 
 void ThumbnailLoader::stop() {
-    if (!m_thread.joinable()) return;
+    if (m_threads.empty()) return;
     {
         std::lock_guard lock(m_stateLock);
         m_suspended = false;
         m_stop.cancel();
     }
     m_stateCv.notify_all();
-    m_thread.join();
+    for (std::thread& t : m_threads) t.join();
+    m_threads.clear();
     m_stop.reset();
 }
 
 void ThumbnailLoader::suspend() {
     std::lock_guard lock(m_stateLock);
-    if (m_thread.joinable()) m_suspended = true;
+    if (!m_threads.empty()) m_suspended = true;
 }
 
 void ThumbnailLoader::resume() {
@@ -72,7 +83,7 @@ const ImageEntry* ThumbnailLoader::startEntry() const {
 
 bool ThumbnailLoader::waitUntilFinished(std::chrono::milliseconds timeout) const {
     std::unique_lock lock(m_stateLock);
-    return m_stateCv.wait_for(lock, timeout, [this] { return m_finished; });
+    return m_stateCv.wait_for(lock, timeout, [this] { return m_running == 0; });
 }
 
 std::int32_t ThumbnailLoader::made() const {
@@ -88,12 +99,17 @@ ImageEntry* ThumbnailLoader::pickNext(const ImageEntry*& lastStart, std::size_t&
     const std::size_t count = m_list.size();
     for (std::size_t k = 0; k < count; ++k) {
         ImageEntry* e = m_list.at((position + k) % count);
-        if (!e->thumbnailDone()) {
+        if (!e->thumbnailDone() && m_taken.insert(e).second) {
             position = e->index();
             return e;
         }
     }
     return nullptr;
+}
+
+void ThumbnailLoader::release(const ImageEntry* entry) {
+    std::lock_guard lock(m_list.lock());
+    m_taken.erase(entry);
 }
 
 void ThumbnailLoader::run() {
@@ -114,13 +130,17 @@ void ThumbnailLoader::run() {
         if (!entry) break;
         if (!entry->hasThumbnail()) {
             auto thumbnail = m_source->makeThumbnail(entry->path(), m_box, m_options, &m_stop);
-            if (m_stop.isCancelled()) break;
+            if (m_stop.isCancelled()) {
+                release(entry);
+                break;
+            }
             // A file that cannot be thumbnailed keeps its empty box.
             entry->setThumbnail(std::move(thumbnail));
         } else {
             entry->setThumbnail(nullptr);
         }
         entry->setThumbnailDone();
+        release(entry);
         {
             std::lock_guard lock(m_stateLock);
             ++m_made;
@@ -129,7 +149,7 @@ void ThumbnailLoader::run() {
     }
     {
         std::lock_guard lock(m_stateLock);
-        m_finished = true;
+        --m_running;
     }
     m_stateCv.notify_all();
 }

@@ -6,6 +6,8 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_set>
+#include <vector>
 
 #include "image/sinks.h"
 #include "view/display_loader.h"
@@ -15,12 +17,16 @@ namespace kalder::view {
 class EntryList;
 class ImageEntry;
 
-// The thumbnail loader: one worker that walks the list from a start entry, wrapping at the
-// end, and makes every entry's thumbnail. The browser draws entries whose thumbnailReady() is
-// set; nothing is posted.
+// One worker per core beyond the display loader's, at least one.
+unsigned defaultThumbnailWorkers();
+
+// The thumbnail loader: workers that walk the list from a start entry, wrapping at the end, and
+// make every entry's thumbnail, each taking the next entry no other worker has taken, so the
+// visible ones come first. The browser draws entries whose thumbnailReady() is set; nothing is
+// posted.
 class ThumbnailLoader {
 public:
-    ThumbnailLoader(EntryList& list, std::shared_ptr<DocumentSource> source);
+    ThumbnailLoader(EntryList& list, std::shared_ptr<DocumentSource> source, unsigned workers = 1);
     ~ThumbnailLoader();
     ThumbnailLoader(const ThumbnailLoader&) = delete;
     ThumbnailLoader& operator=(const ThumbnailLoader&) = delete;
@@ -36,22 +42,25 @@ public:
     void suspend();
     void resume();
     bool suspended() const;
-    // A worker exists (it may have finished its work).
-    bool started() const { return m_thread.joinable(); }
+    // Workers exist (they may have finished their work).
+    bool started() const { return !m_threads.empty(); }
+    unsigned workers() const { return m_workers; }
 
     // Makes the worker continue at this entry (for example the first visible one).
     void setStartEntry(const ImageEntry* entry);
     std::int32_t box() const { return m_box; }
 
-    // Waits until the worker has ended (all done or stopped). False on timeout.
+    // Waits until every worker has ended (all done or stopped). False on timeout.
     bool waitUntilFinished(std::chrono::milliseconds timeout) const;
-    // Thumbnails made by the current worker.
+    // Thumbnails made by the current workers.
     std::int32_t made() const;
 
 private:
     void run();
     const ImageEntry* startEntry() const;
+    // The next entry nobody made or took, taken for the caller (under the list lock).
     ImageEntry* pickNext(const ImageEntry*& lastStart, std::size_t& position);
+    void release(const ImageEntry* entry);
 
     EntryList& m_list;
     std::shared_ptr<DocumentSource> m_source;
@@ -61,14 +70,16 @@ private:
     mutable std::mutex m_startLock;  // guards m_startEntry; never held with another lock
     const ImageEntry* m_startEntry = nullptr;
 
-    mutable std::mutex m_stateLock;  // guards m_suspended, m_finished, m_made
+    mutable std::mutex m_stateLock;  // guards m_suspended, m_running, m_made
     mutable std::condition_variable m_stateCv;
     bool m_suspended = false;
-    bool m_finished = true;
+    unsigned m_running = 0;  // workers that have not ended
     std::int32_t m_made = 0;
     image::CancelFlag m_stop;  // the thumbnail-stop event
 
-    std::thread m_thread;
+    std::unordered_set<const ImageEntry*> m_taken;  // guarded by the list lock
+    unsigned m_workers;
+    std::vector<std::thread> m_threads;
 };
 
 }  // namespace kalder::view

@@ -241,5 +241,34 @@ TEST(Thumbnails, WideImageFitsTheSmallBox) {
     });
 }
 
+// Several thumbnail workers make exactly what one does, every entry once.
+TEST(FolderImagesThumbnails, WorkersMakeWhatOneWorkerMakes) {
+    if (!test::haveBmpReader()) GTEST_SKIP() << "no BMP reader";
+    test::TempDir dir;
+    for (int i = 0; i < 24; ++i)
+        test::writeFile(dir / ("p" + std::to_string(100 + i) + ".bmp"),
+                        test::bmp24(40 + 7 * i, 30 + 3 * i, [i](int x, int y) {
+                            return static_cast<std::uint32_t>((x * 9 + y * 5 + i * 40) & 0xFFFFFF);
+                        }));
+    const auto thumbnails = [&](unsigned workers) {
+        FolderImages folder(imageDocumentSource(), workers);
+        EXPECT_TRUE(folder.loadFolder(dir.path()));
+        folder.startThumbnails(32, true);
+        EXPECT_TRUE(folder.thumbnailLoader().waitUntilFinished(std::chrono::seconds(60)));
+        EXPECT_EQ(folder.thumbnailLoader().made(), 24);
+        std::vector<std::vector<std::uint8_t>> out;
+        for (std::size_t i = 0; i < folder.size(); ++i)
+            folder.at(i)->withThumbnail([&](const image::Bitmap32* t) {
+                out.emplace_back();
+                if (t) out.back().assign(t->pixels(), t->pixels() + t->byteSize());
+            });
+        return out;
+    };
+    const auto one = thumbnails(1);
+    ASSERT_EQ(one.size(), 24u);
+    EXPECT_FALSE(one[5].empty());
+    EXPECT_EQ(thumbnails(3), one);
+}
+
 }  // namespace
 }  // namespace kalder::view

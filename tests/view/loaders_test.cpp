@@ -122,7 +122,8 @@ protected:
 
     void load(std::initializer_list<const char*> files) {
         for (const char* f : files) std::ofstream(dir / f) << "x";
-        folder = std::make_unique<FolderImages>(source);
+        // One thumbnail worker: the order checks below follow a single walk.
+        folder = std::make_unique<FolderImages>(source, 1);
         folder->setFilter(FilterMode::AllFiles, "");
         ASSERT_TRUE(folder->loadFolder(dir.path()));
         ASSERT_EQ(folder->size(), files.size());
