@@ -30,8 +30,8 @@ struct DesktopEntry {
 };
 
 // The [Desktop Entry] group of a file's text. `locale` is a POSIX locale name
-// ("de_DE.UTF-8@euro"); localized keys are matched as the specification orders them. Nothing when
-// the group is missing or the text has no name.
+// ("de_DE.UTF-8@euro"); localized keys are matched in the order the Desktop Entry standard gives.
+// Nothing when the group is missing or the text has no name.
 std::optional<DesktopEntry> parseDesktopEntry(std::string_view text, std::string_view locale = {});
 
 // The same for a file; nothing when it cannot be read or is implausibly large.

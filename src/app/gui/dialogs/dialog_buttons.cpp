@@ -3,8 +3,16 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace kalder::gui {
+
+QPushButton* makeNamedButton(const QString& text, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
+}
 
 QDialogButtonBox* makeOptionsButtons(QDialog* dialog) {
     auto* buttons = new QDialogButtonBox(

@@ -46,13 +46,6 @@ public:
     }
 };
 
-QPushButton* button(const QString& text, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
 }  // namespace
 
 LocateCompanionDialog::LocateCompanionDialog(app::Settings& settings, QWidget* parent)
@@ -66,11 +59,11 @@ LocateCompanionDialog::LocateCompanionDialog(app::Settings& settings, QWidget* p
                        "from its site."),
         this);
     text->setWordWrap(true);
-    auto* find = button(QStringLiteral("Find automatically"), "find", this);
-    auto* manual = button(QStringLiteral("Specify the path manually"), "manual", this);
-    auto* site = button(QStringLiteral("Visit Site"), "site", this);
-    auto* download = button(QStringLiteral("Download"), "download", this);
-    auto* cancel = button(QStringLiteral("Cancel"), "cancel", this);
+    auto* find = makeNamedButton(QStringLiteral("Find automatically"), "find", this);
+    auto* manual = makeNamedButton(QStringLiteral("Specify the path manually"), "manual", this);
+    auto* site = makeNamedButton(QStringLiteral("Visit Site"), "site", this);
+    auto* download = makeNamedButton(QStringLiteral("Download"), "download", this);
+    auto* cancel = makeNamedButton(QStringLiteral("Cancel"), "cancel", this);
     connect(find, &QPushButton::clicked, this, &LocateCompanionDialog::findAutomatically);
     connect(manual, &QPushButton::clicked, this, &LocateCompanionDialog::specifyManually);
     connect(site, &QPushButton::clicked, this,

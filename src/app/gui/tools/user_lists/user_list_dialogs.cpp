@@ -36,13 +36,6 @@ const QString kFullMessage =
 
 QString fromStd(const std::string& s) { return QString::fromStdString(s); }
 
-QPushButton* namedButton(const QString& text, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
 QDialogButtonBox* okCancel(DialogBase* dialog) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
     buttons->setObjectName(QStringLiteral("buttons"));
@@ -95,8 +88,8 @@ DeleteFavoritesDialog::DeleteFavoritesDialog(app::Settings& settings, QWidget* p
             {fromStd(settings.favoriteLabels[i]), fromStd(settings.favoriteFolders[i])}));
     if (count > 0) m_list->setCurrentItem(m_list->topLevelItem(0));
     m_list->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    auto* remove = namedButton(QStringLiteral("&Delete"), "delete", this);
-    auto* close = namedButton(QStringLiteral("Close"), "close", this);
+    auto* remove = makeNamedButton(QStringLiteral("&Delete"), "delete", this);
+    auto* close = makeNamedButton(QStringLiteral("Close"), "close", this);
     connect(remove, &QPushButton::clicked, this, &DeleteFavoritesDialog::deleteSelected);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     auto* buttons = new QVBoxLayout;
@@ -128,8 +121,8 @@ AddApplicationDialog::AddApplicationDialog(QWidget* parent)
     setWindowTitle(QStringLiteral("Add Application"));
     m_label->setObjectName(QStringLiteral("label"));
     m_path->setObjectName(QStringLiteral("path"));
-    auto* shortcut = namedButton(QStringLiteral("Browse &shortcut..."), "browseShortcut", this);
-    auto* browse = namedButton(QStringLiteral("&Browse..."), "browse", this);
+    auto* shortcut = makeNamedButton(QStringLiteral("Browse &shortcut..."), "browseShortcut", this);
+    auto* browse = makeNamedButton(QStringLiteral("&Browse..."), "browse", this);
     connect(shortcut, &QPushButton::clicked, this, &AddApplicationDialog::browseShortcut);
     connect(browse, &QPushButton::clicked, this, &AddApplicationDialog::browse);
     auto* form = new QFormLayout;
@@ -249,11 +242,11 @@ ApplicationsDialog::ApplicationsDialog(app::Settings& settings, QWidget* parent)
       m_list(new QListWidget(this)) {
     setWindowTitle(QStringLiteral("Add/Remove Application Shortcuts"));
     m_list->setObjectName(QStringLiteral("applications"));
-    auto* add = namedButton(QStringLiteral("&Add..."), "add", this);
-    auto* remove = namedButton(QStringLiteral("R&emove"), "remove", this);
-    auto* up = namedButton(QStringLiteral("Move &up"), "up", this);
-    auto* down = namedButton(QStringLiteral("Move &down"), "down", this);
-    auto* close = namedButton(QStringLiteral("Close"), "close", this);
+    auto* add = makeNamedButton(QStringLiteral("&Add..."), "add", this);
+    auto* remove = makeNamedButton(QStringLiteral("R&emove"), "remove", this);
+    auto* up = makeNamedButton(QStringLiteral("Move &up"), "up", this);
+    auto* down = makeNamedButton(QStringLiteral("Move &down"), "down", this);
+    auto* close = makeNamedButton(QStringLiteral("Close"), "close", this);
     connect(add, &QPushButton::clicked, this, &ApplicationsDialog::add);
     connect(remove, &QPushButton::clicked, this,
             [this] { refill(m_rows.remove(m_list->currentRow())); });
