@@ -22,10 +22,12 @@ typedef struct {
     Span iloc;
     Span idat;
     int iinfVersion, irefVersion, ilocVersion;
-    unsigned budget; /* derived items still allowed to be visited */
+    unsigned budget;     /* derived items still allowed to be visited */
+    unsigned long steps; /* boxes looked at so far, against a hostile file's quadratic tables */
 } Items;
 
 enum { MaxDerivedVisits = 64, MaxDerivationDepth = 8 };
+#define MAX_STEPS (1ul << 22)
 
 static uint32_t be(const uint8_t* p, unsigned n) {
     uint32_t v = 0;
@@ -86,7 +88,7 @@ static int fullBox(Span box, Span* rest, int* version) {
 }
 
 /* The item type of `id`, or 0 when there is no such item (or only an old entry without type). */
-static uint32_t itemType(const Items* it, uint32_t id) {
+static uint32_t itemType(Items* it, uint32_t id) {
     const unsigned countBytes = it->iinfVersion == 0 ? 2 : 4;
     if (it->iinf.size < countBytes) return 0;
     const Span entries = {it->iinf.data + countBytes, it->iinf.size - countBytes};
@@ -94,6 +96,7 @@ static uint32_t itemType(const Items* it, uint32_t id) {
     uint32_t type;
     Span infe;
     while (nextBox(entries, &pos, &type, &infe)) {
+        if (++it->steps > MAX_STEPS) return 0;
         int version;
         Span rest;
         if (type != FOURCC('i', 'n', 'f', 'e') || !fullBox(infe, &rest, &version) || version < 2)
@@ -127,11 +130,13 @@ static int forEachReference(Items* it, uint32_t refType, uint32_t from, int reve
     uint32_t type;
     Span ref;
     while (nextBox(it->iref, &pos, &type, &ref)) {
+        if (++it->steps > MAX_STEPS) return CDX_ERROR;
         if (type != refType || ref.size < idBytes + 2) continue;
         const uint32_t source = be(ref.data, idBytes);
         const uint32_t count = be(ref.data + idBytes, 2);
         if ((uint64_t)count * idBytes > ref.size - idBytes - 2) return CDX_ERROR;
         for (uint32_t i = 0; i < count; ++i) {
+            if (++it->steps > MAX_STEPS) return CDX_ERROR;
             const uint32_t target = be(ref.data + idBytes + 2 + (size_t)i * idBytes, idBytes);
             int status = CDX_OK;
             if (!reverse && source == from)

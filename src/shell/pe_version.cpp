@@ -194,11 +194,16 @@ std::optional<PeVersionInfo> readPeVersionInfo(Bytes file) {
 
     // The resource tree: type, then name, then language. Subdirectory offsets are relative to the
     // tree's start; a loop in a hostile tree ends at the fixed depth.
+    // Directories may point at one another; one budget over the whole walk keeps a hostile
+    // tree from multiplying its entries level by level.
+    std::uint32_t budget = 1u << 16;
     const auto entries = [&](std::uint64_t dir, auto visit) {
         if (!r.has(dir, 16)) return;
         const std::uint32_t count = std::uint32_t{r.u16(dir + 12)} + r.u16(dir + 14);
-        for (std::uint32_t i = 0; i < count && i < 4096 && r.has(dir + 16 + i * 8ull, 8); ++i)
+        for (std::uint32_t i = 0; i < count && budget > 0 && r.has(dir + 16 + i * 8ull, 8); ++i) {
+            --budget;
             visit(r.u32(dir + 16 + i * 8ull), r.u32(dir + 20 + i * 8ull));
+        }
     };
     std::optional<PeVersionInfo> found;
     entries(base, [&](std::uint32_t type, std::uint32_t typeAt) {
