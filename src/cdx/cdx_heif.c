@@ -71,11 +71,7 @@ static void readExif(CdxRaster* r) {
     if (!r->exif) return;
     struct heif_error e = heif_image_handle_get_metadata(r->primary, id, r->exif);
     if (e.code != heif_error_Ok) return;
-    const uint32_t skip = ((uint32_t)r->exif[0] << 24) | ((uint32_t)r->exif[1] << 16) |
-                          ((uint32_t)r->exif[2] << 8) | r->exif[3];
-    if (skip > size - 4) return;
-    r->exifStart = r->exif + 4 + skip;
-    r->exifLength = size - 4 - skip;
+    cdxExifBehindOffset(r->exif, size, &r->exifStart, &r->exifLength);
 }
 
 static void readIcc(CdxRaster* r) {

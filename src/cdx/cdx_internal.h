@@ -13,6 +13,10 @@ void cdxSetMessage(CdxMessage* message, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 void cdxSetMessageV(char* out, size_t capacity, const char* format, va_list args);
 
+/* The TIFF structure inside an ISO-BMFF Exif item or box, whose first 4 bytes are the big-endian
+ * offset of the TIFF header behind them. 0 (nothing set) when the offset points outside. */
+int cdxExifBehindOffset(const uint8_t* block, size_t size, const uint8_t** start, size_t* length);
+
 /* Checks the header of a table the host handed in. */
 int cdxTableOk(uint32_t abiVersion, uint32_t size, size_t expected);
 

@@ -50,13 +50,7 @@ static void finishExif(CdxRaster* r) {
     r->collectingExif = 0;
     const size_t unused = JxlDecoderReleaseBoxBuffer(r->decoder);
     if (unused > r->exifCapacity - r->exifFilled) return;
-    const size_t size = r->exifCapacity - unused;
-    if (size < 4) return;
-    const uint32_t skip = ((uint32_t)r->exif[0] << 24) | ((uint32_t)r->exif[1] << 16) |
-                          ((uint32_t)r->exif[2] << 8) | r->exif[3];
-    if (skip > size - 4) return;
-    r->exifStart = r->exif + 4 + skip;
-    r->exifLength = size - 4 - skip;
+    cdxExifBehindOffset(r->exif, r->exifCapacity - unused, &r->exifStart, &r->exifLength);
 }
 
 static void dropExif(CdxRaster* r) {
