@@ -20,7 +20,11 @@ extern "C" {
 #endif
 
 #define CDX_ABI_VERSION 2u
+/* TIFF, JPEG-2000, JPEG and PNG; the newer formats each have a module of their own. */
 #define CDX_MODULE_NAME "libkalder-cdx.so"
+#define CDX_WEBP_MODULE_NAME "libkalder-cdx-webp.so"
+#define CDX_HEIF_MODULE_NAME "libkalder-cdx-heif.so"
+#define CDX_JXL_MODULE_NAME "libkalder-cdx-jxl.so"
 
 enum CdxStatus {
     CDX_OK = 0,

@@ -17,6 +17,8 @@ struct CdxRaster {
     const uint8_t* exif;
     size_t exifSize;
     int previousTimestamp;
+    uint8_t* still; /* a still's pixels, decoded without the animation decoder's canvases */
+    int stillDone;
 };
 
 static void chunk(WebPDemuxer* demux, const char* fourcc, const uint8_t** data, size_t* size) {
@@ -34,6 +36,7 @@ static void webpClose(CdxRaster* r) {
     if (!r) return;
     if (r->decoder) WebPAnimDecoderDelete(r->decoder);
     if (r->demux) WebPDemuxDelete(r->demux);
+    free(r->still);
     free(r);
 }
 
@@ -105,10 +108,58 @@ static void webpExif(const CdxRaster* r, const uint8_t** data, size_t* size) {
     *size = r ? r->exifSize : 0;
 }
 
+/* A still is decoded straight into one buffer of ours, as the format's own tool does: the
+ * animation decoder would clear a canvas and keep a copy of it for disposal, two more passes over
+ * the picture. Decoding goes in steps of the file, so a cancel is seen between them. */
+static int webpDecodeStill(CdxRaster* r, CdxCancelFn cancel, void* user, CdxRasterFrame* out,
+                           CdxMessage* message) {
+    if (r->stillDone) return CDX_END;
+    const size_t stride = (size_t)r->info.width * 4;
+    if (!r->still) {
+        r->still = malloc(stride * r->info.height);
+        if (!r->still) return CDX_NO_MEMORY;
+    }
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config)) return CDX_ERROR;
+    config.output.colorspace = MODE_RGBA;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = r->still;
+    config.output.u.RGBA.stride = (int)stride;
+    config.output.u.RGBA.size = stride * r->info.height;
+    WebPIDecoder* idec = WebPIDecode(NULL, 0, &config);
+    if (!idec) return CDX_NO_MEMORY;
+    enum { Step = 1 << 20 };
+    VP8StatusCode status = VP8_STATUS_SUSPENDED;
+    for (size_t given = 0; status == VP8_STATUS_SUSPENDED && given < r->data.size;) {
+        if (cancel && cancel(user)) {
+            WebPIDelete(idec);
+            return CDX_CANCELLED;
+        }
+        given = r->data.size - given > Step ? given + Step : r->data.size;
+        status = WebPIUpdate(idec, r->data.bytes, given);
+    }
+    WebPIDelete(idec);
+    /* The output buffer is ours; the decoder only checked that the picture fits it. */
+    if (status != VP8_STATUS_OK || config.output.width != (int)r->info.width ||
+        config.output.height != (int)r->info.height) {
+        cdxSetMessage(message, status == VP8_STATUS_SUSPENDED ? "WebP picture data is incomplete"
+                                                              : "WebP picture data is damaged");
+        return status == VP8_STATUS_OUT_OF_MEMORY ? CDX_NO_MEMORY : CDX_ERROR;
+    }
+    r->stillDone = 1;
+    out->width = r->info.width;
+    out->height = r->info.height;
+    out->stride = stride;
+    out->rgba = r->still;
+    out->durationMs = 0;
+    return CDX_OK;
+}
+
 static int webpNextFrame(CdxRaster* r, CdxCancelFn cancel, void* user, CdxRasterFrame* out,
                          CdxMessage* message) {
     if (!r || !out) return CDX_BAD_ARGUMENT;
     if (cancel && cancel(user)) return CDX_CANCELLED;
+    if (!r->info.isAnimated) return webpDecodeStill(r, cancel, user, out, message);
     if (!r->decoder) {
         WebPAnimDecoderOptions options;
         if (!WebPAnimDecoderOptionsInit(&options)) return CDX_ERROR;

@@ -39,11 +39,20 @@ bool writePam(const std::filesystem::path& path, const image::Bitmap32& bitmap,
     for (std::int32_t y = 0; y < h && ok; ++y) {
         const std::uint8_t* s = bitmap.row(y);
         std::uint8_t* d = row.data();
-        for (std::int32_t x = 0; x < w; ++x, d += channels) {
-            d[0] = s[x * 4 + 2];
-            d[1] = s[x * 4 + 1];
-            d[2] = s[x * 4];
-            if (withAlpha) d[3] = alpha[static_cast<std::size_t>(y) * w + x];
+        if (withAlpha) {
+            const std::uint8_t* a = alpha.data() + static_cast<std::size_t>(y) * w;
+            for (std::int32_t x = 0; x < w; ++x, s += 4, d += 4) {
+                d[0] = s[2];
+                d[1] = s[1];
+                d[2] = s[0];
+                d[3] = a[x];
+            }
+        } else {
+            for (std::int32_t x = 0; x < w; ++x, s += 4, d += 3) {
+                d[0] = s[2];
+                d[1] = s[1];
+                d[2] = s[0];
+            }
         }
         ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
     }

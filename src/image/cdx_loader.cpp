@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -15,32 +16,36 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The places to look for the module, best first. KALDER_CDX_PATH (a file, or a folder holding
-// the module) replaces the search entirely, so tests can make the module disappear.
-std::vector<fs::path> candidates() {
+// The places to look for a module, best first. KALDER_CDX_PATH (the main module's file, or a
+// folder) replaces the search entirely: every module is looked for in that folder only, so tests
+// can make the modules disappear.
+std::vector<fs::path> candidates(const char* name) {
     std::vector<fs::path> out;
     if (const char* env = std::getenv("KALDER_CDX_PATH"); env && *env) {
         fs::path p(env);
         std::error_code ec;
-        out.push_back(fs::is_directory(p, ec) ? p / CDX_MODULE_NAME : p);
+        if (fs::is_directory(p, ec))
+            out.push_back(p / name);
+        else
+            out.push_back(std::string_view(name) == CDX_MODULE_NAME ? p : p.parent_path() / name);
         return out;
     }
     std::error_code ec;
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (!ec) {
         const fs::path dir = exe.parent_path();
-        out.push_back(dir / CDX_MODULE_NAME);
-        out.push_back(dir / ".." / "lib" / "kalder" / CDX_MODULE_NAME);
+        out.push_back(dir / name);
+        out.push_back(dir / ".." / "lib" / "kalder" / name);
     }
 #ifdef KALDER_CDX_BUILD_DIR
     // Tests and fuzzers live in sub-folders of the build tree.
-    out.push_back(fs::path(KALDER_CDX_BUILD_DIR) / CDX_MODULE_NAME);
+    out.push_back(fs::path(KALDER_CDX_BUILD_DIR) / name);
 #endif
     return out;
 }
 
-void* openModule() {
-    for (const fs::path& p : candidates()) {
+void* openModule(const char* name) {
+    for (const fs::path& p : candidates(name)) {
         std::error_code ec;
         if (!fs::exists(p, ec)) continue;
         if (void* handle = ::dlopen(p.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
@@ -48,10 +53,15 @@ void* openModule() {
     return nullptr;
 }
 
+enum Module { Core, Webp, Heif, Jxl, ModuleCount };
+constexpr const char* kModuleNames[ModuleCount] = {CDX_MODULE_NAME, CDX_WEBP_MODULE_NAME,
+                                                   CDX_HEIF_MODULE_NAME, CDX_JXL_MODULE_NAME};
+
 // One group's state. `lock` guards everything below it.
 struct GroupState {
     std::mutex lock;
-    void* module = nullptr;
+    void* modules[ModuleCount] = {};
+    bool tried[ModuleCount] = {};
     bool tiffFilled = false, j2kFilled = false, jpegFilled = false, pngFilled = false;
     bool webpFilled = false, heifFilled = false, jxlFilled = false;
     CdxTiffApi tiff{};
@@ -66,16 +76,19 @@ GroupState& state(Group group) {
     return states[static_cast<int>(group)];
 }
 
-// Loads the module for the group (when not yet loaded) and fills `table` through `exportName`.
+// Loads the module for the group (when not yet tried) and fills `table` through `exportName`.
 template <typename Table, typename Fill>
-const Table* fill(Group group, Table GroupState::*member, bool GroupState::*filled,
+const Table* fill(Group group, Module module, Table GroupState::*member, bool GroupState::*filled,
                   const char* exportName) {
     GroupState& s = state(group);
     std::lock_guard guard(s.lock);
     if (s.*filled) return &(s.*member);
-    if (!s.module) s.module = openModule();
-    if (!s.module) return nullptr;
-    auto fn = reinterpret_cast<Fill>(::dlsym(s.module, exportName));
+    if (!s.tried[module]) {
+        s.modules[module] = openModule(kModuleNames[module]);
+        s.tried[module] = true;
+    }
+    if (!s.modules[module]) return nullptr;
+    auto fn = reinterpret_cast<Fill>(::dlsym(s.modules[module], exportName));
     if (!fn) return nullptr;
     Table table{};
     table.abiVersion = CDX_ABI_VERSION;
@@ -89,37 +102,37 @@ const Table* fill(Group group, Table GroupState::*member, bool GroupState::*fill
 }  // namespace
 
 const CdxTiffApi* tiffApi(Group group) {
-    return fill<CdxTiffApi, CdxFillTiffFn>(group, &GroupState::tiff, &GroupState::tiffFilled,
+    return fill<CdxTiffApi, CdxFillTiffFn>(group, Core, &GroupState::tiff, &GroupState::tiffFilled,
                                            "CDX_FillTIFF");
 }
 
 const CdxJ2kApi* j2kApi(Group group) {
-    return fill<CdxJ2kApi, CdxFillJ2kFn>(group, &GroupState::j2k, &GroupState::j2kFilled,
+    return fill<CdxJ2kApi, CdxFillJ2kFn>(group, Core, &GroupState::j2k, &GroupState::j2kFilled,
                                          "CDX_FillJ2K");
 }
 
 const CdxJpegApi* jpegApi(Group group) {
-    return fill<CdxJpegApi, CdxFillJpegFn>(group, &GroupState::jpeg, &GroupState::jpegFilled,
+    return fill<CdxJpegApi, CdxFillJpegFn>(group, Core, &GroupState::jpeg, &GroupState::jpegFilled,
                                            "CDX_FillJPEG");
 }
 
 const CdxPngApi* pngApi(Group group) {
-    return fill<CdxPngApi, CdxFillPngFn>(group, &GroupState::png, &GroupState::pngFilled,
+    return fill<CdxPngApi, CdxFillPngFn>(group, Core, &GroupState::png, &GroupState::pngFilled,
                                          "CDX_FillPNG");
 }
 
 const CdxRasterApi* webpApi(Group group) {
-    return fill<CdxRasterApi, CdxFillRasterFn>(group, &GroupState::webp, &GroupState::webpFilled,
-                                               "CDX_FillWEBP");
+    return fill<CdxRasterApi, CdxFillRasterFn>(group, Webp, &GroupState::webp,
+                                               &GroupState::webpFilled, "CDX_FillWEBP");
 }
 
 const CdxRasterApi* heifApi(Group group) {
-    return fill<CdxRasterApi, CdxFillRasterFn>(group, &GroupState::heif, &GroupState::heifFilled,
-                                               "CDX_FillHEIF");
+    return fill<CdxRasterApi, CdxFillRasterFn>(group, Heif, &GroupState::heif,
+                                               &GroupState::heifFilled, "CDX_FillHEIF");
 }
 
 const CdxRasterApi* jxlApi(Group group) {
-    return fill<CdxRasterApi, CdxFillRasterFn>(group, &GroupState::jxl, &GroupState::jxlFilled,
+    return fill<CdxRasterApi, CdxFillRasterFn>(group, Jxl, &GroupState::jxl, &GroupState::jxlFilled,
                                                "CDX_FillJXL");
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// The codec extension module, loaded on first use. Each group of callers (readers, writers, the
-// lossless JPEG tool) loads it under its own lock; once loaded it stays until the program ends.
+// The codec extension modules, each loaded on first use. Each group of callers (readers,
+// writers, the lossless JPEG tool) loads them under its own lock; once loaded a module stays
+// until the program ends.
 // The tables returned are filled once per group and never change afterwards.
 
 #include "cdx/cdx_api.h"

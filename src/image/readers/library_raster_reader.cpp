@@ -142,38 +142,46 @@ Status LibraryRasterReader::takeFrame(const CdxRasterFrame& frame) {
     m_width = frame.width;
     m_height = frame.height;
     m_durationMs = frame.durationMs;
-    const std::size_t rowBytes = std::size_t{m_width} * 4;
-    try {
-        m_rgba.resize(rowBytes * m_height);
-    } catch (const std::bad_alloc&) {
-        return fail(DecodeError::OutOfMemory);
-    }
-    for (std::uint32_t y = 0; y < m_height; ++y)
-        std::memcpy(m_rgba.data() + y * rowBytes, frame.rgba + y * frame.stride, rowBytes);
+    m_pixels = frame.rgba;
+    m_stride = frame.stride;
     if (m_settings.extractAlpha && m_info.hasAlpha) {
-        m_alphaPlane.resize(std::size_t{m_width} * m_height);
-        for (std::size_t i = 0; i < m_alphaPlane.size(); ++i) m_alphaPlane[i] = m_rgba[i * 4 + 3];
+        try {
+            m_alphaPlane.resize(std::size_t{m_width} * m_height);
+        } catch (const std::bad_alloc&) {
+            return fail(DecodeError::OutOfMemory);
+        }
+        std::uint8_t* alpha = m_alphaPlane.data();
+        for (std::uint32_t y = 0; y < m_height; ++y) {
+            const std::uint8_t* src = m_pixels + y * m_stride;
+            for (std::uint32_t x = 0; x < m_width; ++x) *alpha++ = src[x * 4 + 3];
+        }
     } else {
-        reduceForTarget();
+        return reduceForTarget();
     }
     return {};
 }
 
 // A still shown much smaller than its size is averaged down by a whole factor here, so the
 // pipeline (and a thumbnail) works on fewer pixels. Nothing below the target is produced.
-void LibraryRasterReader::reduceForTarget() {
-    if (m_info.isAnimated || m_targetWidth <= 0 || m_targetHeight <= 0) return;
+Status LibraryRasterReader::reduceForTarget() {
+    if (m_info.isAnimated || m_targetWidth <= 0 || m_targetHeight <= 0) return {};
     std::uint32_t n = std::min(m_width / static_cast<std::uint32_t>(m_targetWidth),
                                m_height / static_cast<std::uint32_t>(m_targetHeight));
-    if (n < 2) return;
+    if (n < 2) return {};
     const std::uint32_t w = (m_width + n - 1) / n, h = (m_height + n - 1) / n;
-    std::vector<std::uint8_t> out(std::size_t{w} * h * 4);
-    std::vector<std::uint32_t> sums(std::size_t{w} * 4);
+    std::vector<std::uint8_t> out;
+    std::vector<std::uint32_t> sums;
+    try {
+        out.resize(std::size_t{w} * h * 4);
+        sums.resize(std::size_t{w} * 4);
+    } catch (const std::bad_alloc&) {
+        return fail(DecodeError::OutOfMemory);
+    }
     for (std::uint32_t j = 0; j < h; ++j) {
         std::fill(sums.begin(), sums.end(), 0u);
         const std::uint32_t y0 = j * n, y1 = std::min(m_height, y0 + n);
         for (std::uint32_t y = y0; y < y1; ++y) {
-            const std::uint8_t* src = m_rgba.data() + std::size_t{y} * m_width * 4;
+            const std::uint8_t* src = m_pixels + y * m_stride;
             for (std::uint32_t x = 0; x < m_width; ++x)
                 for (int c = 0; c < 4; ++c) sums[(x / n) * 4 + c] += src[x * 4 + c];
         }
@@ -184,22 +192,25 @@ void LibraryRasterReader::reduceForTarget() {
                     static_cast<std::uint8_t>((sums[i * 4 + c] + cells / 2) / cells);
         }
     }
-    m_rgba = std::move(out);
+    m_reduced = std::move(out);
+    m_pixels = m_reduced.data();
+    m_stride = std::size_t{w} * 4;
     m_width = w;
     m_height = h;
+    return {};
 }
 
 Status LibraryRasterReader::ReadRow(std::uint8_t* out, bool skip) {
     if (m_failed) return m_error;
-    if (m_rgba.empty() || m_row >= static_cast<std::int32_t>(m_height))
+    if (!m_pixels || m_row >= static_cast<std::int32_t>(m_height))
         return fail(DecodeError::Corrupt);
     if (!skip) {
-        const std::uint8_t* src = m_rgba.data() + std::size_t(m_row) * m_width * 4;
-        const bool blendAlpha = m_settings.blendAlpha && m_info.hasAlpha;
-        for (std::uint32_t x = 0; x < m_width; ++x, src += 4, out += 3) {
-            if (blendAlpha) {
+        const std::uint8_t* src = m_pixels + std::size_t(m_row) * m_stride;
+        if (m_settings.blendAlpha && m_info.hasAlpha) {
+            for (std::uint32_t x = 0; x < m_width; ++x, src += 4, out += 3)
                 for (int c = 0; c < 3; ++c) out[c] = blend(src[c], src[3], c);
-            } else {
+        } else {
+            for (std::uint32_t x = 0; x < m_width; ++x, src += 4, out += 3) {
                 out[0] = src[0];
                 out[1] = src[1];
                 out[2] = src[2];

@@ -60,7 +60,7 @@ private:
     Status openCommon();
     std::uint64_t pixelLimit() const;
     Status takeFrame(const CdxRasterFrame& frame);
-    void reduceForTarget();
+    Status reduceForTarget();
     static int cancelled(void* user);
 
     LibraryRasterFormat m_format;
@@ -77,7 +77,11 @@ private:
     std::uint32_t m_width = 0, m_height = 0;  // of what ReadRow delivers
     std::int32_t m_targetWidth = 0, m_targetHeight = 0;
     std::uint32_t m_durationMs = 0;
-    std::vector<std::uint8_t> m_rgba;  // the frame being delivered, m_width * 4 a row
+    // The frame being delivered: the library's own buffer (valid until the next call on the
+    // handle, and this reader makes none while rows are read), or m_reduced once averaged down.
+    const std::uint8_t* m_pixels = nullptr;
+    std::size_t m_stride = 0;
+    std::vector<std::uint8_t> m_reduced;
     std::int32_t m_row = 0;
     int m_decodes = 0;
 };
