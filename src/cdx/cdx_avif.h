@@ -11,8 +11,9 @@ typedef struct CdxAvifSequence CdxAvifSequence;
 int cdxAvifNamesSequence(const uint8_t* data, size_t size);
 
 /* CDX_OK and *out when the file holds a sequence of more than one frame that this decoder
- * shows; CDX_END when the file is better left to the still reader (one frame, a geometry
- * property, or a track the library cannot parse); otherwise a failure. */
+ * shows, each frame cropped, turned and mirrored as the track says; CDX_END when the file is
+ * better left to the still reader (one frame, a clean aperture that names no rectangle inside
+ * the frame, or a track the library cannot parse); otherwise a failure. */
 int cdxAvifSequenceOpen(const uint8_t* data, size_t size, const CdxRasterLimits* limits,
                         CdxAvifSequence** out, CdxMessage* message);
 void cdxAvifSequenceInfo(const CdxAvifSequence* s, CdxRasterInfo* out);

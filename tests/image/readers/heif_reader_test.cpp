@@ -185,6 +185,82 @@ TEST_F(HeifReader, AvifSequenceFramesMatchTheReferenceDecoder) {
     }
 }
 
+// The frames of a sequence whose track crops, turns and mirrors them animate on the page the
+// still shows: each is its source cut, turned anticlockwise, then mirrored (lossless, so
+// exact). A clean aperture reaching outside the frame leaves the file to its still.
+TEST_F(HeifReader, AvifSequenceFramesAreCroppedTurnedAndMirrored) {
+    if (!haveTool("avifenc")) GTEST_SKIP() << "avifenc not installed";
+    const auto turn = [](const RgbImage& in) {  // a quarter turn anticlockwise
+        RgbImage out{in.height, in.width, std::vector<std::uint8_t>(in.rgb.size())};
+        for (int y = 0; y < out.height; ++y)
+            for (int x = 0; x < out.width; ++x)
+                std::memcpy(out.rgb.data() + (static_cast<std::size_t>(y) * out.width + x) * 3,
+                            in.at(in.width - 1 - y, x), 3);
+        return out;
+    };
+    const auto flip = [](const RgbImage& in, bool leftRight) {
+        RgbImage out = in;
+        for (int y = 0; y < in.height; ++y)
+            for (int x = 0; x < in.width; ++x)
+                std::memcpy(out.rgb.data() + (static_cast<std::size_t>(y) * in.width + x) * 3,
+                            leftRight ? in.at(in.width - 1 - x, y) : in.at(x, in.height - 1 - y),
+                            3);
+        return out;
+    };
+    const struct {
+        int turns, mirror;  // mirror: -1 none, 0 top and bottom exchanged, 1 left and right
+        int x, y, w, h;     // the crop; the whole 24 x 16 frame when w is 0
+    } cases[] = {{1, 0, 3, 1, 17, 10}, {3, 1, 0, 0, 0, 0}, {2, -1, 2, 4, 20, 11}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.turns) + " turns, mirror " + std::to_string(c.mirror));
+        // Every frame a key frame: at this speed the encoder's lossless inter frames are not.
+        std::string command = "avifenc -s 10 -l -k 1 --irot " + std::to_string(c.turns);
+        if (c.mirror >= 0) command += " --imir " + std::to_string(c.mirror);
+        if (c.w > 0)
+            command += " --crop " + std::to_string(c.x) + "," + std::to_string(c.y) + "," +
+                       std::to_string(c.w) + "," + std::to_string(c.h);
+        std::vector<RgbImage> expected;
+        for (int f = 0; f < 2; ++f) {
+            const Picture picture = drawPicture(24, 16, false, f * 3);
+            const fs::path png = dir / ("g" + std::to_string(f) + ".png");
+            ASSERT_TRUE(writePng(picture, png));
+            command += " " + q(png);
+            RgbImage page{c.w > 0 ? c.w : picture.width, c.w > 0 ? c.h : picture.height, {}};
+            for (int y = 0; y < page.height; ++y)
+                page.rgb.insert(page.rgb.end(), picture.rgb.at(c.x, c.y + y),
+                                picture.rgb.at(c.x + page.width, c.y + y));
+            for (int t = 0; t < c.turns; ++t) page = turn(page);
+            if (c.mirror >= 0) page = flip(page, c.mirror == 1);
+            expected.push_back(page);
+        }
+        const fs::path file = dir / "shaped.avif";
+        ASSERT_TRUE(run(command + " -o " + q(file)));
+        const auto ours = decodeAllPages(file);
+        if (ours.size() == 1u) GTEST_SKIP() << "built without libavif: the still only";
+        ASSERT_EQ(ours.size(), 2u);
+        for (int f = 0; f < 2; ++f) {
+            SCOPED_TRACE(f);
+            ASSERT_EQ(ours[f].rgb.width, expected[f].width);
+            ASSERT_EQ(ours[f].rgb.height, expected[f].height);
+            EXPECT_EQ(maxChannelDifference(ours[f].rgb, expected[f]), 0);
+        }
+        if (c.w == 0) continue;
+        // Every clean aperture (the still's and the track's) now 300 pixels wide.
+        std::vector<std::uint8_t> bytes = readFile(file);
+        int patched = 0;
+        for (std::size_t i = 0; i + 36 <= bytes.size(); ++i)
+            if (std::memcmp(&bytes[i], "clap", 4) == 0) {
+                const std::uint8_t wide[] = {0, 0, 0x01, 0x2C, 0, 0, 0, 1};
+                std::copy(std::begin(wide), std::end(wide), bytes.begin() + i + 4);
+                ++patched;
+            }
+        EXPECT_EQ(patched, 2);
+        const fs::path wide = dir / "wide.avif";
+        writeFile(wide, bytes);
+        EXPECT_LE(decodeAllPages(wide).size(), 1u);
+    }
+}
+
 // A fuzzer's find: a grid whose own canvas is far beyond the picture size the file states, and
 // the same file with the grid turned into an identity item that names a missing input (which
 // the library meets with a failed assertion).
