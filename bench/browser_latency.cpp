@@ -41,14 +41,18 @@ private:
     const QElapsedTimer& m_clock;
 };
 
-// Runs the event loop until `done` holds or the time is up; answers whether it held.
+// Runs the event loop until `done` holds or the time is up; answers whether it held. The loop
+// sleeps between events (a timer wakes it every few milliseconds to look again): on two cores a
+// loop that spins would take a core from the loaders it is timing.
 template <class F>
 bool spinUntil(F done, int timeoutMs) {
     QElapsedTimer t;
     t.start();
+    QTimer wake;
+    wake.start(2);
     while (!done()) {
         if (t.elapsed() > timeoutMs) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

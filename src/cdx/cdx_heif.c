@@ -3,8 +3,11 @@
  * sequence, which libheif sees only as its still, is decoded by libavif when the module has it:
  * the file passes libheif's checks first, then its frames come from the sequence decoder. */
 #include <libheif/heif.h>
+#include <pthread.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 
 #include "cdx_heif_items.h"
 #include "cdx_internal.h"
@@ -189,21 +192,188 @@ static void heifExif(const CdxRaster* r, const uint8_t** data, size_t* size) {
     *size = r ? r->exifLength : 0;
 }
 
+static struct heif_error decodeWithLibrary(struct heif_image_handle* handle,
+                                           struct heif_image** image) {
+    struct heif_decoding_options* options = heif_decoding_options_alloc();
+    if (!options) {
+        struct heif_error e = {heif_error_Memory_allocation_error, heif_suberror_Unspecified,
+                               "out of memory"};
+        return e;
+    }
+    options->convert_hdr_to_8bit = 1;
+    struct heif_error e = heif_decode_image(handle, image, heif_colorspace_RGB,
+                                            heif_chroma_interleaved_RGBA, options);
+    heif_decoding_options_free(options);
+    return e;
+}
+
+/* The library cannot be interrupted inside a decode, and a HEVC or AV1 picture of a phone takes
+ * a good part of a second. The main picture is therefore decoded on a thread of its own while
+ * the caller watches its cancel callback: a cancelled decode is abandoned, finishes in the
+ * background on its own copy of the file, and frees itself. Whoever of the two comes second
+ * (the job finishing, the caller abandoning) frees the job. */
+typedef struct DecodeJob {
+    pthread_mutex_t lock;
+    pthread_cond_t changed;
+    int finished, abandoned;
+    uint8_t* bytes;
+    size_t size;
+    int maxSide;
+    heif_item_id id;
+    struct heif_image* image;
+    struct heif_error error;
+    char message[256]; /* the error's text outlives the job's context */
+} DecodeJob;
+
+/* Abandoned jobs still running; the module waits for them before it goes away. */
+static pthread_mutex_t gJobsLock = PTHREAD_MUTEX_INITIALIZER;
+static pthread_cond_t gJobsDone = PTHREAD_COND_INITIALIZER;
+static int gJobsRunning;
+
+__attribute__((destructor)) static void waitForAbandonedDecodes(void) {
+    pthread_mutex_lock(&gJobsLock);
+    while (gJobsRunning > 0) pthread_cond_wait(&gJobsDone, &gJobsLock);
+    pthread_mutex_unlock(&gJobsLock);
+}
+
+static void freeJob(DecodeJob* job) {
+    if (job->image) heif_image_release(job->image);
+    pthread_cond_destroy(&job->changed);
+    pthread_mutex_destroy(&job->lock);
+    free(job->bytes);
+    free(job);
+}
+
+static void* runJob(void* arg) {
+    DecodeJob* job = arg;
+    struct heif_image* image = NULL;
+    struct heif_error e = {heif_error_Memory_allocation_error, heif_suberror_Unspecified, ""};
+    struct heif_context* context = heif_context_alloc();
+    if (context) {
+        heif_context_set_maximum_image_size_limit(context, job->maxSide);
+        struct heif_image_handle* handle = NULL;
+        e = heif_context_read_from_memory_without_copy(context, job->bytes, job->size, NULL);
+        if (e.code == heif_error_Ok) e = heif_context_get_image_handle(context, job->id, &handle);
+        if (e.code == heif_error_Ok) e = decodeWithLibrary(handle, &image);
+        if (handle) heif_image_handle_release(handle);
+    }
+    pthread_mutex_lock(&job->lock);
+    snprintf(job->message, sizeof job->message, "%s", e.message ? e.message : "HEIF error");
+    job->error = e;
+    job->error.message = job->message;
+    job->image = image;
+    job->finished = 1;
+    const int abandoned = job->abandoned;
+    pthread_cond_signal(&job->changed);
+    pthread_mutex_unlock(&job->lock);
+    if (context) heif_context_free(context);
+    if (abandoned) freeJob(job);
+    pthread_mutex_lock(&gJobsLock);
+    --gJobsRunning;
+    pthread_cond_broadcast(&gJobsDone);
+    pthread_mutex_unlock(&gJobsLock);
+    return NULL;
+}
+
+/* 1 with the job started; 0 when no thread could be had (the caller decodes in place). */
+static int startJob(CdxRaster* r, heif_item_id id, DecodeJob** out) {
+    DecodeJob* job = calloc(1, sizeof *job);
+    if (!job) return 0;
+    job->bytes = malloc(r->size ? r->size : 1);
+    pthread_condattr_t attributes;
+    int ok = job->bytes != NULL && pthread_condattr_init(&attributes) == 0;
+    if (ok) {
+        pthread_condattr_setclock(&attributes, CLOCK_MONOTONIC);
+        pthread_cond_init(&job->changed, &attributes);
+        pthread_condattr_destroy(&attributes);
+        pthread_mutex_init(&job->lock, NULL);
+    }
+    if (!ok) {
+        free(job->bytes);
+        free(job);
+        return 0;
+    }
+    memcpy(job->bytes, r->data, r->size);
+    job->size = r->size;
+    job->maxSide = (int)r->limits.maxSide;
+    job->id = id;
+    pthread_attr_t threadAttributes;
+    pthread_t thread;
+    pthread_mutex_lock(&gJobsLock);
+    ++gJobsRunning;
+    pthread_mutex_unlock(&gJobsLock);
+    ok = pthread_attr_init(&threadAttributes) == 0;
+    if (ok) {
+        pthread_attr_setdetachstate(&threadAttributes, PTHREAD_CREATE_DETACHED);
+        ok = pthread_create(&thread, &threadAttributes, runJob, job) == 0;
+        pthread_attr_destroy(&threadAttributes);
+    }
+    if (!ok) {
+        pthread_mutex_lock(&gJobsLock);
+        --gJobsRunning;
+        pthread_mutex_unlock(&gJobsLock);
+        freeJob(job);
+        return 0;
+    }
+    *out = job;
+    return 1;
+}
+
+/* Waits for the job, asking `cancel` every few milliseconds (before looking whether the job is
+ * done, so a cancel is always honoured). On CDX_OK the picture is in *image. */
+static int awaitJob(DecodeJob* job, CdxCancelFn cancel, void* user, struct heif_image** image,
+                    CdxMessage* message) {
+    pthread_mutex_lock(&job->lock);
+    for (;;) {
+        pthread_mutex_unlock(&job->lock);
+        const int stop = cancel(user);
+        pthread_mutex_lock(&job->lock);
+        if (stop) {
+            job->abandoned = 1;
+            const int finished = job->finished;
+            pthread_mutex_unlock(&job->lock);
+            if (finished) freeJob(job);
+            return CDX_CANCELLED;
+        }
+        if (job->finished) break;
+        struct timespec until;
+        clock_gettime(CLOCK_MONOTONIC, &until);
+        until.tv_nsec += 5 * 1000 * 1000;
+        if (until.tv_nsec >= 1000000000L) {
+            until.tv_nsec -= 1000000000L;
+            ++until.tv_sec;
+        }
+        pthread_cond_timedwait(&job->changed, &job->lock, &until);
+    }
+    pthread_mutex_unlock(&job->lock);
+    const struct heif_error e = job->error;
+    int status = CDX_OK;
+    if (e.code != heif_error_Ok) {
+        status = failWith(message, e);
+    } else {
+        *image = job->image;
+        job->image = NULL;
+    }
+    freeJob(job);
+    return status;
+}
+
 static int decodeHandle(CdxRaster* r, struct heif_image_handle* handle, heif_item_id id,
-                        CdxRasterFrame* out, CdxMessage* message) {
+                        CdxCancelFn cancel, void* user, CdxRasterFrame* out, CdxMessage* message) {
     if (r->image) {
         heif_image_release(r->image);
         r->image = NULL;
     }
     const int checked = cdxHeifCheckItem(r->data, r->size, id, &r->limits, message);
     if (checked != CDX_OK) return checked;
-    struct heif_decoding_options* options = heif_decoding_options_alloc();
-    if (!options) return CDX_NO_MEMORY;
-    options->convert_hdr_to_8bit = 1;
-    struct heif_error e = heif_decode_image(handle, &r->image, heif_colorspace_RGB,
-                                            heif_chroma_interleaved_RGBA, options);
-    heif_decoding_options_free(options);
-    if (e.code != heif_error_Ok) return failWith(message, e);
+    DecodeJob* job = NULL;
+    if (cancel && startJob(r, id, &job)) {
+        const int status = awaitJob(job, cancel, user, &r->image, message);
+        if (status != CDX_OK) return status;
+    } else {
+        struct heif_error e = decodeWithLibrary(handle, &r->image);
+        if (e.code != heif_error_Ok) return failWith(message, e);
+    }
     int stride = 0;
     const uint8_t* plane =
         heif_image_get_plane_readonly(r->image, heif_channel_interleaved, &stride);
@@ -231,13 +401,13 @@ static int heifNextFrame(CdxRaster* r, CdxCancelFn cancel, void* user, CdxRaster
     if (r->done) return CDX_END;
     if (cancel && cancel(user)) return CDX_CANCELLED;
     r->done = 1;
-    return decodeHandle(r, r->primary, r->primaryId, out, message);
+    return decodeHandle(r, r->primary, r->primaryId, cancel, user, out, message);
 }
 
 static int heifThumbnail(CdxRaster* r, CdxRasterFrame* out, CdxMessage* message) {
     if (!r || !out) return CDX_BAD_ARGUMENT;
     if (!r->thumbnail || r->info.thumbnailWidth == 0) return CDX_END;
-    return decodeHandle(r, r->thumbnail, r->thumbnailId, out, message);
+    return decodeHandle(r, r->thumbnail, r->thumbnailId, NULL, NULL, out, message);
 }
 
 CDX_EXPORT int CDX_FillHEIF(CdxRasterApi* table) {

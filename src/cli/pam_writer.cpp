@@ -1,5 +1,6 @@
 #include "cli/pam_writer.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -31,9 +32,19 @@ bool writePam(const std::filesystem::path& path, const image::Bitmap32& bitmap,
                      ("." + path.filename().string() + ".tmp" + std::to_string(::getpid()));
     FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) return false;
-    std::fprintf(f, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH %d\nMAXVAL 255\nTUPLTYPE %s\nENDHDR\n", w, h,
-                 withAlpha ? 4 : 3, withAlpha ? "RGB_ALPHA" : "RGB");
     const int channels = withAlpha ? 4 : 3;
+    char header[128];
+    const int headerBytes =
+        std::snprintf(header, sizeof header,
+                      "P7\nWIDTH %d\nHEIGHT %d\nDEPTH %d\nMAXVAL 255\nTUPLTYPE %s\nENDHDR\n", w, h,
+                      channels, withAlpha ? "RGB_ALPHA" : "RGB");
+    // The whole file's blocks are set aside first: a file system that delays allocation
+    // otherwise writes a replacement out synchronously when the rename puts it over an older
+    // file (and fails early when the disk is full).
+    if (!direct)
+        (void)::posix_fallocate(
+            ::fileno(f), 0, static_cast<off_t>(headerBytes) + static_cast<off_t>(w) * h * channels);
+    std::fwrite(header, 1, static_cast<std::size_t>(headerBytes), f);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * channels);
     bool ok = true;
     for (std::int32_t y = 0; y < h && ok; ++y) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "image/bitmap32.h"
+#include "image/cdx_loader.h"
 #include "library_reader_test_support.h"
 
 namespace kalder::image {
@@ -101,6 +102,43 @@ TEST_F(HeifReader, EmbeddedThumbnailSparesTheMainPicture) {
     auto again = CreateReader(file);
     ASSERT_TRUE(again->MakeThumbnail(file, bitmap, 128, 0, nullptr).ok());
     EXPECT_EQ(bitmap.width(), 167);
+}
+
+// The library cannot stop inside a decode; a cancel must still be answered at once, and the
+// abandoned decode must neither touch the closed handle nor the caller's bytes afterwards.
+TEST_F(HeifReader, CancelIsAnsweredWhileTheLibraryDecodes) {
+    if (!haveTool("heif-enc")) GTEST_SKIP() << "heif-enc not installed";
+    const fs::path png = dir / "p.png", file = dir / "p.heic";
+    ASSERT_TRUE(writePng(drawPicture(640, 480, true), png));
+    ASSERT_TRUE(run("heif-enc -q 50 " + q(png) + " -o " + q(file)));
+    const CdxRasterApi* api = cdx::heifApi(cdx::Group::Readers);
+    ASSERT_NE(api, nullptr);
+    const CdxRasterLimits limits{1u << 16, 1u << 28};
+    // The first question comes before the decode starts, the second while it runs.
+    auto cancelOnSecondAsk = [](void* user) { return ++*static_cast<int*>(user) >= 2 ? 1 : 0; };
+    for (int round = 0; round < 8; ++round) {
+        auto bytes = std::make_unique<std::vector<std::uint8_t>>(readFile(file));
+        CdxRaster* raster = nullptr;
+        CdxMessage message{};
+        ASSERT_EQ(api->open(bytes->data(), bytes->size(), &limits, &raster, &message), CDX_OK);
+        int asked = 0;
+        CdxRasterFrame frame{};
+        EXPECT_EQ(api->nextFrame(raster, cancelOnSecondAsk, &asked, &frame, &message),
+                  CDX_CANCELLED);
+        api->close(raster);
+        bytes->assign(bytes->size(), 0xEE);
+        bytes.reset();
+    }
+    const auto bytes = readFile(file);
+    CdxRaster* raster = nullptr;
+    CdxMessage message{};
+    ASSERT_EQ(api->open(bytes.data(), bytes.size(), &limits, &raster, &message), CDX_OK);
+    auto never = [](void*) { return 0; };
+    CdxRasterFrame frame{};
+    ASSERT_EQ(api->nextFrame(raster, never, nullptr, &frame, &message), CDX_OK);
+    EXPECT_EQ(frame.width, 640u);
+    EXPECT_EQ(frame.height, 480u);
+    api->close(raster);
 }
 
 TEST_F(HeifReader, HugeSizesAndDamageFailCleanly) {
