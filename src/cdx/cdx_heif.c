@@ -225,12 +225,34 @@ typedef struct DecodeJob {
     char message[256]; /* the error's text outlives the job's context */
 } DecodeJob;
 
-/* Abandoned jobs still running; the module waits for them before it goes away. */
+/* Jobs still running, and how many of them were abandoned; the module waits for them all before
+ * it goes away. A user holding Next File down abandons a decode at every step, so a new decode
+ * first waits (still answering its cancel) while kMaxAbandoned are finishing. */
 static pthread_mutex_t gJobsLock = PTHREAD_MUTEX_INITIALIZER;
-static pthread_cond_t gJobsDone = PTHREAD_COND_INITIALIZER;
-static int gJobsRunning;
+static pthread_cond_t gJobsDone;
+static pthread_once_t gJobsOnce = PTHREAD_ONCE_INIT;
+
+static void initJobs(void) {
+    pthread_condattr_t attributes;
+    pthread_condattr_init(&attributes);
+    pthread_condattr_setclock(&attributes, CLOCK_MONOTONIC);
+    pthread_cond_init(&gJobsDone, &attributes);
+    pthread_condattr_destroy(&attributes);
+}
+static int gJobsRunning, gJobsAbandoned;
+enum { kMaxAbandoned = 2 };
+
+static void deadlineIn5ms(struct timespec* until) {
+    clock_gettime(CLOCK_MONOTONIC, until);
+    until->tv_nsec += 5 * 1000 * 1000;
+    if (until->tv_nsec >= 1000000000L) {
+        until->tv_nsec -= 1000000000L;
+        ++until->tv_sec;
+    }
+}
 
 __attribute__((destructor)) static void waitForAbandonedDecodes(void) {
+    pthread_once(&gJobsOnce, initJobs);
     pthread_mutex_lock(&gJobsLock);
     while (gJobsRunning > 0) pthread_cond_wait(&gJobsDone, &gJobsLock);
     pthread_mutex_unlock(&gJobsLock);
@@ -270,13 +292,31 @@ static void* runJob(void* arg) {
     if (abandoned) freeJob(job);
     pthread_mutex_lock(&gJobsLock);
     --gJobsRunning;
+    if (abandoned) --gJobsAbandoned;
     pthread_cond_broadcast(&gJobsDone);
     pthread_mutex_unlock(&gJobsLock);
     return NULL;
 }
 
+/* CDX_OK once fewer than kMaxAbandoned abandoned jobs are running. */
+static int waitForRoom(CdxCancelFn cancel, void* user) {
+    pthread_once(&gJobsOnce, initJobs);
+    pthread_mutex_lock(&gJobsLock);
+    while (gJobsAbandoned >= kMaxAbandoned) {
+        pthread_mutex_unlock(&gJobsLock);
+        if (cancel(user)) return CDX_CANCELLED;
+        pthread_mutex_lock(&gJobsLock);
+        struct timespec until;
+        deadlineIn5ms(&until);
+        pthread_cond_timedwait(&gJobsDone, &gJobsLock, &until);
+    }
+    pthread_mutex_unlock(&gJobsLock);
+    return CDX_OK;
+}
+
 /* 1 with the job started; 0 when no thread could be had (the caller decodes in place). */
 static int startJob(CdxRaster* r, heif_item_id id, DecodeJob** out) {
+    pthread_once(&gJobsOnce, initJobs);
     DecodeJob* job = calloc(1, sizeof *job);
     if (!job) return 0;
     job->bytes = malloc(r->size ? r->size : 1);
@@ -331,18 +371,18 @@ static int awaitJob(DecodeJob* job, CdxCancelFn cancel, void* user, struct heif_
         if (stop) {
             job->abandoned = 1;
             const int finished = job->finished;
+            if (!finished) {
+                pthread_mutex_lock(&gJobsLock);
+                ++gJobsAbandoned;
+                pthread_mutex_unlock(&gJobsLock);
+            }
             pthread_mutex_unlock(&job->lock);
             if (finished) freeJob(job);
             return CDX_CANCELLED;
         }
         if (job->finished) break;
         struct timespec until;
-        clock_gettime(CLOCK_MONOTONIC, &until);
-        until.tv_nsec += 5 * 1000 * 1000;
-        if (until.tv_nsec >= 1000000000L) {
-            until.tv_nsec -= 1000000000L;
-            ++until.tv_sec;
-        }
+        deadlineIn5ms(&until);
         pthread_cond_timedwait(&job->changed, &job->lock, &until);
     }
     pthread_mutex_unlock(&job->lock);
@@ -367,6 +407,7 @@ static int decodeHandle(CdxRaster* r, struct heif_image_handle* handle, heif_ite
     const int checked = cdxHeifCheckItem(r->data, r->size, id, &r->limits, message);
     if (checked != CDX_OK) return checked;
     DecodeJob* job = NULL;
+    if (cancel && waitForRoom(cancel, user) != CDX_OK) return CDX_CANCELLED;
     if (cancel && startJob(r, id, &job)) {
         const int status = awaitJob(job, cancel, user, &r->image, message);
         if (status != CDX_OK) return status;
