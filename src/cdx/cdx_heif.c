@@ -251,12 +251,16 @@ static void deadlineIn5ms(struct timespec* until) {
     }
 }
 
-__attribute__((destructor)) static void waitForAbandonedDecodes(void) {
+static void waitForAbandonedDecodes(void) {
     pthread_once(&gJobsOnce, initJobs);
     pthread_mutex_lock(&gJobsLock);
     while (gJobsRunning > 0) pthread_cond_wait(&gJobsDone, &gJobsLock);
     pthread_mutex_unlock(&gJobsLock);
 }
+
+/* Registered once the libraries below are up, so that at exit it runs before their static
+ * objects are destroyed: a job still decoding would use them. */
+__attribute__((constructor)) static void waitAtExit(void) { atexit(waitForAbandonedDecodes); }
 
 static void freeJob(DecodeJob* job) {
     if (job->image) heif_image_release(job->image);

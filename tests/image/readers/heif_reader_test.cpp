@@ -1,6 +1,10 @@
 // HEIC and AVIF files made by the formats' own encoders from our pictures, read by us and by
 // their reference decoders.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "image/bitmap32.h"
@@ -139,6 +143,45 @@ TEST_F(HeifReader, CancelIsAnsweredWhileTheLibraryDecodes) {
     EXPECT_EQ(frame.width, 640u);
     EXPECT_EQ(frame.height, 480u);
     api->close(raster);
+}
+
+// Decodes abandoned just before the program ends are still running while it exits; they must
+// not find the libraries' own objects destroyed under them. Exiting is once per process, so the
+// exit runs in fresh copies of this test program.
+TEST(HeifAbandonedDecode, ExitWhileDecoding) {
+    const char* file = std::getenv("KALDER_TEST_ABANDON");
+    if (!file) GTEST_SKIP() << "runs only in the child process";
+    const auto bytes = readFile(file);
+    const CdxRasterApi* api = cdx::heifApi(cdx::Group::Readers);
+    ASSERT_NE(api, nullptr);
+    const CdxRasterLimits limits{1u << 16, 1u << 28};
+    auto cancelOnSecondAsk = [](void* user) { return ++*static_cast<int*>(user) >= 2 ? 1 : 0; };
+    for (int i = 0; i < 2; ++i) {
+        CdxRaster* raster = nullptr;
+        CdxMessage message{};
+        ASSERT_EQ(api->open(bytes.data(), bytes.size(), &limits, &raster, &message), CDX_OK);
+        int asked = 0;
+        CdxRasterFrame frame{};
+        ASSERT_EQ(api->nextFrame(raster, cancelOnSecondAsk, &asked, &frame, &message),
+                  CDX_CANCELLED);
+        api->close(raster);
+    }
+    std::exit(0);
+}
+
+TEST_F(HeifReader, AbandonedDecodesDoNotBreakTheExit) {
+    if (!haveTool("heif-enc")) GTEST_SKIP() << "heif-enc not installed";
+    const fs::path png = dir / "p.png", file = dir / "p.heic";
+    ASSERT_TRUE(writePng(drawPicture(1200, 900, false), png));
+    ASSERT_TRUE(run("heif-enc -q 80 " + q(png) + " -o " + q(file)));
+    for (int round = 0; round < 2; ++round) {
+        const std::string command = "KALDER_TEST_ABANDON=" + q(file) + " /proc/" +
+                                    std::to_string(::getpid()) +
+                                    "/exe --gtest_filter=HeifAbandonedDecode.* >/dev/null 2>&1";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << "the program died while exiting";
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
 }
 
 TEST_F(HeifReader, HugeSizesAndDamageFailCleanly) {
