@@ -58,7 +58,9 @@ for target in "$dir"/*_fuzzer; do
     done
     if [ -d "$root/fuzz/corpus/$name" ]; then cp -r "$root/fuzz/corpus/$name/." "$corpus/"; fi
     echo "-- $name ($(ls "$corpus" | wc -l) seeds, ${seconds}s)"
-    if ! "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=512 -max_len=262144 \
+    # A hang stops the run; a tiny file that legitimately unfolds into a picture of tens of
+    # megapixels may take several seconds under the sanitizers, and is not one.
+    if ! "$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=1024 -malloc_limit_mb=512 -max_len=262144 \
             -print_final_stats=0 "$corpus" >"$work/$name.log" 2>&1; then
         tail -n 40 "$work/$name.log"
         status=1
