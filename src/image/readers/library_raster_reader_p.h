@@ -1,6 +1,6 @@
 #pragma once
 
-// The reader behind the codec module's whole-picture decoders (WebP, HEIF/AVIF, JPEG XL): the
+// The reader behind the codec modules' whole-picture decoders (WebP, HEIF/AVIF, JPEG XL): the
 // library decodes a frame into RGBA, and this reader hands it to the row pipeline.
 
 #include <cstdint>
@@ -15,7 +15,7 @@
 namespace kalder::image {
 
 struct LibraryRasterFormat {
-    const CdxRasterApi* (*api)();  // nullptr when the module lacks the library
+    const CdxRasterApi* (*api)();  // nullptr when the format's module is missing
     std::string (*describe)(std::span<const std::uint8_t> head, const CdxRasterInfo& info);
 };
 
