@@ -403,11 +403,15 @@ int JpegReader::decodeScaleEighths() const {
     if (!m_headerRead || m_hintWidth <= 0 || m_hintHeight <= 0) return 8;
     const std::uint64_t w = m_session->cinfo.image_width;
     const std::uint64_t h = m_session->cinfo.image_height;
-    // The library's scaled size is the image size times m/8, rounded up.
+    // The library's scaled size is the image size times m/8, rounded up. Below one block that
+    // rounding can give back the full size, yet the pixels still come from the reduced
+    // transform; a scale is taken only when it really makes the picture smaller.
     for (std::uint64_t m = 1; m < 8; ++m) {
-        if ((w * m + 7) / 8 >= static_cast<std::uint64_t>(m_hintWidth) &&
-            (h * m + 7) / 8 >= static_cast<std::uint64_t>(m_hintHeight))
-            return static_cast<int>(m);
+        const std::uint64_t sw = (w * m + 7) / 8;
+        const std::uint64_t sh = (h * m + 7) / 8;
+        if (sw >= static_cast<std::uint64_t>(m_hintWidth) &&
+            sh >= static_cast<std::uint64_t>(m_hintHeight))
+            return sw < w || sh < h ? static_cast<int>(m) : 8;
     }
     return 8;
 }

@@ -204,17 +204,21 @@ TEST_P(JpegPixelTest, MatchesLibraryDecoder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Variants, JpegPixelTest,
-    ::testing::Values(PixelCase{"baseline420", 97, 61, {}},
-                      PixelCase{"baseline444", 64, 48, {.lumaH = 1, .lumaV = 1}},
-                      PixelCase{"baseline422", 33, 17, {.lumaH = 2, .lumaV = 1}},
-                      PixelCase{"progressive", 120, 90, {.progressive = true}},
-                      PixelCase{"gray", 50, 70, {.space = JCS_GRAYSCALE}},
-                      PixelCase{
-                          "grayProgressive", 50, 70, {.progressive = true, .space = JCS_GRAYSCALE}},
-                      PixelCase{"restarts", 200, 100, {.restartRows = 1}},
-                      PixelCase{"quality30", 80, 80, {.quality = 30}},
-                      PixelCase{"onePixel", 1, 1, {}},
-                      PixelCase{"oneRow", 300, 1, {.progressive = true}}),
+    ::testing::Values(
+        PixelCase{"baseline420", 97, 61, {}},
+        PixelCase{"baseline444", 64, 48, {.lumaH = 1, .lumaV = 1}},
+        PixelCase{"baseline422", 33, 17, {.lumaH = 2, .lumaV = 1}},
+        PixelCase{"progressive", 120, 90, {.progressive = true}},
+        PixelCase{"gray", 50, 70, {.space = JCS_GRAYSCALE}},
+        PixelCase{"grayProgressive", 50, 70, {.progressive = true, .space = JCS_GRAYSCALE}},
+        PixelCase{"restarts", 200, 100, {.restartRows = 1}},
+        PixelCase{"quality30", 80, 80, {.quality = 30}}, PixelCase{"onePixel", 1, 1, {}},
+        // Under one block both ways: no reduced transform may be picked.
+        PixelCase{"tiny3x7", 3, 7, {}}, PixelCase{"tiny5x5", 5, 5, {.progressive = true}},
+        PixelCase{"tiny7x2", 7, 2, {.lumaH = 1, .lumaV = 1}},
+        PixelCase{"tiny2x2", 2, 2, {.space = JCS_GRAYSCALE}}, PixelCase{"narrow9x3", 9, 3, {}},
+        PixelCase{"odd17x1", 17, 1, {.progressive = true}},
+        PixelCase{"oneRow", 300, 1, {.progressive = true}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // CMYK files are turned into RGB from inverted (Adobe) inks: channel = ink' * black' / 255.
