@@ -142,6 +142,29 @@ static void readIcc(CdxRaster* r) {
         r->iccSize = size;
 }
 
+/* Lossy pictures are coded in the library's own colour space and can be handed out in any
+ * encoding it can name. The file's own one (sRGB, or the 2.2 gamma of a PNG with a gAMA chunk)
+ * keeps the numbers the encoder was given, as a lossless file and the reference decoder give
+ * them, with the profile that describes them for colour management. Linear light and the HDR
+ * curves would need more than 8 bits or tone mapping, and an original ICC profile cannot be
+ * reproduced by the library: those are asked for as sRGB. */
+static int keepsOwnEncoding(JxlDecoder* decoder) {
+    JxlColorEncoding own;
+    if (JxlDecoderGetColorAsEncodedProfile(decoder, &kFormat, JXL_COLOR_PROFILE_TARGET_ORIGINAL,
+                                           &own) != JXL_DEC_SUCCESS)
+        return 0;
+    switch (own.transfer_function) {
+        case JXL_TRANSFER_FUNCTION_SRGB:
+        case JXL_TRANSFER_FUNCTION_709:
+        case JXL_TRANSFER_FUNCTION_DCI:
+            return 1;
+        case JXL_TRANSFER_FUNCTION_GAMMA:
+            return own.gamma > 0.25 && own.gamma < 0.8; /* stored as 1 / display gamma */
+        default:
+            return 0;
+    }
+}
+
 static int jxlOpen(const uint8_t* data, size_t size, const CdxRasterLimits* limits, CdxRaster** out,
                    CdxMessage* message) {
     if (!data || !limits || !out) return CDX_BAD_ARGUMENT;
@@ -193,9 +216,9 @@ static int jxlOpen(const uint8_t* data, size_t size, const CdxRasterLimits* limi
             r->info.isLossless = r->basic.uses_original_profile ? 2 : 0;
             r->info.bitDepth = r->basic.bits_per_sample;
         } else if (status == JXL_DEC_COLOR_ENCODING) {
-            /* Lossy pictures are coded in the library's own colour space; without a preference
-             * an original ICC profile would make it hand out linear light. */
-            if (!r->basic.uses_original_profile) {
+            /* Without a preference an original ICC profile would make the library hand out
+             * linear light. */
+            if (!r->basic.uses_original_profile && !keepsOwnEncoding(r->decoder)) {
                 JxlColorEncoding srgb;
                 JxlColorEncodingSetToSRGB(&srgb, r->basic.num_color_channels == 1);
                 JxlDecoderSetPreferredColorProfile(r->decoder, &srgb);

@@ -70,8 +70,10 @@ inline Picture drawPicture(int w, int h, bool withAlpha, int seed = 0) {
     return p;
 }
 
-inline bool writePng(const Picture& p, const std::filesystem::path& path) {
+// With `gamma` (the gAMA value, e.g. 1 / 2.2) the file says its numbers are not sRGB.
+inline bool writePng(const Picture& p, const std::filesystem::path& path, double gamma = 0) {
     image::WriterImage image;
+    image.pngGamma = gamma;
     image.width = p.width;
     image.height = p.height;
     image.pixels = p.bgrx.data();
