@@ -49,6 +49,8 @@ struct DocShape {
     bool mergedRle = false;
     std::vector<LayerShape> layers;
     bool negativeCount = false;
+    bool layersTagged = false;              // in an "Lr16" block, as 16-bit documents keep them
+    std::vector<std::uint8_t> iccResource;  // image resource 1039 when not empty
 };
 
 inline Bytes packRow(const std::uint8_t* row, std::size_t n) {
@@ -97,7 +99,14 @@ inline std::vector<std::uint8_t> makePsd(const DocShape& d, const Palette* palet
     } else {
         b.u32be(0);
     }
-    b.u32be(0);  // image resources
+    Bytes resources;
+    if (!d.iccResource.empty()) {
+        resources.str("8BIM").u16be(1039).u16be(0).u32be(
+            static_cast<std::uint32_t>(d.iccResource.size()));
+        resources.append(d.iccResource);
+        if (d.iccResource.size() & 1) resources.u8(0);
+    }
+    b.u32be(static_cast<std::uint32_t>(resources.size())).append(resources.data);
     Bytes section;
     if (!d.layers.empty()) {
         Bytes info;
@@ -111,7 +120,7 @@ inline std::vector<std::uint8_t> makePsd(const DocShape& d, const Palette* palet
                 // Mask rectangle: top, left, bottom, right (small values: low bytes only).
                 const std::size_t w = isMask ? l.maskData[15] - l.maskData[7] : l.right - l.left;
                 const std::size_t h = isMask ? l.maskData[11] - l.maskData[3] : l.bottom - l.top;
-                channels.push_back(channelData(plane, w, h, l.rle));
+                channels.push_back(channelData(plane, isMask ? w : w * d.depth / 8, h, l.rle));
             }
             info.u32be(l.top).u32be(l.left).u32be(l.bottom).u32be(l.right).u16be(
                 static_cast<std::uint32_t>(l.channels.size()));
@@ -129,7 +138,15 @@ inline std::vector<std::uint8_t> makePsd(const DocShape& d, const Palette* palet
         }
         for (const auto& channels : data)
             for (const auto& c : channels) info.append(c.data);
-        section.u32be(static_cast<std::uint32_t>(info.size())).append(info.data);
+        if (d.layersTagged) {
+            while (info.size() % 4) info.u8(0);
+            section.u32be(0).u32be(0);  // empty layer info, empty global mask information
+            section.str("8BIMLr16")
+                .u32be(static_cast<std::uint32_t>(info.size()))
+                .append(info.data);
+        } else {
+            section.u32be(static_cast<std::uint32_t>(info.size())).append(info.data);
+        }
     }
     b.u32be(static_cast<std::uint32_t>(section.size())).append(section.data);
     // The merged image.

@@ -14,6 +14,7 @@ namespace kalder::image {
 struct PsdLayerRecord {
     std::string name;                                       // UTF-8
     std::int32_t left = 0, top = 0, right = 0, bottom = 0;  // in document coordinates
+    std::string blendMode;                                  // the four-character key, e.g. "norm"
     std::uint8_t opacity = 255;
     std::uint8_t flags = 0;
     bool hidden = false;

@@ -9,6 +9,7 @@
 
 #include "image/byte_reader.h"
 #include "image/checked.h"
+#include "image/readers/cmyk_converter_p.h"
 #include "image/readers/packbits_p.h"
 #include "image/readers/psd_layers.h"
 #include "image/readers/reader_factory.h"
@@ -27,6 +28,10 @@ constexpr std::uint32_t kBlockSignature = fourCc("8BIM");
 constexpr std::uint32_t kBlockSignature64 = fourCc("8B64");
 constexpr std::uint32_t kSectionDivider = fourCc("lsct");
 constexpr std::uint32_t kUnicodeName = fourCc("luni");
+// Documents of 16 or 32 bits a sample keep their layers in one of these tagged blocks.
+constexpr std::uint32_t kLayers16 = fourCc("Lr16");
+constexpr std::uint32_t kLayers32 = fourCc("Lr32");
+constexpr std::uint16_t kIccResource = 1039;
 
 constexpr std::int16_t kTransparency = -1;
 constexpr std::int16_t kUserMask = -2;
@@ -92,6 +97,9 @@ void bakeMask(PsdLayer& layer, const MaskInfo& mask) {
 
 }  // namespace
 
+PsdReader::PsdReader() = default;
+PsdReader::~PsdReader() = default;
+
 const PsdChannel* PsdLayer::channel(std::int16_t id) const {
     for (const auto& c : channels)
         if (c.id == id) return &c;
@@ -118,8 +126,9 @@ Status PsdReader::ReadHeader() {
     m_width = static_cast<std::int32_t>(width);
     m_height = static_cast<std::int32_t>(height);
     m_mode = static_cast<Mode>(mode);
-    // CMYK, Lab and multichannel documents need colour management to be shown faithfully, and
-    // 32-bit documents tone mapping; those are refused. Duotone shows its gray merged data.
+    // Lab and multichannel documents need more colour management than we do, and 32-bit
+    // documents tone mapping; those are refused. Duotone shows its gray merged data. CMYK is
+    // turned into RGB as it is read.
     switch (m_mode) {
         case Mode::Bitmap:
             if (m_depth != 1) return fail(DecodeError::Unsupported);
@@ -127,6 +136,7 @@ Status PsdReader::ReadHeader() {
         case Mode::Gray:
         case Mode::Duotone:
         case Mode::Rgb:
+        case Mode::Cmyk:
             if (m_depth != 8 && m_depth != 16) return fail(DecodeError::Unsupported);
             break;
         case Mode::Indexed:
@@ -135,7 +145,8 @@ Status PsdReader::ReadHeader() {
         default:
             return fail(DecodeError::Unsupported);
     }
-    if (m_mode == Mode::Rgb && m_channelCount < 3) return fail(DecodeError::Corrupt);
+    if ((m_mode == Mode::Rgb && m_channelCount < 3) || (m_mode == Mode::Cmyk && m_channelCount < 4))
+        return fail(DecodeError::Corrupt);
 
     const std::uint32_t modeData = m_input.u32be();
     if (m_mode == Mode::Indexed) {
@@ -154,6 +165,59 @@ Status PsdReader::ReadHeader() {
 }
 
 bool PsdReader::GetPalette(Palette&) const { return true; }
+
+int PsdReader::inkCount() const { return m_mode == Mode::Rgb ? 3 : m_mode == Mode::Cmyk ? 4 : 1; }
+
+// The image resources; only a CMYK document's ICC profile is kept.
+Status PsdReader::readResources() {
+    const std::uint32_t length = m_input.u32be();
+    if (!m_input.ok()) return fail(DecodeError::Truncated);
+    const std::uint64_t end = m_input.position() + length;
+    if (length > m_input.remaining()) return fail(DecodeError::Truncated);
+    while (m_mode == Mode::Cmyk && m_input.position() + 12 <= end) {
+        if (m_input.u32be() != kBlockSignature) break;
+        const std::uint16_t id = m_input.u16be();
+        const std::uint8_t nameLength = m_input.u8();
+        m_input.skip(nameLength + ((nameLength + 1) & 1));  // the name is padded to even
+        const std::uint32_t size = m_input.u32be();
+        if (!m_input.ok() || size > end - m_input.position()) break;
+        if (id == kIccResource) {
+            m_iccProfile.resize(size);
+            m_input.read(m_iccProfile.data(), size);
+            break;
+        }
+        m_input.skip(size + (size & 1));
+    }
+    m_input.seek(end);
+    if (!m_input.ok()) return fail(DecodeError::Truncated);
+    return {};
+}
+
+void PsdReader::cmykToRgbPlanes(PsdLayer& layer) {
+    if (!m_cmyk) m_cmyk = std::make_unique<CmykConverter>(m_iccProfile);
+    const std::size_t n =
+        static_cast<std::size_t>(layer.width()) * static_cast<std::size_t>(layer.height());
+    // The file stores ink inverted (255 is none); a missing ink plane is no ink.
+    std::vector<std::uint8_t> planes[4];
+    const std::uint8_t* ink[4];
+    for (std::int16_t c = 0; c < 4; ++c) {
+        planes[c].assign(n, 0);
+        if (const PsdChannel* stored = layer.channel(c); stored && stored->plane.size() == n)
+            for (std::size_t i = 0; i < n; ++i)
+                planes[c][i] = static_cast<std::uint8_t>(255 - stored->plane[i]);
+        ink[c] = planes[c].data();
+    }
+    std::vector<std::uint8_t> rgb(n * 3);
+    m_cmyk->convert(ink, rgb.data(), n);
+    std::erase_if(layer.channels, [](const PsdChannel& c) { return c.id >= 0 && c.id < 4; });
+    for (std::int16_t c = 0; c < 3; ++c) {
+        PsdChannel channel;
+        channel.id = c;
+        channel.plane.resize(n);
+        for (std::size_t i = 0; i < n; ++i) channel.plane[i] = rgb[i * 3 + c];
+        layer.channels.push_back(std::move(channel));
+    }
+}
 
 // One stored row (1, 8 or 16 bits per sample) as 8-bit samples.
 void PsdReader::convertRow(const std::uint8_t* raw, std::uint8_t* dst, std::int32_t w) const {
@@ -256,12 +320,36 @@ Status PsdReader::readChannel(PsdLayer&, PsdChannel& channel, std::int32_t w, st
     return rowDelivered(m_totalChannels + m_height, m_channelsRead);
 }
 
-Status PsdReader::readLayers(bool& haveLayers) {
+Status PsdReader::readLayers(std::uint64_t sectionEnd, bool& haveLayers) {
     haveLayers = false;
     const std::uint32_t infoLength = m_input.u32be();
     if (!m_input.ok()) return fail(DecodeError::Truncated);
-    if (infoLength == 0) return {};
-    const std::uint64_t infoEnd = m_input.position() + infoLength;
+    if (infoLength != 0) return readLayerInfo(m_input.position() + infoLength, haveLayers);
+    // An empty layer info may mean the layers sit in a tagged block behind the global mask
+    // information (16-bit documents); without one the document has no layers.
+    const std::uint32_t globalMaskLength = m_input.u32be();
+    if (!m_input.ok() || globalMaskLength > sectionEnd - std::min(sectionEnd, m_input.position()))
+        return {};
+    m_input.skip(globalMaskLength);
+    while (m_input.ok() && m_input.position() + 12 <= sectionEnd) {
+        const std::uint32_t signature = m_input.u32be();
+        if (signature != kBlockSignature && signature != kBlockSignature64) break;
+        const std::uint32_t key = m_input.u32be();
+        const std::uint32_t length = m_input.u32be();
+        if (!m_input.ok()) break;
+        const std::uint64_t dataStart = m_input.position();
+        if (key == kLayers16 || key == kLayers32) {
+            if (!m_readTaggedLayers) return {};
+            if (length == 0 || length > sectionEnd - dataStart) return fail(DecodeError::Corrupt);
+            return readLayerInfo(dataStart + length, haveLayers);
+        }
+        m_input.seek(dataStart + length);
+    }
+    return {};
+}
+
+Status PsdReader::readLayerInfo(std::uint64_t infoEnd, bool& haveLayers) {
+    const std::uint64_t infoLength = infoEnd - m_input.position();
     const std::int16_t signedCount = static_cast<std::int16_t>(m_input.u16be());
     const int count = signedCount < 0 ? -signedCount : signedCount;
     if (count == 0) return {};
@@ -379,8 +467,8 @@ Status PsdReader::readLayers(bool& haveLayers) {
     for (auto& record : records) {
         PsdLayer& layer = record.layer;
         for (const auto& [id, length] : record.channels) {
-            const bool used = id == kTransparency || id == kUserMask ||
-                              (id >= 0 && id < (m_mode == Mode::Rgb ? 3 : 1));
+            const bool used =
+                id == kTransparency || id == kUserMask || (id >= 0 && id < inkCount());
             const std::int32_t w =
                 id == kUserMask ? record.mask.right - record.mask.left : layer.width();
             const std::int32_t h =
@@ -397,6 +485,7 @@ Status PsdReader::readLayers(bool& haveLayers) {
             layer.channels.push_back(std::move(channel));
         }
         bakeMask(layer, record.mask);
+        if (m_mode == Mode::Cmyk) cmykToRgbPlanes(layer);
         // The layer's opacity is folded into its transparency.
         if (layer.opacity != 255) {
             for (auto& c : layer.channels) {
@@ -416,13 +505,14 @@ Status PsdReader::readMerged() {
     const std::uint16_t compression = m_input.u16be();
     if (!m_input.ok()) return fail(DecodeError::Truncated);
     if (compression > 1) return fail(DecodeError::Unsupported);
-    const int used = m_mode == Mode::Rgb ? 3 : 1;
+    const int used = inkCount();
     m_totalChannels = used;
     m_channelsRead = 0;
     PsdLayer layer;
     layer.right = m_width;
     layer.bottom = m_height;
     layer.name = "Background";
+    layer.blendMode = fourCc("norm");
     const std::size_t rowBytes = m_mode == Mode::Bitmap
                                      ? (static_cast<std::size_t>(m_width) + 7) / 8
                                      : static_cast<std::size_t>(m_width) * (m_depth / 8);
@@ -458,6 +548,7 @@ Status PsdReader::readMerged() {
         ++m_channelsRead;
         KALDER_TRY(rowDelivered(m_totalChannels + m_height, m_channelsRead));
     }
+    if (m_mode == Mode::Cmyk) cmykToRgbPlanes(layer);
     m_layers.clear();
     m_layers.push_back(std::move(layer));
     return {};
@@ -466,25 +557,27 @@ Status PsdReader::readMerged() {
 Result<std::uint32_t> PsdReader::BeginDecode() {
     if (m_failed) return m_error;
     if (m_width == 0) return fail(DecodeError::Corrupt);
-    if (m_decoded) return 0u;       // the layers are already here (read for the decompiler)
-    m_input.skip(m_input.u32be());  // image resources
+    if (m_decoded) return 0u;  // the layers are already here (read for the decompiler)
+    KALDER_TRY(readResources());
     const std::uint32_t sectionLength = m_input.u32be();
     if (!m_input.ok()) return fail(DecodeError::Truncated);
     const std::uint64_t sectionEnd = m_input.position() + sectionLength;
     m_channelsRead = m_totalChannels = 0;
     bool haveLayers = false;
+    m_layersUnread = false;
     if (sectionLength != 0) {
-        const Status layers = readLayers(haveLayers);
+        const Status layers = readLayers(sectionEnd, haveLayers);
         if (!layers.ok()) {
             if (layers.error() != DecodeError::Unsupported) return layers.error();
-            // Layer data we cannot read: the merged image still shows the document.
+            // Layer data we cannot read: the merged image still shows the document, but it is
+            // not the layers.
             m_failed = false;
             m_layers.clear();
             haveLayers = false;
+            m_layersUnread = true;
         }
     }
-    // Files whose layers are kept elsewhere (16-bit documents keep them in a tagged block) or
-    // that have none are read from the merged image.
+    // Files without layers are read from the merged image.
     if (!haveLayers) {
         m_input.seek(sectionEnd);
         if (!m_input.ok()) return fail(DecodeError::Truncated);
@@ -515,7 +608,7 @@ void PsdReader::composeLayer(const PsdLayer& layer, std::int32_t y, std::uint8_t
         if (alphaValue == 0) continue;
         std::uint8_t rgb[3];
         bool present[3] = {false, false, false};
-        if (m_mode == Mode::Rgb) {
+        if (m_mode == Mode::Rgb || m_mode == Mode::Cmyk) {
             for (int c = 0; c < 3; ++c) {
                 if (!v[c]) continue;
                 rgb[c] = v[c][lx];
@@ -592,10 +685,13 @@ void PsdReader::ExpandLayersToImage() {
 
 Result<PsdLayerSet> readPsdLayers(const std::filesystem::path& path, bool expandToImage) {
     PsdReader reader;
+    reader.readTaggedLayers();
     KALDER_TRY(reader.OpenFile(path, ReaderSettings{}));
     KALDER_TRY(reader.ReadHeader());
     auto begun = reader.BeginDecode();
     if (!begun) return begun.error();
+    // The merged image standing in for layers we could not read is not what was asked for.
+    if (reader.layersUnread()) return DecodeError::Unsupported;
     // Many small layers on a huge canvas must not turn into gigabytes of planes.
     std::uint64_t outputBytes = 0;
     for (const auto& layer : reader.Layers()) {
@@ -619,6 +715,8 @@ Result<PsdLayerSet> readPsdLayers(const std::filesystem::path& path, bool expand
         record.top = layer.top;
         record.right = layer.right;
         record.bottom = layer.bottom;
+        for (int shift = 24; shift >= 0; shift -= 8)
+            record.blendMode.push_back(static_cast<char>((layer.blendMode >> shift) & 0xff));
         record.opacity = layer.opacity;
         record.flags = layer.flags;
         record.hidden = layer.hidden;
@@ -629,7 +727,7 @@ Result<PsdLayerSet> readPsdLayers(const std::filesystem::path& path, bool expand
         const PsdChannel* colour[3] = {layer.channel(0), layer.channel(1), layer.channel(2)};
         for (std::size_t i = 0; i < n; ++i) {
             std::uint8_t* px = record.rgba.data() + 4 * i;
-            if (mode == PsdReader::Mode::Rgb) {
+            if (mode == PsdReader::Mode::Rgb || mode == PsdReader::Mode::Cmyk) {
                 for (int c = 0; c < 3; ++c) px[c] = colour[c] ? colour[c]->plane[i] : 0;
             } else if (colour[0]) {
                 const std::uint8_t s = colour[0]->plane[i];

@@ -9,6 +9,8 @@
 
 namespace kalder::image {
 
+class CmykConverter;
+
 // One channel of a layer: its identifier (0 red, gray or index; 1 green; 2 blue; -1
 // transparency) and one byte per pixel of the layer rectangle, rows top-down.
 struct PsdChannel {
@@ -47,6 +49,9 @@ public:
         Lab = 9,
     };
 
+    PsdReader();
+    ~PsdReader() override;
+
     Status ReadHeader() override;
     std::int32_t Width() const override { return m_width; }
     std::int32_t Height() const override { return m_height; }
@@ -59,14 +64,26 @@ public:
     // Makes every layer cover the whole image: planes outside the layer are 0 and parts outside
     // the image are dropped. A layer without transparency gains one (opaque where it was).
     void ExpandLayersToImage();
+    // Before BeginDecode: read the layers a 16-bit document keeps in a tagged block too. The
+    // picture is then composed from them; otherwise it comes from the merged image, which also
+    // shows what those layers cannot hold (fill layers are stored there without pixels).
+    void readTaggedLayers() { m_readTaggedLayers = true; }
     // The layers read by BeginDecode.
     const std::vector<PsdLayer>& Layers() const { return m_layers; }
     Mode colourMode() const { return m_mode; }
     // The colour table of indexed documents.
     const Palette& palette() const { return m_palette; }
+    // The document has layers we could not read; the merged image stands in for them.
+    bool layersUnread() const { return m_layersUnread; }
 
 private:
-    Status readLayers(bool& haveLayers);
+    Status readResources();
+    Status readLayers(std::uint64_t sectionEnd, bool& haveLayers);
+    Status readLayerInfo(std::uint64_t infoEnd, bool& haveLayers);
+    // How many colour channels (ids 0, 1, ...) the mode has.
+    int inkCount() const;
+    // Replaces the four ink planes of a CMYK layer by red, green and blue ones.
+    void cmykToRgbPlanes(PsdLayer& layer);
     Status readMerged();
     Status readChannel(PsdLayer& layer, PsdChannel& channel, std::int32_t w, std::int32_t h,
                        std::uint64_t declaredLength);
@@ -82,11 +99,15 @@ private:
     Mode m_mode = Mode::Rgb;
     Palette m_palette{};
     std::vector<PsdLayer> m_layers;
+    std::vector<std::uint8_t> m_iccProfile;
+    std::unique_ptr<CmykConverter> m_cmyk;
     std::int64_t m_channelsRead = 0;
     std::int64_t m_totalChannels = 0;
     std::uint64_t m_planeBudget = 0;  // bytes of planes the file can plausibly describe
     std::int32_t m_row = 0;
     bool m_decoded = false;
+    bool m_layersUnread = false;
+    bool m_readTaggedLayers = false;
 };
 
 }  // namespace kalder::image
