@@ -71,6 +71,7 @@ bool ImageDocument::openWithReader(std::unique_ptr<ImageReader> reader, const Lo
     }
     m_isVector = m_reader->IsVector();
     m_description = m_reader->Description();
+    m_preferredPage = std::max(0, m_reader->PreferredPage());
     m_dpiX = m_reader->DpiX();
     m_dpiY = m_reader->DpiY();
     return true;

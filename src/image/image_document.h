@@ -74,6 +74,8 @@ public:
     DecodeError lastError() const { return m_lastError; }
     // Description of the open file, taken at Open.
     const std::string& description() const { return m_description; }
+    // The page to show first (Open asks the reader); pages still come in file order.
+    std::int32_t preferredPage() const { return m_preferredPage; }
     std::int32_t dpiX() const { return m_dpiX; }
     std::int32_t dpiY() const { return m_dpiY; }
 
@@ -95,6 +97,7 @@ private:
     Bitmap32* m_currentTarget = nullptr;
     DecodeError m_lastError = DecodeError::Corrupt;
     std::string m_description;
+    std::int32_t m_preferredPage = 0;
     std::int32_t m_dpiX = -1;
     std::int32_t m_dpiY = -1;
 };

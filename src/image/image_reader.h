@@ -67,6 +67,9 @@ public:
     virtual std::int32_t DpiX() const { return -1; }
     virtual std::int32_t DpiY() const { return -1; }
     virtual bool IsBottomUp() const { return false; }
+    // The page a viewer shows first, known after ReadHeader: the best of several pictures of
+    // one thing (an icon's largest entry) rather than whatever comes first in the file.
+    virtual std::int32_t PreferredPage() const { return 0; }
     // Starts (the next) frame; returns its delay in hundredths of a second.
     virtual Result<std::uint32_t> BeginDecode() { return 0u; }
     // Delivers the next row into out (Width * 3 bytes). With skip set the reader may advance

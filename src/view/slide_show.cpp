@@ -26,11 +26,22 @@ SlideShow::Step SlideShow::tick(const Tick& t) {
 
 void AnimationPlayer::imageRequested() {
     m_playing = true;
+    m_startPending = true;
     m_page = 0;
     m_counter = 0;
 }
 
+bool AnimationPlayer::startPageReady(std::int32_t decodedPages, bool allPagesLoaded,
+                                     std::int32_t preferredPage) {
+    if (!m_startPending) return true;
+    if (preferredPage > 0 && preferredPage >= decodedPages && !allPagesLoaded) return false;
+    m_startPending = false;
+    if (preferredPage > 0) m_page = std::min(preferredPage, std::max(0, decodedPages - 1));
+    return true;
+}
+
 bool AnimationPlayer::setPage(std::int32_t page) {
+    m_startPending = false;
     const bool changed = page != m_page;
     m_page = page;
     return changed;

@@ -58,6 +58,10 @@ public:
     void imageRequested();
     bool playing() const { return m_playing; }
     std::int32_t page() const { return m_page; }
+    // Before the first tick of an image: whether the page to start on is decoded. That is the
+    // page its file prefers (an icon's largest entry), or the last one when the file has fewer
+    // pages than it promised; a frame command before then keeps the user's choice.
+    bool startPageReady(std::int32_t decodedPages, bool allPagesLoaded, std::int32_t preferredPage);
 
     // One tick. delayOf(page) gives a page's delay in hundredths. True when the page changed.
     bool tick(std::int32_t decodedPages, bool allPagesLoaded,
@@ -74,6 +78,7 @@ private:
     bool setPage(std::int32_t page);
 
     bool m_playing = true;
+    bool m_startPending = true;
     std::int32_t m_page = 0;
     std::int32_t m_counter = 0;
 };

@@ -62,6 +62,26 @@ TEST(Animation, FrameCommandsStopPlaying) {
     EXPECT_EQ(p.page(), 0);
 }
 
+TEST(Animation, StartsOnThePreferredPageOnceDecoded) {
+    AnimationPlayer p;
+    p.imageRequested();
+    EXPECT_FALSE(p.startPageReady(1, false, 2));  // an icon's largest entry is still coming
+    EXPECT_TRUE(p.startPageReady(3, false, 2));
+    EXPECT_EQ(p.page(), 2);
+    EXPECT_TRUE(p.previousFrame(3));
+    EXPECT_TRUE(p.startPageReady(3, true, 2));  // settled: the user's step stays
+    EXPECT_EQ(p.page(), 1);
+    // A file that ends before the page it promised starts on its last page.
+    p.imageRequested();
+    EXPECT_TRUE(p.startPageReady(2, true, 5));
+    EXPECT_EQ(p.page(), 1);
+    // A frame command before the page arrives wins.
+    p.imageRequested();
+    EXPECT_TRUE(p.nextFrame(2));
+    EXPECT_TRUE(p.startPageReady(2, false, 3));
+    EXPECT_EQ(p.page(), 1);
+}
+
 TEST(SlideShow, DelayCountsFromTheCompleteImage) {
     SlideShow s;
     s.setSettings({3, false, false});

@@ -278,11 +278,16 @@ void MainWindow::frameTick() {
         return;
     }
     const bool partial = pages < 1;
-    if (partial && (!loading || doc.PageCount() < 1 || !m_settings.loadProgressively)) {
+    if (partial && (!loading || doc.PageCount() < 1 || !m_settings.loadProgressively ||
+                    doc.preferredPage() > 0)) {
         // Nothing decoded yet: keep the viewing area painting after the first half second.
         if (!m_idle && ++m_ticksWithoutPage > 10) m_view->update();
         return;
     }
+    // A file that prefers a later page (an icon's largest entry) shows nothing else first.
+    if (!partial &&
+        !m_animation.startPageReady(pages, m_entry->allPagesLoaded(), doc.preferredPage()))
+        return;
     if (pages > 1)
         m_animation.tick(pages, m_entry->allPagesLoaded(),
                          [&doc](std::int32_t p) { return doc.PageAt(p).delay; });

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "image/bitmap32.h"
 #include "image/image_reader.h"
 #include "image/readers/dib_decoder_p.h"
 
@@ -86,11 +87,15 @@ public:
     bool GetPalette(Palette& palette) const override;
     void GetHotSpot(std::int32_t& x, std::int32_t& y) const override;
     std::string Description() const override;
+    std::int32_t PreferredPage() const override { return static_cast<std::int32_t>(m_best); }
     Result<std::uint32_t> BeginDecode() override;
     void EndDecode() override;
+    Status MakeThumbnail(const std::filesystem::path& path, Bitmap32& bitmap, std::int32_t size,
+                         ColorRef backgroundColour, const CancelSink* cancel) override;
 
 private:
     Status probeCurrent();
+    std::size_t bestEntry() const;
     const DirectoryEntry* current() const {
         return m_current < m_entries.size() ? &m_entries[m_current] : nullptr;
     }
@@ -98,6 +103,7 @@ private:
     std::uint16_t m_type = 0;
     std::vector<DirectoryEntry> m_entries;
     std::size_t m_current = 0;
+    std::size_t m_best = 0;
     bool m_probed = false;
 };
 
@@ -126,10 +132,47 @@ Status IconReader::ReadHeader() {
     }
     if (!m_input.ok()) return fail(m_input.error());
     m_current = 0;
+    m_best = bestEntry();
     // The first image's own header decides its size, so that readers of the header alone (image
     // facts, thumbnails) see the size the pixels will have.
     if (auto s = probeCurrent(); !s) return fail(s.error());
     return {};
+}
+
+// The entry that shows the icon best: the most pixels, then the most colours (an icon's bit
+// count; cursors keep their hot spot there), the first of equals.
+std::size_t IconReader::bestEntry() const {
+    std::size_t best = 0;
+    std::uint64_t bestKey = 0;
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        const DirectoryEntry& e = m_entries[i];
+        const std::uint64_t w = e.width ? e.width : 256;
+        const std::uint64_t h = e.height ? e.height : 256;
+        const std::uint64_t bits =
+            m_type == kTypeIcon ? std::min<std::uint16_t>(e.bitsOrHotY, 64) : 0;
+        const std::uint64_t key = (w * h) << 8 | bits;
+        if (key > bestKey) {
+            best = i;
+            bestKey = key;
+        }
+    }
+    return best;
+}
+
+Status IconReader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bitmap,
+                                 std::int32_t size, ColorRef backgroundColour,
+                                 const CancelSink* cancel) {
+    Status s = openForThumbnail(*this, path, size, backgroundColour, cancel);
+    if (s && m_best != m_current) {
+        m_current = m_best;
+        s = probeCurrent();
+        if (!s) fail(s.error());
+    }
+    if (!s) {
+        bitmap.Release();
+        return s;
+    }
+    return decimateIntoThumbnail(*this, bitmap, size, cancel);
 }
 
 Status IconReader::probeCurrent() {

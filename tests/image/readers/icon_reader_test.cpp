@@ -138,6 +138,26 @@ TEST(IconReader, ThreeSizesGiveThreePagesInDirectoryOrder) {
     EXPECT_EQ(toRgb(l->doc.PageAt(2).bitmap).at(5, 5)[0], 0x77);
 }
 
+// The viewer starts on, and the thumbnail shows, the largest entry; of equal sizes the one with
+// more colours.
+TEST(IconReader, BestEntryIsPreferredAndThumbnailed) {
+    IconImageSpec few = solid(48, 1);
+    few.bits = 4;
+    few.palette.assign(16, 0x0000FF);
+    TempDir dir;
+    writeFile(dir / "best.ico", buildIcon(1, {solid(16, 0xFF112233), few, solid(48, 0xFF00C000),
+                                              solid(32, 0xFF445566)}));
+    auto l = loadAll(dir / "best.ico", false, false);
+    ASSERT_EQ(l->doc.PageCount(), 4);
+    EXPECT_EQ(l->doc.preferredPage(), 2);
+    image::ImageDocument thumbs;
+    ASSERT_TRUE(thumbs.MakeThumbnail(dir / "best.ico", 24, 0xffffff, nullptr, false, false));
+    const auto thumb = toRgb(thumbs.thumbnail());
+    EXPECT_EQ(thumb.width, 24);
+    EXPECT_EQ(thumb.at(3, 3)[1], 0xC0);
+    EXPECT_EQ(thumb.at(3, 3)[0], 0);
+}
+
 TEST(IconReader, CursorHasHotSpotOnEveryPage) {
     IconImageSpec a = solid(4, 0xFF000000), b = solid(8, 0xFFFFFFFF);
     a.hotX = 1;
