@@ -211,6 +211,7 @@ typedef struct CdxJpegApi {
 typedef struct CdxPngText {
     const char* keyword;
     const char* text;
+    uint8_t utf8; /* the text is UTF-8: written as iTXt unless it is plain ASCII */
 } CdxPngText;
 
 typedef struct CdxPngOptions {
@@ -227,6 +228,8 @@ typedef struct CdxPngOptions {
     size_t textCount;
     uint32_t pixelsPerMetreX, pixelsPerMetreY; /* 0: no pHYs */
     double gamma;                              /* 0: no gAMA */
+    uint8_t hasOffset;                         /* write oFFs, in pixels */
+    int32_t offsetX, offsetY;
 } CdxPngOptions;
 
 typedef struct CdxPngApi {

@@ -36,6 +36,12 @@ static void writeBytes(png_structp png, png_bytep data, size_t size) {
 
 static void flushBytes(png_structp png) { (void)png; }
 
+static int isAscii(const char* text) {
+    for (; *text; ++text)
+        if ((unsigned char)*text >= 0x80) return 0;
+    return 1;
+}
+
 static void writeGuarded(png_structp png, png_infop info, WriteContext* ctx, const CdxPngOptions* o,
                          CdxRowSource rows, void* user, png_bytep line, png_textp texts) {
     if (setjmp(png_jmpbuf(png))) return; /* the status is in ctx */
@@ -60,6 +66,7 @@ static void writeGuarded(png_structp png, png_infop info, WriteContext* ctx, con
     if (o->pixelsPerMetreX && o->pixelsPerMetreY)
         png_set_pHYs(png, info, o->pixelsPerMetreX, o->pixelsPerMetreY, PNG_RESOLUTION_METER);
     if (o->gamma > 0) png_set_gAMA(png, info, o->gamma);
+    if (o->hasOffset) png_set_oFFs(png, info, o->offsetX, o->offsetY, PNG_OFFSET_PIXEL);
     png_write_info(png, info);
     if (o->packed && o->bitDepth < 8) png_set_packing(png);
     int passes = png_set_interlace_handling(png);
@@ -98,10 +105,19 @@ static int pngWrite(const CdxPngOptions* o, CdxRowSource rows, CdxByteSink sink,
         return CDX_NO_MEMORY;
     }
     for (size_t i = 0; i < o->textCount; ++i) {
+        const char* text = o->texts[i].text ? o->texts[i].text : "";
         texts[i].compression = PNG_TEXT_COMPRESSION_NONE;
         texts[i].key = (png_charp)o->texts[i].keyword;
-        texts[i].text = (png_charp)o->texts[i].text;
-        texts[i].text_length = o->texts[i].text ? strlen(o->texts[i].text) : 0;
+        texts[i].text = (png_charp)text;
+        texts[i].text_length = strlen(text);
+        /* tEXt holds Latin-1 only; UTF-8 beyond ASCII goes into an international chunk. */
+        if (o->texts[i].utf8 && !isAscii(text)) {
+            texts[i].compression = PNG_ITXT_COMPRESSION_NONE;
+            texts[i].lang = (png_charp) "";
+            texts[i].lang_key = (png_charp) "";
+            texts[i].itxt_length = texts[i].text_length;
+            texts[i].text_length = 0;
+        }
     }
 
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &ctx, onError, onWarning);

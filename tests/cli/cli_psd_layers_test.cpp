@@ -65,9 +65,9 @@ TEST(CliPsdLayers, WritesEveryLayerAndStopsAtABadFile) {
     test::writeFile(dir / "bad.psd", {'8', 'B', 'P', 'S', 0, 1});
     const std::string out = (dir / "out").string();
     EXPECT_EQ(runCli("'" + (dir / "doc.psd").string() + "' -o '" + out + "'"), 0);
-    EXPECT_TRUE(fs::exists(dir / "out" / "doc_000.bmp"));
-    EXPECT_FALSE(fs::exists(dir / "out" / "doc_000_mask.bmp"));
-    auto mask = test::decodeWithKalder(dir / "out" / "doc_001_mask.bmp");
+    EXPECT_TRUE(fs::exists(dir / "out" / "doc_000_layer.bmp"));
+    EXPECT_FALSE(fs::exists(dir / "out" / "doc_000_layer_mask.bmp"));
+    auto mask = test::decodeWithKalder(dir / "out" / "doc_001_layer_mask.bmp");
     ASSERT_TRUE(mask);
     EXPECT_EQ(mask->width, 2);
     EXPECT_EQ(mask->at(1, 0)[0], 255);
@@ -75,7 +75,7 @@ TEST(CliPsdLayers, WritesEveryLayerAndStopsAtABadFile) {
     EXPECT_EQ(runCli("--png --expand '" + (dir / "doc.psd").string() + "' '" +
                      (dir / "bad.psd").string() + "' -o '" + out + "'"),
               1);
-    auto layer = test::decodeWithKalder(dir / "out" / "doc_001.png");
+    auto layer = test::decodeWithKalder(dir / "out" / "doc_001_layer.png");
     ASSERT_TRUE(layer);  // written before the bad file stopped the run
     EXPECT_EQ(layer->width, 5);
     EXPECT_EQ(layer->height, 4);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/result.h"
@@ -41,6 +42,11 @@ struct WriterImage {
     bool jpegGray = false;
     std::vector<std::string> pngKeywords;
     std::vector<std::string> pngTexts;
+    // Keyword and UTF-8 text: tEXt when the text is plain ASCII, else iTXt.
+    std::vector<std::pair<std::string, std::string>> pngUtf8Texts;
+    bool pngOffset = false;  // write oFFs: where the picture lies on a larger canvas, in pixels
+    std::int32_t pngOffsetX = 0;
+    std::int32_t pngOffsetY = 0;
     std::int32_t tiffCompression = 1;
     bool tgaRle = false;
     std::uint32_t gifDelay = 0;  // hundredths of a second

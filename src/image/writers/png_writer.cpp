@@ -90,9 +90,17 @@ public:
             keys.emplace_back("Comment");
             texts.push_back(c);
         }
+        const std::size_t latin1 = keys.size();
+        for (const auto& [keyword, text] : image.pngUtf8Texts) {
+            std::string key = pngKeyword(keyword);
+            if (key.empty()) continue;
+            keys.push_back(std::move(key));
+            texts.push_back(text);
+        }
         std::vector<CdxPngText> chunks;
         for (std::size_t i = 0; i < keys.size(); ++i)
-            chunks.push_back({keys[i].c_str(), texts[i].c_str()});
+            chunks.push_back({keys[i].c_str(), texts[i].c_str(),
+                              i >= latin1 ? std::uint8_t{1} : std::uint8_t{0}});
         o.texts = chunks.data();
         o.textCount = chunks.size();
 
@@ -102,6 +110,9 @@ public:
             o.pixelsPerMetreX = static_cast<std::uint32_t>(std::lround(std::min(x, 1e6) * 39.37));
             o.pixelsPerMetreY = static_cast<std::uint32_t>(std::lround(std::min(y, 1e6) * 39.37));
         }
+        o.hasOffset = image.pngOffset ? 1 : 0;
+        o.offsetX = image.pngOffsetX;
+        o.offsetY = image.pngOffsetY;
         // The range libpng accepts for a gAMA value.
         if (std::isfinite(image.pngGamma) && image.pngGamma >= 0.0002 && image.pngGamma <= 6000)
             o.gamma = image.pngGamma;

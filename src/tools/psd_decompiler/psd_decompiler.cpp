@@ -1,6 +1,7 @@
 #include "tools/psd_decompiler/psd_decompiler.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <system_error>
 
@@ -28,19 +29,108 @@ fs::path psdOutputStem(const fs::path& folder, const fs::path& file) {
     return (folder.empty() ? file.parent_path() : folder) / file.stem();
 }
 
-fs::path psdLayerPath(const fs::path& stem, std::int32_t layer, PsdLayerFormat format, bool mask) {
-    char suffix[32];
-    const char* ext = format == PsdLayerFormat::PngWithAlpha && !mask ? "png" : "bmp";
-    std::snprintf(suffix, sizeof suffix, "_%03i%s.%s", static_cast<int>(layer), mask ? "_mask" : "",
-                  ext);
+fs::path psdLayerPath(const fs::path& stem, std::int32_t layer, PsdLayerFormat format, bool mask,
+                      const std::string& name) {
+    char number[16];
+    std::snprintf(number, sizeof number, "_%03i", static_cast<int>(layer));
+    std::string suffix = number;
+    if (const std::string part = psdNameForFile(name); !part.empty()) suffix += "_" + part;
+    if (mask) suffix += "_mask";
+    suffix += format == PsdLayerFormat::PngWithAlpha && !mask ? ".png" : ".bmp";
     fs::path out = stem;
     out += suffix;
+    return out;
+}
+
+std::string psdNameForFile(const std::string& name) {
+    constexpr std::size_t kMaxBytes = 100;
+    std::string out;
+    for (unsigned char c : name) {
+        // Besides "/" the characters other file systems (memory cards, shares) refuse.
+        const bool refused = c < 0x20 || c == 0x7f || std::strchr("/\\:*?\"<>|", c) != nullptr;
+        out.push_back(refused ? '_' : static_cast<char>(c));
+    }
+    const auto first = out.find_first_not_of(" .");
+    if (first == std::string::npos) return {};
+    out.erase(0, first);
+    if (out.size() > kMaxBytes) {
+        std::size_t end = kMaxBytes;
+        // Back to the start of a character: never half of one.
+        while (end > 0 && (static_cast<unsigned char>(out[end]) & 0xC0) == 0x80) --end;
+        out.resize(end);
+    }
+    while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
+    return out;
+}
+
+fs::path psdListPath(const fs::path& stem) {
+    fs::path out = stem;
+    out += "_layers.json";
     return out;
 }
 
 namespace {
 
 enum class Step { Done, Skipped, Failed, Cancelled };
+
+// A JSON string: quotes, backslashes and control characters escaped; the rest is UTF-8.
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+// A blend mode key as text; bytes that are not printable ASCII become "?".
+std::string blendKey(const std::string& key) {
+    std::string out = key;
+    for (char& c : out)
+        if (c < 0x20 || c > 0x7e) c = '?';
+    return out;
+}
+
+// The layer list as the decompiler writes it beside the layer files.
+std::string layerList(const image::PsdLayerSet& set, const std::vector<fs::path>& files) {
+    std::string out = "{\n  \"width\": " + std::to_string(set.width) +
+                      ",\n  \"height\": " + std::to_string(set.height) + ",\n  \"layers\": [";
+    for (std::size_t j = 0; j < set.layers.size(); ++j) {
+        const image::PsdLayerRecord& l = set.layers[j];
+        out += j ? ",\n    {" : "\n    {";
+        out += "\"file\": " + jsonString(files[j].filename().string());
+        out += ", \"name\": " + jsonString(l.name);
+        out += ", \"left\": " + std::to_string(l.left);
+        out += ", \"top\": " + std::to_string(l.top);
+        out += ", \"width\": " + std::to_string(l.right - l.left);
+        out += ", \"height\": " + std::to_string(l.bottom - l.top);
+        out += ", \"opacity\": " + std::to_string(l.opacity);
+        out += std::string(", \"visible\": ") + (l.hidden ? "false" : "true");
+        out += ", \"blendMode\": " + jsonString(blendKey(l.blendMode)) + "}";
+    }
+    return out + "\n  ]\n}\n";
+}
+
+// A text file written the way the image writers write theirs: beside the target, renamed over
+// it only when complete.
+class TextFileWriter final : public image::ImageWriter {
+public:
+    image::Status Write(const image::WriterImage&) override {
+        return image::DecodeError::Unsupported;
+    }
+    image::Status writeText(const std::string& text) {
+        put(text.data(), text.size());
+        return status();
+    }
+};
 
 class Run {
 public:
@@ -53,6 +143,7 @@ private:
     // Whether `target` may be written; Cancelled ends the run.
     Step mayWrite(const fs::path& target);
     Step write(const fs::path& target, const image::WriterImage& picture, bool png);
+    Step writeList(const fs::path& target, const std::string& text);
 
     const PsdDecompileOptions& m_options;
     PsdDecompilerHost& m_host;
@@ -94,6 +185,16 @@ Step Run::write(const fs::path& target, const image::WriterImage& picture, bool 
     return Step::Done;
 }
 
+Step Run::writeList(const fs::path& target, const std::string& text) {
+    const Step allowed = mayWrite(target);
+    if (allowed != Step::Done) return allowed;
+    TextFileWriter writer;
+    if (!writer.Open(target).ok() || !writer.writeText(text).ok() || !writer.Close().ok())
+        return Step::Failed;
+    m_result.written.push_back(target);
+    return Step::Done;
+}
+
 bool Run::file(const fs::path& path, std::int32_t index, std::int32_t count) {
     if (m_host.progress(path, index, count, -1, 0)) return false;
     auto set = image::readPsdLayers(path, m_options.expandToImage);
@@ -105,6 +206,11 @@ bool Run::file(const fs::path& path, std::int32_t index, std::int32_t count) {
     const bool png = m_options.format == PsdLayerFormat::PngWithAlpha;
     const auto layerCount = static_cast<std::int32_t>(set->layers.size());
     std::vector<std::uint8_t> pixels, alpha;
+    std::vector<fs::path> files;
+    auto failed = [&] {
+        m_host.error("Can't convert PSD image: " + path.string());
+        return false;
+    };
     for (std::int32_t j = 0; j < layerCount; ++j) {
         if (m_host.progress(path, index, count, j, layerCount)) return false;
         const image::PsdLayerRecord& layer = set->layers[static_cast<std::size_t>(j)];
@@ -126,7 +232,15 @@ bool Run::file(const fs::path& path, std::int32_t index, std::int32_t count) {
         picture.height = h;
         picture.bits = 32;
         if (png && layer.hasTransparency) picture.alphaPlane = alpha.data();
-        Step step = write(psdLayerPath(stem, j, m_options.format), picture, png);
+        if (png && !layer.name.empty()) picture.pngUtf8Texts.emplace_back("Title", layer.name);
+        if (png && !m_options.expandToImage) {
+            // Where the layer lies on the document, for programs that put layers back together.
+            picture.pngOffset = true;
+            picture.pngOffsetX = layer.left;
+            picture.pngOffsetY = layer.top;
+        }
+        files.push_back(psdLayerPath(stem, j, m_options.format, false, layer.name));
+        Step step = write(files.back(), picture, png);
         if (step == Step::Done && !png && layer.hasTransparency) {
             image::WriterImage mask;
             mask.pixels = alpha.data();
@@ -137,13 +251,16 @@ bool Run::file(const fs::path& path, std::int32_t index, std::int32_t count) {
                 for (int c = 0; c < 3; ++c)
                     mask.palette[static_cast<std::size_t>(g) * 3 + c] =
                         static_cast<std::uint8_t>(g);
-            step = write(psdLayerPath(stem, j, m_options.format, true), mask, false);
+            step = write(psdLayerPath(stem, j, m_options.format, true, layer.name), mask, false);
         }
         if (step == Step::Cancelled) return false;
-        if (step == Step::Failed) {
-            m_host.error("Can't convert PSD image: " + path.string());
-            return false;
-        }
+        if (step == Step::Failed) return failed();
+    }
+    // Layers at their own size lose their place on the document unless it is written down.
+    if (!m_options.expandToImage) {
+        const Step step = writeList(psdListPath(stem), layerList(*set, files));
+        if (step == Step::Cancelled) return false;
+        if (step == Step::Failed) return failed();
     }
     return true;
 }

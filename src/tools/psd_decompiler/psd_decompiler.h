@@ -52,9 +52,18 @@ struct PsdDecompileResult {
 // empty folder is the file's own.
 std::filesystem::path psdOutputStem(const std::filesystem::path& folder,
                                     const std::filesystem::path& file);
-// "<stem>_007.png", "<stem>_007.bmp", "<stem>_007_mask.bmp".
+// "<stem>_007.png", "<stem>_007.bmp", "<stem>_007_mask.bmp"; a layer name goes behind the
+// number ("<stem>_007_Red Box.png", "<stem>_007_Red Box_mask.bmp"), made fit for a file name by
+// psdNameForFile. The number keeps the names of one document apart.
 std::filesystem::path psdLayerPath(const std::filesystem::path& stem, std::int32_t layer,
-                                   PsdLayerFormat format, bool mask = false);
+                                   PsdLayerFormat format, bool mask = false,
+                                   const std::string& name = {});
+// A layer name as part of a file name: no path separators, control or reserved characters
+// (each becomes "_"), no blanks or dots at its ends, at most 100 bytes of whole characters.
+std::string psdNameForFile(const std::string& name);
+// "<stem>_layers.json": every layer's file, name, place, size, opacity, visibility and blend
+// mode, written when the layers keep their own size.
+std::filesystem::path psdListPath(const std::filesystem::path& stem);
 
 // Writes every layer of every file. The first unreadable file or failed write ends the run
 // with its message; what was written before stays.
