@@ -389,7 +389,7 @@ int runExif(const CliOptions& c, std::ostream& out, std::ostream& err) {
     }
     image::PropertiesOptions options;
     options.comments = comments;
-    out << image::reportText(image::buildPropertiesReport(name, info, options), "\n");
+    out << image::readableReportText(image::buildPropertiesReport(name, info, options));
     return 0;
 }
 

@@ -26,8 +26,10 @@ PropertiesPanel::PropertiesPanel(app::Settings& settings, QWidget* parent)
     setWindowTitle(QStringLiteral("Image Properties"));
     auto* layout = new QVBoxLayout(this);
     m_list = new QTreeWidget(this);
-    m_list->setColumnCount(2);
-    m_list->setHeaderLabels({QStringLiteral("Tag"), QStringLiteral("Value")});
+    // The third column says what an Exif value means ("f/5.6" beside 28/5); the copied report
+    // keeps the two columns of stored values.
+    m_list->setColumnCount(3);
+    m_list->setHeaderLabels({QStringLiteral("Tag"), QStringLiteral("Value"), tr("Meaning")});
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -119,10 +121,12 @@ void PropertiesPanel::fillList() {
     m_list->clear();
     QList<QTreeWidgetItem*> items;
     for (const image::PropertyRow& row : m_rows.rows)
-        items.push_back(new QTreeWidgetItem(
-            {QString::fromStdString(row.tag), QString::fromStdString(row.value)}));
+        items.push_back(
+            new QTreeWidgetItem({QString::fromStdString(row.tag), QString::fromStdString(row.value),
+                                 QString::fromStdString(row.meaning)}));
     m_list->addTopLevelItems(items);
     m_list->resizeColumnToContents(0);
+    m_list->resizeColumnToContents(1);
     m_report = QString::fromStdString(image::reportText(m_rows));
 }
 

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "image/exif/exif_block.h"
+#include "image/exif/exif_readable.h"
 #include "image/exif/exif_tags.h"
 #include "image/format_table.h"
 #include "image/image_document.h"
@@ -120,9 +121,11 @@ void appendExifRows(std::vector<PropertyRow>& rows, const ExifBlock& exif) {
             if (name.empty()) continue;
             auto text = exifValueText(exif, entry);
             if (!text) continue;
-            rows.push_back({std::string(name), std::move(*text)});
+            rows.push_back(
+                {std::string(name), std::move(*text), exifReadableText(exif, kind, entry)});
         }
     }
+    appendGpsRows(rows, exif);
 }
 
 std::vector<std::string> commentLines(std::string_view comment) {
@@ -237,6 +240,14 @@ std::string reportText(const PropertiesReport& report, std::string_view lineEnd)
         text += lineEnd;
     }
     return text;
+}
+
+std::string readableReportText(const PropertiesReport& report) {
+    PropertiesReport readable = report;
+    for (PropertyRow& row : readable.rows)
+        if (!row.meaning.empty() && row.meaning != row.value)
+            row.value = row.meaning + " [" + row.value + "]";
+    return reportText(readable, "\n");
 }
 
 }  // namespace kalder::image

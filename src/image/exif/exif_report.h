@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kalder::image {
@@ -17,8 +18,14 @@ struct ImagePage;
 
 // One line of the image properties list: a "Tag" text and a "Value" text.
 struct PropertyRow {
+    PropertyRow() = default;
+    PropertyRow(std::string tag_, std::string value_, std::string meaning_ = {})
+        : tag(std::move(tag_)), value(std::move(value_)), meaning(std::move(meaning_)) {}
+
     std::string tag;
     std::string value;
+    // What the value means ("f/5.6" for 28/5); empty when the value says it plainly.
+    std::string meaning;
 
     bool operator==(const PropertyRow&) const = default;
 };
@@ -58,7 +65,8 @@ void setPageFacts(PropertiesReport& report, std::int32_t width, std::int32_t hei
 void setPageFacts(PropertiesReport& report, const ImagePage& page);
 
 // The blank row, "----- Exif -----" and one row per listable entry of IFD0, the Exif
-// directory and the interoperability directory; nothing when all three are empty.
+// directory and the interoperability directory, then the GPS rows when the block holds a
+// position; nothing when the first three directories are empty.
 void appendExifRows(std::vector<PropertyRow>& rows, const ExifBlock& exif);
 
 // The value text of an entry, from its first element; nullopt when the entry gets no row
@@ -74,6 +82,9 @@ void appendCommentRows(PropertiesReport& report, std::string_view comment);
 // The plain-text report: each row's tag padded with spaces to the longest tag + 1, its value,
 // then `lineEnd`. Empty for a report without rows.
 std::string reportText(const PropertiesReport& report, std::string_view lineEnd = "\r\n");
+// The same for reading in a terminal: a row with a meaning shows it, then the stored value in
+// brackets ("FNumber  f/5.6 [28/5]"); lines end with "\n".
+std::string readableReportText(const PropertiesReport& report);
 
 // "1 572 864 bytes (1.50 MB)".
 std::string fileSizeText(std::uint64_t bytes);

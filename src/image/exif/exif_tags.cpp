@@ -6,7 +6,7 @@ namespace kalder::image {
 
 namespace {
 
-constexpr std::array<ExifTagName, 103> kTagNames{{
+constexpr std::array<ExifTagName, 105> kTagNames{{
     {0x0001, "InteroperabilityIndex"},
     {0x0002, "InteroperabilityVersion"},
     {0x0100, "Image Width"},
@@ -110,6 +110,8 @@ constexpr std::array<ExifTagName, 103> kTagNames{{
     {0xA40B, "Device Setting Description"},
     {0xA40C, "Subject Distance Range"},
     {0xA420, "Image Unique ID"},
+    {0xA433, "Lens Make"},
+    {0xA434, "Lens Model"},
 }};
 
 }  // namespace

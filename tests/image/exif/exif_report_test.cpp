@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "image/exif/exif_block.h"
+#include "image/exif/exif_readable.h"
 #include "image/exif/exif_tags.h"
 #include "image/exif/tiff_builder.h"
 #include "image/format_table.h"
@@ -66,15 +67,15 @@ Rows expectedCameraRows(std::uint32_t exifOffset, std::uint32_t gpsOffset,
         {"----- Exif -----", ""},
         {"Manufacturer", "Maker"},
         {"Model", "X"},
-        {"Orientation", "6"},
-        {"x-Resolution", "72/1"},
+        {"Orientation", "6", "Rotate 90 CW"},
+        {"x-Resolution", "72/1", "72"},
         {"YCbCr Sub-Sampling", "2"},
         {"CFA Pattern", "0"},
         {"ExifIFDPointer", std::to_string(exifOffset)},
         {"GPSInfoIFDPointer", std::to_string(gpsOffset)},
-        {"Exposure Time", "1/125"},
-        {"FNumber", "28/10"},
-        {"Exposure Bias", "-1/3"},
+        {"Exposure Time", "1/125", "1/125 s"},
+        {"FNumber", "28/10", "f/2.8"},
+        {"Exposure Bias", "-1/3", "-0.33 EV"},
         {"Metering Mode", "-2"},
         {"Subject Distance", "-7"},
         {"Light Source", "-128"},
@@ -136,7 +137,7 @@ TEST(ExifRowsTest, BothByteOrdersListTheSameRows) {
 }
 
 TEST(ExifTagsTest, TableLookupFirstMatchWins) {
-    EXPECT_EQ(exifTagNames().size(), 103u);
+    EXPECT_EQ(exifTagNames().size(), 105u);
     EXPECT_EQ(exifTagName(0x828E), "CFA Pattern");
     EXPECT_EQ(exifTagName(0xA302), "CFA Pattern");
     EXPECT_EQ(exifTagName(0x0112), "Orientation");
@@ -275,7 +276,7 @@ TEST(PropertiesReportTest, FileImageAndExifFactsInOrder) {
         {"", ""},
         {"----- Exif -----", ""},
         {"Model", "X"},
-        {"Orientation", "1"},
+        {"Orientation", "1", "Horizontal (normal)"},
         {"Comment", "first comment"},
         {"Comment", std::string(81, 'c')},
         {"", std::string(19, 'c')},
@@ -365,6 +366,97 @@ TEST(PropertiesReportTest, DefaultTimeTextHasDateAndTime) {
     // 1970 everywhere on earth at the epoch, give or take a day.
     EXPECT_NE(text.find("19"), std::string::npos) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), ':'), 2) << text;
+}
+
+// ---- Readable values and GPS --------------------------------------------------------------
+
+// The meaning of each Exif-directory entry's row, by tag name.
+std::vector<std::pair<std::string, std::string>> meanings(
+    const std::vector<test::TiffEntry>& entries) {
+    const TiffBuilder b(true);
+    TiffIfd ifd0{{b.pointer(0x8769, 1)}};
+    TiffIfd exif{entries};
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const PropertyRow& row : exifRows(b.build({ifd0, exif})))
+        if (row.tag != "ExifIFDPointer" && !row.tag.empty() && row.tag[0] != '-')
+            out.emplace_back(row.tag, row.meaning);
+    return out;
+}
+
+TEST(ExifReadableTest, CameraSettingsReadAsPhotographersWriteThem) {
+    const TiffBuilder b(true);
+    using P = std::pair<std::string, std::string>;
+    EXPECT_EQ(meanings({b.rational(0x829D, 28, 5), b.rational(0x920A, 682, 32),
+                        b.rational(0x829A, 1, 250), b.rational(0x829A, 2, 1),
+                        b.rational(0x9201, 8, 1, 10), b.rational(0x829D, 1, 0),
+                        b.shorts(0xA001, {0xFFFF}), b.shorts(0xA001, {1}), b.shorts(0x0112, {7}),
+                        b.shorts(0x0112, {9}), b.shorts(0xA405, {32})}),
+              (std::vector<P>{{"FNumber", "f/5.6"},
+                              {"Focal Length", "21.3 mm"},
+                              {"Exposure Time", "1/250 s"},
+                              {"Exposure Time", "2 s"},
+                              {"Shutter speed", "1/256 s"},
+                              {"FNumber", ""},  // a zero denominator means nothing
+                              {"Color Space", "Uncalibrated"},
+                              {"Color Space", "sRGB"},
+                              {"Orientation", "Mirror horizontal and rotate 90 CW"},
+                              {"Orientation", ""},
+                              {"Focal Length In 35mm Film", "32 mm"}}));
+    // The Flash tag's bits: fired, return light, mode, no flash unit, red-eye reduction.
+    EXPECT_EQ(
+        meanings({b.shorts(0x9209, {0x18}), b.shorts(0x9209, {0x19}), b.shorts(0x9209, {0}),
+                  b.shorts(0x9209, {0x10}), b.shorts(0x9209, {0x20}), b.shorts(0x9209, {0x5F})}),
+        (std::vector<P>{{"Flash", "Auto, did not fire"},
+                        {"Flash", "Auto, fired"},
+                        {"Flash", "No flash"},
+                        {"Flash", "Off, did not fire"},
+                        {"Flash", "No flash function"},
+                        {"Flash", "Auto, fired, return detected, red-eye reduction"}}));
+}
+
+std::vector<std::uint8_t> gpsBlock(const TiffBuilder& b, const char* latRef, const char* lonRef,
+                                   std::uint32_t latDegreesDenominator = 1) {
+    auto rationals = [&b](std::uint16_t tag, std::initializer_list<std::uint32_t> parts) {
+        std::vector<std::uint8_t> out;
+        for (std::uint32_t v : parts) b.put(out, v, 4);
+        return b.entry(tag, 5, static_cast<std::uint32_t>(parts.size() / 2), out);
+    };
+    TiffIfd ifd0{{b.ascii(0x0110, "X"), b.pointer(0x8825, 1)}};
+    TiffIfd gps{{b.ascii(0x0001, latRef),
+                 rationals(0x0002, {52, latDegreesDenominator, 31, 1, 1234, 100}),
+                 b.ascii(0x0003, lonRef), rationals(0x0004, {13, 1, 24, 1, 1782, 100}),
+                 b.bytes(0x0005, 1, {1}), b.rational(0x0006, 50, 1)}};
+    return b.build({ifd0, gps});
+}
+
+TEST(ExifReadableTest, GpsPositionIsListedInDegreesAndAsAGeoLink) {
+    for (bool le : {true, false}) {
+        const Rows rows = exifRows(gpsBlock(TiffBuilder(le), "N", "E"));
+        ASSERT_EQ(rows.size(), 10u);
+        EXPECT_EQ(rows[6],
+                  (PropertyRow{"GPS Latitude", "52/1 31/1 1234/100 N", "52\u00B0 31' 12.34\" N"}));
+        EXPECT_EQ(rows[7].meaning, "13\u00B0 24' 17.82\" E");
+        EXPECT_EQ(rows[8], (PropertyRow{"GPS Altitude", "50/1", "50.0 m below sea level"}));
+        EXPECT_EQ(rows[9], (PropertyRow{"GPS Position", "geo:52.520094,13.404950,-50.0", ""}));
+    }
+    ExifBlock south;
+    south.setData(gpsBlock(TiffBuilder(true), "S", "W"), 0);
+    const auto position = gpsPosition(south);
+    ASSERT_TRUE(position);
+    EXPECT_EQ(geoUri(*position), "geo:-52.520094,-13.404950,-50.0");
+    // Receivers without a fix write 0/0: no position at all rather than a wrong one.
+    const Rows noFix = exifRows(gpsBlock(TiffBuilder(true), "N", "E", 0));
+    EXPECT_TRUE(std::none_of(noFix.begin(), noFix.end(),
+                             [](const PropertyRow& r) { return r.tag.starts_with("GPS "); }));
+}
+
+TEST(ExifReadableTest, TerminalReportShowsTheMeaningWithTheStoredValue) {
+    PropertiesReport report;
+    report.rows = {{"Model", "X", ""}, {"FNumber", "28/5", "f/5.6"}, {"x-Resolution", "72", "72"}};
+    EXPECT_EQ(readableReportText(report),
+              "Model        X\nFNumber      f/5.6 [28/5]\nx-Resolution 72\n");
+    // The copied report keeps the stored values only.
+    EXPECT_EQ(reportText(report, "\n"), "Model        X\nFNumber      28/5\nx-Resolution 72\n");
 }
 
 }  // namespace
