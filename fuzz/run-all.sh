@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Runs every fuzz target in DIR for SECONDS each, seeded from tests/data, samples/ and, when present, the
-# shared public test images. Fails on the first crash, leak or timeout.
+# shared public test images. Fails when any target finds a crash, leak or timeout. JOBS targets run
+# at once (default: one per core; each fuzzer is single-threaded).
 set -euo pipefail
 dir=$1
 seconds=${2:-10}
+jobs=${3:-$(nproc)}
 root=$(cd "$(dirname "$0")/.." && pwd)
 external="$root/../shared/testdata/external"
 work=$(mktemp -d)
@@ -43,9 +45,10 @@ seeds_for() {
 # Known leaks inside system libraries are the same for the fuzzers as for the tests.
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 
-status=0
-for target in "$dir"/*_fuzzer; do
-    [ -x "$target" ] || continue
+# One target: gathers its seeds, runs it, and prints its summary (with the log's tail on failure)
+# in one piece, so parallel runs do not interleave.
+run_one() {
+    local target=$1 name corpus
     name=$(basename "$target")
     corpus="$work/$name"
     mkdir -p "$corpus"
@@ -57,13 +60,22 @@ for target in "$dir"/*_fuzzer; do
         done
     done
     if [ -d "$root/fuzz/corpus/$name" ]; then cp -r "$root/fuzz/corpus/$name/." "$corpus/"; fi
-    echo "-- $name ($(ls "$corpus" | wc -l) seeds, ${seconds}s)"
+    local summary
+    summary="-- $name ($(ls "$corpus" | wc -l) seeds, ${seconds}s)"
     # A hang stops the run; a tiny file that legitimately unfolds into a picture of tens of
     # megapixels may take several seconds under the sanitizers, and is not one.
     if ! "$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=1024 -malloc_limit_mb=512 -max_len=262144 \
             -print_final_stats=0 "$corpus" >"$work/$name.log" 2>&1; then
-        tail -n 40 "$work/$name.log"
-        status=1
+        { echo "$summary: FAILED"; tail -n 40 "$work/$name.log"; } >"$work/$name.out"
+        return 1
     fi
-done
+    echo "$summary" >"$work/$name.out"
+}
+export -f run_one seeds_for
+export work root external seconds
+
+status=0
+find "$dir" -maxdepth 1 -type f -name '*_fuzzer' -perm -u+x -print0 | sort -z |
+    xargs -0 -r -n 1 -P "$jobs" bash -c 'run_one "$1"; r=$?; cat "$work/$(basename "$1").out"; exit $r' _ ||
+    status=1
 exit $status

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   # build
-  cmake ninja-build g++ pkg-config ccache clang clang-format
+  cmake ninja-build g++ pkg-config ccache clang clang-format lld
   # mail over TLS
   libgnutls28-dev
   # scanners

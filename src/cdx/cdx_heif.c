@@ -209,13 +209,16 @@ static struct heif_error decodeWithLibrary(struct heif_image_handle* handle,
 
 /* The library cannot be interrupted inside a decode, and a HEVC or AV1 picture of a phone takes
  * a good part of a second. The main picture is therefore decoded on a thread of its own while
- * the caller watches its cancel callback: a cancelled decode is abandoned, finishes in the
- * background on its own copy of the file, and frees itself. Whoever of the two comes second
- * (the job finishing, the caller abandoning) frees the job. */
+ * the caller watches its cancel callback: a cancelled decode is abandoned and finishes in the
+ * background on its own copy of the file. Every job thread is joined: a finished decode by its
+ * caller before it returns, an abandoned one by a later decode or at the latest at exit. A
+ * thread that merely ran off on its own could still be tearing down the library's objects
+ * after the caller (or the whole program) believed it gone. */
 typedef struct DecodeJob {
     pthread_mutex_t lock;
     pthread_cond_t changed;
-    int finished, abandoned;
+    int finished, abandoned; /* guarded by lock */
+    pthread_t thread;
     uint8_t* bytes;
     size_t size;
     int maxSide;
@@ -223,11 +226,15 @@ typedef struct DecodeJob {
     struct heif_image* image;
     struct heif_error error;
     char message[256]; /* the error's text outlives the job's context */
+    /* Guarded by gJobsLock: the list of abandoned jobs not yet joined, and whether this one's
+     * thread is past its last use of the job (so joining it cannot block). */
+    struct DecodeJob* nextAbandoned;
+    int reapable;
 } DecodeJob;
 
-/* Jobs still running, and how many of them were abandoned; the module waits for them all before
- * it goes away. A user holding Next File down abandons a decode at every step, so a new decode
- * first waits (still answering its cancel) while kMaxAbandoned are finishing. */
+/* Jobs still running, abandoned ones still running, and the abandoned ones to be joined. A user
+ * holding Next File down abandons a decode at every step, so a new decode first waits (still
+ * answering its cancel) while kMaxAbandoned are finishing. */
 static pthread_mutex_t gJobsLock = PTHREAD_MUTEX_INITIALIZER;
 static pthread_cond_t gJobsDone;
 static pthread_once_t gJobsOnce = PTHREAD_ONCE_INIT;
@@ -240,6 +247,7 @@ static void initJobs(void) {
     pthread_condattr_destroy(&attributes);
 }
 static int gJobsRunning, gJobsAbandoned;
+static DecodeJob* gAbandonedJobs;
 enum { kMaxAbandoned = 2 };
 
 static void deadlineIn5ms(struct timespec* until) {
@@ -251,17 +259,6 @@ static void deadlineIn5ms(struct timespec* until) {
     }
 }
 
-static void waitForAbandonedDecodes(void) {
-    pthread_once(&gJobsOnce, initJobs);
-    pthread_mutex_lock(&gJobsLock);
-    while (gJobsRunning > 0) pthread_cond_wait(&gJobsDone, &gJobsLock);
-    pthread_mutex_unlock(&gJobsLock);
-}
-
-/* Registered once the libraries below are up, so that at exit it runs before their static
- * objects are destroyed: a job still decoding would use them. */
-__attribute__((constructor)) static void waitAtExit(void) { atexit(waitForAbandonedDecodes); }
-
 static void freeJob(DecodeJob* job) {
     if (job->image) heif_image_release(job->image);
     pthread_cond_destroy(&job->changed);
@@ -270,10 +267,46 @@ static void freeJob(DecodeJob* job) {
     free(job);
 }
 
+/* Joins and frees the abandoned jobs whose threads are done; with `all`, first waits until every
+ * job (abandoned or awaited) has finished. */
+static void reapAbandonedJobs(int all) {
+    pthread_once(&gJobsOnce, initJobs);
+    pthread_mutex_lock(&gJobsLock);
+    if (all) {
+        while (gJobsRunning > 0) pthread_cond_wait(&gJobsDone, &gJobsLock);
+    }
+    DecodeJob* done = NULL;
+    for (DecodeJob** link = &gAbandonedJobs; *link;) {
+        DecodeJob* job = *link;
+        if (job->reapable) {
+            *link = job->nextAbandoned;
+            job->nextAbandoned = done;
+            done = job;
+        } else {
+            link = &job->nextAbandoned;
+        }
+    }
+    pthread_mutex_unlock(&gJobsLock);
+    while (done) {
+        DecodeJob* next = done->nextAbandoned;
+        pthread_join(done->thread, NULL);
+        freeJob(done);
+        done = next;
+    }
+}
+
+static void waitForAbandonedDecodes(void) { reapAbandonedJobs(1); }
+
+/* Registered once the libraries below are up, so that at exit it runs before their static
+ * objects are destroyed (a job still decoding would use them) and before the leak checker of a
+ * sanitizer build looks at the heap. */
+__attribute__((constructor)) static void waitAtExit(void) { atexit(waitForAbandonedDecodes); }
+
 static void* runJob(void* arg) {
     DecodeJob* job = arg;
     struct heif_image* image = NULL;
     struct heif_error e = {heif_error_Memory_allocation_error, heif_suberror_Unspecified, ""};
+    char message[sizeof job->message] = "";
     struct heif_context* context = heif_context_alloc();
     if (context) {
         heif_context_set_maximum_image_size_limit(context, job->maxSide);
@@ -283,8 +316,12 @@ static void* runJob(void* arg) {
         if (e.code == heif_error_Ok) e = decodeWithLibrary(handle, &image);
         if (handle) heif_image_handle_release(handle);
     }
+    /* The context goes before the job counts as finished: nothing of the library's is left
+     * behind the caller's back. */
+    snprintf(message, sizeof message, "%s", e.message ? e.message : "HEIF error");
+    if (context) heif_context_free(context);
     pthread_mutex_lock(&job->lock);
-    snprintf(job->message, sizeof job->message, "%s", e.message ? e.message : "HEIF error");
+    memcpy(job->message, message, sizeof message);
     job->error = e;
     job->error.message = job->message;
     job->image = image;
@@ -292,11 +329,12 @@ static void* runJob(void* arg) {
     const int abandoned = job->abandoned;
     pthread_cond_signal(&job->changed);
     pthread_mutex_unlock(&job->lock);
-    if (context) heif_context_free(context);
-    if (abandoned) freeJob(job);
     pthread_mutex_lock(&gJobsLock);
     --gJobsRunning;
-    if (abandoned) --gJobsAbandoned;
+    if (abandoned) {
+        --gJobsAbandoned;
+        job->reapable = 1;
+    }
     pthread_cond_broadcast(&gJobsDone);
     pthread_mutex_unlock(&gJobsLock);
     return NULL;
@@ -304,7 +342,7 @@ static void* runJob(void* arg) {
 
 /* CDX_OK once fewer than kMaxAbandoned abandoned jobs are running. */
 static int waitForRoom(CdxCancelFn cancel, void* user) {
-    pthread_once(&gJobsOnce, initJobs);
+    reapAbandonedJobs(0);
     pthread_mutex_lock(&gJobsLock);
     while (gJobsAbandoned >= kMaxAbandoned) {
         pthread_mutex_unlock(&gJobsLock);
@@ -341,20 +379,13 @@ static int startJob(CdxRaster* r, heif_item_id id, DecodeJob** out) {
     job->size = r->size;
     job->maxSide = (int)r->limits.maxSide;
     job->id = id;
-    pthread_attr_t threadAttributes;
-    pthread_t thread;
     pthread_mutex_lock(&gJobsLock);
     ++gJobsRunning;
     pthread_mutex_unlock(&gJobsLock);
-    ok = pthread_attr_init(&threadAttributes) == 0;
-    if (ok) {
-        pthread_attr_setdetachstate(&threadAttributes, PTHREAD_CREATE_DETACHED);
-        ok = pthread_create(&thread, &threadAttributes, runJob, job) == 0;
-        pthread_attr_destroy(&threadAttributes);
-    }
-    if (!ok) {
+    if (pthread_create(&job->thread, NULL, runJob, job) != 0) {
         pthread_mutex_lock(&gJobsLock);
         --gJobsRunning;
+        pthread_cond_broadcast(&gJobsDone);
         pthread_mutex_unlock(&gJobsLock);
         freeJob(job);
         return 0;
@@ -367,33 +398,36 @@ static int startJob(CdxRaster* r, heif_item_id id, DecodeJob** out) {
  * done, so a cancel is always honoured). On CDX_OK the picture is in *image. */
 static int awaitJob(DecodeJob* job, CdxCancelFn cancel, void* user, struct heif_image** image,
                     CdxMessage* message) {
+    int stop = 0;
     pthread_mutex_lock(&job->lock);
     for (;;) {
         pthread_mutex_unlock(&job->lock);
-        const int stop = cancel(user);
+        stop = cancel(user);
         pthread_mutex_lock(&job->lock);
-        if (stop) {
+        if (stop && !job->finished) {
+            /* Left to finish on its own; a later decode or the exit joins it. */
             job->abandoned = 1;
-            const int finished = job->finished;
-            if (!finished) {
-                pthread_mutex_lock(&gJobsLock);
-                ++gJobsAbandoned;
-                pthread_mutex_unlock(&gJobsLock);
-            }
+            pthread_mutex_lock(&gJobsLock);
+            ++gJobsAbandoned;
+            job->nextAbandoned = gAbandonedJobs;
+            gAbandonedJobs = job;
+            pthread_mutex_unlock(&gJobsLock);
             pthread_mutex_unlock(&job->lock);
-            if (finished) freeJob(job);
             return CDX_CANCELLED;
         }
-        if (job->finished) break;
+        if (stop || job->finished) break;
         struct timespec until;
         deadlineIn5ms(&until);
         pthread_cond_timedwait(&job->changed, &job->lock, &until);
     }
     pthread_mutex_unlock(&job->lock);
-    const struct heif_error e = job->error;
+    /* The thread has nothing left to do but return. */
+    pthread_join(job->thread, NULL);
     int status = CDX_OK;
-    if (e.code != heif_error_Ok) {
-        status = failWith(message, e);
+    if (stop) {
+        status = CDX_CANCELLED;
+    } else if (job->error.code != heif_error_Ok) {
+        status = failWith(message, job->error);
     } else {
         *image = job->image;
         job->image = NULL;
