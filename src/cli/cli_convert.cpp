@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <csignal>
 #include <ostream>
+#include <string>
 
 #include "image/colour_reducer.h"
 #include "image/writers/writer_options.h"
@@ -183,7 +184,12 @@ int runConvert(const CliOptions& o, std::ostream&, std::ostream& err) {
     catchInterrupts();
     CliHost host(o, err);
     const tools::BatchResult r = tools::BatchConvertor::Run(s, list, host);
-    const bool all = !r.stopped && !host.refused && r.failed == 0 &&
+    // Quiet when every file went well; otherwise the count of each outcome, damage included.
+    if (r.failed > 0 || r.damaged > 0)
+        host.error(std::to_string(r.converted) + " converted (" + std::to_string(r.damaged) +
+                   " with damage), " + std::to_string(r.failed) + " failed, " +
+                   std::to_string(r.skipped) + " skipped");
+    const bool all = !r.stopped && !host.refused && r.failed == 0 && r.damaged == 0 &&
                      r.converted + r.skipped == static_cast<std::int32_t>(list.files.size());
     return all ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 #include "image/checked.h"
 #include "image/color_space.h"
 #include "image/image_reader.h"
+#include "image/orientation.h"
 #include "image/row_pipeline.h"
 #include "image/sinks.h"
 #include "image/target_size.h"
@@ -76,6 +77,8 @@ bool ImageDocument::openWithReader(std::unique_ptr<ImageReader> reader, const Lo
     m_dpiY = m_reader->DpiY();
     return true;
 }
+
+void ImageDocument::orientUpright() { orientLoadOptions(m_options, m_exif->orientation()); }
 
 bool ImageDocument::AddPage() {
     if (!m_reader) return failWith(DecodeError::NoMoreFrames);
@@ -185,6 +188,7 @@ bool ImageDocument::DecodePage() {
         const auto& alpha = m_reader->alphaPlane();
         const std::size_t expected = static_cast<std::size_t>(page.width) * page.height;
         if (!alpha.empty() && alpha.size() == expected) page.alphaPlane = alpha;
+        page.dataEndsAtRow = m_reader->dataEndsAtRow();
     }
 
     const bool cancelled = m_cancel && m_cancel->isCancelled();
@@ -355,7 +359,7 @@ bool exifThumbnail(const ImageInfo& info, const std::filesystem::path& path, Bit
 bool ImageDocument::MakeThumbnail(const std::filesystem::path& path, std::int32_t size,
                                   ColorRef backgroundColour, ColorTransform* colorTransform,
                                   bool useExifThumbnail, bool rotateClockwise,
-                                  const CancelSink* cancel) {
+                                  const CancelSink* cancel, bool upright) {
     m_thumbnailIsPlaceholder = false;
     if (size <= 0) return false;
     ImageInfo info;
@@ -382,7 +386,19 @@ bool ImageDocument::MakeThumbnail(const std::filesystem::path& path, std::int32_
         m_thumbnailIsPlaceholder = true;
         return !m_thumbnail.isEmpty();
     }
+    // The Exif thumbnail lies as the main picture's pixels do, so the same turn puts it upright.
+    if (const ExifOrientation o = uprightTransform(info.exif.orientation());
+        upright && (o.rotation != 0 || o.flipH || o.flipV)) {
+        Bitmap32 turned;
+        if (!orientBitmap(work, turned, o)) return false;
+        return scaleToLongerSide(turned, m_thumbnail, size);
+    }
     return scaleToLongerSide(work, m_thumbnail, size);
+}
+
+std::string pageDamageText(const ImagePage& page) {
+    if (page.dataEndsAtRow < 0) return {};
+    return "data ends at row " + std::to_string(page.dataEndsAtRow);
 }
 
 bool ReadImageInfo(const std::filesystem::path& path, ImageInfo& info, bool withImage) {

@@ -42,6 +42,9 @@ public:
                                       const LoadOptions& options,
                                       const CancelSink* cancel = nullptr,
                                       ProgressSink* progress = nullptr);
+    // Puts the pages decoded from now on upright by the file's Exif Orientation, before the turn
+    // and flips the options ask for (see orientLoadOptions). Between Open and the first AddPage.
+    void orientUpright();
     [[nodiscard]] bool AddPage();
     [[nodiscard]] bool DecodePage();
 
@@ -57,11 +60,12 @@ public:
     void ReleasePages();
 
     // Makes a thumbnail whose longer side is exactly `size` in thumbnail(): from the Exif
-    // thumbnail when asked and present, else through the reader, else a placeholder.
+    // thumbnail when asked and present, else through the reader, else a placeholder. With
+    // `upright` the picture is first put upright by the file's Exif Orientation.
     bool MakeThumbnail(const std::filesystem::path& path, std::int32_t size,
                        ColorRef backgroundColour, ColorTransform* colorTransform,
                        bool useExifThumbnail, bool rotateClockwise,
-                       const CancelSink* cancel = nullptr);
+                       const CancelSink* cancel = nullptr, bool upright = false);
     Bitmap32& thumbnail() { return m_thumbnail; }
     // The last MakeThumbnail drew the "no preview" tile: the file gave no picture.
     bool thumbnailIsPlaceholder() const { return m_thumbnailIsPlaceholder; }
@@ -101,6 +105,9 @@ private:
     std::int32_t m_dpiX = -1;
     std::int32_t m_dpiY = -1;
 };
+
+// "data ends at row N" for a page whose file ended early; empty for a whole page.
+std::string pageDamageText(const ImagePage& page);
 
 // Facts about a file without decoding its pixels.
 struct ImageInfo {

@@ -25,6 +25,9 @@ struct ImagePage {
     // width * height opacities in source orientation; empty unless alpha extraction was asked for
     // and the reader produced alpha.
     std::vector<std::uint8_t> alphaPlane;
+    // The file ended early: source rows from this one on had no data and show what the reader
+    // filled in. -1 when the page is whole.
+    std::int32_t dataEndsAtRow = -1;
 };
 
 }  // namespace kalder::image

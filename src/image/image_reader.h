@@ -76,6 +76,9 @@ public:
     // without decoding, leaving out undefined.
     virtual Status ReadRow(std::uint8_t* out, bool skip);
     virtual void EndDecode() {}
+    // After EndDecode: the source row where the frame's data ended early (the rows from there
+    // on were filled in, not decoded), or -1 when the frame was whole.
+    virtual std::int32_t dataEndsAtRow() const { return -1; }
     // Tells the reader before BeginDecode that the frame will be shown at width x height (in
     // its own orientation). A reader that can decode a reduced size cheaply may then deliver
     // any size no smaller than that; Width and Height say which after BeginDecode.

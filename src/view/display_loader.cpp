@@ -40,15 +40,15 @@ public:
                                            bool display) -> std::unique_ptr<image::Bitmap32> {
             image::ImageDocument doc;
             if (!doc.MakeThumbnail(source, side, o.background, display ? o.colorTransform : nullptr,
-                                   o.useExif, o.rotateClockwise, cancel))
+                                   o.useExif, o.rotateClockwise, cancel, o.upright))
                 return nullptr;
             if (!display && doc.thumbnailIsPlaceholder()) return nullptr;
             auto out = std::make_unique<image::Bitmap32>();
             if (!doc.thumbnail().CopyTo(*out)) return nullptr;
             return out;
         };
-        return o.cache ? cachedThumbnail(*o.cache, path, box, decode, cancel)
-                       : decode(path, box, true);
+        return o.cache && o.upright ? cachedThumbnail(*o.cache, path, box, decode, cancel)
+                                    : decode(path, box, true);
     }
 };
 

@@ -38,6 +38,10 @@ public:
     struct ThumbnailOptions {
         bool useExif = true;
         bool rotateClockwise = true;
+        // Put upright by the Exif Orientation, as the viewer does by default. The shared cache
+        // holds upright pictures, as the desktop's other programs store them, so it is used
+        // only then.
+        bool upright = true;
         image::ColorRef background = 0xffffff;
         image::ColorTransform* colorTransform = nullptr;
         // The desktop's shared thumbnail cache, read and filled when set.

@@ -3,23 +3,13 @@
 #include <cmath>
 
 #include "image/load_options.h"
+#include "image/orientation.h"
 
 namespace kalder::view {
 namespace {
 
 std::int32_t roundHalfUp(double v) { return static_cast<std::int32_t>(v + 0.5); }
 double frac(double v) { return v - std::trunc(v); }
-
-struct ExifRow {
-    std::int32_t rotation;
-    bool flipH;
-    bool flipV;
-};
-// Tag 274 values 1..8 as rotation and flips applied after it.
-constexpr ExifRow kExifOrientation[8] = {
-    {0, false, false}, {0, true, false},  {2, false, false}, {0, false, true},
-    {3, false, true},  {1, false, false}, {3, true, false},  {3, false, false},
-};
 
 }  // namespace
 
@@ -284,11 +274,12 @@ bool ViewState::applyExifOrientation(std::optional<std::int32_t> tag) {
         return true;
     }
     if (*tag < 1 || *tag > 8 || *tag == m_lastExif) return false;
-    const ExifRow& row = kExifOrientation[*tag - 1];
+    // The rule thumbnails, printing and conversion follow too.
+    const image::ExifOrientation upright = image::uprightTransform(*tag);
     m_lastExif = *tag;
-    m_rotation = row.rotation;
-    m_flipH = row.flipH;
-    m_flipV = row.flipV;
+    m_rotation = upright.rotation;
+    m_flipH = upright.flipH;
+    m_flipV = upright.flipV;
     requestAgain();
     return true;
 }

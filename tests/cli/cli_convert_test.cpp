@@ -10,6 +10,7 @@
 
 #include "cli/cli_options.h"
 #include "support/test_support.h"
+#include "tools/jpeg_transform/jpeg_test_files.h"
 
 using namespace kalder;
 namespace fs = std::filesystem;
@@ -72,6 +73,29 @@ TEST(CliConvert, ExitStatusAndExistingOutputs) {
                               "convert a.bmp --resample 0x0", "convert a.bmp --copy-subfolders /"})
         EXPECT_EQ(runCli(usage), 2) << usage;
     EXPECT_FALSE(anyTemporary(dir.path()));
+}
+
+TEST(CliConvert, CutFileIsConvertedWithDamageAndFails) {
+    const auto full = test::jpeg::makeJpeg(64, 256);
+    if (full.empty()) GTEST_SKIP() << "codec module missing";
+    test::TempDir dir;
+    test::writeFile(dir / "trunc.jpg", {full.begin(), full.begin() + full.size() / 2});
+    writeBmp(dir / "b.bmp", 8, 8);
+    const fs::path err = dir / "err.txt";
+    const std::string command = std::string(KALDER_CLI_PATH) + " convert " +
+                                (dir / "trunc.jpg").string() + " " + (dir / "b.bmp").string() +
+                                " >/dev/null 2>" + err.string();
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_TRUE(fs::exists(dir / "trunc.png") && fs::exists(dir / "b.png"));
+    const std::string text = test::readText(err);
+    EXPECT_NE(text.find("kalder-cli: " + (dir / "trunc.jpg").string() +
+                        ": converted with damage: data ends at row "),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("2 converted (1 with damage), 0 failed, 0 skipped"), std::string::npos)
+        << text;
 }
 
 TEST(CliConvert, OutputFolderWithSubfoldersAndNames) {

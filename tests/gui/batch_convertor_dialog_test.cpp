@@ -210,6 +210,9 @@ TEST(BatchConvertorDialog, TheControlsReachTheSettingsOfTheRun) {
     p.setText("height", QStringLiteral("[original]"));
     p.field<QRadioButton>("rotation3")->setChecked(true);
     p.field<QCheckBox>("mirrorV")->setChecked(true);
+    // Checked as the viewer's automatic orientation is (on by default).
+    EXPECT_TRUE(p.field<QCheckBox>("autoOrient")->isChecked());
+    p.field<QCheckBox>("autoOrient")->setChecked(false);
     p.window.settings().defaultResolutionX = 96;
     p.dialog->convert();
     ASSERT_TRUE(p.ran.has_value());
@@ -227,6 +230,7 @@ TEST(BatchConvertorDialog, TheControlsReachTheSettingsOfTheRun) {
     EXPECT_TRUE(s.originalResolution);
     EXPECT_EQ(s.defaultDpiX, 96);
     EXPECT_EQ(s.rotation, 3);
+    EXPECT_FALSE(s.autoOrient);
     EXPECT_FALSE(s.mirrorH);
     EXPECT_TRUE(s.mirrorV);
     // The folder persists in the settings record.
@@ -403,11 +407,15 @@ TEST(BatchConvertorDialog, RunHostAsksAndReportsThroughTheSharedDialogs) {
         EXPECT_EQ(host.askExisting("File is to be modified:", "/a/b.png", renamed), -1);
     }
     EXPECT_EQ(renamed, fs::path("/untouched"));
+    // Problems are kept for the report at the end; nothing stops the run.
     MessageBoxes boxes;
     host.error("Can't read image: /a/b.png");
-    ASSERT_EQ(boxes.texts.size(), 1);
-    EXPECT_EQ(boxes.texts[0], "Can't read image: /a/b.png");
-    EXPECT_EQ(boxes.icons[0], QMessageBox::Critical);
+    host.damaged("/a/c.jpg", "data ends at row 8");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(boxes.texts.isEmpty());
+    EXPECT_EQ(host.problems(),
+              (std::vector<std::string>{"Can't read image: /a/b.png",
+                                        "/a/c.jpg: converted with damage: data ends at row 8"}));
     host.progress(0, 2, "/a/b.png", 1);
     EXPECT_EQ(host.progressDialog().stageText(), "Resampling ...");
     EXPECT_FALSE(host.stopRequested());
@@ -452,6 +460,38 @@ TEST(BatchConvertorDialog, ConvertWritesTheFolderAndTheBrowserListsTheResults) {
     panel->convert();
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(fs::last_write_time(dir / "x_b.png"), before);
+}
+
+TEST(BatchConvertorDialog, FailuresAreListedTogetherWhenTheRunEnds) {
+    if (!test::haveBmpReader()) GTEST_SKIP() << "no BMP reader";
+    test::TempDir dir;
+    test::writeFile(dir / "a.bmp", test::bmp24(4, 3, [](int, int) { return 0xFF0000u; }));
+    test::writeFile(dir / "bad1.bmp", {'B', 'M', 1});
+    test::writeFile(dir / "bad2.bmp", {'B', 'M', 2});
+    MainWindow window;
+    ASSERT_TRUE(window.openFolder(dir.path()));
+    window.runCommand(app::cmd::kBatchConvertor);
+    auto* panel = qobject_cast<BatchConvertorDialog*>(window.batchPanel());
+    ASSERT_NE(panel, nullptr);
+    child<QComboBox>(*panel, "format")->setCurrentIndex(3);  // PNG
+    child<QComboBox>(*panel, "applyTo")->setCurrentIndex(1);
+    MessageBoxes boxes;
+    QStringList summaries, rows;
+    ModalHandler<BatchReportDialog> report([&](BatchReportDialog* d) {
+        summaries << child<QLabel>(*d, "summary")->text();
+        auto* list = child<QListWidget>(*d, "problems");
+        for (int i = 0; i < list->count(); ++i) rows << list->item(i)->text();
+        d->accept();
+    });
+    panel->convert();
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
+    ASSERT_EQ(summaries.size(), 1);
+    EXPECT_EQ(summaries[0], "1 converted (0 with damage), 2 failed, 0 skipped");
+    EXPECT_EQ(
+        rows,
+        QStringList({"Can't read image: " + QString::fromStdString((dir / "bad1.bmp").string()),
+                     "Can't read image: " + QString::fromStdString((dir / "bad2.bmp").string())}));
+    EXPECT_TRUE(fs::exists(dir / "a.png"));
 }
 
 TEST(BatchConvertorDialog, FileDialogFilterFromTheFormatTable) {

@@ -122,6 +122,16 @@ TEST(ExifOrientationDialogTest, TurnsPreviewsAndWritesOnlyValidTags) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Can't find valid Exif Orientation tag in the file:\n" +
                              QString::fromStdString(b.string()));
+
+    // The next opening shows the file's own value, not the last choice (8).
+    test::jpeg::ExifSpec three;
+    three.orientation = 3;
+    const fs::path c = dir / "c.jpg";
+    test::writeFile(
+        c, test::jpeg::withSegments(test::jpeg::makeJpeg(16, 16),
+                                    {test::jpeg::segment(0xE1, test::jpeg::exifPayload(three))}));
+    EXPECT_EQ(ExifOrientationDialog({c, a}).value(), 3);
+    EXPECT_EQ(ExifOrientationDialog({b}).value(), 8);  // no valid tag: the last choice
 }
 
 }  // namespace

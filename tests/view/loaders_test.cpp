@@ -9,11 +9,14 @@
 #include "image/bitmap32.h"
 #include "image/image_document.h"
 #include "support/test_support.h"
+#include "tools/jpeg_transform/jpeg_test_files.h"
 #include "view/folder_images.h"
+#include "view/thumbnail_cache.h"
 
 namespace kalder::view {
 namespace {
 
+namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 constexpr auto kWait = 10s;
 
@@ -355,6 +358,53 @@ TEST_F(LoaderTest, StoppingAThumbnailMidWayLeavesItUndone) {
     EXPECT_TRUE(entry("a")->thumbnailDone());
     EXPECT_FALSE(entry("b")->thumbnailDone());
     EXPECT_FALSE(entry("b")->thumbnailReady());
+}
+
+// A thumbnail is upright as the viewer shows the picture, from the Exif thumbnail or decoded,
+// and the shared cache holds it upright as the desktop's other programs do.
+TEST(ThumbnailOrientation, UprightLikeTheViewerAndInTheSharedCache) {
+    const auto landscape = test::jpeg::makeJpeg(64, 32);
+    if (landscape.empty()) GTEST_SKIP() << "codec module missing";
+    test::TempDir dir;
+    test::jpeg::ExifSpec six;
+    six.orientation = 6;
+    six.thumbnail = test::jpeg::makeJpeg(16, 8);
+    const fs::path photo = dir / "p.jpg";
+    test::writeFile(
+        photo, test::jpeg::withSegments(landscape,
+                                        {test::jpeg::segment(0xE1, test::jpeg::exifPayload(six))}));
+    const auto source = imageDocumentSource();
+    for (bool useExif : {true, false}) {
+        SCOPED_TRACE(useExif);
+        DocumentSource::ThumbnailOptions o;
+        o.useExif = useExif;
+        auto up = source->makeThumbnail(photo, 32, o, nullptr);
+        ASSERT_TRUE(up);
+        EXPECT_EQ(up->width(), 16);
+        EXPECT_EQ(up->height(), 32);
+        o.upright = false;  // the viewer's automatic orientation is off
+        auto stored = source->makeThumbnail(photo, 32, o, nullptr);
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->width(), 32);
+    }
+
+    DocumentSource::ThumbnailOptions o;
+    o.useExif = false;
+    o.cache = std::make_shared<const SharedThumbnailCache>(SharedThumbnailCache::Options{
+        dir / "cache", false, "/dev/sdb1 /media/stick vfat rw 0 0\n"});
+    auto first = source->makeThumbnail(photo, 64, o, nullptr);
+    ASSERT_TRUE(first);
+    EXPECT_LT(first->width(), first->height());
+    const auto entry = o.cache->find(photo, 64);
+    ASSERT_TRUE(entry);
+    const auto cached = test::decodeWithKalder(*entry);
+    ASSERT_TRUE(cached);
+    EXPECT_LT(cached->width, cached->height);
+    // Without the automatic orientation the upright entry is not what is wanted.
+    o.upright = false;
+    auto plain = source->makeThumbnail(photo, 64, o, nullptr);
+    ASSERT_TRUE(plain);
+    EXPECT_GT(plain->width(), plain->height());
 }
 
 }  // namespace

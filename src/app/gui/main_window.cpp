@@ -518,8 +518,8 @@ bool sameOptions(const view::DisplayOptions& a, const view::DisplayOptions& b) {
 bool sameOptions(const view::DocumentSource::ThumbnailOptions& a,
                  const view::DocumentSource::ThumbnailOptions& b) {
     return a.useExif == b.useExif && a.rotateClockwise == b.rotateClockwise &&
-           a.background == b.background && a.colorTransform == b.colorTransform &&
-           a.cache == b.cache;
+           a.upright == b.upright && a.background == b.background &&
+           a.colorTransform == b.colorTransform && a.cache == b.cache;
 }
 
 }  // namespace
@@ -538,6 +538,7 @@ void MainWindow::applyLoaderOptions(bool force) {
     view::DocumentSource::ThumbnailOptions t;
     t.useExif = m_settings.exifThumbnails;
     t.rotateClockwise = m_settings.rotateExifThumbnails;
+    t.upright = m_settings.exifAutoOrient;  // as the viewer shows the pictures
     t.background = m_settings.transparencyColor;
     t.colorTransform = o.colorTransform;
     if (m_settings.sharedThumbnailCache) {

@@ -186,6 +186,8 @@ private:
     void showBrowserFolder(const std::filesystem::path& folder);
     void listCurrentFolder();
     void showFileInfo();
+    // The shown file ended early: "Damaged file: data ends at row N"; empty otherwise.
+    QString shownDamage() const;
     // The window title names the current file (also one that cannot be shown).
     void showTitle();
     // "Cannot view file" for the current file, in one box that later failures reuse.
@@ -285,6 +287,7 @@ private:
     bool m_fullScreenActive = false;
     bool m_nameBarVisible = false;
     QString m_normalStatus;
+    bool m_damageShown = false;  // the status shows a file's "data ends at row N"
     QPointer<QWidget> m_lastFocus;
     QPointer<QMessageBox> m_failureBox;
     mutable std::string m_shownFolder;  // what commandContext() points into

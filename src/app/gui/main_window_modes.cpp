@@ -39,6 +39,7 @@
 #include "shell/places.h"
 #include "view/descriptions.h"
 #include "view/folder_images.h"
+#include "view/image_entry.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
@@ -348,11 +349,31 @@ void MainWindow::ShowCommandPrompt(app::CommandId id) {
         QString::fromUtf8(prompt.data(), static_cast<qsizetype>(prompt.size())));
 }
 
+QString MainWindow::shownDamage() const {
+    if (!m_entry || m_entry->path() != m_current || m_entry->pageCount() < 1 ||
+        m_images->isLoading(m_entry))
+        return {};
+    const std::string damage = image::pageDamageText(m_entry->document().PageAt(0));
+    return damage.empty() ? QString() : tr("Damaged file: %1").arg(QString::fromStdString(damage));
+}
+
 void MainWindow::showFileInfo() {
-    if (!m_settings.statusBarFileInfo) return;
+    // The picture shows what could be read; the status says why the rest is missing.
+    const QString damage = shownDamage();
+    if (!m_settings.statusBarFileInfo) {
+        if (!damage.isEmpty())
+            SetStatusText(damage);
+        else if (m_damageShown)
+            SetStatusText(QString());
+        m_damageShown = !damage.isEmpty();
+        return;
+    }
     const std::string text = m_current.empty() ? std::string(app::kNoInformation)
                                                : view::fileInformationText(m_current, false);
-    SetStatusText(QString::fromStdString(text.empty() ? std::string(app::kNoInformation) : text));
+    QString status = QString::fromStdString(text.empty() ? std::string(app::kNoInformation) : text);
+    if (!damage.isEmpty()) status += QStringLiteral(" | ") + damage;
+    m_damageShown = !damage.isEmpty();
+    SetStatusText(status);
 }
 
 void MainWindow::refreshToolbar() {

@@ -51,9 +51,12 @@ struct JpegSession {
     bool created = false;
     bool started = false;
     bool endOfFile = false;
+    bool decoding = false;  // from the start of decompression on
     bool cancelled = false;
     bool tooManyScans = false;
     int errorCode = 0;
+    // The iMCU row the library was reading when the file ran out during a decode; -1 before.
+    long endOfDataRow = -1;
 
     ~JpegSession() {
         if (created) jpeg_destroy_decompress(&cinfo);
@@ -89,6 +92,8 @@ struct JpegCallbacks {
             s->buffer[0] = 0xFF;
             s->buffer[1] = JPEG_EOI;
             got = 2;
+            if (!s->endOfFile && s->decoding)
+                s->endOfDataRow = static_cast<long>(s->cinfo.input_iMCU_row);
             s->endOfFile = true;
         }
         s->source.next_input_byte = s->buffer.get();
@@ -458,6 +463,7 @@ Status JpegReader::startDecompress(unsigned int numerator, unsigned int denomina
     }
     s->cinfo.scale_num = numerator;
     s->cinfo.scale_denom = denominator;
+    s->decoding = true;
     if (!JpegCallbacks::start(s)) return fail(sessionError());
     s->started = true;
     const int components = m_cmyk ? 4 : 3;
@@ -512,6 +518,15 @@ void JpegReader::EndDecode() {
         return;
     }
     jpeg_abort_decompress(&s->cinfo);
+}
+
+std::int32_t JpegReader::dataEndsAtRow() const {
+    if (!m_session || m_session->endOfDataRow < 0) return -1;
+    const auto& c = m_session->cinfo;
+    // An iMCU row spans this many rows of the source, whatever scale the output has.
+    const std::uint64_t row = static_cast<std::uint64_t>(m_session->endOfDataRow) *
+                              static_cast<std::uint64_t>(c.max_v_samp_factor) * DCTSIZE;
+    return row < c.image_height ? static_cast<std::int32_t>(row) : -1;
 }
 
 Status JpegReader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bitmap,

@@ -35,6 +35,7 @@ public:
     Result<std::uint32_t> BeginDecode() override;
     Status ReadRow(std::uint8_t* out, bool skip) override;
     void EndDecode() override;
+    std::int32_t dataEndsAtRow() const override;
     Status MakeThumbnail(const std::filesystem::path& path, Bitmap32& bitmap, std::int32_t size,
                          ColorRef backgroundColour, const CancelSink* cancel) override;
     // The display decode is scaled by the library to the smallest eighth-step size that still

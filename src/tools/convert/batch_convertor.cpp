@@ -224,7 +224,7 @@ void BatchRun::finishOldest() {
 
 void BatchRun::finish(Job& job) {
     std::error_code ec;
-    if (job.result == kBatchFileWritten) {
+    if (job.result == kBatchFileWritten || job.result == kBatchFileDamaged) {
         // rename() replaces an existing (even read-only) output in one step.
         fs::rename(job.temporary, job.output, ec);
         if (ec) {
@@ -235,6 +235,10 @@ void BatchRun::finish(Job& job) {
         }
         detail::applySourceStatus(job.output, job.status, m_s.preserveDate);
         ++m_result.converted;
+        if (job.result == kBatchFileDamaged) {
+            ++m_result.damaged;
+            m_host.damaged(job.source, job.message);
+        }
         return;
     }
     fs::remove(job.temporary, ec);

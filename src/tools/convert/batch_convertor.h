@@ -60,7 +60,9 @@ struct BatchSettings {
     std::int32_t defaultDpiX = 300;  // the Options dialog's default resolution
     std::int32_t defaultDpiY = 300;
 
-    // Rotate/Flip.
+    // Rotate/Flip. With autoOrient each picture is first put upright by its Exif Orientation,
+    // as the viewer shows it (a copied Exif block then says 1).
+    bool autoOrient = true;
     std::int32_t rotation = 0;  // quarter turns clockwise
     bool mirrorH = false;
     bool mirrorV = false;
@@ -78,6 +80,9 @@ struct BatchFileList {
     std::filesystem::path root;
     std::vector<std::filesystem::path> files;
 };
+
+// After the path and a colon; followed by the damage ("data ends at row 120").
+inline constexpr char kConvertedWithDamageMessage[] = "converted with damage:";
 
 // How a run talks to its user. The engine calls it only on the thread that called Run, so a GUI
 // can show message boxes from it; it never shows anything itself.
@@ -97,6 +102,11 @@ public:
                           std::int32_t stage) = 0;
     // Polled often (the dialog's ESC, Ctrl+C on the command line).
     virtual bool stopRequested() = 0;
+    // `file` was converted, but its data ended early: "FILE: converted with damage: REASON" as
+    // an error unless the host says it otherwise.
+    virtual void damaged(const std::filesystem::path& file, const std::string& reason) {
+        error(file.string() + ": " + kConvertedWithDamageMessage + " " + reason);
+    }
     // `done` of `count` files are through (converted, skipped or failed), in file order.
     virtual void filesDone(std::int32_t done, std::int32_t count) {
         (void)done;
@@ -105,13 +115,15 @@ public:
 };
 
 struct BatchResult {
-    std::int32_t converted = 0;
+    std::int32_t converted = 0;  // damaged ones included
+    std::int32_t damaged = 0;    // written from a file that ended early
     std::int32_t failed = 0;
     std::int32_t skipped = 0;
     bool stopped = false;  // by the user (ESC or Cancel)
 };
 
 // The per-file result of the worker.
+inline constexpr int kBatchFileDamaged = 3;  // written, but the source ended early
 inline constexpr int kBatchFileWritten = 2;
 inline constexpr int kBatchFileStopped = 1;
 inline constexpr int kBatchFileFailed = 0;
@@ -177,7 +189,8 @@ public:
     // batchPagePath(finalPath, k) (each through its own temporary file, put in place only when
     // the whole file succeeded). `overlay` is the prepared layer or null. `stage` is told 0..3
     // ("Reading", "Resampling", "Converting", "Writing"); `cancel` is polled. Returns
-    // kBatchFileWritten, kBatchFileStopped or kBatchFileFailed with the message in `message`.
+    // kBatchFileWritten, kBatchFileStopped or kBatchFileFailed with the message in `message`, or
+    // kBatchFileDamaged (written) with the damage ("data ends at row 120") in `message`.
     // Safe to run on several threads at once for different files.
     static int ConvertFile(const std::filesystem::path& sourcePath,
                            const std::filesystem::path& temporaryPath,

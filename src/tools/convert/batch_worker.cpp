@@ -8,6 +8,7 @@
 #include "image/image_document.h"
 #include "image/image_page.h"
 #include "image/load_options.h"
+#include "image/orientation.h"
 #include "image/sinks.h"
 #include "image/writers/image_writer.h"
 #include "image/writers/writer_factory.h"
@@ -109,6 +110,8 @@ private:
     image::LoadOptions m_load;
     std::vector<std::string> m_comments;
     image::ImageInfo m_info;
+    std::vector<std::uint8_t> m_exif;  // what a JPEG output carries
+    std::string m_damage;              // of the first page that ended early
     std::int32_t m_dpiX = 0, m_dpiY = 0;
     bool m_sourceDpi = false;
 };
@@ -122,7 +125,15 @@ int Converter::run(const fs::path& temporaryPath) {
     m_load.extractAlpha = true;
     m_load.comments = &m_comments;
     image::ImageDocument doc;
-    if (!doc.Open(m_load, m_cancel) || !doc.AddPage() || !doc.DecodePage()) {
+    if (!doc.Open(m_load, m_cancel)) {
+        if (cancelled(m_cancel)) return kBatchFileStopped;
+        return fail(kCantReadImageMessage, m_source);
+    }
+    const bool turned = m_s.autoOrient && doc.exif().orientation() > 1;
+    if (turned) doc.orientUpright();
+    // The alpha plane is mapped as the pixels were placed.
+    m_load = doc.options();
+    if (!doc.AddPage() || !doc.DecodePage()) {
         if (cancelled(m_cancel)) return kBatchFileStopped;
         return fail(kCantReadImageMessage, m_source);
     }
@@ -140,6 +151,10 @@ int Converter::run(const fs::path& temporaryPath) {
         m_dpiX = m_s.defaultDpiX;
         m_dpiY = m_s.defaultDpiY;
     }
+    if (m_s.format == BatchFormat::Jpeg)
+        m_exif = turned ? image::exifWithOrientationReset(m_info.exif)
+                        : std::vector<std::uint8_t>(m_info.exif.data().begin(),
+                                                    m_info.exif.data().end());
     if (!m_s.keepOriginal) {
         m_comments.clear();
         if (m_s.setComments && !m_s.comments.empty()) m_comments.push_back(m_s.comments);
@@ -153,9 +168,9 @@ int Converter::run(const fs::path& temporaryPath) {
                 return fail(kFailedToWriteMessage, batchPagePath(m_final, k));
             extra.files.emplace_back(target, batchPagePath(m_final, k));
         }
-        if (const int r = writePage(doc.PageAt(doc.PageCount() - 1), k, target);
-            r != kBatchFileWritten)
-            return r;
+        const image::ImagePage& page = doc.PageAt(doc.PageCount() - 1);
+        if (m_damage.empty()) m_damage = image::pageDamageText(page);
+        if (const int r = writePage(page, k, target); r != kBatchFileWritten) return r;
         // Frames come composed; each is dropped once written, so long animations stay small.
         doc.ReleasePages();
         if (k + 1 >= image::ImageDocument::kMaxPages || !doc.AddPage() || !doc.DecodePage()) break;
@@ -168,6 +183,10 @@ int Converter::run(const fs::path& temporaryPath) {
         fs::rename(it->first, it->second, ec);
         if (ec) return fail(kFailedToWriteMessage, it->second);
         if (haveStatus) detail::applySourceStatus(it->second, st, m_s.preserveDate);
+    }
+    if (!m_damage.empty()) {
+        m_message = m_damage;
+        return kBatchFileDamaged;
     }
     return kBatchFileWritten;
 }
@@ -273,7 +292,7 @@ int Converter::writePage(const image::ImagePage& page, std::int32_t index, const
         dpiX = dpiY = 0;
     img.dpiX = std::max(0, dpiX);
     img.dpiY = std::max(0, dpiY);
-    if (m_s.format == BatchFormat::Jpeg) img.exif = m_info.exif.data();
+    if (m_s.format == BatchFormat::Jpeg) img.exif = m_exif;
     applyFormatOptions(m_s, img);
     if (m_s.format == BatchFormat::Tiff && m_s.tiffCompressionTag > 0 &&
         image::tiffCompressionIndex(m_s.tiffCompressionTag, img.bits))

@@ -4,6 +4,7 @@
 
 #include "image/image_document.h"
 #include "image/load_options.h"
+#include "image/orientation.h"
 #include "image/sinks.h"
 
 namespace kalder::tools {
@@ -19,11 +20,13 @@ private:
     PrintHost& m_host;
 };
 
-bool loadInto(const image::LoadOptions& options, image::Bitmap32& out,
+bool loadInto(const image::LoadOptions& options, bool upright, image::Bitmap32& out,
               const image::CancelSink* cancel) {
     try {
         image::ImageDocument document;
-        if (!document.loadAll(options, false, cancel) || document.PageCount() < 1) return false;
+        if (!document.Open(options, cancel)) return false;
+        if (upright) document.orientUpright();
+        if (!document.AddPage() || !document.DecodePage()) return false;
         const image::Bitmap32& b = document.PageAt(0).bitmap;
         return !b.isEmpty() && b.CopyTo(out);
     } catch (const std::bad_alloc&) {
@@ -35,19 +38,31 @@ bool loadInto(const image::LoadOptions& options, image::Bitmap32& out,
 }  // namespace
 
 bool loadFullImage(const std::filesystem::path& path, image::Bitmap32& out,
-                   const image::CancelSink* cancel) {
+                   const image::CancelSink* cancel, bool upright) {
     image::LoadOptions options;
     options.path = path;
-    return loadInto(options, out, cancel);
+    return loadInto(options, upright, out, cancel);
 }
 
-bool loadPrintPreview(const std::filesystem::path& path, image::Bitmap32& out) {
+bool loadPrintPreview(const std::filesystem::path& path, image::Bitmap32& out, bool upright) {
     image::LoadOptions options;
     options.path = path;
     options.fitWidth = options.fitHeight = kPrintPreviewSize;
     options.limitWidth = options.limitHeight = kPrintPreviewSize;
     options.zoomRule = 2;  // shrink big pictures only
-    return loadInto(options, out, nullptr);
+    return loadInto(options, upright, out, nullptr);
+}
+
+void readOriginalSize(PrintItem& item, bool upright) {
+    if (item.sizeRead) return;
+    item.sizeRead = true;
+    image::ImageInfo info;
+    if (!image::ReadImageInfo(item.path, info, true)) return;
+    const bool quarter = upright && (image::uprightTransform(info.exif.orientation()).rotation & 1);
+    item.width = quarter ? info.height : info.width;
+    item.height = quarter ? info.width : info.height;
+    item.dpiX = quarter ? info.dpiY : info.dpiX;
+    item.dpiY = quarter ? info.dpiX : info.dpiY;
 }
 
 void releasePage(std::vector<PrintCell>& cells, std::int32_t page) {
@@ -79,7 +94,9 @@ PrepareOutcome preparePage(std::vector<PrintCell>& cells, std::int32_t page,
             full.Release();
             loadedItem = items.size();
             host.progress(kPrintStageReading, item.path, total, done);
-            if (!load(item.path, full, &cancel)) {
+            const bool loaded = load ? load(item.path, full, &cancel)
+                                     : loadFullImage(item.path, full, &cancel, options.upright);
+            if (!loaded) {
                 if (host.stopRequested()) return fail(PrepareOutcome::Stopped);
                 host.error(std::string(kPrintCannotRead) + " " + item.path.string());
                 return fail(PrepareOutcome::Failed);

@@ -32,26 +32,32 @@ public:
 
 struct PrintOptions {
     PrintResolution dpi{300, 300};
+    // Put each picture upright by its Exif Orientation, as the viewer does by default.
+    bool upright = true;
     bool zoom = false;
     image::ResampleMethod method = image::ResampleMethod::Lanczos;
 };
 
-// Decodes a file at full size into the bitmap; false when it cannot be read.
+// Decodes a file at full size into the bitmap; false when it cannot be read. With `upright` the
+// picture is put upright by its Exif Orientation, as the viewer shows it.
 using PrintImageLoader =
     std::function<bool(const std::filesystem::path&, image::Bitmap32&, const image::CancelSink*)>;
 bool loadFullImage(const std::filesystem::path& path, image::Bitmap32& out,
-                   const image::CancelSink* cancel);
+                   const image::CancelSink* cancel, bool upright = true);
 // A preview whose longer side is at most kPrintPreviewSize; false when the file cannot be read.
-bool loadPrintPreview(const std::filesystem::path& path, image::Bitmap32& out);
+bool loadPrintPreview(const std::filesystem::path& path, image::Bitmap32& out, bool upright = true);
+// Reads the item's pixel size and resolution once ("Original size"), in the orientation it is
+// printed in.
+void readOriginalSize(PrintItem& item, bool upright);
 
 enum class PrepareOutcome { Done, Stopped, Failed };
 
 // Gives every cell of `page` its bitmap at the print resolution. Consecutive cells of the same
 // item share one decode, and only one full-size decode is held at a time. On Stopped or Failed
-// the page's bitmaps are released again.
+// the page's bitmaps are released again. Without a loader, loadFullImage as the options say.
 PrepareOutcome preparePage(std::vector<PrintCell>& cells, std::int32_t page,
                            const std::vector<PrintItem>& items, const PrintOptions& options,
-                           PrintHost& host, const PrintImageLoader& load = loadFullImage);
+                           PrintHost& host, const PrintImageLoader& load = {});
 void releasePage(std::vector<PrintCell>& cells, std::int32_t page);
 
 }  // namespace kalder::tools

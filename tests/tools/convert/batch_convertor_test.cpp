@@ -11,6 +11,7 @@
 #include "image/writers/image_writer.h"
 #include "image/writers/writer_factory.h"
 #include "support/test_support.h"
+#include "tools/jpeg_transform/jpeg_test_files.h"
 
 using namespace kalder;
 using tools::BatchConvertor;
@@ -337,6 +338,58 @@ TEST(BatchRun, FailuresLeaveNothingBehind) {
     EXPECT_FALSE(fs::exists(dir / "locked" / "good.png"));
     EXPECT_TRUE(leftovers(dir.path()).empty());
     fs::permissions(dir / "locked", fs::perms::owner_all);
+}
+
+TEST(BatchRun, PhotosComeOutAsShownAndCutOnesAreCounted) {
+    const auto landscape = test::jpeg::makeJpeg(64, 32);
+    if (landscape.empty()) GTEST_SKIP() << "codec module missing";
+    test::TempDir dir;
+    test::jpeg::ExifSpec six;
+    six.orientation = 6;
+    test::writeFile(dir / "p.jpg",
+                    test::jpeg::withSegments(
+                        landscape, {test::jpeg::segment(0xE1, test::jpeg::exifPayload(six))}));
+    for (bool upright : {true, false}) {
+        for (BatchFormat format : {BatchFormat::Png, BatchFormat::Jpeg}) {
+            SCOPED_TRACE(testing::Message() << upright << " " << static_cast<int>(format));
+            BatchSettings s = pngSettings();
+            s.format = format;
+            s.autoOrient = upright;
+            s.placeInFolder = true;
+            s.outputFolder = dir / (upright ? "up" : "stored");
+            TestHost host;
+            EXPECT_EQ(run(s, {dir / "p.jpg"}, host).converted, 1);
+            const fs::path out = s.outputFolder / (format == BatchFormat::Png ? "p.png" : "p.jpg");
+            const auto d = test::decodeWithKalder(out);
+            ASSERT_TRUE(d);
+            EXPECT_EQ(d->width, upright ? 32 : 64);
+            if (upright) {
+                // The stored left column (dark red) is the top row now.
+                EXPECT_LT(d->at(16, 1)[0], 40);
+                EXPECT_GT(d->at(16, 62)[0], 200);
+            }
+            // A copied Exif block no longer turns the turned picture again.
+            image::ImageInfo info;
+            if (format == BatchFormat::Jpeg && image::ReadImageInfo(out, info, true)) {
+                EXPECT_EQ(info.exif.orientation(), upright ? 1 : 6);
+            }
+        }
+    }
+
+    // A cut file is written with what could be read, and said to be damaged.
+    const auto tall = test::jpeg::makeJpeg(64, 256);
+    test::writeFile(dir / "cut.jpg", {tall.begin(), tall.begin() + tall.size() / 2});
+    TestHost host;
+    const auto r = run(pngSettings(), {dir / "cut.jpg", dir / "p.jpg"}, host);
+    EXPECT_EQ(r.converted, 2);
+    EXPECT_EQ(r.damaged, 1);
+    EXPECT_EQ(r.failed, 0);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0].rfind(
+                  (dir / "cut.jpg").string() + ": converted with damage: data ends at row ", 0),
+              0u)
+        << host.errors[0];
+    EXPECT_TRUE(fs::exists(dir / "cut.png"));
 }
 
 TEST(BatchRun, ExistingFilePrompts) {

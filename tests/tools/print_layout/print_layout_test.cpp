@@ -5,6 +5,8 @@
 #include <cstring>
 #include <map>
 
+#include "support/test_support.h"
+#include "tools/jpeg_transform/jpeg_test_files.h"
 #include "tools/print_layout/print_preparer.h"
 
 namespace kalder::tools {
@@ -165,6 +167,38 @@ TEST(PrintPreparerTest, OneDecodePerRunOfCellsAndCleanFailure) {
     // 48.5 mm at 100 dpi, the picture's 2:1 aspect kept.
     EXPECT_EQ(cells[3].bitmap->width(), 191);
     EXPECT_EQ(cells[3].bitmap->height(), 95);
+}
+
+// A photo stored sideways with Exif Orientation 6 prints upright, as the viewer shows it: the
+// page's bitmap, the preview and "Original size".
+TEST(PrintPreparerTest, PhotosPrintAsTheViewerShowsThem) {
+    const auto landscape = test::jpeg::makeJpeg(64, 32);
+    if (landscape.empty()) GTEST_SKIP() << "codec module missing";
+    test::TempDir dir;
+    test::jpeg::ExifSpec six;
+    six.orientation = 6;
+    std::vector<PrintItem> items(1);
+    items[0].path = dir / "p.jpg";
+    test::writeFile(items[0].path,
+                    test::jpeg::withSegments(
+                        landscape, {test::jpeg::segment(0xE1, test::jpeg::exifPayload(six))}));
+    auto cells = layoutCells(PrintLayout::One, {100, 100, false}, 1, 1);
+    RecordingHost host;
+    PrintOptions options;
+    options.dpi = {100, 100};
+    ASSERT_EQ(preparePage(cells, 0, items, options, host), PrepareOutcome::Done);
+    EXPECT_LT(cells[0].bitmap->width(), cells[0].bitmap->height());
+    options.upright = false;
+    ASSERT_EQ(preparePage(cells, 0, items, options, host), PrepareOutcome::Done);
+    EXPECT_GT(cells[0].bitmap->width(), cells[0].bitmap->height());
+
+    image::Bitmap32 preview;
+    ASSERT_TRUE(loadPrintPreview(items[0].path, preview));
+    EXPECT_EQ(preview.width(), 32);
+    EXPECT_EQ(preview.height(), 64);
+    readOriginalSize(items[0], true);
+    EXPECT_EQ(items[0].width, 32);
+    EXPECT_EQ(items[0].height, 64);
 }
 
 }  // namespace

@@ -342,6 +342,10 @@ QWidget* BatchConvertorDialog::buildRotatePage() {
     tagPage(page, kRotateTemplate);
     m_rotation = new QButtonGroup(page);
     auto* layout = new QVBoxLayout(page);
+    // Checked as the viewer's automatic orientation is: the results then look as shown.
+    m_autoOrient = checkBox(tr("Turn upright by the Exif orientation &first"), "autoOrient", page);
+    layout->addWidget(m_autoOrient);
+    layout->addSpacing(8);
     const std::array<QString, 4> turns = {tr("&Do not rotate"), tr("90 &degrees clockwise"),
                                           tr("&180 degrees"), tr("&90 degrees counterclockwise")};
     for (int i = 0; i < 4; ++i) {
@@ -521,6 +525,7 @@ tools::BatchSettings BatchConvertorDialog::pageSettings() const {
     s.defaultDpiX = m_settings.defaultResolutionX;
     s.defaultDpiY = m_settings.defaultResolutionY;
 
+    s.autoOrient = m_autoOrient->isChecked();
     s.rotation = std::max(0, m_rotation->checkedId());
     s.mirrorH = m_mirrorH->isChecked();
     s.mirrorV = m_mirrorV->isChecked();
@@ -563,6 +568,7 @@ void BatchConvertorDialog::showSettings(const tools::BatchSettings& s) {
     m_dpiX->setText(s.originalResolution ? QString() : QString::number(s.dpiX));
     m_dpiY->setText(s.originalResolution ? QString() : QString::number(s.dpiY));
 
+    m_autoOrient->setChecked(s.autoOrient);
     if (QAbstractButton* turn = m_rotation->button(std::clamp(s.rotation, 0, 3)))
         turn->setChecked(true);
     m_mirrorH->setChecked(s.mirrorH);
@@ -591,7 +597,9 @@ void BatchConvertorDialog::setCurrentFile(const std::filesystem::path& path) {
 }
 
 void BatchConvertorDialog::loadFromSettings() {
-    showSettings(app::batchSettingsFromSettings(m_settings));
+    tools::BatchSettings s = app::batchSettingsFromSettings(m_settings);
+    s.autoOrient = m_settings.exifAutoOrient;
+    showSettings(s);
 }
 
 void BatchConvertorDialog::storeToSettings() const {

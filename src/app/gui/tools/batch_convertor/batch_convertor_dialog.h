@@ -115,6 +115,7 @@ private:
     QLineEdit* m_dpiY = nullptr;
 
     // Rotate/Flip.
+    QCheckBox* m_autoOrient = nullptr;
     QButtonGroup* m_rotation = nullptr;
     QCheckBox* m_mirrorH = nullptr;
     QCheckBox* m_mirrorV = nullptr;

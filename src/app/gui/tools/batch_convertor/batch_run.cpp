@@ -1,7 +1,10 @@
 #include "app/gui/tools/batch_convertor/batch_run.h"
 
 #include <QApplication>
-#include <QMessageBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/core/command_ids.h"
@@ -83,11 +86,6 @@ void BatchRunHost::begin() {
     m_stop = false;
 }
 
-void BatchRunHost::error(const std::string& message) {
-    CursorBreak pointer;
-    QMessageBox::critical(m_parent, kTitle, QString::fromStdString(message));
-}
-
 int BatchRunHost::askExisting(const std::string& message, const fs::path& path, fs::path& renamed) {
     CursorBreak pointer;
     const FileExistsDialog::Answer answer = FileExistsDialog::ask(
@@ -115,11 +113,41 @@ bool BatchRunHost::stopRequested() {
     return m_stop;
 }
 
+BatchReportDialog::BatchReportDialog(const tools::BatchResult& result,
+                                     const std::vector<std::string>& problems, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("batchReport"));
+    setWindowTitle(kTitle);
+    auto* counts = new QLabel(summary(result), this);
+    counts->setObjectName(QStringLiteral("summary"));
+    auto* list = new QListWidget(this);
+    list->setObjectName(QStringLiteral("problems"));
+    list->setAccessibleName(tr("Files with problems"));
+    for (const std::string& p : problems) list->addItem(QString::fromStdString(p));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->setObjectName(QStringLiteral("buttons"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(counts);
+    layout->addWidget(list);
+    layout->addWidget(buttons);
+    resize(560, 320);
+}
+
+QString BatchReportDialog::summary(const tools::BatchResult& result) {
+    return tr("%1 converted (%2 with damage), %3 failed, %4 skipped")
+        .arg(result.converted)
+        .arg(result.damaged)
+        .arg(result.failed)
+        .arg(result.skipped);
+}
+
 tools::BatchResult runBatch(MainWindow& window, const tools::BatchSettings& settings,
                             QWidget* parent) {
     const tools::BatchFileList list = batchFileList(window, settings.applyTo);
     if (list.files.empty()) return {};
     tools::BatchResult result;
+    std::vector<std::string> problems;
     {
         WaitCursor wait;
         // The loaders must not read a file while the run replaces it.
@@ -127,10 +155,15 @@ tools::BatchResult runBatch(MainWindow& window, const tools::BatchSettings& sett
         BatchRunHost host(parent);
         host.begin();
         result = tools::BatchConvertor::Run(settings, list, host);
+        problems = host.problems();
     }
     window.images().restartLoaders();
     // New files and folders show in the browser and the tree; the current image comes back.
     window.runCommand(app::cmd::kRefresh);
+    if (!problems.empty()) {
+        BatchReportDialog report(result, problems, parent);
+        report.exec();
+    }
     return result;
 }
 

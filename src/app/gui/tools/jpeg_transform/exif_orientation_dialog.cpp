@@ -21,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kTemplate = 352;
-// The value chosen last time, while the program runs.
+// The value chosen last time, while the program runs; for files without a valid tag.
 int g_lastValue = 1;
 
 const char* const kValueTexts[8] = {
@@ -114,7 +114,9 @@ ExifOrientationDialog::ExifOrientationDialog(std::vector<fs::path> files, QWidge
         return FileExistsDialog::ask(this, message, path, false);
     };
     reportError = [this](const QString& text) { showError(this, text); };
-    setValue(g_lastValue);
+    // The value the (first) file holds now; the last choice only when it has none.
+    const auto tag = m_files.empty() ? std::nullopt : tools::readOrientationTag(m_files.front());
+    setValue(tag && tag->value >= 1 && tag->value <= 8 ? tag->value : g_lastValue);
     OnInitDialog();
 }
 

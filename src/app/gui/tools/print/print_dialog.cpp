@@ -242,7 +242,8 @@ void PrintDialog::makePreviews() {
     for (tools::PrintItem& item : m_items) {
         if (!item.preview || item.preview->isEmpty()) {
             auto bitmap = std::make_shared<image::Bitmap32>();
-            if (tools::loadPrintPreview(item.path, *bitmap)) item.preview = std::move(bitmap);
+            if (tools::loadPrintPreview(item.path, *bitmap, m_settings.exifAutoOrient))
+                item.preview = std::move(bitmap);
         }
         m_previews.push_back(previewImage(item.preview.get(), m_geometry.monochrome));
     }
@@ -293,17 +294,8 @@ bool PrintDialog::setCustomSize(double widthMm, double heightMm, bool original) 
     const tools::PrintPage page{m_geometry.printableWidthMm, m_geometry.printableHeightMm,
                                 m_geometry.landscape};
     if (original) {
-        for (tools::PrintItem& item : m_items) {
-            if (item.sizeRead) continue;
-            image::ImageInfo info;
-            if (image::ReadImageInfo(item.path, info, true)) {
-                item.width = info.width;
-                item.height = info.height;
-                item.dpiX = info.dpiX;
-                item.dpiY = info.dpiY;
-            }
-            item.sizeRead = true;
-        }
+        for (tools::PrintItem& item : m_items)
+            tools::readOriginalSize(item, m_settings.exifAutoOrient);
         tools::applyOriginalSizes(m_cells, m_items, page);
         showPage(m_page);
         return true;
@@ -387,6 +379,7 @@ bool PrintDialog::printAll() {
     }
 
     tools::PrintOptions options;
+    options.upright = m_settings.exifAutoOrient;
     options.dpi = tools::effectiveResolution(
         rx, ry, {m_settings.defaultResolutionX, m_settings.defaultResolutionY});
     options.zoom = m_zoom->isChecked();
