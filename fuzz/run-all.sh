@@ -30,6 +30,7 @@ seeds_for() {
         psd_reader_fuzzer) echo "psd" ;;
         settings_fuzzer) echo "cfg" ;;
         desktop_entry_fuzzer) echo "desktop" ;;
+        mimeapps_list_fuzzer) echo "list" ;;
         pe_version_fuzzer) echo "exe dll" ;;
         tiff_reader_fuzzer) echo "tif tiff" ;;
         jpeg2000_reader_fuzzer|jp2_box_fuzzer) echo "jp2 j2k jpc jpf j2c" ;;

@@ -108,19 +108,7 @@ int runAssociate(const std::vector<std::string>& args, std::ostream& out, std::o
     if (all) {
         a.AssociateAll();
     } else {
-        if (!restore) a.RegisterApplication();
-        for (std::size_t f : formats) {
-            const image::FormatRecord& r = image::formatTable()[f];
-            for (auto i = r.firstExtension; i <= r.lastExtension; ++i) {
-                const auto index = static_cast<std::size_t>(i);
-                if (restore) {
-                    if (a.IsAssociated(index)) a.Restore(index);
-                } else {
-                    a.Associate(index);
-                    a.ClearUserChoice(index);
-                }
-            }
-        }
+        for (std::size_t f : formats) a.SetFormatAssociated(f, !restore);
     }
     if (!a.flush()) {
         err << "kalder-cli: cannot write " << a.mimeAppsPath().string() << "\n";

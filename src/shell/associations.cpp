@@ -1,6 +1,7 @@
 #include "shell/associations.h"
 
 #include <fcntl.h>
+#include <gio/gio.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -68,6 +69,9 @@ constexpr std::array<std::string_view, 42> kMimeTypes{
 constexpr std::string_view kDefaultGroup = "[Default Applications]";
 constexpr std::string_view kUndoPresent = "value:";
 constexpr std::string_view kUndoAbsent = "absent";
+// Marks a desktop entry as the one we wrote, which we may rewrite and remove; any other entry
+// with our ID was installed or made by hand and is used as it is.
+constexpr std::string_view kGeneratedMark = "X-Kalder-Generated=true";
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -144,24 +148,6 @@ void runQuietly(const std::vector<std::string>& argv) {
     posix_spawn_file_actions_destroy(&actions);
 }
 
-// A desktop entry's text without its Exec line, which names wherever the program was when it
-// registered.
-std::string withoutExec(std::string_view text) {
-    std::string out;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = text.substr(start, end - start);
-        if (!line.starts_with("Exec=")) {
-            out += line;
-            out += '\n';
-        }
-        start = end + 1;
-    }
-    return out;
-}
-
 fs::path envPath(const char* name, std::string_view homeRelative) {
     if (const char* v = std::getenv(name); v && *v == '/') return v;
     if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / homeRelative;
@@ -172,6 +158,22 @@ fs::path envPath(const char* name, std::string_view homeRelative) {
 
 std::string_view mimeTypeOfExtension(std::size_t extensionIndex) {
     return extensionIndex < kMimeTypes.size() ? kMimeTypes[extensionIndex] : std::string_view{};
+}
+
+std::string mimeTypeOfFile(const fs::path& file) {
+    std::string ext = file.extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto extensions = image::extensionTable();
+    for (std::size_t i = 0; i < extensions.size(); ++i)
+        if (!ext.empty() && extensions[i].extension == ext)
+            return std::string(mimeTypeOfExtension(i));
+    gboolean uncertain = FALSE;
+    char* guess = g_content_type_guess(file.filename().c_str(), nullptr, 0, &uncertain);
+    char* mime = guess ? g_content_type_get_mime_type(guess) : nullptr;
+    std::string type = mime && !uncertain ? mime : "";
+    g_free(mime);
+    g_free(guess);
+    return type;
 }
 
 std::vector<std::string_view> handledMimeTypes() {
@@ -185,6 +187,12 @@ std::vector<std::string_view> handledMimeTypes() {
 }
 
 std::string desktopEntryText(const fs::path& executable) {
+    const std::vector<std::string_view> all = handledMimeTypes();
+    return desktopEntryText(executable, all);
+}
+
+std::string desktopEntryText(const fs::path& executable,
+                             std::span<const std::string_view> mimeTypes) {
     std::string text =
         "[Desktop Entry]\n"
         "Type=Application\n"
@@ -198,7 +206,7 @@ std::string desktopEntryText(const fs::path& executable) {
         "Terminal=false\n"
         "Categories=Graphics;Viewer;RasterGraphics;2DGraphics;\n"
         "MimeType=";
-    for (std::string_view t : handledMimeTypes()) {
+    for (std::string_view t : mimeTypes) {
         text += t;
         text += ';';
     }
@@ -210,6 +218,15 @@ XdgFolders XdgFolders::fromEnvironment() {
     XdgFolders f;
     f.configHome = envPath("XDG_CONFIG_HOME", ".config");
     f.dataHome = envPath("XDG_DATA_HOME", ".local/share");
+    const char* dirs = std::getenv("XDG_DATA_DIRS");
+    std::string_view rest = dirs && *dirs ? dirs : "/usr/local/share/:/usr/share/";
+    while (!rest.empty()) {
+        const std::size_t colon = rest.find(':');
+        if (const std::string_view dir = rest.substr(0, colon); dir.starts_with('/'))
+            f.dataDirs.emplace_back(dir);
+        if (colon == std::string_view::npos) break;
+        rest.remove_prefix(colon + 1);
+    }
     if (const char* d = std::getenv("XDG_CURRENT_DESKTOP")) {
         std::string_view rest = d;
         while (!rest.empty()) {
@@ -322,6 +339,7 @@ Associations::Associations(XdgFolders folders, RegistryStore& undoStore, fs::pat
     for (const std::string& desktop : m_folders.desktops) {
         ListFile f;
         f.path = m_folders.configHome / (desktop + "-mimeapps.list");
+        f.undoPrefix = f.path.filename().string() + ":";
         f.list.parse(readFile(f.path));
         m_overrides.push_back(std::move(f));
     }
@@ -334,9 +352,18 @@ fs::path Associations::installedDesktopPath() const {
     return m_folders.dataHome / "applications" / std::string(kDesktopFileId);
 }
 
+std::vector<Associations::ListFile*> Associations::listFiles() {
+    std::vector<ListFile*> all{&m_main};
+    for (ListFile& o : m_overrides) all.push_back(&o);
+    return all;
+}
+
 bool Associations::IsAssociated(std::size_t extensionIndex) const {
     const std::string_view type = mimeTypeOfExtension(extensionIndex);
-    if (type.empty()) return false;
+    return !type.empty() && isTypeAssociated(type);
+}
+
+bool Associations::isTypeAssociated(std::string_view type) const {
     // A desktop-specific choice wins over the general list, as it does for every reader.
     for (const ListFile& f : m_overrides) {
         if (auto v = f.list.defaultValue(type); v && !firstDesktopId(*v).empty())
@@ -348,53 +375,89 @@ bool Associations::IsAssociated(std::size_t extensionIndex) const {
 
 void Associations::Associate(std::size_t extensionIndex) {
     const std::string_view type = mimeTypeOfExtension(extensionIndex);
-    if (type.empty() || m_main.path.empty()) return;
-    const std::optional<std::string> current = m_main.list.defaultValue(type);
-    if (current && firstDesktopId(*current) == kDesktopFileId) return;
-    // Only the user's own entry is remembered: the system default still applies once ours is
-    // gone, and pinning it in the user's file would outlive a later system change.
-    setUndoValue(type, current);
-    m_main.list.setDefaultValue(type, kDesktopFileId);
-    m_main.dirty = true;
+    if (type.empty() || m_main.path.empty() || isTypeAssociated(type)) return;
+    for (ListFile* f : listFiles()) {
+        const std::string undoName = f->undoPrefix + std::string(type);
+        const std::optional<std::string> current = f->list.defaultValue(type);
+        if (f == &m_main) {
+            if (current && firstDesktopId(*current) == kDesktopFileId) continue;
+            // Only the user's own entry is remembered: the system default still applies once
+            // ours is gone, and pinning it in the user's file would outlive a later change.
+            setUndoValue(undoName, current);
+            f->list.setDefaultValue(type, kDesktopFileId);
+        } else if (!current) {
+            // Nothing to give back later; an old record would undo a choice made since.
+            if (m_undo.removeValue(kAssociationUndoKey, undoName)) m_undoDirty = true;
+            continue;
+        } else {
+            setUndoValue(undoName, current);
+            while (f->list.removeDefault(type)) {
+            }
+        }
+        f->dirty = true;
+    }
 }
 
 void Associations::Restore(std::size_t extensionIndex) {
     const std::string_view type = mimeTypeOfExtension(extensionIndex);
-    if (type.empty() || m_main.path.empty() || !hasUndoValue(type)) return;
-    const std::optional<std::string> current = m_main.list.defaultValue(type);
-    const std::optional<std::string> saved = undoValue(type);
-    if (saved) {
-        m_main.list.setDefaultValue(type, *saved);
-    } else {
-        m_main.list.removeDefault(type);
-    }
-    m_main.dirty = true;
-    setUndoValue(type, current);
-}
-
-void Associations::ClearUserChoice(std::size_t extensionIndex) {
-    const std::string_view type = mimeTypeOfExtension(extensionIndex);
-    if (type.empty()) return;
-    for (ListFile& f : m_overrides) {
-        while (f.list.removeDefault(type)) f.dirty = true;
+    if (type.empty() || m_main.path.empty()) return;
+    for (ListFile* f : listFiles()) {
+        const std::string undoName = f->undoPrefix + std::string(type);
+        if (!hasUndoValue(undoName)) continue;
+        const std::optional<std::string> current = f->list.defaultValue(type);
+        if (const std::optional<std::string> saved = undoValue(undoName)) {
+            f->list.setDefaultValue(type, *saved);
+        } else {
+            f->list.removeDefault(type);
+        }
+        f->dirty = true;
+        setUndoValue(undoName, current);
     }
 }
 
-void Associations::RegisterApplication() {
-    const fs::path target = installedDesktopPath();
-    if (target.empty()) return;
-    const std::string text = desktopEntryText(m_executable);
-    if (readFile(target) == text) return;
-    if (replaceFileContents(target, text)) m_desktopChanged = true;
+void Associations::SetFormatAssociated(std::size_t formatIndex, bool wanted) {
+    const auto formats = image::formatTable();
+    if (formatIndex >= formats.size()) return;
+    const image::FormatRecord& f = formats[formatIndex];
+    for (auto i = f.firstExtension; i <= f.lastExtension; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        if (wanted == IsAssociated(index)) continue;
+        if (wanted) {
+            Associate(index);
+        } else {
+            Restore(index);
+        }
+    }
 }
 
-void Associations::UnregisterApplication() {
-    const fs::path target = installedDesktopPath();
-    // Only a file we wrote ourselves: a packaged or hand-edited entry is not ours to remove.
-    if (target.empty() || withoutExec(readFile(target)) != withoutExec(desktopEntryText({})))
-        return;
+void Associations::syncDesktopEntry() {
+    const fs::path own = installedDesktopPath();
+    if (own.empty()) return;
     std::error_code ec;
-    if (fs::remove(target, ec)) m_desktopChanged = true;
+    const bool exists = fs::exists(own, ec);
+    const std::string text = exists ? readFile(own) : std::string();
+    const bool generated = text.find(kGeneratedMark) != std::string::npos;
+    if (exists && !generated) return;  // installed into the user's own folder, or hand-made
+
+    bool installed = false;
+    for (const fs::path& dir : m_folders.dataDirs)
+        installed = installed || fs::exists(dir / "applications" / std::string(kDesktopFileId), ec);
+    std::vector<std::string_view> ours;
+    if (!installed) {
+        for (std::string_view type : handledMimeTypes())
+            if (isTypeAssociated(type)) ours.push_back(type);
+    }
+    bool changed = false;
+    if (ours.empty()) {
+        // Nothing is ours, or a copy here would hide the installed entry.
+        changed = exists && fs::remove(own, ec);
+    } else {
+        const std::string wanted =
+            desktopEntryText(m_executable, ours) + std::string(kGeneratedMark) + "\n";
+        changed = text != wanted && replaceFileContents(own, wanted);
+    }
+    // The folder's cache names the types each entry lists; it is the tool's to write.
+    if (changed) runQuietly({"update-desktop-database", own.parent_path().string()});
 }
 
 bool Associations::CheckWantedAssociations(std::span<const bool> formatFlags) const {
@@ -407,11 +470,7 @@ bool Associations::CheckWantedAssociations(std::span<const bool> formatFlags) co
 }
 
 void Associations::AssociateAll() {
-    RegisterApplication();
-    for (std::size_t i = 0; i < image::extensionTable().size(); ++i) {
-        Associate(i);
-        ClearUserChoice(i);
-    }
+    for (std::size_t i = 0; i < image::extensionTable().size(); ++i) Associate(i);
 }
 
 void Associations::Uninstall() {
@@ -428,31 +487,29 @@ void Associations::Uninstall() {
             m_main.list.removeDefault(type);
             m_main.dirty = true;
         }
-        if (m_undo.removeValue(kAssociationUndoKey, type)) m_undoDirty = true;
     }
+    // The key goes with every value in it, those of the desktop-specific lists included.
     if (m_undo.hasKey(kAssociationUndoKey) && m_undo.deleteKey(kAssociationUndoKey))
         m_undoDirty = true;
-    UnregisterApplication();
     flush();
 }
 
-std::optional<std::string> Associations::undoValue(std::string_view mimeType) const {
-    const auto v = m_undo.value(kAssociationUndoKey, mimeType);
+std::optional<std::string> Associations::undoValue(std::string_view name) const {
+    const auto v = m_undo.value(kAssociationUndoKey, name);
     if (!v || !v->starts_with(kUndoPresent)) return std::nullopt;
     return v->substr(kUndoPresent.size());
 }
 
-bool Associations::hasUndoValue(std::string_view mimeType) const {
-    const auto v = m_undo.value(kAssociationUndoKey, mimeType);
+bool Associations::hasUndoValue(std::string_view name) const {
+    const auto v = m_undo.value(kAssociationUndoKey, name);
     return v && (*v == kUndoAbsent || v->starts_with(kUndoPresent));
 }
 
-void Associations::setUndoValue(std::string_view mimeType,
-                                const std::optional<std::string>& previous) {
+void Associations::setUndoValue(std::string_view name, const std::optional<std::string>& previous) {
     const std::string stored =
         previous ? std::string(kUndoPresent) + *previous : std::string(kUndoAbsent);
-    if (m_undo.value(kAssociationUndoKey, mimeType) == stored) return;
-    m_undo.setValue(kAssociationUndoKey, mimeType, stored);
+    if (m_undo.value(kAssociationUndoKey, name) == stored) return;
+    m_undo.setValue(kAssociationUndoKey, name, stored);
     m_undoDirty = true;
 }
 
@@ -463,11 +520,7 @@ bool Associations::flush() {
         if (!m_undo.save()) return false;
         m_undoDirty = false;
     }
-    for (ListFile* f : [&] {
-             std::vector<ListFile*> all{&m_main};
-             for (ListFile& o : m_overrides) all.push_back(&o);
-             return all;
-         }()) {
+    for (ListFile* f : listFiles()) {
         if (!f->dirty) continue;
         if (replaceFileContents(f->path, f->list.serialize())) {
             f->dirty = false;
@@ -475,10 +528,8 @@ bool Associations::flush() {
             ok = false;
         }
     }
-    if (m_desktopChanged && !m_folders.dataHome.empty()) {
-        runQuietly({"update-desktop-database", (m_folders.dataHome / "applications").string()});
-        m_desktopChanged = false;
-    }
+    // The entry follows what the lists now say, so only after they were written.
+    if (ok) syncDesktopEntry();
     return ok;
 }
 

@@ -13,26 +13,34 @@
 namespace kalder::shell {
 
 // The desktop-file ID under which we register; also the value we write as the default handler.
-inline constexpr std::string_view kDesktopFileId = "kalder.desktop";
+inline constexpr std::string_view kDesktopFileId = "org.kalder.Kalder.desktop";
 // Where our undo values live in the registry store: one value per MIME type.
 inline constexpr std::string_view kAssociationUndoKey =
     "Software\\Brenmoor Software\\Kalder\\Associations";
 
 // The MIME type of each entry of image::extensionTable(), by index; empty past the end.
 std::string_view mimeTypeOfExtension(std::size_t extensionIndex);
+// The MIME type of a file by its name: the extension table's first, then the shared MIME
+// database's guess; empty when neither knows it.
+std::string mimeTypeOfFile(const std::filesystem::path& file);
 // Every MIME type we handle, once each, in extension-table order.
 std::vector<std::string_view> handledMimeTypes();
-// The text of our desktop entry. An empty executable gives "Exec=kalder %f" (an installed
-// package); otherwise the executable's full path, quoted as desktop entries require.
+// The text of our desktop entry listing the given types (all handled ones by default). An empty
+// executable gives "Exec=kalder %f" (an installed package); otherwise the executable's full
+// path, quoted as desktop entries require.
 std::string desktopEntryText(const std::filesystem::path& executable);
+std::string desktopEntryText(const std::filesystem::path& executable,
+                             std::span<const std::string_view> mimeTypes);
 
 // The folders the XDG base-directory and MIME-applications rules name.
 struct XdgFolders {
-    std::filesystem::path configHome;   // holds mimeapps.list
-    std::filesystem::path dataHome;     // holds applications/
-    std::vector<std::string> desktops;  // XDG_CURRENT_DESKTOP entries, lower case
+    std::filesystem::path configHome;             // holds mimeapps.list
+    std::filesystem::path dataHome;               // holds applications/
+    std::vector<std::filesystem::path> dataDirs;  // the system's, each holding applications/
+    std::vector<std::string> desktops;            // XDG_CURRENT_DESKTOP entries, lower case
 
-    // From XDG_CONFIG_HOME, XDG_DATA_HOME (or their ~/ defaults) and XDG_CURRENT_DESKTOP.
+    // From XDG_CONFIG_HOME, XDG_DATA_HOME (or their ~/ defaults), XDG_DATA_DIRS and
+    // XDG_CURRENT_DESKTOP.
     static XdgFolders fromEnvironment();
 };
 
@@ -66,34 +74,35 @@ std::string firstDesktopId(std::string_view value);
 // File associations on the XDG MIME defaults. The type's entry in $XDG_CONFIG_HOME/mimeapps.list
 // plays the part of the class an extension maps to; an entry in a desktop-specific
 // $XDG_CONFIG_HOME/<desktop>-mimeapps.list overrides it, as a user's own choice does. The
-// previous value of every entry we take over is kept in the registry store (or that there was
-// none) so that Restore can put it back.
+// previous value of every entry we take over or drop is kept in the registry store (or that
+// there was none) so that Restore can put it back.
+//
+// A type with no default of its own goes to any application whose desktop entry lists it, so
+// the entry matters as much as the lists: an installed entry with our ID is used as it is; only
+// when none is installed do we write our own into $XDG_DATA_HOME/applications, listing exactly
+// the types that are ours, and remove it once none is.
 //
 // Operations work on one extension (its index in the extension table) and act on its MIME type.
 // They change the files in memory; flush() writes the files that changed, each through a
-// temporary file. Failures are silent: what cannot be read counts as empty, what cannot be
-// written stays as it was.
+// temporary file, and brings our desktop entry in line. Failures are silent: what cannot be read
+// counts as empty, what cannot be written stays as it was.
 class Associations {
 public:
     Associations(XdgFolders folders, RegistryStore& undoStore, std::filesystem::path executable);
 
     bool IsAssociated(std::size_t extensionIndex) const;
+    // Makes us the type's default and drops its desktop-specific overrides, remembering both.
     void Associate(std::size_t extensionIndex);
-    // Swaps the current entry with the one kept for undo; nothing when none was kept.
+    // Swaps the current entries with the ones kept for undo; nothing when none were kept.
     void Restore(std::size_t extensionIndex);
-    // Drops the desktop-specific overrides of the type.
-    void ClearUserChoice(std::size_t extensionIndex);
-
-    // Installs our desktop entry into $XDG_DATA_HOME/applications (when missing or different)
-    // and refreshes that folder's cache.
-    void RegisterApplication();
-    // Removes the desktop entry we installed.
-    void UnregisterApplication();
+    // Associates (wanted) or restores every extension of a format-table entry that is not yet
+    // as wanted; the types of other formats are left alone.
+    void SetFormatAssociated(std::size_t formatIndex, bool wanted);
 
     // False when some extension whose format flag is set (flags indexed by format code) is
     // not associated.
     bool CheckWantedAssociations(std::span<const bool> formatFlags) const;
-    // Registers, then associates every extension and clears the user choices.
+    // Associates every extension.
     void AssociateAll();
     // Restores what we took over, drops our undo values and our desktop entry, then flushes.
     void Uninstall();
@@ -102,18 +111,25 @@ public:
     bool flush();
 
     std::filesystem::path mimeAppsPath() const;
+    // Where we write our own desktop entry when none is installed.
     std::filesystem::path installedDesktopPath() const;
 
 private:
     struct ListFile {
         std::filesystem::path path;
+        std::string undoPrefix;  // before the type in the undo value's name
         MimeAppsList list;
         bool dirty = false;
     };
 
-    std::optional<std::string> undoValue(std::string_view mimeType) const;
-    bool hasUndoValue(std::string_view mimeType) const;
-    void setUndoValue(std::string_view mimeType, const std::optional<std::string>& previous);
+    bool isTypeAssociated(std::string_view mimeType) const;
+    // Brings our own desktop entry in line with the types that are ours.
+    void syncDesktopEntry();
+    std::vector<ListFile*> listFiles();
+
+    std::optional<std::string> undoValue(std::string_view name) const;
+    bool hasUndoValue(std::string_view name) const;
+    void setUndoValue(std::string_view name, const std::optional<std::string>& previous);
 
     XdgFolders m_folders;
     RegistryStore& m_undo;
@@ -121,7 +137,6 @@ private:
     ListFile m_main;
     std::vector<ListFile> m_overrides;  // desktop-specific lists
     bool m_undoDirty = false;
-    bool m_desktopChanged = false;
 };
 
 }  // namespace kalder::shell

@@ -1,5 +1,7 @@
 #include "shell/desktop_entry.h"
 
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -413,6 +415,31 @@ std::vector<InstalledApplication> listApplications(const std::vector<fs::path>& 
         return a.entry.name != b.entry.name ? a.entry.name < b.entry.name : a.id < b.id;
     });
     return apps;
+}
+
+std::vector<TypeApplication> applicationsForType(std::string_view mimeType) {
+    std::vector<TypeApplication> out;
+    const std::string type(mimeType);
+    if (type.empty()) return out;
+    auto add = [&out](GAppInfo* info) {
+        // Entries hidden from menus still open files: that is what many handlers are for.
+        if (!info || !G_IS_DESKTOP_APP_INFO(info)) return;
+        const char* id = g_app_info_get_id(info);
+        const char* file = g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(info));
+        if (!id || !file) return;
+        for (const TypeApplication& known : out)
+            if (known.id == id) return;
+        const char* name = g_app_info_get_name(info);
+        out.push_back({id, name ? name : id, file});
+    };
+    if (GAppInfo* preferred = g_app_info_get_default_for_type(type.c_str(), FALSE)) {
+        add(preferred);
+        g_object_unref(preferred);
+    }
+    GList* all = g_app_info_get_all_for_type(type.c_str());
+    for (GList* i = all; i; i = i->next) add(static_cast<GAppInfo*>(i->data));
+    g_list_free_full(all, g_object_unref);
+    return out;
 }
 
 }  // namespace kalder::shell

@@ -79,4 +79,16 @@ std::vector<InstalledApplication> listApplications(
     const std::vector<std::filesystem::path>& folders, std::string_view locale,
     std::string_view currentDesktop);
 
+// An application the desktop offers for a type.
+struct TypeApplication {
+    std::string id;              // desktop-file ID
+    std::string name;            // localized
+    std::filesystem::path file;  // its .desktop file
+};
+
+// The applications the desktop lists for a MIME type, as GIO gathers them from the desktop
+// entries' MimeType= and the mimeapps.list files: the default first, removed associations and
+// hidden entries left out, each once.
+std::vector<TypeApplication> applicationsForType(std::string_view mimeType);
+
 }  // namespace kalder::shell

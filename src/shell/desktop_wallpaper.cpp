@@ -1,11 +1,13 @@
 #include "shell/desktop_wallpaper.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdlib>
 #include <set>
 #include <sstream>
 
+#include "base/file_uri.h"
 #include "image/bitmap32.h"
 #include "image/writers/image_writer.h"
 #include "image/writers/writer_factory_lib.h"
@@ -67,21 +69,6 @@ WallpaperBackend currentWallpaperBackend() {
                                envSet("WAYLAND_DISPLAY"));
 }
 
-std::string fileUri(const fs::path& path) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string uri = "file://";
-    for (unsigned char c : fs::absolute(path).string()) {
-        if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
-            uri.push_back(static_cast<char>(c));
-        } else {
-            uri.push_back('%');
-            uri.push_back(hex[c >> 4]);
-            uri.push_back(hex[c & 15]);
-        }
-    }
-    return uri;
-}
-
 DesktopWallpaper::DesktopWallpaper(CommandRunner runner) : m_runner(std::move(runner)) {}
 
 fs::path DesktopWallpaper::picturePath() {
@@ -99,12 +86,13 @@ fs::path DesktopWallpaper::picturePath() {
 WallpaperResult DesktopWallpaper::set(const image::Bitmap32& picture, WallpaperStyle style,
                                       WallpaperBackend backend) {
     if (backend == WallpaperBackend::Unsupported)
-        return {false, "this desktop's wallpaper cannot be set (not supported)"};
-    if (picture.isEmpty()) return {false, "no picture"};
+        return {false, "this desktop's wallpaper cannot be set (not supported)", {}};
+    if (picture.isEmpty()) return {false, "no picture", {}};
     const fs::path file = picturePath();
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
-    if (ec) return {false, "cannot create " + file.parent_path().string() + ": " + ec.message()};
+    if (ec)
+        return {false, "cannot create " + file.parent_path().string() + ": " + ec.message(), {}};
 
     image::WriterImage in;
     in.width = picture.width();
@@ -119,36 +107,47 @@ WallpaperResult DesktopWallpaper::set(const image::Bitmap32& picture, WallpaperS
     }
     if (s) s = writer->Close();
     if (!s)
-        return {false, "cannot write " + file.string() + ": " +
-                           std::string(image::decodeErrorMessage(s.error()))};
+        return {false,
+                "cannot write " + file.string() + ": " +
+                    std::string(image::decodeErrorMessage(s.error())),
+                {}};
     return apply(file, style, backend);
 }
 
 WallpaperResult DesktopWallpaper::apply(const fs::path& file, WallpaperStyle style,
                                         WallpaperBackend backend) {
+    m_tried.clear();
+    WallpaperResult result{false, "this desktop's wallpaper cannot be set (not supported)", {}};
     switch (backend) {
         case WallpaperBackend::Gnome:
-            return applyGnome(file, style);
+            result = applyGnome(file, style);
+            break;
         case WallpaperBackend::Xfce:
-            return applyXfce(file, style);
+            result = applyXfce(file, style);
+            break;
         case WallpaperBackend::Feh:
-            return applyFeh(file, style);
+            result = applyRootWindow(file, style);
+            break;
         case WallpaperBackend::Unsupported:
             break;
     }
-    return {false, "this desktop's wallpaper cannot be set (not supported)"};
+    // What failed on the way matters only when nothing worked in the end.
+    if (!result.ok) result.tried = std::move(m_tried);
+    return result;
 }
 
 WallpaperResult DesktopWallpaper::run(const std::vector<std::string>& argv, ProcessResult* out) {
     ProcessResult r = m_runner(argv);
     if (out) *out = r;
-    if (!r.started) return {false, argv[0] + " could not be run"};
-    if (r.exitCode != 0) {
+    if (r.started && r.exitCode == 0) return {true, {}, {}};
+    std::string error = argv[0] + " could not be run";
+    if (r.started) {
         std::string command;
         for (const std::string& a : argv) command += (command.empty() ? "" : " ") + a;
-        return {false, command + " failed with status " + std::to_string(r.exitCode)};
+        error = command + " failed with status " + std::to_string(r.exitCode);
     }
-    return {true, {}};
+    m_tried.push_back(error);
+    return {false, error, {}};
 }
 
 WallpaperResult DesktopWallpaper::applyGnome(const fs::path& file, WallpaperStyle style) {
@@ -156,7 +155,7 @@ WallpaperResult DesktopWallpaper::applyGnome(const fs::path& file, WallpaperStyl
     const char* options = style == WallpaperStyle::Centered ? "centered"
                           : style == WallpaperStyle::Tiled  ? "wallpaper"
                                                             : "stretched";
-    const std::string uri = fileUri(file);
+    const std::string uri = base::fileUri(fs::absolute(file));
     if (WallpaperResult r = run({"gsettings", "set", schema, "picture-uri", uri}); !r.ok) return r;
     // The dark style's picture; older schemas lack the key, which is no failure.
     (void)run({"gsettings", "set", schema, "picture-uri-dark", uri});
@@ -193,14 +192,27 @@ WallpaperResult DesktopWallpaper::applyXfce(const fs::path& file, WallpaperStyle
         if (WallpaperResult r = set(property, "string", file.string()); !r.ok) return r;
         if (WallpaperResult r = set(styleProperty, "int", styleValue); !r.ok) return r;
     }
-    return {true, {}};
+    return {true, {}, {}};
 }
 
-WallpaperResult DesktopWallpaper::applyFeh(const fs::path& file, WallpaperStyle style) {
-    const char* mode = style == WallpaperStyle::Centered ? "--bg-center"
-                       : style == WallpaperStyle::Tiled  ? "--bg-tile"
-                                                         : "--bg-scale";
-    return run({"feh", "--no-fehbg", mode, file.string()});
+WallpaperResult DesktopWallpaper::applyRootWindow(const fs::path& file, WallpaperStyle style) {
+    const std::size_t s = style == WallpaperStyle::Centered ? 0
+                          : style == WallpaperStyle::Tiled  ? 1
+                                                            : 2;
+    const std::vector<std::string> programs[] = {
+        {"feh", "--no-fehbg", std::array{"--bg-center", "--bg-tile", "--bg-scale"}[s],
+         file.string()},
+        {"xwallpaper", std::array{"--center", "--tile", "--stretch"}[s], file.string()},
+        {"hsetroot", std::array{"-center", "-tile", "-fill"}[s], file.string()},
+    };
+    // Any one of these paints the root window; the next is tried only when one is missing, since
+    // a program that ran and failed would fail the same way for the others.
+    ProcessResult r;
+    for (const std::vector<std::string>& argv : programs) {
+        WallpaperResult result = run(argv, &r);
+        if (result.ok || r.started) return result;
+    }
+    return {false, "none of feh, xwallpaper and hsetroot could be run", {}};
 }
 
 }  // namespace kalder::shell

@@ -20,7 +20,7 @@ enum class WallpaperStyle { Centered, Tiled, Stretched };
 enum class WallpaperBackend {
     Gnome,        // org.gnome.desktop.background through gsettings
     Xfce,         // xfce4-desktop backdrop properties through xfconf-query
-    Feh,          // a plain X11 session: feh paints the root window
+    Feh,          // a plain X11 session: feh (or xwallpaper, hsetroot) paints the root window
     Unsupported,  // KDE Plasma, or Wayland without GNOME
 };
 
@@ -30,15 +30,13 @@ WallpaperBackend wallpaperBackendFor(std::string_view currentDesktop, bool haveX
 // The same for this process's environment.
 WallpaperBackend currentWallpaperBackend();
 
-// "file:///..." with everything but unreserved characters and slashes percent-encoded.
-std::string fileUri(const std::filesystem::path& path);
-
 // Runs a program with its arguments and reports how it ended.
 using CommandRunner = std::function<ProcessResult(const std::vector<std::string>&)>;
 
 struct WallpaperResult {
     bool ok = false;
-    std::string error;  // for the log: what failed
+    std::string error;               // what failed, in the end
+    std::vector<std::string> tried;  // every command that failed on the way, in order
 };
 
 class DesktopWallpaper {
@@ -59,10 +57,11 @@ public:
 private:
     WallpaperResult applyGnome(const std::filesystem::path& file, WallpaperStyle style);
     WallpaperResult applyXfce(const std::filesystem::path& file, WallpaperStyle style);
-    WallpaperResult applyFeh(const std::filesystem::path& file, WallpaperStyle style);
+    WallpaperResult applyRootWindow(const std::filesystem::path& file, WallpaperStyle style);
     WallpaperResult run(const std::vector<std::string>& argv, ProcessResult* out = nullptr);
 
     CommandRunner m_runner;
+    std::vector<std::string> m_tried;
 };
 
 }  // namespace kalder::shell

@@ -12,6 +12,8 @@
 #include <iterator>
 #include <random>
 
+#include "base/file_uri.h"
+
 namespace kalder::shell {
 namespace fs = std::filesystem;
 namespace {
@@ -215,22 +217,8 @@ fs::path Trash::trashFor(const fs::path& path, std::string& error) const {
 }
 
 std::string Trash::encodePath(std::string_view path) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char ch : path) {
-        const auto c = static_cast<unsigned char>(ch);
-        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                          (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~' ||
-                          c == '/';
-        if (keep) {
-            out += ch;
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
+    // Readers of trash info files expect the escaping GLib's own trash writes.
+    return base::percentEncode(path, "/");
 }
 
 std::optional<std::string> Trash::decodePath(std::string_view s) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 
+#include "base/file_uri.h"
 #include "shell/file_operations.h"
 #include "shell/trash.h"
 
@@ -94,9 +95,7 @@ std::optional<fs::path> pathFromFileUri(std::string_view uri) {
     return fs::path(*decoded);
 }
 
-std::string fileUriFromPath(const fs::path& path) {
-    return "file://" + shell::Trash::encodePath(path.string());
-}
+std::string fileUriFromPath(const fs::path& path) { return base::fileUri(path); }
 
 std::vector<fs::path> parseUriList(std::string_view text) {
     std::vector<fs::path> paths;

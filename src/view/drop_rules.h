@@ -44,7 +44,7 @@ std::string askBeforeDropQuestion(DropEffect effect, std::size_t count,
 // A local path from a file URI ("file:///a%20b", "file://localhost/a"); nullopt for other
 // schemes, other hosts, bad escapes or a path with a zero byte.
 std::optional<std::filesystem::path> pathFromFileUri(std::string_view uri);
-// "file://" plus the percent-encoded absolute path.
+// The file URI GLib gives the path, which other programs expect on the clipboard.
 std::string fileUriFromPath(const std::filesystem::path& path);
 // The local files of a text/uri-list: one URI a line (CRLF or LF), '#' lines are comments,
 // URIs that are not local files are skipped.

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <vector>
 
+#include "base/file_uri.h"
 #include "image/bitmap32.h"
 #include "image/sinks.h"
 #include "image/thumbnail_placeholder.h"
@@ -91,26 +92,9 @@ std::string md5Hex(std::string_view data) {
     return out;
 }
 
-std::string fileUri(const std::filesystem::path& absolute) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out = "file://";
-    for (unsigned char ch : absolute.string()) {
-        const bool plain = (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') ||
-                           (ch >= '0' && ch <= '9') || std::strchr("-._~/", ch) != nullptr;
-        if (plain && ch != 0) {
-            out += static_cast<char>(ch);
-        } else {
-            out += '%';
-            out += hex[ch >> 4];
-            out += hex[ch & 15];
-        }
-    }
-    return out;
-}
-
 std::filesystem::path cacheEntryPath(const std::filesystem::path& root, std::string_view flavour,
                                      const std::filesystem::path& file) {
-    return root / std::string(flavour) / (md5Hex(fileUri(file)) + ".png");
+    return root / std::string(flavour) / (md5Hex(base::fileUri(file)) + ".png");
 }
 
 }  // namespace kalder::view
@@ -241,7 +225,7 @@ std::optional<SharedThumbnailCache::FileFacts> SharedThumbnailCache::factsOf(
     const fs::path& file) const {
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    return FileFacts{fileUri(fs::absolute(file).lexically_normal()),
+    return FileFacts{base::fileUri(fs::absolute(file).lexically_normal()),
                      static_cast<std::int64_t>(st.st_mtime),
                      static_cast<std::uintmax_t>(st.st_size)};
 }

@@ -22,11 +22,8 @@ namespace kalder::view {
 // entries by the digest of the file's URI.
 std::string md5Hex(std::string_view data);
 
-// "file://" and the absolute path, every byte outside the unreserved set and '/' percent-encoded.
-std::string fileUri(const std::filesystem::path& absolute);
-
 // The entry of a file in a shared cache under root for the given flavour folder ("normal",
-// "large", "x-large"): root/flavour/MD5(URI).png.
+// "large", "x-large"): root/flavour/MD5(URI).png, with the URI GLib gives the file.
 std::filesystem::path cacheEntryPath(const std::filesystem::path& root, std::string_view flavour,
                                      const std::filesystem::path& file);
 

@@ -199,6 +199,12 @@ TEST(DynamicMenus, FirstOpenWithApplicationShowsF10) {
     EXPECT_EQ(items[0].text, "Editor\tF10");
     EXPECT_EQ(items[1].id, 2201);
     EXPECT_EQ(items[1].text, "Viewer");
+
+    // The desktop's applications for the type follow, each keeping its place in their list.
+    const auto more = openWithMenuItems(s, {"Viewer", "Paint & Draw", ""});
+    ASSERT_EQ(more.size(), 3u);
+    EXPECT_EQ(more[2].id, 2301);
+    EXPECT_EQ(more[2].text, "Paint && Draw");
 }
 
 TEST(DynamicMenus, OnlyCompletePairsAndNoSpillIntoTheNextRange) {

@@ -68,6 +68,10 @@ TEST_F(AssociationsDialogTest, ChangedDialogSetsAllOrClearsTheWishes) {
     m_settings.associateFormat.fill(false);
     m_settings.associateFormat[static_cast<std::size_t>(image::FormatCode::Gif)] = true;
     AssociationsChangedDialog setAll(m_settings, engine);
+    EXPECT_EQ(setAll.windowTitle(), QStringLiteral("File Associations Changed"));
+    // Room for the title beside the title bar's own buttons.
+    EXPECT_GE(setAll.minimumSizeHint().expandedTo(setAll.minimumSize()).width(),
+              setAll.fontMetrics().horizontalAdvance(setAll.windowTitle()) * 3 / 2);
     setAll.setAllClicked();
     EXPECT_TRUE(allAssociated(engine));
     EXPECT_TRUE(m_settings.associateFormat[static_cast<std::size_t>(image::FormatCode::Gif)]);

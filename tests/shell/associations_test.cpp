@@ -56,9 +56,19 @@ protected:
         setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
         setenv("XDG_CONFIG_DIRS", (m_dir / "sysconfig").c_str(), 1);
         setenv("XDG_DATA_DIRS", (m_dir / "sysdata").c_str(), 1);
-        unsetenv("XDG_CURRENT_DESKTOP");
+        for (const char* name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
+                                 "GNOME_DESKTOP_SESSION_ID", "DISPLAY"})
+            unsetenv(name);
         spit(m_dir / "sysdata/applications/other.desktop",
              "[Desktop Entry]\nType=Application\nName=Other\nExec=/bin/true %f\n");
+        // Takes every type that has no default of its own.
+        std::string types;
+        for (std::string_view t : handledMimeTypes()) types += std::string(t) + ";";
+        spit(m_dir / "sysdata/applications/any.desktop",
+             "[Desktop Entry]\nType=Application\nName=Any\nExec=/bin/true %f\nMimeType=" + types +
+                 "\n");
+        // The system's cache, as a package install leaves it; readers consult it first.
+        run("update-desktop-database '" + (m_dir / "sysdata/applications").string() + "' 2>&1");
         spit(m_dir / "sysdata/applications/mimeapps.list",
              "[Default Applications]\nimage/png=other.desktop\nimage/jpeg=other.desktop\n");
         m_store = RegistryStore(m_dir / "config/kalder/kalder.conf");
@@ -71,6 +81,13 @@ protected:
     std::string query(const char* type) {
         return run(std::string("xdg-mime query default ") + type + " 2>/dev/null");
     }
+    // Every handled type's default as xdg-mime tells it.
+    std::optional<std::string> defaults() {
+        std::vector<std::string> types;
+        for (std::string_view t : handledMimeTypes()) types.emplace_back(t);
+        return test::xdgMimeDefaults(types);
+    }
+    fs::path ownEntry() const { return m_dir / "data/applications/org.kalder.Kalder.desktop"; }
     std::optional<std::string> undo(const char* type) {
         return m_store.value(kAssociationUndoKey, type);
     }
@@ -82,7 +99,9 @@ protected:
 TEST_F(AssociationsTest, ShippedDesktopEntryMatchesTheTablesAndValidates) {
     const char* src = std::getenv("KALDER_SOURCE_DIR");
     if (!src) GTEST_SKIP() << "KALDER_SOURCE_DIR not set";
-    EXPECT_EQ(slurp(fs::path(src) / "data/kalder.desktop"), desktopEntryText({}));
+    fs::path shipped = fs::path(src) / "data/org.kalder.Kalder.desktop";
+    if (!fs::exists(shipped)) shipped = fs::path(src) / "data/kalder.desktop";
+    EXPECT_EQ(slurp(shipped), desktopEntryText({}));
     for (std::size_t i = 0; i < image::extensionTable().size(); ++i)
         EXPECT_NE(mimeTypeOfExtension(i).find('/'), std::string_view::npos) << i;
 
@@ -92,7 +111,7 @@ TEST_F(AssociationsTest, ShippedDesktopEntryMatchesTheTablesAndValidates) {
     spit(installed, desktopEntryText("/opt/my \"pics\" $1/kalder%"));
     EXPECT_NE(slurp(installed).find(R"(Exec="/opt/my \\"pics\\" \\$1/kalder%%" %f)"),
               std::string::npos);
-    for (const fs::path& p : {fs::path(src) / "data/kalder.desktop", installed})
+    for (const fs::path& p : {shipped, installed})
         EXPECT_EQ(run("desktop-file-validate '" + p.string() + "' 2>&1; echo rc=$?"), "rc=0") << p;
 }
 
@@ -100,13 +119,12 @@ TEST_F(AssociationsTest, NoUserEntryIsRememberedAsAbsentNotAsTheSystemDefault) {
     {
         Associations a = engine();
         EXPECT_FALSE(a.IsAssociated(kPng));
-        a.RegisterApplication();
         a.Associate(kPng);
         ASSERT_TRUE(a.flush());
     }
     EXPECT_EQ(undo("image/png"), "absent");
-    EXPECT_TRUE(fs::exists(m_dir / "data/applications/kalder.desktop"));
-    if (haveTool("xdg-mime")) EXPECT_EQ(query("image/png"), "kalder.desktop");
+    EXPECT_TRUE(fs::exists(ownEntry()));
+    if (haveTool("xdg-mime")) EXPECT_EQ(query("image/png"), kDesktopFileId);
 
     Associations a = engine();
     EXPECT_TRUE(a.IsAssociated(kPng));
@@ -135,34 +153,74 @@ TEST_F(AssociationsTest, AssociatingTwiceWritesNothing) {
     EXPECT_EQ(undo("image/jpeg"), "value:mine.desktop;");
 }
 
-TEST_F(AssociationsTest, DesktopSpecificChoiceHidesUsUntilCleared) {
+TEST_F(AssociationsTest, DesktopSpecificChoiceIsSetAsideAndGivenBack) {
     setenv("XDG_CURRENT_DESKTOP", "X-Test:Other", 1);
-    spit(config() / "x-test-mimeapps.list",
-         "# mine\n[Default Applications]\nimage/png=other.desktop\nimage/gif=other.desktop\n");
+    const fs::path own = config() / "x-test-mimeapps.list";
+    spit(own, "# mine\n[Default Applications]\nimage/png=other.desktop\nimage/gif=other.desktop\n");
     Associations a = engine();
-    a.RegisterApplication();
     a.Associate(kPng);
-    EXPECT_FALSE(a.IsAssociated(kPng));
-    ASSERT_TRUE(a.flush());
-    if (haveTool("xdg-mime")) EXPECT_EQ(query("image/png"), "other.desktop");
-    a.ClearUserChoice(kPng);
     EXPECT_TRUE(a.IsAssociated(kPng));
     ASSERT_TRUE(a.flush());
-    EXPECT_EQ(slurp(config() / "x-test-mimeapps.list"),
-              "# mine\n[Default Applications]\nimage/gif=other.desktop\n");
-    if (haveTool("xdg-mime")) EXPECT_EQ(query("image/png"), "kalder.desktop");
+    EXPECT_EQ(slurp(own), "# mine\n[Default Applications]\nimage/gif=other.desktop\n");
+    if (haveTool("xdg-mime")) EXPECT_EQ(query("image/png"), kDesktopFileId);
+
+    a.Restore(kPng);
+    ASSERT_TRUE(a.flush());
+    EXPECT_FALSE(a.IsAssociated(kPng));
+    MimeAppsList after;
+    after.parse(slurp(own));
+    EXPECT_EQ(after.defaultValue("image/png"), "other.desktop");
+    if (haveTool("xdg-mime")) EXPECT_EQ(query("image/png"), "other.desktop");
+}
+
+// Associating one format changes what every reader answers for its types only, and restoring
+// gives every type the default it had, the desktop entry and its cache included.
+TEST_F(AssociationsTest, OnlyTheChosenTypesChangeAndRestoreGivesAllBack) {
+    const std::string before = "[Default Applications]\nimage/png=other.desktop\n";
+    spit(list(), before);
+    const std::optional<std::string> original = defaults();
+    std::size_t pngFormat = 0;
+    while (image::formatTable()[pngFormat].code != image::FormatCode::Png) ++pngFormat;
+    {
+        Associations a = engine();
+        a.SetFormatAssociated(pngFormat, true);
+        ASSERT_TRUE(a.flush());
+    }
+    EXPECT_NE(slurp(ownEntry()).find("MimeType=image/png;\n"), std::string::npos);
+    if (original) {
+        std::string expected = *original;
+        expected.replace(expected.find("image/png=other.desktop"), 23,
+                         "image/png=" + std::string(kDesktopFileId));
+        EXPECT_EQ(defaults(), expected);
+    }
+    {
+        Associations a = engine();
+        a.SetFormatAssociated(pngFormat, false);
+        ASSERT_TRUE(a.flush());
+    }
+    EXPECT_EQ(slurp(list()), before);
+    EXPECT_FALSE(fs::exists(ownEntry()));
+    EXPECT_EQ(defaults(), original);
+
+    // An installed entry is used as it is; our copy would hide it.
+    spit(ownEntry(), desktopEntryText("/bin/true") + "X-Kalder-Generated=true\n");
+    spit(m_dir / "sysdata/applications/org.kalder.Kalder.desktop", desktopEntryText("/bin/true"));
+    Associations a = engine();
+    a.SetFormatAssociated(pngFormat, true);
+    ASSERT_TRUE(a.flush());
+    EXPECT_FALSE(fs::exists(ownEntry()));
+    if (haveTool("xdg-mime")) EXPECT_EQ(query("image/png"), kDesktopFileId);
 }
 
 TEST_F(AssociationsTest, RestoreSwapsSoTwiceReturnsToUs) {
     spit(list(), "[Default Applications]\nimage/png=other.desktop\n");
     Associations a = engine();
-    a.RegisterApplication();
     a.Associate(kPng);
-    const char* expected[] = {"other.desktop", "kalder.desktop", "other.desktop"};
-    for (const char* want : expected) {
+    const std::string_view expected[] = {"other.desktop", kDesktopFileId, "other.desktop"};
+    for (std::string_view want : expected) {
         a.Restore(kPng);
         ASSERT_TRUE(a.flush());
-        EXPECT_EQ(a.IsAssociated(kPng), std::string(want) == "kalder.desktop");
+        EXPECT_EQ(a.IsAssociated(kPng), want == kDesktopFileId);
         if (haveTool("xdg-mime")) EXPECT_EQ(query("image/png"), want);
     }
 }
@@ -187,8 +245,8 @@ TEST_F(AssociationsTest, OddListContentSurvivesOurEdits) {
     ASSERT_TRUE(a.flush());
     EXPECT_EQ(slurp(list()),
               "# kept\n[Added Associations]\nimage/png=viewer.desktop;\n\n"
-              "[Default Applications]\nX-Unknown = yes\nimage/png=kalder.desktop\n"
-              "image/png=second.desktop;\nimage/gif=kalder.desktop\n\n"
+              "[Default Applications]\nX-Unknown = yes\nimage/png=org.kalder.Kalder.desktop\n"
+              "image/png=second.desktop;\nimage/gif=org.kalder.Kalder.desktop\n\n"
               "[Removed Associations]\nimage/gif=old.desktop;");
     EXPECT_EQ(undo("image/png"), "value:first.desktop;");
 
@@ -213,7 +271,7 @@ TEST_F(AssociationsTest, UninstallRemovesOurEntriesAndDesktopFile) {
 
     engine().Uninstall();
     EXPECT_EQ(slurp(list()), "[Default Applications]\nimage/png=other.desktop\n");
-    EXPECT_FALSE(fs::exists(m_dir / "data/applications/kalder.desktop"));
+    EXPECT_FALSE(fs::exists(ownEntry()));
     if (haveTool("xdg-mime")) EXPECT_EQ(query("image/jpeg"), "other.desktop");
 }
 

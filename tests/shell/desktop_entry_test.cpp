@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
+
+#include "shell/associations.h"
 #include "support/test_support.h"
 
 namespace kalder::shell {
@@ -109,6 +112,40 @@ TEST(DesktopEntry, InstalledApplicationsFirstIdWinsAndHiddenMasks) {
     EXPECT_EQ(apps[0].id, "vendor-paint.desktop");
     EXPECT_EQ(apps[0].entry.name, "Paint (mine)");
     EXPECT_EQ(apps[1].entry.name, "Zeta");
+}
+
+// What GIO offers for a type, read from private folders: set before GLib first looks.
+TEST(DesktopEntry, ApplicationsForATypeDefaultFirstRemovedLeftOut) {
+    test::TempDir dir;
+    for (const char* name : {"XDG_CURRENT_DESKTOP", "XDG_CONFIG_DIRS"}) unsetenv(name);
+    setenv("HOME", (dir / "home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    setenv("XDG_DATA_DIRS", (dir / "sys").c_str(), 1);
+    fs::create_directories(dir / "sys/applications");
+    fs::create_directories(dir / "config");
+    const auto app = [&](const std::string& id, const std::string& types) {
+        test::writeText(dir / "sys/applications" / id,
+                        "[Desktop Entry]\nType=Application\nName=" + id +
+                            "\nExec=/bin/true %f\nMimeType=" + types + "\n");
+    };
+    app("a.desktop", "image/png;");
+    app("b.desktop", "image/png;image/gif;");
+    app("c.desktop", "image/png;");
+    app("d.desktop", "image/gif;");
+    // GIO learns which entries take a type from the folder's cache.
+    if (std::system(
+            ("update-desktop-database '" + (dir / "sys/applications").string() + "'").c_str()) != 0)
+        GTEST_SKIP() << "update-desktop-database is not installed";
+    test::writeText(dir / "config/mimeapps.list",
+                    "[Default Applications]\nimage/png=b.desktop\n"
+                    "[Removed Associations]\nimage/png=c.desktop;\n");
+    std::vector<std::string> ids;
+    for (const TypeApplication& a : applicationsForType(mimeTypeOfFile("/x/IMG (1).PNG")))
+        ids.push_back(a.id);
+    EXPECT_EQ(ids, (Args{"b.desktop", "a.desktop"}));
+    EXPECT_EQ(applicationsForType("image/png").front().file, dir / "sys/applications/b.desktop");
+    EXPECT_TRUE(applicationsForType("").empty());
 }
 
 TEST(DesktopEntry, LaunchablesResolveToWhatRuns) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_uri.h"
 #include "image/bitmap32.h"
 #include "support/test_support.h"
 
@@ -98,15 +99,24 @@ TEST(DesktopWallpaper, XfceSetsEveryWorkspace) {
 
 TEST(DesktopWallpaper, FailuresAreReported) {
     FakeRunner fake;
-    fake.answers = {{false, -1, {}}};
+    fake.answers = {{false, -1, {}}, {false, -1, {}}, {false, -1, {}}};
     DesktopWallpaper wallpaper(fake.runner());
     const auto r = wallpaper.apply("/w.png", WallpaperStyle::Tiled, WallpaperBackend::Feh);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, "feh could not be run");
+    EXPECT_EQ(r.error, "none of feh, xwallpaper and hsetroot could be run");
+    EXPECT_EQ(r.tried, (Args{"feh could not be run", "xwallpaper could not be run",
+                             "hsetroot could not be run"}));
+    EXPECT_EQ(fake.calls.back(), (Args{"hsetroot", "-tile", "/w.png"}));
+    fake.answers = {{false, -1, {}}};  // the next one there is used
+    fake.calls.clear();
+    EXPECT_TRUE(wallpaper.apply("/w.png", WallpaperStyle::Tiled, WallpaperBackend::Feh).ok);
+    EXPECT_EQ(fake.calls.size(), 2u);
     fake.answers = {{true, 1, {}}};
     fake.calls.clear();
-    EXPECT_FALSE(wallpaper.apply("/w.png", WallpaperStyle::Tiled, WallpaperBackend::Gnome).ok);
+    const auto gnome = wallpaper.apply("/w.png", WallpaperStyle::Tiled, WallpaperBackend::Gnome);
+    EXPECT_FALSE(gnome.ok);
     EXPECT_EQ(fake.calls.size(), 1u);  // nothing more after the picture was refused
+    EXPECT_EQ(gnome.tried, Args{gnome.error});
     EXPECT_FALSE(
         wallpaper.apply("/w.png", WallpaperStyle::Tiled, WallpaperBackend::Unsupported).ok);
 }
@@ -137,7 +147,7 @@ TEST(DesktopWallpaper, GsettingsKeepsThePicture) {
     const auto get = [](const char* key) {
         return runProcess({"gsettings", "get", "org.gnome.desktop.background", key}).output;
     };
-    EXPECT_EQ(get("picture-uri"), "'" + fileUri(png) + "'\n");
+    EXPECT_EQ(get("picture-uri"), "'" + kalder::base::fileUri(png) + "'\n");
     EXPECT_EQ(get("picture-options"), "'stretched'\n");
 }
 

@@ -251,4 +251,23 @@ std::vector<std::uint8_t> bmp24(int width, int height,
 
 bool haveBmpReader() { return image::createReaderForCode(image::FormatCode::Bmp) != nullptr; }
 
+std::optional<std::string> xdgMimeDefaults(const std::vector<std::string>& types,
+                                           const std::string& env) {
+    if (std::system("command -v xdg-mime >/dev/null 2>&1") != 0) return std::nullopt;
+    // Each query is a shell script of its own that spends its time starting programs: run them
+    // side by side, and sort the answers into one order.
+    std::string script = "printf '%s\\n'";
+    for (const std::string& t : types) script += " '" + t + "'";
+    script += " | " + env +
+              " xargs -P 16 -n 1 sh -c 'echo \"$0=$(xdg-mime query default \"$0\" 2>/dev/null)\"'"
+              " | LC_ALL=C sort";
+    std::string out;
+    if (FILE* p = popen(script.c_str(), "r")) {
+        std::array<char, 512> buf{};
+        while (std::fgets(buf.data(), static_cast<int>(buf.size()), p)) out += buf.data();
+        pclose(p);
+    }
+    return out;
+}
+
 }  // namespace kalder::test

@@ -76,6 +76,11 @@ std::optional<RgbImage> decodeWithPillow(const std::filesystem::path& path, int 
 bool haveImageMagick();
 std::optional<RgbImage> decodeWithImageMagick(const std::filesystem::path& path, int frame = 0);
 
+// What `xdg-mime query default` answers for each type, a "type=answer" line each (sorted), with the
+// environment assignments `env` ("A='x' B='y'") in force; nullopt when xdg-mime is missing.
+std::optional<std::string> xdgMimeDefaults(const std::vector<std::string>& types,
+                                           const std::string& env = {});
+
 // The shared public test images, or nullopt when the folder is not beside the checkout.
 std::optional<std::filesystem::path> externalTestData();
 // One row of the external test images' MANIFEST.tsv.

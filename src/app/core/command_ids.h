@@ -134,6 +134,9 @@ inline constexpr CommandId kFavoriteFirst = 2100;  // favorite i is kFavoriteFir
 inline constexpr CommandId kFavoriteLast = 2199;
 inline constexpr CommandId kOpenWithFirst = 2200;  // Open-with application i is kOpenWithFirst + i
 inline constexpr CommandId kOpenWithLast = 2299;
+// The desktop's application i for the current file's type is kOpenWithTypeFirst + i.
+inline constexpr CommandId kOpenWithTypeFirst = 2300;
+inline constexpr CommandId kOpenWithTypeLast = 2339;
 inline constexpr CommandId kHelpTopic = 57670;  // the framework's help command
 
 }  // namespace cmd

@@ -406,10 +406,24 @@ std::vector<DynamicMenuItem> favoriteMenuItems(const Settings& settings) {
     return dynamicItems(settings.favoriteLabels, settings.favoriteFolders.size(), kFavoriteFirst);
 }
 
-std::vector<DynamicMenuItem> openWithMenuItems(const Settings& settings) {
+std::vector<DynamicMenuItem> openWithMenuItems(const Settings& settings,
+                                               const std::vector<std::string>& typeApplications) {
     std::vector<DynamicMenuItem> items =
         dynamicItems(settings.openWithLabels, settings.openWithPaths.size(), kOpenWithFirst);
+    const std::size_t own = items.size();
     if (!items.empty()) items.front().text += "\tF10";
+    const std::size_t count =
+        std::min<std::size_t>(typeApplications.size(), kOpenWithTypeLast - kOpenWithTypeFirst + 1);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string& name = typeApplications[i];
+        bool listed = false;
+        for (std::size_t u = 0; u < own; ++u)
+            listed = listed || stripMnemonics(settings.openWithLabels[u]) == name;
+        if (listed || name.empty()) continue;
+        std::string text;
+        for (char c : name) text += c == '&' ? std::string("&&") : std::string(1, c);
+        items.push_back({static_cast<CommandId>(kOpenWithTypeFirst + i), std::move(text)});
+    }
     return items;
 }
 

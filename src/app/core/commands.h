@@ -78,8 +78,11 @@ struct DynamicMenuItem {
 inline constexpr std::size_t kMaxDynamicMenuItems = 99;
 // One item per favorite (label i, command 2100 + i), for pairs that have both a folder and a label.
 std::vector<DynamicMenuItem> favoriteMenuItems(const Settings& settings);
-// One item per application (label i, command 2200 + i); the first reads "<label>\tF10".
-std::vector<DynamicMenuItem> openWithMenuItems(const Settings& settings);
+// One item per application (label i, command 2200 + i); the first reads "<label>\tF10". Then
+// the desktop's applications for the file's type (name i, command 2300 + i, "&" kept as such),
+// those named like one of the user's left out.
+std::vector<DynamicMenuItem> openWithMenuItems(
+    const Settings& settings, const std::vector<std::string>& typeApplications = {});
 
 // ---------------------------------------------------------------------------------------------
 // Menu text helpers.
@@ -163,6 +166,7 @@ inline constexpr CommandRange kRotateToRange{630, 633};
 inline constexpr CommandRange kPanoramicRange{681, 685};
 inline constexpr CommandRange kFavoriteRange{kFavoriteFirst, kFavoriteLast};
 inline constexpr CommandRange kOpenWithRange{kOpenWithFirst, kOpenWithLast};
+inline constexpr CommandRange kOpenWithTypeRange{kOpenWithTypeFirst, kOpenWithTypeLast};
 }  // namespace cmd
 
 using CommandHandler = std::function<void(CommandId)>;

@@ -240,7 +240,7 @@ constexpr DialogHelpEntry kTable[] = {
     {247, "TIFF Options", {}, "batch_convertor_2", 0},
     {258, "Print", kPrint, "print", 299},
     {211, "Customize Toolbar", {}, "main_menu_6", 0},
-    {187, "File Associattions Changed", {}, "main_menu_6", 0},
+    {187, "File Associations Changed", {}, "main_menu_6", 0},
     {243, "Transparency Options", kTransparency, "transparency_options", 0},
     {285, "PSD Decompiler", {}, "main_menu_6", 0},
     {312, "Find Image", {}, "main_menu_2", 0},

@@ -34,6 +34,7 @@
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/toolbar.h"
 #include "app/gui/tools/palette/palette_dialog.h"
+#include "app/gui/tools/user_lists/user_list_dialogs.h"
 #include "app/gui/viewing_area.h"
 #include "image/image_document.h"
 #include "shell/places.h"
@@ -108,6 +109,7 @@ void MainWindow::buildPanes() {
     hooks.available = [this](app::CommandId id) { return handles(id); };
     hooks.run = [this](app::CommandId id) { runCommand(id); };
     hooks.prompt = [this](app::CommandId id) { ShowCommandPrompt(id); };
+    hooks.typeApplications = [this] { return openWithTypeApplications(*this); };
     m_menus = new MenuBuilder(m_settings, std::move(hooks), this);
     m_menus->setAccelerators(&m_accelerators);
     m_menus->buildMainMenu(menuBar());

@@ -107,7 +107,10 @@ void MenuBuilder::rebuildDynamic(QMenu* menu) {
         const int slot = marker->property(kSlotProperty).toInt();
         if (slot == 0) continue;
         const std::vector<app::DynamicMenuItem> items =
-            slot == 1 ? app::favoriteMenuItems(m_settings) : app::openWithMenuItems(m_settings);
+            slot == 1 ? app::favoriteMenuItems(m_settings)
+                      : app::openWithMenuItems(m_settings, m_hooks.typeApplications
+                                                               ? m_hooks.typeApplications()
+                                                               : std::vector<std::string>{});
         for (const app::DynamicMenuItem& item : items) {
             auto* action = new QAction(fromStd(item.text), menu);
             action->setData(static_cast<uint>(item.id));

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/core/commands.h"
 
@@ -33,6 +34,8 @@ public:
         std::function<void(app::CommandId)> run;
         // A command's prompt (or 0 to restore the normal status text).
         std::function<void(app::CommandId)> prompt;
+        // The names of the desktop's applications for the current file's type.
+        std::function<std::vector<std::string>()> typeApplications;
     };
 
     MenuBuilder(const app::Settings& settings, Hooks hooks, QObject* parent = nullptr);

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <system_error>
 
 #include "app/core/command_ids.h"
@@ -113,23 +114,11 @@ void AssociationsDialog::setAll(int mode) {
 }
 
 bool AssociationsDialog::apply() {
-    m_engine.RegisterApplication();
     const auto formats = image::formatTable();
     for (int r = 0; r < m_list->topLevelItemCount() && r < static_cast<int>(formats.size()); ++r) {
         const image::FormatRecord& f = formats[static_cast<std::size_t>(r)];
         const bool wanted = m_list->topLevelItem(r)->checkState(0) == Qt::Checked;
-        for (auto i = f.firstExtension; i <= f.lastExtension; ++i) {
-            const auto index = static_cast<std::size_t>(i);
-            const bool associated = m_engine.IsAssociated(index);
-            if (!associated && wanted) {
-                m_engine.Associate(index);
-                m_engine.ClearUserChoice(index);
-            } else if (associated && !wanted) {
-                m_engine.Restore(index);
-            } else if (associated) {
-                m_engine.ClearUserChoice(index);
-            }
-        }
+        m_engine.SetFormatAssociated(static_cast<std::size_t>(r), wanted);
         const auto code = static_cast<std::size_t>(f.code);
         if (code < m_settings.associateFormat.size()) m_settings.associateFormat[code] = wanted;
     }
@@ -140,7 +129,7 @@ bool AssociationsDialog::apply() {
 AssociationsChangedDialog::AssociationsChangedDialog(app::Settings& settings,
                                                      shell::Associations& engine, QWidget* parent)
     : DialogBase(kChangedTemplate, parent), m_settings(settings), m_engine(engine) {
-    setWindowTitle(QStringLiteral("File Associattions Changed"));
+    setWindowTitle(tr("File Associations Changed"));
     auto* text = new QLabel(
         QStringLiteral("Kalder has detected that some file types are not currently associated "
                        "with it. Please choose which associations should be set."),
@@ -161,6 +150,10 @@ AssociationsChangedDialog::AssociationsChangedDialog(app::Settings& settings,
     layout->addWidget(text);
     layout->addLayout(buttons);
     OnInitDialog();
+    // The title bar shows the title in a font of its own beside its buttons: leave room for
+    // twice the title's width in ours, and never less than the buttons need.
+    setMinimumWidth(
+        std::max(layout->sizeHint().width(), 2 * fontMetrics().horizontalAdvance(windowTitle())));
 }
 
 void AssociationsChangedDialog::setAllClicked() {

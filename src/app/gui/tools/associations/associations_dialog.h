@@ -37,7 +37,7 @@ private:
     QCheckBox* m_verify = nullptr;
 };
 
-// "File Associattions Changed": shown at start-up when a wanted type went elsewhere.
+// "File Associations Changed": shown at start-up when a wanted type went elsewhere.
 class AssociationsChangedDialog : public DialogBase {
     Q_OBJECT
 public:

@@ -24,6 +24,7 @@
 #include "app/gui/dialogs/dialog_buttons.h"
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/main_window.h"
+#include "shell/associations.h"
 #include "shell/desktop_entry.h"
 #include "shell/places.h"
 
@@ -50,6 +51,19 @@ std::string messagesLocale() {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
         if (const char* v = std::getenv(name); v && *v) return v;
     return {};
+}
+
+// Started and left alone; a program that does not start says nothing, as before.
+void openCurrentFileWith(MainWindow& window, const std::string& application) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const std::vector<std::string> argv =
+        app::applicationCommand(application, window.currentFile().string());
+    if (!argv.empty()) {
+        QStringList args;
+        for (std::size_t a = 1; a < argv.size(); ++a) args << fromStd(argv[a]);
+        QProcess::startDetached(fromStd(argv[0]), args);
+    }
+    QApplication::restoreOverrideCursor();
 }
 
 }  // namespace
@@ -332,17 +346,24 @@ void registerUserListCommands(MainWindow& window) {
         const std::size_t i = app::cmd::kOpenWithRange.indexOf(id);
         const app::Settings& settings = window.settings();
         if (!window.currentEntry() || i >= settings.openWithPaths.size()) return;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const std::vector<std::string> argv =
-            app::applicationCommand(settings.openWithPaths[i], window.currentFile().string());
-        // Started and left alone; a program that does not start says nothing, as before.
-        if (!argv.empty()) {
-            QStringList args;
-            for (std::size_t a = 1; a < argv.size(); ++a) args << fromStd(argv[a]);
-            QProcess::startDetached(fromStd(argv[0]), args);
-        }
-        QApplication::restoreOverrideCursor();
+        openCurrentFileWith(window, settings.openWithPaths[i]);
     });
+    commands.onRange(app::cmd::kOpenWithTypeRange, [&window](app::CommandId id) {
+        const std::size_t i = app::cmd::kOpenWithTypeRange.indexOf(id);
+        if (!window.currentEntry()) return;
+        const std::vector<shell::TypeApplication> apps =
+            shell::applicationsForType(shell::mimeTypeOfFile(window.currentFile()));
+        if (i < apps.size()) openCurrentFileWith(window, apps[i].file.string());
+    });
+}
+
+std::vector<std::string> openWithTypeApplications(MainWindow& window) {
+    std::vector<std::string> names;
+    if (!window.currentEntry()) return names;
+    for (const shell::TypeApplication& app :
+         shell::applicationsForType(shell::mimeTypeOfFile(window.currentFile())))
+        names.push_back(app.name);
+    return names;
 }
 
 }  // namespace kalder::gui

@@ -1,7 +1,7 @@
 #include "app/gui/tools/wallpaper/wallpaper_commands.h"
 
 #include <QApplication>
-#include <iostream>
+#include <QMessageBox>
 
 #include "app/core/command_ids.h"
 #include "app/gui/main_window.h"
@@ -18,10 +18,19 @@ void setWallpaper(MainWindow& window, shell::WallpaperStyle style) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // The file's own size: the desktop, not the viewing area, decides how it is fitted.
     const std::unique_ptr<image::Bitmap32> picture = decodeShownFrame(window, false);
-    shell::WallpaperResult result{false, "the image could not be decoded"};
+    shell::WallpaperResult result{false, "the image could not be decoded", {}};
     if (picture) result = shell::DesktopWallpaper().set(*picture, style);
     QApplication::restoreOverrideCursor();
-    if (!result.ok) std::cerr << "kalder: wallpaper not set: " << result.error << "\n";
+    if (result.ok) return;
+    QString text = QCoreApplication::translate("Wallpaper", "The wallpaper could not be set: %1.")
+                       .arg(QString::fromStdString(result.error));
+    if (!result.tried.empty()) {
+        text += QLatin1String("\n\n") + QCoreApplication::translate("Wallpaper", "Tried:");
+        for (const std::string& attempt : result.tried)
+            text += QLatin1String("\n\u2022 ") + QString::fromStdString(attempt);
+    }
+    QMessageBox::warning(
+        &window, QCoreApplication::translate("Wallpaper", "Set as Desktop Wallpaper"), text);
 }
 
 }  // namespace
