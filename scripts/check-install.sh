@@ -29,7 +29,7 @@ sample="$src/samples/fractal.png"
 mkdir "$work/in"
 "$build/kalder-cli" decode "$sample" -o "$work/in/x.tif"
 command -v cwebp >/dev/null && cwebp -quiet "$sample" -o "$work/in/x.webp"
-command -v avifenc >/dev/null && avifenc -q 60 "$sample" "$work/in/x.avif" >/dev/null
+command -v avifenc >/dev/null && avifenc "$sample" "$work/in/x.avif" >/dev/null
 command -v heif-enc >/dev/null && heif-enc -q 60 "$sample" -o "$work/in/x.heic" >/dev/null
 command -v cjxl >/dev/null && cjxl -q 90 "$sample" "$work/in/x.jxl" >/dev/null 2>&1
 
