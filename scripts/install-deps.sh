@@ -28,6 +28,8 @@ PACKAGES=(
   sane-utils libglib2.0-bin gsettings-desktop-schemas xclip
   # association tests: xdg-mime reads our defaults back, desktop-file-validate checks our entry
   xdg-utils desktop-file-utils
+  # packaging checks: the metainfo validator, dpkg-shlibdeps for the .deb, the icon renderer
+  appstream dpkg-dev librsvg2-bin
   # mail tests: a loopback SMTP server and its self-signed certificates
   python3-aiosmtpd openssl
   # print tests: a local print server with a PDF queue, and PDF inspection

@@ -30,6 +30,7 @@ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALDER_WERROR=ON 
       "${linker[@]}" >/dev/null
 cmake --build build-test -j "$jobs"
 ctest --test-dir build-test -j "$jobs" --output-on-failure --timeout 300
+bash scripts/check-package.sh build-test
 
 echo "== core tests and fuzz targets under AddressSanitizer and UBSan"
 # Warnings fail the full build above; clang's own warnings are not yet held to that here.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/pam_writer.h"
+#include "image/cdx_loader.h"
 #include "image/colour_reducer.h"
 #include "image/exif/exif_report.h"
 #include "image/format_table.h"
@@ -31,6 +32,13 @@ using image::ImageDocument;
 using image::LoadOptions;
 
 namespace {
+
+// "cannot read FILE", or, when the reader is a codec module the installation lacks, which module
+// that is and where it was looked for.
+std::string cannotRead(const fs::path& file) {
+    const std::string why = image::cdx::missingModuleMessage(file);
+    return why.empty() ? "cannot read " + file.string() : file.string() + ": " + why;
+}
 
 std::string jsonEscape(const std::string& s) {
     std::string out;
@@ -205,7 +213,7 @@ int decodeToWriter(const CliOptions& c, ImageDocument& doc, const LoadOptions& o
         doc.ReleasePages();
     }
     if (written == 0) {
-        err << "cannot read " << o.path.string() << "\n";
+        err << cannotRead(o.path) << "\n";
         return 1;
     }
     if (writer) {
@@ -223,7 +231,7 @@ int runInfo(const CliOptions& c, std::ostream& out, std::ostream& err) {
     for (const auto& name : c.inputs) {
         image::ImageInfo info;
         if (!image::ReadImageInfo(name, info, true) || info.formatIndex < 0 || info.width <= 0) {
-            err << "cannot read " << name << "\n";
+            err << cannotRead(name) << "\n";
             status = 1;
             continue;
         }
@@ -283,7 +291,7 @@ int runDecode(const CliOptions& c, std::ostream& out, std::ostream& err) {
 
     ImageDocument doc;
     if (!doc.Open(o)) {
-        err << "cannot read " << input.string() << "\n";
+        err << cannotRead(input) << "\n";
         return 1;
     }
     if (throughWriter) return decodeToWriter(c, doc, o, o.gammaTable || o.colorTransform, err);
@@ -303,7 +311,7 @@ int runDecode(const CliOptions& c, std::ostream& out, std::ostream& err) {
         // Earlier frames are composed already; their pixels are not needed any more.
     }
     if (written == 0) {
-        err << "cannot read " << input.string() << "\n";
+        err << cannotRead(input) << "\n";
         return 1;
     }
     out.flush();
@@ -315,10 +323,23 @@ int runThumb(const CliOptions& c, std::ostream&, std::ostream& err) {
     const fs::path input = c.inputs.front();
     if (!fs::is_regular_file(input) ||
         !doc.MakeThumbnail(input, c.size, 0xffffff, nullptr, c.useExif, true)) {
-        err << "cannot read " << input.string() << "\n";
+        err << cannotRead(input) << "\n";
         return 1;
     }
-    if (!writePam(c.output, doc.thumbnail())) {
+    // PAM when asked for by name; otherwise PNG, which a file manager's thumbnailer expects
+    // whatever (or no) extension its temporary output file has.
+    const image::Bitmap32& thumbnail = doc.thumbnail();
+    bool written = false;
+    if (tools::lowerExtension(c.output) == ".pam") {
+        written = writePam(c.output, thumbnail);
+    } else if (auto writer = image::createWriterForExtension(".png")) {
+        image::WriterImage out;
+        out.pixels = thumbnail.pixels();
+        out.width = thumbnail.width();
+        out.height = thumbnail.height();
+        written = writer->Open(c.output).ok() && writer->Write(out).ok() && writer->Close().ok();
+    }
+    if (!written) {
         err << "cannot write " << c.output << "\n";
         return 1;
     }
@@ -359,7 +380,7 @@ int runThumbs(const CliOptions& c, std::ostream&, std::ostream& err) {
             const bool ok = thumbnail && (c.output.empty() || writePam(target, *thumbnail));
             if (!ok) {
                 std::lock_guard lock(errLock);
-                err << "cannot read " << files[i].string() << "\n";
+                err << cannotRead(files[i]) << "\n";
                 status = 1;
             }
         }
@@ -375,7 +396,7 @@ int runExif(const CliOptions& c, std::ostream& out, std::ostream& err) {
     image::ImageInfo info;
     const std::string& name = c.inputs.front();
     if (!image::ReadImageInfo(name, info, true) || info.formatIndex < 0) {
-        err << "cannot read " << name << "\n";
+        err << cannotRead(name) << "\n";
         return 1;
     }
     // The comments come from the file's own text chunks, which only a real open collects.

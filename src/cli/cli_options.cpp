@@ -219,7 +219,7 @@ const char* usageText() {
            "  info FILE... [--json]             format, description, size, depth, pages, dpi\n"
            "  decode FILE -o OUT [options]      decode as the viewer does; OUT's extension picks\n"
            "                                    pam, bmp, pcx, tga, gif, jpg, png or tif\n"
-           "  thumb FILE --size N -o OUT.pam    one thumbnail\n"
+           "  thumb FILE --size N -o OUT        one thumbnail: PAM for OUT.pam, otherwise PNG\n"
            "  thumbs DIR --size N -o OUTDIR     thumbnails of every image of a folder\n"
            "  thumbs DIR --cache [--size N] [-o OUTDIR]\n"
            "                                    the same through the desktop's shared thumbnail\n"

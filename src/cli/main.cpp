@@ -14,6 +14,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_psd_layers.h"
 #include "cli/cli_scan.h"
+#include "kalder_config.h"
 
 int main(int argc, char** argv) {
     using namespace kalder::cli;
@@ -41,7 +42,7 @@ int main(int argc, char** argv) {
             std::cout << usageText();
             return 0;
         case Command::Version:
-            std::cout << "kalder-cli " KALDER_VERSION "\n";
+            std::cout << "kalder-cli " << kalder::config::kVersion << "\n";
             return 0;
         case Command::Info:
             return runInfo(o, std::cout, std::cerr);

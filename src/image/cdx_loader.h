@@ -5,6 +5,11 @@
 // until the program ends.
 // The tables returned are filled once per group and never change afterwards.
 
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "cdx/cdx_api.h"
 
 namespace kalder::image::cdx {
@@ -20,5 +25,22 @@ const CdxPngApi* pngApi(Group group);
 const CdxRasterApi* webpApi(Group group);
 const CdxRasterApi* heifApi(Group group);
 const CdxRasterApi* jxlApi(Group group);
+
+enum class Module { Core, Webp, Heif, Jxl };
+
+// The module's file name: "libkalder-cdx.so", "libkalder-cdx-webp.so", ...
+const char* moduleFileName(Module module);
+
+// The folders searched for the modules, best first: beside the executable (the build tree, a
+// portable copy), <exe>/../<libdir>/kalder (an installation, wherever it was moved), then the
+// configured <libdir>/kalder. A non-empty `override` (KALDER_CDX_PATH: a folder, or the main
+// module's file) replaces the search, so tests can make the modules disappear.
+std::vector<std::filesystem::path> moduleFolders(const std::filesystem::path& executable,
+                                                 std::string_view override);
+
+// What stands between `file` and its reader when that reader is one of the modules and the
+// module cannot be loaded: "WebP images need the module libkalder-cdx-webp.so, which was not
+// found in /usr/lib/kalder". Empty when the file's format needs no module or its module loads.
+std::string missingModuleMessage(const std::filesystem::path& file);
 
 }  // namespace kalder::image::cdx

@@ -1,5 +1,6 @@
 #include "shell/scanner.h"
 
+#include <dlfcn.h>
 #include <sane/sane.h>
 #include <sane/saneopts.h>
 
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <type_traits>
 
 namespace kalder::shell {
 
@@ -23,6 +25,47 @@ constexpr std::int64_t kMaxSide = 65535;
 constexpr std::size_t kMaxFrameBytes = std::size_t{1} << 30;
 constexpr std::size_t kReadChunk = 64 * 1024;
 
+// The SANE library is opened on the first scan request rather than linked: the program (and its
+// package) then runs without it and its many backends, and only scanning needs it installed.
+struct SaneLibrary {
+    decltype(&::sane_init) init = nullptr;
+    decltype(&::sane_get_devices) get_devices = nullptr;
+    decltype(&::sane_open) open = nullptr;
+    decltype(&::sane_close) close = nullptr;
+    decltype(&::sane_get_option_descriptor) get_option_descriptor = nullptr;
+    decltype(&::sane_control_option) control_option = nullptr;
+    decltype(&::sane_get_parameters) get_parameters = nullptr;
+    decltype(&::sane_start) start = nullptr;
+    decltype(&::sane_read) read = nullptr;
+    decltype(&::sane_cancel) cancel = nullptr;
+    decltype(&::sane_strstatus) strstatus = nullptr;
+    bool loaded = false;
+};
+
+constexpr char kSaneLibraryName[] = "libsane.so.1";
+
+const SaneLibrary& sane() {
+    static const SaneLibrary library = [] {
+        SaneLibrary l;
+        void* handle = ::dlopen(kSaneLibraryName, RTLD_NOW | RTLD_LOCAL);
+        if (!handle) return l;
+        auto bind = [handle](auto& fn, const char* symbol) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(::dlsym(handle, symbol));
+            return fn != nullptr;
+        };
+        // Kept open for the life of the process, like the library's own state.
+        l.loaded = bind(l.init, "sane_init") && bind(l.get_devices, "sane_get_devices") &&
+                   bind(l.open, "sane_open") && bind(l.close, "sane_close") &&
+                   bind(l.get_option_descriptor, "sane_get_option_descriptor") &&
+                   bind(l.control_option, "sane_control_option") &&
+                   bind(l.get_parameters, "sane_get_parameters") && bind(l.start, "sane_start") &&
+                   bind(l.read, "sane_read") && bind(l.cancel, "sane_cancel") &&
+                   bind(l.strstatus, "sane_strstatus");
+        return l;
+    }();
+    return library;
+}
+
 // The library keeps global state and reads its configuration once, so it is initialised once per
 // process; this lock serialises the calls that touch the device list.
 std::mutex& libraryLock() {
@@ -30,13 +73,14 @@ std::mutex& libraryLock() {
     return lock;
 }
 
+// Only called once sane().loaded holds.
 SANE_Status libraryStatus() {
     static const SANE_Status status = [] {
         SANE_Int version = 0;
         // Initialised once per process and never shut down: sane_exit would unload the backends
         // while threads of a scan still being cancelled might call into them, and at process end
         // the system frees what they hold anyway.
-        return sane_init(&version, nullptr);
+        return sane().init(&version, nullptr);
     }();
     return status;
 }
@@ -79,7 +123,7 @@ ScanStatus fromSane(SANE_Status s) {
             out.error = ScanError::Io;
             break;
     }
-    out.detail = sane_strstatus(s);
+    out.detail = sane().strstatus(s);
     return out;
 }
 
@@ -196,13 +240,13 @@ struct Scanner::Impl {
     // The option's number and descriptor, or 0 when the backend has no such option.
     std::pair<SANE_Int, const SANE_Option_Descriptor*> find(std::string_view name) const {
         SANE_Int count = 0;
-        const SANE_Option_Descriptor* first = sane_get_option_descriptor(handle, 0);
+        const SANE_Option_Descriptor* first = sane().get_option_descriptor(handle, 0);
         if (!first || first->type != SANE_TYPE_INT ||
-            sane_control_option(handle, 0, SANE_ACTION_GET_VALUE, &count, nullptr) !=
+            sane().control_option(handle, 0, SANE_ACTION_GET_VALUE, &count, nullptr) !=
                 SANE_STATUS_GOOD)
             return {0, nullptr};
         for (SANE_Int i = 1; i < count; ++i) {
-            const SANE_Option_Descriptor* d = sane_get_option_descriptor(handle, i);
+            const SANE_Option_Descriptor* d = sane().get_option_descriptor(handle, i);
             if (d && d->name && name == d->name) return {i, d};
         }
         return {0, nullptr};
@@ -215,7 +259,7 @@ struct Scanner::Impl {
             d->size < static_cast<SANE_Int>(sizeof(SANE_Word)))
             return std::nullopt;
         std::vector<SANE_Word> value(static_cast<std::size_t>(d->size) / sizeof(SANE_Word) + 1);
-        if (sane_control_option(handle, index, SANE_ACTION_GET_VALUE, value.data(), nullptr) !=
+        if (sane().control_option(handle, index, SANE_ACTION_GET_VALUE, value.data(), nullptr) !=
             SANE_STATUS_GOOD)
             return std::nullopt;
         return wordValue(d->type, value[0]);
@@ -226,7 +270,7 @@ struct Scanner::Impl {
         if (!d || !SANE_OPTION_IS_ACTIVE(d->cap) || d->type != SANE_TYPE_STRING || d->size < 1)
             return {};
         std::vector<char> value(static_cast<std::size_t>(d->size) + 1, '\0');
-        if (sane_control_option(handle, index, SANE_ACTION_GET_VALUE, value.data(), nullptr) !=
+        if (sane().control_option(handle, index, SANE_ACTION_GET_VALUE, value.data(), nullptr) !=
             SANE_STATUS_GOOD)
             return {};
         return std::string(value.data(), strnlen(value.data(), value.size()));
@@ -238,14 +282,17 @@ Scanner::Scanner(std::unique_ptr<Impl> impl, std::string name)
 
 Scanner::~Scanner() {
     std::lock_guard lock(libraryLock());
-    sane_cancel(m_impl->handle);
-    sane_close(m_impl->handle);
+    sane().cancel(m_impl->handle);
+    sane().close(m_impl->handle);
 }
 
 ScanStatus Scanner::initialise() {
     std::lock_guard lock(libraryLock());
+    if (!sane().loaded)
+        return failure(ScanError::Unavailable,
+                       std::string("the SANE library (") + kSaneLibraryName + ") is not installed");
     const SANE_Status s = libraryStatus();
-    if (s != SANE_STATUS_GOOD) return failure(ScanError::Unavailable, sane_strstatus(s));
+    if (s != SANE_STATUS_GOOD) return failure(ScanError::Unavailable, sane().strstatus(s));
     return {};
 }
 
@@ -254,7 +301,7 @@ ScanStatus Scanner::listDevices(std::vector<ScannerDevice>& devices) {
     if (ScanStatus s = initialise(); !s) return s;
     std::lock_guard lock(libraryLock());
     const SANE_Device** list = nullptr;
-    if (const SANE_Status s = sane_get_devices(&list, SANE_FALSE); s != SANE_STATUS_GOOD)
+    if (const SANE_Status s = sane().get_devices(&list, SANE_FALSE); s != SANE_STATUS_GOOD)
         return fromSane(s);
     for (std::size_t i = 0; list && list[i]; ++i) {
         const SANE_Device* d = list[i];
@@ -277,7 +324,7 @@ ScanStatus Scanner::open(const std::string& name, std::unique_ptr<Scanner>& scan
     }
     std::lock_guard lock(libraryLock());
     SANE_Handle handle = nullptr;
-    const SANE_Status s = sane_open(device.c_str(), &handle);
+    const SANE_Status s = sane().open(device.c_str(), &handle);
     if (s != SANE_STATUS_GOOD || !handle) {
         ScanStatus st = fromSane(s == SANE_STATUS_GOOD ? SANE_STATUS_INVAL : s);
         // Backends answer an unknown name with "invalid argument"; say what it means.
@@ -342,8 +389,8 @@ ScanStatus Scanner::setOption(std::string_view name, std::string_view value) {
                 return failure(ScanError::Invalid, std::string(name) + " value too long");
             std::vector<char> buffer(static_cast<std::size_t>(d->size), '\0');
             std::memcpy(buffer.data(), chosen.data(), chosen.size());
-            s = sane_control_option(m_impl->handle, index, SANE_ACTION_SET_VALUE, buffer.data(),
-                                    nullptr);
+            s = sane().control_option(m_impl->handle, index, SANE_ACTION_SET_VALUE, buffer.data(),
+                                      nullptr);
             break;
         }
         case SANE_TYPE_BOOL: {
@@ -354,7 +401,7 @@ ScanStatus Scanner::setOption(std::string_view name, std::string_view value) {
             else if (!(equalsNoCase(value, "no") || equalsNoCase(value, "false") || value == "0" ||
                        equalsNoCase(value, "off")))
                 return failure(ScanError::Invalid, std::string(name) + " takes yes or no");
-            s = sane_control_option(m_impl->handle, index, SANE_ACTION_SET_VALUE, &b, nullptr);
+            s = sane().control_option(m_impl->handle, index, SANE_ACTION_SET_VALUE, &b, nullptr);
             break;
         }
         case SANE_TYPE_INT:
@@ -377,8 +424,8 @@ ScanStatus Scanner::setOption(std::string_view name, std::string_view value) {
             // Vector options (gamma tables) get the value in every element.
             std::vector<SANE_Word> words(static_cast<std::size_t>(d->size) / sizeof(SANE_Word),
                                          toWord(d->type, wanted));
-            s = sane_control_option(m_impl->handle, index, SANE_ACTION_SET_VALUE, words.data(),
-                                    nullptr);
+            s = sane().control_option(m_impl->handle, index, SANE_ACTION_SET_VALUE, words.data(),
+                                      nullptr);
             break;
         }
         default:
@@ -453,7 +500,7 @@ bool Scanner::feederSelected() const {
 void Scanner::cancel() {
     m_cancelled = true;
     // The library allows this call at any time, from any thread, to stop a read in progress.
-    sane_cancel(m_impl->handle);
+    sane().cancel(m_impl->handle);
 }
 
 ScanStatus Scanner::readFrames(ScannedImage& out) {
@@ -463,17 +510,17 @@ ScanStatus Scanner::readFrames(ScannedImage& out) {
     ScanColour colour = ScanColour::Color;
     std::vector<std::uint8_t> raw;
     auto fail = [this](ScanStatus s) {
-        sane_cancel(m_impl->handle);
+        sane().cancel(m_impl->handle);
         if (m_cancelled) s = failure(ScanError::Cancelled);
         return s;
     };
     for (int frame = 0;; ++frame) {
         if (m_cancelled) return fail(failure(ScanError::Cancelled));
         if (frame >= 3) return fail(failure(ScanError::Unsupported, "too many frames"));
-        if (const SANE_Status s = sane_start(m_impl->handle); s != SANE_STATUS_GOOD)
+        if (const SANE_Status s = sane().start(m_impl->handle); s != SANE_STATUS_GOOD)
             return fail(fromSane(s));
         SANE_Parameters p{};
-        if (const SANE_Status s = sane_get_parameters(m_impl->handle, &p); s != SANE_STATUS_GOOD)
+        if (const SANE_Status s = sane().get_parameters(m_impl->handle, &p); s != SANE_STATUS_GOOD)
             return fail(fromSane(s));
 
         int channels = 1;
@@ -520,8 +567,8 @@ ScanStatus Scanner::readFrames(ScannedImage& out) {
             std::vector<std::uint8_t> chunk(kReadChunk);
             for (;;) {
                 SANE_Int got = 0;
-                const SANE_Status s = sane_read(m_impl->handle, chunk.data(),
-                                                static_cast<SANE_Int>(chunk.size()), &got);
+                const SANE_Status s = sane().read(m_impl->handle, chunk.data(),
+                                                  static_cast<SANE_Int>(chunk.size()), &got);
                 if (s == SANE_STATUS_EOF) break;
                 if (s != SANE_STATUS_GOOD) return fail(fromSane(s));
                 if (m_cancelled) return fail(failure(ScanError::Cancelled));
@@ -589,7 +636,7 @@ ScanStatus Scanner::readFrames(ScannedImage& out) {
 ScanStatus Scanner::scanPage(ScannedImage& out) {
     m_cancelled = false;
     ScanStatus s = readFrames(out);
-    sane_cancel(m_impl->handle);
+    sane().cancel(m_impl->handle);
     return s;
 }
 
@@ -618,7 +665,7 @@ ScanStatus Scanner::scanPages(std::int32_t maxPages,
         }
         if (!onPage(image) || !feeder) break;
     }
-    sane_cancel(m_impl->handle);
+    sane().cancel(m_impl->handle);
     return result;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "kalder_config.h"
+
 namespace kalder::app {
 namespace {
 
@@ -71,6 +73,20 @@ TEST(JoinArguments, GivesTheTextTheParserExpects) {
     EXPECT_EQ(print.action, Action::Print);
     EXPECT_EQ(print.file, "/tmp/a b.png");
     EXPECT_EQ(parseCommandLine(joinArguments({"-UNINSTALL"})).action, Action::Uninstall);
+
+    // A file manager's selection: each path its own argument, the first one opened.
+    auto exists = [](const std::string& p) { return p.starts_with("/pics/"); };
+    EXPECT_EQ(joinArguments({"/pics/a b.png", "/pics/c.png"}, exists), "/pics/a b.png");
+    EXPECT_EQ(joinArguments({"/tmp/my", "pic.png"}, exists), "/tmp/my pic.png");
+    EXPECT_EQ(parseCommandLine(joinArguments({"-p", "/pics/a.png"}, exists)).action, Action::Print);
+}
+
+TEST(InformationRequest, AnswersHelpAndVersionOnly) {
+    EXPECT_EQ(informationRequest({"--version"}), "kalder " + std::string(config::kVersion) + "\n");
+    EXPECT_TRUE(informationRequest({"--help"})->starts_with("usage: kalder"));
+    EXPECT_FALSE(informationRequest({}).has_value());
+    EXPECT_FALSE(informationRequest({"/pics/--help"}).has_value());
+    EXPECT_FALSE(informationRequest({"-p", "--version"}).has_value());
 }
 
 struct HelpCase {

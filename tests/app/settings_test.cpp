@@ -11,6 +11,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "kalder_config.h"
 #include "shell/registry_store.h"
 #include "support/test_support.h"
 
@@ -719,13 +720,45 @@ INSTANTIATE_TEST_SUITE_P(
                       CompanionCase{"EmptyValue", "", true, "Lumid.exe"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SettingsTest, FileLivesBesideAWritableExecutable) {
-    EXPECT_EQ(settingsFilePath(m_dir.path()), m_dir / "Kalder.cfg");
-    EXPECT_EQ(settingsFilePath(m_dir / "missing"), m_dir / "config" / "kalder" / "Kalder.cfg");
+// An installed program keeps its settings in the configuration folder; only a portable copy (a
+// marker, an earlier file, or the build tree beside it) keeps them beside the executable.
+TEST_F(SettingsTest, FileLivesInTheConfigFolderUnlessTheCopyIsPortable) {
+    auto writeText = [](const fs::path& p, std::string_view text) {
+        test::writeFile(p, std::vector<std::uint8_t>(text.begin(), text.end()));
+    };
+    auto readText = [](const fs::path& p) {
+        const std::vector<std::uint8_t> bytes = test::readFile(p);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    const fs::path inConfig = m_dir / "config" / "kalder" / "Kalder.cfg";
+    auto folderWith = [&](const std::string& name, const char* marker) {
+        const fs::path folder = m_dir / name;
+        fs::create_directories(folder);
+        if (marker) writeText(folder / marker, "x");
+        return folder;
+    };
+    EXPECT_EQ(settingsFilePath(folderWith("plain", nullptr)), inConfig);
+    EXPECT_EQ(settingsFilePath(m_dir / "missing"), inConfig);
+    for (const char* marker : {"portable", "Kalder.cfg", "CMakeCache.txt"}) {
+        const fs::path folder = folderWith(marker, marker);
+        EXPECT_EQ(settingsFilePath(folder), folder / "Kalder.cfg") << marker;
+    }
     const fs::path saved = fs::current_path();
-    fs::current_path(m_dir.path());
-    EXPECT_EQ(settingsFilePath(""), fs::path("Kalder.cfg"));
+    fs::current_path(folderWith("current", nullptr));
+    EXPECT_EQ(settingsFilePath(""), inConfig);
     fs::current_path(saved);
+
+    // The bin folder of an installation tree: a file an earlier version wrote there is read
+    // from the configuration folder from now on and never written again beside the program.
+    const fs::path bin = folderWith("usr/bin", "Kalder.cfg");
+    fs::create_directories(m_dir / "usr" / config::kLibDir / "kalder");
+    writeText(bin / "Kalder.cfg", "earlier");
+    EXPECT_EQ(settingsFilePath(bin), inConfig);
+    EXPECT_EQ(readText(inConfig), "earlier");
+    writeText(inConfig, "newer");
+    EXPECT_EQ(settingsFilePath(bin), inConfig);
+    EXPECT_EQ(readText(inConfig), "newer");
+    EXPECT_EQ(readText(bin / "Kalder.cfg"), "earlier");
 }
 
 TEST_F(SettingsTest, ReadOnlyExecutableFolderFallsBackToTheConfigFolder) {
@@ -733,6 +766,7 @@ TEST_F(SettingsTest, ReadOnlyExecutableFolderFallsBackToTheConfigFolder) {
         GTEST_SKIP() << "root may write to read-only folders; covered by the missing-folder case";
     const fs::path folder = m_dir / "bin";
     fs::create_directory(folder);
+    test::writeFile(folder / "portable", {});
     ::chmod(folder.c_str(), 0555);
     const fs::path path = settingsFilePath(folder);
     ::chmod(folder.c_str(), 0755);

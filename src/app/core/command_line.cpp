@@ -1,5 +1,7 @@
 #include "app/core/command_line.h"
 
+#include "kalder_config.h"
+
 namespace kalder::app {
 namespace {
 
@@ -52,7 +54,10 @@ CommandLine parseCommandLine(std::string_view text) {
     return result;
 }
 
-std::string joinArguments(const std::vector<std::string>& arguments) {
+std::string joinArguments(const std::vector<std::string>& arguments,
+                          const std::function<bool(const std::string&)>& exists) {
+    // Unquoted blanks belong to the one file name, unless the first word is a whole path.
+    if (arguments.size() > 1 && exists && exists(arguments.front())) return arguments.front();
     std::string text;
     for (const std::string& argument : arguments) {
         if (!text.empty()) text += ' ';
@@ -67,6 +72,25 @@ std::string helpFilePath(std::string_view executablePath, std::string_view curre
     std::string path(executablePath.substr(0, slash + 1));
     path += "guide.chm";
     return path;
+}
+
+std::optional<std::string> informationRequest(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) return std::nullopt;
+    if (arguments.front() == "--version") return "kalder " + std::string(config::kVersion) + "\n";
+    if (arguments.front() != "--help" && arguments.front() != "-h") return std::nullopt;
+    return "usage: kalder [FILE | FOLDER]\n"
+           "       kalder -p FILE\n"
+           "       kalder -uninstall\n"
+           "\n"
+           "Shows FILE (and lists its folder), or FOLDER; with no argument, the folder of the\n"
+           "last session. -p prints FILE and exits. -uninstall removes Kalder's file\n"
+           "associations and settings. Several files open the first one.\n"
+           "\n"
+           "  --help     this text\n"
+           "  --version  the version\n"
+           "\n"
+           "Settings: $XDG_CONFIG_HOME/kalder/Kalder.cfg (beside the program for a portable copy,\n"
+           "marked by a file named \"portable\" there).\n";
 }
 
 }  // namespace kalder::app

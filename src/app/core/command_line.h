@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,8 +32,14 @@ struct CommandLine {
 CommandLine parseCommandLine(std::string_view text);
 
 // The program's arguments (without the program name) as the text parseCommandLine() reads:
-// joined with single blanks.
-std::string joinArguments(const std::vector<std::string>& arguments);
+// joined with single blanks. When there are several and `exists` says the first names a file or
+// folder (a file manager passing its selection), that first one alone.
+std::string joinArguments(const std::vector<std::string>& arguments,
+                          const std::function<bool(const std::string&)>& exists = {});
+
+// What "--help" or "--version" as the first argument prints before any window exists; nothing
+// for every other command line.
+std::optional<std::string> informationRequest(const std::vector<std::string>& arguments);
 
 // The help file beside the executable: everything up to and including the last "/" of the
 // executable's path, then "guide.chm". A path without a folder leaves `current` unchanged.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "kalder_config.h"
+
 namespace kalder::app {
 
 namespace {
@@ -319,8 +321,9 @@ std::optional<HelpLocation> helpLocation(std::string_view topic) {
 std::span<const std::string_view> helpTopics() { return kTopicIds; }
 
 std::vector<std::filesystem::path> helpDirectoryCandidates(const std::filesystem::path& exeDir) {
-    return {exeDir / "help", exeDir.parent_path() / "share" / "kalder" / "help",
-            exeDir.parent_path() / "help", exeDir.parent_path().parent_path() / "help"};
+    return {exeDir / "help", exeDir.parent_path() / config::kDataDir / "kalder" / "help",
+            exeDir.parent_path() / "help", exeDir.parent_path().parent_path() / "help",
+            std::filesystem::path(config::kFullDataDir) / "kalder" / "help"};
 }
 
 std::optional<std::filesystem::path> findHelpDirectory(const std::filesystem::path& exeDir) {

@@ -46,8 +46,9 @@ std::optional<HelpLocation> helpLocation(std::string_view topic);
 std::span<const std::string_view> helpTopics();
 
 // The folders that may hold the help pages, in the order they are tried: help/ beside the
-// program, share/kalder/help of an installation, then help/ one or two folders up (the build
-// tree, where tests run from a sub-folder).
+// program, share/kalder/help of an installation (wherever it was moved), then help/ one or two
+// folders up (the build tree, where tests run from a sub-folder), then the configured
+// installation's share/kalder/help.
 std::vector<std::filesystem::path> helpDirectoryCandidates(const std::filesystem::path& exeDir);
 // The first candidate with an index.html; none when the pages are missing.
 std::optional<std::filesystem::path> findHelpDirectory(const std::filesystem::path& exeDir);

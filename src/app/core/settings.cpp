@@ -10,6 +10,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "kalder_config.h"
 #include "shell/registry_store.h"
 
 namespace kalder::app {
@@ -140,12 +141,28 @@ void Settings::DeleteFile(const fs::path& filePath) {
 
 fs::path settingsFilePath(const fs::path& executableDirectory) {
     const fs::path folder = executableDirectory.empty() ? fs::path(".") : executableDirectory;
-    if (::access(folder.c_str(), W_OK | X_OK) == 0) return executableDirectory / kSettingsFileName;
+    const fs::path beside = executableDirectory / kSettingsFileName;
+    std::error_code ec;
+    auto has = [&](const fs::path& p) { return fs::exists(p, ec); };
+    const bool systemFolder = fs::equivalent(folder, config::kFullBinDir, ec);
+    // bin/ of an installation tree (wherever it was moved): lib/kalder sits beside it.
+    const fs::path prefix = fs::absolute(folder, ec).parent_path();
+    const bool installation =
+        systemFolder || fs::is_directory(prefix / config::kLibDir / "kalder", ec);
+    const bool portable = has(folder / "portable") || has(folder / "CMakeCache.txt") ||
+                          (!installation && has(beside));
+    if (portable && !systemFolder && ::access(folder.c_str(), W_OK | X_OK) == 0) return beside;
+
     const fs::path config = shell::kalderConfigDirectory();
-    // With no configuration folder either, the executable's folder is the only candidate; saving
-    // there then fails quietly, as it would have anyway.
-    if (config.empty()) return executableDirectory / kSettingsFileName;
-    return config / kSettingsFileName;
+    // With no configuration folder there is nowhere to keep settings: defaults, saved nowhere.
+    if (config.empty()) return {};
+    const fs::path file = config / kSettingsFileName;
+    // Earlier versions wrote beside the installed program; those settings move over once.
+    if (installation && has(beside) && !has(file)) {
+        fs::create_directories(config, ec);
+        fs::copy_file(beside, file, ec);
+    }
+    return file;
 }
 
 void checkWindowRects(Settings& settings, ScreenSize screen) {

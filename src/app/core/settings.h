@@ -219,8 +219,11 @@ struct Settings {
     static void DeleteFile(const std::filesystem::path& filePath);
 };
 
-// Where the settings file lives: "Kalder.cfg" in the executable's folder when that folder is
-// writable, otherwise in our configuration folder ($XDG_CONFIG_HOME/kalder).
+// Where the settings file lives: "Kalder.cfg" in our configuration folder
+// ($XDG_CONFIG_HOME/kalder), or beside the executable for a portable copy (a file "portable" or an
+// earlier Kalder.cfg there, or the build tree) when that folder is writable. Never in the
+// installation's bindir; a file an earlier version left beside an installed program is copied to
+// the configuration folder once. Empty when there is no configuration folder.
 std::filesystem::path settingsFilePath(const std::filesystem::path& executableDirectory);
 
 // The file format, apart from the file system. readSettingsFile() fills fields in order from

@@ -576,6 +576,9 @@ QIcon toolbarIcon(std::int32_t image) {
 }
 
 QIcon applicationIcon() {
+    // The installed theme icon; the drawn one when the program runs uninstalled.
+    const QString themed = QStringLiteral("org.kalder.Kalder");
+    if (QIcon::hasThemeIcon(themed)) return QIcon::fromTheme(themed);
     QIcon icon;
     for (const int side : {16, 32, 48}) {
         QPixmap pixmap(side, side);

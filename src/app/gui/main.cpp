@@ -4,6 +4,9 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QStyle>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "app/core/command_ids.h"
 #include "app/core/command_line.h"
@@ -12,6 +15,7 @@
 #include "app/gui/main_window.h"
 #include "app/gui/quit_on_signal.h"
 #include "app/gui/tools/associations/associations_dialog.h"
+#include "kalder_config.h"
 
 namespace {
 
@@ -56,8 +60,16 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before Qt looks for a display, so they work over ssh and in packaging checks.
+    if (const auto text = kalder::app::informationRequest({argv + 1, argv + argc})) {
+        std::fputs(text->c_str(), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kalder"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kalder::config::kVersion));
+    // The desktop entry's id: Wayland compositors match the window to the entry (and its icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kalder.Kalder"));
 
     QtScreenInfo screen;
     const auto environment = kalder::app::StartupEnvironment::forProcess(screen);
@@ -65,7 +77,12 @@ int main(int argc, char** argv) {
                                                       environment.executablePath);
     kalder::app::ApplicationCore core(environment, &associations);
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (core.startUp(kalder::app::joinArguments(args)) != kalder::app::StartupResult::ShowWindow)
+    const auto exists = [](const std::string& path) {
+        std::error_code ec;
+        return std::filesystem::exists(path, ec);
+    };
+    if (core.startUp(kalder::app::joinArguments(args, exists)) !=
+        kalder::app::StartupResult::ShowWindow)
         return core.exitInstance();
 
     kalder::gui::MainWindow window;

@@ -17,6 +17,7 @@
 #include "app/gui/tools/tool_commands.h"
 #include "app/gui/viewing_area.h"
 #include "app/gui/x11_monitor_profile.h"
+#include "image/cdx_loader.h"
 #include "image/exif/exif_block.h"
 #include "image/format_table.h"
 #include "image/image_document.h"
@@ -175,7 +176,12 @@ void MainWindow::showTitle() {
 }
 
 QString MainWindow::cannotViewText(const fs::path& path) {
-    return QStringLiteral("Cannot view file: \"%1.\"").arg(QString::fromStdString(path.string()));
+    QString text =
+        QStringLiteral("Cannot view file: \"%1.\"").arg(QString::fromStdString(path.string()));
+    // A codec module missing from the installation is something the user can fix: say which.
+    if (const std::string why = image::cdx::missingModuleMessage(path); !why.empty())
+        text += QStringLiteral("\n\n") + QString::fromStdString(why);
+    return text;
 }
 
 void MainWindow::reportUnviewable() {

@@ -37,6 +37,7 @@
 #include "app/gui/tools/user_lists/user_list_dialogs.h"
 #include "app/gui/viewing_area.h"
 #include "image/image_document.h"
+#include "kalder_config.h"
 #include "shell/places.h"
 #include "view/descriptions.h"
 #include "view/folder_images.h"
@@ -665,7 +666,9 @@ void MainWindow::about() {
     box.setWindowTitle(QStringLiteral("About Kalder"));
     box.setIconPixmap(applicationIcon().pixmap(48, 48));
     box.setTextFormat(Qt::RichText);
-    box.setText(QStringLiteral("<h3>Kalder %1</h3>").arg(QLatin1String(app::kVersionText)));
+    // The release, with the version the settings and the registry store record beside it.
+    box.setText(QStringLiteral("<h3>Kalder %1</h3><p>(%2)</p>")
+                    .arg(QLatin1String(config::kVersion), QLatin1String(app::kVersionText)));
     box.setInformativeText(QStringLiteral(
         "<p>An image viewer and image-folder browser.</p><p>&copy; Brenmoor Software</p>"));
     box.exec();
