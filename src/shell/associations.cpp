@@ -193,17 +193,26 @@ std::string desktopEntryText(const fs::path& executable) {
 
 std::string desktopEntryText(const fs::path& executable,
                              std::span<const std::string_view> mimeTypes) {
+    const std::string exec =
+        executable.empty() ? std::string("kalder") : execArgument(executable.string());
     std::string text =
         "[Desktop Entry]\n"
         "Type=Application\n"
         "Name=Kalder\n"
         "GenericName=Image Viewer\n"
         "Comment=View, browse and convert images\n"
+        "Keywords=picture;photo;image;viewer;browser;thumbnail;slideshow;convert;\n"
         "Exec=";
-    text += executable.empty() ? std::string("kalder") : execArgument(executable.string());
+    // A file manager may hand over several files; the viewer opens the first and lists its
+    // folder.
+    text += exec + " %F\nTryExec=";
+    text += executable.empty() ? std::string("kalder") : executable.string();
     text +=
-        " %f\n"
+        "\n"
+        "Icon=org.kalder.Kalder\n"
         "Terminal=false\n"
+        "StartupNotify=true\n"
+        "StartupWMClass=Kalder\n"
         "Categories=Graphics;Viewer;RasterGraphics;2DGraphics;\n"
         "MimeType=";
     for (std::string_view t : mimeTypes) {
