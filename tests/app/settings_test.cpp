@@ -133,6 +133,7 @@ public:
         colour("overlayColorA", &Settings::overlayColorA);
         flag("statusBarFileInfo", &Settings::statusBarFileInfo);
         i32("browserScrollBarSize", &Settings::browserScrollBarSize);
+        flag("copyAtWindowSize", &Settings::copyAtWindowSize);
     }
 
     const Checkpoint& at(const std::string& name) const {
