@@ -584,6 +584,7 @@ void MainWindow::showProperties() {
     m_properties->raise();
     // Its keys (Escape above all) must reach it, not the viewer behind it.
     m_properties->activateWindow();
+    QApplication::setActiveWindow(m_properties);
     m_properties->list()->setFocus(Qt::ActiveWindowFocusReason);
     updateProperties();
 }
