@@ -1,17 +1,27 @@
 #include "view/display_loader.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <system_error>
 
 #include "image/image_document.h"
 #include "view/image_entry.h"
 #include "view/thumbnail_cache.h"
 
 namespace kalder::view {
+
+std::string loadFailureReason(const std::filesystem::path& file, image::DecodeError error) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::error_code(errno, std::generic_category()).message();
+    ::close(fd);
+    return std::string(image::decodeErrorMessage(error));
+}
+
 namespace {
 
 // The parts of a request that decide what gets decoded.

@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "image/load_options.h"
+#include "image/result.h"
 #include "image/sinks.h"
 #include "view/view_state.h"
 
@@ -21,6 +23,10 @@ class ImageDocument;
 namespace kalder::view {
 
 class SharedThumbnailCache;
+
+// Why a file could not be shown, for the user: what the system said when the file cannot be
+// opened at all (no permission, gone), else the decoder's error.
+std::string loadFailureReason(const std::filesystem::path& file, image::DecodeError error);
 
 class EntryList;
 class ImageEntry;

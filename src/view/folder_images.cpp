@@ -8,6 +8,7 @@
 #include <ctime>
 #include <iomanip>
 #include <sstream>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "image/format_table.h"
@@ -238,6 +239,23 @@ ImageEntry* FolderImages::reload(const ImageEntry* keep) {
     restartLoaders();
     if (stillThere) return const_cast<ImageEntry*>(keep);
     return hadKeep ? find(keptName) : nullptr;
+}
+
+ImageEntry* FolderImages::reloadKeepingPlace(const ImageEntry* keep) {
+    std::vector<std::string> around;  // after `keep`, then before it, nearest first
+    if (keep && m_list.contains(keep)) {
+        const std::size_t at = keep->index();
+        for (std::size_t i = at + 1; i < m_list.size(); ++i) around.push_back(m_list.at(i)->name());
+        for (std::size_t i = at; i > 0; --i) around.push_back(m_list.at(i - 1)->name());
+    }
+    if (ImageEntry* same = reload(keep)) return same;
+    if (around.empty()) return nullptr;
+    std::unordered_map<std::string_view, ImageEntry*> byName;
+    for (std::size_t i = 0; i < m_list.size(); ++i)
+        byName.emplace(m_list.at(i)->name(), m_list.at(i));
+    for (const std::string& name : around)
+        if (const auto it = byName.find(name); it != byName.end()) return it->second;
+    return nullptr;
 }
 
 bool FolderImages::setFilter(FilterMode mode, std::string_view custom) {

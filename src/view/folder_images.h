@@ -47,6 +47,9 @@ public:
     // there, even renamed; answers the entry for it. A file rewritten under the same name gets
     // a new entry, which is answered instead; nullptr when the file is gone.
     ImageEntry* reload(const ImageEntry* keep);
+    // The same, but when the file of `keep` is gone (moved or deleted elsewhere) answers the
+    // entry that followed it and is still there, else the nearest one before it.
+    ImageEntry* reloadKeepingPlace(const ImageEntry* keep);
     const std::filesystem::path& folder() const { return m_folder; }
 
     const EntryList& entries() const { return m_list; }

@@ -69,9 +69,17 @@ PixelRect ViewGeometry::imageRect() const {
     return {o.x, o.y, o.x + d.width, o.y + d.height};
 }
 
+Point ViewGeometry::centredScroll() const {
+    const PixelSize d = DisplayedSize();
+    return {std::max(0, (d.width - m_client.width) / 2),
+            std::max(0, (d.height - m_client.height) / 2)};
+}
+
 void ViewGeometry::setClientSize(PixelSize client) {
     m_client = {std::max(0, client.width), std::max(0, client.height)};
-    if (m_hasImage) m_scroll = clampScroll(m_scroll);
+    // An image centred for a smaller or larger client (the browser's pane before the viewer
+    // took the window) stays centred until the user moves it.
+    if (m_hasImage) m_scroll = m_centred ? centredScroll() : clampScroll(m_scroll);
 }
 
 void ViewGeometry::SetImage(PixelSize imageSize, bool centerAndReset) {
@@ -97,11 +105,10 @@ void ViewGeometry::SetImage(PixelSize imageSize, bool centerAndReset) {
     m_hasImage = true;
     m_image = imageSize;
     m_panorama = 0;
+    m_centred = centerAndReset;
     if (centerAndReset) {
         m_zoom = Zoom{};
-        const PixelSize d = DisplayedSize();
-        m_scroll = {std::max(0, (d.width - m_client.width) / 2),
-                    std::max(0, (d.height - m_client.height) / 2)};
+        m_scroll = centredScroll();
     } else {
         m_scroll = clampScroll(m_scroll);
     }
@@ -109,6 +116,7 @@ void ViewGeometry::SetImage(PixelSize imageSize, bool centerAndReset) {
 
 void ViewGeometry::Clear() {
     m_hasImage = false;
+    m_centred = false;
     m_image = {};
 }
 
@@ -116,6 +124,7 @@ bool ViewGeometry::SetZoom(bool reduce, std::int32_t factor, bool anchorAtCursor
     if (!m_hasImage || m_lens) return false;
     const Zoom next = clampZoom(Zoom{reduce, factor});
     if (next == m_zoom) return false;
+    m_centred = false;
 
     Point anchor{m_client.width / 2, m_client.height / 2};
     if (anchorAtCursor) {
@@ -151,6 +160,7 @@ ScrollChange ViewGeometry::ScrollTo(std::int32_t x, std::int32_t y) {
     c.changed = next != m_scroll;
     c.shift = {m_scroll.x - next.x, m_scroll.y - next.y};
     m_scroll = next;
+    if (c.changed) m_centred = false;
     return c;
 }
 
@@ -327,6 +337,17 @@ bool CursorIdle::tick(bool overWindow, bool dragging, bool lens) {
     }
     ++m_ticks;
     return m_ticks == kQuietTicks + 1;
+}
+
+PixelRect placeWithin(const PixelRect& window, const PixelRect& area) {
+    if (area.isEmpty()) return window;
+    auto axis = [](std::int32_t start, std::int32_t length, std::int32_t from, std::int32_t to) {
+        length = std::min(length, to - from);
+        return std::pair{std::clamp(start, from, to - length), length};
+    };
+    const auto [x, w] = axis(window.left, window.right - window.left, area.left, area.right);
+    const auto [y, h] = axis(window.top, window.bottom - window.top, area.top, area.bottom);
+    return {x, y, x + w, y + h};
 }
 
 }  // namespace kalder::view

@@ -58,7 +58,8 @@ public:
     void Clear();
     bool hasImage() const { return m_hasImage; }
     PixelSize imageSize() const { return m_image; }
-    // A new client size; the scroll is re-clamped.
+    // A new client size; the scroll is re-clamped, or the image centred again when it was
+    // centred and not moved since.
     void setClientSize(PixelSize client);
     PixelSize clientSize() const { return m_client; }
 
@@ -121,16 +122,22 @@ public:
 
 private:
     Point clampScroll(Point p) const;
+    Point centredScroll() const;
 
     bool m_hasImage = false;
     PixelSize m_image;
     PixelSize m_client;
     Zoom m_zoom;
     Point m_scroll;
+    bool m_centred = false;  // centred by SetImage and not moved since
     std::int32_t m_panorama = 0;
     bool m_lens = false;
     Point m_cursor{-1, -1};
 };
+
+// A window rectangle moved (and if need be shrunk) so that it lies within `area`, the available
+// part of its screen; one already inside is returned as it is.
+PixelRect placeWithin(const PixelRect& window, const PixelRect& area);
 
 // Sums wheel deltas and hands out whole notches of 120.
 class WheelAccumulator {

@@ -134,6 +134,7 @@ public:
         colour("overlayColorA", &Settings::overlayColorA);
         flag("statusBarFileInfo", &Settings::statusBarFileInfo);
         i32("browserScrollBarSize", &Settings::browserScrollBarSize);
+        flag("copyAtWindowSize", &Settings::copyAtWindowSize);
     }
 
     const Checkpoint& at(const std::string& name) const {
@@ -402,7 +403,7 @@ TEST_F(SettingsTest, WritesTheDocumentedLayout) {
     EXPECT_EQ(layout.at("windowRect").end, 33u);
     EXPECT_EQ(layout.at("paneSplitX").end, 45u);
     EXPECT_EQ(layout.at("nameBarVisible").end, 46u);
-    EXPECT_EQ(layout.checkpoints.size(), 89u);  // every list empty: one checkpoint per field
+    EXPECT_EQ(layout.checkpoints.size(), 90u);  // every list empty: one checkpoint per field
 }
 
 TEST_F(SettingsTest, RoundTripKeepsEveryField) {

@@ -166,6 +166,16 @@ TEST(FolderTree, ChildrenAreListedOnExpandAndDroppedOnCollapse) {
     EXPECT_EQ(Tree::names(place), (QStringList{"a", "Another", "B", "b2"}));
     EXPECT_EQ(Tree::names(place->child(0)), QStringList{"deep"});
 
+    // Folders another program makes or removes in opened folders come and go by themselves.
+    fs::create_directories(t.root / "a" / "fresh");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return Tree::names(place->child(0)) == QStringList({"deep", "fresh"});
+        },
+        5000));
+    fs::remove(t.root / "b2");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Tree::names(place).contains("b2"); }, 5000));
+
     // A folder that turns out to have no sub-folders loses its button when opened.
     QTreeWidgetItem* another = place->child(1);
     another->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);

@@ -229,7 +229,7 @@ TEST(MainWindowFiles, MovingToAFolderTakesTheFilesOutOfTheList) {
     f.window->runCommand(cmd::kCopyMoveToFolder);
     EXPECT_TRUE(fs::exists(target / "b.bmp"));
     EXPECT_EQ(f.names(), (std::vector<std::string>{"a.bmp", "c.bmp"}));
-    EXPECT_FALSE(f.current().empty());
+    EXPECT_EQ(f.current(), "c.bmp") << "the file that followed the moved one";
     EXPECT_EQ(f.window->windowTitle().toStdString(), f.current() + " - Kalder");
 }
 

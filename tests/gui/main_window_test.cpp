@@ -17,6 +17,7 @@
 #include "app/gui/dialogs/dialog_base.h"
 #include "app/gui/dialogs/help_window.h"
 #include "app/gui/name_bar.h"
+#include "app/gui/properties_panel.h"
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/viewing_area.h"
 #include "image/bitmap32.h"
@@ -336,6 +337,30 @@ TEST(MainWindow, EscapeInAViewerStartedWithAFileExitsOnlyWhenAsked) {
             EXPECT_TRUE(window.viewerMode());
         }
     }
+}
+
+// The properties window takes the keyboard when it opens: Escape closes it and nothing else.
+TEST(MainWindow, EscapeInThePropertiesWindowClosesOnlyIt) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    TempDir dir;
+    kalder::test::writeFile(dir / "a.bmp", halfAndHalf(40, 30));
+    MainWindow window;
+    window.settings().exitWithEsc = true;
+    window.settings().fullScreenViewing = false;
+    window.applySettings();
+    ASSERT_TRUE(window.Create({(dir / "a.bmp").string(), true, false}));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.runCommand(kalder::app::cmd::kImageProperties);
+    auto* panel = window.findChild<kalder::gui::PropertiesPanel*>();
+    ASSERT_TRUE(panel && panel->isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel));
+    ASSERT_TRUE(QApplication::focusWidget());
+    EXPECT_EQ(QApplication::focusWidget()->window(), panel);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(panel->isVisible());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.isVisible()) << "Escape in the properties window ended the program";
 }
 
 TEST(MainWindow, BrowserOnlyNeedsTheEnhancedLayoutAndEscapeLeavesIt) {
@@ -661,7 +686,17 @@ TEST(MainWindow, AFileThatCannotBeReadIsNamedAndSaysSo) {
     auto* box = window.findChild<QMessageBox*>();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), message);
+    EXPECT_EQ(box->informativeText(), QStringLiteral("not a file of this format"));
     EXPECT_TRUE(box->isVisible());
+    // Full screen and back asks for the same file again, but the user was told already.
+    box->close();
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 2; ++i) {
+        window.runCommand(kalder::app::cmd::kFullScreen);
+        if (shown.isEmpty()) ASSERT_TRUE(shown.wait(5000));
+        EXPECT_FALSE(shown.takeFirst().at(0).toBool());
+    }
+    EXPECT_EQ(window.findChild<QMessageBox*>(), nullptr);
 
     // Reached by paging, the next failure reuses the box still open.
     window.runCommand(kalder::app::cmd::kPreviousFile);
@@ -673,6 +708,16 @@ TEST(MainWindow, AFileThatCannotBeReadIsNamedAndSaysSo) {
     EXPECT_FALSE(shown.takeFirst().at(0).toBool());
     EXPECT_EQ(window.findChildren<QMessageBox*>().size(), 1);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("notes.jpg - Kalder"));
+}
+
+TEST(MainWindow, OtherWindowsOpenWithinTheScreen) {
+    MainWindow window;
+    const QRect area = window.screen()->availableGeometry();
+    kalder::gui::HelpWindow help(&window);
+    help.move(area.right() - 100, area.bottom() - 100);
+    help.show();
+    EXPECT_TRUE(area.contains(help.frameGeometry())) << help.frameGeometry().x();
+    EXPECT_EQ(help.size(), QSize(640, 520).boundedTo(area.size()));
 }
 
 TEST(MainWindow, AStoredRectangleIsPlacedWithinTheScreen) {

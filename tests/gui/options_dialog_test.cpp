@@ -74,6 +74,7 @@ TEST(OptionsDialog, OkWritesEveryPageAndReportsChanges) {
 
     child<QCheckBox>(dialog, "centerOnLoad")->setChecked(false);
     child<QCheckBox>(dialog, "ditherEnabled")->setChecked(false);
+    child<QCheckBox>(dialog, "copyAtWindowSize")->setChecked(true);
     child<QSpinBox>(dialog, "minStretchSize")->setValue(64);
     child<QCheckBox>(dialog, "osdEnable")->setChecked(false);
     child<QCheckBox>(dialog, "exitWithEsc")->setChecked(false);
@@ -90,6 +91,7 @@ TEST(OptionsDialog, OkWritesEveryPageAndReportsChanges) {
     EXPECT_EQ(applied.count(), 1);
     EXPECT_FALSE(settings.centerOnLoad);
     EXPECT_FALSE(settings.ditherEnabled);
+    EXPECT_TRUE(settings.copyAtWindowSize);
     EXPECT_EQ(settings.minStretchSize, 64);
     EXPECT_EQ(settings.osdSize, -1);
     EXPECT_FALSE(settings.exitWithEsc);

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 #include <cstdlib>
 
 #include "image/format_table.h"
@@ -84,6 +85,19 @@ TEST(ThumbnailBrowser, ColumnsFillTopToBottomAndScrollSideways) {
     EXPECT_GT(b.browser.horizontalScrollBar()->maximum(), 0);
     EXPECT_EQ(b.browser.indexAt(b.browser.cellRect(3).center()), 3);
     EXPECT_EQ(b.browser.indexAt(QPoint(2, 2)), -1) << "the gap left of the first column";
+    // The mouse wheel turned towards the user moves the strip on to the right, and back.
+    QScrollBar* bar = b.browser.horizontalScrollBar();
+    const QPoint inside = b.browser.viewport()->rect().center();
+    auto wheel = [&](int delta) {
+        QWheelEvent event(inside, b.browser.viewport()->mapToGlobal(inside), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(b.browser.viewport(), &event);
+    };
+    wheel(-120);
+    const int scrolled = bar->value();
+    EXPECT_GT(scrolled, 0);
+    wheel(120);
+    EXPECT_LT(bar->value(), scrolled);
 
     // The list view: one row per icon or font height, cells as wide as the names.
     b.browser.setMode(ThumbnailBrowser::Mode::List);

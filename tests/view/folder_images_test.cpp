@@ -161,6 +161,25 @@ TEST_F(FolderImagesTest, ReloadKeepsTheCurrentEntryAndRenameResorts) {
     EXPECT_EQ(folder.size(), 2u);
 }
 
+TEST_F(FolderImagesTest, FilesMovedAwayHandTheirPlaceToTheFileThatFollowed) {
+    for (const char* n : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"}) touch(dir / n);
+    ASSERT_TRUE(folder.loadFolder(dir.path()));
+    // b (current) and c were moved to another folder.
+    std::filesystem::remove(dir / "b.jpg");
+    std::filesystem::remove(dir / "c.jpg");
+    ImageEntry* next = folder.reloadKeepingPlace(folder.at(1));
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->name(), "d.jpg");
+    // Nothing follows the last ones: the nearest before them.
+    std::filesystem::remove(dir / "d.jpg");
+    std::filesystem::remove(dir / "e.jpg");
+    next = folder.reloadKeepingPlace(folder.find("d.jpg"));
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->name(), "a.jpg");
+    // A file still there stays current.
+    EXPECT_EQ(folder.reloadKeepingPlace(next), next);
+}
+
 TEST_F(FolderImagesTest, AFileWrittenAnewIsNotTheOldEntryEvenWhereItsInodeComesBack) {
     for (const char* n : {"a.jpg", "b.jpg"}) touch(dir / n);
     ASSERT_TRUE(folder.loadFolder(dir.path()));

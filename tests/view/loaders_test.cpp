@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -10,6 +11,7 @@
 #include "image/image_document.h"
 #include "support/test_support.h"
 #include "tools/jpeg_transform/jpeg_test_files.h"
+#include "view/display_loader.h"
 #include "view/folder_images.h"
 #include "view/thumbnail_cache.h"
 
@@ -296,6 +298,21 @@ TEST_F(LoaderTest, FailedFileIsNotRetriedAndMultiPageFilesLoadAllPages) {
     // A failed next file is not shifted to (it has no page): the request is a jump.
     requestAndWait(req("b"));
     EXPECT_EQ(folder->displayLoader().starts(), 2);
+}
+
+// The user is told why: the system's word when the file cannot be opened, else the decoder's.
+TEST(LoadFailureReason, NamesWhatWentWrong) {
+    test::TempDir dir;
+    EXPECT_EQ(loadFailureReason(dir / "gone.jpg", image::DecodeError::Corrupt),
+              "No such file or directory");
+    test::writeText(dir / "short.png", "x");
+    EXPECT_EQ(loadFailureReason(dir / "short.png", image::DecodeError::Truncated),
+              "the file ends too early");
+    if (::geteuid() != 0) {
+        std::filesystem::permissions(dir / "short.png", std::filesystem::perms::none);
+        EXPECT_EQ(loadFailureReason(dir / "short.png", image::DecodeError::BadSignature),
+                  "Permission denied");
+    }
 }
 
 TEST_F(LoaderTest, ReloadAndRemovalStopTheLoadersSafely) {

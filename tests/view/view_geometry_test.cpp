@@ -47,6 +47,14 @@ TEST(ViewGeometry, CentreAndResetShowsTheMiddleOfALargeImage) {
     ViewGeometry small = shown({100, 50}, {400, 300});
     EXPECT_EQ(small.scroll(), (Point{0, 0}));
     EXPECT_EQ(small.imageOrigin(), (Point{150, 125}));
+
+    // Centred in a small pane, then the client grows: still the middle, not the far corner.
+    g.setClientSize({800, 600});
+    EXPECT_EQ(g.scroll(), (Point{100, 200}));
+    // Once the user moved it, a resize only keeps the scroll within bounds.
+    g.ScrollTo(0, 0);
+    g.setClientSize({400, 300});
+    EXPECT_EQ(g.scroll(), (Point{0, 0}));
 }
 
 TEST(ViewGeometry, ZoomKeepsThePointUnderTheCursor) {
@@ -191,6 +199,14 @@ TEST(ViewGeometry, SetImageKeepsOrReappliesTheView) {
     EXPECT_EQ(g.zoom(), Zoom{});
     EXPECT_EQ(g.scroll(), (Point{250, 300}));
     EXPECT_EQ(g.panoramaOffset(), 0);
+}
+
+TEST(WindowPlacement, KeepsAWindowWithinTheAvailableArea) {
+    const PixelRect area{0, 30, 1024, 600};
+    EXPECT_EQ(placeWithin({100, 100, 740, 620}, area), (PixelRect{100, 80, 740, 600}));
+    EXPECT_EQ(placeWithin({900, -50, 1540, 470}, area), (PixelRect{384, 30, 1024, 550}));
+    EXPECT_EQ(placeWithin({10, 40, 2010, 1040}, area), area) << "shrunk to the area";
+    EXPECT_EQ(placeWithin({10, 40, 110, 140}, area), (PixelRect{10, 40, 110, 140}));
 }
 
 TEST(ViewGeometry, PanoramaStepAndShift) {

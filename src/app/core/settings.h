@@ -198,6 +198,9 @@ struct Settings {
     std::uint32_t overlayColorB = 0x00000000;
     bool statusBarFileInfo = false;
     std::int32_t browserScrollBarSize = 0;
+    // "Copy Image to Clipboard" copies the frame as fitted to the viewing area instead of the
+    // picture at its own size.
+    bool copyAtWindowSize = false;
     // Thumbnails shared with other programs through the desktop's thumbnail cache (kept in the
     // store, not in the file: see readStoreOptions).
     bool sharedThumbnailCache = true;

@@ -104,7 +104,8 @@ bool visitStoredFields(S& s, V& v) {
            v.colour(s.overlayColorB) &&           // 86
            v.colour(s.overlayColorA) &&           // 87
            v.flag(s.statusBarFileInfo) &&         // 88
-           v.int32(s.browserScrollBarSize);       // 89
+           v.int32(s.browserScrollBarSize) &&     // 89
+           v.flag(s.copyAtWindowSize);            // 90
 }
 
 std::uint32_t le32(const std::uint8_t* p) {

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QSocketNotifier>
 #include <QStyledItemDelegate>
 #include <QTreeWidgetItemIterator>
 #include <algorithm>
@@ -14,6 +15,8 @@
 
 #include "app/gui/operation_feedback.h"
 #include "shell/file_operations.h"
+#include "shell/folder_watcher.h"
+#include "shell/qt/qt_path.h"
 #include "view/drop_rules.h"
 
 namespace kalder::gui {
@@ -32,6 +35,9 @@ const QString kTitle = QStringLiteral("Kalder");
 constexpr int kDragScrollMs = 50;
 constexpr int kDragExpandMs = 700;
 constexpr int kDragEdge = 16;
+// Each watched folder holds an inotify instance, of which a user has few: a tree opened
+// further than this goes unwatched below.
+constexpr std::size_t kMaxWatches = 48;
 
 QIcon placeIcon(const QStyle* style, shell::PlaceKind kind) {
     switch (kind) {
@@ -91,6 +97,13 @@ private:
     FolderTreePane* m_pane;
 };
 
+struct FolderTreePane::FolderWatch {
+    shell::FolderWatcher watcher;
+    std::unique_ptr<QSocketNotifier> notifier;
+};
+
+FolderTreePane::~FolderTreePane() = default;
+
 FolderTreePane::FolderTreePane(QWidget* parent) : QTreeWidget(parent) {
     setColumnCount(1);
     header()->hide();
@@ -115,11 +128,13 @@ FolderTreePane::FolderTreePane(QWidget* parent) : QTreeWidget(parent) {
         if (item && itemPath(item) == m_dragHoverPath && !item->isExpanded()) expandItem(item);
     });
 
+    m_watchTimer.setSingleShot(true);
+    connect(&m_watchTimer, &QTimer::timeout, this, &FolderTreePane::applyFolderChanges);
+
     connect(this, &QTreeWidget::itemExpanded, this, &FolderTreePane::onExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &FolderTreePane::onCollapsed);
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
-        if (m_quiet == 0 && current)
-            emit folderChosen(QString::fromStdString(itemPath(current).string()));
+        if (m_quiet == 0 && current) emit folderChosen(shell::toQString(itemPath(current)));
     });
     setPlaces(shell::systemPlaces());
 }
@@ -166,10 +181,10 @@ void FolderTreePane::setPlaces(const std::vector<shell::Place>& places) {
     setDropHighlight(nullptr);
     clear();
     for (const shell::Place& place : places) {
-        auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(place.name)});
+        auto* item = new QTreeWidgetItem(QStringList{shell::toQString(place.name)});
         item->setData(0, kPathRole, QByteArray::fromStdString(place.path.string()));
         item->setData(0, kPlaceRole, static_cast<int>(place.kind));
-        item->setToolTip(0, QString::fromStdString(place.path.string()));
+        item->setToolTip(0, shell::toQString(place.path));
         item->setIcon(0, placeIcon(style(), place.kind));
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDropEnabled);
         // Whether a place has sub-folders is learnt when it is opened.
@@ -177,6 +192,7 @@ void FolderTreePane::setPlaces(const std::vector<shell::Place>& places) {
         addTopLevelItem(item);
     }
     --m_quiet;
+    syncWatches();
 }
 
 fs::path FolderTreePane::itemPath(const QTreeWidgetItem* item) {
@@ -190,7 +206,7 @@ bool FolderTreePane::isPlace(const QTreeWidgetItem* item) {
 
 QTreeWidgetItem* FolderTreePane::makeFolderItem(const std::string& name, const fs::path& path,
                                                 bool mayHaveSubFolders) const {
-    auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(name)});
+    auto* item = new QTreeWidgetItem(QStringList{shell::toQString(name)});
     item->setData(0, kPathRole, QByteArray::fromStdString(path.string()));
     item->setData(0, kPlaceRole, -1);
     item->setIcon(0, folderIcon(style(), false));
@@ -237,6 +253,7 @@ void FolderTreePane::populate(QTreeWidgetItem* item) {
     item->setData(0, kListedRole, true);
     if (children.isEmpty())
         item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    syncWatches();
 }
 
 void FolderTreePane::discardChildren(QTreeWidgetItem* item) {
@@ -245,6 +262,7 @@ void FolderTreePane::discardChildren(QTreeWidgetItem* item) {
     qDeleteAll(item->takeChildren());
     --m_quiet;
     item->setData(0, kListedRole, false);
+    syncWatches();
 }
 
 void FolderTreePane::onExpanded(QTreeWidgetItem* item) {
@@ -259,8 +277,7 @@ void FolderTreePane::onCollapsed(QTreeWidgetItem* item) {
     // The children are listed again on the next expansion, so the button stays.
     item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     if (!isPlace(item)) item->setIcon(0, folderIcon(style(), false));
-    if (wasInside && m_quiet == 0)
-        emit folderChosen(QString::fromStdString(itemPath(item).string()));
+    if (wasInside && m_quiet == 0) emit folderChosen(shell::toQString(itemPath(item)));
 }
 
 void FolderTreePane::selectQuietly(QTreeWidgetItem* item) {
@@ -351,7 +368,7 @@ void FolderTreePane::commitRename(QTreeWidgetItem* item, const QString& text) {
     // A message box takes the focus from the editor, which would commit the same text again.
     if (m_renaming || !m_operations || isPlace(item)) return;
     const fs::path oldPath = itemPath(item);
-    const std::string newName = text.toStdString();
+    const std::string newName = shell::toPath(text).string();
     if (newName.empty() || newName == oldPath.filename().string()) return;
     m_renaming = true;
     const shell::OperationResult result = m_operations->rename(oldPath, newName);
@@ -363,9 +380,9 @@ void FolderTreePane::commitRename(QTreeWidgetItem* item, const QString& text) {
     const fs::path newPath = oldPath.parent_path() / newName;
     item->setText(0, text);
     setItemPath(item, newPath);
+    syncWatches();
     m_renaming = false;
-    emit folderRenamed(QString::fromStdString(oldPath.string()),
-                       QString::fromStdString(newPath.string()));
+    emit folderRenamed(shell::toQString(oldPath), shell::toQString(newPath));
 }
 
 void FolderTreePane::setItemPath(QTreeWidgetItem* item, const fs::path& path) {
@@ -379,7 +396,7 @@ bool FolderTreePane::deleteCurrent() {
     if (!item || isPlace(item) || !m_operations) return false;
     const fs::path folder = itemPath(item);
     if (!ask(QStringLiteral("Do you want to move the folder %1 to the Trash?")
-                 .arg(QString::fromStdString(folder.string()))))
+                 .arg(shell::toQString(folder))))
         return false;
     const shell::OperationResult result = m_operations->deleteFiles({folder}, true);
     if (!result.ok || result.aborted || result.done.empty()) {
@@ -398,7 +415,7 @@ bool FolderTreePane::deleteCurrent() {
         parent->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
     }
     --m_quiet;
-    emit folderChosen(QString::fromStdString(itemPath(parent).string()));
+    emit folderChosen(shell::toQString(itemPath(parent)));
     return true;
 }
 
@@ -452,9 +469,53 @@ void FolderTreePane::refreshFolder(const fs::path& folder) {
                                       ? QTreeWidgetItem::ShowIndicator
                                       : QTreeWidgetItem::DontShowIndicatorWhenChildless);
     --m_quiet;
+    syncWatches();
     // The shown folder went away with its tree item: show the refreshed one instead.
-    if (currentInside && currentItem() == item)
-        emit folderChosen(QString::fromStdString(path.string()));
+    if (currentInside && currentItem() == item) emit folderChosen(shell::toQString(path));
+}
+
+void FolderTreePane::syncWatches() {
+    std::map<fs::path, QTreeWidgetItem*> listed;
+    for (QTreeWidgetItemIterator it(this); *it; ++it)
+        if ((*it)->data(0, kListedRole).toBool()) listed.emplace(itemPath(*it), *it);
+    for (auto it = m_watches.begin(); it != m_watches.end();)
+        it = listed.count(it->first) ? std::next(it) : m_watches.erase(it);
+    for (const auto& [path, item] : listed) {
+        if (m_watches.size() >= kMaxWatches) break;
+        if (m_watches.count(path)) continue;
+        auto watch = std::make_unique<FolderWatch>();
+        if (!watch->watcher.isValid() || !watch->watcher.watch(path)) continue;
+        watch->notifier =
+            std::make_unique<QSocketNotifier>(watch->watcher.fd(), QSocketNotifier::Read);
+        FolderWatch* raw = watch.get();
+        connect(watch->notifier.get(), &QSocketNotifier::activated, this,
+                [this, raw] { readFolderEvents(*raw); });
+        m_watches.emplace(path, std::move(watch));
+    }
+}
+
+void FolderTreePane::readFolderEvents(FolderWatch& watch) {
+    if (!watch.watcher.readEvents()) return;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
+        watch.watcher.settlesAt() - shell::FolderWatcher::Clock::now());
+    m_watchTimer.start(static_cast<int>(std::max<std::int64_t>(0, wait.count())));
+}
+
+void FolderTreePane::applyFolderChanges() {
+    std::vector<fs::path> changed;
+    bool pending = false;
+    for (auto& [path, watch] : m_watches) {
+        const std::vector<shell::FolderChange> changes = watch->watcher.takeChanges();
+        // Only folders coming, going or renamed change the tree; written files do not.
+        if (std::any_of(changes.begin(), changes.end(), [](const shell::FolderChange& c) {
+                return c.kind != shell::FolderChange::Kind::Modified;
+            }))
+            changed.push_back(path);
+        pending = pending || watch->watcher.hasChanges();
+    }
+    // Refreshing may drop watches (a folder that went): the paths were copied first.
+    for (const fs::path& path : changed) refreshFolder(path);
+    if (pending) m_watchTimer.start(static_cast<int>(shell::FolderWatcher::kDebounce.count()));
 }
 
 void FolderTreePane::keyPressEvent(QKeyEvent* event) {

@@ -5,6 +5,8 @@
 #include <QTreeWidget>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "shell/places.h"
@@ -31,6 +33,7 @@ public:
     using MessageHook = std::function<bool(MessageKind kind, const QString& text)>;
 
     explicit FolderTreePane(QWidget* parent = nullptr);
+    ~FolderTreePane() override;
 
     void setFileOperations(shell::FileOperations* operations) { m_operations = operations; }
     void setSettings(const app::Settings* settings) { m_settings = settings; }
@@ -109,6 +112,12 @@ private:
                     bool move);
     bool ask(const QString& question);
     void tell(MessageKind kind, const QString& text);
+    // Watching: every folder whose children are listed is watched, so folders that other
+    // programs create, rename or delete show up without collapsing and expanding.
+    struct FolderWatch;
+    void syncWatches();
+    void readFolderEvents(FolderWatch& watch);
+    void applyFolderChanges();
 
     std::vector<shell::Place> m_places;
     shell::FileOperations* m_operations = nullptr;
@@ -123,6 +132,8 @@ private:
     QTimer m_dragExpandTimer;
     QPoint m_dragHoverPos;
     std::filesystem::path m_dragHoverPath;  // the folder the expand timer is for
+    std::map<std::filesystem::path, std::unique_ptr<FolderWatch>> m_watches;
+    QTimer m_watchTimer;  // fires when the latest events have settled
 };
 
 }  // namespace kalder::gui

@@ -10,6 +10,7 @@
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/operation_feedback.h"
 #include "shell/file_operations.h"
+#include "shell/qt/qt_path.h"
 #include "view/drop_rules.h"
 
 namespace kalder::gui {
@@ -123,7 +124,7 @@ bool FolderTreePane::finishDrop(const std::vector<fs::path>& sources, QTreeWidge
     // Replaced files go to the trash first, so saying yes here can be undone.
     const shell::ConflictHandler onConflict = [this](const fs::path&, const fs::path& existing) {
         const QString question = QStringLiteral("%1 already exists.\nDo you want to replace it?")
-                                     .arg(QString::fromStdString(existing.string()));
+                                     .arg(shell::toQString(existing));
         return ask(question) ? shell::ConflictChoice::Overwrite : shell::ConflictChoice::Skip;
     };
     shell::OperationResult result;
@@ -136,7 +137,7 @@ bool FolderTreePane::finishDrop(const std::vector<fs::path>& sources, QTreeWidge
     QStringList done;
     std::vector<fs::path> leftFolders;
     for (const fs::path& source : result.done) {
-        done << QString::fromStdString(source.string());
+        done << shell::toQString(source);
         if (move && std::find(leftFolders.begin(), leftFolders.end(), source.parent_path()) ==
                         leftFolders.end())
             leftFolders.push_back(source.parent_path());
@@ -145,7 +146,7 @@ bool FolderTreePane::finishDrop(const std::vector<fs::path>& sources, QTreeWidge
     for (const fs::path& left : leftFolders) refreshFolder(left);
     if (!result.errors.empty()) tell(MessageKind::Warning, errorList(result.errors));
     if (done.isEmpty()) return false;
-    emit filesDropped(done, QString::fromStdString(folder.string()), move);
+    emit filesDropped(done, shell::toQString(folder), move);
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include "app/gui/toolbar.h"
 #include "app/gui/tools/tool_commands.h"
 #include "app/gui/viewing_area.h"
+#include "app/gui/window_placement.h"
 #include "app/gui/x11_monitor_profile.h"
 #include "image/cdx_loader.h"
 #include "image/exif/exif_block.h"
@@ -23,8 +24,10 @@
 #include "image/image_document.h"
 #include "shell/file_operations.h"
 #include "shell/folder_watcher.h"
+#include "shell/qt/qt_path.h"
 #include "shell/trash.h"
 #include "view/color_manager.h"
+#include "view/display_loader.h"
 #include "view/folder_images.h"
 #include "view/thumbnail_cache.h"
 
@@ -42,6 +45,7 @@ const QString kTitle = QStringLiteral("Kalder");
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(kTitle);
     setWindowIcon(applicationIcon());
+    keepWindowsOnScreen();
     app::ensureToolbarLayout(m_settings);
     app::ensureShortcuts(m_settings);
     m_images = std::make_unique<view::FolderImages>();
@@ -62,7 +66,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     connect(m_view, &ViewingArea::pagingKey, this, &MainWindow::onPagingKey);
     connect(m_view, &ViewingArea::clientResized, this, [this] { m_resizePending = true; });
     connect(m_view, &ViewingArea::fileDropped, this,
-            [this](const QString& path) { openFile(fs::path(path.toStdString())); });
+            [this](const std::filesystem::path& path) { openFile(path); });
     connect(m_view, &ViewingArea::toggleBrowserRequested, this,
             [this] { runCommand(app::cmd::kViewerBrowser); });
     connect(m_view, &ViewingArea::contextMenuRequested, this,
@@ -163,6 +167,7 @@ void MainWindow::navigate(int command) {
 void MainWindow::moveTo(view::ImageEntry* entry, bool keepSelection) {
     if (!entry) return;
     m_entry = entry;
+    m_reportedEntry = nullptr;
     m_current = entry->path();
     showTitle();
     if (!m_viewerMode) m_browser->fileList()->setCurrent(entry, keepSelection);
@@ -170,14 +175,13 @@ void MainWindow::moveTo(view::ImageEntry* entry, bool keepSelection) {
 }
 
 void MainWindow::showTitle() {
-    setWindowTitle(m_current.empty() ? kTitle
-                                     : QString::fromStdString(m_current.filename().string()) +
-                                           QStringLiteral(" - ") + kTitle);
+    setWindowTitle(m_current.empty()
+                       ? kTitle
+                       : shell::toQString(m_current.filename()) + QStringLiteral(" - ") + kTitle);
 }
 
 QString MainWindow::cannotViewText(const fs::path& path) {
-    QString text =
-        QStringLiteral("Cannot view file: \"%1.\"").arg(QString::fromStdString(path.string()));
+    QString text = QStringLiteral("Cannot view file: \"%1.\"").arg(shell::toQString(path));
     // A codec module missing from the installation is something the user can fix: say which.
     if (const std::string why = image::cdx::missingModuleMessage(path); !why.empty())
         text += QStringLiteral("\n\n") + QString::fromStdString(why);
@@ -186,12 +190,16 @@ QString MainWindow::cannotViewText(const fs::path& path) {
 
 void MainWindow::reportUnviewable() {
     const QString text = cannotViewText(m_current);
+    const QString reason =
+        QString::fromStdString(view::loadFailureReason(m_current, m_entry->document().lastError()));
     if (m_failureBox) {
         m_failureBox->setText(text);
+        m_failureBox->setInformativeText(reason);
         return;
     }
     // Not modal for the program: a slide show or the next key may move on meanwhile.
     m_failureBox = new QMessageBox(QMessageBox::Critical, kTitle, text, QMessageBox::Ok, this);
+    m_failureBox->setInformativeText(reason);
     m_failureBox->setAttribute(Qt::WA_DeleteOnClose);
     m_failureBox->setWindowModality(Qt::NonModal);
     m_failureBox->show();
@@ -242,7 +250,7 @@ void MainWindow::requestCurrent() {
     m_ticksWithoutPage = 0;
     m_animation.imageRequested();
     m_slideShow.imageRequested();
-    m_nameBar->setFile(QString::fromStdString(m_entry->name()),
+    m_nameBar->setFile(shell::toQString(m_entry->name()),
                        QString::fromStdString(m_entry->description));
     // A prefetched image is on screen at once.
     frameTick();
@@ -277,8 +285,11 @@ void MainWindow::frameTick() {
             showTitle();
             showFileInfo();
             // The browser lists such files with their placeholder; the viewer says why its
-            // area stays empty.
-            if (m_viewerMode) reportUnviewable();
+            // area stays empty, once: a resize or F11 asks for the same file again.
+            if (m_viewerMode && m_reportedEntry != m_entry) {
+                m_reportedEntry = m_entry;
+                reportUnviewable();
+            }
             emit imageShown(false);
         }
         return;

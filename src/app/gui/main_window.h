@@ -167,8 +167,8 @@ private:
     void fileFilterCommand();
     void folderCommand(int command);
     // Lists the folder again after it changed on disk, showing the current file, else the
-    // first one.
-    void relistFolder();
+    // first one; after our own move of files out of it, the file that followed them.
+    void relistFolder(bool afterMove = false);
     void resumeShownThumbnails();
     void folderRenamed(const std::filesystem::path& from, const std::filesystem::path& to);
     void filesDropped(const QStringList& sources, const std::filesystem::path& target, bool moved);
@@ -184,7 +184,7 @@ private:
     bool contextHelp(QWidget* window);
     void toggleViewerBrowser();
     void showBrowserFolder(const std::filesystem::path& folder);
-    void listCurrentFolder();
+    void listCurrentFolder(bool afterMove = false);
     void showFileInfo();
     // The shown file ended early: "Damaged file: data ends at row N"; empty otherwise.
     QString shownDamage() const;
@@ -290,6 +290,8 @@ private:
     bool m_damageShown = false;  // the status shows a file's "data ends at row N"
     QPointer<QWidget> m_lastFocus;
     QPointer<QMessageBox> m_failureBox;
+    // The entry whose failure was reported since it became current (compared, never used).
+    const view::ImageEntry* m_reportedEntry = nullptr;
     mutable std::string m_shownFolder;  // what commandContext() points into
 };
 

@@ -25,6 +25,7 @@
 #include "shell/file_operations.h"
 #include "shell/folder_watcher.h"
 #include "shell/places.h"
+#include "shell/qt/qt_path.h"
 #include "view/descriptions.h"
 #include "view/folder_images.h"
 
@@ -94,11 +95,11 @@ void MainWindow::registerFileCommands() {
     tree->setSettings(&m_settings);
     connect(tree, &FolderTreePane::folderRenamed, this,
             [this](const QString& from, const QString& to) {
-                folderRenamed(fs::path(from.toStdString()), fs::path(to.toStdString()));
+                folderRenamed(shell::toPath(from), shell::toPath(to));
             });
     connect(tree, &FolderTreePane::filesDropped, this,
             [this](const QStringList& sources, const QString& target, bool moved) {
-                filesDropped(sources, fs::path(target.toStdString()), moved);
+                filesDropped(sources, shell::toPath(target), moved);
             });
 }
 
@@ -157,9 +158,9 @@ void MainWindow::filesDropped(const QStringList& sources, const fs::path& target
     bool touched = target == shown;
     if (moved)
         for (const QString& s : sources)
-            touched = touched || fs::path(s.toStdString()).parent_path() == shown;
+            touched = touched || shell::toPath(s).parent_path() == shown;
     if (!touched) return;
-    relistFolder();
+    relistFolder(moved);
 }
 
 void MainWindow::deleteFilesCommand() {
@@ -185,21 +186,21 @@ void MainWindow::renameFileCommand() {
     bool ok = false;
     const QString name = QInputDialog::getText(
         this, QStringLiteral("Rename"), QStringLiteral("Enter new file name:"), QLineEdit::Normal,
-        QString::fromStdString(m_entry->name()), &ok);
+        shell::toQString(m_entry->name()), &ok);
     if (ok) files->renameEntry(m_entry, name.trimmed());
 }
 
 void MainWindow::openFileCommand() {
     const QString filter = fileDialogFilter();
-    const QString folder = QString::fromStdString(
-        m_images->folder().empty() ? m_settings.lastFolder : m_images->folder().string());
+    const QString folder = shell::toQString(
+        m_images->folder().empty() ? fs::path(m_settings.lastFolder) : m_images->folder());
     const QString chosen = chooseFileToOpen ? chooseFileToOpen(filter, folder)
                                             : QFileDialog::getOpenFileName(
                                                   this, QStringLiteral("Open"), folder, filter);
     if (chosen.isEmpty()) return;
     // From now on the file's whole folder is listed, as after a start on a file.
     m_settings.commandLineFile.clear();
-    if (!openFile(fs::path(chosen.toStdString())) || m_images->folder().empty()) return;
+    if (!openFile(shell::toPath(chosen)) || m_images->folder().empty()) return;
     m_settings.lastFolder = m_images->folder().string();
     if (!m_viewerMode) m_browser->folderTree()->setCurrentFolder(m_images->folder());
 }
@@ -219,7 +220,7 @@ void MainWindow::copyMoveCommand() {
     if (sources.empty()) return;
     CopyMoveDialog dialog(m_settings, sources, this);
     if (dialog.exec() != QDialog::Accepted) return;
-    const fs::path folder(dialog.destination().toStdString());
+    const fs::path folder = shell::toPath(dialog.destination());
     const bool move = dialog.moveFiles();
     WatchPause pause(m_watchAllowed);
     // Files already there are asked about one by one, with "all" answers remembered.
@@ -227,9 +228,8 @@ void MainWindow::copyMoveCommand() {
     const shell::ConflictHandler ask = [&](const fs::path&, const fs::path& target) {
         if (forAll) return *forAll;
         QApplication::restoreOverrideCursor();
-        const FileExistsDialog::Answer answer =
-            FileExistsDialog::ask(this, QStringLiteral("File already exists:"),
-                                  QString::fromStdString(target.string()), false);
+        const FileExistsDialog::Answer answer = FileExistsDialog::ask(
+            this, QStringLiteral("File already exists:"), shell::toQString(target), false);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         switch (answer.choice) {
             case FileExistsDialog::OverwriteAll:
@@ -257,7 +257,7 @@ void MainWindow::copyMoveCommand() {
     if (move) {
         m_images->restartLoaders();
         m_browser->folderTree()->refreshFolder(folder);
-        relistFolder();
+        relistFolder(true);
     }
     if (!result.errors.empty()) QMessageBox::warning(this, kTitle, errorList(result.errors));
 }
@@ -266,13 +266,13 @@ void MainWindow::describeCommand() {
     if (!m_entry || m_entry->pageCount() == 0) return;
     QWidget* owner =
         m_properties && m_properties->isVisible() ? static_cast<QWidget*>(m_properties) : this;
-    DescribeImageDialog dialog(QString::fromStdString(m_entry->name()),
+    DescribeImageDialog dialog(shell::toQString(m_entry->name()),
                                QString::fromStdString(m_entry->description), owner);
     if (dialog.exec() != QDialog::Accepted) return;
     m_entry->description = dialog.description().toStdString();
     // A failed write keeps the description for this session and says nothing, as before.
     view::writeDescriptions(m_images->folder(), m_images->entries());
-    m_nameBar->setFile(QString::fromStdString(m_entry->name()),
+    m_nameBar->setFile(shell::toQString(m_entry->name()),
                        QString::fromStdString(m_entry->description));
     updateProperties();
 }
@@ -330,8 +330,8 @@ void MainWindow::resumeShownThumbnails() {
     if (!m_viewerMode && m_settings.browserView != 2) m_images->resumeThumbnails();
 }
 
-void MainWindow::relistFolder() {
-    listCurrentFolder();
+void MainWindow::relistFolder(bool afterMove) {
+    listCurrentFolder(afterMove);
     // The new entries have no thumbnails yet: a thread held by a dialog meanwhile goes on.
     resumeShownThumbnails();
     if (m_entry)
@@ -360,8 +360,7 @@ void MainWindow::entryRenamed(view::ImageEntry* entry) {
     }
     m_current = entry->path();
     showTitle();
-    m_nameBar->setFile(QString::fromStdString(entry->name()),
-                       QString::fromStdString(entry->description));
+    m_nameBar->setFile(shell::toQString(entry->name()), QString::fromStdString(entry->description));
     showFileInfo();
     updateProperties();
     requestCurrent();

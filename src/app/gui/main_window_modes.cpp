@@ -39,9 +39,11 @@
 #include "image/image_document.h"
 #include "kalder_config.h"
 #include "shell/places.h"
+#include "shell/qt/qt_path.h"
 #include "view/descriptions.h"
 #include "view/folder_images.h"
 #include "view/image_entry.h"
+#include "view/view_geometry.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
@@ -122,7 +124,7 @@ void MainWindow::buildPanes() {
     connect(m_browser->toolbar(), &Toolbar::contextMenuRequested, this,
             [this](const QPoint& at) { showContextMenu(app::ContextMenu::Toolbar, at); });
     connect(m_browser->folderTree(), &FolderTreePane::folderChosen, this,
-            [this](const QString& path) { showBrowserFolder(fs::path(path.toStdString())); });
+            [this](const QString& path) { showBrowserFolder(shell::toPath(path)); });
     connect(m_browser->folderTree(), &FolderTreePane::contextMenuRequested, this,
             [this](const QPoint& at) { showContextMenu(app::ContextMenu::FolderTree, at); });
     ThumbnailBrowser* files = m_browser->fileList();
@@ -223,9 +225,11 @@ void MainWindow::placeWindow(const app::Rect& r) {
     if (!s) s = QGuiApplication::primaryScreen();
     if (s) {
         const QRect area = s->availableGeometry();
-        wanted.setSize(wanted.size().boundedTo(area.size()));
-        wanted.moveLeft(std::clamp(wanted.left(), area.left(), area.right() + 1 - wanted.width()));
-        wanted.moveTop(std::clamp(wanted.top(), area.top(), area.bottom() + 1 - wanted.height()));
+        const view::PixelRect placed =
+            view::placeWithin({r.left, r.top, r.right, r.bottom},
+                              {area.left(), area.top(), area.right() + 1, area.bottom() + 1});
+        wanted =
+            QRect(placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top);
     }
     setGeometry(wanted);
 }
@@ -314,18 +318,21 @@ void MainWindow::showBrowserFolder(const fs::path& folder) {
     showFileInfo();
 }
 
-void MainWindow::listCurrentFolder() {
+void MainWindow::listCurrentFolder(bool afterMove) {
     if (m_images->folder().empty()) return;
     // Only the current entry keeps its pages through a reload.
     if (m_shownEntry != m_entry) clearShown();
     m_finder.forgetStart();
     const view::ImageEntry* before = m_entry;
-    m_entry = m_images->reload(m_entry);
+    // Files we moved away from under the current one hand its place to the file that followed.
+    m_entry = afterMove ? m_images->reloadKeepingPlace(m_entry) : m_images->reload(m_entry);
     // Another entry (or none) means the pages on screen went with the old one.
-    if (m_entry != before)
+    if (m_entry != before) {
         clearShown();
-    else
+        m_reportedEntry = nullptr;
+    } else {
         dropReleasedFrame();
+    }
     m_current = m_entry ? m_entry->path() : fs::path();
     showTitle();
     m_browser->fileList()->refresh();
@@ -544,7 +551,7 @@ void MainWindow::registerCommands() {
     d.on(cmd::kImagePalette, [this](auto) {
         if (!m_shownEntry || m_shownPage < 0 || m_shownEntry->document().PageCount() <= m_shownPage)
             return;
-        PaletteDialog::showFor(QString::fromStdString(m_shownEntry->path().filename().string()),
+        PaletteDialog::showFor(shell::toQString(m_shownEntry->path().filename()),
                                m_shownEntry->document().PageAt(m_shownPage), this);
     });
     d.onRange(cmd::kFavoriteRange, [this](app::CommandId c) {
@@ -599,6 +606,10 @@ void MainWindow::showProperties() {
     }
     m_properties->show();
     m_properties->raise();
+    // Its keys (Escape above all) must reach it, not the viewer behind it.
+    m_properties->activateWindow();
+    QApplication::setActiveWindow(m_properties);
+    m_properties->list()->setFocus(Qt::ActiveWindowFocusReason);
     updateProperties();
 }
 
@@ -657,8 +668,7 @@ void MainWindow::runCurrentFile() {
         if (!selected.empty()) file = selected.front()->path();
     }
     if (!file.empty())
-        QProcess::startDetached(QStringLiteral("xdg-open"),
-                                {QString::fromStdString(file.string())});
+        QProcess::startDetached(QStringLiteral("xdg-open"), {shell::toQString(file)});
 }
 
 void MainWindow::about() {

@@ -17,6 +17,7 @@
 #include "app/core/settings.h"
 #include "app/gui/tools/palette/palette_dialog.h"
 #include "image/image_document.h"
+#include "shell/qt/qt_path.h"
 #include "view/image_entry.h"
 
 namespace kalder::gui {
@@ -155,7 +156,7 @@ void PropertiesPanel::showPalette() {
     const image::ImageDocument* doc = m_entry ? &m_entry->document() : nullptr;
     if (!doc || m_page < 0 || m_page >= doc->PageCount()) return;
     const image::ImagePage& p = doc->PageAt(m_page);
-    PaletteDialog::showFor(QString::fromStdString(m_entry->path().filename().string()), p, this);
+    PaletteDialog::showFor(shell::toQString(m_entry->path().filename()), p, this);
 }
 
 void PropertiesPanel::keyPressEvent(QKeyEvent* event) {

@@ -12,11 +12,14 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QToolTip>
+#include <QWheelEvent>
 #include <algorithm>
+#include <cstdlib>
 
 #include "app/gui/icons.h"
 #include "app/gui/operation_feedback.h"
 #include "shell/file_operations.h"
+#include "shell/qt/qt_path.h"
 #include "view/descriptions.h"
 #include "view/folder_images.h"
 
@@ -33,7 +36,7 @@ constexpr int kTipInitialFactor = 2;
 constexpr int kTipReshowFactor = 2;
 constexpr int kTipShowFactor = 20;
 
-QString entryName(const view::ImageEntry* e) { return QString::fromStdString(e->name()); }
+QString entryName(const view::ImageEntry* e) { return shell::toQString(e->name()); }
 
 }  // namespace
 
@@ -489,6 +492,16 @@ bool ThumbnailBrowser::viewportEvent(QEvent* event) {
         QToolTip::hideText();
     }
     return QAbstractScrollArea::viewportEvent(event);
+}
+
+void ThumbnailBrowser::wheelEvent(QWheelEvent* event) {
+    // The strip only scrolls sideways: the wheel's usual turn moves it, as in any strip.
+    const QPoint delta = event->angleDelta();
+    if (std::abs(delta.y()) > std::abs(delta.x())) {
+        QCoreApplication::sendEvent(horizontalScrollBar(), event);
+        return;
+    }
+    QAbstractScrollArea::wheelEvent(event);
 }
 
 void ThumbnailBrowser::focusInEvent(QFocusEvent* event) {

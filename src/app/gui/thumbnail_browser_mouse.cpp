@@ -15,6 +15,7 @@
 #include "app/gui/operation_feedback.h"
 #include "app/gui/thumbnail_browser.h"
 #include "shell/file_operations.h"
+#include "shell/qt/qt_path.h"
 #include "view/descriptions.h"
 #include "view/folder_images.h"
 
@@ -210,7 +211,7 @@ bool ThumbnailBrowser::startRename() {
     ensureVisible(m_current->index());
     m_editing = m_current;
     auto* editor = new QLineEdit(viewport());
-    const QString name = QString::fromStdString(m_current->name());
+    const QString name = shell::toQString(m_current->name());
     editor->setText(name);
     editor->setGeometry(nameRect(m_current->index()));
     // The base name is selected, as the extension is seldom what the user wants to change.
@@ -256,7 +257,7 @@ void ThumbnailBrowser::finishRename(bool accept) {
 
 bool ThumbnailBrowser::renameEntry(view::ImageEntry* entry, const QString& newName) {
     if (!m_images || !m_operations || !entry || !m_images->entries().contains(entry)) return false;
-    const std::string name = newName.toStdString();
+    const std::string name = shell::toPath(newName).string();
     if (name.empty() || name == entry->name()) return false;
     if (!shell::isValidFileName(name)) {
         warn(QStringLiteral("A file name cannot contain \"/\" or be \".\" or \"..\"."));
@@ -288,7 +289,7 @@ void ThumbnailBrowser::startDrag() {
     // their names are kept across the drag.
     std::vector<std::string> names;
     for (const view::ImageEntry* e : chosen) {
-        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(e->path().string())));
+        urls.push_back(shell::toUrl(e->path()));
         names.push_back(e->name());
     }
     data->setUrls(urls);

@@ -21,6 +21,7 @@
 #include "app/gui/background_tile.h"
 #include "app/gui/osd_art.h"
 #include "image/bitmap32.h"
+#include "shell/qt/qt_path.h"
 #include "view/view_state.h"
 
 namespace kalder::gui {
@@ -686,7 +687,7 @@ void ViewingArea::dropEvent(QDropEvent* event) {
     for (const QUrl& url : mime->urls()) {
         if (url.isLocalFile()) {
             event->acceptProposedAction();
-            emit fileDropped(url.toLocalFile());
+            emit fileDropped(shell::toPath(url));
             return;
         }
     }

@@ -3,6 +3,7 @@
 #include <QRgb>
 #include <QVector>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -95,7 +96,8 @@ signals:
     void pagingKey(int key);  // a PagingKey
     void contextMenuRequested(const QPoint& globalPos);
     void deleteRequested();
-    void fileDropped(const QString& path);
+    // A local file dropped on the area (its bytes, whatever their encoding).
+    void fileDropped(const std::filesystem::path& path);
     void toggleBrowserRequested();
     void clientResized();
 

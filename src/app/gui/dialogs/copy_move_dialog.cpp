@@ -12,6 +12,7 @@
 #include "app/core/settings.h"
 #include "app/gui/dialogs/dialog_buttons.h"
 #include "shell/file_operations.h"
+#include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
 
@@ -34,7 +35,7 @@ CopyMoveDialog::CopyMoveDialog(app::Settings& settings, std::vector<std::filesys
     : DialogBase(kCopyMoveTemplate, parent), m_settings(settings), m_sources(std::move(sources)) {
     setWindowTitle(tr("Copy/Move to Folder"));
 
-    m_folder = new QLineEdit(QString::fromStdString(settings.copyMoveFolder), this);
+    m_folder = new QLineEdit(shell::toQString(settings.copyMoveFolder), this);
     m_folder->setObjectName(QStringLiteral("destination"));
     m_folder->setMinimumWidth(320);
     auto* browseButton = new QPushButton(tr("&Browse..."), this);
@@ -74,7 +75,7 @@ void CopyMoveDialog::browse() {
 }
 
 void CopyMoveDialog::onOk() {
-    const std::string folder = m_folder->text().toStdString();
+    const std::string folder = shell::toPath(m_folder->text()).string();
     if (const std::string refusal = copyMoveRefusal(m_sources, folder); !refusal.empty()) {
         if (reportError) reportError(QString::fromStdString(refusal));
         m_folder->setFocus();

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "shell/file_operations.h"
+#include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
 
@@ -59,7 +60,7 @@ RenameFileDialog::RenameFileDialog(const QString& name, QWidget* parent)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     auto updateOk = [ok](const QString& text) {
-        ok->setEnabled(isUsableFileName(text.toStdString()));
+        ok->setEnabled(isUsableFileName(shell::toPath(text).string()));
     };
     updateOk(name);
     connect(m_name, &QLineEdit::textChanged, this, updateOk);
@@ -158,15 +159,15 @@ void FileExistsDialog::reject() {
 
 void FileExistsDialog::rename() {
     if (!askNewName) return;
-    const std::string path = m_path.toStdString();
+    const std::string path = shell::toPath(m_path).string();
     const std::string oldName = fileNameOf(path);
     // The same name asks again; cancelling the question returns to this dialog.
     for (;;) {
-        const std::optional<QString> answer = askNewName(QString::fromStdString(oldName));
+        const std::optional<QString> answer = askNewName(shell::toQString(oldName));
         if (!answer) return;
-        const std::string newName = answer->toStdString();
+        const std::string newName = shell::toPath(*answer).string();
         if (!isNewFileName(oldName, newName)) continue;
-        m_path = QString::fromStdString(withFileName(path, newName));
+        m_path = shell::toQString(withFileName(path, newName));
         m_choice = Rename;
         accept();
         return;

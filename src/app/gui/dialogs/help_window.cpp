@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/core/dialog_help_table.h"
+#include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
 
@@ -39,7 +40,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_browser->setObjectName(QStringLiteral("browser"));
     m_browser->setOpenExternalLinks(true);
     if (auto dir = helpDirectory()) {
-        m_browser->setSearchPaths({QString::fromStdString(dir->string())});
+        m_browser->setSearchPaths({shell::toQString(*dir)});
     }
 
     auto* bar = new QHBoxLayout;
@@ -62,7 +63,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 std::optional<std::filesystem::path> HelpWindow::helpDirectory() {
     if (overrideDirectory()) return overrideDirectory();
-    const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
+    const std::filesystem::path exeDir = shell::toPath(QCoreApplication::applicationDirPath());
     return app::findHelpDirectory(exeDir);
 }
 
@@ -77,7 +78,7 @@ QUrl HelpWindow::topicUrl(const QString& topic) {
     const std::filesystem::path file = *dir / std::string(location->page);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) return {};
-    QUrl url = QUrl::fromLocalFile(QString::fromStdString(file.string()));
+    QUrl url = QUrl::fromLocalFile(shell::toQString(file));
     if (!location->anchor.empty())
         url.setFragment(QString::fromStdString(std::string(location->anchor)));
     return url;

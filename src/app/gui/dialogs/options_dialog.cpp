@@ -90,6 +90,8 @@ ViewerPage::ViewerPage(const app::Settings& s, QWidget* parent)
                             s.exifAutoOrient, this);
     m_dither = checkBox(tr("&Enable dithering"), "ditherEnabled", s.ditherEnabled, this);
     m_progress = checkBox(tr("&Display progress indicator"), "showProgress", s.showProgress, this);
+    m_copyAtWindowSize = checkBox(tr("C&opy images to the clipboard at the window's size"),
+                                  "copyAtWindowSize", s.copyAtWindowSize, this);
     m_minStretch = spinBox("minStretchSize", 0, 65535, s.minStretchSize, this);
     DialogBase::setControlId(m_minStretch, 1164);
     m_transparency = new ColorButton(tr("&Transparency background..."), s.transparencyColor, this);
@@ -107,9 +109,10 @@ ViewerPage::ViewerPage(const app::Settings& s, QWidget* parent)
     colors->addWidget(m_background);
     colors->addStretch();
     auto* layout = new QVBoxLayout(this);
-    for (QWidget* w : {static_cast<QWidget*>(m_center), static_cast<QWidget*>(m_wallpaper),
-                       static_cast<QWidget*>(m_exifOrient), static_cast<QWidget*>(m_dither),
-                       static_cast<QWidget*>(m_progress)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_center), static_cast<QWidget*>(m_wallpaper),
+          static_cast<QWidget*>(m_exifOrient), static_cast<QWidget*>(m_dither),
+          static_cast<QWidget*>(m_progress), static_cast<QWidget*>(m_copyAtWindowSize)}) {
         layout->addWidget(w);
     }
     layout->addLayout(stretch);
@@ -123,6 +126,7 @@ void ViewerPage::store(app::Settings& s) const {
     s.exifAutoOrient = m_exifOrient->isChecked();
     s.ditherEnabled = m_dither->isChecked();
     s.showProgress = m_progress->isChecked();
+    s.copyAtWindowSize = m_copyAtWindowSize->isChecked();
     s.minStretchSize = m_minStretch->value();
     s.transparencyColor = m_transparency->value();
     s.backgroundColor = m_background->value();
@@ -265,6 +269,7 @@ void OptionsDialog::copyOptions(const app::Settings& from, app::Settings& to) {
     to.exifAutoOrient = from.exifAutoOrient;
     to.ditherEnabled = from.ditherEnabled;
     to.showProgress = from.showProgress;
+    to.copyAtWindowSize = from.copyAtWindowSize;
     to.minStretchSize = from.minStretchSize;
     to.transparencyColor = from.transparencyColor;
     to.backgroundColor = from.backgroundColor;

@@ -21,6 +21,7 @@
 #include "app/gui/dialogs/dialog_base.h"
 #include "app/gui/dialogs/options_dialog_pages.h"
 #include "app/gui/x11_monitor_profile.h"
+#include "shell/qt/qt_path.h"
 #include "view/color_calibration.h"
 #include "view/color_manager.h"
 
@@ -141,7 +142,7 @@ ColorPage::ColorPage(const app::Settings& s, QWidget* parent)
     auto* select = new QPushButton(tr("Select profile..."), this);
     select->setObjectName(QStringLiteral("selectProfile"));
     m_select = select;
-    m_path = new QLineEdit(QString::fromStdString(m_profilePath), this);
+    m_path = new QLineEdit(shell::toQString(m_profilePath), this);
     m_path->setObjectName(QStringLiteral("profilePath"));
     m_path->setReadOnly(true);
 
@@ -252,11 +253,11 @@ void ColorPage::updateEnabled() {
 }
 
 void ColorPage::selectProfile() {
-    const QString chosen = QFileDialog::getOpenFileName(
-        this, tr("Select profile"), QString::fromStdString(m_profilePath),
-        tr("Color Profiles (*.icm *.icc);;All Files (*)"));
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, tr("Select profile"), shell::toQString(m_profilePath),
+                                     tr("Color Profiles (*.icm *.icc);;All Files (*)"));
     if (chosen.isEmpty()) return;
-    m_profilePath = chosen.toStdString();
+    m_profilePath = shell::toPath(chosen).string();
     m_path->setText(chosen);
     updatePreviewTransform();
 }

@@ -52,6 +52,7 @@ private:
     QCheckBox* m_exifOrient;
     QCheckBox* m_dither;
     QCheckBox* m_progress;
+    QCheckBox* m_copyAtWindowSize;
     QSpinBox* m_minStretch;
     ColorButton* m_transparency;
     ColorButton* m_background;

@@ -34,6 +34,7 @@
 #include "app/gui/tools/batch_convertor/batch_effects_page.h"
 #include "app/gui/tools/batch_convertor/batch_overlay_page.h"
 #include "app/gui/tools/batch_convertor/batch_run.h"
+#include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
 
@@ -492,7 +493,7 @@ std::optional<tools::BatchSettings> BatchConvertorDialog::collectSettings() {
 tools::BatchSettings BatchConvertorDialog::pageSettings() const {
     tools::BatchSettings s;
     s.placeInFolder = m_placeInFolder->isChecked();
-    s.outputFolder = std::filesystem::path(m_outputFolder->text().trimmed().toStdString());
+    s.outputFolder = shell::toPath(m_outputFolder->text().trimmed());
     s.copySubfolders = m_copySubfolders->isChecked();
     s.namePrefix = m_prefix->text().trimmed().toStdString();
     s.nameSuffix = m_suffix->text().trimmed().toStdString();
@@ -537,7 +538,7 @@ tools::BatchSettings BatchConvertorDialog::pageSettings() const {
 
 void BatchConvertorDialog::showSettings(const tools::BatchSettings& s) {
     m_placeInFolder->setChecked(s.placeInFolder);
-    m_outputFolder->setText(QString::fromStdString(s.outputFolder.string()));
+    m_outputFolder->setText(shell::toQString(s.outputFolder));
     m_copySubfolders->setChecked(s.copySubfolders);
     m_prefix->setText(QString::fromStdString(s.namePrefix));
     m_suffix->setText(QString::fromStdString(s.nameSuffix));

@@ -23,6 +23,7 @@
 #include <array>
 
 #include "image/format_table.h"
+#include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
 
@@ -322,7 +323,7 @@ BatchOverlayPage::BatchOverlayPage(QWidget* parent) : QWidget(parent) {
 tools::OverlaySettings BatchOverlayPage::overlaySettings() const {
     tools::OverlaySettings s = m_settings;
     s.mode = static_cast<tools::OverlayMode>(std::max(0, m_mode->checkedId()));
-    s.imagePath = std::filesystem::path(m_path->text().trimmed().toStdString());
+    s.imagePath = shell::toPath(m_path->text().trimmed());
     s.text = m_text->toPlainText().toStdString();
     s.alignment = static_cast<tools::TextAlignment>(std::max(0, m_alignment->currentIndex()));
     s.horizontalAnchor = m_anchor->horizontal();
@@ -335,7 +336,7 @@ tools::OverlaySettings BatchOverlayPage::overlaySettings() const {
 void BatchOverlayPage::setOverlaySettings(const tools::OverlaySettings& s) {
     m_settings = s;
     if (QAbstractButton* mode = m_mode->button(int(s.mode))) mode->setChecked(true);
-    m_path->setText(QString::fromStdString(s.imagePath.string()));
+    m_path->setText(shell::toQString(s.imagePath));
     m_text->setPlainText(QString::fromStdString(s.text));
     m_alignment->setCurrentIndex(std::clamp(int(s.alignment), 0, 2));
     m_anchor->setAnchor(s.horizontalAnchor, s.verticalAnchor);

@@ -12,6 +12,7 @@
 #include "app/gui/main_window.h"
 #include "app/gui/operation_feedback.h"
 #include "image/format_table.h"
+#include "shell/qt/qt_path.h"
 #include "view/folder_images.h"
 
 namespace kalder::gui {
@@ -89,8 +90,8 @@ void BatchRunHost::begin() {
 int BatchRunHost::askExisting(const std::string& message, const fs::path& path, fs::path& renamed) {
     CursorBreak pointer;
     const FileExistsDialog::Answer answer = FileExistsDialog::ask(
-        m_parent, QString::fromStdString(message), QString::fromStdString(path.string()), true);
-    if (answer.choice == FileExistsDialog::Rename) renamed = fs::path(answer.path.toStdString());
+        m_parent, QString::fromStdString(message), shell::toQString(path), true);
+    if (answer.choice == FileExistsDialog::Rename) renamed = shell::toPath(answer.path);
     // The dialog's choices are numbered as the engine counts them.
     return static_cast<int>(answer.choice);
 }
@@ -101,7 +102,7 @@ void BatchRunHost::progress(std::int32_t index, std::int32_t count, const fs::pa
                                           "Writing ..."};
     if (index != m_index) {
         m_index = index;
-        m_progress.SetItem(QString::fromStdString(file.string()), index, count);
+        m_progress.SetItem(shell::toQString(file), index, count);
     }
     const std::int32_t s = std::clamp(stage, 0, 3);
     m_progress.SetStage(QString::fromLatin1(kStages[s]), 4, s);

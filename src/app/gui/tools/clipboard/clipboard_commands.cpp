@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include "app/core/command_ids.h"
+#include "app/core/settings.h"
 #include "app/gui/main_window.h"
 #include "app/gui/tools/clipboard/shown_frame.h"
 #include "image/bitmap32.h"
@@ -25,7 +26,9 @@ bool copyShownImage(MainWindow& window) {
     note.show();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    const std::unique_ptr<image::Bitmap32> frame = decodeShownFrame(window, true);
+    // A paste elsewhere wants the picture itself; the frame as fitted to the window is a choice.
+    const std::unique_ptr<image::Bitmap32> frame =
+        decodeShownFrame(window, window.settings().copyAtWindowSize);
     // Failures copy nothing and say nothing.
     const bool copied = frame && shell::copyImageToClipboard(*frame, window.currentEntry()->path());
     QApplication::restoreOverrideCursor();

@@ -16,6 +16,7 @@
 #include "app/gui/dialogs/dialog_buttons.h"
 #include "app/gui/main_window.h"
 #include "shell/companion.h"
+#include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
 
@@ -108,11 +109,11 @@ void LocateCompanionDialog::findAutomatically() {
 void LocateCompanionDialog::specifyManually() {
     const QString file = chooseFile ? chooseFile(this) : QString();
     if (file.isEmpty()) return;
-    if (!shell::IsCompanionExe(file.toStdString())) {
+    if (!shell::IsCompanionExe(shell::toPath(file))) {
         showError(this, kInvalid);
         return;
     }
-    m_settings.companionExePath = file.toStdString();
+    m_settings.companionExePath = shell::toPath(file).string();
     accept();
 }
 
@@ -128,7 +129,7 @@ void EditWithCompanion(app::Settings& settings, const QString& image, const Comp
         if (!hooks.locate()) return;
     }
     // The image is one argument even when there is none: the companion opens empty then.
-    if (!hooks.start(QString::fromStdString(settings.companionExePath), {image})) hooks.locate();
+    if (!hooks.start(shell::toQString(settings.companionExePath), {image})) hooks.locate();
 }
 
 void registerCompanionCommands(MainWindow& window) {
@@ -139,9 +140,8 @@ void registerCompanionCommands(MainWindow& window) {
             return QProcess::startDetached(program, args);
         };
         hooks.error = [&window](const QString& text) { showError(&window, text); };
-        const QString image = window.currentEntry()
-                                  ? QString::fromStdString(window.currentFile().string())
-                                  : QString();
+        const QString image =
+            window.currentEntry() ? shell::toQString(window.currentFile()) : QString();
         EditWithCompanion(window.settings(), image, hooks);
     });
     window.commands().on(app::cmd::kProductPage1, [](app::CommandId) {

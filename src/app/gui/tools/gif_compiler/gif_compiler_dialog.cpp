@@ -26,6 +26,7 @@
 #include "app/gui/dialogs/progress_dialog.h"
 #include "app/gui/dialogs/transparency_options_dialog.h"
 #include "app/gui/main_window.h"
+#include "shell/qt/qt_path.h"
 #include "view/folder_images.h"
 #include "view/image_entry.h"
 
@@ -298,7 +299,7 @@ QString GifCompilerDialog::helpTopic() const {
 
 tools::AnimationOptions GifCompilerDialog::options() const {
     tools::AnimationOptions o = m_options;
-    o.output = m_output->text().trimmed().toStdString();
+    o.output = shell::toPath(m_output->text().trimmed());
     o.comments = m_comments->toPlainText().toStdString();
     o.palette = static_cast<image::PaletteType>(m_palette->currentIndex());
     o.colorDepth = m_depth->currentIndex() + 1;

@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "image/image_document.h"
+#include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
 namespace {
@@ -105,7 +106,7 @@ IconCompilerDialog::IconCompilerDialog(tools::IconCompiler& compiler, QWidget* p
     m_sources = new QListWidget(this);
     m_sources->setSelectionMode(QAbstractItemView::ExtendedSelection);
     for (const tools::IconSource& s : compiler.sources())
-        m_sources->addItem(QString::fromStdString(s.path.filename().string()));
+        m_sources->addItem(shell::toQString(s.path.filename()));
     lists->addWidget(m_sources, 1, 0);
     m_pages = new QTreeWidget(this);
     m_pages->setRootIsDecorated(false);
@@ -175,7 +176,7 @@ IconCompilerDialog::IconCompilerDialog(tools::IconCompiler& compiler, QWidget* p
 
     auto* output = new QHBoxLayout;
     output->addWidget(new QLabel(QStringLiteral("Output file:"), this));
-    m_output = new QLineEdit(QString::fromStdString(compiler.defaultOutput().string()), this);
+    m_output = new QLineEdit(shell::toQString(compiler.defaultOutput()), this);
     output->addWidget(m_output, 1);
     auto* browseButton = new QPushButton(QStringLiteral("&Browse..."), this);
     connect(browseButton, &QPushButton::clicked, this, &IconCompilerDialog::browse);
@@ -342,13 +343,13 @@ void IconCompilerDialog::browse() {
     const QStringList extensions = {QStringLiteral(".ico"), QStringLiteral(".cur"),
                                     QStringLiteral(".ani")};
     QString selected = filters[0];
-    if (auto type = tools::iconOutputTypeFor(m_output->text().toStdString()))
+    if (auto type = tools::iconOutputTypeFor(shell::toPath(m_output->text())))
         selected = filters[static_cast<int>(*type)];
     QString path = QFileDialog::getSaveFileName(this, QString(), m_output->text(),
                                                 filters.join(QStringLiteral(";;")), &selected,
                                                 QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return;
-    if (!tools::iconOutputTypeFor(path.toStdString()))
+    if (!tools::iconOutputTypeFor(shell::toPath(path)))
         path += extensions[std::max<qsizetype>(0, filters.indexOf(selected))];
     m_output->setText(path);
 }
@@ -356,13 +357,13 @@ void IconCompilerDialog::browse() {
 void IconCompilerDialog::compile() {
     QString path = m_output->text().trimmed();
     if (path.isEmpty()) return;
-    auto type = tools::iconOutputTypeFor(path.toStdString());
+    auto type = tools::iconOutputTypeFor(shell::toPath(path));
     if (!type) {
         path += QStringLiteral(".ico");
         type = tools::IconOutputType::Icon;
         m_output->setText(path);
     }
-    if (!m_compiler.compile(path.toStdString(), *type)) return;
+    if (!m_compiler.compile(shell::toPath(path), *type)) return;
     stopAnimation();
     accept();
 }

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/gui/dialogs/dialog_buttons.h"
+#include "shell/qt/qt_path.h"
 #include "tools/jpeg_transform/exif_orientation.h"
 
 namespace kalder::gui {
@@ -142,7 +143,7 @@ void ExifOrientationDialog::apply() {
     bool overwriteAll = false, skipAll = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     for (const fs::path& file : m_files) {
-        const QString path = QString::fromStdString(file.string());
+        const QString path = shell::toQString(file);
         if (!tools::readOrientationTag(file)) {
             QApplication::restoreOverrideCursor();
             reportError(tr(tools::kNoOrientationTagMessage) + QLatin1Char('\n') + path);

@@ -18,6 +18,7 @@
 #include "app/core/settings.h"
 #include "app/gui/dialogs/dialog_buttons.h"
 #include "app/gui/dialogs/progress_dialog.h"
+#include "shell/qt/qt_path.h"
 #include "tools/jpeg_transform/exif_orientation.h"
 #include "tools/jpeg_transform/jpeg_file_job.h"
 
@@ -42,7 +43,7 @@ constexpr CodeButton kCodeButtons[5] = {
     {"Flip (mirror) &vertically", JpegTransformCode::FlipVertical},
 };
 
-QString pathText(const fs::path& p) { return QString::fromStdString(p.string()); }
+QString pathText(const fs::path& p) { return shell::toQString(p); }
 
 }  // namespace
 
@@ -57,7 +58,7 @@ JpegTransformDialog::JpegTransformDialog(app::Settings& settings, QWidget* paren
     m_codes[0]->setChecked(true);
 
     m_place = new QCheckBox(tr("&Place result to the following folder:"), this);
-    m_folder = new QLineEdit(QString::fromStdString(settings.jpegTransformFolder), this);
+    m_folder = new QLineEdit(shell::toQString(settings.jpegTransformFolder), this);
     m_folder->setMinimumWidth(300);
     auto* browseButton = new QPushButton(tr("Browse..."), this);
     browseButton->setAutoDefault(false);
@@ -119,7 +120,7 @@ void JpegTransformDialog::browse() {
 }
 
 void JpegTransformDialog::transform() {
-    m_settings.jpegTransformFolder = m_folder->text().toStdString();
+    m_settings.jpegTransformFolder = shell::toPath(m_folder->text()).string();
     const std::vector<fs::path> files = selectedFiles();
     if (files.empty()) return;
     m_overwriteAll = m_skipAll = m_wroteElsewhere = m_stopped = false;
@@ -131,10 +132,11 @@ void JpegTransformDialog::transform() {
         const fs::path source =
             files.front().parent_path().empty() ? fs::path(".") : files.front().parent_path();
         const fs::path sourceFolder = fs::canonical(source, ec);
-        const fs::path output = ec ? fs::path() : fs::canonical(m_folder->text().toStdString(), ec);
+        const fs::path output =
+            ec ? fs::path() : fs::canonical(shell::toPath(m_folder->text()), ec);
         if (ec || !fs::is_directory(output)) {
             const fs::path failing =
-                sourceFolder.empty() ? source : fs::path(m_folder->text().toStdString());
+                sourceFolder.empty() ? source : shell::toPath(m_folder->text());
             reportError(tr("Invalid folder:") + QLatin1Char(' ') + pathText(failing));
             runFinished(false, false);
             return;
@@ -220,7 +222,7 @@ JpegTransformDialog::Outcome JpegTransformDialog::inPlace(const fs::path& source
                 m_overwriteAll = true;
                 break;
             case FileExistsDialog::Rename:
-                target = answer.path.toStdString();
+                target = shell::toPath(answer.path);
                 break;
             case FileExistsDialog::Overwrite:
                 break;

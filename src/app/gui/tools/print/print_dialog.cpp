@@ -24,6 +24,7 @@
 #include "app/gui/tools/print/custom_size_dialog.h"
 #include "image/image_document.h"
 #include "image/resample.h"
+#include "shell/qt/qt_path.h"
 #include "tools/print_layout/print_preparer.h"
 
 namespace kalder::gui {
@@ -52,8 +53,7 @@ public:
         : m_progress(progress), m_owner(owner) {}
     void progress(std::string_view stage, const std::filesystem::path& file, std::int64_t total,
                   std::int64_t done) override {
-        m_progress.SetItem(QString::fromStdString(file.string()), static_cast<int>(done),
-                           static_cast<int>(total));
+        m_progress.SetItem(shell::toQString(file), static_cast<int>(done), static_cast<int>(total));
         m_progress.SetStage(QString::fromUtf8(stage.data(), static_cast<qsizetype>(stage.size())),
                             1, 0);
         m_total = total;

@@ -21,6 +21,7 @@
 #include "app/gui/dialogs/progress_dialog.h"
 #include "app/gui/main_window.h"
 #include "app/gui/operation_feedback.h"
+#include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
 namespace {
@@ -123,7 +124,7 @@ tools::PsdDecompileOptions PsdDecompilerDialog::options() const {
     o.format = m_png->isChecked() ? tools::PsdLayerFormat::PngWithAlpha
                                   : tools::PsdLayerFormat::BmpWithMask;
     o.expandToImage = m_expand->isChecked();
-    o.outputFolder = m_folder->text().toStdString();
+    o.outputFolder = shell::toPath(m_folder->text());
     return o;
 }
 

@@ -19,6 +19,7 @@
 #include "app/core/command_ids.h"
 #include "app/gui/main_window.h"
 #include "image/bitmap32.h"
+#include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
 
@@ -68,7 +69,7 @@ std::optional<tools::ScanSaveChoice> askScanSavePath(QWidget* parent,
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     tools::ScanSaveChoice choice;
-    choice.path = dialog.selectedFiles().first().toStdString();
+    choice.path = shell::toPath(dialog.selectedFiles().first());
     choice.type = tools::scanSaveTypeFromIndex(filters.indexOf(dialog.selectedNameFilter()) + 1);
     return choice;
 }

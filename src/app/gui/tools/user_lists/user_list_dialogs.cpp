@@ -27,6 +27,7 @@
 #include "shell/associations.h"
 #include "shell/desktop_entry.h"
 #include "shell/places.h"
+#include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
 
@@ -206,7 +207,7 @@ BrowseShortcutDialog::BrowseShortcutDialog(QWidget* parent)
         }
         auto* item = new QTreeWidgetItem(group, {fromStd(app.entry.name)});
         item->setIcon(0, fileIcon);
-        item->setData(0, Qt::UserRole, QString::fromStdString(app.file.string()));
+        item->setData(0, Qt::UserRole, shell::toQString(app.file));
     }
 
     auto* desktop = new QTreeWidgetItem(m_tree, {QStringLiteral("Desktop")});
@@ -219,7 +220,7 @@ BrowseShortcutDialog::BrowseShortcutDialog(QWidget* parent)
             if (shell::resolveLaunchable(e.path(), label, locale).empty()) continue;
             auto* item = new QTreeWidgetItem(desktop, {fromStd(label)});
             item->setIcon(0, fileIcon);
-            item->setData(0, Qt::UserRole, QString::fromStdString(e.path().string()));
+            item->setData(0, Qt::UserRole, shell::toQString(e.path()));
         }
     }
     desktop->sortChildren(0, Qt::AscendingOrder);
@@ -238,13 +239,13 @@ void BrowseShortcutDialog::accept() {
     std::string label;
     const std::filesystem::path resolved =
         file.isEmpty() ? std::filesystem::path()
-                       : shell::resolveLaunchable(file.toStdString(), label, messagesLocale());
+                       : shell::resolveLaunchable(shell::toPath(file), label, messagesLocale());
     if (resolved.empty()) {
         showWarning(
             this, QStringLiteral("You have selected nothing or an item that cannot be executed."));
         return;
     }
-    m_resolvedPath = QString::fromStdString(resolved.string());
+    m_resolvedPath = shell::toQString(resolved);
     m_resolvedLabel = fromStd(label);
     DialogBase::accept();
 }
@@ -306,7 +307,7 @@ void ApplicationsDialog::add() {
     }
     QString label, path;
     if (!askApplication || !askApplication(label, path)) return;
-    if (app::addApplication(m_settings, path.toStdString(), label.toStdString()) !=
+    if (app::addApplication(m_settings, shell::toPath(path).string(), label.toStdString()) !=
         app::AddResult::Added)
         return;
     m_rows.append(m_settings);
@@ -330,7 +331,7 @@ void registerUserListCommands(MainWindow& window) {
             showWarning(&window, kFullMessage.arg(app::kMaxUserListEntries));
             return;
         }
-        AddFavoriteDialog dialog(QString::fromStdString(folder.string()), &window);
+        AddFavoriteDialog dialog(shell::toQString(folder), &window);
         if (dialog.exec() != QDialog::Accepted) return;
         app::addFavorite(settings, folder.string(), dialog.label().toStdString());
     });
