@@ -19,6 +19,7 @@
 #include "app/core/command_ids.h"
 #include "app/gui/main_window.h"
 #include "image/bitmap32.h"
+#include "view/folder_images.h"
 
 namespace kalder::gui {
 
