@@ -13,6 +13,9 @@ class CliHost final : public tools::GifCompilerHost {
 public:
     explicit CliHost(std::ostream& err) : m_err(err) {}
     void error(const std::string& message) override { m_err << "kalder-cli: " << message << "\n"; }
+    void warning(const std::string& message) override {
+        m_err << "kalder-cli: warning: " << message << "\n";
+    }
     bool ask(const std::string&) override { return true; }
     void progress(const char*, std::int64_t, std::int64_t) override {}
     bool stopRequested() override { return false; }
@@ -24,7 +27,6 @@ private:
 }  // namespace
 
 int runGifCompile(const CliOptions& c, std::ostream& out, std::ostream& err) {
-    static_cast<void>(out);
     tools::AnimationOptions o;
     o.output = c.output;
     o.comments = c.comment;
@@ -33,6 +35,7 @@ int runGifCompile(const CliOptions& c, std::ostream& out, std::ostream& err) {
     if (c.colors > 0) o.colorDepth = tools::bitsForColours(c.colors);
     o.interlaced = c.interlaced;
     o.minimize = c.minimize;
+    o.plays = c.plays;
     o.separatePalettes = c.separatePalettes;
     if (o.dither == image::DitherType::Ordered && !image::orderedDitherAllowed(o.palette)) {
         err << "kalder-cli: The ordered dithering cannot be used with this palette.\n";
@@ -49,7 +52,9 @@ int runGifCompile(const CliOptions& c, std::ostream& out, std::ostream& err) {
         if (c.disposal) f.disposal = *c.disposal;
     }
     const auto result = tools::GifCompiler::Compile(frames, o, host);
-    return result.outcome == tools::CompileOutcome::Written ? 0 : 1;
+    if (result.outcome != tools::CompileOutcome::Written) return 1;
+    out << o.output.string() << "\n";
+    return 0;
 }
 
 }  // namespace kalder::cli

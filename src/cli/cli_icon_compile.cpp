@@ -1,6 +1,8 @@
 #include "cli/cli_icon_compile.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <numeric>
 #include <ostream>
 
@@ -11,7 +13,9 @@ namespace {
 
 const char* const kUsage =
     "usage: kalder-cli icon-compile FILE... -o OUT.ico|OUT.cur|OUT.ani [--transparent RRGGBB]\n"
-    "                  [--mask FILE] [--hotspot X,Y] [--delay N]\n";
+    "                  [--mask FILE] [--hotspot X,Y] [--delay N]\n"
+    "       kalder-cli icon-compile FILE --sizes standard|N,N,... -o OUT.ico [options]\n"
+    "                  (standard: 16, 24, 32, 48, 64, 128 and 256, as far as FILE is large)\n";
 
 bool parseNumber(const std::string& text, std::int64_t& out, int base = 10) {
     auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), out, base);
@@ -54,7 +58,7 @@ IconCompileOptions parseIconCompile(const std::vector<std::string>& args, std::s
         const std::string v = hasValue ? args[i + 1] : std::string();
         std::int64_t n = 0;
         if (a == "-o" || a == "--output" || a == "--transparent" || a == "--mask" ||
-            a == "--hotspot" || a == "--delay") {
+            a == "--hotspot" || a == "--delay" || a == "--sizes") {
             if (!hasValue) {
                 error = a + " needs a value";
                 break;
@@ -78,6 +82,22 @@ IconCompileOptions parseIconCompile(const std::vector<std::string>& args, std::s
                 error = "bad value for --hotspot (X,Y): " + v;
             else
                 o.hotSpot.emplace(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+        } else if (a == "--sizes") {
+            o.sizes.clear();
+            o.standardSizes = v == "standard";
+            if (o.standardSizes) {
+                o.sizes.assign(std::begin(tools::kStandardIconSizes),
+                               std::end(tools::kStandardIconSizes));
+                continue;
+            }
+            for (std::size_t at = 0; at <= v.size() && error.empty();) {
+                const std::size_t comma = std::min(v.find(',', at), v.size());
+                if (!parseNumber(v.substr(at, comma - at), n) || n < 1 || n > tools::kMaxIconSide)
+                    error = "bad value for --sizes (standard, or sides of 1 to 256): " + v;
+                else
+                    o.sizes.push_back(static_cast<std::int32_t>(n));
+                at = comma + 1;
+            }
         } else if (a == "--delay") {
             if (!parseNumber(v, n) || n < 0 || n > 1000000)
                 error = "bad value for --delay (hundredths of a second): " + v;
@@ -98,10 +118,14 @@ IconCompileOptions parseIconCompile(const std::vector<std::string>& args, std::s
         error = "OUT must end in .ico, .cur or .ani: " + o.output;
     else if (o.transparent && !o.mask.empty())
         error = "--transparent and --mask exclude each other";
+    else if (!o.sizes.empty() && o.inputs.size() != 1)
+        error = "--sizes makes the pages from exactly one FILE";
+    else if (!o.sizes.empty() && !o.mask.empty())
+        error = "--sizes and --mask exclude each other";
     return o;
 }
 
-int runIconCompile(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
+int runIconCompile(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string error;
     const IconCompileOptions o = parseIconCompile(args, error);
     if (!error.empty()) {
@@ -117,9 +141,13 @@ int runIconCompile(const std::vector<std::string>& args, std::ostream&, std::ost
     tools::IconCompiler compiler(host);
     std::vector<std::filesystem::path> files(o.inputs.begin(), o.inputs.end());
     if (!o.mask.empty()) files.emplace_back(o.mask);
-    if (!compiler.open(files)) return 1;
+    const bool opened = o.sizes.empty()
+                            ? compiler.open(files)
+                            : compiler.openResized(files.front(), o.sizes, o.standardSizes);
+    if (!opened) return 1;
 
-    std::vector<std::int32_t> sources(o.inputs.size());
+    std::vector<std::int32_t> sources(o.sizes.empty() ? o.inputs.size()
+                                                      : compiler.sources().size());
     std::iota(sources.begin(), sources.end(), 0);
     compiler.addPages(sources);
     std::vector<std::int32_t> rows(compiler.pages().size());
@@ -131,8 +159,12 @@ int runIconCompile(const std::vector<std::string>& args, std::ostream&, std::ost
     // A page the mask did not fit was reported; the file would not be what was asked for.
     if (host.failed) return 1;
     if (o.hotSpot) compiler.setHotSpotAt(rows, o.hotSpot->first, o.hotSpot->second);
+    // A hot spot outside a page was reported likewise.
+    if (host.failed) return 1;
     if (o.delay) compiler.setDelayTo(rows, *o.delay);
-    return compiler.compile(o.output, *tools::iconOutputTypeFor(o.output)) ? 0 : 1;
+    if (!compiler.compile(o.output, *tools::iconOutputTypeFor(o.output))) return 1;
+    out << o.output << "\n";
+    return 0;
 }
 
 }  // namespace kalder::cli

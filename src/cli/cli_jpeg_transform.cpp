@@ -29,7 +29,9 @@ fs::path targetFor(const CliOptions& o, const fs::path& input) {
 
 int report(const tools::JpegTransformResult& r, const std::string& path, std::ostream& err) {
     if (r.done) return 0;
-    if (r.needsTrim) {
+    if (r.readOnly) {
+        err << path << ": the file is read-only (use --force to rewrite it)\n";
+    } else if (r.needsTrim) {
         err << path << ": cannot be transformed unless " << r.rightCut
             << " pixel(s) from the right edge and " << r.bottomCut
             << " pixel(s) from the bottom edge are cut off (use --trim)\n";
@@ -78,6 +80,8 @@ ParseResult parseJpegToolCommandLine(const std::vector<std::string>& args) {
             o.trim = true;
         } else if (transform && a == "--preserve-date") {
             o.preserveDate = true;
+        } else if (transform && a == "--force") {
+            o.force = true;
         } else if (transform && (a == "-o" || a == "--output")) {
             if (!value(o.output)) return r;
         } else if (!transform && a == "--show") {
@@ -115,11 +119,12 @@ ParseResult parseJpegToolCommandLine(const std::vector<std::string>& args) {
 int runJpegTransform(const CliOptions& o, std::ostream& out, std::ostream& err) {
     tools::JpegTransformOptions options;
     options.allowTrim = o.trim;
+    const tools::JpegFileOptions fileOptions{o.preserveDate, o.force};
     if (!o.jpegAuto) {
         const fs::path input = o.inputs.front();
         const auto op = tools::operationFor(static_cast<tools::JpegTransformCode>(o.jpegCode));
         return report(
-            tools::transformJpegFile(input, targetFor(o, input), op, options, o.preserveDate),
+            tools::transformJpegFile(input, targetFor(o, input), op, options, fileOptions),
             o.inputs.front(), err);
     }
     int status = 0;
@@ -134,7 +139,7 @@ int runJpegTransform(const CliOptions& o, std::ostream& out, std::ostream& err) 
             continue;
         }
         status |=
-            report(tools::transformJpegFile(file, file, *op, options, o.preserveDate), file, err);
+            report(tools::transformJpegFile(file, file, *op, options, fileOptions), file, err);
     }
     return status;
 }

@@ -234,8 +234,9 @@ const char* usageText() {
            "  jpeg-transform --rotate 90|180|270 | --flip-h | --flip-v [--trim] [--preserve-date]\n"
            "                 IN [-o OUT]        turn or mirror a JPEG without re-encoding it\n"
            "                                    (without -o IN is replaced); a file that would\n"
-           "                                    lose edge pixels is refused unless --trim\n"
-           "  jpeg-transform --auto [--trim] [--preserve-date] FILE...\n"
+           "                                    lose edge pixels is refused unless --trim; a\n"
+           "                                    read-only file is refused unless --force\n"
+           "  jpeg-transform --auto [--trim] [--preserve-date] [--force] FILE...\n"
            "                                    turn each file as its Exif orientation says and\n"
            "                                    set the orientation to 1\n"
            "  exif-orientation VALUE FILE...    set the Exif Orientation tag (1-8) in place\n"
@@ -288,7 +289,8 @@ const char* usageText() {
            "  --delay N          every frame's delay in 1/100 s (default 50)\n"
            "  --disposal N       1 leave in place (default), 2 restore background,\n"
            "                     3 restore previous\n"
-           "  --minimize         store only what changes, unchanged pixels transparent\n"
+           "  --loop N|forever   play the animation N times, or for ever (the default)\n"
+           "  --minimize         unchanged pixels transparent where the file gets smaller\n"
            "  --separate-palettes  a palette per frame (optimized palette only)\n"
            "  --comment TEXT     a comment block\n"
            "\n"
@@ -487,6 +489,17 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
             std::int32_t n = 0;
             if (!intValue(n, 1, 3)) return r;
             o.disposal = n;
+        } else if (a == "--loop") {
+            if (!value(v)) return r;
+            std::int32_t n = 0;
+            if (v == "forever") {
+                o.plays = 0;
+            } else if (parseInt(v, n) && n >= 1 && n <= 65536) {
+                o.plays = static_cast<std::uint32_t>(n);
+            } else {
+                r.error = "bad value for --loop (forever, or how often it plays: 1-65536): " + v;
+                return r;
+            }
         } else if (a == "--minimize" || a == "--minimise") {
             o.minimize = true;
         } else if (a == "--separate-palettes") {

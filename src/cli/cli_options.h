@@ -63,6 +63,7 @@ struct CliOptions {
     // gif-compile (also --palette, --dither, --colors, --interlaced)
     std::optional<std::int32_t> delay;     // hundredths of a second for every frame
     std::optional<std::int32_t> disposal;  // 1, 2 or 3 for every frame
+    std::uint32_t plays = 0;               // how often the animation plays; 0: for ever
     bool minimize = false;
     bool separatePalettes = false;
     std::string comment;
@@ -78,6 +79,7 @@ struct CliOptions {
     bool jpegAuto = false;
     bool trim = false;
     bool preserveDate = false;
+    bool force = false;                 // jpeg-transform: rewrite read-only files too
     std::int32_t orientationValue = 0;  // 0: --show
     // convert (--preserve-date, rotation, flips, --method, --jobs and the output options are
     // shared)

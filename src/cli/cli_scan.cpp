@@ -82,10 +82,7 @@ ScanCliParse parseScanArgs(const std::vector<std::string>& args) {
 
 std::string scanPagePath(const std::string& output, std::int32_t page, bool numbered) {
     if (!numbered) return output;
-    const std::filesystem::path p(output);
-    return (p.parent_path() /
-            (p.stem().string() + "-" + std::to_string(page) + p.extension().string()))
-        .string();
+    return tools::numberedScanPath(output, page).string();
 }
 
 int runScan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{564, "by &Date/Time",
                  "Sort images in the image browser by date of their creation/last modification"},
         TextCase{550, "Refres&h", "Reload the current image file"},
-        TextCase{581, "Acquire...", "Acquire a file from scanner or other TWAIN-compatible device"},
+        TextCase{581, "Acquire...", "Acquire images from a scanner or camera through SANE"},
         TextCase{582, "Select Source...", ""}, TextCase{530, "E&xit", "Close the program"},
         TextCase{544, "Previous Selected File", ""},
         TextCase{701, "S&tart/Stop Slide Show",

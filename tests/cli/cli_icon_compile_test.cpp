@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "image/image_document.h"
@@ -47,6 +48,9 @@ TEST(CliIconCompile, ParsesItsWordsAndRefusesBadOnes) {
         {"a.png", "-o", "x.ico", "--delay", "-1"},
         {"a.png", "-o", "x.ico", "--transparent", "FFFFFF", "--mask", "m.bmp"},
         {"a.png", "-o", "x.ico", "--mask"},
+        {"a.png", "b.png", "-o", "x.ico", "--sizes", "standard"},
+        {"a.png", "-o", "x.ico", "--sizes", "16,300"},
+        {"a.png", "-o", "x.ico", "--sizes", "16,,32"},
     };
     for (const auto& args : bad) {
         (void)cli::parseIconCompile(args, error);
@@ -59,7 +63,7 @@ TEST(CliIconCompile, WritesTheFileOrNothing) {
     const fs::path a = source(dir / "a.bmp", 32), b = source(dir / "b.bmp", 16);
     const fs::path out = dir / "out.cur";
     ASSERT_EQ(runCli(a.string() + " " + b.string() + " -o " + out.string() +
-                     " --transparent 00FF00 --hotspot 40,5"),
+                     " --transparent 00FF00 --hotspot 10,5"),
               0);
     image::ImageDocument doc;
     image::LoadOptions o;
@@ -67,18 +71,46 @@ TEST(CliIconCompile, WritesTheFileOrNothing) {
     o.extractAlpha = true;
     ASSERT_TRUE(doc.loadAll(o, true));
     ASSERT_EQ(doc.PageCount(), 2);
-    EXPECT_EQ(doc.PageAt(0).hotSpotX, 31);
-    EXPECT_EQ(doc.PageAt(1).hotSpotX, 15);
+    EXPECT_EQ(doc.PageAt(0).hotSpotX, 10);
+    EXPECT_EQ(doc.PageAt(1).hotSpotY, 5);
     EXPECT_EQ(doc.PageAt(0).alphaPlane.at(3), 0) << "the green columns are transparent";
     EXPECT_EQ(doc.PageAt(0).alphaPlane.at(4), 255);
 
     // Unreadable or refused inputs, and an output that cannot be written: no file.
-    source(dir / "odd.bmp", 24);
+    test::writeFile(dir / "odd.bmp", test::bmp24(24, 20, [](int, int) { return 0u; }));
     EXPECT_EQ(runCli((dir / "odd.bmp").string() + " -o " + (dir / "x.ico").string()), 1);
+    EXPECT_EQ(runCli(a.string() + " --hotspot 40,7 -o " + (dir / "x.ico").string()), 1)
+        << "a hot spot outside the 32 x 32 picture";
     EXPECT_EQ(runCli((dir / "none.bmp").string() + " -o " + (dir / "x.ico").string()), 1);
     EXPECT_EQ(runCli(a.string() + " --mask " + b.string() + " -o " + (dir / "x.ico").string()), 1)
         << "a mask that is not black-and-white or gray";
     EXPECT_FALSE(fs::exists(dir / "x.ico"));
     EXPECT_EQ(runCli(a.string() + " -o " + (dir / "no" / "x.ani").string()), 1);
     EXPECT_EQ(runCli(a.string() + " -o " + (dir / "x.bmp").string()), 2);
+}
+
+TEST(CliIconCompile, AnySquareUpTo256AndTheStandardSetFromOnePicture) {
+    test::TempDir dir;
+    const fs::path big = source(dir / "big.bmp", 200), out = dir / "set.ico";
+    const auto widths = [&](const fs::path& path) {
+        image::ImageDocument doc;
+        image::LoadOptions o;
+        o.path = path;
+        std::vector<std::int32_t> sides;
+        if (doc.loadAll(o, true))
+            for (std::int32_t i = 0; i < doc.PageCount(); ++i)
+                sides.push_back(doc.PageAt(i).bitmap.width());
+        std::sort(sides.begin(), sides.end());
+        return sides;
+    };
+    ASSERT_EQ(runCli(big.string() + " -o " + out.string()), 0);
+    EXPECT_EQ(widths(out), std::vector<std::int32_t>{200});
+    ASSERT_EQ(runCli(big.string() + " --sizes standard -o " + out.string()), 0);
+    EXPECT_EQ(widths(out), (std::vector<std::int32_t>{16, 24, 32, 48, 64, 128}));
+    ASSERT_EQ(runCli(source(dir / "huge.bmp", 512).string() + " --sizes 48,256 -o " + out.string()),
+              0);
+    EXPECT_EQ(widths(out), (std::vector<std::int32_t>{48, 256}));
+    EXPECT_EQ(runCli(big.string() + " --sizes 256 -o " + (dir / "x.ico").string()), 1)
+        << "pictures are never blown up";
+    EXPECT_FALSE(fs::exists(dir / "x.ico"));
 }

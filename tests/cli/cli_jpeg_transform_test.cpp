@@ -74,6 +74,32 @@ TEST_F(CliJpegTransformTest, InPlaceKeepsModeAndDateOnlyWhenAsked) {
         EXPECT_EQ(entry.path().filename().string().rfind(".brx", 0), std::string::npos);
 }
 
+TEST_F(CliJpegTransformTest, InPlaceKeepsLinksAndRefusesReadOnlyUnlessForced) {
+    const fs::path real = dir / "real.jpg", soft = dir / "soft.jpg", hard = dir / "hard.jpg";
+    test::writeFile(real, test::jpeg::makeJpeg(64, 48));
+    fs::create_symlink(real.filename(), soft);
+    fs::create_hard_link(real, hard);
+    ASSERT_EQ(runJpegCli(dir, "jpeg-transform --rotate 90 " + soft.string()).status, 0);
+    EXPECT_TRUE(fs::is_symlink(soft));
+    EXPECT_TRUE(fs::equivalent(real, hard));
+    EXPECT_EQ(frameOf(hard).width, 48u);
+
+    ::chmod(real.c_str(), 0444);
+    const auto before = test::readFile(real);
+    const auto r = runJpegCli(dir, "jpeg-transform --flip-h " + hard.string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("read-only (use --force"), std::string::npos) << r.err;
+    EXPECT_EQ(test::readFile(real), before);
+    ASSERT_EQ(runJpegCli(dir, "jpeg-transform --rotate 90 --force " + soft.string()).status, 0);
+    EXPECT_TRUE(fs::is_symlink(soft));
+    EXPECT_TRUE(fs::equivalent(real, hard));
+    EXPECT_EQ(frameOf(hard).width, 64u);
+    struct stat st {};
+    ::stat(real.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
+}
+
 TEST_F(CliJpegTransformTest, RefusesToCutWithoutTrim) {
     const fs::path in = dir / "odd.jpg", out = dir / "out.jpg";
     const auto bytes = test::jpeg::makeJpeg(1000, 750);

@@ -95,8 +95,12 @@ TEST(GifCompilerDialog, PagesFramesAndCompile) {
     dialog.advanceAnimation(1);
     EXPECT_EQ(dialog.currentFrame(), 0);
 
+    EXPECT_TRUE(child<QCheckBox>(dialog, "loop")->isChecked());
+    EXPECT_EQ(dialog.options().plays, 0u);
     child<QPushButton>(dialog, "compile")->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(boxes.texts.back(),
+              "The file was written to " + QString::fromStdString(o.output.string()) + ".");
     const auto page = test::decodeWithKalder(dir / "Output.gif", 2);
     ASSERT_TRUE(page.has_value());
     EXPECT_EQ(page->at(7, 0)[0], 255);  // the third frame's red band

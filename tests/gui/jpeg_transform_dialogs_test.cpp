@@ -47,13 +47,13 @@ TEST(JpegTransformDialogTest, AsksBeforeTrimmingAndWorksInPlaceForTheSourceFolde
     };
     dialog.reportError = [&](const QString& e) { errors.push_back(e); };
     dialog.runFinished = [&](bool, bool other) { elsewhere = other; };
-    dialog.setCode(tools::JpegTransformCode::FlipHorizontal);
+    dialog.setOperation(tools::JpegOperation::FlipH);
 
     dialog.transform();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0],
               QString("The JPEG file \"%1\" cannot be transformed unless 8 pixel(s) from the right "
-                      "edge and 0 pixel(s) from the bottom edge are cutten off. Click [Yes] to cut "
+                      "edge and 0 pixel(s) from the bottom edge are cut off. Click [Yes] to cut "
                       "them off and do the transformation or [No] to skip the file.")
                   .arg(QString::fromStdString(odd.string())));
     EXPECT_EQ(test::readFile(odd), oddBytes);
@@ -66,7 +66,7 @@ TEST(JpegTransformDialogTest, AsksBeforeTrimmingAndWorksInPlaceForTheSourceFolde
     // The source folder written another way is still in place; another folder gets a copy.
     const fs::path other = dir / "out";
     fs::create_directory(other);
-    dialog.setCode(tools::JpegTransformCode::Rotate90);
+    dialog.setOperation(tools::JpegOperation::Rotate90);
     dialog.setOutputFolder(QString::fromStdString((dir / "out" / ".." / "").string()), true);
     dialog.transform();
     EXPECT_EQ(widthOf(odd), 736u);  // 992x750 turned, the bottom cut to 736
@@ -82,6 +82,41 @@ TEST(JpegTransformDialogTest, AsksBeforeTrimmingAndWorksInPlaceForTheSourceFolde
     dialog.transform();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], QStringLiteral("Invalid folder: /no/such/folder"));
+}
+
+TEST(JpegTransformDialogTest, OffersTheDiagonalsTheExifTurnAndTrimmingWithoutAsking) {
+    if (test::jpeg::makeJpeg(16, 16).empty()) GTEST_SKIP() << "codec module missing";
+    test::TempDir dir;
+    test::jpeg::ExifSpec turned;
+    turned.orientation = 6;
+    const fs::path a = dir / "a.jpg", b = dir / "b.jpg";
+    test::writeFile(a, test::jpeg::makeJpeg(64, 32));
+    test::writeFile(
+        b, test::jpeg::withSegments(test::jpeg::makeJpeg(32, 1000),
+                                    {test::jpeg::segment(0xE1, test::jpeg::exifPayload(turned))}));
+    app::Settings settings;
+    JpegTransformDialog dialog(settings);
+    std::vector<fs::path> selection{a};
+    int questions = 0;
+    dialog.selectedFiles = [&] { return selection; };
+    dialog.askYesNo = [&](const QString&) { return ++questions, false; };
+    dialog.reportError = [](const QString& e) { ADD_FAILURE() << e.toStdString(); };
+    dialog.setOperation(tools::JpegOperation::Transpose);
+    dialog.transform();
+    EXPECT_EQ(widthOf(a), 32u);
+    dialog.setOperation(tools::JpegOperation::Transverse);
+    dialog.transform();
+    EXPECT_EQ(widthOf(a), 64u);
+
+    // The Exif turn with trimming on: the ragged edge goes without a question.
+    selection = {a, b};
+    dialog.setOperation(std::nullopt);
+    dialog.setTrim(true);
+    dialog.transform();
+    EXPECT_EQ(questions, 0);
+    EXPECT_EQ(widthOf(a), 64u);   // no tag: left alone
+    EXPECT_EQ(widthOf(b), 992u);  // turned, its ragged bottom cut
+    EXPECT_EQ(tools::readOrientationTag(b)->value, 1);
 }
 
 TEST(ExifOrientationDialogTest, TurnsPreviewsAndWritesOnlyValidTags) {

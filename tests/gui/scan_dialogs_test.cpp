@@ -1,5 +1,5 @@
-// The acquisition dialog against the scanner library's test backend: feeder pages each reach the
-// save step, a cancelled Save dialog skipping only its page.
+// The acquisition dialog against the scanner library's test backend: a feeder run asks once,
+// and cancelling that question stops the run.
 #include "app/gui/tools/scan/scan_dialogs.h"
 
 #include <gtest/gtest.h>
@@ -18,37 +18,48 @@ using kalder::test::child;
 
 namespace {
 
-TEST(AcquireDialog, SavesEveryFeederPage) {
+TEST(AcquireDialog, FeederRunAsksOnceAndCancelStopsIt) {
     KALDER_REQUIRE_SANE_TEST_BACKEND();
     test::TempDir dir;
     ScanState state;
     state.device = "test:0";
+    state.saves.setFolder(dir.path());
     AcquireDialog dialog(state);
     QStringList errors;
-    std::vector<std::string> offered;
+    std::vector<tools::ScanSaveRequest> asked;
+    bool cancel = false;
     dialog.reportError = [&](const QString& t) { errors << t; };
     dialog.askSave = [&](const tools::ScanSaveRequest& r) -> std::optional<tools::ScanSaveChoice> {
-        offered.push_back(r.defaultName);
-        if (offered.size() == 2) return std::nullopt;  // the second Save dialog cancelled
-        return tools::ScanSaveChoice{dir / r.defaultName, r.type};
+        asked.push_back(r);
+        if (cancel) return std::nullopt;
+        return tools::ScanSaveChoice{r.folder / r.defaultName, r.type};
     };
     auto* source = child<QComboBox>(dialog, "source");
     ASSERT_GE(source->findText("Automatic Document Feeder"), 0);
     source->setCurrentText("Automatic Document Feeder");
     child<QComboBox>(dialog, "mode")->setCurrentIndex(1);
+    const auto files = [&] {
+        return std::distance(std::filesystem::directory_iterator(dir.path()),
+                             std::filesystem::directory_iterator());
+    };
 
     QSignalSpy finished(&dialog, &AcquireDialog::scanFinished);
     dialog.startScan(false);
     ASSERT_TRUE(finished.wait(30000));
     EXPECT_TRUE(errors.isEmpty()) << errors.join(", ").toStdString();
-    ASSERT_EQ(offered.size(), 10u);  // the test feeder holds ten sheets
-    EXPECT_EQ(offered[1], "Output1.bmp");
-    EXPECT_EQ(offered[2], "Output1.bmp");
-    EXPECT_EQ(offered[3], "Output2.bmp");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                            std::filesystem::directory_iterator()),
-              9);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].folder, dir.path());
+    EXPECT_EQ(files(), 10);  // the test feeder holds ten sheets
+    EXPECT_TRUE(std::filesystem::exists(dir / "Output-10.bmp"));
     EXPECT_TRUE(child<QPushButton>(dialog, "scanButton")->isEnabled());
+
+    // Cancelling the Save dialog stops the run: nothing more is written, and no error.
+    cancel = true;
+    dialog.startScan(false);
+    ASSERT_TRUE(finished.wait(30000));
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_EQ(files(), 10);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(", ").toStdString();
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ constexpr std::array kCommands = {
     CommandInfo{586, "File Filter...", "Change the file filter string"},
     CommandInfo{550, "Refres&h", "Reload the current image file"},
     CommandInfo{57607, "&Print...", "Bring up the Print dialog"},
-    CommandInfo{581, "Acquire...", "Acquire a file from scanner or other TWAIN-compatible device"},
+    CommandInfo{581, "Acquire...", "Acquire images from a scanner or camera through SANE"},
     CommandInfo{582, "Select Source...", ""},
     CommandInfo{585, "Send by E-&mail...", "Send selected images by E-mail"},
     CommandInfo{587, "Run...", "Run the current file with associated application"},

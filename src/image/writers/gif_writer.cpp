@@ -53,6 +53,13 @@ Status GifWriter::writeScreen(const WriterImage& image) {
     u8(0);  // background
     u8(0);  // aspect
     if (m_globalBits) put(image.palette.data(), (std::size_t{3}) << image.bits);
+    if (m_loops) {
+        static constexpr std::uint8_t kHead[] = {0x21, 0xFF, 11,  'N', 'E', 'T', 'S', 'C',
+                                                 'A',  'P',  'E', '2', '.', '0', 3,   1};
+        put(kHead, sizeof kHead);
+        u16le(m_repeats);
+        u8(0);
+    }
     return status();
 }
 

@@ -24,6 +24,12 @@ public:
     Status Write(const WriterImage& image) override;
     // `image` is the full-size picture; only `rect` of it is stored, at that position.
     Status writeFrame(const WriterImage& image, const GifFrameRect& rect);
+    // Before the first frame: the animation repeats `repeats` times after its first showing, 0
+    // for ever (the application block browsers read). Without it the animation plays once.
+    void setRepeats(std::uint16_t repeats) {
+        m_repeats = repeats;
+        m_loops = true;
+    }
 
 protected:
     Status onClose() override;
@@ -33,6 +39,8 @@ private:
 
     std::int32_t m_frames = 0;
     bool m_failed = false;
+    bool m_loops = false;
+    std::uint16_t m_repeats = 0;
     std::int32_t m_screenWidth = 0;
     std::int32_t m_screenHeight = 0;
     std::int32_t m_globalBits = 0;  // 0: no global table

@@ -40,6 +40,13 @@ bool AnimationCanvas::reset(std::int32_t width, std::int32_t height) {
     return true;
 }
 
+bool AnimationCanvas::hidesSeeThrough(const IndexedFrame& frame, std::int32_t t) const {
+    if (t < 0 || !frame.seeThrough) return false;
+    for (std::size_t p = 0; p < m_pixels.size(); ++p)
+        if (frame.seeThrough[p] && m_pixels[p] != 0) return true;
+    return false;
+}
+
 image::GifFrameRect AnimationCanvas::place(const IndexedFrame& frame, std::int32_t t, bool minimize,
                                            std::vector<std::uint8_t>& out) {
     const std::int32_t w = m_width, h = m_height;

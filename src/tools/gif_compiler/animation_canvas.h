@@ -33,6 +33,10 @@ public:
     image::GifFrameRect place(const IndexedFrame& frame, std::int32_t transparentIndex,
                               bool minimize, std::vector<std::uint8_t>& out);
 
+    // Whether a pixel `frame` leaves see-through lies over one the frames before left drawn:
+    // there the viewer shows the old picture, not transparency.
+    bool hidesSeeThrough(const IndexedFrame& frame, std::int32_t transparentIndex) const;
+
 private:
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;

@@ -1,5 +1,9 @@
 #include "tools/gif_compiler/gif_compiler.h"
 
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <new>
 #include <system_error>
@@ -121,6 +125,26 @@ void chooseTable(const std::vector<WorkFrame*>& group, bool needTransparent, std
         if (!used[static_cast<std::size_t>(i)]) transparentIndex = i;
 }
 
+// Frames after the first must be the first one's size; the message when one is not.
+bool sameSizeAsFirst(std::size_t index, std::int64_t width, std::int64_t height,
+                     std::int64_t firstWidth, std::int64_t firstHeight,
+                     const std::filesystem::path& path, GifCompilerHost& host) {
+    if (index == 0 || (width == firstWidth && height == firstHeight)) return true;
+    host.error(fillInsert(kGifSizeMismatch, path.string()));
+    return false;
+}
+
+// A fresh empty file beside `target` for a result to replace it with; empty when none can be made.
+std::filesystem::path tempBeside(const std::filesystem::path& target) {
+    const std::filesystem::path folder =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    std::string pattern = (folder / ".kalder-gif-XXXXXX").string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return {};
+    ::close(fd);
+    return pattern;
+}
+
 }  // namespace
 
 const char* disposalName(std::int32_t disposal) {
@@ -197,9 +221,8 @@ bool GifCompiler::Open(const std::vector<std::filesystem::path>& files, std::int
         if (i == 0) {
             width = page.width;
             height = page.height;
-        } else if (page.width != width || page.height != height) {
+        } else if (!sameSizeAsFirst(i, page.width, page.height, width, height, files[i], host)) {
             frames.clear();
-            host.error(fillInsert(kGifSizeMismatch, files[i].string()));
             return false;
         }
         frames.push_back(std::move(frame));
@@ -221,7 +244,7 @@ public:
 
     CompileResult run() {
         try {
-            if (readFrames() && decideTransparency() && reduceColours() && write())
+            if (readFrames() && decideTransparency() && encode())
                 m_result.outcome = CompileOutcome::Written;
         } catch (const std::bad_alloc&) {
             fail(" (out of memory)");
@@ -258,16 +281,42 @@ private:
             }
             const image::Bitmap32& b = f->bitmap();
             // The files may have changed since the tool opened.
-            if (j > 0 && (b.width() != m_work[0]->bitmap().width() ||
-                          b.height() != m_work[0]->bitmap().height())) {
-                m_host.error(fillInsert(kGifSizeMismatch, m_frames[j].path.string()));
+            if (j > 0 && !sameSizeAsFirst(j, b.width(), b.height(), m_work[0]->bitmap().width(),
+                                          m_work[0]->bitmap().height(), m_frames[j].path, m_host))
                 return false;
-            }
             const auto& alpha = f->document.PageAt(0).alphaPlane;
             if (alpha.size() == pixelCount(b)) f->seeThrough = seeThroughFromAlpha(alpha);
             m_work.push_back(std::move(f));
         }
         return true;
+    }
+
+    // Leaving unchanged pixels see-through shortens some animations and lengthens others (it
+    // may cost a palette entry and break the encoder's runs), so with minimising both files are
+    // made beside the output and the smaller one replaces it.
+    bool encode() {
+        if (!m_o.minimize) return reduceColours(false) && write(false, m_o.output);
+        const std::filesystem::path plain = tempBeside(m_o.output);
+        const std::filesystem::path small = plain.empty() ? plain : tempBeside(m_o.output);
+        std::error_code ec;
+        bool ok = !small.empty() || fail(" (cannot create a temporary file)");
+        ok = ok && reduceColours(false) && write(false, plain) && reduceColours(true) &&
+             write(true, small);
+        if (ok) {
+            const bool smaller =
+                std::filesystem::file_size(small, ec) < std::filesystem::file_size(plain, ec);
+            const std::filesystem::path& kept = !ec && smaller ? small : plain;
+            // The temporary files are private; the result gets the output's permissions, or
+            // those of a new file.
+            struct stat st {};
+            ::chmod(kept.c_str(),
+                    ::stat(m_o.output.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+            std::filesystem::rename(kept, m_o.output, ec);
+            ok = !ec || fail();
+        }
+        for (const auto& temp : {plain, small})
+            if (!temp.empty()) std::filesystem::remove(temp, ec);
+        return ok;
     }
 
     // Which pixels stay see-through: only the optimized and web-safe palettes keep any.
@@ -289,7 +338,7 @@ private:
         return true;
     }
 
-    bool reduceColours() {
+    bool reduceColours(bool minimize) {
         HostProgress processing(m_host, kGifProcessing);
         image::ColourReduceOptions ro;
         ro.palette = m_o.palette;
@@ -298,7 +347,7 @@ private:
         ro.sourceDepth = 32;
         // The fixed tables fill their entries with real colours; for minimising alone a free
         // entry is found (or the table grown) after mapping instead of giving one up.
-        ro.reserveTransparent = m_transparency || (m_o.minimize && m_keepsAlpha);
+        ro.reserveTransparent = m_transparency || (minimize && m_keepsAlpha);
         ro.progress = &processing;
         ro.cancel = &m_cancel;
         auto reduce = [&](std::span<WorkFrame* const> targets) {
@@ -337,7 +386,7 @@ private:
                 if (!any) f->seeThrough.clear();
             }
         }
-        const bool needTransparent = m_transparency || m_o.minimize;
+        const bool needTransparent = m_transparency || minimize;
         if (m_o.separatePalettes) {
             for (auto& f : m_work)
                 chooseTable({f.get()}, needTransparent, f->bits, f->transparentIndex);
@@ -353,11 +402,16 @@ private:
     }
 
     // Each frame as the rectangle it changes on the canvas, through the writer's temporary file.
-    bool write() {
+    bool write(bool minimize, const std::filesystem::path& path) {
         std::vector<std::string> comments;
         if (!m_o.comments.empty()) comments.push_back(m_o.comments);
         image::GifWriter writer;
-        if (!writer.Open(m_o.output, &comments)) return fail();
+        if (m_o.plays != 1)
+            writer.setRepeats(static_cast<std::uint16_t>(
+                m_o.plays == 0 ? 0 : std::min<std::uint32_t>(m_o.plays - 1, 65535)));
+        if (!writer.Open(path, &comments)) return fail();
+        m_result.frames = 0;
+        std::string hidden;  // frames whose transparency the frame before covers
         const image::Bitmap32& first = m_work[0]->bitmap();
         AnimationCanvas canvas;
         std::vector<std::uint8_t> plane(pixelCount(first));
@@ -373,8 +427,10 @@ private:
                 f.transparentIndex >= 0 && !f.seeThrough.empty() ? f.seeThrough.data() : nullptr;
             in.palette = f.palette.data();
             in.disposal = m_frames[j].disposal;
-            const image::GifFrameRect rect =
-                canvas.place(in, f.transparentIndex, m_o.minimize, plane);
+            if (j > 0 && m_frames[j - 1].disposal == kDisposalLeave &&
+                canvas.hidesSeeThrough(in, f.transparentIndex))
+                hidden += (hidden.empty() ? "" : ", ") + std::to_string(j + 1);
+            const image::GifFrameRect rect = canvas.place(in, f.transparentIndex, minimize, plane);
             image::WriterImage img;
             img.pixels = plane.data();
             img.width = first.width();
@@ -392,6 +448,9 @@ private:
         }
         if (!writer.Close()) return fail();
         m_host.progress(kGifWriting, count, count);
+        // Told once, though a minimising run writes twice.
+        if (!hidden.empty() && !m_warned) m_host.warning(fillInsert(kGifSeeThroughLost, hidden));
+        m_warned = true;
         return true;
     }
 
@@ -404,6 +463,7 @@ private:
     bool m_keepsAlpha = false;
     TransparencyMode m_mode = TransparencyMode::Retain;
     bool m_transparency = false;  // some pixel of some frame is see-through
+    bool m_warned = false;
 };
 
 }  // namespace

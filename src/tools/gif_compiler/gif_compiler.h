@@ -25,6 +25,9 @@ inline constexpr char kGifOutputExists[] =
     "The output file already exists. Do you want to overwrite it?";
 inline constexpr char kGifCannotReadFrame[] = "Cannot read file (frame):";
 inline constexpr char kGifCannotWrite[] = "Cannot write the output file:";
+inline constexpr char kGifSeeThroughLost[] =
+    "The transparent pixels of frame(s) %1!s! show the frame before, which is left in place. Give "
+    "that frame the disposal method \"Restore Background\" to make them transparent.";
 inline constexpr char kGifSeparatePalettesQuestion[] =
     "Some of the frames use transparency. Applying separate palettes to such frames may cause the "
     "file to be shown improperly. Do you really want to apply?";
@@ -51,9 +54,12 @@ struct AnimationOptions {
     std::int32_t colorDepth = 8;  // bits, 1..8 (web-safe is always 8, black-and-white 1)
     image::DitherType dither = image::DitherType::None;
     bool interlaced = false;
-    bool minimize = false;  // store only what changes, unchanged pixels as transparent
+    // Store unchanged pixels as transparent where that makes the file smaller; the file is never
+    // larger than without.
+    bool minimize = false;
     bool separatePalettes = false;
     image::TransparencyOptions transparency;
+    std::uint32_t plays = 0;  // how often the animation plays; 0: for ever
 };
 
 // How the engine talks to its user; it shows nothing itself and calls the host only on the
@@ -62,6 +68,8 @@ class GifCompilerHost {
 public:
     virtual ~GifCompilerHost() = default;
     virtual void error(const std::string& message) = 0;
+    // The file is written, but may not show what the user expects.
+    virtual void warning(const std::string& message) { static_cast<void>(message); }
     // A yes/no question; true for yes.
     virtual bool ask(const std::string& question) = 0;
     // The output exists: may it be replaced?
@@ -83,7 +91,8 @@ struct CompileResult {
 
 class GifCompiler {
 public:
-    // The opening checks: at least two files, all readable, all of the first one's size. Fills
+    // The one rule for which frames go in: at least two files, all readable, all of the first
+    // one's size (checked again at compile time, as the files may change meanwhile). Fills
     // `frames` (delay 50, disposal 1) with previews no larger than previewSize on either side
     // (0: full size). False after telling the host why.
     static bool Open(const std::vector<std::filesystem::path>& files, std::int32_t previewSize,

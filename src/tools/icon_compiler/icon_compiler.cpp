@@ -6,6 +6,7 @@
 #include <set>
 
 #include "image/image_document.h"
+#include "image/resample.h"
 #include "tools/icon_compiler/icon_compiler_p.h"
 
 namespace kalder::tools {
@@ -18,7 +19,7 @@ IconSource::IconSource(IconSource&&) noexcept = default;
 IconSource& IconSource::operator=(IconSource&&) noexcept = default;
 
 const image::ImagePage& IconSource::page(std::int32_t index) const {
-    return document->PageAt(index);
+    return made ? *made : document->PageAt(index);
 }
 
 std::optional<IconOutputType> iconOutputTypeFor(const std::filesystem::path& path) {
@@ -33,10 +34,8 @@ std::optional<IconOutputType> iconOutputTypeFor(const std::filesystem::path& pat
 
 namespace {
 
-// The sides an icon page may have: the classic three and today's 256.
-bool iconSize(std::int32_t w, std::int32_t h) {
-    return w == h && (w == 16 || w == 32 || w == 48 || w == 256);
-}
+// Icon pages are square; the directory stores each side in one byte, 0 meaning 256.
+bool iconSize(std::int32_t w, std::int32_t h) { return w == h && w >= 1 && w <= kMaxIconSide; }
 
 // Looks at the pixels: every one black or white, or at least every one gray.
 void classifyMask(const image::Bitmap32& bitmap, bool& blackWhite, bool& gray) {
@@ -100,6 +99,67 @@ bool IconCompiler::open(const std::vector<std::filesystem::path>& files,
         m_sources.push_back(std::move(source));
     }
     return !m_sources.empty();
+}
+
+bool IconCompiler::openResized(const std::filesystem::path& file, std::vector<std::int32_t> sizes,
+                               bool skipLarger, const image::CancelSink* cancel) {
+    m_sources.clear();
+    m_pages.clear();
+    auto document = std::make_unique<image::ImageDocument>();
+    image::LoadOptions options;
+    options.path = file;
+    options.extractAlpha = true;
+    if (!document->loadAll(options, false, cancel)) {
+        m_host.message(kLoadFailed, IconMessageKind::Error);
+        return false;
+    }
+    const image::ImagePage& picture = document->PageAt(0);
+    const image::Bitmap32& b = picture.bitmap;
+    if (b.width() != b.height()) {
+        m_host.message(insert(kNotSquare, file.string()), IconMessageKind::Error);
+        return false;
+    }
+    std::sort(sizes.begin(), sizes.end());
+    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+    const bool hasAlpha = picture.alphaPlane.size() == static_cast<std::size_t>(b.width()) *
+                                                           static_cast<std::size_t>(b.height());
+    for (const std::int32_t side : sizes) {
+        if (side > b.width()) {
+            if (skipLarger) continue;
+            m_host.message(insert(kTooSmallForSize, file.string()), IconMessageKind::Error);
+            m_sources.clear();
+            return false;
+        }
+        auto page = std::make_unique<image::ImagePage>();
+        page->width = page->height = static_cast<std::uint32_t>(side);
+        page->bitsPerPixel = hasAlpha ? 32 : 24;
+        bool ok = page->bitmap.Create(side, side) && image::Resample(b, page->bitmap).ok();
+        if (ok && hasAlpha) {
+            page->alphaPlane.resize(static_cast<std::size_t>(side) *
+                                    static_cast<std::size_t>(side));
+            ok = image::ResampleAlpha(picture.alphaPlane, b.width(), b.height(), page->alphaPlane,
+                                      side, side)
+                     .ok();
+        }
+        if (!ok) {
+            m_host.message(kLoadFailed, IconMessageKind::Error);
+            m_sources.clear();
+            return false;
+        }
+        IconSource source;
+        source.path = file;
+        source.pageCount = 1;
+        source.bitDepth = hasAlpha ? 32 : 24;
+        source.hasAlpha = hasAlpha && std::any_of(page->alphaPlane.begin(), page->alphaPlane.end(),
+                                                  [](std::uint8_t a) { return a != 255; });
+        source.made = std::move(page);
+        m_sources.push_back(std::move(source));
+    }
+    if (m_sources.empty()) {
+        m_host.message(insert(kTooSmallForSize, file.string()), IconMessageKind::Error);
+        return false;
+    }
+    return true;
 }
 
 std::string IconCompiler::sourceInfo(std::int32_t index) const {
@@ -322,14 +382,10 @@ bool IconCompiler::setHotSpot(const std::vector<std::int32_t>& rows) {
     if (!start) return false;
     std::int32_t x = start->hotSpotX, y = start->hotSpotY;
     if (!m_host.askHotSpot(x, y)) return false;
-    for (std::int32_t r : rows) {
-        IconPage& p = m_pages[static_cast<std::size_t>(r)];
-        if (p.wholeSource()) continue;
-        p.hotSpotX = x;
-        p.hotSpotY = y;
-        p.hotSpotSet = true;
-    }
-    return true;
+    std::vector<std::int32_t> single;
+    for (std::int32_t r : rows)
+        if (!m_pages[static_cast<std::size_t>(r)].wholeSource()) single.push_back(r);
+    return setHotSpotAt(single, x, y);
 }
 
 bool IconCompiler::setHotSpotAt(const std::vector<std::int32_t>& rows, std::int32_t x,
@@ -340,6 +396,16 @@ bool IconCompiler::setHotSpotAt(const std::vector<std::int32_t>& rows, std::int3
         IconPage& p = m_pages[static_cast<std::size_t>(r)];
         if (p.wholeSource()) {
             severalPages(kHotSpotSeveralPages, p);
+            continue;
+        }
+        // A spot outside the picture would be moved by whoever reads the file; refuse it here.
+        const image::Bitmap32& b =
+            m_sources[static_cast<std::size_t>(p.source)].page(p.page).bitmap;
+        if (x < 0 || y < 0 || x >= b.width() || y >= b.height()) {
+            char text[512];
+            std::snprintf(text, sizeof text, kHotSpotOutside, x, y, p.name.c_str(), b.width(),
+                          b.height());
+            m_host.message(text, IconMessageKind::Error);
             continue;
         }
         p.hotSpotX = x;

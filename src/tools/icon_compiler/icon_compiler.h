@@ -17,10 +17,16 @@ struct ImagePage;
 
 namespace kalder::tools {
 
-// One selected file with all its pages.
+// The largest side an icon page may have; pages are square.
+inline constexpr std::int32_t kMaxIconSide = 256;
+// The sides desktops look for, made from one large picture.
+inline constexpr std::int32_t kStandardIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+
+// One selected file with all its pages, or one picture made from a file at another size.
 struct IconSource {
     std::filesystem::path path;
     std::unique_ptr<image::ImageDocument> document;
+    std::unique_ptr<image::ImagePage> made;  // set: the one page, scaled from the document's
     std::int32_t pageCount = 0;
     std::int32_t bitDepth = 0;  // of the first page: 1..8 with a palette, else 24 or 32
     bool hasAlpha = false;      // the first page carries an opacity of its own
@@ -96,6 +102,11 @@ public:
     // loaded or a page has a size icons do not take; then the tool does not open.
     bool open(const std::vector<std::filesystem::path>& files,
               const image::CancelSink* cancel = nullptr);
+    // Opens one square picture of any size and makes a source of each side in `sizes` from it,
+    // smallest first. A side larger than the picture is left out when `skipLarger` is set and
+    // refused otherwise: pictures are only ever made smaller. False after telling the host.
+    bool openResized(const std::filesystem::path& file, std::vector<std::int32_t> sizes,
+                     bool skipLarger, const image::CancelSink* cancel = nullptr);
 
     const std::vector<IconSource>& sources() const { return m_sources; }
     const std::vector<IconPage>& pages() const { return m_pages; }

@@ -8,7 +8,13 @@ namespace kalder::tools::icon_text {
 
 inline constexpr const char* kLoading = "Loading image files ...";
 inline constexpr const char* kBadSize =
-    "The size of the image \"%1!s!\" is not 16x16, 32x32 or 48x48 pixels.";
+    "The image \"%1!s!\" is not square or is larger than 256x256 pixels.";
+inline constexpr const char* kNotSquare = "The image \"%1!s!\" is not square.";
+inline constexpr const char* kTooSmallForSize =
+    "The image \"%1!s!\" is smaller than the icon size asked for.";
+// The spot, the image's name and its size go into the blanks.
+inline constexpr const char* kHotSpotOutside =
+    "The hot spot %i,%i lies outside the image \"%s\" (%ix%i pixels).";
 inline constexpr const char* kLoadFailed = "Failed to load the images.";
 inline constexpr const char* kBreakPages =
     "The file \"%1!s!\" contains several pages/frames. Do you want to break it into separate "

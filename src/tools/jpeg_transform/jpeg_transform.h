@@ -36,9 +36,11 @@ struct JpegTransformResult {
     bool done = false;
     bool needsTrim = false;
     bool stopped = false;
-    std::int32_t rightCut = 0;   // pixels the transform would drop from the right edge
-    std::int32_t bottomCut = 0;  // and from the bottom edge
-    std::string error;           // why a file ended neither done, stopped nor needsTrim
+    std::int32_t rightCut = 0;       // pixels the transform would drop from the right edge
+    std::int32_t bottomCut = 0;      // and from the bottom edge
+    bool readOnly = false;           // the target is read-only and overwriting it was not asked for
+    std::string error;               // why a file ended neither done, stopped nor needsTrim
+    std::filesystem::path keptCopy;  // a complete result that could not take the target's place
 };
 
 // Told done out of total; returning false stops the transformation.

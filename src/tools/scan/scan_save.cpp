@@ -71,6 +71,20 @@ std::string switchScanExtension(std::string_view name, ScanSaveType type) {
     return out + "." + scanSaveExtension(type);
 }
 
+std::filesystem::path numberedScanPath(const std::filesystem::path& path, std::int32_t page) {
+    return path.parent_path() /
+           (path.stem().string() + "-" + std::to_string(page) + path.extension().string());
+}
+
+ScanSaveChoice matchScanExtension(ScanSaveChoice choice) {
+    if (const auto typed = scanSaveTypeForPath(choice.path)) {
+        choice.type = *typed;
+    } else if (!choice.path.empty()) {
+        choice.path += std::string(".") + scanSaveExtension(choice.type);
+    }
+    return choice;
+}
+
 image::Status writeScannedImage(const shell::ScannedImage& scan, ScanSaveType type,
                                 const std::filesystem::path& path) {
     const image::Bitmap32* bitmap = scan.bitmap.get();
@@ -149,15 +163,36 @@ image::Status writeScannedImage(const shell::ScannedImage& scan, ScanSaveType ty
     return writer->Close();
 }
 
+void ScanSaveSession::beginRun() {
+    m_run = {};
+    m_runPages = 0;
+    m_runCancelled = false;
+}
+
 ScanSaveSession::Outcome ScanSaveSession::save(const shell::ScannedImage& scan,
                                                const ScanSaveAsk& ask) {
-    const std::optional<ScanSaveChoice> choice =
-        ask(ScanSaveRequest{scanDefaultName(m_saveCount, m_lastSaveType), m_lastSaveType});
-    if (!choice || choice->path.empty()) return Outcome::Skipped;
-    ++m_saveCount;
-    m_lastSaveType = choice->type;
-    return writeScannedImage(scan, choice->type, choice->path).ok() ? Outcome::Saved
-                                                                    : Outcome::Failed;
+    if (m_runCancelled) return Outcome::Cancelled;
+    std::filesystem::path path;
+    if (m_run.path.empty()) {
+        const std::optional<ScanSaveChoice> choice = ask(ScanSaveRequest{
+            scanDefaultName(m_saveCount, m_lastSaveType), m_lastSaveType, m_folder});
+        if (!choice || choice->path.empty()) {
+            m_runCancelled = true;
+            return Outcome::Cancelled;
+        }
+        m_run = matchScanExtension(*choice);
+        ++m_saveCount;
+        m_lastSaveType = m_run.type;
+        path = m_run.path;
+    } else {
+        // The Save dialog confirmed only the first name; later pages never replace a file.
+        std::error_code ec;
+        std::int32_t number = m_runPages + 1;
+        do path = numberedScanPath(m_run.path, number++);
+        while (std::filesystem::exists(path, ec));
+    }
+    ++m_runPages;
+    return writeScannedImage(scan, m_run.type, path).ok() ? Outcome::Saved : Outcome::Failed;
 }
 
 }  // namespace kalder::tools

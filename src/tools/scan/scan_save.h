@@ -32,6 +32,8 @@ ScanSaveType scanSaveTypeFromIndex(std::int32_t index);
 std::string scanDefaultName(std::int32_t saveCount, ScanSaveType type);
 // The typed name with its extension replaced by the type's (added when it has none).
 std::string switchScanExtension(std::string_view name, ScanSaveType type);
+// "scan.png" as the n-th page of a run: "scan-2.png".
+std::filesystem::path numberedScanPath(const std::filesystem::path& path, std::int32_t page);
 
 // Writes one scanned page as the type, with the writer options that type gets for acquired
 // images: grey scans become grey JPEGs, and stay 8-bit (line art 1-bit) palette files elsewhere.
@@ -42,6 +44,7 @@ image::Status writeScannedImage(const shell::ScannedImage& scan, ScanSaveType ty
 struct ScanSaveRequest {
     std::string defaultName;
     ScanSaveType type = ScanSaveType::Bmp;
+    std::filesystem::path folder;  // where the question starts; empty: the host's choice
 };
 struct ScanSaveChoice {
     std::filesystem::path path;
@@ -50,12 +53,23 @@ struct ScanSaveChoice {
 // Answers nothing when the user cancelled.
 using ScanSaveAsk = std::function<std::optional<ScanSaveChoice>(const ScanSaveRequest&)>;
 
-// The save counter and last type of one window's acquisitions.
+// The choice with name and type agreeing: a known extension decides the type (the user typed
+// it), any other name gets the type's extension added.
+ScanSaveChoice matchScanExtension(ScanSaveChoice choice);
+
+// The save counter, last type and start folder of one window's acquisitions. One scan run
+// (every sheet of the feeder) asks once: its first page goes where the user chose, the later
+// ones beside it, numbered "-2", "-3", ... past names that exist.
 class ScanSaveSession {
 public:
-    enum class Outcome { Saved, Skipped, Failed };
+    enum class Outcome { Saved, Cancelled, Failed };
 
-    // Asks for a file for the page, then writes it. A cancelled question skips only this page.
+    // The folder the question starts in (the folder being browsed).
+    void setFolder(std::filesystem::path folder) { m_folder = std::move(folder); }
+    // A new scan run: its first page asks again.
+    void beginRun();
+    // Writes the page, asking first when the run has no choice yet. Cancelled when the user
+    // cancelled the question: the run ends there, its later pages are not saved either.
     Outcome save(const shell::ScannedImage& scan, const ScanSaveAsk& ask);
 
     std::int32_t saveCount() const { return m_saveCount; }
@@ -64,6 +78,11 @@ public:
 private:
     std::int32_t m_saveCount = 0;
     ScanSaveType m_lastSaveType = ScanSaveType::Bmp;
+    std::filesystem::path m_folder;
+    // The run so far: its choice (empty path: none yet), pages written, whether it ended.
+    ScanSaveChoice m_run;
+    std::int32_t m_runPages = 0;
+    bool m_runCancelled = false;
 };
 
 }  // namespace kalder::tools

@@ -98,14 +98,13 @@ std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
 TEST(IconCompiler, OpenRefusesOtherSizesAndUnreadableFiles) {
     TempDir dir;
     const fs::path ok = rgbBmp(dir / "ok.bmp", 16, gradient);
-    const fs::path odd = rgbBmp(dir / "odd.bmp", 24, gradient);
+    const fs::path odd = rgbBmp(dir / "odd.bmp", 257, gradient);
     test::writeFile(dir / "junk.bmp", {'B', 'M', 1, 2});
     struct Case {
         fs::path file;
         std::string message;
     } cases[] = {
-        {odd,
-         "The size of the image \"" + odd.string() + "\" is not 16x16, 32x32 or 48x48 pixels."},
+        {odd, "The image \"" + odd.string() + "\" is not square or is larger than 256x256 pixels."},
         {dir / "junk.bmp", "Failed to load the images."},
         {dir / "missing.bmp", "Failed to load the images."},
     };
@@ -119,7 +118,8 @@ TEST(IconCompiler, OpenRefusesOtherSizesAndUnreadableFiles) {
     }
     ScriptedHost host;
     IconCompiler compiler(host);
-    ASSERT_TRUE(compiler.open({ok, rgbBmp(dir / "big.bmp", 256, gradient)}));
+    ASSERT_TRUE(compiler.open(
+        {ok, rgbBmp(dir / "big.bmp", 256, gradient), rgbBmp(dir / "any.bmp", 24, gradient)}));
     EXPECT_EQ(compiler.defaultOutput(), dir / "Output.ico");
     EXPECT_EQ(compiler.sourceInfo(0), "16x16, True-color");
 }
@@ -254,11 +254,17 @@ TEST(IconCompiler, PagesOfMultiPageSourcesAndTheirEditing) {
                                             "\" contains several pages/frames.",
                                         "Cannot apply the hot spot because the image \"" + path +
                                             "\" contains several pages/frames."}));
+    host.messages.clear();
     host.hotX = 40;
     host.hotY = 5;
+    EXPECT_FALSE(compiler.setHotSpot({1}));
+    EXPECT_EQ(host.messages, std::vector<std::string>{
+                                 "The hot spot 40,5 lies outside the image \"one.bmp\" (32x32 "
+                                 "pixels)."});
+    host.hotX = 20;
     ASSERT_TRUE(compiler.setHotSpot({1}));
     ASSERT_TRUE(compiler.setDelay({1, 2}));
-    EXPECT_EQ(compiler.maskText(1), "Hot Spot: 40,5; Delay: 7");
+    EXPECT_EQ(compiler.maskText(1), "Hot Spot: 20,5; Delay: 7");
 
     EXPECT_EQ(compiler.movePages({0, 1}, true), (std::vector<std::int32_t>{0, 1}));
     EXPECT_EQ(compiler.movePages({1, 3}, true), (std::vector<std::int32_t>{0, 2}));
@@ -273,7 +279,7 @@ TEST(IconCompiler, PagesOfMultiPageSourcesAndTheirEditing) {
     auto doc = load(dir / "out.cur");
     ASSERT_TRUE(doc);
     ASSERT_EQ(doc->PageCount(), 2);
-    EXPECT_EQ(doc->PageAt(0).hotSpotX, 31) << "(40, 5) on 32x32 is clamped";
+    EXPECT_EQ(doc->PageAt(0).hotSpotX, 20);
     EXPECT_EQ(doc->PageAt(0).hotSpotY, 5);
 
     // An animated cursor of the whole cursor keeps its own hot spots and takes the row's delay.

@@ -75,6 +75,16 @@ TEST(ScanSave, NamesFollowTheCountAndType) {
         EXPECT_EQ(switchScanExtension(typed, ScanSaveType::Png), expected) << typed;
     EXPECT_EQ(kalder::tools::scanSaveTypeForPath("x.JPEG"), ScanSaveType::Jpeg);
     EXPECT_FALSE(kalder::tools::scanSaveTypeForPath("x.gif"));
+
+    // Name and type never disagree: a known extension wins, others get the type's.
+    using kalder::tools::matchScanExtension;
+    const auto png = matchScanExtension({"d/scan1.png", ScanSaveType::Bmp});
+    EXPECT_EQ(std::make_pair(png.path, png.type),
+              std::make_pair(fs::path("d/scan1.png"), ScanSaveType::Png));
+    const auto bmp = matchScanExtension({"d/scan1.gif", ScanSaveType::Bmp});
+    EXPECT_EQ(std::make_pair(bmp.path, bmp.type),
+              std::make_pair(fs::path("d/scan1.gif.bmp"), ScanSaveType::Bmp));
+    EXPECT_EQ(kalder::tools::numberedScanPath("d/scan.tif", 3), fs::path("d/scan-3.tif"));
 }
 
 struct SaveCase {
@@ -136,38 +146,52 @@ INSTANTIATE_TEST_SUITE_P(
                       SaveCase{"lineart_bmp", ScanColour::LineArt, ScanSaveType::Bmp, "1", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Three sheets from the feeder, the second Save dialog cancelled: two files, and the names
-// offered count only what was saved.
-TEST(ScanSave, FeederPagesGiveOneSaveEach) {
+// A feeder run asks once and numbers the later sheets beside the first, past existing names;
+// cancelling the question ends the run.
+TEST(ScanSave, FeederRunAsksOnceAndCancelEndsIt) {
     KALDER_REQUIRE_SANE_TEST_BACKEND();
     std::unique_ptr<Scanner> scanner;
     ASSERT_TRUE(Scanner::open("test:0", scanner).ok());
     ASSERT_TRUE(scanner->setSource("Automatic Document Feeder").ok());
     kalder::test::TempDir dir;
+    kalder::test::writeFile(dir / "scan-2.png", {1});
     ScanSaveSession session;
-    std::vector<std::string> offered;
-    std::vector<ScanSaveSession::Outcome> outcomes;
+    session.setFolder(dir.path());
+    std::vector<ScanSaveRequest> asked;
+    bool cancel = false;
     const auto ask = [&](const ScanSaveRequest& r) -> std::optional<ScanSaveChoice> {
-        offered.push_back(r.defaultName);
-        if (offered.size() == 2) return std::nullopt;
-        return ScanSaveChoice{
-            dir.path() / kalder::tools::switchScanExtension(r.defaultName, ScanSaveType::Png),
-            ScanSaveType::Png};
+        asked.push_back(r);
+        if (cancel) return std::nullopt;
+        return ScanSaveChoice{r.folder / "scan.png", ScanSaveType::Bmp};
     };
-    ASSERT_TRUE(scanner
-                    ->scanPages(3,
-                                [&](ScannedImage& page) {
-                                    outcomes.push_back(session.save(page, ask));
-                                    return true;
-                                })
-                    .ok());
-    EXPECT_EQ(offered, (std::vector<std::string>{"Output.bmp", "Output1.png", "Output1.png"}));
     using O = ScanSaveSession::Outcome;
-    EXPECT_EQ(outcomes, (std::vector<O>{O::Saved, O::Skipped, O::Saved}));
-    EXPECT_TRUE(fs::exists(dir.path() / "Output.png"));
-    EXPECT_TRUE(fs::exists(dir.path() / "Output1.png"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+    std::vector<O> outcomes;
+    const auto run = [&] {
+        session.beginRun();
+        return scanner->scanPages(3, [&](ScannedImage& page) {
+            outcomes.push_back(session.save(page, ask));
+            return true;
+        });
+    };
+    ASSERT_TRUE(run().ok());
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].defaultName, "Output.bmp");
+    EXPECT_EQ(asked[0].folder, dir.path());
+    EXPECT_EQ(outcomes, (std::vector<O>{O::Saved, O::Saved, O::Saved}));
+    for (const char* name : {"scan.png", "scan-3.png", "scan-4.png"}) {
+        const auto bytes = kalder::test::readFile(dir / name);
+        ASSERT_GE(bytes.size(), 4u) << name;
+        EXPECT_EQ(std::string(bytes.begin() + 1, bytes.begin() + 4), "PNG") << name;
+    }
+    EXPECT_EQ(kalder::test::readFile(dir / "scan-2.png"), std::vector<std::uint8_t>{1});
     EXPECT_EQ(session.lastSaveType(), ScanSaveType::Png);
+
+    cancel = true;
+    outcomes.clear();
+    ASSERT_TRUE(run().ok());
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_EQ(outcomes, (std::vector<O>{O::Cancelled, O::Cancelled, O::Cancelled}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
 
     // A file that cannot be written is a failed save, and the count still moves on.
     ScannedImage page;
@@ -175,8 +199,9 @@ TEST(ScanSave, FeederPagesGiveOneSaveEach) {
     const auto bad = [&](const ScanSaveRequest&) -> std::optional<ScanSaveChoice> {
         return ScanSaveChoice{dir.path() / "missing" / "x.png", ScanSaveType::Png};
     };
+    session.beginRun();
     EXPECT_EQ(session.save(page, bad), O::Failed);
-    EXPECT_EQ(session.saveCount(), 3);
+    EXPECT_EQ(session.saveCount(), 2);
 }
 
 }  // namespace

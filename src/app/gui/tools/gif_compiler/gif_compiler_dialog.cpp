@@ -55,6 +55,8 @@ public:
         m_progress.Close();
         QMessageBox::critical(m_parent, kTitle, qs(message));
     }
+    // Shown with the word that the file was written.
+    void warning(const std::string& message) override { warnings << qs(message); }
     bool ask(const std::string& question) override {
         return QMessageBox::question(m_parent, kTitle, qs(question),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
@@ -78,6 +80,8 @@ public:
         if (m_progress.Step(total, done, true)) m_stop = true;
     }
     bool stopRequested() override { return m_stop; }
+
+    QStringList warnings;
 
 private:
     QWidget* m_parent;
@@ -106,6 +110,7 @@ tools::AnimationOptions animationOptionsFrom(const std::array<std::int32_t, 16>&
     o.transparency.mode = static_cast<image::TransparencyMode>(std::clamp(s[6], 0, 3));
     o.transparency.color = static_cast<std::uint32_t>(s[7]) & 0x00FFFFFF;
     o.transparency.paletteIndex = std::clamp(s[8], 0, 255);
+    o.plays = s[9] != 0 ? 1 : 0;  // stored as "plays once", so older settings loop
     return o;
 }
 
@@ -119,6 +124,7 @@ void storeAnimationOptions(const tools::AnimationOptions& o, std::array<std::int
     s[6] = static_cast<std::int32_t>(o.transparency.mode);
     s[7] = static_cast<std::int32_t>(o.transparency.color & 0x00FFFFFF);
     s[8] = o.transparency.paletteIndex;
+    s[9] = o.plays == 1;
 }
 
 GifCompilerDialog::GifCompilerDialog(std::vector<tools::AnimationFrame> frames,
@@ -261,9 +267,13 @@ QWidget* GifCompilerDialog::buildFormat() {
     m_minimize->setObjectName(QStringLiteral("minimize"));
     m_separate = new QCheckBox(tr("&Create separate palette for each frame"), page);
     m_separate->setObjectName(QStringLiteral("separate"));
+    // Without the loop block browsers play the animation once.
+    m_loop = new QCheckBox(tr("&Loop"), page);
+    m_loop->setObjectName(QStringLiteral("loop"));
     form->addRow(m_interlaced);
     form->addRow(m_minimize);
     form->addRow(m_separate);
+    form->addRow(m_loop);
     auto* transparency = new QPushButton(tr("&Transparency Options..."), page);
     form->addRow(transparency);
 
@@ -274,6 +284,7 @@ QWidget* GifCompilerDialog::buildFormat() {
     m_interlaced->setChecked(m_options.interlaced);
     m_minimize->setChecked(m_options.minimize);
     m_separate->setChecked(m_options.separatePalettes);
+    m_loop->setChecked(m_options.plays != 1);
     m_updating = false;
     paletteChanged();
     ditherChanged();
@@ -307,6 +318,7 @@ tools::AnimationOptions GifCompilerDialog::options() const {
     o.interlaced = m_interlaced->isChecked();
     o.minimize = m_minimize->isChecked();
     o.separatePalettes = m_separate->isChecked();
+    o.plays = m_loop->isChecked() ? 0 : 1;
     return o;
 }
 
@@ -422,9 +434,17 @@ void GifCompilerDialog::transparencyOptions() {
 void GifCompilerDialog::Compile() {
     if (m_timer->isActive()) toggleAnimation();
     m_options = options();
-    GuiHost host(this);
-    const auto result = tools::GifCompiler::Compile(m_frames, m_options, host);
-    if (result.outcome == tools::CompileOutcome::Written) accept();
+    tools::CompileResult result;
+    QStringList lines;
+    {
+        GuiHost host(this);  // its progress window closes before the word below
+        result = tools::GifCompiler::Compile(m_frames, m_options, host);
+        lines = host.warnings;
+    }
+    if (result.outcome != tools::CompileOutcome::Written) return;
+    lines.prepend(tr("The file was written to %1.").arg(qs(m_options.output.string())));
+    QMessageBox::information(this, kTitle, lines.join(QStringLiteral("\n\n")));
+    accept();
 }
 
 void GifCompilerDialog::done(int result) {

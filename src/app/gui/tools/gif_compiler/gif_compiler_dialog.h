@@ -92,6 +92,7 @@ private:
     QComboBox* m_dither = nullptr;
     QCheckBox* m_interlaced = nullptr;
     QCheckBox* m_minimize = nullptr;
+    QCheckBox* m_loop = nullptr;
     QCheckBox* m_separate = nullptr;
 };
 

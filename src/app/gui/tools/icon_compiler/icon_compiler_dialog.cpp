@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -210,6 +211,14 @@ IconCompilerDialog::IconCompilerDialog(tools::IconCompiler& compiler, QWidget* p
     // The template's caption names the button for its tooltip; at run time it tells what a
     // click does.
     m_animate->setText(QStringLiteral("Play Animation"));
+    reportWritten = [this](const QString& path) {
+        QMessageBox::information(this, windowTitle(), tr("The file was written to %1.").arg(path));
+    };
+    // The files the tool was opened on are the ones to compile.
+    if (m_compiler.pages().empty()) {
+        m_sources->selectAll();
+        addPages();
+    }
     if (m_sources->count() > 0) m_sources->setCurrentRow(0);
 }
 
@@ -365,6 +374,7 @@ void IconCompilerDialog::compile() {
     }
     if (!m_compiler.compile(shell::toPath(path), *type)) return;
     stopAnimation();
+    reportWritten(path);
     accept();
 }
 

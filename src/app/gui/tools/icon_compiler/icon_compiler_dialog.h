@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QTimer>
+#include <functional>
 #include <vector>
 
 #include "app/gui/dialogs/dialog_base.h"
@@ -34,11 +35,14 @@ private:
 
 // "Icon/Cursor Compiler": the sources, the pages made of them, their masks, hot spots and
 // delays, the animation preview and the output file. The compiler was opened on the files
-// before; its host shows the messages.
+// before; its host shows the messages. The page list starts with every opened file added.
 class IconCompilerDialog : public DialogBase {
     Q_OBJECT
 public:
     IconCompilerDialog(tools::IconCompiler& compiler, QWidget* parent);
+
+    // Tells where the file was written; tests replace it.
+    std::function<void(const QString& path)> reportWritten;
 
     QString outputFile() const;
     void setOutputFile(const QString& path);

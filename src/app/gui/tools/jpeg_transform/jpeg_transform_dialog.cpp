@@ -26,21 +26,26 @@ namespace kalder::gui {
 namespace {
 
 namespace fs = std::filesystem;
-using tools::JpegTransformCode;
+using tools::JpegOperation;
 
 constexpr int kTemplate = 206;
 
-// The buttons in dialog order and the engine codes they stand for.
-struct CodeButton {
+// The buttons in dialog order and the operations they stand for; the last one takes each file's
+// operation from its Exif orientation.
+struct ChoiceButton {
     const char* text;
-    JpegTransformCode code;
+    std::optional<JpegOperation> operation;
 };
-constexpr CodeButton kCodeButtons[5] = {
-    {"Rotate &90 deg. counterclockwise", JpegTransformCode::Rotate270},
-    {"Rotate 90 deg. &clockwise", JpegTransformCode::Rotate90},
-    {"T&urn upside-down", JpegTransformCode::Rotate180},
-    {"Flip (mirror) h&orizontally", JpegTransformCode::FlipHorizontal},
-    {"Flip (mirror) &vertically", JpegTransformCode::FlipVertical},
+const ChoiceButton kChoiceButtons[8] = {
+    {"Rotate &90 deg. counterclockwise", JpegOperation::Rotate270},
+    {"Rotate 90 deg. &clockwise", JpegOperation::Rotate90},
+    {"T&urn upside-down", JpegOperation::Rotate180},
+    {"Flip (mirror) h&orizontally", JpegOperation::FlipH},
+    {"Flip (mirror) &vertically", JpegOperation::FlipV},
+    {"Tra&nspose (mirror across the top-left to bottom-right diagonal)", JpegOperation::Transpose},
+    {"Tran&sverse (mirror across the top-right to bottom-left diagonal)",
+     JpegOperation::Transverse},
+    {"Turn as the &Exif orientation says", std::nullopt},
 };
 
 QString pathText(const fs::path& p) { return shell::toQString(p); }
@@ -51,11 +56,11 @@ JpegTransformDialog::JpegTransformDialog(app::Settings& settings, QWidget* paren
     : DialogBase(kTemplate, parent), m_settings(settings) {
     setWindowTitle(tr("JPEG Transformations"));
     auto* layout = new QVBoxLayout(this);
-    for (int i = 0; i < 5; ++i) {
-        m_codes[i] = new QRadioButton(tr(kCodeButtons[i].text), this);
-        layout->addWidget(m_codes[i]);
+    for (int i = 0; i < 8; ++i) {
+        m_choices[i] = new QRadioButton(tr(kChoiceButtons[i].text), this);
+        layout->addWidget(m_choices[i]);
     }
-    m_codes[0]->setChecked(true);
+    m_choices[0]->setChecked(true);
 
     m_place = new QCheckBox(tr("&Place result to the following folder:"), this);
     m_folder = new QLineEdit(shell::toQString(settings.jpegTransformFolder), this);
@@ -68,9 +73,11 @@ JpegTransformDialog::JpegTransformDialog(app::Settings& settings, QWidget* paren
     folderRow->addWidget(browseButton);
     m_preserve = new QCheckBox(tr("P&reserve \"last modified\" date"), this);
     m_preserve->setChecked(true);
+    m_trim = new QCheckBox(tr("Cut o&ff the edge pixels a transformation cannot keep"), this);
     layout->addWidget(m_place);
     layout->addLayout(folderRow);
     layout->addWidget(m_preserve);
+    layout->addWidget(m_trim);
 
     auto* buttons = new QDialogButtonBox(this);
     auto* transformButton = buttons->addButton(tr("&Transform"), QDialogButtonBox::ActionRole);
@@ -94,16 +101,18 @@ JpegTransformDialog::JpegTransformDialog(app::Settings& settings, QWidget* paren
     OnInitDialog();
 }
 
-JpegTransformCode JpegTransformDialog::code() const {
-    for (int i = 0; i < 5; ++i)
-        if (m_codes[i]->isChecked()) return kCodeButtons[i].code;
-    return kCodeButtons[0].code;
+std::optional<JpegOperation> JpegTransformDialog::operation() const {
+    for (int i = 0; i < 8; ++i)
+        if (m_choices[i]->isChecked()) return kChoiceButtons[i].operation;
+    return kChoiceButtons[0].operation;
 }
 
-void JpegTransformDialog::setCode(JpegTransformCode code) {
-    for (int i = 0; i < 5; ++i)
-        if (kCodeButtons[i].code == code) m_codes[i]->setChecked(true);
+void JpegTransformDialog::setOperation(std::optional<JpegOperation> operation) {
+    for (int i = 0; i < 8; ++i)
+        if (kChoiceButtons[i].operation == operation) m_choices[i]->setChecked(true);
 }
+
+void JpegTransformDialog::setTrim(bool on) { m_trim->setChecked(on); }
 
 void JpegTransformDialog::setOutputFolder(const QString& folder, bool enabled) {
     m_folder->setText(folder);
@@ -160,18 +169,28 @@ void JpegTransformDialog::transform() {
 
 JpegTransformDialog::Outcome JpegTransformDialog::transformOne(const fs::path& source,
                                                                const fs::path& target,
+                                                               bool overwrite,
                                                                ProgressDialog& progress) {
     tools::JpegTransformOptions options;
+    options.allowTrim = m_trim->isChecked();
+    std::optional<JpegOperation> op = operation();
+    if (!op) {
+        // A file without a usable tag, or already upright, has nothing to turn.
+        const auto tag = tools::readOrientationTag(source);
+        op = tag ? tools::operationForOrientation(tag->value) : std::nullopt;
+        if (!op) return Outcome::Next;
+        options.resetOrientation = true;
+    }
     const auto step = [&progress](std::int64_t done, std::int64_t total) {
         return !progress.Step(total, done, true);
     };
-    const auto op = tools::operationFor(code());
+    const tools::JpegFileOptions fileOptions{m_preserve->isChecked(), overwrite};
     tools::JpegTransformResult r =
-        tools::transformJpegFile(source, target, op, options, m_preserve->isChecked(), step);
+        tools::transformJpegFile(source, target, *op, options, fileOptions, step);
     if (r.needsTrim) {
         const QString question =
             tr("The JPEG file \"%1\" cannot be transformed unless %2 pixel(s) from the right edge "
-               "and %3 pixel(s) from the bottom edge are cutten off. Click [Yes] to cut them off "
+               "and %3 pixel(s) from the bottom edge are cut off. Click [Yes] to cut them off "
                "and do the transformation or [No] to skip the file.")
                 .arg(pathText(source))
                 .arg(r.rightCut)
@@ -181,7 +200,7 @@ JpegTransformDialog::Outcome JpegTransformDialog::transformOne(const fs::path& s
         QApplication::setOverrideCursor(Qt::WaitCursor);
         if (!yes) return Outcome::Next;
         options.allowTrim = true;
-        r = tools::transformJpegFile(source, target, op, options, m_preserve->isChecked(), step);
+        r = tools::transformJpegFile(source, target, *op, options, fileOptions, step);
     }
     if (r.stopped) {
         m_stopped = true;
@@ -189,7 +208,11 @@ JpegTransformDialog::Outcome JpegTransformDialog::transformOne(const fs::path& s
     }
     if (!r.done) {
         QApplication::restoreOverrideCursor();
-        reportError(tr("Failed to convert JPEG file:") + QLatin1Char(' ') + pathText(source));
+        QString text = tr("Failed to convert JPEG file:") + QLatin1Char(' ') + pathText(source);
+        if (!r.keptCopy.empty())
+            text += QLatin1Char('\n') +
+                    tr("The transformed copy is kept as %1.").arg(pathText(r.keptCopy));
+        reportError(text);
         QApplication::setOverrideCursor(Qt::WaitCursor);
     } else if (target != source) {
         m_wroteElsewhere = true;
@@ -204,7 +227,8 @@ JpegTransformDialog::Outcome JpegTransformDialog::inPlace(const fs::path& source
         return Outcome::Next;
     }
     fs::path target = source;
-    if (tools::isReadOnly(source) && !m_overwriteAll) {
+    const bool readOnly = tools::isReadOnly(source);
+    if (readOnly && !m_overwriteAll) {
         if (m_skipAll) return Outcome::Next;
         QApplication::restoreOverrideCursor();
         const FileExistsDialog::Answer answer =
@@ -228,7 +252,7 @@ JpegTransformDialog::Outcome JpegTransformDialog::inPlace(const fs::path& source
                 break;
         }
     }
-    return transformOne(source, target, progress);
+    return transformOne(source, target, readOnly && target == source, progress);
 }
 
 JpegTransformDialog::Outcome JpegTransformDialog::intoFolder(const fs::path& source,
@@ -247,7 +271,8 @@ JpegTransformDialog::Outcome JpegTransformDialog::intoFolder(const fs::path& sou
         QApplication::setOverrideCursor(Qt::WaitCursor);
         if (!yes) return Outcome::Next;
     }
-    return transformOne(source, target, progress);
+    // The question above covered replacing the file, read-only or not.
+    return transformOne(source, target, true, progress);
 }
 
 }  // namespace kalder::gui

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "app/gui/dialogs/dialog_base.h"
@@ -18,17 +19,21 @@ struct Settings;
 
 namespace kalder::gui {
 
-// "JPEG Transformations": turns or mirrors the selected JPEG files losslessly, in place or into
-// another folder. It stays open between runs; each "&Transform" is one run over the selection.
+// "JPEG Transformations": turns or mirrors the selected JPEG files losslessly, or turns each as
+// its Exif orientation says, in place or into another folder. It stays open between runs; each
+// "&Transform" is one run over the selection.
 class JpegTransformDialog : public DialogBase {
     Q_OBJECT
 public:
     JpegTransformDialog(app::Settings& settings, QWidget* parent = nullptr);
 
-    tools::JpegTransformCode code() const;
-    void setCode(tools::JpegTransformCode code);
+    // The chosen turn or mirror; nothing for "as the Exif orientation says".
+    std::optional<tools::JpegOperation> operation() const;
+    void setOperation(std::optional<tools::JpegOperation> operation);
     void setOutputFolder(const QString& folder, bool enabled);
     void setPreserveDate(bool on);
+    // Cut the edge pixels a transformation cannot keep without asking for each file.
+    void setTrim(bool on);
 
     // The "&Transform" button: one run over selectedFiles().
     void transform();
@@ -47,17 +52,19 @@ private:
     enum class Outcome { Next, EndRun };
     void browse();
     // One file into `target` with the trimming question; EndRun when the user stopped.
+    // `overwrite`: the user agreed to replace a read-only target.
     Outcome transformOne(const std::filesystem::path& source, const std::filesystem::path& target,
-                         class ProgressDialog& progress);
+                         bool overwrite, class ProgressDialog& progress);
     Outcome inPlace(const std::filesystem::path& source, ProgressDialog& progress);
     Outcome intoFolder(const std::filesystem::path& source, const std::filesystem::path& folder,
                        ProgressDialog& progress);
 
     app::Settings& m_settings;
-    QRadioButton* m_codes[5] = {};
+    QRadioButton* m_choices[8] = {};
     QCheckBox* m_place = nullptr;
     QLineEdit* m_folder = nullptr;
     QCheckBox* m_preserve = nullptr;
+    QCheckBox* m_trim = nullptr;
     // Per run: the "all" answers of the read-only prompt and what happened.
     bool m_overwriteAll = false;
     bool m_skipAll = false;

@@ -20,6 +20,7 @@
 #include "app/gui/main_window.h"
 #include "image/bitmap32.h"
 #include "shell/qt/qt_path.h"
+#include "view/folder_images.h"
 
 namespace kalder::gui {
 
@@ -58,6 +59,8 @@ std::optional<tools::ScanSaveChoice> askScanSavePath(QWidget* parent,
     dialog.setNameFilters(filters);
     const int index = static_cast<int>(request.type) - 1;
     if (index >= 0 && index < filters.size()) dialog.selectNameFilter(filters[index]);
+    if (!request.folder.empty())
+        dialog.setDirectory(QString::fromStdString(request.folder.string()));
     dialog.selectFile(QString::fromStdString(request.defaultName));
     dialog.setDefaultSuffix(tools::scanSaveExtension(request.type));
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
@@ -88,6 +91,18 @@ SelectSourceDialog::SelectSourceDialog(const std::string& current, QWidget* pare
     for (const shell::ScannerDevice& d : m_devices) {
         m_list->addItem(QString::fromStdString(d.label()));
         if (d.name == current) m_list->setCurrentRow(m_list->count() - 1);
+    }
+    if (m_devices.empty()) {
+        // An empty list alone does not say whether the search ran at all.
+        auto* none = new QLabel(
+            tr("No scanner was found. Check that it is connected and switched on; scanners "
+               "on the network or from some makers need their SANE backend set up first "
+               "(see the files in /etc/sane.d)."),
+            this);
+        none->setObjectName(QStringLiteral("noScanner"));
+        none->setWordWrap(true);
+        layout->insertWidget(0, none);
+        m_list->setAccessibleName(tr("Scanners"));
     }
     if (m_list->currentRow() < 0 && m_list->count() > 0) m_list->setCurrentRow(0);
     buttons->button(QDialogButtonBox::Ok)->setEnabled(!m_devices.empty());
@@ -218,6 +233,7 @@ void AcquireDialog::startScan(bool preview) {
         return;
     }
     m_state.device = m_scanner->deviceName();
+    if (!preview) m_state.saves.beginRun();
     m_status->setText(QStringLiteral("Scanning ..."));
     shell::Scanner* scanner = m_scanner.get();
     m_worker = std::thread([this, scanner, preview] {
@@ -270,8 +286,14 @@ void AcquireDialog::saveQueued() {
     while (!m_queue.empty()) {
         std::shared_ptr<shell::ScannedImage> page = m_queue.front();
         m_queue.pop_front();
-        if (m_state.saves.save(*page, askSave) == tools::ScanSaveSession::Outcome::Failed)
+        const auto outcome = m_state.saves.save(*page, askSave);
+        if (outcome == tools::ScanSaveSession::Outcome::Failed) {
             reportError(QString::fromUtf8(tools::kScanCannotSave));
+        } else if (outcome == tools::ScanSaveSession::Outcome::Cancelled) {
+            // Cancelling the Save dialog ends the run: the feeder stops, waiting pages go.
+            cancelScan();
+            m_queue.clear();
+        }
     }
     m_saving = false;
 }
@@ -298,6 +320,7 @@ void registerScanCommands(MainWindow& window) {
                                   QString::fromUtf8(tools::kScanErrorAcquiring));
             return;
         }
+        state->saves.setFolder(window.images().folder());
         AcquireDialog dialog(*state, &window);
         dialog.exec();
     });

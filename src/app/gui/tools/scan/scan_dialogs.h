@@ -28,7 +28,7 @@ struct ScanState {
     tools::ScanSaveSession saves;
 };
 
-// "Select Source...": the scanners the library finds.
+// "Select Source...": the scanners the library finds, or a word that it found none.
 class SelectSourceDialog : public DialogBase {
     Q_OBJECT
 public:
@@ -41,7 +41,8 @@ private:
 };
 
 // "Acquire...": device, mode, resolution and source; a preview; Scan hands every page to the
-// save step. Scans run on a worker thread; Cancel stops a running scan, else closes.
+// save step, which asks once per run. Scans run on a worker thread; Cancel stops a running
+// scan, else closes; cancelling the Save dialog stops the run too.
 class AcquireDialog : public DialogBase {
     Q_OBJECT
 public:
