@@ -59,8 +59,7 @@ std::optional<tools::ScanSaveChoice> askScanSavePath(QWidget* parent,
     dialog.setNameFilters(filters);
     const int index = static_cast<int>(request.type) - 1;
     if (index >= 0 && index < filters.size()) dialog.selectNameFilter(filters[index]);
-    if (!request.folder.empty())
-        dialog.setDirectory(QString::fromStdString(request.folder.string()));
+    if (!request.folder.empty()) dialog.setDirectory(shell::toQString(request.folder));
     dialog.selectFile(QString::fromStdString(request.defaultName));
     dialog.setDefaultSuffix(tools::scanSaveExtension(request.type));
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
