@@ -241,9 +241,13 @@ SmtpReplyState takeSmtpReplyLines(std::string& pending, std::string& reply, std:
         if (end == std::string::npos)
             return pending.size() >= kLimit ? SmtpReplyState::TooLong : SmtpReplyState::Incomplete;
         if (end + 2 > kLimit || lines >= kMaxReplyLines) return SmtpReplyState::TooLong;
-        const std::string line = pending.substr(0, end);
+        std::string line = pending.substr(0, end);
         pending.erase(0, end + 2);
         ++lines;
+        // A bare CR or LF inside a line would read as a line break of the joined reply (and
+        // could make an EHLO keyword out of the middle of a line).
+        std::replace_if(
+            line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
         if (!reply.empty()) reply += '\n';
         reply += line;
         // "250-" continues a reply; "250 " (or a bare code) ends it.

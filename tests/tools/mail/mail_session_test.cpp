@@ -45,6 +45,21 @@ protected:
     MailClock clock;
 };
 
+TEST(SmtpReply, LinesAreTakenWholeAndStayLines) {
+    std::string pending = "250-a\nb\r\n250", reply;
+    std::size_t lines = 0;
+    EXPECT_EQ(takeSmtpReplyLines(pending, reply, lines), SmtpReplyState::Incomplete);
+    pending += " c\r\n550 next\r\n";
+    // A bare LF inside a line does not make two lines of it.
+    EXPECT_EQ(takeSmtpReplyLines(pending, reply, lines), SmtpReplyState::Positive);
+    EXPECT_EQ(reply, "250-a b\n250 c");
+    reply.clear(), lines = 0;
+    EXPECT_EQ(takeSmtpReplyLines(pending, reply, lines), SmtpReplyState::Negative);
+    EXPECT_EQ(pending, "");
+    pending = std::string(MailSession::kReplyBuffer, 'x');
+    EXPECT_EQ(takeSmtpReplyLines(pending, reply, lines), SmtpReplyState::TooLong);
+}
+
 TEST_F(MailSessionTest, DeliversAttachmentsThatParseBackByteForByte) {
     test::SmtpTestServer smtp(dir.path(), "plain");
     std::vector<std::uint8_t> big(70000);
