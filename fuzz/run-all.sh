@@ -39,6 +39,7 @@ seeds_for() {
         heif_reader_fuzzer) echo "heic heif hif avif" ;;
         avif_reader_fuzzer) echo "avif avifs" ;;
         jxl_reader_fuzzer) echo "jxl" ;;
+        smtp_reply_fuzzer) echo "" ;;  # its own seeds in fuzz/corpus
         *) echo "bmp gif png jpg" ;;
     esac
 }

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <system_error>
 
+#include "cli/cli_usage.h"
 #include "image/format_table.h"
 #include "shell/associations.h"
 #include "shell/registry_store.h"
@@ -13,9 +14,6 @@
 namespace kalder::cli {
 namespace {
 namespace fs = std::filesystem;
-
-const char* const kUsage =
-    "usage: kalder-cli associate --status | --all | FORMAT... | --restore [FORMAT...]\n";
 
 std::string lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -76,25 +74,22 @@ int runAssociate(const std::vector<std::string>& args, std::ostream& out, std::o
         } else if (a == "--restore") {
             restore = true;
         } else if (a.starts_with("--") || a.empty()) {
-            err << "kalder-cli: unknown option " << a << "\n" << kUsage;
-            return 2;
+            return usageError(err, "associate", "unknown option: " + a);
         } else if (const auto f = formatOf(a)) {
             formats.push_back(*f);
         } else {
-            err << "kalder-cli: unknown format " << a << "\n" << kUsage;
-            return 2;
+            return usageError(err, "associate", "unknown format: " + a);
         }
     }
     const int modes = (status ? 1 : 0) + (all ? 1 : 0) + (restore ? 1 : 0);
     if (modes > 1 || (modes == 0 && formats.empty()) || ((status || all) && !formats.empty())) {
-        err << kUsage;
-        return 2;
+        return usageError(err, "associate", "give --status, --all, FORMAT... or --restore");
     }
 
     shell::RegistryStore store(shell::RegistryStore::defaultPath());
     if (!store.load()) {
         // Our undo values would be lost with a store we cannot read.
-        err << "kalder-cli: cannot read " << store.file().string() << "\n";
+        err << "kalder-cli: " << store.file().string() << ": cannot be read\n";
         return 1;
     }
     shell::Associations a(shell::XdgFolders::fromEnvironment(), store, viewerExecutable());
@@ -111,7 +106,7 @@ int runAssociate(const std::vector<std::string>& args, std::ostream& out, std::o
         for (std::size_t f : formats) a.SetFormatAssociated(f, !restore);
     }
     if (!a.flush()) {
-        err << "kalder-cli: cannot write " << a.mimeAppsPath().string() << "\n";
+        err << "kalder-cli: " << a.mimeAppsPath().string() << ": cannot be written\n";
         return 1;
     }
     return 0;

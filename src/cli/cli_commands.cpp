@@ -3,15 +3,19 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <sstream>
 #include <thread>
 #include <vector>
 
+#include "cli/cli_streams.h"
+#include "cli/cli_usage.h"
 #include "cli/pam_writer.h"
-#include "image/cdx_loader.h"
 #include "image/colour_reducer.h"
 #include "image/exif/exif_report.h"
 #include "image/format_table.h"
@@ -32,42 +36,6 @@ using image::ImageDocument;
 using image::LoadOptions;
 
 namespace {
-
-// "cannot read FILE", or, when the reader is a codec module the installation lacks, which module
-// that is and where it was looked for.
-std::string cannotRead(const fs::path& file) {
-    const std::string why = image::cdx::missingModuleMessage(file);
-    return why.empty() ? "cannot read " + file.string() : file.string() + ": " + why;
-}
-
-std::string jsonEscape(const std::string& s) {
-    std::string out;
-    for (unsigned char c : s) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out;
-}
 
 // Pages of a multi-frame file, counted by decoding each frame at a tiny size.
 std::int32_t countPages(const fs::path& path) {
@@ -165,10 +133,9 @@ tools::PageOutputOptions pageOutputOptionsFor(const CliOptions& c, const std::st
 
 // decode through a writer: every wanted page into OUT (multi-frame formats with --all-pages) or
 // into OUT-N.EXT.
-int decodeToWriter(const CliOptions& c, ImageDocument& doc, const LoadOptions& o,
-                   bool colourChanged, std::ostream& err) {
-    const fs::path output = c.output;
-    const std::string ext = tools::lowerExtension(output.string());
+int decodeToWriter(const CliOptions& c, const fs::path& output, const std::string& ext,
+                   ImageDocument& doc, const LoadOptions& o, bool colourChanged,
+                   std::ostream& err) {
     const tools::PageOutputOptions outputOptions = pageOutputOptionsFor(c, ext, colourChanged);
     const bool oneFile = !c.allPages || ext == ".gif" || ext == ".tif" || ext == ".tiff";
     image::ImageInfo info;
@@ -178,8 +145,7 @@ int decodeToWriter(const CliOptions& c, ImageDocument& doc, const LoadOptions& o
     std::unique_ptr<image::ImageWriter> writer;
     fs::path target;
     auto fail = [&](const std::string& why) {
-        err << "cannot write " << target.string() << ": " << why << "\n";
-        return 1;
+        return fileError(err, c.output == "-" ? "standard output" : target.string(), why);
     };
     std::int32_t written = 0;
     for (std::int32_t i = 0; doc.AddPage(); ++i) {
@@ -212,15 +178,67 @@ int decodeToWriter(const CliOptions& c, ImageDocument& doc, const LoadOptions& o
         // Frames come composed; each is dropped once written, so long animations stay small.
         doc.ReleasePages();
     }
-    if (written == 0) {
-        err << cannotRead(o.path) << "\n";
-        return 1;
-    }
+    if (written == 0)
+        return fileError(err, c.inputs.front(),
+                         doc.PageCount() > c.page ? "damaged or truncated image" : "no such page");
     if (writer) {
         if (auto s = writer->Close(); !s) return fail(tools::writeErrorMessage(s.error()));
     }
     return 0;
 }
+
+// The format an output is written in, as an extension (".pam", ".png", ...): --format, else
+// OUT's extension. Empty with `error` set when neither names one we write.
+std::string outputExtension(const CliOptions& c, bool thumbnail, std::string& error) {
+    std::string ext;
+    if (!c.outputFormat.empty()) {
+        ext = tools::lowerExtension("x." + c.outputFormat);
+    } else if (c.output == "-") {
+        error = "writing to standard output needs --format";
+        return {};
+    } else {
+        ext = tools::lowerExtension(c.output);
+    }
+    // A file manager's thumbnailer names its output as it likes, often with no extension:
+    // a thumbnail is PNG unless PAM is asked for by name.
+    if (thumbnail && ext.empty() && c.output != "-") ext = ".png";
+    const bool known =
+        ext == ".pam" ||
+        (thumbnail ? ext == ".png" : image::createWriterForExtension(ext) != nullptr);
+    if (!known) {
+        const char* list = thumbnail ? "pam or png" : "pam, bmp, pcx, tga, gif, jpg, png or tif";
+        error = c.outputFormat.empty()
+                    ? c.output + ": unknown output format (the extension must name " + list + ")"
+                    : "bad value for --format (" + std::string(list) + "): " + c.outputFormat;
+        return {};
+    }
+    return ext;
+}
+
+// Where a command writes: OUT itself, or a temporary file whose bytes go to standard output
+// once it is complete, so a failed decode never leaves half an image in a pipe.
+class OutputTarget {
+public:
+    OutputTarget(const std::string& output, const std::string& ext)
+        : m_toStdout(output == "-"), m_path(output) {
+        if (!m_toStdout) return;
+        m_temp = std::make_unique<TempFolder>();
+        m_path = m_temp->ok() ? m_temp->path() / ("out" + ext) : fs::path();
+    }
+    bool ok() const { return !m_path.empty(); }
+    const fs::path& path() const { return m_path; }
+    // After the command wrote path(): its bytes to standard output.
+    int finish(std::ostream& out, std::ostream& err) const {
+        if (m_toStdout && !copyFileTo(m_path, out))
+            return fileError(err, "standard output", std::strerror(errno ? errno : EIO));
+        return 0;
+    }
+
+private:
+    bool m_toStdout;
+    std::unique_ptr<TempFolder> m_temp;
+    fs::path m_path;
+};
 
 }  // namespace
 
@@ -229,15 +247,20 @@ int runInfo(const CliOptions& c, std::ostream& out, std::ostream& err) {
     if (c.json) out << "[\n";
     bool first = true;
     for (const auto& name : c.inputs) {
+        const InputFile input(name);
         image::ImageInfo info;
-        if (!image::ReadImageInfo(name, info, true) || info.formatIndex < 0 || info.width <= 0) {
-            err << cannotRead(name) << "\n";
-            status = 1;
+        if (!input.ok()) {
+            status = fileError(err, name, "cannot be read");
+            continue;
+        }
+        if (!image::ReadImageInfo(input.path(), info, true) || info.formatIndex < 0 ||
+            info.width <= 0) {
+            status = fileError(err, name, readFailureReason(input.path()));
             continue;
         }
         const auto& format = image::formatTable()[static_cast<std::size_t>(info.formatIndex)];
         auto reader = image::createReaderForCode(format.code);
-        const std::int32_t pages = reader && reader->IsSingleImage() ? 1 : countPages(name);
+        const std::int32_t pages = reader && reader->IsSingleImage() ? 1 : countPages(input.path());
         if (c.json) {
             out << (first ? "" : ",\n") << "  {\"file\": \"" << jsonEscape(name)
                 << "\", \"format\": \"" << format.shortName << "\", \"description\": \""
@@ -258,8 +281,22 @@ int runInfo(const CliOptions& c, std::ostream& out, std::ostream& err) {
 }
 
 int runDecode(const CliOptions& c, std::ostream& out, std::ostream& err) {
-    const fs::path input = c.inputs.front();
-    LoadOptions o = loadOptionsFor(c, input);
+    std::string formatError;
+    const std::string ext = outputExtension(c, false, formatError);
+    if (ext.empty()) return usageError(err, "decode", formatError);
+    const bool throughWriter = ext != ".pam";
+    if (!throughWriter && (wantsResample(c) || wantsPalette(c, "") || c.quality || c.progressive ||
+                           c.interlaced || c.compression || c.rle))
+        return usageError(
+            err, "decode",
+            "the output options need an output of bmp, pcx, tga, gif, jpg, png or tif");
+    const bool oneFile = !c.allPages || ext == ".gif" || ext == ".tif" || ext == ".tiff";
+    if (c.output == "-" && !oneFile)
+        return usageError(err, "decode", "--all-pages to standard output needs gif or tif");
+
+    const InputFile input(c.inputs.front());
+    if (!input.ok()) return fileError(err, input.name(), "cannot be read");
+    LoadOptions o = loadOptionsFor(c, input.path());
 
     // Colour management as the viewer applies it while decoding.
     view::ColorSettings colour;
@@ -274,76 +311,71 @@ int runDecode(const CliOptions& c, std::ostream& out, std::ostream& err) {
         colour.profilePath = c.profile;
     }
     view::ColorManager manager;
-    if (auto error = view::applyColorSettings(manager, colour, view::NoMonitorProfile{})) {
-        err << view::profileErrorMessage(*error) << "\n";
-    }
+    if (auto error = view::applyColorSettings(manager, colour, view::NoMonitorProfile{}))
+        err << "kalder-cli: " << c.profile << ": " << view::profileErrorMessage(*error) << "\n";
     const auto table = view::BuildTable(colour);
     o.gammaTable = table ? table->data() : nullptr;
     o.colorTransform = manager.hasProfile() ? &manager : nullptr;
 
-    const bool throughWriter =
-        image::createWriterForExtension(tools::lowerExtension(c.output)) != nullptr;
-    if (!throughWriter && (wantsResample(c) || wantsPalette(c, "") || c.quality || c.progressive ||
-                           c.interlaced || c.compression || c.rle)) {
-        err << "the output options need an output of bmp, pcx, tga, gif, jpg, png or tif\n";
-        return 2;
-    }
-
     ImageDocument doc;
-    if (!doc.Open(o)) {
-        err << cannotRead(input) << "\n";
-        return 1;
+    if (!doc.Open(o)) return fileError(err, input.name(), readFailureReason(input.path()));
+    const OutputTarget target(c.output, ext);
+    if (!target.ok()) return fileError(err, "standard output", "no temporary folder");
+    if (throughWriter) {
+        const int status =
+            decodeToWriter(c, target.path(), ext, doc, o, o.gammaTable || o.colorTransform, err);
+        return status != 0 ? status : target.finish(out, err);
     }
-    if (throughWriter) return decodeToWriter(c, doc, o, o.gammaTable || o.colorTransform, err);
     std::int32_t written = 0;
     for (std::int32_t i = 0; doc.AddPage(); ++i) {
         if (!doc.DecodePage()) break;
         const bool wanted = c.allPages || i == c.page;
         if (wanted) {
-            const fs::path target = c.allPages ? pagePath(c.output, i) : fs::path(c.output);
-            if (!writePage(doc.PageAt(i), o, c.alpha, target)) {
-                err << "cannot write " << target.string() << "\n";
-                return 1;
-            }
+            const fs::path page = c.allPages ? pagePath(target.path(), i) : target.path();
+            if (!writePage(doc.PageAt(i), o, c.alpha, page))
+                return fileError(err, c.output == "-" ? "standard output" : page.string(),
+                                 "cannot be written");
             ++written;
         }
         if (!c.allPages && i >= c.page) break;
         // Earlier frames are composed already; their pixels are not needed any more.
     }
-    if (written == 0) {
-        err << cannotRead(input) << "\n";
-        return 1;
-    }
-    out.flush();
-    return 0;
+    if (written == 0)
+        return fileError(err, input.name(),
+                         doc.PageCount() > c.page ? "damaged or truncated image" : "no such page");
+    return target.finish(out, err);
 }
 
-int runThumb(const CliOptions& c, std::ostream&, std::ostream& err) {
+int runThumb(const CliOptions& c, std::ostream& out, std::ostream& err) {
+    std::string formatError;
+    const std::string ext = outputExtension(c, true, formatError);
+    if (ext.empty()) return usageError(err, "thumb", formatError);
+    const InputFile input(c.inputs.front());
+    if (!input.ok()) return fileError(err, input.name(), "cannot be read");
     ImageDocument doc;
-    const fs::path input = c.inputs.front();
-    if (!fs::is_regular_file(input) ||
-        !doc.MakeThumbnail(input, c.size, 0xffffff, nullptr, c.useExif, true)) {
-        err << cannotRead(input) << "\n";
-        return 1;
+    if (!fs::is_regular_file(input.path()) ||
+        !doc.MakeThumbnail(input.path(), c.size, 0xffffff, nullptr, c.useExif, true))
+        return fileError(err, input.name(), readFailureReason(input.path()));
+    const OutputTarget target(c.output, ext);
+    if (!target.ok()) return fileError(err, "standard output", "no temporary folder");
+    const std::string shown = c.output == "-" ? "standard output" : c.output;
+    if (ext == ".pam") {
+        if (!writePam(target.path(), doc.thumbnail()))
+            return fileError(err, shown, "cannot be written");
+    } else {
+        const image::Bitmap32& b = doc.thumbnail();
+        image::WriterImage img;
+        img.pixels = b.row(0);
+        img.width = b.width();
+        img.height = b.height();
+        img.bits = 32;
+        auto writer = image::createWriterForExtension(ext);
+        image::Status s = writer->Open(target.path());
+        if (s) s = writer->Write(img);
+        if (s) s = writer->Close();
+        if (!s) return fileError(err, shown, tools::writeErrorMessage(s.error()));
     }
-    // PAM when asked for by name; otherwise PNG, which a file manager's thumbnailer expects
-    // whatever (or no) extension its temporary output file has.
-    const image::Bitmap32& thumbnail = doc.thumbnail();
-    bool written = false;
-    if (tools::lowerExtension(c.output) == ".pam") {
-        written = writePam(c.output, thumbnail);
-    } else if (auto writer = image::createWriterForExtension(".png")) {
-        image::WriterImage out;
-        out.pixels = thumbnail.pixels();
-        out.width = thumbnail.width();
-        out.height = thumbnail.height();
-        written = writer->Open(c.output).ok() && writer->Write(out).ok() && writer->Close().ok();
-    }
-    if (!written) {
-        err << "cannot write " << c.output << "\n";
-        return 1;
-    }
-    return 0;
+    return target.finish(out, err);
 }
 
 int runThumbs(const CliOptions& c, std::ostream&, std::ostream& err) {
@@ -355,12 +387,12 @@ int runThumbs(const CliOptions& c, std::ostream&, std::ostream& err) {
             image::DetectFormat(entry.path(), image::DetectMode::ByExtension) >= 0)
             files.push_back(entry.path());
     }
-    if (ec) {
-        err << "cannot read " << dir.string() << "\n";
-        return 1;
-    }
+    if (ec) return fileError(err, dir.string(), ec.message());
     std::sort(files.begin(), files.end());
-    if (!c.output.empty()) fs::create_directories(c.output, ec);
+    if (!c.output.empty()) {
+        fs::create_directories(c.output, ec);
+        if (!fs::is_directory(c.output, ec)) return fileError(err, c.output, "not a folder");
+    }
     view::DocumentSource::ThumbnailOptions options;
     options.useExif = c.useExif;
     if (c.sharedCache)
@@ -370,18 +402,26 @@ int runThumbs(const CliOptions& c, std::ostream&, std::ostream& err) {
 
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const unsigned jobs = c.jobs > 0 ? static_cast<unsigned>(c.jobs) : cores;
+    const bool progress = progressWanted();
     std::atomic<std::size_t> next{0};
+    std::size_t done = 0;  // guarded by errLock
     std::atomic<int> status{0};
     std::mutex errLock;  // guards err
     auto worker = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
             const fs::path target = fs::path(c.output) / (files[i].filename().string() + ".pam");
             const auto thumbnail = source->makeThumbnail(files[i], c.size, options, nullptr);
-            const bool ok = thumbnail && (c.output.empty() || writePam(target, *thumbnail));
-            if (!ok) {
-                std::lock_guard lock(errLock);
-                err << cannotRead(files[i]) << "\n";
+            const bool written = thumbnail && (c.output.empty() || writePam(target, *thumbnail));
+            std::lock_guard lock(errLock);
+            ++done;
+            if (!thumbnail) {
+                fileError(err, files[i].string(), readFailureReason(files[i]));
                 status = 1;
+            } else if (!written) {
+                fileError(err, target.string(), "cannot be written");
+                status = 1;
+            } else if (progress) {
+                err << "[" << done << "/" << files.size() << "] " << files[i].string() << "\n";
             }
         }
     };
@@ -393,24 +433,23 @@ int runThumbs(const CliOptions& c, std::ostream&, std::ostream& err) {
 }
 
 int runExif(const CliOptions& c, std::ostream& out, std::ostream& err) {
+    const InputFile input(c.inputs.front());
+    if (!input.ok()) return fileError(err, input.name(), "cannot be read");
     image::ImageInfo info;
-    const std::string& name = c.inputs.front();
-    if (!image::ReadImageInfo(name, info, true) || info.formatIndex < 0) {
-        err << cannotRead(name) << "\n";
-        return 1;
-    }
+    if (!image::ReadImageInfo(input.path(), info, true) || info.formatIndex < 0)
+        return fileError(err, input.name(), readFailureReason(input.path()));
     // The comments come from the file's own text chunks, which only a real open collects.
     std::vector<std::string> comments;
     {
         ImageDocument doc;
         LoadOptions o;
-        o.path = name;
+        o.path = input.path();
         o.comments = &comments;
         (void)doc.Open(o);
     }
     image::PropertiesOptions options;
     options.comments = comments;
-    out << image::readableReportText(image::buildPropertiesReport(name, info, options));
+    out << image::readableReportText(image::buildPropertiesReport(input.path(), info, options));
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "cli/cli_usage.h"
 #include "shell/companion.h"
 
 namespace kalder::cli {
@@ -23,8 +24,7 @@ int runCompanion(const std::vector<std::string>& args, std::ostream& out, std::o
         out << search.found->string() << "\n";
         return 0;
     }
-    err << "usage: kalder-cli companion --check FILE | --find [FOLDER...]\n";
-    return 2;
+    return usageError(err, "companion", "give --check FILE or --find [FOLDER...]");
 }
 
 }  // namespace kalder::cli

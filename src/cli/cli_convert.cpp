@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <csignal>
 #include <ostream>
+#include <set>
 #include <string>
 
+#include "cli/cli_usage.h"
 #include "image/colour_reducer.h"
 #include "image/writers/writer_options.h"
 #include "tools/convert/batch_convertor.h"
@@ -36,7 +38,7 @@ void catchInterrupts() {
 class CliHost : public tools::BatchHost {
 public:
     CliHost(const CliOptions& o, std::ostream& err)
-        : m_options(o), m_err(err), m_terminal(::isatty(STDERR_FILENO) == 1) {}
+        : m_options(o), m_err(err), m_terminal(progressWanted()) {}
     ~CliHost() override { clearLine(); }
 
     bool refused = false;
@@ -55,11 +57,11 @@ public:
         refused = true;
         return 2;
     }
-    void progress(std::int32_t, std::int32_t, const fs::path&, std::int32_t) override {}
-    void filesDone(std::int32_t done, std::int32_t count) override {
-        if (!m_terminal) return;
-        m_err << "\r" << done << "/" << count << " files done" << std::flush;
-        m_shown = true;
+    // One line per file as it starts, however many stages it goes through.
+    void progress(std::int32_t index, std::int32_t count, const fs::path& file,
+                  std::int32_t) override {
+        if (!m_terminal || index < 0 || !m_started.insert(index).second) return;
+        m_err << "[" << index + 1 << "/" << count << "] " << file.string() << "\n";
     }
     bool stopRequested() override { return g_interrupted != 0; }
 
@@ -74,6 +76,7 @@ private:
     std::ostream& m_err;
     bool m_terminal;
     bool m_shown = false;
+    std::set<std::int32_t> m_started;
 };
 
 void addEffects(const CliOptions& o, tools::EffectList& list) {

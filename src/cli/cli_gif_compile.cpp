@@ -1,7 +1,9 @@
 #include "cli/cli_gif_compile.h"
 
 #include <ostream>
+#include <string_view>
 
+#include "cli/cli_usage.h"
 #include "tools/convert/page_preparation.h"
 #include "tools/gif_compiler/gif_compiler.h"
 
@@ -11,17 +13,27 @@ namespace {
 // Nobody to ask on a command line: the user asked for what the options say.
 class CliHost final : public tools::GifCompilerHost {
 public:
-    explicit CliHost(std::ostream& err) : m_err(err) {}
+    CliHost(std::ostream& err, const std::vector<std::filesystem::path>& files)
+        : m_err(err), m_files(files), m_terminal(progressWanted()) {}
     void error(const std::string& message) override { m_err << "kalder-cli: " << message << "\n"; }
     void warning(const std::string& message) override {
         m_err << "kalder-cli: warning: " << message << "\n";
     }
     bool ask(const std::string&) override { return true; }
-    void progress(const char*, std::int64_t, std::int64_t) override {}
+    // A line per file as it is loaded.
+    void progress(const char* stage, std::int64_t total, std::int64_t done) override {
+        if (!m_terminal || std::string_view(stage) != tools::kGifLoadingFiles || done < 0 ||
+            done >= total || static_cast<std::size_t>(done) >= m_files.size())
+            return;
+        m_err << "[" << done + 1 << "/" << total << "] "
+              << m_files[static_cast<std::size_t>(done)].string() << "\n";
+    }
     bool stopRequested() override { return false; }
 
 private:
     std::ostream& m_err;
+    const std::vector<std::filesystem::path>& m_files;
+    bool m_terminal;
 };
 
 }  // namespace
@@ -42,8 +54,8 @@ int runGifCompile(const CliOptions& c, std::ostream& out, std::ostream& err) {
         return 2;
     }
 
-    CliHost host(err);
     std::vector<std::filesystem::path> files(c.inputs.begin(), c.inputs.end());
+    CliHost host(err, files);
     std::vector<tools::AnimationFrame> frames;
     // No previews are shown here; the smallest keeps the opening check cheap.
     if (!tools::GifCompiler::Open(files, 1, host, frames)) return 1;

@@ -6,16 +6,11 @@
 #include <numeric>
 #include <ostream>
 
+#include "cli/cli_usage.h"
 #include "tools/icon_compiler/icon_compiler.h"
 
 namespace kalder::cli {
 namespace {
-
-const char* const kUsage =
-    "usage: kalder-cli icon-compile FILE... -o OUT.ico|OUT.cur|OUT.ani [--transparent RRGGBB]\n"
-    "                  [--mask FILE] [--hotspot X,Y] [--delay N]\n"
-    "       kalder-cli icon-compile FILE --sizes standard|N,N,... -o OUT.ico [options]\n"
-    "                  (standard: 16, 24, 32, 48, 64, 128 and 256, as far as FILE is large)\n";
 
 bool parseNumber(const std::string& text, std::int64_t& out, int base = 10) {
     auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), out, base);
@@ -57,6 +52,11 @@ IconCompileOptions parseIconCompile(const std::vector<std::string>& args, std::s
         const bool hasValue = i + 1 < args.size();
         const std::string v = hasValue ? args[i + 1] : std::string();
         std::int64_t n = 0;
+        if (a == "--") {
+            o.inputs.insert(o.inputs.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                            args.end());
+            break;
+        }
         if (a == "-o" || a == "--output" || a == "--transparent" || a == "--mask" ||
             a == "--hotspot" || a == "--delay" || a == "--sizes") {
             if (!hasValue) {
@@ -128,10 +128,7 @@ IconCompileOptions parseIconCompile(const std::vector<std::string>& args, std::s
 int runIconCompile(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string error;
     const IconCompileOptions o = parseIconCompile(args, error);
-    if (!error.empty()) {
-        err << "kalder-cli: " << error << "\n\n" << kUsage;
-        return 2;
-    }
+    if (!error.empty()) return usageError(err, "icon-compile", error);
     const image::ColorRef colour =
         o.transparent ? image::makeColorRef(static_cast<std::uint8_t>(*o.transparent >> 16),
                                             static_cast<std::uint8_t>(*o.transparent >> 8),

@@ -56,7 +56,11 @@ ParseResult parseJpegToolCommandLine(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) { return takeValue(args, i, out, r.error); };
         std::string v;
-        if (transform && a == "--rotate") {
+        if (a == "--") {
+            o.inputs.insert(o.inputs.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                            args.end());
+            break;
+        } else if (transform && a == "--rotate") {
             if (!value(v)) return r;
             o.jpegCode = v == "90"    ? static_cast<int>(tools::JpegTransformCode::Rotate90)
                          : v == "180" ? static_cast<int>(tools::JpegTransformCode::Rotate180)

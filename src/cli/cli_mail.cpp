@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "cli/cli_options.h"
+#include "cli/cli_usage.h"
 #include "tools/mail/mail_charset.h"
 
 namespace kalder::cli {
@@ -78,12 +79,13 @@ SendMailParse parseSendMailArgs(const std::vector<std::string>& args) {
             if (!value(o.fields.fromAddress)) return r;
         } else if (a == "--from-name") {
             if (!value(o.fields.fromName)) return r;
-        } else if (a == "--to") {
-            if (!value(o.fields.to)) return r;
-        } else if (a == "--cc") {
-            if (!value(o.fields.cc)) return r;
-        } else if (a == "--bcc") {
-            if (!value(o.fields.bcc)) return r;
+        } else if (a == "--to" || a == "--cc" || a == "--bcc") {
+            // Repeated, the recipients add up; each value may be a list itself.
+            if (!value(v)) return r;
+            std::string& field = a == "--to"   ? o.fields.to
+                                 : a == "--cc" ? o.fields.cc
+                                               : o.fields.bcc;
+            field += (field.empty() ? "" : ", ") + v;
         } else if (a == "--subject") {
             if (!value(o.fields.subject)) return r;
             o.subjectGiven = true;
@@ -94,6 +96,10 @@ SendMailParse parseSendMailArgs(const std::vector<std::string>& args) {
             }
             textGiven = true;
             if (!value(a == "--text" ? o.fields.text : o.textFile)) return r;
+        } else if (a == "--") {
+            o.files.insert(o.files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                           args.end());
+            break;
         } else if (!a.empty() && a[0] == '-' && a != "-") {
             r.error = "unknown option: " + a;
             return r;
@@ -106,7 +112,7 @@ SendMailParse parseSendMailArgs(const std::vector<std::string>& args) {
         r.error = "missing --server HOST";
     else if (o.fields.fromAddress.empty())
         r.error = "missing --from ADDR";
-    else if (o.fields.to.empty())
+    else if (tools::splitAddresses(o.fields.to).empty())
         r.error = "missing --to ADDR";
     else if (o.files.empty())
         r.error = "no file to send";
@@ -114,23 +120,12 @@ SendMailParse parseSendMailArgs(const std::vector<std::string>& args) {
 }
 
 int runSendMail(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    for (const auto& a : args)
-        if (a == "--help" || a == "-h") {
-            out << usageText();
-            return 0;
-        }
     SendMailParse parsed = parseSendMailArgs(args);
-    if (!parsed.error.empty()) {
-        err << "kalder-cli: " << parsed.error << "\n";
-        return 2;
-    }
+    if (!parsed.error.empty()) return usageError(err, "send-mail", parsed.error);
     SendMailOptions& o = parsed.options;
     if (!o.textFile.empty()) {
         std::ifstream in(o.textFile, std::ios::binary);
-        if (!in) {
-            err << "cannot read " << o.textFile << "\n";
-            return 1;
-        }
+        if (!in) return fileError(err, o.textFile, readFailureReason(o.textFile));
         o.fields.text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     std::vector<std::filesystem::path> files(o.files.begin(), o.files.end());
@@ -148,18 +143,21 @@ int runSendMail(const std::vector<std::string>& args, std::ostream& out, std::os
     // The message says which charset its texts are in: the one of the user's locale.
     std::setlocale(LC_CTYPE, "");
     tools::MailProgress progress;
-    progress.onFile = [&](std::size_t i, std::size_t n, const std::string& name) {
-        err << "sending " << name << " (" << i + 1 << "/" << n << ")\n";
-    };
+    if (progressWanted())
+        progress.onFile = [&](std::size_t i, std::size_t n, const std::string& name) {
+            err << "[" << i + 1 << "/" << n << "] " << name << "\n";
+        };
     const tools::MailResult result =
         tools::sendMail(o.server, o.fields, files, tools::localeCharset(), tools::MailClock::now(),
                         kMailer, progress);
+    for (const std::string& refused : result.refused) err << "kalder-cli: " << refused << "\n";
     if (result.outcome != tools::MailOutcome::Sent) {
-        err << result.message << "\n";
+        err << "kalder-cli: " << result.message << "\n";
         return result.outcome == tools::MailOutcome::MissingFields ? 2 : 1;
     }
     out << "sent to " << o.fields.to << "\n";
-    return 0;
+    // Not every recipient got it: a script must not take that for success.
+    return result.refused.empty() ? 0 : 1;
 }
 
 }  // namespace kalder::cli

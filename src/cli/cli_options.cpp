@@ -212,124 +212,6 @@ std::optional<std::int32_t> tiffCompressionFromName(const std::string& name) {
     return it->second;
 }
 
-const char* usageText() {
-    return "usage: kalder-cli COMMAND [options] FILE...\n"
-           "\n"
-           "commands:\n"
-           "  info FILE... [--json]             format, description, size, depth, pages, dpi\n"
-           "  decode FILE -o OUT [options]      decode as the viewer does; OUT's extension picks\n"
-           "                                    pam, bmp, pcx, tga, gif, jpg, png or tif\n"
-           "  thumb FILE --size N -o OUT        one thumbnail: PAM for OUT.pam, otherwise PNG\n"
-           "  thumbs DIR --size N -o OUTDIR     thumbnails of every image of a folder\n"
-           "  thumbs DIR --cache [--size N] [-o OUTDIR]\n"
-           "                                    the same through the desktop's shared thumbnail\n"
-           "                                    cache, filling it (size 128 by default)\n"
-           "  exif FILE                         the properties report\n"
-           "  send-mail --server HOST --from ADDR --to ADDR [options] FILE...\n"
-           "                                    mail the files as attachments\n"
-           "  gif-compile FILE... -o OUT.gif    one animated GIF, a frame per file\n"
-           "  icon-compile FILE... -o OUT       an .ico, .cur or .ani of every page; options\n"
-           "                                    --transparent RRGGBB, --mask FILE,\n"
-           "                                    --hotspot X,Y, --delay N (1/100 s)\n"
-           "  jpeg-transform --rotate 90|180|270 | --flip-h | --flip-v [--trim] [--preserve-date]\n"
-           "                 IN [-o OUT]        turn or mirror a JPEG without re-encoding it\n"
-           "                                    (without -o IN is replaced); a file that would\n"
-           "                                    lose edge pixels is refused unless --trim; a\n"
-           "                                    read-only file is refused unless --force\n"
-           "  jpeg-transform --auto [--trim] [--preserve-date] [--force] FILE...\n"
-           "                                    turn each file as its Exif orientation says and\n"
-           "                                    set the orientation to 1\n"
-           "  exif-orientation VALUE FILE...    set the Exif Orientation tag (1-8) in place\n"
-           "  exif-orientation --show FILE...   print the Exif Orientation tag\n"
-           "  convert FILE... [-o DIR] [options] convert many files (see below)\n"
-           "  psd-layers FILE... -o DIR         every layer as a file: --bmp (with _mask.bmp,\n"
-           "                                    the default) or --png; --expand to the\n"
-           "                                    document's size\n"
-           "  scan [--device NAME] [--mode color|gray|lineart] [--resolution DPI]\n"
-           "       [--source NAME] [--pages N] -o OUT\n"
-           "                                    acquire from a scanner; OUT's extension picks\n"
-           "                                    bmp, jpg, png, tga or tif; feeder pages get -N;\n"
-           "                                    scan --list lists the devices\n"
-           "  associate --status | --all | FORMAT... | --restore [FORMAT...]\n"
-           "                                    make the viewer the default for image types,\n"
-           "                                    or give them back\n"
-           "  companion --check FILE | --find [FOLDER...]\n"
-           "                                    whether FILE is the companion editor, or where\n"
-           "                                    one is (the fixed disks by default)\n"
-           "\n"
-           "decode options:\n"
-           "  --fit WxH          fit into a box (aspect kept)\n"
-           "  --autofit          fit panoramas by height, tall images by width\n"
-           "  --zoom-rule N      0 every image, 1 only smaller, 2 only larger than the box\n"
-           "  --rotate N         quarter turns clockwise (0-3)\n"
-           "  --flip-h, --flip-v mirror after rotating\n"
-           "  --no-smooth        nearest neighbour instead of interpolation\n"
-           "  --page N           decode page N (from 0)\n"
-           "  --all-pages        every page; OUT gets -N before its extension\n"
-           "  --alpha            write RGB_ALPHA from the alpha channel\n"
-           "  --background RRGGBB  composite transparency over this colour\n"
-           "  --profile FILE     colour-manage to this monitor profile\n"
-           "  --calibration R,G,B,EXTRA  per-channel and additional gamma\n"
-           "\n"
-           "output options (bmp, pcx, tga, gif, jpg, png, tif):\n"
-           "  --quality N        JPEG quality 0-100 (default 75)\n"
-           "  --progressive      progressive JPEG\n"
-           "  --interlaced       interlaced GIF or PNG\n"
-           "  --compression NAME TIFF: none, ccitt1d, g3, g4, lzw, jpeg, packbits, deflate\n"
-           "  --rle              run-length encoded BMP (palette images) or TGA\n"
-           "  --colors N         palette output with at most N colours (2-256)\n"
-           "  --palette NAME     optimized, websafe, bw, vga, system\n"
-           "  --dither NAME      none, ordered, floyd, jarvis, stucki\n"
-           "  --resample WxH|N%  scale the decoded image\n"
-           "  --method NAME      Lanczos, Bicubic, Bilinear, Cosine, Box\n"
-           "  GIF output is always reduced to a palette; --all-pages puts every page into one\n"
-           "  GIF or TIFF file.\n"
-           "\n"
-           "gif-compile options (also --palette, --colors, --dither, --interlaced):\n"
-           "  --delay N          every frame's delay in 1/100 s (default 50)\n"
-           "  --disposal N       1 leave in place (default), 2 restore background,\n"
-           "                     3 restore previous\n"
-           "  --loop N|forever   play the animation N times, or for ever (the default)\n"
-           "  --minimize         unchanged pixels transparent where the file gets smaller\n"
-           "  --separate-palettes  a palette per frame (optimized palette only)\n"
-           "  --comment TEXT     a comment block\n"
-           "\n"
-           "thumbnail options:\n"
-           "  --size N           longer side in pixels\n"
-           "  --no-exif          do not use embedded Exif thumbnails\n"
-           "  --jobs N           worker threads for thumbs (default: one per core)\n"
-           "\n"
-           "send-mail options:\n"
-           "  --port N           default 25, 587 with starttls, 465 with tls\n"
-           "  --security NAME    none, starttls or tls (certificates are verified)\n"
-           "  --user NAME        log in; the password comes from KALDER_SMTP_PASSWORD or is\n"
-           "                     asked on the terminal\n"
-           "  --ca-file F        also trust the certificates in this PEM file\n"
-           "  --from-name NAME, --cc ADDR, --bcc ADDR, --subject TEXT\n"
-           "  --text TEXT, --text-file F   the message text\n"
-           "\n"
-           "convert options (besides --rotate, --flip-h, --flip-v, --method, --jobs and the\n"
-           "output options):\n"
-           "  -o DIR             write into DIR (created); without it beside each source\n"
-           "  --format NAME      bmp, gif, jpg, png (default), tif, tga, pcx\n"
-           "  --resample WxH|Wx|xH|N%  target size; one side alone with --keep-aspect\n"
-           "  --units NAME       pixels, inches, mm, cm, m, feet, yards, points, picas\n"
-           "  --dpi X[,Y]        resolution for units and written (default: the file's)\n"
-           "  --keep-aspect      keep the aspect ratio (crop to fill when both sides given)\n"
-           "  --swap-vertical    exchange width and height for portrait images\n"
-           "  --rotate 90|180|270  clockwise\n"
-           "  --prefix S, --suffix S  added to each output name\n"
-           "  --copy-subfolders ROOT  recreate the folders below ROOT inside DIR\n"
-           "  --preserve-date    keep the source's modification time\n"
-           "  --effect E         gamma=R,G,B (0-100, 75 unchanged), negative, bw; repeatable\n"
-           "  --overlay-image F | --overlay-text T  stamp onto every image\n"
-           "  --overlay-anchor A top-left ... bottom-right (default bottom-right)\n"
-           "  --overlay-spacing H,V  distance from the anchored edges (default 10,10)\n"
-           "  --overwrite | --skip-existing  for outputs that exist (default: refuse)\n"
-           "\n"
-           "exit status: 0 success, 1 a file could not be read or converted, 2 usage error\n";
-}
-
 ParseResult parseCommandLine(const std::vector<std::string>& args) {
     ParseResult r;
     CliOptions& o = r.options;
@@ -372,9 +254,16 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
             if (!r.error.empty()) return r;
             continue;
         }
-        if (a == "--help" || a == "-h") {
+        if (a == "--") {
+            o.inputs.insert(o.inputs.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                            args.end());
+            break;
+        } else if (a == "--help" || a == "-h") {
             o.command = Command::Help;
             return r;
+        } else if (a == "--format" &&
+                   (o.command == Command::Decode || o.command == Command::Thumb)) {
+            if (!value(o.outputFormat)) return r;
         } else if (a == "--json") {
             o.json = true;
         } else if (a == "-o" || a == "--output") {

@@ -26,7 +26,8 @@ enum class Command {
 struct CliOptions {
     Command command = Command::None;
     std::vector<std::string> inputs;
-    std::string output;
+    std::string output;        // "-": standard output
+    std::string outputFormat;  // decode, thumb: --format, else OUT's extension decides
     bool json = false;
 
     // decode
@@ -124,7 +125,5 @@ ParseResult parseCommandLine(const std::vector<std::string>& args);
 // Without one, false, with `error` naming the option.
 bool takeValue(const std::vector<std::string>& args, std::size_t& i, std::string& out,
                std::string& error);
-
-const char* usageText();
 
 }  // namespace kalder::cli

@@ -4,14 +4,13 @@
 #include <ostream>
 #include <system_error>
 
+#include "cli/cli_usage.h"
 #include "tools/psd_decompiler/psd_decompiler.h"
 
 namespace kalder::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-const char* const kUsage = "usage: kalder-cli psd-layers FILE... -o DIR [--bmp|--png] [--expand]\n";
 
 // Nobody to ask on a command line: outputs are replaced, as the other commands do.
 class CommandLineHost final : public tools::PsdDecompilerHost {
@@ -38,7 +37,11 @@ PsdLayersOptions parsePsdLayers(const std::vector<std::string>& args, std::strin
     bool formatGiven = false;
     for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
         const std::string& a = args[i];
-        if (a == "-o" || a == "--output") {
+        if (a == "--") {
+            o.inputs.insert(o.inputs.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                            args.end());
+            break;
+        } else if (a == "-o" || a == "--output") {
             if (i + 1 >= args.size())
                 error = a + " needs a value";
             else
@@ -64,14 +67,11 @@ PsdLayersOptions parsePsdLayers(const std::vector<std::string>& args, std::strin
 int runPsdLayers(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string error;
     const PsdLayersOptions o = parsePsdLayers(args, error);
-    if (!error.empty()) {
-        err << "kalder-cli: " << error << "\n" << kUsage;
-        return 2;
-    }
+    if (!error.empty()) return usageError(err, "psd-layers", error);
     std::error_code ec;
     fs::create_directories(o.outputFolder, ec);
     if (!fs::is_directory(o.outputFolder, ec)) {
-        err << "kalder-cli: not a folder: " << o.outputFolder << "\n";
+        err << "kalder-cli: " << o.outputFolder << ": not a folder\n";
         return 1;
     }
     tools::PsdDecompileOptions options;

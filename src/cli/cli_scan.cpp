@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "cli/cli_options.h"
+#include "cli/cli_usage.h"
 
 namespace kalder::cli {
 
@@ -18,6 +19,22 @@ std::optional<double> positiveNumber(const std::string& text) {
     return v;
 }
 
+// One line per option: name, current value, then the choices or the range.
+void listOptions(const shell::Scanner& scanner, std::ostream& out) {
+    for (const std::string& name : scanner.optionNames()) {
+        const shell::ScanOptionInfo info = scanner.optionInfo(name);
+        out << name << "\t" << info.current << "\t";
+        if (info.isRange) {
+            out << info.minimum << ".." << info.maximum;
+            if (info.step > 0) out << " step " << info.step;
+        } else {
+            for (std::size_t i = 0; i < info.choices.size(); ++i)
+                out << (i ? "|" : "") << info.choices[i];
+        }
+        out << (info.settable ? "" : "\t(read-only)") << "\n";
+    }
+}
+
 }  // namespace
 
 ScanCliParse parseScanArgs(const std::vector<std::string>& args) {
@@ -29,6 +46,16 @@ ScanCliParse parseScanArgs(const std::vector<std::string>& args) {
         std::string v;
         if (a == "--list") {
             o.list = true;
+        } else if (a == "--options") {
+            o.listOptions = true;
+        } else if (a == "--option") {
+            if (!value(v)) return r;
+            const auto eq = v.find('=');
+            if (eq == std::string::npos || eq == 0) {
+                r.error = "bad value for --option (NAME=VALUE): " + v;
+                return r;
+            }
+            o.backendOptions.emplace_back(v.substr(0, eq), v.substr(eq + 1));
         } else if (a == "--device") {
             if (!value(o.device)) return r;
         } else if (a == "--mode") {
@@ -66,7 +93,7 @@ ScanCliParse parseScanArgs(const std::vector<std::string>& args) {
             return r;
         }
     }
-    if (o.list) return r;
+    if (o.list || o.listOptions) return r;
     if (o.output.empty()) {
         r.error = "missing -o OUT";
         return r;
@@ -87,10 +114,7 @@ std::string scanPagePath(const std::string& output, std::int32_t page, bool numb
 
 int runScan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const ScanCliParse parsed = parseScanArgs(args);
-    if (!parsed.error.empty()) {
-        err << "kalder-cli scan: " << parsed.error << "\n";
-        return 2;
-    }
+    if (!parsed.error.empty()) return usageError(err, "scan", parsed.error);
     const ScanCliOptions& o = parsed.options;
     if (o.list) {
         std::vector<shell::ScannerDevice> devices;
@@ -107,6 +131,20 @@ int runScan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (s && o.colour) s = scanner->setColour(*o.colour);
     if (s && !o.source.empty()) s = scanner->setSource(o.source);
     if (s && o.resolution) s = scanner->setResolution(*o.resolution);
+    if (s && o.listOptions) {
+        listOptions(*scanner, out);
+        return 0;
+    }
+    // The backend's own options come last, so they can refine what the common words set.
+    for (const auto& [name, value] : o.backendOptions) {
+        if (!s) break;
+        if (!scanner->optionInfo(name).present) {
+            err << "kalder-cli: " << o.device << ": no option " << name << " (scan --device "
+                << o.device << " --options lists them)\n";
+            return 1;
+        }
+        s = scanner->setOption(name, value);
+    }
     if (!s) {
         err << tools::kScanErrorAcquiring << " " << s.text() << "\n";
         return 1;
@@ -117,9 +155,10 @@ int runScan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     s = scanner->scanPages(o.pages, [&](shell::ScannedImage& image) {
         const std::string path = scanPagePath(o.output, ++page, numbered);
         if (!tools::writeScannedImage(image, o.type, path).ok()) {
-            err << tools::kScanCannotSave << " " << path << "\n";
+            err << "kalder-cli: " << path << ": " << tools::kScanCannotSave << "\n";
             saveFailed = true;
         } else {
+            if (progressWanted()) err << "[" << page << "] " << path << "\n";
             out << path << "\n";
         }
         return true;

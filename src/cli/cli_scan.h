@@ -12,7 +12,9 @@
 namespace kalder::cli {
 
 struct ScanCliOptions {
-    bool list = false;  // list the devices instead of scanning
+    bool list = false;         // list the devices instead of scanning
+    bool listOptions = false;  // list the device's options instead of scanning
+    std::vector<std::pair<std::string, std::string>> backendOptions;  // --option NAME=VALUE
     std::string device;
     std::optional<shell::ScanColour> colour;
     std::optional<double> resolution;

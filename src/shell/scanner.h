@@ -92,6 +92,8 @@ public:
     // is matched against a string list without regard to case; numbers may be fractional.
     ScanStatus setOption(std::string_view name, std::string_view value);
     ScanOptionInfo optionInfo(std::string_view name) const;
+    // The names of the backend's active options, in its order.
+    std::vector<std::string> optionNames() const;
 
     // The colour modes, on the backend's own mode names: line art falls back to one-bit grey
     // where the backend has no line-art mode.

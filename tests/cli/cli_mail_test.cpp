@@ -24,6 +24,12 @@ TEST(CliMail, Words) {
     EXPECT_EQ(ok.error, "");
     EXPECT_EQ(ok.options.server.port, 587);
     EXPECT_EQ(parse({"--security", "tls", "--port", "2465", "x.jpg"}).options.server.port, 2465);
+    // Recipients add up over repeated options and lists; after "--" only files.
+    const auto many = parse({"--to", "e@f, g@h", "--cc", "i@j", "--cc", "k@l", "--", "--to", "-"});
+    EXPECT_EQ(many.error, "");
+    EXPECT_EQ(many.options.fields.to, "c@d, e@f, g@h");
+    EXPECT_EQ(many.options.fields.cc, "i@j, k@l");
+    EXPECT_EQ(many.options.files, (std::vector<std::string>{"--to", "-"}));
     const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
         {{"--password", "p", "x.jpg"}, "unknown option: --password"},
         {{"--security", "ssl", "x.jpg"}, "bad value for --security (none, starttls, tls): ssl"},
@@ -58,9 +64,11 @@ TEST(CliMail, SendsThroughARealServer) {
     EXPECT_EQ(runCli("env -u KALDER_SMTP_PASSWORD setsid -w", args), 2);
     EXPECT_EQ(runCli("KALDER_SMTP_PASSWORD=wrong", args), 1);
     EXPECT_EQ(runCli("KALDER_SMTP_PASSWORD=secret", args), 0);
+    // A refused recipient fails the command though the others got the message.
+    EXPECT_EQ(runCli("KALDER_SMTP_PASSWORD=secret", args + " --to nobody@example.com"), 1);
     EXPECT_EQ(
         runCli("KALDER_SMTP_PASSWORD=secret", args + " '" + (dir / "gone.jpg").string() + "'"), 1);
-    EXPECT_EQ(smtp.messages().size(), 1u);
+    EXPECT_EQ(smtp.messages().size(), 2u);
 }
 
 }  // namespace

@@ -61,7 +61,8 @@ TEST(MailDialog, FillsRefusesFailsAndSends) {
     EXPECT_TRUE(errors[0].startsWith("Error sending e-mail:\n\"550")) << errors[0].toStdString();
     EXPECT_FALSE(dialog.result() == QDialog::Accepted);
 
-    to->setEditText("carol@example.com");
+    // A list in the field: the refused one is named, the others get the message.
+    to->setEditText("carol@example.com, nobody@example.com");
     child<QPlainTextEdit>(dialog, "text")->setPlainText(QStringLiteral("Gr\u00fc\u00dfe \u20ac"));
     dialog.Send();
     EXPECT_EQ(dialog.lastOutcome(), tools::MailOutcome::Sent);
@@ -70,7 +71,37 @@ TEST(MailDialog, FillsRefusesFailsAndSends) {
     // Characters the locale's charset lacks send the message in UTF-8, not as question marks.
     const std::string parsed = test::parseDeliveredMessage(smtp.messages()[0], dir.path());
     EXPECT_NE(parsed.find("text: 'Gr\u00fc\u00dfe \u20ac"), std::string::npos) << parsed;
-    EXPECT_EQ(settings.mailAddressHistory.front(), "carol@example.com");
+    ASSERT_EQ(warnings.size(), 3);
+    EXPECT_TRUE(
+        warnings[2].endsWith("refused these recipients:\nnobody@example.com: 550 5.1.1 "
+                             "<nobody@example.com>: Recipient address rejected"))
+        << warnings[2].toStdString();
+}
+
+TEST(MailDialog, TrustsTheCertificateFileOfTheOptions) {
+    if (!test::haveSmtpServer()) GTEST_SKIP() << "python3-aiosmtpd is not installed";
+    test::TempDir dir;
+    if (!test::makeTestCertificate(dir.path())) GTEST_SKIP() << "openssl is not installed";
+    test::SmtpTestServer smtp(dir.path(), "smtps");
+    ASSERT_TRUE(smtp.ready());
+    test::writeFile(dir / "beach.jpg", {1, 2, 3});
+    app::Settings settings;
+    settings.smtpServer = "127.0.0.1";
+    settings.smtpPort = smtp.port();
+    settings.mailFields = {"Ann", "ann@example.com", "", ""};
+    for (const bool trusted : {false, true}) {
+        settings.mailAddressHistory = {"#security=tls"};
+        if (trusted)
+            settings.mailAddressHistory.push_back("#cafile=" + (dir / "cert.pem").string());
+        MailDialog dialog(settings);
+        dialog.reportError = [](const QString&) {};
+        dialog.timeout = std::chrono::milliseconds(3000);
+        dialog.Init({dir / "beach.jpg"});
+        child<QComboBox>(dialog, "to")->setEditText("bob@example.com");
+        dialog.Send();
+        EXPECT_EQ(dialog.lastOutcome() == tools::MailOutcome::Sent, trusted);
+    }
+    EXPECT_EQ(smtp.messages().size(), 1u);
 }
 
 TEST(MailOptionsDialog, PortFollowsSecurityUnlessTyped) {
@@ -87,6 +118,8 @@ TEST(MailOptionsDialog, PortFollowsSecurityUnlessTyped) {
     child<QLineEdit>(dialog, "user")->setText(" ann ");
     EXPECT_EQ(dialog.options().user, "ann");
     EXPECT_EQ(dialog.options().security, tools::MailSecurity::StartTls);
+    child<QLineEdit>(dialog, "caFile")->setText("/etc/own-ca.pem");
+    EXPECT_EQ(dialog.options().caFile, "/etc/own-ca.pem");
 }
 
 }  // namespace

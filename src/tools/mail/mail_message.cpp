@@ -1,7 +1,12 @@
 #include "tools/mail/mail_message.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
+
+#include "image/format_table.h"
+#include "shell/associations.h"
 
 namespace kalder::tools {
 namespace {
@@ -17,8 +22,36 @@ std::string hexByte(std::uint8_t b) { return {'=', kHex[b >> 4], kHex[b & 15]}; 
 
 // In an encoded word "?" would end the word early and "_" reads back as a space, so both are
 // written in hexadecimal along with the bytes the header may not carry.
-bool literalInWord(std::uint8_t b) {
+bool asciiAlnum(std::uint8_t b) {
+    return (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+}
+
+bool literalInWord(std::uint8_t b, bool phrase) {
+    if (phrase)  // RFC 2047 5 (3): in a phrase only these stand for themselves
+        return asciiAlnum(b) || b == '!' || b == '*' || b == '+' || b == '-' || b == '/';
     return b >= 33 && b < 127 && b != '=' && b != '?' && b != '_';
+}
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<std::uint8_t>(c) < 128; });
+}
+
+bool isUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<std::uint8_t>(text[i]);
+        const std::size_t n = lead < 0x80   ? 1
+                              : lead < 0xC2 ? 0
+                              : lead < 0xE0 ? 2
+                              : lead < 0xF0 ? 3
+                              : lead < 0xF5 ? 4
+                                            : 0;
+        if (n == 0 || i + n > text.size()) return false;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<std::uint8_t>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
 }
 
 // A UTF-8 character's bytes stay in one word, so every word decodes on its own.
@@ -39,7 +72,8 @@ void appendAddressed(std::string_view prefix, std::string_view name, std::string
         out.push_back(std::string(prefix) + bracketed);
         return;
     }
-    for (auto& l : encodedHeaderLines(prefix, quotedDisplayName(name), bracketed, charset))
+    // The bare name: quotes inside an encoded word are shown as part of the name.
+    for (auto& l : encodedHeaderLines(prefix, name, bracketed, charset, true))
         out.push_back(std::move(l));
 }
 
@@ -96,7 +130,8 @@ std::uint64_t windowsFileTime(std::chrono::system_clock::time_point utc) {
 }
 
 std::vector<std::string> encodedHeaderLines(std::string_view prefix, std::string_view text,
-                                            std::string_view suffix, std::string_view charset) {
+                                            std::string_view suffix, std::string_view charset,
+                                            bool phrase) {
     std::vector<std::string> out;
     const std::string open = "=?" + std::string(charset) + "?q?";
     std::string line = std::string(prefix) + open;
@@ -106,7 +141,7 @@ std::vector<std::string> encodedHeaderLines(std::string_view prefix, std::string
         std::string token;
         for (std::size_t k = i; k < i + len; ++k) {
             const auto b = static_cast<std::uint8_t>(text[k]);
-            token += literalInWord(b) ? std::string(1, static_cast<char>(b)) : hexByte(b);
+            token += literalInWord(b, phrase) ? std::string(1, static_cast<char>(b)) : hexByte(b);
         }
         if (line.size() + token.size() > kWordLineLimit) {
             out.push_back(line + "?=");
@@ -129,15 +164,6 @@ std::vector<std::string> encodedHeaderLines(std::string_view prefix, std::string
     return out;
 }
 
-std::string quotedDisplayName(std::string_view name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 std::vector<std::string> mailHeaderLines(const MailFields& f, std::string_view charset,
                                          const MailClock& clock, std::string_view mailer) {
     std::vector<std::string> out;
@@ -148,8 +174,13 @@ std::vector<std::string> mailHeaderLines(const MailFields& f, std::string_view c
         for (auto& l : encodedHeaderLines("Subject: ", f.subject, {}, charset)) out.push_back(l);
     appendAddressed("Reply-To: ", f.replyToName.empty() ? f.fromName : f.replyToName,
                     f.replyToAddress.empty() ? f.fromAddress : f.replyToAddress, charset, out);
-    out.push_back("To: <" + f.to + ">");
-    if (!f.cc.empty()) out.push_back("Cc: <" + f.cc + ">");
+    auto addressList = [](const std::string& field) {
+        std::string list;
+        for (const auto& a : splitAddresses(field)) list += (list.empty() ? "<" : ", <") + a + ">";
+        return list;
+    };
+    out.push_back("To: " + addressList(f.to));
+    if (!splitAddresses(f.cc).empty()) out.push_back("Cc: " + addressList(f.cc));
     // No Bcc line: every recipient gets the same header, so it would show the hidden address to
     // all of them. The Bcc address is only named to the server (RCPT TO).
     const std::uint64_t ft = windowsFileTime(clock.utc);
@@ -217,33 +248,111 @@ std::vector<std::string> base64Lines(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
-std::vector<std::string> attachmentHeaderLines(std::string_view name) {
-    const std::string n(name);
+std::vector<std::string> splitAddresses(std::string_view list) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        auto end = list.find_first_of(",;", start);
+        if (end == std::string_view::npos) end = list.size();
+        std::string_view item = list.substr(start, end - start);
+        const auto open = item.rfind('<');
+        const auto close = item.rfind('>');
+        if (open != std::string_view::npos && close != std::string_view::npos && close > open)
+            item = item.substr(open + 1, close - open - 1);
+        const auto first = item.find_first_not_of(" \t");
+        if (first != std::string_view::npos) {
+            const auto last = item.find_last_not_of(" \t");
+            out.emplace_back(item.substr(first, last - first + 1));
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+std::vector<std::string> attachmentHeaderLines(std::string_view name, std::string_view mimeType,
+                                               std::string_view charset) {
+    const std::string type = "Content-Type: " + std::string(mimeType) + ";";
+    std::string nameParameter, fileParameter;
+    if (isAscii(name)) {
+        nameParameter = " name=\"" + std::string(name) + "\"";
+        fileParameter = " filename=\"" + std::string(name) + "\"";
+    } else {
+        const std::string_view cs = isUtf8(name) ? std::string_view("utf-8") : charset;
+        // One encoded word however long: a parameter value cannot be folded into several.
+        std::string word = "=?" + std::string(cs) + "?q?";
+        for (char c : name) {
+            const auto b = static_cast<std::uint8_t>(c);
+            word += literalInWord(b, true) || b == '.' ? std::string(1, c) : hexByte(b);
+        }
+        nameParameter = " name=\"" + word + "?=\"";
+        std::string value = std::string(cs) + "''";
+        for (char c : name) {
+            const auto b = static_cast<std::uint8_t>(c);
+            if (asciiAlnum(b) || std::string_view("!#$&+-.^_`|~").find(c) != std::string_view::npos)
+                value += c;
+            else
+                value += "%" + hexByte(b).substr(1);
+        }
+        fileParameter = " filename*=" + value;
+    }
     return {"",
             std::string("--") + kMailBoundary,
-            "Content-Type: application/octet-stream; name=\"" + n + "\"",
+            type,
+            nameParameter,
             "Content-Transfer-Encoding: base64",
-            "Content-Disposition: attachment; filename=\"" + n + "\"",
+            "Content-Disposition: attachment;",
+            fileParameter,
             ""};
+}
+
+std::string attachmentMimeType(const std::filesystem::path& file) {
+    std::string ext = file.extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto table = image::extensionTable();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (table[i].extension != ext) continue;
+        const std::string_view type = shell::mimeTypeOfExtension(i);
+        if (!type.empty()) return std::string(type);
+    }
+    return "application/octet-stream";
 }
 
 std::vector<std::string> closingLines() { return {"", std::string("--") + kMailBoundary + "--"}; }
 
 std::string attachmentName(const std::filesystem::path& file) {
     std::string name = file.filename().string();
-    // Bytes that would end the quoted header value or the header line go the way of
-    // non-ASCII bytes.
+    // Bytes that would end the quoted header value or the header line.
     for (char& c : name) {
         const auto b = static_cast<std::uint8_t>(c);
-        if (b >= 128 || b < 32 || b == 127 || c == '"' || c == '\\') c = '_';
+        if (b < 32 || b == 127 || c == '"' || c == '\\') c = '_';
     }
-    if (name.size() <= kAttachmentNameLength) return name;
+    // Lengths count characters, so a UTF-8 name is never cut inside one.
+    const bool utf8 = isUtf8(name);
+    auto characters = [&](std::string_view s) {
+        if (!utf8) return s.size();
+        return static_cast<std::size_t>(std::count_if(s.begin(), s.end(), [](char c) {
+            return (static_cast<std::uint8_t>(c) & 0xC0) != 0x80;
+        }));
+    };
+    // The bytes of the first n characters.
+    auto head = [&](std::size_t n) {
+        std::size_t at = 0;
+        for (std::size_t seen = 0; at < name.size(); ++at) {
+            if (!utf8 || (static_cast<std::uint8_t>(name[at]) & 0xC0) != 0x80) {
+                if (seen == n) break;
+                ++seen;
+            }
+        }
+        return name.substr(0, at);
+    };
+    if (characters(name) <= kAttachmentNameLength) return name;
     const auto dot = name.rfind('.');
-    if (dot != std::string::npos && name.size() - dot <= kAttachmentNameLength - 2) {
-        const std::size_t extension = name.size() - dot;
-        return name.substr(0, kAttachmentNameLength - extension) + name.substr(dot);
+    if (dot != std::string::npos &&
+        characters(std::string_view(name).substr(dot)) <= kAttachmentNameLength - 2) {
+        const std::size_t extension = characters(std::string_view(name).substr(dot));
+        return head(kAttachmentNameLength - extension) + name.substr(dot);
     }
-    return name.substr(0, kAttachmentNameLength);
+    return head(kAttachmentNameLength);
 }
 
 std::string subjectForFiles(const std::vector<std::filesystem::path>& files) {

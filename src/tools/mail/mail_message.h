@@ -50,12 +50,15 @@ std::string dateHeaderValue(const MailClock& clock);
 std::uint64_t windowsFileTime(std::chrono::system_clock::time_point utc);
 
 // A header line (or several) with the text as encoded words: prefix ("Subject: "), the text,
-// then the suffix on the same line when it fits, otherwise on a continuation line.
+// then the suffix on the same line when it fits, otherwise on a continuation line. A phrase (a
+// display name before an address) keeps only the characters a phrase may carry literally.
 std::vector<std::string> encodedHeaderLines(std::string_view prefix, std::string_view text,
-                                            std::string_view suffix, std::string_view charset);
+                                            std::string_view suffix, std::string_view charset,
+                                            bool phrase = false);
 
-// A display name in double quotes, inner quotes as \".
-std::string quotedDisplayName(std::string_view name);
+// The addresses of a recipients field: separated by commas or semicolons, "Name <addr>" taken
+// as addr, blanks around them dropped.
+std::vector<std::string> splitAddresses(std::string_view list);
 
 // Every header line from Date to Content-Type, then the blank line and the preamble.
 std::vector<std::string> mailHeaderLines(const MailFields& fields, std::string_view charset,
@@ -70,13 +73,21 @@ std::vector<std::string> textPartLines(std::string_view text, std::string_view c
 // Base64 of the bytes in lines of 74 characters (the last one shorter).
 std::vector<std::string> base64Lines(std::span<const std::uint8_t> bytes);
 
-// The lines that open an attachment's part, up to and including its blank line.
-std::vector<std::string> attachmentHeaderLines(std::string_view name);
+// The lines that open an attachment's part, up to and including its blank line. A name that is
+// not plain ASCII goes as RFC 2231 filename* (in UTF-8 when it is UTF-8, else in `charset`),
+// with an encoded word in name= for readers that know only that.
+std::vector<std::string> attachmentHeaderLines(std::string_view name, std::string_view mimeType,
+                                               std::string_view charset);
+
+// The MIME type of the file's extension among the formats we read, else
+// "application/octet-stream".
+std::string attachmentMimeType(const std::filesystem::path& file);
 
 // The last lines of the message before the final ".".
 std::vector<std::string> closingLines();
 
-// The name an attachment travels under: no folder, at most 26 characters, plain ASCII.
+// The name an attachment travels under: no folder, at most 26 characters, control characters,
+// quotes and backslashes as "_".
 std::string attachmentName(const std::filesystem::path& file);
 
 // The subject proposed for these files: their names without extension, joined with ", ".

@@ -76,7 +76,7 @@ public:
 
     MailResult failure(MailOutcome outcome, std::string message) {
         m_s.close();
-        return {outcome, std::move(message)};
+        return {outcome, std::move(message), {}};
     }
     // The error box text: the server's reply when it gave one, otherwise what went wrong.
     MailResult sendFailure() {
@@ -160,7 +160,7 @@ std::optional<std::string> mailFieldsProblem(const MailServer& server, const Mai
     if (server.host.empty() || fields.fromAddress.empty())
         return "You must fill at least \"SMTP server name\" and \"From address\" fields in the "
                "Settings dialog.";
-    if (fields.to.empty()) return "You must fill \"To\" field.";
+    if (splitAddresses(fields.to).empty()) return "You must fill \"To\" field.";
     if (server.port < 1 || server.port > 65535) return "The server port must be 1 to 65535.";
     if (auto field = fieldWithLineBreak(fields))
         return "The field \"" + *field + "\" must not contain line breaks.";
@@ -234,41 +234,64 @@ bool MailSession::SendLine(std::string_view text, bool expectReply) {
     return !expectReply || ReadReply();
 }
 
+SmtpReplyState takeSmtpReplyLines(std::string& pending, std::string& reply, std::size_t& lines) {
+    constexpr std::size_t kLimit = MailSession::kReplyBuffer;
+    for (;;) {
+        const std::size_t end = pending.find("\r\n");
+        if (end == std::string::npos)
+            return pending.size() >= kLimit ? SmtpReplyState::TooLong : SmtpReplyState::Incomplete;
+        if (end + 2 > kLimit || lines >= kMaxReplyLines) return SmtpReplyState::TooLong;
+        std::string line = pending.substr(0, end);
+        pending.erase(0, end + 2);
+        ++lines;
+        // A bare CR or LF inside a line would read as a line break of the joined reply (and
+        // could make an EHLO keyword out of the middle of a line).
+        std::replace_if(
+            line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+        if (!reply.empty()) reply += '\n';
+        reply += line;
+        // "250-" continues a reply; "250 " (or a bare code) ends it.
+        if (line.size() < 4 || line[3] != '-')
+            return !line.empty() && (line[0] == '2' || line[0] == '3') ? SmtpReplyState::Positive
+                                                                       : SmtpReplyState::Negative;
+    }
+}
+
 bool MailSession::ReadReply() {
     m_error.clear();
     m_reply.clear();
     if (!m_stream) return fail("not connected");
     char buffer[kReplyBuffer];
-    for (std::size_t lines = 0; lines < kMaxReplyLines; ++lines) {
-        std::size_t end;
-        while ((end = m_pending.find("\r\n")) == std::string::npos) {
-            if (m_pending.size() >= kReplyBuffer) return fail("The server's reply is too long.");
-            const auto n = m_stream->receive(
-                {buffer, std::min(sizeof buffer, kReplyBuffer - m_pending.size())});
-            if (n <= 0) return fail(m_stream->lastError());
-            m_pending.append(buffer, static_cast<std::size_t>(n));
+    std::size_t lines = 0;
+    for (;;) {
+        switch (takeSmtpReplyLines(m_pending, m_reply, lines)) {
+            case SmtpReplyState::Positive:
+                return true;
+            case SmtpReplyState::Negative:
+                return false;
+            case SmtpReplyState::TooLong:
+                return fail("The server's reply is too long.");
+            case SmtpReplyState::Incomplete:
+                break;
         }
-        if (end + 2 > kReplyBuffer) return fail("The server's reply is too long.");
-        const std::string line = m_pending.substr(0, end);
-        m_pending.erase(0, end + 2);
-        if (!m_reply.empty()) m_reply += '\n';
-        m_reply += line;
-        // "250-" continues a reply; "250 " (or a bare code) ends it.
-        if (line.size() < 4 || line[3] != '-') return line[0] == '2' || line[0] == '3';
+        const auto n =
+            m_stream->receive({buffer, std::min(sizeof buffer, kReplyBuffer - m_pending.size())});
+        if (n <= 0) return fail(m_stream->lastError());
+        m_pending.append(buffer, static_cast<std::size_t>(n));
     }
-    return fail("The server's reply is too long.");
 }
 
 MailResult sendMail(const MailServer& server, const MailFields& fields,
                     const std::vector<std::filesystem::path>& files, std::string_view charset,
                     const MailClock& clock, std::string_view mailer, const MailProgress& progress) {
     if (auto problem = mailFieldsProblem(server, fields))
-        return {MailOutcome::MissingFields, *problem};
+        return {MailOutcome::MissingFields, *problem, {}};
     MailSession s;
     Sender send(server, s);
     if (!s.connect(server)) {
         return {MailOutcome::ConnectFailed,
-                s.tlsFailed() ? std::string(kCantConnect) + "\n" + s.error() : kCantConnect};
+                s.tlsFailed() ? std::string(kCantConnect) + "\n" + s.error() : kCantConnect,
+                {}};
     }
     if (!s.ReadReply()) return send.sendFailure();
 
@@ -298,12 +321,27 @@ MailResult sendMail(const MailServer& server, const MailFields& fields,
         }
     }
 
-    if (!s.SendLine("MAIL FROM: <" + fields.fromAddress + ">", true) ||
-        !s.SendLine("RCPT TO: <" + fields.to + ">", true) ||
-        (!fields.cc.empty() && !s.SendLine("RCPT TO: <" + fields.cc + ">", true)) ||
-        (!fields.bcc.empty() && !s.SendLine("RCPT TO: <" + fields.bcc + ">", true)) ||
-        !s.SendLine("DATA", true))
-        return send.sendFailure();
+    if (!s.SendLine("MAIL FROM: <" + fields.fromAddress + ">", true)) return send.sendFailure();
+    // A refused recipient does not stop the message to the others; each is reported.
+    std::vector<std::string> refused;
+    std::size_t accepted = 0;
+    for (const std::string* field : {&fields.to, &fields.cc, &fields.bcc}) {
+        for (const std::string& address : splitAddresses(*field)) {
+            if (s.SendLine("RCPT TO: <" + address + ">", true)) {
+                ++accepted;
+            } else if (s.error().empty()) {
+                refused.push_back(address + ": " + s.reply());
+            } else {
+                return send.sendFailure();
+            }
+        }
+    }
+    if (accepted == 0) {
+        MailResult r = send.sendFailure();
+        r.refused = std::move(refused);
+        return r;
+    }
+    if (!s.SendLine("DATA", true)) return send.sendFailure();
 
     if (!send.data(mailHeaderLines(fields, charset, clock, mailer)) ||
         !send.data(textPartLines(fields.text, charset)))
@@ -311,10 +349,11 @@ MailResult sendMail(const MailServer& server, const MailFields& fields,
 
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string name = attachmentName(files[i]);
+        const std::string type = attachmentMimeType(files[i]);
         if (progress.onFile) progress.onFile(i, files.size(), name);
         const auto bytes = readWholeFile(files[i]);
         if (!bytes) return send.failure(MailOutcome::ReadFailed, kCantRead);
-        if (!send.data(attachmentHeaderLines(name))) return send.sendFailure();
+        if (!send.data(attachmentHeaderLines(name, type, charset))) return send.sendFailure();
         const std::span<const std::uint8_t> all(*bytes);
         for (std::size_t done = 0; done < all.size();) {
             if (progress.stopRequested && progress.stopRequested())
@@ -330,7 +369,7 @@ MailResult sendMail(const MailServer& server, const MailFields& fields,
     // it a second time.
     static_cast<void>(s.SendLine("QUIT", true));
     s.close();
-    return {MailOutcome::Sent, {}};
+    return {MailOutcome::Sent, {}, std::move(refused)};
 }
 
 }  // namespace kalder::tools

@@ -51,11 +51,23 @@ enum class MailOutcome { Sent, MissingFields, ConnectFailed, SendFailed, ReadFai
 struct MailResult {
     MailOutcome outcome = MailOutcome::Sent;
     std::string message;  // the text for the user; empty when sent
+    // Recipients the server refused, each as "address: the server's reply". The message went
+    // to the others; when it refused every one, nothing was sent.
+    std::vector<std::string> refused;
 };
 
 // The first reason the message cannot be sent as filled in ("You must fill "To" field.", ...),
 // or nullopt.
 std::optional<std::string> mailFieldsProblem(const MailServer& server, const MailFields& fields);
+
+// How far the bytes received so far make up one reply.
+enum class SmtpReplyState { Incomplete, Positive, Negative, TooLong };
+
+// Moves the complete lines of one reply from the front of `pending` into `reply` (joined with
+// line breaks, without CR LF); `lines` counts the lines taken and starts at 0 for each reply.
+// Incomplete asks for more bytes; TooLong when a line or the reply exceeds what we accept,
+// however the server splits its bytes.
+SmtpReplyState takeSmtpReplyLines(std::string& pending, std::string& reply, std::size_t& lines);
 
 // One SMTP conversation over a socket, optionally wrapped in TLS.
 class MailSession {

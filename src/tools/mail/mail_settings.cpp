@@ -7,6 +7,7 @@ namespace {
 
 constexpr char kSecurityTag[] = "#security=";
 constexpr char kUserTag[] = "#user=";
+constexpr char kCaFileTag[] = "#cafile=";
 
 bool isTagged(const std::string& entry) { return entry.starts_with('#'); }
 
@@ -26,6 +27,8 @@ MailOptions loadMailOptions(const MailSettingsFields& s) {
                              .value_or(MailSecurity::None);
         } else if (entry.starts_with(kUserTag)) {
             o.user = entry.substr(sizeof kUserTag - 1);
+        } else if (entry.starts_with(kCaFileTag)) {
+            o.caFile = entry.substr(sizeof kCaFileTag - 1);
         }
     }
     return o;
@@ -40,6 +43,7 @@ void storeMailOptions(const MailOptions& o, const MailSettingsFields& s) {
     if (o.security != MailSecurity::None)
         h.push_back(kSecurityTag + std::string(mailSecurityName(o.security)));
     if (!o.user.empty()) h.push_back(kUserTag + o.user);
+    if (!o.caFile.empty()) h.push_back(kCaFileTag + o.caFile);
 }
 
 std::vector<std::string> rememberedAddresses(const std::vector<std::string>& history) {

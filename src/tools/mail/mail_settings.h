@@ -20,11 +20,13 @@ struct MailOptions {
     std::string fromAddress;
     std::string replyToName;
     std::string replyToAddress;
+    std::string caFile;  // certificates trusted besides the system's (a self-hosted server)
 };
 
 // Where the options live in the settings record: the server and port in their own fields, the
-// four sender texts in the four mail fields in dialog order, and the security and user name as
-// two tagged entries ("#security=starttls", "#user=ann") at the end of the address history,
+// four sender texts in the four mail fields in dialog order, and the security, user name and
+// certificate file as tagged entries ("#security=starttls", "#user=ann", "#cafile=/etc/x.pem")
+// at the end of the address history,
 // which otherwise holds the remembered To, Cc and Bcc addresses, most recent first. An address
 // never starts with "#", so older files read as before.
 struct MailSettingsFields {

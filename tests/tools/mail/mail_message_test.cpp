@@ -27,11 +27,9 @@ TEST(MailCharset, LocaleCodesetsMapToTableNames) {
 }
 
 TEST(MailHeaders, EncodedWords) {
-    // Display names: spaces are encoded, quotes and backslashes are not.
-    EXPECT_EQ(encodedHeaderLines("From: ", quotedDisplayName("Ann Lee"), "<ann@example.com>",
-                                 "iso-8859-1"),
-              Lines{"From: =?iso-8859-1?q?\"Ann=20Lee\"?= <ann@example.com>"});
-    EXPECT_EQ(quotedDisplayName("Ann \"A\\L\" Lee"), "\"Ann \\\"A\\L\\\" Lee\"");
+    // Display names go bare; in a phrase quotes and backslashes are encoded too.
+    EXPECT_EQ(encodedHeaderLines("From: ", "Ann \"A\\L\"", "<ann@example.com>", "iso-8859-1", true),
+              Lines{"From: =?iso-8859-1?q?Ann=20=22A=5CL=22?= <ann@example.com>"});
     // "_" and "?" would read back as a space and as the end of the word.
     EXPECT_EQ(encodedHeaderLines("Subject: ", "IMG_1 = x?\xe9", {}, "utf-8"),
               Lines{"Subject: =?utf-8?q?IMG=5F1=20=3D=20x=3F=E9?="});
@@ -76,9 +74,9 @@ TEST(MailHeaders, WholeHeaderInOrder) {
     f.bcc = "hidden@y.org";
     f.subject = "Hi";
     EXPECT_EQ(mailHeaderLines(f, "utf-8", clock, "Kalder v3.0a"),
-              (Lines{"Date: Wed, 09 Dec 2026 04:05:06 +0100", "From: =?utf-8?q?\"Me\"?= <me@x.org>",
+              (Lines{"Date: Wed, 09 Dec 2026 04:05:06 +0100", "From: =?utf-8?q?Me?= <me@x.org>",
                      "X-Mailer: Kalder v3.0a", "Subject: =?utf-8?q?Hi?=",
-                     "Reply-To: =?utf-8?q?\"Me\"?= <back@x.org>", "To: <you@y.org>",
+                     "Reply-To: =?utf-8?q?Me?= <back@x.org>", "To: <you@y.org>",
                      "Message-ID: <19DB1DE.D53E8000.me@x.org>", "MIME-Version: 1.0",
                      "Content-Type: multipart/mixed; boundary=\"=_BD63125469B39C3A278041629E1F\"",
                      "", "A multi-part message."}));
@@ -89,6 +87,15 @@ TEST(MailHeaders, WholeHeaderInOrder) {
     }
     f.fromName.clear();
     EXPECT_EQ(mailHeaderLines(f, "utf-8", clock, "")[1], "From: <me@x.org>");
+    // Several recipients, as typed; a display name in a phrase encodes its specials.
+    f.to = " a@x.org, Bea <b@x.org>;c@x.org ,";
+    f.cc = "d@x.org;e@x.org";
+    f.fromName = "Lee, \"Ann\"";
+    const Lines lines = mailHeaderLines(f, "utf-8", clock, "");
+    EXPECT_EQ(lines[1], "From: =?utf-8?q?Lee=2C=20=22Ann=22?= <me@x.org>");
+    EXPECT_EQ(lines[5], "To: <a@x.org>, <b@x.org>, <c@x.org>");
+    EXPECT_EQ(lines[6], "Cc: <d@x.org>, <e@x.org>");
+    EXPECT_EQ(splitAddresses(" , ;"), Lines{});
 }
 
 TEST(MailHeaders, LineBreaksInFieldsAreFound) {
@@ -132,9 +139,29 @@ TEST(MailAttachments, Names) {
         {"short.jpg", "short.jpg"},
         {"abcdefghijklmnopqrstuvwxyz0123", "abcdefghijklmnopqrstuvwxyz"},
         {"a.extension-that-is-far-too-long", "a.extension-that-is-far-to"},
-        {"caf\xc3\xa9 \"x\"\r\n.png", "caf__ _x___.png"},
+        {"caf\xc3\xa9 \"x\"\r\n.png", "caf\xc3\xa9 _x___.png"},
+        // Characters, not bytes, are counted, and none is cut in two.
+        {"\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc"
+         "\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc"
+         "\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc.png",
+         "\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc"
+         "\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc"
+         "\xc3\xbc\xc3\xbc.png"},
     };
     for (const auto& [path, name] : cases) EXPECT_EQ(attachmentName(path), name) << path;
+    EXPECT_EQ(attachmentHeaderLines("a b.png", "image/png", "utf-8"),
+              (Lines{"", std::string("--") + kMailBoundary, "Content-Type: image/png;",
+                     " name=\"a b.png\"", "Content-Transfer-Encoding: base64",
+                     "Content-Disposition: attachment;", " filename=\"a b.png\"", ""}));
+    // Not ASCII: RFC 2231 for the file name, an encoded word for name=; a name that is not
+    // UTF-8 says the message charset.
+    const Lines utf8 = attachmentHeaderLines("f\xc3\xbcr %.png", "image/png", "iso-8859-1");
+    EXPECT_EQ(utf8[3], " name=\"=?utf-8?q?f=C3=BCr=20=25.png?=\"");
+    EXPECT_EQ(utf8[6], " filename*=utf-8''f%C3%BCr%20%25.png");
+    EXPECT_EQ(attachmentHeaderLines("f\xfcr", "image/png", "iso-8859-1")[6],
+              " filename*=iso-8859-1''f%FCr");
+    EXPECT_EQ(attachmentMimeType("/x/A.JPG"), "image/jpeg");
+    EXPECT_EQ(attachmentMimeType("notes.txt"), "application/octet-stream");
 }
 
 TEST(MailAttachments, SubjectFromFileNames) {

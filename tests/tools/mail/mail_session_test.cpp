@@ -45,14 +45,32 @@ protected:
     MailClock clock;
 };
 
+TEST(SmtpReply, LinesAreTakenWholeAndStayLines) {
+    std::string pending = "250-a\nb\r\n250", reply;
+    std::size_t lines = 0;
+    EXPECT_EQ(takeSmtpReplyLines(pending, reply, lines), SmtpReplyState::Incomplete);
+    pending += " c\r\n550 next\r\n";
+    // A bare LF inside a line does not make two lines of it.
+    EXPECT_EQ(takeSmtpReplyLines(pending, reply, lines), SmtpReplyState::Positive);
+    EXPECT_EQ(reply, "250-a b\n250 c");
+    reply.clear(), lines = 0;
+    EXPECT_EQ(takeSmtpReplyLines(pending, reply, lines), SmtpReplyState::Negative);
+    EXPECT_EQ(pending, "");
+    pending = std::string(MailSession::kReplyBuffer, 'x');
+    EXPECT_EQ(takeSmtpReplyLines(pending, reply, lines), SmtpReplyState::TooLong);
+}
+
 TEST_F(MailSessionTest, DeliversAttachmentsThatParseBackByteForByte) {
     test::SmtpTestServer smtp(dir.path(), "plain");
     std::vector<std::uint8_t> big(70000);
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7919 >> 3);
     const std::vector<fs::path> files = {file("My holiday pictures from 2005.jpeg", big),
-                                         file("one.bin", {0x2E}), file("three.bin", {1, 2, 3})};
+                                         file("one.bin", {0x2E}),
+                                         file("Bild f\xc3\xbcr Oma \xc3\xbc.png", {1, 2, 3})};
     fields.subject = "Snow_" + std::string(100, 'a') + " \xe2\x82\xac?";
     fields.text = "Hello,\n.\n.starts with a dot\n" + std::string(100, 'b') + "\n";
+    fields.fromName = "\xc3\x84nne \"A\" Lee";
+    fields.to = "bob@example.com, nobody@example.com; Eve <eve@example.com>";
     fields.cc = "carol@example.com";
     fields.bcc = "dave@example.com";
     std::vector<std::string> announced;
@@ -63,6 +81,10 @@ TEST_F(MailSessionTest, DeliversAttachmentsThatParseBackByteForByte) {
 
     const MailResult r = send(serverFor(smtp), files, progress);
     ASSERT_EQ(r.outcome, MailOutcome::Sent) << r.message;
+    // One refused recipient is named; the others still get the message.
+    EXPECT_EQ(r.refused, std::vector<std::string>{"nobody@example.com: 550 5.1.1 "
+                                                  "<nobody@example.com>: Recipient address "
+                                                  "rejected"});
     EXPECT_EQ(announced.size(), 3u);
     const auto messages = smtp.messages();
     ASSERT_EQ(messages.size(), 1u);
@@ -75,12 +97,26 @@ TEST_F(MailSessionTest, DeliversAttachmentsThatParseBackByteForByte) {
     fs::create_directory(parts);
     const std::string parsed = test::parseDeliveredMessage(messages[0], parts);
     EXPECT_NE(parsed.find("subject: " + fields.subject + "\n"), std::string::npos) << parsed;
-    // The quotes travel inside the encoded word, so they decode as part of the name.
-    EXPECT_NE(parsed.find("from: \"Ann Lee\"\n"), std::string::npos) << parsed;
+    // The bare name is encoded: its own quotes stay, none are added around it.
+    EXPECT_NE(parsed.find("from: \xc3\x84nne \"A\" Lee\n"), std::string::npos) << parsed;
+    EXPECT_NE(parsed.find("to: bob@example.com, nobody@example.com, eve@example.com\n"),
+              std::string::npos)
+        << parsed;
+    EXPECT_NE(parsed.find("rcpt: bob@example.com, eve@example.com, carol@example.com, "
+                          "dave@example.com\n"),
+              std::string::npos)
+        << parsed;
     EXPECT_NE(parsed.find("text: 'Hello,\\n.\\n.starts with a dot\\n" + std::string(100, 'b')),
               std::string::npos)
         << parsed;
-    EXPECT_NE(parsed.find("name: My holiday pictures f.jpeg\n"), std::string::npos) << parsed;
+    EXPECT_NE(parsed.find("name: My holiday pictures f.jpeg\ntype: image/jpeg\n"),
+              std::string::npos)
+        << parsed;
+    EXPECT_NE(parsed.find("name: one.bin\ntype: application/octet-stream\n"), std::string::npos)
+        << parsed;
+    EXPECT_NE(parsed.find("name: Bild f\xc3\xbcr Oma \xc3\xbc.png\ntype: image/png\n"),
+              std::string::npos)
+        << parsed;
     EXPECT_EQ(test::readFile(parts / "part-0"), big);
     EXPECT_EQ(test::readFile(parts / "part-1"), std::vector<std::uint8_t>{0x2E});
     EXPECT_EQ(test::readFile(parts / "part-2"), (std::vector<std::uint8_t>{1, 2, 3}));

@@ -23,6 +23,7 @@ TEST(MailSettings, OptionsAndHistoryShareTheRecordWithoutMixing) {
     o.fromName = "Ann";
     o.fromAddress = "ann@x.org";
     o.replyToAddress = "reply@x.org";
+    o.caFile = "/etc/own-ca.pem";
     storeMailOptions(o, stored);
     storeMailOptions(o, stored);  // storing twice leaves one tag of each
     EXPECT_EQ(fields, (std::array<std::string, 4>{"Ann", "ann@x.org", "", "reply@x.org"}));
@@ -34,6 +35,7 @@ TEST(MailSettings, OptionsAndHistoryShareTheRecordWithoutMixing) {
     const MailOptions back = loadMailOptions(stored);
     EXPECT_EQ(back.security, MailSecurity::StartTls);
     EXPECT_EQ(back.user, "ann");
+    EXPECT_EQ(back.caFile, "/etc/own-ca.pem");
     EXPECT_EQ(back.server, "smtp.x.org");
 
     for (int i = 0; i < 30; ++i) rememberAddress(history, "a" + std::to_string(i) + "@x.org");

@@ -158,7 +158,8 @@ private:
 };
 
 // Parses a delivered message with Python's email package: writes each attachment's bytes to
-// DIR/part-N and returns the lines "subject: ...", "from: ...", "name: ..." and "text: ...".
+// DIR/part-N and returns the lines "subject: ...", "from: ...", "to: ...", "rcpt: ...", then
+// "name: ..." and "type: ..." per attachment and "text: ...".
 inline std::string parseDeliveredMessage(const std::filesystem::path& message,
                                          const std::filesystem::path& dir) {
     const auto script = dir / "parse_mail.py";
@@ -166,12 +167,13 @@ inline std::string parseDeliveredMessage(const std::filesystem::path& message,
 import email, email.policy, sys
 m = email.message_from_binary_file(open(sys.argv[1], "rb"), policy=email.policy.default)
 print("subject:", m["subject"]); print("from:", m["from"].addresses[0].display_name)
+print("to:", ", ".join(a.addr_spec for a in m["to"].addresses)); print("rcpt:", m["x-rcptto"])
 n = 0
 for part in m.iter_parts():
     if part.get_content_type() == "text/plain":
         print("text:", repr(part.get_content()))
     else:
-        print("name:", part.get_filename())
+        print("name:", part.get_filename()); print("type:", part.get_content_type())
         open("%s/part-%d" % (sys.argv[2], n), "wb").write(part.get_content()); n += 1
 )PY";
     const std::string cmd = "/usr/bin/python3 '" + script.string() + "' '" + message.string() +

@@ -200,7 +200,7 @@ void MailDialog::Send() {
     server.port = o.port;
     server.security = o.security;
     server.user = o.user;
-    server.extraCaFile = extraCaFile;
+    server.extraCaFile = extraCaFile.empty() ? o.caFile : extraCaFile;
     server.timeout = timeout;
     if (auto problem = tools::mailFieldsProblem(server, f)) {
         if (reportWarning) reportWarning(QString::fromStdString(*problem));
@@ -225,6 +225,12 @@ void MailDialog::Send() {
     m_lastOutcome = result.outcome;
     switch (result.outcome) {
         case tools::MailOutcome::Sent:
+            if (!result.refused.empty() && reportWarning) {
+                QString text = tr("The message was sent, but the server refused these recipients:");
+                for (const std::string& r : result.refused)
+                    text += "\n" + QString::fromStdString(r);
+                reportWarning(text);
+            }
             accept();
             return;
         case tools::MailOutcome::Stopped:

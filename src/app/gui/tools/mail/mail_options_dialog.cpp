@@ -2,8 +2,11 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -46,6 +49,23 @@ MailOptionsDialog::MailOptionsDialog(const tools::MailOptions& o, const QString&
     m_fromAddress = textField(o.fromAddress, "fromAddress", this);
     m_replyToName = textField(o.replyToName, "replyToName", this);
     m_replyToAddress = textField(o.replyToAddress, "replyToAddress", this);
+    // A server with its own certificate authority (a self-hosted one) is trusted through its
+    // certificate file, as the command line's --ca-file does.
+    m_caFile = textField(o.caFile, "caFile", this);
+    m_caFile->setAccessibleName(tr("Trusted certificates file"));
+    m_caFile->setPlaceholderText(tr("Only the system's certificates"));
+    auto* browse = new QPushButton(tr("Browse..."), this);
+    browse->setObjectName(QStringLiteral("caFileBrowse"));
+    browse->setAccessibleName(tr("Choose the trusted certificates file"));
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString file =
+            QFileDialog::getOpenFileName(this, tr("Trusted certificates"), m_caFile->text(),
+                                         tr("Certificates (*.pem *.crt *.cer);;All files (*)"));
+        if (!file.isEmpty()) m_caFile->setText(file);
+    });
+    auto* caRow = new QHBoxLayout;
+    caRow->addWidget(m_caFile, 1);
+    caRow->addWidget(browse);
 
     auto* form = new QFormLayout;
     form->addRow(tr("SMTP server name:"), m_server);
@@ -57,6 +77,7 @@ MailOptionsDialog::MailOptionsDialog(const tools::MailOptions& o, const QString&
     form->addRow(tr("From Address:"), m_fromAddress);
     form->addRow(tr("Reply-To Name:"), m_replyToName);
     form->addRow(tr("Reply-To Address:"), m_replyToAddress);
+    form->addRow(tr("Trusted certificates:"), caRow);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(standardButtons());
@@ -80,6 +101,7 @@ tools::MailOptions MailOptionsDialog::options() const {
     o.fromAddress = text(m_fromAddress);
     o.replyToName = text(m_replyToName);
     o.replyToAddress = text(m_replyToAddress);
+    o.caFile = text(m_caFile);
     return o;
 }
 

@@ -32,6 +32,7 @@ private:
     QLineEdit* m_fromAddress;
     QLineEdit* m_replyToName;
     QLineEdit* m_replyToAddress;
+    QLineEdit* m_caFile;
     int m_lastSecurity = 0;
 };
 
