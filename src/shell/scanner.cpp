@@ -341,13 +341,13 @@ ScanStatus Scanner::open(const std::string& name, std::unique_ptr<Scanner>& scan
 std::vector<std::string> Scanner::optionNames() const {
     std::vector<std::string> names;
     SANE_Int count = 0;
-    const SANE_Option_Descriptor* first = sane_get_option_descriptor(m_impl->handle, 0);
+    const SANE_Option_Descriptor* first = sane().get_option_descriptor(m_impl->handle, 0);
     if (!first || first->type != SANE_TYPE_INT ||
-        sane_control_option(m_impl->handle, 0, SANE_ACTION_GET_VALUE, &count, nullptr) !=
+        sane().control_option(m_impl->handle, 0, SANE_ACTION_GET_VALUE, &count, nullptr) !=
             SANE_STATUS_GOOD)
         return names;
     for (SANE_Int i = 1; i < count; ++i) {
-        const SANE_Option_Descriptor* d = sane_get_option_descriptor(m_impl->handle, i);
+        const SANE_Option_Descriptor* d = sane().get_option_descriptor(m_impl->handle, i);
         if (d && d->name && *d->name && d->type != SANE_TYPE_GROUP && SANE_OPTION_IS_ACTIVE(d->cap))
             names.emplace_back(d->name);
     }
