@@ -199,17 +199,6 @@ constexpr char kCommonOptions[] =
 
 bool g_quiet = false;
 
-void appendLines(std::string& out, std::string_view text, std::string_view prefix) {
-    for (std::size_t start = 0; start < text.size();) {
-        auto end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        out += prefix;
-        out += text.substr(start, end - start);
-        out += '\n';
-        start = end + 1;
-    }
-}
-
 // Roff treats a leading "." or "'" as a request and "\" as an escape; "-" is a hyphen unless
 // escaped, which breaks copying option names from the page.
 std::string roff(std::string_view text) {
