@@ -148,7 +148,9 @@ TEST(CliConvert, InterruptStopsWithoutTemporaryFiles) {
         exited = ::waitpid(pid, &status, WNOHANG) == pid;
         if (!exited) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    if (!exited) ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    if (!exited) {
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    }
     ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
     EXPECT_LE(WEXITSTATUS(status), 1);
     EXPECT_FALSE(anyTemporary(dir.path()));

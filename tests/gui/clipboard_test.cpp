@@ -97,7 +97,9 @@ TEST(Clipboard, TheBrowserCopiesThePictureAtItsOwnSize) {
     window.show();
     QSignalSpy shown(&window, &gui::MainWindow::imageShown);
     ASSERT_TRUE(window.openFile(dir / "wide.bmp"));
-    if (shown.isEmpty()) ASSERT_TRUE(shown.wait(5000));
+    if (shown.isEmpty()) {
+        ASSERT_TRUE(shown.wait(5000));
+    }
     ASSERT_FALSE(window.viewerMode());
     for (const bool atWindowSize : {false, true}) {
         window.settings().copyAtWindowSize = atWindowSize;

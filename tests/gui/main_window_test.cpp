@@ -693,18 +693,24 @@ TEST(MainWindow, AFileThatCannotBeReadIsNamedAndSaysSo) {
     QCoreApplication::processEvents();
     for (int i = 0; i < 2; ++i) {
         window.runCommand(kalder::app::cmd::kFullScreen);
-        if (shown.isEmpty()) ASSERT_TRUE(shown.wait(5000));
+        if (shown.isEmpty()) {
+            ASSERT_TRUE(shown.wait(5000));
+        }
         EXPECT_FALSE(shown.takeFirst().at(0).toBool());
     }
     EXPECT_EQ(window.findChild<QMessageBox*>(), nullptr);
 
     // Reached by paging, the next failure reuses the box still open.
     window.runCommand(kalder::app::cmd::kPreviousFile);
-    if (shown.isEmpty()) ASSERT_TRUE(shown.wait(5000));
+    if (shown.isEmpty()) {
+        ASSERT_TRUE(shown.wait(5000));
+    }
     EXPECT_TRUE(shown.takeFirst().at(0).toBool());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("a.bmp - Kalder"));
     window.runCommand(kalder::app::cmd::kNextFile);
-    if (shown.isEmpty()) ASSERT_TRUE(shown.wait(5000));
+    if (shown.isEmpty()) {
+        ASSERT_TRUE(shown.wait(5000));
+    }
     EXPECT_FALSE(shown.takeFirst().at(0).toBool());
     EXPECT_EQ(window.findChildren<QMessageBox*>().size(), 1);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("notes.jpg - Kalder"));

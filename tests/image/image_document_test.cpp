@@ -41,7 +41,7 @@ public:
             m_alphaPlane.assign(static_cast<std::size_t>(width) * height, 128);
         return 7u;
     }
-    Status ReadRow(std::uint8_t* out, bool skip) override {
+    Status ReadRow(std::uint8_t* out, bool /*skip*/) override {
         if (m_row == failAtRow) return DecodeError::Truncated;
         for (std::int32_t x = 0; x < width; ++x)
             out[x * 3] = out[x * 3 + 1] = out[x * 3 + 2] =

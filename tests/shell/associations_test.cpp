@@ -123,14 +123,18 @@ TEST_F(AssociationsTest, NoUserEntryIsRememberedAsAbsentNotAsTheSystemDefault) {
     }
     EXPECT_EQ(undo("image/png"), "absent");
     EXPECT_TRUE(fs::exists(ownEntry()));
-    if (haveTool("xdg-mime")) EXPECT_EQ(query("image/png"), kDesktopFileId);
+    if (haveTool("xdg-mime")) {
+        EXPECT_EQ(query("image/png"), kDesktopFileId);
+    }
 
     Associations a = engine();
     EXPECT_TRUE(a.IsAssociated(kPng));
     a.Restore(kPng);
     ASSERT_TRUE(a.flush());
     EXPECT_EQ(slurp(list()).find("image/png"), std::string::npos);
-    if (haveTool("xdg-mime")) EXPECT_EQ(query("image/png"), "other.desktop");
+    if (haveTool("xdg-mime")) {
+        EXPECT_EQ(query("image/png"), "other.desktop");
+    }
 }
 
 TEST_F(AssociationsTest, AssociatingTwiceWritesNothing) {
@@ -161,7 +165,9 @@ TEST_F(AssociationsTest, DesktopSpecificChoiceIsSetAsideAndGivenBack) {
     EXPECT_TRUE(a.IsAssociated(kPng));
     ASSERT_TRUE(a.flush());
     EXPECT_EQ(slurp(own), "# mine\n[Default Applications]\nimage/gif=other.desktop\n");
-    if (haveTool("xdg-mime")) EXPECT_EQ(query("image/png"), kDesktopFileId);
+    if (haveTool("xdg-mime")) {
+        EXPECT_EQ(query("image/png"), kDesktopFileId);
+    }
 
     a.Restore(kPng);
     ASSERT_TRUE(a.flush());
@@ -169,7 +175,9 @@ TEST_F(AssociationsTest, DesktopSpecificChoiceIsSetAsideAndGivenBack) {
     MimeAppsList after;
     after.parse(slurp(own));
     EXPECT_EQ(after.defaultValue("image/png"), "other.desktop");
-    if (haveTool("xdg-mime")) EXPECT_EQ(query("image/png"), "other.desktop");
+    if (haveTool("xdg-mime")) {
+        EXPECT_EQ(query("image/png"), "other.desktop");
+    }
 }
 
 // Associating one format changes what every reader answers for its types only, and restoring
@@ -208,7 +216,9 @@ TEST_F(AssociationsTest, OnlyTheChosenTypesChangeAndRestoreGivesAllBack) {
     a.SetFormatAssociated(pngFormat, true);
     ASSERT_TRUE(a.flush());
     EXPECT_FALSE(fs::exists(ownEntry()));
-    if (haveTool("xdg-mime")) EXPECT_EQ(query("image/png"), kDesktopFileId);
+    if (haveTool("xdg-mime")) {
+        EXPECT_EQ(query("image/png"), kDesktopFileId);
+    }
 }
 
 TEST_F(AssociationsTest, RestoreSwapsSoTwiceReturnsToUs) {
@@ -220,7 +230,9 @@ TEST_F(AssociationsTest, RestoreSwapsSoTwiceReturnsToUs) {
         a.Restore(kPng);
         ASSERT_TRUE(a.flush());
         EXPECT_EQ(a.IsAssociated(kPng), want == kDesktopFileId);
-        if (haveTool("xdg-mime")) EXPECT_EQ(query("image/png"), want);
+        if (haveTool("xdg-mime")) {
+            EXPECT_EQ(query("image/png"), want);
+        }
     }
 }
 
@@ -271,7 +283,9 @@ TEST_F(AssociationsTest, UninstallRemovesOurEntriesAndDesktopFile) {
     engine().Uninstall();
     EXPECT_EQ(slurp(list()), "[Default Applications]\nimage/png=other.desktop\n");
     EXPECT_FALSE(fs::exists(ownEntry()));
-    if (haveTool("xdg-mime")) EXPECT_EQ(query("image/jpeg"), "other.desktop");
+    if (haveTool("xdg-mime")) {
+        EXPECT_EQ(query("image/jpeg"), "other.desktop");
+    }
 }
 
 }  // namespace

@@ -386,7 +386,9 @@ TEST(PsdReader, SharedSampleFiles) {
                     ? flattenedOracle(*root / path, dir,
                                       "-intent perceptual -profile " + srgb.string())
                     : std::nullopt;
-            if (oracle) EXPECT_LE(test::maxChannelDifference(*ours, *oracle), 12) << path;
+            if (oracle) {
+                EXPECT_LE(test::maxChannelDifference(*ours, *oracle), 12) << path;
+            }
             continue;
         }
         // Layer blending divides by 256 and 16-bit samples keep their high byte: one level.

@@ -355,7 +355,9 @@ TEST(TiffReader, AlphaSamplesAreUnpremultipliedOrBlended) {
             for (int k = 0; k < 3; ++k) {
                 const int want = c.colour[static_cast<std::size_t>(x * 3 + k)];
                 const int a = c.alpha.empty() ? 255 : c.alpha[static_cast<std::size_t>(x)];
-                if (a > 0) EXPECT_NEAR(plain->image.at(x, 0)[k], want, 1) << x << " " << k;
+                if (a > 0) {
+                    EXPECT_NEAR(plain->image.at(x, 0)[k], want, 1) << x << " " << k;
+                }
                 const int bg = k == 1 ? 255 : 0;
                 EXPECT_NEAR(blended->image.at(x, 0)[k], (want * a + bg * (255 - a) + 127) / 255, 1)
                     << "blended " << x << " " << k;
