@@ -61,7 +61,7 @@ TEST(PsdDecompilerDialog, DecompilesWithTheChosenOptions) {
     button(dialog, QStringLiteral("&Decompile"))->click();
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    auto out = test::decodeWithKalder(dir / "a_000.png");
+    auto out = test::decodeWithKalder(dir / "a_000_layer.png");
     ASSERT_TRUE(out);
     EXPECT_EQ(out->width, 4);  // expanded to the document
     tools::PsdSettingsFields stored{0, 1, 0, 0, 0, 0, 0, 0};

@@ -123,7 +123,6 @@ ExifOrientationDialog::ExifOrientationDialog(std::vector<fs::path> files, QWidge
 
 void ExifOrientationDialog::setValue(int value) {
     m_value = value >= 1 && value <= 8 ? value : 1;
-    g_lastValue = m_value;
     m_buttons[m_value - 1]->setChecked(true);
     redraw();
 }
@@ -139,6 +138,8 @@ void ExifOrientationDialog::redraw() {
 }
 
 void ExifOrientationDialog::apply() {
+    // Only a value the user applied is remembered; opening on a file's own value is not a choice.
+    g_lastValue = m_value;
     m_written = 0;
     bool overwriteAll = false, skipAll = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
