@@ -35,7 +35,9 @@ deb=$(ls "$work"/kalder_*_*.deb)
 echo "check-package: built $(basename "$deb")"
 version=$(dpkg-deb -f "$deb" Version)
 dpkg-deb -f "$deb" Depends | grep -q "libsane" && fail "the package depends on libsane; it should only recommend it"
-dpkg-deb -c "$deb" | grep -q "/usr/lib/.*kalder/libkalder-cdx.so" || fail "no codec module in the package"
+# The listing goes to a file first: grep -q stops reading early, which pipefail would count.
+dpkg-deb -c "$deb" >"$work/contents"
+grep -q "/usr/lib/.*kalder/libkalder-cdx.so" "$work/contents" || fail "no codec module in the package"
 
 ls -A /usr/bin >"$work/bin-before"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
