@@ -380,16 +380,11 @@ TEST_F(LoaderTest, StoppingAThumbnailMidWayLeavesItUndone) {
 // A thumbnail is upright as the viewer shows the picture, from the Exif thumbnail or decoded,
 // and the shared cache holds it upright as the desktop's other programs do.
 TEST(ThumbnailOrientation, UprightLikeTheViewerAndInTheSharedCache) {
-    const auto landscape = test::jpeg::makeJpeg(64, 32);
-    if (landscape.empty()) GTEST_SKIP() << "codec module missing";
+    const auto sideways = test::jpeg::sidewaysPhoto(test::jpeg::makeJpeg(16, 8));
+    if (sideways.empty()) GTEST_SKIP() << "codec module missing";
     test::TempDir dir;
-    test::jpeg::ExifSpec six;
-    six.orientation = 6;
-    six.thumbnail = test::jpeg::makeJpeg(16, 8);
     const fs::path photo = dir / "p.jpg";
-    test::writeFile(
-        photo, test::jpeg::withSegments(landscape,
-                                        {test::jpeg::segment(0xE1, test::jpeg::exifPayload(six))}));
+    test::writeFile(photo, sideways);
     const auto source = imageDocumentSource();
     for (bool useExif : {true, false}) {
         SCOPED_TRACE(useExif);

@@ -124,4 +124,15 @@ inline std::vector<std::uint8_t> exifPayload(const ExifSpec& s) {
     return b.data;
 }
 
+// A 64 x 32 picture stored sideways, with Exif Orientation 6 (and the given Exif thumbnail):
+// upright it is 32 x 64. Empty when the JPEG codec is missing.
+inline std::vector<std::uint8_t> sidewaysPhoto(std::vector<std::uint8_t> thumbnail = {}) {
+    const auto landscape = makeJpeg(64, 32);
+    if (landscape.empty()) return {};
+    ExifSpec six;
+    six.orientation = 6;
+    six.thumbnail = std::move(thumbnail);
+    return withSegments(landscape, {segment(0xE1, exifPayload(six))});
+}
+
 }  // namespace kalder::test::jpeg

@@ -172,16 +172,12 @@ TEST(PrintPreparerTest, OneDecodePerRunOfCellsAndCleanFailure) {
 // A photo stored sideways with Exif Orientation 6 prints upright, as the viewer shows it: the
 // page's bitmap, the preview and "Original size".
 TEST(PrintPreparerTest, PhotosPrintAsTheViewerShowsThem) {
-    const auto landscape = test::jpeg::makeJpeg(64, 32);
-    if (landscape.empty()) GTEST_SKIP() << "codec module missing";
+    const auto sideways = test::jpeg::sidewaysPhoto();
+    if (sideways.empty()) GTEST_SKIP() << "codec module missing";
     test::TempDir dir;
-    test::jpeg::ExifSpec six;
-    six.orientation = 6;
     std::vector<PrintItem> items(1);
     items[0].path = dir / "p.jpg";
-    test::writeFile(items[0].path,
-                    test::jpeg::withSegments(
-                        landscape, {test::jpeg::segment(0xE1, test::jpeg::exifPayload(six))}));
+    test::writeFile(items[0].path, sideways);
     auto cells = layoutCells(PrintLayout::One, {100, 100, false}, 1, 1);
     RecordingHost host;
     PrintOptions options;
