@@ -231,7 +231,7 @@ TEST(ColourReducer, OrderedVgaKeepsBlackAndWhitePure) {
     for (auto [colour, index] : {std::pair{Rgb{0, 0, 0}, 0}, std::pair{Rgb{255, 255, 255}, 15},
                                  std::pair{Rgb{255, 0, 0}, 9}, std::pair{Rgb{0, 255, 255}, 14}}) {
         Bitmap32 flat;
-        fill(flat, 8, 8, [&](int, int) { return colour; });
+        fill(flat, 8, 8, [c = colour](int, int) { return c; });
         ColourReducer vga;
         for (std::uint8_t i : reduce(vga, flat, with(PaletteType::Vga, DitherType::Ordered)))
             ASSERT_EQ(i, index);
@@ -264,7 +264,7 @@ class Diffusion : public testing::TestWithParam<std::tuple<DitherType, PaletteTy
 TEST_P(Diffusion, KeepsTheMeanOfAFlatField) {
     const auto [dither, palette, colour] = GetParam();
     Bitmap32 flat;
-    fill(flat, 256, 256, [&](int, int) { return colour; });
+    fill(flat, 256, 256, [c = colour](int, int) { return c; });
     ColourReducer reducer;
     const auto indices = reduce(reducer, flat, with(palette, dither));
     double sum[3] = {0, 0, 0};
@@ -296,7 +296,7 @@ TEST(ColourReducer, DiffusionOfAPaletteColourIsThatIndexEverywhere) {
               std::tuple{PaletteType::WebSafe, Rgb{51, 102, 153}, 121},
               std::tuple{PaletteType::BlackWhite, Rgb{255, 255, 255}, 1}}) {
             Bitmap32 flat;
-            fill(flat, 9, 7, [&](int, int) { return colour; });
+            fill(flat, 9, 7, [c = colour](int, int) { return c; });
             ColourReducer reducer;
             for (std::uint8_t i : reduce(reducer, flat, with(palette, dither))) ASSERT_EQ(i, index);
         }
