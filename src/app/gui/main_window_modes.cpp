@@ -112,7 +112,9 @@ void MainWindow::buildPanes() {
     hooks.available = [this](app::CommandId id) { return handles(id); };
     hooks.run = [this](app::CommandId id) { runCommand(id); };
     hooks.prompt = [this](app::CommandId id) { ShowCommandPrompt(id); };
-    hooks.typeApplications = [this] { return openWithTypeApplications(*this); };
+    hooks.typeApplications = [this] {
+        return openWithTypeApplications(currentEntry() ? currentFile() : fs::path());
+    };
     m_menus = new MenuBuilder(m_settings, std::move(hooks), this);
     m_menus->setAccelerators(&m_accelerators);
     m_menus->buildMainMenu(menuBar());

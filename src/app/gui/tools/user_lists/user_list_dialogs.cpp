@@ -358,11 +358,11 @@ void registerUserListCommands(MainWindow& window) {
     });
 }
 
-std::vector<std::string> openWithTypeApplications(MainWindow& window) {
+std::vector<std::string> openWithTypeApplications(const std::filesystem::path& file) {
     std::vector<std::string> names;
-    if (!window.currentEntry()) return names;
+    if (file.empty()) return names;
     for (const shell::TypeApplication& app :
-         shell::applicationsForType(shell::mimeTypeOfFile(window.currentFile())))
+         shell::applicationsForType(shell::mimeTypeOfFile(file)))
         names.push_back(app.name);
     return names;
 }

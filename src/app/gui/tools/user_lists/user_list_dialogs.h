@@ -100,8 +100,8 @@ private:
 
 // 2000, 2001, 2002, the 2200+ and the 2300+ ranges.
 void registerUserListCommands(MainWindow& window);
-// The names of the desktop's applications for the type of the window's current file, in the
-// order the 2300+ commands run them; none without a file.
-std::vector<std::string> openWithTypeApplications(MainWindow& window);
+// The names of the desktop's applications for the type of `file`, in the
+// order the 2300+ commands run them; none for an empty path.
+std::vector<std::string> openWithTypeApplications(const std::filesystem::path& file);
 
 }  // namespace kalder::gui
