@@ -13,7 +13,13 @@ build=${1:?usage: batch-convert.sh BUILD_DIR [ROUNDS]}
 rounds=${2:-3}
 photos=${KALDER_BENCH_PHOTOS:-/tmp/kalder-bench-batch}
 export XDG_CONFIG_HOME=${XDG_CONFIG_HOME_BENCH:-$(mktemp -d)}
-QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bench/batch_convert_timing" "$photos" "$rounds"
+# A real X server, so the window and the panel are mapped and painted as on a desktop.
+if [[ -z ${DISPLAY:-} ]] && command -v xvfb-run >/dev/null; then
+    xvfb-run -a -s "-screen 0 1600x1000x24" "$build/bench/batch_convert_timing" "$photos" "$rounds"
+else
+    QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bench/batch_convert_timing" "$photos" \
+        "$rounds"
+fi
 out=$(mktemp -d)
 TIMEFORMAT='kalder-cli convert: wall %R s  cpu %U+%S s'
 for ((i = 0; i < rounds; i++)); do

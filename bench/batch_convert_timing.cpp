@@ -8,12 +8,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/gui/main_window.h"
+#include "app/gui/tools/batch_convertor/batch_convertor_dialog.h"
 #include "app/gui/tools/batch_convertor/batch_run.h"
 #include "image/writers/image_writer.h"
 #include "image/writers/writer_factory.h"
@@ -127,6 +130,25 @@ int main(int argc, char** argv) {
 
     gui::MainWindow window;
     if (!window.openFolder(folder)) return 1;
+    // As a user meets it: the window on screen with its thumbnails made, the panel open, and
+    // the run started from the panel's own settings.
+    window.resize(1280, 800);
+    window.show();
+    for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+         std::chrono::steady_clock::now() < until;)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    gui::BatchConvertorDialog panel(window);
+    panel.show();
+    QApplication::processEvents();
+    const auto panelSettings = [&](const fs::path& into) {
+        std::optional<tools::BatchSettings> s = panel.collectSettings();
+        if (!s) std::exit(1);
+        s->format = tools::BatchFormat::Jpeg;
+        s->applyTo = 1;
+        s->placeInFolder = true;
+        s->outputFolder = into;
+        return *s;
+    };
     const fs::path out = folder / "out";
     std::vector<double> engineWall, engineCpu, windowWall, windowCpu;
     for (int r = 0; r < rounds; ++r) {
@@ -136,7 +158,7 @@ int main(int argc, char** argv) {
             fs::remove_all(out);
             Times t;
             if (inWindow) {
-                t = timed([&] { gui::runBatch(window, settingsInto(out), &window); });
+                t = timed([&] { gui::runBatch(window, panelSettings(out), &panel); });
                 windowWall.push_back(t.wall);
                 windowCpu.push_back(t.cpu);
             } else {

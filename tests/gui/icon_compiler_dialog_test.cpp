@@ -87,3 +87,26 @@ TEST(IconCompilerDialog, ButtonsEditThePagesAndCompileWrites) {
     EXPECT_EQ(doc.PageCount(), 2);
     EXPECT_EQ(doc.PageAt(0).delay, 25u);
 }
+
+TEST(IconCompilerDialog, StandardSizesComeFromOnePicture) {
+    test::TempDir dir;
+    test::writeFile(dir / "logo.bmp", test::bmp24(64, 64, [](int x, int) { return x * 4; }));
+    test::writeFile(dir / "big.bmp", test::bmp24(300, 300, [](int, int y) { return y; }));
+    test::writeFile(dir / "wide.bmp", test::bmp24(300, 200, [](int, int) { return 0; }));
+    EXPECT_TRUE(tools::IconCompiler::isLargeSquare(dir / "big.bmp"));
+    EXPECT_FALSE(tools::IconCompiler::isLargeSquare(dir / "logo.bmp"));
+    EXPECT_FALSE(tools::IconCompiler::isLargeSquare(dir / "wide.bmp"));
+
+    Answers answers;
+    tools::IconCompiler compiler(answers);
+    ASSERT_TRUE(compiler.open({dir / "logo.bmp"}));
+    gui::IconCompilerDialog dialog(compiler, nullptr);
+    auto* pages = dialog.findChild<QTreeWidget*>();
+    ASSERT_TRUE(pages);
+    button(dialog, QStringLiteral("Add Standard Si&zes"))->click();
+    QStringList names;
+    for (int i = 0; i < pages->topLevelItemCount(); ++i) names << pages->topLevelItem(i)->text(0);
+    EXPECT_EQ(names.join(u'|').toStdString(),
+              "logo.bmp|logo.bmp (16x16)|logo.bmp (24x24)|logo.bmp (32x32)|logo.bmp (48x48)");
+    EXPECT_TRUE(answers.messages.empty());
+}

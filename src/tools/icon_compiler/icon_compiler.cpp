@@ -101,6 +101,42 @@ bool IconCompiler::open(const std::vector<std::filesystem::path>& files,
     return !m_sources.empty();
 }
 
+namespace {
+
+// A source of one page, `side` pixels square, resampled from `picture` (square, at least as large).
+bool makeResizedSource(const image::ImagePage& picture, const std::filesystem::path& file,
+                       std::int32_t side, IconSource& source) {
+    const image::Bitmap32& b = picture.bitmap;
+    const bool hasAlpha = picture.alphaPlane.size() == static_cast<std::size_t>(b.width()) *
+                                                           static_cast<std::size_t>(b.height());
+    auto page = std::make_unique<image::ImagePage>();
+    page->width = page->height = static_cast<std::uint32_t>(side);
+    page->bitsPerPixel = hasAlpha ? 32 : 24;
+    if (!page->bitmap.Create(side, side) || !image::Resample(b, page->bitmap).ok()) return false;
+    if (hasAlpha) {
+        page->alphaPlane.resize(static_cast<std::size_t>(side) * static_cast<std::size_t>(side));
+        if (!image::ResampleAlpha(picture.alphaPlane, b.width(), b.height(), page->alphaPlane, side,
+                                  side)
+                 .ok())
+            return false;
+    }
+    source.path = file;
+    source.pageCount = 1;
+    source.bitDepth = hasAlpha ? 32 : 24;
+    source.hasAlpha = hasAlpha && std::any_of(page->alphaPlane.begin(), page->alphaPlane.end(),
+                                              [](std::uint8_t a) { return a != 255; });
+    source.made = std::move(page);
+    return true;
+}
+
+}  // namespace
+
+bool IconCompiler::isLargeSquare(const std::filesystem::path& file) {
+    image::ImageInfo info;
+    return image::ReadImageInfo(file, info, true) && info.width == info.height &&
+           info.width > kMaxIconSide;
+}
+
 bool IconCompiler::openResized(const std::filesystem::path& file, std::vector<std::int32_t> sizes,
                                bool skipLarger, const image::CancelSink* cancel) {
     m_sources.clear();
@@ -121,8 +157,6 @@ bool IconCompiler::openResized(const std::filesystem::path& file, std::vector<st
     }
     std::sort(sizes.begin(), sizes.end());
     sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
-    const bool hasAlpha = picture.alphaPlane.size() == static_cast<std::size_t>(b.width()) *
-                                                           static_cast<std::size_t>(b.height());
     for (const std::int32_t side : sizes) {
         if (side > b.width()) {
             if (skipLarger) continue;
@@ -130,29 +164,12 @@ bool IconCompiler::openResized(const std::filesystem::path& file, std::vector<st
             m_sources.clear();
             return false;
         }
-        auto page = std::make_unique<image::ImagePage>();
-        page->width = page->height = static_cast<std::uint32_t>(side);
-        page->bitsPerPixel = hasAlpha ? 32 : 24;
-        bool ok = page->bitmap.Create(side, side) && image::Resample(b, page->bitmap).ok();
-        if (ok && hasAlpha) {
-            page->alphaPlane.resize(static_cast<std::size_t>(side) *
-                                    static_cast<std::size_t>(side));
-            ok = image::ResampleAlpha(picture.alphaPlane, b.width(), b.height(), page->alphaPlane,
-                                      side, side)
-                     .ok();
-        }
-        if (!ok) {
+        IconSource source;
+        if (!makeResizedSource(picture, file, side, source)) {
             m_host.message(kLoadFailed, IconMessageKind::Error);
             m_sources.clear();
             return false;
         }
-        IconSource source;
-        source.path = file;
-        source.pageCount = 1;
-        source.bitDepth = hasAlpha ? 32 : 24;
-        source.hasAlpha = hasAlpha && std::any_of(page->alphaPlane.begin(), page->alphaPlane.end(),
-                                                  [](std::uint8_t a) { return a != 255; });
-        source.made = std::move(page);
         m_sources.push_back(std::move(source));
     }
     if (m_sources.empty()) {
@@ -160,6 +177,34 @@ bool IconCompiler::openResized(const std::filesystem::path& file, std::vector<st
         return false;
     }
     return true;
+}
+
+std::vector<std::int32_t> IconCompiler::addStandardSizes(std::int32_t index) {
+    std::vector<std::int32_t> added;
+    if (index < 0 || static_cast<std::size_t>(index) >= m_sources.size()) return added;
+    // Copied: the path outlives the growth of the list below.
+    const std::filesystem::path file = m_sources[static_cast<std::size_t>(index)].path;
+    const image::ImagePage* picture = &m_sources[static_cast<std::size_t>(index)].page(0);
+    const std::int32_t side = picture->bitmap.width();
+    if (side != picture->bitmap.height()) {
+        m_host.message(insert(kNotSquare, file.string()), IconMessageKind::Error);
+        return added;
+    }
+    std::vector<IconSource> made;
+    for (const std::int32_t size : kStandardIconSizes) {
+        if (size >= side) break;
+        IconSource source;
+        if (!makeResizedSource(*picture, file, size, source)) {
+            m_host.message(kLoadFailed, IconMessageKind::Error);
+            return added;
+        }
+        made.push_back(std::move(source));
+    }
+    for (IconSource& s : made) {
+        added.push_back(static_cast<std::int32_t>(m_sources.size()));
+        m_sources.push_back(std::move(s));
+    }
+    return added;
 }
 
 std::string IconCompiler::sourceInfo(std::int32_t index) const {
@@ -217,6 +262,11 @@ void IconCompiler::addPages(std::vector<std::int32_t> sources) {
         IconPage row;
         row.source = index;
         row.name = fileName(s.path);
+        if (s.made) {
+            // Several rows come from one file at different sizes: tell them apart.
+            const std::int32_t side = s.made->bitmap.width();
+            row.name += " (" + std::to_string(side) + "x" + std::to_string(side) + ")";
+        }
         if (s.pageCount == 1) {
             row.page = 0;
             m_pages.push_back(row);

@@ -108,6 +108,14 @@ public:
     bool openResized(const std::filesystem::path& file, std::vector<std::int32_t> sizes,
                      bool skipLarger, const image::CancelSink* cancel = nullptr);
 
+    // Adds a source of each standard side below the side of `source`'s first page (which must
+    // be square), made from it; returns their indexes, smallest first. None when the picture is
+    // not larger than 16 pixels; an error to the host when it is not square.
+    std::vector<std::int32_t> addStandardSizes(std::int32_t source);
+    // True for a square picture larger than an icon page may be: the standard sides are made
+    // from it instead.
+    static bool isLargeSquare(const std::filesystem::path& file);
+
     const std::vector<IconSource>& sources() const { return m_sources; }
     const std::vector<IconPage>& pages() const { return m_pages; }
     // "32x32, 16 colors", "48x48, True-color", "256x256, alpha-channel image".

@@ -171,6 +171,10 @@ IconCompilerDialog::IconCompilerDialog(tools::IconCompiler& compiler, QWidget* p
         const auto rows = selectedPages();
         if (m_compiler.setHotSpot(rows)) refreshPages(rows);
     });
+    auto* sizes = button("Add Standard Si&zes", 4, 0, [this] { addStandardSizes(); });
+    sizes->setToolTip(
+        tr("Makes the sizes desktops look for (16 to 256 pixels) from the selected "
+           "picture and adds them as pages"));
     m_animate = button("A&nimate", 4, 1, [this] { toggleAnimation(); });
     middle->addLayout(buttons);
     layout->addLayout(middle);
@@ -298,6 +302,18 @@ void IconCompilerDialog::addPages() {
     for (auto i = before; i < static_cast<std::int32_t>(m_compiler.pages().size()); ++i)
         added.push_back(i);
     refreshPages(added);
+}
+
+void IconCompilerDialog::addStandardSizes() {
+    const std::vector<std::int32_t> added = m_compiler.addStandardSizes(m_sources->currentRow());
+    if (added.empty()) return;
+    m_sources->clearSelection();
+    for (const std::int32_t index : added) {
+        const tools::IconSource& s = m_compiler.sources()[static_cast<std::size_t>(index)];
+        m_sources->addItem(shell::toQString(s.path.filename()));
+        m_sources->item(index)->setSelected(true);
+    }
+    addPages();
 }
 
 void IconCompilerDialog::deletePages() {

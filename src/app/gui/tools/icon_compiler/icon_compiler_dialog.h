@@ -57,6 +57,7 @@ private:
     void showCurrentPage();
     void showFrame(const tools::IconFrame& frame);
     void addPages();
+    void addStandardSizes();
     void deletePages();
     void movePages(bool up);
     void toggleAnimation();

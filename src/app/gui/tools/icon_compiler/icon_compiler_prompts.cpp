@@ -135,7 +135,13 @@ void runIconCompiler(MainWindow& window) {
         progress.SetStage(QStringLiteral("Loading image files ..."), 1, 0);
         progress.Step(1, 0, false);
         if (progress.window()) prompts.setParent(progress.window());
-        opened = compiler.open(files);
+        // One picture too large for an icon page gives the sides desktops look for.
+        opened = files.size() == 1 && tools::IconCompiler::isLargeSquare(files.front())
+                     ? compiler.openResized(files.front(),
+                                            {std::begin(tools::kStandardIconSizes),
+                                             std::end(tools::kStandardIconSizes)},
+                                            true)
+                     : compiler.open(files);
         progress.Close();
         prompts.setParent(&window);
     }
