@@ -1,5 +1,7 @@
 #include "image/bitmap32.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +20,22 @@ void PixelRect::unite(const PixelRect& other) {
     bottom = std::max(bottom, other.bottom);
 }
 
-void Bitmap32::FreeDeleter::operator()(std::uint8_t* p) const { std::free(p); }
+namespace {
+
+// From this size on a bitmap gets pages of its own. A 24-megapixel picture is 96 MB: in 4 KiB
+// pages that is 23,000 faults while the decoder writes it, about a quarter of the decode's time;
+// in 2 MiB pages it is 46.
+constexpr std::size_t kMappedFrom = std::size_t{8} << 20;
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+}  // namespace
+
+void Bitmap32::FreeDeleter::operator()(std::uint8_t* p) const {
+    if (mapped != 0)
+        ::munmap(base, mapped);
+    else
+        std::free(p);
+}
 
 Bitmap32::~Bitmap32() = default;
 
@@ -29,11 +46,28 @@ bool Bitmap32::Create(std::int32_t width, std::int32_t height) {
     if (__builtin_mul_overflow(static_cast<std::size_t>(width) * 4,
                                static_cast<std::size_t>(height), &bytes))
         return false;
-    // calloc hands large blocks over as fresh zero pages, so clearing costs nothing up front.
-    auto* p = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
-    if (!p) return false;
+    std::unique_ptr<std::uint8_t, FreeDeleter> pixels;
+    if (bytes >= kMappedFrom) {
+        // Fresh anonymous pages are zero, so clearing costs nothing up front. One huge page more
+        // than needed lets the pixels start on a huge-page boundary.
+        const std::size_t mapped = bytes + kHugePage;
+        void* base =
+            ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (base == MAP_FAILED) return false;
+        const auto start = (reinterpret_cast<std::uintptr_t>(base) + kHugePage - 1) &
+                           ~(std::uintptr_t{kHugePage} - 1);
+        auto* p = reinterpret_cast<std::uint8_t*>(start);
+        // Only a hint: without transparent huge pages the mapping works in small pages.
+        ::madvise(p, bytes, MADV_HUGEPAGE);
+        pixels = std::unique_ptr<std::uint8_t, FreeDeleter>(p, FreeDeleter{base, mapped});
+    } else {
+        // calloc hands large blocks over as fresh zero pages, so clearing costs nothing up front.
+        auto* p = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
+        if (!p) return false;
+        pixels.reset(p);
+    }
     std::lock_guard lock(m_pixelLock);
-    m_pixels.reset(p);
+    m_pixels = std::move(pixels);
     m_width = width;
     m_height = height;
     return true;

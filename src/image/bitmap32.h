@@ -58,8 +58,14 @@ public:
     std::mutex& pixelLock() const { return m_pixelLock; }
 
 private:
+    // Small bitmaps come from malloc; large ones are mapped pages of their own (`mapped` bytes
+    // from `base`), so they can be backed by huge pages.
     struct FreeDeleter {
+        FreeDeleter() noexcept {}
+        FreeDeleter(void* b, std::size_t m) noexcept : base(b), mapped(m) {}
         void operator()(std::uint8_t* p) const;
+        void* base = nullptr;
+        std::size_t mapped = 0;
     };
 
     std::int32_t m_width = 0;
