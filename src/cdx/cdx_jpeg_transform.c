@@ -79,8 +79,38 @@ int cdxJpegTransform(const uint8_t* input, size_t inputSize, int32_t operation, 
     unsigned char* output = NULL;
     unsigned long outputSize = 0;
     /* A warning means the stream is damaged: a transformed copy of it would be damaged too. */
+    int tjFlags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
+    /* Left to itself the library grows the output by doubling and copying, which touches about
+       twice the output's memory; one buffer of the largest size the picture can take, plus room
+       for the copied markers (never more than the input), is touched only as far as it is
+       written. */
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    if (tjDecompressHeader3(handle, input, (unsigned long)inputSize, &width, &height, &subsampling,
+                            &colourspace) == 0) {
+        unsigned long across = tjBufSize(width, height, subsampling);
+        unsigned long turned = tjBufSize(height, width, subsampling);
+        if (turned > across) across = turned;
+        if (across != (unsigned long)-1 && across <= ULONG_MAX - inputSize &&
+            across + inputSize <= (unsigned long)INT_MAX) {
+            outputSize = across + (unsigned long)inputSize;
+            output = tjAlloc((int)outputSize);
+            if (output)
+                tjFlags |= TJFLAG_NOREALLOC;
+            else
+                outputSize = 0;
+        }
+    }
     int rc = tjTransform(handle, input, (unsigned long)inputSize, 1, &output, &outputSize,
-                         &transform, TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS);
+                         &transform, tjFlags);
+    if (rc != 0 && (tjFlags & TJFLAG_NOREALLOC) && !ctx.cancelled) {
+        /* An output past the bound (a progressive one of odd scans) fails rather than growing:
+           it gets a second chance with a growing buffer. */
+        tjFree(output);
+        output = NULL;
+        outputSize = 0;
+        rc = tjTransform(handle, input, (unsigned long)inputSize, 1, &output, &outputSize,
+                         &transform, tjFlags & ~TJFLAG_NOREALLOC);
+    }
     int status = CDX_OK;
     if (rc != 0) {
         status = ctx.cancelled ? CDX_CANCELLED : CDX_ERROR;

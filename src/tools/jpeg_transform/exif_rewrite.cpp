@@ -118,17 +118,25 @@ bool adjustExif(std::vector<std::uint8_t>& stream, const ExifAdjustment& adjustm
 
     const std::size_t length = 2 + ExifBlock::kSignatureSize + tiff.size();
     if (length > kMaxSegmentLength) return false;
-    std::vector<std::uint8_t> out;
-    out.reserve(stream.size() - seg.size + length + 2);
-    out.insert(out.end(), stream.begin(), stream.begin() + seg.offset);
-    out.push_back(0xFF);
-    out.push_back(0xE1);
-    out.push_back(static_cast<std::uint8_t>(length >> 8));
-    out.push_back(static_cast<std::uint8_t>(length));
-    out.insert(out.end(), payload.begin(), payload.begin() + ExifBlock::kSignatureSize);
-    out.insert(out.end(), tiff.begin(), tiff.end());
-    out.insert(out.end(), stream.begin() + seg.offset + seg.size, stream.end());
-    stream = std::move(out);
+    std::vector<std::uint8_t> segment;
+    segment.reserve(length + 2);
+    segment.push_back(0xFF);
+    segment.push_back(0xE1);
+    segment.push_back(static_cast<std::uint8_t>(length >> 8));
+    segment.push_back(static_cast<std::uint8_t>(length));
+    segment.insert(segment.end(), payload.begin(), payload.begin() + ExifBlock::kSignatureSize);
+    segment.insert(segment.end(), tiff.begin(), tiff.end());
+    // The segment is replaced where it stands: a copy of the whole stream would touch as much
+    // fresh memory again as the picture's data, for a block of a few kilobytes.
+    const auto at = stream.begin() + static_cast<std::ptrdiff_t>(seg.offset);
+    const std::size_t common = std::min(segment.size(), seg.size);
+    std::copy_n(segment.begin(), common, at);
+    if (segment.size() < seg.size)
+        stream.erase(at + static_cast<std::ptrdiff_t>(common),
+                     at + static_cast<std::ptrdiff_t>(seg.size));
+    else
+        stream.insert(at + static_cast<std::ptrdiff_t>(common),
+                      segment.begin() + static_cast<std::ptrdiff_t>(common), segment.end());
     return upright;
 }
 
