@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <thread>
 
-#include "cli/cli_options.h"
 #include "support/test_support.h"
 #include "tools/jpeg_transform/jpeg_test_files.h"
 
