@@ -79,6 +79,16 @@ int sink(void* user, const std::uint8_t* data, std::size_t size) {
 
 Bytes cut(const Bytes& b, std::size_t keep) { return {b.begin(), b.begin() + keep}; }
 
+// The test picture as the PNG writer takes it.
+CdxPngOptions rgbPng() {
+    CdxPngOptions o{};
+    o.width = kWidth;
+    o.height = kHeight;
+    o.bitDepth = 8;
+    o.colorType = 2;
+    return o;
+}
+
 bool run(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
@@ -86,11 +96,7 @@ bool run(const std::string& command) {
 TEST(CdxModules, Png) {
     CdxPngApi png;
     ASSERT_TRUE(fillTable(CDX_MODULE_NAME, "CDX_FillPNG", png));
-    CdxPngOptions o{};
-    o.width = kWidth;
-    o.height = kHeight;
-    o.bitDepth = 8;
-    o.colorType = 2;
+    const CdxPngOptions o = rgbPng();
     CdxMessage m{};
     Writing good;
     ASSERT_EQ(png.write(&o, rows, sink, &good, &m), CDX_OK) << m.text;
@@ -442,11 +448,7 @@ TEST_P(CdxRasterModule, EveryEntry) {
 
     CdxPngApi png;
     ASSERT_TRUE(fillTable(CDX_MODULE_NAME, "CDX_FillPNG", png));
-    CdxPngOptions o{};
-    o.width = kWidth;
-    o.height = kHeight;
-    o.bitDepth = 8;
-    o.colorType = 2;
+    const CdxPngOptions o = rgbPng();
     Writing source;
     ASSERT_EQ(png.write(&o, rows, sink, &source, nullptr), CDX_OK);
     kalder::test::TempDir dir;
