@@ -13,14 +13,23 @@
 
 namespace kalder::test {
 
-// Decodes damaged bytes twice with `decode`, which answers the header's and the rows' status and
-// the rows it read (header, decode, image). The same bytes must give the same outcome and the same
-// pixels, and a failure must be an error of its own, never a cancel nobody asked for. The picture
-// when it shows, nullopt when the decode failed.
-template <typename Decode>
-std::optional<RgbImage> shownDespiteDamage(const Decode& decode,
-                                           const std::vector<std::uint8_t>& bytes) {
-    const auto d = decode(bytes), again = decode(bytes);
+// Decodes damaged bytes twice with a fresh Reader each, through `decodeAll`, which answers the
+// header's and the rows' status and the rows it read (header, decode, image). The same bytes must
+// give the same outcome and the same pixels, a refused header stays refused, and a failure is an
+// error of its own, never a cancel nobody asked for. The picture when it shows, else nullopt.
+template <typename Reader, typename DecodeAll>
+std::optional<RgbImage> shownDespiteDamage(const std::vector<std::uint8_t>& bytes,
+                                           const DecodeAll& decodeAll) {
+    auto decode = [&] {
+        Reader reader;
+        EXPECT_TRUE(reader.OpenMemory(bytes));
+        auto d = decodeAll(reader);
+        if (!d.header) {
+            EXPECT_FALSE(reader.BeginDecode());
+        }
+        return d;
+    };
+    const auto d = decode(), again = decode();
     const image::Status& last = d.header ? d.decode : d.header;
     const image::Status& lastAgain = again.header ? again.decode : again.header;
     EXPECT_EQ(d.header.ok(), again.header.ok());
