@@ -423,12 +423,27 @@ TEST(CdxModules, Jpeg2000) {
 
 int cancelNow(void*) { return 1; }
 
+// Files whose headers announce far more than they hold: a WebP canvas of 16384 x 16384 in 30
+// bytes, and a HEIF grid whose canvas lies far beyond the picture the file states.
+Bytes hugeWebpCanvas() {
+    // The RIFF size announces a megabyte, the frames that would follow.
+    Bytes b = {'R', 'I', 'F', 'F', 0,   0,   16, 0, 'W', 'E',
+               'B', 'P', 'V', 'P', '8', 'X', 10, 0, 0,   0};
+    b.insert(b.end(), {0, 0, 0, 0, 0xFF, 0x3F, 0, 0xFF, 0x3F, 0});  // flags, width - 1, height - 1
+    return b;
+}
+Bytes hugeHeifGrid() {
+    return kalder::test::readFile(kalder::test::sourceDir() /
+                                  "tests/data/crashers/heif_grid_canvas_beyond_its_picture.heic");
+}
+
 // The whole-picture decoders, each fed a file its own tool made from the writer's PNG.
 struct RasterModule {
     const char* module;
     const char* symbol;
     const char* tool;  // {in} and {out} stand for the files
     const char* extension;
+    Bytes (*huge)();  // a file announcing far more than it holds, or null
 };
 
 class CdxRasterModule : public testing::TestWithParam<RasterModule> {};
@@ -518,9 +533,22 @@ TEST_P(CdxRasterModule, EveryEntry) {
         api.close(raster);
     }
 
-    // Asked to stop before the first frame, it stops.
+    // What a hostile header announces is refused before the library allocates it, at open or at
+    // the first frame.
     CdxRaster* raster = nullptr;
     CdxMessage m{};
+    if (p.huge) {
+        const Bytes huge = p.huge();
+        int status = api.open(huge.data(), huge.size(), &roomy, &raster, &m);
+        if (status == CDX_OK) {
+            CdxRasterFrame frame{};
+            status = api.nextFrame(raster, nullptr, nullptr, &frame, &m);
+            api.close(raster);
+        }
+        EXPECT_EQ(status, CDX_TOO_LARGE) << m.text;
+    }
+
+    // Asked to stop before the first frame, it stops.
     ASSERT_EQ(api.open(file.data(), file.size(), &roomy, &raster, &m), CDX_OK) << m.text;
     CdxRasterFrame frame{};
     EXPECT_EQ(api.nextFrame(raster, cancelNow, nullptr, &frame, &m), CDX_CANCELLED);
@@ -535,11 +563,14 @@ TEST_P(CdxRasterModule, EveryEntry) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modules, CdxRasterModule,
-    testing::Values(
-        RasterModule{CDX_WEBP_MODULE_NAME, "CDX_FillWEBP", "cwebp -lossless {in} -o {out}", "webp"},
-        RasterModule{CDX_HEIF_MODULE_NAME, "CDX_FillHEIF", "heif-enc -q 90 {in} -o {out}", "heic"},
-        RasterModule{CDX_HEIF_MODULE_NAME, "CDX_FillHEIF", "avifenc -s 10 -l {in} {out}", "avif"},
-        RasterModule{CDX_JXL_MODULE_NAME, "CDX_FillJXL", "cjxl -d 0 {in} {out}", "jxl"}),
+    testing::Values(RasterModule{CDX_WEBP_MODULE_NAME, "CDX_FillWEBP",
+                                 "cwebp -lossless {in} -o {out}", "webp", hugeWebpCanvas},
+                    RasterModule{CDX_HEIF_MODULE_NAME, "CDX_FillHEIF",
+                                 "heif-enc -q 90 {in} -o {out}", "heic", hugeHeifGrid},
+                    RasterModule{CDX_HEIF_MODULE_NAME, "CDX_FillHEIF",
+                                 "avifenc -s 10 -l {in} {out}", "avif", nullptr},
+                    RasterModule{CDX_JXL_MODULE_NAME, "CDX_FillJXL", "cjxl -d 0 {in} {out}", "jxl",
+                                 nullptr}),
     [](const testing::TestParamInfo<RasterModule>& info) {
         return std::string(info.param.extension);
     });
