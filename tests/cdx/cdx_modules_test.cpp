@@ -424,13 +424,19 @@ TEST(CdxModules, Jpeg2000) {
 int cancelNow(void*) { return 1; }
 
 // Files whose headers announce far more than they hold: a WebP canvas of 16384 x 16384 in 30
-// bytes, and a HEIF grid whose canvas lies far beyond the picture the file states.
+// bytes, a HEIF grid whose canvas lies far beyond the picture the file states, and a JPEG XL
+// picture of a million by a million pixels in 7 bytes.
 Bytes hugeWebpCanvas() {
     // The RIFF size announces a megabyte, the frames that would follow.
     Bytes b = {'R', 'I', 'F', 'F', 0,   0,   16, 0, 'W', 'E',
                'B', 'P', 'V', 'P', '8', 'X', 10, 0, 0,   0};
     b.insert(b.end(), {0, 0, 0, 0, 0xFF, 0x3F, 0, 0xFF, 0x3F, 0});  // flags, width - 1, height - 1
     return b;
+}
+Bytes hugeJxlPicture() {
+    // The signature, then the size header: not small, height 1000000 in 30 bits, width by the
+    // ratio 1:1; then the default metadata.
+    return {0xFF, 0x0A, 0xFE, 0x11, 0x7A, 0x00, 0x12};
 }
 Bytes hugeHeifGrid() {
     return kalder::test::readFile(kalder::test::sourceDir() /
@@ -570,7 +576,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RasterModule{CDX_HEIF_MODULE_NAME, "CDX_FillHEIF",
                                  "avifenc -s 10 -l {in} {out}", "avif", nullptr},
                     RasterModule{CDX_JXL_MODULE_NAME, "CDX_FillJXL", "cjxl -d 0 {in} {out}", "jxl",
-                                 nullptr}),
+                                 hugeJxlPicture}),
     [](const testing::TestParamInfo<RasterModule>& info) {
         return std::string(info.param.extension);
     });
