@@ -80,6 +80,12 @@ int sink(void* user, const std::uint8_t* data, std::size_t size) {
     return 0;
 }
 
+// Palette rows: one index a pixel.
+int indexRows(void*, std::uint32_t y, std::uint32_t, std::uint8_t* out) {
+    for (std::uint32_t x = 0; x < kWidth; ++x) out[x] = static_cast<std::uint8_t>(x + y);
+    return 0;
+}
+
 Bytes cut(const Bytes& b, std::size_t keep) { return {b.begin(), b.begin() + keep}; }
 
 // The test picture as the PNG writer takes it.
@@ -233,15 +239,28 @@ TEST(CdxModules, Tiff) {
     page.description = "twenty-four by sixteen";
     Writing writing;
     ASSERT_EQ(tiff.writePage(out, &page, rows, &writing), CDX_OK) << tiff.lastError(out);
-    // Pages the writer refuses before writing anything, and a source that stops.
-    CdxTiffPage empty = page, noMap = page;
+    // Pages the writer refuses before writing anything.
+    CdxTiffPage empty = page, noMap = page, palette = page;
     empty.width = 0;
     noMap.photometric = 3;
     EXPECT_EQ(tiff.writePage(out, &empty, rows, &writing), CDX_BAD_ARGUMENT);
     EXPECT_EQ(tiff.writePage(out, &noMap, rows, &writing), CDX_BAD_ARGUMENT);
     EXPECT_EQ(tiff.writePage(out, nullptr, rows, &writing), CDX_BAD_ARGUMENT);
+    // A second page with a colour map.
+    std::vector<std::uint16_t> map(3 * 256);
+    for (std::size_t i = 0; i < map.size(); ++i) map[i] = static_cast<std::uint16_t>(i * 85);
+    palette.photometric = 3;
+    palette.samplesPerPixel = 1;
+    palette.colorMap = map.data();
+    palette.description = nullptr;
+    ASSERT_EQ(tiff.writePage(out, &palette, indexRows, nullptr), CDX_OK) << tiff.lastError(out);
     tiff.close(out);
     const Bytes file = kalder::test::readFile(path);
+    // A source that stops ends the write.
+    ASSERT_EQ(tiff.open((dir / "stopped.tif").c_str(), "w", &out, &m), CDX_OK) << m.text;
+    Writing stops{{}, 3, false};
+    EXPECT_EQ(tiff.writePage(out, &page, rows, &stops), CDX_CANCELLED);
+    tiff.close(out);
 
     // The good file, read back from memory: sizes, text, pixels of the first strip.
     CdxTiff* in = nullptr;
@@ -267,7 +286,7 @@ TEST(CdxModules, Tiff) {
     const std::uint32_t topLeft = raster[(stripRows - 1) * kWidth + 5];
     EXPECT_EQ(topLeft & 0xFF, expected[15]);
     EXPECT_EQ(topLeft >> 8 & 0xFF, expected[16]);
-    // A buffer too small, a row inside a strip, a missing colour map, no second page.
+    // A buffer too small, a row inside a strip, no tiles, no colour map on this page.
     EXPECT_EQ(tiff.readRgbaStrip(in, 0, raster.data(), capacity - 1), CDX_BAD_ARGUMENT);
     if (d.rowsPerStrip > 1) {
         EXPECT_EQ(tiff.readRgbaStrip(in, 1, raster.data(), capacity), CDX_BAD_ARGUMENT);
@@ -278,10 +297,38 @@ TEST(CdxModules, Tiff) {
     EXPECT_EQ(tiff.colorMap(in, r, g, b, 2), CDX_ERROR);
     EXPECT_STREQ(tiff.lastError(in), "no colour map");
     EXPECT_EQ(tiff.colorMap(in, r, g, b, 257), CDX_BAD_ARGUMENT);
+    // The palette page's map, as written; the page after it does not exist.
+    ASSERT_EQ(tiff.nextDirectory(in), CDX_OK) << tiff.lastError(in);
+    ASSERT_EQ(tiff.directory(in, &d), CDX_OK);
+    EXPECT_TRUE(d.hasColorMap);
+    EXPECT_EQ(tiff.description(in, text, sizeof text, &length), CDX_ERROR);
+    std::vector<std::uint16_t> red(256), green(256), blue(256);
+    ASSERT_EQ(tiff.colorMap(in, red.data(), green.data(), blue.data(), 256), CDX_OK);
+    EXPECT_EQ(red[7], map[7]);
+    EXPECT_EQ(green[7], map[256 + 7]);
+    EXPECT_EQ(blue[255], map[767]);
     EXPECT_EQ(tiff.nextDirectory(in), CDX_ERROR);
     // Writing through a reading handle fails with a message instead of crashing.
     EXPECT_NE(tiff.writePage(in, &page, rows, &writing), CDX_OK);
     tiff.close(in);
+
+    // The same pages in tiles of 16 (when libtiff's copier is there to make them).
+    const fs::path tiled = dir / "tiled.tif";
+    if (run("tiffcp -t -w 16 -l 16 '" + path.string() + "' '" + tiled.string() + "'")) {
+        const Bytes tiles = kalder::test::readFile(tiled);
+        ASSERT_EQ(tiff.openMemory(tiles.data(), tiles.size(), &in, &m), CDX_OK) << m.text;
+        ASSERT_EQ(tiff.directory(in, &d), CDX_OK);
+        ASSERT_TRUE(d.isTiled);
+        ASSERT_EQ(d.tileWidth, 16u);
+        std::vector<std::uint32_t> tile(16 * 16);
+        ASSERT_EQ(tiff.readRgbaTile(in, 0, 0, tile.data(), tile.size() * 4), CDX_OK)
+            << tiff.lastError(in);
+        EXPECT_EQ(tile[15 * 16 + 5], topLeft);  // bottom-up as well
+        EXPECT_EQ(tiff.readRgbaTile(in, 5, 0, tile.data(), tile.size() * 4), CDX_BAD_ARGUMENT);
+        EXPECT_EQ(tiff.readRgbaTile(in, 16, 0, tile.data(), tile.size() * 4 - 1), CDX_BAD_ARGUMENT);
+        EXPECT_EQ(tiff.readRgbaStrip(in, 0, raster.data(), capacity), CDX_ERROR);
+        tiff.close(in);
+    }
 
     // Cut, foreign and hostile files: refused at open, or by the strip read; never a crash.
     const fs::path crasher = kalder::test::sourceDir() /
