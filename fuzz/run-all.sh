@@ -17,7 +17,7 @@ seeds_for() {
         bmp_reader_fuzzer) echo "bmp dib" ;;
         gif_reader_fuzzer) echo "gif" ;;
         jpeg_reader_fuzzer|exif_fuzzer) echo "jpg jpeg" ;;
-        png_reader_fuzzer) echo "png" ;;
+        png_reader_fuzzer|thumbnail_png_text_fuzzer) echo "png" ;;
         icon_reader_fuzzer) echo "ico cur" ;;
         ani_reader_fuzzer) echo "ani" ;;
         tga_reader_fuzzer) echo "tga" ;;

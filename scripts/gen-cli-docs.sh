@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Rewrites data/man/kalder-cli.1 and data/completion/kalder-cli from kalder-cli's own help texts
-# (src/cli/cli_usage.cpp). Run after changing a command's options and commit the result; the
-# cli tests fail while the committed files differ.
+# (each verb's entry in src/cli/, listed in cli_verbs.cpp). Run after changing a command's options
+# and commit the result; the cli tests fail while the committed files differ.
 #   scripts/gen-cli-docs.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."

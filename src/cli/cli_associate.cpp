@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "cli/cli_usage.h"
+#include "cli/cli_verb.h"
 #include "image/format_table.h"
 #include "shell/associations.h"
 #include "shell/registry_store.h"
@@ -61,30 +62,47 @@ void printStatus(const shell::Associations& a, std::ostream& out) {
     }
 }
 
+struct AssociateRequest {
+    bool status = false, all = false, restore = false;
+    std::vector<std::size_t> formats;
+};
+
+std::string parseAssociate(const std::vector<std::string>& args, AssociateRequest& r) {
+    for (const std::string& a : args) {
+        if (a == "--status") {
+            r.status = true;
+        } else if (a == "--all") {
+            r.all = true;
+        } else if (a == "--restore") {
+            r.restore = true;
+        } else if (a.starts_with("--") || a.empty()) {
+            return "unknown option: " + a;
+        } else if (const auto f = formatOf(a)) {
+            r.formats.push_back(*f);
+        } else {
+            return "unknown format: " + a;
+        }
+    }
+    const int modes = (r.status ? 1 : 0) + (r.all ? 1 : 0) + (r.restore ? 1 : 0);
+    if (modes > 1 || (modes == 0 && r.formats.empty()) ||
+        ((r.status || r.all) && !r.formats.empty()))
+        return "give --status, --all, FORMAT... or --restore";
+    return {};
+}
+
+std::string checkAssociate(const std::vector<std::string>& args) {
+    AssociateRequest r;
+    return parseAssociate(args, r);
+}
+
 }  // namespace
 
 int runAssociate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    bool status = false, all = false, restore = false;
-    std::vector<std::size_t> formats;
-    for (const std::string& a : args) {
-        if (a == "--status") {
-            status = true;
-        } else if (a == "--all") {
-            all = true;
-        } else if (a == "--restore") {
-            restore = true;
-        } else if (a.starts_with("--") || a.empty()) {
-            return usageError(err, "associate", "unknown option: " + a);
-        } else if (const auto f = formatOf(a)) {
-            formats.push_back(*f);
-        } else {
-            return usageError(err, "associate", "unknown format: " + a);
-        }
-    }
-    const int modes = (status ? 1 : 0) + (all ? 1 : 0) + (restore ? 1 : 0);
-    if (modes > 1 || (modes == 0 && formats.empty()) || ((status || all) && !formats.empty())) {
-        return usageError(err, "associate", "give --status, --all, FORMAT... or --restore");
-    }
+    AssociateRequest request;
+    if (std::string error = parseAssociate(args, request); !error.empty())
+        return usageError(err, "associate", error);
+    const bool status = request.status, all = request.all, restore = request.restore;
+    std::vector<std::size_t>& formats = request.formats;
 
     shell::RegistryStore store(shell::RegistryStore::defaultPath());
     if (!store.load()) {
@@ -110,6 +128,22 @@ int runAssociate(const std::vector<std::string>& args, std::ostream& out, std::o
         return 1;
     }
     return 0;
+}
+
+const Verb& associateVerb() {
+    static const Verb verb = {
+        "associate",
+        "--status\n--all\nFORMAT...\n--restore [FORMAT...]",
+        "make the viewer the default for image types, or give them back",
+        "",
+        "  --status           which types open with the viewer\n"
+        "  --all              every type\n"
+        "  --restore          give the types back to the applications they had\n",
+        "none",
+        checkAssociate,
+        runAssociate,
+    };
+    return verb;
 }
 
 }  // namespace kalder::cli

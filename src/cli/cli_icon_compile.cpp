@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "cli/cli_usage.h"
+#include "cli/cli_verb.h"
 #include "tools/icon_compiler/icon_compiler.h"
 
 namespace kalder::cli {
@@ -162,6 +163,30 @@ int runIconCompile(const std::vector<std::string>& args, std::ostream& out, std:
     if (!compiler.compile(o.output, *tools::iconOutputTypeFor(o.output))) return 1;
     out << o.output << "\n";
     return 0;
+}
+
+const Verb& iconCompileVerb() {
+    static const Verb verb = {
+        "icon-compile",
+        "FILE... -o OUT.ico|OUT.cur|OUT.ani [options]",
+        "an icon, cursor or animated cursor of every page",
+        "",
+        "  -o, --output OUT   the .ico, .cur or .ani to write\n"
+        "  --transparent RRGGBB  this colour becomes transparent\n"
+        "  --mask FILE        the transparency mask\n"
+        "  --hotspot X,Y      the cursor's hot spot\n"
+        "  --delay N          frame delay of an .ani in 1/100 s\n"
+        "  --sizes standard|N,N,...  make these square sizes from one picture (standard: 16,\n"
+        "                     24, 32, 48, 64, 128 and 256, as far as the picture is large)\n",
+        "image",
+        [](const std::vector<std::string>& args) {
+            std::string error;
+            (void)parseIconCompile(args, error);
+            return error;
+        },
+        runIconCompile,
+    };
+    return verb;
 }
 
 }  // namespace kalder::cli

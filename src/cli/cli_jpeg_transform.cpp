@@ -1,9 +1,11 @@
-#include "cli/cli_jpeg_transform.h"
-
-#include <charconv>
+// jpeg-transform and exif-orientation: lossless turns and the orientation tag, in place.
+#include <algorithm>
 #include <ostream>
 #include <system_error>
 
+#include "cli/cli_args.h"
+#include "cli/cli_usage.h"
+#include "cli/cli_verb.h"
 #include "tools/jpeg_transform/exif_orientation.h"
 #include "tools/jpeg_transform/jpeg_file_job.h"
 #include "tools/jpeg_transform/jpeg_transform.h"
@@ -14,13 +16,19 @@ namespace {
 namespace fs = std::filesystem;
 using tools::JpegOperation;
 
-bool parseInt(const std::string& text, std::int32_t& out) {
-    auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return ec == std::errc{} && p == text.data() + text.size();
-}
+struct JpegToolOptions {
+    std::vector<std::string> inputs;
+    std::string output;
+    tools::JpegTransformCode code = {};  // with --auto: as each file's orientation says
+    bool automatic = false;
+    bool trim = false;
+    bool preserveDate = false;
+    bool force = false;                 // rewrite read-only files too
+    std::int32_t orientationValue = 0;  // exif-orientation; 0: --show
+};
 
 // The target of an -o that names the input itself (another spelling included) is the input.
-fs::path targetFor(const CliOptions& o, const fs::path& input) {
+fs::path targetFor(const JpegToolOptions& o, const fs::path& input) {
     if (o.output.empty()) return input;
     std::error_code ec;
     if (fs::equivalent(input, o.output, ec)) return input;
@@ -43,90 +51,77 @@ int report(const tools::JpegTransformResult& r, const std::string& path, std::os
     return 1;
 }
 
-}  // namespace
-
-ParseResult parseJpegToolCommandLine(const std::vector<std::string>& args) {
-    ParseResult r;
-    CliOptions& o = r.options;
-    const bool transform = args.at(0) == "jpeg-transform";
-    o.command = transform ? Command::JpegTransform : Command::ExifOrientation;
+std::string parseJpegTransform(const std::vector<std::string>& args, JpegToolOptions& o) {
     int operations = 0;
-    bool show = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) { return takeValue(args, i, out, r.error); };
-        std::string v;
-        if (a == "--") {
-            o.inputs.insert(o.inputs.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                            args.end());
-            break;
-        } else if (transform && a == "--rotate") {
-            if (!value(v)) return r;
-            o.jpegCode = v == "90"    ? static_cast<int>(tools::JpegTransformCode::Rotate90)
-                         : v == "180" ? static_cast<int>(tools::JpegTransformCode::Rotate180)
-                         : v == "270" ? static_cast<int>(tools::JpegTransformCode::Rotate270)
-                                      : 0;
-            if (o.jpegCode == 0) {
-                r.error = "bad value for --rotate (90, 180 or 270): " + v;
-                return r;
-            }
+    auto operation = [&](tools::JpegTransformCode code) {
+        return [&o, &operations, code](const std::string&, const std::string&) {
+            o.code = code;
             ++operations;
-        } else if (transform && a == "--flip-h") {
-            o.jpegCode = static_cast<int>(tools::JpegTransformCode::FlipHorizontal);
-            ++operations;
-        } else if (transform && a == "--flip-v") {
-            o.jpegCode = static_cast<int>(tools::JpegTransformCode::FlipVertical);
-            ++operations;
-        } else if (transform && a == "--auto") {
-            o.jpegAuto = true;
-            ++operations;
-        } else if (transform && a == "--trim") {
-            o.trim = true;
-        } else if (transform && a == "--preserve-date") {
-            o.preserveDate = true;
-        } else if (transform && a == "--force") {
-            o.force = true;
-        } else if (transform && (a == "-o" || a == "--output")) {
-            if (!value(o.output)) return r;
-        } else if (!transform && a == "--show") {
-            show = true;
-        } else if (a == "--help" || a == "-h") {
-            o.command = Command::Help;
-            return r;
-        } else if (!a.empty() && a[0] == '-' && a != "-") {
-            r.error = "unknown option: " + a;
-            return r;
-        } else if (!transform && !show && o.orientationValue == 0) {
-            if (!parseInt(a, o.orientationValue) || o.orientationValue < 1 ||
-                o.orientationValue > 8) {
-                r.error = "bad orientation value (1-8): " + a;
-                return r;
-            }
-        } else {
-            o.inputs.push_back(a);
-        }
-    }
-    if (transform && operations != 1) {
-        r.error = "give one of --rotate, --flip-h, --flip-v or --auto";
-    } else if (!transform && !show && o.orientationValue == 0) {
-        r.error = "missing orientation value (1-8) or --show";
-    } else if (o.inputs.empty()) {
-        r.error = "no input file";
-    } else if (transform && !o.jpegAuto && o.inputs.size() != 1) {
-        r.error = "exactly one input expected";
-    } else if (o.jpegAuto && !o.output.empty()) {
-        r.error = "--auto works in place; -o is not allowed";
-    }
-    return r;
+            return std::string();
+        };
+    };
+    const OptionList options = {
+        {{"--rotate"},
+         true,
+         [&](const std::string&, const std::string& v) {
+             using Code = tools::JpegTransformCode;
+             if (v != "90" && v != "180" && v != "270")
+                 return "bad value for --rotate (90, 180 or 270): " + v;
+             return operation(v == "90"    ? Code::Rotate90
+                              : v == "180" ? Code::Rotate180
+                                           : Code::Rotate270)("", "");
+         }},
+        {{"--flip-h"}, false, operation(tools::JpegTransformCode::FlipHorizontal)},
+        {{"--flip-v"}, false, operation(tools::JpegTransformCode::FlipVertical)},
+        {{"--auto"},
+         false,
+         [&](const std::string&, const std::string&) {
+             o.automatic = true;
+             ++operations;
+             return std::string();
+         }},
+        flag({"--trim"}, o.trim),
+        flag({"--preserve-date"}, o.preserveDate),
+        flag({"--force"}, o.force),
+        text({"-o", "--output"}, o.output),
+    };
+    if (std::string error = parseArgs(args, options, o.inputs); !error.empty()) return error;
+    if (operations != 1) return "give one of --rotate, --flip-h, --flip-v or --auto";
+    if (o.inputs.empty()) return "no input file";
+    if (!o.automatic && o.inputs.size() != 1) return "exactly one input expected";
+    if (o.automatic && !o.output.empty()) return "--auto works in place; -o is not allowed";
+    return {};
 }
 
-int runJpegTransform(const CliOptions& o, std::ostream& out, std::ostream& err) {
+// VALUE FILE... or --show FILE...; words after "--" are files, never the value.
+std::string parseExifOrientation(const std::vector<std::string>& args, JpegToolOptions& o) {
+    const auto dashes = std::find(args.begin(), args.end(), "--");
+    bool show = false;
+    if (std::string error = parseArgs({args.begin(), dashes}, {flag({"--show"}, show)}, o.inputs);
+        !error.empty())
+        return error;
+    if (!show) {
+        if (o.inputs.empty()) return "missing orientation value (1-8) or --show";
+        const std::string value = o.inputs.front();
+        if (!parseInt(value, o.orientationValue) || o.orientationValue < 1 ||
+            o.orientationValue > 8)
+            return "bad orientation value (1-8): " + value;
+        o.inputs.erase(o.inputs.begin());
+    }
+    if (dashes != args.end()) o.inputs.insert(o.inputs.end(), dashes + 1, args.end());
+    return o.inputs.empty() ? "no input file" : "";
+}
+
+int runJpegTransform(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    JpegToolOptions o;
+    if (std::string error = parseJpegTransform(args, o); !error.empty())
+        return usageError(err, "jpeg-transform", error);
     tools::JpegTransformOptions options;
     options.allowTrim = o.trim;
     const tools::JpegFileOptions fileOptions{o.preserveDate, o.force};
-    if (!o.jpegAuto) {
+    if (!o.automatic) {
         const fs::path input = o.inputs.front();
-        const auto op = tools::operationFor(static_cast<tools::JpegTransformCode>(o.jpegCode));
+        const auto op = tools::operationFor(o.code);
         return report(
             tools::transformJpegFile(input, targetFor(o, input), op, options, fileOptions),
             o.inputs.front(), err);
@@ -148,7 +143,10 @@ int runJpegTransform(const CliOptions& o, std::ostream& out, std::ostream& err) 
     return status;
 }
 
-int runExifOrientation(const CliOptions& o, std::ostream& out, std::ostream& err) {
+int runExifOrientation(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    JpegToolOptions o;
+    if (std::string error = parseExifOrientation(args, o); !error.empty())
+        return usageError(err, "exif-orientation", error);
     int status = 0;
     for (const std::string& file : o.inputs) {
         if (o.orientationValue == 0) {
@@ -174,6 +172,54 @@ int runExifOrientation(const CliOptions& o, std::ostream& out, std::ostream& err
         }
     }
     return status;
+}
+
+std::string checkJpegTransform(const std::vector<std::string>& args) {
+    JpegToolOptions o;
+    return parseJpegTransform(args, o);
+}
+
+std::string checkExifOrientation(const std::vector<std::string>& args) {
+    JpegToolOptions o;
+    return parseExifOrientation(args, o);
+}
+
+}  // namespace
+
+const Verb& jpegTransformVerb() {
+    static const Verb verb = {
+        "jpeg-transform",
+        "--rotate 90|180|270 | --flip-h | --flip-v [--trim] [--preserve-date] IN [-o OUT]\n"
+        "--auto [--trim] [--preserve-date] FILE...",
+        "turn or mirror a JPEG without re-encoding it",
+        "Without -o IN is replaced. A file that would lose edge pixels is refused unless --trim.\n"
+        "--auto turns each file as its Exif orientation says and sets the orientation to 1.\n",
+        "  -o, --output OUT   write here instead of replacing IN\n"
+        "  --rotate 90|180|270  clockwise\n"
+        "  --flip-h, --flip-v  mirror\n"
+        "  --auto             as the Exif orientation says\n"
+        "  --trim             drop the edge pixels that cannot be transformed\n"
+        "  --preserve-date    keep the file's modification time\n"
+        "  --force            rewrite a read-only file\n",
+        "image",
+        checkJpegTransform,
+        runJpegTransform,
+    };
+    return verb;
+}
+
+const Verb& exifOrientationVerb() {
+    static const Verb verb = {
+        "exif-orientation",
+        "VALUE FILE...\n--show FILE...",
+        "set (1-8) or print the Exif Orientation tag in place",
+        "",
+        "  --show             print the tag instead of setting it\n",
+        "image",
+        checkExifOrientation,
+        runExifOrientation,
+    };
+    return verb;
 }
 
 }  // namespace kalder::cli

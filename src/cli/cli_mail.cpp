@@ -11,8 +11,9 @@
 #include <iostream>
 #include <iterator>
 
-#include "cli/cli_options.h"
+#include "cli/cli_args.h"
 #include "cli/cli_usage.h"
+#include "cli/cli_verb.h"
 #include "tools/mail/mail_charset.h"
 
 namespace kalder::cli {
@@ -158,6 +159,32 @@ int runSendMail(const std::vector<std::string>& args, std::ostream& out, std::os
     out << "sent to " << o.fields.to << "\n";
     // Not every recipient got it: a script must not take that for success.
     return result.refused.empty() ? 0 : 1;
+}
+
+const Verb& sendMailVerb() {
+    static const Verb verb = {
+        "send-mail",
+        "--server HOST --from ADDR --to ADDR [options] FILE...",
+        "mail the files as attachments",
+        "--to, --cc and --bcc may be repeated or hold a comma-separated list. The password comes\n"
+        "from KALDER_SMTP_PASSWORD or is asked on the terminal.\n",
+        "  --server HOST      the SMTP server\n"
+        "  --port N           default 25, 587 with starttls, 465 with tls\n"
+        "  --security NAME    none, starttls or tls (certificates are verified)\n"
+        "  --user NAME        log in as NAME\n"
+        "  --ca-file F        also trust the certificates in this PEM file\n"
+        "  --from ADDR        the sender's address\n"
+        "  --from-name NAME   the sender's name\n"
+        "  --to ADDR          a recipient\n"
+        "  --cc ADDR          a recipient in copy\n"
+        "  --bcc ADDR         a hidden recipient\n"
+        "  --subject TEXT     default: the file names\n"
+        "  --text TEXT, --text-file F  the message text\n",
+        "any",
+        [](const std::vector<std::string>& args) { return parseSendMailArgs(args).error; },
+        runSendMail,
+    };
+    return verb;
 }
 
 }  // namespace kalder::cli

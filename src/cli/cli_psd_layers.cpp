@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "cli/cli_usage.h"
+#include "cli/cli_verb.h"
 #include "tools/psd_decompiler/psd_decompiler.h"
 
 namespace kalder::cli {
@@ -83,6 +84,27 @@ int runPsdLayers(const std::vector<std::string>& args, std::ostream& out, std::o
     const auto result = tools::decompilePsdFiles({o.inputs.begin(), o.inputs.end()}, options, host);
     for (const auto& path : result.written) out << path.string() << "\n";
     return result.completed ? 0 : 1;
+}
+
+const Verb& psdLayersVerb() {
+    static const Verb verb = {
+        "psd-layers",
+        "FILE... -o DIR [--bmp|--png] [--expand]",
+        "every layer as a file",
+        "",
+        "  -o, --output DIR   the folder to write into\n"
+        "  --bmp              BMP with a _mask.bmp beside it (the default)\n"
+        "  --png              PNG\n"
+        "  --expand           every layer at the document's size\n",
+        "image",
+        [](const std::vector<std::string>& args) {
+            std::string error;
+            (void)parsePsdLayers(args, error);
+            return error;
+        },
+        runPsdLayers,
+    };
+    return verb;
 }
 
 }  // namespace kalder::cli

@@ -4,8 +4,9 @@
 #include <filesystem>
 #include <ostream>
 
-#include "cli/cli_options.h"
+#include "cli/cli_args.h"
 #include "cli/cli_usage.h"
+#include "cli/cli_verb.h"
 
 namespace kalder::cli {
 
@@ -168,6 +169,28 @@ int runScan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return 1;
     }
     return saveFailed ? 1 : 0;
+}
+
+const Verb& scanVerb() {
+    static const Verb verb = {
+        "scan",
+        "[--device NAME] [options] -o OUT\n--list\n--device NAME --options",
+        "acquire from a scanner",
+        "OUT's extension picks bmp, jpg, png, tga or tif; feeder pages get -N before it.\n",
+        "  -o, --output OUT   the file to write\n"
+        "  --list             list the devices\n"
+        "  --device NAME      the device (default: the first one)\n"
+        "  --mode NAME        color, gray or lineart\n"
+        "  --resolution DPI   dots per inch\n"
+        "  --source NAME      flatbed, feeder, ... as the device names them\n"
+        "  --pages N          at most N pages from a feeder\n"
+        "  --option NAME=VALUE  set one of the device's own options; repeatable\n"
+        "  --options          list the device's options, their values and ranges\n",
+        "none",
+        [](const std::vector<std::string>& args) { return parseScanArgs(args).error; },
+        runScan,
+    };
+    return verb;
 }
 
 }  // namespace kalder::cli

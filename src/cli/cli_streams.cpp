@@ -5,9 +5,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <system_error>
+
+#include "cli/cli_usage.h"
+#include "image/writers/writer_factory.h"
+#include "tools/convert/page_preparation.h"
 
 namespace kalder::cli {
 namespace fs = std::filesystem;
@@ -121,6 +126,46 @@ std::string jsonEscape(const std::string& s) {
         ++i;
     }
     return out;
+}
+
+OutputTarget::OutputTarget(const std::string& output, const std::string& ext)
+    : m_toStdout(output == "-"), m_path(output) {
+    if (!m_toStdout) return;
+    m_temp = std::make_unique<TempFolder>();
+    m_path = m_temp->ok() ? m_temp->path() / ("out" + ext) : fs::path();
+}
+
+int OutputTarget::finish(std::ostream& out, std::ostream& err) const {
+    if (m_toStdout && !copyFileTo(m_path, out))
+        return fileError(err, "standard output", std::strerror(errno ? errno : EIO));
+    return 0;
+}
+
+std::string outputExtension(const std::string& output, const std::string& format, bool thumbnail,
+                            std::string& error) {
+    std::string ext;
+    if (!format.empty()) {
+        ext = tools::lowerExtension("x." + format);
+    } else if (output == "-") {
+        error = "writing to standard output needs --format";
+        return {};
+    } else {
+        ext = tools::lowerExtension(output);
+    }
+    // A file manager's thumbnailer names its output as it likes, often with no extension:
+    // a thumbnail is PNG unless PAM is asked for by name.
+    if (thumbnail && ext.empty() && output != "-") ext = ".png";
+    const bool known =
+        ext == ".pam" ||
+        (thumbnail ? ext == ".png" : image::createWriterForExtension(ext) != nullptr);
+    if (!known) {
+        const char* list = thumbnail ? "pam or png" : "pam, bmp, pcx, tga, gif, jpg, png or tif";
+        error = format.empty()
+                    ? output + ": unknown output format (the extension must name " + list + ")"
+                    : "bad value for --format (" + std::string(list) + "): " + format;
+        return {};
+    }
+    return ext;
 }
 
 }  // namespace kalder::cli

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <memory>
 #include <string>
 
 namespace kalder::cli {
@@ -42,6 +43,29 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// Where a command writes: OUT itself, or for "-" a temporary file whose bytes go to standard
+// output once it is complete, so a failed decode never leaves half an image in a pipe.
+class OutputTarget {
+public:
+    // `ext` (".png") names the temporary file, for writers that go by it.
+    OutputTarget(const std::string& output, const std::string& ext);
+    bool ok() const { return !m_path.empty(); }
+    const std::filesystem::path& path() const { return m_path; }
+    // After the command wrote path(): its bytes to standard output. The exit status.
+    int finish(std::ostream& out, std::ostream& err) const;
+
+private:
+    bool m_toStdout;
+    std::unique_ptr<TempFolder> m_temp;
+    std::filesystem::path m_path;
+};
+
+// The format an output is written in, as an extension (".pam", ".png", ...): `format` (--format),
+// else OUT's extension. A thumbnail is PAM or PNG, an OUT without extension PNG. Empty with
+// `error` set when neither names one we write.
+std::string outputExtension(const std::string& output, const std::string& format, bool thumbnail,
+                            std::string& error);
 
 // Copies the file's bytes to the stream; false when reading or writing failed.
 bool copyFileTo(const std::filesystem::path& file, std::ostream& out);

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -12,186 +11,12 @@
 #include <set>
 #include <sstream>
 
+#include "cli/cli_verb.h"
 #include "image/cdx_loader.h"
 #include "image/format_table.h"
 
 namespace kalder::cli {
 namespace {
-
-constexpr char kOutputOptions[] =
-    "  --quality N        JPEG quality 0-100 (default 75)\n"
-    "  --progressive      progressive JPEG\n"
-    "  --interlaced       interlaced GIF or PNG\n"
-    "  --compression NAME  TIFF: none, ccitt1d, g3, g4, lzw, jpeg, packbits, deflate\n"
-    "  --rle              run-length encoded BMP (palette images) or TGA\n"
-    "  --colors N         palette output with at most N colours (2-256)\n"
-    "  --palette NAME     optimized, websafe, bw, vga, system\n"
-    "  --dither NAME      none, ordered, floyd, jarvis, stucki\n"
-    "  --method NAME      Lanczos, Bicubic, Bilinear, Cosine, Box\n";
-
-const std::string kDecodeOptions =
-    std::string(
-        "  -o, --output OUT   the file to write; - for standard output (needs --format)\n"
-        "  --format NAME      pam, bmp, pcx, tga, gif, jpg, png or tif instead of OUT's extension\n"
-        "  --fit WxH          fit into a box (aspect kept)\n"
-        "  --autofit          fit panoramas by height, tall images by width\n"
-        "  --zoom-rule N      0 every image, 1 only smaller, 2 only larger than the box\n"
-        "  --rotate N         quarter turns clockwise (0-3)\n"
-        "  --flip-h, --flip-v  mirror after rotating\n"
-        "  --no-smooth        nearest neighbour instead of interpolation\n"
-        "  --page N           decode page N (from 0)\n"
-        "  --all-pages        every page; OUT gets -N before its extension (GIF and TIFF take\n"
-        "                     every page into one file)\n"
-        "  --alpha            keep the alpha channel (PAM: RGB_ALPHA)\n"
-        "  --background RRGGBB  composite transparency over this colour\n"
-        "  --profile FILE     colour-manage to this monitor profile\n"
-        "  --calibration R,G,B,EXTRA  per-channel and additional gamma\n"
-        "  --resample WxH|N%  scale the decoded image\n") +
-    kOutputOptions;
-
-const std::string kConvertOptions =
-    std::string(
-        "  -o, --output DIR   write into DIR (created); without it beside each source\n"
-        "  --format NAME      bmp, gif, jpg, png (default), tif, tga, pcx\n"
-        "  --resample WxH|Wx|xH|N%  target size; one side alone with --keep-aspect\n"
-        "  --units NAME       pixels, inches, mm, cm, m, feet, yards, points, picas\n"
-        "  --dpi X[,Y]        resolution for units and written (default: the file's)\n"
-        "  --keep-aspect      keep the aspect ratio (crop to fill when both sides given)\n"
-        "  --swap-vertical    exchange width and height for portrait images\n"
-        "  --rotate 90|180|270  clockwise\n"
-        "  --flip-h, --flip-v  mirror\n"
-        "  --prefix S, --suffix S  added to each output name\n"
-        "  --copy-subfolders ROOT  recreate the folders below ROOT inside DIR\n"
-        "  --preserve-date    keep the source's modification time\n"
-        "  --effect E         gamma=R,G,B (0-100, 75 unchanged), negative, bw; repeatable\n"
-        "  --overlay-image F, --overlay-text T  stamp onto every image\n"
-        "  --overlay-anchor A  top-left ... bottom-right (default bottom-right)\n"
-        "  --overlay-spacing H,V  distance from the anchored edges (default 10,10)\n"
-        "  --overwrite, --skip-existing  for outputs that exist (default: refuse)\n"
-        "  --jobs N           worker threads (default: one per core)\n") +
-    kOutputOptions;
-
-const std::array<VerbUsage, 15> kVerbs = {{
-    {"info", "[--json] FILE...", "format, description, size, depth, pages, resolution", "",
-     "  --json             one JSON array (file names not in UTF-8 keep their other bytes\n"
-     "                     as \\udcXX escapes)\n",
-     "image"},
-    {"decode", "FILE -o OUT [options]", "decode as the viewer does and write the result",
-     "OUT's extension (or --format) picks pam, bmp, pcx, tga, gif, jpg, png or tif. GIF output is\n"
-     "always reduced to a palette.\n",
-     kDecodeOptions.c_str(), "image"},
-    {"thumb", "FILE --size N -o OUT", "one thumbnail",
-     "OUT's extension (or --format) picks pam or png; an OUT without an extension gets PNG, as a\n"
-     "file manager's thumbnailer expects.\n",
-     "  -o, --output OUT   the file to write\n"
-     "  --format NAME      pam or png instead of OUT's extension\n"
-     "  --size N           longer side in pixels\n"
-     "  --no-exif          do not use embedded Exif thumbnails\n",
-     "image"},
-    {"thumbs", "DIR --size N -o OUTDIR\nDIR --cache [--size N] [-o OUTDIR]",
-     "thumbnails of every image of a folder",
-     "With --cache the thumbnails go through the desktop's shared thumbnail cache, filling it\n"
-     "(size 128 by default).\n",
-     "  -o, --output OUTDIR  write NAME.pam for every image into OUTDIR\n"
-     "  --size N           longer side in pixels\n"
-     "  --cache            through the shared thumbnail cache\n"
-     "  --no-exif          do not use embedded Exif thumbnails\n"
-     "  --jobs N           worker threads (default: one per core)\n",
-     "dir"},
-    {"exif", "FILE", "the properties report", "", "", "image"},
-    {"send-mail", "--server HOST --from ADDR --to ADDR [options] FILE...",
-     "mail the files as attachments",
-     "--to, --cc and --bcc may be repeated or hold a comma-separated list. The password comes\n"
-     "from KALDER_SMTP_PASSWORD or is asked on the terminal.\n",
-     "  --server HOST      the SMTP server\n"
-     "  --port N           default 25, 587 with starttls, 465 with tls\n"
-     "  --security NAME    none, starttls or tls (certificates are verified)\n"
-     "  --user NAME        log in as NAME\n"
-     "  --ca-file F        also trust the certificates in this PEM file\n"
-     "  --from ADDR        the sender's address\n"
-     "  --from-name NAME   the sender's name\n"
-     "  --to ADDR          a recipient\n"
-     "  --cc ADDR          a recipient in copy\n"
-     "  --bcc ADDR         a hidden recipient\n"
-     "  --subject TEXT     default: the file names\n"
-     "  --text TEXT, --text-file F  the message text\n",
-     "any"},
-    {"gif-compile", "FILE... -o OUT.gif [options]", "one animated GIF, a frame per file", "",
-     "  -o, --output OUT   the GIF to write\n"
-     "  --delay N          every frame's delay in 1/100 s (default 50)\n"
-     "  --disposal N       1 leave in place (default), 2 restore background,\n"
-     "                     3 restore previous\n"
-     "  --loop N|forever   how often it plays (default: forever; 1 writes no loop block)\n"
-     "  --minimize         store only what changes, unchanged pixels transparent, when\n"
-     "                     that makes the file smaller\n"
-     "  --separate-palettes  a palette per frame (optimized palette only)\n"
-     "  --comment TEXT     a comment block\n"
-     "  --palette NAME     optimized, websafe, bw, vga, system\n"
-     "  --colors N         at most N colours (2-256)\n"
-     "  --dither NAME      none, ordered, floyd, jarvis, stucki\n"
-     "  --interlaced       interlaced frames\n",
-     "image"},
-    {"icon-compile", "FILE... -o OUT.ico|OUT.cur|OUT.ani [options]",
-     "an icon, cursor or animated cursor of every page", "",
-     "  -o, --output OUT   the .ico, .cur or .ani to write\n"
-     "  --transparent RRGGBB  this colour becomes transparent\n"
-     "  --mask FILE        the transparency mask\n"
-     "  --hotspot X,Y      the cursor's hot spot\n"
-     "  --delay N          frame delay of an .ani in 1/100 s\n"
-     "  --sizes standard|N,N,...  make these square sizes from one picture (standard: 16,\n"
-     "                     24, 32, 48, 64, 128 and 256, as far as the picture is large)\n",
-     "image"},
-    {"jpeg-transform",
-     "--rotate 90|180|270 | --flip-h | --flip-v [--trim] [--preserve-date] IN [-o OUT]\n"
-     "--auto [--trim] [--preserve-date] FILE...",
-     "turn or mirror a JPEG without re-encoding it",
-     "Without -o IN is replaced. A file that would lose edge pixels is refused unless --trim.\n"
-     "--auto turns each file as its Exif orientation says and sets the orientation to 1.\n",
-     "  -o, --output OUT   write here instead of replacing IN\n"
-     "  --rotate 90|180|270  clockwise\n"
-     "  --flip-h, --flip-v  mirror\n"
-     "  --auto             as the Exif orientation says\n"
-     "  --trim             drop the edge pixels that cannot be transformed\n"
-     "  --preserve-date    keep the file's modification time\n"
-     "  --force            rewrite a read-only file\n",
-     "image"},
-    {"exif-orientation", "VALUE FILE...\n--show FILE...",
-     "set (1-8) or print the Exif Orientation tag in place", "",
-     "  --show             print the tag instead of setting it\n", "image"},
-    {"convert", "FILE... [-o DIR] [options]", "convert many files", "", kConvertOptions.c_str(),
-     "image"},
-    {"psd-layers", "FILE... -o DIR [--bmp|--png] [--expand]", "every layer as a file", "",
-     "  -o, --output DIR   the folder to write into\n"
-     "  --bmp              BMP with a _mask.bmp beside it (the default)\n"
-     "  --png              PNG\n"
-     "  --expand           every layer at the document's size\n",
-     "image"},
-    {"scan", "[--device NAME] [options] -o OUT\n--list\n--device NAME --options",
-     "acquire from a scanner",
-     "OUT's extension picks bmp, jpg, png, tga or tif; feeder pages get -N before it.\n",
-     "  -o, --output OUT   the file to write\n"
-     "  --list             list the devices\n"
-     "  --device NAME      the device (default: the first one)\n"
-     "  --mode NAME        color, gray or lineart\n"
-     "  --resolution DPI   dots per inch\n"
-     "  --source NAME      flatbed, feeder, ... as the device names them\n"
-     "  --pages N          at most N pages from a feeder\n"
-     "  --option NAME=VALUE  set one of the device's own options; repeatable\n"
-     "  --options          list the device's options, their values and ranges\n",
-     "none"},
-    {"associate", "--status\n--all\nFORMAT...\n--restore [FORMAT...]",
-     "make the viewer the default for image types, or give them back", "",
-     "  --status           which types open with the viewer\n"
-     "  --all              every type\n"
-     "  --restore          give the types back to the applications they had\n",
-     "none"},
-    {"companion", "--check FILE\n--find [FOLDER...]",
-     "whether FILE is the companion editor, or where one is",
-     "--find searches the fixed disks by default.\n",
-     "  --check FILE       whether FILE is the companion editor\n"
-     "  --find             search these folders\n",
-     "any"},
-}};
 
 constexpr char kCommonOptions[] =
     "  --quiet            no progress lines\n"
@@ -240,20 +65,12 @@ std::pair<std::string, std::string> optionColumns(const std::string& line) {
 
 }  // namespace
 
-std::span<const VerbUsage> verbUsages() { return kVerbs; }
-
-const VerbUsage* findVerb(std::string_view name) {
-    for (const auto& v : kVerbs)
-        if (name == v.name) return &v;
-    return nullptr;
-}
-
 std::string overviewText() {
     std::string out = "usage: kalder-cli COMMAND [options] FILE...\n\ncommands:\n";
-    for (const auto& v : kVerbs) {
-        std::string name = "  " + std::string(v.name);
+    for (const Verb* v : verbs()) {
+        std::string name = "  " + std::string(v->name);
         name.resize(20, ' ');
-        out += name + v.summary + "\n";
+        out += name + v->summary + "\n";
     }
     out += "\noptions of every command:\n";
     out += kCommonOptions;
@@ -264,7 +81,7 @@ std::string overviewText() {
     return out;
 }
 
-std::string verbHelpText(const VerbUsage& v) {
+std::string verbHelpText(const Verb& v) {
     std::string out;
     bool first = true;
     for (const auto& line : splitLines(v.synopsis)) {
@@ -274,14 +91,14 @@ std::string verbHelpText(const VerbUsage& v) {
     }
     out += "\n" + std::string(v.summary) + "\n";
     if (*v.details) out += "\n" + std::string(v.details);
-    out += "\noptions:\n" + std::string(v.options) + kCommonOptions;
+    out += "\noptions:\n" + v.options + kCommonOptions;
     return out;
 }
 
-std::vector<std::string> verbOptionWords(const VerbUsage& v) {
+std::vector<std::string> verbOptionWords(const Verb& v) {
     std::vector<std::string> out;
     std::set<std::string> seen;
-    for (const auto& line : splitLines(std::string(v.options) + kCommonOptions)) {
+    for (const auto& line : splitLines(v.options + kCommonOptions)) {
         const std::string first = optionColumns(line).first;
         std::istringstream words(first);
         for (std::string w; words >> w;) {
@@ -294,7 +111,7 @@ std::vector<std::string> verbOptionWords(const VerbUsage& v) {
 
 std::string manPageText() {
     std::string out =
-        ".\\\" Made by kalder-cli-docs from the program's own help; edit src/cli/cli_usage.cpp.\n"
+        ".\\\" Made by kalder-cli-docs from the program's own help; edit the verbs in src/cli/.\n"
         ".TH KALDER-CLI 1 \"\" \"Kalder\" \"User Commands\"\n"
         ".SH NAME\n"
         "kalder-cli \\- the Kalder image viewer's engines from the command line\n"
@@ -321,13 +138,14 @@ std::string manPageText() {
     };
     optionBlock(std::string(kCommonOptions) + "  --version          the version\n");
     out += ".SH COMMANDS\n";
-    for (const auto& v : kVerbs) {
+    for (const Verb* verb : verbs()) {
+        const Verb& v = *verb;
         out += ".SS " + roff(v.name) + "\n";
         for (const auto& line : splitLines(v.synopsis))
             out += ".B kalder\\-cli " + roff(v.name) + "\n" + roff(line) + "\n.br\n";
         out += ".PP\n" + roff(v.summary) + ".\n";
         for (const auto& line : splitLines(v.details)) out += roff(line) + "\n";
-        if (*v.options) {
+        if (!v.options.empty()) {
             out += ".PP\n";
             optionBlock(v.options);
         }
@@ -363,7 +181,7 @@ std::string bashCompletionText() {
         "    prev=${COMP_WORDS[COMP_CWORD-1]}\n"
         "    if [[ $COMP_CWORD -eq 1 ]]; then\n"
         "        COMPREPLY=($(compgen -W '";
-    for (const auto& v : kVerbs) out += std::string(v.name) + " ";
+    for (const Verb* v : verbs()) out += std::string(v->name) + " ";
     out +=
         "--help --version' -- \"$cur\"))\n"
         "        return\n"
@@ -390,10 +208,10 @@ std::string bashCompletionText() {
         "    if [[ $cur == -* ]]; then\n"
         "        local words\n"
         "        case $verb in\n";
-    for (const auto& v : kVerbs) {
-        out += "            " + std::string(v.name) + ") words='";
+    for (const Verb* v : verbs()) {
+        out += "            " + std::string(v->name) + ") words='";
         bool first = true;
-        for (const auto& w : verbOptionWords(v)) {
+        for (const auto& w : verbOptionWords(*v)) {
             out += (first ? "" : " ") + w;
             first = false;
         }
@@ -416,9 +234,9 @@ std::string bashCompletionText() {
         "    case $1 in\n";
     for (const char* kind : {"image", "dir", "any"}) {
         std::string names;
-        for (const auto& v : kVerbs)
-            if (std::string_view(v.operands) == kind)
-                names += (names.empty() ? "" : "|") + std::string(v.name);
+        for (const Verb* v : verbs())
+            if (std::string_view(v->operands) == kind)
+                names += (names.empty() ? "" : "|") + std::string(v->name);
         if (names.empty()) continue;
         out += "        " + names + ")\n";
         if (std::string_view(kind) == "image")

@@ -1,33 +1,20 @@
 #pragma once
 
 #include <iosfwd>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kalder::cli {
 
-// One command's help: the one place its words are written down. `VERB --help`, the overview,
-// the manual page and the shell completion are all made from these.
-struct VerbUsage {
-    const char* name;
-    const char* synopsis;  // lines after "kalder-cli NAME ", several separated by '\n'
-    const char* summary;   // one line for the overview
-    const char* details;   // paragraphs; may be empty
-    const char* options;   // "  --word ARG   what it does" lines; may be empty
-    const char* operands;  // what the file arguments are: "image", "dir", "any", "none"
-};
-
-std::span<const VerbUsage> verbUsages();
-const VerbUsage* findVerb(std::string_view name);
+struct Verb;
 
 // The overview `kalder-cli --help` prints.
 std::string overviewText();
 // What `kalder-cli VERB --help` prints.
-std::string verbHelpText(const VerbUsage& verb);
+std::string verbHelpText(const Verb& verb);
 // The option words ("-o", "--size", ...) a verb's help names, in order of appearance.
-std::vector<std::string> verbOptionWords(const VerbUsage& verb);
+std::vector<std::string> verbOptionWords(const Verb& verb);
 
 // The manual page in roff and the bash completion script, both made from the table.
 std::string manPageText();

@@ -1,14 +1,14 @@
 // kalder-cli convert: exit status, existing outputs, folders and Ctrl+C.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
-#include "cli/cli_options.h"
 #include "support/test_support.h"
 #include "tools/jpeg_transform/jpeg_test_files.h"
 
@@ -137,20 +137,32 @@ TEST(CliConvert, InterruptStopsWithoutTemporaryFiles) {
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
-    // Interrupt once the run is under way (its first temporary file exists).
-    int status = 0;
-    bool exited = false;
-    for (int i = 0; i < 6000 && !exited; ++i) {
-        if (fs::exists(dir / "out") && anyTemporary(dir / "out")) {
+    // Interrupt once the run is under way (its first temporary file exists). Every file made in
+    // the folders wakes the wait (inotify), and so does the run's end (its pidfd).
+    const int files = ::inotify_init1(IN_CLOEXEC),
+              ended = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    ASSERT_GE(files, 0);
+    ASSERT_GE(ended, 0);
+    ::inotify_add_watch(files, dir.path().c_str(), IN_CREATE);
+    bool watchingOut = false;
+    for (;;) {
+        // Each watch is in place before the look that it would otherwise have to repeat.
+        if (!watchingOut && fs::exists(dir / "out"))
+            watchingOut = ::inotify_add_watch(files, (dir / "out").c_str(), IN_CREATE) >= 0;
+        if (watchingOut && anyTemporary(dir / "out")) {
             ::kill(pid, SIGINT);
             break;
         }
-        exited = ::waitpid(pid, &status, WNOHANG) == pid;
-        if (!exited) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        pollfd wake[2] = {{files, POLLIN, 0}, {ended, POLLIN, 0}};
+        // A minute without a new file: stop watching and let the run end on its own.
+        if (::poll(wake, 2, 60000) <= 0 || wake[1].revents != 0) break;
+        char events[4096];
+        (void)::read(files, events, sizeof events);
     }
-    if (!exited) {
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    }
+    ::close(files);
+    ::close(ended);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
     EXPECT_LE(WEXITSTATUS(status), 1);
     EXPECT_FALSE(anyTemporary(dir.path()));

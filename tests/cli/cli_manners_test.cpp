@@ -6,18 +6,11 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <functional>
-#include <map>
 #include <tuple>
 
-#include "cli/cli_icon_compile.h"
-#include "cli/cli_jpeg_transform.h"
-#include "cli/cli_mail.h"
-#include "cli/cli_options.h"
-#include "cli/cli_psd_layers.h"
-#include "cli/cli_scan.h"
 #include "cli/cli_streams.h"
 #include "cli/cli_usage.h"
+#include "cli/cli_verb.h"
 #include "support/test_support.h"
 
 using namespace kalder;
@@ -110,8 +103,8 @@ TEST(CliManners, ErrorsNameTheFileAndTheReason) {
 
 TEST(CliManners, EveryVerbHasItsOwnHelpAndKnowsWhatItLists) {
     test::TempDir dir;
-    for (const cli::VerbUsage& verb : cli::verbUsages()) {
-        const std::string name = verb.name;
+    for (const cli::Verb* verb : cli::verbs()) {
+        const std::string name = verb->name;
         for (const char* word : {" --help", " -h", " x --help"}) {
             const CliRun r = runCli(dir, name + word);
             EXPECT_EQ(r.status, 0) << name << word << ": " << r.err;
@@ -123,35 +116,10 @@ TEST(CliManners, EveryVerbHasItsOwnHelpAndKnowsWhatItLists) {
     EXPECT_LT(std::count(overview.begin(), overview.end(), '\n'), 40);
 
     // Every option a verb's help names is one its parser takes.
-    using Parser = std::function<std::string(const std::vector<std::string>&)>;
-    auto common = [](const std::string& verb) {
-        return Parser([verb](const std::vector<std::string>& a) {
-            std::vector<std::string> args = {verb};
-            args.insert(args.end(), a.begin(), a.end());
-            return cli::parseCommandLine(args).error;
-        });
-    };
-    std::string error;
-    const std::map<std::string, Parser> parsers = {
-        {"info", common("info")},
-        {"decode", common("decode")},
-        {"thumb", common("thumb")},
-        {"thumbs", common("thumbs")},
-        {"exif", common("exif")},
-        {"gif-compile", common("gif-compile")},
-        {"convert", common("convert")},
-        {"jpeg-transform", common("jpeg-transform")},
-        {"exif-orientation", common("exif-orientation")},
-        {"send-mail", [](const auto& a) { return cli::parseSendMailArgs(a).error; }},
-        {"scan", [](const auto& a) { return cli::parseScanArgs(a).error; }},
-        {"icon-compile", [&](const auto& a) { return (cli::parseIconCompile(a, error), error); }},
-        {"psd-layers", [&](const auto& a) { return (cli::parsePsdLayers(a, error), error); }},
-    };
-    for (const auto& [verb, parse] : parsers) {
-        for (const std::string& word : cli::verbOptionWords(*cli::findVerb(verb))) {
+    for (const cli::Verb* verb : cli::verbs()) {
+        for (const std::string& word : cli::verbOptionWords(*verb)) {
             if (word == "--help" || word == "-h" || word == "--quiet") continue;
-            const std::string e = parse({word, "1"});
-            EXPECT_NE(e, "unknown option: " + word) << verb;
+            EXPECT_NE(verb->check({word, "1"}), "unknown option: " + word) << verb->name;
         }
     }
 }

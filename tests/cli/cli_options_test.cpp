@@ -1,22 +1,17 @@
-#include "cli/cli_options.h"
-
 #include <gtest/gtest.h>
+
+#include "cli/cli_decode.h"
+#include "cli/cli_usage.h"
+#include "cli/cli_verb.h"
 
 using namespace kalder::cli;
 
-namespace {
-ParseResult parse(std::initializer_list<const char*> args) {
-    return parseCommandLine(std::vector<std::string>(args.begin(), args.end()));
-}
-}  // namespace
-
 TEST(CliOptions, DecodeOptionsAreRead) {
-    auto r = parse({"decode", "in.gif", "--fit", "640x480", "--autofit", "--zoom-rule", "2",
-                    "--rotate", "3", "--flip-h", "--flip-v", "--no-smooth", "--all-pages",
-                    "--alpha", "--background", "3366cc", "-o", "out.pam"});
+    auto r = parseDecodeArgs({"in.gif", "--fit", "640x480", "--autofit", "--zoom-rule", "2",
+                              "--rotate", "3", "--flip-h", "--flip-v", "--no-smooth", "--all-pages",
+                              "--alpha", "--background", "3366cc", "-o", "out.pam"});
     ASSERT_EQ(r.error, "");
     const auto& o = r.options;
-    EXPECT_EQ(o.command, Command::Decode);
     EXPECT_EQ(o.inputs, std::vector<std::string>{"in.gif"});
     EXPECT_EQ(o.fitWidth, 640);
     EXPECT_EQ(o.fitHeight, 480);
@@ -30,9 +25,8 @@ TEST(CliOptions, DecodeOptionsAreRead) {
 }
 
 TEST(CliOptions, UsageErrorsAreReported) {
-    const std::vector<std::vector<const char*>> bad = {
-        {},
-        {"explode", "x"},
+    EXPECT_EQ(findVerb("explode"), nullptr);
+    const std::vector<std::vector<std::string>> bad = {
         {"decode", "in.bmp"},             // no output
         {"decode", "a", "b", "-o", "x"},  // two inputs
         {"decode", "in", "-o", "x", "--rotate", "4"},
@@ -45,21 +39,24 @@ TEST(CliOptions, UsageErrorsAreReported) {
         {"thumbs", "dir", "--size", "0", "-o", "x"},
         {"info"},
         {"info", "a", "--bogus"},
+        // Each verb owns its options: another verb's word is not one of them.
+        {"info", "a", "--fit", "10x10"},
+        {"thumb", "in", "--size", "8", "-o", "x", "--jobs", "2"},
     };
     for (const auto& args : bad) {
-        auto r = parseCommandLine(std::vector<std::string>(args.begin(), args.end()));
-        EXPECT_NE(r.error, "") << (args.empty() ? "(nothing)" : args[0]);
+        const Verb* verb = findVerb(args[0]);
+        ASSERT_NE(verb, nullptr) << args[0];
+        EXPECT_NE(verb->check({args.begin() + 1, args.end()}), "") << args[0];
     }
 }
 
 TEST(CliOptions, InfoTakesManyFilesAndHelpWins) {
-    auto r = parse({"info", "a.png", "b.jpg", "--json"});
-    ASSERT_EQ(r.error, "");
-    EXPECT_EQ(r.options.inputs.size(), 2u);
-    EXPECT_TRUE(r.options.json);
-    EXPECT_EQ(parse({"decode", "--help"}).options.command, Command::Help);
-    EXPECT_EQ(parse({"--version"}).options.command, Command::Version);
-    auto c = parse({"decode", "in", "-o", "x", "--calibration", "1,1.5,0.8,2"});
+    EXPECT_EQ(infoVerb().check({"a.png", "b.jpg", "--json"}), "");
+    EXPECT_TRUE(asksForHelp({"in", "--help"}));
+    EXPECT_FALSE(asksForHelp({"--", "--help"}));
+    auto c = parseDecodeArgs({"in", "-o", "x", "--calibration", "1,1.5,0.8,2"});
     ASSERT_EQ(c.error, "");
     EXPECT_EQ(*c.options.calibration, (std::vector<double>{1, 1.5, 0.8, 2}));
+    // Thumbnails for the shared cache need no folder and default to its normal size.
+    EXPECT_EQ(thumbsVerb().check({"dir", "--cache"}), "");
 }

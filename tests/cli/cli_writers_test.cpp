@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "cli/cli_options.h"
+#include "cli/cli_decode.h"
 #include "image/writers/bmp_writer.h"
 #include "image/writers/writer_options.h"
 #include "support/test_support.h"
@@ -127,7 +127,10 @@ TEST(CliWriters, FailuresLeaveTheTargetAlone) {
 }
 
 TEST(CliWriters, OptionWordsAreParsed) {
-    auto parse = [](std::vector<std::string> args) { return cli::parseCommandLine(args); };
+    auto parse = [](std::vector<std::string> args) {
+        args.erase(args.begin());  // "decode"
+        return cli::parseDecodeArgs(args);
+    };
     auto r = parse({"decode",
                     "in",
                     "-o",
@@ -150,14 +153,15 @@ TEST(CliWriters, OptionWordsAreParsed) {
                     "--method",
                     "lanczos"});
     ASSERT_EQ(r.error, "");
-    EXPECT_EQ(r.options.quality, 90);
-    EXPECT_TRUE(r.options.progressive && r.options.interlaced && r.options.rle);
-    EXPECT_EQ(r.options.compression, 4);
-    EXPECT_EQ(r.options.colors, 16);
-    EXPECT_EQ(r.options.palette, 1);
-    EXPECT_EQ(r.options.dither, 2);
+    EXPECT_EQ(r.options.writer.quality, 90);
+    EXPECT_TRUE(r.options.writer.progressive && r.options.writer.interlaced &&
+                r.options.writer.rle);
+    EXPECT_EQ(r.options.writer.compression, 4);
+    EXPECT_EQ(r.options.writer.colors, 16);
+    EXPECT_EQ(r.options.writer.palette, 1);
+    EXPECT_EQ(r.options.writer.dither, 2);
     EXPECT_EQ(r.options.resamplePercent, 50);
-    EXPECT_EQ(r.options.method, 0);
+    EXPECT_EQ(r.options.writer.method, 0);
     r = parse({"decode", "in", "-o", "o.bmp", "--resample", "640x480"});
     EXPECT_EQ(r.options.resampleWidth, 640);
     EXPECT_EQ(r.options.resampleHeight, 480);

@@ -3,6 +3,7 @@
 #include <QDrag>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QRegularExpression>
@@ -475,17 +476,18 @@ TEST(FolderTree, ADragRestingOnAFolderOpensItAndLeavingCancels) {
                             Qt::NoModifier);
         QApplication::sendEvent(t.tree.viewport(), &move);
     };
+    QElapsedTimer resting;
+    resting.start();
     hover(a);
-    QTest::qWait(200);
-    EXPECT_FALSE(a->isExpanded()) << "not at once";
-    QTRY_VERIFY_WITH_TIMEOUT(a->isExpanded(), 2000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a->isExpanded(); }, 2000));
+    EXPECT_GE(resting.elapsed(), 200) << "not at once";
     EXPECT_EQ(Tree::names(a), QStringList{QStringLiteral("deep")});
 
     hover(b);
     QDragLeaveEvent leave;
     QApplication::sendEvent(t.tree.viewport(), &leave);
-    QTest::qWait(900);
-    EXPECT_FALSE(b->isExpanded()) << "a drag that left opens nothing";
+    EXPECT_FALSE(QTest::qWaitFor([&] { return b->isExpanded(); }, 900))
+        << "a drag that left opens nothing";
 }
 
 TEST(FolderTree, ANewDriveAppearsAndTheChosenFolderStaysChosen) {

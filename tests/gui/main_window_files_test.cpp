@@ -257,24 +257,22 @@ TEST(MainWindowFiles, AFileAddedWhileInTheBackgroundAppearsOnReturn) {
     Files f({"a.bmp", "c.bmp"});
     f.window->runCommand(cmd::kNextFile);
     QApplication::setActiveWindow(f.window.get());
-    QTest::qWait(20);
-    ASSERT_TRUE(f.window->isActiveWindow());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.window->isActiveWindow(); }));
     QApplication::setActiveWindow(nullptr);
-    QTest::qWait(20);
-    ASSERT_FALSE(f.window->isActiveWindow());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f.window->isActiveWindow(); }));
     kalder::test::writeFile(f.dir / "b.bmp", smallBmp());
     EXPECT_EQ(f.names().size(), 2u) << "nothing is read while in the background";
     QApplication::setActiveWindow(f.window.get());
-    QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.window->isActiveWindow(); }));
     EXPECT_EQ(f.names(), (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
     EXPECT_EQ(f.current(), "c.bmp") << "the current file stays current";
 
     // Without a change, coming back lists nothing again.
     const kalder::view::ImageEntry* before = f.window->images().at(0);
     QApplication::setActiveWindow(nullptr);
-    QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f.window->isActiveWindow(); }));
     QApplication::setActiveWindow(f.window.get());
-    QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.window->isActiveWindow(); }));
     EXPECT_EQ(f.window->images().at(0), before);
 }
 
@@ -437,7 +435,7 @@ TEST(MainWindowFiles, FindImageMakesTheHitCurrentInAFocusedListAndInView) {
     });
     f.window->runCommand(cmd::kFindImage);
     QApplication::setActiveWindow(f.window.get());
-    QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.window->isActiveWindow(); }));
     kalder::gui::ThumbnailBrowser* list = f.window->browserPane()->fileList();
     ASSERT_EQ(f.current(), "zebra.bmp");
     EXPECT_EQ(list->current(), f.window->currentEntry());

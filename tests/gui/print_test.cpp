@@ -9,16 +9,15 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTest>
 #include <QTimer>
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <regex>
-#include <thread>
 
 #include "app/core/settings.h"
 #include "app/gui/tools/print/print_dialog.h"
@@ -58,15 +57,10 @@ ProcessRun run(const QString& program, const QStringList& args, int timeoutMs = 
     return r;
 }
 
-// Polls a condition for up to a minute: the server and its PDF writer work at their own pace.
+// Waits up to a minute for a condition: the server and its PDF writer work at their own pace.
 template <typename F>
 bool waitFor(F&& done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < until) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return done();
+    return QTest::qWaitFor(std::forward<F>(done), 60000);
 }
 
 void writeBmp(const fs::path& path, int w, int h, Rgb c) {

@@ -10,11 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "damage_test_support.h"
 #include "image/bitmap32.h"
 #include "image/color_space.h"
 #include "image/exif/exif_block.h"
@@ -342,18 +344,52 @@ TEST_F(JpegReaderTest, HostileInputsFailCleanly) {
     }
 }
 
-TEST_F(JpegReaderTest, RandomDamageNeverCrashes) {
+// The size a JPEG's frame header declares, reached by walking the segments as the library does;
+// nullopt when the walk meets anything else first.
+std::optional<std::pair<int, int>> declaredSize(const std::vector<std::uint8_t>& b) {
+    if (b.size() < 2 || b[0] != 0xFF || b[1] != 0xD8) return std::nullopt;
+    for (std::size_t i = 2; i + 9 <= b.size();) {
+        if (b[i] != 0xFF) return std::nullopt;
+        const std::uint8_t marker = b[i + 1];
+        const std::size_t length = static_cast<std::size_t>(b[i + 2] << 8 | b[i + 3]);
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) return std::pair<int, int>{b[i + 7] << 8 | b[i + 8], b[i + 5] << 8 | b[i + 6]};
+        if (marker == 0xDA || marker == 0xD9 || marker == 0xFF || length < 2) return std::nullopt;
+        i += 2 + length;
+    }
+    return std::nullopt;
+}
+
+// Every damaged file either fails with an error of its own, or shows a picture of the size its
+// frame header declares; the same bytes always give the same outcome and the same pixels.
+TEST_F(JpegReaderTest, RandomDamageFailsCleanlyOrShowsTheDeclaredSize) {
     const auto progressive = encodeJpeg(64, 48, {.progressive = true, .restartRows = 2});
     const auto baseline = encodeJpeg(64, 48, {.space = JCS_GRAYSCALE});
+    ASSERT_EQ(declaredSize(baseline), (std::pair<int, int>{64, 48}));
     std::mt19937 rng(7);
+    int shown = 0, failed = 0;
     for (int round = 0; round < 300; ++round) {
         auto bytes = (round & 1) ? progressive : baseline;
         const int flips = 1 + static_cast<int>(rng() % 8);
         for (int i = 0; i < flips; ++i)
             bytes[rng() % bytes.size()] = static_cast<std::uint8_t>(rng());
         if (round % 3 == 0) bytes.resize(rng() % bytes.size());
-        (void)decodeBytes(bytes);
+        SCOPED_TRACE("round " + std::to_string(round));
+        const auto shownImage = test::shownDespiteDamage<JpegReader>(bytes, decodeAll);
+        if (!shownImage) {
+            ++failed;
+            continue;
+        }
+        ++shown;
+        if (const auto size = declaredSize(bytes)) {
+            EXPECT_EQ(shownImage->width, size->first);
+            EXPECT_EQ(shownImage->height, size->second);
+        }
     }
+    // Both outcomes were met, so neither check above ran empty.
+    EXPECT_GT(shown, 20);
+    EXPECT_GT(failed, 20);
 }
 
 // --- header facts ----------------------------------------------------------------------------

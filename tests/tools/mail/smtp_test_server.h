@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -22,13 +24,16 @@ namespace kalder::test {
 
 // Modes: plain (a mailbox that refuses recipients starting with "nobody"), starttls, smtps,
 // auth (user "ann", password "secret"), silent (accepts and never answers), longreply.
+// Once it listens, the server says "ready" on file descriptor 3.
 inline constexpr char kSmtpServerScript[] = R"PY(
-import signal, socket, ssl, sys
+import os, signal, socket, ssl, sys
 mode, port, maildir = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+def ready(): os.write(3, b"ready\n"); os.close(3)
 if mode in ("silent", "longreply"):
     s = socket.socket()
     s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     s.bind(("127.0.0.1", port)); s.listen(8); held = []
+    ready()
     while True:
         c, _ = s.accept(); held.append(c)
         if mode == "longreply": c.sendall(b"220 " + b"x" * 1200 + b"\r\n")
@@ -52,6 +57,7 @@ if mode == "auth":
 c = Controller(Box(maildir), hostname="127.0.0.1", port=port, **kw)
 c.start()
 signal.signal(signal.SIGTERM, lambda *a: (c.stop(), sys.exit(0)))
+ready()
 signal.pause()
 )PY";
 
@@ -69,17 +75,6 @@ inline int freeTcpPort() {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
     ::close(fd);
     return ntohs(a.sin_port);
-}
-
-inline bool acceptsConnections(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
 }
 
 // A self-signed certificate for 127.0.0.1 (cert.pem, key.pem in the folder); false without
@@ -108,6 +103,9 @@ public:
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         const std::string logPath = (dir / (mode + ".log")).string();
+        // The server's word that it listens arrives through a pipe; its end (a crash) does too.
+        int ready[2];
+        if (::pipe2(ready, O_CLOEXEC) != 0) return;
         m_pid = ::fork();
         if (m_pid == 0) {
             // The server's tracebacks for the failures we provoke belong in its log, not ours.
@@ -116,19 +114,20 @@ public:
                 ::dup2(log, 1);
                 ::dup2(log, 2);
             }
+            if (ready[1] == 3)
+                ::fcntl(3, F_SETFD, 0);
+            else
+                ::dup2(ready[1], 3);
             ::execv(argv[0], argv.data());
             ::_exit(127);
         }
-        // Python starts in a fraction of a second; the deadline only bounds a broken setup.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!acceptsConnections(m_port) && std::chrono::steady_clock::now() < deadline) {
-            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {  // it died: nothing to wait for
-                m_pid = -1;
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        m_ready = acceptsConnections(m_port);
+        ::close(ready[1]);
+        // Python starts in a fraction of a second; the timeout only bounds a broken setup.
+        pollfd wait{ready[0], POLLIN, 0};
+        char said[6] = {};
+        m_ready = m_pid > 0 && ::poll(&wait, 1, 10000) == 1 &&
+                  ::read(ready[0], said, sizeof said) == 6 && std::memcmp(said, "ready\n", 6) == 0;
+        ::close(ready[0]);
     }
     ~SmtpTestServer() {
         if (m_pid > 0) {
