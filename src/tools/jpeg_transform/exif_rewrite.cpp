@@ -118,25 +118,25 @@ bool adjustExif(std::vector<std::uint8_t>& stream, const ExifAdjustment& adjustm
 
     const std::size_t length = 2 + ExifBlock::kSignatureSize + tiff.size();
     if (length > kMaxSegmentLength) return false;
-    std::vector<std::uint8_t> segment;
-    segment.reserve(length + 2);
-    segment.push_back(0xFF);
-    segment.push_back(0xE1);
-    segment.push_back(static_cast<std::uint8_t>(length >> 8));
-    segment.push_back(static_cast<std::uint8_t>(length));
-    segment.insert(segment.end(), payload.begin(), payload.begin() + ExifBlock::kSignatureSize);
-    segment.insert(segment.end(), tiff.begin(), tiff.end());
+    std::vector<std::uint8_t> rewritten;
+    rewritten.reserve(length + 2);
+    rewritten.push_back(0xFF);
+    rewritten.push_back(0xE1);
+    rewritten.push_back(static_cast<std::uint8_t>(length >> 8));
+    rewritten.push_back(static_cast<std::uint8_t>(length));
+    rewritten.insert(rewritten.end(), payload.begin(), payload.begin() + ExifBlock::kSignatureSize);
+    rewritten.insert(rewritten.end(), tiff.begin(), tiff.end());
     // The segment is replaced where it stands: a copy of the whole stream would touch as much
     // fresh memory again as the picture's data, for a block of a few kilobytes.
     const auto at = stream.begin() + static_cast<std::ptrdiff_t>(seg.offset);
-    const std::size_t common = std::min(segment.size(), seg.size);
-    std::copy_n(segment.begin(), common, at);
-    if (segment.size() < seg.size)
+    const std::size_t common = std::min(rewritten.size(), seg.size);
+    std::copy_n(rewritten.begin(), common, at);
+    if (rewritten.size() < seg.size)
         stream.erase(at + static_cast<std::ptrdiff_t>(common),
                      at + static_cast<std::ptrdiff_t>(seg.size));
     else
         stream.insert(at + static_cast<std::ptrdiff_t>(common),
-                      segment.begin() + static_cast<std::ptrdiff_t>(common), segment.end());
+                      rewritten.begin() + static_cast<std::ptrdiff_t>(common), rewritten.end());
     return upright;
 }
 
