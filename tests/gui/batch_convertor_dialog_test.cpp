@@ -32,6 +32,7 @@
 #include "app/gui/tools/batch_convertor/batch_run.h"
 #include "app/gui/viewing_area.h"
 #include "dialog_test_support.h"
+#include "fake_tool_context.h"
 #include "support/test_support.h"
 #include "view/folder_images.h"
 
@@ -499,7 +500,7 @@ TEST(BatchConvertorDialog, FileDialogFilterFromTheFormatTable) {
               "Pictures (*.a *.b);;All files (*)");
 }
 
-TEST(BatchConvertorDialog, ApplyToListsTheFolderOrItsWholeTree) {
+TEST(BatchConvertorDialog, ApplyToListsTheChosenFilesTheFolderOrItsWholeTree) {
     if (!test::haveBmpReader()) GTEST_SKIP() << "no BMP reader";
     test::TempDir dir;
     const auto bmp = test::bmp24(2, 2, [](int, int) { return 0x808080u; });
@@ -508,13 +509,24 @@ TEST(BatchConvertorDialog, ApplyToListsTheFolderOrItsWholeTree) {
     test::writeFile(dir / "notes.txt", {'x'});
     fs::create_directories(dir / "sub" / "deeper");
     test::writeFile(dir / "sub" / "deeper" / "c.bmp", bmp);
-    MainWindow window;
-    ASSERT_TRUE(window.openFolder(dir.path()));
+    test::FakeToolContext context;
+    context.folder = dir.path();
+    context.add("a.bmp", true);
+    context.current = context.add("b.bmp", false);
+    context.add("c.bmp", true);
 
-    const tools::BatchFileList folder = batchFileList(window, 1);
+    // The browser's selection; in the viewer, where the browser is hidden, the file on screen.
+    EXPECT_EQ(batchFileList(context, 0).files,
+              (std::vector<fs::path>{dir / "a.bmp", dir / "c.bmp"}));
+    context.viewer = true;
+    EXPECT_EQ(batchFileList(context, 0).files, (std::vector<fs::path>{dir / "b.bmp"}));
+    context.current = nullptr;
+    EXPECT_TRUE(batchFileList(context, 0).files.empty());
+
+    const tools::BatchFileList folder = batchFileList(context, 1);
     EXPECT_EQ(folder.root, dir.path());
     EXPECT_EQ(folder.files, (std::vector<fs::path>{dir / "a.bmp", dir / "b.bmp"}));
-    const tools::BatchFileList tree = batchFileList(window, 2);
+    const tools::BatchFileList tree = batchFileList(context, 2);
     EXPECT_EQ(tree.files, (std::vector<fs::path>{dir / "a.bmp", dir / "b.bmp",
                                                  dir.path() / "sub" / "deeper" / "c.bmp"}));
 }

@@ -13,8 +13,8 @@
 #include "app/gui/name_bar.h"
 #include "app/gui/properties_panel.h"
 #include "app/gui/thumbnail_browser.h"
+#include "app/gui/tool_launcher.h"
 #include "app/gui/toolbar.h"
-#include "app/gui/tools/tool_commands.h"
 #include "app/gui/viewing_area.h"
 #include "app/gui/window_placement.h"
 #include "app/gui/x11_monitor_profile.h"
@@ -52,9 +52,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_trash = std::make_unique<shell::Trash>();
     m_fileOps = std::make_unique<shell::FileOperations>(*m_trash);
     m_watcher = std::make_unique<shell::FolderWatcher>();
+    m_tools = std::make_unique<ToolLauncher>(*this);
     buildPanes();
     registerCommands();
-    registerToolCommands(*this);
+    m_tools->registerCommands();
     rebuildAccelerators();
     m_acceleratorsEnabled = true;
     resize(1024, 768);
@@ -101,6 +102,10 @@ MainWindow::~MainWindow() {
     m_browser->fileList()->setImages(nullptr);
     m_images.reset();
 }
+
+ToolContext& MainWindow::toolContext() { return *m_tools; }
+
+QWidget* MainWindow::batchPanel() const { return m_tools ? m_tools->toolPanel() : nullptr; }
 
 // --- files ---
 

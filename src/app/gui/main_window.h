@@ -44,6 +44,8 @@ namespace kalder::gui {
 class MenuBuilder;
 class PropertiesPanel;
 class NameBar;
+class ToolContext;
+class ToolLauncher;
 class ViewingArea;
 
 // The program's one top-level window: the browser (toolbar, file list, folder tree, status
@@ -97,13 +99,17 @@ public:
 
     // Runs a command; false when it has no handler here.
     bool runCommand(int command);
-    // The files a tool works on: the browser's selection, or the file on screen in the viewer.
-    std::vector<std::filesystem::path> selectedFiles() const { return chosenFiles(); }
     // A tool rewrote files of the current folder, perhaps in place: every entry is read again,
     // so thumbnails and the current image are made anew.
     void refreshRewrittenFiles();
-    // Where tools register their commands (see tools/tool_commands.h).
+    // Thumbnails are made again where the window shows them (the browser's thumbnail views).
+    void resumeShownThumbnails();
+    // The toolbar's buttons show the commands' states again.
+    void refreshToolbar();
+    // Where the commands are registered; tools register theirs through their context.
     app::CommandDispatcher& commands() { return m_commands; }
+    // What the tools see of this window.
+    ToolContext& toolContext();
     // Whether a command has a handler (menu items and buttons without one are disabled).
     bool handles(app::CommandId id) const { return m_commands.handles(id); }
     // The state the update rules read.
@@ -111,8 +117,7 @@ public:
     MenuBuilder* menus() const { return m_menus; }
     // The Batch Convertor panel once a tool made it: Escape hides it and the update rules see
     // whether it is up.
-    QWidget* batchPanel() const { return m_batchPanel; }
-    void setBatchPanel(QWidget* panel) { m_batchPanel = panel; }
+    QWidget* batchPanel() const;
     const app::AcceleratorTable& accelerators() const { return m_accelerators; }
 
     // Puts the window at a stored rectangle, made to fit the screen's available area (a
@@ -169,7 +174,6 @@ private:
     // Lists the folder again after it changed on disk, showing the current file, else the
     // first one; after our own move of files out of it, the file that followed them.
     void relistFolder(bool afterMove = false);
-    void resumeShownThumbnails();
     void folderRenamed(const std::filesystem::path& from, const std::filesystem::path& to);
     void filesDropped(const QStringList& sources, const std::filesystem::path& target, bool moved);
     // Inactive: thumbnails paused and the folder watched; active again: a changed folder is
@@ -177,7 +181,6 @@ private:
     void activationChanged(bool active);
     void relayout();
     void rebuildAccelerators();
-    void refreshToolbar();
     void storeGeometry(bool sizeChanged);
     bool handleEscape();
     // F1: the help of the dialog or window that has the key; false for a window without any.
@@ -246,7 +249,7 @@ private:
     view::AnimationPlayer m_animation;
     QTimer m_slideTimer;
     PropertiesPanel* m_properties = nullptr;
-    QPointer<QWidget> m_batchPanel;
+    std::unique_ptr<ToolLauncher> m_tools;
     bool m_requestPending = false;
     bool m_requestSingle = false;        // the next request is for the current image alone
     bool m_prefetchAfterResize = false;  // neighbours to be decoded once the current image is

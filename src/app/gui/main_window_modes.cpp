@@ -416,7 +416,7 @@ app::CommandContext MainWindow::commandContext() const {
     c.inverted = m_view->invert();
     c.colorManagementOff = m_colorDisabled;
     c.lensOn = m_view->lens();
-    c.batchPanelVisible = m_batchPanel && m_batchPanel->isVisible();
+    c.batchPanelVisible = batchPanel() && batchPanel()->isVisible();
     c.propertiesPanelVisible = m_properties && m_properties->isVisible();
     c.slideShowRunning = m_slideShow.running();
     c.imageShown = m_view->image() != nullptr && m_shownEntry != nullptr;
@@ -746,8 +746,8 @@ bool MainWindow::handleEscape() {
         m_properties->hide();
         return true;
     }
-    if (m_batchPanel && m_batchPanel->isVisible()) {
-        m_batchPanel->hide();
+    if (QWidget* panel = batchPanel(); panel && panel->isVisible()) {
+        panel->hide();
         return true;
     }
     if (m_viewerFromBrowser) {

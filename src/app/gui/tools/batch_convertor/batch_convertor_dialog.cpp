@@ -30,10 +30,10 @@
 #include "app/gui/dialogs/rle_options_dialog.h"
 #include "app/gui/dialogs/tiff_options_dialog.h"
 #include "app/gui/dialogs/transparency_options_dialog.h"
-#include "app/gui/main_window.h"
 #include "app/gui/tools/batch_convertor/batch_effects_page.h"
 #include "app/gui/tools/batch_convertor/batch_overlay_page.h"
 #include "app/gui/tools/batch_convertor/batch_run.h"
+#include "app/gui/tools/tool_context.h"
 #include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
@@ -111,12 +111,16 @@ void tagPage(QWidget* page, int templateNumber) {
 
 }  // namespace
 
-BatchConvertorDialog::BatchConvertorDialog(MainWindow& window)
-    : DialogBase(kDialogTemplate, &window), m_window(window), m_settings(window.settings()) {
+BatchConvertorDialog::BatchConvertorDialog(ToolContext& context)
+    : DialogBase(kDialogTemplate, context.dialogParent()),
+      m_context(context),
+      m_settings(context.settings()) {
     setObjectName(QStringLiteral("batchConvertor"));
     setWindowTitle(tr("Batch Convertor"));
     setModal(false);
-    startRun = [this](const tools::BatchSettings& settings) { runBatch(m_window, settings, this); };
+    startRun = [this](const tools::BatchSettings& settings) {
+        runBatch(m_context, settings, this);
+    };
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("pages"));
@@ -124,7 +128,7 @@ BatchConvertorDialog::BatchConvertorDialog(MainWindow& window)
     m_tabs->addTab(buildFormatPage(), tr("Format"));
     m_tabs->addTab(buildResamplePage(), tr("Resample"));
     m_tabs->addTab(buildRotatePage(), tr("Rotate/Flip"));
-    m_effects = new BatchEffectsPage(window, m_tabs);
+    m_effects = new BatchEffectsPage(context, m_tabs);
     tagPage(m_effects, 0);
     m_tabs->addTab(m_effects, tr("Effects"));
     m_overlay = new BatchOverlayPage(m_tabs);
@@ -486,7 +490,7 @@ std::optional<tools::BatchSettings> BatchConvertorDialog::collectSettings() {
     }
 
     tools::BatchSettings s = pageSettings();
-    s.effects.setViewerGamma(m_window.viewState().gamma());
+    s.effects.setViewerGamma(m_context.viewerGamma());
     return s;
 }
 
