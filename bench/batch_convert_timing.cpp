@@ -63,7 +63,9 @@ class QuietHost final : public tools::BatchHost {
 public:
     int errors = 0;
     void error(const std::string&) override { ++errors; }
-    int askExisting(const std::string&, const fs::path&, fs::path&) override { return 2; }
+    tools::ExistingAnswer askExisting(const std::string&, const fs::path&, fs::path&) override {
+        return tools::ExistingAnswer::Skip;
+    }
     void progress(std::int32_t, std::int32_t, const fs::path&, std::int32_t) override {}
     bool stopRequested() override { return false; }
 };
@@ -93,7 +95,7 @@ Times timed(F run) {
 tools::BatchSettings settingsInto(const fs::path& out) {
     tools::BatchSettings s;
     s.format = tools::BatchFormat::Jpeg;
-    s.applyTo = 1;  // the window's current folder
+    s.applyTo = tools::ApplyTo::Folder;
     s.placeInFolder = true;
     s.outputFolder = out;
     return s;

@@ -117,7 +117,7 @@ bool MainWindow::loadFolder(const fs::path& folder) {
                         m_settings.customFilter);
     const bool ok = m_images->loadFolder(folder);
     m_browser->fileList()->refresh();
-    if (!m_viewerMode) m_browser->setBrowserView(m_settings.browserView);
+    if (!m_viewerMode) m_browser->setBrowserView(app::browserViewOf(m_settings));
     return ok;
 }
 
@@ -581,7 +581,7 @@ void MainWindow::applyLoaderOptions(bool force) {
     if (force || !sameOptions(t, m_thumbnailOptions)) {
         m_thumbnailOptions = t;
         m_images->setThumbnailOptions(t);
-        if (!m_viewerMode) m_browser->setBrowserView(m_settings.browserView);
+        if (!m_viewerMode) m_browser->setBrowserView(app::browserViewOf(m_settings));
     }
     dropReleasedFrame();
 }
@@ -624,7 +624,7 @@ void MainWindow::applySettings() {
     app::ensureShortcuts(m_settings);
     rebuildAccelerators();
     m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
-    m_browser->setBrowserView(m_settings.browserView);
+    m_browser->setBrowserView(app::browserViewOf(m_settings));
     m_slideShow.setSettings(
         {m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
     m_browser->fileList()->setFileTooltips(m_settings.fileTooltips);

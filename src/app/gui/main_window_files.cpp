@@ -327,7 +327,8 @@ void MainWindow::fileFilterCommand() {
 
 void MainWindow::resumeShownThumbnails() {
     // Only the browser's thumbnail views show thumbnails; the list view and the viewer do not.
-    if (!m_viewerMode && m_settings.browserView != 2) m_images->resumeThumbnails();
+    if (!m_viewerMode && app::browserViewOf(m_settings) != app::BrowserView::List)
+        m_images->resumeThumbnails();
 }
 
 void MainWindow::relistFolder(bool afterMove) {

@@ -211,7 +211,7 @@ void MainWindow::SetViewerMode(bool viewer) {
     menuBar()->setVisible(!m_browserOnly);
     relayout();
     m_browser->fileList()->refresh();
-    m_browser->setBrowserView(m_settings.browserView);
+    m_browser->setBrowserView(app::browserViewOf(m_settings));
     // The viewer held the thumbnail thread; a thread that already runs is only told to go on.
     resumeShownThumbnails();
     m_browser->fileList()->setCurrent(m_entry);
@@ -339,7 +339,7 @@ void MainWindow::listCurrentFolder(bool afterMove) {
     showTitle();
     m_browser->fileList()->refresh();
     if (!m_viewerMode) {
-        m_browser->setBrowserView(m_settings.browserView);
+        m_browser->setBrowserView(app::browserViewOf(m_settings));
         m_browser->fileList()->setCurrent(m_entry);
     }
 }
@@ -525,7 +525,7 @@ void MainWindow::registerCommands() {
     for (app::CommandId id = cmd::kSmallThumbnails; id <= cmd::kListView; ++id)
         d.on(id, [this](app::CommandId c) {
             m_settings.browserView = c - cmd::kSmallThumbnails;
-            m_browser->setBrowserView(m_settings.browserView);
+            m_browser->setBrowserView(app::browserViewOf(m_settings));
             if (m_viewerMode) m_images->suspendThumbnails();
         });
     d.onRange(cmd::kSortRange, [this](app::CommandId c) {

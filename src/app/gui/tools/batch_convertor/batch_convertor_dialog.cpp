@@ -179,6 +179,7 @@ QWidget* BatchConvertorDialog::buildGeneralPage() {
     m_suffix->setObjectName(QStringLiteral("nameSuffix"));
     setControlId(m_suffix, kSuffixControl);
     m_preserveDate = checkBox(tr("P&reserve \"last modified\" date"), "preserveDate", page);
+    // In the order of tools::ApplyTo.
     m_applyTo = comboBox(
         "applyTo",
         {tr("selected only"), tr("all in the current folder"), tr("all including all sub-folders")},
@@ -502,7 +503,7 @@ tools::BatchSettings BatchConvertorDialog::pageSettings() const {
     s.namePrefix = m_prefix->text().trimmed().toStdString();
     s.nameSuffix = m_suffix->text().trimmed().toStdString();
     s.preserveDate = m_preserveDate->isChecked();
-    s.applyTo = m_applyTo->currentIndex();
+    s.applyTo = static_cast<tools::ApplyTo>(m_applyTo->currentIndex());
     s.setComments = m_setComments->isChecked();
     s.comments = m_comments->text().toStdString();
     s.keepOriginal = m_keepOriginal->isChecked();
@@ -547,7 +548,7 @@ void BatchConvertorDialog::showSettings(const tools::BatchSettings& s) {
     m_prefix->setText(QString::fromStdString(s.namePrefix));
     m_suffix->setText(QString::fromStdString(s.nameSuffix));
     m_preserveDate->setChecked(s.preserveDate);
-    m_applyTo->setCurrentIndex(std::clamp(s.applyTo, 0, m_applyTo->count() - 1));
+    m_applyTo->setCurrentIndex(std::clamp(static_cast<int>(s.applyTo), 0, m_applyTo->count() - 1));
     m_setComments->setChecked(s.setComments);
     m_comments->setText(QString::fromStdString(s.comments));
     m_keepOriginal->setChecked(s.keepOriginal);

@@ -63,11 +63,12 @@ std::vector<fs::path> imageFilesIn(const fs::path& folder, bool recursive) {
     return files;
 }
 
-tools::BatchFileList batchFileList(const ToolContext& context, std::int32_t applyTo) {
+tools::BatchFileList batchFileList(const ToolContext& context, tools::ApplyTo applyTo) {
     tools::BatchFileList list;
     list.root = context.currentFolder();
-    if (applyTo == 1 || applyTo == 2) {
-        if (!list.root.empty()) list.files = imageFilesIn(list.root, applyTo == 2);
+    if (applyTo != tools::ApplyTo::Selection) {
+        if (!list.root.empty())
+            list.files = imageFilesIn(list.root, applyTo == tools::ApplyTo::FolderTree);
         return list;
     }
     list.files = context.chosenFiles();
@@ -80,13 +81,28 @@ void BatchRunHost::begin() {
     m_stop = false;
 }
 
-int BatchRunHost::askExisting(const std::string& message, const fs::path& path, fs::path& renamed) {
+tools::ExistingAnswer BatchRunHost::askExisting(const std::string& message, const fs::path& path,
+                                                fs::path& renamed) {
+    using tools::ExistingAnswer;
     CursorBreak pointer;
     const FileExistsDialog::Answer answer = FileExistsDialog::ask(
         m_parent, QString::fromStdString(message), shell::toQString(path), true);
-    if (answer.choice == FileExistsDialog::Rename) renamed = shell::toPath(answer.path);
-    // The dialog's choices are numbered as the engine counts them.
-    return static_cast<int>(answer.choice);
+    switch (answer.choice) {
+        case FileExistsDialog::Overwrite:
+            return ExistingAnswer::Overwrite;
+        case FileExistsDialog::OverwriteAll:
+            return ExistingAnswer::OverwriteAll;
+        case FileExistsDialog::Skip:
+            return ExistingAnswer::Skip;
+        case FileExistsDialog::SkipAll:
+            return ExistingAnswer::SkipAll;
+        case FileExistsDialog::Rename:
+            renamed = shell::toPath(answer.path);
+            return ExistingAnswer::Rename;
+        case FileExistsDialog::Cancel:
+            break;
+    }
+    return ExistingAnswer::Cancel;
 }
 
 void BatchRunHost::progress(std::int32_t index, std::int32_t count, const fs::path& file,
