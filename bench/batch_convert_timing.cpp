@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
             fs::remove_all(out);
             Times t;
             if (inWindow) {
-                t = timed([&] { gui::runBatch(window, settingsInto(out), &window); });
+                t = timed([&] { gui::runBatch(window.toolContext(), settingsInto(out), &window); });
                 windowWall.push_back(t.wall);
                 windowCpu.push_back(t.cpu);
             } else {
