@@ -8,6 +8,7 @@
 #include <array>
 
 #include "app/core/toolbar_table.h"
+#include "app/gui/file_commands.h"
 #include "app/gui/icons.h"
 #include "app/gui/menus.h"
 #include "app/gui/name_bar.h"
@@ -22,10 +23,7 @@
 #include "image/exif/exif_block.h"
 #include "image/format_table.h"
 #include "image/image_document.h"
-#include "shell/file_operations.h"
-#include "shell/folder_watcher.h"
 #include "shell/qt/qt_path.h"
-#include "shell/trash.h"
 #include "view/color_manager.h"
 #include "view/display_loader.h"
 #include "view/folder_images.h"
@@ -49,9 +47,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     app::ensureToolbarLayout(m_settings);
     app::ensureShortcuts(m_settings);
     m_images = std::make_unique<view::FolderImages>();
-    m_trash = std::make_unique<shell::Trash>();
-    m_fileOps = std::make_unique<shell::FileOperations>(*m_trash);
-    m_watcher = std::make_unique<shell::FolderWatcher>();
+    m_files = std::make_unique<FileCommands>(*this);
     m_tools = std::make_unique<ToolLauncher>(*this);
     buildPanes();
     registerCommands();
@@ -87,7 +83,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_state.setZoomRule(static_cast<view::ZoomRule>(std::clamp(m_settings.zoomScope, 0, 2)));
     m_images->setSortKey(static_cast<view::SortKey>(std::clamp(m_settings.sortMode, 0, 3)));
     m_browser->fileList()->setImages(m_images.get());
-    m_browser->fileList()->setFileOperations(m_fileOps.get());
     applyDisplayOptions();
     applyColorSettings(true);
     qApp->installEventFilter(this);
@@ -110,7 +105,7 @@ QWidget* MainWindow::batchPanel() const { return m_tools ? m_tools->toolPanel() 
 // --- files ---
 
 bool MainWindow::loadFolder(const fs::path& folder) {
-    m_finder.forgetStart();
+    m_files->forgetFindStart();
     clearShown();
     m_entry = nullptr;
     m_images->setFilter(static_cast<view::FilterMode>(std::clamp(m_settings.filterMode, 0, 3)),
@@ -220,6 +215,48 @@ void MainWindow::clearShown() {
 
 void MainWindow::dropReleasedFrame() {
     if (m_shownEntry && m_shownEntry->document().PageCount() < 1) clearShown();
+}
+
+void MainWindow::resumeShownThumbnails() {
+    // Only the browser's thumbnail views show thumbnails; the list view and the viewer do not.
+    if (!m_viewerMode && app::browserViewOf(m_settings) != app::BrowserView::List)
+        m_images->resumeThumbnails();
+}
+
+void MainWindow::relistFolder(bool afterMove) {
+    listCurrentFolder(afterMove);
+    // The new entries have no thumbnails yet: a thread held by a dialog meanwhile goes on.
+    resumeShownThumbnails();
+    if (m_entry)
+        requestCurrent();
+    else if (m_images->size() > 0)
+        moveTo(m_images->at(0));
+    else
+        showFileInfo();
+}
+
+void MainWindow::refreshRewrittenFiles() {
+    if (m_images->folder().empty()) return;
+    const std::string name = m_entry ? m_entry->name() : std::string();
+    clearShown();
+    m_entry = nullptr;
+    m_images->reload(nullptr);
+    m_entry = name.empty() ? nullptr : m_images->find(name);
+    relistFolder();
+}
+
+void MainWindow::entryRenamed(view::ImageEntry* entry) {
+    if (entry != m_entry) {
+        // The loaders were stopped; the current image is asked for again all the same.
+        requestCurrent();
+        return;
+    }
+    m_current = entry->path();
+    showTitle();
+    m_nameBar->setFile(shell::toQString(entry->name()), QString::fromStdString(entry->description));
+    showFileInfo();
+    updateProperties();
+    requestCurrent();
 }
 
 // --- requests and frames ---

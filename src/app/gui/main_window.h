@@ -20,7 +20,6 @@ class QStackedWidget;
 #include "app/gui/browser_pane.h"
 #include "view/color_calibration.h"
 #include "view/display_loader.h"
-#include "view/find_image.h"
 #include "view/slide_show.h"
 #include "view/view_state.h"
 
@@ -33,14 +32,10 @@ class FolderImages;
 class ImageEntry;
 class MonitorProfileSource;
 }  // namespace kalder::view
-namespace kalder::shell {
-class FileOperations;
-class FolderWatcher;
-class Trash;
-}  // namespace kalder::shell
 
 namespace kalder::gui {
 
+class FileCommands;
 class MenuBuilder;
 class PropertiesPanel;
 class NameBar;
@@ -70,7 +65,6 @@ public:
     // The current folder's files and their loaders, and the current entry among them.
     view::FolderImages& images() { return *m_images; }
     view::ImageEntry* currentEntry() const { return m_entry; }
-    shell::FileOperations& fileOperations() { return *m_fileOps; }
     PropertiesPanel* propertiesPanel() const { return m_properties; }
     const view::SlideShow& slideShow() const { return m_slideShow; }
     const view::AnimationPlayer& animation() const { return m_animation; }
@@ -158,27 +152,13 @@ protected:
 private:
     void buildPanes();
     void registerCommands();
-    // File and folder commands (main_window_files.cpp).
-    void registerFileCommands();
-    void deleteFilesCommand();
-    void renameFileCommand();
-    void openFileCommand();
+    // The file commands list folders and move the current entry as the window's own
+    // navigation does.
+    friend class FileCommands;
     void entryRenamed(view::ImageEntry* entry);
-    // The browser's selection, or the file on screen in the viewer.
-    std::vector<std::filesystem::path> chosenFiles() const;
-    void copyMoveCommand();
-    void describeCommand();
-    void findCommand(bool next);
-    void fileFilterCommand();
-    void folderCommand(int command);
     // Lists the folder again after it changed on disk, showing the current file, else the
     // first one; after our own move of files out of it, the file that followed them.
     void relistFolder(bool afterMove = false);
-    void folderRenamed(const std::filesystem::path& from, const std::filesystem::path& to);
-    void filesDropped(const QStringList& sources, const std::filesystem::path& target, bool moved);
-    // Inactive: thumbnails paused and the folder watched; active again: a changed folder is
-    // listed again, keeping the current file.
-    void activationChanged(bool active);
     void relayout();
     void rebuildAccelerators();
     void storeGeometry(bool sizeChanged);
@@ -234,12 +214,7 @@ private:
     view::ViewState m_state;
     ViewingArea* m_view = nullptr;
     std::unique_ptr<view::FolderImages> m_images;
-    std::unique_ptr<shell::Trash> m_trash;
-    std::unique_ptr<shell::FileOperations> m_fileOps;
-    std::unique_ptr<shell::FolderWatcher> m_watcher;
-    // Off while our own file operations run, so their changes do not look like someone else's.
-    bool m_watchAllowed = true;
-    view::ImageFinder m_finder;
+    std::unique_ptr<FileCommands> m_files;
     // The current entry, and the entry whose page is on screen (often the same).
     view::ImageEntry* m_entry = nullptr;
     const view::ImageEntry* m_shownEntry = nullptr;

@@ -23,6 +23,7 @@
 #include "app/gui/customize_toolbar_dialog.h"
 #include "app/gui/dialogs/dialog_base.h"
 #include "app/gui/dialogs/options_dialog.h"
+#include "app/gui/file_commands.h"
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/icons.h"
 #include "app/gui/main_window.h"
@@ -141,7 +142,7 @@ void MainWindow::buildPanes() {
             [this](const QPoint& at) { showContextMenu(app::ContextMenu::FileList, at); });
     // The entries are freed by the removal: nothing of them may stay on screen.
     connect(files, &ThumbnailBrowser::entriesAboutToBeRemoved, this, [this] {
-        m_finder.forgetStart();
+        m_files->forgetFindStart();
         clearShown();
         m_entry = nullptr;
     });
@@ -324,7 +325,7 @@ void MainWindow::listCurrentFolder(bool afterMove) {
     if (m_images->folder().empty()) return;
     // Only the current entry keeps its pages through a reload.
     if (m_shownEntry != m_entry) clearShown();
-    m_finder.forgetStart();
+    m_files->forgetFindStart();
     const view::ImageEntry* before = m_entry;
     // Files we moved away from under the current one hand its place to the file that followed.
     m_entry = afterMove ? m_images->reloadKeepingPlace(m_entry) : m_images->reload(m_entry);
@@ -538,7 +539,9 @@ void MainWindow::registerCommands() {
         QApplication::restoreOverrideCursor();
         requestCurrent();
     });
-    registerFileCommands();
+    m_files->registerCommands(d);
+    connect(m_browser->fileList(), &ThumbnailBrowser::entryRenamed, this,
+            [this](view::ImageEntry* e) { entryRenamed(e); });
     // Slide show and animation.
     d.on(cmd::kSlideShow, [this](auto) {
         m_slideShow.toggle();
@@ -800,10 +803,10 @@ void MainWindow::changeEvent(QEvent* event) {
     if (event->type() != QEvent::ActivationChange) return;
     if (!isActiveWindow()) {
         m_lastFocus = QApplication::focusWidget();
-        activationChanged(false);
+        m_files->activationChanged(false);
         return;
     }
-    activationChanged(true);
+    m_files->activationChanged(true);
     if (m_lastFocus && m_lastFocus->window() == this && m_lastFocus->isVisible())
         m_lastFocus->setFocus();
     else if (m_viewerMode)
