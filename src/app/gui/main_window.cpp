@@ -8,6 +8,7 @@
 #include <array>
 
 #include "app/core/toolbar_table.h"
+#include "app/gui/display_setup.h"
 #include "app/gui/file_commands.h"
 #include "app/gui/icons.h"
 #include "app/gui/menus.h"
@@ -18,16 +19,13 @@
 #include "app/gui/toolbar.h"
 #include "app/gui/viewing_area.h"
 #include "app/gui/window_placement.h"
-#include "app/gui/x11_monitor_profile.h"
 #include "image/cdx_loader.h"
 #include "image/exif/exif_block.h"
 #include "image/format_table.h"
 #include "image/image_document.h"
 #include "shell/qt/qt_path.h"
-#include "view/color_manager.h"
 #include "view/display_loader.h"
 #include "view/folder_images.h"
-#include "view/thumbnail_cache.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
@@ -56,8 +54,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_acceleratorsEnabled = true;
     resize(1024, 768);
 
-    m_monitor = createMonitorProfileSource();
-    m_colorManager = std::make_unique<view::ColorManager>();
+    m_display = std::make_unique<DisplaySetup>();
 
     connect(m_view, &ViewingArea::wheelNotch, this, &MainWindow::onWheelNotch);
     connect(m_view, &ViewingArea::pagingKey, this, &MainWindow::onPagingKey);
@@ -564,90 +561,24 @@ void MainWindow::applyDisplayOptions() {
     m_view->SetOsdSize(static_cast<view::OsdSize>(std::clamp(m_settings.osdSize, -1, 3)));
 }
 
-namespace {
-
-bool sameOptions(const view::DisplayOptions& a, const view::DisplayOptions& b) {
-    return a.smoothShrink == b.smoothShrink && a.smoothEnlarge == b.smoothEnlarge &&
-           a.smoothEnlargeMinSize == b.smoothEnlargeMinSize && a.blendAlpha == b.blendAlpha &&
-           a.background == b.background && a.extractAlpha == b.extractAlpha &&
-           a.gammaTable == b.gammaTable && a.colorTransform == b.colorTransform &&
-           a.showProgress == b.showProgress;
-}
-
-bool sameOptions(const view::DocumentSource::ThumbnailOptions& a,
-                 const view::DocumentSource::ThumbnailOptions& b) {
-    return a.useExif == b.useExif && a.rotateClockwise == b.rotateClockwise &&
-           a.upright == b.upright && a.background == b.background &&
-           a.colorTransform == b.colorTransform && a.cache == b.cache;
-}
-
-}  // namespace
-
 void MainWindow::applyLoaderOptions(bool force) {
-    view::DisplayOptions o;
-    o.smoothShrink = m_settings.squeezeInterpolated;
-    o.smoothEnlarge = m_settings.stretchInterpolated;
-    o.smoothEnlargeMinSize = m_settings.minStretchSize;
-    o.blendAlpha = m_settings.showTransparency;
-    o.background = m_settings.transparencyColor;
-    o.showProgress = m_settings.showProgress;
-    // Colour adaptation happens while decoding, never at paint time.
-    o.gammaTable = m_colorTable ? m_colorTable->data() : nullptr;
-    o.colorTransform = m_colorManager->hasProfile() ? m_colorManager.get() : nullptr;
-    view::DocumentSource::ThumbnailOptions t;
-    t.useExif = m_settings.exifThumbnails;
-    t.rotateClockwise = m_settings.rotateExifThumbnails;
-    t.upright = m_settings.exifAutoOrient;  // as the viewer shows the pictures
-    t.background = m_settings.transparencyColor;
-    t.colorTransform = o.colorTransform;
-    if (m_settings.sharedThumbnailCache) {
-        // One cache object per choice, so that unchanged options compare equal.
-        if (!m_thumbnailCache || m_thumbnailCacheRemovable != m_settings.cacheRemovableMedia) {
-            view::SharedThumbnailCache::Options c;
-            c.removableMedia = m_settings.cacheRemovableMedia;
-            m_thumbnailCache = std::make_shared<const view::SharedThumbnailCache>(std::move(c));
-            m_thumbnailCacheRemovable = m_settings.cacheRemovableMedia;
-        }
-        t.cache = m_thumbnailCache;
-    }
-    // Unchanged options keep the decoded images and the thumbnails.
-    if (force || !sameOptions(o, m_displayOptions)) {
-        m_displayOptions = o;
-        m_images->setDisplayOptions(o);  // stops the worker and empties the slots
-    }
-    if (force || !sameOptions(t, m_thumbnailOptions)) {
-        m_thumbnailOptions = t;
-        m_images->setThumbnailOptions(t);
-        if (!m_viewerMode) m_browser->setBrowserView(app::browserViewOf(m_settings));
-    }
+    if (m_display->applyLoaderOptions(m_settings, *m_images, force) && !m_viewerMode)
+        m_browser->setBrowserView(app::browserViewOf(m_settings));
     dropReleasedFrame();
 }
 
 void MainWindow::applyColorSettings(bool startUp) {
-    view::ColorOptions options;
-    options.useColorProfiles = m_settings.useColorProfiles;
-    options.useDefaultProfile = m_settings.useDefaultProfile;
-    options.colorProfilePath = m_settings.colorProfilePath;
-    options.gammaRed = m_settings.gammaRed;
-    options.gammaGreen = m_settings.gammaGreen;
-    options.gammaBlue = m_settings.gammaBlue;
-    options.gammaExtra = m_settings.gammaExtra;
-    const view::ColorSettings colour = view::buildColorSettings(options, m_colorDisabled);
-    if (!startUp && m_colorSettings == colour) {
+    if (!m_display->takeColorSettings(m_settings) && !startUp) {
         applyLoaderOptions(false);
         requestCurrent();
         return;
     }
-    m_colorSettings = colour;
     // The manager and the table are shared with the loaders' workers: stop them first.
     m_images->stopLoaders();
     dropReleasedFrame();
-    if (const auto error = view::applyColorSettings(*m_colorManager, colour, *m_monitor)) {
-        const std::string_view text = view::profileErrorMessage(*error);
-        QMessageBox::warning(this, kTitle,
-                             QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-    }
-    m_colorTable = view::BuildTable(colour);
+    if (const auto error = m_display->applyColor())
+        QMessageBox::warning(
+            this, kTitle, QString::fromUtf8(error->data(), static_cast<qsizetype>(error->size())));
     applyLoaderOptions(true);
     m_images->restartLoaders();
     if (!startUp) requestCurrent();

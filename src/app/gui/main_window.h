@@ -18,7 +18,6 @@ class QStackedWidget;
 #include "app/core/shortcuts.h"
 #include "app/core/startup.h"
 #include "app/gui/browser_pane.h"
-#include "view/color_calibration.h"
 #include "view/display_loader.h"
 #include "view/slide_show.h"
 #include "view/view_state.h"
@@ -27,14 +26,13 @@ namespace kalder::image {
 class ImageDocument;
 }
 namespace kalder::view {
-class ColorManager;
 class FolderImages;
 class ImageEntry;
-class MonitorProfileSource;
 }  // namespace kalder::view
 
 namespace kalder::gui {
 
+class DisplaySetup;
 class FileCommands;
 class MenuBuilder;
 class PropertiesPanel;
@@ -231,17 +229,9 @@ private:
     bool m_resizePending = false;
     view::PixelSize m_requestedClient;
 
-    // Colour management for the display loader: used by the loader's worker only while a
-    // request runs, changed here only after the loader was stopped.
-    std::unique_ptr<view::MonitorProfileSource> m_monitor;
-    std::unique_ptr<view::ColorManager> m_colorManager;
-    std::optional<view::ColorTable> m_colorTable;
-    bool m_colorDisabled = false;
-    std::optional<view::ColorSettings> m_colorSettings;
-    view::DisplayOptions m_displayOptions;
-    view::DocumentSource::ThumbnailOptions m_thumbnailOptions;
-    std::shared_ptr<const view::SharedThumbnailCache> m_thumbnailCache;
-    bool m_thumbnailCacheRemovable = false;
+    // Colour management and decoding options for the loaders: used by their workers only while
+    // a request runs, changed here only after they were stopped.
+    std::unique_ptr<DisplaySetup> m_display;
 
     std::filesystem::path m_current;
     QTimer m_frameTimer;

@@ -23,6 +23,7 @@
 #include "app/gui/customize_toolbar_dialog.h"
 #include "app/gui/dialogs/dialog_base.h"
 #include "app/gui/dialogs/options_dialog.h"
+#include "app/gui/display_setup.h"
 #include "app/gui/file_commands.h"
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/icons.h"
@@ -415,7 +416,7 @@ app::CommandContext MainWindow::commandContext() const {
     c.flippedHorizontally = m_state.flipHorizontal();
     c.flippedVertically = m_state.flipVertical();
     c.inverted = m_view->invert();
-    c.colorManagementOff = m_colorDisabled;
+    c.colorManagementOff = m_display->colorDisabled();
     c.lensOn = m_view->lens();
     c.batchPanelVisible = batchPanel() && batchPanel()->isVisible();
     c.propertiesPanelVisible = m_properties && m_properties->isVisible();
@@ -503,7 +504,7 @@ void MainWindow::registerCommands() {
     d.on(cmd::kLoadProgressively,
          [this](auto) { m_settings.loadProgressively = !m_settings.loadProgressively; });
     d.on(cmd::kDisableColorManagement, [this](auto) {
-        m_colorDisabled = !m_colorDisabled;
+        m_display->toggleColorDisabled();
         applyColorSettings(false);
     });
     d.onRange(cmd::kPanoramicRange, [this](app::CommandId c) { panorama(c); });
