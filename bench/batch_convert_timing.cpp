@@ -66,7 +66,9 @@ class QuietHost final : public tools::BatchHost {
 public:
     int errors = 0;
     void error(const std::string&) override { ++errors; }
-    int askExisting(const std::string&, const fs::path&, fs::path&) override { return 2; }
+    tools::ExistingAnswer askExisting(const std::string&, const fs::path&, fs::path&) override {
+        return tools::ExistingAnswer::Skip;
+    }
     void progress(std::int32_t, std::int32_t, const fs::path&, std::int32_t) override {}
     bool stopRequested() override { return false; }
 };
@@ -96,7 +98,7 @@ Times timed(F run) {
 tools::BatchSettings settingsInto(const fs::path& out) {
     tools::BatchSettings s;
     s.format = tools::BatchFormat::Jpeg;
-    s.applyTo = 1;  // the window's current folder
+    s.applyTo = tools::ApplyTo::Folder;
     s.placeInFolder = true;
     s.outputFolder = out;
     return s;
@@ -137,14 +139,14 @@ int main(int argc, char** argv) {
     for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(8);
          std::chrono::steady_clock::now() < until;)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
-    gui::BatchConvertorDialog panel(window);
+    gui::BatchConvertorDialog panel(window.toolContext());
     panel.show();
     QApplication::processEvents();
     const auto panelSettings = [&](const fs::path& into) {
         std::optional<tools::BatchSettings> s = panel.collectSettings();
         if (!s) std::exit(1);
         s->format = tools::BatchFormat::Jpeg;
-        s->applyTo = 1;
+        s->applyTo = tools::ApplyTo::Folder;
         s->placeInFolder = true;
         s->outputFolder = into;
         return *s;
@@ -158,7 +160,7 @@ int main(int argc, char** argv) {
             fs::remove_all(out);
             Times t;
             if (inWindow) {
-                t = timed([&] { gui::runBatch(window, panelSettings(out), &panel); });
+                t = timed([&] { gui::runBatch(window.toolContext(), panelSettings(out), &panel); });
                 windowWall.push_back(t.wall);
                 windowCpu.push_back(t.cpu);
             } else {

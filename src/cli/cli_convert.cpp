@@ -211,15 +211,16 @@ public:
         clearLine();
         m_err << "kalder-cli: " << message << "\n";
     }
-    int askExisting(const std::string& message, const fs::path& path, fs::path&) override {
+    tools::ExistingAnswer askExisting(const std::string& message, const fs::path& path,
+                                      fs::path&) override {
         // Never a question: a script has no one to answer it.
-        if (m_options.overwrite) return 1;
-        if (m_options.skipExisting) return 3;
+        if (m_options.overwrite) return tools::ExistingAnswer::OverwriteAll;
+        if (m_options.skipExisting) return tools::ExistingAnswer::SkipAll;
         clearLine();
         m_err << "kalder-cli: " << message << " " << path.string()
               << " (not converted; use --overwrite or --skip-existing)\n";
         refused = true;
-        return 2;
+        return tools::ExistingAnswer::Skip;
     }
     // One line per file as it starts, however many stages it goes through.
     void progress(std::int32_t index, std::int32_t count, const fs::path& file,

@@ -313,8 +313,9 @@ TEST_P(RadioGroupTest, ChecksTheItemOfTheValue) {
 INSTANTIATE_TEST_SUITE_P(
     Groups, RadioGroupTest,
     ::testing::Values(
-        RadioCase{
-            "BrowserView", {510, 511, 512}, [](CommandContext& c, int v) { c.browserView = v; }},
+        RadioCase{"BrowserView",
+                  {510, 511, 512},
+                  [](CommandContext& c, int v) { c.browserView = static_cast<BrowserView>(v); }},
         RadioCase{"Sort", {561, 562, 563, 564}, [](CommandContext& c, int v) { c.sortMode = v; }},
         RadioCase{
             "Fit", {610, 611, 612, 613, 614}, [](CommandContext& c, int v) { c.fitMode = v; }},

@@ -32,6 +32,7 @@
 #include "app/gui/tools/batch_convertor/batch_run.h"
 #include "app/gui/viewing_area.h"
 #include "dialog_test_support.h"
+#include "fake_tool_context.h"
 #include "support/test_support.h"
 #include "view/folder_images.h"
 
@@ -221,7 +222,7 @@ TEST(BatchConvertorDialog, TheControlsReachTheSettingsOfTheRun) {
     EXPECT_EQ(s.outputFolder, fs::path("/tmp/out"));
     EXPECT_EQ(s.namePrefix, "x_");
     EXPECT_EQ(s.nameSuffix, "_s");
-    EXPECT_EQ(s.applyTo, 2);
+    EXPECT_EQ(s.applyTo, tools::ApplyTo::FolderTree);
     EXPECT_EQ(s.format, tools::BatchFormat::Jpeg);
     EXPECT_EQ(s.colorDepth, 0);
     EXPECT_TRUE(s.percents);
@@ -257,7 +258,7 @@ TEST(BatchConvertorDialog, PagesShowARecordAndGiveItBack) {
     s.namePrefix = "p_";
     s.nameSuffix = "_s";
     s.preserveDate = true;
-    s.applyTo = 1;
+    s.applyTo = tools::ApplyTo::Folder;
     s.setComments = true;
     s.comments = "made here";
     s.keepOriginal = false;
@@ -400,11 +401,13 @@ TEST(BatchConvertorDialog, RunHostAsksAndReportsThroughTheSharedDialogs) {
     {
         ModalHandler<FileExistsDialog> answer(
             [](FileExistsDialog* d) { d->choose(FileExistsDialog::SkipAll); });
-        EXPECT_EQ(host.askExisting("File is read-only:", "/a/b.png", renamed), 3);
+        EXPECT_EQ(host.askExisting("File is read-only:", "/a/b.png", renamed),
+                  tools::ExistingAnswer::SkipAll);
     }
     {
         ModalHandler<FileExistsDialog> answer([](FileExistsDialog* d) { d->reject(); });
-        EXPECT_EQ(host.askExisting("File is to be modified:", "/a/b.png", renamed), -1);
+        EXPECT_EQ(host.askExisting("File is to be modified:", "/a/b.png", renamed),
+                  tools::ExistingAnswer::Cancel);
     }
     EXPECT_EQ(renamed, fs::path("/untouched"));
     // Problems are kept for the report at the end; nothing stops the run.
@@ -499,7 +502,7 @@ TEST(BatchConvertorDialog, FileDialogFilterFromTheFormatTable) {
               "Pictures (*.a *.b);;All files (*)");
 }
 
-TEST(BatchConvertorDialog, ApplyToListsTheFolderOrItsWholeTree) {
+TEST(BatchConvertorDialog, ApplyToListsTheChosenFilesTheFolderOrItsWholeTree) {
     if (!test::haveBmpReader()) GTEST_SKIP() << "no BMP reader";
     test::TempDir dir;
     const auto bmp = test::bmp24(2, 2, [](int, int) { return 0x808080u; });
@@ -508,13 +511,25 @@ TEST(BatchConvertorDialog, ApplyToListsTheFolderOrItsWholeTree) {
     test::writeFile(dir / "notes.txt", {'x'});
     fs::create_directories(dir / "sub" / "deeper");
     test::writeFile(dir / "sub" / "deeper" / "c.bmp", bmp);
-    MainWindow window;
-    ASSERT_TRUE(window.openFolder(dir.path()));
+    test::FakeToolContext context;
+    context.folder = dir.path();
+    context.add("a.bmp", true);
+    context.current = context.add("b.bmp", false);
+    context.add("c.bmp", true);
 
-    const tools::BatchFileList folder = batchFileList(window, 1);
+    // The browser's selection; in the viewer, where the browser is hidden, the file on screen.
+    EXPECT_EQ(batchFileList(context, tools::ApplyTo::Selection).files,
+              (std::vector<fs::path>{dir / "a.bmp", dir / "c.bmp"}));
+    context.viewer = true;
+    EXPECT_EQ(batchFileList(context, tools::ApplyTo::Selection).files,
+              (std::vector<fs::path>{dir / "b.bmp"}));
+    context.current = nullptr;
+    EXPECT_TRUE(batchFileList(context, tools::ApplyTo::Selection).files.empty());
+
+    const tools::BatchFileList folder = batchFileList(context, tools::ApplyTo::Folder);
     EXPECT_EQ(folder.root, dir.path());
     EXPECT_EQ(folder.files, (std::vector<fs::path>{dir / "a.bmp", dir / "b.bmp"}));
-    const tools::BatchFileList tree = batchFileList(window, 2);
+    const tools::BatchFileList tree = batchFileList(context, tools::ApplyTo::FolderTree);
     EXPECT_EQ(tree.files, (std::vector<fs::path>{dir / "a.bmp", dir / "b.bmp",
                                                  dir.path() / "sub" / "deeper" / "c.bmp"}));
 }

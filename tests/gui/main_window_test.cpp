@@ -19,6 +19,7 @@
 #include "app/gui/name_bar.h"
 #include "app/gui/properties_panel.h"
 #include "app/gui/thumbnail_browser.h"
+#include "app/gui/tools/tool_context.h"
 #include "app/gui/viewing_area.h"
 #include "image/bitmap32.h"
 #include "image/format_table.h"
@@ -624,6 +625,30 @@ TEST(MainWindow, DeleteInTheBrowserTrashesTheFileAndShowsTheNextOne) {
         ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else
         ::unsetenv("XDG_DATA_HOME");
+}
+
+// Tools work on the browser's selection, and in the viewer on the file on screen only.
+TEST(MainWindow, ToolsAreHandedTheSelectionOrTheShownFile) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    TempDir dir;
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"})
+        kalder::test::writeFile(dir / name, halfAndHalf(40, 30));
+    MainWindow window;
+    window.settings().fullScreenViewing = false;
+    window.applySettings();
+    ASSERT_TRUE(window.Create({dir.path().string(), false, false}));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    kalder::gui::ThumbnailBrowser* list = window.browserPane()->fileList();
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down, Qt::ShiftModifier);
+    const kalder::gui::ToolContext& tools = window.toolContext();
+    EXPECT_EQ(tools.currentFolder(), dir.path());
+    EXPECT_EQ(tools.chosenFiles(),
+              (std::vector<std::filesystem::path>{dir / "b.bmp", dir / "c.bmp"}));
+    window.SetViewerMode(true);
+    EXPECT_EQ(tools.chosenFiles(), (std::vector<std::filesystem::path>{window.currentFile()}));
 }
 
 TEST(MainWindow, TheBrowserStartsWithTheFirstThumbnailWhole) {

@@ -134,6 +134,12 @@ TEST(Menus, UpdateRulesCheckAndEnableTheRightItems) {
     EXPECT_TRUE(find(actions, cmd::kZoomIn)->isEnabled());
     // Acquire has its handler now, so it is enabled.
     EXPECT_TRUE(find(actions, cmd::kAcquire)->isEnabled());
+
+    // A view number out of range (a damaged file) is the list view in the menu as on screen.
+    window.settings().browserView = 7;
+    window.applySettings();
+    for (QAction* top : window.menuBar()->actions()) updateAll(*window.menus(), top->menu());
+    EXPECT_TRUE(find(actions, cmd::kListView)->isChecked());
 }
 
 TEST(Menus, ThePaletteCommandNeedsAnImageOfEightBitsOrFewer) {

@@ -76,7 +76,7 @@ tools::BatchSettings batchSettingsFromSettings(const Settings& s) {
     b.preserveDate = g[2] != 0;
     b.keepOriginal = g[3] != 0;
     b.setComments = g[4] != 0;
-    b.applyTo = std::clamp(g[5], 0, 2);
+    b.applyTo = static_cast<tools::ApplyTo>(std::clamp(g[5], 0, 2));
     b.rotation = std::clamp(g[6], 0, 3);
     b.mirrorH = (g[7] & 1) != 0;
     b.mirrorV = (g[7] & 2) != 0;
@@ -123,7 +123,7 @@ void storeBatchSettings(const tools::BatchSettings& b, Settings& s) {
          b.originalResolution ? 0 : b.dpiY};
     g = {b.placeInFolder, b.copySubfolders,
          b.preserveDate,  b.keepOriginal,
-         b.setComments,   b.applyTo,
+         b.setComments,   static_cast<std::int32_t>(b.applyTo),
          b.rotation,      (b.mirrorH ? 1 : 0) | (b.mirrorV ? 2 : 0)};
     c = {b.overlay.horizontalAnchor,
          b.overlay.verticalAnchor,

@@ -458,7 +458,7 @@ MenuLabelParts splitMenuText(std::string_view text) {
 
 CommandContext commandContextFrom(const Settings& settings) {
     CommandContext context;
-    context.browserView = settings.browserView;
+    context.browserView = browserViewOf(settings);
     context.fitMode = settings.fitMode;
     context.zoomScope = settings.zoomScope;
     context.nameBarVisible = settings.nameBarVisible;
@@ -514,11 +514,11 @@ bool hasUpdateRule(CommandId id) {
 bool isChecked(CommandId id, const CommandContext& c) {
     switch (id) {
         case kSmallThumbnails:
-            return c.browserView == 0;
+            return c.browserView == BrowserView::SmallThumbnails;
         case kBigThumbnails:
-            return c.browserView == 1;
+            return c.browserView == BrowserView::BigThumbnails;
         case kListView:
-            return c.browserView == 2;
+            return c.browserView == BrowserView::List;
         case kNameBar:
             return c.nameBarVisible;
         case kFit1To1:

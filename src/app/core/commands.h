@@ -14,6 +14,7 @@
 namespace kalder::app {
 
 struct Settings;
+enum class BrowserView : std::int32_t;
 
 // ---------------------------------------------------------------------------------------------
 // The command table: each command's main-menu text (with "&" before the mnemonic letter) and its
@@ -103,7 +104,7 @@ MenuLabelParts splitMenuText(std::string_view text);
 
 struct CommandContext {
     // From the settings (commandContextFrom fills these).
-    std::int32_t browserView = 0;
+    BrowserView browserView{};
     std::int32_t fitMode = 3;
     std::int32_t zoomScope = 0;
     bool nameBarVisible = false;

@@ -177,4 +177,8 @@ void checkWindowRects(Settings& settings, ScreenSize screen) {
     }
 }
 
+BrowserView browserViewOf(const Settings& settings) {
+    return static_cast<BrowserView>(std::clamp(settings.browserView, 0, 2));
+}
+
 }  // namespace kalder::app

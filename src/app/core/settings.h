@@ -100,6 +100,9 @@ enum class SettingsLoad {
     Complete,  // every field came from the file
 };
 
+// How the browser lists the folder's files; stored as its number in Settings::browserView.
+enum class BrowserView : std::int32_t { SmallThumbnails = 0, BigThumbnails = 1, List = 2 };
+
 // The one options record. Fields are plain and changed in place by the code that owns them; the
 // stored fields are listed in file order (except overlayColorA/B, see below).
 struct Settings {
@@ -242,5 +245,9 @@ std::vector<std::uint8_t> writeSettingsFile(const Settings& settings);
 
 // Puts rectangles that would leave a window off the screen back on it.
 void checkWindowRects(Settings& settings, ScreenSize screen);
+
+// The stored browser view; a number out of range (a damaged or foreign file) reads as the
+// nearest view.
+BrowserView browserViewOf(const Settings& settings);
 
 }  // namespace kalder::app

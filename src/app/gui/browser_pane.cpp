@@ -93,8 +93,6 @@ void BrowserPane::resizeEvent(QResizeEvent* event) {
     if (!m_splitsApplied) applySplits();
 }
 
-void BrowserPane::setBrowserView(std::int32_t view) {
-    m_list->setMode(static_cast<ThumbnailBrowser::Mode>(std::clamp(view, 0, 2)));
-}
+void BrowserPane::setBrowserView(app::BrowserView view) { m_list->setMode(view); }
 
 }  // namespace kalder::gui

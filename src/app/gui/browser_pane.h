@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "app/core/settings.h"
+
 class QSplitter;
 
 namespace kalder::app {
@@ -41,8 +43,7 @@ public:
     // Places the splitters at the stored positions, within their limits.
     void applySplits();
 
-    // 0 small thumbnails, 1 big thumbnails, 2 list.
-    void setBrowserView(std::int32_t view);
+    void setBrowserView(app::BrowserView view);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

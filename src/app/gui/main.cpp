@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     window.show();
     associations.setSettings(&window.settings());
     associations.setMismatchHandler(
-        [&window] { kalder::gui::askAboutChangedAssociations(window); });
+        [&window] { kalder::gui::askAboutChangedAssociations(window.toolContext()); });
     QtStartupUi ui(&window);
     core.afterMainWindowShown(ui);
     if (!quitOnSignal.requested()) app.exec();

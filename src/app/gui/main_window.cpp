@@ -8,28 +8,24 @@
 #include <array>
 
 #include "app/core/toolbar_table.h"
+#include "app/gui/display_setup.h"
+#include "app/gui/file_commands.h"
 #include "app/gui/icons.h"
 #include "app/gui/menus.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/properties_panel.h"
 #include "app/gui/thumbnail_browser.h"
+#include "app/gui/tool_launcher.h"
 #include "app/gui/toolbar.h"
-#include "app/gui/tools/tool_commands.h"
 #include "app/gui/viewing_area.h"
 #include "app/gui/window_placement.h"
-#include "app/gui/x11_monitor_profile.h"
 #include "image/cdx_loader.h"
 #include "image/exif/exif_block.h"
 #include "image/format_table.h"
 #include "image/image_document.h"
-#include "shell/file_operations.h"
-#include "shell/folder_watcher.h"
 #include "shell/qt/qt_path.h"
-#include "shell/trash.h"
-#include "view/color_manager.h"
 #include "view/display_loader.h"
 #include "view/folder_images.h"
-#include "view/thumbnail_cache.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
@@ -49,18 +45,16 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     app::ensureToolbarLayout(m_settings);
     app::ensureShortcuts(m_settings);
     m_images = std::make_unique<view::FolderImages>();
-    m_trash = std::make_unique<shell::Trash>();
-    m_fileOps = std::make_unique<shell::FileOperations>(*m_trash);
-    m_watcher = std::make_unique<shell::FolderWatcher>();
+    m_files = std::make_unique<FileCommands>(*this);
+    m_tools = std::make_unique<ToolLauncher>(*this);
     buildPanes();
     registerCommands();
-    registerToolCommands(*this);
+    m_tools->registerCommands();
     rebuildAccelerators();
     m_acceleratorsEnabled = true;
     resize(1024, 768);
 
-    m_monitor = createMonitorProfileSource();
-    m_colorManager = std::make_unique<view::ColorManager>();
+    m_display = std::make_unique<DisplaySetup>();
 
     connect(m_view, &ViewingArea::wheelNotch, this, &MainWindow::onWheelNotch);
     connect(m_view, &ViewingArea::pagingKey, this, &MainWindow::onPagingKey);
@@ -86,7 +80,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_state.setZoomRule(static_cast<view::ZoomRule>(std::clamp(m_settings.zoomScope, 0, 2)));
     m_images->setSortKey(static_cast<view::SortKey>(std::clamp(m_settings.sortMode, 0, 3)));
     m_browser->fileList()->setImages(m_images.get());
-    m_browser->fileList()->setFileOperations(m_fileOps.get());
     applyDisplayOptions();
     applyColorSettings(true);
     qApp->installEventFilter(this);
@@ -102,17 +95,21 @@ MainWindow::~MainWindow() {
     m_images.reset();
 }
 
+ToolContext& MainWindow::toolContext() { return *m_tools; }
+
+QWidget* MainWindow::batchPanel() const { return m_tools ? m_tools->toolPanel() : nullptr; }
+
 // --- files ---
 
 bool MainWindow::loadFolder(const fs::path& folder) {
-    m_finder.forgetStart();
+    m_files->forgetFindStart();
     clearShown();
     m_entry = nullptr;
     m_images->setFilter(static_cast<view::FilterMode>(std::clamp(m_settings.filterMode, 0, 3)),
                         m_settings.customFilter);
     const bool ok = m_images->loadFolder(folder);
     m_browser->fileList()->refresh();
-    if (!m_viewerMode) m_browser->setBrowserView(m_settings.browserView);
+    if (!m_viewerMode) m_browser->setBrowserView(app::browserViewOf(m_settings));
     return ok;
 }
 
@@ -215,6 +212,48 @@ void MainWindow::clearShown() {
 
 void MainWindow::dropReleasedFrame() {
     if (m_shownEntry && m_shownEntry->document().PageCount() < 1) clearShown();
+}
+
+void MainWindow::resumeShownThumbnails() {
+    // Only the browser's thumbnail views show thumbnails; the list view and the viewer do not.
+    if (!m_viewerMode && app::browserViewOf(m_settings) != app::BrowserView::List)
+        m_images->resumeThumbnails();
+}
+
+void MainWindow::relistFolder(bool afterMove) {
+    listCurrentFolder(afterMove);
+    // The new entries have no thumbnails yet: a thread held by a dialog meanwhile goes on.
+    resumeShownThumbnails();
+    if (m_entry)
+        requestCurrent();
+    else if (m_images->size() > 0)
+        moveTo(m_images->at(0));
+    else
+        showFileInfo();
+}
+
+void MainWindow::refreshRewrittenFiles() {
+    if (m_images->folder().empty()) return;
+    const std::string name = m_entry ? m_entry->name() : std::string();
+    clearShown();
+    m_entry = nullptr;
+    m_images->reload(nullptr);
+    m_entry = name.empty() ? nullptr : m_images->find(name);
+    relistFolder();
+}
+
+void MainWindow::entryRenamed(view::ImageEntry* entry) {
+    if (entry != m_entry) {
+        // The loaders were stopped; the current image is asked for again all the same.
+        requestCurrent();
+        return;
+    }
+    m_current = entry->path();
+    showTitle();
+    m_nameBar->setFile(shell::toQString(entry->name()), QString::fromStdString(entry->description));
+    showFileInfo();
+    updateProperties();
+    requestCurrent();
 }
 
 // --- requests and frames ---
@@ -522,90 +561,24 @@ void MainWindow::applyDisplayOptions() {
     m_view->SetOsdSize(static_cast<view::OsdSize>(std::clamp(m_settings.osdSize, -1, 3)));
 }
 
-namespace {
-
-bool sameOptions(const view::DisplayOptions& a, const view::DisplayOptions& b) {
-    return a.smoothShrink == b.smoothShrink && a.smoothEnlarge == b.smoothEnlarge &&
-           a.smoothEnlargeMinSize == b.smoothEnlargeMinSize && a.blendAlpha == b.blendAlpha &&
-           a.background == b.background && a.extractAlpha == b.extractAlpha &&
-           a.gammaTable == b.gammaTable && a.colorTransform == b.colorTransform &&
-           a.showProgress == b.showProgress;
-}
-
-bool sameOptions(const view::DocumentSource::ThumbnailOptions& a,
-                 const view::DocumentSource::ThumbnailOptions& b) {
-    return a.useExif == b.useExif && a.rotateClockwise == b.rotateClockwise &&
-           a.upright == b.upright && a.background == b.background &&
-           a.colorTransform == b.colorTransform && a.cache == b.cache;
-}
-
-}  // namespace
-
 void MainWindow::applyLoaderOptions(bool force) {
-    view::DisplayOptions o;
-    o.smoothShrink = m_settings.squeezeInterpolated;
-    o.smoothEnlarge = m_settings.stretchInterpolated;
-    o.smoothEnlargeMinSize = m_settings.minStretchSize;
-    o.blendAlpha = m_settings.showTransparency;
-    o.background = m_settings.transparencyColor;
-    o.showProgress = m_settings.showProgress;
-    // Colour adaptation happens while decoding, never at paint time.
-    o.gammaTable = m_colorTable ? m_colorTable->data() : nullptr;
-    o.colorTransform = m_colorManager->hasProfile() ? m_colorManager.get() : nullptr;
-    view::DocumentSource::ThumbnailOptions t;
-    t.useExif = m_settings.exifThumbnails;
-    t.rotateClockwise = m_settings.rotateExifThumbnails;
-    t.upright = m_settings.exifAutoOrient;  // as the viewer shows the pictures
-    t.background = m_settings.transparencyColor;
-    t.colorTransform = o.colorTransform;
-    if (m_settings.sharedThumbnailCache) {
-        // One cache object per choice, so that unchanged options compare equal.
-        if (!m_thumbnailCache || m_thumbnailCacheRemovable != m_settings.cacheRemovableMedia) {
-            view::SharedThumbnailCache::Options c;
-            c.removableMedia = m_settings.cacheRemovableMedia;
-            m_thumbnailCache = std::make_shared<const view::SharedThumbnailCache>(std::move(c));
-            m_thumbnailCacheRemovable = m_settings.cacheRemovableMedia;
-        }
-        t.cache = m_thumbnailCache;
-    }
-    // Unchanged options keep the decoded images and the thumbnails.
-    if (force || !sameOptions(o, m_displayOptions)) {
-        m_displayOptions = o;
-        m_images->setDisplayOptions(o);  // stops the worker and empties the slots
-    }
-    if (force || !sameOptions(t, m_thumbnailOptions)) {
-        m_thumbnailOptions = t;
-        m_images->setThumbnailOptions(t);
-        if (!m_viewerMode) m_browser->setBrowserView(m_settings.browserView);
-    }
+    if (m_display->applyLoaderOptions(m_settings, *m_images, force) && !m_viewerMode)
+        m_browser->setBrowserView(app::browserViewOf(m_settings));
     dropReleasedFrame();
 }
 
 void MainWindow::applyColorSettings(bool startUp) {
-    view::ColorOptions options;
-    options.useColorProfiles = m_settings.useColorProfiles;
-    options.useDefaultProfile = m_settings.useDefaultProfile;
-    options.colorProfilePath = m_settings.colorProfilePath;
-    options.gammaRed = m_settings.gammaRed;
-    options.gammaGreen = m_settings.gammaGreen;
-    options.gammaBlue = m_settings.gammaBlue;
-    options.gammaExtra = m_settings.gammaExtra;
-    const view::ColorSettings colour = view::buildColorSettings(options, m_colorDisabled);
-    if (!startUp && m_colorSettings == colour) {
+    if (!m_display->takeColorSettings(m_settings) && !startUp) {
         applyLoaderOptions(false);
         requestCurrent();
         return;
     }
-    m_colorSettings = colour;
     // The manager and the table are shared with the loaders' workers: stop them first.
     m_images->stopLoaders();
     dropReleasedFrame();
-    if (const auto error = view::applyColorSettings(*m_colorManager, colour, *m_monitor)) {
-        const std::string_view text = view::profileErrorMessage(*error);
-        QMessageBox::warning(this, kTitle,
-                             QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-    }
-    m_colorTable = view::BuildTable(colour);
+    if (const auto error = m_display->applyColor())
+        QMessageBox::warning(
+            this, kTitle, QString::fromUtf8(error->data(), static_cast<qsizetype>(error->size())));
     applyLoaderOptions(true);
     m_images->restartLoaders();
     if (!startUp) requestCurrent();
@@ -619,7 +592,7 @@ void MainWindow::applySettings() {
     app::ensureShortcuts(m_settings);
     rebuildAccelerators();
     m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
-    m_browser->setBrowserView(m_settings.browserView);
+    m_browser->setBrowserView(app::browserViewOf(m_settings));
     m_slideShow.setSettings(
         {m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
     m_browser->fileList()->setFileTooltips(m_settings.fileTooltips);

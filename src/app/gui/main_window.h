@@ -18,9 +18,7 @@ class QStackedWidget;
 #include "app/core/shortcuts.h"
 #include "app/core/startup.h"
 #include "app/gui/browser_pane.h"
-#include "view/color_calibration.h"
 #include "view/display_loader.h"
-#include "view/find_image.h"
 #include "view/slide_show.h"
 #include "view/view_state.h"
 
@@ -28,22 +26,19 @@ namespace kalder::image {
 class ImageDocument;
 }
 namespace kalder::view {
-class ColorManager;
 class FolderImages;
 class ImageEntry;
-class MonitorProfileSource;
 }  // namespace kalder::view
-namespace kalder::shell {
-class FileOperations;
-class FolderWatcher;
-class Trash;
-}  // namespace kalder::shell
 
 namespace kalder::gui {
 
+class DisplaySetup;
+class FileCommands;
 class MenuBuilder;
 class PropertiesPanel;
 class NameBar;
+class ToolContext;
+class ToolLauncher;
 class ViewingArea;
 
 // The program's one top-level window: the browser (toolbar, file list, folder tree, status
@@ -68,7 +63,6 @@ public:
     // The current folder's files and their loaders, and the current entry among them.
     view::FolderImages& images() { return *m_images; }
     view::ImageEntry* currentEntry() const { return m_entry; }
-    shell::FileOperations& fileOperations() { return *m_fileOps; }
     PropertiesPanel* propertiesPanel() const { return m_properties; }
     const view::SlideShow& slideShow() const { return m_slideShow; }
     const view::AnimationPlayer& animation() const { return m_animation; }
@@ -97,13 +91,17 @@ public:
 
     // Runs a command; false when it has no handler here.
     bool runCommand(int command);
-    // The files a tool works on: the browser's selection, or the file on screen in the viewer.
-    std::vector<std::filesystem::path> selectedFiles() const { return chosenFiles(); }
     // A tool rewrote files of the current folder, perhaps in place: every entry is read again,
     // so thumbnails and the current image are made anew.
     void refreshRewrittenFiles();
-    // Where tools register their commands (see tools/tool_commands.h).
+    // Thumbnails are made again where the window shows them (the browser's thumbnail views).
+    void resumeShownThumbnails();
+    // The toolbar's buttons show the commands' states again.
+    void refreshToolbar();
+    // Where the commands are registered; tools register theirs through their context.
     app::CommandDispatcher& commands() { return m_commands; }
+    // What the tools see of this window.
+    ToolContext& toolContext();
     // Whether a command has a handler (menu items and buttons without one are disabled).
     bool handles(app::CommandId id) const { return m_commands.handles(id); }
     // The state the update rules read.
@@ -111,8 +109,7 @@ public:
     MenuBuilder* menus() const { return m_menus; }
     // The Batch Convertor panel once a tool made it: Escape hides it and the update rules see
     // whether it is up.
-    QWidget* batchPanel() const { return m_batchPanel; }
-    void setBatchPanel(QWidget* panel) { m_batchPanel = panel; }
+    QWidget* batchPanel() const;
     const app::AcceleratorTable& accelerators() const { return m_accelerators; }
 
     // Puts the window at a stored rectangle, made to fit the screen's available area (a
@@ -153,31 +150,15 @@ protected:
 private:
     void buildPanes();
     void registerCommands();
-    // File and folder commands (main_window_files.cpp).
-    void registerFileCommands();
-    void deleteFilesCommand();
-    void renameFileCommand();
-    void openFileCommand();
+    // The file commands list folders and move the current entry as the window's own
+    // navigation does.
+    friend class FileCommands;
     void entryRenamed(view::ImageEntry* entry);
-    // The browser's selection, or the file on screen in the viewer.
-    std::vector<std::filesystem::path> chosenFiles() const;
-    void copyMoveCommand();
-    void describeCommand();
-    void findCommand(bool next);
-    void fileFilterCommand();
-    void folderCommand(int command);
     // Lists the folder again after it changed on disk, showing the current file, else the
     // first one; after our own move of files out of it, the file that followed them.
     void relistFolder(bool afterMove = false);
-    void resumeShownThumbnails();
-    void folderRenamed(const std::filesystem::path& from, const std::filesystem::path& to);
-    void filesDropped(const QStringList& sources, const std::filesystem::path& target, bool moved);
-    // Inactive: thumbnails paused and the folder watched; active again: a changed folder is
-    // listed again, keeping the current file.
-    void activationChanged(bool active);
     void relayout();
     void rebuildAccelerators();
-    void refreshToolbar();
     void storeGeometry(bool sizeChanged);
     bool handleEscape();
     // F1: the help of the dialog or window that has the key; false for a window without any.
@@ -231,12 +212,7 @@ private:
     view::ViewState m_state;
     ViewingArea* m_view = nullptr;
     std::unique_ptr<view::FolderImages> m_images;
-    std::unique_ptr<shell::Trash> m_trash;
-    std::unique_ptr<shell::FileOperations> m_fileOps;
-    std::unique_ptr<shell::FolderWatcher> m_watcher;
-    // Off while our own file operations run, so their changes do not look like someone else's.
-    bool m_watchAllowed = true;
-    view::ImageFinder m_finder;
+    std::unique_ptr<FileCommands> m_files;
     // The current entry, and the entry whose page is on screen (often the same).
     view::ImageEntry* m_entry = nullptr;
     const view::ImageEntry* m_shownEntry = nullptr;
@@ -246,24 +222,16 @@ private:
     view::AnimationPlayer m_animation;
     QTimer m_slideTimer;
     PropertiesPanel* m_properties = nullptr;
-    QPointer<QWidget> m_batchPanel;
+    std::unique_ptr<ToolLauncher> m_tools;
     bool m_requestPending = false;
     bool m_requestSingle = false;        // the next request is for the current image alone
     bool m_prefetchAfterResize = false;  // neighbours to be decoded once the current image is
     bool m_resizePending = false;
     view::PixelSize m_requestedClient;
 
-    // Colour management for the display loader: used by the loader's worker only while a
-    // request runs, changed here only after the loader was stopped.
-    std::unique_ptr<view::MonitorProfileSource> m_monitor;
-    std::unique_ptr<view::ColorManager> m_colorManager;
-    std::optional<view::ColorTable> m_colorTable;
-    bool m_colorDisabled = false;
-    std::optional<view::ColorSettings> m_colorSettings;
-    view::DisplayOptions m_displayOptions;
-    view::DocumentSource::ThumbnailOptions m_thumbnailOptions;
-    std::shared_ptr<const view::SharedThumbnailCache> m_thumbnailCache;
-    bool m_thumbnailCacheRemovable = false;
+    // Colour management and decoding options for the loaders: used by their workers only while
+    // a request runs, changed here only after they were stopped.
+    std::unique_ptr<DisplaySetup> m_display;
 
     std::filesystem::path m_current;
     QTimer m_frameTimer;

@@ -23,6 +23,8 @@
 #include "app/gui/customize_toolbar_dialog.h"
 #include "app/gui/dialogs/dialog_base.h"
 #include "app/gui/dialogs/options_dialog.h"
+#include "app/gui/display_setup.h"
+#include "app/gui/file_commands.h"
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/icons.h"
 #include "app/gui/main_window.h"
@@ -141,7 +143,7 @@ void MainWindow::buildPanes() {
             [this](const QPoint& at) { showContextMenu(app::ContextMenu::FileList, at); });
     // The entries are freed by the removal: nothing of them may stay on screen.
     connect(files, &ThumbnailBrowser::entriesAboutToBeRemoved, this, [this] {
-        m_finder.forgetStart();
+        m_files->forgetFindStart();
         clearShown();
         m_entry = nullptr;
     });
@@ -211,7 +213,7 @@ void MainWindow::SetViewerMode(bool viewer) {
     menuBar()->setVisible(!m_browserOnly);
     relayout();
     m_browser->fileList()->refresh();
-    m_browser->setBrowserView(m_settings.browserView);
+    m_browser->setBrowserView(app::browserViewOf(m_settings));
     // The viewer held the thumbnail thread; a thread that already runs is only told to go on.
     resumeShownThumbnails();
     m_browser->fileList()->setCurrent(m_entry);
@@ -324,7 +326,7 @@ void MainWindow::listCurrentFolder(bool afterMove) {
     if (m_images->folder().empty()) return;
     // Only the current entry keeps its pages through a reload.
     if (m_shownEntry != m_entry) clearShown();
-    m_finder.forgetStart();
+    m_files->forgetFindStart();
     const view::ImageEntry* before = m_entry;
     // Files we moved away from under the current one hand its place to the file that followed.
     m_entry = afterMove ? m_images->reloadKeepingPlace(m_entry) : m_images->reload(m_entry);
@@ -339,7 +341,7 @@ void MainWindow::listCurrentFolder(bool afterMove) {
     showTitle();
     m_browser->fileList()->refresh();
     if (!m_viewerMode) {
-        m_browser->setBrowserView(m_settings.browserView);
+        m_browser->setBrowserView(app::browserViewOf(m_settings));
         m_browser->fileList()->setCurrent(m_entry);
     }
 }
@@ -414,9 +416,9 @@ app::CommandContext MainWindow::commandContext() const {
     c.flippedHorizontally = m_state.flipHorizontal();
     c.flippedVertically = m_state.flipVertical();
     c.inverted = m_view->invert();
-    c.colorManagementOff = m_colorDisabled;
+    c.colorManagementOff = m_display->colorDisabled();
     c.lensOn = m_view->lens();
-    c.batchPanelVisible = m_batchPanel && m_batchPanel->isVisible();
+    c.batchPanelVisible = batchPanel() && batchPanel()->isVisible();
     c.propertiesPanelVisible = m_properties && m_properties->isVisible();
     c.slideShowRunning = m_slideShow.running();
     c.imageShown = m_view->image() != nullptr && m_shownEntry != nullptr;
@@ -502,7 +504,7 @@ void MainWindow::registerCommands() {
     d.on(cmd::kLoadProgressively,
          [this](auto) { m_settings.loadProgressively = !m_settings.loadProgressively; });
     d.on(cmd::kDisableColorManagement, [this](auto) {
-        m_colorDisabled = !m_colorDisabled;
+        m_display->toggleColorDisabled();
         applyColorSettings(false);
     });
     d.onRange(cmd::kPanoramicRange, [this](app::CommandId c) { panorama(c); });
@@ -525,7 +527,7 @@ void MainWindow::registerCommands() {
     for (app::CommandId id = cmd::kSmallThumbnails; id <= cmd::kListView; ++id)
         d.on(id, [this](app::CommandId c) {
             m_settings.browserView = c - cmd::kSmallThumbnails;
-            m_browser->setBrowserView(m_settings.browserView);
+            m_browser->setBrowserView(app::browserViewOf(m_settings));
             if (m_viewerMode) m_images->suspendThumbnails();
         });
     d.onRange(cmd::kSortRange, [this](app::CommandId c) {
@@ -538,7 +540,9 @@ void MainWindow::registerCommands() {
         QApplication::restoreOverrideCursor();
         requestCurrent();
     });
-    registerFileCommands();
+    m_files->registerCommands(d);
+    connect(m_browser->fileList(), &ThumbnailBrowser::entryRenamed, this,
+            [this](view::ImageEntry* e) { entryRenamed(e); });
     // Slide show and animation.
     d.on(cmd::kSlideShow, [this](auto) {
         m_slideShow.toggle();
@@ -746,8 +750,8 @@ bool MainWindow::handleEscape() {
         m_properties->hide();
         return true;
     }
-    if (m_batchPanel && m_batchPanel->isVisible()) {
-        m_batchPanel->hide();
+    if (QWidget* panel = batchPanel(); panel && panel->isVisible()) {
+        panel->hide();
         return true;
     }
     if (m_viewerFromBrowser) {
@@ -800,10 +804,10 @@ void MainWindow::changeEvent(QEvent* event) {
     if (event->type() != QEvent::ActivationChange) return;
     if (!isActiveWindow()) {
         m_lastFocus = QApplication::focusWidget();
-        activationChanged(false);
+        m_files->activationChanged(false);
         return;
     }
-    activationChanged(true);
+    m_files->activationChanged(true);
     if (m_lastFocus && m_lastFocus->window() == this && m_lastFocus->isVisible())
         m_lastFocus->setFocus();
     else if (m_viewerMode)

@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "app/core/settings.h"
 class QMimeData;
 
 namespace kalder::shell {
@@ -31,7 +33,8 @@ namespace kalder::gui {
 class ThumbnailBrowser : public QAbstractScrollArea {
     Q_OBJECT
 public:
-    enum class Mode { SmallThumbnails = 0, BigThumbnails = 1, List = 2 };
+    // The browser view the options name.
+    using Mode = app::BrowserView;
     static constexpr int kSmallBox = 80;
     static constexpr int kBigBox = 120;
     static constexpr int kIconSide = 16;  // the small icon, also the gap between columns

@@ -167,24 +167,25 @@ Decision BatchRun::ask(const char* message, fs::path& output, Memory& memory, bo
     if (memory.overwriteAll) return Decision::Write;
     fs::path newPath;
     switch (m_host.askExisting(message, output, newPath)) {
-        case 0:
+        case ExistingAnswer::Overwrite:
             return Decision::Write;
-        case 1:
+        case ExistingAnswer::OverwriteAll:
             memory.overwriteAll = true;
             return Decision::Write;
-        case 2:
+        case ExistingAnswer::Skip:
             return Decision::Skip;
-        case 3:
+        case ExistingAnswer::SkipAll:
             memory.skipAll = true;
             return Decision::Skip;
-        case 4:
+        case ExistingAnswer::Rename:
             if (newPath.empty()) return Decision::Skip;
             output = newPath;
             renamed = true;
             return Decision::Write;
-        default:
-            return Decision::Cancel;
+        case ExistingAnswer::Cancel:
+            break;
     }
+    return Decision::Cancel;
 }
 
 Decision BatchRun::decideExisting(fs::path& output) {

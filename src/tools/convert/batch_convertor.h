@@ -22,6 +22,23 @@ enum class BatchFormat : std::int32_t { Bmp = 0, Gif, Jpeg, Png, Tiff, Tga, Pcx,
 // ".bmp", ".gif", ".jpg", ".png", ".tif", ".tga", ".pcx".
 const char* batchFormatExtension(BatchFormat format);
 
+// Which files a run converts ("Apply to:"), numbered as the list shows them.
+enum class ApplyTo : std::int32_t {
+    Selection = 0,   // the browser's selection (the file on screen in the viewer)
+    Folder = 1,      // every image file of the current folder
+    FolderTree = 2,  // those of its sub-folders too
+};
+
+// The answer to the file-exists question.
+enum class ExistingAnswer : std::int32_t {
+    Cancel = -1,
+    Overwrite = 0,
+    OverwriteAll = 1,
+    Skip = 2,
+    SkipAll = 3,
+    Rename = 4,  // to the path the host put in `renamed`
+};
+
 // Everything a run needs, gathered from the dialog's pages (or the command line).
 struct BatchSettings {
     // General.
@@ -31,7 +48,7 @@ struct BatchSettings {
     std::string namePrefix;  // leading and trailing blanks removed by the caller
     std::string nameSuffix;
     bool preserveDate = false;
-    std::int32_t applyTo = 0;  // 0 selected only, 1 the current folder, 2 with sub-folders
+    ApplyTo applyTo = ApplyTo::Selection;
     bool setComments = false;
     std::string comments;
     bool keepOriginal = true;
@@ -91,11 +108,11 @@ public:
     virtual ~BatchHost() = default;
     // An error about one file, e.g. "Can't read image: /a/b.jpg" (message text, space, path).
     virtual void error(const std::string& message) = 0;
-    // The file-exists question ("File is to be modified:" or "File is read-only:" with the path):
-    // 0 Overwrite, 1 Overwrite all, 2 Skip, 3 Skip All, 4 Rename (with `renamed` set to the new
-    // path), -1 Cancel.
-    virtual int askExisting(const std::string& message, const std::filesystem::path& path,
-                            std::filesystem::path& renamed) = 0;
+    // The file-exists question ("File is to be modified:" or "File is read-only:" with the path);
+    // a Rename sets `renamed` to the new path.
+    virtual ExistingAnswer askExisting(const std::string& message,
+                                       const std::filesystem::path& path,
+                                       std::filesystem::path& renamed) = 0;
     // Progress: file `index` of `count` (0-based), its name, and its stage out of 4 ("Reading",
     // "Resampling", "Converting", "Writing").
     virtual void progress(std::int32_t index, std::int32_t count, const std::filesystem::path& file,

@@ -26,18 +26,19 @@ class TestHost : public tools::BatchHost {
 public:
     std::vector<std::string> errors;
     std::vector<std::string> asked;
-    std::vector<int> answers;  // consumed in order; Cancel when empty
+    std::vector<tools::ExistingAnswer> answers;  // consumed in order; Cancel when empty
     fs::path renameTo;
     int stopAfterProgress = -1;  // stop once this many progress calls were made
     int progressCalls = 0;
 
     void error(const std::string& m) override { errors.push_back(m); }
-    int askExisting(const std::string& m, const fs::path& p, fs::path& renamed) override {
+    tools::ExistingAnswer askExisting(const std::string& m, const fs::path& p,
+                                      fs::path& renamed) override {
         asked.push_back(m + " " + p.filename().string());
-        if (answers.empty()) return -1;
-        const int a = answers.front();
+        if (answers.empty()) return tools::ExistingAnswer::Cancel;
+        const tools::ExistingAnswer a = answers.front();
         answers.erase(answers.begin());
-        if (a == 4) renamed = renameTo;
+        if (a == tools::ExistingAnswer::Rename) renamed = renameTo;
         return a;
     }
     void progress(std::int32_t, std::int32_t, const fs::path&, std::int32_t) override {
@@ -314,7 +315,7 @@ TEST(BatchRun, FailuresLeaveNothingBehind) {
     EXPECT_EQ(host.asked[0], "File is to be modified: broken.png");
 
     host = {};
-    host.answers = {1};  // Overwrite all
+    host.answers = {tools::ExistingAnswer::OverwriteAll};
     const auto r2 =
         run(pngSettings(), {dir / "broken.bmp", dir / "missing.bmp", dir / "good.bmp"}, host);
     EXPECT_EQ(r2.converted, 1);
@@ -397,13 +398,15 @@ TEST(BatchRun, ExistingFilePrompts) {
     ::chmod((dir / "b.png").c_str(), 0444);
 
     TestHost host;
-    host.answers = {3};  // Skip All: nothing is asked again
+    host.answers = {tools::ExistingAnswer::SkipAll};  // nothing is asked again
     auto r = run(pngSettings(), {dir / "a.bmp", dir / "b.bmp", dir / "c.bmp"}, host);
     EXPECT_EQ(r.skipped, 3);
     EXPECT_EQ(host.asked.size(), 1u);
 
     host = {};
-    host.answers = {4, 0, 2};  // a: Rename; b: Overwrite, then Skip when told it is read-only
+    // a: Rename; b: Overwrite, then Skip when told it is read-only.
+    host.answers = {tools::ExistingAnswer::Rename, tools::ExistingAnswer::Overwrite,
+                    tools::ExistingAnswer::Skip};
     host.renameTo = dir / "renamed.png";
     r = run(pngSettings(), {dir / "a.bmp", dir / "b.bmp"}, host);
     EXPECT_EQ(host.asked, (std::vector<std::string>{"File is to be modified: a.png",
@@ -421,7 +424,7 @@ TEST(BatchRun, ExistingFilePrompts) {
     BatchSettings s = pngSettings();
     s.preserveDate = true;
     host = {};
-    host.answers = {0};
+    host.answers = {tools::ExistingAnswer::Overwrite};
     EXPECT_EQ(run(s, {dir / "c.bmp"}, host).converted, 1);
     struct stat st {};
     ASSERT_EQ(::stat((dir / "c.png").c_str(), &st), 0);

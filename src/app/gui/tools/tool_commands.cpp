@@ -1,7 +1,7 @@
 #include "app/gui/tools/tool_commands.h"
 
 #include "app/core/command_ids.h"
-#include "app/gui/main_window.h"
+#include "app/core/commands.h"
 #include "app/gui/tools/associations/associations_dialog.h"
 #include "app/gui/tools/batch_convertor/batch_convertor_commands.h"
 #include "app/gui/tools/clipboard/clipboard_commands.h"
@@ -13,26 +13,27 @@
 #include "app/gui/tools/print/print_commands.h"
 #include "app/gui/tools/psd_decompiler/psd_decompiler_dialog.h"
 #include "app/gui/tools/scan/scan_dialogs.h"
+#include "app/gui/tools/tool_context.h"
 #include "app/gui/tools/user_lists/user_list_dialogs.h"
 #include "app/gui/tools/wallpaper/wallpaper_commands.h"
 
 namespace kalder::gui {
 
-void registerToolCommands(MainWindow& window) {
-    registerBatchConvertorCommands(window);
-    registerAssociationCommands(window);
-    registerGifCompiler(window);
-    registerJpegTransformCommands(window);
-    registerMailCommands(window);
-    registerPsdDecompiler(window);
-    registerClipboardCommands(window);
-    registerWallpaperCommands(window);
-    registerScanCommands(window);
-    registerPrintCommand(window);
-    registerUserListCommands(window);
-    registerCompanionCommands(window);
-    window.commands().on(app::cmd::kIconCursorCompiler,
-                         [&window](app::CommandId) { runIconCompiler(window); });
+void registerToolCommands(ToolContext& context) {
+    registerBatchConvertorCommands(context);
+    registerAssociationCommands(context);
+    registerGifCompiler(context);
+    registerJpegTransformCommands(context);
+    registerMailCommands(context);
+    registerPsdDecompiler(context);
+    registerClipboardCommands(context);
+    registerWallpaperCommands(context);
+    registerScanCommands(context);
+    registerPrintCommand(context);
+    registerUserListCommands(context);
+    registerCompanionCommands(context);
+    context.commands().on(app::cmd::kIconCursorCompiler,
+                          [&context](app::CommandId) { runIconCompiler(context); });
 }
 
 }  // namespace kalder::gui

@@ -2,10 +2,10 @@
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 
 // Every tool dialog registers its own commands (and whatever it needs from the window) here;
 // the window itself carries no handler per tool command.
-void registerToolCommands(MainWindow& window);
+void registerToolCommands(ToolContext& context);
 
 }  // namespace kalder::gui

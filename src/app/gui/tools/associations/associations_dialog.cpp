@@ -14,7 +14,7 @@
 
 #include "app/core/command_ids.h"
 #include "app/core/settings.h"
-#include "app/gui/main_window.h"
+#include "app/gui/tools/tool_context.h"
 #include "image/format_table.h"
 #include "shell/associations.h"
 #include "shell/registry_store.h"
@@ -176,19 +176,19 @@ void AssociationsChangedDialog::doNotSetClicked() {
     accept();
 }
 
-void registerAssociationCommands(MainWindow& window) {
-    window.commands().on(app::cmd::kFileAssociations, [&window](app::CommandId) {
+void registerAssociationCommands(ToolContext& context) {
+    context.commands().on(app::cmd::kFileAssociations, [&context](app::CommandId) {
         EngineRun run;
         if (!run.readable) return;  // our undo values would be lost
-        AssociationsDialog dialog(window.settings(), run.engine, &window);
-        if (dialog.exec() == QDialog::Accepted) saveSettings(window.settings());
+        AssociationsDialog dialog(context.settings(), run.engine, context.dialogParent());
+        if (dialog.exec() == QDialog::Accepted) saveSettings(context.settings());
     });
 }
 
-void askAboutChangedAssociations(MainWindow& window) {
+void askAboutChangedAssociations(ToolContext& context) {
     EngineRun run;
     if (!run.readable) return;
-    AssociationsChangedDialog dialog(window.settings(), run.engine, &window);
+    AssociationsChangedDialog dialog(context.settings(), run.engine, context.dialogParent());
     dialog.exec();
 }
 

@@ -53,9 +53,9 @@ private:
     shell::Associations& m_engine;
 };
 
-class MainWindow;
+class ToolContext;
 // The "&File Associations..." command and the start-up question, on the window's settings.
-void registerAssociationCommands(MainWindow& window);
-void askAboutChangedAssociations(MainWindow& window);
+void registerAssociationCommands(ToolContext& context);
+void askAboutChangedAssociations(ToolContext& context);
 
 }  // namespace kalder::gui

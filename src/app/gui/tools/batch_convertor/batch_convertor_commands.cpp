@@ -1,38 +1,37 @@
 #include "app/gui/tools/batch_convertor/batch_convertor_commands.h"
 
+#include <QPointer>
+
 #include "app/core/command_ids.h"
-#include "app/gui/browser_pane.h"
-#include "app/gui/main_window.h"
-#include "app/gui/toolbar.h"
+#include "app/core/commands.h"
 #include "app/gui/tools/batch_convertor/batch_convertor_dialog.h"
+#include "app/gui/tools/tool_context.h"
 
 namespace kalder::gui {
 
-void registerBatchConvertorCommands(MainWindow& window) {
-    window.commands().on(app::cmd::kBatchConvertor, [&window](app::CommandId) {
-        auto* panel = qobject_cast<BatchConvertorDialog*>(window.batchPanel());
-        if (panel == nullptr) {
-            panel = new BatchConvertorDialog(window);
-            window.setBatchPanel(panel);
+void registerBatchConvertorCommands(ToolContext& context) {
+    // Made on first use; the window's Escape and the commands' states see it as the tool panel.
+    auto panel = std::make_shared<QPointer<BatchConvertorDialog>>();
+    context.commands().on(app::cmd::kBatchConvertor, [&context, panel](app::CommandId) {
+        if (!*panel) {
+            *panel = new BatchConvertorDialog(context);
+            context.setToolPanel(*panel);
             // The toolbar button shows whether the panel is up, however it was closed.
-            QObject::connect(panel, &BatchConvertorDialog::visibilityChanged, &window, [&window] {
-                window.browserPane()->toolbar()->updateButtons(
-                    window.commandContext(),
-                    [&window](app::CommandId id) { return window.handles(id); });
-            });
+            QObject::connect(*panel, &BatchConvertorDialog::visibilityChanged, *panel,
+                             [&context] { context.commandStatesChanged(); });
         }
-        if (panel->isVisible()) {
-            panel->hide();
+        BatchConvertorDialog* p = *panel;
+        if (p->isVisible()) {
+            p->hide();
             return;
         }
-        panel->show();
-        panel->raise();
-        panel->activateWindow();
-        panel->setCurrentFile(window.currentFile());
+        p->show();
+        p->raise();
+        p->activateWindow();
+        p->setCurrentFile(context.currentFile());
     });
-    QObject::connect(&window, &MainWindow::imageShown, &window, [&window](bool) {
-        auto* panel = qobject_cast<BatchConvertorDialog*>(window.batchPanel());
-        if (panel != nullptr && panel->isVisible()) panel->setCurrentFile(window.currentFile());
+    context.onImageShown([&context, panel] {
+        if (*panel && (*panel)->isVisible()) (*panel)->setCurrentFile(context.currentFile());
     });
 }
 

@@ -2,10 +2,10 @@
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 
 // "Batch &Convertor" (672, F7) shows and hides the panel, made on first use and owned by the
 // window; the panel follows the file the viewer shows.
-void registerBatchConvertorCommands(MainWindow& window);
+void registerBatchConvertorCommands(ToolContext& context);
 
 }  // namespace kalder::gui

@@ -30,10 +30,10 @@
 #include "app/gui/dialogs/rle_options_dialog.h"
 #include "app/gui/dialogs/tiff_options_dialog.h"
 #include "app/gui/dialogs/transparency_options_dialog.h"
-#include "app/gui/main_window.h"
 #include "app/gui/tools/batch_convertor/batch_effects_page.h"
 #include "app/gui/tools/batch_convertor/batch_overlay_page.h"
 #include "app/gui/tools/batch_convertor/batch_run.h"
+#include "app/gui/tools/tool_context.h"
 #include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
@@ -111,12 +111,16 @@ void tagPage(QWidget* page, int templateNumber) {
 
 }  // namespace
 
-BatchConvertorDialog::BatchConvertorDialog(MainWindow& window)
-    : DialogBase(kDialogTemplate, &window), m_window(window), m_settings(window.settings()) {
+BatchConvertorDialog::BatchConvertorDialog(ToolContext& context)
+    : DialogBase(kDialogTemplate, context.dialogParent()),
+      m_context(context),
+      m_settings(context.settings()) {
     setObjectName(QStringLiteral("batchConvertor"));
     setWindowTitle(tr("Batch Convertor"));
     setModal(false);
-    startRun = [this](const tools::BatchSettings& settings) { runBatch(m_window, settings, this); };
+    startRun = [this](const tools::BatchSettings& settings) {
+        runBatch(m_context, settings, this);
+    };
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("pages"));
@@ -124,7 +128,7 @@ BatchConvertorDialog::BatchConvertorDialog(MainWindow& window)
     m_tabs->addTab(buildFormatPage(), tr("Format"));
     m_tabs->addTab(buildResamplePage(), tr("Resample"));
     m_tabs->addTab(buildRotatePage(), tr("Rotate/Flip"));
-    m_effects = new BatchEffectsPage(window, m_tabs);
+    m_effects = new BatchEffectsPage(context, m_tabs);
     tagPage(m_effects, 0);
     m_tabs->addTab(m_effects, tr("Effects"));
     m_overlay = new BatchOverlayPage(m_tabs);
@@ -175,6 +179,7 @@ QWidget* BatchConvertorDialog::buildGeneralPage() {
     m_suffix->setObjectName(QStringLiteral("nameSuffix"));
     setControlId(m_suffix, kSuffixControl);
     m_preserveDate = checkBox(tr("P&reserve \"last modified\" date"), "preserveDate", page);
+    // In the order of tools::ApplyTo.
     m_applyTo = comboBox(
         "applyTo",
         {tr("selected only"), tr("all in the current folder"), tr("all including all sub-folders")},
@@ -486,7 +491,7 @@ std::optional<tools::BatchSettings> BatchConvertorDialog::collectSettings() {
     }
 
     tools::BatchSettings s = pageSettings();
-    s.effects.setViewerGamma(m_window.viewState().gamma());
+    s.effects.setViewerGamma(m_context.viewerGamma());
     return s;
 }
 
@@ -498,7 +503,7 @@ tools::BatchSettings BatchConvertorDialog::pageSettings() const {
     s.namePrefix = m_prefix->text().trimmed().toStdString();
     s.nameSuffix = m_suffix->text().trimmed().toStdString();
     s.preserveDate = m_preserveDate->isChecked();
-    s.applyTo = m_applyTo->currentIndex();
+    s.applyTo = static_cast<tools::ApplyTo>(m_applyTo->currentIndex());
     s.setComments = m_setComments->isChecked();
     s.comments = m_comments->text().toStdString();
     s.keepOriginal = m_keepOriginal->isChecked();
@@ -543,7 +548,7 @@ void BatchConvertorDialog::showSettings(const tools::BatchSettings& s) {
     m_prefix->setText(QString::fromStdString(s.namePrefix));
     m_suffix->setText(QString::fromStdString(s.nameSuffix));
     m_preserveDate->setChecked(s.preserveDate);
-    m_applyTo->setCurrentIndex(std::clamp(s.applyTo, 0, m_applyTo->count() - 1));
+    m_applyTo->setCurrentIndex(std::clamp(static_cast<int>(s.applyTo), 0, m_applyTo->count() - 1));
     m_setComments->setChecked(s.setComments);
     m_comments->setText(QString::fromStdString(s.comments));
     m_keepOriginal->setChecked(s.keepOriginal);

@@ -21,7 +21,7 @@ struct Settings;
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 class BatchEffectsPage;
 class BatchOverlayPage;
 
@@ -31,7 +31,7 @@ class BatchOverlayPage;
 class BatchConvertorDialog : public DialogBase {
     Q_OBJECT
 public:
-    explicit BatchConvertorDialog(MainWindow& window);
+    explicit BatchConvertorDialog(ToolContext& context);
     ~BatchConvertorDialog() override;
 
     // Runs the page checks (their messages shown) and gathers the pages; nullopt when a check
@@ -76,7 +76,7 @@ private:
     tools::BatchFormat currentFormat() const;
     bool depthChoosable() const;
 
-    MainWindow& m_window;
+    ToolContext& m_context;
     app::Settings& m_settings;
     QTabWidget* m_tabs = nullptr;
     tools::WriterOptionsSet m_formatOptions;

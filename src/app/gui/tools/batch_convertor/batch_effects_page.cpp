@@ -18,7 +18,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "app/gui/main_window.h"
+#include "app/gui/tools/tool_context.h"
 #include "app/gui/viewing_area.h"
 #include "image/bitmap32.h"
 
@@ -175,8 +175,8 @@ void EffectOrderDialog::resetOrder() {
 
 // --- the page --------------------------------------------------------------------------------
 
-BatchEffectsPage::BatchEffectsPage(MainWindow& window, QWidget* parent)
-    : QWidget(parent), m_window(window) {
+BatchEffectsPage::BatchEffectsPage(ToolContext& context, QWidget* parent)
+    : QWidget(parent), m_context(context) {
     setObjectName(QStringLiteral("effectsPage"));
     for (std::int32_t i = 0; i < m_effects.size(); ++i)
         m_descriptions.push_back(tools::parseEffectDescription(m_effects.description(i)));
@@ -401,13 +401,13 @@ void BatchEffectsPage::hidePreview() {
 
 void BatchEffectsPage::refreshPreview() {
     if (!m_preview) return;
-    m_preview->setSource(m_window.viewingArea()->image());
+    m_preview->setSource(m_context.shownBitmap());
     effectsChanged();
 }
 
 void BatchEffectsPage::effectsChanged() {
     if (!m_preview) return;
-    m_effects.setViewerGamma(m_window.viewState().gamma());
+    m_effects.setViewerGamma(m_context.viewerGamma());
     m_preview->applyEffects(m_effects);
 }
 

@@ -23,7 +23,7 @@ class Bitmap32;
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 
 // "Effects Preview": the viewer's image, reduced to fit, with the checked effects applied.
 class EffectsPreview : public QWidget {
@@ -70,7 +70,7 @@ private:
 class BatchEffectsPage : public QWidget {
     Q_OBJECT
 public:
-    BatchEffectsPage(MainWindow& window, QWidget* parent);
+    BatchEffectsPage(ToolContext& context, QWidget* parent);
     ~BatchEffectsPage() override;
 
     const tools::EffectList& effects() const { return m_effects; }
@@ -104,7 +104,7 @@ private:
     int currentEffect() const;
     int currentGroup() const;
 
-    MainWindow& m_window;
+    ToolContext& m_context;
     tools::EffectList m_effects;
     std::vector<tools::EffectDescription> m_descriptions;
     QListWidget* m_list = nullptr;

@@ -9,8 +9,8 @@
 
 #include "app/core/command_ids.h"
 #include "app/gui/dialogs/file_exists_dialog.h"
-#include "app/gui/main_window.h"
 #include "app/gui/operation_feedback.h"
+#include "app/gui/tools/tool_context.h"
 #include "image/format_table.h"
 #include "shell/qt/qt_path.h"
 #include "view/folder_images.h"
@@ -63,21 +63,15 @@ std::vector<fs::path> imageFilesIn(const fs::path& folder, bool recursive) {
     return files;
 }
 
-tools::BatchFileList batchFileList(MainWindow& window, std::int32_t applyTo) {
+tools::BatchFileList batchFileList(const ToolContext& context, tools::ApplyTo applyTo) {
     tools::BatchFileList list;
-    list.root = window.images().folder();
-    if (applyTo == 1 || applyTo == 2) {
-        if (!list.root.empty()) list.files = imageFilesIn(list.root, applyTo == 2);
+    list.root = context.currentFolder();
+    if (applyTo != tools::ApplyTo::Selection) {
+        if (!list.root.empty())
+            list.files = imageFilesIn(list.root, applyTo == tools::ApplyTo::FolderTree);
         return list;
     }
-    if (window.viewerMode()) {
-        // The browser is hidden: the file on screen is the one meant.
-        if (const view::ImageEntry* entry = window.currentEntry())
-            list.files.push_back(entry->path());
-        return list;
-    }
-    for (const view::ImageEntry* entry : window.images().selectedEntries())
-        list.files.push_back(entry->path());
+    list.files = context.chosenFiles();
     return list;
 }
 
@@ -87,13 +81,28 @@ void BatchRunHost::begin() {
     m_stop = false;
 }
 
-int BatchRunHost::askExisting(const std::string& message, const fs::path& path, fs::path& renamed) {
+tools::ExistingAnswer BatchRunHost::askExisting(const std::string& message, const fs::path& path,
+                                                fs::path& renamed) {
+    using tools::ExistingAnswer;
     CursorBreak pointer;
     const FileExistsDialog::Answer answer = FileExistsDialog::ask(
         m_parent, QString::fromStdString(message), shell::toQString(path), true);
-    if (answer.choice == FileExistsDialog::Rename) renamed = shell::toPath(answer.path);
-    // The dialog's choices are numbered as the engine counts them.
-    return static_cast<int>(answer.choice);
+    switch (answer.choice) {
+        case FileExistsDialog::Overwrite:
+            return ExistingAnswer::Overwrite;
+        case FileExistsDialog::OverwriteAll:
+            return ExistingAnswer::OverwriteAll;
+        case FileExistsDialog::Skip:
+            return ExistingAnswer::Skip;
+        case FileExistsDialog::SkipAll:
+            return ExistingAnswer::SkipAll;
+        case FileExistsDialog::Rename:
+            renamed = shell::toPath(answer.path);
+            return ExistingAnswer::Rename;
+        case FileExistsDialog::Cancel:
+            break;
+    }
+    return ExistingAnswer::Cancel;
 }
 
 void BatchRunHost::progress(std::int32_t index, std::int32_t count, const fs::path& file,
@@ -143,24 +152,23 @@ QString BatchReportDialog::summary(const tools::BatchResult& result) {
         .arg(result.skipped);
 }
 
-tools::BatchResult runBatch(MainWindow& window, const tools::BatchSettings& settings,
+tools::BatchResult runBatch(ToolContext& context, const tools::BatchSettings& settings,
                             QWidget* parent) {
-    const tools::BatchFileList list = batchFileList(window, settings.applyTo);
+    const tools::BatchFileList list = batchFileList(context, settings.applyTo);
     if (list.files.empty()) return {};
     tools::BatchResult result;
     std::vector<std::string> problems;
     {
         WaitCursor wait;
         // The loaders must not read a file while the run replaces it.
-        window.images().stopLoaders();
+        context.stopLoaders();
         BatchRunHost host(parent);
         host.begin();
         result = tools::BatchConvertor::Run(settings, list, host);
         problems = host.problems();
     }
-    window.images().restartLoaders();
-    // New files and folders show in the browser and the tree; the current image comes back.
-    window.runCommand(app::cmd::kRefresh);
+    context.restartLoaders();
+    context.refreshFolder();
     if (!problems.empty()) {
         BatchReportDialog report(result, problems, parent);
         report.exec();

@@ -14,13 +14,11 @@ class QWidget;
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 
-// The files a run converts, by the "Apply to:" choice: 0 the browser's selection (the file on
-// screen in the viewer), 1 every image file of the current folder, 2 those of its sub-folders
-// too. Image files are known by their extension, as the browser knows them; the root is the
-// current folder.
-tools::BatchFileList batchFileList(MainWindow& window, std::int32_t applyTo);
+// The files a run converts, by the "Apply to:" choice. Image files are known by their
+// extension, as the browser knows them; the root is the current folder.
+tools::BatchFileList batchFileList(const ToolContext& context, tools::ApplyTo applyTo);
 // The image files under `folder`, sorted by path; with `recursive` also those of every
 // sub-folder (symbolic links to folders are not followed, so a loop cannot trap the walk).
 std::vector<std::filesystem::path> imageFilesIn(const std::filesystem::path& folder,
@@ -38,8 +36,8 @@ public:
     void error(const std::string& message) override { m_problems.push_back(message); }
     // Every error and damaged file of the run, in the order they were reported.
     const std::vector<std::string>& problems() const { return m_problems; }
-    int askExisting(const std::string& message, const std::filesystem::path& path,
-                    std::filesystem::path& renamed) override;
+    tools::ExistingAnswer askExisting(const std::string& message, const std::filesystem::path& path,
+                                      std::filesystem::path& renamed) override;
     void progress(std::int32_t index, std::int32_t count, const std::filesystem::path& file,
                   std::int32_t stage) override;
     bool stopRequested() override;
@@ -68,7 +66,7 @@ public:
 // Converts the files "Apply to:" names with `settings`: the loaders are held meanwhile, under a
 // wait cursor, and the browser lists the folder again afterwards; problems are reported at the
 // end in one BatchReportDialog. Nothing happens for an empty list.
-tools::BatchResult runBatch(MainWindow& window, const tools::BatchSettings& settings,
+tools::BatchResult runBatch(ToolContext& context, const tools::BatchSettings& settings,
                             QWidget* parent);
 
 }  // namespace kalder::gui

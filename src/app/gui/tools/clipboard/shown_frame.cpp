@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/gui/main_window.h"
-#include "app/gui/viewing_area.h"
+#include "app/core/settings.h"
+#include "app/gui/tools/tool_context.h"
 #include "image/bitmap32.h"
 #include "image/image_document.h"
 #include "image/image_page.h"
@@ -13,13 +13,10 @@
 
 namespace kalder::gui {
 
-std::unique_ptr<image::Bitmap32> decodeShownFrame(MainWindow& window, bool atViewingAreaSize) {
-    const view::ImageEntry* entry = window.currentEntry();
+std::unique_ptr<image::Bitmap32> decodeShownFrame(ToolContext& context, bool atViewingAreaSize) {
+    const view::ImageEntry* entry = context.currentEntry();
     if (!entry) return nullptr;
-    const ViewingArea* area = window.viewingArea();
-    const view::PixelSize client{std::max(1, area ? area->width() : 1),
-                                 std::max(1, area ? area->height() : 1)};
-    view::DisplayRequest request = window.viewState().buildRequest(entry, client);
+    view::DisplayRequest request = context.displayRequest();
     if (!atViewingAreaSize) {
         request.autoFit = false;
         request.fitWidth = request.fitHeight = 0;
@@ -27,7 +24,7 @@ std::unique_ptr<image::Bitmap32> decodeShownFrame(MainWindow& window, bool atVie
     image::LoadOptions options;
     options.path = entry->path();
     view::applyToLoadOptions(request, options);
-    const app::Settings& settings = window.settings();
+    const app::Settings& settings = context.settings();
     options.smoothShrink = settings.squeezeInterpolated;
     options.smoothEnlarge = settings.stretchInterpolated;
     options.smoothEnlargeMinSize = settings.minStretchSize;
@@ -36,7 +33,7 @@ std::unique_ptr<image::Bitmap32> decodeShownFrame(MainWindow& window, bool atVie
 
     image::ImageDocument document;
     if (!document.loadAll(options, true) || document.PageCount() < 1) return nullptr;
-    const std::int32_t page = std::clamp(window.animation().page(), 0, document.PageCount() - 1);
+    const std::int32_t page = std::clamp(context.shownPage(), 0, document.PageCount() - 1);
     auto frame = std::make_unique<image::Bitmap32>();
     if (!document.PageAt(page).bitmap.CopyTo(*frame)) return nullptr;
     return frame;

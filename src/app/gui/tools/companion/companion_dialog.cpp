@@ -14,7 +14,7 @@
 #include "app/core/command_ids.h"
 #include "app/core/settings.h"
 #include "app/gui/dialogs/dialog_buttons.h"
-#include "app/gui/main_window.h"
+#include "app/gui/tools/tool_context.h"
 #include "shell/companion.h"
 #include "shell/qt/qt_path.h"
 
@@ -132,19 +132,21 @@ void EditWithCompanion(app::Settings& settings, const QString& image, const Comp
     if (!hooks.start(shell::toQString(settings.companionExePath), {image})) hooks.locate();
 }
 
-void registerCompanionCommands(MainWindow& window) {
-    window.commands().on(app::cmd::kCompanionEditor, [&window](app::CommandId) {
+void registerCompanionCommands(ToolContext& context) {
+    context.commands().on(app::cmd::kCompanionEditor, [&context](app::CommandId) {
         CompanionHooks hooks;
-        hooks.locate = [&window] { return LocateCompanion(window.settings(), &window); };
+        hooks.locate = [&context] {
+            return LocateCompanion(context.settings(), context.dialogParent());
+        };
         hooks.start = [](const QString& program, const QStringList& args) {
             return QProcess::startDetached(program, args);
         };
-        hooks.error = [&window](const QString& text) { showError(&window, text); };
+        hooks.error = [&context](const QString& text) { showError(context.dialogParent(), text); };
         const QString image =
-            window.currentEntry() ? shell::toQString(window.currentFile()) : QString();
-        EditWithCompanion(window.settings(), image, hooks);
+            context.currentEntry() ? shell::toQString(context.currentFile()) : QString();
+        EditWithCompanion(context.settings(), image, hooks);
     });
-    window.commands().on(app::cmd::kProductPage1, [](app::CommandId) {
+    context.commands().on(app::cmd::kProductPage1, [](app::CommandId) {
         QDesktopServices::openUrl(QUrl(QString::fromLatin1(kCompanionSite)));
     });
 }

@@ -16,7 +16,7 @@ struct Settings;
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 
 inline constexpr const char* kCompanionSite = "https://lumidrex.example.org/";
 inline constexpr const char* kCompanionDownload = "https://lumidrex.example.org/download";
@@ -52,6 +52,6 @@ struct CompanionHooks {
 void EditWithCompanion(app::Settings& settings, const QString& image, const CompanionHooks& hooks);
 
 // "Lumidrex..." (Ctrl+L) and "&Lumidrex Home Page".
-void registerCompanionCommands(MainWindow& window);
+void registerCompanionCommands(ToolContext& context);
 
 }  // namespace kalder::gui

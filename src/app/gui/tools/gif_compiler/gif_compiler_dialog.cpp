@@ -22,10 +22,11 @@
 
 #include "app/core/command_ids.h"
 #include "app/core/dialog_help_table.h"
+#include "app/core/settings.h"
 #include "app/gui/dialogs/file_exists_dialog.h"
 #include "app/gui/dialogs/progress_dialog.h"
 #include "app/gui/dialogs/transparency_options_dialog.h"
-#include "app/gui/main_window.h"
+#include "app/gui/tools/tool_context.h"
 #include "shell/qt/qt_path.h"
 #include "view/folder_images.h"
 #include "view/image_entry.h"
@@ -452,28 +453,26 @@ void GifCompilerDialog::done(int result) {
     DialogBase::done(result);
 }
 
-void registerGifCompiler(MainWindow& window) {
-    window.commands().on(app::cmd::kGifAnimationCompiler, [&window](app::CommandId) {
+void registerGifCompiler(ToolContext& context) {
+    context.commands().on(app::cmd::kGifAnimationCompiler, [&context](app::CommandId) {
         std::vector<std::filesystem::path> files;
-        for (const view::ImageEntry* e : window.images().selectedEntries())
-            files.push_back(e->path());
+        for (const view::ImageEntry* e : context.selectedEntries()) files.push_back(e->path());
         // The browser makes no thumbnails while the tool reads the same files.
-        window.images().suspendThumbnails();
+        context.pauseThumbnails();
         std::vector<tools::AnimationFrame> frames;
         bool opened = false;
         {
-            GuiHost host(&window);
+            GuiHost host(context.dialogParent());
             opened = tools::GifCompiler::Open(files, kPreviewSize, host, frames);
         }
         if (opened) {
-            tools::AnimationOptions o = animationOptionsFrom(window.settings().gifCompilerOptions);
+            tools::AnimationOptions o = animationOptionsFrom(context.settings().gifCompilerOptions);
             o.output = files.front().parent_path() / "Output.gif";
-            GifCompilerDialog dialog(std::move(frames), o, &window);
+            GifCompilerDialog dialog(std::move(frames), o, context.dialogParent());
             if (dialog.exec() == QDialog::Accepted)
-                storeAnimationOptions(dialog.options(), window.settings().gifCompilerOptions);
+                storeAnimationOptions(dialog.options(), context.settings().gifCompilerOptions);
         }
-        if (!window.viewerMode() && window.settings().browserView != 2)
-            window.images().resumeThumbnails();
+        context.resumeShownThumbnails();
     });
 }
 

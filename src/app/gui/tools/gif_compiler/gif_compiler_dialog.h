@@ -21,7 +21,7 @@ class QTimer;
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 
 // The tool's options in the settings record (16 numbers): 0 palette (list position), 1 colour
 // depth (list position, bits - 1), 2 dithering (list position), 3 interlaced, 4 minimise,
@@ -97,6 +97,6 @@ private:
 };
 
 // Registers "&GIF Animation Compiler..." with the window.
-void registerGifCompiler(MainWindow& window);
+void registerGifCompiler(ToolContext& context);
 
 }  // namespace kalder::gui

@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 
 #include "app/gui/dialogs/progress_dialog.h"
-#include "app/gui/main_window.h"
 #include "app/gui/tools/icon_compiler/icon_compiler_dialog.h"
+#include "app/gui/tools/tool_context.h"
 #include "view/folder_images.h"
 
 namespace kalder::gui {
@@ -116,22 +116,23 @@ bool IconCompilerPrompts::askDelay(std::uint32_t& delay) {
     return true;
 }
 
-void runIconCompiler(MainWindow& window) {
-    const std::vector<std::filesystem::path> files = window.selectedFiles();
+void runIconCompiler(ToolContext& context) {
+    const std::vector<std::filesystem::path> files = context.chosenFiles();
     if (files.empty()) return;
+    QWidget* window = context.dialogParent();
     // The tool's own loading and its dialog get the machine; thumbnails wait.
-    window.images().suspendThumbnails();
+    context.pauseThumbnails();
     struct Resume {
-        MainWindow& window;
-        ~Resume() { window.images().resumeThumbnails(); }
-    } resume{window};
+        ToolContext& context;
+        ~Resume() { context.resumeThumbnails(); }
+    } resume{context};
 
-    IconCompilerPrompts prompts(&window);
+    IconCompilerPrompts prompts(window);
     tools::IconCompiler compiler(prompts);
     bool opened = false;
     {
         ProgressDialog progress;
-        progress.Create(&window);
+        progress.Create(window);
         progress.SetStage(QStringLiteral("Loading image files ..."), 1, 0);
         progress.Step(1, 0, false);
         if (progress.window()) prompts.setParent(progress.window());
@@ -143,10 +144,10 @@ void runIconCompiler(MainWindow& window) {
                                             true)
                      : compiler.open(files);
         progress.Close();
-        prompts.setParent(&window);
+        prompts.setParent(window);
     }
     if (!opened) return;
-    IconCompilerDialog dialog(compiler, &window);
+    IconCompilerDialog dialog(compiler, window);
     prompts.setParent(&dialog);
     dialog.exec();
 }

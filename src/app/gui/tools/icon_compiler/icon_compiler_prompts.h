@@ -9,7 +9,7 @@ class QSpinBox;
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 
 // "Set Delay": one number, hundredths of a second.
 class SetDelayDialog : public DialogBase {
@@ -52,6 +52,6 @@ private:
 
 // Command 706: the browser's selection (or the file on screen) into the compiler and its dialog,
 // with the folder's thumbnail loading held until the dialog closes.
-void runIconCompiler(MainWindow& window);
+void runIconCompiler(ToolContext& context);
 
 }  // namespace kalder::gui

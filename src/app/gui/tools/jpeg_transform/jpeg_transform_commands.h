@@ -2,10 +2,10 @@
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 
 // "JPEG Transformations" (670, shows or hides its dialog) and "Modify Exif Orientation Tag"
 // (709) on the window's selection.
-void registerJpegTransformCommands(MainWindow& window);
+void registerJpegTransformCommands(ToolContext& context);
 
 }  // namespace kalder::gui

@@ -2,9 +2,9 @@
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 
 // "Send by E-&mail..." (585) for the browser's selection or the file in the viewer.
-void registerMailCommands(MainWindow& window);
+void registerMailCommands(ToolContext& context);
 
 }  // namespace kalder::gui

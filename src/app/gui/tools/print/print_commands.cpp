@@ -6,16 +6,17 @@
 #include <cstdlib>
 
 #include "app/core/command_ids.h"
-#include "app/gui/main_window.h"
+#include "app/core/commands.h"
+#include "app/core/settings.h"
 #include "app/gui/tools/print/print_dialog.h"
-#include "view/folder_images.h"
+#include "app/gui/tools/tool_context.h"
 #include "view/image_entry.h"
 
 namespace kalder::gui {
 
 namespace {
 
-std::vector<tools::PrintItem> itemsOf(MainWindow& window) {
+std::vector<tools::PrintItem> itemsOf(const ToolContext& context) {
     std::vector<tools::PrintItem> items;
     const auto add = [&items](const view::ImageEntry& e) {
         tools::PrintItem item;
@@ -27,49 +28,46 @@ std::vector<tools::PrintItem> itemsOf(MainWindow& window) {
         });
         items.push_back(std::move(item));
     };
-    if (window.viewerMode()) {
-        if (window.currentEntry()) add(*window.currentEntry());
-    } else {
-        for (const view::ImageEntry* e : window.images().selectedEntries()) add(*e);
-    }
+    for (const view::ImageEntry* e : context.chosenEntries()) add(*e);
     return items;
 }
 
-void runPrint(MainWindow& window) {
+void runPrint(ToolContext& context) {
+    QWidget* window = context.dialogParent();
     // Queues are looked up each time: one added or removed since the last print shows up.
     std::vector<shell::PrinterEntry> printers = shell::listPrinters();
     if (printers.empty()) {
-        QMessageBox::warning(&window, QStringLiteral("Print"),
+        QMessageBox::warning(window, QStringLiteral("Print"),
                              QString::fromLatin1(tools::kPrintersNotFound));
         return;
     }
-    std::vector<tools::PrintItem> items = itemsOf(window);
+    std::vector<tools::PrintItem> items = itemsOf(context);
     if (items.empty()) return;
     {
-        window.images().suspendThumbnails();
+        context.pauseThumbnails();
         struct Resume {
-            MainWindow& window;
-            ~Resume() { window.images().resumeThumbnails(); }
-        } resume{window};
-        PrintDialog dialog(window.settings(), std::move(printers), std::move(items), &window);
+            ToolContext& context;
+            ~Resume() { context.resumeThumbnails(); }
+        } resume{context};
+        PrintDialog dialog(context.settings(), std::move(printers), std::move(items), window);
         // Unattended runs of "-p" (the print tests) press "&Print" once the dialog is up; a
         // failure leaves the dialog open, so close it then rather than wait for nobody.
-        if (window.settings().printMode && std::getenv("KALDER_PRINT_UNATTENDED")) {
+        if (context.settings().printMode && std::getenv("KALDER_PRINT_UNATTENDED")) {
             QTimer::singleShot(0, &dialog, [&dialog] {
                 if (!dialog.printAll()) dialog.reject();
             });
         }
         dialog.exec();
     }
-    if (window.settings().printMode)
+    if (context.settings().printMode)
         QMetaObject::invokeMethod(
-            &window, [&window] { window.runCommand(app::cmd::kExit); }, Qt::QueuedConnection);
+            window, [&context] { context.runCommand(app::cmd::kExit); }, Qt::QueuedConnection);
 }
 
 }  // namespace
 
-void registerPrintCommand(MainWindow& window) {
-    window.commands().on(app::cmd::kPrint, [&window](app::CommandId) { runPrint(window); });
+void registerPrintCommand(ToolContext& context) {
+    context.commands().on(app::cmd::kPrint, [&context](app::CommandId) { runPrint(context); });
 }
 
 }  // namespace kalder::gui

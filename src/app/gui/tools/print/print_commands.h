@@ -2,9 +2,9 @@
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 
 // "&Print..." (Ctrl+P) and the "-p FILE" start-up's print-then-exit.
-void registerPrintCommand(MainWindow& window);
+void registerPrintCommand(ToolContext& context);
 
 }  // namespace kalder::gui

@@ -19,8 +19,8 @@
 #include "app/core/settings.h"
 #include "app/gui/dialogs/file_exists_dialog.h"
 #include "app/gui/dialogs/progress_dialog.h"
-#include "app/gui/main_window.h"
 #include "app/gui/operation_feedback.h"
+#include "app/gui/tools/tool_context.h"
 #include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
@@ -147,15 +147,15 @@ void PsdDecompilerDialog::Decompile() {
     if (completed) accept();
 }
 
-void registerPsdDecompiler(MainWindow& window) {
-    window.commands().on(app::cmd::kPsdDecompiler, [&window](app::CommandId) {
-        std::vector<std::filesystem::path> files = window.selectedFiles();
+void registerPsdDecompiler(ToolContext& context) {
+    context.commands().on(app::cmd::kPsdDecompiler, [&context](app::CommandId) {
+        std::vector<std::filesystem::path> files = context.chosenFiles();
         if (files.empty()) return;
-        tools::PsdDecompileOptions options = tools::loadPsdOptions(window.settings().psdOptions);
+        tools::PsdDecompileOptions options = tools::loadPsdOptions(context.settings().psdOptions);
         options.outputFolder = files.front().parent_path();
-        PsdDecompilerDialog dialog(std::move(files), options, &window);
+        PsdDecompilerDialog dialog(std::move(files), options, context.dialogParent());
         if (dialog.exec() == QDialog::Accepted)
-            tools::storePsdOptions(dialog.options(), window.settings().psdOptions);
+            tools::storePsdOptions(dialog.options(), context.settings().psdOptions);
     });
 }
 

@@ -15,7 +15,7 @@ class QRadioButton;
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 
 // "PSD Decompiler": the format, the expand option and the output folder; "&Decompile" writes
 // the layers of the selected files and closes the dialog once every file is done.
@@ -44,6 +44,6 @@ private:
 };
 
 // Command 707 on the browser's selection.
-void registerPsdDecompiler(MainWindow& window);
+void registerPsdDecompiler(ToolContext& context);
 
 }  // namespace kalder::gui

@@ -17,7 +17,7 @@
 #include <mutex>
 
 #include "app/core/command_ids.h"
-#include "app/gui/main_window.h"
+#include "app/gui/tools/tool_context.h"
 #include "image/bitmap32.h"
 #include "shell/qt/qt_path.h"
 #include "view/folder_images.h"
@@ -306,21 +306,21 @@ void AcquireDialog::workerDone(shell::ScanStatus status) {
     emit scanFinished();
 }
 
-void registerScanCommands(MainWindow& window) {
+void registerScanCommands(ToolContext& context) {
     auto state = std::make_shared<ScanState>();
-    window.commands().on(app::cmd::kSelectSource, [&window, state](app::CommandId) {
-        SelectSourceDialog dialog(state->device, &window);
+    context.commands().on(app::cmd::kSelectSource, [&context, state](app::CommandId) {
+        SelectSourceDialog dialog(state->device, context.dialogParent());
         if (dialog.exec() == QDialog::Accepted) state->device = dialog.device();
     });
-    window.commands().on(app::cmd::kAcquire, [&window, state](app::CommandId) {
+    context.commands().on(app::cmd::kAcquire, [&context, state](app::CommandId) {
         std::vector<shell::ScannerDevice> devices;
         if (!shell::Scanner::listDevices(devices) || devices.empty()) {
-            QMessageBox::critical(&window, QString::fromUtf8(kTitle),
+            QMessageBox::critical(context.dialogParent(), QString::fromUtf8(kTitle),
                                   QString::fromUtf8(tools::kScanErrorAcquiring));
             return;
         }
-        state->saves.setFolder(window.images().folder());
-        AcquireDialog dialog(*state, &window);
+        state->saves.setFolder(context.currentFolder());
+        AcquireDialog dialog(*state, context.dialogParent());
         dialog.exec();
     });
 }

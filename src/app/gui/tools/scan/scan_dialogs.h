@@ -20,7 +20,7 @@ class QSpinBox;
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 
 // What "Select Source..." chose and how the save step counts, for the life of the window.
 struct ScanState {
@@ -94,6 +94,6 @@ private:
 std::optional<tools::ScanSaveChoice> askScanSavePath(QWidget* parent,
                                                      const tools::ScanSaveRequest& request);
 
-void registerScanCommands(MainWindow& window);
+void registerScanCommands(ToolContext& context);
 
 }  // namespace kalder::gui

@@ -20,10 +20,8 @@
 #include <map>
 
 #include "app/core/command_ids.h"
-#include "app/gui/browser_pane.h"
 #include "app/gui/dialogs/dialog_buttons.h"
-#include "app/gui/folder_tree_pane.h"
-#include "app/gui/main_window.h"
+#include "app/gui/tools/tool_context.h"
 #include "shell/associations.h"
 #include "shell/desktop_entry.h"
 #include "shell/places.h"
@@ -55,10 +53,10 @@ std::string messagesLocale() {
 }
 
 // Started and left alone; a program that does not start says nothing, as before.
-void openCurrentFileWith(MainWindow& window, const std::string& application) {
+void openCurrentFileWith(const ToolContext& context, const std::string& application) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const std::vector<std::string> argv =
-        app::applicationCommand(application, window.currentFile().string());
+        app::applicationCommand(application, context.currentFile().string());
     if (!argv.empty()) {
         QStringList args;
         for (std::size_t a = 1; a < argv.size(); ++a) args << fromStd(argv[a]);
@@ -319,42 +317,42 @@ void ApplicationsDialog::accept() {
     DialogBase::accept();
 }
 
-void registerUserListCommands(MainWindow& window) {
-    auto& commands = window.commands();
-    commands.on(app::cmd::kAddFavorite, [&window](app::CommandId) {
-        FolderTreePane* tree = window.browserPane() ? window.browserPane()->folderTree() : nullptr;
-        const std::filesystem::path folder = tree ? tree->currentFolder() : std::filesystem::path();
+void registerUserListCommands(ToolContext& context) {
+    auto& commands = context.commands();
+    commands.on(app::cmd::kAddFavorite, [&context](app::CommandId) {
+        const std::filesystem::path folder = context.treeFolder();
         if (folder.empty()) return;
-        app::Settings& settings = window.settings();
+        QWidget* window = context.dialogParent();
+        app::Settings& settings = context.settings();
         if (std::min(settings.favoriteFolders.size(), settings.favoriteLabels.size()) >=
             app::kMaxUserListEntries) {
-            showWarning(&window, kFullMessage.arg(app::kMaxUserListEntries));
+            showWarning(window, kFullMessage.arg(app::kMaxUserListEntries));
             return;
         }
-        AddFavoriteDialog dialog(shell::toQString(folder), &window);
+        AddFavoriteDialog dialog(shell::toQString(folder), window);
         if (dialog.exec() != QDialog::Accepted) return;
         app::addFavorite(settings, folder.string(), dialog.label().toStdString());
     });
-    commands.on(app::cmd::kDeleteFavorites, [&window](app::CommandId) {
-        DeleteFavoritesDialog dialog(window.settings(), &window);
+    commands.on(app::cmd::kDeleteFavorites, [&context](app::CommandId) {
+        DeleteFavoritesDialog dialog(context.settings(), context.dialogParent());
         dialog.exec();
     });
-    commands.on(app::cmd::kConfigureOpenWith, [&window](app::CommandId) {
-        ApplicationsDialog dialog(window.settings(), &window);
+    commands.on(app::cmd::kConfigureOpenWith, [&context](app::CommandId) {
+        ApplicationsDialog dialog(context.settings(), context.dialogParent());
         dialog.exec();
     });
-    commands.onRange(app::cmd::kOpenWithRange, [&window](app::CommandId id) {
+    commands.onRange(app::cmd::kOpenWithRange, [&context](app::CommandId id) {
         const std::size_t i = app::cmd::kOpenWithRange.indexOf(id);
-        const app::Settings& settings = window.settings();
-        if (!window.currentEntry() || i >= settings.openWithPaths.size()) return;
-        openCurrentFileWith(window, settings.openWithPaths[i]);
+        const app::Settings& settings = context.settings();
+        if (!context.currentEntry() || i >= settings.openWithPaths.size()) return;
+        openCurrentFileWith(context, settings.openWithPaths[i]);
     });
-    commands.onRange(app::cmd::kOpenWithTypeRange, [&window](app::CommandId id) {
+    commands.onRange(app::cmd::kOpenWithTypeRange, [&context](app::CommandId id) {
         const std::size_t i = app::cmd::kOpenWithTypeRange.indexOf(id);
-        if (!window.currentEntry()) return;
+        if (!context.currentEntry()) return;
         const std::vector<shell::TypeApplication> apps =
-            shell::applicationsForType(shell::mimeTypeOfFile(window.currentFile()));
-        if (i < apps.size()) openCurrentFileWith(window, apps[i].file.string());
+            shell::applicationsForType(shell::mimeTypeOfFile(context.currentFile()));
+        if (i < apps.size()) openCurrentFileWith(context, apps[i].file.string());
     });
 }
 

@@ -16,7 +16,7 @@ class QTreeWidget;
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 
 // "Add Folder to Favorites": the folder and a label for it.
 class AddFavoriteDialog : public DialogBase {
@@ -99,7 +99,7 @@ private:
 };
 
 // 2000, 2001, 2002, the 2200+ and the 2300+ ranges.
-void registerUserListCommands(MainWindow& window);
+void registerUserListCommands(ToolContext& context);
 // The names of the desktop's applications for the type of `file`, in the
 // order the 2300+ commands run them; none for an empty path.
 std::vector<std::string> openWithTypeApplications(const std::filesystem::path& file);

@@ -4,8 +4,8 @@
 #include <QMessageBox>
 
 #include "app/core/command_ids.h"
-#include "app/gui/main_window.h"
 #include "app/gui/tools/clipboard/shown_frame.h"
+#include "app/gui/tools/tool_context.h"
 #include "image/bitmap32.h"
 #include "shell/desktop_wallpaper.h"
 
@@ -13,11 +13,11 @@ namespace kalder::gui {
 
 namespace {
 
-void setWallpaper(MainWindow& window, shell::WallpaperStyle style) {
-    if (!window.currentEntry()) return;
+void setWallpaper(ToolContext& context, shell::WallpaperStyle style) {
+    if (!context.currentEntry()) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // The file's own size: the desktop, not the viewing area, decides how it is fitted.
-    const std::unique_ptr<image::Bitmap32> picture = decodeShownFrame(window, false);
+    const std::unique_ptr<image::Bitmap32> picture = decodeShownFrame(context, false);
     shell::WallpaperResult result{false, "the image could not be decoded", {}};
     if (picture) result = shell::DesktopWallpaper().set(*picture, style);
     QApplication::restoreOverrideCursor();
@@ -29,20 +29,22 @@ void setWallpaper(MainWindow& window, shell::WallpaperStyle style) {
         for (const std::string& attempt : result.tried)
             text += QLatin1String("\n\u2022 ") + QString::fromStdString(attempt);
     }
-    QMessageBox::warning(
-        &window, QCoreApplication::translate("Wallpaper", "Set as Desktop Wallpaper"), text);
+    QMessageBox::warning(context.dialogParent(),
+                         QCoreApplication::translate("Wallpaper", "Set as Desktop Wallpaper"),
+                         text);
 }
 
 }  // namespace
 
-void registerWallpaperCommands(MainWindow& window) {
+void registerWallpaperCommands(ToolContext& context) {
     const std::pair<app::CommandId, shell::WallpaperStyle> commands[] = {
         {app::cmd::kWallpaperCentered, shell::WallpaperStyle::Centered},
         {app::cmd::kWallpaperTiled, shell::WallpaperStyle::Tiled},
         {app::cmd::kWallpaperStretched, shell::WallpaperStyle::Stretched},
     };
     for (auto [id, style] : commands)
-        window.commands().on(id, [&window, style](app::CommandId) { setWallpaper(window, style); });
+        context.commands().on(id,
+                              [&context, style](app::CommandId) { setWallpaper(context, style); });
 }
 
 }  // namespace kalder::gui

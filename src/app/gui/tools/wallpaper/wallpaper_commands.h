@@ -2,10 +2,10 @@
 
 namespace kalder::gui {
 
-class MainWindow;
+class ToolContext;
 
 // "&Centered", "&Tiled", "&Stretched": the current image as the desktop wallpaper. Failures are
 // silent in the window and written to standard error.
-void registerWallpaperCommands(MainWindow& window);
+void registerWallpaperCommands(ToolContext& context);
 
 }  // namespace kalder::gui
