@@ -55,9 +55,13 @@ TEST(Utf, Utf16GivesValidUtf8) {
     odd.push_back('b');
     EXPECT_EQ(utf16leToUtf8(odd), "a");
     std::string out;
-    appendUtf8(out, 0x110000);
-    appendUtf8(out, 0xDC00);
-    EXPECT_EQ(out, "\xef\xbf\xbd\xef\xbf\xbd");
+    for (char32_t c : {U'A', U'\u00E9', U'\u20AC', U'\U0001F600'}) appendUtf8(out, c);
+    EXPECT_EQ(out, "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+    // Lone surrogates (a UTF-16 string cut in half) and values past the last code point.
+    std::string bad;
+    appendUtf8(bad, 0x110000);
+    appendUtf8(bad, 0xDC00);
+    EXPECT_EQ(bad, "\xef\xbf\xbd\xef\xbf\xbd");
 }
 
 TEST(Utf, InvalidUtf8IsReplaced) {
