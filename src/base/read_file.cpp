@@ -7,29 +7,17 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "base/unique_fd.h"
+
 namespace kalder::base {
 namespace {
-
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 template <typename Bytes>
 Result<Bytes, FileError> readInto(const std::filesystem::path& path, std::size_t maxBytes,
                                   OverLimit overLimit) {
     if (path.empty()) return FileError::Missing;
     // Non-blocking, so that a FIFO put in the file's place cannot hang us before the check.
-    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0)
         return errno == ENOENT || errno == ENOTDIR ? FileError::Missing : FileError::Io;
     struct stat info {};

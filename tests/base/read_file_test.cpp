@@ -32,6 +32,7 @@ TEST(ReadFile, LimitsAndFailures) {
 
     EXPECT_EQ(readFile(dir / "missing", 10).error(), FileError::Missing);
     EXPECT_EQ(readFile("", 10).error(), FileError::Missing);
+    EXPECT_EQ(readFile(file / "below", 10).error(), FileError::Missing);
     EXPECT_EQ(readFile(dir.path(), 10).error(), FileError::NotAFile);
     // A pipe nobody writes to is refused at once instead of blocking the read.
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
