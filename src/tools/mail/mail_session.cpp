@@ -166,19 +166,20 @@ bool MailSession::connect(const MailServer& server) {
     m_error.clear();
     m_reply.clear();
     m_tlsFailed = false;
-    std::string why;
-    m_socket = shell::TcpSocket::connect(server.host, static_cast<std::uint16_t>(server.port),
-                                         server.timeout, why);
-    if (!m_socket) return fail(why);
+    auto socket = shell::TcpSocket::connect(server.host, static_cast<std::uint16_t>(server.port),
+                                            server.timeout);
+    if (!socket.ok()) return fail(shell::netErrorMessage(socket.error()));
+    m_socket = std::move(socket).value();
     m_stream = m_socket.get();
     if (server.security == MailSecurity::Tls) {
-        m_tls = shell::TlsStream::start(*m_socket, server.host,
-                                        {server.extraCaFile, server.timeout}, why);
-        if (!m_tls) {
+        auto tls =
+            shell::TlsStream::start(*m_socket, server.host, {server.extraCaFile, server.timeout});
+        if (!tls.ok()) {
             close();
             m_tlsFailed = true;
-            return fail(why);
+            return fail(shell::netErrorMessage(tls.error()));
         }
+        m_tls = std::move(tls).value();
         m_stream = m_tls.get();
     }
     return true;
@@ -192,13 +193,13 @@ bool MailSession::startTls(const MailServer& server) {
         close();
         return fail("The server sent data before the secure connection started.");
     }
-    std::string why;
-    m_tls =
-        shell::TlsStream::start(*m_socket, server.host, {server.extraCaFile, server.timeout}, why);
-    if (!m_tls) {
+    auto tls =
+        shell::TlsStream::start(*m_socket, server.host, {server.extraCaFile, server.timeout});
+    if (!tls.ok()) {
         close();
-        return fail(why);
+        return fail(shell::netErrorMessage(tls.error()));
     }
+    m_tls = std::move(tls).value();
     m_stream = m_tls.get();
     return true;
 }
