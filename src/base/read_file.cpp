@@ -34,11 +34,15 @@ Result<Bytes, FileError> readInto(const std::filesystem::path& path, std::size_t
         const std::size_t want = room < sizeof buffer ? room + 1 : sizeof buffer;
         const ssize_t n = ::read(fd.get(), buffer, want);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return FileError::Io;
+        if (n < 0) {
+            if (overLimit == OverLimit::Salvage) break;
+            return FileError::Io;
+        }
         if (n == 0) break;
         const auto got = static_cast<std::size_t>(n);
         if (got > room) {
             if (overLimit == OverLimit::Fail) return FileError::TooLarge;
+            // Truncate or Salvage: the file ends at the limit.
             bytes.insert(bytes.end(), buffer, buffer + room);
             break;
         }

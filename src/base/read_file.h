@@ -24,6 +24,7 @@ std::string_view fileErrorMessage(FileError error);
 enum class OverLimit : std::uint8_t {
     Fail,      // FileError::TooLarge
     Truncate,  // its first maxBytes bytes
+    Salvage,   // the same, and a read error part-way ends the file there instead of failing
 };
 
 // The whole of a regular file, read to its end (files in /proc report no size, so the size is

@@ -92,7 +92,7 @@ SettingsLoad Settings::Load(const SettingsContext& context) {
     // A real settings file is a few kilobytes; anything past the limit is taken as if the file
     // ended there, and so is a read error part-way.
     const auto bytes =
-        base::readFile(context.filePath, base::kMaxDataFileBytes, base::OverLimit::Truncate);
+        base::readFile(context.filePath, base::kMaxDataFileBytes, base::OverLimit::Salvage);
     if (!bytes.ok()) return SettingsLoad::NoFile;
     const SettingsLoad result = readSettingsFile(*bytes, *this);
     if (context.screen) checkWindowRects(*this, context.screen->screenSize());
