@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/byte_order.h"
+
 namespace kalder::image {
 
 BufferedInput::BufferedInput() = default;
@@ -167,27 +169,25 @@ std::uint8_t BufferedInput::slowU8() {
 std::uint16_t BufferedInput::u16le() {
     std::uint8_t b[2];
     read(b, 2);
-    return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+    return base::loadU16le(b);
 }
 
 std::uint16_t BufferedInput::u16be() {
     std::uint8_t b[2];
     read(b, 2);
-    return static_cast<std::uint16_t>((b[0] << 8) | b[1]);
+    return base::loadU16be(b);
 }
 
 std::uint32_t BufferedInput::u32le() {
     std::uint8_t b[4];
     read(b, 4);
-    return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-           (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+    return base::loadU32le(b);
 }
 
 std::uint32_t BufferedInput::u32be() {
     std::uint8_t b[4];
     read(b, 4);
-    return (static_cast<std::uint32_t>(b[0]) << 24) | (static_cast<std::uint32_t>(b[1]) << 16) |
-           (static_cast<std::uint32_t>(b[2]) << 8) | static_cast<std::uint32_t>(b[3]);
+    return base::loadU32be(b);
 }
 
 std::vector<std::uint8_t> BufferedInput::readAll(std::size_t max) {

@@ -5,6 +5,8 @@
 #include <limits>
 #include <optional>
 
+#include "base/limits.h"
+
 namespace kalder::image {
 
 // Size arithmetic on untrusted numbers: nullopt instead of a silent wrap.
@@ -27,7 +29,7 @@ inline std::optional<std::size_t> checkedAdd(std::size_t a, std::size_t b) {
 }
 
 // The largest side any image may have.
-inline constexpr std::int32_t kMaxImageSide = 32767;
+using base::kMaxImageSide;
 
 inline bool validImageSide(std::int64_t side) { return side >= 1 && side <= kMaxImageSide; }
 

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 
+#include "base/strings.h"
 #include "image/bitmap32.h"
 #include "image/checked.h"
 #include "image/colour_palettes_p.h"
@@ -18,20 +19,10 @@ namespace {
 
 using palettes::PaletteTable;
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    const auto lower = [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
-}
-
 template <typename Enum>
 std::optional<Enum> lookUp(const std::array<std::string_view, 5>& names, std::string_view name) {
     for (std::size_t i = 0; i < names.size(); ++i)
-        if (equalsIgnoringCase(name, names[i])) return static_cast<Enum>(i);
+        if (base::equalsIgnoringCase(name, names[i])) return static_cast<Enum>(i);
     return std::nullopt;
 }
 

@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/byte_order.h"
+#include "base/strings.h"
 #include "image/image_reader.h"
 #include "image/readers/reader_factory.h"
 
@@ -78,23 +79,11 @@ bool bytesAt(std::span<const std::uint8_t> head, std::size_t offset, std::string
     return std::memcmp(head.data() + offset, bytes.data(), bytes.size()) == 0;
 }
 
-std::uint32_t le32(std::span<const std::uint8_t> h, std::size_t o) {
-    return h[o] | (h[o + 1] << 8) | (h[o + 2] << 16) | (static_cast<std::uint32_t>(h[o + 3]) << 24);
-}
-
-std::uint16_t le16(std::span<const std::uint8_t> h, std::size_t o) {
-    return static_cast<std::uint16_t>(h[o] | (h[o + 1] << 8));
-}
-
 // A signature at 0, 128, 256, ... 896 (eight places).
 bool atBlockStarts(std::span<const std::uint8_t> head, std::string_view bytes) {
     for (std::size_t offset = 0; offset <= 896; offset += 128)
         if (bytesAt(head, offset, bytes)) return true;
     return false;
-}
-
-std::uint32_t be32(std::span<const std::uint8_t> h, std::size_t o) {
-    return (static_cast<std::uint32_t>(h[o]) << 24) | (h[o + 1] << 16) | (h[o + 2] << 8) | h[o + 3];
 }
 
 // An ISO media file starts with its file-type box: size, "ftyp", the major brand, a minor
@@ -104,7 +93,7 @@ std::uint32_t be32(std::span<const std::uint8_t> h, std::size_t o) {
 std::optional<FormatCode> isoMediaCode(std::span<const std::uint8_t> h) {
     using namespace std::string_view_literals;
     if (!bytesAt(h, 4, "ftyp"sv) || h.size() < 16) return std::nullopt;
-    const std::uint32_t boxSize = be32(h, 0);
+    const std::uint32_t boxSize = base::u32beAt(h, 0);
     if (boxSize < 16 || boxSize % 4 != 0) return std::nullopt;
     const std::size_t end = std::min<std::size_t>(boxSize, h.size());
     auto isAvif = [](std::span<const std::uint8_t> b) {
@@ -149,8 +138,8 @@ std::optional<FormatCode> contentCode(std::span<const std::uint8_t> h) {
     }
     if (bytesAt(h, 0, "8BPS"sv)) return FC::Psd;
     if (bytesAt(h, 0, "RIFF"sv) && bytesAt(h, 8, "ACON"sv)) return FC::Ani;
-    if (h.size() >= 100 && (bytesAt(h, 40, " EMF"sv) || le32(h, 0) == 0x9AC6CDD7u ||
-                            (le16(h, 0) == 1 && le16(h, 2) == 9)))
+    if (h.size() >= 100 && (bytesAt(h, 40, " EMF"sv) || base::u32leAt(h, 0) == 0x9AC6CDD7u ||
+                            (base::u16leAt(h, 0) == 1 && base::u16leAt(h, 2) == 9)))
         return FC::Metafile;
     if (h.size() >= 2 && h[0] == 0x0A && (h[1] == 2 || h[1] == 5)) return FC::Pcx;
     if (h.size() >= 2 && h[0] == 'P' && h[1] >= '1' && h[1] <= '6') return FC::Pnm;
@@ -165,8 +154,8 @@ std::optional<FormatCode> contentCode(std::span<const std::uint8_t> h) {
             (depth == 8 || depth == 16 || depth == 24 || depth == 32))
             return FC::Tga;
     }
-    if (h.size() >= 4 && le32(h, 0) == 0x00010000u) return FC::Ico;
-    if (h.size() >= 4 && le32(h, 0) == 0x00020000u) return FC::Cur;
+    if (h.size() >= 4 && base::u32leAt(h, 0) == 0x00010000u) return FC::Ico;
+    if (h.size() >= 4 && base::u32leAt(h, 0) == 0x00020000u) return FC::Cur;
     return std::nullopt;
 }
 
@@ -192,9 +181,7 @@ std::int32_t DetectFormat(const std::filesystem::path& path, DetectMode mode) {
         const std::string name = path.filename().string();
         const auto dot = name.rfind('.');
         if (dot == std::string::npos) return -1;
-        std::string ext = name.substr(dot);
-        std::transform(ext.begin(), ext.end(), ext.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        const std::string ext = base::toLowerAscii(std::string_view(name).substr(dot));
         for (const auto& e : kExtensions)
             if (e.extension == ext) return indexOfCode(e.code);
         return -1;

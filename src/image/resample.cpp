@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/strings.h"
 #include "image/bitmap32.h"
 #include "image/checked.h"
 #include "image/resample_kernels_p.h"
@@ -422,17 +423,6 @@ Status runJob(Job& job, const ResampleOptions& options) {
     return {};
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string_view resampleMethodName(ResampleMethod method) {
@@ -442,7 +432,7 @@ std::string_view resampleMethodName(ResampleMethod method) {
 
 std::optional<ResampleMethod> resampleMethodFromName(std::string_view name) {
     for (std::size_t i = 0; i < kResampleMethodNames.size(); ++i)
-        if (equalsIgnoringCase(name, kResampleMethodNames[i]))
+        if (base::equalsIgnoringCase(name, kResampleMethodNames[i]))
             return static_cast<ResampleMethod>(i);
     return std::nullopt;
 }

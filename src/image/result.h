@@ -2,8 +2,8 @@
 
 #include <cstdint>
 #include <string_view>
-#include <utility>
-#include <variant>
+
+#include "base/result.h"
 
 namespace kalder::image {
 
@@ -23,25 +23,9 @@ enum class DecodeError : std::uint8_t {
 
 std::string_view decodeErrorMessage(DecodeError error);
 
-// A value or a DecodeError, in the manner of StatusOr.
+// A value or a DecodeError.
 template <typename T>
-class [[nodiscard]] Result {
-public:
-    Result(T value) : m_v(std::move(value)) {}
-    Result(DecodeError error) : m_v(error) {}
-
-    bool ok() const { return m_v.index() == 0; }
-    explicit operator bool() const { return ok(); }
-    T& value() { return std::get<0>(m_v); }
-    const T& value() const { return std::get<0>(m_v); }
-    T& operator*() { return value(); }
-    const T& operator*() const { return value(); }
-    T* operator->() { return &value(); }
-    DecodeError error() const { return std::get<1>(m_v); }
-
-private:
-    std::variant<T, DecodeError> m_v;
-};
+using Result = base::Result<T, DecodeError>;
 
 // Success or a DecodeError.
 class [[nodiscard]] Status {
@@ -62,10 +46,3 @@ private:
 };
 
 }  // namespace kalder::image
-
-// Returns the error of a Status or Result from the enclosing function.
-#define KALDER_TRY(expr)                                            \
-    do {                                                            \
-        if (auto kalderTryStatus_ = (expr); !kalderTryStatus_.ok()) \
-            return kalderTryStatus_.error();                        \
-    } while (0)

@@ -8,10 +8,11 @@
 #include <array>
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
+#include "base/limits.h"
+#include "base/read_file.h"
+#include "base/strings.h"
 #include "image/format_table.h"
 
 extern char** environ;
@@ -73,33 +74,22 @@ constexpr std::string_view kUndoAbsent = "absent";
 // with our ID was installed or made by hand and is used as it is.
 constexpr std::string_view kGeneratedMark = "X-Kalder-Generated=true";
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
 bool isGroupHeader(std::string_view line) {
-    line = trim(line);
+    line = base::trim(line, base::kLineBlanks);
     return !line.empty() && line.front() == '[';
 }
 
 // The key of a "key=value" line, or empty for comments, blanks and headers.
 std::string_view keyOf(std::string_view line) {
-    const std::string_view t = trim(line);
+    const std::string_view t = base::trim(line, base::kLineBlanks);
     if (t.empty() || t.front() == '#' || t.front() == '[') return {};
     const std::size_t eq = t.find('=');
     if (eq == std::string_view::npos) return {};
-    return trim(t.substr(0, eq));
+    return base::trim(t.substr(0, eq), base::kLineBlanks);
 }
 
 std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return base::readTextFile(path, base::kMaxDataFileBytes).valueOr({});
 }
 
 // Desktop-entry Exec quoting: reserved characters inside double quotes with `"`, "`", "$" and
@@ -162,7 +152,7 @@ std::string_view mimeTypeOfExtension(std::size_t extensionIndex) {
 
 std::string mimeTypeOfFile(const fs::path& file) {
     std::string ext = file.extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    ext = base::toLowerAscii(ext);
     const auto extensions = image::extensionTable();
     for (std::size_t i = 0; i < extensions.size(); ++i)
         if (!ext.empty() && extensions[i].extension == ext)
@@ -229,24 +219,14 @@ XdgFolders XdgFolders::fromEnvironment() {
     f.dataHome = envPath("XDG_DATA_HOME", ".local/share");
     const char* dirs = std::getenv("XDG_DATA_DIRS");
     std::string_view rest = dirs && *dirs ? dirs : "/usr/local/share/:/usr/share/";
-    while (!rest.empty()) {
-        const std::size_t colon = rest.find(':');
-        if (const std::string_view dir = rest.substr(0, colon); dir.starts_with('/'))
-            f.dataDirs.emplace_back(dir);
-        if (colon == std::string_view::npos) break;
-        rest.remove_prefix(colon + 1);
-    }
+    for (const std::string_view dir : base::split(rest, ':'))
+        if (dir.starts_with('/')) f.dataDirs.emplace_back(dir);
     if (const char* d = std::getenv("XDG_CURRENT_DESKTOP")) {
-        std::string_view rest = d;
-        while (!rest.empty()) {
-            const std::size_t colon = rest.find(':');
-            std::string name(rest.substr(0, colon));
-            for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (const std::string_view part : base::split(d, ':')) {
+            const std::string name = base::toLowerAscii(part);
             // A desktop name becomes part of a file name: nothing that could leave the folder.
             if (!name.empty() && name.find('/') == std::string::npos && name != "." && name != "..")
                 f.desktops.push_back(name);
-            if (colon == std::string_view::npos) break;
-            rest.remove_prefix(colon + 1);
         }
     }
     return f;
@@ -255,13 +235,9 @@ XdgFolders XdgFolders::fromEnvironment() {
 void MimeAppsList::parse(std::string_view text) {
     m_lines.clear();
     m_finalNewline = text.empty() || text.back() == '\n';
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        m_lines.emplace_back(text.substr(start, end - start));
-        start = end + 1;
-    }
+    if (text.empty()) return;
+    for (const std::string_view line : base::split(text, '\n')) m_lines.emplace_back(line);
+    if (m_finalNewline) m_lines.pop_back();  // the empty part after the last line end
 }
 
 std::string MimeAppsList::serialize() const {
@@ -278,7 +254,7 @@ std::ptrdiff_t MimeAppsList::findEntry(std::string_view mimeType) const {
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         const std::string_view line = m_lines[i];
         if (isGroupHeader(line)) {
-            inDefaults = trim(line) == kDefaultGroup;
+            inDefaults = base::trim(line, base::kLineBlanks) == kDefaultGroup;
         } else if (inDefaults && keyOf(line) == mimeType) {
             return static_cast<std::ptrdiff_t>(i);
         }
@@ -290,7 +266,7 @@ std::optional<std::string> MimeAppsList::defaultValue(std::string_view mimeType)
     const std::ptrdiff_t i = findEntry(mimeType);
     if (i < 0) return std::nullopt;
     const std::string_view line = m_lines[static_cast<std::size_t>(i)];
-    return std::string(trim(line.substr(line.find('=') + 1)));
+    return std::string(base::trim(line.substr(line.find('=') + 1), base::kLineBlanks));
 }
 
 void MimeAppsList::setDefaultValue(std::string_view mimeType, std::string_view value) {
@@ -305,10 +281,12 @@ void MimeAppsList::setDefaultValue(std::string_view mimeType, std::string_view v
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         if (!isGroupHeader(m_lines[i])) continue;
         if (group >= 0) break;
-        if (trim(m_lines[i]) == kDefaultGroup) group = static_cast<std::ptrdiff_t>(i);
+        if (base::trim(m_lines[i], base::kLineBlanks) == kDefaultGroup)
+            group = static_cast<std::ptrdiff_t>(i);
     }
     if (group < 0) {
-        if (!m_lines.empty() && !trim(m_lines.back()).empty()) m_lines.emplace_back();
+        if (!m_lines.empty() && !base::trim(m_lines.back(), base::kLineBlanks).empty())
+            m_lines.emplace_back();
         m_lines.emplace_back(kDefaultGroup);
         m_lines.push_back(std::move(entry));
         m_finalNewline = true;
@@ -316,7 +294,7 @@ void MimeAppsList::setDefaultValue(std::string_view mimeType, std::string_view v
     }
     insertAt = static_cast<std::size_t>(group) + 1;
     for (std::size_t i = insertAt; i < m_lines.size() && !isGroupHeader(m_lines[i]); ++i) {
-        if (!trim(m_lines[i]).empty()) insertAt = i + 1;
+        if (!base::trim(m_lines[i], base::kLineBlanks).empty()) insertAt = i + 1;
     }
     if (insertAt == m_lines.size()) m_finalNewline = true;
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(entry));
@@ -332,7 +310,7 @@ bool MimeAppsList::removeDefault(std::string_view mimeType) {
 std::string firstDesktopId(std::string_view value) {
     while (!value.empty()) {
         const std::size_t semi = value.find(';');
-        const std::string_view item = trim(value.substr(0, semi));
+        const std::string_view item = base::trim(value.substr(0, semi), base::kLineBlanks);
         if (!item.empty()) return std::string(item);
         if (semi == std::string_view::npos) break;
         value.remove_prefix(semi + 1);

@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
+#include "base/read_file.h"
+#include "base/strings.h"
 #include "shell/pe_version.h"
 #include "shell/places.h"
 #include "shell/process.h"
@@ -19,27 +19,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 bool peIsCompanion(const fs::path& file) {
-    constexpr std::uintmax_t kMaxExeBytes = 256u << 20;
-    std::error_code ec;
-    if (fs::file_size(file, ec) > kMaxExeBytes || ec) return false;
-    std::ifstream in(file, std::ios::binary);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                          std::istreambuf_iterator<char>());
-    const std::optional<PeVersionInfo> info = readPeVersionInfo(bytes);
+    constexpr std::size_t kMaxExeBytes = 256u << 20;
+    const auto bytes = base::readFile(file, kMaxExeBytes);
+    if (!bytes.ok()) return false;
+    const std::optional<PeVersionInfo> info = readPeVersionInfo(*bytes);
     if (!info) return false;
     for (const PeVersionInfo::Translation& t : info->translations)
         if (const auto name = info->value(t, "ProductName");
-            name && equalsIgnoringCase(*name, kCompanionProduct))
+            name && base::equalsIgnoringCase(*name, kCompanionProduct))
             return true;
     return false;
 }
@@ -52,7 +40,7 @@ bool nativeIsCompanion(const fs::path& file, std::chrono::milliseconds timeout) 
     std::istringstream lines(r.output);
     std::string first;
     lines >> first;
-    return equalsIgnoringCase(first, kCompanionProduct);
+    return base::equalsIgnoringCase(first, kCompanionProduct);
 }
 
 }  // namespace
@@ -67,15 +55,12 @@ bool IsCompanionExe(const fs::path& file, std::chrono::milliseconds versionTimeo
 }
 
 bool isCompanionFileName(std::string_view name) {
-    return equalsIgnoringCase(name, "Lumid.exe") || equalsIgnoringCase(name, "lumid");
+    return base::equalsIgnoringCase(name, "Lumid.exe") || base::equalsIgnoringCase(name, "lumid");
 }
 
 std::vector<fs::path> fixedDiskRoots() {
     std::vector<fs::path> roots{"/"};
-    std::ifstream in("/proc/self/mounts");
-    std::stringstream text;
-    text << in.rdbuf();
-    for (const MountEntry& m : parseMounts(text.str()))
+    for (const MountEntry& m : parseMounts(currentMountsText()))
         if (m.mountPoint != "/" && userMountKind(m) == PlaceKind::Drive)
             roots.push_back(m.mountPoint);
     return roots;

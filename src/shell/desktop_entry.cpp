@@ -6,24 +6,18 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <system_error>
+
+#include "base/read_file.h"
+#include "base/strings.h"
 
 namespace kalder::shell {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 // String escapes. In a list `\;` stays escaped so that the split can tell it from a separator.
 std::string unescape(std::string_view s, bool keepSemicolonEscape) {
@@ -116,12 +110,8 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string_view text, std::string
     std::map<std::string, std::string, std::less<>> keys;
     std::map<std::string, std::map<std::string, std::string, std::less<>>, std::less<>> localized;
     bool inGroup = false, sawGroup = false;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = trim(text.substr(pos, end - pos));
-        pos = end + 1;
+    for (const std::string_view part : base::split(text, '\n')) {
+        const std::string_view line = base::trim(part, base::kLineBlanks);
         if (line.empty() || line.front() == '#') continue;
         if (line.front() == '[') {
             if (line.back() != ']') return std::nullopt;
@@ -137,8 +127,8 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string_view text, std::string
         }
         const std::size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        std::string_view key = trim(line.substr(0, eq));
-        const std::string value(trim(line.substr(eq + 1)));
+        std::string_view key = base::trim(line.substr(0, eq), base::kLineBlanks);
+        const std::string value(base::trim(line.substr(eq + 1), base::kLineBlanks));
         if (key.empty()) continue;
         if (const auto open = key.find('['); open != std::string_view::npos) {
             if (key.back() != ']' || open == 0) continue;
@@ -298,12 +288,8 @@ std::optional<std::vector<std::string>> expandExec(const DesktopEntry& entry,
 bool isShown(const DesktopEntry& entry, std::string_view currentDesktop) {
     if (entry.hidden || entry.noDisplay) return false;
     std::set<std::string, std::less<>> desktops;
-    for (std::size_t pos = 0; pos <= currentDesktop.size();) {
-        std::size_t end = currentDesktop.find(':', pos);
-        if (end == std::string_view::npos) end = currentDesktop.size();
-        if (end > pos) desktops.emplace(currentDesktop.substr(pos, end - pos));
-        pos = end + 1;
-    }
+    for (const std::string_view name : base::split(currentDesktop, ':'))
+        if (!name.empty()) desktops.emplace(name);
     const auto any = [&](const std::vector<std::string>& names) {
         return std::any_of(names.begin(), names.end(),
                            [&](const std::string& n) { return desktops.count(n) != 0; });
@@ -325,26 +311,18 @@ std::optional<fs::path> findProgram(std::string_view program) {
     }
     const char* path = std::getenv("PATH");
     const std::string_view dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    for (std::size_t pos = 0; pos <= dirs.size();) {
-        std::size_t end = dirs.find(':', pos);
-        if (end == std::string_view::npos) end = dirs.size();
-        const fs::path dir(dirs.substr(pos, end - pos));
+    for (const std::string_view part : base::split(dirs, ':')) {
+        const fs::path dir(part);
         if (!dir.empty() && usable(dir / fs::path(program))) return dir / fs::path(program);
-        pos = end + 1;
     }
     return std::nullopt;
 }
 
 std::optional<DesktopEntry> readDesktopEntry(const fs::path& file, std::string_view locale) {
-    constexpr std::uintmax_t kMaxEntryBytes = 1 << 20;
-    std::error_code ec;
-    if (!fs::is_regular_file(file, ec) || fs::file_size(file, ec) > kMaxEntryBytes || ec)
-        return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in && !in.eof()) return std::nullopt;
-    return parseDesktopEntry(text.str(), locale);
+    constexpr std::size_t kMaxEntryBytes = 1 << 20;
+    const auto text = base::readTextFile(file, kMaxEntryBytes);
+    if (!text.ok()) return std::nullopt;
+    return parseDesktopEntry(*text, locale);
 }
 
 fs::path resolveLaunchable(const fs::path& file, std::string& label, std::string_view locale) {
@@ -376,13 +354,8 @@ std::vector<fs::path> applicationFolders() {
         folders.push_back(fs::path(h) / ".local/share/applications");
     const char* dirs = std::getenv("XDG_DATA_DIRS");
     const std::string_view list = dirs && *dirs ? dirs : "/usr/local/share:/usr/share";
-    for (std::size_t pos = 0; pos <= list.size();) {
-        std::size_t end = list.find(':', pos);
-        if (end == std::string_view::npos) end = list.size();
-        const std::string_view dir = list.substr(pos, end - pos);
-        if (!dir.empty() && dir.front() == '/') folders.push_back(fs::path(dir) / "applications");
-        pos = end + 1;
-    }
+    for (const std::string_view dir : base::split(list, ':'))
+        if (dir.starts_with('/')) folders.push_back(fs::path(dir) / "applications");
     return folders;
 }
 

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "base/file_uri.h"
+#include "base/strings.h"
 #include "image/bitmap32.h"
 #include "image/writers/image_writer.h"
 #include "image/writers/writer_factory_lib.h"
@@ -21,13 +22,6 @@ namespace {
 bool envSet(const char* name) {
     const char* v = std::getenv(name);
     return v && *v;
-}
-
-std::string upper(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return out;
 }
 
 // The last path element of an xfce backdrop property naming a workspace's picture.
@@ -49,7 +43,7 @@ WallpaperBackend wallpaperBackendFor(std::string_view currentDesktop, bool haveX
                                      bool haveWaylandDisplay) {
     static const std::set<std::string> gnomeLike = {
         "GNOME", "GNOME-CLASSIC", "GNOME-FLASHBACK", "UNITY", "UBUNTU", "BUDGIE", "PANTHEON"};
-    std::string list = upper(currentDesktop);
+    std::string list = base::toUpperAscii(currentDesktop);
     std::stringstream in(list);
     bool kde = false;
     for (std::string item; std::getline(in, item, ':');) {

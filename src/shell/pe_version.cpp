@@ -3,71 +3,36 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/byte_order.h"
+#include "base/utf.h"
+
 namespace kalder::shell {
 
 namespace {
 
 using Bytes = std::span<const std::uint8_t>;
 
-// Reads at an offset that may be anything a hostile file says.
+// Reads at offsets that may be anything a hostile file says: zero past the end.
 struct Reader {
     Bytes b;
-    bool has(std::uint64_t offset, std::uint64_t n) const {
-        return offset <= b.size() && n <= b.size() - offset;
-    }
-    std::uint16_t u16(std::uint64_t o) const {
-        return has(o, 2) ? static_cast<std::uint16_t>(b[o] | b[o + 1] << 8) : 0;
-    }
-    std::uint32_t u32(std::uint64_t o) const {
-        return has(o, 4) ? static_cast<std::uint32_t>(b[o] | b[o + 1] << 8 | b[o + 2] << 16 |
-                                                      std::uint32_t{b[o + 3]} << 24)
-                         : 0;
-    }
+    bool has(std::uint64_t offset, std::uint64_t n) const { return base::fits(b, offset, n); }
+    std::uint16_t u16(std::uint64_t o) const { return base::u16leAt(b, o); }
+    std::uint32_t u32(std::uint64_t o) const { return base::u32leAt(b, o); }
 };
 
 struct Section {
     std::uint32_t address, size, fileOffset, fileSize;
 };
 
-void appendUtf8(std::string& out, std::uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | c >> 6);
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | c >> 12);
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | c >> 18);
-        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // A NUL-terminated UTF-16LE string in [begin, end); `next` takes the offset behind its NUL.
+// Broken surrogates become U+FFFD, so the result is always valid UTF-8.
 std::string utf16(const Reader& r, std::uint64_t begin, std::uint64_t end, std::uint64_t& next) {
-    std::string out;
     std::uint64_t p = begin;
-    for (; p + 2 <= end; p += 2) {
-        std::uint32_t c = r.u16(p);
-        if (c == 0) {
-            p += 2;
-            break;
-        }
-        if (c >= 0xD800 && c < 0xDC00 && p + 4 <= end) {
-            const std::uint32_t low = r.u16(p + 2);
-            if (low >= 0xDC00 && low < 0xE000) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                p += 2;
-            }
-        }
-        appendUtf8(out, c);
-    }
-    next = p;
-    return out;
+    while (p + 2 <= end && r.u16(p) != 0) p += 2;
+    const std::uint64_t stop = p;
+    next = p + 2 <= end ? p + 2 : p;
+    if (!r.has(begin, stop - begin)) return {};
+    return base::utf16leToUtf8(r.b.subspan(begin, stop - begin));
 }
 
 std::uint64_t align4(std::uint64_t v) { return (v + 3) & ~std::uint64_t{3}; }

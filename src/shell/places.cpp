@@ -8,9 +8,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
+#include "base/limits.h"
+#include "base/read_file.h"
+#include "base/strings.h"
 #include "shell/file_operations.h"
 
 namespace kalder::shell {
@@ -61,20 +62,9 @@ fs::path normalFolder(const fs::path& p) {
     return fs::path(s);
 }
 
-std::string readWholeFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    if (!in) return {};
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string_view trimLeft(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    return s;
-}
-
 // The value of a shell-style assignment: "quoted with \ escapes" or a bare word.
 std::string shellValue(std::string_view raw) {
-    raw = trimLeft(raw);
+    raw = base::trimLeft(raw);
     std::string out;
     if (raw.empty() || raw.front() != '"') {
         for (char c : raw) {
@@ -92,13 +82,6 @@ std::string shellValue(std::string_view raw) {
             out += c;
     }
     return {};  // no closing quote
-}
-
-std::string lowerAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
 }
 
 }  // namespace
@@ -127,14 +110,11 @@ std::string unescapeMountField(std::string_view field) {
 
 std::vector<MountEntry> parseMounts(std::string_view text) {
     std::vector<MountEntry> mounts;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    for (std::string_view line : base::split(text, '\n')) {
         std::array<std::string_view, 3> fields;
         std::size_t count = 0;
         while (count < fields.size()) {
-            line = trimLeft(line);
+            line = base::trimLeft(line);
             if (line.empty()) break;
             const std::size_t space = line.find_first_of(" \t");
             fields[count++] = line.substr(0, space);
@@ -166,11 +146,8 @@ std::optional<fs::path> userDirFromConfig(std::string_view userDirsText, std::st
                                           const fs::path& home) {
     const std::string prefix = "XDG_" + std::string(key) + "_DIR=";
     std::optional<fs::path> found;
-    while (!userDirsText.empty()) {
-        const std::size_t end = userDirsText.find('\n');
-        std::string_view line = trimLeft(userDirsText.substr(0, end));
-        userDirsText =
-            end == std::string_view::npos ? std::string_view{} : userDirsText.substr(end + 1);
+    for (std::string_view part : base::split(userDirsText, '\n')) {
+        const std::string_view line = base::trimLeft(part);
         if (!startsWith(line, prefix)) continue;
         const std::string value = shellValue(line.substr(prefix.size()));
         // The last assignment wins, as when the shell sources the file.
@@ -227,14 +204,17 @@ std::vector<Place> systemPlaces() {
         home = pw->pw_dir;
     fs::path config = home / ".config";
     if (const char* env = std::getenv("XDG_CONFIG_HOME"); env && *env == '/') config = env;
-    return buildPlaces(home, readWholeFile(config / "user-dirs.dirs"),
-                       readWholeFile("/proc/self/mounts"));
+    return buildPlaces(
+        home, base::readTextFile(config / "user-dirs.dirs", base::kMaxDataFileBytes).valueOr({}),
+        currentMountsText());
+}
+
+std::string currentMountsText() {
+    return base::readTextFile("/proc/self/mounts", base::kMaxDataFileBytes).valueOr({});
 }
 
 bool folderNameLess(std::string_view a, std::string_view b) {
-    const std::string la = lowerAscii(a);
-    const std::string lb = lowerAscii(b);
-    if (la != lb) return la < lb;
+    if (!base::equalsIgnoringCase(a, b)) return base::lessIgnoringCase(a, b);
     return a < b;
 }
 

@@ -29,6 +29,8 @@ struct MountEntry {
 std::string unescapeMountField(std::string_view field);
 // The lines of a mounts file; malformed lines are left out.
 std::vector<MountEntry> parseMounts(std::string_view text);
+// The text of /proc/self/mounts (empty when it cannot be read).
+std::string currentMountsText();
 // Whether a mount is storage the user cares about (a disk, a stick, a network share) rather
 // than a pseudo file system or a system-internal mount. nullopt: leave it out.
 std::optional<PlaceKind> userMountKind(const MountEntry& mount);

@@ -11,20 +11,13 @@
 #include <set>
 #include <system_error>
 
+#include "base/read_file.h"
+#include "base/strings.h"
+
 namespace kalder::shell {
 namespace fs = std::filesystem;
 
 namespace {
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    }
-    return true;
-}
 
 // Every part non-empty, nothing that would break a "[...]" header line.
 bool validKeyPath(std::string_view key) {
@@ -42,7 +35,7 @@ bool validKeyPath(std::string_view key) {
 // True when `key` lies below `parent`; `rest` then gets the part after "parent\".
 bool isBelow(std::string_view key, std::string_view parent, std::string_view* rest) {
     if (key.size() <= parent.size() + 1 || key[parent.size()] != '\\') return false;
-    if (!equalNoCase(key.substr(0, parent.size()), parent)) return false;
+    if (!base::equalsIgnoringCase(key.substr(0, parent.size()), parent)) return false;
     if (rest) *rest = key.substr(parent.size() + 1);
     return true;
 }
@@ -171,30 +164,11 @@ fs::path RegistryStore::defaultPath() {
 bool RegistryStore::load() {
     m_keys.clear();
     if (m_file.empty()) return false;
-    const int fd = ::open(m_file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return errno == ENOENT;
-    struct stat info {};
-    // Anything but a plain file (a FIFO, a device) could block or never end.
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return false;
-    }
     // Our own file holds a few short lines; a huge one is not ours.
     constexpr std::size_t kMaxSize = 4 << 20;
-    std::string text;
-    char buffer[8192];
-    bool ok = true;
-    while (text.size() < kMaxSize) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
-        if (n <= 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    if (!ok) return false;
-    if (text.size() > kMaxSize) text.resize(kMaxSize);
-    parse(text);
+    const auto text = base::readTextFile(m_file, kMaxSize, base::OverLimit::Truncate);
+    if (!text.ok()) return text.error() == base::FileError::Missing;
+    parse(*text);
     return true;
 }
 
@@ -206,10 +180,7 @@ bool RegistryStore::save() const {
 void RegistryStore::parse(std::string_view text) {
     m_keys.clear();
     std::string current;  // empty: outside any valid section, values are skipped
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    for (std::string_view line : base::split(text, '\n')) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty() || line.front() == ';' || line.front() == '#') continue;
 
@@ -257,7 +228,7 @@ std::string RegistryStore::serialize() const {
 
 RegistryStore::Key* RegistryStore::findKey(std::string_view key) {
     auto it = std::find_if(m_keys.begin(), m_keys.end(),
-                           [&](const Key& k) { return equalNoCase(k.path, key); });
+                           [&](const Key& k) { return base::equalsIgnoringCase(k.path, key); });
     return it == m_keys.end() ? nullptr : &*it;
 }
 
@@ -268,7 +239,7 @@ const RegistryStore::Key* RegistryStore::findKey(std::string_view key) const {
 bool RegistryStore::hasKey(std::string_view key) const {
     if (!validKeyPath(key)) return false;
     return std::any_of(m_keys.begin(), m_keys.end(), [&](const Key& k) {
-        return equalNoCase(k.path, key) || isBelow(k.path, key, nullptr);
+        return base::equalsIgnoringCase(k.path, key) || isBelow(k.path, key, nullptr);
     });
 }
 
@@ -281,7 +252,7 @@ bool RegistryStore::createKey(std::string_view key) {
 bool RegistryStore::deleteKey(std::string_view key) {
     if (!validKeyPath(key) || subKeyCount(key) != 0) return false;
     auto it = std::find_if(m_keys.begin(), m_keys.end(),
-                           [&](const Key& k) { return equalNoCase(k.path, key); });
+                           [&](const Key& k) { return base::equalsIgnoringCase(k.path, key); });
     if (it == m_keys.end()) return false;
     m_keys.erase(it);
     return true;
@@ -293,9 +264,7 @@ std::size_t RegistryStore::subKeyCount(std::string_view key) const {
     for (const Key& k : m_keys) {
         std::string_view rest;
         if (!isBelow(k.path, key, &rest)) continue;
-        std::string child(rest.substr(0, rest.find('\\')));
-        std::transform(child.begin(), child.end(), child.begin(), lowerAscii);
-        children.insert(std::move(child));
+        children.insert(base::toLowerAscii(rest.substr(0, rest.find('\\'))));
     }
     return children.size();
 }
@@ -304,7 +273,7 @@ std::optional<std::string> RegistryStore::value(std::string_view key, std::strin
     const Key* k = findKey(key);
     if (!k) return std::nullopt;
     for (const Value& v : k->values) {
-        if (equalNoCase(v.name, name)) return v.data;
+        if (base::equalsIgnoringCase(v.name, name)) return v.data;
     }
     return std::nullopt;
 }
@@ -313,7 +282,7 @@ bool RegistryStore::setValue(std::string_view key, std::string_view name, std::s
     if (!createKey(key)) return false;
     Key* k = findKey(key);
     for (Value& v : k->values) {
-        if (equalNoCase(v.name, name)) {
+        if (base::equalsIgnoringCase(v.name, name)) {
             v.data = data;
             return true;
         }
@@ -326,7 +295,7 @@ bool RegistryStore::removeValue(std::string_view key, std::string_view name) {
     Key* k = findKey(key);
     if (!k) return false;
     auto it = std::find_if(k->values.begin(), k->values.end(),
-                           [&](const Value& v) { return equalNoCase(v.name, name); });
+                           [&](const Value& v) { return base::equalsIgnoringCase(v.name, name); });
     if (it == k->values.end()) return false;
     k->values.erase(it);
     return true;

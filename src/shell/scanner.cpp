@@ -5,7 +5,6 @@
 #include <sane/saneopts.h>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -15,14 +14,15 @@
 #include <optional>
 #include <type_traits>
 
+#include "base/limits.h"
+#include "base/strings.h"
+
 namespace kalder::shell {
 
 namespace {
 
 // Scans beyond these are refused before anything is allocated: a confused backend may announce
 // any size, and a hand-scanner never announces its height at all.
-constexpr std::int64_t kMaxSide = 65535;
-constexpr std::size_t kMaxFrameBytes = std::size_t{1} << 30;
 constexpr std::size_t kReadChunk = 64 * 1024;
 
 // The SANE library is opened on the first scan request rather than linked: the program (and its
@@ -128,20 +128,6 @@ ScanStatus fromSane(SANE_Status s) {
 }
 
 ScanStatus failure(ScanError e, std::string detail = {}) { return {e, std::move(detail)}; }
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-bool containsNoCase(std::string_view text, std::string_view part) {
-    if (part.size() > text.size()) return false;
-    for (std::size_t i = 0; i + part.size() <= text.size(); ++i)
-        if (equalsNoCase(text.substr(i, part.size()), part)) return true;
-    return false;
-}
 
 std::optional<double> parseNumber(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
@@ -393,7 +379,7 @@ ScanStatus Scanner::setOption(std::string_view name, std::string_view value) {
             if (d->constraint_type == SANE_CONSTRAINT_STRING_LIST && d->constraint.string_list) {
                 chosen.clear();
                 for (std::size_t i = 0; d->constraint.string_list[i]; ++i)
-                    if (equalsNoCase(d->constraint.string_list[i], value)) {
+                    if (base::equalsIgnoringCase(d->constraint.string_list[i], value)) {
                         chosen = d->constraint.string_list[i];
                         break;
                     }
@@ -411,11 +397,12 @@ ScanStatus Scanner::setOption(std::string_view name, std::string_view value) {
         }
         case SANE_TYPE_BOOL: {
             SANE_Bool b = SANE_FALSE;
-            if (equalsNoCase(value, "yes") || equalsNoCase(value, "true") || value == "1" ||
-                equalsNoCase(value, "on"))
+            if (base::equalsIgnoringCase(value, "yes") || base::equalsIgnoringCase(value, "true") ||
+                value == "1" || base::equalsIgnoringCase(value, "on"))
                 b = SANE_TRUE;
-            else if (!(equalsNoCase(value, "no") || equalsNoCase(value, "false") || value == "0" ||
-                       equalsNoCase(value, "off")))
+            else if (!(base::equalsIgnoringCase(value, "no") ||
+                       base::equalsIgnoringCase(value, "false") || value == "0" ||
+                       base::equalsIgnoringCase(value, "off")))
                 return failure(ScanError::Invalid, std::string(name) + " takes yes or no");
             s = sane().control_option(m_impl->handle, index, SANE_ACTION_SET_VALUE, &b, nullptr);
             break;
@@ -460,7 +447,7 @@ ScanStatus Scanner::setColour(ScanColour colour) {
     auto pick = [&](std::initializer_list<std::string_view> words) -> std::string {
         for (const std::string& choice : mode.choices)
             for (std::string_view w : words)
-                if (containsNoCase(choice, w)) return choice;
+                if (base::containsIgnoringCase(choice, w)) return choice;
         return {};
     };
     std::string wanted;
@@ -509,8 +496,9 @@ ScanStatus Scanner::setSource(std::string_view source) {
 
 bool Scanner::feederSelected() const {
     const std::string source = m_impl->stringOption(SANE_NAME_SCAN_SOURCE);
-    return containsNoCase(source, "feeder") || containsNoCase(source, "adf") ||
-           containsNoCase(source, "duplex");
+    return base::containsIgnoringCase(source, "feeder") ||
+           base::containsIgnoringCase(source, "adf") ||
+           base::containsIgnoringCase(source, "duplex");
 }
 
 void Scanner::cancel() {
@@ -561,22 +549,24 @@ ScanStatus Scanner::readFrames(ScannedImage& out) {
         }
         if (p.depth != 1 && p.depth != 8 && p.depth != 16)
             return fail(failure(ScanError::Unsupported, "sample depth " + std::to_string(p.depth)));
-        if (p.pixels_per_line < 1 || p.pixels_per_line > kMaxSide || p.lines == 0 || p.lines < -1 ||
-            p.lines > kMaxSide || p.bytes_per_line < 1)
+        if (p.pixels_per_line < 1 || p.pixels_per_line > base::kMaxUnsigned16Side || p.lines == 0 ||
+            p.lines < -1 || p.lines > base::kMaxUnsigned16Side || p.bytes_per_line < 1)
             return fail(failure(ScanError::Invalid, "impossible scan size"));
         const std::int64_t neededBits =
             static_cast<std::int64_t>(p.pixels_per_line) * channels * p.depth;
         const std::int64_t bytesPerLine = p.bytes_per_line;
         if (bytesPerLine < (neededBits + 7) / 8 ||
-            bytesPerLine > static_cast<std::int64_t>(kMaxFrameBytes))
+            bytesPerLine > static_cast<std::int64_t>(base::kMaxBufferBytes))
             return fail(failure(ScanError::Invalid, "bytes per line too small"));
-        if (p.lines > 0 && bytesPerLine * p.lines > static_cast<std::int64_t>(kMaxFrameBytes))
+        if (p.lines > 0 &&
+            bytesPerLine * p.lines > static_cast<std::int64_t>(base::kMaxBufferBytes))
             return fail(failure(ScanError::TooLarge));
 
         // Read the whole frame; a hand-scanner's ends only at end of file.
-        std::size_t limit = p.lines > 0 ? static_cast<std::size_t>(bytesPerLine * p.lines)
-                                        : static_cast<std::size_t>(std::min<std::int64_t>(
-                                              bytesPerLine * kMaxSide, kMaxFrameBytes));
+        std::size_t limit =
+            p.lines > 0 ? static_cast<std::size_t>(bytesPerLine * p.lines)
+                        : static_cast<std::size_t>(std::min<std::int64_t>(
+                              bytesPerLine * base::kMaxUnsigned16Side, base::kMaxBufferBytes));
         raw.clear();
         try {
             if (p.lines > 0) raw.reserve(limit);

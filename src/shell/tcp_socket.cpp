@@ -72,27 +72,43 @@ int connectOne(const addrinfo& a, std::chrono::milliseconds timeout, int& err) {
 
 }  // namespace
 
-std::unique_ptr<TcpSocket> TcpSocket::connect(const std::string& host, std::uint16_t port,
-                                              std::chrono::milliseconds timeout,
-                                              std::string& error) {
+std::string netErrorMessage(const NetError& error) {
+    switch (error.code) {
+        case NetErrorCode::UnknownHost:
+        case NetErrorCode::Unreachable:
+        case NetErrorCode::TlsFailed:
+            return error.detail;
+        case NetErrorCode::CaFileUnreadable:
+            return "Can't read the certificate file " + error.detail + ".";
+        case NetErrorCode::NoTrustStore:
+            return "No trusted certificates were found on this system.";
+        case NetErrorCode::Untrusted:
+            return "The server's certificate is not trusted" +
+                   (error.detail.empty() ? std::string() : ": " + error.detail);
+        case NetErrorCode::TimedOut:
+            return "the server did not answer in time";
+    }
+    return error.detail;
+}
+
+NetResult<std::unique_ptr<TcpSocket>> TcpSocket::connect(const std::string& host,
+                                                         std::uint16_t port,
+                                                         std::chrono::milliseconds timeout) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const std::string service = std::to_string(port);
     const int gai = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-    if (gai != 0) {
-        error = host + ": " + ::gai_strerror(gai);
-        return nullptr;
-    }
+    if (gai != 0) return NetError{NetErrorCode::UnknownHost, host + ": " + ::gai_strerror(gai)};
     std::unique_ptr<addrinfo, AddrInfoFree> list(found);
     int err = 0;
     for (const addrinfo* a = list.get(); a; a = a->ai_next) {
         const int fd = connectOne(*a, timeout, err);
         if (fd >= 0) return std::unique_ptr<TcpSocket>(new TcpSocket(fd));
     }
-    error = host + ":" + service + ": " + std::strerror(err ? err : ECONNREFUSED);
-    return nullptr;
+    return NetError{NetErrorCode::Unreachable,
+                    host + ":" + service + ": " + std::strerror(err ? err : ECONNREFUSED)};
 }
 
 TcpSocket::~TcpSocket() {

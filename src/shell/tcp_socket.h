@@ -8,7 +8,28 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
+
 namespace kalder::shell {
+
+// Why a connection, or the secure channel over it, could not be set up.
+enum class NetErrorCode : std::uint8_t {
+    UnknownHost,       // the host name did not resolve
+    Unreachable,       // no address of the host accepted the connection
+    CaFileUnreadable,  // the extra certificate file could not be read
+    NoTrustStore,      // the system has no trusted authorities
+    Untrusted,         // the server's certificate failed verification
+    TimedOut,          // the server did not answer in time
+    TlsFailed,         // any other failure of the TLS library
+};
+struct NetError {
+    NetErrorCode code = NetErrorCode::Unreachable;
+    std::string detail;  // the system's own words: host and port, file, verification status
+};
+// The text for the user.
+std::string netErrorMessage(const NetError& error);
+template <typename T>
+using NetResult = base::Result<T, NetError>;
 
 // A connected byte stream: a plain socket, or TLS running over one.
 class ByteStream {
@@ -25,11 +46,10 @@ public:
 // that went away makes a send fail instead of raising SIGPIPE.
 class TcpSocket final : public ByteStream {
 public:
-    // Tries each address the host name resolves to, in order, until one accepts. On failure
-    // returns null and says why in error.
-    static std::unique_ptr<TcpSocket> connect(const std::string& host, std::uint16_t port,
-                                              std::chrono::milliseconds timeout,
-                                              std::string& error);
+    // Tries each address the host name resolves to, in order, until one accepts.
+    static NetResult<std::unique_ptr<TcpSocket>> connect(const std::string& host,
+                                                         std::uint16_t port,
+                                                         std::chrono::milliseconds timeout);
     ~TcpSocket() override;
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;

@@ -75,33 +75,25 @@ std::string gnutlsMessage(int rc) { return gnutls_strerror(rc); }
 TlsStream::TlsStream(std::unique_ptr<State> state) : m_state(std::move(state)) {}
 TlsStream::~TlsStream() = default;
 
-std::unique_ptr<TlsStream> TlsStream::start(TcpSocket& socket, const std::string& host,
-                                            const TlsOptions& options, std::string& error) {
+NetResult<std::unique_ptr<TlsStream>> TlsStream::start(TcpSocket& socket, const std::string& host,
+                                                       const TlsOptions& options) {
     auto st = std::make_unique<State>();
     st->socket = &socket;
     st->timeout = options.timeout;
     int rc = gnutls_certificate_allocate_credentials(&st->credentials);
-    if (rc < 0) {
-        error = gnutlsMessage(rc);
-        return nullptr;
-    }
+    if (rc < 0) return NetError{NetErrorCode::TlsFailed, gnutlsMessage(rc)};
     const int systemCount = gnutls_certificate_set_x509_system_trust(st->credentials);
     if (!options.extraCaFile.empty()) {
         rc = gnutls_certificate_set_x509_trust_file(st->credentials, options.extraCaFile.c_str(),
                                                     GNUTLS_X509_FMT_PEM);
-        if (rc <= 0) {
-            error = "Can't read the certificate file " + options.extraCaFile + ".";
-            return nullptr;
-        }
+        if (rc <= 0) return NetError{NetErrorCode::CaFileUnreadable, options.extraCaFile};
     } else if (systemCount <= 0) {
-        error = "No trusted certificates were found on this system.";
-        return nullptr;
+        return NetError{NetErrorCode::NoTrustStore, {}};
     }
     if ((rc = gnutls_init(&st->session, GNUTLS_CLIENT)) < 0 ||
         (rc = gnutls_set_default_priority(st->session)) < 0 ||
         (rc = gnutls_credentials_set(st->session, GNUTLS_CRD_CERTIFICATE, st->credentials)) < 0) {
-        error = gnutlsMessage(rc);
-        return nullptr;
+        return NetError{NetErrorCode::TlsFailed, gnutlsMessage(rc)};
     }
     if (!isIpAddress(host))
         gnutls_server_name_set(st->session, GNUTLS_NAME_DNS, host.data(), host.size());
@@ -117,19 +109,17 @@ std::unique_ptr<TlsStream> TlsStream::start(TcpSocket& socket, const std::string
     if (rc == GNUTLS_E_CERTIFICATE_VERIFICATION_ERROR) {
         const unsigned status = gnutls_session_get_verify_cert_status(st->session);
         gnutls_datum_t text{};
-        error = "The server's certificate is not trusted";
+        NetError error{NetErrorCode::Untrusted, {}};
         if (gnutls_certificate_verification_status_print(
                 status, gnutls_certificate_type_get(st->session), &text, 0) == 0) {
-            error += ": " + std::string(reinterpret_cast<const char*>(text.data), text.size);
+            error.detail.assign(reinterpret_cast<const char*>(text.data), text.size);
             gnutls_free(text.data);
         }
-        return nullptr;
+        return error;
     }
     if (rc < 0) {
-        error = st->timedOut || rc == GNUTLS_E_TIMEDOUT
-                    ? std::string("the server did not answer in time")
-                    : "TLS handshake failed: " + gnutlsMessage(rc);
-        return nullptr;
+        if (st->timedOut || rc == GNUTLS_E_TIMEDOUT) return NetError{NetErrorCode::TimedOut, {}};
+        return NetError{NetErrorCode::TlsFailed, "TLS handshake failed: " + gnutlsMessage(rc)};
     }
     st->open = true;
     return std::unique_ptr<TlsStream>(new TlsStream(std::move(st)));

@@ -18,10 +18,9 @@ struct TlsOptions {
 // name the host we connected to; otherwise the handshake fails and nothing else is sent.
 class TlsStream final : public ByteStream {
 public:
-    // Runs the handshake over the socket, which must outlive the stream. On failure returns
-    // null and says why in error (a certificate that failed verification says so).
-    static std::unique_ptr<TlsStream> start(TcpSocket& socket, const std::string& host,
-                                            const TlsOptions& options, std::string& error);
+    // Runs the handshake over the socket, which must outlive the stream.
+    static NetResult<std::unique_ptr<TlsStream>> start(TcpSocket& socket, const std::string& host,
+                                                       const TlsOptions& options);
     ~TlsStream() override;
     TlsStream(const TlsStream&) = delete;
     TlsStream& operator=(const TlsStream&) = delete;

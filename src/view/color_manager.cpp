@@ -5,15 +5,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <mutex>
 
+#include "base/limits.h"
+#include "base/read_file.h"
+
 namespace kalder::view {
 namespace {
-
-// Profiles larger than this are not monitor profiles anyone made on purpose.
-constexpr std::uintmax_t kMaxProfileBytes = 64u << 20;
 
 constexpr cmsCIExyY kD65{0.3127, 0.3290, 1.0};
 constexpr cmsCIExyYTRIPLE kSrgbPrimaries{{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
@@ -71,7 +70,8 @@ ProfilePtr sourceProfile(const image::ColorSpace& s) {
         case image::ColorSpace::Kind::Calibrated:
             return calibratedProfile(s);
         case image::ColorSpace::Kind::Icc: {
-            if (s.iccProfile.empty() || s.iccProfile.size() > kMaxProfileBytes) return nullptr;
+            if (s.iccProfile.empty() || s.iccProfile.size() > base::kMaxDataFileBytes)
+                return nullptr;
             ProfilePtr p(cmsOpenProfileFromMem(s.iccProfile.data(),
                                                static_cast<cmsUInt32Number>(s.iccProfile.size())));
             if (p && cmsGetColorSpace(p.get()) != cmsSigRgbData) p.reset();
@@ -145,22 +145,16 @@ std::optional<ProfileError> ColorManager::SetProfile(
     m->space.reset();
     replaceMonitor(nullptr);
     if (!path) return std::nullopt;
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(*path, ec);
-    if (ec || size == 0 || size > kMaxProfileBytes) return ProfileError::Unreadable;
-    std::ifstream in(*path, std::ios::binary);
-    if (!in) return ProfileError::Unreadable;
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
-        return ProfileError::Unreadable;
-    return SetProfileData(bytes);
+    const auto bytes = base::readFile(*path, base::kMaxDataFileBytes);
+    if (!bytes.ok() || bytes->empty()) return ProfileError::Unreadable;
+    return SetProfileData(*bytes);
 }
 
 std::optional<ProfileError> ColorManager::SetProfileData(std::span<const std::uint8_t> data) {
     m->transform.reset();
     m->space.reset();
     replaceMonitor(nullptr);
-    if (data.empty() || data.size() > kMaxProfileBytes) return ProfileError::Invalid;
+    if (data.empty() || data.size() > base::kMaxDataFileBytes) return ProfileError::Invalid;
     ProfilePtr p(cmsOpenProfileFromMem(data.data(), static_cast<cmsUInt32Number>(data.size())));
     // Decoded pixels are RGB, so only an RGB profile that can take output will do.
     if (!p || cmsGetColorSpace(p.get()) != cmsSigRgbData ||

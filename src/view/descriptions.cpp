@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <system_error>
 
+#include "base/limits.h"
+#include "base/read_file.h"
 #include "view/browser_sort.h"
 #include "view/image_entry.h"
 
@@ -92,13 +92,12 @@ std::string descriptionLine(std::string_view name, std::string_view description)
 }
 
 void readDescriptions(const std::filesystem::path& folder, EntryList& entries) {
-    std::ifstream in(descriptionFilePath(folder), std::ios::binary);
-    if (!in) return;
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto text = base::readTextFile(descriptionFilePath(folder), base::kMaxDataFileBytes);
+    if (!text.ok()) return;
     std::map<std::wstring, std::vector<ImageEntry*>> byName;
     for (std::size_t i = 0; i < entries.size(); ++i)
         byName[toLowerLocale(widenUtf8(entries.at(i)->name()))].push_back(entries.at(i));
-    for (auto& [name, description] : parseDescriptions(text)) {
+    for (auto& [name, description] : parseDescriptions(*text)) {
         const auto it = byName.find(toLowerLocale(widenUtf8(name)));
         if (it == byName.end()) continue;
         for (ImageEntry* e : it->second) e->description = description;

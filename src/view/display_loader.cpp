@@ -113,22 +113,23 @@ void DisplayLoader::signalRequest() {
 }
 
 void DisplayLoader::start() {
-    if (m_thread.joinable()) return;
+    if (m_worker) return;
     m_stop.reset();
     ++m_starts;
     // A new worker looks at every slot once.
     signalRequest();
-    m_thread = std::thread([this] { run(); });
+    m_worker = std::make_unique<base::ThreadPool>(1);
+    m_worker->post([this] { run(); });
 }
 
 void DisplayLoader::stop(bool emptySlots) {
-    if (m_thread.joinable()) {
+    if (m_worker) {
         {
             std::lock_guard lock(m_eventLock);
             m_stop.cancel();
         }
         m_eventCv.notify_all();
-        m_thread.join();
+        m_worker.reset();  // joins the worker
         m_stop.reset();
     }
     {

@@ -8,8 +8,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
+#include "base/thread_pool.h"
 #include "image/load_options.h"
 #include "image/result.h"
 #include "image/sinks.h"
@@ -107,7 +107,7 @@ public:
     void start();
     // Stops the worker; with emptySlots the slots are cleared too.
     void stop(bool emptySlots);
-    bool running() const { return m_thread.joinable(); }
+    bool running() const { return m_worker != nullptr; }
 
     std::array<DisplayRequest, 3> requestSlots() const;
     // Worker threads started so far.
@@ -139,8 +139,9 @@ private:
     image::CancelFlag m_stop;  // the display-stop event, read by decoders between rows
 
     std::unique_ptr<ProgressCounter> m_progress;
-    std::thread m_thread;
     std::int32_t m_starts = 0;
+    // Last, so that the worker is joined before anything it uses goes away.
+    std::unique_ptr<base::ThreadPool> m_worker;
 };
 
 }  // namespace kalder::view

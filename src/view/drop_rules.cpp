@@ -7,6 +7,7 @@
 #include <array>
 
 #include "base/file_uri.h"
+#include "base/strings.h"
 #include "shell/file_operations.h"
 #include "shell/trash.h"
 
@@ -22,20 +23,11 @@ std::vector<std::string> components(const fs::path& p) {
     return parts;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        return lower(x) == lower(y);
-    });
-}
-
 bool isLocalHost(std::string_view host) {
-    if (host.empty() || equalsIgnoringCase(host, "localhost")) return true;
+    if (host.empty() || base::equalsIgnoringCase(host, "localhost")) return true;
     std::array<char, HOST_NAME_MAX + 1> name{};
     if (::gethostname(name.data(), name.size() - 1) != 0) return false;
-    return equalsIgnoringCase(host, name.data());
+    return base::equalsIgnoringCase(host, name.data());
 }
 
 }  // namespace
@@ -79,7 +71,8 @@ std::string askBeforeDropQuestion(DropEffect effect, std::size_t count,
 
 std::optional<fs::path> pathFromFileUri(std::string_view uri) {
     constexpr std::string_view kScheme = "file:";
-    if (uri.size() < kScheme.size() || !equalsIgnoringCase(uri.substr(0, kScheme.size()), kScheme))
+    if (uri.size() < kScheme.size() ||
+        !base::equalsIgnoringCase(uri.substr(0, kScheme.size()), kScheme))
         return std::nullopt;
     std::string_view rest = uri.substr(kScheme.size());
     if (rest.substr(0, 2) == "//") {
@@ -99,14 +92,8 @@ std::string fileUriFromPath(const fs::path& path) { return base::fileUri(path); 
 
 std::vector<fs::path> parseUriList(std::string_view text) {
     std::vector<fs::path> paths;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-            line.remove_suffix(1);
-        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
-            line.remove_prefix(1);
+    for (const std::string_view part : base::split(text, '\n')) {
+        const std::string_view line = base::trimLeft(base::trimRight(part, base::kLineBlanks));
         if (line.empty() || line.front() == '#') continue;
         if (std::optional<fs::path> p = pathFromFileUri(line)) paths.push_back(std::move(*p));
     }

@@ -1,11 +1,10 @@
 #include "view/file_filter.h"
 
+#include "base/strings.h"
 #include "image/format_table.h"
 
 namespace kalder::view {
 namespace {
-
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool isFilterSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
 
@@ -53,7 +52,8 @@ bool matchFilterPart(std::string_view pattern, std::string_view text) {
         if (i < pattern.size() && pattern[i] == '*') return true;
         if (i == text.size()) return i == pattern.size();
         if (i == pattern.size()) return false;
-        if (pattern[i] != '?' && lowerAscii(pattern[i]) != lowerAscii(text[i])) return false;
+        if (pattern[i] != '?' && base::toLowerAscii(pattern[i]) != base::toLowerAscii(text[i]))
+            return false;
     }
 }
 

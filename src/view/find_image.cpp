@@ -1,5 +1,6 @@
 #include "view/find_image.h"
 
+#include "base/strings.h"
 #include "view/browser_sort.h"
 #include "view/image_entry.h"
 
@@ -9,15 +10,6 @@ namespace {
 bool isSeparator(wchar_t c) {
     static constexpr std::wstring_view kSeparators = L" \t\n\f\r!\"'()*+,-./:;<=>?[\\]_{|}~@";
     return kSeparators.find(c) != std::wstring_view::npos;
-}
-
-std::string_view trimmed(std::string_view s) {
-    const auto blank = [](char c) {
-        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-    };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return s;
 }
 
 // The round's start may have been deleted since, so it is compared, never dereferenced.
@@ -80,7 +72,7 @@ const ImageEntry* ImageFinder::search(const EntryList& list, std::size_t from) c
 
 ImageFinder::Result ImageFinder::find(const EntryList& list, const ImageEntry* current,
                                       std::string_view text, const FindOptions& options) {
-    const std::string_view what = trimmed(text);
+    const std::string_view what = base::trim(text, " \t\r\n\f");
     if (what.empty()) return {};
     m_text = std::string(what);
     m_options = options;

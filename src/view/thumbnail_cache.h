@@ -18,10 +18,6 @@ class CancelSink;
 
 namespace kalder::view {
 
-// The MD5 digest of data as 32 lower-case hex digits; shared thumbnail caches name their
-// entries by the digest of the file's URI.
-std::string md5Hex(std::string_view data);
-
 // The entry of a file in a shared cache under root for the given flavour folder ("normal",
 // "large", "x-large"): root/flavour/MD5(URI).png, with the URI GLib gives the file.
 std::filesystem::path cacheEntryPath(const std::filesystem::path& root, std::string_view flavour,

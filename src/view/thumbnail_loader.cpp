@@ -1,5 +1,7 @@
 #include "view/thumbnail_loader.h"
 
+#include <thread>
+
 #include "image/bitmap32.h"
 #include "view/image_entry.h"
 
@@ -37,25 +39,25 @@ void ThumbnailLoader::start(std::int32_t box, bool clearAll) {
         std::lock_guard lock(m_list.lock());
         m_taken.clear();
     }
-    for (unsigned i = 0; i < m_workers; ++i) m_threads.emplace_back([this] { run(); });
+    m_pool = std::make_unique<base::ThreadPool>(m_workers);
+    for (unsigned i = 0; i < m_workers; ++i) m_pool->post([this] { run(); });
 }
 
 void ThumbnailLoader::stop() {
-    if (m_threads.empty()) return;
+    if (!m_pool) return;
     {
         std::lock_guard lock(m_stateLock);
         m_suspended = false;
         m_stop.cancel();
     }
     m_stateCv.notify_all();
-    for (std::thread& t : m_threads) t.join();
-    m_threads.clear();
+    m_pool.reset();  // joins the workers
     m_stop.reset();
 }
 
 void ThumbnailLoader::suspend() {
     std::lock_guard lock(m_stateLock);
-    if (!m_threads.empty()) m_suspended = true;
+    if (m_pool) m_suspended = true;
 }
 
 void ThumbnailLoader::resume() {

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <unordered_set>
 #include <vector>
 
+#include "base/thread_pool.h"
 #include "image/sinks.h"
 #include "view/display_loader.h"
 
@@ -43,7 +43,7 @@ public:
     void resume();
     bool suspended() const;
     // Workers exist (they may have finished their work).
-    bool started() const { return !m_threads.empty(); }
+    bool started() const { return m_pool != nullptr; }
     unsigned workers() const { return m_workers; }
 
     // Makes the worker continue at this entry (for example the first visible one).
@@ -79,7 +79,8 @@ private:
 
     std::unordered_set<const ImageEntry*> m_taken;  // guarded by the list lock
     unsigned m_workers;
-    std::vector<std::thread> m_threads;
+    // Last, so that its workers are joined before anything they use goes away.
+    std::unique_ptr<base::ThreadPool> m_pool;
 };
 
 }  // namespace kalder::view

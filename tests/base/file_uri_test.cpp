@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "base/md5.h"
 #include "support/test_support.h"
 
 namespace kalder::base {
@@ -43,6 +44,17 @@ TEST(FileUri, MatchesGio) {
         }
         EXPECT_EQ(fileUri(file), uri) << name;
     }
+}
+
+// The shared thumbnail cache names an entry by the MD5 of its file's URI (the freedesktop
+// standard's own example): a different digest or URI would orphan every thumbnail made elsewhere.
+TEST(FileUri, ThumbnailNameOfKnownFile) {
+    EXPECT_EQ(md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(
+        md5Hex("12345678901234567890123456789012345678901234567890123456789012345678901234567890"),
+        "57edf4a22be3c955ac49da2e2107b67a");
+    EXPECT_EQ(md5Hex(fileUri("/home/jens/photos/me.png")), "c6ee772d9e49320e97ec29a7eb5b1697");
 }
 
 }  // namespace

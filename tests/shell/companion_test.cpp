@@ -57,6 +57,24 @@ TEST(PeVersion, FixtureReadsAndHostileCopiesFailCleanly) {
     }
 }
 
+// Version text is UTF-16 from the file; halves of a surrogate pair on their own must not turn into
+// bytes that are not UTF-8 (the name goes on to the GUI and to the terminal).
+TEST(PeVersion, BrokenSurrogatesBecomeReplacementCharacters) {
+    std::vector<std::uint8_t> bytes = fixture();
+    const std::uint8_t name[] = {'L', 0, 'u', 0, 'm', 0, 'i', 0, 'd', 0};
+    const auto at = std::search(bytes.begin(), bytes.end(), std::begin(name), std::end(name));
+    ASSERT_NE(at, bytes.end());
+    at[2] = 0x00;  // U+D800, a high half followed by "m"
+    at[3] = 0xD8;
+    at[6] = 0x00;  // U+DC00, a low half with nothing before it
+    at[7] = 0xDC;
+    const std::optional<PeVersionInfo> info = readPeVersionInfo(bytes);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->value(info->translations.at(0), "ProductName"),
+              "L\xef\xbf\xbdm\xef\xbf\xbd"
+              "drex");
+}
+
 TEST(Companion, RecognisedByProductNameNotByFileName) {
     test::TempDir dir;
     test::writeFile(dir / "Lumid.exe", fixture());

@@ -36,15 +36,22 @@ private:
     std::uint16_t m_port;
 };
 
-std::unique_ptr<TcpSocket> connectTo(std::uint16_t port, std::string& error) {
-    return TcpSocket::connect("127.0.0.1", port, milliseconds(200), error);
+std::unique_ptr<TcpSocket> connectTo(std::uint16_t port) {
+    auto socket = TcpSocket::connect("127.0.0.1", port, milliseconds(200));
+    EXPECT_TRUE(socket.ok()) << netErrorMessage(socket.error());
+    return socket.ok() ? std::move(socket).value() : nullptr;
+}
+
+// What a failed start said, or "started".
+template <typename T>
+std::string failure(const NetResult<T>& r) {
+    return r.ok() ? std::string("started") : netErrorMessage(r.error());
 }
 
 TEST(TcpSocket, TimeoutsClosedPeersAndRefusals) {
     Listener l;
-    std::string error;
-    auto s = connectTo(l.port(), error);
-    ASSERT_TRUE(s) << error;
+    auto s = connectTo(l.port());
+    ASSERT_TRUE(s);
     const int peer = l.accept();
     char buf[16];
     // Nothing arrives: the receive gives up after the timeout instead of blocking.
@@ -61,35 +68,37 @@ TEST(TcpSocket, TimeoutsClosedPeersAndRefusals) {
     EXPECT_TRUE(failed);
 
     // Port 1 is privileged and nothing on a test machine listens there.
-    EXPECT_FALSE(TcpSocket::connect("127.0.0.1", 1, milliseconds(200), error));
-    EXPECT_NE(error.find("127.0.0.1:1:"), std::string::npos) << error;
+    const auto refused = TcpSocket::connect("127.0.0.1", 1, milliseconds(200));
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().code, NetErrorCode::Unreachable);
+    EXPECT_NE(failure(refused).find("127.0.0.1:1:"), std::string::npos) << failure(refused);
 }
 
 TEST(TlsStream, FailsCleanlyOnAPeerThatDoesNotSpeakTls) {
     Listener l;
-    std::string error;
-    auto s = connectTo(l.port(), error);
+    auto s = connectTo(l.port());
     ASSERT_TRUE(s);
     const int peer = l.accept();
     const char junk[] = "220 not a TLS server\r\n";
     ASSERT_GT(::send(peer, junk, sizeof junk - 1, 0), 0);
-    EXPECT_FALSE(TlsStream::start(*s, "127.0.0.1", {}, error));
-    EXPECT_FALSE(error.empty());
+    const auto junkPeer = TlsStream::start(*s, "127.0.0.1", {});
+    ASSERT_FALSE(junkPeer.ok());
+    EXPECT_FALSE(netErrorMessage(junkPeer.error()).empty());
 
     TlsOptions missingCa;
     missingCa.extraCaFile = "/nonexistent/ca.pem";
-    EXPECT_FALSE(TlsStream::start(*s, "127.0.0.1", missingCa, error));
-    EXPECT_EQ(error, "Can't read the certificate file /nonexistent/ca.pem.");
+    EXPECT_EQ(failure(TlsStream::start(*s, "127.0.0.1", missingCa)),
+              "Can't read the certificate file /nonexistent/ca.pem.");
     ::close(peer);
 
     // A peer that accepts and stays silent: the handshake ends at the timeout.
-    auto quiet = connectTo(l.port(), error);
+    auto quiet = connectTo(l.port());
     ASSERT_TRUE(quiet);
     const int silent = l.accept();
     TlsOptions shortWait;
     shortWait.timeout = milliseconds(200);
-    EXPECT_FALSE(TlsStream::start(*quiet, "127.0.0.1", shortWait, error));
-    EXPECT_EQ(error, "the server did not answer in time");
+    EXPECT_EQ(failure(TlsStream::start(*quiet, "127.0.0.1", shortWait)),
+              "the server did not answer in time");
     ::close(silent);
 }
 

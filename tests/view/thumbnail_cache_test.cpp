@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "base/md5.h"
 #include "image/bitmap32.h"
 #include "image/image_document.h"
 #include "support/test_support.h"
@@ -14,17 +15,11 @@ namespace kalder::view {
 namespace {
 
 TEST(ThumbnailCacheNames, DigestAndUri) {
-    // Known digests, including inputs that straddle the 56-byte padding boundary.
-    EXPECT_EQ(md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
-    EXPECT_EQ(md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
-    EXPECT_EQ(
-        md5Hex("12345678901234567890123456789012345678901234567890123456789012345678901234567890"),
-        "57edf4a22be3c955ac49da2e2107b67a");
     // The key other programs compute: GLib leaves "(),+&@=!'" as they are.
     EXPECT_EQ(cacheEntryPath("/c", "normal", "/home/a b/IMG (1)+x%.png").filename().string(),
-              md5Hex("file:///home/a%20b/IMG%20(1)+x%25.png") + ".png");
+              base::md5Hex("file:///home/a%20b/IMG%20(1)+x%25.png") + ".png");
     EXPECT_EQ(cacheEntryPath("/c", "normal", "/a.png").filename().string(),
-              md5Hex("file:///a.png") + ".png");
+              base::md5Hex("file:///a.png") + ".png");
 }
 
 namespace fs = std::filesystem;

@@ -6,6 +6,7 @@
 
 #include "app/core/settings.h"
 #include "app/core/writer_settings.h"
+#include "base/byte_order.h"
 
 namespace kalder::app {
 namespace {
@@ -14,8 +15,7 @@ constexpr std::int32_t kMaxSpacing = 10000;
 constexpr std::size_t kFamilyOffset = 10;
 
 std::int32_t readLe(const std::array<std::uint8_t, kOverlayFontSize>& b, std::size_t at) {
-    return static_cast<std::int32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 |
-                                     static_cast<std::uint32_t>(b[at + 3]) << 24);
+    return static_cast<std::int32_t>(base::loadU32le(b.data() + at));
 }
 
 void writeLe(std::array<std::uint8_t, kOverlayFontSize>& b, std::size_t at, std::int32_t v) {

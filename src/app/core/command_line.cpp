@@ -1,5 +1,6 @@
 #include "app/core/command_line.h"
 
+#include "base/strings.h"
 #include "kalder_config.h"
 
 namespace kalder::app {
@@ -7,33 +8,16 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view skipBlanks(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    return text;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 CommandLine parseCommandLine(std::string_view text) {
-    text = skipBlanks(text);
+    text = base::trimLeft(text);
     if (!text.empty() && text.front() == '"') text.remove_prefix(1);
     const std::string_view argument = text.substr(0, text.find('"'));
 
     CommandLine result;
     if (argument.empty()) return result;
-    if (equalsNoCase(argument, "-uninstall")) {
+    if (base::equalsIgnoringCase(argument, "-uninstall")) {
         result.action = CommandLineAction::Uninstall;
         return result;
     }
@@ -42,7 +26,7 @@ CommandLine parseCommandLine(std::string_view text) {
         (argument[0] == '-' ||
          (argument[0] == '/' && (argument.size() == 2 || isBlank(argument[2]))));
     if (printSwitch) {
-        const std::string_view file = skipBlanks(argument.substr(2));
+        const std::string_view file = base::trimLeft(argument.substr(2));
         if (!file.empty()) {
             result.action = CommandLineAction::Print;
             result.file = file;

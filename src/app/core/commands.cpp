@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 #include "app/core/settings.h"
+#include "base/strings.h"
 
 namespace kalder::app {
 
@@ -347,8 +347,6 @@ std::vector<DynamicMenuItem> dynamicItems(const std::vector<std::string>& labels
     return items;
 }
 
-char lowerAscii(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
 std::string_view withoutTrailingSlashes(std::string_view path) {
     while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
     return path;
@@ -444,7 +442,7 @@ std::string stripMnemonics(std::string_view text) {
 char mnemonicLetter(std::string_view text) {
     for (std::size_t i = 0; i + 1 < text.size(); ++i) {
         if (text[i] != '&') continue;
-        if (text[i + 1] != '&') return lowerAscii(text[i + 1]);
+        if (text[i + 1] != '&') return base::toLowerAscii(text[i + 1]);
         ++i;
     }
     return 0;
@@ -474,9 +472,7 @@ CommandContext commandContextFrom(const Settings& settings) {
 bool sameFolder(std::string_view a, std::string_view b) {
     a = withoutTrailingSlashes(a);
     b = withoutTrailingSlashes(b);
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lowerAscii(x) == lowerAscii(y);
-           });
+    return base::equalsIgnoringCase(a, b);
 }
 
 bool hasUpdateRule(CommandId id) {

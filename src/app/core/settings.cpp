@@ -1,15 +1,14 @@
 #include "app/core/settings.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <optional>
 #include <string_view>
 #include <system_error>
 
+#include "base/limits.h"
+#include "base/read_file.h"
 #include "kalder_config.h"
 #include "shell/registry_store.h"
 
@@ -17,37 +16,6 @@ namespace kalder::app {
 namespace fs = std::filesystem;
 
 namespace {
-
-// The largest file we read. A real settings file is a few kilobytes; the lists could make it
-// grow, but never this far. Anything past this is treated as if the file ended here.
-constexpr std::size_t kMaxSettingsFileSize = 64u << 20;
-
-// The whole file, or nullopt when it cannot be opened as a plain file.
-std::optional<std::vector<std::uint8_t>> readWholeFile(const fs::path& path) {
-    if (path.empty()) return std::nullopt;
-    // Non-blocking so a FIFO in the file's place cannot hang the start.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(std::min<std::size_t>(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)),
-                                        kMaxSettingsFileSize));
-    std::uint8_t buffer[16384];
-    while (bytes.size() < kMaxSettingsFileSize) {
-        const std::size_t want = std::min(sizeof buffer, kMaxSettingsFileSize - bytes.size());
-        const ssize_t n = ::read(fd, buffer, want);
-        if (n < 0 && errno == EINTR) continue;
-        // A read error part-way is a short file: what came before still counts.
-        if (n <= 0) break;
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    }
-    ::close(fd);
-    return bytes;
-}
 
 Rect insetRect(const Rect& area, std::int32_t divisor) {
     const std::int64_t dy = (static_cast<std::int64_t>(area.bottom) - area.top) / divisor;
@@ -121,8 +89,11 @@ void writeStoreOptions(shell::RegistryStore& store, std::string_view key, const 
 
 SettingsLoad Settings::Load(const SettingsContext& context) {
     SetDefaults(context);
-    const auto bytes = readWholeFile(context.filePath);
-    if (!bytes) return SettingsLoad::NoFile;
+    // A real settings file is a few kilobytes; anything past the limit is taken as if the file
+    // ended there, and so is a read error part-way.
+    const auto bytes =
+        base::readFile(context.filePath, base::kMaxDataFileBytes, base::OverLimit::Salvage);
+    if (!bytes.ok()) return SettingsLoad::NoFile;
     const SettingsLoad result = readSettingsFile(*bytes, *this);
     if (context.screen) checkWindowRects(*this, context.screen->screenSize());
     return result;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/core/settings.h"
+#include "base/byte_order.h"
 #include "image/byte_reader.h"
 
 namespace kalder::app {
@@ -108,11 +109,6 @@ bool visitStoredFields(S& s, V& v) {
            v.flag(s.copyAtWindowSize);            // 90
 }
 
-std::uint32_t le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 // Reads each field whole or not at all: a field cut short keeps the value it had, and the first
 // short or invalid field ends the reading (the visitor answers false).
 class FieldReader {
@@ -135,8 +131,8 @@ public:
     bool real(double& v) {
         const auto b = m_in.bytes(8);
         if (!m_in.ok()) return false;
-        const std::uint64_t bits = le32(b.data()) | static_cast<std::uint64_t>(le32(b.data() + 4))
-                                                        << 32;
+        const std::uint64_t bits = base::loadU32le(b.data()) |
+                                   static_cast<std::uint64_t>(base::loadU32le(b.data() + 4)) << 32;
         v = std::bit_cast<double>(bits);
         return true;
     }
@@ -151,7 +147,7 @@ public:
         const auto b = m_in.bytes(N * 4);
         if (!m_in.ok()) return false;
         for (std::size_t i = 0; i < N; ++i)
-            values[i] = static_cast<std::int32_t>(le32(b.data() + i * 4));
+            values[i] = static_cast<std::int32_t>(base::loadU32le(b.data() + i * 4));
         return true;
     }
     template <std::size_t N>
@@ -228,7 +224,7 @@ private:
     bool u32(std::uint32_t& v) {
         const auto b = m_in.bytes(4);
         if (!m_in.ok()) return false;
-        v = le32(b.data());
+        v = base::loadU32le(b.data());
         return true;
     }
     // `count` is already known to be small (at most a few thousand).
@@ -237,7 +233,7 @@ private:
         if (!m_in.ok()) return false;
         std::vector<std::int32_t> values(static_cast<std::size_t>(count));
         for (std::size_t i = 0; i < values.size(); ++i)
-            values[i] = static_cast<std::int32_t>(le32(b.data() + i * 4));
+            values[i] = static_cast<std::int32_t>(base::loadU32le(b.data() + i * 4));
         out = std::move(values);
         return true;
     }

@@ -1,10 +1,10 @@
 #include "app/core/shortcuts.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "app/core/commands.h"
 #include "app/core/key_names.h"
+#include "base/strings.h"
 
 namespace kalder::app {
 namespace {
@@ -147,13 +147,6 @@ void collectCommandNames(const MenuItem& menu, const std::string& prefix,
     }
 }
 
-bool lessIgnoringCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) <
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
 }  // namespace
 
 std::array<std::uint8_t, 6> shortcutBytes(const Shortcut& e) {
@@ -276,7 +269,7 @@ std::vector<ShortcutEditor::Row> ShortcutEditor::rows() const {
         rows.push_back({i, command->name, ShortcutModifierText(e), ShortcutKeyText(e)});
     }
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
-        return lessIgnoringCase(a.command, b.command);
+        return base::lessIgnoringCase(a.command, b.command);
     });
     return rows;
 }

@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/limits.h"
+
 namespace kalder::gui {
 
 namespace {
 
-// ICC profiles are small; this only stops a hostile property from eating memory.
-constexpr std::uint32_t kMaxProfileBytes = 64u << 20;
 constexpr std::uint32_t kChunkWords = 1u << 16;  // 256 KiB per request
 
 struct FreeReply {
@@ -50,7 +50,8 @@ std::optional<std::vector<std::uint8_t>> X11MonitorProfile::monitorProfile() con
             nullptr));
         if (!reply || reply->format != 8) return std::nullopt;
         const int length = xcb_get_property_value_length(reply.get());
-        if (length < 0 || bytes.size() + static_cast<std::size_t>(length) > kMaxProfileBytes)
+        // ICC profiles are small; the limit only stops a hostile property from eating memory.
+        if (length < 0 || bytes.size() + static_cast<std::size_t>(length) > base::kMaxDataFileBytes)
             return std::nullopt;
         const auto* value = static_cast<const std::uint8_t*>(xcb_get_property_value(reply.get()));
         bytes.insert(bytes.end(), value, value + length);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_order.h"
+#include "base/limits.h"
 #include "image/image_reader.h"
 #include "image/readers/dib_decoder_p.h"
 #include "image/sinks.h"
@@ -15,14 +17,6 @@ namespace {
 constexpr std::uint32_t kMaxCount = 65535;
 constexpr std::uint32_t kIconFlag = 1;
 constexpr std::uint32_t kAnihMinSize = 36;
-constexpr std::uint64_t kMaxCommentBytes = 64 * 1024;
-
-constexpr std::uint32_t fourCc(const char (&s)[5]) {
-    return static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[0])) |
-           static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[1])) << 8 |
-           static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[2])) << 16 |
-           static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[3])) << 24;
-}
 
 // Jiffies of 1/60 s to hundredths of a second.
 std::uint32_t jiffiesToDelay(std::uint32_t jiffies) {
@@ -90,7 +84,8 @@ Status AniReader::ReadHeader() {
     const std::uint32_t riffSize = m_input.u32le();
     const std::uint32_t form = m_input.u32le();
     if (!m_input.ok()) return fail(m_input.error());
-    if (riff != fourCc("RIFF") || form != fourCc("ACON")) return fail(DecodeError::BadSignature);
+    if (riff != base::fourCcLe("RIFF") || form != base::fourCcLe("ACON"))
+        return fail(DecodeError::BadSignature);
     const std::uint64_t end = std::min<std::uint64_t>(m_input.size(), std::uint64_t{riffSize} + 8);
     // One pass over the chunks finds the header, the tables and where every frame lies; the
     // frames are decoded only when their steps are shown.
@@ -124,24 +119,24 @@ Status AniReader::walk(std::uint64_t pos, std::uint64_t end, bool inFrameList,
         if (!m_input.ok()) return m_input.error();
         chunk.start = pos + 8;
         chunk.size = std::min<std::uint64_t>(size, end - chunk.start);
-        if (chunk.id == fourCc("anih") && !inFrameList) {
+        if (chunk.id == base::fourCcLe("anih") && !inFrameList) {
             KALDER_TRY(readAnih(chunk));
-        } else if (chunk.id == fourCc("seq ") && !inFrameList) {
+        } else if (chunk.id == base::fourCcLe("seq ") && !inFrameList) {
             m_sequence = readTable(chunk);
             m_haveSequence = true;
-        } else if (chunk.id == fourCc("rate") && !inFrameList) {
+        } else if (chunk.id == base::fourCcLe("rate") && !inFrameList) {
             m_rates = readTable(chunk);
             m_haveRates = true;
-        } else if (chunk.id == fourCc("LIST") && !inFrameList && chunk.size >= 4) {
+        } else if (chunk.id == base::fourCcLe("LIST") && !inFrameList && chunk.size >= 4) {
             m_input.seek(chunk.start);
             const std::uint32_t type = m_input.u32le();
             if (!m_input.ok()) return m_input.error();
-            if (type == fourCc("fram")) {
+            if (type == base::fourCcLe("fram")) {
                 KALDER_TRY(walk(chunk.start + 4, chunk.start + chunk.size, true, &listEnd));
-            } else if (type == fourCc("INFO")) {
+            } else if (type == base::fourCcLe("INFO")) {
                 listEnd = readInfo(chunk);
             }
-        } else if (chunk.id == fourCc("icon")) {
+        } else if (chunk.id == base::fourCcLe("icon")) {
             KALDER_TRY(addFrame(chunk));
         }
         pos = chunk.start + chunk.size + (chunk.size & 1);
@@ -188,7 +183,8 @@ std::uint64_t AniReader::readInfo(const Chunk& list) {
         (void)m_input.u32le();
         const std::uint64_t size = std::min<std::uint64_t>(m_input.u32le(), end - (pos + 8));
         if (!m_input.ok()) return pos;
-        std::string text(static_cast<std::size_t>(std::min(size, kMaxCommentBytes)), '\0');
+        std::string text(
+            static_cast<std::size_t>(std::min<std::uint64_t>(size, base::kMaxTextBytes)), '\0');
         if (!m_input.read(text.data(), text.size())) return pos;
         text.resize(std::min(text.size(), text.find('\0')));
         appendComment(std::move(text));

@@ -7,10 +7,10 @@
 #include <numbers>
 #include <vector>
 
+#include "base/utf.h"
 #include "image/byte_reader.h"
 #include "image/readers/metafile_gdi_p.h"
 #include "image/sinks.h"
-#include "image/utf8.h"
 
 namespace kalder::image::gdi {
 namespace {
@@ -261,7 +261,7 @@ void EmfPlayer::text(std::span<const std::uint8_t> record, ByteReader& r, bool w
     const auto str = slice(record, offString, static_cast<std::uint32_t>(bytes));
     if (str.empty()) return;
     TextRun run;
-    run.text = wide ? fromUtf16le(str) : fromCodePage1252(str);
+    run.text = wide ? base::decodeUtf16le(str) : fromCodePage1252(str);
     // Advances: one per character, or pairs when vertical advances are given too.
     const std::uint64_t stride = (options & 0x2000) ? 8 : 4;
     const auto dx = slice(
@@ -764,7 +764,7 @@ Status playEmf(std::span<const std::uint8_t> file, MetafileCanvas& canvas,
     // The description: the creating application and the picture's title, each ended by a zero.
     if (descChars > 0 && descOffset >= kHeaderMinimum && descOffset <= headerSize &&
         static_cast<std::uint64_t>(descChars) * 2 <= headerSize - descOffset) {
-        const std::u32string text = fromUtf16le(file.subspan(descOffset, descChars * 2u));
+        const std::u32string text = base::decodeUtf16le(file.subspan(descOffset, descChars * 2u));
         std::string current;
         for (char32_t c : text) {
             if (c == 0) {
@@ -773,7 +773,7 @@ Status playEmf(std::span<const std::uint8_t> file, MetafileCanvas& canvas,
                 if (context.descriptions.size() == 2) break;
                 continue;
             }
-            appendUtf8(current, c);  // kept as UTF-8
+            base::appendUtf8(current, c);  // kept as UTF-8
         }
         if (!current.empty() && context.descriptions.size() < 2)
             context.descriptions.push_back(current);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_order.h"
 #include "image/byte_reader.h"
 #include "image/checked.h"
 #include "image/image_reader.h"
@@ -14,17 +15,12 @@
 namespace kalder::image {
 namespace {
 
-constexpr std::uint32_t fourCc(const char (&s)[5]) {
-    return (std::uint32_t(std::uint8_t(s[0])) << 24) | (std::uint32_t(std::uint8_t(s[1])) << 16) |
-           (std::uint32_t(std::uint8_t(s[2])) << 8) | std::uint32_t(std::uint8_t(s[3]));
-}
-
-constexpr std::uint32_t kForm = fourCc("FORM");
-constexpr std::uint32_t kIlbm = fourCc("ILBM");
-constexpr std::uint32_t kBmhd = fourCc("BMHD");
-constexpr std::uint32_t kCmap = fourCc("CMAP");
-constexpr std::uint32_t kCamg = fourCc("CAMG");
-constexpr std::uint32_t kBody = fourCc("BODY");
+constexpr std::uint32_t kForm = base::fourCcBe("FORM");
+constexpr std::uint32_t kIlbm = base::fourCcBe("ILBM");
+constexpr std::uint32_t kBmhd = base::fourCcBe("BMHD");
+constexpr std::uint32_t kCmap = base::fourCcBe("CMAP");
+constexpr std::uint32_t kCamg = base::fourCcBe("CAMG");
+constexpr std::uint32_t kBody = base::fourCcBe("BODY");
 
 // Display-mode bits of the CAMG chunk.
 constexpr std::uint32_t kCamgHam = 0x800;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/byte_order.h"
 #include "image/buffered_input.h"
 #include "image/byte_reader.h"
 
@@ -20,15 +21,10 @@ constexpr std::uint64_t kSignatureStep = 128;
 // The header box holds small boxes (and possibly an ICC profile); more than this is refused.
 constexpr std::uint64_t kMaxHeaderBox = 16 * 1024 * 1024;
 
-constexpr std::uint32_t boxType(const char (&s)[5]) {
-    return (std::uint32_t(std::uint8_t(s[0])) << 24) | (std::uint32_t(std::uint8_t(s[1])) << 16) |
-           (std::uint32_t(std::uint8_t(s[2])) << 8) | std::uint32_t(std::uint8_t(s[3]));
-}
-
-constexpr std::uint32_t kHeader = boxType("jp2h"), kColour = boxType("colr"),
-                        kResolution = boxType("res "), kCapture = boxType("resc"),
-                        kDisplay = boxType("resd"), kCodestream = boxType("jp2c"),
-                        kPalette = boxType("pclr");
+constexpr std::uint32_t kHeader = base::fourCcBe("jp2h"), kColour = base::fourCcBe("colr"),
+                        kResolution = base::fourCcBe("res "), kCapture = base::fourCcBe("resc"),
+                        kDisplay = base::fourCcBe("resd"), kCodestream = base::fourCcBe("jp2c"),
+                        kPalette = base::fourCcBe("pclr");
 constexpr std::uint32_t kSrgb = 16, kGray = 17;
 
 struct Box {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/limits.h"
 #include "image/bitmap32.h"
 #include "image/cdx_loader.h"
 #include "image/checked.h"
@@ -18,7 +19,6 @@ namespace {
 
 // Decoded component buffers (32-bit samples) above this are refused before decoding; a
 // thumbnail gets less.
-constexpr std::uint64_t kMaxSampleBytes = std::uint64_t{1} << 30;
 constexpr std::uint64_t kMaxThumbnailSampleBytes = std::uint64_t{64} << 20;
 constexpr std::uint32_t kMaxComponents = 4;
 constexpr std::uint32_t kMaxPrecision = 16;
@@ -122,7 +122,7 @@ private:
     bool m_headerRead = false;
     std::int32_t m_targetWidth = 0;  // 0: decode every resolution level
     std::int32_t m_targetHeight = 0;
-    std::uint64_t m_maxSampleBytes = kMaxSampleBytes;
+    std::uint64_t m_maxSampleBytes = base::kMaxBufferBytes;
     std::array<Plane, kMaxComponents> m_planes;
     std::int32_t m_row = 0;
 };

@@ -11,6 +11,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "base/limits.h"
 #include "image/bitmap32.h"
 #include "image/checked.h"
 #include "image/color_space.h"
@@ -28,8 +29,6 @@ constexpr int kStartTries = 8;
 constexpr std::uint64_t kStartStep = 128;
 // Progressive files with more scans than this are hostile; real ones have a dozen or so.
 constexpr int kMaxScans = 1000;
-// The library's whole-image buffers (progressive files) may not exceed this.
-constexpr long kMaxLibraryMemory = 1L << 30;
 // A thumbnail decoded at reduced scale may still not be larger than this many pixels.
 constexpr std::int64_t kMaxThumbnailPixels = 0x2000000;
 
@@ -200,7 +199,7 @@ struct JpegCallbacks {
         if (setjmp(s->jump)) return false;
         jpeg_create_decompress(&s->cinfo);
         s->created = true;
-        s->cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+        s->cinfo.mem->max_memory_to_use = static_cast<long>(base::kMaxBufferBytes);
         jpeg_save_markers(&s->cinfo, JPEG_APP0 + 2, 0xFFFF);
         if (comments) jpeg_set_marker_processor(&s->cinfo, JPEG_COM, readMarker);
         if (exif) jpeg_set_marker_processor(&s->cinfo, JPEG_APP0 + 1, readMarker);

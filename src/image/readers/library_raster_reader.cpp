@@ -50,7 +50,7 @@ Status LibraryRasterReader::openCommon() {
 
 std::uint64_t LibraryRasterReader::pixelLimit() const {
     const std::uint64_t earned = std::uint64_t{m_file.size()} * kPixelsPerFileByte;
-    return std::min(kMaxRasterPixels, std::max(kFreeRasterPixels, earned));
+    return std::min(base::kMaxDecodePixels, std::max(kFreeRasterPixels, earned));
 }
 
 int LibraryRasterReader::cancelled(void* user) {
@@ -63,9 +63,9 @@ Status LibraryRasterReader::ReadHeader() {
     if (m_failed) return m_error;
     if (m_headerRead) return {};
     if (!m_api) return fail(DecodeError::NoReader);
-    if (m_input.size() > kMaxRasterFileBytes) return fail(DecodeError::TooLarge);
+    if (m_input.size() > base::kMaxBufferBytes) return fail(DecodeError::TooLarge);
     m_input.rewind();
-    m_file = m_input.readAll(kMaxRasterFileBytes);
+    m_file = m_input.readAll(base::kMaxBufferBytes);
     if (!m_input.ok()) return fail(m_input.error());
     const CdxRasterLimits limits{static_cast<std::uint32_t>(kMaxImageSide), pixelLimit()};
     CdxMessage message{};
@@ -235,7 +235,7 @@ Status LibraryRasterReader::MakeThumbnail(const std::filesystem::path& path, Bit
         m_useThumbnail = true;
     } else {
         const std::uint64_t w = m_info.width, h = m_info.height;
-        if (w * h > kMaxThumbnailRasterPixels) {
+        if (w * h > base::kMaxThumbnailDecodePixels) {
             bitmap.Release();
             return fail(DecodeError::TooLarge);
         }

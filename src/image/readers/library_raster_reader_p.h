@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/limits.h"
 #include "cdx/cdx_api.h"
 #include "image/color_space.h"
 #include "image/image_reader.h"
@@ -23,11 +24,8 @@ struct LibraryRasterFormat {
 // largest file read into memory. These formats can describe a huge flat picture in a few hundred
 // bytes, so beyond kFreeRasterPixels a picture must also bring at least one byte of file for
 // every kPixelsPerFileByte pixels.
-inline constexpr std::uint64_t kMaxRasterPixels = std::uint64_t{1} << 28;
 inline constexpr std::uint64_t kFreeRasterPixels = std::uint64_t{1} << 25;
 inline constexpr std::uint64_t kPixelsPerFileByte = 256;
-inline constexpr std::uint64_t kMaxThumbnailRasterPixels = std::uint64_t{1} << 26;
-inline constexpr std::size_t kMaxRasterFileBytes = std::size_t{1} << 30;
 
 class LibraryRasterReader final : public ImageReader {
 public:

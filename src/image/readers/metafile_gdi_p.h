@@ -359,8 +359,6 @@ PixelImage decodeDib(std::span<const std::uint8_t> header, std::span<const std::
 
 // Single-byte text in the Western code page (1252) as code points.
 std::u32string fromCodePage1252(std::span<const std::uint8_t> bytes);
-// Little-endian UTF-16 as code points (unpaired surrogates become U+FFFD).
-std::u32string fromUtf16le(std::span<const std::uint8_t> bytes);
 
 }  // namespace gdi
 }  // namespace kalder::image

@@ -3,10 +3,11 @@
 #include <numbers>
 #include <string>
 
+#include "base/strings.h"
+#include "base/utf.h"
 #include "image/checked.h"
 #include "image/readers/dib_decoder_p.h"
 #include "image/readers/metafile_canvas_p.h"
-#include "image/utf8.h"
 
 namespace kalder::image::gdi {
 namespace {
@@ -19,9 +20,7 @@ constexpr std::int64_t kMaxDibPixelsPerByte = 256;
 // One of the DejaVu families, chosen by the face name and the pitch and family byte, so that
 // text looks the same on every machine.
 const char* familyFor(const Font& font) {
-    std::string name;
-    for (char ch : font.face)
-        name += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const std::string name = base::toLowerAscii(font.face);
     const auto has = [&name](const char* s) { return name.find(s) != std::string::npos; };
     if (has("courier") || has("mono") || has("console") || has("fixed") ||
         (font.pitchAndFamily & 3) == 1 || (font.pitchAndFamily & 0xF0) == 0x30)
@@ -84,7 +83,7 @@ void MetafileCanvas::textOut(PointD reference, const TextRun& run, std::uint32_t
     std::string all;
     for (char32_t c : run.text) {
         std::string g;
-        appendUtf8(g, c);
+        base::appendUtf8(g, c);
         all += g;
         glyphs.push_back(std::move(g));
     }
@@ -353,24 +352,6 @@ std::u32string fromCodePage1252(std::span<const std::uint8_t> bytes) {
     out.reserve(bytes.size());
     for (std::uint8_t b : bytes)
         out += (b >= 0x80 && b < 0xA0) ? char32_t{kHigh[b - 0x80]} : char32_t{b};
-    return out;
-}
-
-std::u32string fromUtf16le(std::span<const std::uint8_t> bytes) {
-    std::u32string out;
-    out.reserve(bytes.size() / 2);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const char32_t u = bytes[i] | (bytes[i + 1] << 8);
-        if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size()) {
-            const char32_t lo = bytes[i + 2] | (bytes[i + 3] << 8);
-            if (lo >= 0xDC00 && lo < 0xE000) {
-                out += 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
-                i += 2;
-                continue;
-            }
-        }
-        out += (u >= 0xD800 && u < 0xE000) ? char32_t{0xFFFD} : u;
-    }
     return out;
 }
 

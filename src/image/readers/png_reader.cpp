@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/limits.h"
 #include "image/checked.h"
 #include "image/readers/reader_factory.h"
 #include "image/sinks.h"
@@ -35,9 +36,6 @@ struct PngSession {
 
 namespace {
 
-// Interlaced images are held whole while their passes come in; beyond this they are refused
-// rather than letting a tiny hostile file ask for gigabytes.
-constexpr std::size_t kMaxInterlacedBytes = std::size_t{1} << 30;
 // Deflate turns one byte into at most this many; image data declaring more than the rest of the
 // file could inflate to cannot be there, so its whole-image buffer is not allocated.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
@@ -332,7 +330,7 @@ Result<std::uint32_t> PngReader::BeginDecode() {
         }
         if (m_passes > 1) {
             const auto bytes = checkedMul(rowBytes, static_cast<std::size_t>(m_height));
-            if (!bytes || *bytes > kMaxInterlacedBytes) return fail(DecodeError::TooLarge);
+            if (!bytes || *bytes > base::kMaxBufferBytes) return fail(DecodeError::TooLarge);
             // The file's own samples with a filter byte a row, before any expansion.
             const std::uint64_t channels =
                 m_fileColorType == PNG_COLOR_TYPE_PALETTE

@@ -7,30 +7,26 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_order.h"
+#include "base/utf.h"
 #include "image/byte_reader.h"
 #include "image/checked.h"
 #include "image/readers/cmyk_converter_p.h"
 #include "image/readers/packbits_p.h"
 #include "image/readers/psd_layers.h"
 #include "image/readers/reader_factory.h"
-#include "image/utf8.h"
 
 namespace kalder::image {
 namespace {
 
-constexpr std::uint32_t fourCc(const char (&s)[5]) {
-    return (std::uint32_t(std::uint8_t(s[0])) << 24) | (std::uint32_t(std::uint8_t(s[1])) << 16) |
-           (std::uint32_t(std::uint8_t(s[2])) << 8) | std::uint32_t(std::uint8_t(s[3]));
-}
-
-constexpr std::uint32_t kSignature = fourCc("8BPS");
-constexpr std::uint32_t kBlockSignature = fourCc("8BIM");
-constexpr std::uint32_t kBlockSignature64 = fourCc("8B64");
-constexpr std::uint32_t kSectionDivider = fourCc("lsct");
-constexpr std::uint32_t kUnicodeName = fourCc("luni");
+constexpr std::uint32_t kSignature = base::fourCcBe("8BPS");
+constexpr std::uint32_t kBlockSignature = base::fourCcBe("8BIM");
+constexpr std::uint32_t kBlockSignature64 = base::fourCcBe("8B64");
+constexpr std::uint32_t kSectionDivider = base::fourCcBe("lsct");
+constexpr std::uint32_t kUnicodeName = base::fourCcBe("luni");
 // Documents of 16 or 32 bits a sample keep their layers in one of these tagged blocks.
-constexpr std::uint32_t kLayers16 = fourCc("Lr16");
-constexpr std::uint32_t kLayers32 = fourCc("Lr32");
+constexpr std::uint32_t kLayers16 = base::fourCcBe("Lr16");
+constexpr std::uint32_t kLayers32 = base::fourCcBe("Lr32");
 constexpr std::uint16_t kIccResource = 1039;
 
 constexpr std::int16_t kTransparency = -1;
@@ -408,7 +404,7 @@ Status PsdReader::readLayerInfo(std::uint64_t infoEnd, bool& haveLayers) {
         const std::uint8_t nameLength = r.u8();
         const auto name = r.bytes(nameLength);
         layer.name.clear();
-        for (std::uint8_t ch : name) appendUtf8(layer.name, ch);  // taken as Latin-1
+        for (std::uint8_t ch : name) base::appendUtf8(layer.name, ch);  // taken as Latin-1
         r.skip((4 - (1 + nameLength) % 4) % 4);
         while (r.ok() && r.remaining() >= 12) {
             const std::uint32_t sig = r.u32be();
@@ -423,7 +419,7 @@ Status PsdReader::readLayerInfo(std::uint64_t infoEnd, bool& haveLayers) {
                 std::string text;
                 for (std::uint32_t i = 0; i < chars && block.remaining() >= 2; ++i) {
                     const std::uint16_t u = block.u16be();
-                    if (u) appendUtf8(text, u);
+                    if (u) base::appendUtf8(text, u);
                 }
                 if (!text.empty()) layer.name = std::move(text);
             }
@@ -512,7 +508,7 @@ Status PsdReader::readMerged() {
     layer.right = m_width;
     layer.bottom = m_height;
     layer.name = "Background";
-    layer.blendMode = fourCc("norm");
+    layer.blendMode = base::fourCcBe("norm");
     const std::size_t rowBytes = m_mode == Mode::Bitmap
                                      ? (static_cast<std::size_t>(m_width) + 7) / 8
                                      : static_cast<std::size_t>(m_width) * (m_depth / 8);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/limits.h"
 #include "image/bitmap32.h"
 #include "image/cdx_loader.h"
 #include "image/checked.h"
@@ -17,10 +18,6 @@
 namespace kalder::image {
 namespace {
 
-// Strip, tile and tile-row buffers above this are refused instead of allocated.
-constexpr std::size_t kMaxBufferBytes = std::size_t{1} << 30;
-// The longest ImageDescription taken as a comment.
-constexpr std::size_t kMaxDescription = 64 * 1024;
 constexpr std::uint16_t kPhotometricMinIsWhite = 0;
 constexpr std::uint16_t kPhotometricRgb = 2;
 constexpr std::uint16_t kExtraSampleCount = 4;  // RGBA and gray+alpha directories carry alpha
@@ -208,13 +205,13 @@ Status TiffReader::allocateBuffers() {
     if (m_dir.isTiled) {
         auto tile = checkedMul(m_dir.tileWidth, m_dir.tileLength, 4);
         auto row = checkedMul(m_dir.tileLength, w, 4);
-        if (!tile || !row || *tile > kMaxBufferBytes || *row > kMaxBufferBytes)
+        if (!tile || !row || *tile > base::kMaxBufferBytes || *row > base::kMaxBufferBytes)
             return fail(DecodeError::TooLarge);
         m_tile.assign(*tile / 4, 0);
         m_block.assign(*row / 4, 0);
     } else {
         auto strip = checkedMul(m_rowsPerBlock, w, 4);
-        if (!strip || *strip > kMaxBufferBytes) return fail(DecodeError::TooLarge);
+        if (!strip || *strip > base::kMaxBufferBytes) return fail(DecodeError::TooLarge);
         m_tile.clear();
         m_block.assign(*strip / 4, 0);
     }
@@ -385,7 +382,7 @@ void TiffReader::advance() {
 void TiffReader::EndDecode() {
     if (!m_tif || m_failed) return;
     if (m_settings.comments) {
-        std::string text(kMaxDescription, '\0');
+        std::string text(base::kMaxTextBytes, '\0');
         std::size_t length = 0;
         if (m_api->description(m_tif.get(), text.data(), text.size(), &length) == CDX_OK) {
             text.resize(std::min(length, text.size() - 1));

@@ -1,9 +1,9 @@
 #include "image/writers/writer_factory.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 
+#include "base/strings.h"
 #include "image/writers/bmp_writer.h"
 #include "image/writers/gif_writer.h"
 #include "image/writers/pcx_writer.h"
@@ -19,9 +19,7 @@ std::unique_ptr<ImageWriter> makeGifWriter() { return std::make_unique<GifWriter
 
 std::unique_ptr<ImageWriter> createWriterForExtension(std::string_view ext) {
     if (!ext.empty() && ext.front() == '.') ext.remove_prefix(1);
-    std::string e(ext);
-    std::transform(e.begin(), e.end(), e.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string e = base::toLowerAscii(ext);
     if (e == "bmp" || e == "dib") return makeBmpWriter();
     if (e == "pcx") return makePcxWriter();
     if (e == "tga") return makeTgaWriter();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/strings.h"
 #include "image/writers/image_writer.h"
 
 namespace kalder::image {
@@ -26,12 +27,6 @@ bool offered(const TiffCompressionChoice& c, std::int32_t bits) {
     if (c.value >= 2 && c.value <= 4) return bits == 1;
     if (c.value == 7) return bits > 8;
     return true;
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
 }
 
 }  // namespace
@@ -64,7 +59,7 @@ const std::vector<std::string>& pngKeywordChoices() {
 }
 
 PaletteIndexCheck checkPaletteIndex(std::string_view text) {
-    text = trim(text);
+    text = base::trim(text);
     std::int64_t v = -1;
     auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (text.empty() || ec != std::errc{} || p != text.data() + text.size() || v < 0 || v > 255)
@@ -73,7 +68,7 @@ PaletteIndexCheck checkPaletteIndex(std::string_view text) {
 }
 
 GammaCheck parseGammaText(std::string_view text) {
-    text = trim(text);
+    text = base::trim(text);
     if (text.empty() || text == kDefaultGammaText) return {0.0, {}};
     const std::string s(text);
     char* end = nullptr;

@@ -6,10 +6,10 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
-#include <fstream>
-#include <iterator>
+#include <limits>
 #include <mutex>
 
+#include "base/read_file.h"
 #include "image/bitmap32.h"
 #include "image/writers/image_writer.h"
 #include "image/writers/writer_factory.h"
@@ -39,10 +39,10 @@ QByteArray encodeFrame(const image::Bitmap32& frame, const char* extension) {
     }
     if (s) s = writer->Close();
     if (!s) return {};
-    std::ifstream in(target, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (!in.good() && !in.eof()) return {};
-    return QByteArray::fromStdString(bytes);
+    // Our own file, as large as the picture makes it.
+    const auto bytes = base::readTextFile(target, std::numeric_limits<std::size_t>::max());
+    if (!bytes.ok()) return {};
+    return QByteArray::fromStdString(*bytes);
 }
 
 }  // namespace

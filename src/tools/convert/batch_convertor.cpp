@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/thread_pool.h"
 #include "image/sinks.h"
 #include "tools/convert/batch_files_p.h"
 
@@ -39,23 +40,9 @@ struct Job {
 class Pool {
 public:
     Pool(const BatchSettings& settings, const OverlayLayer* overlay, unsigned threads)
-        : m_settings(settings), m_overlay(overlay) {
-        for (unsigned i = 0; i < threads; ++i) m_threads.emplace_back([this] { work(); });
-    }
-    ~Pool() {
-        {
-            std::lock_guard lock(m_lock);
-            m_closing = true;
-        }
-        m_wake.notify_all();
-        for (auto& t : m_threads) t.join();
-    }
+        : m_settings(settings), m_overlay(overlay), m_threads(threads) {}
     void add(Job* job) {
-        {
-            std::lock_guard lock(m_lock);
-            m_queue.push_back(job);
-        }
-        m_wake.notify_one();
+        m_threads.post([this, job] { convert(*job); });
     }
     // Waits a short while for `job`; true when it is done.
     bool waitFor(Job& job) {
@@ -66,46 +53,33 @@ public:
     bool cancelled() const { return m_cancel.isCancelled(); }
 
 private:
-    void work() {
-        for (;;) {
-            Job* job = nullptr;
-            {
-                std::unique_lock lock(m_lock);
-                m_wake.wait(lock, [&] { return m_closing || !m_queue.empty(); });
-                if (m_queue.empty()) return;
-                job = m_queue.front();
-                m_queue.pop_front();
+    void convert(Job& job) {
+        int result = kBatchFileStopped;
+        if (!m_cancel.isCancelled()) {
+            try {
+                result = BatchConvertor::ConvertFile(
+                    job.source, job.temporary, job.output, m_settings, m_overlay,
+                    [&job](std::int32_t stage) { job.stage.store(stage); }, &m_cancel, job.message);
+            } catch (...) {  // out of memory on a huge image: this file fails, not the run
+                result = kBatchFileFailed;
+                job.message = std::string(kCantReadImageMessage) + " " + job.source.string();
             }
-            int result = kBatchFileStopped;
-            if (!m_cancel.isCancelled()) {
-                try {
-                    result = BatchConvertor::ConvertFile(
-                        job->source, job->temporary, job->output, m_settings, m_overlay,
-                        [job](std::int32_t stage) { job->stage.store(stage); }, &m_cancel,
-                        job->message);
-                } catch (...) {  // out of memory on a huge image: this file fails, not the run
-                    result = kBatchFileFailed;
-                    job->message = std::string(kCantReadImageMessage) + " " + job->source.string();
-                }
-            }
-            {
-                std::lock_guard lock(m_lock);
-                job->result = result;
-                job->done = true;
-            }
-            m_finished.notify_all();
         }
+        {
+            std::lock_guard lock(m_lock);
+            job.result = result;
+            job.done = true;
+        }
+        m_finished.notify_all();
     }
 
     const BatchSettings& m_settings;
     const OverlayLayer* m_overlay;
     image::CancelFlag m_cancel;
-    std::mutex m_lock;  // guards m_queue, m_closing and every Job::done
-    std::condition_variable m_wake;
+    std::mutex m_lock;  // guards every Job::done
     std::condition_variable m_finished;
-    std::deque<Job*> m_queue;
-    bool m_closing = false;
-    std::vector<std::thread> m_threads;
+    // Last, so that its workers are joined before anything they use goes away.
+    base::ThreadPool m_threads;
 };
 
 // The answers the user gave for all further files of one question.

@@ -7,14 +7,13 @@
 #include <cstdlib>
 #include <optional>
 
+#include "base/limits.h"
 #include "tools/convert/batch_convertor.h"
 
 namespace kalder::tools {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr std::int32_t kMaxSide = 32767;
 
 std::size_t formatIndex(BatchFormat format) {
     const auto i = static_cast<std::size_t>(format);
@@ -40,13 +39,13 @@ constexpr std::array<double, 9> kUnitFactors = {1,  1,  0.03937,  0.3937, 39.37,
 
 std::int32_t roundSide(double v) {
     if (!(v > 0)) return 0;
-    if (v > 1e9) return kMaxSide + 1;
+    if (v > 1e9) return base::kMaxImageSide + 1;
     return static_cast<std::int32_t>(std::lround(v));
 }
 
 std::int32_t truncSide(double v) {
     if (!(v > 0)) return 0;
-    if (v > 1e9) return kMaxSide + 1;
+    if (v > 1e9) return base::kMaxImageSide + 1;
     return static_cast<std::int32_t>(v);
 }
 
@@ -179,7 +178,7 @@ BatchResampleSize batchResampleSize(const BatchSettings& s, std::int32_t srcW, s
             newW = roundSide(static_cast<double>(newH) * srcW / srcH);
         }
     }
-    r.tooLarge = newW > kMaxSide || newH > kMaxSide;
+    r.tooLarge = newW > base::kMaxImageSide || newH > base::kMaxImageSide;
     r.width = std::max(1, newW);
     r.height = std::max(1, newH);
     return r;

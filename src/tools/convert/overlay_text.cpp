@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "base/limits.h"
 #include "tools/convert/overlay_text_p.h"
 
 namespace kalder::tools {
@@ -17,7 +18,6 @@ namespace {
 
 // Beyond these the layer could not be stored anyway; refusing early keeps layout time sane.
 constexpr double kMaxPointSize = 4000;
-constexpr std::size_t kMaxTextBytes = 64 * 1024;
 constexpr std::int32_t kMaxExtra = 10000;  // margin, shadow offset
 
 struct GObjectUnref {
@@ -106,7 +106,7 @@ std::uint8_t boxCoverage(std::int32_t opacity) {
 bool renderTextLayer(const OverlaySettings& settings, OverlayLayer& layer) {
     const OverlayFont& font = settings.font;
     if (!std::isfinite(font.pointSize) || font.pointSize * PANGO_SCALE < 1 ||
-        font.pointSize > kMaxPointSize || settings.text.size() > kMaxTextBytes)
+        font.pointSize > kMaxPointSize || settings.text.size() > base::kMaxTextBytes)
         return false;
     const std::string text = cleanText(settings.text);
     if (!fitsLayoutUnits(text, font.pointSize * 96 / 72)) return false;
@@ -155,7 +155,8 @@ bool renderTextLayer(const OverlaySettings& settings, OverlayLayer& layer) {
         width += offset;
         height += offset;
     }
-    if (width > kMaxOverlaySide || height > kMaxOverlaySide || width * height > kMaxOverlayPixels)
+    if (width > base::kMaxImageSide || height > base::kMaxImageSide ||
+        width * height > kMaxOverlayPixels)
         return false;
     if (width == 0 || height == 0) return true;  // nothing to draw: an empty layer
     const auto w = static_cast<std::int32_t>(width), h = static_cast<std::int32_t>(height);

@@ -4,9 +4,8 @@
 
 namespace kalder::tools {
 
-// The largest text layer rendered: a side fits the page limit, and the whole stays a size a
-// page could hold.
-inline constexpr std::int32_t kMaxOverlaySide = 32767;
+// The largest text layer rendered (each side also within the image limit): a size a page could
+// hold.
 inline constexpr std::int64_t kMaxOverlayPixels = std::int64_t{1} << 26;
 
 // Renders the settings' text into `layer` (coverage from an anti-aliased rendering, background

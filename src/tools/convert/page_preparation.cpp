@@ -1,9 +1,9 @@
 #include "tools/convert/page_preparation.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
+#include "base/strings.h"
 #include "image/image_page.h"
 #include "image/load_options.h"
 
@@ -75,10 +75,7 @@ std::string writeErrorMessage(image::DecodeError error) {
 }
 
 std::string lowerExtension(std::string_view path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-    return ext;
+    return base::toLowerAscii(std::filesystem::path(path).extension().string());
 }
 
 namespace {

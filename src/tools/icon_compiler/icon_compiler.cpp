@@ -1,10 +1,10 @@
 #include "tools/icon_compiler/icon_compiler.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <set>
 
+#include "base/strings.h"
 #include "image/image_document.h"
 #include "image/resample.h"
 #include "tools/icon_compiler/icon_compiler_p.h"
@@ -23,9 +23,7 @@ const image::ImagePage& IconSource::page(std::int32_t index) const {
 }
 
 std::optional<IconOutputType> iconOutputTypeFor(const std::filesystem::path& path) {
-    std::string ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string ext = base::toLowerAscii(path.extension().string());
     if (ext == ".ico") return IconOutputType::Icon;
     if (ext == ".cur") return IconOutputType::Cursor;
     if (ext == ".ani") return IconOutputType::AnimatedCursor;

@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/unique_fd.h"
 #include "image/exif/exif_block.h"
 #include "tools/jpeg_transform/jpeg_segments.h"
 
@@ -18,25 +19,6 @@ namespace fs = std::filesystem;
 
 // The Exif block sits in the first segments; this much of the file always holds them.
 constexpr std::size_t kHeadBytes = std::size_t{16} << 20;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    bool close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd >= 0 && ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 bool writeAll(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t at) {
     while (size > 0) {
@@ -96,7 +78,7 @@ OrientationWrite writeExifOrientation(const fs::path& path, int value) {
         return OrientationWrite::CannotModify;
     bool ok = false;
     {
-        FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_DSYNC | O_CLOEXEC));
+        base::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_DSYNC | O_CLOEXEC));
         if (fd.get() >= 0) {
             const auto v = static_cast<std::uint16_t>(value);
             std::uint8_t bytes[4] = {0, 0, 0, 0};

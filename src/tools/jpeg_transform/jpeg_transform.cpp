@@ -3,6 +3,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "base/limits.h"
+#include "base/read_file.h"
 #include "image/cdx_loader.h"
 #include "tools/jpeg_transform/exif_rewrite.h"
 #include "tools/jpeg_transform/jpeg_segments.h"
@@ -12,12 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Larger files are refused rather than read into memory whole.
-constexpr std::uintmax_t kMaxFileSize = std::uintmax_t{1} << 30;
 constexpr std::int64_t kProgressPerComponent = 1000;
-// The transformer holds every coefficient of the picture in memory (two bytes a sample), so a
-// header that announces more is refused before anything is allocated.
-constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 28;
 
 JpegTransformResult failure(std::string message) {
     JpegTransformResult r;
@@ -85,7 +82,9 @@ JpegTransformResult transformCore(std::span<const std::uint8_t> stream, JpegOper
     const auto layout = jpeg::walkSegments(stream);
     if (!layout) return failure("the JPEG stream is damaged");
     const jpeg::FrameInfo& frame = layout->frame;
-    if (std::uint64_t{frame.width} * frame.height > kMaxPixels)
+    // The transformer holds every coefficient of the picture in memory (two bytes a sample), so a
+    // header that announces more is refused before anything is allocated.
+    if (std::uint64_t{frame.width} * frame.height > base::kMaxDecodePixels)
         return failure("the picture is too large");
     const KeptSize kept =
         keptSize(frame.width, frame.height, frame.mcuWidth(), frame.mcuHeight(), operation);
@@ -149,17 +148,6 @@ JpegTransformResult transformCore(std::span<const std::uint8_t> stream, JpegOper
     JpegTransformResult r;
     r.done = true;
     return r;
-}
-
-bool readWholeFile(const fs::path& path, std::vector<std::uint8_t>& out) {
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    if (ec || size > kMaxFileSize) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.resize(static_cast<std::size_t>(size));
-    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    return static_cast<std::uintmax_t>(in.gcount()) == size;
 }
 
 bool writeWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
@@ -252,8 +240,9 @@ JpegTransformResult transformJpegStream(std::span<const std::uint8_t> stream,
 JpegTransformResult transformJpeg(const fs::path& source, const fs::path& destination,
                                   JpegOperation operation, const JpegTransformOptions& options,
                                   const JpegTransformProgress& progress) {
-    std::vector<std::uint8_t> file;
-    if (!readWholeFile(source, file)) return failure("cannot read the file");
+    const auto read = base::readFile(source, base::kMaxBufferBytes);
+    if (!read.ok()) return failure("cannot read the file");
+    const std::vector<std::uint8_t>& file = *read;
     const auto start = jpeg::findStreamStart(file);
     if (!start) return failure("not a JPEG file");
     std::vector<std::uint8_t> output;

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdio>
 
+#include "base/strings.h"
 #include "image/format_table.h"
 #include "shell/associations.h"
 
@@ -306,8 +306,7 @@ std::vector<std::string> attachmentHeaderLines(std::string_view name, std::strin
 }
 
 std::string attachmentMimeType(const std::filesystem::path& file) {
-    std::string ext = file.extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string ext = base::toLowerAscii(file.extension().string());
     const auto table = image::extensionTable();
     for (std::size_t i = 0; i < table.size(); ++i) {
         if (table[i].extension != ext) continue;

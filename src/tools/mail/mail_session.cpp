@@ -1,9 +1,9 @@
 #include "tools/mail/mail_session.h"
 
 #include <algorithm>
-#include <cctype>
-#include <fstream>
 
+#include "base/read_file.h"
+#include "base/strings.h"
 #include "shell/tcp_socket.h"
 #include "shell/tls_stream.h"
 
@@ -14,7 +14,7 @@ constexpr std::size_t kMaxReplyLines = 100;
 // 111 bytes are exactly two base64 lines of 74 characters, so the file is encoded piece by
 // piece into the same lines as in one go.
 constexpr std::size_t kBase64Chunk = 111;
-constexpr std::uintmax_t kMaxAttachmentBytes = std::uintmax_t{1} << 31;
+constexpr std::size_t kMaxAttachmentBytes = std::size_t{1} << 31;
 const char kCantConnect[] = "Can't connect to the server.";
 const char kCantRead[] = "Can't read images.";
 const char kSendError[] = "Error sending e-mail:";
@@ -27,18 +27,10 @@ std::string base64(std::string_view text) {
     return out;
 }
 
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // The keywords of an EHLO reply, one per line after the greeting line.
 bool offers(const std::string& ehloReply, std::string_view keyword, std::string* rest = nullptr) {
-    std::size_t start = 0;
-    while (start < ehloReply.size()) {
-        auto end = ehloReply.find('\n', start);
-        if (end == std::string::npos) end = ehloReply.size();
-        const std::string line = upper(ehloReply.substr(start, end - start));
+    for (const std::string_view part : base::split(ehloReply, '\n')) {
+        const std::string line = base::toUpperAscii(part);
         if (line.size() > 4) {
             const std::string body = line.substr(4);
             if (body == keyword || (body.starts_with(keyword) && body.size() > keyword.size() &&
@@ -47,7 +39,6 @@ bool offers(const std::string& ehloReply, std::string_view keyword, std::string*
                 return true;
             }
         }
-        start = end + 1;
     }
     return false;
 }
@@ -56,18 +47,6 @@ std::string heloName(const std::string& fromAddress) {
     const auto at = fromAddress.rfind('@');
     return at == std::string::npos || at + 1 == fromAddress.size() ? std::string("localhost")
                                                                    : fromAddress.substr(at + 1);
-}
-
-std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& path) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec || size > kMaxAttachmentBytes) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
-    if (static_cast<std::uintmax_t>(in.gcount()) != size) return std::nullopt;
-    return bytes;
 }
 
 class Sender {
@@ -187,19 +166,20 @@ bool MailSession::connect(const MailServer& server) {
     m_error.clear();
     m_reply.clear();
     m_tlsFailed = false;
-    std::string why;
-    m_socket = shell::TcpSocket::connect(server.host, static_cast<std::uint16_t>(server.port),
-                                         server.timeout, why);
-    if (!m_socket) return fail(why);
+    auto socket = shell::TcpSocket::connect(server.host, static_cast<std::uint16_t>(server.port),
+                                            server.timeout);
+    if (!socket.ok()) return fail(shell::netErrorMessage(socket.error()));
+    m_socket = std::move(socket).value();
     m_stream = m_socket.get();
     if (server.security == MailSecurity::Tls) {
-        m_tls = shell::TlsStream::start(*m_socket, server.host,
-                                        {server.extraCaFile, server.timeout}, why);
-        if (!m_tls) {
+        auto tls =
+            shell::TlsStream::start(*m_socket, server.host, {server.extraCaFile, server.timeout});
+        if (!tls.ok()) {
             close();
             m_tlsFailed = true;
-            return fail(why);
+            return fail(shell::netErrorMessage(tls.error()));
         }
+        m_tls = std::move(tls).value();
         m_stream = m_tls.get();
     }
     return true;
@@ -213,13 +193,13 @@ bool MailSession::startTls(const MailServer& server) {
         close();
         return fail("The server sent data before the secure connection started.");
     }
-    std::string why;
-    m_tls =
-        shell::TlsStream::start(*m_socket, server.host, {server.extraCaFile, server.timeout}, why);
-    if (!m_tls) {
+    auto tls =
+        shell::TlsStream::start(*m_socket, server.host, {server.extraCaFile, server.timeout});
+    if (!tls.ok()) {
         close();
-        return fail(why);
+        return fail(shell::netErrorMessage(tls.error()));
     }
+    m_tls = std::move(tls).value();
     m_stream = m_tls.get();
     return true;
 }
@@ -351,8 +331,8 @@ MailResult sendMail(const MailServer& server, const MailFields& fields,
         const std::string name = attachmentName(files[i]);
         const std::string type = attachmentMimeType(files[i]);
         if (progress.onFile) progress.onFile(i, files.size(), name);
-        const auto bytes = readWholeFile(files[i]);
-        if (!bytes) return send.failure(MailOutcome::ReadFailed, kCantRead);
+        const auto bytes = base::readFile(files[i], kMaxAttachmentBytes);
+        if (!bytes.ok()) return send.failure(MailOutcome::ReadFailed, kCantRead);
         if (!send.data(attachmentHeaderLines(name, type, charset))) return send.sendFailure();
         const std::span<const std::uint8_t> all(*bytes);
         for (std::size_t done = 0; done < all.size();) {

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <mutex>
 
+#include "base/limits.h"
+
 namespace kalder::tools {
 
 namespace {
@@ -37,8 +39,7 @@ double cellExtent(double total, std::int32_t count) {
 
 // Rounds a non-negative product to pixels; anything past the limit counts as unusable.
 std::int32_t toPixels(double value) {
-    constexpr double kMaxSide = 65535;
-    if (!std::isfinite(value) || value < 0.5 || value > kMaxSide) return 0;
+    if (!std::isfinite(value) || value < 0.5 || value > base::kMaxUnsigned16Side) return 0;
     return static_cast<std::int32_t>(std::lround(value));
 }
 

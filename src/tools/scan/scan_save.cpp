@@ -1,26 +1,15 @@
 #include "tools/scan/scan_save.h"
 
 #include <algorithm>
-#include <cctype>
 #include <new>
 #include <vector>
 
+#include "base/strings.h"
 #include "image/writers/image_writer.h"
 #include "image/writers/writer_factory.h"
 #include "image/writers/writer_options.h"
 
 namespace kalder::tools {
-
-namespace {
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
-}  // namespace
 
 const char* scanSaveExtension(ScanSaveType type) {
     switch (type) {
@@ -39,7 +28,7 @@ const char* scanSaveExtension(ScanSaveType type) {
 }
 
 std::optional<ScanSaveType> scanSaveTypeForPath(const std::filesystem::path& path) {
-    std::string ext = lower(path.extension().string());
+    std::string ext = base::toLowerAscii(path.extension().string());
     if (!ext.empty()) ext.erase(0, 1);
     if (ext == "bmp") return ScanSaveType::Bmp;
     if (ext == "jpg" || ext == "jpeg") return ScanSaveType::Jpeg;
