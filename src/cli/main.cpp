@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/huge_pages.h"
 #include "cli/cli_usage.h"
 #include "cli/cli_verb.h"
 #include "kalder_config.h"
@@ -48,6 +49,14 @@ int dispatch(std::vector<std::string> args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The lossless transforms hold every coefficient of the picture in the codec library's own
+    // allocations: huge pages halve their time. Other verbs are not worth a second start.
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (argv[i][0] == '-') continue;
+        if (std::strcmp(argv[i], "jpeg-transform") == 0)
+            kalder::base::restartWithHugePageMalloc(argv);
+        break;
+    }
     int status = dispatch({argv + 1, argv + argc});
     // What a command printed is its result: a full disk or a closed pipe must not pass for
     // success.
