@@ -23,13 +23,18 @@ void appendUtf8(std::string& out, char32_t c) {
     }
 }
 
-std::u32string decodeUtf16le(std::span<const std::uint8_t> bytes) {
+namespace {
+
+std::u32string decodeUtf16(std::span<const std::uint8_t> bytes, bool bigEndian) {
+    const auto load = [&](std::size_t at) -> char32_t {
+        return bigEndian ? loadU16be(bytes.data() + at) : loadU16le(bytes.data() + at);
+    };
     std::u32string out;
     out.reserve(bytes.size() / 2);
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const char32_t unit = loadU16le(bytes.data() + i);
+        const char32_t unit = load(i);
         if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
-            const char32_t low = loadU16le(bytes.data() + i + 2);
+            const char32_t low = load(i + 2);
             if (low >= 0xDC00 && low < 0xE000) {
                 out += 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
                 i += 2;
@@ -41,11 +46,26 @@ std::u32string decodeUtf16le(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
-std::string utf16leToUtf8(std::span<const std::uint8_t> bytes) {
+std::string toUtf8(const std::u32string& text) {
     std::string out;
-    out.reserve(bytes.size());
-    for (char32_t c : decodeUtf16le(bytes)) appendUtf8(out, c);
+    out.reserve(text.size());
+    for (char32_t c : text) appendUtf8(out, c);
     return out;
+}
+
+}  // namespace
+
+std::u32string decodeUtf16le(std::span<const std::uint8_t> bytes) {
+    return decodeUtf16(bytes, false);
+}
+std::string utf16leToUtf8(std::span<const std::uint8_t> bytes) {
+    return toUtf8(decodeUtf16(bytes, false));
+}
+std::u32string decodeUtf16be(std::span<const std::uint8_t> bytes) {
+    return decodeUtf16(bytes, true);
+}
+std::string utf16beToUtf8(std::span<const std::uint8_t> bytes) {
+    return toUtf8(decodeUtf16(bytes, true));
 }
 
 std::string toValidUtf8(std::string_view text) {

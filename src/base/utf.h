@@ -17,6 +17,9 @@ void appendUtf8(std::string& out, char32_t c);
 // without its partner becomes U+FFFD.
 std::u32string decodeUtf16le(std::span<const std::uint8_t> bytes);
 std::string utf16leToUtf8(std::span<const std::uint8_t> bytes);
+// The same for big-endian units, as Photoshop and Mac formats store them.
+std::u32string decodeUtf16be(std::span<const std::uint8_t> bytes);
+std::string utf16beToUtf8(std::span<const std::uint8_t> bytes);
 
 // `text` with every byte sequence that is not UTF-8 (stray continuation bytes, overlong forms,
 // surrogates, values past U+10FFFF, a sequence cut short) replaced by U+FFFD, one per maximal

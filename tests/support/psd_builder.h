@@ -33,6 +33,7 @@ struct LayerShape {
     std::uint8_t opacity = 255;
     std::uint8_t flags = 0;
     std::string name = "layer";
+    std::u16string unicodeName;  // a "luni" block when not empty
     bool rle = false;
     std::vector<std::uint8_t> maskData;  // the layer-mask block of the extra data
 };
@@ -133,6 +134,15 @@ inline std::vector<std::uint8_t> makePsd(const DocShape& d, const Palette* palet
             extra.u32be(0);
             extra.u8(static_cast<std::uint32_t>(l.name.size())).str(l.name);
             while ((extra.size() - 8 - l.maskData.size()) % 4) extra.u8(0);
+            if (!l.unicodeName.empty()) {
+                Bytes units;
+                units.u32be(static_cast<std::uint32_t>(l.unicodeName.size()));
+                for (char16_t u : l.unicodeName) units.u16be(u);
+                while (units.size() % 4) units.u8(0);
+                extra.str("8BIMluni")
+                    .u32be(static_cast<std::uint32_t>(units.size()))
+                    .append(units.data);
+            }
             info.u32be(static_cast<std::uint32_t>(extra.size())).append(extra.data);
             data.push_back(std::move(channels));
         }

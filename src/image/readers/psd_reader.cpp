@@ -416,11 +416,11 @@ Status PsdReader::readLayerInfo(std::uint64_t infoEnd, bool& haveLayers) {
                 record.sectionType = block.u32be();
             } else if (key == kUnicodeName && length >= 4) {
                 const std::uint32_t chars = block.u32be();
-                std::string text;
-                for (std::uint32_t i = 0; i < chars && block.remaining() >= 2; ++i) {
-                    const std::uint16_t u = block.u16be();
-                    if (u) base::appendUtf8(text, u);
-                }
+                const auto units = block.bytes(std::min<std::size_t>(
+                    std::size_t{chars} * 2, block.remaining() & ~std::size_t{1}));
+                // Characters past the first plane come as surrogate pairs.
+                std::string text = base::utf16beToUtf8(units);
+                std::erase(text, '\0');
                 if (!text.empty()) layer.name = std::move(text);
             }
             if (length & 1) r.skip(std::min<std::size_t>(1, r.remaining()));

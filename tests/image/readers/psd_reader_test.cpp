@@ -190,6 +190,14 @@ TEST(PsdReader, LayersOffTheCanvasAndExpansion) {
     ASSERT_TRUE(plain);
     ASSERT_EQ(plain->layers.size(), 1u);
     EXPECT_EQ(plain->layers[0].name, "corner");
+
+    // The Unicode name wins over the Latin-1 one; a character past the first plane is one
+    // surrogate pair, and a lone surrogate becomes U+FFFD.
+    d.layers[0].unicodeName = u"B\u00fcro \U0001F600 \xD800!";
+    test::writeFile(dir / "u.psd", makePsd(d));
+    auto named = readPsdLayers(dir / "u.psd", false);
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->layers[0].name, "B\u00fcro \U0001F600 \uFFFD!");
     EXPECT_EQ(plain->layers[0].left, -5);
     EXPECT_EQ(plain->layers[0].rgba.size(), 400u);
     EXPECT_FALSE(plain->layers[0].hasTransparency);
