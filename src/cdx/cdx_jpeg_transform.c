@@ -102,9 +102,11 @@ int cdxJpegTransform(const uint8_t* input, size_t inputSize, int32_t operation, 
     }
     int rc = tjTransform(handle, input, (unsigned long)inputSize, 1, &output, &outputSize,
                          &transform, tjFlags);
-    if (rc != 0 && (tjFlags & TJFLAG_NOREALLOC) && !ctx.cancelled) {
+    if (rc != 0 && (tjFlags & TJFLAG_NOREALLOC) && !ctx.cancelled &&
+        strstr(tjGetErrorStr2(handle), "too small") != NULL) {
         /* An output past the bound (a progressive one of odd scans) fails rather than growing:
-           it gets a second chance with a growing buffer. */
+           it gets a second chance with a growing buffer. Any other failure (a damaged stream)
+           would only fail again, after a second pass over the whole file. */
         tjFree(output);
         output = NULL;
         outputSize = 0;

@@ -424,6 +424,18 @@ TEST(BatchConvertorDialog, RunHostAsksAndReportsThroughTheSharedDialogs) {
     EXPECT_FALSE(host.stopRequested());
 }
 
+// The panel of `window` opened on `folder`, set to convert the whole folder to PNG; null when
+// the folder or the panel did not open.
+BatchConvertorDialog* pngRunOverFolder(MainWindow& window, const fs::path& folder) {
+    if (!window.openFolder(folder)) return nullptr;
+    window.runCommand(app::cmd::kBatchConvertor);
+    auto* panel = qobject_cast<BatchConvertorDialog*>(window.batchPanel());
+    if (panel == nullptr) return nullptr;
+    child<QComboBox>(*panel, "format")->setCurrentIndex(3);  // PNG
+    child<QComboBox>(*panel, "applyTo")->setCurrentIndex(1);
+    return panel;
+}
+
 TEST(BatchConvertorDialog, ConvertWritesTheFolderAndTheBrowserListsTheResults) {
     if (!test::haveBmpReader()) GTEST_SKIP() << "no BMP reader";
     if (std::string(tools::batchFormatExtension(tools::BatchFormat::Bmp)) != ".bmp")
@@ -433,12 +445,8 @@ TEST(BatchConvertorDialog, ConvertWritesTheFolderAndTheBrowserListsTheResults) {
     test::writeFile(dir / "a.bmp", bmp);
     test::writeFile(dir / "b.bmp", bmp);
     MainWindow window;
-    ASSERT_TRUE(window.openFolder(dir.path()));
-    window.runCommand(app::cmd::kBatchConvertor);
-    auto* panel = qobject_cast<BatchConvertorDialog*>(window.batchPanel());
+    BatchConvertorDialog* panel = pngRunOverFolder(window, dir.path());
     ASSERT_NE(panel, nullptr);
-    child<QComboBox>(*panel, "format")->setCurrentIndex(3);  // PNG
-    child<QComboBox>(*panel, "applyTo")->setCurrentIndex(1);
     child<QLineEdit>(*panel, "namePrefix")->setText(QStringLiteral("x_"));
     {
         MessageBoxes boxes;
@@ -472,12 +480,8 @@ TEST(BatchConvertorDialog, FailuresAreListedTogetherWhenTheRunEnds) {
     test::writeFile(dir / "bad1.bmp", {'B', 'M', 1});
     test::writeFile(dir / "bad2.bmp", {'B', 'M', 2});
     MainWindow window;
-    ASSERT_TRUE(window.openFolder(dir.path()));
-    window.runCommand(app::cmd::kBatchConvertor);
-    auto* panel = qobject_cast<BatchConvertorDialog*>(window.batchPanel());
+    BatchConvertorDialog* panel = pngRunOverFolder(window, dir.path());
     ASSERT_NE(panel, nullptr);
-    child<QComboBox>(*panel, "format")->setCurrentIndex(3);  // PNG
-    child<QComboBox>(*panel, "applyTo")->setCurrentIndex(1);
     MessageBoxes boxes;
     QStringList summaries, rows;
     ModalHandler<BatchReportDialog> report([&](BatchReportDialog* d) {
