@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <mutex>
 #include <ostream>
-#include <thread>
 
+#include "base/thread_pool.h"
 #include "cli/cli_args.h"
 #include "cli/cli_streams.h"
 #include "cli/cli_usage.h"
@@ -111,8 +111,7 @@ int thumbs(const ThumbOptions& c, std::ostream& err) {
             view::SharedThumbnailCache::Options{});
     const std::shared_ptr<view::DocumentSource> source = view::imageDocumentSource();
 
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const unsigned jobs = c.jobs > 0 ? static_cast<unsigned>(c.jobs) : cores;
+    const unsigned jobs = c.jobs > 0 ? static_cast<unsigned>(c.jobs) : base::ThreadPool::cores();
     const bool progress = progressWanted();
     std::atomic<std::size_t> next{0};
     std::size_t done = 0;  // guarded by errLock
@@ -136,10 +135,10 @@ int thumbs(const ThumbOptions& c, std::ostream& err) {
             }
         }
     };
-    std::vector<std::thread> threads;
-    for (unsigned t = 1; t < jobs && t < files.size(); ++t) threads.emplace_back(worker);
+    base::TaskGroup helpers(base::ThreadPool::shared(), base::ThreadPool::Priority::Normal);
+    for (unsigned t = 1; t < jobs && t < files.size(); ++t) helpers.post(worker);
     worker();
-    for (auto& t : threads) t.join();
+    helpers.wait();
     return status;
 }
 

@@ -5,11 +5,10 @@
 #include <cstring>
 #include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "base/strings.h"
+#include "base/thread_pool.h"
 #include "image/bitmap32.h"
 #include "image/checked.h"
 #include "image/resample_kernels_p.h"
@@ -368,8 +367,7 @@ void runBand(const Job& job, Coordinator& co, bool coordinating, std::int32_t fi
 }
 
 int bandCount(const Job& job, int requested) {
-    if (requested <= 0)
-        requested = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    if (requested <= 0) requested = static_cast<int>(base::ThreadPool::shared().size());
     const std::int64_t pixels = static_cast<std::int64_t>(job.inWidth) * job.inHeight +
                                 static_cast<std::int64_t>(job.outWidth) * job.outHeight;
     if (pixels < kMinPixelsForThreads) return 1;
@@ -400,24 +398,23 @@ Status runJob(Job& job, const ResampleOptions& options) {
     const auto bandStart = [&](int b) {
         return static_cast<std::int32_t>(static_cast<std::int64_t>(job.outHeight) * b / bands);
     };
-    std::vector<std::thread> helpers;
-    std::vector<int> inline_;
-    for (int b = 1; b < bands; ++b) {
-        try {
-            helpers.emplace_back([&, b] {
-                runBand<Traits>(job, co, false, bandStart(b), bandStart(b + 1));
-                co.workerExited();
-            });
-        } catch (const std::system_error&) {
-            inline_.push_back(b);  // no thread to be had: the band runs here, with the same result
-        } catch (const std::bad_alloc&) {
-            inline_.push_back(b);
-        }
-    }
+    // Bands are claimed one at a time by whoever is free, the calling thread included, so the
+    // call finishes even when every worker of the pool is busy (or is the caller itself).
+    std::atomic<int> nextBand{1};
+    const auto claimBands = [&](bool coordinating) {
+        for (int b; (b = nextBand.fetch_add(1)) < bands;)
+            runBand<Traits>(job, co, coordinating, bandStart(b), bandStart(b + 1));
+    };
+    base::TaskGroup helpers;
+    int posted = 0;
+    for (int b = 1; b < bands; ++b, ++posted)
+        helpers.post([&] {
+            claimBands(false);
+            co.workerExited();
+        });
     runBand<Traits>(job, co, true, bandStart(0), bandStart(1));
-    for (int b : inline_) runBand<Traits>(job, co, true, bandStart(b), bandStart(b + 1));
-    co.waitForHelpers(static_cast<int>(helpers.size()));
-    for (auto& t : helpers) t.join();
+    claimBands(true);
+    co.waitForHelpers(posted - static_cast<int>(helpers.discardQueued()));
     if (co.failed()) return DecodeError::OutOfMemory;
     if (co.stopped()) return DecodeError::Cancelled;
     return {};

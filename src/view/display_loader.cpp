@@ -68,15 +68,6 @@ std::shared_ptr<DocumentSource> imageDocumentSource() {
     return std::make_shared<ImageDocumentSource>();
 }
 
-void lowerThreadPriority() {
-    // On Linux a thread id names one thread for setpriority.
-    const auto tid = static_cast<id_t>(::gettid());
-    errno = 0;
-    const int current = ::getpriority(PRIO_PROCESS, tid);
-    if (errno != 0) return;
-    (void)::setpriority(PRIO_PROCESS, tid, std::min(current + 5, 19));
-}
-
 class DisplayLoader::ProgressCounter final : public image::ProgressSink {
 public:
     void Progress(std::int64_t total, std::int64_t done) override {
@@ -104,22 +95,28 @@ DisplayLoader::DisplayLoader(EntryList& list, std::shared_ptr<DocumentSource> so
 DisplayLoader::~DisplayLoader() { stop(true); }
 
 void DisplayLoader::signalRequest() {
+    bool post = false;
     {
         std::lock_guard lock(m_eventLock);
         m_requestReady = true;
         m_idle = false;
+        post = m_worker && !m_scheduled;
+        if (post) m_scheduled = true;
     }
     m_eventCv.notify_all();
+    // The worker is a task of the shared pool that runs while there are requests; a new one is
+    // posted only when the last one has left.
+    if (post) m_worker->post([this] { run(); });
 }
 
 void DisplayLoader::start() {
     if (m_worker) return;
     m_stop.reset();
     ++m_starts;
+    m_worker = std::make_unique<base::TaskGroup>(base::ThreadPool::shared(),
+                                                 base::ThreadPool::Priority::Interactive, 1);
     // A new worker looks at every slot once.
     signalRequest();
-    m_worker = std::make_unique<base::ThreadPool>(1);
-    m_worker->post([this] { run(); });
 }
 
 void DisplayLoader::stop(bool emptySlots) {
@@ -129,13 +126,15 @@ void DisplayLoader::stop(bool emptySlots) {
             m_stop.cancel();
         }
         m_eventCv.notify_all();
-        m_worker.reset();  // joins the worker
+        m_worker->discardQueued();
+        m_worker.reset();  // waits for a run that had started
         m_stop.reset();
     }
     {
         std::lock_guard lock(m_eventLock);
         m_requestReady = false;
         m_idle = true;
+        m_scheduled = false;
     }
     m_eventCv.notify_all();
     std::lock_guard lock(m_list.lock());
@@ -308,21 +307,20 @@ void DisplayLoader::decode(ImageEntry& entry, const image::LoadOptions& options)
 }
 
 void DisplayLoader::run() {
-    lowerThreadPriority();
     for (;;) {
         {
-            std::unique_lock lock(m_eventLock);
-            if (!m_requestReady) {
-                m_idle = true;
+            std::lock_guard lock(m_eventLock);
+            if (m_stop.isCancelled() || !m_requestReady) {
+                if (!m_stop.isCancelled()) m_idle = true;
+                m_scheduled = false;
                 m_eventCv.notify_all();
+                return;
             }
-            m_eventCv.wait(lock, [this] { return m_requestReady || m_stop.isCancelled(); });
-            if (m_stop.isCancelled()) return;
             m_requestReady = false;
             m_idle = false;
         }
         for (std::size_t slot : {Current, Next, Previous}) {
-            if (m_stop.isCancelled()) return;
+            if (m_stop.isCancelled()) break;
             ImageEntry* entry = nullptr;
             image::LoadOptions options;
             if (!fetch(slot, entry, options)) continue;

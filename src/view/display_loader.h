@@ -76,9 +76,6 @@ struct DisplayOptions {
     bool showProgress = true;
 };
 
-// Lowers the calling thread's scheduling priority below normal (errors ignored).
-void lowerThreadPriority();
-
 // The display loader: three request slots (current, next, previous) and a worker thread that
 // decodes the slots' entries in that order. The UI calls everything here from one thread and
 // polls the entries' page counts for results.
@@ -132,16 +129,17 @@ private:
     std::array<DisplayRequest, 3> m_slots;
     const ImageEntry* m_decoding = nullptr;
 
-    mutable std::mutex m_eventLock;  // guards m_requestReady, m_idle; waits on m_stop
+    mutable std::mutex m_eventLock;  // guards m_requestReady, m_idle, m_scheduled; waits on m_stop
     mutable std::condition_variable m_eventCv;
     bool m_requestReady = false;  // auto reset
     bool m_idle = true;
+    bool m_scheduled = false;  // a run() task is queued or running
     image::CancelFlag m_stop;  // the display-stop event, read by decoders between rows
 
     std::unique_ptr<ProgressCounter> m_progress;
     std::int32_t m_starts = 0;
-    // Last, so that the worker is joined before anything it uses goes away.
-    std::unique_ptr<base::ThreadPool> m_worker;
+    // Last, so that the worker has ended before anything it uses goes away.
+    std::unique_ptr<base::TaskGroup> m_worker;
 };
 
 }  // namespace kalder::view

@@ -1,15 +1,14 @@
 #include "view/thumbnail_loader.h"
 
-#include <thread>
-
 #include "image/bitmap32.h"
 #include "view/image_entry.h"
 
 namespace kalder::view {
 
 unsigned defaultThumbnailWorkers() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores > 1 ? cores - 1 : 1;
+    // Every core: the pool runs a display decode before the next thumbnail, so the picture the
+    // user asked for waits for one thumbnail at most.
+    return base::ThreadPool::cores();
 }
 
 ThumbnailLoader::ThumbnailLoader(EntryList& list, std::shared_ptr<DocumentSource> source,
@@ -39,8 +38,19 @@ void ThumbnailLoader::start(std::int32_t box, bool clearAll) {
         std::lock_guard lock(m_list.lock());
         m_taken.clear();
     }
-    m_pool = std::make_unique<base::ThreadPool>(m_workers);
-    for (unsigned i = 0; i < m_workers; ++i) m_pool->post([this] { run(); });
+    m_pool = std::make_unique<base::TaskGroup>(base::ThreadPool::shared(),
+                                               base::ThreadPool::Priority::Background, m_workers);
+    m_chains.assign(m_workers, Chain{});
+    m_parked.clear();
+    for (unsigned i = 0; i < m_workers; ++i) {
+        m_chains[i].lastStart = startEntry();
+        {
+            std::lock_guard lock(m_list.lock());
+            if (m_list.contains(m_chains[i].lastStart))
+                m_chains[i].position = m_chains[i].lastStart->index();
+        }
+        m_pool->post([this, i] { step(i); });
+    }
 }
 
 void ThumbnailLoader::stop() {
@@ -51,7 +61,11 @@ void ThumbnailLoader::stop() {
         m_stop.cancel();
     }
     m_stateCv.notify_all();
-    m_pool.reset();  // joins the workers
+    m_pool->discardQueued();
+    m_pool.reset();  // waits for the thumbnails being made
+    std::lock_guard lock(m_stateLock);
+    m_running = 0;
+    m_parked.clear();
     m_stop.reset();
 }
 
@@ -61,11 +75,15 @@ void ThumbnailLoader::suspend() {
 }
 
 void ThumbnailLoader::resume() {
+    std::vector<unsigned> parked;
     {
         std::lock_guard lock(m_stateLock);
         m_suspended = false;
+        parked.swap(m_parked);
     }
     m_stateCv.notify_all();
+    if (m_pool)
+        for (unsigned chain : parked) m_pool->post([this, chain] { step(chain); });
 }
 
 bool ThumbnailLoader::suspended() const {
@@ -114,44 +132,49 @@ void ThumbnailLoader::release(const ImageEntry* entry) {
     m_taken.erase(entry);
 }
 
-void ThumbnailLoader::run() {
-    lowerThreadPriority();
-    const ImageEntry* lastStart = startEntry();
-    std::size_t position = 0;
+void ThumbnailLoader::step(unsigned chain) {
+    // Each chain makes one thumbnail per task and posts itself again, so a display decode of the
+    // same pool gets the next free worker instead of waiting for the whole folder.
+    Chain& c = m_chains[chain];
+    bool more = false;
     {
-        std::lock_guard lock(m_list.lock());
-        if (m_list.contains(lastStart)) position = lastStart->index();
+        std::lock_guard lock(m_stateLock);
+        if (m_suspended && !m_stop.isCancelled()) {
+            m_parked.push_back(chain);
+            return;
+        }
     }
-    for (;;) {
-        {
-            std::unique_lock lock(m_stateLock);
-            m_stateCv.wait(lock, [this] { return !m_suspended || m_stop.isCancelled(); });
-        }
-        if (m_stop.isCancelled()) break;
-        ImageEntry* entry = pickNext(lastStart, position);
-        if (!entry) break;
-        if (!entry->hasThumbnail()) {
-            auto thumbnail = m_source->makeThumbnail(entry->path(), m_box, m_options, &m_stop);
-            if (m_stop.isCancelled()) {
-                release(entry);
-                break;
+    if (!m_stop.isCancelled()) {
+        if (ImageEntry* entry = pickNext(c.lastStart, c.position)) {
+            more = true;
+            if (!entry->hasThumbnail()) {
+                auto thumbnail = m_source->makeThumbnail(entry->path(), m_box, m_options, &m_stop);
+                if (m_stop.isCancelled()) {
+                    release(entry);
+                    more = false;
+                } else {
+                    // A file that cannot be thumbnailed keeps its empty box.
+                    entry->setThumbnail(std::move(thumbnail));
+                }
+            } else {
+                entry->setThumbnail(nullptr);
             }
-            // A file that cannot be thumbnailed keeps its empty box.
-            entry->setThumbnail(std::move(thumbnail));
-        } else {
-            entry->setThumbnail(nullptr);
+            if (more) {
+                entry->setThumbnailDone();
+                release(entry);
+                std::lock_guard lock(m_stateLock);
+                ++m_made;
+                ++c.position;
+            }
         }
-        entry->setThumbnailDone();
-        release(entry);
-        {
-            std::lock_guard lock(m_stateLock);
-            ++m_made;
-        }
-        ++position;
+    }
+    if (more && !m_stop.isCancelled()) {
+        m_pool->post([this, chain] { step(chain); });
+        return;
     }
     {
         std::lock_guard lock(m_stateLock);
-        --m_running;
+        if (m_running > 0) --m_running;
     }
     m_stateCv.notify_all();
 }

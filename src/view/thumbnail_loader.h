@@ -17,7 +17,7 @@ namespace kalder::view {
 class EntryList;
 class ImageEntry;
 
-// One worker per core beyond the display loader's, at least one.
+// One worker per core: display decodes go before thumbnails in the shared pool.
 unsigned defaultThumbnailWorkers();
 
 // The thumbnail loader: workers that walk the list from a start entry, wrapping at the end, and
@@ -56,7 +56,12 @@ public:
     std::int32_t made() const;
 
 private:
-    void run();
+    // Where one chain of tasks goes on looking for work.
+    struct Chain {
+        const ImageEntry* lastStart = nullptr;
+        std::size_t position = 0;
+    };
+    void step(unsigned chain);
     const ImageEntry* startEntry() const;
     // The next entry nobody made or took, taken for the caller (under the list lock).
     ImageEntry* pickNext(const ImageEntry*& lastStart, std::size_t& position);
@@ -73,14 +78,16 @@ private:
     mutable std::mutex m_stateLock;  // guards m_suspended, m_running, m_made
     mutable std::condition_variable m_stateCv;
     bool m_suspended = false;
-    unsigned m_running = 0;  // workers that have not ended
+    unsigned m_running = 0;          // chains that have not ended (parked ones included)
+    std::vector<unsigned> m_parked;  // chains that met a suspension
     std::int32_t m_made = 0;
     image::CancelFlag m_stop;  // the thumbnail-stop event
 
     std::unordered_set<const ImageEntry*> m_taken;  // guarded by the list lock
     unsigned m_workers;
-    // Last, so that its workers are joined before anything they use goes away.
-    std::unique_ptr<base::ThreadPool> m_pool;
+    std::vector<Chain> m_chains;  // one per worker; each used by one task at a time
+    // Last, so that its tasks have ended before anything they use goes away.
+    std::unique_ptr<base::TaskGroup> m_pool;
 };
 
 }  // namespace kalder::view

@@ -11,7 +11,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "base/thread_pool.h"
 #include "image/sinks.h"
@@ -40,7 +39,9 @@ struct Job {
 class Pool {
 public:
     Pool(const BatchSettings& settings, const OverlayLayer* overlay, unsigned threads)
-        : m_settings(settings), m_overlay(overlay), m_threads(threads) {}
+        : m_settings(settings),
+          m_overlay(overlay),
+          m_threads(base::ThreadPool::shared(), base::ThreadPool::Priority::Normal, threads) {}
     void add(Job* job) {
         m_threads.post([this, job] { convert(*job); });
     }
@@ -78,8 +79,8 @@ private:
     image::CancelFlag m_cancel;
     std::mutex m_lock;  // guards every Job::done
     std::condition_variable m_finished;
-    // Last, so that its workers are joined before anything they use goes away.
-    base::ThreadPool m_threads;
+    // Last, so that its tasks have run before anything they use goes away.
+    base::TaskGroup m_threads;
 };
 
 // The answers the user gave for all further files of one question.
@@ -287,7 +288,7 @@ BatchResult BatchConvertor::Run(const BatchSettings& settings, const BatchFileLi
         overlay = &layer;
     }
     BatchSettings s = settings;
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned cores = base::ThreadPool::shared().size();
     unsigned jobs = settings.jobs > 0 ? static_cast<unsigned>(settings.jobs) : cores;
     jobs = std::min<unsigned>({jobs, 64u, static_cast<unsigned>(list.files.size())});
     s.jobs = static_cast<std::int32_t>(jobs);
