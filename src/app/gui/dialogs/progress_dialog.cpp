@@ -132,29 +132,39 @@ QString ProgressDialog::stageText() const {
     return m_stage != nullptr ? m_stage->text() : QString();
 }
 
-bool ProgressDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (!m_polling) return QObject::eventFilter(watched, event);
+JobInput jobInput(QEvent* event) {
     switch (event->type()) {
         case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) m_escape = true;
-            return true;
+            return static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape ? JobInput::Escape
+                                                                           : JobInput::Hold;
         case QEvent::KeyRelease:
         case QEvent::ShortcutOverride:
         case QEvent::Shortcut:
-            return true;
-        // The job is still running inside a command handler: clicks, wheel turns and close
-        // requests must not start another command underneath it.
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
         case QEvent::Wheel:
-            return true;
+            return JobInput::Hold;
         case QEvent::Close:
             event->ignore();
-            return true;
+            return JobInput::Hold;
         default:
-            return QObject::eventFilter(watched, event);
+            return JobInput::Pass;
     }
+}
+
+bool ProgressDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (!m_polling) return QObject::eventFilter(watched, event);
+    switch (jobInput(event)) {
+        case JobInput::Escape:
+            m_escape = true;
+            return true;
+        case JobInput::Hold:
+            return true;
+        case JobInput::Pass:
+            break;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 }  // namespace kalder::gui

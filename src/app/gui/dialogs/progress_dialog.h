@@ -7,10 +7,17 @@
 #include "app/core/progress_model.h"
 
 class QDialog;
+class QEvent;
 class QLabel;
 class QProgressBar;
 
 namespace kalder::gui {
+
+// What a job that runs inside a command handler does with the user's input meanwhile: ESC asks
+// it to stop; keys, clicks, wheel turns and close requests (ignored) wait, so that no other
+// command starts underneath it; everything else (painting, timers) passes.
+enum class JobInput { Pass, Hold, Escape };
+JobInput jobInput(QEvent* event);
 
 // The small window long jobs show while they run on the user-interface thread: the file being
 // worked on, the stage, one bar over the whole job and "Press ESC key to stop". The job calls

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
-#include <QKeyEvent>
 #include <QMessageBox>
 #include <exception>
 #include <mutex>
@@ -235,25 +234,18 @@ void ToolRunner::run(const std::function<void(tools::ToolHost&)>& job) {
 }
 
 bool ToolRunner::eventFilter(QObject* watched, QEvent* event) {
+    // The boxes the run shows take their input as usual.
     if (m_asking > 0) return QObject::eventFilter(watched, event);
-    switch (event->type()) {
-        case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) cancel();
+    switch (jobInput(event)) {
+        case JobInput::Escape:
+            cancel();
             return true;
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
+        case JobInput::Hold:
             return true;
-        case QEvent::Close:
-            event->ignore();
-            return true;
-        default:
-            return QObject::eventFilter(watched, event);
+        case JobInput::Pass:
+            break;
     }
+    return QObject::eventFilter(watched, event);
 }
 
 }  // namespace kalder::gui
