@@ -132,11 +132,11 @@ QString ProgressDialog::stageText() const {
     return m_stage != nullptr ? m_stage->text() : QString();
 }
 
-JobInput jobInput(QEvent* event) {
+bool holdForJob(QEvent* event, bool& escape) {
     switch (event->type()) {
         case QEvent::KeyPress:
-            return static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape ? JobInput::Escape
-                                                                           : JobInput::Hold;
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) escape = true;
+            return true;
         case QEvent::KeyRelease:
         case QEvent::ShortcutOverride:
         case QEvent::Shortcut:
@@ -144,26 +144,17 @@ JobInput jobInput(QEvent* event) {
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
         case QEvent::Wheel:
-            return JobInput::Hold;
+            return true;
         case QEvent::Close:
             event->ignore();
-            return JobInput::Hold;
+            return true;
         default:
-            return JobInput::Pass;
+            return false;
     }
 }
 
 bool ProgressDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (!m_polling) return QObject::eventFilter(watched, event);
-    switch (jobInput(event)) {
-        case JobInput::Escape:
-            m_escape = true;
-            return true;
-        case JobInput::Hold:
-            return true;
-        case JobInput::Pass:
-            break;
-    }
+    if (m_polling && holdForJob(event, m_escape)) return true;
     return QObject::eventFilter(watched, event);
 }
 

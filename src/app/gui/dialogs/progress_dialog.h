@@ -13,11 +13,10 @@ class QProgressBar;
 
 namespace kalder::gui {
 
-// What a job that runs inside a command handler does with the user's input meanwhile: ESC asks
-// it to stop; keys, clicks, wheel turns and close requests (ignored) wait, so that no other
-// command starts underneath it; everything else (painting, timers) passes.
-enum class JobInput { Pass, Hold, Escape };
-JobInput jobInput(QEvent* event);
+// Whether a job that runs inside a command handler holds `event` back: keys, clicks, wheel turns
+// and close requests (ignored) wait, so that no other command starts underneath it; everything
+// else (painting, timers) passes. ESC, held too, sets `escape`: it asks the job to stop.
+bool holdForJob(QEvent* event, bool& escape);
 
 // The small window long jobs show while they run on the user-interface thread: the file being
 // worked on, the stage, one bar over the whole job and "Press ESC key to stop". The job calls

@@ -235,15 +235,10 @@ void ToolRunner::run(const std::function<void(tools::ToolHost&)>& job) {
 
 bool ToolRunner::eventFilter(QObject* watched, QEvent* event) {
     // The boxes the run shows take their input as usual.
-    if (m_asking > 0) return QObject::eventFilter(watched, event);
-    switch (jobInput(event)) {
-        case JobInput::Escape:
-            cancel();
-            return true;
-        case JobInput::Hold:
-            return true;
-        case JobInput::Pass:
-            break;
+    bool escape = false;
+    if (m_asking == 0 && holdForJob(event, escape)) {
+        if (escape) cancel();
+        return true;
     }
     return QObject::eventFilter(watched, event);
 }
