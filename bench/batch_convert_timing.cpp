@@ -62,15 +62,14 @@ bool makePhotos(const fs::path& folder) {
 }
 
 // The engine as the command line drives it: nothing to show, no questions.
-class QuietHost final : public tools::BatchHost {
+class QuietHost final : public tools::ToolHost {
 public:
     int errors = 0;
     void error(const std::string&) override { ++errors; }
-    tools::ExistingAnswer askExisting(const std::string&, const fs::path&, fs::path&) override {
-        return tools::ExistingAnswer::Skip;
-    }
-    void progress(std::int32_t, std::int32_t, const fs::path&, std::int32_t) override {}
-    bool stopRequested() override { return false; }
+    void warning(const std::string&) override {}
+    tools::ToolAnswer ask(const tools::ToolQuestion&) override { return tools::ToolAnswer::No; }
+    void progress(const tools::ToolProgress&) override {}
+    bool cancelled() override { return false; }
 };
 
 struct Times {

@@ -1,15 +1,13 @@
 // convert: the batch convertor over the given files, with no one to ask.
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <map>
 #include <ostream>
-#include <set>
 #include <string>
 
 #include "cli/cli_args.h"
+#include "cli/cli_tool_host.h"
 #include "cli/cli_usage.h"
 #include "cli/cli_verb.h"
 #include "image/colour_reducer.h"
@@ -52,9 +50,8 @@ struct ConvertOptions {
     std::int32_t anchorY = 2;  // 0 top, 1 middle, 2 bottom
     std::int32_t spacingX = 10;
     std::int32_t spacingY = 10;
-    bool overwrite = false;
-    bool skipExisting = false;
-    std::int32_t jobs = 0;  // 0: one per core
+    std::optional<bool> answer;  // --overwrite (--yes) or --skip-existing (--no)
+    std::int32_t jobs = 0;       // 0: one per core
 };
 
 // An option whose value is looked up in `values`; `what` lists them for the error.
@@ -170,79 +167,26 @@ std::string parseConvert(const std::vector<std::string>& args, ConvertOptions& o
              o.spacingY = static_cast<std::int32_t>(d[1]);
              return std::string();
          }},
-        flag({"--overwrite"}, o.overwrite),
-        flag({"--skip-existing"}, o.skipExisting),
+        answerOption(o.answer),
+        {{"--overwrite", "--skip-existing"},
+         false,
+         [&o](const std::string& word, const std::string&) {
+             const bool overwrite = word == "--overwrite";
+             if (o.answer && *o.answer != overwrite)
+                 return std::string("--overwrite and --skip-existing exclude each other");
+             o.answer = overwrite;
+             return std::string();
+         }},
         integer({"--jobs"}, o.jobs, 1, 256),
     };
     addWriterOptions(options, o.writer);
     if (std::string error = parseArgs(args, options, o.inputs); !error.empty()) return error;
     if (o.inputs.empty()) return "no input file";
-    if (o.overwrite && o.skipExisting) return "--overwrite and --skip-existing exclude each other";
     if (!o.overlayImage.empty() && !o.overlayText.empty())
         return "--overlay-image and --overlay-text exclude each other";
     if (!o.subfolderRoot.empty() && o.output.empty()) return "--copy-subfolders needs -o DIR";
     return {};
 }
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-extern "C" void onInterrupt(int) { g_interrupted = 1; }
-
-// Ctrl+C asks the run to stop instead of killing it, so its temporary files go away. The
-// handler stays until the process ends: a late Ctrl+C must not kill it while it finishes.
-void catchInterrupts() {
-    g_interrupted = 0;
-    struct sigaction sa {};
-    sa.sa_handler = onInterrupt;
-    sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
-}
-
-class CliHost : public tools::BatchHost {
-public:
-    CliHost(const ConvertOptions& o, std::ostream& err)
-        : m_options(o), m_err(err), m_terminal(progressWanted()) {}
-    ~CliHost() override { clearLine(); }
-
-    bool refused = false;
-
-    void error(const std::string& message) override {
-        clearLine();
-        m_err << "kalder-cli: " << message << "\n";
-    }
-    tools::ExistingAnswer askExisting(const std::string& message, const fs::path& path,
-                                      fs::path&) override {
-        // Never a question: a script has no one to answer it.
-        if (m_options.overwrite) return tools::ExistingAnswer::OverwriteAll;
-        if (m_options.skipExisting) return tools::ExistingAnswer::SkipAll;
-        clearLine();
-        m_err << "kalder-cli: " << message << " " << path.string()
-              << " (not converted; use --overwrite or --skip-existing)\n";
-        refused = true;
-        return tools::ExistingAnswer::Skip;
-    }
-    // One line per file as it starts, however many stages it goes through.
-    void progress(std::int32_t index, std::int32_t count, const fs::path& file,
-                  std::int32_t) override {
-        if (!m_terminal || index < 0 || !m_started.insert(index).second) return;
-        m_err << "[" << index + 1 << "/" << count << "] " << file.string() << "\n";
-    }
-    bool stopRequested() override { return g_interrupted != 0; }
-
-private:
-    void clearLine() {
-        if (!m_shown) return;
-        m_err << "\r\033[K" << std::flush;
-        m_shown = false;
-    }
-
-    const ConvertOptions& m_options;
-    std::ostream& m_err;
-    bool m_terminal;
-    bool m_shown = false;
-    std::set<std::int32_t> m_started;
-};
 
 void addEffects(const ConvertOptions& o, tools::EffectList& list) {
     std::vector<std::int32_t> order;
@@ -357,15 +301,23 @@ int run(const std::vector<std::string>& args, std::ostream&, std::ostream& err) 
     list.root = o.subfolderRoot;
     for (const auto& input : o.inputs) list.files.emplace_back(input);
 
-    catchInterrupts();
-    CliHost host(o, err);
+    CliToolHost host(err, o.answer, true);
+    host.catchInterrupts();
+    // Never a question: a script has no one to answer it.
+    bool refused = false;
+    host.unanswered = [&err, &refused](const tools::ToolQuestion& q) {
+        err << "kalder-cli: " << q.text << " " << q.file.string()
+            << " (not converted; use --overwrite or --skip-existing)\n";
+        refused = true;
+        return tools::ToolAnswer::No;
+    };
     const tools::BatchResult r = tools::BatchConvertor::Run(s, list, host);
     // Quiet when every file went well; otherwise the count of each outcome, damage included.
     if (r.failed > 0 || r.damaged > 0)
         host.error(std::to_string(r.converted) + " converted (" + std::to_string(r.damaged) +
                    " with damage), " + std::to_string(r.failed) + " failed, " +
                    std::to_string(r.skipped) + " skipped");
-    const bool all = !r.stopped && !host.refused && r.failed == 0 && r.damaged == 0 &&
+    const bool all = !r.stopped && !refused && r.failed == 0 && r.damaged == 0 &&
                      r.converted + r.skipped == static_cast<std::int32_t>(list.files.size());
     return all ? 0 : 1;
 }
@@ -396,6 +348,7 @@ const Verb& convertVerb() {
             "  --overlay-anchor A  top-left ... bottom-right (default bottom-right)\n"
             "  --overlay-spacing H,V  distance from the anchored edges (default 10,10)\n"
             "  --overwrite, --skip-existing  for outputs that exist (default: refuse)\n"
+            "  --yes, --no        the same as --overwrite, --skip-existing\n"
             "  --jobs N           worker threads (default: one per core)\n") +
             kWriterOptionsHelp,
         "image",

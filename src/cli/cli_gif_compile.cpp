@@ -1,9 +1,9 @@
 // gif-compile: one animated GIF from the input files, a frame per file in the order given. An
-// existing output is replaced.
+// existing output is replaced unless --no.
 #include <ostream>
-#include <string_view>
 
 #include "cli/cli_args.h"
+#include "cli/cli_tool_host.h"
 #include "cli/cli_usage.h"
 #include "cli/cli_verb.h"
 #include "tools/convert/page_preparation.h"
@@ -11,32 +11,6 @@
 
 namespace kalder::cli {
 namespace {
-
-// Nobody to ask on a command line: the user asked for what the options say.
-class CliHost final : public tools::GifCompilerHost {
-public:
-    CliHost(std::ostream& err, const std::vector<std::filesystem::path>& files)
-        : m_err(err), m_files(files), m_terminal(progressWanted()) {}
-    void error(const std::string& message) override { m_err << "kalder-cli: " << message << "\n"; }
-    void warning(const std::string& message) override {
-        m_err << "kalder-cli: warning: " << message << "\n";
-    }
-    bool ask(const std::string&) override { return true; }
-    // A line per file as it is loaded.
-    void progress(const char* stage, std::int64_t total, std::int64_t done) override {
-        if (!m_terminal || std::string_view(stage) != tools::kGifLoadingFiles || done < 0 ||
-            done >= total || static_cast<std::size_t>(done) >= m_files.size())
-            return;
-        m_err << "[" << done + 1 << "/" << total << "] "
-              << m_files[static_cast<std::size_t>(done)].string() << "\n";
-    }
-    bool stopRequested() override { return false; }
-
-private:
-    std::ostream& m_err;
-    const std::vector<std::filesystem::path>& m_files;
-    bool m_terminal;
-};
 
 struct GifOptions {
     std::vector<std::string> inputs;
@@ -48,6 +22,7 @@ struct GifOptions {
     bool separatePalettes = false;
     std::string comment;
     WriterChoices writer;  // the palette options and --interlaced
+    std::optional<bool> answer;
 };
 
 std::string parseGif(const std::vector<std::string>& args, GifOptions& o) {
@@ -72,6 +47,7 @@ std::string parseGif(const std::vector<std::string>& args, GifOptions& o) {
         flag({"--separate-palettes"}, o.separatePalettes),
         text({"--comment"}, o.comment),
         flag({"--interlaced"}, o.writer.interlaced),
+        answerOption(o.answer),
     };
     addPaletteOptions(options, o.writer);
     if (std::string error = parseArgs(args, options, o.inputs); !error.empty()) return error;
@@ -105,7 +81,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
 
     std::vector<std::filesystem::path> files(c.inputs.begin(), c.inputs.end());
-    CliHost host(err, files);
+    // Nobody to ask: the user asked for what the options say, so an existing output is replaced
+    // unless --no.
+    CliToolHost host(err, c.answer, true);
     std::vector<tools::AnimationFrame> frames;
     // No previews are shown here; the smallest keeps the opening check cheap.
     if (!tools::GifCompiler::Open(files, 1, host, frames)) return 1;
@@ -114,6 +92,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         if (c.disposal) f.disposal = *c.disposal;
     }
     const auto result = tools::GifCompiler::Compile(frames, o, host);
+    if (result.outcome == tools::CompileOutcome::Stopped)
+        err << "kalder-cli: " << o.output.string() << ": not written (--no)\n";
     if (result.outcome != tools::CompileOutcome::Written) return 1;
     out << o.output.string() << "\n";
     return 0;
@@ -139,7 +119,9 @@ const Verb& gifCompileVerb() {
         "  --palette NAME     optimized, websafe, bw, vga, system\n"
         "  --colors N         at most N colours (2-256)\n"
         "  --dither NAME      none, ordered, floyd, jarvis, stucki\n"
-        "  --interlaced       interlaced frames\n",
+        "  --interlaced       interlaced frames\n"
+        "  --yes, --no        replace an existing OUT, and use separate palettes on frames\n"
+        "                     with transparency, or not (default: yes)\n",
         "image",
         check,
         run,

@@ -6,6 +6,7 @@
 #include <numeric>
 #include <ostream>
 
+#include "cli/cli_tool_host.h"
 #include "cli/cli_usage.h"
 #include "cli/cli_verb.h"
 #include "tools/icon_compiler/icon_compiler.h"
@@ -18,17 +19,10 @@ bool parseNumber(const std::string& text, std::int64_t& out, int base = 10) {
     return ec == std::errc{} && p == text.data() + text.size();
 }
 
-// Answers for the user: Yes to every question (multi-page files become pages, an existing OUT
-// is replaced, as the other commands do), the colour and hot spot from the command line.
-class CommandLineHost final : public tools::IconCompilerHost {
+// The colour and hot spot come from the command line; the dialogs are never shown.
+class CommandLineQuestions final : public tools::IconQuestions {
 public:
-    CommandLineHost(std::ostream& err, image::ColorRef colour) : m_err(err), m_colour(colour) {}
-    void message(const std::string& text, tools::IconMessageKind kind) override {
-        m_err << "kalder-cli: " << (kind == tools::IconMessageKind::Warning ? "warning: " : "")
-              << text << "\n";
-        if (kind != tools::IconMessageKind::Warning) failed = true;
-    }
-    bool ask(const std::string&) override { return true; }
+    explicit CommandLineQuestions(image::ColorRef colour) : m_colour(colour) {}
     bool chooseColour(image::ColorRef& colour) override {
         colour = m_colour;
         return true;
@@ -36,10 +30,7 @@ public:
     bool askHotSpot(std::int32_t&, std::int32_t&) override { return true; }
     bool askDelay(std::uint32_t&) override { return true; }
 
-    bool failed = false;
-
 private:
-    std::ostream& m_err;
     image::ColorRef m_colour;
 };
 
@@ -104,6 +95,7 @@ IconCompileOptions parseIconCompile(const std::vector<std::string>& args, std::s
                 error = "bad value for --delay (hundredths of a second): " + v;
             else
                 o.delay = static_cast<std::uint32_t>(n);
+        } else if (takeAnswerWord(a, o.answer, error)) {
         } else if (!a.empty() && a[0] == '-') {
             error = "unknown option: " + a;
         } else {
@@ -135,8 +127,16 @@ int runIconCompile(const std::vector<std::string>& args, std::ostream& out, std:
                                             static_cast<std::uint8_t>(*o.transparent >> 8),
                                             static_cast<std::uint8_t>(*o.transparent))
                       : 0;
-    CommandLineHost host(err, colour);
-    tools::IconCompiler compiler(host);
+    // Yes to every question unless --no: multi-page files become pages, an existing OUT is
+    // replaced, as the other commands do.
+    CliToolHost host(err, o.answer);
+    // --transparent and --mask ask for the new mask.
+    host.settled = [](const tools::ToolQuestion& q) -> std::optional<tools::ToolAnswer> {
+        if (q.text == tools::kIconSetMaskQuestion) return tools::ToolAnswer::Yes;
+        return std::nullopt;
+    };
+    CommandLineQuestions questions(colour);
+    tools::IconCompiler compiler(host, questions);
     std::vector<std::filesystem::path> files(o.inputs.begin(), o.inputs.end());
     if (!o.mask.empty()) files.emplace_back(o.mask);
     const bool opened = o.sizes.empty()
@@ -155,10 +155,10 @@ int runIconCompile(const std::vector<std::string>& args, std::ostream& out, std:
         !compiler.setMaskImage(rows, {static_cast<std::int32_t>(o.inputs.size())}))
         return 1;
     // A page the mask did not fit was reported; the file would not be what was asked for.
-    if (host.failed) return 1;
+    if (host.errors() > 0) return 1;
     if (o.hotSpot) compiler.setHotSpotAt(rows, o.hotSpot->first, o.hotSpot->second);
     // A hot spot outside a page was reported likewise.
-    if (host.failed) return 1;
+    if (host.errors() > 0) return 1;
     if (o.delay) compiler.setDelayTo(rows, *o.delay);
     if (!compiler.compile(o.output, *tools::iconOutputTypeFor(o.output))) return 1;
     out << o.output << "\n";
@@ -177,7 +177,9 @@ const Verb& iconCompileVerb() {
         "  --hotspot X,Y      the cursor's hot spot\n"
         "  --delay N          frame delay of an .ani in 1/100 s\n"
         "  --sizes standard|N,N,...  make these square sizes from one picture (standard: 16,\n"
-        "                     24, 32, 48, 64, 128 and 256, as far as the picture is large)\n",
+        "                     24, 32, 48, 64, 128 and 256, as far as the picture is large)\n"
+        "  --yes, --no        make pages of multi-page files and replace an existing OUT,\n"
+        "                     or not (default: yes)\n",
         "image",
         [](const std::vector<std::string>& args) {
             std::string error;

@@ -21,6 +21,7 @@ struct IconCompileOptions {
     // the picture.
     std::vector<std::int32_t> sizes;
     bool standardSizes = false;
+    std::optional<bool> answer;  // --yes or --no
 };
 
 // `args` follow the command word; the error is empty on success.

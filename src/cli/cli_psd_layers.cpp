@@ -4,33 +4,13 @@
 #include <ostream>
 #include <system_error>
 
+#include "cli/cli_tool_host.h"
 #include "cli/cli_usage.h"
 #include "cli/cli_verb.h"
 #include "tools/psd_decompiler/psd_decompiler.h"
 
 namespace kalder::cli {
-namespace {
-
 namespace fs = std::filesystem;
-
-// Nobody to ask on a command line: outputs are replaced, as the other commands do.
-class CommandLineHost final : public tools::PsdDecompilerHost {
-public:
-    explicit CommandLineHost(std::ostream& err) : m_err(err) {}
-    void error(const std::string& text) override { m_err << "kalder-cli: " << text << "\n"; }
-    bool progress(const fs::path&, std::int32_t, std::int32_t, std::int32_t,
-                  std::int32_t) override {
-        return false;
-    }
-    tools::PsdExistingFile fileExists(const fs::path&) override {
-        return tools::PsdExistingFile::OverwriteAll;
-    }
-
-private:
-    std::ostream& m_err;
-};
-
-}  // namespace
 
 PsdLayersOptions parsePsdLayers(const std::vector<std::string>& args, std::string& error) {
     PsdLayersOptions o;
@@ -52,6 +32,7 @@ PsdLayersOptions parsePsdLayers(const std::vector<std::string>& args, std::strin
                 error = "--bmp and --png exclude each other";
             o.png = a == "--png";
             formatGiven = true;
+        } else if (takeAnswerWord(a, o.answer, error)) {
         } else if (a == "--expand") {
             o.expand = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -80,7 +61,8 @@ int runPsdLayers(const std::vector<std::string>& args, std::ostream& out, std::o
         o.png ? tools::PsdLayerFormat::PngWithAlpha : tools::PsdLayerFormat::BmpWithMask;
     options.expandToImage = o.expand;
     options.outputFolder = o.outputFolder;
-    CommandLineHost host(err);
+    // Nobody to ask: outputs are replaced, as the other commands do, unless --no.
+    CliToolHost host(err, o.answer);
     const auto result = tools::decompilePsdFiles({o.inputs.begin(), o.inputs.end()}, options, host);
     for (const auto& path : result.written) out << path.string() << "\n";
     return result.completed ? 0 : 1;
@@ -89,13 +71,14 @@ int runPsdLayers(const std::vector<std::string>& args, std::ostream& out, std::o
 const Verb& psdLayersVerb() {
     static const Verb verb = {
         "psd-layers",
-        "FILE... -o DIR [--bmp|--png] [--expand]",
+        "FILE... -o DIR [--bmp|--png] [--expand] [--yes|--no]",
         "every layer as a file",
         "",
         "  -o, --output DIR   the folder to write into\n"
         "  --bmp              BMP with a _mask.bmp beside it (the default)\n"
         "  --png              PNG\n"
-        "  --expand           every layer at the document's size\n",
+        "  --expand           every layer at the document's size\n"
+        "  --yes, --no        replace existing files or keep them (default: replace)\n",
         "image",
         [](const std::vector<std::string>& args) {
             std::string error;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ struct PsdLayersOptions {
     std::string outputFolder;
     bool png = false;  // default: BMP files with "_mask.bmp" beside them
     bool expand = false;
+    std::optional<bool> answer;  // --yes or --no
 };
 
 // `args` follow the command word; the error is empty on success.

@@ -28,7 +28,8 @@ std::uint32_t frameColour(int frame, int x, int y) {
 TEST(CliGifCompile, BadOptionsAreRefused) {
     for (const auto& bad : {std::vector<std::string>{"a", "b"},
                             {"a", "b", "-o", "o.gif", "--disposal", "4"},
-                            {"a", "b", "-o", "o.gif", "--delay", "-1"}})
+                            {"a", "b", "-o", "o.gif", "--delay", "-1"},
+                            {"a", "b", "-o", "o.gif", "--yes", "--no"}})
         EXPECT_NE(cli::gifCompileVerb().check(bad), "");
 }
 
@@ -65,6 +66,10 @@ TEST(CliGifCompile, WritesTheFramesAndRefusesUnequalSizes) {
             }
     }
     EXPECT_EQ(comments, std::vector<std::string>{"made here"});
+    // With --no the existing output stays.
+    const auto written = test::readFile(out);
+    EXPECT_EQ(runCli("gif-compile" + inputs + " -o '" + out.string() + "' --delay 9 --no"), 1);
+    EXPECT_EQ(test::readFile(out), written);
 
     const fs::path odd = dir / "odd.bmp", out2 = dir / "out2.gif";
     test::writeFile(odd, test::bmp24(20, 13, [](int, int) { return 0u; }));

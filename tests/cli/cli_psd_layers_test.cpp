@@ -52,6 +52,7 @@ TEST(CliPsdLayers, ParsesItsWordsAndRefusesBadOnes) {
         {"a.psd", "-o"},
         {"a.psd", "-o", "d", "--bmp", "--png"},
         {"a.psd", "-o", "d", "--tga"},
+        {"a.psd", "-o", "d", "--yes", "--no"},
     };
     for (const auto& args : bad) {
         (void)cli::parsePsdLayers(args, error);
@@ -81,4 +82,22 @@ TEST(CliPsdLayers, WritesEveryLayerAndStopsAtABadFile) {
     EXPECT_EQ(layer->height, 4);
     EXPECT_EQ(layer->at(2, 1)[0], 200);
     EXPECT_EQ(runCli("-o '" + out + "'"), 2);
+}
+
+TEST(CliPsdLayers, YesAndNoAnswerForExistingFiles) {
+    test::TempDir dir;
+    test::writeFile(dir / "doc.psd", twoLayers());
+    const std::vector<std::uint8_t> old{'o', 'l', 'd'};
+    const fs::path kept = dir / "doc_000_layer.bmp";
+    const std::string args =
+        "'" + (dir / "doc.psd").string() + "' -o '" + dir.path().string() + "'";
+    test::writeFile(kept, old);
+    EXPECT_EQ(runCli(args + " --no"), 0);
+    EXPECT_EQ(test::readFile(kept), old);
+    EXPECT_TRUE(fs::exists(dir / "doc_001_layer.bmp"));
+    EXPECT_EQ(runCli(args + " --yes"), 0);
+    EXPECT_NE(test::readFile(kept), old);
+    test::writeFile(kept, old);
+    EXPECT_EQ(runCli(args), 0);  // without either, replaced as before
+    EXPECT_NE(test::readFile(kept), old);
 }

@@ -30,6 +30,7 @@
 #include "app/gui/tools/batch_convertor/batch_effects_page.h"
 #include "app/gui/tools/batch_convertor/batch_overlay_page.h"
 #include "app/gui/tools/batch_convertor/batch_run.h"
+#include "app/gui/tools/tool_runner.h"
 #include "app/gui/viewing_area.h"
 #include "dialog_test_support.h"
 #include "fake_tool_context.h"
@@ -395,33 +396,30 @@ TEST(BatchConvertorDialog, EffectControlsComeFromTheDescriptionsAndDriveThePrevi
 
 TEST(BatchConvertorDialog, RunHostAsksAndReportsThroughTheSharedDialogs) {
     QWidget parent;
-    BatchRunHost host(&parent);
-    host.begin();
+    GuiToolHost host(&parent);
+    host.setErrors(GuiToolHost::Errors::Collect);
     fs::path renamed = "/untouched";
+    const tools::ToolQuestion readOnly("File is read-only:", "/a/b.png",
+                                       tools::kExistingFileAnswers, &renamed);
     {
         ModalHandler<FileExistsDialog> answer(
             [](FileExistsDialog* d) { d->choose(FileExistsDialog::SkipAll); });
-        EXPECT_EQ(host.askExisting("File is read-only:", "/a/b.png", renamed),
-                  tools::ExistingAnswer::SkipAll);
+        EXPECT_EQ(host.ask(readOnly), tools::ToolAnswer::NoToAll);
     }
     {
         ModalHandler<FileExistsDialog> answer([](FileExistsDialog* d) { d->reject(); });
-        EXPECT_EQ(host.askExisting("File is to be modified:", "/a/b.png", renamed),
-                  tools::ExistingAnswer::Cancel);
+        EXPECT_EQ(host.ask(readOnly), tools::ToolAnswer::Cancel);
     }
     EXPECT_EQ(renamed, fs::path("/untouched"));
     // Problems are kept for the report at the end; nothing stops the run.
     MessageBoxes boxes;
     host.error("Can't read image: /a/b.png");
-    host.damaged("/a/c.jpg", "data ends at row 8");
     QCoreApplication::processEvents();
     EXPECT_TRUE(boxes.texts.isEmpty());
-    EXPECT_EQ(host.problems(),
-              (std::vector<std::string>{"Can't read image: /a/b.png",
-                                        "/a/c.jpg: converted with damage: data ends at row 8"}));
-    host.progress(0, 2, "/a/b.png", 1);
+    EXPECT_EQ(host.problems(), (std::vector<std::string>{"Can't read image: /a/b.png"}));
+    host.progress({tools::kBatchStages[1], 1, 4, "/a/b.png", 0, 2, 0, 1});
     EXPECT_EQ(host.progressDialog().stageText(), "Resampling ...");
-    EXPECT_FALSE(host.stopRequested());
+    EXPECT_FALSE(host.cancelled());
 }
 
 // The panel of `window` opened on `folder`, set to convert the whole folder to PNG; null when

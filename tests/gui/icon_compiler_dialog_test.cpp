@@ -8,18 +8,16 @@
 
 #include "image/image_document.h"
 #include "support/test_support.h"
+#include "tools/recording_tool_host.h"
 
 using namespace kalder;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Answers : tools::IconCompilerHost {
-    std::vector<std::string> messages;
-    void message(const std::string& text, tools::IconMessageKind) override {
-        messages.push_back(text);
-    }
-    bool ask(const std::string&) override { return true; }
+// Yes to every question; records every message.
+struct Answers : test::RecordingToolHost, tools::IconQuestions {
+    bool told() const { return !errors.empty() || !warnings.empty() || !notes.empty(); }
     bool chooseColour(image::ColorRef& c) override {
         c = image::makeColorRef(0, 0, 0);
         return true;
@@ -50,7 +48,7 @@ TEST(IconCompilerDialog, ButtonsEditThePagesAndCompileWrites) {
         test::writeFile(dir / name,
                         test::bmp24(16, 16, [](int x, int) { return x < 8 ? 0 : 0xFF; }));
     Answers answers;
-    tools::IconCompiler compiler(answers);
+    tools::IconCompiler compiler(answers, answers);
     ASSERT_TRUE(compiler.open({dir / "a.bmp", dir / "b.bmp"}));
     gui::IconCompilerDialog dialog(compiler, nullptr);
     EXPECT_EQ(dialog.outputFile().toStdString(), (dir / "Output.ico").string());
@@ -78,7 +76,7 @@ TEST(IconCompilerDialog, ButtonsEditThePagesAndCompileWrites) {
     dialog.setOutputFile(QString::fromStdString((dir / "out.ani").string()));
     button(dialog, QStringLiteral("&Compile"))->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_TRUE(answers.messages.empty());
+    EXPECT_FALSE(answers.told());
     EXPECT_EQ(written.toStdString(), (dir / "out.ani").string());
     image::ImageDocument doc;
     image::LoadOptions o;
@@ -98,7 +96,7 @@ TEST(IconCompilerDialog, StandardSizesComeFromOnePicture) {
     EXPECT_FALSE(tools::IconCompiler::isLargeSquare(dir / "wide.bmp"));
 
     Answers answers;
-    tools::IconCompiler compiler(answers);
+    tools::IconCompiler compiler(answers, answers);
     ASSERT_TRUE(compiler.open({dir / "logo.bmp"}));
     gui::IconCompilerDialog dialog(compiler, nullptr);
     auto* pages = dialog.findChild<QTreeWidget*>();
@@ -108,5 +106,5 @@ TEST(IconCompilerDialog, StandardSizesComeFromOnePicture) {
     for (int i = 0; i < pages->topLevelItemCount(); ++i) names << pages->topLevelItem(i)->text(0);
     EXPECT_EQ(names.join(u'|').toStdString(),
               "logo.bmp|logo.bmp (16x16)|logo.bmp (24x24)|logo.bmp (32x32)|logo.bmp (48x48)");
-    EXPECT_TRUE(answers.messages.empty());
+    EXPECT_FALSE(answers.told());
 }

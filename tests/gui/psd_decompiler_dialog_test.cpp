@@ -10,6 +10,7 @@
 
 #include "support/psd_builder.h"
 #include "support/test_support.h"
+#include "tools/recording_tool_host.h"
 
 using kalder::gui::PsdDecompilerDialog;
 namespace test = kalder::test;
@@ -18,17 +19,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Host : tools::PsdDecompilerHost {
-    std::vector<std::string>* errors;
-    explicit Host(std::vector<std::string>* e) : errors(e) {}
-    void error(const std::string& text) override { errors->push_back(text); }
-    bool progress(const fs::path&, std::int32_t, std::int32_t, std::int32_t,
-                  std::int32_t) override {
-        return false;
-    }
-    tools::PsdExistingFile fileExists(const fs::path&) override {
-        return tools::PsdExistingFile::Cancel;
-    }
+// Cancels every file question; keeps the errors where the test sees them after the dialog
+// dropped the host.
+struct Host : test::RecordingToolHost {
+    std::vector<std::string>* kept;
+    explicit Host(std::vector<std::string>* e) : kept(e) { otherwise = tools::ToolAnswer::Cancel; }
+    void error(const std::string& text) override { kept->push_back(text); }
 };
 
 QAbstractButton* button(QWidget& dialog, const QString& text) {

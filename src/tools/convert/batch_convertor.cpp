@@ -83,17 +83,11 @@ private:
     base::TaskGroup m_threads;
 };
 
-// The answers the user gave for all further files of one question.
-struct Memory {
-    bool overwriteAll = false;
-    bool skipAll = false;
-};
-
 enum class Decision { Write, Skip, Cancel };
 
 class BatchRun {
 public:
-    BatchRun(const BatchSettings& settings, const BatchFileList& list, BatchHost& host,
+    BatchRun(const BatchSettings& settings, const BatchFileList& list, ToolHost& host,
              const OverlayLayer* overlay, unsigned jobs)
         : m_s(settings),
           m_list(list),
@@ -106,19 +100,23 @@ public:
 
 private:
     bool stopNow() {
-        if (!m_result.stopped && m_host.stopRequested()) stop();
+        if (!m_result.stopped && m_host.cancelled()) stop();
         return m_result.stopped;
+    }
+    // File `index` is at `stage` (0..3).
+    void report(std::int32_t index, const fs::path& file, std::int32_t stage) {
+        const std::int32_t s = std::clamp(stage, 0, 3);
+        ToolProgress p{kBatchStages[s], s, 4, file, index, m_count, 0, 1};
+        m_host.progress(p);
     }
     void stop() {
         m_result.stopped = true;
         m_pool.cancel();
     }
-    Decision ask(const char* message, fs::path& output, Memory& memory, bool& renamed);
+    Decision ask(const char* message, fs::path& output, RememberedAnswer& memory, bool& renamed);
     Decision decideExisting(fs::path& output);
     void finishOldest();
     void finish(Job& job);
-    // One more file is through; files are counted in the order they end.
-    void fileDone() { m_host.filesDone(++m_done, m_count); }
     bool claimed(const fs::path& output) const {
         return std::any_of(m_inFlight.begin(), m_inFlight.end(),
                            [&](const auto& j) { return j->output == output; });
@@ -126,38 +124,36 @@ private:
 
     const BatchSettings& m_s;
     const BatchFileList& m_list;
-    BatchHost& m_host;
+    ToolHost& m_host;
     unsigned m_jobs;
     std::int32_t m_count;
-    std::int32_t m_done = 0;
-    Memory m_modified;
-    Memory m_readOnly;
+    RememberedAnswer m_modified;
+    RememberedAnswer m_readOnly;
     BatchResult m_result;
     std::deque<std::unique_ptr<Job>> m_inFlight;  // in file order
     Pool m_pool;                                  // last: its threads end before the jobs go
 };
 
-Decision BatchRun::ask(const char* message, fs::path& output, Memory& memory, bool& renamed) {
-    if (memory.skipAll) return Decision::Skip;
-    if (memory.overwriteAll) return Decision::Write;
+Decision BatchRun::ask(const char* message, fs::path& output, RememberedAnswer& memory,
+                       bool& renamed) {
     fs::path newPath;
-    switch (m_host.askExisting(message, output, newPath)) {
-        case ExistingAnswer::Overwrite:
+    ToolQuestion question{message, output,
+                          ToolAnswers{ToolAnswer::Yes, ToolAnswer::YesToAll, ToolAnswer::No,
+                                      ToolAnswer::NoToAll, ToolAnswer::Rename, ToolAnswer::Cancel},
+                          &newPath};
+    switch (memory.ask(m_host, question)) {
+        case ToolAnswer::Yes:
+        case ToolAnswer::YesToAll:
             return Decision::Write;
-        case ExistingAnswer::OverwriteAll:
-            memory.overwriteAll = true;
-            return Decision::Write;
-        case ExistingAnswer::Skip:
+        case ToolAnswer::No:
+        case ToolAnswer::NoToAll:
             return Decision::Skip;
-        case ExistingAnswer::SkipAll:
-            memory.skipAll = true;
-            return Decision::Skip;
-        case ExistingAnswer::Rename:
+        case ToolAnswer::Rename:
             if (newPath.empty()) return Decision::Skip;
             output = newPath;
             renamed = true;
             return Decision::Write;
-        case ExistingAnswer::Cancel:
+        case ToolAnswer::Cancel:
             break;
     }
     return Decision::Cancel;
@@ -189,13 +185,12 @@ void BatchRun::finishOldest() {
     while (!m_pool.waitFor(job)) {
         stopNow();
         if (const std::int32_t stage = job.stage.load(); stage != shown) {
-            m_host.progress(job.index, m_count, job.source, stage);
+            report(job.index, job.source, stage);
             shown = stage;
         }
     }
     finish(job);
     m_inFlight.pop_front();
-    fileDone();
 }
 
 void BatchRun::finish(Job& job) {
@@ -213,7 +208,8 @@ void BatchRun::finish(Job& job) {
         ++m_result.converted;
         if (job.result == kBatchFileDamaged) {
             ++m_result.damaged;
-            m_host.damaged(job.source, job.message);
+            m_host.error(job.source.string() + ": " + kConvertedWithDamageMessage + " " +
+                         job.message);
         }
         return;
     }
@@ -229,14 +225,13 @@ void BatchRun::finish(Job& job) {
 BatchResult BatchRun::go() {
     for (std::int32_t i = 0; i < m_count && !stopNow(); ++i) {
         const fs::path& source = m_list.files[static_cast<std::size_t>(i)];
-        m_host.progress(i, m_count, source, 0);
+        report(i, source, 0);
         auto job = std::make_unique<Job>();
         job->index = i;
         job->source = source;
         if (::stat(source.c_str(), &job->status) != 0) {
             m_host.error(std::string(kCantAccessFileMessage) + " " + source.string());
             ++m_result.failed;
-            fileDone();
             continue;
         }
         job->output = batchOutputPath(m_s, m_list.root, source);
@@ -251,7 +246,6 @@ BatchResult BatchRun::go() {
         }
         if (d == Decision::Skip) {
             ++m_result.skipped;
-            fileDone();
             continue;
         }
         // The temporary file lives beside the output, so putting it in place is a rename.
@@ -262,7 +256,6 @@ BatchResult BatchRun::go() {
             !detail::makeTemporary(folderPath, job->temporary)) {
             m_host.error(std::string(kFailedToWriteMessage) + " " + job->output.string());
             ++m_result.failed;
-            fileDone();
             continue;
         }
         m_pool.add(job.get());
@@ -276,7 +269,7 @@ BatchResult BatchRun::go() {
 }  // namespace
 
 BatchResult BatchConvertor::Run(const BatchSettings& settings, const BatchFileList& list,
-                                BatchHost& host) {
+                                ToolHost& host) {
     if (list.files.empty()) return {};
     OverlayLayer layer;
     const OverlayLayer* overlay = nullptr;

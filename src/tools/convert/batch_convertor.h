@@ -10,6 +10,7 @@
 #include "tools/convert/effects.h"
 #include "tools/convert/overlay.h"
 #include "tools/convert/writer_options_set.h"
+#include "tools/tool_host.h"
 
 namespace kalder::image {
 class CancelSink;
@@ -27,16 +28,6 @@ enum class ApplyTo : std::int32_t {
     Selection = 0,   // the browser's selection (the file on screen in the viewer)
     Folder = 1,      // every image file of the current folder
     FolderTree = 2,  // those of its sub-folders too
-};
-
-// The answer to the file-exists question.
-enum class ExistingAnswer : std::int32_t {
-    Cancel = -1,
-    Overwrite = 0,
-    OverwriteAll = 1,
-    Skip = 2,
-    SkipAll = 3,
-    Rename = 4,  // to the path the host put in `renamed`
 };
 
 // Everything a run needs, gathered from the dialog's pages (or the command line).
@@ -101,35 +92,9 @@ struct BatchFileList {
 // After the path and a colon; followed by the damage ("data ends at row 120").
 inline constexpr char kConvertedWithDamageMessage[] = "converted with damage:";
 
-// How a run talks to its user. The engine calls it only on the thread that called Run, so a GUI
-// can show message boxes from it; it never shows anything itself.
-class BatchHost {
-public:
-    virtual ~BatchHost() = default;
-    // An error about one file, e.g. "Can't read image: /a/b.jpg" (message text, space, path).
-    virtual void error(const std::string& message) = 0;
-    // The file-exists question ("File is to be modified:" or "File is read-only:" with the path);
-    // a Rename sets `renamed` to the new path.
-    virtual ExistingAnswer askExisting(const std::string& message,
-                                       const std::filesystem::path& path,
-                                       std::filesystem::path& renamed) = 0;
-    // Progress: file `index` of `count` (0-based), its name, and its stage out of 4 ("Reading",
-    // "Resampling", "Converting", "Writing").
-    virtual void progress(std::int32_t index, std::int32_t count, const std::filesystem::path& file,
-                          std::int32_t stage) = 0;
-    // Polled often (the dialog's ESC, Ctrl+C on the command line).
-    virtual bool stopRequested() = 0;
-    // `file` was converted, but its data ended early: "FILE: converted with damage: REASON" as
-    // an error unless the host says it otherwise.
-    virtual void damaged(const std::filesystem::path& file, const std::string& reason) {
-        error(file.string() + ": " + kConvertedWithDamageMessage + " " + reason);
-    }
-    // `done` of `count` files are through (converted, skipped or failed), in file order.
-    virtual void filesDone(std::int32_t done, std::int32_t count) {
-        (void)done;
-        (void)count;
-    }
-};
+// The stages of one file, as progress names them ("Reading ..." is stage 0 of 4).
+inline constexpr const char* kBatchStages[] = {"Reading ...", "Resampling ...", "Converting ...",
+                                               "Writing ..."};
 
 struct BatchResult {
     std::int32_t converted = 0;  // damaged ones included
@@ -190,11 +155,12 @@ BatchResampleSize batchResampleSize(const BatchSettings& settings, std::int32_t 
 
 class BatchConvertor {
 public:
-    // Converts every file of the list; per-file errors go to the host and the run goes on.
-    // Returns without doing anything for an empty list; fails the whole run (with the message)
-    // when the overlay cannot be prepared.
+    // Converts every file of the list; per-file errors (and damage, as "FILE: converted with
+    // damage: REASON") go to the host and the run goes on. The file-exists questions offer
+    // Rename. The host is called only on the calling thread. Returns without doing anything for
+    // an empty list; fails the whole run (with the message) when the overlay cannot be prepared.
     static BatchResult Run(const BatchSettings& settings, const BatchFileList& list,
-                           BatchHost& host);
+                           ToolHost& host);
 
     // The page checks of the dialog, on the texts of its fields: the first message, or empty.
     // Width/height texts are "[original]", empty or a number.

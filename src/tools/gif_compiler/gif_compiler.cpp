@@ -20,24 +20,29 @@ namespace {
 using image::PaletteType;
 using image::TransparencyMode;
 
-class HostCancel final : public image::CancelSink {
-public:
-    explicit HostCancel(GifCompilerHost& host) : m_host(host) {}
-    bool isCancelled() const override { return m_host.stopRequested(); }
-
-private:
-    GifCompilerHost& m_host;
-};
+// The stage of a run as progress names it: loading is a run of its own; reading, processing
+// and writing make up a compile.
+ToolProgress stageProgress(const char* stage, std::int64_t total, std::int64_t done) {
+    ToolProgress p;
+    p.stage = stage;
+    const std::string_view s(stage);
+    const bool loading = s == kGifLoadingFiles;
+    p.stageCount = loading ? 1 : 3;
+    p.stageIndex = s == kGifProcessing ? 1 : s == kGifWriting ? 2 : 0;
+    p.total = total;
+    p.done = done;
+    return p;
+}
 
 class HostProgress final : public image::ProgressSink {
 public:
-    HostProgress(GifCompilerHost& host, const char* stage) : m_host(host), m_stage(stage) {}
+    HostProgress(ToolHost& host, const char* stage) : m_host(host), m_stage(stage) {}
     void Progress(std::int64_t total, std::int64_t done) override {
-        m_host.progress(m_stage, total, done);
+        m_host.progress(stageProgress(m_stage, total, done));
     }
 
 private:
-    GifCompilerHost& m_host;
+    ToolHost& m_host;
     const char* m_stage;
 };
 
@@ -128,7 +133,7 @@ void chooseTable(const std::vector<WorkFrame*>& group, bool needTransparent, std
 // Frames after the first must be the first one's size; the message when one is not.
 bool sameSizeAsFirst(std::size_t index, std::int64_t width, std::int64_t height,
                      std::int64_t firstWidth, std::int64_t firstHeight,
-                     const std::filesystem::path& path, GifCompilerHost& host) {
+                     const std::filesystem::path& path, ToolHost& host) {
     if (index == 0 || (width == firstWidth && height == firstHeight)) return true;
     host.error(fillInsert(kGifSizeMismatch, path.string()));
     return false;
@@ -181,7 +186,7 @@ AnimationOptions GifCompiler::normalized(AnimationOptions o) {
 }
 
 bool GifCompiler::Open(const std::vector<std::filesystem::path>& files, std::int32_t previewSize,
-                       GifCompilerHost& host, std::vector<AnimationFrame>& frames) {
+                       ToolHost& host, std::vector<AnimationFrame>& frames) {
     frames.clear();
     if (files.size() < 2) {
         host.error(kGifTooFewImages);
@@ -190,9 +195,11 @@ bool GifCompiler::Open(const std::vector<std::filesystem::path>& files, std::int
     HostCancel cancel(host);
     std::uint32_t width = 0, height = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        host.progress(kGifLoadingFiles, static_cast<std::int64_t>(files.size()),
-                      static_cast<std::int64_t>(i));
-        if (host.stopRequested()) {
+        ToolProgress p = stageProgress(kGifLoadingFiles, static_cast<std::int64_t>(files.size()),
+                                       static_cast<std::int64_t>(i));
+        p.file = files[i];  // no item: the files are the stage's steps
+        host.progress(p);
+        if (host.cancelled()) {
             frames.clear();
             return false;
         }
@@ -227,8 +234,8 @@ bool GifCompiler::Open(const std::vector<std::filesystem::path>& files, std::int
         }
         frames.push_back(std::move(frame));
     }
-    host.progress(kGifLoadingFiles, static_cast<std::int64_t>(files.size()),
-                  static_cast<std::int64_t>(files.size()));
+    host.progress(stageProgress(kGifLoadingFiles, static_cast<std::int64_t>(files.size()),
+                                static_cast<std::int64_t>(files.size())));
     return true;
 }
 
@@ -239,7 +246,7 @@ namespace {
 class CompileRun {
 public:
     CompileRun(const std::vector<AnimationFrame>& frames, const AnimationOptions& options,
-               GifCompilerHost& host)
+               ToolHost& host)
         : m_frames(frames), m_o(options), m_host(host), m_cancel(host) {}
 
     CompileResult run() {
@@ -259,7 +266,7 @@ private:
         return false;
     }
     bool fail(const char* detail = "") {
-        if (m_host.stopRequested()) return stop();
+        if (m_host.cancelled()) return stop();
         m_host.error(std::string(kGifCannotWrite) + " " + m_o.output.string() + detail);
         return false;
     }
@@ -268,14 +275,14 @@ private:
     bool readFrames() {
         const auto count = static_cast<std::int64_t>(m_frames.size());
         for (std::size_t j = 0; j < m_frames.size(); ++j) {
-            m_host.progress(kGifReadingFrames, count, static_cast<std::int64_t>(j));
-            if (m_host.stopRequested()) return stop();
+            m_host.progress(stageProgress(kGifReadingFrames, count, static_cast<std::int64_t>(j)));
+            if (m_host.cancelled()) return stop();
             auto f = std::make_unique<WorkFrame>();
             image::LoadOptions lo;
             lo.path = m_frames[j].path;
             lo.extractAlpha = true;
             if (!f->document.loadAll(lo, false, &m_cancel)) {
-                if (m_host.stopRequested()) return stop();
+                if (m_host.cancelled()) return stop();
                 m_host.error(std::string(kGifCannotReadFrame) + " " + m_frames[j].path.string());
                 return false;
             }
@@ -332,7 +339,8 @@ private:
         m_transparency = m_mode == TransparencyMode::PaletteIndex ||
                          std::any_of(m_work.begin(), m_work.end(),
                                      [](const auto& f) { return !f->seeThrough.empty(); });
-        if (m_o.separatePalettes && m_transparency && !m_host.ask(kGifSeparatePalettesQuestion))
+        if (m_o.separatePalettes && m_transparency &&
+            !isYes(m_host.ask({kGifSeparatePalettesQuestion})))
             return stop();
         for (auto& f : m_work) hideInvisibleColours(f->bitmap(), f->seeThrough);
         return true;
@@ -418,8 +426,8 @@ private:
         if (!canvas.reset(first.width(), first.height())) return fail(" (out of memory)");
         const auto count = static_cast<std::int64_t>(m_work.size());
         for (std::size_t j = 0; j < m_work.size(); ++j) {
-            m_host.progress(kGifWriting, count, static_cast<std::int64_t>(j));
-            if (m_host.stopRequested()) return stop();
+            m_host.progress(stageProgress(kGifWriting, count, static_cast<std::int64_t>(j)));
+            if (m_host.cancelled()) return stop();
             const WorkFrame& f = *m_work[j];
             IndexedFrame in;
             in.indices = f.indices.data();
@@ -447,7 +455,7 @@ private:
             ++m_result.frames;
         }
         if (!writer.Close()) return fail();
-        m_host.progress(kGifWriting, count, count);
+        m_host.progress(stageProgress(kGifWriting, count, count));
         // Told once, though a minimising run writes twice.
         if (!hidden.empty() && !m_warned) m_host.warning(fillInsert(kGifSeeThroughLost, hidden));
         m_warned = true;
@@ -456,7 +464,7 @@ private:
 
     const std::vector<AnimationFrame>& m_frames;
     const AnimationOptions& m_o;
-    GifCompilerHost& m_host;
+    ToolHost& m_host;
     HostCancel m_cancel;
     CompileResult m_result;
     std::vector<std::unique_ptr<WorkFrame>> m_work;
@@ -469,11 +477,13 @@ private:
 }  // namespace
 
 CompileResult GifCompiler::Compile(const std::vector<AnimationFrame>& frames,
-                                   const AnimationOptions& given, GifCompilerHost& host) {
+                                   const AnimationOptions& given, ToolHost& host) {
     const AnimationOptions o = normalized(given);
     if (frames.empty()) return {};
     std::error_code ec;
-    if (std::filesystem::exists(o.output, ec) && !host.confirmOverwrite(o.output))
+    if (std::filesystem::exists(o.output, ec) &&
+        !isYes(host.ask({kGifOutputExists, o.output,
+                         ToolAnswers{ToolAnswer::Yes, ToolAnswer::No, ToolAnswer::Cancel}})))
         return {CompileOutcome::Stopped, 0};
     return CompileRun(frames, o, host).run();
 }

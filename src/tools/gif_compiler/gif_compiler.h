@@ -9,6 +9,7 @@
 #include "image/bitmap32.h"
 #include "image/colour_reducer.h"
 #include "image/writers/writer_options.h"
+#include "tools/tool_host.h"
 
 namespace kalder::tools {
 
@@ -62,26 +63,6 @@ struct AnimationOptions {
     std::uint32_t plays = 0;  // how often the animation plays; 0: for ever
 };
 
-// How the engine talks to its user; it shows nothing itself and calls the host only on the
-// thread that called it.
-class GifCompilerHost {
-public:
-    virtual ~GifCompilerHost() = default;
-    virtual void error(const std::string& message) = 0;
-    // The file is written, but may not show what the user expects.
-    virtual void warning(const std::string& message) { static_cast<void>(message); }
-    // A yes/no question; true for yes.
-    virtual bool ask(const std::string& question) = 0;
-    // The output exists: may it be replaced?
-    virtual bool confirmOverwrite(const std::filesystem::path& output) {
-        static_cast<void>(output);
-        return ask(kGifOutputExists);
-    }
-    // `stage` is one of the progress texts above; done out of total within it.
-    virtual void progress(const char* stage, std::int64_t total, std::int64_t done) = 0;
-    virtual bool stopRequested() = 0;
-};
-
 enum class CompileOutcome { Written, Failed, Stopped };
 
 struct CompileResult {
@@ -96,12 +77,14 @@ public:
     // `frames` (delay 50, disposal 1) with previews no larger than previewSize on either side
     // (0: full size). False after telling the host why.
     static bool Open(const std::vector<std::filesystem::path>& files, std::int32_t previewSize,
-                     GifCompilerHost& host, std::vector<AnimationFrame>& frames);
+                     ToolHost& host, std::vector<AnimationFrame>& frames);
 
     // Reads every frame again at full size, reduces the colours and writes the animation through
-    // a temporary file that replaces the output only when complete.
+    // a temporary file that replaces the output only when complete. Asks before replacing an
+    // existing output (the file-exists question, without "all" answers) and before separate
+    // palettes on frames with transparency; a No stops the run.
     static CompileResult Compile(const std::vector<AnimationFrame>& frames,
-                                 const AnimationOptions& options, GifCompilerHost& host);
+                                 const AnimationOptions& options, ToolHost& host);
 
     // The options as the pages leave them: web-safe 8 bits, black-and-white 1 bit, separate
     // palettes only with "Optimized" and never together with minimising.

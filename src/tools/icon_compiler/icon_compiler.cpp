@@ -54,7 +54,8 @@ std::string fileName(const std::filesystem::path& path) { return path.filename()
 
 }  // namespace
 
-IconCompiler::IconCompiler(IconCompilerHost& host) : m_host(host) {}
+IconCompiler::IconCompiler(ToolHost& host, IconQuestions& questions)
+    : m_host(host), m_questions(questions) {}
 IconCompiler::~IconCompiler() = default;
 
 bool IconCompiler::open(const std::vector<std::filesystem::path>& files,
@@ -69,7 +70,7 @@ bool IconCompiler::open(const std::vector<std::filesystem::path>& files,
         options.path = path;
         options.extractAlpha = true;  // icons and PNG files keep their own opacity
         if (!source.document->loadAll(options, true, cancel)) {
-            m_host.message(kLoadFailed, IconMessageKind::Error);
+            m_host.error(kLoadFailed);
             m_sources.clear();
             return false;
         }
@@ -77,7 +78,7 @@ bool IconCompiler::open(const std::vector<std::filesystem::path>& files,
         for (std::int32_t i = 0; i < source.pageCount; ++i) {
             const image::Bitmap32& b = source.page(i).bitmap;
             if (!iconSize(b.width(), b.height())) {
-                m_host.message(insert(kBadSize, path.string()), IconMessageKind::Error);
+                m_host.error(insert(kBadSize, path.string()));
                 m_sources.clear();
                 return false;
             }
@@ -144,13 +145,13 @@ bool IconCompiler::openResized(const std::filesystem::path& file, std::vector<st
     options.path = file;
     options.extractAlpha = true;
     if (!document->loadAll(options, false, cancel)) {
-        m_host.message(kLoadFailed, IconMessageKind::Error);
+        m_host.error(kLoadFailed);
         return false;
     }
     const image::ImagePage& picture = document->PageAt(0);
     const image::Bitmap32& b = picture.bitmap;
     if (b.width() != b.height()) {
-        m_host.message(insert(kNotSquare, file.string()), IconMessageKind::Error);
+        m_host.error(insert(kNotSquare, file.string()));
         return false;
     }
     std::sort(sizes.begin(), sizes.end());
@@ -158,20 +159,20 @@ bool IconCompiler::openResized(const std::filesystem::path& file, std::vector<st
     for (const std::int32_t side : sizes) {
         if (side > b.width()) {
             if (skipLarger) continue;
-            m_host.message(insert(kTooSmallForSize, file.string()), IconMessageKind::Error);
+            m_host.error(insert(kTooSmallForSize, file.string()));
             m_sources.clear();
             return false;
         }
         IconSource source;
         if (!makeResizedSource(picture, file, side, source)) {
-            m_host.message(kLoadFailed, IconMessageKind::Error);
+            m_host.error(kLoadFailed);
             m_sources.clear();
             return false;
         }
         m_sources.push_back(std::move(source));
     }
     if (m_sources.empty()) {
-        m_host.message(insert(kTooSmallForSize, file.string()), IconMessageKind::Error);
+        m_host.error(insert(kTooSmallForSize, file.string()));
         return false;
     }
     return true;
@@ -185,7 +186,7 @@ std::vector<std::int32_t> IconCompiler::addStandardSizes(std::int32_t index) {
     const image::ImagePage* picture = &m_sources[static_cast<std::size_t>(index)].page(0);
     const std::int32_t side = picture->bitmap.width();
     if (side != picture->bitmap.height()) {
-        m_host.message(insert(kNotSquare, file.string()), IconMessageKind::Error);
+        m_host.error(insert(kNotSquare, file.string()));
         return added;
     }
     std::vector<IconSource> made;
@@ -193,7 +194,7 @@ std::vector<std::int32_t> IconCompiler::addStandardSizes(std::int32_t index) {
         if (size >= side) break;
         IconSource source;
         if (!makeResizedSource(*picture, file, size, source)) {
-            m_host.message(kLoadFailed, IconMessageKind::Error);
+            m_host.error(kLoadFailed);
             return added;
         }
         made.push_back(std::move(source));
@@ -268,7 +269,7 @@ void IconCompiler::addPages(std::vector<std::int32_t> sources) {
         if (s.pageCount == 1) {
             row.page = 0;
             m_pages.push_back(row);
-        } else if (m_host.ask(insert(kBreakPages, s.path.string()))) {
+        } else if (isYes(m_host.ask({insert(kBreakPages, s.path.string())}))) {
             for (std::int32_t i = 0; i < s.pageCount; ++i) {
                 IconPage one = row;
                 one.page = i;
@@ -291,7 +292,7 @@ bool IconCompiler::checkRows(const std::vector<std::int32_t>& rows) const {
 
 bool IconCompiler::deletePages(const std::vector<std::int32_t>& rows) {
     if (rows.empty() || !checkRows(rows)) return false;
-    if (!m_host.ask(kRemovePages)) return false;
+    if (!isYes(m_host.ask({kRemovePages}))) return false;
     const std::set<std::int32_t> gone(rows.begin(), rows.end());
     std::vector<IconPage> kept;
     for (std::size_t i = 0; i < m_pages.size(); ++i)
@@ -334,16 +335,15 @@ std::vector<std::int32_t> IconCompiler::movePages(std::vector<std::int32_t> rows
 }
 
 void IconCompiler::severalPages(const char* format, const IconPage& row) {
-    m_host.message(insert(format, m_sources[static_cast<std::size_t>(row.source)].path.string()),
-                   IconMessageKind::Warning);
+    m_host.warning(insert(format, m_sources[static_cast<std::size_t>(row.source)].path.string()));
 }
 
 bool IconCompiler::setTransparentColour(const std::vector<std::int32_t>& rows) {
     if (rows.empty()) {
-        m_host.message(kNoPagesSelected, IconMessageKind::Information);
+        m_host.information(kNoPagesSelected);
         return false;
     }
-    if (!checkRows(rows) || !m_host.ask(kSetNewMask)) return false;
+    if (!checkRows(rows) || !isYes(m_host.ask({kSetNewMask}))) return false;
     image::ColorRef colour = m_lastColour;
     for (std::int32_t r : rows) {
         const IconPage& p = m_pages[static_cast<std::size_t>(r)];
@@ -352,7 +352,7 @@ bool IconCompiler::setTransparentColour(const std::vector<std::int32_t>& rows) {
             break;
         }
     }
-    if (!m_host.chooseColour(colour)) return false;
+    if (!m_questions.chooseColour(colour)) return false;
     m_lastColour = colour;
     bool changed = false;
     for (std::int32_t r : rows) {
@@ -374,20 +374,21 @@ bool IconCompiler::setTransparentColour(const std::vector<std::int32_t>& rows) {
 bool IconCompiler::setMaskImage(const std::vector<std::int32_t>& rows,
                                 const std::vector<std::int32_t>& sources) {
     if (rows.empty()) {
-        m_host.message(kNoPagesSelected, IconMessageKind::Information);
+        m_host.information(kNoPagesSelected);
         return false;
     }
     if (sources.size() != 1) {
-        m_host.message(kOneMaskOnly, IconMessageKind::Information);
+        m_host.information(kOneMaskOnly);
         return false;
     }
     const std::int32_t maskIndex = sources.front();
     if (!checkRows(rows) || maskIndex < 0 ||
-        static_cast<std::size_t>(maskIndex) >= m_sources.size() || !m_host.ask(kSetNewMask))
+        static_cast<std::size_t>(maskIndex) >= m_sources.size() ||
+        !isYes(m_host.ask({kSetNewMask})))
         return false;
     const IconSource& mask = m_sources[static_cast<std::size_t>(maskIndex)];
     if (!mask.canBeMask) {
-        m_host.message(kMaskKinds, IconMessageKind::Error);
+        m_host.error(kMaskKinds);
         return false;
     }
     const image::Bitmap32& maskBitmap = mask.page(0).bitmap;
@@ -401,12 +402,12 @@ bool IconCompiler::setMaskImage(const std::vector<std::int32_t>& rows,
         }
         const image::ImagePage& page = s.page(p.page);
         if (mask.grayMask && page.bitsPerPixel <= 8) {
-            m_host.message(insert(kAlphaOnPalette, s.path.string()), IconMessageKind::Error);
+            m_host.error(insert(kAlphaOnPalette, s.path.string()));
             continue;
         }
         if (page.bitmap.width() != maskBitmap.width() ||
             page.bitmap.height() != maskBitmap.height()) {
-            m_host.message(insert(kMaskSize, s.path.string()), IconMessageKind::Error);
+            m_host.error(insert(kMaskSize, s.path.string()));
             continue;
         }
         p.maskKind = IconMaskKind::Image;
@@ -429,7 +430,7 @@ bool IconCompiler::setHotSpot(const std::vector<std::int32_t>& rows) {
     }
     if (!start) return false;
     std::int32_t x = start->hotSpotX, y = start->hotSpotY;
-    if (!m_host.askHotSpot(x, y)) return false;
+    if (!m_questions.askHotSpot(x, y)) return false;
     std::vector<std::int32_t> single;
     for (std::int32_t r : rows)
         if (!m_pages[static_cast<std::size_t>(r)].wholeSource()) single.push_back(r);
@@ -453,7 +454,7 @@ bool IconCompiler::setHotSpotAt(const std::vector<std::int32_t>& rows, std::int3
             char text[512];
             std::snprintf(text, sizeof text, kHotSpotOutside, x, y, p.name.c_str(), b.width(),
                           b.height());
-            m_host.message(text, IconMessageKind::Error);
+            m_host.error(text);
             continue;
         }
         p.hotSpotX = x;
@@ -467,7 +468,7 @@ bool IconCompiler::setHotSpotAt(const std::vector<std::int32_t>& rows, std::int3
 bool IconCompiler::setDelay(const std::vector<std::int32_t>& rows) {
     if (rows.empty() || !checkRows(rows)) return false;
     std::uint32_t delay = m_pages[static_cast<std::size_t>(rows.front())].delay;
-    if (!m_host.askDelay(delay)) return false;
+    if (!m_questions.askDelay(delay)) return false;
     setDelayTo(rows, delay);
     return true;
 }

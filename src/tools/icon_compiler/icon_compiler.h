@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/load_options.h"
+#include "tools/tool_host.h"
 
 namespace kalder::image {
 class CancelSink;
@@ -75,15 +76,14 @@ struct IconFrame {
     std::uint32_t delay = 0;
 };
 
-enum class IconMessageKind { Error, Warning, Information };
+// Asked before a colour or image mask replaces the pages' masks; the command line answers it
+// by asking for a mask.
+inline constexpr char kIconSetMaskQuestion[] = "Do you want to set new mask for image(s)?";
 
-// How the compiler talks to its user; the dialog shows boxes, the command line answers itself.
-class IconCompilerHost {
+// The questions only this tool asks, beside its host's yes/no ones.
+class IconQuestions {
 public:
-    virtual ~IconCompilerHost() = default;
-    virtual void message(const std::string& text, IconMessageKind kind) = 0;
-    // A Yes/No question; true for Yes.
-    virtual bool ask(const std::string& question) = 0;
+    virtual ~IconQuestions() = default;
     // The colour dialog, starting at `colour` (0x00BBGGRR); false when cancelled.
     virtual bool chooseColour(image::ColorRef& colour) = 0;
     // "Set Hot Spot" and "Set Delay", starting at the current values; false when cancelled.
@@ -95,7 +95,8 @@ public:
 // buttons, then compiled into one .ico, .cur or .ani file. Page selections are row indexes.
 class IconCompiler {
 public:
-    explicit IconCompiler(IconCompilerHost& host);
+    // The button flows are short and wait for the user: both are called on the calling thread.
+    IconCompiler(ToolHost& host, IconQuestions& questions);
     ~IconCompiler();
 
     // Loads every file with all its pages. False, after telling the host, when a file cannot be
@@ -152,7 +153,8 @@ private:
     bool checkRows(const std::vector<std::int32_t>& rows) const;
     void severalPages(const char* format, const IconPage& row);
 
-    IconCompilerHost& m_host;
+    ToolHost& m_host;
+    IconQuestions& m_questions;
     std::vector<IconSource> m_sources;
     std::vector<IconPage> m_pages;
     image::ColorRef m_lastColour = 0;

@@ -133,7 +133,7 @@ std::vector<IconFrame> IconCompiler::frames() const {
 bool IconCompiler::compile(const std::filesystem::path& output, IconOutputType type) {
     if (m_pages.empty()) return false;
     std::error_code ec;
-    if (std::filesystem::exists(output, ec) && !m_host.ask(kOverwrite)) return false;
+    if (std::filesystem::exists(output, ec) && !isYes(m_host.ask({kOverwrite}))) return false;
 
     std::unique_ptr<image::ImageWriter> writer =
         type == IconOutputType::AnimatedCursor
@@ -155,10 +155,10 @@ bool IconCompiler::compile(const std::filesystem::path& output, IconOutputType t
             icon->setHotSpot(prepared.hotSpotX, prepared.hotSpotY);
         ok = writer->Write(prepared.image).ok();
     }
-    if (noBlack) m_host.message(kNoBlack, IconMessageKind::Warning);
+    if (noBlack) m_host.warning(kNoBlack);
     if (ok) ok = writer->Close().ok();
     writer.reset();  // a failed writer takes its temporary file with it
-    if (!ok) m_host.message(kWriteFailed, IconMessageKind::Error);
+    if (!ok) m_host.error(kWriteFailed);
     return ok;
 }
 

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "tools/icon_compiler/icon_compiler.h"
+
 namespace kalder::tools::icon_text {
 
 inline constexpr const char* kLoading = "Loading image files ...";
@@ -21,7 +23,7 @@ inline constexpr const char* kBreakPages =
     "images?";
 inline constexpr const char* kRemovePages = "Do you want to remove page(s) from the list?";
 inline constexpr const char* kNoPagesSelected = "You have not selected pages to apply the mask to.";
-inline constexpr const char* kSetNewMask = "Do you want to set new mask for image(s)?";
+inline constexpr const char* kSetNewMask = kIconSetMaskQuestion;
 inline constexpr const char* kMaskSeveralPages =
     "Cannot apply the mask because the image \"%1!s!\" contains several pages/frames.";
 inline constexpr const char* kOneMaskOnly = "You must select only one mask image.";

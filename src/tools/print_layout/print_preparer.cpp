@@ -11,14 +11,12 @@ namespace kalder::tools {
 
 namespace {
 
-class HostCancel final : public image::CancelSink {
-public:
-    explicit HostCancel(PrintHost& host) : m_host(host) {}
-    bool isCancelled() const override { return m_host.stopRequested(); }
-
-private:
-    PrintHost& m_host;
-};
+// Cells are the job's items: `done` of `total` cells are ready, the next one from `file`.
+void report(ToolHost& host, std::string_view stage, const std::filesystem::path& file,
+            std::int64_t total, std::int64_t done) {
+    host.progress({stage, 0, 1, file, static_cast<std::int32_t>(done),
+                   static_cast<std::int32_t>(total), done, total});
+}
 
 bool loadInto(const image::LoadOptions& options, bool upright, image::Bitmap32& out,
               const image::CancelSink* cancel) {
@@ -72,7 +70,7 @@ void releasePage(std::vector<PrintCell>& cells, std::int32_t page) {
 
 PrepareOutcome preparePage(std::vector<PrintCell>& cells, std::int32_t page,
                            const std::vector<PrintItem>& items, const PrintOptions& options,
-                           PrintHost& host, const PrintImageLoader& load) {
+                           ToolHost& host, const PrintImageLoader& load) {
     const auto total = static_cast<std::int64_t>(cells.size());
     HostCancel cancel(host);
     image::Bitmap32 full;
@@ -88,22 +86,22 @@ PrepareOutcome preparePage(std::vector<PrintCell>& cells, std::int32_t page,
         if (cell.item >= items.size()) return fail(PrepareOutcome::Failed);
         const PrintItem& item = items[cell.item];
         const auto done = static_cast<std::int64_t>(i);
-        if (host.stopRequested()) return fail(PrepareOutcome::Stopped);
+        if (host.cancelled()) return fail(PrepareOutcome::Stopped);
         if (loadedItem != cell.item) {
             // Drop the previous decode first so two full-size pictures never coexist.
             full.Release();
             loadedItem = items.size();
-            host.progress(kPrintStageReading, item.path, total, done);
+            report(host, kPrintStageReading, item.path, total, done);
             const bool loaded = load ? load(item.path, full, &cancel)
                                      : loadFullImage(item.path, full, &cancel, options.upright);
             if (!loaded) {
-                if (host.stopRequested()) return fail(PrepareOutcome::Stopped);
+                if (host.cancelled()) return fail(PrepareOutcome::Stopped);
                 host.error(std::string(kPrintCannotRead) + " " + item.path.string());
                 return fail(PrepareOutcome::Failed);
             }
             loadedItem = cell.item;
         }
-        host.progress(kPrintStageProcessing, item.path, total, done);
+        report(host, kPrintStageProcessing, item.path, total, done);
         const PixelSize target = targetPixelSize(cell.width, cell.height, full.width(),
                                                  full.height(), options.dpi, options.zoom);
         auto bitmap = std::make_unique<image::Bitmap32>();
@@ -116,7 +114,7 @@ PrepareOutcome preparePage(std::vector<PrintCell>& cells, std::int32_t page,
         ro.shrinkAveraging = true;
         ro.cancel = &cancel;
         if (!image::Resample(full, *bitmap, ro)) {
-            if (host.stopRequested()) return fail(PrepareOutcome::Stopped);
+            if (host.cancelled()) return fail(PrepareOutcome::Stopped);
             host.error(std::string(kPrintCannotRead) + " " + item.path.string());
             return fail(PrepareOutcome::Failed);
         }

@@ -8,6 +8,7 @@
 
 #include "image/resample.h"
 #include "tools/print_layout/print_layout.h"
+#include "tools/tool_host.h"
 
 namespace kalder::image {
 class CancelSink;
@@ -18,17 +19,6 @@ namespace kalder::tools {
 inline constexpr std::string_view kPrintStageReading = "Reading ...";
 inline constexpr std::string_view kPrintStageProcessing = "Processing ...";
 inline constexpr std::string_view kPrintCannotRead = "Cannot read the image";
-
-// What the preparation tells its front end and asks of it.
-class PrintHost {
-public:
-    virtual ~PrintHost() = default;
-    // A stage for one file; done out of total counts cells over the whole job.
-    virtual void progress(std::string_view stage, const std::filesystem::path& file,
-                          std::int64_t total, std::int64_t done) = 0;
-    virtual bool stopRequested() = 0;
-    virtual void error(const std::string& text) = 0;
-};
 
 struct PrintOptions {
     PrintResolution dpi{300, 300};
@@ -57,7 +47,7 @@ enum class PrepareOutcome { Done, Stopped, Failed };
 // the page's bitmaps are released again. Without a loader, loadFullImage as the options say.
 PrepareOutcome preparePage(std::vector<PrintCell>& cells, std::int32_t page,
                            const std::vector<PrintItem>& items, const PrintOptions& options,
-                           PrintHost& host, const PrintImageLoader& load = {});
+                           ToolHost& host, const PrintImageLoader& load = {});
 void releasePage(std::vector<PrintCell>& cells, std::int32_t page);
 
 }  // namespace kalder::tools

@@ -1,5 +1,6 @@
 #include "tools/psd_decompiler/psd_decompiler.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -134,43 +135,49 @@ public:
 
 class Run {
 public:
-    Run(const PsdDecompileOptions& options, PsdDecompilerHost& host, PsdDecompileResult& result)
+    Run(const PsdDecompileOptions& options, ToolHost& host, PsdDecompileResult& result)
         : m_options(options), m_host(host), m_result(result) {}
 
     bool file(const fs::path& path, std::int32_t index, std::int32_t count);
 
 private:
+    // Reading the file (layer -1) or writing layer `layer` of `layerCount`; false once the user
+    // asked to stop.
+    bool report(const fs::path& path, std::int32_t index, std::int32_t count, std::int32_t layer,
+                std::int32_t layerCount) {
+        ToolProgress p{layer < 0 ? "Reading ..." : "Writing ...",
+                       layer < 0 ? 0 : 1,
+                       2,
+                       path,
+                       index,
+                       count,
+                       std::max(layer, 0),
+                       std::max(layerCount, 1)};
+        m_host.progress(p);
+        return !m_host.cancelled();
+    }
     // Whether `target` may be written; Cancelled ends the run.
     Step mayWrite(const fs::path& target);
     Step write(const fs::path& target, const image::WriterImage& picture, bool png);
     Step writeList(const fs::path& target, const std::string& text);
 
     const PsdDecompileOptions& m_options;
-    PsdDecompilerHost& m_host;
+    ToolHost& m_host;
     PsdDecompileResult& m_result;
-    bool m_overwriteAll = false;
-    bool m_skipAll = false;
+    RememberedAnswer m_existing;
 };
 
 Step Run::mayWrite(const fs::path& target) {
     std::error_code ec;
-    if (!fs::exists(target, ec) || m_overwriteAll) return Step::Done;
-    if (m_skipAll) return Step::Skipped;
-    switch (m_host.fileExists(target)) {
-        case PsdExistingFile::Overwrite:
+    if (!fs::exists(target, ec)) return Step::Done;
+    switch (m_existing.ask(m_host, {kPsdFileExists, target, kExistingFileAnswers})) {
+        case ToolAnswer::Yes:
             return Step::Done;
-        case PsdExistingFile::OverwriteAll:
-            m_overwriteAll = true;
-            return Step::Done;
-        case PsdExistingFile::Skip:
+        case ToolAnswer::No:
             return Step::Skipped;
-        case PsdExistingFile::SkipAll:
-            m_skipAll = true;
-            return Step::Skipped;
-        case PsdExistingFile::Cancel:
-            break;
+        default:
+            return Step::Cancelled;
     }
-    return Step::Cancelled;
 }
 
 Step Run::write(const fs::path& target, const image::WriterImage& picture, bool png) {
@@ -196,7 +203,7 @@ Step Run::writeList(const fs::path& target, const std::string& text) {
 }
 
 bool Run::file(const fs::path& path, std::int32_t index, std::int32_t count) {
-    if (m_host.progress(path, index, count, -1, 0)) return false;
+    if (!report(path, index, count, -1, 0)) return false;
     auto set = image::readPsdLayers(path, m_options.expandToImage);
     if (!set) {
         m_host.error("Can't load PSD image: " + path.string());
@@ -212,7 +219,7 @@ bool Run::file(const fs::path& path, std::int32_t index, std::int32_t count) {
         return false;
     };
     for (std::int32_t j = 0; j < layerCount; ++j) {
-        if (m_host.progress(path, index, count, j, layerCount)) return false;
+        if (!report(path, index, count, j, layerCount)) return false;
         const image::PsdLayerRecord& layer = set->layers[static_cast<std::size_t>(j)];
         const std::int32_t w = layer.right - layer.left;
         const std::int32_t h = layer.bottom - layer.top;
@@ -268,7 +275,7 @@ bool Run::file(const fs::path& path, std::int32_t index, std::int32_t count) {
 }  // namespace
 
 PsdDecompileResult decompilePsdFiles(const std::vector<fs::path>& files,
-                                     const PsdDecompileOptions& options, PsdDecompilerHost& host) {
+                                     const PsdDecompileOptions& options, ToolHost& host) {
     PsdDecompileResult result;
     Run run(options, host, result);
     const auto count = static_cast<std::int32_t>(files.size());

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/tool_host.h"
+
 namespace kalder::tools {
 
 enum class PsdLayerFormat : std::int32_t {
@@ -26,22 +28,8 @@ using PsdSettingsFields = std::array<std::int32_t, 8>;
 PsdDecompileOptions loadPsdOptions(const PsdSettingsFields& stored);
 void storePsdOptions(const PsdDecompileOptions& options, PsdSettingsFields& stored);
 
-// What to do with an output file that already exists.
-enum class PsdExistingFile { Overwrite, OverwriteAll, Skip, SkipAll, Cancel };
-
-// How the decompiler talks to its user; the dialog shows boxes and a progress window, the
-// command line prints and answers itself.
-class PsdDecompilerHost {
-public:
-    virtual ~PsdDecompilerHost() = default;
-    // An error that ends the run.
-    virtual void error(const std::string& text) = 0;
-    // Before each file (layer -1, layerCount 0) and each of its layers; true asks to stop.
-    virtual bool progress(const std::filesystem::path& file, std::int32_t fileIndex,
-                          std::int32_t fileCount, std::int32_t layer, std::int32_t layerCount) = 0;
-    // `target` exists; asked once per file unless an "all" answer was given.
-    virtual PsdExistingFile fileExists(const std::filesystem::path& target) = 0;
-};
+// The line above the path of the file-exists question.
+inline constexpr char kPsdFileExists[] = "File already exists:";
 
 struct PsdDecompileResult {
     bool completed = false;  // every file done: no error, no stop, no cancel
@@ -68,6 +56,6 @@ std::filesystem::path psdListPath(const std::filesystem::path& stem);
 // Writes every layer of every file. The first unreadable file or failed write ends the run
 // with its message; what was written before stays.
 PsdDecompileResult decompilePsdFiles(const std::vector<std::filesystem::path>& files,
-                                     const PsdDecompileOptions& options, PsdDecompilerHost& host);
+                                     const PsdDecompileOptions& options, ToolHost& host);
 
 }  // namespace kalder::tools

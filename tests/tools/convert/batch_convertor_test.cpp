@@ -12,6 +12,7 @@
 #include "image/writers/writer_factory.h"
 #include "support/test_support.h"
 #include "tools/jpeg_transform/jpeg_test_files.h"
+#include "tools/recording_tool_host.h"
 
 using namespace kalder;
 using tools::BatchConvertor;
@@ -21,31 +22,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Answers the existing-file question from a script and records what it is told.
-class TestHost : public tools::BatchHost {
+// Answers the existing-file question from a script (Cancel when it runs out) and records
+// "message name" for each.
+class TestHost : public test::RecordingToolHost {
 public:
-    std::vector<std::string> errors;
     std::vector<std::string> asked;
-    std::vector<tools::ExistingAnswer> answers;  // consumed in order; Cancel when empty
-    fs::path renameTo;
     int stopAfterProgress = -1;  // stop once this many progress calls were made
-    int progressCalls = 0;
 
-    void error(const std::string& m) override { errors.push_back(m); }
-    tools::ExistingAnswer askExisting(const std::string& m, const fs::path& p,
-                                      fs::path& renamed) override {
-        asked.push_back(m + " " + p.filename().string());
-        if (answers.empty()) return tools::ExistingAnswer::Cancel;
-        const tools::ExistingAnswer a = answers.front();
-        answers.erase(answers.begin());
-        if (a == tools::ExistingAnswer::Rename) renamed = renameTo;
-        return a;
+    TestHost() {
+        otherwise = tools::ToolAnswer::Cancel;
+        stopWhen = [this](const RecordingToolHost&) {
+            return stopAfterProgress >= 0 && static_cast<int>(reports.size()) >= stopAfterProgress;
+        };
     }
-    void progress(std::int32_t, std::int32_t, const fs::path&, std::int32_t) override {
-        ++progressCalls;
-    }
-    bool stopRequested() override {
-        return stopAfterProgress >= 0 && progressCalls >= stopAfterProgress;
+    tools::ToolAnswer ask(const tools::ToolQuestion& q) override {
+        asked.push_back(q.text + " " + q.file.filename().string());
+        return RecordingToolHost::ask(q);
     }
 };
 
@@ -315,7 +307,7 @@ TEST(BatchRun, FailuresLeaveNothingBehind) {
     EXPECT_EQ(host.asked[0], "File is to be modified: broken.png");
 
     host = {};
-    host.answers = {tools::ExistingAnswer::OverwriteAll};
+    host.answers = {tools::ToolAnswer::YesToAll};
     const auto r2 =
         run(pngSettings(), {dir / "broken.bmp", dir / "missing.bmp", dir / "good.bmp"}, host);
     EXPECT_EQ(r2.converted, 1);
@@ -398,15 +390,14 @@ TEST(BatchRun, ExistingFilePrompts) {
     ::chmod((dir / "b.png").c_str(), 0444);
 
     TestHost host;
-    host.answers = {tools::ExistingAnswer::SkipAll};  // nothing is asked again
+    host.answers = {tools::ToolAnswer::NoToAll};  // nothing is asked again
     auto r = run(pngSettings(), {dir / "a.bmp", dir / "b.bmp", dir / "c.bmp"}, host);
     EXPECT_EQ(r.skipped, 3);
     EXPECT_EQ(host.asked.size(), 1u);
 
     host = {};
     // a: Rename; b: Overwrite, then Skip when told it is read-only.
-    host.answers = {tools::ExistingAnswer::Rename, tools::ExistingAnswer::Overwrite,
-                    tools::ExistingAnswer::Skip};
+    host.answers = {tools::ToolAnswer::Rename, tools::ToolAnswer::Yes, tools::ToolAnswer::No};
     host.renameTo = dir / "renamed.png";
     r = run(pngSettings(), {dir / "a.bmp", dir / "b.bmp"}, host);
     EXPECT_EQ(host.asked, (std::vector<std::string>{"File is to be modified: a.png",
@@ -424,7 +415,7 @@ TEST(BatchRun, ExistingFilePrompts) {
     BatchSettings s = pngSettings();
     s.preserveDate = true;
     host = {};
-    host.answers = {tools::ExistingAnswer::Overwrite};
+    host.answers = {tools::ToolAnswer::Yes};
     EXPECT_EQ(run(s, {dir / "c.bmp"}, host).converted, 1);
     struct stat st {};
     ASSERT_EQ(::stat((dir / "c.png").c_str(), &st), 0);

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "image/writers/tga_writer.h"
 #include "support/test_support.h"
+#include "tools/recording_tool_host.h"
 
 using namespace kalder;
 namespace fs = std::filesystem;
@@ -24,23 +26,18 @@ struct Source {
     std::int32_t disposal = 1;
 };
 
-class Host final : public tools::GifCompilerHost {
+// Answers every question `answer`; stops once the stage `stopAt` is reported.
+class Host final : public test::RecordingToolHost {
 public:
-    void error(const std::string& message) override { errors.push_back(message); }
-    void warning(const std::string& message) override { warnings.push_back(message); }
-    bool ask(const std::string& question) override {
-        questions.push_back(question);
-        return answer;
+    Host() {
+        stopWhen = [this](const RecordingToolHost&) {
+            return stopAt != nullptr &&
+                   std::find(stages.begin(), stages.end(), stopAt) != stages.end();
+        };
     }
-    void progress(const char* stage, std::int64_t, std::int64_t) override {
-        if (stopAt && std::string(stage) == stopAt) stop = true;
-    }
-    bool stopRequested() override { return stop; }
+    void setAnswer(bool yes) { otherwise = yes ? tools::ToolAnswer::Yes : tools::ToolAnswer::No; }
 
-    std::vector<std::string> errors, questions, warnings;
-    bool answer = true;
     const char* stopAt = nullptr;
-    bool stop = false;
 };
 
 void writeTga(const fs::path& path, int w, int h, const Picture& px) {
@@ -343,7 +340,7 @@ TEST(GifCompiler, FailuresLeaveNoOutput) {
         if (c.exists) test::writeFile(o.output, {7});
         if (c.removeFrame) fs::remove(frames[1].path);
         Host host;
-        host.answer = false;
+        host.setAnswer(false);
         host.stopAt = c.stopAt;
         EXPECT_EQ(GifCompiler::Compile(frames, o, host).outcome, c.outcome);
         if (c.removeFrame) {

@@ -16,21 +16,25 @@ using test::TempDir;
 
 namespace {
 
-struct ScriptedHost : IconCompilerHost {
+struct ScriptedHost : ToolHost, IconQuestions {
     std::vector<std::string> messages;
     std::deque<bool> answers;  // empty: Yes
     std::vector<std::string> questions;
     image::ColorRef colour = image::makeColorRef(255, 255, 255);
     std::int32_t hotX = 0, hotY = 0;
 
-    void message(const std::string& text, IconMessageKind) override { messages.push_back(text); }
-    bool ask(const std::string& q) override {
-        questions.push_back(q);
-        if (answers.empty()) return true;
+    void error(const std::string& text) override { messages.push_back(text); }
+    void warning(const std::string& text) override { messages.push_back(text); }
+    void information(const std::string& text) override { messages.push_back(text); }
+    ToolAnswer ask(const ToolQuestion& q) override {
+        questions.push_back(q.text);
+        if (answers.empty()) return ToolAnswer::Yes;
         const bool a = answers.front();
         answers.pop_front();
-        return a;
+        return a ? ToolAnswer::Yes : ToolAnswer::No;
     }
+    void progress(const ToolProgress&) override {}
+    bool cancelled() override { return false; }
     bool chooseColour(image::ColorRef& c) override {
         c = colour;
         return true;
@@ -110,14 +114,14 @@ TEST(IconCompiler, OpenRefusesOtherSizesAndUnreadableFiles) {
     };
     for (const Case& c : cases) {
         ScriptedHost host;
-        IconCompiler compiler(host);
+        IconCompiler compiler(host, host);
         EXPECT_FALSE(compiler.open({ok, c.file}));
         ASSERT_EQ(host.messages.size(), 1u) << c.file;
         EXPECT_EQ(host.messages[0], c.message);
         EXPECT_TRUE(compiler.sources().empty());
     }
     ScriptedHost host;
-    IconCompiler compiler(host);
+    IconCompiler compiler(host, host);
     ASSERT_TRUE(compiler.open(
         {ok, rgbBmp(dir / "big.bmp", 256, gradient), rgbBmp(dir / "any.bmp", 24, gradient)}));
     EXPECT_EQ(compiler.defaultOutput(), dir / "Output.ico");
@@ -127,7 +131,7 @@ TEST(IconCompiler, OpenRefusesOtherSizesAndUnreadableFiles) {
 TEST(IconCompiler, TwoPagesCompileIntoOneIconWithConsecutiveOffsets) {
     TempDir dir;
     ScriptedHost host;
-    IconCompiler compiler(host);
+    IconCompiler compiler(host, host);
     const std::vector<std::uint32_t> vga = {0x000000, 0x800000, 0x008000, 0xFFFFFF};
     ASSERT_TRUE(compiler.open(
         {rgbBmp(dir / "a.bmp", 32, gradient),
@@ -153,7 +157,7 @@ TEST(IconCompiler, TwoPagesCompileIntoOneIconWithConsecutiveOffsets) {
 TEST(IconCompiler, MaskChecksAndMaskedPixelsTurnBlack) {
     TempDir dir;
     ScriptedHost host;
-    IconCompiler compiler(host);
+    IconCompiler compiler(host, host);
     // Sixteen entries, all of them in the file: white, red, then no black at all (or black at 2).
     std::vector<std::uint32_t> noBlack = {0xFFFFFF, 0xFF0000};
     for (std::uint32_t i = 2; i < 16; ++i) noBlack.push_back(0x202020 + i);
@@ -236,7 +240,7 @@ TEST(IconCompiler, PagesOfMultiPageSourcesAndTheirEditing) {
         ASSERT_TRUE(writer.Close().ok());
     }
     ScriptedHost host;
-    IconCompiler compiler(host);
+    IconCompiler compiler(host, host);
     ASSERT_TRUE(compiler.open({cursor, rgbBmp(dir / "one.bmp", 32, gradient)}));
     host.answers = {false, true};
     compiler.addPages({0, 1});
@@ -284,7 +288,7 @@ TEST(IconCompiler, PagesOfMultiPageSourcesAndTheirEditing) {
 
     // An animated cursor of the whole cursor keeps its own hot spots and takes the row's delay.
     ScriptedHost host2;
-    IconCompiler ani(host2);
+    IconCompiler ani(host2, host2);
     ASSERT_TRUE(ani.open({cursor}));
     host2.answers = {false};
     ani.addPages({0});
@@ -299,7 +303,7 @@ TEST(IconCompiler, PagesOfMultiPageSourcesAndTheirEditing) {
 TEST(IconCompiler, CompileLeavesExistingAndUnwritableTargetsAlone) {
     TempDir dir;
     ScriptedHost host;
-    IconCompiler compiler(host);
+    IconCompiler compiler(host, host);
     ASSERT_TRUE(compiler.open({rgbBmp(dir / "a.bmp", 16, gradient)}));
     EXPECT_FALSE(compiler.compile(dir / "empty.ico", IconOutputType::Icon)) << "no pages";
     compiler.addPages({0});

@@ -8,6 +8,7 @@
 #include "support/test_support.h"
 #include "tools/jpeg_transform/jpeg_test_files.h"
 #include "tools/print_layout/print_preparer.h"
+#include "tools/recording_tool_host.h"
 
 namespace kalder::tools {
 namespace {
@@ -130,14 +131,7 @@ TEST(PrintLayoutTest, GreyPreviewWeights) {
     EXPECT_EQ(b.pixels()[4], 255);  // the weights sum to 32768
 }
 
-class RecordingHost final : public PrintHost {
-public:
-    void progress(std::string_view, const std::filesystem::path&, std::int64_t,
-                  std::int64_t) override {}
-    bool stopRequested() override { return false; }
-    void error(const std::string& text) override { errors.push_back(text); }
-    std::vector<std::string> errors;
-};
+using RecordingHost = test::RecordingToolHost;
 
 TEST(PrintPreparerTest, OneDecodePerRunOfCellsAndCleanFailure) {
     std::vector<PrintItem> items(2);

@@ -10,6 +10,7 @@
 
 #include "support/psd_builder.h"
 #include "support/test_support.h"
+#include "tools/recording_tool_host.h"
 
 namespace kalder::tools {
 namespace {
@@ -19,20 +20,15 @@ using test::DocShape;
 using test::LayerShape;
 using test::Plane;
 
-struct Host : PsdDecompilerHost {
-    std::vector<std::string> errors;
-    std::vector<fs::path> asked;
-    PsdExistingFile answer = PsdExistingFile::Overwrite;
+// Answers every file question `otherwise`; stops once layer `stopAtLayer` is reported.
+struct Host : test::RecordingToolHost {
     int stopAtLayer = -2;
 
-    void error(const std::string& text) override { errors.push_back(text); }
-    bool progress(const fs::path&, std::int32_t, std::int32_t, std::int32_t layer,
-                  std::int32_t) override {
-        return layer == stopAtLayer;
-    }
-    PsdExistingFile fileExists(const fs::path& target) override {
-        asked.push_back(target);
-        return answer;
+    Host() {
+        stopWhen = [this](const RecordingToolHost& h) {
+            return !h.reports.empty() && h.stages.back() == "Writing ..." &&
+                   h.reports.back().done == stopAtLayer;
+        };
     }
 };
 
@@ -257,22 +253,21 @@ TEST(PsdDecompiler, UnreadableFileEndsTheRunAndKeepsEarlierOutputs) {
 
 TEST(PsdDecompiler, ExistingOutputsFollowTheAnswer) {
     struct Case {
-        PsdExistingFile answer;
+        ToolAnswer answer;
         bool replaced;
         bool completed;
         std::size_t asked;
     };
-    for (const Case c : {Case{PsdExistingFile::Skip, false, true, 2},
-                         Case{PsdExistingFile::OverwriteAll, true, true, 1},
-                         Case{PsdExistingFile::SkipAll, false, true, 1},
-                         Case{PsdExistingFile::Cancel, false, false, 1}}) {
+    for (const Case c :
+         {Case{ToolAnswer::No, false, true, 2}, Case{ToolAnswer::YesToAll, true, true, 1},
+          Case{ToolAnswer::NoToAll, false, true, 1}, Case{ToolAnswer::Cancel, false, false, 1}}) {
         test::TempDir dir;
         test::writeFile(dir / "doc.psd", threeLayers());
         const std::vector<std::uint8_t> old{'o', 'l', 'd'};
         test::writeFile(dir / "doc_000_layer.png", old);
         test::writeFile(dir / "doc_002_layer.png", old);
         Host host;
-        host.answer = c.answer;
+        host.otherwise = c.answer;
         PsdDecompileOptions options{PsdLayerFormat::PngWithAlpha, false, dir.path()};
         EXPECT_EQ(decompilePsdFiles({dir / "doc.psd"}, options, host).completed, c.completed);
         EXPECT_EQ(host.asked.size(), c.asked);

@@ -132,18 +132,14 @@ QString ProgressDialog::stageText() const {
     return m_stage != nullptr ? m_stage->text() : QString();
 }
 
-bool ProgressDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (!m_polling) return QObject::eventFilter(watched, event);
+bool holdForJob(QEvent* event, bool& escape) {
     switch (event->type()) {
         case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) m_escape = true;
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) escape = true;
             return true;
         case QEvent::KeyRelease:
         case QEvent::ShortcutOverride:
         case QEvent::Shortcut:
-            return true;
-        // The job is still running inside a command handler: clicks, wheel turns and close
-        // requests must not start another command underneath it.
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
@@ -153,8 +149,13 @@ bool ProgressDialog::eventFilter(QObject* watched, QEvent* event) {
             event->ignore();
             return true;
         default:
-            return QObject::eventFilter(watched, event);
+            return false;
     }
+}
+
+bool ProgressDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (m_polling && holdForJob(event, m_escape)) return true;
+    return QObject::eventFilter(watched, event);
 }
 
 }  // namespace kalder::gui

@@ -7,10 +7,16 @@
 #include "app/core/progress_model.h"
 
 class QDialog;
+class QEvent;
 class QLabel;
 class QProgressBar;
 
 namespace kalder::gui {
+
+// Whether a job that runs inside a command handler holds `event` back: keys, clicks, wheel turns
+// and close requests (ignored) wait, so that no other command starts underneath it; everything
+// else (painting, timers) passes. ESC, held too, sets `escape`: it asks the job to stop.
+bool holdForJob(QEvent* event, bool& escape);
 
 // The small window long jobs show while they run on the user-interface thread: the file being
 // worked on, the stage, one bar over the whole job and "Press ESC key to stop". The job calls

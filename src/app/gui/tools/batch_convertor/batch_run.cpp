@@ -1,6 +1,5 @@
 #include "app/gui/tools/batch_convertor/batch_run.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QListWidget>
@@ -8,11 +7,10 @@
 #include <algorithm>
 
 #include "app/core/command_ids.h"
-#include "app/gui/dialogs/file_exists_dialog.h"
 #include "app/gui/operation_feedback.h"
 #include "app/gui/tools/tool_context.h"
+#include "app/gui/tools/tool_runner.h"
 #include "image/format_table.h"
-#include "shell/qt/qt_path.h"
 #include "view/folder_images.h"
 
 namespace kalder::gui {
@@ -27,22 +25,6 @@ bool isImageFile(const fs::directory_entry& entry) {
     if (!entry.is_regular_file(ec)) return false;
     return image::DetectFormat(entry.path(), image::DetectMode::ByExtension) >= 0;
 }
-
-// Lets a question be answered with the normal pointer while the run shows the wait cursor.
-class CursorBreak {
-public:
-    CursorBreak() : m_had(QApplication::overrideCursor() != nullptr) {
-        if (m_had) QApplication::restoreOverrideCursor();
-    }
-    ~CursorBreak() {
-        if (m_had) QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    CursorBreak(const CursorBreak&) = delete;
-    CursorBreak& operator=(const CursorBreak&) = delete;
-
-private:
-    bool m_had;
-};
 
 }  // namespace
 
@@ -73,54 +55,6 @@ tools::BatchFileList batchFileList(const ToolContext& context, tools::ApplyTo ap
     }
     list.files = context.chosenFiles();
     return list;
-}
-
-void BatchRunHost::begin() {
-    m_progress.Create(m_parent);
-    m_index = -1;
-    m_stop = false;
-}
-
-tools::ExistingAnswer BatchRunHost::askExisting(const std::string& message, const fs::path& path,
-                                                fs::path& renamed) {
-    using tools::ExistingAnswer;
-    CursorBreak pointer;
-    const FileExistsDialog::Answer answer = FileExistsDialog::ask(
-        m_parent, QString::fromStdString(message), shell::toQString(path), true);
-    switch (answer.choice) {
-        case FileExistsDialog::Overwrite:
-            return ExistingAnswer::Overwrite;
-        case FileExistsDialog::OverwriteAll:
-            return ExistingAnswer::OverwriteAll;
-        case FileExistsDialog::Skip:
-            return ExistingAnswer::Skip;
-        case FileExistsDialog::SkipAll:
-            return ExistingAnswer::SkipAll;
-        case FileExistsDialog::Rename:
-            renamed = shell::toPath(answer.path);
-            return ExistingAnswer::Rename;
-        case FileExistsDialog::Cancel:
-            break;
-    }
-    return ExistingAnswer::Cancel;
-}
-
-void BatchRunHost::progress(std::int32_t index, std::int32_t count, const fs::path& file,
-                            std::int32_t stage) {
-    static const char* const kStages[] = {"Reading ...", "Resampling ...", "Converting ...",
-                                          "Writing ..."};
-    if (index != m_index) {
-        m_index = index;
-        m_progress.SetItem(shell::toQString(file), index, count);
-    }
-    const std::int32_t s = std::clamp(stage, 0, 3);
-    m_progress.SetStage(QString::fromLatin1(kStages[s]), 4, s);
-    if (m_progress.Step(1, 0, true)) m_stop = true;
-}
-
-bool BatchRunHost::stopRequested() {
-    if (!m_stop && m_progress.Step(1, 0, true)) m_stop = true;
-    return m_stop;
 }
 
 BatchReportDialog::BatchReportDialog(const tools::BatchResult& result,
@@ -162,9 +96,12 @@ tools::BatchResult runBatch(ToolContext& context, const tools::BatchSettings& se
         WaitCursor wait;
         // The loaders must not read a file while the run replaces it.
         context.stopLoaders();
-        BatchRunHost host(parent);
-        host.begin();
-        result = tools::BatchConvertor::Run(settings, list, host);
+        GuiToolHost host(parent);
+        host.setErrors(GuiToolHost::Errors::Collect);
+        ToolRunner runner(host);
+        runner.run([&](tools::ToolHost& worker) {
+            result = tools::BatchConvertor::Run(settings, list, worker);
+        });
         problems = host.problems();
     }
     context.restartLoaders();

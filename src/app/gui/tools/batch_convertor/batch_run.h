@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/gui/dialogs/progress_dialog.h"
 #include "tools/convert/batch_convertor.h"
 
 class QWidget;
@@ -24,34 +23,6 @@ tools::BatchFileList batchFileList(const ToolContext& context, tools::ApplyTo ap
 std::vector<std::filesystem::path> imageFilesIn(const std::filesystem::path& folder,
                                                 bool recursive);
 
-// The run's window side: the file-exists question, the progress window with ESC to stop, and
-// the errors gathered for the report at the end (a message box per file would hold the run up
-// until someone clicks it away).
-class BatchRunHost : public tools::BatchHost {
-public:
-    explicit BatchRunHost(QWidget* parent) : m_parent(parent) {}
-    // Shows the progress window; the destructor closes it.
-    void begin();
-
-    void error(const std::string& message) override { m_problems.push_back(message); }
-    // Every error and damaged file of the run, in the order they were reported.
-    const std::vector<std::string>& problems() const { return m_problems; }
-    tools::ExistingAnswer askExisting(const std::string& message, const std::filesystem::path& path,
-                                      std::filesystem::path& renamed) override;
-    void progress(std::int32_t index, std::int32_t count, const std::filesystem::path& file,
-                  std::int32_t stage) override;
-    bool stopRequested() override;
-
-    ProgressDialog& progressDialog() { return m_progress; }
-
-private:
-    QWidget* m_parent;
-    ProgressDialog m_progress;
-    std::vector<std::string> m_problems;
-    std::int32_t m_index = -1;
-    bool m_stop = false;
-};
-
 // The end of a run that had problems: the counts, and one line per file that failed or was
 // converted with damage.
 class BatchReportDialog : public QDialog {
@@ -63,9 +34,10 @@ public:
     static QString summary(const tools::BatchResult& result);
 };
 
-// Converts the files "Apply to:" names with `settings`: the loaders are held meanwhile, under a
-// wait cursor, and the browser lists the folder again afterwards; problems are reported at the
-// end in one BatchReportDialog. Nothing happens for an empty list.
+// Converts the files "Apply to:" names with `settings` off the user-interface thread: the
+// loaders are held meanwhile, under a wait cursor, and the browser lists the folder again
+// afterwards; problems are reported at the end in one BatchReportDialog. Nothing happens for an
+// empty list.
 tools::BatchResult runBatch(ToolContext& context, const tools::BatchSettings& settings,
                             QWidget* parent);
 

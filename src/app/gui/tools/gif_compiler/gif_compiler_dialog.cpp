@@ -23,10 +23,9 @@
 #include "app/core/command_ids.h"
 #include "app/core/dialog_help_table.h"
 #include "app/core/settings.h"
-#include "app/gui/dialogs/file_exists_dialog.h"
-#include "app/gui/dialogs/progress_dialog.h"
 #include "app/gui/dialogs/transparency_options_dialog.h"
 #include "app/gui/tools/tool_context.h"
+#include "app/gui/tools/tool_runner.h"
 #include "shell/qt/qt_path.h"
 #include "view/folder_images.h"
 #include "view/image_entry.h"
@@ -45,51 +44,6 @@ const char* const kPaletteNames[] = {"Optimized", "Web-safe", "Back-and-white", 
 const char* const kDitherNames[] = {"None", "Ordered", "Floyd-Steinberg", "Jarvis", "Stucki"};
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
-
-// Message boxes, the progress window and the overwrite question for the engine.
-class GuiHost final : public tools::GifCompilerHost {
-public:
-    explicit GuiHost(QWidget* parent) : m_parent(parent) {}
-    ~GuiHost() override { m_progress.Close(); }
-
-    void error(const std::string& message) override {
-        m_progress.Close();
-        QMessageBox::critical(m_parent, kTitle, qs(message));
-    }
-    // Shown with the word that the file was written.
-    void warning(const std::string& message) override { warnings << qs(message); }
-    bool ask(const std::string& question) override {
-        return QMessageBox::question(m_parent, kTitle, qs(question),
-                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-    }
-    bool confirmOverwrite(const std::filesystem::path& output) override {
-        const auto answer = FileExistsDialog::ask(
-            m_parent, QString::fromUtf8(tools::kGifOutputExists), qs(output.string()), false);
-        return answer.choice == FileExistsDialog::Overwrite ||
-               answer.choice == FileExistsDialog::OverwriteAll;
-    }
-    void progress(const char* stage, std::int64_t total, std::int64_t done) override {
-        if (!m_progress.window()) m_progress.Create(m_parent);
-        if (stage != m_stage) {
-            m_stage = stage;
-            const int index = stage == std::string(tools::kGifProcessing) ? 1
-                              : stage == std::string(tools::kGifWriting)  ? 2
-                                                                          : 0;
-            const bool compiling = stage != std::string(tools::kGifLoadingFiles);
-            m_progress.SetStage(QString::fromUtf8(stage), compiling ? 3 : 1, index);
-        }
-        if (m_progress.Step(total, done, true)) m_stop = true;
-    }
-    bool stopRequested() override { return m_stop; }
-
-    QStringList warnings;
-
-private:
-    QWidget* m_parent;
-    ProgressDialog m_progress;
-    const char* m_stage = nullptr;
-    bool m_stop = false;
-};
 
 QPixmap previewPixmap(const image::Bitmap32* b) {
     if (!b || b->isEmpty()) return {};
@@ -438,9 +392,13 @@ void GifCompilerDialog::Compile() {
     tools::CompileResult result;
     QStringList lines;
     {
-        GuiHost host(this);  // its progress window closes before the word below
-        result = tools::GifCompiler::Compile(m_frames, m_options, host);
-        lines = host.warnings;
+        GuiToolHost host(this);         // its progress window closes before the word below
+        host.setCollectWarnings(true);  // shown with the word that the file was written
+        ToolRunner runner(host);
+        runner.run([&](tools::ToolHost& worker) {
+            result = tools::GifCompiler::Compile(m_frames, m_options, worker);
+        });
+        for (const std::string& w : host.warnings()) lines << qs(w);
     }
     if (result.outcome != tools::CompileOutcome::Written) return;
     lines.prepend(tr("The file was written to %1.").arg(qs(m_options.output.string())));
@@ -462,8 +420,11 @@ void registerGifCompiler(ToolContext& context) {
         std::vector<tools::AnimationFrame> frames;
         bool opened = false;
         {
-            GuiHost host(context.dialogParent());
-            opened = tools::GifCompiler::Open(files, kPreviewSize, host, frames);
+            GuiToolHost host(context.dialogParent());
+            ToolRunner runner(host);
+            runner.run([&](tools::ToolHost& worker) {
+                opened = tools::GifCompiler::Open(files, kPreviewSize, worker, frames);
+            });
         }
         if (opened) {
             tools::AnimationOptions o = animationOptionsFrom(context.settings().gifCompilerOptions);

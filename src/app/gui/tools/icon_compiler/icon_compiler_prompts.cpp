@@ -3,13 +3,13 @@
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QMessageBox>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "app/gui/dialogs/progress_dialog.h"
 #include "app/gui/tools/icon_compiler/icon_compiler_dialog.h"
 #include "app/gui/tools/tool_context.h"
+#include "app/gui/tools/tool_runner.h"
 #include "view/folder_images.h"
 
 namespace kalder::gui {
@@ -18,8 +18,6 @@ namespace {
 constexpr int kSetDelayTemplate = 269;
 constexpr int kDelayEditId = 1467;
 constexpr int kSetHotSpotTemplate = 270;  // no help row: a plain dialog
-
-const QString kTitle = QStringLiteral("Kalder");
 
 QSpinBox* spin(QWidget* parent, int max, int value) {
     auto* box = new QSpinBox(parent);
@@ -70,27 +68,6 @@ SetHotSpotDialog::SetHotSpotDialog(std::int32_t x, std::int32_t y, QWidget* pare
 std::int32_t SetHotSpotDialog::x() const { return m_x->value(); }
 std::int32_t SetHotSpotDialog::y() const { return m_y->value(); }
 
-void IconCompilerPrompts::message(const std::string& text, tools::IconMessageKind kind) {
-    const QString t = QString::fromStdString(text);
-    switch (kind) {
-        case tools::IconMessageKind::Error:
-            QMessageBox::critical(m_parent, kTitle, t);
-            break;
-        case tools::IconMessageKind::Warning:
-            QMessageBox::warning(m_parent, kTitle, t);
-            break;
-        case tools::IconMessageKind::Information:
-            QMessageBox::information(m_parent, kTitle, t);
-            break;
-    }
-}
-
-bool IconCompilerPrompts::ask(const std::string& question) {
-    return QMessageBox::question(m_parent, kTitle, QString::fromStdString(question),
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
-}
-
 bool IconCompilerPrompts::chooseColour(image::ColorRef& colour) {
     const QColor start(image::redOf(colour), image::greenOf(colour), image::blueOf(colour));
     const QColor chosen = QColorDialog::getColor(start, m_parent);
@@ -127,15 +104,21 @@ void runIconCompiler(ToolContext& context) {
         ~Resume() { context.resumeThumbnails(); }
     } resume{context};
 
+    // The button flows are short and wait for the user: the engine stays on this thread.
+    GuiToolHost host(window);
     IconCompilerPrompts prompts(window);
-    tools::IconCompiler compiler(prompts);
+    tools::IconCompiler compiler(host, prompts);
+    const auto parentAll = [&](QWidget* parent) {
+        host.setParent(parent);
+        prompts.setParent(parent);
+    };
     bool opened = false;
     {
         ProgressDialog progress;
         progress.Create(window);
         progress.SetStage(QStringLiteral("Loading image files ..."), 1, 0);
         progress.Step(1, 0, false);
-        if (progress.window()) prompts.setParent(progress.window());
+        if (progress.window()) parentAll(progress.window());
         // One picture too large for an icon page gives the sides desktops look for.
         opened = files.size() == 1 && tools::IconCompiler::isLargeSquare(files.front())
                      ? compiler.openResized(files.front(),
@@ -144,11 +127,11 @@ void runIconCompiler(ToolContext& context) {
                                             true)
                      : compiler.open(files);
         progress.Close();
-        prompts.setParent(window);
+        parentAll(window);
     }
     if (!opened) return;
     IconCompilerDialog dialog(compiler, window);
-    prompts.setParent(&dialog);
+    parentAll(&dialog);
     dialog.exec();
 }
 

@@ -35,13 +35,12 @@ private:
     QSpinBox* m_y = nullptr;
 };
 
-// The compiler's questions and messages as message boxes and small dialogs over `parent`.
-class IconCompilerPrompts final : public tools::IconCompilerHost {
+// The compiler's own questions as small dialogs over `parent`; its messages and yes/no
+// questions go through a GuiToolHost.
+class IconCompilerPrompts final : public tools::IconQuestions {
 public:
     explicit IconCompilerPrompts(QWidget* parent) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
-    void message(const std::string& text, tools::IconMessageKind kind) override;
-    bool ask(const std::string& question) override;
     bool chooseColour(image::ColorRef& colour) override;
     bool askHotSpot(std::int32_t& x, std::int32_t& y) override;
     bool askDelay(std::uint32_t& delay) override;

@@ -22,6 +22,7 @@
 #include "app/core/settings.h"
 #include "app/gui/dialogs/progress_dialog.h"
 #include "app/gui/tools/print/custom_size_dialog.h"
+#include "app/gui/tools/tool_runner.h"
 #include "image/image_document.h"
 #include "image/resample.h"
 #include "shell/qt/qt_path.h"
@@ -45,36 +46,6 @@ QImage previewImage(const image::Bitmap32* bitmap, bool grey) {
                   QImage::Format_RGB32)
         .copy();
 }
-
-// The preparation's questions and progress through the shared progress window.
-class DialogPrintHost final : public tools::PrintHost {
-public:
-    DialogPrintHost(ProgressDialog& progress, QWidget* owner)
-        : m_progress(progress), m_owner(owner) {}
-    void progress(std::string_view stage, const std::filesystem::path& file, std::int64_t total,
-                  std::int64_t done) override {
-        m_progress.SetItem(shell::toQString(file), static_cast<int>(done), static_cast<int>(total));
-        m_progress.SetStage(QString::fromUtf8(stage.data(), static_cast<qsizetype>(stage.size())),
-                            1, 0);
-        m_total = total;
-        m_done = done;
-        if (m_progress.Step(total, done, true)) m_stop = true;
-    }
-    bool stopRequested() override {
-        if (!m_stop && m_progress.Step(m_total, m_done, true)) m_stop = true;
-        return m_stop;
-    }
-    void error(const std::string& text) override {
-        QMessageBox::warning(m_owner, kTitle, QString::fromStdString(text));
-    }
-
-private:
-    ProgressDialog& m_progress;
-    QWidget* m_owner;
-    std::int64_t m_total = 1;
-    std::int64_t m_done = 0;
-    bool m_stop = false;
-};
 
 }  // namespace
 
@@ -388,7 +359,10 @@ bool PrintDialog::printAll() {
 
     ProgressDialog progress;
     progress.Create(this);
-    DialogPrintHost host(progress, progress.window() ? progress.window() : this);
+    GuiToolHost host(this, kTitle);
+    host.setErrors(GuiToolHost::Errors::Warning);
+    host.useProgress(&progress);
+    ToolRunner runner(host);
     shell::PrintJob job(*m_session);
     const auto failed = [&](const QString& message) {
         job.abort();
@@ -402,9 +376,12 @@ bool PrintDialog::printAll() {
     const int pages = tools::pageCount(m_cells);
     for (int page = 0; page < pages; ++page) {
         // One page's pictures at a time keeps memory to a page, whatever the job's length.
-        if (tools::preparePage(m_cells, page, m_items, options, host) !=
-            tools::PrepareOutcome::Done)
-            return failed(QString());
+        // Decoding and resampling run off the user-interface thread; drawing stays on it.
+        tools::PrepareOutcome outcome = tools::PrepareOutcome::Failed;
+        runner.run([&](tools::ToolHost& worker) {
+            outcome = tools::preparePage(m_cells, page, m_items, options, worker);
+        });
+        if (outcome != tools::PrepareOutcome::Done) return failed(QString());
         if (page > 0 && !job.newPage()) {
             tools::releasePage(m_cells, page);
             return failed(QStringLiteral("The printer refused a new page."));

@@ -1,6 +1,5 @@
 #include "app/gui/tools/psd_decompiler/psd_decompiler_dialog.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -8,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -17,10 +15,9 @@
 
 #include "app/core/command_ids.h"
 #include "app/core/settings.h"
-#include "app/gui/dialogs/file_exists_dialog.h"
-#include "app/gui/dialogs/progress_dialog.h"
 #include "app/gui/operation_feedback.h"
 #include "app/gui/tools/tool_context.h"
+#include "app/gui/tools/tool_runner.h"
 #include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
@@ -30,54 +27,6 @@ constexpr int kDialogTemplate = 285;
 const QString kTitle = QStringLiteral("PSD Decompiler");
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
-
-// Boxes over the dialog, the progress window and the file-exists question. The wait cursor of
-// the run is lifted while the user is asked something.
-class GuiHost final : public tools::PsdDecompilerHost {
-public:
-    explicit GuiHost(QWidget* parent) : m_parent(parent) {}
-    ~GuiHost() override { m_progress.Close(); }
-
-    void error(const std::string& text) override {
-        m_progress.Close();
-        QApplication::restoreOverrideCursor();
-        QMessageBox::critical(m_parent, kTitle, qs(text));
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    bool progress(const std::filesystem::path& file, std::int32_t fileIndex, std::int32_t fileCount,
-                  std::int32_t layer, std::int32_t layerCount) override {
-        if (!m_progress.window()) m_progress.Create(m_parent);
-        if (layer < 0) {
-            m_progress.SetItem(qs(file.string()), fileIndex, fileCount);
-            m_progress.SetStage(QStringLiteral("Reading ..."), 2, 0);
-            return m_progress.Step(1, 0, true);
-        }
-        if (layer == 0) m_progress.SetStage(QStringLiteral("Writing ..."), 2, 1);
-        return m_progress.Step(layerCount, layer, true);
-    }
-    tools::PsdExistingFile fileExists(const std::filesystem::path& target) override {
-        QApplication::restoreOverrideCursor();
-        const auto answer = FileExistsDialog::ask(m_parent, QStringLiteral("File already exists:"),
-                                                  qs(target.string()), false);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        switch (answer.choice) {
-            case FileExistsDialog::Overwrite:
-                return tools::PsdExistingFile::Overwrite;
-            case FileExistsDialog::OverwriteAll:
-                return tools::PsdExistingFile::OverwriteAll;
-            case FileExistsDialog::Skip:
-                return tools::PsdExistingFile::Skip;
-            case FileExistsDialog::SkipAll:
-                return tools::PsdExistingFile::SkipAll;
-            default:
-                return tools::PsdExistingFile::Cancel;
-        }
-    }
-
-private:
-    QWidget* m_parent;
-    ProgressDialog m_progress;
-};
 
 }  // namespace
 
@@ -135,12 +84,17 @@ void PsdDecompilerDialog::browse() {
 }
 
 void PsdDecompilerDialog::Decompile() {
-    std::unique_ptr<tools::PsdDecompilerHost> host =
-        makeHost ? makeHost() : std::make_unique<GuiHost>(this);
+    std::unique_ptr<tools::ToolHost> host = makeHost ? makeHost() : [this] {
+        return std::unique_ptr<tools::ToolHost>(std::make_unique<GuiToolHost>(this, kTitle));
+    }();
     bool completed = false;
     {
         WaitCursor wait;
-        completed = tools::decompilePsdFiles(m_files, options(), *host).completed;
+        const tools::PsdDecompileOptions chosen = options();
+        ToolRunner runner(*host);
+        runner.run([&](tools::ToolHost& worker) {
+            completed = tools::decompilePsdFiles(m_files, chosen, worker).completed;
+        });
         host.reset();  // the progress window goes before the dialog closes
     }
     // An error or a stop leaves the dialog open with the same choices.

@@ -31,7 +31,7 @@ public:
 
     // Replaces the engine's user interface (message boxes, progress window, file-exists
     // question), for tests.
-    std::function<std::unique_ptr<tools::PsdDecompilerHost>()> makeHost;
+    std::function<std::unique_ptr<tools::ToolHost>()> makeHost;
 
 private:
     void browse();
