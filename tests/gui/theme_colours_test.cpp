@@ -2,15 +2,20 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QImage>
 #include <QPalette>
 #include <QTest>
 
+#include "app/core/shortcuts.h"
+#include "app/core/toolbar_table.h"
 #include "app/gui/icons.h"
+#include "app/gui/menus.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/thumbnail_browser.h"
+#include "app/gui/toolbar.h"
 #include "app/gui/tools/palette/palette_dialog.h"
 #include "app/gui/viewing_area.h"
 #include "image/bitmap32.h"
@@ -109,6 +114,32 @@ TEST(DesktopLook, PlainDialogButtonsCarryNoIcons) {
     // Toolbar commands still have theirs: the theme's, or the drawn one.
     EXPECT_FALSE(commandIcon(app::cmd::kNextFile).isNull());
     EXPECT_FALSE(commandIcon(app::cmd::kZoomIn).isNull());
+}
+
+TEST(Toolbar, TooltipsShowTheLiveKeysAndUnofferedCommandsAreHidden) {
+    Toolbar bar;
+    bar.RebuildToolbar(app::defaultToolbarLayout());
+    app::AcceleratorTable table(app::schemeShortcuts(app::KeyScheme::Desktop));
+    bar.setAccelerators(&table);
+    const auto actionOf = [&bar](app::CommandId id) -> QAction* {
+        for (QAction* a : bar.actions())
+            if (MenuBuilder::commandOf(a) == id) return a;
+        return nullptr;
+    };
+    QAction* next = actionOf(app::cmd::kNextFile);
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->toolTip(), QStringLiteral("Next File (Right Arrow)"));
+    // The table is rebuilt in place when the shortcuts change; the next update shows it.
+    table = app::AcceleratorTable(app::schemeShortcuts(app::KeyScheme::Standard));
+    bar.updateButtons({}, {});
+    EXPECT_EQ(next->toolTip(), QStringLiteral("Next File (Browser Forward)"));
+
+    bar.updateButtons({}, [](app::CommandId id) { return id != app::cmd::kPrint; });
+    EXPECT_FALSE(actionOf(app::cmd::kPrint)->isVisible());
+    EXPECT_TRUE(next->isVisible());
+
+    bar.setTextUnderIcons(true);
+    EXPECT_EQ(bar.toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
 }
 
 }  // namespace
