@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QProxyStyle>
+#include <QStandardPaths>
 #include <cmath>
 #include <map>
 
@@ -652,8 +653,16 @@ void chooseIconTheme() {
     const QString current = QIcon::themeName();
     if (!current.isEmpty() && current != QStringLiteral("hicolor")) return;
     const QString fallback = QStringLiteral("Adwaita");
-    for (const QString& dir : QIcon::themeSearchPaths()) {
+    // Platforms without a desktop theme plugin may list no icon folders at all; the XDG data
+    // folders are where themes are installed.
+    QStringList paths = QIcon::themeSearchPaths();
+    for (const QString& dir :
+         QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                   QStandardPaths::LocateDirectory))
+        if (!paths.contains(dir)) paths.append(dir);
+    for (const QString& dir : paths) {
         if (QFileInfo::exists(QDir(dir).filePath(fallback + QStringLiteral("/index.theme")))) {
+            QIcon::setThemeSearchPaths(paths);
             QIcon::setThemeName(fallback);
             return;
         }
