@@ -263,23 +263,19 @@ TEST(KeySchemes, UserEditsSurviveASwitchBothWays) {
     editor.replace(at(kCtrl, "O"), open);
     ASSERT_TRUE(editor.remove(at(kCtrl, "P")));
 
-    editor.switchScheme(KeyScheme::Standard, KeyScheme::Desktop);
-    const AcceleratorTable desktop(editor.entries());
-    EXPECT_EQ(desktop.commandFor(code("R"), kCtrl), cmd::kRefresh);
-    EXPECT_FALSE(desktop.commandFor(code("F5"), kNone).has_value());
-    EXPECT_FALSE(desktop.commandFor(code("P"), kCtrl).has_value());
-    EXPECT_EQ(desktop.commandFor(code("O"), kCtrl), cmd::kFindImage);
-    EXPECT_EQ(desktop.commandFor(code("Q"), kCtrl), cmd::kExit);
-    EXPECT_EQ(desktop.commandFor(code("Right Arrow"), kNone), cmd::kNextFile);
-
-    editor.switchScheme(KeyScheme::Desktop, KeyScheme::Standard);
-    const AcceleratorTable standard(editor.entries());
-    EXPECT_EQ(standard.commandFor(code("R"), kCtrl), cmd::kRefresh);
-    EXPECT_FALSE(standard.commandFor(code("F5"), kNone).has_value());
-    EXPECT_FALSE(standard.commandFor(code("P"), kCtrl).has_value());
-    EXPECT_EQ(standard.commandFor(code("O"), kCtrl), cmd::kFindImage);
-    EXPECT_EQ(standard.commandFor(code("Q"), kCtrl), cmd::kAcquire);
-    EXPECT_FALSE(standard.commandFor(code("Right Arrow"), kNone).has_value());
+    // Out to the desktop scheme and back: the edits hold, the scheme's own keys follow it.
+    for (const auto& [from, to] : {std::pair{KeyScheme::Standard, KeyScheme::Desktop},
+                                   std::pair{KeyScheme::Desktop, KeyScheme::Standard}}) {
+        editor.switchScheme(from, to);
+        const AcceleratorTable switched(editor.entries());
+        const bool desktop = to == KeyScheme::Desktop;
+        EXPECT_EQ(switched.commandFor(code("R"), kCtrl), cmd::kRefresh);
+        EXPECT_FALSE(switched.commandFor(code("F5"), kNone).has_value());
+        EXPECT_FALSE(switched.commandFor(code("P"), kCtrl).has_value());
+        EXPECT_EQ(switched.commandFor(code("O"), kCtrl), cmd::kFindImage);
+        EXPECT_EQ(switched.commandFor(code("Q"), kCtrl), desktop ? cmd::kExit : cmd::kAcquire);
+        EXPECT_EQ(switched.commandFor(code("Right Arrow"), kNone).has_value(), desktop);
+    }
     EXPECT_EQ(editor.entries().size(), table.size() - 1);
 
     editor.setDefaults(KeyScheme::Desktop);
