@@ -19,6 +19,8 @@ PACKAGES=(
   libpango1.0-dev
   # GUI
   qt6-base-dev libxcb1-dev
+  # GUI run time: the desktop icon theme, and the SVG icon engine its icons need
+  adwaita-icon-theme libqt6svg6
   # tests and benchmarks
   libgtest-dev libbenchmark-dev python3-pil imagemagick libjpeg-turbo-progs netpbm libtiff-tools libopenjp2-tools
   webp libheif-examples libavif-bin libjxl-tools

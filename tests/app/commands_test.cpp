@@ -37,7 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, CommandTextTest,
     ::testing::Values(
         TextCase{57634, "&Copy Image to Clipboard",
-                 "Copy the current image to the Windows Clipboard"},
+                 "Copy the current image to the clipboard"},
         TextCase{520, "Descr&ibe Image...", "Add or edit image descriptions"},
         TextCase{674, "Image Pale&tte...", "Display the image palette"},
         TextCase{572, "&Tiled", "Set wallpaper and cover the desktop with it as tile"},

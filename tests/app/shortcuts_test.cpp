@@ -188,6 +188,100 @@ TEST(DefaultShortcuts, FilledInOnlyWithoutAUsableTable) {
     EXPECT_EQ(settings.shortcuts.size(), 90u);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Key schemes.
+
+TEST(KeySchemes, NoTwoEntriesShareAKeyInEitherScheme) {
+    for (const KeyScheme scheme : {KeyScheme::Standard, KeyScheme::Desktop}) {
+        const std::vector<Shortcut> table = schemeShortcuts(scheme);
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            EXPECT_TRUE(findCommand(table[i].command) != nullptr ||
+                        table[i].command == cmd::kOpenWithFirst)
+                << table[i].command;
+            for (std::size_t j = i + 1; j < table.size(); ++j) {
+                EXPECT_FALSE(table[i].key == table[j].key &&
+                             (table[i].flags & kShortcutModifiers) ==
+                                 (table[j].flags & kShortcutModifiers))
+                    << static_cast<int>(scheme) << ": " << ShortcutModifierText(table[i]) << "+"
+                    << ShortcutKeyText(table[i]) << " for " << table[i].command << " and "
+                    << table[j].command;
+            }
+        }
+    }
+}
+
+TEST(KeySchemes, DesktopKeysTakeOverAndTheRestStays) {
+    Settings settings;
+    settings.keyScheme = KeyScheme::Desktop;
+    ensureShortcuts(settings);
+    const AcceleratorTable table = BuildAcceleratorTable(settings);
+    const DefaultCase cases[] = {
+        {kCtrl, "O", cmd::kOpenFile},
+        {kCtrl, "Q", cmd::kExit},
+        {kCtrl, "W", cmd::kViewerBrowser},
+        {kCtrl, "'+'", cmd::kZoomIn},
+        {kCtrl, "'-'", cmd::kZoomOut},
+        {kCtrl, "0", cmd::kFitAll},
+        {kCtrl, "1", cmd::kFit1To1},
+        {kNone, "F11", cmd::kFullScreen},
+        {kNone, "Left Arrow", cmd::kPreviousFile},
+        {kNone, "Right Arrow", cmd::kNextFile},
+        {kNone, "Space", cmd::kNextFile},
+        {kNone, "Backspace", cmd::kPreviousFile},
+        {kCtrl, "','", cmd::kOptions},
+        {kNone, "F2", cmd::kRenameFile},
+        {kNone, "Delete", cmd::kDeleteFiles},
+        // Untouched standard keys.
+        {kNone, "Page Down", cmd::kNextFile},
+        {kCtrl, "C", cmd::kCopyImage},
+        {kNone, "Num '+'", cmd::kZoomIn},
+    };
+    for (const DefaultCase& c : cases)
+        EXPECT_EQ(table.commandFor(code(c.key), c.modifiers), c.command) << c.key;
+    // Ctrl+plus is Ctrl+= on most layouts; Qt reports either key.
+    EXPECT_EQ(table.commandForQtKey(0x3d, kQtControlModifier), cmd::kZoomIn);
+    EXPECT_EQ(table.firstFor(cmd::kOptions)->key, code("','"));
+}
+
+TEST(KeySchemes, UserEditsSurviveASwitchBothWays) {
+    std::vector<Shortcut> table = schemeShortcuts(KeyScheme::Standard);
+    ShortcutEditor editor(table);
+    // Refresh moves from F5 to Ctrl+R; Ctrl+P (print) is removed; Ctrl+O is given to Find
+    // Image, over the standard Options key and the desktop Open key.
+    const auto at = [&](std::uint8_t mods, const char* key) {
+        const auto it = std::find_if(table.begin(), table.end(), [&](const Shortcut& e) {
+            return e.key == code(key) && (e.flags & kShortcutModifiers) == mods;
+        });
+        return static_cast<std::size_t>(it - table.begin());
+    };
+    Shortcut refresh = table[at(kNone, "F5")];
+    ASSERT_EQ(editor.edit(refresh, code("R"), kCtrl, cmd::kRefresh, at(kNone, "F5")),
+              ShortcutEditor::EditResult::Changed);
+    editor.replace(at(kNone, "F5"), refresh);
+    Shortcut open = table[at(kCtrl, "O")];
+    open.command = cmd::kFindImage;
+    editor.replace(at(kCtrl, "O"), open);
+    ASSERT_TRUE(editor.remove(at(kCtrl, "P")));
+
+    // Out to the desktop scheme and back: the edits hold, the scheme's own keys follow it.
+    for (const auto& [from, to] : {std::pair{KeyScheme::Standard, KeyScheme::Desktop},
+                                   std::pair{KeyScheme::Desktop, KeyScheme::Standard}}) {
+        editor.switchScheme(from, to);
+        const AcceleratorTable switched(editor.entries());
+        const bool desktop = to == KeyScheme::Desktop;
+        EXPECT_EQ(switched.commandFor(code("R"), kCtrl), cmd::kRefresh);
+        EXPECT_FALSE(switched.commandFor(code("F5"), kNone).has_value());
+        EXPECT_FALSE(switched.commandFor(code("P"), kCtrl).has_value());
+        EXPECT_EQ(switched.commandFor(code("O"), kCtrl), cmd::kFindImage);
+        EXPECT_EQ(switched.commandFor(code("Q"), kCtrl), desktop ? cmd::kExit : cmd::kAcquire);
+        EXPECT_EQ(switched.commandFor(code("Right Arrow"), kNone).has_value(), desktop);
+    }
+    EXPECT_EQ(editor.entries().size(), table.size() - 1);
+
+    editor.setDefaults(KeyScheme::Desktop);
+    EXPECT_EQ(editor.entries(), schemeShortcuts(KeyScheme::Desktop));
+}
+
 TEST(ShortcutEntry, SixBytesAsTheSettingsFileHoldsThem) {
     const Shortcut e{0x0B, 0x7F, 0x0043, 57634};
     const std::array<std::uint8_t, 6> bytes = {0x0B, 0x7F, 0x43, 0x00, 0x22, 0xE1};

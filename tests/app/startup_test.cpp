@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/shortcuts.h"
 #include "support/test_support.h"
 
 namespace kalder::app {
@@ -23,6 +24,9 @@ public:
         return m_answer;
     }
     void openOptions() override { m_log.push_back("options"); }
+    void useKeyScheme(KeyScheme scheme) override {
+        m_log.push_back("scheme " + std::to_string(static_cast<int>(scheme)));
+    }
 
 private:
     std::vector<std::string>& m_log;
@@ -40,6 +44,7 @@ private:
 };
 
 const std::string kQuestion = std::string("ask Kalder: ") + kFirstRunQuestion;
+const std::string kSchemeQuestion = std::string("ask Kalder: ") + kKeySchemeQuestion;
 
 class StartupTest : public ::testing::Test {
 protected:
@@ -80,15 +85,22 @@ protected:
 };
 
 TEST_F(StartupTest, FirstRunShowsWindowThenChecksThenAsks) {
-    EXPECT_EQ(run("", true),
-              (std::vector<std::string>{"window /home/ann", "verify", kQuestion, "options"}));
+    EXPECT_EQ(run("", true), (std::vector<std::string>{"window /home/ann", "verify", kQuestion,
+                                                       kSchemeQuestion, "scheme 1", "options"}));
     EXPECT_TRUE(fs::exists(m_env.settingsFile));
-    // The saved file ends the first-run question.
+    // The desktop keys were chosen, and are what the next start finds.
+    Settings s;
+    s.Load({m_env.settingsFile, &kScreen, "/home/ann", nullptr});
+    readStoreOptions(storedRegistry(), kRegistryKey, s);
+    EXPECT_EQ(s.keyScheme, KeyScheme::Desktop);
+    EXPECT_EQ(s.shortcuts, schemeShortcuts(KeyScheme::Desktop));
+    // The saved file ends the first-run questions.
     EXPECT_EQ(run(""), (std::vector<std::string>{"window /home/ann", "verify"}));
 }
 
-TEST_F(StartupTest, NoToTheFirstRunQuestionOpensNothing) {
-    EXPECT_EQ(run("", false), (std::vector<std::string>{"window /home/ann", "verify", kQuestion}));
+TEST_F(StartupTest, NoToTheFirstRunQuestionsOpensAndChangesNothing) {
+    EXPECT_EQ(run("", false),
+              (std::vector<std::string>{"window /home/ann", "verify", kQuestion, kSchemeQuestion}));
 }
 
 TEST_F(StartupTest, TruncatedFileWithMagicIsNotAFirstRun) {

@@ -391,6 +391,7 @@ TEST(MainWindow, TheNameBarReadsBlackOnWhiteAndWhiteOnBlackOrMidGray) {
     if (!haveBmpReader()) GTEST_SKIP();
     Viewer v(400, 300, 50, 40);
     v.window.settings().nameBarVisible = true;
+    v.window.settings().themeBackground = false;  // the user's own colours
     for (const auto& [background, expected] :
          {std::pair{0x00FFFFFFu, QColor(Qt::black)}, std::pair{0x00000000u, QColor(Qt::white)},
           std::pair{0x00808080u, QColor(Qt::white)}}) {

@@ -266,6 +266,27 @@ TEST(OptionsDialog, ControlsPageRemovesAndRestoresShortcuts) {
     EXPECT_TRUE(dialog.changes() & OptionsDialog::ShortcutsChanged);
 }
 
+TEST(OptionsDialog, KeySchemeTextUnderIconsAndThemeBackgroundAreStored) {
+    app::Settings settings = freshSettings();
+    OptionsDialog dialog(settings);
+    auto* schemes = child<QComboBox>(dialog, "keyScheme");
+    EXPECT_FALSE(schemes->accessibleName().isEmpty());
+    auto* list = child<QTreeWidget>(dialog, "shortcuts");
+    const int rows = list->topLevelItemCount();
+    schemes->setCurrentIndex(schemes->findData(int(app::KeyScheme::Desktop)));
+    EXPECT_NE(list->topLevelItemCount(), rows) << "the list shows the scheme's keys at once";
+    child<QCheckBox>(dialog, "toolbarTextUnderIcons")->setChecked(true);
+    EXPECT_TRUE(child<QCheckBox>(dialog, "themeBackground")->isChecked());
+    child<QCheckBox>(dialog, "themeBackground")->setChecked(false);
+    press(dialog, QDialogButtonBox::Ok);
+    EXPECT_EQ(settings.keyScheme, app::KeyScheme::Desktop);
+    EXPECT_EQ(settings.shortcuts, app::schemeShortcuts(app::KeyScheme::Desktop));
+    EXPECT_TRUE(settings.toolbarTextUnderIcons);
+    EXPECT_EQ(app::viewerBackground(settings), settings.backgroundColor);
+    EXPECT_TRUE(dialog.changes() & OptionsDialog::ShortcutsChanged);
+    EXPECT_TRUE(dialog.changes() & OptionsDialog::BackgroundChanged);
+}
+
 TEST(MiscControlsDialog, ShowsAndReturnsTheFourValues) {
     std::array<std::int32_t, 8> options{1, 2, 0, 1, 7, 7, 7, 7};
     MiscControlsDialog dialog(options);

@@ -53,12 +53,13 @@ TEST(PaletteDialog, ClicksSelectSwatchesAndUpdateTheTexts) {
     QTest::mouseClick(&grid, Qt::LeftButton, {}, QPoint(grid.width() - 1, centreOf(grid, 16).y()));
     EXPECT_EQ(grid.selected(), 31);
 
-    // The painted frame is white, the gaps black, the swatch its own colour.
+    // The frame and the gaps take the theme's colours, the swatch its own colour.
     const QImage shot = grid.grab().toImage();
     const kalder::view::PaletteGrid layout(grid.width(), grid.height());
     const kalder::view::GridRect frame = layout.frame(31), swatch = layout.swatch(31);
-    EXPECT_EQ(shot.pixelColor(frame.left, frame.top + 3), QColor(Qt::white));
-    EXPECT_EQ(shot.pixelColor(frame.left + 1, frame.top + 3), QColor(Qt::black));
+    EXPECT_EQ(shot.pixelColor(frame.left, frame.top + 3),
+              grid.palette().color(QPalette::Highlight));
+    EXPECT_EQ(shot.pixelColor(frame.left + 1, frame.top + 3), grid.palette().color(QPalette::Base));
     EXPECT_EQ(shot.pixelColor(swatch.left, swatch.top), QColor(31, 224, 93));
 }
 
@@ -72,14 +73,14 @@ TEST(PaletteDialog, OneBitImageAndNoTransparency) {
     QSignalSpy changed(&grid, &PaletteGridWidget::selectionChanged);
     QTest::mouseClick(&grid, Qt::LeftButton, {}, centreOf(grid, 1));
     EXPECT_EQ(grid.selected(), 1);
-    // The third cell and the second row stay black and take no clicks.
+    // The third cell and the second row stay empty and take no clicks.
     QTest::mouseClick(&grid, Qt::LeftButton, {}, centreOf(grid, 2));
     QTest::mouseClick(&grid, Qt::LeftButton, {}, centreOf(grid, 16));
     EXPECT_EQ(grid.selected(), 1);
     EXPECT_EQ(changed.count(), 1);
     const QImage shot = grid.grab().toImage();
     const QPoint empty = centreOf(grid, 2);
-    EXPECT_EQ(shot.pixelColor(empty), QColor(Qt::black));
+    EXPECT_EQ(shot.pixelColor(empty), grid.palette().color(QPalette::Base));
 
     // A true-colour page opens nothing.
     EXPECT_FALSE(

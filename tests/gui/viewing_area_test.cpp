@@ -199,7 +199,7 @@ TEST(ViewingArea, OsdArrowsShowWhereMoreOfTheImageLies) {
     EXPECT_EQ(a.shot().pixel(centre(layout.down)), opaque(fill));
 }
 
-TEST(ViewingArea, LensMagnifiesAroundTheCursorInsideAGreyFrame) {
+TEST(ViewingArea, LensMagnifiesAroundTheCursorInsideAThemedFrame) {
     const auto bitmap = pattern(300, 200);
     Area a(400, 300);
     a.area.SetImage(bitmap.get(), true);
@@ -220,8 +220,10 @@ TEST(ViewingArea, LensMagnifiesAroundTheCursorInsideAGreyFrame) {
                 shot.pixel(lens.picture->dest.x + 4 * i + 3, lens.picture->dest.y + 4 * j + 1),
                 opaque(patternAt(src.left + i, src.top + j)))
                 << i << "," << j;
-    EXPECT_EQ(shot.pixel(lens.frameLeft, lens.frameTop + 30), opaque(qRgb(153, 153, 153)));
-    EXPECT_EQ(shot.pixel(lens.frameRight, lens.frameBottom - 30), opaque(qRgb(153, 153, 153)));
+    // The frame is the theme's mid tone.
+    const QRgb frame = opaque(a.area.palette().color(QPalette::Mid).rgb());
+    EXPECT_EQ(shot.pixel(lens.frameLeft, lens.frameTop + 30), frame);
+    EXPECT_EQ(shot.pixel(lens.frameRight, lens.frameBottom - 30), frame);
     // Outside the lens the picture is the plain 1:1 image.
     const view::Point o = a.area.geometry().imageOrigin();
     EXPECT_EQ(shot.pixel(o.x + 2, o.y + 3), opaque(patternAt(2, 3)));

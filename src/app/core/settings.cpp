@@ -72,7 +72,15 @@ void Settings::SetDefaults(const SettingsContext& context) {
 namespace {
 constexpr std::string_view kSharedCacheValue = "SharedThumbnailCache";
 constexpr std::string_view kRemovableCacheValue = "CacheRemovableMedia";
+constexpr std::string_view kKeySchemeValue = "KeyScheme";
+constexpr std::string_view kToolbarTextValue = "ToolbarTextUnderIcons";
+constexpr std::string_view kThemeBackgroundValue = "ThemeBackground";
 }  // namespace
+
+std::optional<std::uint32_t> viewerBackground(const Settings& s) {
+    if (s.themeBackground) return std::nullopt;
+    return s.backgroundColor;
+}
 
 void readStoreOptions(const shell::RegistryStore& store, std::string_view key, Settings& s) {
     const auto flag = [&](std::string_view name, bool& value) {
@@ -80,11 +88,20 @@ void readStoreOptions(const shell::RegistryStore& store, std::string_view key, S
     };
     flag(kSharedCacheValue, s.sharedThumbnailCache);
     flag(kRemovableCacheValue, s.cacheRemovableMedia);
+    flag(kToolbarTextValue, s.toolbarTextUnderIcons);
+    // A colour chosen before the theme option existed is kept.
+    s.themeBackground = s.backgroundColor == Settings().backgroundColor;
+    flag(kThemeBackgroundValue, s.themeBackground);
+    if (const auto v = store.value(key, kKeySchemeValue))
+        s.keyScheme = *v == "1" ? KeyScheme::Desktop : KeyScheme::Standard;
 }
 
 void writeStoreOptions(shell::RegistryStore& store, std::string_view key, const Settings& s) {
     store.setValue(key, kSharedCacheValue, s.sharedThumbnailCache ? "1" : "0");
     store.setValue(key, kRemovableCacheValue, s.cacheRemovableMedia ? "1" : "0");
+    store.setValue(key, kToolbarTextValue, s.toolbarTextUnderIcons ? "1" : "0");
+    store.setValue(key, kThemeBackgroundValue, s.themeBackground ? "1" : "0");
+    store.setValue(key, kKeySchemeValue, s.keyScheme == KeyScheme::Desktop ? "1" : "0");
 }
 
 SettingsLoad Settings::Load(const SettingsContext& context) {

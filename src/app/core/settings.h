@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -102,6 +103,10 @@ enum class SettingsLoad {
 
 // How the browser lists the folder's files; stored as its number in Settings::browserView.
 enum class BrowserView : std::int32_t { SmallThumbnails = 0, BigThumbnails = 1, List = 2 };
+
+// Which built-in key table the shortcuts start from: ours, or the keys most desktop programs
+// share (Ctrl+O, Ctrl+Q, Ctrl+plus...).
+enum class KeyScheme : std::int32_t { Standard = 0, Desktop = 1 };
 
 // The one options record. Fields are plain and changed in place by the code that owns them; the
 // stored fields are listed in file order (except overlayColorA/B, see below).
@@ -208,6 +213,12 @@ struct Settings {
     // store, not in the file: see readStoreOptions).
     bool sharedThumbnailCache = true;
     bool cacheRemovableMedia = false;
+    // Kept in the store too: the key table the shortcuts were built from (the stored table holds
+    // the user's edits on top of it) and the toolbar's labels under its icons.
+    KeyScheme keyScheme = KeyScheme::Standard;
+    bool toolbarTextUnderIcons = false;
+    // The viewer and name bar take the desktop theme's colours instead of backgroundColor.
+    bool themeBackground = true;
 
     Settings() { associateFormat.fill(true); }
     bool operator==(const Settings&) const = default;
@@ -239,6 +250,9 @@ SettingsLoad readSettingsFile(std::span<const std::uint8_t> bytes, Settings& set
 
 // Options the settings file has no field for (its layout is fixed) live in our store under
 // `key`: read after the file, written with it.
+// The viewer's background: backgroundColor, or none when the desktop theme's colour is wanted.
+std::optional<std::uint32_t> viewerBackground(const Settings& settings);
+
 void readStoreOptions(const shell::RegistryStore& store, std::string_view key, Settings& settings);
 void writeStoreOptions(shell::RegistryStore& store, std::string_view key, const Settings& settings);
 std::vector<std::uint8_t> writeSettingsFile(const Settings& settings);

@@ -113,6 +113,30 @@ constexpr std::array<Shortcut, 90> kDefaultShortcuts = {
     entry(0, 0x6D, 661),        // Num '-'
 };
 
+// The desktop scheme's keys; each replaces whatever the standard table has on it. Delete and
+// F2 are the standard ones too, listed so that the scheme reads as a whole.
+constexpr std::array<Shortcut, 15> kDesktopKeys = {
+    entry(kCtrl, 0x4F, cmd::kOpenFile),       // Ctrl+O
+    entry(kCtrl, 0x51, cmd::kExit),           // Ctrl+Q
+    entry(kCtrl, 0x57, cmd::kViewerBrowser),  // Ctrl+W: leaves the viewer for the browser
+    entry(kCtrl, 0xBB, cmd::kZoomIn),         // Ctrl+'+'
+    entry(kCtrl, 0xBD, cmd::kZoomOut),        // Ctrl+'-'
+    entry(kCtrl, 0x30, cmd::kFitAll),         // Ctrl+0
+    entry(kCtrl, 0x31, cmd::kFit1To1),        // Ctrl+1
+    entry(0, 0x7A, cmd::kFullScreen),         // F11
+    entry(0, 0x25, cmd::kPreviousFile),       // Left Arrow (the browser keeps its own)
+    entry(0, 0x27, cmd::kNextFile),           // Right Arrow
+    entry(0, 0x20, cmd::kNextFile),           // Space
+    entry(0, 0x08, cmd::kPreviousFile),       // Backspace
+    entry(kCtrl, 0xBC, cmd::kOptions),        // Ctrl+','
+    entry(0, 0x71, cmd::kRenameFile),         // F2
+    entry(0, 0x2E, cmd::kDeleteFiles),        // Delete (to the Trash)
+};
+
+bool sameKey(const Shortcut& a, const Shortcut& b) {
+    return a.key == b.key && (a.flags & kShortcutModifiers) == (b.flags & kShortcutModifiers);
+}
+
 // Page Up, Page Down, End and Home.
 constexpr std::uint16_t kFirstPagingKey = 0x21;
 constexpr std::uint16_t kLastPagingKey = 0x24;
@@ -165,10 +189,42 @@ Shortcut shortcutFromBytes(std::span<const std::uint8_t, 6> b) {
 
 std::span<const Shortcut> defaultShortcuts() { return kDefaultShortcuts; }
 
+std::vector<Shortcut> schemeShortcuts(KeyScheme scheme) {
+    if (scheme != KeyScheme::Desktop) return {kDefaultShortcuts.begin(), kDefaultShortcuts.end()};
+    // Its own keys first, so that the menus show them beside their commands.
+    std::vector<Shortcut> table(kDesktopKeys.begin(), kDesktopKeys.end());
+    for (const Shortcut& e : kDefaultShortcuts) {
+        const bool taken = std::any_of(kDesktopKeys.begin(), kDesktopKeys.end(),
+                                       [&e](const Shortcut& d) { return sameKey(d, e); });
+        if (!taken) table.push_back(e);
+    }
+    return table;
+}
+
+std::vector<Shortcut> switchKeyScheme(const std::vector<Shortcut>& current, KeyScheme from,
+                                      KeyScheme to) {
+    const std::vector<Shortcut> oldBase = schemeShortcuts(from);
+    const auto contains = [](const std::vector<Shortcut>& table, const Shortcut& e) {
+        return std::find(table.begin(), table.end(), e) != table.end();
+    };
+    std::vector<Shortcut> added;
+    for (const Shortcut& e : current)
+        if (!contains(oldBase, e)) added.push_back(e);
+    std::vector<Shortcut> table = added;
+    for (const Shortcut& e : schemeShortcuts(to)) {
+        const bool removedByUser = contains(oldBase, e) && !contains(current, e);
+        const bool overridden = std::any_of(added.begin(), added.end(),
+                                            [&e](const Shortcut& a) { return sameKey(a, e); });
+        if (!removedByUser && !overridden) table.push_back(e);
+    }
+    if (table.size() > static_cast<std::size_t>(kMaxShortcuts)) table.resize(kMaxShortcuts);
+    return table;
+}
+
 bool ensureShortcuts(Settings& settings) {
     const std::size_t count = settings.shortcuts.size();
     if (count >= 1 && count <= static_cast<std::size_t>(kMaxShortcuts)) return false;
-    settings.shortcuts.assign(kDefaultShortcuts.begin(), kDefaultShortcuts.end());
+    settings.shortcuts = schemeShortcuts(settings.keyScheme);
     return true;
 }
 
@@ -318,8 +374,6 @@ bool ShortcutEditor::remove(std::size_t index) {
     return true;
 }
 
-void ShortcutEditor::setDefaults() {
-    m_entries.assign(kDefaultShortcuts.begin(), kDefaultShortcuts.end());
-}
+void ShortcutEditor::setDefaults(KeyScheme scheme) { m_entries = schemeShortcuts(scheme); }
 
 }  // namespace kalder::app

@@ -33,7 +33,14 @@ Shortcut shortcutFromBytes(std::span<const std::uint8_t, 6> bytes);
 
 // The built-in table (90 entries).
 std::span<const Shortcut> defaultShortcuts();
-// With no usable stored table, the built-in one is copied in. True when it was.
+// A scheme's built-in table: the one above, or for Desktop the same with the common desktop keys
+// taking over the entries they would clash with.
+std::vector<Shortcut> schemeShortcuts(KeyScheme scheme);
+// `current` was built on scheme `from`: the same user edits (entries added, entries removed)
+// applied to the table of scheme `to`. An added entry wins over a built-in one on its key.
+std::vector<Shortcut> switchKeyScheme(const std::vector<Shortcut>& current, KeyScheme from,
+                                      KeyScheme to);
+// With no usable stored table, the table of settings.keyScheme is copied in. True when it was.
 bool ensureShortcuts(Settings& settings);
 
 // The "Modifier" column: "Ctrl", "Alt", "Shift" joined by "+", in that order.
@@ -118,8 +125,12 @@ public:
     void replace(std::size_t index, const Shortcut& entry);
     // "&Remove Shortcut": refused when it would empty the table.
     bool remove(std::size_t index);
-    // "Set &Default Shortcuts" answered Yes.
-    void setDefaults();
+    // "Set &Default Shortcuts" answered Yes: the table of the chosen scheme.
+    void setDefaults(KeyScheme scheme = KeyScheme::Standard);
+    // The scheme chosen on the page: the user's edits move over to the new table.
+    void switchScheme(KeyScheme from, KeyScheme to) {
+        m_entries = switchKeyScheme(m_entries, from, to);
+    }
 
     // The options dialog's OK.
     void apply(Settings& settings) const { settings.shortcuts = m_entries; }

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "app/core/command_line.h"
+#include "app/core/shortcuts.h"
 #include "shell/associations.h"
 
 namespace kalder::app {
@@ -77,7 +78,17 @@ void ApplicationCore::afterMainWindowShown(StartupUi& ui) {
     // A print request comes from another program's print verb and ends by itself: no question
     // about associations stands between it and the print dialog.
     if (m_settings.verifyAssociations && !m_settings.printMode) m_hooks->verifyAtStartup();
-    if (m_settings.firstRun && ui.askYesNo(kAppTitle, kFirstRunQuestion)) ui.openOptions();
+    if (!m_settings.firstRun) return;
+    const bool review = ui.askYesNo(kAppTitle, kFirstRunQuestion);
+    // Offered once: later it is a choice on the options' Controls page.
+    if (ui.askYesNo(kAppTitle, kKeySchemeQuestion)) {
+        ensureShortcuts(m_settings);
+        m_settings.shortcuts =
+            switchKeyScheme(m_settings.shortcuts, m_settings.keyScheme, KeyScheme::Desktop);
+        m_settings.keyScheme = KeyScheme::Desktop;
+        ui.useKeyScheme(KeyScheme::Desktop);
+    }
+    if (review) ui.openOptions();
 }
 
 int ApplicationCore::exitInstance() {

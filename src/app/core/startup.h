@@ -17,6 +17,10 @@ inline constexpr char kLegacyRegistryKey[] = "Software\\Halvard_Quent";
 inline constexpr char kFirstRunQuestion[] =
     "You have started Kalder for the first time.\nDo you want to review and adjust the options "
     "now?";
+inline constexpr char kKeySchemeQuestion[] =
+    "Do you want to use the keyboard shortcuts common to desktop programs (Ctrl+O opens a file, "
+    "Ctrl+Q quits, the arrow keys go to the previous and next file)?\nYou can change this "
+    "later in Tools > Options > Controls.";
 
 // What start-up asks of the GUI.
 class StartupUi {
@@ -26,6 +30,8 @@ public:
     virtual bool askYesNo(std::string_view caption, std::string_view text) = 0;
     // Opens the options dialog, as the "&Options..." command (702) does, once the event loop runs.
     virtual void openOptions() = 0;
+    // The first-run answer chose another key scheme: the window takes its table.
+    virtual void useKeyScheme(KeyScheme scheme) = 0;
 };
 
 // The file-association steps of start-up and uninstall. The defaults do nothing.

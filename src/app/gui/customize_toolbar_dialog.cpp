@@ -26,7 +26,7 @@ CustomizeToolbarDialog::CustomizeToolbarDialog(app::Settings& settings, QWidget*
     m_toolbar->setIconSize(QSize(16, 16));
     const auto table = app::toolbarButtonTable();
     for (std::size_t i = 0; i < table.size(); ++i)
-        new QListWidgetItem(toolbarIcon(table[i].image),
+        new QListWidgetItem(commandIcon(table[i].command),
                             QString::fromStdString(app::toolbarButtonLabel(i)), m_available);
     m_available->setCurrentRow(0);
     grid->addWidget(m_available, 1, 0);
@@ -95,7 +95,7 @@ void CustomizeToolbarDialog::refill() {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         auto* item = new QListWidgetItem(QString::fromStdString(m_model->entryLabel(i)), m_toolbar);
         if (entries[i] >= 0 && static_cast<std::size_t>(entries[i]) < table.size())
-            item->setIcon(toolbarIcon(table[static_cast<std::size_t>(entries[i])].image));
+            item->setIcon(commandIcon(table[static_cast<std::size_t>(entries[i])].command));
     }
     if (const auto sel = m_model->selection()) m_toolbar->setCurrentRow(static_cast<int>(*sel));
 }

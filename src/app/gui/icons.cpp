@@ -1,10 +1,17 @@
 #include "app/gui/icons.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QProxyStyle>
+#include <QStandardPaths>
 #include <cmath>
 #include <map>
+
+#include "app/core/toolbar_table.h"
 
 namespace kalder::gui {
 namespace {
@@ -573,6 +580,113 @@ QIcon toolbarIcon(std::int32_t image) {
     icon.addPixmap(render(image, 16));
     icon.addPixmap(render(image, 24));
     return cache.emplace(image, icon).first->second;
+}
+
+const char* commandIconName(app::CommandId command) {
+    using namespace app::cmd;
+    // Names from the freedesktop icon naming scheme (and the common extensions every large
+    // theme carries, such as view-grid and object-flip-*).
+    static const std::map<app::CommandId, const char*> names = {
+        {kOpenFile, "document-open"},
+        {kCopyImage, "edit-copy"},
+        {kSelectAllFiles, "edit-select-all"},
+        {kDescribeImage, "document-edit"},
+        {kRenameFile, "edit-rename"},
+        {kDeleteFiles, "edit-delete"},
+        {kNewFolder, "folder-new"},
+        {kDeleteFolder, "edit-delete"},
+        {kSmallThumbnails, "view-grid"},
+        {kBigThumbnails, "view-grid"},
+        {kListView, "view-list"},
+        {kRefresh, "view-refresh"},
+        {kPrint, "document-print"},
+        {kAcquire, "scanner"},
+        {kSendByEmail, "mail-send"},
+        {kRun, "system-run"},
+        {kExit, "application-exit"},
+        {kPreviousFile, "go-previous"},
+        {kNextFile, "go-next"},
+        {kFirstFile, "go-first"},
+        {kLastFile, "go-last"},
+        {kSlideShow, "media-playback-start"},
+        {kPreviousFrame, "media-seek-backward"},
+        {kNextFrame, "media-seek-forward"},
+        {kFirstFrame, "media-skip-backward"},
+        {kLastFrame, "media-skip-forward"},
+        {kAnimation, "media-playback-start"},
+        {kPreviousFolder, "go-up"},
+        {kNextFolder, "go-down"},
+        {kFindImage, "edit-find"},
+        {kImageProperties, "document-properties"},
+        {kZoomIn, "zoom-in"},
+        {kZoomOut, "zoom-out"},
+        {kZoomReset, "zoom-original"},
+        {kFit1To1, "zoom-original"},
+        {kFitAll, "zoom-fit-best"},
+        {kRotateCounterclockwise, "object-rotate-left"},
+        {kRotateClockwise, "object-rotate-right"},
+        {kFlipHorizontally, "object-flip-horizontal"},
+        {kFlipVertically, "object-flip-vertical"},
+        {kFullScreen, "view-fullscreen"},
+        {kAddFavorite, "bookmark-new"},
+        {kBatchConvertor, "document-save-as"},
+        {kOptions, "preferences-system"},
+        {kHelpContents, "help-contents"},
+        {kAbout, "help-about"},
+    };
+    const auto it = names.find(command);
+    return it == names.end() ? "" : it->second;
+}
+
+QIcon commandIcon(app::CommandId command) {
+    QIcon drawn;
+    if (const auto image = app::toolbarImage(command)) drawn = toolbarIcon(*image);
+    const QString name = QString::fromLatin1(commandIconName(command));
+    if (name.isEmpty()) return drawn;
+    // Recent themes ship many actions only in their symbolic form.
+    for (const QString& candidate : {name, name + QStringLiteral("-symbolic")})
+        if (QIcon::hasThemeIcon(candidate)) return QIcon::fromTheme(candidate);
+    return drawn;
+}
+
+void chooseIconTheme() {
+    const QString current = QIcon::themeName();
+    if (!current.isEmpty() && current != QStringLiteral("hicolor")) return;
+    const QString fallback = QStringLiteral("Adwaita");
+    // Platforms without a desktop theme plugin may list no icon folders at all; the XDG data
+    // folders are where themes are installed.
+    QStringList paths = QIcon::themeSearchPaths();
+    for (const QString& dir :
+         QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                   QStandardPaths::LocateDirectory))
+        if (!paths.contains(dir)) paths.append(dir);
+    for (const QString& dir : paths) {
+        if (QFileInfo::exists(QDir(dir).filePath(fallback + QStringLiteral("/index.theme")))) {
+            QIcon::setThemeSearchPaths(paths);
+            QIcon::setThemeName(fallback);
+            return;
+        }
+    }
+}
+
+namespace {
+
+class PlainButtonsStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 0;
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+
+}  // namespace
+
+void applyDesktopLook() {
+    chooseIconTheme();
+    // The proxy keeps the platform's style underneath; the application owns it.
+    QApplication::setStyle(new PlainButtonsStyle(QApplication::style()->name()));
 }
 
 QIcon applicationIcon() {

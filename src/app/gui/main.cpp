@@ -11,7 +11,9 @@
 #include "app/core/command_ids.h"
 #include "app/core/command_line.h"
 #include "app/core/settings.h"
+#include "app/core/shortcuts.h"
 #include "app/core/startup.h"
+#include "app/gui/icons.h"
 #include "app/gui/main_window.h"
 #include "app/gui/quit_on_signal.h"
 #include "app/gui/tools/associations/associations_dialog.h"
@@ -52,6 +54,12 @@ public:
             m_owner, [w = m_owner] { w->runCommand(kalder::app::cmd::kOptions); },
             Qt::QueuedConnection);
     }
+    void useKeyScheme(kalder::app::KeyScheme scheme) override {
+        kalder::app::Settings& s = m_owner->settings();
+        s.shortcuts = kalder::app::switchKeyScheme(s.shortcuts, s.keyScheme, scheme);
+        s.keyScheme = scheme;
+        m_owner->applySettings();
+    }
 
 private:
     kalder::gui::MainWindow* m_owner;
@@ -66,6 +74,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication app(argc, argv);
+    kalder::gui::applyDesktopLook();
     QApplication::setApplicationName(QStringLiteral("Kalder"));
     QApplication::setApplicationVersion(QString::fromLatin1(kalder::config::kVersion));
     // The desktop entry's id: Wayland compositors match the window to the entry (and its icon).

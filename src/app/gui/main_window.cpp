@@ -555,8 +555,8 @@ void MainWindow::onPagingKey(int key) {
 // --- options ---
 
 void MainWindow::applyDisplayOptions() {
-    m_view->SetBackground(m_settings.backgroundColor);
-    m_nameBar->setBackgroundColor(m_settings.backgroundColor);
+    m_view->SetBackground(app::viewerBackground(m_settings));
+    m_nameBar->setBackgroundColor(app::viewerBackground(m_settings));
     m_view->SetWallpaper(m_settings.wallpaperBackground);
     m_view->SetOsdSize(static_cast<view::OsdSize>(std::clamp(m_settings.osdSize, -1, 3)));
 }
@@ -592,6 +592,7 @@ void MainWindow::applySettings() {
     app::ensureShortcuts(m_settings);
     rebuildAccelerators();
     m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
+    m_browser->toolbar()->setTextUnderIcons(m_settings.toolbarTextUnderIcons);
     m_browser->setBrowserView(app::browserViewOf(m_settings));
     m_slideShow.setSettings(
         {m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});

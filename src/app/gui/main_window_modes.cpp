@@ -1,6 +1,7 @@
 // The main window's panes, modes, commands and keys.
 // The browser model's headers name a member "slots", which Qt's keyword macros would eat: they
 // come before any Qt header.
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -710,8 +711,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             const bool arrow = key->key() == Qt::Key_Left || key->key() == Qt::Key_Right ||
                                key->key() == Qt::Key_Up || key->key() == Qt::Key_Down;
             const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
-            if (arrow && (mods == Qt::NoModifier || mods == Qt::ShiftModifier) &&
-                (watched == m_browser->fileList() || watched == m_browser->fileList()->viewport()))
+            // The folder tree too keeps its arrows (and Delete), which a key scheme may use.
+            const bool list = watched == m_browser->fileList() ||
+                              watched == m_browser->fileList()->viewport() ||
+                              qobject_cast<QAbstractItemView*>(widget) ||
+                              qobject_cast<QAbstractItemView*>(widget->parentWidget());
+            const bool ownKey = arrow || (key->key() == Qt::Key_Delete && mods == Qt::NoModifier);
+            if (ownKey && (mods == Qt::NoModifier || mods == Qt::ShiftModifier) && list)
                 return QMainWindow::eventFilter(watched, event);
             if (const auto id =
                     m_accelerators.commandForQtKey(key->key(), key->modifiers().toInt())) {
@@ -773,6 +779,7 @@ bool MainWindow::handleEscape() {
 
 void MainWindow::rebuildAccelerators() {
     m_accelerators = app::BuildAcceleratorTable(m_settings);
+    m_browser->toolbar()->setAccelerators(&m_accelerators);
     if (!m_menus) return;
     // The items show the keys of the new table.
     m_menus->setAccelerators(&m_accelerators);

@@ -36,8 +36,11 @@ app::CommandId MenuBuilder::commandOf(const QAction* action) {
 }
 
 QString MenuBuilder::shortcutText(app::CommandId id) const {
-    if (!m_accelerators) return {};
-    const app::Shortcut* s = m_accelerators->firstFor(id);
+    return m_accelerators ? keyText(*m_accelerators, id) : QString();
+}
+
+QString MenuBuilder::keyText(const app::AcceleratorTable& table, app::CommandId id) {
+    const app::Shortcut* s = table.firstFor(id);
     if (!s) return {};
     const std::string key = app::ShortcutKeyText(*s);
     if (key.empty()) return {};
@@ -75,9 +78,7 @@ void MenuBuilder::fill(QMenu* menu, const app::MenuItem& item) {
                 QAction* action = menu->addAction(actionText(child.id, child.text));
                 action->setData(static_cast<uint>(child.id));
                 action->setCheckable(checkable(child.id));
-                if (!app::hasUpdateRule(child.id))
-                    if (const auto image = app::toolbarImage(child.id))
-                        action->setIcon(toolbarIcon(*image));
+                if (!app::hasUpdateRule(child.id)) action->setIcon(commandIcon(child.id));
                 break;
             }
         }
@@ -127,7 +128,9 @@ void MenuBuilder::updateMenu(QMenu* menu) {
     for (QAction* action : menu->actions()) {
         const app::CommandId id = commandOf(action);
         if (id == 0 || action->menu()) continue;
+        // Commands this build has no handler for are left out rather than shown greyed.
         const bool available = !m_hooks.available || m_hooks.available(id);
+        action->setVisible(available);
         action->setEnabled(available && app::isEnabled(id, context));
         if (action->isCheckable()) action->setChecked(app::isChecked(id, context));
     }

@@ -57,6 +57,8 @@ public:
     QString shortcutText(app::CommandId id) const;
 
     static app::CommandId commandOf(const QAction* action);
+    // The same as shortcutText() for any table.
+    static QString keyText(const app::AcceleratorTable& table, app::CommandId id);
 
 private:
     void fill(QMenu* menu, const app::MenuItem& item);

@@ -16,7 +16,7 @@ NameBar::NameBar(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void NameBar::setBackgroundColor(std::uint32_t colour) {
+void NameBar::setBackgroundColor(std::optional<std::uint32_t> colour) {
     m_background = colour;
     update();
 }
@@ -30,8 +30,13 @@ void NameBar::setFile(const QString& fileName, const QString& description) {
     update();
 }
 
-QColor NameBar::textColor() const { return fromColorRef(app::nameBarTextColor(m_background)); }
-QColor NameBar::backgroundColor() const { return fromColorRef(m_background); }
+QColor NameBar::textColor() const {
+    if (!m_background) return palette().color(QPalette::WindowText);
+    return fromColorRef(app::nameBarTextColor(*m_background));
+}
+QColor NameBar::backgroundColor() const {
+    return m_background ? fromColorRef(*m_background) : palette().color(QPalette::Window);
+}
 
 void NameBar::paintEvent(QPaintEvent*) {
     QPainter p(this);

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 
 namespace kalder::gui {
 
@@ -12,8 +13,8 @@ class NameBar : public QWidget {
 public:
     explicit NameBar(QWidget* parent = nullptr);
 
-    // 0x00BBGGRR, as the settings keep colours.
-    void setBackgroundColor(std::uint32_t colour);
+    // 0x00BBGGRR, as the settings keep colours; none: the palette's Window and WindowText.
+    void setBackgroundColor(std::optional<std::uint32_t> colour);
     // The file name (with extension; it is dropped here) and its description.
     void setFile(const QString& fileName, const QString& description);
     QString text() const { return m_text; }
@@ -28,7 +29,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    std::uint32_t m_background = 0;
+    std::optional<std::uint32_t> m_background = 0;
     QString m_text;
 };
 

@@ -31,7 +31,7 @@ void Toolbar::RebuildToolbar(std::span<const std::int32_t> layout) {
             continue;
         }
         const std::string label = app::toolbarButtonLabel(slot.buttonIndex);
-        QAction* action = addAction(toolbarIcon(slot.image), QString::fromStdString(label));
+        QAction* action = addAction(commandIcon(slot.command), QString::fromStdString(label));
         action->setData(static_cast<uint>(slot.command));
         const std::string_view prompt = app::commandPrompt(slot.command);
         action->setStatusTip(
@@ -40,6 +40,27 @@ void Toolbar::RebuildToolbar(std::span<const std::int32_t> layout) {
                              slot.command != app::cmd::kImagePalette);
         action->setEnabled(true);
     }
+    updateTooltips();
+}
+
+void Toolbar::setAccelerators(const app::AcceleratorTable* table) {
+    m_accelerators = table;
+    updateTooltips();
+}
+
+void Toolbar::setTextUnderIcons(bool on) {
+    setToolButtonStyle(on ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+}
+
+void Toolbar::updateTooltips() {
+    for (QAction* action : actions()) {
+        const app::CommandId id = MenuBuilder::commandOf(action);
+        if (id == 0) continue;
+        const QString keys = m_accelerators ? MenuBuilder::keyText(*m_accelerators, id) : QString();
+        // The label without its "&" marker, as the button's accessible name too.
+        const QString name = QString(action->text()).remove(QLatin1Char('&'));
+        action->setToolTip(keys.isEmpty() ? name : tr("%1 (%2)").arg(name, keys));
+    }
 }
 
 void Toolbar::updateButtons(const app::CommandContext& context,
@@ -47,9 +68,13 @@ void Toolbar::updateButtons(const app::CommandContext& context,
     for (QAction* action : actions()) {
         const app::CommandId id = MenuBuilder::commandOf(action);
         if (id == 0) continue;
-        action->setEnabled((!available || available(id)) && app::isEnabled(id, context));
+        // A command this build has no handler for can never run here: not shown at all.
+        const bool offered = !available || available(id);
+        action->setVisible(offered);
+        action->setEnabled(offered && app::isEnabled(id, context));
         if (action->isCheckable()) action->setChecked(app::isChecked(id, context));
     }
+    updateTooltips();
 }
 
 std::vector<app::CommandId> Toolbar::slotCommands() const {

@@ -29,7 +29,6 @@ namespace kalder::gui {
 namespace {
 
 constexpr int kTickMs = 100;
-const QColor kLensFrame(153, 153, 153);
 
 QRect toQRect(const image::PixelRect& r) {
     return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
@@ -208,10 +207,17 @@ void ViewingArea::SetInvert(bool invert) {
 
 void ViewingArea::rebuildLut() { m_lut = view::BuildLut(m_invert, m_gamma); }
 
-void ViewingArea::SetBackground(image::ColorRef colour) {
-    if (colour == m_background) return;
-    m_background = colour;
+void ViewingArea::SetBackground(std::optional<image::ColorRef> colour) {
+    const bool theme = !colour;
+    const image::ColorRef value = colour.value_or(m_background);
+    if (theme == m_themeBackground && value == m_background) return;
+    m_themeBackground = theme;
+    m_background = value;
     update();
+}
+
+QColor ViewingArea::backgroundColour() const {
+    return m_themeBackground ? palette().color(QPalette::Window) : toQColor(m_background);
 }
 
 void ViewingArea::SetWallpaper(bool on) {
@@ -351,7 +357,7 @@ bool ViewingArea::paintBitmap(QPainter& painter, const view::PaintJob& job) {
 void ViewingArea::fillBackground(QPainter& painter, const QRect& rect) {
     if (rect.isEmpty()) return;
     if (!m_useWallpaper) {
-        painter.fillRect(rect, toQColor(m_background));
+        painter.fillRect(rect, backgroundColour());
         return;
     }
     view::forEachWallpaperPiece(toPixelRect(rect),
@@ -391,7 +397,7 @@ void ViewingArea::paintArea(QPainter& painter, const QRect& update) {
     const QRect full(0, 0, static_cast<int>(std::ceil(width() * m_ratio)) + 1,
                      static_cast<int>(std::ceil(height() * m_ratio)) + 1);
     for (const QRect& r : QRegion(full) - QRegion(0, 0, size.width, size.height))
-        painter.fillRect(r, toQColor(m_background));
+        painter.fillRect(r, backgroundColour());
     if (!client.isEmpty()) paintDevice(painter, client);
     painter.restore();
     paintOsd(painter);
@@ -454,7 +460,7 @@ void ViewingArea::paintLens(QPainter& painter, const view::LensLayout& lens, con
         paintBitmap(painter, job);
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QPen(kLensFrame, 1));
+    painter.setPen(QPen(palette().color(QPalette::Mid), 1));
     painter.drawLine(lens.frameLeft, lens.frameTop, lens.frameRight, lens.frameTop);
     painter.drawLine(lens.frameLeft, lens.frameBottom, lens.frameRight, lens.frameBottom);
     painter.drawLine(lens.frameLeft, lens.frameTop, lens.frameLeft, lens.frameBottom);
@@ -465,8 +471,10 @@ void ViewingArea::paintLens(QPainter& painter, const view::LensLayout& lens, con
 void ViewingArea::paintProgress(QPainter& painter) {
     const view::ProgressStrip strip = progressStrip();
     if (strip.area.isEmpty()) return;
-    painter.fillRect(toQRect(strip.area), toQColor(m_background));
-    if (!strip.line.isEmpty()) painter.fillRect(toQRect(strip.line), toQColor(strip.lineColour));
+    painter.fillRect(toQRect(strip.area), backgroundColour());
+    if (strip.line.isEmpty()) return;
+    painter.fillRect(toQRect(strip.line), m_themeBackground ? palette().color(QPalette::Highlight)
+                                                            : toQColor(strip.lineColour));
 }
 
 void ViewingArea::paintOsd(QPainter& painter) {

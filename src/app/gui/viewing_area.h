@@ -61,7 +61,8 @@ public:
     void SetGamma(double value, int scalePosition);
     void SetInvert(bool invert);
     bool invert() const { return m_invert; }
-    void SetBackground(image::ColorRef colour);
+    // The colour around the image; none: the palette's Window colour, as the desktop theme has it.
+    void SetBackground(std::optional<image::ColorRef> colour);
     void SetWallpaper(bool on);
     void SetOsdSize(view::OsdSize size);
     // k: 0 flip horizontally, 1 flip vertically, 2 rotate clockwise, 3 counterclockwise;
@@ -124,6 +125,7 @@ private:
     void progressiveRepaint();
     void paintDevice(QPainter& painter, const QRect& client);
     void fillBackground(QPainter& painter, const QRect& rect);
+    QColor backgroundColour() const;
     bool paintBitmap(QPainter& painter, const view::PaintJob& job);
     void paintLens(QPainter& painter, const view::LensLayout& lens, const QRect& update);
     void paintOsd(QPainter& painter);
@@ -148,6 +150,7 @@ private:
     int m_gammaPosition;
     bool m_invert = false;
     image::ColorRef m_background = 0;
+    bool m_themeBackground = false;
     bool m_useWallpaper = false;
     view::OsdSize m_osdSize = view::OsdSize::Auto;
     int m_osdIcon = -1;

@@ -46,9 +46,8 @@ CopyMoveDialog::CopyMoveDialog(app::Settings& settings, std::vector<std::filesys
     m_move->setObjectName(QStringLiteral("moveFiles"));
 
     pickFolder = [this](const QString& start) {
-        return QFileDialog::getExistingDirectory(
-            this, windowTitle(), start,
-            QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+        return QFileDialog::getExistingDirectory(this, windowTitle(), start,
+                                                 QFileDialog::ShowDirsOnly);
     };
     reportError = [this](const QString& text) { showError(this, text); };
 

@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "app/core/dialog_help_table.h"
 #include "app/gui/dialogs/options_dialog_pages.h"
@@ -59,10 +60,14 @@ public:
         updateSwatch();
         connect(this, &QPushButton::clicked, this, [this] {
             const QColor chosen = QColorDialog::getColor(fromColorRef(m_value), window());
-            if (chosen.isValid()) setValue(toColorRef(chosen));
+            if (!chosen.isValid()) return;
+            setValue(toColorRef(chosen));
+            if (onPicked) onPicked();
         });
     }
     std::uint32_t value() const { return m_value; }
+    // Runs when the user chose a colour in the chooser.
+    std::function<void()> onPicked;
     void setValue(std::uint32_t value) {
         m_value = value;
         updateSwatch();
@@ -98,6 +103,10 @@ ViewerPage::ViewerPage(const app::Settings& s, QWidget* parent)
     m_transparency->setObjectName(QStringLiteral("transparencyColor"));
     m_background = new ColorButton(tr("&Window background color..."), s.backgroundColor, this);
     m_background->setObjectName(QStringLiteral("backgroundColor"));
+    m_themeBackground = checkBox(tr("Use the desktop &theme's background colour"),
+                                 "themeBackground", s.themeBackground, this);
+    // A colour picked by hand is what the user wants to see.
+    m_background->onPicked = [box = m_themeBackground] { box->setChecked(false); };
 
     auto* stretch = new QHBoxLayout;
     stretch->addWidget(
@@ -107,6 +116,7 @@ ViewerPage::ViewerPage(const app::Settings& s, QWidget* parent)
     auto* colors = new QHBoxLayout;
     colors->addWidget(m_transparency);
     colors->addWidget(m_background);
+    colors->addWidget(m_themeBackground);
     colors->addStretch();
     auto* layout = new QVBoxLayout(this);
     for (QWidget* w :
@@ -130,6 +140,7 @@ void ViewerPage::store(app::Settings& s) const {
     s.minStretchSize = m_minStretch->value();
     s.transparencyColor = m_transparency->value();
     s.backgroundColor = m_background->value();
+    s.themeBackground = m_themeBackground->isChecked();
 }
 
 // --- OSD -------------------------------------------------------------------------------------
@@ -179,6 +190,8 @@ MiscPage::MiscPage(const app::Settings& s, QWidget* parent) : OptionsPage(kMiscT
         checkBox(tr("Enhanced &window layout"), "enhancedLayout", s.enhancedLayout, this);
     m_statusBar = checkBox(tr("Show file information in the status &bar"), "statusBarFileInfo",
                            s.statusBarFileInfo, this);
+    m_toolbarText = checkBox(tr("Show &text under icons"), "toolbarTextUnderIcons",
+                             s.toolbarTextUnderIcons, this);
     m_scrollBar = spinBox("browserScrollBarSize", 1, 1000, s.browserScrollBarSize, this);
     m_resolutionX = spinBox("defaultResolutionX", 1, 100000, s.defaultResolutionX, this);
     m_resolutionY = spinBox("defaultResolutionY", 1, 100000, s.defaultResolutionY, this);
@@ -192,7 +205,8 @@ MiscPage::MiscPage(const app::Settings& s, QWidget* parent) : OptionsPage(kMiscT
          {static_cast<QWidget*>(m_exitWithEsc), static_cast<QWidget*>(m_exifThumbnails),
           static_cast<QWidget*>(m_rotateThumbnails), static_cast<QWidget*>(m_sharedCache),
           static_cast<QWidget*>(m_cacheRemovable), static_cast<QWidget*>(m_fileTooltips),
-          static_cast<QWidget*>(m_enhancedLayout), static_cast<QWidget*>(m_statusBar)}) {
+          static_cast<QWidget*>(m_enhancedLayout), static_cast<QWidget*>(m_statusBar),
+          static_cast<QWidget*>(m_toolbarText)}) {
         layout->addWidget(w);
     }
     layout->addLayout(form);
@@ -205,6 +219,7 @@ void MiscPage::store(app::Settings& s) const {
     s.rotateExifThumbnails = m_rotateThumbnails->isChecked();
     s.sharedThumbnailCache = m_sharedCache->isChecked();
     s.cacheRemovableMedia = m_cacheRemovable->isChecked();
+    s.toolbarTextUnderIcons = m_toolbarText->isChecked();
     s.fileTooltips = m_fileTooltips->isChecked();
     s.enhancedLayout = m_enhancedLayout->isChecked();
     s.statusBarFileInfo = m_statusBar->isChecked();
@@ -273,6 +288,7 @@ void OptionsDialog::copyOptions(const app::Settings& from, app::Settings& to) {
     to.minStretchSize = from.minStretchSize;
     to.transparencyColor = from.transparencyColor;
     to.backgroundColor = from.backgroundColor;
+    to.themeBackground = from.themeBackground;
     to.osdSize = from.osdSize;
     to.useColorProfiles = from.useColorProfiles;
     to.useDefaultProfile = from.useDefaultProfile;
@@ -283,6 +299,8 @@ void OptionsDialog::copyOptions(const app::Settings& from, app::Settings& to) {
     to.gammaExtra = from.gammaExtra;
     to.shortcuts = from.shortcuts;
     to.controlOptions = from.controlOptions;
+    to.keyScheme = from.keyScheme;
+    to.toolbarTextUnderIcons = from.toolbarTextUnderIcons;
     to.exitWithEsc = from.exitWithEsc;
     to.exifThumbnails = from.exifThumbnails;
     to.rotateExifThumbnails = from.rotateExifThumbnails;
@@ -304,7 +322,8 @@ std::uint32_t OptionsDialog::compareOptions(const app::Settings& a, const app::S
     mark(a.ditherEnabled != b.ditherEnabled || a.showProgress != b.showProgress ||
              a.minStretchSize != b.minStretchSize,
          DisplayChanged);
-    mark(a.backgroundColor != b.backgroundColor || a.wallpaperBackground != b.wallpaperBackground,
+    mark(a.backgroundColor != b.backgroundColor || a.wallpaperBackground != b.wallpaperBackground ||
+             a.themeBackground != b.themeBackground,
          BackgroundChanged);
     mark(a.centerOnLoad != b.centerOnLoad, CenterChanged);
     mark(a.osdSize != b.osdSize, OsdChanged);
@@ -313,7 +332,9 @@ std::uint32_t OptionsDialog::compareOptions(const app::Settings& a, const app::S
              a.gammaGreen != b.gammaGreen || a.gammaBlue != b.gammaBlue ||
              a.gammaExtra != b.gammaExtra,
          ColorChanged);
-    mark(a.shortcuts != b.shortcuts || a.controlOptions != b.controlOptions, ShortcutsChanged);
+    mark(a.shortcuts != b.shortcuts || a.controlOptions != b.controlOptions ||
+             a.keyScheme != b.keyScheme,
+         ShortcutsChanged);
     mark(a.fileTooltips != b.fileTooltips, TooltipsChanged);
     mark(a.statusBarFileInfo != b.statusBarFileInfo, StatusBarChanged);
     mark(a.exifThumbnails != b.exifThumbnails || a.rotateExifThumbnails != b.rotateExifThumbnails ||

@@ -1,4 +1,5 @@
 // The "Controls" page: the shortcut list and its buttons.
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -28,11 +29,18 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent) {
 
 ControlsPage::ControlsPage(const app::Settings& s, QWidget* parent)
     : OptionsPage(kControlsTemplate, parent),
-      m_editor(s.shortcuts.empty() ? std::vector<app::Shortcut>(app::defaultShortcuts().begin(),
-                                                                app::defaultShortcuts().end())
-                                   : s.shortcuts),
-      m_controlOptions(s.controlOptions) {
+      m_editor(s.shortcuts.empty() ? app::schemeShortcuts(s.keyScheme) : s.shortcuts),
+      m_controlOptions(s.controlOptions),
+      m_scheme(s.keyScheme) {
     setObjectName(QStringLiteral("controlsPage"));
+    m_schemes = new QComboBox(this);
+    m_schemes->setObjectName(QStringLiteral("keyScheme"));
+    m_schemes->addItem(tr("Kalder standard"), int(app::KeyScheme::Standard));
+    m_schemes->addItem(tr("Desktop standard"), int(app::KeyScheme::Desktop));
+    m_schemes->setCurrentIndex(m_schemes->findData(int(m_scheme)));
+    m_schemes->setAccessibleName(tr("Key scheme"));
+    auto* schemeLabel = new QLabel(tr("Key &scheme:"), this);
+    schemeLabel->setBuddy(m_schemes);
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("shortcuts"));
     m_list->setRootIsDecorated(false);
@@ -52,7 +60,11 @@ ControlsPage::ControlsPage(const app::Settings& s, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     for (auto* b : {add, edit, remove, defaults, misc}) buttons->addWidget(b);
+    auto* schemeRow = new QHBoxLayout;
+    schemeRow->addWidget(schemeLabel);
+    schemeRow->addWidget(m_schemes, 1);
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(schemeRow);
     layout->addWidget(new QLabel(tr("Shortcuts:"), this));
     layout->addWidget(m_list);
     layout->addLayout(buttons);
@@ -63,6 +75,16 @@ ControlsPage::ControlsPage(const app::Settings& s, QWidget* parent)
     connect(remove, &QPushButton::clicked, this, &ControlsPage::removeShortcut);
     connect(defaults, &QPushButton::clicked, this, &ControlsPage::setDefaults);
     connect(misc, &QPushButton::clicked, this, &ControlsPage::miscellaneous);
+    connect(m_schemes, &QComboBox::currentIndexChanged, this, &ControlsPage::chooseScheme);
+    fill(std::nullopt);
+}
+
+void ControlsPage::chooseScheme(int index) {
+    const auto scheme = static_cast<app::KeyScheme>(m_schemes->itemData(index).toInt());
+    if (scheme == m_scheme) return;
+    // The list's own edits stay on top of the new scheme's keys.
+    m_editor.switchScheme(m_scheme, scheme);
+    m_scheme = scheme;
     fill(std::nullopt);
 }
 
@@ -113,7 +135,7 @@ void ControlsPage::setDefaults() {
                                              QString::fromLatin1(app::kSetDefaultShortcutsQuestion),
                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
-    m_editor.setDefaults();
+    m_editor.setDefaults(m_scheme);
     fill(std::nullopt);
 }
 
@@ -125,6 +147,7 @@ void ControlsPage::miscellaneous() {
 void ControlsPage::store(app::Settings& s) const {
     m_editor.apply(s);
     s.controlOptions = m_controlOptions;
+    s.keyScheme = m_scheme;
 }
 
 }  // namespace kalder::gui

@@ -56,6 +56,7 @@ private:
     QSpinBox* m_minStretch;
     ColorButton* m_transparency;
     ColorButton* m_background;
+    QCheckBox* m_themeBackground;
 };
 
 class OsdPage : public OptionsPage {
@@ -82,6 +83,7 @@ private:
     QCheckBox* m_fileTooltips;
     QCheckBox* m_enhancedLayout;
     QCheckBox* m_statusBar;
+    QCheckBox* m_toolbarText;
     QSpinBox* m_scrollBar;
     QSpinBox* m_resolutionX;
     QSpinBox* m_resolutionY;
@@ -139,9 +141,12 @@ private:
     void removeShortcut();
     void setDefaults();
     void miscellaneous();
+    void chooseScheme(int index);
 
     app::ShortcutEditor m_editor;
     std::array<std::int32_t, 8> m_controlOptions;
+    app::KeyScheme m_scheme;
+    QComboBox* m_schemes;
     QTreeWidget* m_list;
 };
 

@@ -122,9 +122,8 @@ void JpegTransformDialog::setOutputFolder(const QString& folder, bool enabled) {
 void JpegTransformDialog::setPreserveDate(bool on) { m_preserve->setChecked(on); }
 
 void JpegTransformDialog::browse() {
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, windowTitle(), m_folder->text(),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    const QString folder = QFileDialog::getExistingDirectory(this, windowTitle(), m_folder->text(),
+                                                             QFileDialog::ShowDirsOnly);
     if (!folder.isEmpty()) m_folder->setText(folder);
 }
 

@@ -42,7 +42,8 @@ PaletteGridWidget::PaletteGridWidget(const image::Palette& palette, int entryCou
 
 void PaletteGridWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
+    // Only the swatches are the image's colours; the rest follows the desktop theme.
+    painter.fillRect(rect(), palette().color(QPalette::Base));
     const view::PaletteGrid grid(width(), height());
     if (!grid.usable()) return;
     for (int i = 0; i < m_entryCount; ++i) {
@@ -53,10 +54,11 @@ void PaletteGridWidget::paintEvent(QPaintEvent*) {
         // Four one-pixel edges, so the outline lands exactly where the grid says.
         const view::GridRect f = grid.frame(m_selected);
         const int right = f.left + f.width - 1, bottom = f.top + f.height - 1;
-        painter.fillRect(f.left, f.top, f.width, 1, Qt::white);
-        painter.fillRect(f.left, bottom, f.width, 1, Qt::white);
-        painter.fillRect(f.left, f.top, 1, f.height, Qt::white);
-        painter.fillRect(right, f.top, 1, f.height, Qt::white);
+        const QColor edge = palette().color(QPalette::Highlight);
+        painter.fillRect(f.left, f.top, f.width, 1, edge);
+        painter.fillRect(f.left, bottom, f.width, 1, edge);
+        painter.fillRect(f.left, f.top, 1, f.height, edge);
+        painter.fillRect(right, f.top, 1, f.height, edge);
     }
 }
 

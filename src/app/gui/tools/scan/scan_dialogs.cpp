@@ -54,7 +54,6 @@ std::optional<tools::ScanSaveChoice> askScanSavePath(QWidget* parent,
                                                      const tools::ScanSaveRequest& request) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
     const QStringList filters = saveFilters();
     dialog.setNameFilters(filters);
     const int index = static_cast<int>(request.type) - 1;
@@ -65,6 +64,8 @@ std::optional<tools::ScanSaveChoice> askScanSavePath(QWidget* parent,
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
         const auto type = tools::scanSaveTypeFromIndex(filters.indexOf(filter) + 1);
         dialog.setDefaultSuffix(tools::scanSaveExtension(type));
+        // Qt's own dialog shows the name as typed; a desktop dialog keeps it to itself, and the
+        // extension is put right after it closes.
         if (auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
             edit->setText(QString::fromStdString(
                 tools::switchScanExtension(edit->text().toStdString(), type)));
@@ -73,6 +74,9 @@ std::optional<tools::ScanSaveChoice> askScanSavePath(QWidget* parent,
     tools::ScanSaveChoice choice;
     choice.path = shell::toPath(dialog.selectedFiles().first());
     choice.type = tools::scanSaveTypeFromIndex(filters.indexOf(dialog.selectedNameFilter()) + 1);
+    if (tools::scanSaveTypeForPath(choice.path) != choice.type)
+        choice.path.replace_filename(
+            tools::switchScanExtension(choice.path.filename().string(), choice.type));
     return choice;
 }
 

@@ -190,7 +190,7 @@ BrowseShortcutDialog::BrowseShortcutDialog(QWidget* parent)
     const std::string locale = messagesLocale();
     const char* desktopEnv = std::getenv("XDG_CURRENT_DESKTOP");
 
-    auto* programs = new QTreeWidgetItem(m_tree, {QStringLiteral("Start Menu > Programs")});
+    auto* programs = new QTreeWidgetItem(m_tree, {QObject::tr("Applications")});
     programs->setIcon(0, folderIcon);
     std::map<QString, QTreeWidgetItem*> categories;
     for (const shell::InstalledApplication& app : shell::listApplications(

@@ -60,7 +60,7 @@ private:
     QLineEdit* m_path;
 };
 
-// "Browse Shortcut": the installed applications under "Start Menu > Programs" (by category) and
+// "Browse Shortcut": the installed applications under "Applications" (by category) and
 // the desktop folder's launchers and programs under "Desktop".
 class BrowseShortcutDialog : public DialogBase {
     Q_OBJECT
