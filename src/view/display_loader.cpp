@@ -302,8 +302,11 @@ void DisplayLoader::decode(ImageEntry& entry, const image::LoadOptions& options)
     // When stopped, the entry stays marked as being decoded; stop() drops the partial image.
     if (m_stop.isCancelled()) return;
     entry.setAllPagesLoaded();
-    std::lock_guard lock(m_list.lock());
-    m_decoding = nullptr;
+    {
+        std::lock_guard lock(m_list.lock());
+        m_decoding = nullptr;
+    }
+    if (m_decodeEnded) m_decodeEnded();
 }
 
 void DisplayLoader::run() {

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -100,6 +101,9 @@ public:
 
     // Stops the worker, empties the slots, stores the options.
     void setOptions(const DisplayOptions& options);
+    // Called on the worker each time an entry's decode has ended (done or failed, not stopped),
+    // so a window can show it at once instead of at its next poll. Set before the first start.
+    void setDecodeEnded(std::function<void()> callback) { m_decodeEnded = std::move(callback); }
     // Starts a worker if none runs.
     void start();
     // Stops the worker; with emptySlots the slots are cleared too.
@@ -137,6 +141,7 @@ private:
     image::CancelFlag m_stop;  // the display-stop event, read by decoders between rows
 
     std::unique_ptr<ProgressCounter> m_progress;
+    std::function<void()> m_decodeEnded;
     std::int32_t m_starts = 0;
     // Last, so that the worker has ended before anything it uses goes away.
     std::unique_ptr<base::TaskGroup> m_worker;

@@ -18,6 +18,7 @@ class NoUi : public StartupUi {
 public:
     bool askYesNo(std::string_view, std::string_view) override { return false; }
     void openOptions() override {}
+    void useKeyScheme(KeyScheme) override {}
 };
 
 class AssociationHooksTest : public ::testing::Test {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
@@ -158,9 +159,13 @@ protected:
 
 TEST_F(LoaderTest, NextFileShiftsTheWindowWithoutRestarting) {
     load({"a", "b", "c", "d", "e"});
+    // The window hears of every finished decode at once rather than at its next poll.
+    std::atomic<int> ended{0};
+    folder->displayLoader().setDecodeEnded([&] { ++ended; });
     requestAndWait(req("a"));
     EXPECT_EQ(slotNames(), (Slots{"a", "b", "e"}));
     EXPECT_EQ(source->openedNames(), (Names{"a", "b", "e"}));
+    EXPECT_EQ(ended.load(), 3);
     EXPECT_EQ(entry("a")->pageCount(), 1);
     EXPECT_TRUE(entry("a")->allPagesLoaded());
 
