@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -72,6 +73,9 @@ void Settings::SetDefaults(const SettingsContext& context) {
 namespace {
 constexpr std::string_view kSharedCacheValue = "SharedThumbnailCache";
 constexpr std::string_view kRemovableCacheValue = "CacheRemovableMedia";
+constexpr std::string_view kThumbnailSizeValue = "ThumbnailSize";
+constexpr std::string_view kSortDescendingValue = "SortDescending";
+constexpr std::string_view kImageInfoOverlayValue = "ImageInfoOverlay";
 }  // namespace
 
 void readStoreOptions(const shell::RegistryStore& store, std::string_view key, Settings& s) {
@@ -80,11 +84,21 @@ void readStoreOptions(const shell::RegistryStore& store, std::string_view key, S
     };
     flag(kSharedCacheValue, s.sharedThumbnailCache);
     flag(kRemovableCacheValue, s.cacheRemovableMedia);
+    flag(kSortDescendingValue, s.sortDescending);
+    flag(kImageInfoOverlayValue, s.imageInfoOverlay);
+    if (const auto v = store.value(key, kThumbnailSizeValue)) {
+        // A size the slider cannot set (hand-edited, damaged) leaves the view's own.
+        const std::int32_t size = std::atoi(v->c_str());
+        s.thumbnailSize = size >= kMinThumbnailSize && size <= kMaxThumbnailSize ? size : 0;
+    }
 }
 
 void writeStoreOptions(shell::RegistryStore& store, std::string_view key, const Settings& s) {
     store.setValue(key, kSharedCacheValue, s.sharedThumbnailCache ? "1" : "0");
     store.setValue(key, kRemovableCacheValue, s.cacheRemovableMedia ? "1" : "0");
+    store.setValue(key, kSortDescendingValue, s.sortDescending ? "1" : "0");
+    store.setValue(key, kImageInfoOverlayValue, s.imageInfoOverlay ? "1" : "0");
+    store.setValue(key, kThumbnailSizeValue, std::to_string(s.thumbnailSize));
 }
 
 SettingsLoad Settings::Load(const SettingsContext& context) {
@@ -149,7 +163,7 @@ void checkWindowRects(Settings& settings, ScreenSize screen) {
 }
 
 BrowserView browserViewOf(const Settings& settings) {
-    return static_cast<BrowserView>(std::clamp(settings.browserView, 0, 2));
+    return static_cast<BrowserView>(std::clamp(settings.browserView, 0, 3));
 }
 
 }  // namespace kalder::app
