@@ -324,8 +324,7 @@ MenuItem buildViewingAreaMenu() {
              command(kSqueezeInterpolated),
              command(kStretchInterpolated),
              separator(),
-             command(kNameBar, "Na&me Bar"),
-             command(kImageInfoOverlay)});
+             command(kNameBar, "Na&me Bar")});
 }
 
 MenuItem buildFolderTreeMenu() {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <algorithm>
 #include <array>
 
@@ -14,6 +15,7 @@
 #include "app/gui/menus.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/properties_panel.h"
+#include "app/gui/status_bar.h"
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/tool_launcher.h"
 #include "app/gui/toolbar.h"
@@ -79,7 +81,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_state.setFitMode(static_cast<view::FitMode>(std::clamp(m_settings.fitMode, 0, 4)));
     m_state.setZoomRule(static_cast<view::ZoomRule>(std::clamp(m_settings.zoomScope, 0, 2)));
     m_images->setSortKey(static_cast<view::SortKey>(std::clamp(m_settings.sortMode, 0, 3)));
+    m_images->setSortOrder(m_settings.sortDescending ? view::SortOrder::Descending
+                                                     : view::SortOrder::Ascending);
     m_browser->fileList()->setImages(m_images.get());
+    m_browser->fileList()->setSortIndicator(m_images->sortKey(), m_images->sortOrder());
     applyDisplayOptions();
     applyColorSettings(true);
     qApp->installEventFilter(this);
@@ -215,9 +220,56 @@ void MainWindow::dropReleasedFrame() {
 }
 
 void MainWindow::resumeShownThumbnails() {
-    // Only the browser's thumbnail views show thumbnails; the list view and the viewer do not.
-    if (!m_viewerMode && app::browserViewOf(m_settings) != app::BrowserView::List)
-        m_images->resumeThumbnails();
+    // Only the browser's thumbnail views show thumbnails; the list and details views and the
+    // viewer do not.
+    if (!m_viewerMode && m_browser->fileList()->thumbnailMode()) m_images->resumeThumbnails();
+}
+
+void MainWindow::showImageFacts() {
+    view::ImageFacts f;
+    if (m_entry) {
+        f.position = m_entry->index() + 1;
+        f.count = m_images->size();
+        if (!m_entry->hasStatus()) m_entry->refreshStatus();
+        f.fileSize = m_entry->fileSize();
+        const std::int32_t pages = m_entry->pageCount();
+        if (m_shownEntry == m_entry && m_view->image() && pages > 0) {
+            const image::ImageDocument& doc = m_entry->document();
+            const std::int32_t page = std::clamp(m_animation.page(), 0, pages - 1);
+            const image::ImagePage& shown = doc.PageAt(page);
+            f.width = static_cast<std::int32_t>(shown.width);
+            f.height = static_cast<std::int32_t>(shown.height);
+            f.zoomPercent =
+                view::zoomPercent(m_view->DisplayedSize(), {f.width, f.height}, m_view->zoom());
+            f.page = page + 1;
+            f.pages = pages;
+            f.animation = pages > 1 && (doc.PageAt(0).delay > 0 || doc.PageAt(1).delay > 0);
+        }
+    }
+    const bool overlay = m_settings.imageInfoOverlay && m_viewerMode;
+    if (f == m_facts && overlay == !m_view->factsOverlay().isEmpty()) return;
+    m_facts = f;
+    const QString text = imageFactsText(f);
+    m_browser->statusBar()->setImageFacts(f);
+    m_view->SetFactsOverlay(overlay ? text : QString());
+    // What a screen reader says of the viewer: the file and its facts.
+    m_view->setAccessibleName(m_entry ? shell::toQString(m_entry->name()) : tr("Viewer"));
+    m_view->setAccessibleDescription(text);
+}
+
+void MainWindow::sortBrowser(view::SortKey key, view::SortOrder order) {
+    m_settings.sortMode = static_cast<std::int32_t>(key);
+    m_settings.sortDescending = order == view::SortOrder::Descending;
+    ThumbnailBrowser* list = m_browser->fileList();
+    const bool changedKey = m_images->sort(key);
+    const bool changedOrder = m_images->setSortOrder(order);
+    list->setSortIndicator(m_images->sortKey(), m_images->sortOrder());
+    if (!changedKey && !changedOrder) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    list->refresh();
+    if (!m_viewerMode) list->setCurrent(m_entry);
+    QApplication::restoreOverrideCursor();
+    requestCurrent();
 }
 
 void MainWindow::relistFolder(bool afterMove) {
@@ -296,6 +348,8 @@ void MainWindow::requestCurrent() {
 }
 
 void MainWindow::frameTick() {
+    // Whatever this tick did to the picture, the facts shown follow it.
+    const auto facts = qScopeGuard([this] { showImageFacts(); });
     if (m_requestPending && m_view->isVisible()) requestCurrent();
     if (m_resizePending) {
         m_resizePending = false;

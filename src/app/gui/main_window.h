@@ -18,7 +18,9 @@ class QStackedWidget;
 #include "app/core/shortcuts.h"
 #include "app/core/startup.h"
 #include "app/gui/browser_pane.h"
+#include "view/browser_sort.h"
 #include "view/display_loader.h"
+#include "view/image_facts.h"
 #include "view/slide_show.h"
 #include "view/view_state.h"
 
@@ -167,6 +169,11 @@ private:
     void showBrowserFolder(const std::filesystem::path& folder);
     void listCurrentFolder(bool afterMove = false);
     void showFileInfo();
+    // The zoom, size, place and page of what is shown, in the status bar and (in full screen,
+    // when wanted) over the picture; the accessible name and description of the viewer.
+    void showImageFacts();
+    // Orders the browser (a Sort command or a click on a details column's header).
+    void sortBrowser(view::SortKey key, view::SortOrder order);
     // The shown file ended early: "Damaged file: data ends at row N"; empty otherwise.
     QString shownDamage() const;
     // The window title names the current file (also one that cannot be shown).
@@ -255,6 +262,7 @@ private:
     bool m_fullScreenActive = false;
     bool m_nameBarVisible = false;
     QString m_normalStatus;
+    view::ImageFacts m_facts;
     bool m_damageShown = false;  // the status shows a file's "data ends at row N"
     QPointer<QWidget> m_lastFocus;
     QPointer<QMessageBox> m_failureBox;

@@ -158,6 +158,11 @@ void MainWindow::buildPanes() {
         showFileInfo();
     });
     connect(m_nameBar, &NameBar::clicked, this, [this] { runCommand(cmd::kImageProperties); });
+    connect(files, &ThumbnailBrowser::sortRequested, this, &MainWindow::sortBrowser);
+    connect(m_browser, &BrowserPane::nameFilterChanged, this, [this](const QString& text) {
+        m_images->setNameFilter(text.toStdString());
+        relistFolder();
+    });
     relayout();
 }
 
@@ -524,21 +529,27 @@ void MainWindow::registerCommands() {
         if (!m_images->folder().empty()) tree->refreshFolder(m_images->folder());
         relistFolder();
     });
-    for (app::CommandId id = cmd::kSmallThumbnails; id <= cmd::kListView; ++id)
+    for (app::CommandId id = cmd::kSmallThumbnails; id <= cmd::kDetailsView; ++id)
         d.on(id, [this](app::CommandId c) {
             m_settings.browserView = c - cmd::kSmallThumbnails;
+            // The thumbnail views' own commands bring back their own sizes.
+            if (c == cmd::kSmallThumbnails || c == cmd::kBigThumbnails) {
+                m_settings.thumbnailSize = 0;
+                m_browser->fileList()->setThumbnailSize(0);
+            }
             m_browser->setBrowserView(app::browserViewOf(m_settings));
             if (m_viewerMode) m_images->suspendThumbnails();
         });
     d.onRange(cmd::kSortRange, [this](app::CommandId c) {
-        const auto key = static_cast<view::SortKey>(cmd::kSortRange.indexOf(c));
-        m_settings.sortMode = static_cast<std::int32_t>(key);
-        if (!m_images->sort(key)) return;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_browser->fileList()->refresh();
-        if (!m_viewerMode) m_browser->fileList()->setCurrent(m_entry);
-        QApplication::restoreOverrideCursor();
-        requestCurrent();
+        sortBrowser(static_cast<view::SortKey>(cmd::kSortRange.indexOf(c)), m_images->sortOrder());
+    });
+    d.on(cmd::kSortAscending,
+         [this](auto) { sortBrowser(m_images->sortKey(), view::SortOrder::Ascending); });
+    d.on(cmd::kSortDescending,
+         [this](auto) { sortBrowser(m_images->sortKey(), view::SortOrder::Descending); });
+    d.on(cmd::kImageInfoOverlay, [this](auto) {
+        m_settings.imageInfoOverlay = !m_settings.imageInfoOverlay;
+        showImageFacts();
     });
     m_files->registerCommands(d);
     connect(m_browser->fileList(), &ThumbnailBrowser::entryRenamed, this,
