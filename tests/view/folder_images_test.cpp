@@ -61,6 +61,14 @@ protected:
     FolderImages folder;
 
     void SetUp() override { folder.setFilter(FilterMode::AllFiles, ""); }
+    // Four files whose sizes and times tie in pairs, created in this order.
+    bool loadSortCases() {
+        touch(dir / "c.jpg", 300, 1000);
+        touch(dir / "b.gif", 100, 3000);
+        touch(dir / "a.jpg", 200, 2000);
+        touch(dir / "d", 100, 2000);
+        return folder.loadFolder(dir.path());
+    }
 };
 
 TEST_F(FolderImagesTest, ListsFilteredFilesSortedByName) {
@@ -75,11 +83,7 @@ TEST_F(FolderImagesTest, ListsFilteredFilesSortedByName) {
 
 TEST_F(FolderImagesTest, SortKeysAreStable) {
     // Created in this order; equal keys must keep it.
-    touch(dir / "c.jpg", 300, 1000);
-    touch(dir / "b.gif", 100, 3000);
-    touch(dir / "a.jpg", 200, 2000);
-    touch(dir / "d", 100, 2000);
-    ASSERT_TRUE(folder.loadFolder(dir.path()));
+    ASSERT_TRUE(loadSortCases());
     EXPECT_EQ(names(folder), (std::vector<std::string>{"a.jpg", "b.gif", "c.jpg", "d"}));
     EXPECT_FALSE(folder.sort(SortKey::Name));  // already active: nothing happens
 
@@ -93,11 +97,7 @@ TEST_F(FolderImagesTest, SortKeysAreStable) {
 }
 
 TEST_F(FolderImagesTest, DescendingOrderKeepsEqualKeysInListOrder) {
-    touch(dir / "c.jpg", 300, 1000);
-    touch(dir / "b.gif", 100, 3000);
-    touch(dir / "a.jpg", 200, 2000);
-    touch(dir / "d", 100, 2000);
-    ASSERT_TRUE(folder.loadFolder(dir.path()));
+    ASSERT_TRUE(loadSortCases());
     ASSERT_TRUE(folder.setSortOrder(SortOrder::Descending));
     EXPECT_FALSE(folder.setSortOrder(SortOrder::Descending));
     EXPECT_EQ(names(folder), (std::vector<std::string>{"d", "c.jpg", "b.gif", "a.jpg"}));
