@@ -4,7 +4,7 @@
     atspi_browser_check.py KALDER_BINARY
 
 Starts its own session bus (dbus-run-session) with the accessibility bus and registry on it,
-runs the program on a folder under Xvfb with Qt's AT-SPI bridge forced on, and checks that the
+runs the program on a folder on an Xvfb display of its own with Qt's AT-SPI bridge forced on, and checks that the
 file list is a list whose items carry the files' names. Exits 77 (skipped) when a piece of the
 set-up is missing.
 """
@@ -66,6 +66,16 @@ def inside_bus(binary):
                     None)
     if launcher is None:
         skip("at-spi-bus-launcher not found")
+    # An X server of our own on a display it picks itself (a fixed number may be taken).
+    read_fd, write_fd = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
+                             "-nolisten", "tcp"], pass_fds=(write_fd,))
+    os.close(write_fd)
+    with os.fdopen(read_fd) as f:
+        display = f.readline().strip()
+    if not display:
+        xvfb.kill()
+        skip("Xvfb did not start")
     bus = subprocess.Popen([launcher, "--launch-immediately"])
     work = tempfile.mkdtemp(prefix="kalder-atspi-")
     app = None
@@ -75,7 +85,7 @@ def inside_bus(binary):
         for name in FILES:
             with open(os.path.join(folder, name), "wb") as f:
                 f.write(tiny_bmp())
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM=os.environ.get("KALDER_ATSPI_PLATFORM", "xcb"),
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb", DISPLAY=":" + display,
                    XDG_CONFIG_HOME=os.path.join(work, "config"),
                    XDG_CACHE_HOME=os.path.join(work, "cache"),
                    XDG_DATA_HOME=os.path.join(work, "data"))
@@ -111,6 +121,8 @@ def inside_bus(binary):
                 app.kill()
         bus.terminate()
         bus.wait()
+        xvfb.terminate()
+        xvfb.wait()
         shutil.rmtree(work, ignore_errors=True)
 
 
@@ -128,13 +140,13 @@ def main():
         from gi.repository import Atspi  # noqa: F401
     except (ImportError, ValueError):
         skip("python3-gi with the Atspi 2.0 typelib (gir1.2-atspi-2.0) is not installed")
-    for tool in ("dbus-run-session", "xvfb-run"):
+    for tool in ("dbus-run-session", "Xvfb"):
         if shutil.which(tool) is None:
             skip(f"{tool} is not installed")
     env = dict(os.environ, KALDER_ATSPI_INSIDE="1")
     env.pop("DBUS_SESSION_BUS_ADDRESS", None)
     env.pop("AT_SPI_BUS_ADDRESS", None)
-    return subprocess.call(["xvfb-run", "-a", "dbus-run-session", "--", sys.executable,
+    return subprocess.call(["dbus-run-session", "--", sys.executable,
                             os.path.abspath(__file__), binary], env=env)
 
 
