@@ -26,6 +26,8 @@ PACKAGES=(
   webp libheif-examples libavif-bin libjxl-tools
   icoutils
   xvfb xauth dbus
+  # the accessibility check reads the running window over a private AT-SPI bus
+  at-spi2-core python3-gi gir1.2-atspi-2.0
   # scanner tests (the SANE test backend), wallpaper and clipboard tests
   sane-utils libglib2.0-bin gsettings-desktop-schemas xclip
   # association tests: xdg-mime reads our defaults back, desktop-file-validate checks our entry

@@ -90,8 +90,17 @@ std::string extensionSortKey(std::string_view name) {
     return key;
 }
 
-void sortEntries(std::vector<ImageEntry*>& entries, SortKey key) {
+bool nameMatchesFilter(std::string_view name, std::string_view filter) {
+    if (filter.empty()) return true;
+    return toLowerLocale(widenUtf8(name)).find(toLowerLocale(widenUtf8(filter))) !=
+           std::wstring::npos;
+}
+
+void sortEntries(std::vector<ImageEntry*>& entries, SortKey key, SortOrder order) {
     // Keys are computed once; a stable sort gives the same order as repeated adjacent swaps.
+    // Descending swaps the operands, so equal keys stay in list order both ways.
+    const bool down = order == SortOrder::Descending;
+    const auto before = [down](const auto& a, const auto& b) { return down ? b < a : a < b; };
     switch (key) {
         case SortKey::Name:
         case SortKey::Extension: {
@@ -101,23 +110,24 @@ void sortEntries(std::vector<ImageEntry*>& entries, SortKey key) {
                 keyed.emplace_back(collationKey(key == SortKey::Name ? std::string(e->name())
                                                                      : extensionSortKey(e->name())),
                                    e);
-            std::stable_sort(keyed.begin(), keyed.end(),
-                             [](const auto& a, const auto& b) { return a.first < b.first; });
+            std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+                return before(a.first, b.first);
+            });
             for (std::size_t i = 0; i < keyed.size(); ++i) entries[i] = keyed[i].second;
             break;
         }
         case SortKey::Size:
             for (ImageEntry* e : entries) e->refreshStatus();
             std::stable_sort(entries.begin(), entries.end(),
-                             [](const ImageEntry* a, const ImageEntry* b) {
-                                 return a->fileSize() < b->fileSize();
+                             [&](const ImageEntry* a, const ImageEntry* b) {
+                                 return before(a->fileSize(), b->fileSize());
                              });
             break;
         case SortKey::Date:
             for (ImageEntry* e : entries) e->refreshStatus();
             std::stable_sort(entries.begin(), entries.end(),
-                             [](const ImageEntry* a, const ImageEntry* b) {
-                                 return a->modificationTime() < b->modificationTime();
+                             [&](const ImageEntry* a, const ImageEntry* b) {
+                                 return before(a->modificationTime(), b->modificationTime());
                              });
             break;
     }

@@ -28,8 +28,15 @@ bool equalNoCase(std::string_view a, std::string_view b);
 // The extension key: the text after the last "." followed by the text before it.
 std::string extensionSortKey(std::string_view name);
 
-// Sorts ascending by the key; equal keys keep their order. Size and date read every entry's
+enum class SortOrder : std::int32_t { Ascending = 0, Descending = 1 };
+
+// Sorts by the key; equal keys keep their order either way. Size and date read every entry's
 // file status once.
-void sortEntries(std::vector<ImageEntry*>& entries, SortKey key);
+void sortEntries(std::vector<ImageEntry*>& entries, SortKey key,
+                 SortOrder order = SortOrder::Ascending);
+
+// The browser's name filter: true when `filter` is empty or occurs in `name`, ignoring case
+// in the user's locale.
+bool nameMatchesFilter(std::string_view name, std::string_view filter);
 
 }  // namespace kalder::view

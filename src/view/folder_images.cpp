@@ -189,7 +189,7 @@ std::vector<std::unique_ptr<ImageEntry>> FolderImages::enumerate(const ImageEntr
         std::error_code typeError;
         if (de.is_directory(typeError)) continue;
         const std::string name = de.path().filename().string();
-        if (!m_filter.matches(name)) continue;
+        if (!m_filter.matches(name) || !nameMatchesFilter(name, m_nameFilter)) continue;
         struct stat st {};
         const FileId id = statFile(de.path(), st) ? idOf(st) : FileId{};
         if (kept && keep && id == kept->id() && id != FileId{}) {
@@ -269,11 +269,18 @@ bool FolderImages::sort(SortKey key) {
     return true;
 }
 
+bool FolderImages::setSortOrder(SortOrder order) {
+    if (order == m_sortOrder) return false;
+    m_sortOrder = order;
+    resort();
+    return true;
+}
+
 void FolderImages::resort() {
     std::vector<ImageEntry*> order;
     order.reserve(m_list.size());
     for (std::size_t i = 0; i < m_list.size(); ++i) order.push_back(m_list.at(i));
-    sortEntries(order, m_sortKey);
+    sortEntries(order, m_sortKey, m_sortOrder);
     m_list.reorder(order);
 }
 

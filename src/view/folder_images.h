@@ -69,7 +69,13 @@ public:
     // False when the key is already active; otherwise sorts (the caller refreshes and
     // requests the current image again).
     bool sort(SortKey key);
+    SortOrder sortOrder() const { return m_sortOrder; }
+    // False when the order is already active; otherwise sorts, as sort() does.
+    bool setSortOrder(SortOrder order);
     void resort();
+    // Only files whose names contain the text (any case) are listed; the caller reloads.
+    void setNameFilter(std::string filter) { m_nameFilter = std::move(filter); }
+    const std::string& nameFilter() const { return m_nameFilter; }
 
     // --- navigation and selection ---
     // The entry a navigation command moves to, or nullptr when nothing happens.
@@ -114,6 +120,8 @@ private:
     std::filesystem::path m_folder;
     FileFilter m_filter;
     SortKey m_sortKey = SortKey::Name;
+    SortOrder m_sortOrder = SortOrder::Ascending;
+    std::string m_nameFilter;
     EntryList m_list;
     DisplayLoader m_display;
     ThumbnailLoader m_thumbnails;

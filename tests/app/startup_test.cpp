@@ -181,6 +181,8 @@ TEST_F(StartupTest, StoreOptionsSurviveARunBesideOtherValues) {
         ASSERT_EQ(core.startUp(""), StartupResult::ShowWindow);
         EXPECT_TRUE(core.settings().sharedThumbnailCache);
         core.settings().sharedThumbnailCache = false;
+        core.settings().thumbnailSize = 200;
+        core.settings().sortDescending = true;
         shell::RegistryStore other(m_env.registryFile);
         ASSERT_TRUE(other.load());
         other.setValue("Software\\Other", "Undo", "x");
@@ -191,6 +193,21 @@ TEST_F(StartupTest, StoreOptionsSurviveARunBesideOtherValues) {
     ApplicationCore again(m_env);
     ASSERT_EQ(again.startUp(""), StartupResult::ShowWindow);
     EXPECT_FALSE(again.settings().sharedThumbnailCache);
+    EXPECT_EQ(again.settings().thumbnailSize, 200);
+    EXPECT_TRUE(again.settings().sortDescending);
+    EXPECT_FALSE(again.settings().imageInfoOverlay);
+}
+
+TEST_F(StartupTest, AThumbnailSizeOutsideTheSliderKeepsTheViewsOwn) {
+    for (const char* stored : {"47", "513", "-3", "big"}) {
+        shell::RegistryStore store(m_env.registryFile);
+        store.load();
+        store.setValue(kRegistryKey, "ThumbnailSize", stored);
+        ASSERT_TRUE(store.save());
+        ApplicationCore core(m_env);
+        ASSERT_EQ(core.startUp(""), StartupResult::ShowWindow);
+        EXPECT_EQ(core.settings().thumbnailSize, 0) << stored;
+    }
 }
 
 TEST_F(StartupTest, UnknownExecutablePathWritesOnlyTheVersion) {

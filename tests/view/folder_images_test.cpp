@@ -10,6 +10,7 @@
 #include "image/image_document.h"
 #include "support/test_support.h"
 #include "view/descriptions.h"
+#include "view/image_facts.h"
 
 namespace kalder::view {
 namespace {
@@ -60,6 +61,14 @@ protected:
     FolderImages folder;
 
     void SetUp() override { folder.setFilter(FilterMode::AllFiles, ""); }
+    // Four files whose sizes and times tie in pairs, created in this order.
+    bool loadSortCases() {
+        touch(dir / "c.jpg", 300, 1000);
+        touch(dir / "b.gif", 100, 3000);
+        touch(dir / "a.jpg", 200, 2000);
+        touch(dir / "d", 100, 2000);
+        return folder.loadFolder(dir.path());
+    }
 };
 
 TEST_F(FolderImagesTest, ListsFilteredFilesSortedByName) {
@@ -74,11 +83,7 @@ TEST_F(FolderImagesTest, ListsFilteredFilesSortedByName) {
 
 TEST_F(FolderImagesTest, SortKeysAreStable) {
     // Created in this order; equal keys must keep it.
-    touch(dir / "c.jpg", 300, 1000);
-    touch(dir / "b.gif", 100, 3000);
-    touch(dir / "a.jpg", 200, 2000);
-    touch(dir / "d", 100, 2000);
-    ASSERT_TRUE(folder.loadFolder(dir.path()));
+    ASSERT_TRUE(loadSortCases());
     EXPECT_EQ(names(folder), (std::vector<std::string>{"a.jpg", "b.gif", "c.jpg", "d"}));
     EXPECT_FALSE(folder.sort(SortKey::Name));  // already active: nothing happens
 
@@ -89,6 +94,37 @@ TEST_F(FolderImagesTest, SortKeysAreStable) {
     EXPECT_EQ(names(folder), (std::vector<std::string>{"d", "b.gif", "a.jpg", "c.jpg"}));
     ASSERT_TRUE(folder.sort(SortKey::Date));
     EXPECT_EQ(names(folder), (std::vector<std::string>{"c.jpg", "d", "a.jpg", "b.gif"}));
+}
+
+TEST_F(FolderImagesTest, DescendingOrderKeepsEqualKeysInListOrder) {
+    ASSERT_TRUE(loadSortCases());
+    ASSERT_TRUE(folder.setSortOrder(SortOrder::Descending));
+    EXPECT_FALSE(folder.setSortOrder(SortOrder::Descending));
+    EXPECT_EQ(names(folder), (std::vector<std::string>{"d", "c.jpg", "b.gif", "a.jpg"}));
+    ASSERT_TRUE(folder.sort(SortKey::Date));
+    // "a.jpg" and "d" share a time: they keep the order the name sort gave them.
+    EXPECT_EQ(names(folder), (std::vector<std::string>{"b.gif", "d", "a.jpg", "c.jpg"}));
+    // A reload sorts the same way (files of equal times come in the folder's order then).
+    folder.reload(nullptr);
+    EXPECT_EQ(names(folder).front(), "b.gif");
+    EXPECT_EQ(names(folder).back(), "c.jpg");
+}
+
+TEST_F(FolderImagesTest, NameFilterNarrowsTheListIgnoringCase) {
+    for (const char* n : {"IMG_0012.jpg", "img_0013.png", "Ärger.jpg", "holiday.jpg"})
+        touch(dir / n);
+    ASSERT_TRUE(folder.loadFolder(dir.path()));
+    ImageEntry* kept = folder.find("img_0013.png");
+    folder.setNameFilter("Img_");
+    EXPECT_EQ(folder.reload(kept), kept);
+    EXPECT_EQ(names(folder), (std::vector<std::string>{"IMG_0012.jpg", "img_0013.png"}));
+    folder.setNameFilter("ärg");
+    EXPECT_EQ(folder.reload(kept), nullptr);
+    EXPECT_EQ(names(folder), (std::vector<std::string>{"Ärger.jpg"}));
+    folder.setNameFilter("");
+    folder.reload(nullptr);
+    EXPECT_EQ(folder.size(), 4u);
+    EXPECT_TRUE(nameMatchesFilter("anything", ""));
 }
 
 TEST(BrowserSort, KeysAndCaseInsensitiveNames) {
@@ -208,6 +244,22 @@ TEST_F(FolderImagesTest, ReadsDescriptionsWhenLoading) {
     ASSERT_TRUE(folder.loadFolder(dir.path()));
     EXPECT_EQ(folder.find("my cat.jpg")->description, "Tom");
     EXPECT_EQ(folder.find("dog.jpg")->description, "Rex");
+}
+
+TEST(ImageFacts, ZoomPerCentAndShortSizes) {
+    // A 6000-pixel picture decoded to 1500 and shown 1:1 is at 25 %; a quarter turn too.
+    EXPECT_EQ(zoomPercent({1500, 1000}, {6000, 4000}, {}), 25);
+    EXPECT_EQ(zoomPercent({1000, 1500}, {6000, 4000}, {}), 25);
+    EXPECT_EQ(zoomPercent({300, 200}, {100, 67}, {false, 3}), 300);
+    // A huge reduction does not read 0 %.
+    EXPECT_EQ(zoomPercent({1, 1}, {30000, 30000}, {}), 1);
+    EXPECT_EQ(zoomPercent({}, {}, {true, 3}), 33);
+    EXPECT_EQ(zoomPercent({}, {}, {false, 2}), 200);
+    EXPECT_EQ(shortFileSize(0), "0 bytes");
+    EXPECT_EQ(shortFileSize(1023), "1023 bytes");
+    EXPECT_EQ(shortFileSize(1536), "1.5 KB");
+    EXPECT_EQ(shortFileSize(1024 * 1024 - 1), "1.0 MB");
+    EXPECT_EQ(shortFileSize(2936012), "2.8 MB");
 }
 
 TEST(FileInformation, SizesAndFormats) {

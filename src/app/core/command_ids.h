@@ -28,10 +28,13 @@ inline constexpr CommandId kDeleteFolder = 903;
 inline constexpr CommandId kSmallThumbnails = 510;
 inline constexpr CommandId kBigThumbnails = 511;
 inline constexpr CommandId kListView = 512;
+inline constexpr CommandId kDetailsView = 513;
 inline constexpr CommandId kSortByName = 561;
 inline constexpr CommandId kSortByExtension = 562;
 inline constexpr CommandId kSortBySize = 563;
 inline constexpr CommandId kSortByDate = 564;
+inline constexpr CommandId kSortAscending = 565;
+inline constexpr CommandId kSortDescending = 566;
 inline constexpr CommandId kFileFilter = 586;
 inline constexpr CommandId kRefresh = 550;
 inline constexpr CommandId kPrint = 57607;
@@ -63,6 +66,7 @@ inline constexpr CommandId kFindNextImage = 584;
 
 // View menu.
 inline constexpr CommandId kNameBar = 601;
+inline constexpr CommandId kImageInfoOverlay = 602;
 inline constexpr CommandId kLens = 673;
 inline constexpr CommandId kImageProperties = 650;
 inline constexpr CommandId kZoomIn = 660;

@@ -33,11 +33,16 @@ constexpr std::array kCommands = {
     CommandInfo{510, "&Small Thumbnail View", "Turn on the small thumbnail view mode"},
     CommandInfo{511, "&Big Thumbnail View", "Turn on the big thumbnail view mode"},
     CommandInfo{512, "&List View", "Turn on the list view mode"},
+    CommandInfo{513, "De&tails View",
+                "Turn on the details view: one row per file with its size, dimensions, type and "
+                "date"},
     CommandInfo{561, "by &Name", "Sort images in the image browser by file name"},
     CommandInfo{562, "by &Extension", "Sort images in the image browser by file type (extension)"},
     CommandInfo{563, "by &Size", "Sort images in the image browser by file size"},
     CommandInfo{564, "by &Date/Time",
                 "Sort images in the image browser by date of their creation/last modification"},
+    CommandInfo{565, "&Ascending", "Sort from A to Z, smallest or oldest first"},
+    CommandInfo{566, "Desc&ending", "Sort from Z to A, largest or newest first"},
     CommandInfo{586, "File Filter...", "Change the file filter string"},
     CommandInfo{550, "Refres&h", "Reload the current image file"},
     CommandInfo{57607, "&Print...", "Bring up the Print dialog"},
@@ -65,6 +70,8 @@ constexpr std::array kCommands = {
     CommandInfo{583, "Find Image...", ""},
     CommandInfo{584, "Find Next Image", ""},
     CommandInfo{601, "&Name Bar", "Show or hide the name bar"},
+    CommandInfo{602, "Image In&formation",
+                "Show or hide the zoom, size, position and page over the image in the viewer"},
     CommandInfo{673, "Interactive &Lens", "Tun on or off the interactive lens mode"},
     CommandInfo{650, "Image &Properties", "Show/hide the image properties panel"},
     CommandInfo{660, "Zoom &In", "Zoom the image in"},
@@ -157,7 +164,8 @@ MenuItem slot(MenuItemKind kind) { return MenuItem{kind, 0, {}, {}}; }
 
 MenuItem sortSubmenu() {
     return submenu("S&ort Files", {command(kSortByName), command(kSortByExtension),
-                                   command(kSortBySize), command(kSortByDate)});
+                                   command(kSortBySize), command(kSortByDate), separator(),
+                                   command(kSortAscending), command(kSortDescending)});
 }
 
 MenuItem fitSubmenu() {
@@ -205,6 +213,7 @@ MenuItem buildMainMenu() {
                           command(kSmallThumbnails),
                           command(kBigThumbnails),
                           command(kListView),
+                          command(kDetailsView),
                           separator(),
                           sortSubmenu(),
                           command(kFileFilter),
@@ -238,6 +247,7 @@ MenuItem buildMainMenu() {
                                           command(kFindImage),
                                           command(kFindNextImage)});
     MenuItem view = submenu("&View", {command(kNameBar),
+                                      command(kImageInfoOverlay),
                                       command(kLens),
                                       command(kImageProperties),
                                       separator(),
@@ -466,6 +476,8 @@ CommandContext commandContextFrom(const Settings& settings) {
     context.loadProgressively = settings.loadProgressively;
     context.favoriteFolders = settings.favoriteFolders;
     context.sortMode = settings.sortMode;
+    context.sortDescending = settings.sortDescending;
+    context.imageInfoOverlay = settings.imageInfoOverlay;
     return context;
 }
 
@@ -480,7 +492,11 @@ bool hasUpdateRule(CommandId id) {
         case kSmallThumbnails:
         case kBigThumbnails:
         case kListView:
+        case kDetailsView:
+        case kSortAscending:
+        case kSortDescending:
         case kNameBar:
+        case kImageInfoOverlay:
         case kFit1To1:
         case kFitWidth:
         case kFitHeight:
@@ -515,8 +531,16 @@ bool isChecked(CommandId id, const CommandContext& c) {
             return c.browserView == BrowserView::BigThumbnails;
         case kListView:
             return c.browserView == BrowserView::List;
+        case kDetailsView:
+            return c.browserView == BrowserView::Details;
+        case kSortAscending:
+            return !c.sortDescending;
+        case kSortDescending:
+            return c.sortDescending;
         case kNameBar:
             return c.nameBarVisible;
+        case kImageInfoOverlay:
+            return c.imageInfoOverlay;
         case kFit1To1:
             return c.fitMode == 0;
         case kFitWidth:

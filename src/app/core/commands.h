@@ -116,6 +116,8 @@ struct CommandContext {
 
     // From the window.
     std::int32_t sortMode = 0;  // the browser's order
+    bool sortDescending = false;
+    bool imageInfoOverlay = false;
     std::int32_t rotation = 0;  // quarter turns clockwise, 0-3
     bool flippedHorizontally = false;
     bool flippedVertically = false;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -75,6 +76,9 @@ constexpr std::string_view kRemovableCacheValue = "CacheRemovableMedia";
 constexpr std::string_view kKeySchemeValue = "KeyScheme";
 constexpr std::string_view kToolbarTextValue = "ToolbarTextUnderIcons";
 constexpr std::string_view kThemeBackgroundValue = "ThemeBackground";
+constexpr std::string_view kThumbnailSizeValue = "ThumbnailSize";
+constexpr std::string_view kSortDescendingValue = "SortDescending";
+constexpr std::string_view kImageInfoOverlayValue = "ImageInfoOverlay";
 }  // namespace
 
 std::optional<std::uint32_t> viewerBackground(const Settings& s) {
@@ -94,6 +98,13 @@ void readStoreOptions(const shell::RegistryStore& store, std::string_view key, S
     flag(kThemeBackgroundValue, s.themeBackground);
     if (const auto v = store.value(key, kKeySchemeValue))
         s.keyScheme = *v == "1" ? KeyScheme::Desktop : KeyScheme::Standard;
+    flag(kSortDescendingValue, s.sortDescending);
+    flag(kImageInfoOverlayValue, s.imageInfoOverlay);
+    if (const auto v = store.value(key, kThumbnailSizeValue)) {
+        // A size the slider cannot set (hand-edited, damaged) leaves the view's own.
+        const std::int32_t size = std::atoi(v->c_str());
+        s.thumbnailSize = size >= kMinThumbnailSize && size <= kMaxThumbnailSize ? size : 0;
+    }
 }
 
 void writeStoreOptions(shell::RegistryStore& store, std::string_view key, const Settings& s) {
@@ -102,6 +113,9 @@ void writeStoreOptions(shell::RegistryStore& store, std::string_view key, const 
     store.setValue(key, kToolbarTextValue, s.toolbarTextUnderIcons ? "1" : "0");
     store.setValue(key, kThemeBackgroundValue, s.themeBackground ? "1" : "0");
     store.setValue(key, kKeySchemeValue, s.keyScheme == KeyScheme::Desktop ? "1" : "0");
+    store.setValue(key, kSortDescendingValue, s.sortDescending ? "1" : "0");
+    store.setValue(key, kImageInfoOverlayValue, s.imageInfoOverlay ? "1" : "0");
+    store.setValue(key, kThumbnailSizeValue, std::to_string(s.thumbnailSize));
 }
 
 SettingsLoad Settings::Load(const SettingsContext& context) {
@@ -166,7 +180,7 @@ void checkWindowRects(Settings& settings, ScreenSize screen) {
 }
 
 BrowserView browserViewOf(const Settings& settings) {
-    return static_cast<BrowserView>(std::clamp(settings.browserView, 0, 2));
+    return static_cast<BrowserView>(std::clamp(settings.browserView, 0, 3));
 }
 
 }  // namespace kalder::app

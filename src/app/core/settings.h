@@ -102,7 +102,16 @@ enum class SettingsLoad {
 };
 
 // How the browser lists the folder's files; stored as its number in Settings::browserView.
-enum class BrowserView : std::int32_t { SmallThumbnails = 0, BigThumbnails = 1, List = 2 };
+// The thumbnail size slider's range, in logical pixels.
+inline constexpr std::int32_t kMinThumbnailSize = 48;
+inline constexpr std::int32_t kMaxThumbnailSize = 512;
+
+enum class BrowserView : std::int32_t {
+    SmallThumbnails = 0,
+    BigThumbnails = 1,
+    List = 2,
+    Details = 3
+};
 
 // Which built-in key table the shortcuts start from: ours, or the keys most desktop programs
 // share (Ctrl+O, Ctrl+Q, Ctrl+plus...).
@@ -219,6 +228,11 @@ struct Settings {
     bool toolbarTextUnderIcons = false;
     // The viewer and name bar take the desktop theme's colours instead of backgroundColor.
     bool themeBackground = true;
+    // The browser's thumbnail side in logical pixels (the size slider); 0 keeps the view's own.
+    std::int32_t thumbnailSize = 0;
+    bool sortDescending = false;
+    // The viewer's facts (zoom, size, place, page) over the picture in full screen.
+    bool imageInfoOverlay = false;
 
     Settings() { associateFormat.fill(true); }
     bool operator==(const Settings&) const = default;

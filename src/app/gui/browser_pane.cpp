@@ -1,6 +1,11 @@
 #include "app/gui/browser_pane.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
 #include <QSplitter>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -25,7 +30,41 @@ BrowserPane::BrowserPane(app::Settings& settings, QWidget* parent)
 
     m_vertical = new QSplitter(Qt::Vertical, this);
     m_horizontal = new QSplitter(Qt::Horizontal, this);
-    m_list = new ThumbnailBrowser(this);
+    m_listBox = new QWidget(this);
+    auto* listLayout = new QVBoxLayout(m_listBox);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->setSpacing(0);
+    auto* bar = new QHBoxLayout;
+    bar->setContentsMargins(2, 2, 2, 2);
+    m_filter = new QLineEdit(m_listBox);
+    m_filter->setPlaceholderText(tr("Filter by name"));
+    m_filter->setAccessibleName(tr("Filter by name"));
+    m_filter->setClearButtonEnabled(true);
+    m_filter->installEventFilter(this);
+    auto* sizeLabel = new QLabel(tr("Thumbnail size:"), m_listBox);
+    m_size = new QSlider(Qt::Horizontal, m_listBox);
+    m_size->setRange(app::kMinThumbnailSize, app::kMaxThumbnailSize);
+    m_size->setSingleStep(8);
+    m_size->setPageStep(32);
+    m_size->setMaximumWidth(160);
+    m_size->setAccessibleName(tr("Thumbnail size"));
+    sizeLabel->setBuddy(m_size);
+    bar->addWidget(m_filter, 1);
+    bar->addWidget(sizeLabel);
+    bar->addWidget(m_size);
+    listLayout->addLayout(bar);
+    m_list = new ThumbnailBrowser(m_listBox);
+    listLayout->addWidget(m_list, 1);
+    connect(m_filter, &QLineEdit::textChanged, this, &BrowserPane::nameFilterChanged);
+    // Dragging makes thumbnails anew only once the slider is let go; keys act at once.
+    const auto applySize = [this] {
+        m_settings.thumbnailSize = m_size->value();
+        m_list->setThumbnailSize(m_size->value());
+    };
+    connect(m_size, &QSlider::valueChanged, this, [this, applySize] {
+        if (!m_size->isSliderDown()) applySize();
+    });
+    connect(m_size, &QSlider::sliderReleased, this, applySize);
     m_tree = new FolderTreePane(this);
     m_slot = new QWidget(this);
     auto* slotLayout = new QVBoxLayout(m_slot);
@@ -48,14 +87,14 @@ BrowserPane::BrowserPane(app::Settings& settings, QWidget* parent)
 void BrowserPane::setEnhancedLayout(bool on) {
     m_enhanced = on;
     if (on) {
-        m_vertical->insertWidget(0, m_list);
+        m_vertical->insertWidget(0, m_listBox);
         m_vertical->insertWidget(1, m_horizontal);
         m_horizontal->insertWidget(0, m_tree);
         m_horizontal->insertWidget(1, m_slot);
         m_slot->show();
     } else {
         m_horizontal->insertWidget(0, m_tree);
-        m_horizontal->insertWidget(1, m_list);
+        m_horizontal->insertWidget(1, m_listBox);
         m_vertical->insertWidget(0, m_horizontal);
         m_slot->hide();
         m_slot->setParent(this);
@@ -93,6 +132,28 @@ void BrowserPane::resizeEvent(QResizeEvent* event) {
     if (!m_splitsApplied) applySplits();
 }
 
-void BrowserPane::setBrowserView(app::BrowserView view) { m_list->setMode(view); }
+void BrowserPane::setBrowserView(app::BrowserView view) {
+    if (m_settings.thumbnailSize > 0) m_list->setThumbnailSize(m_settings.thumbnailSize);
+    m_list->setMode(view);
+    // The slider shows the side of the thumbnails; without any it has nothing to change.
+    const QSignalBlocker quiet(m_size);
+    m_size->setValue(m_list->box());
+    m_size->setEnabled(m_list->thumbnailMode());
+}
+
+bool BrowserPane::eventFilter(QObject* watched, QEvent* event) {
+    // Escape in the filter box empties it rather than reaching the window (which might close).
+    if (watched == m_filter && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !m_filter->text().isEmpty()) {
+        event->accept();
+        return true;
+    }
+    if (watched == m_filter && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !m_filter->text().isEmpty()) {
+        m_filter->clear();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 }  // namespace kalder::gui

@@ -6,6 +6,8 @@
 
 #include "app/core/settings.h"
 
+class QLineEdit;
+class QSlider;
 class QSplitter;
 
 namespace kalder::app {
@@ -45,8 +47,17 @@ public:
 
     void setBrowserView(app::BrowserView view);
 
+    // Above the list: the name filter and the thumbnail size slider.
+    QLineEdit* filterBox() const { return m_filter; }
+    QSlider* sizeSlider() const { return m_size; }
+
+signals:
+    // The filter text changed (typed, or cleared with Escape).
+    void nameFilterChanged(const QString& text);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     app::Settings& m_settings;
@@ -55,6 +66,9 @@ private:
     FolderTreePane* m_tree = nullptr;
     StatusBar* m_status = nullptr;
     QWidget* m_slot = nullptr;
+    QWidget* m_listBox = nullptr;  // the filter bar over the list
+    QLineEdit* m_filter = nullptr;
+    QSlider* m_size = nullptr;
     QSplitter* m_vertical = nullptr;    // enhanced: list above, tree and slot below
     QSplitter* m_horizontal = nullptr;  // tree | slot, or tree | list
     bool m_enhanced = true;

@@ -107,6 +107,7 @@ FolderTreePane::~FolderTreePane() = default;
 FolderTreePane::FolderTreePane(QWidget* parent) : QTreeWidget(parent) {
     setColumnCount(1);
     header()->hide();
+    setAccessibleName(tr("Folders"));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformRowHeights(true);
     setAnimated(false);

@@ -18,6 +18,7 @@ class QStackedWidget;
 #include "app/core/shortcuts.h"
 #include "app/core/startup.h"
 #include "app/gui/browser_pane.h"
+#include "view/browser_sort.h"
 #include "view/display_loader.h"
 #include "view/slide_show.h"
 #include "view/view_state.h"
@@ -39,6 +40,7 @@ class PropertiesPanel;
 class NameBar;
 class ToolContext;
 class ToolLauncher;
+class ViewerFrames;
 class ViewingArea;
 
 // The program's one top-level window: the browser (toolbar, file list, folder tree, status
@@ -64,14 +66,14 @@ public:
     view::FolderImages& images() { return *m_images; }
     view::ImageEntry* currentEntry() const { return m_entry; }
     PropertiesPanel* propertiesPanel() const { return m_properties; }
-    const view::SlideShow& slideShow() const { return m_slideShow; }
-    const view::AnimationPlayer& animation() const { return m_animation; }
+    const view::SlideShow& slideShow() const;
+    const view::AnimationPlayer& animation() const;
     ViewingArea* viewingArea() const { return m_view; }
     BrowserPane* browserPane() const { return m_browser; }
     NameBar* nameBar() const { return m_nameBar; }
     const view::ViewState& viewState() const { return m_state; }
     // True once the current file has finished decoding (successfully or not).
-    bool isIdle() const { return m_idle; }
+    bool isIdle() const;
 
     // The options this window works with. After changing them call applySettings().
     app::Settings& settings() { return m_settings; }
@@ -153,6 +155,7 @@ private:
     // The file commands list folders and move the current entry as the window's own
     // navigation does.
     friend class FileCommands;
+    friend class ViewerFrames;
     void entryRenamed(view::ImageEntry* entry);
     // Lists the folder again after it changed on disk, showing the current file, else the
     // first one; after our own move of files out of it, the file that followed them.
@@ -167,6 +170,8 @@ private:
     void showBrowserFolder(const std::filesystem::path& folder);
     void listCurrentFolder(bool afterMove = false);
     void showFileInfo();
+    // Orders the browser (a Sort command or a click on a details column's header).
+    void sortBrowser(view::SortKey key, view::SortOrder order);
     // The shown file ended early: "Damaged file: data ends at row N"; empty otherwise.
     QString shownDamage() const;
     // The window title names the current file (also one that cannot be shown).
@@ -178,11 +183,6 @@ private:
     void moveTo(view::ImageEntry* entry, bool keepSelection = false);
     void navigate(int command);
     bool loadFolder(const std::filesystem::path& folder);
-    void clearShown();
-    // Clears the view when the loaders have released the pages it shows.
-    void dropReleasedFrame();
-    void slideTick();
-    void frameCommand(int command);
     void adjustSlideShow();
     void showProperties();
     void updateProperties();
@@ -191,8 +191,6 @@ private:
     void runCurrentFile();
     void about();
     void optionsCommand();
-    void requestCurrent();
-    void frameTick();
     void applyAction(const view::ViewAction& action, bool anchorAtCursor = false);
     void zoomCommand(view::ViewState::ZoomCommand command, bool anchorAtCursor);
     void gammaChanged();
@@ -204,8 +202,6 @@ private:
     void applyDisplayOptions();
     // Hands the decoding options to the loaders (stopping them).
     void applyLoaderOptions(bool force);
-    bool vectorShown() const;
-    view::PixelSize clientSize() const;
 
     app::Settings m_settings;
     std::function<bool(const app::Settings&)> m_saveSettings;
@@ -213,30 +209,17 @@ private:
     ViewingArea* m_view = nullptr;
     std::unique_ptr<view::FolderImages> m_images;
     std::unique_ptr<FileCommands> m_files;
-    // The current entry, and the entry whose page is on screen (often the same).
+    // The current entry; what is asked of the loader and on screen for it.
     view::ImageEntry* m_entry = nullptr;
-    const view::ImageEntry* m_shownEntry = nullptr;
-    std::int32_t m_shownPage = -1;
-    bool m_announce = false;  // imageShown not yet emitted for the current request
-    view::SlideShow m_slideShow;
-    view::AnimationPlayer m_animation;
-    QTimer m_slideTimer;
+    std::unique_ptr<ViewerFrames> m_frames;
     PropertiesPanel* m_properties = nullptr;
     std::unique_ptr<ToolLauncher> m_tools;
-    bool m_requestPending = false;
-    bool m_requestSingle = false;        // the next request is for the current image alone
-    bool m_prefetchAfterResize = false;  // neighbours to be decoded once the current image is
-    bool m_resizePending = false;
-    view::PixelSize m_requestedClient;
 
     // Colour management and decoding options for the loaders: used by their workers only while
     // a request runs, changed here only after they were stopped.
     std::unique_ptr<DisplaySetup> m_display;
 
     std::filesystem::path m_current;
-    QTimer m_frameTimer;
-    int m_ticksWithoutPage = 0;
-    bool m_idle = true;
 
     app::CommandDispatcher m_commands;
     app::AcceleratorTable m_accelerators;

@@ -38,6 +38,7 @@
 #include "app/gui/toolbar.h"
 #include "app/gui/tools/palette/palette_dialog.h"
 #include "app/gui/tools/user_lists/user_list_dialogs.h"
+#include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
 #include "image/image_document.h"
 #include "kalder_config.h"
@@ -145,7 +146,7 @@ void MainWindow::buildPanes() {
     // The entries are freed by the removal: nothing of them may stay on screen.
     connect(files, &ThumbnailBrowser::entriesAboutToBeRemoved, this, [this] {
         m_files->forgetFindStart();
-        clearShown();
+        m_frames->clearShown();
         m_entry = nullptr;
     });
     connect(files, &ThumbnailBrowser::entriesRemoved, this, [this](view::ImageEntry* next) {
@@ -159,6 +160,11 @@ void MainWindow::buildPanes() {
         showFileInfo();
     });
     connect(m_nameBar, &NameBar::clicked, this, [this] { runCommand(cmd::kImageProperties); });
+    connect(files, &ThumbnailBrowser::sortRequested, this, &MainWindow::sortBrowser);
+    connect(m_browser, &BrowserPane::nameFilterChanged, this, [this](const QString& text) {
+        m_images->setNameFilter(text.toStdString());
+        relistFolder();
+    });
     relayout();
 }
 
@@ -178,7 +184,7 @@ void MainWindow::relayout() {
             m_outerSplitter->setChildrenCollapsible(false);
             connect(m_outerSplitter, &QSplitter::splitterMoved, this, [this](int pos) {
                 m_settings.paneSplitY = pos;
-                m_resizePending = true;
+                m_frames->clientResized();
             });
         }
         moveInto(m_outerSplitter, m_browserPage);
@@ -326,17 +332,17 @@ void MainWindow::showBrowserFolder(const fs::path& folder) {
 void MainWindow::listCurrentFolder(bool afterMove) {
     if (m_images->folder().empty()) return;
     // Only the current entry keeps its pages through a reload.
-    if (m_shownEntry != m_entry) clearShown();
+    if (m_frames->shownEntry() != m_entry) m_frames->clearShown();
     m_files->forgetFindStart();
     const view::ImageEntry* before = m_entry;
     // Files we moved away from under the current one hand its place to the file that followed.
     m_entry = afterMove ? m_images->reloadKeepingPlace(m_entry) : m_images->reload(m_entry);
     // Another entry (or none) means the pages on screen went with the old one.
     if (m_entry != before) {
-        clearShown();
+        m_frames->clearShown();
         m_reportedEntry = nullptr;
     } else {
-        dropReleasedFrame();
+        m_frames->dropReleasedFrame();
     }
     m_current = m_entry ? m_entry->path() : fs::path();
     showTitle();
@@ -421,12 +427,13 @@ app::CommandContext MainWindow::commandContext() const {
     c.lensOn = m_view->lens();
     c.batchPanelVisible = batchPanel() && batchPanel()->isVisible();
     c.propertiesPanelVisible = m_properties && m_properties->isVisible();
-    c.slideShowRunning = m_slideShow.running();
-    c.imageShown = m_view->image() != nullptr && m_shownEntry != nullptr;
+    c.slideShowRunning = m_frames->slideShow().running();
+    c.imageShown = m_view->image() != nullptr && m_frames->shownEntry() != nullptr;
     if (c.imageShown) {
-        const image::ImageDocument& doc = m_shownEntry->document();
+        const image::ImageDocument& doc = m_frames->shownEntry()->document();
         c.pageCount = doc.PageCount();
-        const std::int32_t page = std::clamp(m_shownPage, 0, std::max(0, c.pageCount - 1));
+        const std::int32_t page =
+            std::clamp(m_frames->shownPage(), 0, std::max(0, c.pageCount - 1));
         if (page < c.pageCount)
             c.bitsPerPixel = static_cast<std::int32_t>(doc.PageAt(page).bitsPerPixel);
     }
@@ -449,7 +456,7 @@ void MainWindow::registerCommands() {
     d.on(cmd::kZoomIn, [this](auto) { zoomCommand(Z::In, false); });
     d.on(cmd::kZoomOut, [this](auto) { zoomCommand(Z::Out, false); });
     d.on(cmd::kZoomReset, [this](auto) {
-        if (!vectorShown()) zoomCommand(Z::ActualSize, false);
+        if (!m_frames->vectorShown()) zoomCommand(Z::ActualSize, false);
     });
     for (app::CommandId id = cmd::kFit1To1; id <= cmd::kAutofit; ++id)
         d.on(id, [this](app::CommandId c) {
@@ -490,17 +497,17 @@ void MainWindow::registerCommands() {
     d.on(cmd::kShowTransparency, [this](auto) {
         m_settings.showTransparency = !m_settings.showTransparency;
         applyLoaderOptions(false);
-        requestCurrent();
+        m_frames->requestCurrent();
     });
     d.on(cmd::kSqueezeInterpolated, [this](auto) {
         m_settings.squeezeInterpolated = !m_settings.squeezeInterpolated;
         applyLoaderOptions(false);
-        requestCurrent();
+        m_frames->requestCurrent();
     });
     d.on(cmd::kStretchInterpolated, [this](auto) {
         m_settings.stretchInterpolated = !m_settings.stretchInterpolated;
         applyLoaderOptions(false);
-        requestCurrent();
+        m_frames->requestCurrent();
     });
     d.on(cmd::kLoadProgressively,
          [this](auto) { m_settings.loadProgressively = !m_settings.loadProgressively; });
@@ -525,41 +532,49 @@ void MainWindow::registerCommands() {
         if (!m_images->folder().empty()) tree->refreshFolder(m_images->folder());
         relistFolder();
     });
-    for (app::CommandId id = cmd::kSmallThumbnails; id <= cmd::kListView; ++id)
+    for (app::CommandId id = cmd::kSmallThumbnails; id <= cmd::kDetailsView; ++id)
         d.on(id, [this](app::CommandId c) {
             m_settings.browserView = c - cmd::kSmallThumbnails;
+            // The thumbnail views' own commands bring back their own sizes.
+            if (c == cmd::kSmallThumbnails || c == cmd::kBigThumbnails) {
+                m_settings.thumbnailSize = 0;
+                m_browser->fileList()->setThumbnailSize(0);
+            }
             m_browser->setBrowserView(app::browserViewOf(m_settings));
             if (m_viewerMode) m_images->suspendThumbnails();
         });
     d.onRange(cmd::kSortRange, [this](app::CommandId c) {
-        const auto key = static_cast<view::SortKey>(cmd::kSortRange.indexOf(c));
-        m_settings.sortMode = static_cast<std::int32_t>(key);
-        if (!m_images->sort(key)) return;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_browser->fileList()->refresh();
-        if (!m_viewerMode) m_browser->fileList()->setCurrent(m_entry);
-        QApplication::restoreOverrideCursor();
-        requestCurrent();
+        sortBrowser(static_cast<view::SortKey>(cmd::kSortRange.indexOf(c)), m_images->sortOrder());
+    });
+    d.on(cmd::kSortAscending,
+         [this](auto) { sortBrowser(m_images->sortKey(), view::SortOrder::Ascending); });
+    d.on(cmd::kSortDescending,
+         [this](auto) { sortBrowser(m_images->sortKey(), view::SortOrder::Descending); });
+    d.on(cmd::kImageInfoOverlay, [this](auto) {
+        m_settings.imageInfoOverlay = !m_settings.imageInfoOverlay;
+        m_frames->showImageFacts();
     });
     m_files->registerCommands(d);
     connect(m_browser->fileList(), &ThumbnailBrowser::entryRenamed, this,
             [this](view::ImageEntry* e) { entryRenamed(e); });
     // Slide show and animation.
     d.on(cmd::kSlideShow, [this](auto) {
-        m_slideShow.toggle();
-        if (m_slideShow.running())
-            m_slideTimer.start();
+        m_frames->slideShow().toggle();
+        if (m_frames->slideShow().running())
+            m_frames->slideTimer().start();
         else
-            m_slideTimer.stop();
+            m_frames->slideTimer().stop();
     });
     d.on(cmd::kAdjustSlideShow, [this](auto) { adjustSlideShow(); });
-    d.onRange(cmd::kFrameRange, [this](app::CommandId c) { frameCommand(c); });
+    d.onRange(cmd::kFrameRange, [this](app::CommandId c) { m_frames->frameCommand(c); });
     d.on(cmd::kImageProperties, [this](auto) { showProperties(); });
     d.on(cmd::kImagePalette, [this](auto) {
-        if (!m_shownEntry || m_shownPage < 0 || m_shownEntry->document().PageCount() <= m_shownPage)
+        if (!m_frames->shownEntry() || m_frames->shownPage() < 0 ||
+            m_frames->shownEntry()->document().PageCount() <= m_frames->shownPage())
             return;
-        PaletteDialog::showFor(shell::toQString(m_shownEntry->path().filename()),
-                               m_shownEntry->document().PageAt(m_shownPage), this);
+        PaletteDialog::showFor(shell::toQString(m_frames->shownEntry()->path().filename()),
+                               m_frames->shownEntry()->document().PageAt(m_frames->shownPage()),
+                               this);
     });
     d.onRange(cmd::kFavoriteRange, [this](app::CommandId c) {
         const std::size_t i = cmd::kFavoriteRange.indexOf(c);
@@ -622,20 +637,20 @@ void MainWindow::showProperties() {
 
 void MainWindow::updateProperties() {
     if (!m_properties || !m_properties->isVisible()) return;
-    const bool shown = m_shownEntry && m_shownEntry == m_entry;
-    m_properties->showEntry(shown ? m_entry : nullptr, std::max(0, m_shownPage));
+    const bool shown = m_frames->shownEntry() && m_frames->shownEntry() == m_entry;
+    m_properties->showEntry(shown ? m_entry : nullptr, std::max(0, m_frames->shownPage()));
 }
 
 void MainWindow::adjustSlideShow() {
     SlideShowDialog dialog(m_settings, this);
     if (dialog.exec() != QDialog::Accepted) return;
-    m_slideShow.setSettings(
+    m_frames->slideShow().setSettings(
         {m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
-    if (m_slideShow.running()) {
-        m_slideShow.start();
-        m_slideTimer.start();
+    if (m_frames->slideShow().running()) {
+        m_frames->slideShow().start();
+        m_frames->slideTimer().start();
     } else {
-        m_slideTimer.stop();
+        m_frames->slideTimer().stop();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QResizeEvent>
+#include <QStringList>
 
 #include "app/core/file_info_text.h"
 
@@ -19,6 +20,17 @@ StatusBar::StatusBar(QWidget* parent) : QFrame(parent) {
         part->setContentsMargins(3, 0, 3, 0);
         part->setTextFormat(Qt::PlainText);
     }
+    m_parts[0]->setAccessibleName(tr("Status"));
+    m_parts[1]->setAccessibleName(tr("Viewing mode"));
+    m_parts[2]->setAccessibleName(tr("Help"));
+    m_facts = new QLabel(this);
+    m_facts->setFrameShape(QFrame::StyledPanel);
+    m_facts->setFrameShadow(QFrame::Sunken);
+    m_facts->setContentsMargins(3, 0, 3, 0);
+    m_facts->setTextFormat(Qt::PlainText);
+    m_facts->setAccessibleName(tr("Image information"));
+    m_facts->hide();
+    setAccessibleName(tr("Status bar"));
     m_parts[2]->setText(QString::fromLatin1(app::kStatusHelp));
     setFullScreenViewing(true);
     setFixedHeight(fontMetrics().height() + 8);
@@ -37,7 +49,36 @@ void StatusBar::setFullScreenViewing(bool on) {
 
 QString StatusBar::partText(int part) const { return m_parts[part]->text(); }
 
-int StatusBar::partRight(int part) const { return m_parts[part]->geometry().right() + 1; }
+void StatusBar::setImageFacts(const view::ImageFacts& facts) {
+    const QString text = gui::imageFactsText(facts);
+    if (text == m_facts->text()) return;
+    m_facts->setText(text);
+    m_facts->setHidden(text.isEmpty());
+    placeParts();
+}
+
+QString StatusBar::imageFactsText() const { return m_facts->text(); }
+
+QString imageFactsText(const view::ImageFacts& f) {
+    QStringList parts;
+    if (f.zoomPercent > 0) parts << StatusBar::tr("%1 %").arg(f.zoomPercent);
+    if (f.width > 0 && f.height > 0)
+        parts << StatusBar::tr("%1 \u00d7 %2").arg(f.width).arg(f.height);
+    if (f.position > 0 && f.count > 0)
+        parts << StatusBar::tr("%1 / %2").arg(f.position).arg(f.count);
+    if (f.pages > 1)
+        parts << (f.animation ? StatusBar::tr("frame %1 / %2") : StatusBar::tr("page %1 / %2"))
+                     .arg(f.page)
+                     .arg(f.pages);
+    if (f.fileSize > 0) parts << QString::fromStdString(view::shortFileSize(f.fileSize));
+    return parts.join(QStringLiteral("   "));
+}
+
+int StatusBar::partRight(int part) const {
+    // The facts sit inside part 0's span.
+    const QLabel* label = part == 0 && !m_facts->isHidden() ? m_facts : m_parts[part];
+    return label->geometry().right() + 1;
+}
 
 void StatusBar::resizeEvent(QResizeEvent* event) {
     QFrame::resizeEvent(event);
@@ -59,7 +100,14 @@ void StatusBar::placeParts() {
     const int h = height() - 2 * kBorder;
     const int right0 = std::max(kBorder + 1, e.part0Right);
     const int right1 = std::max(right0 + kGap + 1, e.part1Right);
-    m_parts[0]->setGeometry(kBorder, kBorder, right0 - kBorder, h);
+    // The facts take the right end of part 0, never more than half of it: the spec'd status
+    // text keeps its place at the left.
+    int factsWidth = 0;
+    if (!m_facts->isHidden()) {
+        factsWidth = std::min(fm.horizontalAdvance(m_facts->text()) + pad, (right0 - kBorder) / 2);
+        m_facts->setGeometry(right0 - factsWidth, kBorder, factsWidth, h);
+    }
+    m_parts[0]->setGeometry(kBorder, kBorder, right0 - kBorder - factsWidth, h);
     m_parts[1]->setGeometry(right0 + kGap, kBorder, right1 - right0 - kGap, h);
     m_parts[2]->setGeometry(right1 + kGap, kBorder, width() - kBorder - right1 - kGap, h);
 }

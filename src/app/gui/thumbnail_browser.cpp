@@ -2,26 +2,34 @@
 // come before any Qt header.
 #include "app/gui/thumbnail_browser.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QCursor>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStandardItemModel>
 #include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <optional>
 
 #include "app/gui/icons.h"
 #include "app/gui/operation_feedback.h"
+#include "app/gui/thumbnail_browser_accessible.h"
+#include "image/image_document.h"
 #include "shell/file_operations.h"
 #include "shell/qt/qt_path.h"
 #include "view/descriptions.h"
 #include "view/folder_images.h"
+#include "view/image_facts.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
@@ -37,6 +45,35 @@ constexpr int kTipReshowFactor = 2;
 constexpr int kTipShowFactor = 20;
 
 QString entryName(const view::ImageEntry* e) { return shell::toQString(e->name()); }
+
+// The sort key of a details column; the dimensions have none.
+std::optional<view::SortKey> columnKey(int column) {
+    switch (column) {
+        case ThumbnailBrowser::NameColumn:
+            return view::SortKey::Name;
+        case ThumbnailBrowser::SizeColumn:
+            return view::SortKey::Size;
+        case ThumbnailBrowser::TypeColumn:
+            return view::SortKey::Extension;
+        case ThumbnailBrowser::ModifiedColumn:
+            return view::SortKey::Date;
+        default:
+            return std::nullopt;
+    }
+}
+
+int keyColumn(view::SortKey key) {
+    switch (key) {
+        case view::SortKey::Size:
+            return ThumbnailBrowser::SizeColumn;
+        case view::SortKey::Extension:
+            return ThumbnailBrowser::TypeColumn;
+        case view::SortKey::Date:
+            return ThumbnailBrowser::ModifiedColumn;
+        default:
+            return ThumbnailBrowser::NameColumn;
+    }
+}
 
 }  // namespace
 
@@ -54,6 +91,52 @@ ThumbnailBrowser::ThumbnailBrowser(QWidget* parent) : QAbstractScrollArea(parent
     connect(&m_renameTimer, &QTimer::timeout, this, &ThumbnailBrowser::renameTimerFired);
     m_tipTimer.setSingleShot(true);
     connect(&m_tipTimer, &QTimer::timeout, this, &ThumbnailBrowser::showTip);
+    installBrowserAccessibility();
+    setAccessibleName(tr("Files"));
+
+    m_header = new QHeaderView(Qt::Horizontal, this);
+    auto* columns = new QStandardItemModel(0, 5, m_header);
+    columns->setHorizontalHeaderLabels(
+        {tr("Name"), tr("Size"), tr("Dimensions"), tr("Type"), tr("Modified")});
+    m_header->setModel(columns);
+    m_header->setSectionsClickable(true);
+    m_header->setSortIndicatorShown(true);
+    m_header->setSortIndicator(NameColumn, Qt::AscendingOrder);
+    m_header->setStretchLastSection(true);
+    m_header->resizeSection(NameColumn, fontMetrics().averageCharWidth() * 32);
+    m_header->setAccessibleName(tr("Columns"));
+    m_header->hide();
+    // The header turns its arrow on a click; what it shows afterwards is the list's order.
+    connect(m_header, &QHeaderView::sortIndicatorChanged, this,
+            [this](int section, Qt::SortOrder) { headerClicked(section); });
+    connect(m_header, &QHeaderView::sectionResized, viewport(), qOverload<>(&QWidget::update));
+    // With a screen reader on, the base class's construction already had a plain interface
+    // made (and cached) for this widget; it gives way to the list's.
+    if (QAccessibleInterface* plain = QAccessible::queryAccessibleInterface(this);
+        plain && plain->role() != QAccessible::List)
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(plain));
+}
+
+int ThumbnailBrowser::box() const {
+    if (m_thumbnailSize > 0) return m_thumbnailSize;
+    return m_mode == Mode::BigThumbnails ? kBigBox : kSmallBox;
+}
+
+int ThumbnailBrowser::deviceBox() const {
+    return static_cast<int>(std::lround(box() * devicePixelRatioF()));
+}
+
+void ThumbnailBrowser::setThumbnailSize(int side) {
+    side = side <= 0 ? 0 : std::clamp(side, app::kMinThumbnailSize, app::kMaxThumbnailSize);
+    if (side == m_thumbnailSize) return;
+    m_thumbnailSize = side;
+    if (m_images && thumbnailMode()) {
+        m_images->startThumbnails(deviceBox(), true);
+        m_images->resumeThumbnails();
+    }
+    relayout();
+    if (m_current) ensureVisible(m_current->index());
+    updateThumbnailStart();
 }
 
 std::size_t ThumbnailBrowser::count() const { return m_images ? m_images->size() : 0; }
@@ -62,29 +145,110 @@ void ThumbnailBrowser::setMode(Mode mode) {
     const Mode old = m_mode;
     m_mode = mode;
     if (m_images) {
-        if (mode == Mode::List) {
+        if (!thumbnailMode()) {
             m_images->suspendThumbnails();
         } else if (old != mode || !m_images->thumbnailLoader().started()) {
-            m_images->startThumbnails(box(), old != mode);
+            m_images->startThumbnails(deviceBox(), old != mode);
             m_images->resumeThumbnails();
             updateThumbnailStart();
         }
     }
+    // The details view scrolls down its rows under the header; the others sideways.
+    setHorizontalScrollBarPolicy(details() ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(details() ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    if (old != mode) {
+        horizontalScrollBar()->setValue(0);
+        verticalScrollBar()->setValue(0);
+    }
+    m_header->setVisible(details());
+    setViewportMargins(0, details() ? m_header->sizeHint().height() : 0, 0, 0);
     relayout();
     if (m_current) ensureVisible(m_current->index());
+}
+
+void ThumbnailBrowser::announceCurrent() {
+    if (m_current) announceBrowserItem(this, m_current->index());
+}
+
+void ThumbnailBrowser::setSortIndicator(view::SortKey key, view::SortOrder order) {
+    const QSignalBlocker quiet(m_header);
+    m_header->setSortIndicator(keyColumn(key), order == view::SortOrder::Descending
+                                                   ? Qt::DescendingOrder
+                                                   : Qt::AscendingOrder);
+}
+
+void ThumbnailBrowser::headerClicked(int section) {
+    if (!m_images) return;
+    const std::optional<view::SortKey> key = columnKey(section);
+    if (!key) {
+        setSortIndicator(m_images->sortKey(), m_images->sortOrder());
+        return;
+    }
+    const bool same = m_images->sortKey() == *key;
+    const bool descending = same && m_images->sortOrder() == view::SortOrder::Ascending;
+    emit sortRequested(*key, descending ? view::SortOrder::Descending : view::SortOrder::Ascending);
+}
+
+QSize ThumbnailBrowser::imageSize(std::size_t index) const {
+    if (!m_images || index >= count()) return {};
+    const view::ImageEntry* e = m_images->at(index);
+    const auto found = m_sizes.find(e);
+    if (found != m_sizes.end()) return found->second;
+    image::ImageInfo info;
+    QSize size;
+    if (image::ReadImageInfo(e->path(), info, true) && info.width > 0 && info.height > 0)
+        size = QSize(info.width, info.height);
+    m_sizes.emplace(e, size);
+    return size;
+}
+
+QString ThumbnailBrowser::columnText(std::size_t index, Column column) const {
+    if (!m_images || index >= count()) return {};
+    view::ImageEntry* e = m_images->at(index);
+    if ((column == SizeColumn || column == ModifiedColumn) && !e->hasStatus()) e->refreshStatus();
+    switch (column) {
+        case NameColumn:
+            return entryName(e);
+        case SizeColumn:
+            return e->hasStatus() ? QString::fromStdString(view::shortFileSize(e->fileSize()))
+                                  : QString();
+        case DimensionsColumn: {
+            const QSize s = imageSize(index);
+            return s.isEmpty() ? QString() : tr("%1 \u00d7 %2").arg(s.width()).arg(s.height());
+        }
+        case TypeColumn: {
+            const std::string& name = e->name();
+            const std::size_t dot = name.rfind('.');
+            return dot == std::string::npos ? QString()
+                                            : shell::toQString(name.substr(dot + 1)).toUpper();
+        }
+        case ModifiedColumn:
+            return e->hasStatus()
+                       ? QString::fromStdString(view::formatFileTime(e->modificationTime()))
+                       : QString();
+    }
+    return {};
+}
+
+QString ThumbnailBrowser::accessibleDescription(std::size_t index) const {
+    const QString size = columnText(index, SizeColumn);
+    const QString dimensions = columnText(index, DimensionsColumn);
+    if (size.isEmpty() || dimensions.isEmpty()) return size + dimensions;
+    return tr("%1, %2").arg(size, dimensions);
 }
 
 // --- layout ---
 
 int ThumbnailBrowser::rowHeight() const {
     const int font = fontMetrics().height();
-    if (m_mode == Mode::List) return std::max(kIconSide, font) + 1;
+    if (!thumbnailMode()) return std::max(kIconSide, font) + (details() ? 4 : 1);
     return box() + font + 8;
 }
 
 int ThumbnailBrowser::rowsPerColumn() const { return m_rows; }
 
 int ThumbnailBrowser::cellWidth(std::size_t index) const {
+    if (details()) return std::max(1, viewport()->width());
     if (m_mode != Mode::List) return box() + 6;
     const int text = fontMetrics().horizontalAdvance(entryName(m_images->at(index)));
     return kIconSide + kIconSide / 8 + text + 3;
@@ -92,6 +256,25 @@ int ThumbnailBrowser::cellWidth(std::size_t index) const {
 
 void ThumbnailBrowser::relayout() {
     const std::size_t n = count();
+    if (details()) {
+        // One column of full-width rows.
+        m_rows = static_cast<int>(std::max<std::size_t>(1, n));
+        m_columnX.assign(n ? 1 : 0, 0);
+        m_columnWidth.assign(n ? 1 : 0, viewport()->width());
+        m_contentWidth = viewport()->width();
+        m_drawnReady.assign(n, false);
+        m_sizes.clear();
+        QScrollBar* bar = verticalScrollBar();
+        const int height = static_cast<int>(n) * rowHeight();
+        bar->setRange(0, std::max(0, height - viewport()->height()));
+        bar->setPageStep(std::max(1, viewport()->height()));
+        bar->setSingleStep(rowHeight());
+        if (m_header)
+            m_header->setGeometry(viewport()->x(), viewport()->y() - m_header->sizeHint().height(),
+                                  viewport()->width(), m_header->sizeHint().height());
+        viewport()->update();
+        return;
+    }
     m_rows = std::max(1, (viewport()->height() - 1) / rowHeight());
     const std::size_t columns =
         (n + static_cast<std::size_t>(m_rows) - 1) / static_cast<std::size_t>(m_rows);
@@ -120,12 +303,21 @@ QRect ThumbnailBrowser::cellRect(std::size_t index) const {
     if (index >= count() || m_columnX.empty()) return {};
     const std::size_t column = index / static_cast<std::size_t>(m_rows);
     const int row = static_cast<int>(index % static_cast<std::size_t>(m_rows));
+    if (details())
+        return {0, row * rowHeight() - verticalScrollBar()->value(), viewport()->width(),
+                rowHeight()};
     const int width = m_mode == Mode::List ? m_columnWidth[column] : cellWidth(index);
     return {m_columnX[column] - horizontalScrollBar()->value(), row * rowHeight(), width,
             rowHeight()};
 }
 
 std::ptrdiff_t ThumbnailBrowser::indexAt(const QPoint& p) const {
+    if (details()) {
+        if (p.y() < 0 || p.x() < 0 || p.x() >= viewport()->width()) return -1;
+        const auto row =
+            static_cast<std::size_t>((p.y() + verticalScrollBar()->value()) / rowHeight());
+        return row < count() ? static_cast<std::ptrdiff_t>(row) : -1;
+    }
     const int x = p.x() + horizontalScrollBar()->value();
     for (std::size_t c = 0; c < m_columnX.size(); ++c) {
         if (x < m_columnX[c] || x >= m_columnX[c] + m_columnWidth[c]) continue;
@@ -139,21 +331,24 @@ std::ptrdiff_t ThumbnailBrowser::indexAt(const QPoint& p) const {
 }
 
 QRect ThumbnailBrowser::thumbnailRect(std::size_t index) const {
-    if (m_mode == Mode::List || index >= count()) return {};
+    if (!thumbnailMode() || index >= count()) return {};
     QRect r;
+    const double ratio = devicePixelRatioF();
     m_images->at(index)->withThumbnail([&](const image::Bitmap32* t) {
         if (!t || t->isEmpty()) return;
+        // The thumbnail counts device pixels; on screen it takes their logical size.
+        const int w = static_cast<int>(std::lround(t->width() / ratio));
+        const int h = static_cast<int>(std::lround(t->height() / ratio));
         const QRect cell = cellRect(index);
         const QRect area(cell.left() + 3, cell.top() + 3, box(), box());
-        r = QRect(area.left() + (box() - t->width()) / 2, area.top() + (box() - t->height()) / 2,
-                  t->width(), t->height());
+        r = QRect(area.left() + (box() - w) / 2, area.top() + (box() - h) / 2, w, h);
     });
     return r;
 }
 
 QString ThumbnailBrowser::shownName(std::size_t index) const {
     const QString name = entryName(m_images->at(index));
-    if (m_mode == Mode::List) return name;
+    if (!thumbnailMode()) return name;
     const QFontMetrics fm = fontMetrics();
     const int room = cellWidth(index) - 6;
     if (fm.horizontalAdvance(name) <= room) return name;
@@ -171,6 +366,14 @@ void ThumbnailBrowser::paintEvent(QPaintEvent* event) {
     p.fillRect(event->rect(), pal.color(QPalette::Base));
     const std::size_t n = count();
     if (m_drawnReady.size() != n) m_drawnReady.assign(n, false);
+    if (details()) {
+        const int top = event->rect().top() + verticalScrollBar()->value();
+        const int bottom = event->rect().bottom() + verticalScrollBar()->value();
+        const auto first = static_cast<std::size_t>(std::max(0, top / rowHeight()));
+        const auto last = static_cast<std::size_t>(std::max(0, bottom / rowHeight()));
+        for (std::size_t i = first; i < n && i <= last; ++i) drawCell(p, i, cellRect(i));
+        return;
+    }
     for (std::size_t i = 0; i < n; ++i) {
         const QRect cell = cellRect(i);
         if (cell.right() < event->rect().left()) continue;
@@ -199,6 +402,10 @@ void ThumbnailBrowser::drawCell(QPainter& p, std::size_t index, const QRect& cel
     // A 1-pixel border in the window colour stays around every cell.
     p.fillRect(cell.adjusted(1, 1, -1, -1), fill);
     p.setPen(text);
+    if (details()) {
+        drawDetailsRow(p, index, cell);
+        return;
+    }
     if (m_mode == Mode::List) {
         const int iconY = cell.top() + (cell.height() - kIconSide) / 2;
         p.drawPixmap(cell.left() + 1, iconY, applicationIcon().pixmap(kIconSide, kIconSide));
@@ -211,16 +418,19 @@ void ThumbnailBrowser::drawCell(QPainter& p, std::size_t index, const QRect& cel
     p.setPen(pal.color(QPalette::Mid));
     p.drawRect(QRect(cell.left() + 2, cell.top() + 2, b + 1, b + 1));
     bool ready = false;
+    const double ratio = devicePixelRatioF();
     e->withThumbnail([&](const image::Bitmap32* t) {
         if (!t || t->isEmpty()) return;
         ready = true;
         // A view over the loader's pixels; their fourth byte is not an alpha value, so the
-        // copy that is drawn drops it.
+        // copy that is drawn drops it. Made at the device box, it is drawn pixel for pixel.
         const QImage view(t->pixels(), t->width(), t->height(), static_cast<qsizetype>(t->stride()),
                           QImage::Format_RGB32);
-        p.drawImage(
-            QPoint(cell.left() + 3 + (b - t->width()) / 2, cell.top() + 3 + (b - t->height()) / 2),
-            view.convertToFormat(QImage::Format_RGB888));
+        QImage shown = view.convertToFormat(QImage::Format_RGB888);
+        shown.setDevicePixelRatio(ratio);
+        const int w = static_cast<int>(std::lround(t->width() / ratio));
+        const int h = static_cast<int>(std::lround(t->height() / ratio));
+        p.drawImage(QPoint(cell.left() + 3 + (b - w) / 2, cell.top() + 3 + (b - h) / 2), shown);
     });
     if (index < m_drawnReady.size()) m_drawnReady[index] = ready;
     p.setPen(text);
@@ -229,8 +439,26 @@ void ThumbnailBrowser::drawCell(QPainter& p, std::size_t index, const QRect& cel
     p.drawText(nameRect, Qt::AlignHCenter | Qt::AlignTop, shownName(index));
 }
 
+void ThumbnailBrowser::drawDetailsRow(QPainter& p, std::size_t index, const QRect& row) {
+    for (int c = NameColumn; c <= ModifiedColumn; ++c) {
+        const int x = m_header->sectionViewportPosition(c);
+        const int w = m_header->sectionSize(c);
+        if (w <= 0 || x + w < 0) continue;
+        QRect area(row.left() + x + 3, row.top(), w - 6, row.height());
+        if (c == NameColumn) {
+            const int iconY = row.top() + (row.height() - kIconSide) / 2;
+            p.drawPixmap(area.left(), iconY, applicationIcon().pixmap(kIconSide, kIconSide));
+            area.setLeft(area.left() + kIconSide + kIconSide / 4);
+        }
+        const QString text = p.fontMetrics().elidedText(columnText(index, static_cast<Column>(c)),
+                                                        Qt::ElideRight, area.width());
+        const bool number = c == SizeColumn || c == DimensionsColumn;
+        p.drawText(area, (number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, text);
+    }
+}
+
 bool ThumbnailBrowser::poll() {
-    if (m_mode == Mode::List || !isVisible()) return false;
+    if (!thumbnailMode() || !isVisible()) return false;
     const std::size_t n = count();
     if (m_drawnReady.size() != n) m_drawnReady.assign(n, false);
     const QRect visible = viewport()->rect();
@@ -250,6 +478,7 @@ bool ThumbnailBrowser::poll() {
 
 void ThumbnailBrowser::refresh() {
     if (m_current && (!m_images || !m_images->entries().contains(m_current))) m_current = nullptr;
+    m_sizes.clear();
     relayout();
     updateThumbnailStart();
 }
@@ -271,6 +500,7 @@ void ThumbnailBrowser::setCurrent(const view::ImageEntry* entry, bool keepSelect
         ensureVisible(m_current->index());
     }
     viewport()->update();
+    announceCurrent();
 }
 
 void ThumbnailBrowser::selectRange(std::size_t from, std::size_t to) {
@@ -291,6 +521,7 @@ void ThumbnailBrowser::moveCurrent(std::ptrdiff_t index, bool extend) {
     m_current = m_images->at(i);
     ensureVisible(i);
     viewport()->update();
+    announceCurrent();
     emit selectionChanged();
     if (changed) emit currentChanged(m_current);
 }
@@ -298,6 +529,14 @@ void ThumbnailBrowser::moveCurrent(std::ptrdiff_t index, bool extend) {
 void ThumbnailBrowser::ensureVisible(std::size_t index) {
     const QRect r = cellRect(index);
     if (r.isNull()) return;
+    if (details()) {
+        QScrollBar* down = verticalScrollBar();
+        if (r.top() < 0)
+            down->setValue(down->value() + r.top());
+        else if (r.bottom() >= viewport()->height())
+            down->setValue(down->value() + r.bottom() - viewport()->height() + 1);
+        return;
+    }
     QScrollBar* bar = horizontalScrollBar();
     if (r.left() < 0)
         bar->setValue(bar->value() + r.left() - kIconSide);
@@ -306,7 +545,7 @@ void ThumbnailBrowser::ensureVisible(std::size_t index) {
 }
 
 void ThumbnailBrowser::updateThumbnailStart() {
-    if (!m_images || m_mode == Mode::List) return;
+    if (!m_images || !thumbnailMode()) return;
     const std::ptrdiff_t first = indexAt(QPoint(kIconSide + 1, 1));
     std::size_t i = first >= 0 ? static_cast<std::size_t>(first) : 0;
     if (first < 0) {
@@ -416,6 +655,8 @@ void ThumbnailBrowser::keyPressEvent(QKeyEvent* event) {
     }
     const std::ptrdiff_t column = at / rows;
     std::ptrdiff_t target = at;
+    // One column of rows: sideways keys have nowhere to go.
+    if (details() && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) return;
     switch (event->key()) {
         case Qt::Key_Left:
             target = column == 0 ? 0 : at - rows;
@@ -451,7 +692,7 @@ QString ThumbnailBrowser::tooltipText(std::size_t index) const {
     if (!m_images || index >= count()) return {};
     const view::ImageEntry* e = m_images->at(index);
     // A cut name is shown whole; otherwise the file's facts, when they are wanted.
-    if (m_mode != Mode::List && shownName(index) != entryName(e)) return entryName(e);
+    if (thumbnailMode() && shownName(index) != entryName(e)) return entryName(e);
     if (!m_fileTooltips) return {};
     return QString::fromStdString(view::fileInformationText(e->path(), true))
         .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -497,7 +738,7 @@ bool ThumbnailBrowser::viewportEvent(QEvent* event) {
 void ThumbnailBrowser::wheelEvent(QWheelEvent* event) {
     // The strip only scrolls sideways: the wheel's usual turn moves it, as in any strip.
     const QPoint delta = event->angleDelta();
-    if (std::abs(delta.y()) > std::abs(delta.x())) {
+    if (!details() && std::abs(delta.y()) > std::abs(delta.x())) {
         QCoreApplication::sendEvent(horizontalScrollBar(), event);
         return;
     }

@@ -8,9 +8,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/core/settings.h"
+#include "view/browser_sort.h"
+class QHeaderView;
 class QMimeData;
 
 namespace kalder::shell {
@@ -28,8 +31,10 @@ Q_DECLARE_METATYPE(kalder::view::ImageEntry*)
 namespace kalder::gui {
 
 // The folder's files as custom-drawn cells in columns filled top to bottom; the strip scrolls
-// horizontally. Thumbnails come from the folder's thumbnail loader: poll() repaints the cells
-// whose thumbnails have become ready since the last paint.
+// horizontally. The details view instead lists one row per file under a header of columns and
+// scrolls vertically. Thumbnails come from the folder's thumbnail loader: poll() repaints the
+// cells whose thumbnails have become ready since the last paint. Screen readers see a list of
+// items named by file (thumbnail_browser_accessible.cpp).
 class ThumbnailBrowser : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -42,6 +47,8 @@ public:
     explicit ThumbnailBrowser(QWidget* parent = nullptr);
 
     void setImages(view::FolderImages* images) { m_images = images; }
+    view::FolderImages* images() const { return m_images; }
+    std::size_t itemCount() const { return count(); }
     void setFileOperations(shell::FileOperations* operations) { m_operations = operations; }
     void setFileTooltips(bool on) { m_fileTooltips = on; }
     // The horizontal scroll bar's thickness; 0 keeps the style's.
@@ -51,7 +58,27 @@ public:
     // the list view suspends it.
     void setMode(Mode mode);
     Mode mode() const { return m_mode; }
-    int box() const { return m_mode == Mode::BigThumbnails ? kBigBox : kSmallBox; }
+    // The thumbnail side in logical pixels: the size slider's, else the view's own.
+    int box() const;
+    // The side the loader makes thumbnails at: the box in device pixels, so they are sharp on
+    // a scaled screen.
+    int deviceBox() const;
+    // From the size slider (logical pixels, 0 for the view's own); restarts the thumbnails.
+    void setThumbnailSize(int side);
+    bool thumbnailMode() const { return m_mode != Mode::List && m_mode != Mode::Details; }
+
+    // --- details view ---
+    enum Column { NameColumn, SizeColumn, DimensionsColumn, TypeColumn, ModifiedColumn };
+    QHeaderView* header() const { return m_header; }
+    // Shows the order on the header (the column of the key and its direction); the owner calls
+    // it after every sort, a header click included.
+    void setSortIndicator(view::SortKey key, view::SortOrder order);
+    // The text of a details cell.
+    QString columnText(std::size_t index, Column column) const;
+    // The picture's own size read from the file once (no decoding); empty when unknown.
+    QSize imageSize(std::size_t index) const;
+    // What a screen reader says after the name: "1.5 KB, 640 × 480".
+    QString accessibleDescription(std::size_t index) const;
 
     // Rebuilds the cells from the list (after a load, sort, rename or delete).
     void refresh();
@@ -109,6 +136,8 @@ public:
 signals:
     // The user made another entry current (click or key).
     void currentChanged(kalder::view::ImageEntry* entry);
+    // A click on a details column's header: sort by its key, or turn the order round.
+    void sortRequested(kalder::view::SortKey key, kalder::view::SortOrder order);
     void selectionChanged();
     void activated(kalder::view::ImageEntry* entry);
     void contextMenuRequested(const QPoint& globalPos);
@@ -137,6 +166,11 @@ protected:
 
 private:
     std::size_t count() const;
+    bool details() const { return m_mode == Mode::Details; }
+    void drawDetailsRow(QPainter& p, std::size_t index, const QRect& row);
+    void headerClicked(int section);
+    // Screen readers hear of the new current item and the selection.
+    void announceCurrent();
     int cellWidth(std::size_t index) const;
     void relayout();
     void drawCell(QPainter& p, std::size_t index, const QRect& cell);
@@ -188,6 +222,9 @@ private:
     std::ptrdiff_t m_tipIndex = -1;
     QTimer m_tipTimer;
     view::ImageEntry* m_editing = nullptr;
+    int m_thumbnailSize = 0;
+    QHeaderView* m_header = nullptr;
+    mutable std::unordered_map<const view::ImageEntry*, QSize> m_sizes;
 };
 
 }  // namespace kalder::gui

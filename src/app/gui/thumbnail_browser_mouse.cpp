@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDrag>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
@@ -48,7 +49,8 @@ void ThumbnailBrowser::mousePressEvent(QMouseEvent* event) {
             for (std::size_t k = 0; k < count(); ++k) m_images->at(k)->selected = false;
             viewport()->update();
             emit selectionChanged();
-            startBand(at);
+            // Rows fill the details view's width: a band has nowhere to start.
+            if (!details()) startBand(at);
         }
         return;
     }
@@ -196,10 +198,11 @@ void ThumbnailBrowser::edgeScroll() {
 QRect ThumbnailBrowser::nameRect(std::size_t index) const {
     const QRect cell = cellRect(index);
     const int height = fontMetrics().height() + 6;
-    if (m_mode == Mode::List) {
+    if (!thumbnailMode()) {
         const int left = cell.left() + kIconSide + kIconSide / 8 + 1;
+        const int room = details() ? m_header->sectionSize(NameColumn) : cell.width();
         const int width =
-            std::max(cell.width() - (left - cell.left()), fontMetrics().averageCharWidth() * 24);
+            std::max(room - (left - cell.left()), fontMetrics().averageCharWidth() * 24);
         return QRect(left, cell.center().y() - height / 2, width, height);
     }
     return QRect(cell.left(), cell.top() + box() + 3, cell.width(), height);

@@ -442,6 +442,42 @@ void ViewingArea::paintDevice(QPainter& painter, const QRect& client) {
     if (lens) paintLens(painter, *lens, client);
     lock = {};
     paintProgress(painter);
+    paintFactsOverlay(painter);
+}
+
+void ViewingArea::SetFactsOverlay(const QString& text) {
+    if (text == m_factsOverlay) return;
+    const QRect before = factsOverlayRect();
+    m_factsOverlay = text;
+    update(before.united(factsOverlayRect()));
+}
+
+QRect ViewingArea::factsOverlayRect() const {
+    if (m_factsOverlay.isEmpty()) return {};
+    const QFontMetrics fm = fontMetrics();
+    const int pad = fm.height() / 4 + 2;
+    const int w = std::min(width(), fm.horizontalAdvance(m_factsOverlay) + 2 * pad);
+    const int h = fm.height() + 2 * pad;
+    // Above the bottom edge, clear of the progress strip when it runs along the bottom.
+    const int margin = pad + view::ProgressStrip::kHeight;
+    return {margin, height() - h - margin, w, h};
+}
+
+void ViewingArea::paintFactsOverlay(QPainter& painter) {
+    const QRect box = factsOverlayRect();
+    if (box.isEmpty()) return;
+    // The tooltip colours of the desktop's palette, the box half see-through so the picture
+    // under it still shows.
+    QColor fill = palette().color(QPalette::ToolTipBase);
+    fill.setAlpha(200);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill);
+    painter.drawRoundedRect(box, 4, 4);
+    painter.setPen(palette().color(QPalette::ToolTipText));
+    painter.drawText(box, Qt::AlignCenter, m_factsOverlay);
+    painter.restore();
 }
 
 void ViewingArea::paintLens(QPainter& painter, const view::LensLayout& lens, const QRect& update) {

@@ -74,6 +74,10 @@ public:
     bool lens() const { return m_geometry.lens(); }
     void SetProgress(int percent);
     int progress() const { return m_progress; }
+    // One line of facts over the picture's bottom left corner (the image information overlay);
+    // empty hides it.
+    void SetFactsOverlay(const QString& text);
+    QString factsOverlay() const { return m_factsOverlay; }
 
     // The screen format the picture is converted to (32-bit on Linux); others for tests.
     void setDisplayFormat(view::DisplayFormat format, bool dither);
@@ -130,6 +134,8 @@ private:
     void paintLens(QPainter& painter, const view::LensLayout& lens, const QRect& update);
     void paintOsd(QPainter& painter);
     void paintProgress(QPainter& painter);
+    void paintFactsOverlay(QPainter& painter);
+    QRect factsOverlayRect() const;
     void updateCursorShape();
     void rebuildLut();
     bool lensShown() const;
@@ -140,6 +146,7 @@ private:
     view::WheelAccumulator m_wheel;
     view::CursorIdle m_idle;
     image::Bitmap32* m_image = nullptr;
+    QString m_factsOverlay;
     image::PixelRect m_shownRect;
     std::unique_ptr<image::Bitmap32> m_wallpaper;
     std::unique_ptr<view::DisplayBuffer> m_buffer;
