@@ -18,6 +18,9 @@ class NoUi : public StartupUi {
 public:
     bool askYesNo(std::string_view, std::string_view) override { return false; }
     void openOptions() override {}
+    bool askWithChoice(std::string_view, std::string_view, std::string_view, bool&) override {
+        return false;
+    }
     void useKeyScheme(KeyScheme) override {}
 };
 

@@ -62,6 +62,9 @@ TEST(ToolbarButtonTable, AvailableButtonLabels) {
     EXPECT_EQ(toolbarButtonLabel(*toolbarButtonIndex(cmd::kCopyMoveToFolder)),
               "Copy/Move File(s) to Folder...");
     EXPECT_EQ(toolbarButtonLabel(70), "");
+    // Every button has a name a screen reader can read, menu item or not.
+    for (std::size_t i = 0; i < toolbarButtonTable().size(); ++i)
+        EXPECT_FALSE(toolbarButtonLabel(i).empty()) << toolbarButtonTable()[i].command;
 }
 
 TEST(DefaultToolbar, FilledInWhenNoLayoutIsStored) {

@@ -79,9 +79,12 @@ void ApplicationCore::afterMainWindowShown(StartupUi& ui) {
     // about associations stands between it and the print dialog.
     if (m_settings.verifyAssociations && !m_settings.printMode) m_hooks->verifyAtStartup();
     if (!m_settings.firstRun) return;
-    const bool review = ui.askYesNo(kAppTitle, kFirstRunQuestion);
-    // Offered once: later it is a choice on the options' Controls page.
-    if (ui.askYesNo(kAppTitle, kKeySchemeQuestion)) {
+    // The key scheme is offered once, in the same box: later it is a choice on the options'
+    // Controls page.
+    bool desktopKeys = false;
+    const bool review =
+        ui.askWithChoice(kAppTitle, kFirstRunQuestion, kKeySchemeChoice, desktopKeys);
+    if (desktopKeys) {
         ensureShortcuts(m_settings);
         m_settings.shortcuts =
             switchKeyScheme(m_settings.shortcuts, m_settings.keyScheme, KeyScheme::Desktop);

@@ -17,10 +17,10 @@ inline constexpr char kLegacyRegistryKey[] = "Software\\Halvard_Quent";
 inline constexpr char kFirstRunQuestion[] =
     "You have started Kalder for the first time.\nDo you want to review and adjust the options "
     "now?";
-inline constexpr char kKeySchemeQuestion[] =
-    "Do you want to use the keyboard shortcuts common to desktop programs (Ctrl+O opens a file, "
-    "Ctrl+Q quits, the arrow keys go to the previous and next file)?\nYou can change this "
-    "later in Tools > Options > Controls.";
+// The check box under the first-run question; Tools > Options > Controls changes it later.
+inline constexpr char kKeySchemeChoice[] =
+    "Use the keyboard shortcuts common to desktop programs (Ctrl+O opens a file, Ctrl+Q quits, "
+    "the arrow keys go to the previous and next file)";
 
 // What start-up asks of the GUI.
 class StartupUi {
@@ -28,6 +28,10 @@ public:
     virtual ~StartupUi() = default;
     // A question box (question icon, Yes and No) with this caption; true for Yes.
     virtual bool askYesNo(std::string_view caption, std::string_view text) = 0;
+    // The same box with one check box, unticked, under the text; `chosen` says whether the user
+    // ticked it, whatever the answer.
+    virtual bool askWithChoice(std::string_view caption, std::string_view text,
+                               std::string_view choice, bool& chosen) = 0;
     // Opens the options dialog, as the "&Options..." command (702) does, once the event loop runs.
     virtual void openOptions() = 0;
     // The first-run answer chose another key scheme: the window takes its table.

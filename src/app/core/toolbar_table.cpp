@@ -128,8 +128,15 @@ std::optional<std::int32_t> toolbarImage(CommandId command) {
 
 std::string toolbarButtonLabel(std::size_t buttonIndex) {
     if (buttonIndex >= kButtons.size()) return {};
-    const MenuItem* item = findMenuItem(mainMenu(), kButtons[buttonIndex].command);
-    return item ? stripMnemonics(item->text) : std::string{};
+    const CommandId command = kButtons[buttonIndex].command;
+    const MenuItem* item = findMenuItem(mainMenu(), command);
+    for (ContextMenu menu : {ContextMenu::ViewingArea, ContextMenu::FileList,
+                             ContextMenu::FolderTree, ContextMenu::Toolbar})
+        if (!item) item = findMenuItem(contextMenu(menu), command);
+    if (item) return stripMnemonics(item->text);
+    // A command no menu lists is named by its prompt's first line.
+    const std::string_view prompt = commandPrompt(command);
+    return std::string(prompt.substr(0, prompt.find('\n')));
 }
 
 std::vector<std::int32_t> defaultToolbarLayout() {

@@ -1,5 +1,6 @@
 // kalder: the image viewer.
 #include <QApplication>
+#include <QCheckBox>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -47,6 +48,18 @@ public:
         return QMessageBox::question(m_owner, QString::fromUtf8(caption.data(), caption.size()),
                                      QString::fromUtf8(text.data(), text.size()),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    }
+    bool askWithChoice(std::string_view caption, std::string_view text, std::string_view choice,
+                       bool& chosen) override {
+        QMessageBox box(QMessageBox::Question, QString::fromUtf8(caption.data(), caption.size()),
+                        QString::fromUtf8(text.data(), text.size()),
+                        QMessageBox::Yes | QMessageBox::No, m_owner);
+        auto* check = new QCheckBox(QString::fromUtf8(choice.data(), choice.size()));
+        check->setAccessibleName(check->text());
+        box.setCheckBox(check);
+        const bool yes = box.exec() == QMessageBox::Yes;
+        chosen = check->isChecked();
+        return yes;
     }
     void openOptions() override {
         // "&Options..." once the event loop runs.

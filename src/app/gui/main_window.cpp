@@ -48,6 +48,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_images = std::make_unique<view::FolderImages>();
     m_files = std::make_unique<FileCommands>(*this);
     m_frames = std::make_unique<ViewerFrames>(*this);
+    // The loader's worker only posts; the frame is shown on this thread.
+    m_images->displayLoader().setDecodeEnded([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { m_frames->decodeEnded(); }, Qt::QueuedConnection);
+    });
     m_tools = std::make_unique<ToolLauncher>(*this);
     buildPanes();
     registerCommands();

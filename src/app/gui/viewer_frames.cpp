@@ -127,6 +127,12 @@ void ViewerFrames::requestCurrent() {
     tick();
 }
 
+void ViewerFrames::decodeEnded() {
+    // An animation's frames keep the timer's pace; an extra tick would shorten one.
+    if (m_w.m_entry && m_w.m_entry->pageCount() == 1) tick();
+    m_w.m_view->progressiveRepaint();
+}
+
 void ViewerFrames::tick() {
     // Whatever this tick did to the picture, the facts shown follow it.
     const auto facts = qScopeGuard([this] { showImageFacts(); });

@@ -30,6 +30,8 @@ public:
     void requestCurrent();
     // One tick: a pending request or resize, the next frame, progress, "shown" once decoded.
     void tick();
+    // A decode ended: what it made is shown now rather than at the next ticks of the timers.
+    void decodeEnded();
     // Clears the view (and the panel) of the pages on screen.
     void clearShown();
     // Clears the view when the loaders have released the pages it shows.

@@ -34,6 +34,8 @@ class ViewingArea : public QWidget {
 public:
     explicit ViewingArea(QWidget* parent = nullptr);
     ~ViewingArea() override;
+    // Paints the rows the loader wrote since the last paint.
+    void progressiveRepaint();
 
     // --- the image ---
     // Shows a bitmap that must stay alive until Clear or the next SetImage.
@@ -126,7 +128,6 @@ private:
     view::Point toDevice(const QPointF& logical) const;
     QRect toLogical(const image::PixelRect& device) const;
     int deviceOsdSide() const;
-    void progressiveRepaint();
     void paintDevice(QPainter& painter, const QRect& client);
     void fillBackground(QPainter& painter, const QRect& rect);
     QColor backgroundColour() const;
