@@ -8,7 +8,15 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 KALDER="$(cd "${1:-$ROOT/build-test}" && pwd)/kalder"
 OUT="$ROOT/docs/screenshots"
 WORK="$(mktemp -d)"
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$WORK"' EXIT
+# A writable build folder keeps the options beside the executable: the run's own are put back.
+CFG="$(dirname "$KALDER")/Kalder.cfg"
+[ -e "$CFG" ] && cp -p "$CFG" "$WORK/Kalder.cfg.saved"
+restore() {
+  kill $(jobs -p) 2>/dev/null || true
+  if [ -e "$WORK/Kalder.cfg.saved" ]; then mv "$WORK/Kalder.cfg.saved" "$CFG"; else rm -f "$CFG"; fi
+  rm -rf "$WORK"
+}
+trap restore EXIT
 export HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/.config" XDG_CACHE_HOME="$WORK/home/.cache"
 mkdir -p "$HOME"
 exec 3>"$WORK/display"
