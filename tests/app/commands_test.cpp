@@ -36,8 +36,7 @@ TEST_P(CommandTextTest, HasItsExactTextAndPrompt) {
 INSTANTIATE_TEST_SUITE_P(
     Table, CommandTextTest,
     ::testing::Values(
-        TextCase{57634, "&Copy Image to Clipboard",
-                 "Copy the current image to the clipboard"},
+        TextCase{57634, "&Copy Image to Clipboard", "Copy the current image to the clipboard"},
         TextCase{520, "Descr&ibe Image...", "Add or edit image descriptions"},
         TextCase{674, "Image Pale&tte...", "Display the image palette"},
         TextCase{572, "&Tiled", "Set wallpaper and cover the desktop with it as tile"},

@@ -15,8 +15,7 @@ namespace {
 // Main-menu order. Prompts are quoted as users have always read them, slips included.
 constexpr std::array kCommands = {
     CommandInfo{588, "&Open...", "Open an image file"},
-    CommandInfo{57634, "&Copy Image to Clipboard",
-                "Copy the current image to the clipboard"},
+    CommandInfo{57634, "&Copy Image to Clipboard", "Copy the current image to the clipboard"},
     CommandInfo{551, "Select &All Files", "Select all files in the current folder"},
     CommandInfo{520, "Descr&ibe Image...", "Add or edit image descriptions"},
     CommandInfo{674, "Image Pale&tte...", "Display the image palette"},

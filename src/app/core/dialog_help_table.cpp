@@ -160,7 +160,9 @@ constexpr T kOptionsColor[] = {
 constexpr T kMiscControls[] = {
     {1715, "", "The effect of Page Up, Page Down, Home and End keys"},
     {1718, "", "The effect of the mouse wheel"},
-    {0, "As in the As in &Windows Explorer (moves files, +Ctrl copies files)file manager (moves files, +Ctrl copies files)",
+    {0,
+     "As in the As in &Windows Explorer (moves files, +Ctrl copies files)file manager (moves "
+     "files, +Ctrl copies files)",
      "If checked, Drag-and-Drop moves files and +Ctrl copies them; if unchecked, Drag-and-Drop "
      "copies files and +Shift moves them"},
     {0, "&Ask before copying/moving files",

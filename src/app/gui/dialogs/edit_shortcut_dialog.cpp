@@ -108,7 +108,9 @@ MiscControlsDialog::MiscControlsDialog(const std::array<std::int32_t, 8>& option
 
     auto* drag = new QGroupBox(tr("Drag-and-Drop"), this);
     m_explorerDrag =
-        new QCheckBox(tr("As in the As in &Windows Explorer (moves files, +Ctrl copies files)file manager (moves files, +Ctrl copies files)"), drag);
+        new QCheckBox(tr("As in the As in &Windows Explorer (moves files, +Ctrl copies files)file "
+                         "manager (moves files, +Ctrl copies files)"),
+                      drag);
     m_explorerDrag->setObjectName(QStringLiteral("explorerDrag"));
     m_explorerDrag->setChecked(options[2] != 0);
     m_askDrag = new QCheckBox(tr("&Ask before copying/moving files"), drag);
