@@ -31,8 +31,11 @@ public:
 
     TestHost() {
         otherwise = tools::ToolAnswer::Cancel;
-        stopWhen = [this](const RecordingToolHost&) {
-            return stopAfterProgress >= 0 && static_cast<int>(reports.size()) >= stopAfterProgress;
+        // Reads the host it is handed, not a captured one: `host = {}` copies this function.
+        stopWhen = [](const RecordingToolHost& h) {
+            const auto& t = static_cast<const TestHost&>(h);
+            return t.stopAfterProgress >= 0 &&
+                   static_cast<int>(t.reports.size()) >= t.stopAfterProgress;
         };
     }
     tools::ToolAnswer ask(const tools::ToolQuestion& q) override {

@@ -30,9 +30,10 @@ struct Source {
 class Host final : public test::RecordingToolHost {
 public:
     Host() {
-        stopWhen = [this](const RecordingToolHost&) {
+        stopWhen = [](const RecordingToolHost& h) {
+            const char* stopAt = static_cast<const Host&>(h).stopAt;
             return stopAt != nullptr &&
-                   std::find(stages.begin(), stages.end(), stopAt) != stages.end();
+                   std::find(h.stages.begin(), h.stages.end(), stopAt) != h.stages.end();
         };
     }
     void setAnswer(bool yes) { otherwise = yes ? tools::ToolAnswer::Yes : tools::ToolAnswer::No; }

@@ -25,9 +25,9 @@ struct Host : test::RecordingToolHost {
     int stopAtLayer = -2;
 
     Host() {
-        stopWhen = [this](const RecordingToolHost& h) {
+        stopWhen = [](const RecordingToolHost& h) {
             return !h.reports.empty() && h.stages.back() == "Writing ..." &&
-                   h.reports.back().done == stopAtLayer;
+                   h.reports.back().done == static_cast<const Host&>(h).stopAtLayer;
         };
     }
 };
