@@ -100,8 +100,8 @@ void StatusBar::placeParts() {
     const int h = height() - 2 * kBorder;
     const int right0 = std::max(kBorder + 1, e.part0Right);
     const int right1 = std::max(right0 + kGap + 1, e.part1Right);
-    // The facts take the right end of part 0, never more than half of it: the spec'd status
-    // text keeps its place at the left.
+    // The facts take the right end of part 0, never more than half of it: the status text and
+    // the command prompts keep their place at the left.
     int factsWidth = 0;
     if (!m_facts->isHidden()) {
         factsWidth = std::min(fm.horizontalAdvance(m_facts->text()) + pad, (right0 - kBorder) / 2);
