@@ -81,12 +81,15 @@ bool ThreadPool::take(Task& task) {
 
 void ThreadPool::finished(const Task& task) {
     if (!task.group) return;
+    bool heldBack = false;
     {
         std::lock_guard lock(m_lock);
         --task.group->m_running;
+        heldBack = task.group->m_queued > 0;
     }
-    // A group at its limit may have queued work a sleeping worker can now take.
-    m_wake.notify_all();
+    // Work the group's limit held back can run now; this worker may take other work, so one
+    // sleeper is woken for it (not all of them, for every task that ends).
+    if (heldBack) m_wake.notify_one();
     m_groupDone.notify_all();
 }
 
