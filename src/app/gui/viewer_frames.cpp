@@ -112,8 +112,13 @@ void ViewerFrames::requestCurrent() {
     m_requestedClient = clientSize();
     const view::DisplayRequest request = m_w.m_state.buildRequest(m_w.m_entry, m_requestedClient);
     // The same request again keeps what is decoded or being decoded.
-    if (!(m_w.m_images->displayLoader().requestSlots()[view::DisplayLoader::Current] == request))
+    if (!(m_w.m_images->displayLoader().requestSlots()[view::DisplayLoader::Current] == request)) {
+        // A new request for the shown file releases its pages, and the decode may have made
+        // the first new page before this thread looks again; that page is a new image, not
+        // another frame of the one on screen.
+        if (m_shownEntry == m_w.m_entry) clearShown();
         m_w.m_images->request(request, single);
+    }
     // The request may have released the pages on screen.
     dropReleasedFrame();
     m_announce = true;
