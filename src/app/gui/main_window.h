@@ -9,7 +9,6 @@
 #include <optional>
 #include <vector>
 
-class QMessageBox;
 class QSplitter;
 class QStackedWidget;
 
@@ -40,8 +39,10 @@ class PropertiesPanel;
 class NameBar;
 class ToolContext;
 class ToolLauncher;
+class ViewerCommands;
 class ViewerFrames;
 class ViewingArea;
+class WindowStatus;
 
 // The program's one top-level window: the browser (toolbar, file list, folder tree, status
 // bar) and the viewer (the viewing area with the name bar), windowed or full screen. Every
@@ -126,10 +127,8 @@ public:
     void SetFullScreen(bool on);
     void SetBrowserOnly(bool on);
 
-    // --- status bar ---
-    void SetStatusText(const QString& text);
-    // The prompt of `id` in status part 0; 0 restores the normal text.
-    void ShowCommandPrompt(app::CommandId id);
+    // The title, the status text and the "Cannot view file" box.
+    WindowStatus& status() { return *m_status; }
 
     // The file "&Open..." asks for, given the dialog's filter and start folder; empty for
     // none. Unset, the file dialog asks. A hook for tests.
@@ -155,6 +154,7 @@ private:
     // The file commands list folders and move the current entry as the window's own
     // navigation does.
     friend class FileCommands;
+    friend class ViewerCommands;
     friend class ViewerFrames;
     void entryRenamed(view::ImageEntry* entry);
     // Lists the folder again after it changed on disk, showing the current file, else the
@@ -169,16 +169,8 @@ private:
     void toggleViewerBrowser();
     void showBrowserFolder(const std::filesystem::path& folder);
     void listCurrentFolder(bool afterMove = false);
-    void showFileInfo();
     // Orders the browser (a Sort command or a click on a details column's header).
     void sortBrowser(view::SortKey key, view::SortOrder order);
-    // The shown file ended early: "Damaged file: data ends at row N"; empty otherwise.
-    QString shownDamage() const;
-    // The window title names the current file (also one that cannot be shown).
-    void showTitle();
-    // "Cannot view file" for the current file, in one box that later failures reuse.
-    void reportUnviewable();
-    static QString cannotViewText(const std::filesystem::path& path);
     // Makes the entry current (nullptr: nothing) and requests it.
     void moveTo(view::ImageEntry* entry, bool keepSelection = false);
     void navigate(int command);
@@ -191,13 +183,6 @@ private:
     void runCurrentFile();
     void about();
     void optionsCommand();
-    void applyAction(const view::ViewAction& action, bool anchorAtCursor = false);
-    void zoomCommand(view::ViewState::ZoomCommand command, bool anchorAtCursor);
-    void gammaChanged();
-    void lensCommand();
-    void panorama(int command);
-    void onWheelNotch(bool forward, bool shiftHeld);
-    void onPagingKey(int key);
     void applyColorSettings(bool startUp);
     void applyDisplayOptions();
     // Hands the decoding options to the loaders (stopping them).
@@ -212,6 +197,8 @@ private:
     // The current entry; what is asked of the loader and on screen for it.
     view::ImageEntry* m_entry = nullptr;
     std::unique_ptr<ViewerFrames> m_frames;
+    std::unique_ptr<ViewerCommands> m_viewer;
+    std::unique_ptr<WindowStatus> m_status;
     PropertiesPanel* m_properties = nullptr;
     std::unique_ptr<ToolLauncher> m_tools;
 
@@ -237,12 +224,7 @@ private:
     bool m_viewerFromBrowser = false;
     bool m_fullScreenActive = false;
     bool m_nameBarVisible = false;
-    QString m_normalStatus;
-    bool m_damageShown = false;  // the status shows a file's "data ends at row N"
     QPointer<QWidget> m_lastFocus;
-    QPointer<QMessageBox> m_failureBox;
-    // The entry whose failure was reported since it became current (compared, never used).
-    const view::ImageEntry* m_reportedEntry = nullptr;
     mutable std::string m_shownFolder;  // what commandContext() points into
 };
 

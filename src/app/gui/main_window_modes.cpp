@@ -38,8 +38,10 @@
 #include "app/gui/toolbar.h"
 #include "app/gui/tools/palette/palette_dialog.h"
 #include "app/gui/tools/user_lists/user_list_dialogs.h"
+#include "app/gui/viewer_commands.h"
 #include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
+#include "app/gui/window_status.h"
 #include "image/image_document.h"
 #include "kalder_config.h"
 #include "shell/places.h"
@@ -54,8 +56,6 @@ namespace fs = std::filesystem;
 namespace cmd = app::cmd;
 
 namespace {
-
-const QString kTitle = QStringLiteral("Kalder");
 
 QVBoxLayout* plainLayout(QWidget* w) {
     auto* l = new QVBoxLayout(w);
@@ -115,7 +115,7 @@ void MainWindow::buildPanes() {
     hooks.context = [this] { return commandContext(); };
     hooks.available = [this](app::CommandId id) { return handles(id); };
     hooks.run = [this](app::CommandId id) { runCommand(id); };
-    hooks.prompt = [this](app::CommandId id) { ShowCommandPrompt(id); };
+    hooks.prompt = [this](app::CommandId id) { m_status->showCommandPrompt(id); };
     hooks.typeApplications = [this] {
         return openWithTypeApplications(currentEntry() ? currentFile() : fs::path());
     };
@@ -155,9 +155,7 @@ void MainWindow::buildPanes() {
             return;
         }
         m_current.clear();
-        showTitle();
-        m_nameBar->setFile(QString(), QString());
-        showFileInfo();
+        m_status->showNoFile();
     });
     connect(m_nameBar, &NameBar::clicked, this, [this] { runCommand(cmd::kImageProperties); });
     connect(files, &ThumbnailBrowser::sortRequested, this, &MainWindow::sortBrowser);
@@ -298,7 +296,7 @@ bool MainWindow::Create(const app::OpenRequest& request) {
         SetFullScreen(m_settings.fullScreenViewing);
         const fs::path path(request.path);
         if (request.path.empty() || !fs::exists(path, ec) || fs::is_directory(path, ec)) {
-            QMessageBox::critical(this, kTitle, cannotViewText(path));
+            m_status->cannotView(path);
             return false;
         }
         if (!openFile(path)) return false;
@@ -324,9 +322,7 @@ void MainWindow::showBrowserFolder(const fs::path& folder) {
         return;
     }
     m_current.clear();
-    showTitle();
-    m_nameBar->setFile(QString(), QString());
-    showFileInfo();
+    m_status->showNoFile();
 }
 
 void MainWindow::listCurrentFolder(bool afterMove) {
@@ -340,12 +336,12 @@ void MainWindow::listCurrentFolder(bool afterMove) {
     // Another entry (or none) means the pages on screen went with the old one.
     if (m_entry != before) {
         m_frames->clearShown();
-        m_reportedEntry = nullptr;
+        m_status->forgetReported();
     } else {
         m_frames->dropReleasedFrame();
     }
     m_current = m_entry ? m_entry->path() : fs::path();
-    showTitle();
+    m_status->showTitle();
     m_browser->fileList()->refresh();
     if (!m_viewerMode) {
         m_browser->setBrowserView(app::browserViewOf(m_settings));
@@ -354,48 +350,6 @@ void MainWindow::listCurrentFolder(bool afterMove) {
 }
 
 // --- status bar ---
-
-void MainWindow::SetStatusText(const QString& text) {
-    m_normalStatus = text;
-    m_browser->statusBar()->setStatusText(text);
-}
-
-void MainWindow::ShowCommandPrompt(app::CommandId id) {
-    if (id == 0) {
-        m_browser->statusBar()->setStatusText(m_normalStatus);
-        return;
-    }
-    const std::string_view prompt = app::commandPrompt(id);
-    m_browser->statusBar()->setStatusText(
-        QString::fromUtf8(prompt.data(), static_cast<qsizetype>(prompt.size())));
-}
-
-QString MainWindow::shownDamage() const {
-    if (!m_entry || m_entry->path() != m_current || m_entry->pageCount() < 1 ||
-        m_images->isLoading(m_entry))
-        return {};
-    const std::string damage = image::pageDamageText(m_entry->document().PageAt(0));
-    return damage.empty() ? QString() : tr("Damaged file: %1").arg(QString::fromStdString(damage));
-}
-
-void MainWindow::showFileInfo() {
-    // The picture shows what could be read; the status says why the rest is missing.
-    const QString damage = shownDamage();
-    if (!m_settings.statusBarFileInfo) {
-        if (!damage.isEmpty())
-            SetStatusText(damage);
-        else if (m_damageShown)
-            SetStatusText(QString());
-        m_damageShown = !damage.isEmpty();
-        return;
-    }
-    const std::string text = m_current.empty() ? std::string(app::kNoInformation)
-                                               : view::fileInformationText(m_current, false);
-    QString status = QString::fromStdString(text.empty() ? std::string(app::kNoInformation) : text);
-    if (!damage.isEmpty()) status += QStringLiteral(" | ") + damage;
-    m_damageShown = !damage.isEmpty();
-    SetStatusText(status);
-}
 
 void MainWindow::refreshToolbar() {
     m_browser->toolbar()->updateButtons(commandContext(),
@@ -450,72 +404,8 @@ bool MainWindow::runCommand(int command) {
 }
 
 void MainWindow::registerCommands() {
-    using Z = view::ViewState::ZoomCommand;
     auto& d = m_commands;
-    // Viewer.
-    d.on(cmd::kZoomIn, [this](auto) { zoomCommand(Z::In, false); });
-    d.on(cmd::kZoomOut, [this](auto) { zoomCommand(Z::Out, false); });
-    d.on(cmd::kZoomReset, [this](auto) {
-        if (!m_frames->vectorShown()) zoomCommand(Z::ActualSize, false);
-    });
-    for (app::CommandId id = cmd::kFit1To1; id <= cmd::kAutofit; ++id)
-        d.on(id, [this](app::CommandId c) {
-            applyAction(m_state.fitCommand(static_cast<view::FitMode>(c - cmd::kFit1To1)));
-            m_settings.fitMode = static_cast<std::int32_t>(m_state.fitMode());
-        });
-    d.onRange(cmd::kZoomScopeRange, [this](app::CommandId c) {
-        applyAction(m_state.zoomRuleCommand(static_cast<view::ZoomRule>(c - cmd::kZoomAllImages)));
-        m_settings.zoomScope = static_cast<std::int32_t>(m_state.zoomRule());
-    });
-    d.on(cmd::kGammaIncrease, [this](auto) {
-        m_state.increaseGamma();
-        gammaChanged();
-    });
-    d.on(cmd::kGammaDecrease, [this](auto) {
-        m_state.decreaseGamma();
-        gammaChanged();
-    });
-    d.on(cmd::kGammaReset, [this](auto) {
-        m_state.resetGamma();
-        gammaChanged();
-    });
-    d.onRange(cmd::kRotateToRange, [this](app::CommandId c) {
-        applyAction(m_state.setRotation(static_cast<std::int32_t>(cmd::kRotateToRange.indexOf(c))));
-    });
-    d.on(cmd::kRotateClockwise, [this](auto) { applyAction(m_state.rotateClockwise()); });
-    d.on(cmd::kRotateCounterclockwise,
-         [this](auto) { applyAction(m_state.rotateCounterclockwise()); });
-    d.on(cmd::kFlipHorizontally, [this](auto) { applyAction(m_state.toggleFlipHorizontal()); });
-    d.on(cmd::kFlipVertically, [this](auto) { applyAction(m_state.toggleFlipVertical()); });
-    d.on(cmd::kResetRotateFlip, [this](auto) {
-        const view::ViewAction a = m_state.resetOrientation();
-        if (a.requestImage) m_view->ShowOsdIcon(-1);
-        applyAction(a);
-    });
-    d.on(cmd::kNegative, [this](auto) { m_view->SetInvert(!m_view->invert()); });
-    d.on(cmd::kLens, [this](auto) { lensCommand(); });
-    d.on(cmd::kShowTransparency, [this](auto) {
-        m_settings.showTransparency = !m_settings.showTransparency;
-        applyLoaderOptions(false);
-        m_frames->requestCurrent();
-    });
-    d.on(cmd::kSqueezeInterpolated, [this](auto) {
-        m_settings.squeezeInterpolated = !m_settings.squeezeInterpolated;
-        applyLoaderOptions(false);
-        m_frames->requestCurrent();
-    });
-    d.on(cmd::kStretchInterpolated, [this](auto) {
-        m_settings.stretchInterpolated = !m_settings.stretchInterpolated;
-        applyLoaderOptions(false);
-        m_frames->requestCurrent();
-    });
-    d.on(cmd::kLoadProgressively,
-         [this](auto) { m_settings.loadProgressively = !m_settings.loadProgressively; });
-    d.on(cmd::kDisableColorManagement, [this](auto) {
-        m_display->toggleColorDisabled();
-        applyColorSettings(false);
-    });
-    d.onRange(cmd::kPanoramicRange, [this](app::CommandId c) { panorama(c); });
+    m_viewer->registerCommands(d);
 
     // Browsing.
     for (app::CommandId id = cmd::kPreviousFile; id <= cmd::kPreviousFile + 5; ++id)
