@@ -1,48 +1,32 @@
 #include "shell/file_error.h"
 
 #include <cerrno>
+#include <utility>
 
 namespace kalder::shell {
 namespace {
 
+// The errno values that have a code of their own; the first of a code is its usual one.
+constexpr std::pair<FileErrorCode, int> kErrnoCodes[] = {
+    {FileErrorCode::NotFound, ENOENT},   {FileErrorCode::Exists, EEXIST},
+    {FileErrorCode::Permission, EACCES}, {FileErrorCode::Permission, EPERM},
+    {FileErrorCode::CrossDevice, EXDEV},
+};
+
 int usualErrno(FileErrorCode code) {
-    switch (code) {
-        case FileErrorCode::NotFound:
-            return ENOENT;
-        case FileErrorCode::Exists:
-            return EEXIST;
-        case FileErrorCode::Permission:
-            return EACCES;
-        case FileErrorCode::CrossDevice:
-            return EXDEV;
-        case FileErrorCode::InvalidName:
-            return EINVAL;
-        default:
-            return EIO;
-    }
+    // EINVAL has no code of its own: the system gives it for more than names.
+    if (code == FileErrorCode::InvalidName) return EINVAL;
+    for (const auto& [c, e] : kErrnoCodes)
+        if (c == code) return e;
+    return EIO;
 }
 
 }  // namespace
 
 FileError fileErrorFromErrno(int error, std::filesystem::path path) {
     FileErrorCode code = FileErrorCode::System;
-    switch (error) {
-        case ENOENT:
-            code = FileErrorCode::NotFound;
-            break;
-        case EEXIST:
-            code = FileErrorCode::Exists;
-            break;
-        case EACCES:
-        case EPERM:
-            code = FileErrorCode::Permission;
-            break;
-        case EXDEV:
-            code = FileErrorCode::CrossDevice;
-            break;
-        default:
-            break;
-    }
+    for (const auto& [c, e] : kErrnoCodes)
+        if (e == error) code = c;
     return {code, error, std::move(path)};
 }
 
