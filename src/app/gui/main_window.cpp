@@ -21,6 +21,7 @@
 #include "app/gui/viewer_commands.h"
 #include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
+#include "app/gui/window_commands.h"
 #include "app/gui/window_placement.h"
 #include "app/gui/window_status.h"
 #include "image/cdx_loader.h"
@@ -52,6 +53,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_frames = std::make_unique<ViewerFrames>(*this);
     m_viewer = std::make_unique<ViewerCommands>(*this);
     m_status = std::make_unique<WindowStatus>(*this);
+    m_windowCommands = std::make_unique<WindowCommands>(*this);
     // The loader's worker only posts; the frame is shown on this thread.
     m_images->displayLoader().setDecodeEnded([this] {
         QMetaObject::invokeMethod(
@@ -103,6 +105,7 @@ MainWindow::~MainWindow() {
 }
 
 ToolContext& MainWindow::toolContext() { return *m_tools; }
+void MainWindow::openOptions() { m_windowCommands->options(); }
 
 const view::SlideShow& MainWindow::slideShow() const { return m_frames->slideShow(); }
 

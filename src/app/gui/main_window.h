@@ -42,6 +42,7 @@ class ToolLauncher;
 class ViewerCommands;
 class ViewerFrames;
 class ViewingArea;
+class WindowCommands;
 class WindowStatus;
 
 // The program's one top-level window: the browser (toolbar, file list, folder tree, status
@@ -82,7 +83,7 @@ public:
     // keys, the toolbar and the layout, and shows the current image again.
     void applySettings();
     // The options dialog (command 702); also what a Yes to the first-run question opens.
-    void openOptions() { optionsCommand(); }
+    void openOptions();
     // Where the options go when they are to be kept at once (OK in the options dialog), so
     // that a session that does not end cleanly keeps them.
     void setSettingsSaver(std::function<bool(const app::Settings&)> saver) {
@@ -156,6 +157,7 @@ private:
     friend class FileCommands;
     friend class ViewerCommands;
     friend class ViewerFrames;
+    friend class WindowCommands;
     void entryRenamed(view::ImageEntry* entry);
     // Lists the folder again after it changed on disk, showing the current file, else the
     // first one; after our own move of files out of it, the file that followed them.
@@ -175,14 +177,8 @@ private:
     void moveTo(view::ImageEntry* entry, bool keepSelection = false);
     void navigate(int command);
     bool loadFolder(const std::filesystem::path& folder);
-    void adjustSlideShow();
-    void showProperties();
     void updateProperties();
     void showContextMenu(app::ContextMenu which, const QPoint& globalPos);
-    void customizeToolbar();
-    void runCurrentFile();
-    void about();
-    void optionsCommand();
     void applyColorSettings(bool startUp);
     void applyDisplayOptions();
     // Hands the decoding options to the loaders (stopping them).
@@ -199,6 +195,7 @@ private:
     std::unique_ptr<ViewerFrames> m_frames;
     std::unique_ptr<ViewerCommands> m_viewer;
     std::unique_ptr<WindowStatus> m_status;
+    std::unique_ptr<WindowCommands> m_windowCommands;
     PropertiesPanel* m_properties = nullptr;
     std::unique_ptr<ToolLauncher> m_tools;
 

@@ -41,6 +41,7 @@
 #include "app/gui/viewer_commands.h"
 #include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
+#include "app/gui/window_commands.h"
 #include "app/gui/window_status.h"
 #include "image/image_document.h"
 #include "kalder_config.h"
@@ -407,151 +408,15 @@ void MainWindow::registerCommands() {
     auto& d = m_commands;
     m_viewer->registerCommands(d);
 
-    // Browsing.
-    for (app::CommandId id = cmd::kPreviousFile; id <= cmd::kPreviousFile + 5; ++id)
-        d.on(id, [this](app::CommandId c) { navigate(c); });
-    d.on(cmd::kSelectAllFiles, [this](auto) {
-        if (m_viewerMode) return;
-        m_images->selectAll();
-        m_browser->fileList()->viewport()->update();
-    });
-    d.on(cmd::kRefresh, [this](auto) {
-        // The tree's view of the folder (its sub-folders, the drives) is read again too.
-        FolderTreePane* tree = m_browser->folderTree();
-        tree->updatePlaces(shell::systemPlaces());
-        if (!m_images->folder().empty()) tree->refreshFolder(m_images->folder());
-        relistFolder();
-    });
-    for (app::CommandId id = cmd::kSmallThumbnails; id <= cmd::kDetailsView; ++id)
-        d.on(id, [this](app::CommandId c) {
-            m_settings.browserView = c - cmd::kSmallThumbnails;
-            // The thumbnail views' own commands bring back their own sizes.
-            if (c == cmd::kSmallThumbnails || c == cmd::kBigThumbnails) {
-                m_settings.thumbnailSize = 0;
-                m_browser->fileList()->setThumbnailSize(0);
-            }
-            m_browser->setBrowserView(app::browserViewOf(m_settings));
-            if (m_viewerMode) m_images->suspendThumbnails();
-        });
-    d.onRange(cmd::kSortRange, [this](app::CommandId c) {
-        sortBrowser(static_cast<view::SortKey>(cmd::kSortRange.indexOf(c)), m_images->sortOrder());
-    });
-    d.on(cmd::kSortAscending,
-         [this](auto) { sortBrowser(m_images->sortKey(), view::SortOrder::Ascending); });
-    d.on(cmd::kSortDescending,
-         [this](auto) { sortBrowser(m_images->sortKey(), view::SortOrder::Descending); });
-    d.on(cmd::kImageInfoOverlay, [this](auto) {
-        m_settings.imageInfoOverlay = !m_settings.imageInfoOverlay;
-        m_frames->showImageFacts();
-    });
-    m_files->registerCommands(d);
+    m_windowCommands->registerCommands(d);
     connect(m_browser->fileList(), &ThumbnailBrowser::entryRenamed, this,
             [this](view::ImageEntry* e) { entryRenamed(e); });
-    // Slide show and animation.
-    d.on(cmd::kSlideShow, [this](auto) {
-        m_frames->slideShow().toggle();
-        if (m_frames->slideShow().running())
-            m_frames->slideTimer().start();
-        else
-            m_frames->slideTimer().stop();
-    });
-    d.on(cmd::kAdjustSlideShow, [this](auto) { adjustSlideShow(); });
-    d.onRange(cmd::kFrameRange, [this](app::CommandId c) { m_frames->frameCommand(c); });
-    d.on(cmd::kImageProperties, [this](auto) { showProperties(); });
-    d.on(cmd::kImagePalette, [this](auto) {
-        if (!m_frames->shownEntry() || m_frames->shownPage() < 0 ||
-            m_frames->shownEntry()->document().PageCount() <= m_frames->shownPage())
-            return;
-        PaletteDialog::showFor(shell::toQString(m_frames->shownEntry()->path().filename()),
-                               m_frames->shownEntry()->document().PageAt(m_frames->shownPage()),
-                               this);
-    });
-    d.onRange(cmd::kFavoriteRange, [this](app::CommandId c) {
-        const std::size_t i = cmd::kFavoriteRange.indexOf(c);
-        if (i >= m_settings.favoriteFolders.size()) return;
-        std::error_code ec;
-        const fs::path folder(m_settings.favoriteFolders[i]);
-        if (fs::is_directory(folder, ec)) showBrowserFolder(folder);
-    });
-
-    // Window.
-    d.on(cmd::kViewerBrowser, [this](auto) { toggleViewerBrowser(); });
-    d.on(cmd::kFullScreen, [this](auto) {
-        m_settings.fullScreenViewing = !m_settings.fullScreenViewing;
-        if (m_viewerMode) SetFullScreen(m_settings.fullScreenViewing);
-    });
-    d.on(cmd::kBrowserOnly, [this](auto) { SetBrowserOnly(!m_browserOnly); });
-    d.on(cmd::kNameBar, [this](auto) {
-        m_nameBarVisible = !m_nameBarVisible;
-        m_settings.nameBarVisible = m_nameBarVisible;
-        m_nameBar->setVisible(m_nameBarVisible && !m_browserOnly);
-    });
-    d.on(cmd::kMoveFocus, [this](auto) {
-        if (m_viewerMode) {
-            m_view->setFocus();
-            return;
-        }
-        std::vector<QWidget*> chain;
-        if (m_viewerBox->isVisible()) chain.push_back(m_view);
-        for (QWidget* w : {static_cast<QWidget*>(m_browser->fileList()),
-                           static_cast<QWidget*>(m_browser->folderTree())})
-            if (w->isVisible()) chain.push_back(w);
-        if (chain.empty()) return;
-        const auto it = std::find(chain.begin(), chain.end(), QApplication::focusWidget());
-        const std::size_t next = it == chain.end() ? 0 : (it - chain.begin() + 1) % chain.size();
-        chain[next]->setFocus(Qt::TabFocusReason);
-    });
-    d.on(cmd::kExit, [this](auto) { close(); });
-    d.on(cmd::kCustomizeToolbar, [this](auto) { customizeToolbar(); });
-    d.on(cmd::kRun, [this](auto) { runCurrentFile(); });
-    d.on(cmd::kAbout, [this](auto) { about(); });
-    d.on(cmd::kOptions, [this](auto) { optionsCommand(); });
-    d.on(cmd::kHelpContents,
-         [this](auto) { DialogBase::openHelpTopic(this, QStringLiteral("index")); });
-}
-
-void MainWindow::showProperties() {
-    if (!m_properties) {
-        m_properties = new PropertiesPanel(m_settings, this);
-        connect(m_properties, &PropertiesPanel::describeRequested, this,
-                [this] { runCommand(cmd::kDescribeImage); });
-    }
-    m_properties->show();
-    m_properties->raise();
-    // Its keys (Escape above all) must reach it, not the viewer behind it.
-    m_properties->activateWindow();
-    QApplication::setActiveWindow(m_properties);
-    m_properties->list()->setFocus(Qt::ActiveWindowFocusReason);
-    updateProperties();
 }
 
 void MainWindow::updateProperties() {
     if (!m_properties || !m_properties->isVisible()) return;
     const bool shown = m_frames->shownEntry() && m_frames->shownEntry() == m_entry;
     m_properties->showEntry(shown ? m_entry : nullptr, std::max(0, m_frames->shownPage()));
-}
-
-void MainWindow::adjustSlideShow() {
-    SlideShowDialog dialog(m_settings, this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    m_frames->slideShow().setSettings(
-        {m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
-    if (m_frames->slideShow().running()) {
-        m_frames->slideShow().start();
-        m_frames->slideTimer().start();
-    } else {
-        m_frames->slideTimer().stop();
-    }
-}
-
-void MainWindow::optionsCommand() {
-    OptionsDialog dialog(m_settings, this);
-    // OK writes the record; every consumer then takes what concerns it.
-    connect(&dialog, &OptionsDialog::settingsApplied, this, [this] {
-        applySettings();
-        saveSettings();
-    });
-    dialog.exec();
 }
 
 bool MainWindow::saveSettings() {
@@ -563,37 +428,6 @@ void MainWindow::showContextMenu(app::ContextMenu which, const QPoint& globalPos
     QMenu* menu = m_menus->buildContextMenu(which, this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(globalPos);
-}
-
-void MainWindow::customizeToolbar() {
-    CustomizeToolbarDialog dialog(m_settings, this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
-    refreshToolbar();
-}
-
-void MainWindow::runCurrentFile() {
-    if (!m_view->image()) return;
-    fs::path file = m_current;
-    if (!m_viewerMode) {
-        const std::vector<const view::ImageEntry*> selected = m_images->selectedEntries();
-        if (!selected.empty()) file = selected.front()->path();
-    }
-    if (!file.empty())
-        QProcess::startDetached(QStringLiteral("xdg-open"), {shell::toQString(file)});
-}
-
-void MainWindow::about() {
-    QMessageBox box(this);
-    box.setWindowTitle(QStringLiteral("About Kalder"));
-    box.setIconPixmap(applicationIcon().pixmap(48, 48));
-    box.setTextFormat(Qt::RichText);
-    // The release, with the version the settings and the registry store record beside it.
-    box.setText(QStringLiteral("<h3>Kalder %1</h3><p>(%2)</p>")
-                    .arg(QLatin1String(config::kVersion), QLatin1String(app::kVersionText)));
-    box.setInformativeText(QStringLiteral(
-        "<p>An image viewer and image-folder browser.</p><p>&copy; Brenmoor Software</p>"));
-    box.exec();
 }
 
 // --- keys, geometry, activation ---
