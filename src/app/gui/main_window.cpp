@@ -22,6 +22,7 @@
 #include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
 #include "app/gui/window_commands.h"
+#include "app/gui/window_keys.h"
 #include "app/gui/window_placement.h"
 #include "app/gui/window_status.h"
 #include "image/cdx_loader.h"
@@ -54,6 +55,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_viewer = std::make_unique<ViewerCommands>(*this);
     m_status = std::make_unique<WindowStatus>(*this);
     m_windowCommands = std::make_unique<WindowCommands>(*this);
+    m_keys = std::make_unique<WindowKeys>(*this);
     // The loader's worker only posts; the frame is shown on this thread.
     m_images->displayLoader().setDecodeEnded([this] {
         QMetaObject::invokeMethod(
@@ -63,8 +65,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     buildPanes();
     registerCommands();
     m_tools->registerCommands();
-    rebuildAccelerators();
-    m_acceleratorsEnabled = true;
+    m_keys->rebuild();
     resize(1024, 768);
 
     m_display = std::make_unique<DisplaySetup>();
@@ -92,11 +93,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_browser->fileList()->setSortIndicator(m_images->sortKey(), m_images->sortOrder());
     applyDisplayOptions();
     applyColorSettings(true);
-    qApp->installEventFilter(this);
+    m_keys->enable();
 }
 
 MainWindow::~MainWindow() {
-    qApp->removeEventFilter(this);
+    m_keys.reset();
     m_frames->stop();
     m_settings.sortMode = static_cast<std::int32_t>(m_images->sortKey());
     m_view->Clear();
@@ -106,6 +107,7 @@ MainWindow::~MainWindow() {
 
 ToolContext& MainWindow::toolContext() { return *m_tools; }
 void MainWindow::openOptions() { m_windowCommands->options(); }
+const app::AcceleratorTable& MainWindow::accelerators() const { return m_keys->table(); }
 
 const view::SlideShow& MainWindow::slideShow() const { return m_frames->slideShow(); }
 
@@ -283,7 +285,7 @@ void MainWindow::applySettings() {
     applyDisplayOptions();
     app::ensureToolbarLayout(m_settings);
     app::ensureShortcuts(m_settings);
-    rebuildAccelerators();
+    m_keys->rebuild();
     m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
     m_browser->toolbar()->setTextUnderIcons(m_settings.toolbarTextUnderIcons);
     m_browser->setBrowserView(app::browserViewOf(m_settings));

@@ -43,6 +43,7 @@ class ViewerCommands;
 class ViewerFrames;
 class ViewingArea;
 class WindowCommands;
+class WindowKeys;
 class WindowStatus;
 
 // The program's one top-level window: the browser (toolbar, file list, folder tree, status
@@ -114,7 +115,7 @@ public:
     // The Batch Convertor panel once a tool made it: Escape hides it and the update rules see
     // whether it is up.
     QWidget* batchPanel() const;
-    const app::AcceleratorTable& accelerators() const { return m_accelerators; }
+    const app::AcceleratorTable& accelerators() const;
 
     // Puts the window at a stored rectangle, made to fit the screen's available area (a
     // rectangle stored at another scale or on a larger screen would reach beyond it).
@@ -143,7 +144,6 @@ signals:
     void imageShown(bool ok);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -158,16 +158,13 @@ private:
     friend class ViewerCommands;
     friend class ViewerFrames;
     friend class WindowCommands;
+    friend class WindowKeys;
     void entryRenamed(view::ImageEntry* entry);
     // Lists the folder again after it changed on disk, showing the current file, else the
     // first one; after our own move of files out of it, the file that followed them.
     void relistFolder(bool afterMove = false);
     void relayout();
-    void rebuildAccelerators();
     void storeGeometry(bool sizeChanged);
-    bool handleEscape();
-    // F1: the help of the dialog or window that has the key; false for a window without any.
-    bool contextHelp(QWidget* window);
     void toggleViewerBrowser();
     void showBrowserFolder(const std::filesystem::path& folder);
     void listCurrentFolder(bool afterMove = false);
@@ -196,6 +193,7 @@ private:
     std::unique_ptr<ViewerCommands> m_viewer;
     std::unique_ptr<WindowStatus> m_status;
     std::unique_ptr<WindowCommands> m_windowCommands;
+    std::unique_ptr<WindowKeys> m_keys;
     PropertiesPanel* m_properties = nullptr;
     std::unique_ptr<ToolLauncher> m_tools;
 
@@ -206,8 +204,6 @@ private:
     std::filesystem::path m_current;
 
     app::CommandDispatcher m_commands;
-    app::AcceleratorTable m_accelerators;
-    bool m_acceleratorsEnabled = false;
     MenuBuilder* m_menus = nullptr;
     QStackedWidget* m_stack = nullptr;
     QWidget* m_browserPage = nullptr;

@@ -1,21 +1,14 @@
 // The main window's panes, modes, commands and keys.
 // The browser model's headers name a member "slots", which Qt's keyword macros would eat: they
 // come before any Qt header.
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QKeyEvent>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QProcess>
 #include <QScreen>
-#include <QSpinBox>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QTextEdit>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdlib>
@@ -42,6 +35,7 @@
 #include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
 #include "app/gui/window_commands.h"
+#include "app/gui/window_keys.h"
 #include "app/gui/window_status.h"
 #include "image/image_document.h"
 #include "kalder_config.h"
@@ -69,15 +63,6 @@ QVBoxLayout* plainLayout(QWidget* w) {
 void detach(QWidget* w) {
     if (QWidget* parent = w->parentWidget())
         if (QLayout* l = parent->layout()) l->removeWidget(w);
-}
-
-// While a name or a text is being typed (a file or folder renamed in place, an input field),
-// every key belongs to that field: a single-letter command would eat the letter, Enter would
-// switch to the viewer and Escape might close the program.
-bool typingHasFocus() {
-    QWidget* f = QApplication::focusWidget();
-    return qobject_cast<QLineEdit*>(f) || qobject_cast<QTextEdit*>(f) ||
-           qobject_cast<QPlainTextEdit*>(f) || qobject_cast<QAbstractSpinBox*>(f);
 }
 
 void moveInto(QWidget* w, QWidget* host) {
@@ -121,7 +106,7 @@ void MainWindow::buildPanes() {
         return openWithTypeApplications(currentEntry() ? currentFile() : fs::path());
     };
     m_menus = new MenuBuilder(m_settings, std::move(hooks), this);
-    m_menus->setAccelerators(&m_accelerators);
+    m_menus->setAccelerators(&m_keys->table());
     m_menus->buildMainMenu(menuBar());
     menuBar()->hide();
     m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
@@ -431,99 +416,6 @@ void MainWindow::showContextMenu(app::ContextMenu which, const QPoint& globalPos
 }
 
 // --- keys, geometry, activation ---
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (key->key() == Qt::Key_F1 &&
-            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && widget &&
-            contextHelp(widget->window()))
-            return true;
-    }
-    if (event->type() == QEvent::KeyPress && m_acceleratorsEnabled && !typingHasFocus()) {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget && widget->window() == this) {
-            auto* key = static_cast<QKeyEvent*>(event);
-            // The browser moves its selection with the arrow keys, Shift extending it; the
-            // viewer's Shift+arrow commands do not apply there.
-            const bool arrow = key->key() == Qt::Key_Left || key->key() == Qt::Key_Right ||
-                               key->key() == Qt::Key_Up || key->key() == Qt::Key_Down;
-            const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
-            // The folder tree too keeps its arrows (and Delete), which a key scheme may use.
-            const bool list = watched == m_browser->fileList() ||
-                              watched == m_browser->fileList()->viewport() ||
-                              qobject_cast<QAbstractItemView*>(widget) ||
-                              qobject_cast<QAbstractItemView*>(widget->parentWidget());
-            const bool ownKey = arrow || (key->key() == Qt::Key_Delete && mods == Qt::NoModifier);
-            if (ownKey && (mods == Qt::NoModifier || mods == Qt::ShiftModifier) && list)
-                return QMainWindow::eventFilter(watched, event);
-            if (const auto id =
-                    m_accelerators.commandForQtKey(key->key(), key->modifiers().toInt())) {
-                runCommand(*id);
-                return true;
-            }
-            if (key->key() == Qt::Key_Escape &&
-                (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && handleEscape())
-                return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-bool MainWindow::contextHelp(QWidget* window) {
-    if (auto* dialog = qobject_cast<DialogBase*>(window)) {
-        dialog->OnHelp();
-        return true;
-    }
-    // The key is taken even when the pages are missing: F1 means help, never a command.
-    if (window == this) {
-        DialogBase::openHelpTopic(this, QStringLiteral("index"));
-        return true;
-    }
-    if (m_properties && window == m_properties) {
-        DialogBase::openHelpTopic(m_properties, QStringLiteral("image_properties"));
-        return true;
-    }
-    return false;
-}
-
-bool MainWindow::handleEscape() {
-    // The properties panel comes first, then the batch panel (the JPEG-transformation panel once
-    // it exists).
-    if (m_properties && m_properties->isVisible() && m_properties->isActiveWindow()) {
-        m_properties->hide();
-        return true;
-    }
-    if (QWidget* panel = batchPanel(); panel && panel->isVisible()) {
-        panel->hide();
-        return true;
-    }
-    if (m_viewerFromBrowser) {
-        QMetaObject::invokeMethod(
-            this, [this] { runCommand(cmd::kViewerBrowser); }, Qt::QueuedConnection);
-        return true;
-    }
-    if (m_browserOnly) {
-        SetBrowserOnly(false);
-        return true;
-    }
-    if (m_settings.exitWithEsc) {
-        QMetaObject::invokeMethod(
-            this, [this] { runCommand(cmd::kExit); }, Qt::QueuedConnection);
-        return true;
-    }
-    return false;
-}
-
-void MainWindow::rebuildAccelerators() {
-    m_accelerators = app::BuildAcceleratorTable(m_settings);
-    m_browser->toolbar()->setAccelerators(&m_accelerators);
-    if (!m_menus) return;
-    // The items show the keys of the new table.
-    m_menus->setAccelerators(&m_accelerators);
-    m_menus->buildMainMenu(menuBar());
-}
 
 void MainWindow::storeGeometry(bool sizeChanged) {
     // A window opened on a file keeps the stored geometry until the browser is shown.
