@@ -345,8 +345,8 @@ void MainWindow::refreshToolbar() {
 
 void MainWindow::ReportInternalError(int code, const QString& place, bool fatal) {
     QMessageBox box(QMessageBox::Critical, QString(),
-                    QStringLiteral("Internal error: %1-%2-25d\nPlease send this report to "
-                                   "support@kalder.org.")
+                    tr("Internal error: %1-%2-25d\nPlease send this report to "
+                       "support@kalder.org.")
                         .arg(code)
                         .arg(place));
     box.setWindowModality(Qt::ApplicationModal);

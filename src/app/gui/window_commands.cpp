@@ -198,13 +198,13 @@ void WindowCommands::runCurrentFile() {
 
 void WindowCommands::about() {
     QMessageBox box(&m_w);
-    box.setWindowTitle(QStringLiteral("About Kalder"));
+    box.setWindowTitle(MainWindow::tr("About Kalder"));
     box.setIconPixmap(applicationIcon().pixmap(48, 48));
     box.setTextFormat(Qt::RichText);
     // The release, with the version the settings and the registry store record beside it.
-    box.setText(QStringLiteral("<h3>Kalder %1</h3><p>(%2)</p>")
+    box.setText(MainWindow::tr("<h3>Kalder %1</h3><p>(%2)</p>")
                     .arg(QLatin1String(config::kVersion), QLatin1String(app::kVersionText)));
-    box.setInformativeText(QStringLiteral(
+    box.setInformativeText(MainWindow::tr(
         "<p>An image viewer and image-folder browser.</p><p>&copy; Brenmoor Software</p>"));
     box.exec();
 }
