@@ -132,12 +132,12 @@ int decodeToWriter(const DecodeOptions& c, const fs::path& output, const std::st
             }
             const image::ImagePage& page = doc.PageAt(doc.PageCount() - 1);
             tools::PreparedPage prepared;
-            std::string why;
-            if (!tools::preparePage(
+            if (auto s = tools::preparePage(
                     page, page.bitmap,
                     c.alpha ? tools::alphaForBitmap(page, o) : std::vector<std::uint8_t>{}, dpiX,
-                    dpiY, outputOptions, prepared, why))
-                return fail(why);
+                    dpiY, outputOptions, prepared);
+                !s)
+                return fail(tools::prepareErrorMessage(s.error()));
             if (auto s = writer->Write(prepared.image); !s)
                 return fail(tools::writeErrorMessage(s.error()));
             if (!oneFile) {

@@ -230,8 +230,7 @@ int Converter::writePage(const image::ImagePage& page, std::int32_t index, const
     // Several files at once share the cores already.
     options.resample.threads = m_s.jobs == 1 ? 0 : 1;
     PreparedPage prepared;
-    std::string why;
-    if (!resamplePreparedPage(page.bitmap, std::move(alpha), options, prepared, why)) {
+    if (!resamplePreparedPage(page.bitmap, std::move(alpha), options, prepared)) {
         if (cancelled(m_cancel)) return kBatchFileStopped;
         return fail(kCantReadImageMessage, m_source);
     }
@@ -273,7 +272,7 @@ int Converter::writePage(const image::ImagePage& page, std::int32_t index, const
     // The two-entry black-and-white palette has no entry to spare for transparency.
     options.transparentEntry = transparency && mode != image::TransparencyMode::Remove &&
                                mode != image::TransparencyMode::PaletteIndex && m_s.palette != 2;
-    if (!finishPreparedPage(page, m_dpiX, m_dpiY, options, prepared, why)) {
+    if (!finishPreparedPage(page, m_dpiX, m_dpiY, options, prepared)) {
         if (cancelled(m_cancel)) return kBatchFileStopped;
         return fail(kFailedToWriteMessage, shownPath);
     }

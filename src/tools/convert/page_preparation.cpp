@@ -94,19 +94,35 @@ bool copyRect(const image::Bitmap32& source, std::int32_t x, std::int32_t y, std
 
 }  // namespace
 
-bool resamplePreparedPage(const image::Bitmap32& source, std::vector<std::uint8_t> alpha,
-                          const PageOutputOptions& c, PreparedPage& out, std::string& error) {
+std::string prepareErrorMessage(PrepareError error) {
+    switch (error) {
+        case PrepareError::CannotCrop:
+            return "cannot crop the image";
+        case PrepareError::TooLarge:
+            return "cannot resample to that size";
+        case PrepareError::CannotResample:
+            return "cannot resample";
+        case PrepareError::Cancelled:
+            return "cancelled";
+        case PrepareError::CannotReduceColours:
+            return "cannot reduce the colours";
+    }
+    return "cannot prepare the image";
+}
+
+PrepareStatus resamplePreparedPage(const image::Bitmap32& source, std::vector<std::uint8_t> alpha,
+                                   const PageOutputOptions& c, PreparedPage& out) {
     out.bitmap = &source;
     out.alpha = std::move(alpha);
     out.resampled = false;
-    if (c.resamplePercent <= 0 && c.resampleWidth <= 0 && c.resampleHeight <= 0) return true;
+    if (c.resamplePercent <= 0 && c.resampleWidth <= 0 && c.resampleHeight <= 0)
+        return std::monostate{};
     const image::Bitmap32* from = &source;
     image::Bitmap32 cropped;
     std::vector<std::uint8_t> croppedAlpha;
     if (c.cropWidth > 0 && (c.cropWidth != source.width() || c.cropHeight != source.height())) {
         if (!copyRect(source, c.cropX, c.cropY, c.cropWidth, c.cropHeight, cropped)) {
-            error = "cannot crop the image";
-            return false;
+            return PrepareError::CannotCrop;
         }
         if (!out.alpha.empty()) {
             croppedAlpha.reserve(static_cast<std::size_t>(c.cropWidth) * c.cropHeight);
@@ -129,25 +145,23 @@ bool resamplePreparedPage(const image::Bitmap32& source, std::vector<std::uint8_
     if (w <= 0) w = from->width();
     if (h <= 0) h = from->height();
     if (w > 32767 || h > 32767 || !out.scaled.Create(w, h)) {
-        error = "cannot resample to " + std::to_string(w) + "x" + std::to_string(h);
-        return false;
+        return PrepareError::TooLarge;
     }
     if (auto s = image::Resample(*from, out.scaled, c.resample); !s) {
-        error = s.error() == image::DecodeError::Cancelled ? "cancelled" : "cannot resample";
-        return false;
+        return s.error() == image::DecodeError::Cancelled ? PrepareError::Cancelled
+                                                          : PrepareError::CannotResample;
     }
     if (!out.alpha.empty()) {
         std::vector<std::uint8_t> scaledAlpha(static_cast<std::size_t>(w) * h);
         if (!image::ResampleAlpha(out.alpha, from->width(), from->height(), scaledAlpha, w, h,
                                   c.resample)) {
-            error = "cannot resample";
-            return false;
+            return PrepareError::CannotResample;
         }
         out.alpha = std::move(scaledAlpha);
     }
     out.bitmap = &out.scaled;
     out.resampled = true;
-    return true;
+    return std::monostate{};
 }
 
 image::Bitmap32* editablePixels(PreparedPage& out) {
@@ -160,15 +174,15 @@ image::Bitmap32* editablePixels(PreparedPage& out) {
     return &out.scaled;
 }
 
-bool preparePage(const image::ImagePage& page, const image::Bitmap32& source,
-                 std::vector<std::uint8_t> alpha, std::int32_t dpiX, std::int32_t dpiY,
-                 const PageOutputOptions& c, PreparedPage& out, std::string& error) {
-    return resamplePreparedPage(source, std::move(alpha), c, out, error) &&
-           finishPreparedPage(page, dpiX, dpiY, c, out, error);
+PrepareStatus preparePage(const image::ImagePage& page, const image::Bitmap32& source,
+                          std::vector<std::uint8_t> alpha, std::int32_t dpiX, std::int32_t dpiY,
+                          const PageOutputOptions& c, PreparedPage& out) {
+    KALDER_TRY(resamplePreparedPage(source, std::move(alpha), c, out));
+    return finishPreparedPage(page, dpiX, dpiY, c, out);
 }
 
-bool finishPreparedPage(const image::ImagePage& page, std::int32_t dpiX, std::int32_t dpiY,
-                        const PageOutputOptions& c, PreparedPage& out, std::string& error) {
+PrepareStatus finishPreparedPage(const image::ImagePage& page, std::int32_t dpiX, std::int32_t dpiY,
+                                 const PageOutputOptions& c, PreparedPage& out) {
     const image::Bitmap32* bitmap = out.bitmap ? out.bitmap : &page.bitmap;
     // The physical size is no longer known after resampling, unless the caller decided it.
     if (out.resampled && !c.keepResolution) dpiX = dpiY = 0;
@@ -188,13 +202,11 @@ bool finishPreparedPage(const image::ImagePage& page, std::int32_t dpiX, std::in
         image::ColourReducer reducer;
         const image::Bitmap32* images[] = {bitmap};
         if (!reducer.Setup(images, ro) || !reducer.BuildPalette()) {
-            error = "cannot reduce the colours";
-            return false;
+            return PrepareError::CannotReduceColours;
         }
         auto mapped = reducer.MapImage(0);
         if (!mapped) {
-            error = "cannot reduce the colours";
-            return false;
+            return PrepareError::CannotReduceColours;
         }
         out.indexes = std::move(*mapped);
         reducer.fillWriterImage(img, out.indexes);
@@ -213,7 +225,7 @@ bool finishPreparedPage(const image::ImagePage& page, std::int32_t dpiX, std::in
     img.gifDelay = page.delay;
     // Pages are whole composed frames; one with holes must not show the frame before it.
     img.gifDisposal = img.transparent ? 2 : 0;
-    return true;
+    return std::monostate{};
 }
 
 }  // namespace kalder::tools

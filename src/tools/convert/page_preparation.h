@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
+#include "base/result.h"
 #include "image/bitmap32.h"
 #include "image/colour_reducer.h"
 #include "image/resample.h"
@@ -63,21 +65,32 @@ struct PreparedPage {
 std::vector<std::uint8_t> alphaForBitmap(const image::ImagePage& page,
                                          const image::LoadOptions& options);
 
+// Why a page could not be made ready for a writer.
+enum class PrepareError : std::uint8_t {
+    CannotCrop,
+    TooLarge,  // the resampled size is beyond the limits, or its memory is not there
+    CannotResample,
+    Cancelled,
+    CannotReduceColours,
+};
+std::string prepareErrorMessage(PrepareError error);
+using PrepareStatus = base::Result<std::monostate, PrepareError>;
+
 // The two halves of preparePage, for callers that change the pixels in between: first the
 // resampling (or none) into out.bitmap and out.alpha ...
-bool resamplePreparedPage(const image::Bitmap32& bitmap, std::vector<std::uint8_t> alpha,
-                          const PageOutputOptions& options, PreparedPage& out, std::string& error);
+PrepareStatus resamplePreparedPage(const image::Bitmap32& bitmap, std::vector<std::uint8_t> alpha,
+                                   const PageOutputOptions& options, PreparedPage& out);
 // ... then, after any change to out.scaled (see editablePixels), the writer's input.
-bool finishPreparedPage(const image::ImagePage& page, std::int32_t dpiX, std::int32_t dpiY,
-                        const PageOutputOptions& options, PreparedPage& out, std::string& error);
+PrepareStatus finishPreparedPage(const image::ImagePage& page, std::int32_t dpiX, std::int32_t dpiY,
+                                 const PageOutputOptions& options, PreparedPage& out);
 // out.scaled holding the pixels of out.bitmap (copied once when they are still the page's).
 image::Bitmap32* editablePixels(PreparedPage& out);
 
 // Prepares `bitmap` (with `alpha`, bitmap-sized or empty) for a writer. `page` gives the
-// source's depth, palette and delay. Fails with a message for the user in `error`.
-bool preparePage(const image::ImagePage& page, const image::Bitmap32& bitmap,
-                 std::vector<std::uint8_t> alpha, std::int32_t dpiX, std::int32_t dpiY,
-                 const PageOutputOptions& options, PreparedPage& out, std::string& error);
+// source's depth, palette and delay.
+PrepareStatus preparePage(const image::ImagePage& page, const image::Bitmap32& bitmap,
+                          std::vector<std::uint8_t> alpha, std::int32_t dpiX, std::int32_t dpiY,
+                          const PageOutputOptions& options, PreparedPage& out);
 
 // Bits per index for at most `colours` colours (1..8).
 std::int32_t bitsForColours(std::int32_t colours);
