@@ -87,6 +87,10 @@ std::string netErrorMessage(const NetError& error) {
                    (error.detail.empty() ? std::string() : ": " + error.detail);
         case NetErrorCode::TimedOut:
             return "the server did not answer in time";
+        case NetErrorCode::Closed:
+            return "the server closed the connection";
+        case NetErrorCode::Broken:
+            return error.detail;
     }
     return error.detail;
 }
@@ -115,11 +119,15 @@ TcpSocket::~TcpSocket() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
-void TcpSocket::noteError(int err) {
-    m_error = (err == EAGAIN || err == EWOULDBLOCK)
-                  ? std::string("the server did not answer in time")
-                  : std::string(std::strerror(err));
+namespace {
+
+// A failed send() or recv(): a socket timeout shows as EAGAIN.
+NetError streamError(int err) {
+    if (err == EAGAIN || err == EWOULDBLOCK) return {NetErrorCode::TimedOut, {}};
+    return {NetErrorCode::Broken, std::strerror(err)};
 }
+
+}  // namespace
 
 std::ptrdiff_t TcpSocket::sendSome(const void* data, std::size_t size) {
     ssize_t n;
@@ -146,26 +154,20 @@ int TcpSocket::waitReadable(std::chrono::milliseconds timeout) {
     return rc < 0 ? -1 : rc > 0 ? 1 : 0;
 }
 
-bool TcpSocket::sendAll(std::string_view bytes) {
+NetResult<std::monostate> TcpSocket::sendAll(std::string_view bytes) {
     while (!bytes.empty()) {
         const auto n = sendSome(bytes.data(), bytes.size());
-        if (n <= 0) {
-            noteError(n < 0 ? errno : EPIPE);
-            return false;
-        }
+        if (n <= 0) return streamError(n < 0 ? errno : EPIPE);
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
-    return true;
+    return std::monostate{};
 }
 
-std::ptrdiff_t TcpSocket::receive(std::span<char> buffer) {
+NetResult<std::size_t> TcpSocket::receive(std::span<char> buffer) {
     const auto n = receiveSome(buffer.data(), buffer.size());
-    if (n < 0) {
-        noteError(errno);
-        return -1;
-    }
-    if (n == 0) m_error = "the server closed the connection";
-    return n;
+    if (n < 0) return streamError(errno);
+    if (n == 0) return NetError{NetErrorCode::Closed, {}};
+    return static_cast<std::size_t>(n);
 }
 
 }  // namespace kalder::shell

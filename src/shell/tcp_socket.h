@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "base/result.h"
 
@@ -21,6 +22,8 @@ enum class NetErrorCode : std::uint8_t {
     Untrusted,         // the server's certificate failed verification
     TimedOut,          // the server did not answer in time
     TlsFailed,         // any other failure of the TLS library
+    Closed,            // the server closed the connection
+    Broken,            // a send or receive failed: the system's or the TLS library's words
 };
 struct NetError {
     NetErrorCode code = NetErrorCode::Unreachable;
@@ -35,11 +38,10 @@ using NetResult = base::Result<T, NetError>;
 class ByteStream {
 public:
     virtual ~ByteStream() = default;
-    // Writes every byte; false on an error or a timeout (lastError() tells which).
-    [[nodiscard]] virtual bool sendAll(std::string_view bytes) = 0;
-    // Bytes read (> 0), 0 when the peer closed the connection, -1 on an error or a timeout.
-    [[nodiscard]] virtual std::ptrdiff_t receive(std::span<char> buffer) = 0;
-    virtual const std::string& lastError() const = 0;
+    // Writes every byte, or says why not (TimedOut, Broken).
+    virtual NetResult<std::monostate> sendAll(std::string_view bytes) = 0;
+    // Bytes read, at least one; Closed when the peer closed the connection.
+    virtual NetResult<std::size_t> receive(std::span<char> buffer) = 0;
 };
 
 // A blocking TCP client socket. Every send and receive gives up after the timeout, and a peer
@@ -54,9 +56,8 @@ public:
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
 
-    bool sendAll(std::string_view bytes) override;
-    std::ptrdiff_t receive(std::span<char> buffer) override;
-    const std::string& lastError() const override { return m_error; }
+    NetResult<std::monostate> sendAll(std::string_view bytes) override;
+    NetResult<std::size_t> receive(std::span<char> buffer) override;
 
     // One send() call: bytes written or -1 with errno set (for the TLS layer's transport).
     std::ptrdiff_t sendSome(const void* data, std::size_t size);
@@ -69,10 +70,8 @@ public:
 
 private:
     explicit TcpSocket(int fd) : m_fd(fd) {}
-    void noteError(int err);
 
     int m_fd = -1;
-    std::string m_error;
 };
 
 }  // namespace kalder::shell

@@ -125,34 +125,35 @@ NetResult<std::unique_ptr<TlsStream>> TlsStream::start(TcpSocket& socket, const 
     return std::unique_ptr<TlsStream>(new TlsStream(std::move(st)));
 }
 
-bool TlsStream::sendAll(std::string_view bytes) {
+namespace {
+
+// The session is unusable after a failed record: it is marked closed, so no close notify
+// goes out over it.
+NetError recordError(TlsStream::State& state, ssize_t code) {
+    state.open = false;
+    if (state.timedOut) return {NetErrorCode::TimedOut, {}};
+    return {NetErrorCode::Broken, gnutlsMessage(static_cast<int>(code))};
+}
+
+}  // namespace
+
+NetResult<std::monostate> TlsStream::sendAll(std::string_view bytes) {
     while (!bytes.empty()) {
         const auto n = gnutls_record_send(m_state->session, bytes.data(), bytes.size());
         if (n == GNUTLS_E_INTERRUPTED || (n == GNUTLS_E_AGAIN && !m_state->timedOut)) continue;
-        if (n <= 0) {
-            m_state->open = false;
-            m_error = m_state->timedOut ? std::string("the server did not answer in time")
-                                        : gnutlsMessage(static_cast<int>(n));
-            return false;
-        }
+        if (n <= 0) return recordError(*m_state, n);
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
-    return true;
+    return std::monostate{};
 }
 
-std::ptrdiff_t TlsStream::receive(std::span<char> buffer) {
+NetResult<std::size_t> TlsStream::receive(std::span<char> buffer) {
     for (;;) {
         const auto n = gnutls_record_recv(m_state->session, buffer.data(), buffer.size());
         if (n == GNUTLS_E_INTERRUPTED || (n == GNUTLS_E_AGAIN && !m_state->timedOut)) continue;
-        if (n > 0) return n;
-        if (n == 0) {
-            m_error = "the server closed the connection";
-            return 0;
-        }
-        m_state->open = false;
-        m_error = m_state->timedOut ? std::string("the server did not answer in time")
-                                    : gnutlsMessage(static_cast<int>(n));
-        return -1;
+        if (n > 0) return static_cast<std::size_t>(n);
+        if (n == 0) return NetError{NetErrorCode::Closed, {}};
+        return recordError(*m_state, n);
     }
 }
 

@@ -25,16 +25,14 @@ public:
     TlsStream(const TlsStream&) = delete;
     TlsStream& operator=(const TlsStream&) = delete;
 
-    bool sendAll(std::string_view bytes) override;
-    std::ptrdiff_t receive(std::span<char> buffer) override;
-    const std::string& lastError() const override { return m_error; }
+    NetResult<std::monostate> sendAll(std::string_view bytes) override;
+    NetResult<std::size_t> receive(std::span<char> buffer) override;
 
     struct State;
 
 private:
     explicit TlsStream(std::unique_ptr<State> state);
     std::unique_ptr<State> m_state;
-    std::string m_error;
 };
 
 }  // namespace kalder::shell

@@ -210,7 +210,8 @@ bool MailSession::SendLine(std::string_view text, bool expectReply) {
     if (text.size() >= kMaxLine) return fail("A line of the message is too long.");
     std::string line(text);
     line += "\r\n";
-    if (!m_stream->sendAll(line)) return fail(m_stream->lastError());
+    if (auto sent = m_stream->sendAll(line); !sent)
+        return fail(shell::netErrorMessage(sent.error()));
     return !expectReply || ReadReply();
 }
 
@@ -256,8 +257,8 @@ bool MailSession::ReadReply() {
         }
         const auto n =
             m_stream->receive({buffer, std::min(sizeof buffer, kReplyBuffer - m_pending.size())});
-        if (n <= 0) return fail(m_stream->lastError());
-        m_pending.append(buffer, static_cast<std::size_t>(n));
+        if (!n) return fail(shell::netErrorMessage(n.error()));
+        m_pending.append(buffer, *n);
     }
 }
 
