@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStyle>
@@ -18,6 +19,7 @@
 #include "app/gui/main_window.h"
 #include "app/gui/quit_on_signal.h"
 #include "app/gui/tools/associations/associations_dialog.h"
+#include "app/gui/translations.h"
 #include "kalder_config.h"
 
 namespace {
@@ -87,6 +89,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication app(argc, argv);
+    kalder::gui::installTranslations(QLocale::system());
     kalder::gui::applyDesktopLook();
     QApplication::setApplicationName(QStringLiteral("Kalder"));
     QApplication::setApplicationVersion(QString::fromLatin1(kalder::config::kVersion));
