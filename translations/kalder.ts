@@ -2,6 +2,93 @@
 <!DOCTYPE TS>
 <TS version="2.1" sourcelanguage="en">
 <context>
+    <name>Choices</name>
+    <message>
+        <source>Lanczos</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bicubic</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bilinear</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cosine</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Box</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No compression</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CCITT 1D Huffman</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CCITT Group 3 Facsimile</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CCITT Group 4 Facsimile</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lempel-Ziv &amp; Welch (LZW)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Baseline JPEG</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PackBits</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Deflate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Leave in Place</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Restore Background</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Restore Previous</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 image</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>2 images</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>3 images</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>4 images</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>9 images</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Commands</name>
     <message>
         <source>&amp;Open...</source>
@@ -1544,6 +1631,21 @@
     </message>
 </context>
 <context>
+    <name>Effects</name>
+    <message>
+        <source>Gamma|Values~Red: %i~Green: %i~Blue: %i|Options#Lock the values#Use the viewer&apos;s current gamma</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Negative</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Black-and-white</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>KeyNames</name>
     <message>
         <source>Esc</source>
@@ -1931,9 +2033,67 @@
     </message>
 </context>
 <context>
+    <name>Messages</name>
+    <message>
+        <source>Custom size is larger than the page size. The image area is truncated.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please clear both horizontal and vertical resolution values to use the default values or specifiy both of them explicitly.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printer(s) not found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot save the acquired image.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error acquiring image(s).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The folder cannot be moved/copied to its own sub-folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>Applications</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Startup</name>
+    <message>
+        <source>You have started Kalder for the first time.
+Do you want to review and adjust the options now?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Use the keyboard shortcuts common to desktop programs (Ctrl+O opens a file, Ctrl+Q quits, the arrow keys go to the previous and next file)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>StatusBar</name>
+    <message>
+        <source>Full-Screen</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Windowed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Press F1 for help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No information</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1953,9 +2113,199 @@
     </message>
 </context>
 <context>
+    <name>kalder::gui::AcquireDialog</name>
+    <message>
+        <source>&amp;Preview</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Scan</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Acquire</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Device:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Mode:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Resolution:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>S&amp;ource:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No scanner was found.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scanning ...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Color</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gray</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Line art</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::AddApplicationDialog</name>
+    <message>
+        <source>Add Application</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Browse &amp;shortcut...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Label:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Path:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Executable Files (*);;All Files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::AddFavoriteDialog</name>
+    <message>
+        <source>Add Folder to Favorites</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Folder:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Label:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::AnchorSelector</name>
+    <message>
+        <source>Align: %1 %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::ApplicationsDialog</name>
+    <message>
+        <source>Add/Remove Application Shortcuts</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Add...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>R&amp;emove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move &amp;up</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move &amp;down</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Applications:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The menu holds at most %1 entries. Remove one before adding another.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>kalder::gui::AssociationsChangedDialog</name>
     <message>
         <source>File Associations Changed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Set All</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Choose..</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Do &amp;not Set</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kalder has detected that some file types are not currently associated with it. Please choose which associations should be set.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::AssociationsDialog</name>
+    <message>
+        <source>File Associations</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Extension(s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Invert</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Verify file associations every time on startup</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -2265,6 +2615,26 @@
         <source>The ordered dithering cannot be used with this palette.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>BMP Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>TGA Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[original]</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>d</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please specify the output folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kalder::gui::BatchEffectsPage</name>
@@ -2359,6 +2729,10 @@
         <source>Specify the overlay image</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>%1, %2 pt</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kalder::gui::BatchReportDialog</name>
@@ -2368,6 +2742,25 @@
     </message>
     <message>
         <source>%1 converted (%2 with damage), %3 failed, %4 skipped</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::BrowseShortcutDialog</name>
+    <message>
+        <source>Browse Shortcut</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Desktop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>You have selected nothing or an item that cannot be executed.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -2410,6 +2803,34 @@
     </message>
     <message>
         <source>Color Profiles (*.icm *.icc);;All Files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Use the slider to adjust the color of the inner square so that its color is closest to the border color emulated with linear pattern.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Use the slider to adjust the colors so that the bright and dark areas of the square are approximately equal.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Red</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Green</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blue</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Additional gamma</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Current value: %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -2480,6 +2901,99 @@
     </message>
     <message>
         <source>&amp;Move Files</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::CustomSizeDialog</name>
+    <message>
+        <source>Custom size</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Inches</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Millimeters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Original size</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Width:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Height:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::CustomizeToolbarDialog</name>
+    <message>
+        <source>Customize Toolbar</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Available Buttons:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Toolbar Buttons:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Add -&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add &amp;Separator</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;- &amp;Remove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move &amp;Up</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move &amp;Down</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>R&amp;eset</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::DeleteFavoritesDialog</name>
+    <message>
+        <source>Delete Folders from Favorites</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Label</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Do you want to remove &quot;%1&quot; from Favorites?</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -2584,6 +3098,84 @@
         <source>File is read-only:</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Top, left side (1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Top, right side (2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bottom, right side (3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bottom, left side (4)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Left side, top (5)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Right side, top (6)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Right side, bottom (7)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Left side, bottom (8)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::FileCommands</name>
+    <message>
+        <source>Rename</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enter new file name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File already exists:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::FileExistsDialog</name>
+    <message>
+        <source>&amp;Overwrite</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>O&amp;verwrite all</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Skip</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Skip &amp;All</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Rename...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kalder::gui::FileFilterDialog</name>
@@ -2593,6 +3185,22 @@
     </message>
     <message>
         <source>Filter string (separate filters with space, insert | before exclusion filters):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Default (all supported files)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;JPEG Files Only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;All Files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Custom</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -2610,11 +3218,35 @@
         <source>Find</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Match &amp;case</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Match whole &amp;words only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Search &amp;descriptions</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Search names+&amp;extensions</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kalder::gui::FolderTreePane</name>
     <message>
         <source>Folders</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot create the folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Do you want to move the folder %1 to the Trash?</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -2732,6 +3364,85 @@
         <source>The file was written to %1.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Optimized</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Web-safe</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Back-and-white</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Standard VGA</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Windows System</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ordered</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Floyd-Steinberg</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Jarvis</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stucki</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;First</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;&lt; &amp;Previous</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Next &gt;&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Last</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Do you want to set delay value to %1!i! for all frames?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Do you want to set disposal method to &quot;%1!s!&quot; for all frames?</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::GifOptionsDialog</name>
+    <message>
+        <source>GIF Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Interlaced</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Transparency...</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kalder::gui::HelpWindow</name>
@@ -2764,6 +3475,166 @@
     </message>
     <message>
         <source>The file was written to %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Icon/Cursor Compiler</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Source images:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pages:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Images</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Masks</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Output file:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Compile</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Play Animation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delay: %1
+Hot Spot: %2,%3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stop Animation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Icons (*.ico)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cursors (*.cur)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Animated Cursors (*.ani)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Loading image files ...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Invert</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Add Page(s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>De&amp;lete Page(s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move Page(s) &amp;Up</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move Page(s) &amp;Down</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Set Transparent C&amp;olor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Set Transparent &amp;Image</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Set D&amp;elay</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Set Hot &amp;Spot</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add Standard Si&amp;zes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A&amp;nimate</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::JpegOptionsDialog</name>
+    <message>
+        <source>JPEG Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quality:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Smoothing:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>High quality(4:4:4)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Middle quality (4:3:3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Low quality (4:2:2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sampling factor:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Progressive</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gray-scale</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy Exif information</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -2823,6 +3694,87 @@
     </message>
     <message>
         <source>The file &quot;%1&quot; already exists. Do You want to overwrite it?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotate &amp;90 deg. counterclockwise</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rotate 90 deg. &amp;clockwise</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>T&amp;urn upside-down</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Flip (mirror) h&amp;orizontally</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Flip (mirror) &amp;vertically</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tra&amp;nspose (mirror across the top-left to bottom-right diagonal)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tran&amp;sverse (mirror across the top-right to bottom-left diagonal)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Turn as the &amp;Exif orientation says</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::LocateCompanionDialog</name>
+    <message>
+        <source>Locate Lumidrex</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Find automatically</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Specify the path manually</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Visit Site</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lumidrex Executable (Lumid.exe lumid);;All Files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Can&apos;t find Lumidrex.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lumidrex is a separate program for cleaning up images: it removes noise, scratches and red eyes, and sharpens scans. Kalder hands it the current image once it knows where Lumidrex is installed.
+
+Let Kalder search your disks for it, show it the program file yourself, or get Lumidrex from its site.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The Lumidrex&apos;s executable file is invalid.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -3116,6 +4068,151 @@
     </message>
 </context>
 <context>
+    <name>kalder::gui::PaletteDialog</name>
+    <message>
+        <source>Color %1 (%2h): %3, %4, %5 (#%6%7%8)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Transparent color: none</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Transparent color: %1 (%2h)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 - palette</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::PngOptionsDialog</name>
+    <message>
+        <source>PNG Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Transparency...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gamma correction:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Interlaced</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Additional Comments</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keywords:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Text:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[default]</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::PrintDialog</name>
+    <message>
+        <source>P&amp;roperties...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Custom size...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Zoom to maximize</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Identical values</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Where:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Layout:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copies:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Resampling:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Horizontal resolution:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vertical resolution:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Print</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The printer &quot;%1&quot; is not available.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The print job could not be started on &quot;%1&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The printer refused a new page.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The print job could not be finished.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>d</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[default]</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>page %1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>kalder::gui::ProgressDialog</name>
     <message>
         <source>Image:</source>
@@ -3132,11 +4229,71 @@
         <source>Meaning</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Image Properties</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tag</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Copy Report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Palette...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Describe Image..</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kalder::gui::PsdDecompilerDialog</name>
     <message>
         <source>Output folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>BMP (alpha as separate file)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PNG (alpha as transparency)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Expand/crop layers to image size</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Output folder:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Decompile</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PSD Decompiler</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -3152,6 +4309,13 @@
     </message>
 </context>
 <context>
+    <name>kalder::gui::RleOptionsDialog</name>
+    <message>
+        <source>RLE-compressed</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>kalder::gui::SelectSourceDialog</name>
     <message>
         <source>No scanner was found. Check that it is connected and switched on; scanners on the network or from some makers need their SANE backend set up first (see the files in /etc/sane.d).</source>
@@ -3159,6 +4323,71 @@
     </message>
     <message>
         <source>Scanners</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select Source</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::SetDelayDialog</name>
+    <message>
+        <source>Set Delay</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delay value:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::SetHotSpotDialog</name>
+    <message>
+        <source>Set Hot Spot</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>X:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Y:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::SlideShowDialog</name>
+    <message>
+        <source>Adjust Slide Show</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delay</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sequence</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Forward</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Backward</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Repeat</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 seconds</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -3282,11 +4511,65 @@
         <source>%1, %2</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Delete %1 for good? This cannot be undone.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A file name cannot contain &quot;/&quot; or be &quot;.&quot; or &quot;..&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::TiffOptionsDialog</name>
+    <message>
+        <source>TIFF Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Compression:</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kalder::gui::Toolbar</name>
     <message>
         <source>%1 (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kalder::gui::TransparencyOptionsDialog</name>
+    <message>
+        <source>Transparency Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Retain original transparency</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>R&amp;emove any transparency</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Use RGB to specify the transparent color</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>U&amp;se the transparent palette index</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Choose Color...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Palette index:</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -1,16 +1,13 @@
-// The texts of this layer's tables that the GUI shows are marked for lupdate, which collects them
-// into the translation template. The layer stays free of Qt: without Qt the marker is the text
-// itself. Texts the GUI shows as they are get looked up there under the same context; texts this
-// layer assembles (command paths, toolbar labels, key names) go through the lookup the GUI
-// installs, which leaves them in English until it does.
+// The texts of this layer's tables that the GUI shows are marked for lupdate (see
+// base/translatable.h). Texts the GUI shows as they are get looked up there under the same
+// context; texts this layer assembles (command paths, toolbar labels, key names) go through the
+// lookup the GUI installs, which leaves them in English until it does.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#ifndef QT_TRANSLATE_NOOP
-#define QT_TRANSLATE_NOOP(scope, x) x
-#endif
+#include "base/translatable.h"
 
 namespace kalder::app {
 
@@ -18,6 +15,15 @@ namespace kalder::app {
 inline constexpr char kCommandsContext[] = "Commands";
 inline constexpr char kDialogHelpContext[] = "DialogHelp";
 inline constexpr char kKeyNamesContext[] = "KeyNames";
+inline constexpr char kStatusBarContext[] = "StatusBar";
+// The names the engines below give their choices (layouts, methods, compressions).
+inline constexpr char kChoicesContext[] = "Choices";
+// The batch convertor's effect descriptions, translated whole before they are taken apart.
+inline constexpr char kEffectsContext[] = "Effects";
+// Messages the layers below hand up as they are.
+inline constexpr char kMessagesContext[] = "Messages";
+// The questions asked at start-up.
+inline constexpr char kStartupContext[] = "Startup";
 
 // Answers the user's-language form of a marked `text` of `context`.
 using TextLookup = std::string (*)(const char* context, std::string_view text);

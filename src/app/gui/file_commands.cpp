@@ -194,8 +194,8 @@ void FileCommands::renameFile() {
     }
     bool ok = false;
     const QString name = QInputDialog::getText(
-        &m_window, QStringLiteral("Rename"), QStringLiteral("Enter new file name:"),
-        QLineEdit::Normal, shell::toQString(m_window.currentEntry()->name()), &ok);
+        &m_window, tr("Rename"), tr("Enter new file name:"), QLineEdit::Normal,
+        shell::toQString(m_window.currentEntry()->name()), &ok);
     if (ok) files->renameEntry(m_window.currentEntry(), name.trimmed());
 }
 
@@ -204,10 +204,9 @@ void FileCommands::openFile() {
     const QString folder = shell::toQString(m_window.images().folder().empty()
                                                 ? fs::path(m_window.settings().lastFolder)
                                                 : m_window.images().folder());
-    const QString chosen =
-        m_window.chooseFileToOpen
-            ? m_window.chooseFileToOpen(filter, folder)
-            : QFileDialog::getOpenFileName(&m_window, QStringLiteral("Open"), folder, filter);
+    const QString chosen = m_window.chooseFileToOpen ? m_window.chooseFileToOpen(filter, folder)
+                                                     : QFileDialog::getOpenFileName(
+                                                           &m_window, tr("Open"), folder, filter);
     if (chosen.isEmpty()) return;
     // From now on the file's whole folder is listed, as after a start on a file.
     m_window.settings().commandLineFile.clear();
@@ -231,7 +230,7 @@ void FileCommands::copyMove() {
         if (forAll) return *forAll;
         QApplication::restoreOverrideCursor();
         const FileExistsDialog::Answer answer = FileExistsDialog::ask(
-            &m_window, QStringLiteral("File already exists:"), shell::toQString(target), false);
+            &m_window, tr("File already exists:"), shell::toQString(target), false);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         switch (answer.choice) {
             case FileExistsDialog::OverwriteAll:

@@ -15,6 +15,7 @@
 #include "app/core/settings.h"
 #include "app/core/shortcuts.h"
 #include "app/core/startup.h"
+#include "app/core/translatable.h"
 #include "app/gui/icons.h"
 #include "app/gui/main_window.h"
 #include "app/gui/quit_on_signal.h"
@@ -47,16 +48,14 @@ class QtStartupUi final : public kalder::app::StartupUi {
 public:
     explicit QtStartupUi(kalder::gui::MainWindow* owner) : m_owner(owner) {}
     bool askYesNo(std::string_view caption, std::string_view text) override {
-        return QMessageBox::question(m_owner, QString::fromUtf8(caption.data(), caption.size()),
-                                     QString::fromUtf8(text.data(), text.size()),
+        return QMessageBox::question(m_owner, startupText(caption), startupText(text),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     }
     bool askWithChoice(std::string_view caption, std::string_view text, std::string_view choice,
                        bool& chosen) override {
-        QMessageBox box(QMessageBox::Question, QString::fromUtf8(caption.data(), caption.size()),
-                        QString::fromUtf8(text.data(), text.size()),
+        QMessageBox box(QMessageBox::Question, startupText(caption), startupText(text),
                         QMessageBox::Yes | QMessageBox::No, m_owner);
-        auto* check = new QCheckBox(QString::fromUtf8(choice.data(), choice.size()));
+        auto* check = new QCheckBox(startupText(choice));
         check->setAccessibleName(check->text());
         box.setCheckBox(check);
         const bool yes = box.exec() == QMessageBox::Yes;
@@ -77,6 +76,10 @@ public:
     }
 
 private:
+    static QString startupText(std::string_view text) {
+        return kalder::gui::coreText(kalder::app::kStartupContext, text);
+    }
+
     kalder::gui::MainWindow* m_owner;
 };
 

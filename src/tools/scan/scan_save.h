@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/translatable.h"
 #include "image/result.h"
 #include "shell/scanner.h"
 
@@ -15,8 +16,10 @@ namespace kalder::tools {
 inline constexpr char kScanSaveFilter[] =
     "Windows Bitmap (*.bmp)|*.bmp|JPEG Image (*.jpg)|*.jpg|PNG Image (*.png)|*.png|"
     "TGA (Truevision Targa Image) (*.tga)|*.tga|TIFF Image (*.tif)|*.tif||";
-inline constexpr char kScanCannotSave[] = "Cannot save the acquired image.";
-inline constexpr char kScanErrorAcquiring[] = "Error acquiring image(s).";
+inline constexpr char kScanCannotSave[] =
+    QT_TRANSLATE_NOOP("Messages", "Cannot save the acquired image.");
+inline constexpr char kScanErrorAcquiring[] =
+    QT_TRANSLATE_NOOP("Messages", "Error acquiring image(s).");
 
 // The file types an acquired image can be saved as, numbered as in the Save dialog's filter.
 enum class ScanSaveType : std::int32_t { Bmp = 1, Jpeg = 2, Png = 3, Tga = 4, Tiff = 5 };

@@ -120,7 +120,7 @@ void AnchorSelector::setAnchor(std::int32_t horizontal, std::int32_t vertical) {
 QString AnchorSelector::caption() const {
     static const std::array<const char*, 3> rows = {"top", "middle", "bottom"};
     static const std::array<const char*, 3> columns = {"left", "center", "right"};
-    return QStringLiteral("Align: %1 %2")
+    return tr("Align: %1 %2")
         .arg(QLatin1String(rows[std::size_t(m_vertical)]),
              QLatin1String(columns[std::size_t(m_horizontal)]));
 }
@@ -380,9 +380,8 @@ void BatchOverlayPage::chooseFont() {
 
 void BatchOverlayPage::showFont() {
     const tools::OverlayFont& f = m_settings.font;
-    m_fontName->setText(QStringLiteral("%1, %2 pt")
-                            .arg(QString::fromStdString(f.family))
-                            .arg(f.pointSize, 0, 'g', 4));
+    m_fontName->setText(
+        tr("%1, %2 pt").arg(QString::fromStdString(f.family)).arg(f.pointSize, 0, 'g', 4));
     m_text->setFont(m_previewFont->isChecked() ? qtFontFrom(f) : font());
 }
 

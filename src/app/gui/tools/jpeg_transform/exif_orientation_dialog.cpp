@@ -26,8 +26,14 @@ constexpr int kTemplate = 352;
 int g_lastValue = 1;
 
 const char* const kValueTexts[8] = {
-    "Top, left side (1)", "Top, right side (2)", "Bottom, right side (3)", "Bottom, left side (4)",
-    "Left side, top (5)", "Right side, top (6)", "Right side, bottom (7)", "Left side, bottom (8)",
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Top, left side (1)"),
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Top, right side (2)"),
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Bottom, right side (3)"),
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Bottom, left side (4)"),
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Left side, top (5)"),
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Right side, top (6)"),
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Right side, bottom (7)"),
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Left side, bottom (8)"),
 };
 
 // An upright scene whose top, bottom, left and right cannot be confused: sky over ground, the
