@@ -2058,6 +2058,10 @@
         <source>The folder cannot be moved/copied to its own sub-folder.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Invalid destination folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -4083,6 +4087,10 @@ Let Kalder search your disks for it, show it the program file yourself, or get L
     </message>
     <message>
         <source>%1 - palette</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OK</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

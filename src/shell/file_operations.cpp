@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "base/translatable.h"
+
 namespace kalder::shell {
 namespace fs = std::filesystem;
 namespace {
@@ -55,12 +57,13 @@ void FileOperations::journal(Kind kind, std::vector<Item> items) {
 std::string FileOperations::checkDestination(const std::vector<fs::path>& sources,
                                              const fs::path& folder) {
     if (folder.empty() || !isDirectory(folder) || ::access(folder.c_str(), X_OK) != 0)
-        return "Invalid destination folder.";
+        return QT_TRANSLATE_NOOP("Messages", "Invalid destination folder.");
     const fs::path dest = canonicalOrSelf(folder);
     for (const fs::path& source : sources) {
         if (!isDirectory(source)) continue;
         if (isSameOrInside(canonicalOrSelf(source), dest))
-            return "The folder cannot be moved/copied to its own sub-folder.";
+            return QT_TRANSLATE_NOOP("Messages",
+                                     "The folder cannot be moved/copied to its own sub-folder.");
     }
     return {};
 }

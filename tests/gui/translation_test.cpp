@@ -69,11 +69,10 @@ using namespace kalder;
 
 namespace {
 
-// Texts that are data rather than words of ours: file names and paths, format names and key
-// letters, which read the same in every language.
+// Texts that are data rather than words of ours: file names and paths, key names that read the
+// same in every language, and the program's name.
 bool isData(const QString& text) {
-    static const QRegularExpression data(
-        QStringLiteral("^(\\S*[/.]\\S*|[A-Z0-9]{1,5}( \\(\\*\\.\\w+\\))?|Kalder)$"));
+    static const QRegularExpression data(QStringLiteral("^(\\S*[/.]\\S*|[A-Z]|F[0-9]+|Kalder)$"));
     return data.match(text).hasMatch();
 }
 

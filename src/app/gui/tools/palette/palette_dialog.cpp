@@ -83,7 +83,7 @@ PaletteDialog::PaletteDialog(const QString& fileName, const image::ImagePage& pa
     layout->addWidget(m_color);
     layout->addWidget(m_transparent);
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons);
     connect(m_grid, &PaletteGridWidget::selectionChanged, this, &PaletteDialog::updateTexts);
