@@ -1646,6 +1646,37 @@
     </message>
 </context>
 <context>
+    <name>Filters</name>
+    <message>
+        <source>All supported image files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All files (*.*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Windows Bitmap (*.bmp)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>JPEG Image (*.jpg)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PNG Image (*.png)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>TGA (Truevision Targa Image) (*.tga)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>TIFF Image (*.tif)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>KeyNames</name>
     <message>
         <source>Esc</source>

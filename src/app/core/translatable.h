@@ -24,6 +24,8 @@ inline constexpr char kEffectsContext[] = "Effects";
 inline constexpr char kMessagesContext[] = "Messages";
 // The questions asked at start-up.
 inline constexpr char kStartupContext[] = "Startup";
+// The names in the file dialogs' filter lists.
+inline constexpr char kFiltersContext[] = "Filters";
 
 // Answers the user's-language form of a marked `text` of `context`.
 using TextLookup = std::string (*)(const char* context, std::string_view text);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "app/core/translatable.h"
 #include "app/gui/dialogs/copy_move_dialog.h"
 #include "app/gui/dialogs/describe_image_dialog.h"
 #include "app/gui/dialogs/file_exists_dialog.h"
@@ -21,6 +22,7 @@
 #include "app/gui/properties_panel.h"
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/tools/tool_context.h"
+#include "app/gui/translations.h"
 #include "app/gui/viewing_area.h"
 #include "image/format_table.h"
 #include "shell/file_operations.h"
@@ -60,7 +62,7 @@ QString fileDialogFilter() {
         QString::fromUtf8(table.data(), static_cast<qsizetype>(table.size())).split('|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size() && !parts[i].isEmpty(); i += 2) {
-        QString name = parts[i];
+        QString name = coreText(app::kFiltersContext, parts[i].toStdString());
         const qsizetype open = name.lastIndexOf(QStringLiteral(" ("));
         if (open > 0 && name.endsWith(')')) name.truncate(open);
         QString patterns = parts[i + 1];

@@ -14,8 +14,10 @@
 namespace kalder::tools {
 
 inline constexpr char kScanSaveFilter[] =
-    "Windows Bitmap (*.bmp)|*.bmp|JPEG Image (*.jpg)|*.jpg|PNG Image (*.png)|*.png|"
-    "TGA (Truevision Targa Image) (*.tga)|*.tga|TIFF Image (*.tif)|*.tif||";
+    QT_TRANSLATE_NOOP("Filters", "Windows Bitmap (*.bmp)") "|*.bmp|" QT_TRANSLATE_NOOP(
+        "Filters", "JPEG Image (*.jpg)") "|*.jpg|" QT_TRANSLATE_NOOP("Filters", "PNG Image (*.png)")
+        "|*.png|" QT_TRANSLATE_NOOP("Filters", "TGA (Truevision Targa Image) (*.tga)") "|*.tga|"
+            QT_TRANSLATE_NOOP("Filters", "TIFF Image (*.tif)") "|*.tif||";
 inline constexpr char kScanCannotSave[] =
     QT_TRANSLATE_NOOP("Messages", "Cannot save the acquired image.");
 inline constexpr char kScanErrorAcquiring[] =

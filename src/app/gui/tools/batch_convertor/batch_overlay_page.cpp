@@ -22,6 +22,8 @@
 #include <algorithm>
 #include <array>
 
+#include "app/core/translatable.h"
+#include "app/gui/translations.h"
 #include "image/format_table.h"
 #include "shell/qt/qt_path.h"
 
@@ -65,7 +67,7 @@ QString qtFileFilter(std::string_view filter) {
         QString::fromUtf8(filter.data(), qsizetype(filter.size())).split(QLatin1Char('|'));
     QStringList out;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString name = parts[i].trimmed();
+        QString name = coreText(app::kFiltersContext, parts[i].toStdString()).trimmed();
         if (name.isEmpty()) break;
         // The name may already show its pattern ("All files (*.*)").
         if (name.endsWith(QLatin1Char(')')) && name.contains(QLatin1Char('(')))

@@ -41,7 +41,7 @@ QStringList saveFilters() {
     const QStringList parts = QString::fromUtf8(tools::kScanSaveFilter).split('|');
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2)
-        if (!parts[i].isEmpty()) filters << parts[i];
+        if (!parts[i].isEmpty()) filters << coreText(app::kFiltersContext, parts[i].toStdString());
     return filters;
 }
 
