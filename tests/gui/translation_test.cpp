@@ -7,10 +7,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -22,6 +25,7 @@
 
 #include "app/core/settings.h"
 #include "app/core/shortcuts.h"
+#include "app/core/translatable.h"
 #include "app/gui/customize_toolbar_dialog.h"
 #include "app/gui/dialogs/copy_move_dialog.h"
 #include "app/gui/dialogs/describe_image_dialog.h"
@@ -150,6 +154,21 @@ protected:
             << name << ":\n  " << walker.unmarked.join(QStringLiteral("\n  ")).toStdString();
     }
 };
+
+// The program finds a language's catalogue beside itself, as in the build tree.
+TEST(Translations, CatalogueOfTheLanguageIsFoundBesideTheProgram) {
+    const QDir dir(QCoreApplication::applicationDirPath() + QStringLiteral("/translations"));
+    ASSERT_TRUE(dir.mkpath(QStringLiteral(".")));
+    const QString catalogue = dir.filePath(QStringLiteral("kalder_de.qm"));
+    QFile::remove(catalogue);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KALDER_PSEUDO_QM), catalogue));
+    gui::installTranslations(QLocale(QLocale::German, QLocale::Germany));
+    QFile::remove(catalogue);
+    EXPECT_EQ(QCoreApplication::translate("Commands", "&Open..."),
+              QStringLiteral("\u27E6&Open...\u27E7"));
+    // Texts app/core puts together go through it too.
+    EXPECT_EQ(app::translatedText(app::kKeyNamesContext, "Space"), "\u27E6Space\u27E7");
+}
 
 TEST_F(Translated, MainWindowMenusAndToolbar) {
     gui::MainWindow window;
