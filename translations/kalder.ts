@@ -2093,6 +2093,14 @@
         <source>Invalid destination folder.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Can&apos;t find valid Exif Orientation tag in the file:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Can&apos;t modify the file:</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

@@ -12,7 +12,9 @@
 #include <QTransform>
 #include <QVBoxLayout>
 
+#include "app/core/translatable.h"
 #include "app/gui/dialogs/dialog_buttons.h"
+#include "app/gui/translations.h"
 #include "shell/qt/qt_path.h"
 #include "tools/jpeg_transform/exif_orientation.h"
 
@@ -153,7 +155,8 @@ void ExifOrientationDialog::apply() {
         const QString path = shell::toQString(file);
         if (!tools::readOrientationTag(file)) {
             QApplication::restoreOverrideCursor();
-            reportError(tr(tools::kNoOrientationTagMessage) + QLatin1Char('\n') + path);
+            reportError(coreText(app::kMessagesContext, tools::kNoOrientationTagMessage) +
+                        QLatin1Char('\n') + path);
             QApplication::setOverrideCursor(Qt::WaitCursor);
             continue;
         }
@@ -174,7 +177,8 @@ void ExifOrientationDialog::apply() {
             ++m_written;
         } else {
             QApplication::restoreOverrideCursor();
-            reportError(tr(tools::kCannotModifyMessage) + QLatin1Char('\n') + path);
+            reportError(coreText(app::kMessagesContext, tools::kCannotModifyMessage) +
+                        QLatin1Char('\n') + path);
             QApplication::setOverrideCursor(Qt::WaitCursor);
         }
     }
