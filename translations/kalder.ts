@@ -2101,6 +2101,127 @@
         <source>Can&apos;t modify the file:</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Reading ...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Resampling ...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Converting ...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Writing ...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Can&apos;t access file:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Can&apos;t read image:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to write file:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The resampled image is too large:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The current palette type is not supported by the output format.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File is to be modified:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File is read-only:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot load the overlay image.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>At least two images must be selected to use this tool.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Loading image files ...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to load the image files.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reading frames ...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Processing ...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The output file already exists. Do you want to overwrite it?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot read file (frame):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot write the output file:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Some of the frames use transparency. Applying separate palettes to such frames may cause the file to be shown improperly. Do you really want to apply?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Do you want to set new mask for image(s)?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to load the images.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Do you want to remove page(s) from the list?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>You have not selected pages to apply the mask to.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>You must select only one mask image.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Only single-frame black-and-white or grayscale files can be used as masks.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Warning! Some of the pages have no black color in their palettes!
+This may cause the file to be shown improperly.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to write the output file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File already exists:</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabBar>
@@ -62,11 +63,14 @@
 #include "app/gui/tools/print/print_dialog.h"
 #include "app/gui/tools/psd_decompiler/psd_decompiler_dialog.h"
 #include "app/gui/tools/scan/scan_dialogs.h"
+#include "app/gui/tools/tool_runner.h"
 #include "app/gui/tools/user_lists/user_list_dialogs.h"
 #include "app/gui/translations.h"
+#include "dialog_test_support.h"
 #include "image/image_document.h"
 #include "shell/associations.h"
 #include "support/test_support.h"
+#include "tools/convert/batch_convertor.h"
 #include "tools/recording_tool_host.h"
 
 using namespace kalder;
@@ -180,6 +184,18 @@ TEST_F(Translated, MainWindowMenusAndToolbar) {
         std::unique_ptr<QMenu> menu(window.menus()->buildContextMenu(which, &window));
         expectMarked(menu.get(), "context menu");
     }
+}
+
+// An engine's message: the lines it marks are translated, a file name on its own line is not.
+TEST_F(Translated, EngineMessagesLineByLine) {
+    QString shown;
+    test::ModalHandler<QMessageBox> close([&](QMessageBox* box) {
+        shown = box->text();
+        box->accept();
+    });
+    gui::GuiToolHost host(nullptr);
+    host.warning(QStringLiteral("%1\n/p/a.jpg").arg(tools::kFileReadOnlyPrompt).toStdString());
+    EXPECT_EQ(shown, QStringLiteral("\u27E6File is read-only:\u27E7\n/p/a.jpg"));
 }
 
 TEST_F(Translated, EveryDialog) {
