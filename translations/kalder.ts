@@ -1646,6 +1646,37 @@
     </message>
 </context>
 <context>
+    <name>FileInfo</name>
+    <message>
+        <source>bytes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No information</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>pixels</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>high-color</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>gray-levels</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>colors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>true-color</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Filters</name>
     <message>
         <source>All supported image files</source>

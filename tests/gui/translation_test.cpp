@@ -72,6 +72,7 @@
 #include "support/test_support.h"
 #include "tools/convert/batch_convertor.h"
 #include "tools/recording_tool_host.h"
+#include "view/folder_images.h"
 
 using namespace kalder;
 
@@ -196,6 +197,19 @@ TEST_F(Translated, EngineMessagesLineByLine) {
     gui::GuiToolHost host(nullptr);
     host.warning(QStringLiteral("%1\n/p/a.jpg").arg(tools::kFileReadOnlyPrompt).toStdString());
     EXPECT_EQ(shown, QStringLiteral("\u27E6File is read-only:\u27E7\n/p/a.jpg"));
+}
+
+// The facts the status bar and the browser's tooltips show, put together in the view layer.
+TEST_F(Translated, FileFacts) {
+    image::ImageInfo info;
+    info.width = 640;
+    info.height = 480;
+    info.bitsPerPixel = 8;
+    info.isGray = true;
+    const std::string text = view::fileInformationText(&info, false);
+    for (const char* word :
+         {"\u27E6bytes\u27E7", "640x480 \u27E6pixels\u27E7", "256 \u27E6gray-levels\u27E7"})
+        EXPECT_NE(text.find(word), std::string::npos) << text;
 }
 
 TEST_F(Translated, EveryDialog) {

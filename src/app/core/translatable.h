@@ -1,17 +1,11 @@
-// The texts of this layer's tables that the GUI shows are marked for lupdate (see
-// base/translatable.h). Texts the GUI shows as they are get looked up there under the same
-// context; texts this layer assembles (command paths, toolbar labels, key names) go through the
-// lookup the GUI installs, which leaves them in English until it does.
+// The contexts under which the layers below the GUI mark their texts (see base/translatable.h),
+// and under which the GUI looks them up.
 #pragma once
-
-#include <string>
-#include <string_view>
 
 #include "base/translatable.h"
 
 namespace kalder::app {
 
-// The contexts of the marked texts.
 inline constexpr char kCommandsContext[] = "Commands";
 inline constexpr char kDialogHelpContext[] = "DialogHelp";
 inline constexpr char kKeyNamesContext[] = "KeyNames";
@@ -26,10 +20,9 @@ inline constexpr char kMessagesContext[] = "Messages";
 inline constexpr char kStartupContext[] = "Startup";
 // The names in the file dialogs' filter lists.
 inline constexpr char kFiltersContext[] = "Filters";
+// The file facts the status bar and the browser's tooltips show.
+inline constexpr char kFileInfoContext[] = "FileInfo";
 
-// Answers the user's-language form of a marked `text` of `context`.
-using TextLookup = std::string (*)(const char* context, std::string_view text);
-void setTextLookup(TextLookup lookup);
-std::string translatedText(const char* context, std::string_view text);
+using base::translatedText;
 
 }  // namespace kalder::app

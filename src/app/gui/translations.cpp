@@ -39,7 +39,7 @@ QString coreText(const char* context, std::string_view text) {
     return QCoreApplication::translate(context, source.c_str());
 }
 
-void routeCoreTextsThroughQt() { app::setTextLookup(&lookUp); }
+void routeCoreTextsThroughQt() { base::setTextLookup(&lookUp); }
 
 void installTranslations(const QLocale& locale) {
     routeCoreTextsThroughQt();

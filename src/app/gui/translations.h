@@ -11,7 +11,7 @@ namespace kalder::gui {
 // A marked text of app/core's tables (see app/core/translatable.h) in the user's language.
 QString coreText(const char* context, std::string_view text);
 
-// Lets app/core translate the texts it assembles through the installed catalogues.
+// Lets the layers below translate the texts they put together through the installed catalogues.
 void routeCoreTextsThroughQt();
 
 // Installs Qt's own catalogue and ours for `locale` into the application; a language without

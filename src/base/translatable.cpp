@@ -1,8 +1,8 @@
-#include "app/core/translatable.h"
+#include "base/translatable.h"
 
 #include <atomic>
 
-namespace kalder::app {
+namespace kalder::base {
 
 namespace {
 std::atomic<TextLookup> g_lookup{nullptr};
@@ -15,4 +15,4 @@ std::string translatedText(const char* context, std::string_view text) {
     return lookup && !text.empty() ? lookup(context, text) : std::string(text);
 }
 
-}  // namespace kalder::app
+}  // namespace kalder::base
