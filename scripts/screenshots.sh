@@ -1,8 +1,8 @@
 #!/bin/bash
 # Remakes docs/screenshots/ from samples/ under a private X server: the browser, the details
-# view, and the viewer with its image information line.
-# Usage: scripts/screenshots.sh [BUILD_DIR]   (default build-test; needs Xvfb, openbox, xdotool
-# and ImageMagick's import)
+# view, the viewer with its image information line, and the browser in a dark theme.
+# Usage: scripts/screenshots.sh [BUILD_DIR]   (default build-test; needs Xvfb, openbox, xdotool,
+# ImageMagick's import and adwaita-qt6 for the dark style)
 set -eu
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 KALDER="$(cd "${1:-$ROOT/build-test}" && pwd)/kalder"
@@ -36,7 +36,10 @@ shoot() { import -window root "$OUT/$1.png"; }
 
 # First start: the question is answered No, and the saved settings keep it from coming back.
 run "$ROOT/samples"; xdotool key --clearmodifiers alt+n; sleep 1; quit
-run "$ROOT/samples"; shoot browser
+run "$ROOT/samples"; shoot browser; quit
+# A dark desktop theme, as a GNOME user gets it in Qt programs: every surface we draw follows it.
+run -style Adwaita-Dark "$ROOT/samples"; shoot dark; quit
+run "$ROOT/samples"
 # File > Details View: the fifteenth item that can be chosen.
 xdotool key --clearmodifiers alt+f; sleep 0.5
 xdotool key --delay 50 Down Down Down Down Down Down Down Down Down Down Down Down Down Down Return

@@ -2253,6 +2253,10 @@ This may cause the file to be shown improperly.</source>
         <source>File already exists:</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Cannot create the folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -4107,6 +4111,27 @@ Let Kalder search your disks for it, show it the program file yourself, or get L
     </message>
     <message>
         <source>Viewer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Internal error: %1-%2-25d
+Please send this report to support@kalder.org.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>About Kalder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;Kalder %1&lt;/h3&gt;&lt;p&gt;(%2)&lt;/p&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;p&gt;An image viewer and image-folder browser.&lt;/p&gt;&lt;p&gt;&amp;copy; Brenmoor Software&lt;/p&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot view file: &quot;%1.&quot;</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -300,9 +300,8 @@ const Verb& decodeVerb() {
         "decode",
         "FILE -o OUT [options]",
         "decode as the viewer does and write the result",
-        "OUT's extension (or --format) picks pam, bmp, pcx, tga, gif, jpg, png or tif. GIF output "
-        "is\n"
-        "always reduced to a palette.\n",
+        "OUT's extension (or --format) picks pam, bmp, pcx, tga, gif, jpg, png or tif; without\n"
+        "an extension OUT is PAM. GIF output is always reduced to a palette.\n",
         std::string(
             "  -o, --output OUT   the file to write; - for standard output (needs --format)\n"
             "  --format NAME      pam, bmp, pcx, tga, gif, jpg, png or tif instead of OUT's "

@@ -153,8 +153,9 @@ std::string outputExtension(const std::string& output, const std::string& format
         ext = tools::lowerExtension(output);
     }
     // A file manager's thumbnailer names its output as it likes, often with no extension:
-    // a thumbnail is PNG unless PAM is asked for by name.
-    if (thumbnail && ext.empty() && output != "-") ext = ".png";
+    // a thumbnail is PNG unless PAM is asked for by name. A decode without an extension is
+    // the plain PAM dump (scripts write frames as "frame-N" this way).
+    if (ext.empty() && output != "-") ext = thumbnail ? ".png" : ".pam";
     const bool known =
         ext == ".pam" ||
         (thumbnail ? ext == ".png" : image::createWriterForExtension(ext) != nullptr);

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "base/translatable.h"
-
 namespace kalder::shell {
 namespace fs = std::filesystem;
 namespace {
@@ -54,33 +52,31 @@ void FileOperations::journal(Kind kind, std::vector<Item> items) {
     if (!items.empty()) m_journal.push_back({kind, std::move(items)});
 }
 
-std::string FileOperations::checkDestination(const std::vector<fs::path>& sources,
-                                             const fs::path& folder) {
+FileStatus FileOperations::checkDestination(const std::vector<fs::path>& sources,
+                                            const fs::path& folder) {
     if (folder.empty() || !isDirectory(folder) || ::access(folder.c_str(), X_OK) != 0)
-        return QT_TRANSLATE_NOOP("Messages", "Invalid destination folder.");
+        return FileError{FileErrorCode::InvalidDestination, 0, folder};
     const fs::path dest = canonicalOrSelf(folder);
     for (const fs::path& source : sources) {
         if (!isDirectory(source)) continue;
         if (isSameOrInside(canonicalOrSelf(source), dest))
-            return QT_TRANSLATE_NOOP("Messages",
-                                     "The folder cannot be moved/copied to its own sub-folder.");
+            return FileError{FileErrorCode::IntoOwnSubfolder, 0, source};
     }
-    return {};
+    return std::monostate{};
 }
 
 OperationResult FileOperations::deleteFiles(const std::vector<fs::path>& paths, bool toTrash) {
     OperationResult result;
     std::vector<Item> items;
     for (const fs::path& p : paths) {
-        std::string error;
         if (toTrash) {
-            auto entry = m_trash.moveToTrash(p, error);
+            FileResult<TrashEntry> entry = m_trash.moveToTrash(p);
             if (!entry) {
                 result.ok = false;
-                result.errors.push_back(error);
+                result.errors.push_back(entry.error());
                 continue;
             }
-            items.push_back({p, entry->filesPath(), entry, std::nullopt});
+            items.push_back({p, entry->filesPath(), *entry, std::nullopt});
         } else {
             std::error_code ec;
             if (!pathExists(p))
@@ -89,7 +85,7 @@ OperationResult FileOperations::deleteFiles(const std::vector<fs::path>& paths, 
                 fs::remove_all(p, ec);
             if (ec) {
                 result.ok = false;
-                result.errors.push_back(ec.message() + " " + p.string());
+                result.errors.push_back(fileErrorFrom(ec, p));
                 continue;
             }
         }
@@ -102,9 +98,9 @@ OperationResult FileOperations::deleteFiles(const std::vector<fs::path>& paths, 
 OperationResult FileOperations::transfer(const std::vector<fs::path>& paths, const fs::path& folder,
                                          const ConflictHandler& onConflict, bool move) {
     OperationResult result;
-    if (std::string message = checkDestination(paths, folder); !message.empty()) {
+    if (FileStatus usable = checkDestination(paths, folder); !usable) {
         result.ok = false;
-        result.errors.push_back(message);
+        result.errors.push_back(usable.error());
         return result;
     }
     std::vector<Item> items;
@@ -113,7 +109,7 @@ OperationResult FileOperations::transfer(const std::vector<fs::path>& paths, con
         Item item{source, target, std::nullopt, std::nullopt};
         if (!pathExists(source)) {
             result.ok = false;
-            result.errors.push_back(errnoMessage(ENOENT, source));
+            result.errors.push_back(fileErrorFromErrno(ENOENT, source));
             continue;
         }
         if (pathExists(target)) {
@@ -121,8 +117,7 @@ OperationResult FileOperations::transfer(const std::vector<fs::path>& paths, con
             if (fs::equivalent(source, target, ec)) {
                 if (move) continue;  // already there
                 result.ok = false;
-                result.errors.push_back("The source and destination file names are the same. " +
-                                        source.string());
+                result.errors.push_back(FileError{FileErrorCode::SameFile, 0, source});
                 continue;
             }
             const ConflictChoice choice =
@@ -132,25 +127,20 @@ OperationResult FileOperations::transfer(const std::vector<fs::path>& paths, con
                 break;
             }
             if (choice == ConflictChoice::Skip) continue;
-            std::string error;
-            item.replaced = m_trash.moveToTrash(target, error);
-            if (!item.replaced) {
+            FileResult<TrashEntry> replaced = m_trash.moveToTrash(target);
+            if (!replaced) {
                 // Without a safe place for the old file the new one does not go there.
                 result.ok = false;
-                result.errors.push_back(error);
+                result.errors.push_back(replaced.error());
                 continue;
             }
+            item.replaced = std::move(*replaced);
         }
-        std::string error;
-        const bool done =
-            move ? moveNoReplace(source, target, error) : copyTree(source, target, error);
+        const FileStatus done = move ? moveNoReplace(source, target) : copyTree(source, target);
         if (!done) {
             result.ok = false;
-            result.errors.push_back(error);
-            if (item.replaced) {
-                std::string ignored;
-                m_trash.restore(*item.replaced, ignored);
-            }
+            result.errors.push_back(done.error());
+            if (item.replaced) (void)m_trash.restore(*item.replaced);
             continue;
         }
         result.done.push_back(source);
@@ -175,13 +165,13 @@ OperationResult FileOperations::rename(const fs::path& from, const std::string& 
     const fs::path to = from.parent_path() / newName;
     if (!isValidFileName(newName)) {
         result.ok = false;
-        result.errors.push_back(errnoMessage(EINVAL, to));
+        result.errors.push_back(FileError{FileErrorCode::InvalidName, EINVAL, to});
         return result;
     }
     if (to == from) return result;
-    if (!renameNoReplace(from, to)) {
+    if (FileStatus renamed = renameNoReplace(from, to); !renamed) {
         result.ok = false;
-        result.errors.push_back(errnoMessage(errno, errno == EEXIST ? to : from));
+        result.errors.push_back(renamed.error());
         return result;
     }
     result.done.push_back(from);
@@ -189,8 +179,7 @@ OperationResult FileOperations::rename(const fs::path& from, const std::string& 
     return result;
 }
 
-std::optional<fs::path> FileOperations::newFolder(const fs::path& parent, std::string& error,
-                                                  std::time_t now) {
+FileResult<fs::path> FileOperations::newFolder(const fs::path& parent, std::time_t now) {
     std::vector<std::string> names{"New Folder"};
     for (int i = 2; i <= 5; ++i) names.push_back("New Folder " + std::to_string(i));
     std::tm local{};
@@ -205,37 +194,28 @@ std::optional<fs::path> FileOperations::newFolder(const fs::path& parent, std::s
             return p;
         }
     }
-    error = "Cannot create the folder.";
-    return std::nullopt;
+    return FileError{FileErrorCode::CannotCreateFolder, errno, parent};
 }
 
-bool FileOperations::undoItem(Kind kind, const Item& item, std::string& error) {
+FileStatus FileOperations::undoItem(Kind kind, const Item& item) {
     switch (kind) {
         case Kind::Trashed:
-            return m_trash.restore(*item.trashed, error);
-        case Kind::Copied: {
+            return m_trash.restore(*item.trashed);
+        case Kind::Copied:
             // The copy goes to the trash rather than away for good.
-            if (!m_trash.moveToTrash(item.to, error)) return false;
+            KALDER_TRY(m_trash.moveToTrash(item.to));
             break;
-        }
         case Kind::Moved:
-            if (!moveNoReplace(item.to, item.from, error)) return false;
+            KALDER_TRY(moveNoReplace(item.to, item.from));
             break;
         case Kind::Renamed:
-            if (!renameNoReplace(item.to, item.from)) {
-                error = errnoMessage(errno, errno == EEXIST ? item.from : item.to);
-                return false;
-            }
-            return true;
+            return renameNoReplace(item.to, item.from);
         case Kind::CreatedFolder:
-            if (::rmdir(item.to.c_str()) != 0) {
-                error = errnoMessage(errno, item.to);
-                return false;
-            }
-            return true;
+            if (::rmdir(item.to.c_str()) != 0) return fileErrorFromErrno(errno, item.to);
+            return std::monostate{};
     }
-    if (item.replaced && !m_trash.restore(*item.replaced, error)) return false;
-    return true;
+    if (item.replaced) return m_trash.restore(*item.replaced);
+    return std::monostate{};
 }
 
 OperationResult FileOperations::undo() {
@@ -245,13 +225,13 @@ OperationResult FileOperations::undo() {
     std::vector<Item> left;
     // Reverse order, so items that depend on each other unwind cleanly.
     for (auto it = record.items.rbegin(); it != record.items.rend(); ++it) {
-        std::string error;
-        if (undoItem(record.kind, *it, error)) {
+        const FileStatus undone = undoItem(record.kind, *it);
+        if (undone) {
             result.done.push_back(it->to);
             continue;
         }
         result.ok = false;
-        result.errors.push_back(error);
+        result.errors.push_back(undone.error());
         left.insert(left.begin(), *it);
     }
     if (left.empty())

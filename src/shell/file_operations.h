@@ -26,7 +26,7 @@ struct OperationResult {
     bool ok = true;        // every item was handled without error
     bool aborted = false;  // the conflict handler cancelled; later items were left alone
     std::vector<std::filesystem::path> done;  // the sources (or, for undo, targets) handled
-    std::vector<std::string> errors;          // "message path"
+    std::vector<FileError> errors;            // fileErrorMessage() gives the text
 };
 
 // The file operations of the browser and the folder tree, with an undo journal. Replaced
@@ -48,13 +48,12 @@ public:
     // Renames a file or folder inside its folder; never replaces an existing one.
     OperationResult rename(const std::filesystem::path& from, const std::string& newName);
     // "New Folder", "New Folder 2".."New Folder 5", then "New Folder" + " %j%H%M%S" of `now`.
-    std::optional<std::filesystem::path> newFolder(const std::filesystem::path& parent,
-                                                   std::string& error,
-                                                   std::time_t now = std::time(nullptr));
+    FileResult<std::filesystem::path> newFolder(const std::filesystem::path& parent,
+                                                std::time_t now = std::time(nullptr));
 
-    // "" when the folder may receive the sources, else the message to show.
-    static std::string checkDestination(const std::vector<std::filesystem::path>& sources,
-                                        const std::filesystem::path& folder);
+    // Whether the folder may receive the sources.
+    static FileStatus checkDestination(const std::vector<std::filesystem::path>& sources,
+                                       const std::filesystem::path& folder);
 
     bool canUndo() const { return !m_journal.empty(); }
     // Reverses the last journalled operation (items that cannot be reversed stay journalled).
@@ -76,7 +75,7 @@ private:
     OperationResult transfer(const std::vector<std::filesystem::path>& paths,
                              const std::filesystem::path& folder, const ConflictHandler& onConflict,
                              bool move);
-    bool undoItem(Kind kind, const Item& item, std::string& error);
+    FileStatus undoItem(Kind kind, const Item& item);
     void journal(Kind kind, std::vector<Item> items);
 
     Trash& m_trash;

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -104,35 +103,27 @@ std::string randomSuffix() {
 
 }  // namespace
 
-std::string errnoMessage(int error, const fs::path& path) {
-    return std::string(std::strerror(error)) + " " + path.string();
-}
-
-bool renameNoReplace(const fs::path& from, const fs::path& to) {
+FileStatus renameNoReplace(const fs::path& from, const fs::path& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
+        return std::monostate{};
+    const auto failed = [&](int e) { return fileErrorFromErrno(e, e == EEXIST ? to : from); };
+    if (errno != EINVAL && errno != ENOSYS) return failed(errno);
     // The file system cannot refuse to replace by itself: check first, then rename.
     struct stat st {};
-    if (lstatOf(to, st)) {
-        errno = EEXIST;
-        return false;
-    }
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    if (lstatOf(to, st)) return failed(EEXIST);
+    if (::rename(from.c_str(), to.c_str()) != 0) return failed(errno);
+    return std::monostate{};
 }
 
-bool copyTree(const fs::path& from, const fs::path& to, std::string& error) {
+FileStatus copyTree(const fs::path& from, const fs::path& to) {
     struct stat st {};
-    if (!lstatOf(from, st)) {
-        error = errnoMessage(errno, from);
-        return false;
-    }
+    if (!lstatOf(from, st)) return fileErrorFromErrno(errno, from);
     std::error_code ec;
     if (S_ISLNK(st.st_mode)) {
         const fs::path target = fs::read_symlink(from, ec);
         if (!ec) fs::create_symlink(target, to, ec);
-        if (ec) error = ec.message() + " " + to.string();
-        return !ec;
+        if (ec) return fileErrorFrom(ec, to);
+        return std::monostate{};
     }
     const fs::path temp =
         to.parent_path() / ("." + to.filename().string() + ".kalder-" + randomSuffix());
@@ -146,32 +137,24 @@ bool copyTree(const fs::path& from, const fs::path& to, std::string& error) {
     if (!ec) {
         fs::permissions(temp, static_cast<fs::perms>(st.st_mode & 07777), ec);
         ec.clear();  // permissions are a nicety; the bytes are what matter
-        if (!renameNoReplace(temp, to)) ec = std::error_code(errno, std::generic_category());
+        const FileStatus placed = renameNoReplace(temp, to);
+        if (placed) return placed;
+        ec = std::error_code(placed.error().sysError, std::generic_category());
     }
-    if (ec) {
-        error = ec.message() + " " + to.string();
-        std::error_code ignored;
-        fs::remove_all(temp, ignored);
-        return false;
-    }
-    return true;
+    std::error_code ignored;
+    fs::remove_all(temp, ignored);
+    return fileErrorFrom(ec, to);
 }
 
-bool moveNoReplace(const fs::path& from, const fs::path& to, std::string& error) {
-    if (renameNoReplace(from, to)) return true;
-    if (errno != EXDEV) {
-        error = errnoMessage(errno, errno == EEXIST ? to : from);
-        return false;
-    }
+FileStatus moveNoReplace(const fs::path& from, const fs::path& to) {
+    FileStatus renamed = renameNoReplace(from, to);
+    if (renamed || renamed.error().code != FileErrorCode::CrossDevice) return renamed;
     // Another device: copy, and delete the source only once the copy is complete.
-    if (!copyTree(from, to, error)) return false;
+    KALDER_TRY(copyTree(from, to));
     std::error_code ec;
     fs::remove_all(from, ec);
-    if (ec) {
-        error = ec.message() + " " + from.string();
-        return false;
-    }
-    return true;
+    if (ec) return fileErrorFrom(ec, from);
+    return std::monostate{};
 }
 
 Trash::Trash() : m_homeTrash(defaultHomeTrash()) {}
@@ -184,12 +167,9 @@ fs::path Trash::defaultHomeTrash() {
     return fs::path(home && *home ? home : "/") / ".local" / "share" / "Trash";
 }
 
-fs::path Trash::trashFor(const fs::path& path, std::string& error) const {
+FileResult<fs::path> Trash::trashFor(const fs::path& path) const {
     struct stat item {};
-    if (!lstatOf(path, item)) {
-        error = errnoMessage(errno, path);
-        return {};
-    }
+    if (!lstatOf(path, item)) return fileErrorFromErrno(errno, path);
     // The home trash's device is that of its nearest existing ancestor.
     fs::path probe = m_homeTrash;
     struct stat home {};
@@ -199,8 +179,7 @@ fs::path Trash::trashFor(const fs::path& path, std::string& error) const {
     }
     if (home.st_dev == item.st_dev) {
         if (ensureTrashLayout(m_homeTrash)) return m_homeTrash;
-        error = "Cannot use the trash folder " + m_homeTrash.string();
-        return {};
+        return FileError{FileErrorCode::TrashUnusable, 0, m_homeTrash};
     }
     const fs::path top = mountTop(absoluteItemPath(path).parent_path(), item.st_dev);
     const std::string uid = std::to_string(::getuid());
@@ -212,8 +191,7 @@ fs::path Trash::trashFor(const fs::path& path, std::string& error) const {
     }
     const fs::path own = top / (".Trash-" + uid);
     if (ensureTrashLayout(own)) return own;
-    error = "No usable trash folder on the device of " + path.string();
-    return {};
+    return FileError{FileErrorCode::NoTrash, 0, path};
 }
 
 std::string Trash::encodePath(std::string_view path) {
@@ -251,10 +229,11 @@ std::string Trash::formatDeletionDate(std::time_t when) {
     return buffer;
 }
 
-std::optional<TrashEntry> Trash::moveToTrash(const fs::path& path, std::string& error) {
+FileResult<TrashEntry> Trash::moveToTrash(const fs::path& path) {
     const fs::path item = absoluteItemPath(path);
-    const fs::path trashDir = trashFor(item, error);
-    if (trashDir.empty()) return std::nullopt;
+    const FileResult<fs::path> found = trashFor(item);
+    if (!found) return found.error();
+    const fs::path& trashDir = *found;
     const fs::path top = topOfTrash(trashDir);
     const std::string recorded = top == "/" ? item.string() : item.lexically_relative(top).string();
 
@@ -272,45 +251,34 @@ std::optional<TrashEntry> Trash::moveToTrash(const fs::path& path, std::string& 
             ::open(entry.infoPath().c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST) continue;
-            error = errnoMessage(errno, entry.infoPath());
-            return std::nullopt;
+            return fileErrorFromErrno(errno, entry.infoPath());
         }
         const bool written = writeAll(fd, info);
         const bool closed = ::close(fd) == 0;
         if (!written || !closed) {
-            error = errnoMessage(errno ? errno : EIO, entry.infoPath());
+            const FileError failed = fileErrorFromErrno(errno ? errno : EIO, entry.infoPath());
             ::unlink(entry.infoPath().c_str());
-            return std::nullopt;
+            return failed;
         }
-        if (renameNoReplace(item, entry.filesPath())) return entry;
-        const int e = errno;
+        const FileStatus moved = renameNoReplace(item, entry.filesPath());
+        if (moved) return entry;
         ::unlink(entry.infoPath().c_str());
-        if (e == EEXIST) continue;  // a leftover in files/ without its info file
-        error = errnoMessage(e, item);
-        return std::nullopt;
+        // A leftover in files/ without its info file.
+        if (moved.error().code == FileErrorCode::Exists) continue;
+        return moved.error();
     }
-    error = "Too many items of this name in the trash " + item.string();
-    return std::nullopt;
+    return FileError{FileErrorCode::TrashCrowded, 0, item};
 }
 
-bool Trash::restore(const TrashEntry& entry, std::string& error, bool* targetExists,
-                    const fs::path* target) {
-    if (targetExists) *targetExists = false;
+FileStatus Trash::restore(const TrashEntry& entry, const fs::path* target) {
     const fs::path to = target ? *target : entry.originalPath;
     struct stat st {};
-    if (lstatOf(to, st)) {
-        if (targetExists) *targetExists = true;
-        error = errnoMessage(EEXIST, to);
-        return false;
-    }
+    if (lstatOf(to, st)) return fileErrorFromErrno(EEXIST, to);
     std::error_code ec;
     fs::create_directories(to.parent_path(), ec);
-    if (!moveNoReplace(entry.filesPath(), to, error)) {
-        if (errno == EEXIST && targetExists) *targetExists = true;
-        return false;
-    }
+    KALDER_TRY(moveNoReplace(entry.filesPath(), to));
     ::unlink(entry.infoPath().c_str());
-    return true;
+    return std::monostate{};
 }
 
 std::optional<TrashEntry> Trash::readInfo(const fs::path& trashDir, const std::string& name) {

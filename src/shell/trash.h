@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shell/file_error.h"
+
 namespace kalder::shell {
 
 // One item in a trash directory (freedesktop.org Trash specification 1.0).
@@ -32,16 +34,15 @@ public:
     const std::filesystem::path& homeTrash() const { return m_homeTrash; }
 
     // Moves the file or folder into the trash. On failure nothing has moved.
-    std::optional<TrashEntry> moveToTrash(const std::filesystem::path& path, std::string& error);
+    FileResult<TrashEntry> moveToTrash(const std::filesystem::path& path);
     // Moves a trashed item back to where it came from (or to `target`) and drops its info
-    // file. A file already at the target is never replaced: the answer is false and
-    // targetExists is set, so the caller can ask and try again with another target.
-    bool restore(const TrashEntry& entry, std::string& error, bool* targetExists = nullptr,
-                 const std::filesystem::path* target = nullptr);
+    // file. A file already at the target is never replaced: the error is then Exists, so the
+    // caller can ask and try again with another target.
+    FileStatus restore(const TrashEntry& entry, const std::filesystem::path* target = nullptr);
     // The items of a trash directory (the home trash by default).
     std::vector<TrashEntry> list(const std::filesystem::path& trashDir = {}) const;
-    // The trash a file on that path goes to; created when missing. Empty when none is usable.
-    std::filesystem::path trashFor(const std::filesystem::path& path, std::string& error) const;
+    // The trash a file on that path goes to; created when missing.
+    FileResult<std::filesystem::path> trashFor(const std::filesystem::path& path) const;
 
     static std::optional<TrashEntry> readInfo(const std::filesystem::path& trashDir,
                                               const std::string& name);
@@ -54,18 +55,14 @@ private:
     std::filesystem::path m_homeTrash;
 };
 
-// rename() that never replaces an existing target. False with errno set (EEXIST when the
-// target is there, EXDEV across devices).
-bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+// rename() that never replaces an existing target. The error names the target when it is
+// there (Exists), else the source (CrossDevice across devices).
+FileStatus renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
 // Copies a file, folder tree or symbolic link to `to`, which must not exist. The copy is made
 // under a temporary name beside the target and renamed into place, so a failure leaves
 // nothing behind.
-bool copyTree(const std::filesystem::path& from, const std::filesystem::path& to,
-              std::string& error);
+FileStatus copyTree(const std::filesystem::path& from, const std::filesystem::path& to);
 // renameNoReplace, falling back to copy and delete across devices.
-bool moveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to,
-                   std::string& error);
-// "message path" from errno.
-std::string errnoMessage(int error, const std::filesystem::path& path);
+FileStatus moveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
 
 }  // namespace kalder::shell

@@ -149,14 +149,15 @@ TEST(CliManners, DashDashAndStandardStreams) {
 
     // Unknown output formats are refused before anything is written.
     for (const std::string& args :
-         {"decode " + q(source) + " -o " + q(dir / "out.xyz"),
-          "decode " + q(source) + " -o " + q(dir / "out"), "decode " + q(source) + " -o -",
+         {"decode " + q(source) + " -o " + q(dir / "out.xyz"), "decode " + q(source) + " -o -",
           "decode " + q(source) + " -o " + q(dir / "out.png") + " --format xyz",
           "thumb " + q(source) + " --size 4 -o " + q(dir / "out.jpg")}) {
         EXPECT_EQ(runCli(dir, args).status, 2) << args;
     }
-    EXPECT_FALSE(fs::exists(dir / "out.xyz") || fs::exists(dir / "out") ||
-                 fs::exists(dir / "out.jpg"));
+    EXPECT_FALSE(fs::exists(dir / "out.xyz") || fs::exists(dir / "out.jpg"));
+    // Without an extension a decode is the PAM dump, every page of it with --all-pages.
+    EXPECT_EQ(runCli(dir, "decode " + q(source) + " --all-pages -o " + q(dir / "frame")).status, 0);
+    EXPECT_TRUE(test::readText(dir / "frame-0").starts_with("P7\n"));
 
     // thumb: PNG by extension or --format (a thumbnailer's output may have no extension).
     for (const auto& [out, format, magic] : {std::tuple{"t.png", "", "\x89PNG"},

@@ -18,6 +18,7 @@
 #include "app/gui/main_window.h"
 #include "app/gui/status_bar.h"
 #include "app/gui/toolbar.h"
+#include "app/gui/window_status.h"
 #include "image/format_table.h"
 #include "image/image_reader.h"
 #include "support/test_support.h"
@@ -105,7 +106,7 @@ TEST(Menus, TheMainMenuCarriesEveryCommandWithItsTextAndKeys) {
 
 TEST(Menus, PromptsGoToTheStatusBarAndComeBack) {
     MainWindow window;
-    window.SetStatusText("ready");
+    window.status().setStatusText("ready");
     const std::vector<QAction*> actions = menuBarActions(window.menuBar());
     QAction* print = find(actions, cmd::kPrint);
     emit qobject_cast<QMenu*>(print->parent())->hovered(print);

@@ -4,7 +4,9 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -51,19 +53,18 @@ TEST_F(FileOperationsTest, SixNewFoldersInARow) {
     const std::time_t now = std::mktime(&when);
     std::vector<std::string> made;
     for (int i = 0; i < 6; ++i) {
-        std::string error;
-        auto p = ops->newFolder(work, error, now);
-        ASSERT_TRUE(p) << error;
+        auto p = ops->newFolder(work, now);
+        ASSERT_TRUE(p) << fileErrorMessage(p.error());
         EXPECT_TRUE(fs::is_directory(*p));
         made.push_back(p->filename().string());
     }
     EXPECT_EQ(made,
               (std::vector<std::string>{"New Folder", "New Folder 2", "New Folder 3",
                                         "New Folder 4", "New Folder 5", "New Folder 034040506"}));
-    std::string error;
-    EXPECT_FALSE(ops->newFolder(work, error, now));  // every name taken
-    EXPECT_EQ(error, "Cannot create the folder.");
-    EXPECT_FALSE(ops->newFolder(work / "missing", error));
+    const auto taken = ops->newFolder(work, now);  // every name taken
+    ASSERT_FALSE(taken);
+    EXPECT_EQ(fileErrorMessage(taken.error()), "Cannot create the folder.");
+    EXPECT_FALSE(ops->newFolder(work / "missing"));
     // Undo removes the newest empty folder.
     ASSERT_TRUE(ops->undo().ok);
     EXPECT_FALSE(fs::exists(work / "New Folder 034040506"));
@@ -168,27 +169,31 @@ TEST_F(FileOperationsTest, MoveAndUndo) {
     EXPECT_FALSE(fs::exists(dest / "a.jpg"));
 }
 
+// "" when the folder may receive the sources, else the message shown.
+std::string refusal(const std::vector<fs::path>& sources, const fs::path& folder) {
+    const FileStatus usable = FileOperations::checkDestination(sources, folder);
+    return usable ? std::string() : fileErrorMessage(usable.error());
+}
+
 TEST_F(FileOperationsTest, DestinationChecks) {
     fs::create_directories(work / "tree" / "child");
     writeText(work / "f.jpg", "f");
-    EXPECT_EQ(FileOperations::checkDestination({work / "f.jpg"}, dir / "nowhere"),
-              "Invalid destination folder.");
-    EXPECT_EQ(FileOperations::checkDestination({work / "f.jpg"}, work / "f.jpg"),
-              "Invalid destination folder.");
-    EXPECT_EQ(FileOperations::checkDestination({work / "tree"}, work / "tree" / "child"),
+    EXPECT_EQ(refusal({work / "f.jpg"}, dir / "nowhere"), "Invalid destination folder.");
+    EXPECT_EQ(refusal({work / "f.jpg"}, work / "f.jpg"), "Invalid destination folder.");
+    EXPECT_EQ(refusal({work / "tree"}, work / "tree" / "child"),
               "The folder cannot be moved/copied to its own sub-folder.");
-    EXPECT_EQ(FileOperations::checkDestination({work / "tree"}, work / "tree"),
+    EXPECT_EQ(refusal({work / "tree"}, work / "tree"),
               "The folder cannot be moved/copied to its own sub-folder.");
-    EXPECT_EQ(
-        FileOperations::checkDestination({work / "tree"}, work / "tree" / ".." / "tree" / "child"),
-        "The folder cannot be moved/copied to its own sub-folder.");
+    EXPECT_EQ(refusal({work / "tree"}, work / "tree" / ".." / "tree" / "child"),
+              "The folder cannot be moved/copied to its own sub-folder.");
     // A sibling whose name starts the same is not inside.
     fs::create_directories(work / "tree2");
-    EXPECT_EQ(FileOperations::checkDestination({work / "tree"}, work / "tree2"), "");
+    EXPECT_EQ(refusal({work / "tree"}, work / "tree2"), "");
     auto r = ops->moveTo({work / "tree"}, work / "tree" / "child");
     EXPECT_FALSE(r.ok);
     ASSERT_EQ(r.errors.size(), 1u);
-    EXPECT_EQ(r.errors[0], "The folder cannot be moved/copied to its own sub-folder.");
+    EXPECT_EQ(fileErrorMessage(r.errors[0]),
+              "The folder cannot be moved/copied to its own sub-folder.");
     EXPECT_TRUE(fs::exists(work / "tree" / "child"));
 }
 
@@ -225,6 +230,37 @@ TEST_F(FileOperationsTest, MoveAcrossDevicesCopiesThenDeletes) {
     EXPECT_EQ(readText(work / "a.jpg"), "a");
     EXPECT_EQ(readText(work / "d" / "x"), "x");
     EXPECT_FALSE(fs::exists(mnt / "a.jpg"));
+}
+
+TEST(FileErrorText, ErrnoCodesAndFixedTexts) {
+    const fs::path p = "/x/a b.jpg";
+    const auto sys = [&](int e) { return std::string(std::strerror(e)) + " /x/a b.jpg"; };
+    const std::pair<int, FileErrorCode> mapped[] = {
+        {ENOENT, FileErrorCode::NotFound},   {EEXIST, FileErrorCode::Exists},
+        {EACCES, FileErrorCode::Permission}, {EPERM, FileErrorCode::Permission},
+        {EXDEV, FileErrorCode::CrossDevice}, {ENOSPC, FileErrorCode::System}};
+    for (const auto& [e, code] : mapped) {
+        const FileError error = fileErrorFromErrno(e, p);
+        EXPECT_EQ(error.code, code) << e;
+        EXPECT_EQ(fileErrorMessage(error), sys(e));
+    }
+    // Without an errno the code's own one speaks; a code from elsewhere is no errno.
+    EXPECT_EQ(fileErrorMessage({FileErrorCode::InvalidName, 0, p}), sys(EINVAL));
+    EXPECT_EQ(fileErrorMessage(fileErrorFrom(std::make_error_code(std::io_errc::stream), p)),
+              sys(EIO));
+    EXPECT_EQ(fileErrorMessage(fileErrorFrom(std::make_error_code(std::errc::file_exists), p)),
+              sys(EEXIST));
+
+    const std::pair<FileErrorCode, std::string> fixed[] = {
+        {FileErrorCode::TrashUnusable, "Cannot use the trash folder /x/a b.jpg"},
+        {FileErrorCode::NoTrash, "No usable trash folder on the device of /x/a b.jpg"},
+        {FileErrorCode::TrashCrowded, "Too many items of this name in the trash /x/a b.jpg"},
+        {FileErrorCode::InvalidDestination, "Invalid destination folder."},
+        {FileErrorCode::IntoOwnSubfolder,
+         "The folder cannot be moved/copied to its own sub-folder."},
+        {FileErrorCode::SameFile, "The source and destination file names are the same. /x/a b.jpg"},
+        {FileErrorCode::CannotCreateFolder, "Cannot create the folder."}};
+    for (const auto& [code, text] : fixed) EXPECT_EQ(fileErrorMessage({code, ENOENT, p}), text);
 }
 
 }  // namespace

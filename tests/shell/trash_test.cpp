@@ -39,9 +39,8 @@ TEST_F(TrashTest, FileLandsWithItsInfoAndComesBack) {
     writeText(file, "pixels");
     Trash trash;
     EXPECT_EQ(trash.homeTrash(), home / ".local/share/Trash");
-    std::string error;
-    const auto entry = trash.moveToTrash(file, error);
-    ASSERT_TRUE(entry) << error;
+    const auto entry = trash.moveToTrash(file);
+    ASSERT_TRUE(entry) << fileErrorMessage(entry.error());
     EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(entry->filesPath(), trash.homeTrash() / "files" / "a b%ü.png");
     EXPECT_EQ(readText(entry->filesPath()), "pixels");
@@ -58,7 +57,8 @@ TEST_F(TrashTest, FileLandsWithItsInfoAndComesBack) {
     const auto listed = trash.list();
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].originalPath, file);
-    ASSERT_TRUE(trash.restore(listed[0], error)) << error;
+    const FileStatus restored = trash.restore(listed[0]);
+    ASSERT_TRUE(restored) << fileErrorMessage(restored.error());
     EXPECT_EQ(readText(file), "pixels");
     EXPECT_FALSE(fs::exists(entry->infoPath()));
     EXPECT_FALSE(fs::exists(entry->filesPath()));
@@ -70,9 +70,8 @@ TEST_F(TrashTest, SameNamesGetUniqueTrashNames) {
     for (const char* sub : {"x", "y", "z"}) {
         fs::create_directories(work / sub);
         writeText(work / sub / "pic.jpg", sub);
-        std::string error;
-        auto e = trash.moveToTrash(work / sub / "pic.jpg", error);
-        ASSERT_TRUE(e) << error;
+        auto e = trash.moveToTrash(work / sub / "pic.jpg");
+        ASSERT_TRUE(e) << fileErrorMessage(e.error());
         entries.push_back(*e);
     }
     EXPECT_NE(entries[0].name, entries[1].name);
@@ -80,29 +79,28 @@ TEST_F(TrashTest, SameNamesGetUniqueTrashNames) {
     // A leftover in files/ without an info file is not overwritten either.
     writeText(trash.homeTrash() / "files" / "solo.txt", "orphan");
     writeText(work / "solo.txt", "mine");
-    std::string error;
-    auto solo = trash.moveToTrash(work / "solo.txt", error);
-    ASSERT_TRUE(solo) << error;
+    auto solo = trash.moveToTrash(work / "solo.txt");
+    ASSERT_TRUE(solo) << fileErrorMessage(solo.error());
     EXPECT_NE(solo->name, "solo.txt");
     EXPECT_EQ(readText(trash.homeTrash() / "files" / "solo.txt"), "orphan");
 
-    for (const TrashEntry& e : entries) ASSERT_TRUE(trash.restore(e, error)) << error;
+    for (const TrashEntry& e : entries) ASSERT_TRUE(trash.restore(e));
     EXPECT_EQ(readText(work / "y" / "pic.jpg"), "y");
 }
 
 TEST_F(TrashTest, RestoreNeverReplacesAFile) {
     writeText(work / "f.txt", "old");
     Trash trash;
-    std::string error;
-    auto e = trash.moveToTrash(work / "f.txt", error);
+    auto e = trash.moveToTrash(work / "f.txt");
     ASSERT_TRUE(e);
     writeText(work / "f.txt", "new");
-    bool exists = false;
-    EXPECT_FALSE(trash.restore(*e, error, &exists));
-    EXPECT_TRUE(exists);
+    const FileStatus refused = trash.restore(*e);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().code, FileErrorCode::Exists);
     EXPECT_EQ(readText(work / "f.txt"), "new");
     const fs::path other = work / "restored" / "f.txt";  // missing folders are made
-    ASSERT_TRUE(trash.restore(*e, error, &exists, &other)) << error;
+    const FileStatus restored = trash.restore(*e, &other);
+    ASSERT_TRUE(restored) << fileErrorMessage(restored.error());
     EXPECT_EQ(readText(other), "old");
 }
 
@@ -112,18 +110,18 @@ TEST_F(TrashTest, FoldersAndLinksAreTrashedAsThemselves) {
     writeText(work / "target.txt", "t");
     fs::create_symlink(work / "target.txt", work / "link");
     Trash trash;
-    std::string error;
-    auto d = trash.moveToTrash(work / "dir/", error);
-    ASSERT_TRUE(d) << error;
+    auto d = trash.moveToTrash(work / "dir/");
+    ASSERT_TRUE(d) << fileErrorMessage(d.error());
     EXPECT_EQ(d->originalPath, work / "dir");
-    auto l = trash.moveToTrash(work / "link", error);
-    ASSERT_TRUE(l) << error;
+    auto l = trash.moveToTrash(work / "link");
+    ASSERT_TRUE(l) << fileErrorMessage(l.error());
     EXPECT_TRUE(fs::is_symlink(l->filesPath()));
     EXPECT_TRUE(fs::exists(work / "target.txt"));
-    ASSERT_TRUE(trash.restore(*d, error));
+    ASSERT_TRUE(trash.restore(*d));
     EXPECT_EQ(readText(work / "dir" / "inner" / "a.txt"), "a");
-    EXPECT_FALSE(trash.moveToTrash(work / "missing", error));
-    EXPECT_FALSE(error.empty());
+    const auto missing = trash.moveToTrash(work / "missing");
+    ASSERT_FALSE(missing);
+    EXPECT_FALSE(fileErrorMessage(missing.error()).empty());
 }
 
 TEST(TrashPaths, PercentEncoding) {
@@ -146,8 +144,8 @@ TEST_F(TrashTest, RestoresWhatGioTrashed) {
     const auto listed = trash.list();
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].originalPath, file);
-    std::string error;
-    ASSERT_TRUE(trash.restore(listed[0], error)) << error;
+    const FileStatus restored = trash.restore(listed[0]);
+    ASSERT_TRUE(restored) << fileErrorMessage(restored.error());
     EXPECT_EQ(readText(file), "gio");
 }
 
@@ -164,9 +162,8 @@ TEST_F(TrashTest, OtherDeviceUsesTheTopDirectoryTrash) {
     fs::create_directories(mnt / "photos");
     writeText(mnt / "photos" / "p q.jpg", "far");
     Trash trash;
-    std::string error;
-    auto e = trash.moveToTrash(mnt / "photos" / "p q.jpg", error);
-    ASSERT_TRUE(e) << error;
+    auto e = trash.moveToTrash(mnt / "photos" / "p q.jpg");
+    ASSERT_TRUE(e) << fileErrorMessage(e.error());
     EXPECT_EQ(e->trashDir, mnt / (".Trash-" + std::to_string(::getuid())));
     EXPECT_EQ(fs::status(e->trashDir).permissions() & fs::perms::all, fs::perms::owner_all);
     // Relative to the top directory there.
@@ -174,16 +171,16 @@ TEST_F(TrashTest, OtherDeviceUsesTheTopDirectoryTrash) {
     const auto listed = trash.list(e->trashDir);
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].originalPath, mnt / "photos" / "p q.jpg");
-    ASSERT_TRUE(trash.restore(listed[0], error)) << error;
+    ASSERT_TRUE(trash.restore(listed[0]));
     EXPECT_EQ(readText(mnt / "photos" / "p q.jpg"), "far");
 
     // A sticky shared .Trash is preferred, with a folder per user inside.
     fs::create_directory(mnt / ".Trash");
     fs::permissions(mnt / ".Trash", fs::perms::all | fs::perms::sticky_bit);
-    auto shared = trash.moveToTrash(mnt / "photos" / "p q.jpg", error);
-    ASSERT_TRUE(shared) << error;
+    auto shared = trash.moveToTrash(mnt / "photos" / "p q.jpg");
+    ASSERT_TRUE(shared) << fileErrorMessage(shared.error());
     EXPECT_EQ(shared->trashDir, mnt / ".Trash" / std::to_string(::getuid()));
-    ASSERT_TRUE(trash.restore(*shared, error)) << error;
+    ASSERT_TRUE(trash.restore(*shared));
 }
 
 }  // namespace

@@ -334,8 +334,7 @@ bool FolderTreePane::newFolder() {
     QTreeWidgetItem* parent = currentItem();
     if (!parent || !m_operations) return false;
     const fs::path folder = itemPath(parent);
-    std::string error;
-    const std::optional<fs::path> created = m_operations->newFolder(folder, error);
+    const shell::FileResult<fs::path> created = m_operations->newFolder(folder);
     if (!created) {
         tell(MessageKind::Critical, tr("Cannot create the folder."));
         return false;

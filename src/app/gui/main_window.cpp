@@ -18,9 +18,13 @@
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/tool_launcher.h"
 #include "app/gui/toolbar.h"
+#include "app/gui/viewer_commands.h"
 #include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
+#include "app/gui/window_commands.h"
+#include "app/gui/window_keys.h"
 #include "app/gui/window_placement.h"
+#include "app/gui/window_status.h"
 #include "image/cdx_loader.h"
 #include "image/exif/exif_block.h"
 #include "image/format_table.h"
@@ -48,6 +52,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_images = std::make_unique<view::FolderImages>();
     m_files = std::make_unique<FileCommands>(*this);
     m_frames = std::make_unique<ViewerFrames>(*this);
+    m_viewer = std::make_unique<ViewerCommands>(*this);
+    m_status = std::make_unique<WindowStatus>(*this);
+    m_windowCommands = std::make_unique<WindowCommands>(*this);
+    m_keys = std::make_unique<WindowKeys>(*this);
     // The loader's worker only posts; the frame is shown on this thread.
     m_images->displayLoader().setDecodeEnded([this] {
         QMetaObject::invokeMethod(
@@ -57,14 +65,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     buildPanes();
     registerCommands();
     m_tools->registerCommands();
-    rebuildAccelerators();
-    m_acceleratorsEnabled = true;
+    m_keys->rebuild();
     resize(1024, 768);
 
     m_display = std::make_unique<DisplaySetup>();
 
-    connect(m_view, &ViewingArea::wheelNotch, this, &MainWindow::onWheelNotch);
-    connect(m_view, &ViewingArea::pagingKey, this, &MainWindow::onPagingKey);
+    connect(m_view, &ViewingArea::wheelNotch, this,
+            [this](bool forward, bool shiftHeld) { m_viewer->wheelNotch(forward, shiftHeld); });
+    connect(m_view, &ViewingArea::pagingKey, this, [this](int key) { m_viewer->pagingKey(key); });
     connect(m_view, &ViewingArea::clientResized, this, [this] { m_frames->clientResized(); });
     connect(m_view, &ViewingArea::fileDropped, this,
             [this](const std::filesystem::path& path) { openFile(path); });
@@ -85,11 +93,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_browser->fileList()->setSortIndicator(m_images->sortKey(), m_images->sortOrder());
     applyDisplayOptions();
     applyColorSettings(true);
-    qApp->installEventFilter(this);
+    m_keys->enable();
 }
 
 MainWindow::~MainWindow() {
-    qApp->removeEventFilter(this);
+    m_keys.reset();
     m_frames->stop();
     m_settings.sortMode = static_cast<std::int32_t>(m_images->sortKey());
     m_view->Clear();
@@ -98,6 +106,8 @@ MainWindow::~MainWindow() {
 }
 
 ToolContext& MainWindow::toolContext() { return *m_tools; }
+void MainWindow::openOptions() { m_windowCommands->options(); }
+const app::AcceleratorTable& MainWindow::accelerators() const { return m_keys->table(); }
 
 const view::SlideShow& MainWindow::slideShow() const { return m_frames->slideShow(); }
 
@@ -124,7 +134,7 @@ bool MainWindow::loadFolder(const fs::path& folder) {
 bool MainWindow::openFile(const fs::path& path) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) {
-        QMessageBox::critical(this, kTitle, cannotViewText(path));
+        m_status->cannotView(path);
         return false;
     }
     const fs::path file = fs::absolute(path, ec).lexically_normal();
@@ -144,7 +154,7 @@ bool MainWindow::openFile(const fs::path& path) {
         entry = m_images->find(name);
     }
     if (!entry) {
-        QMessageBox::critical(this, kTitle, cannotViewText(path));
+        m_status->cannotView(path);
         return false;
     }
     moveTo(entry);
@@ -172,42 +182,11 @@ void MainWindow::navigate(int command) {
 void MainWindow::moveTo(view::ImageEntry* entry, bool keepSelection) {
     if (!entry) return;
     m_entry = entry;
-    m_reportedEntry = nullptr;
+    m_status->forgetReported();
     m_current = entry->path();
-    showTitle();
+    m_status->showTitle();
     if (!m_viewerMode) m_browser->fileList()->setCurrent(entry, keepSelection);
     m_frames->requestCurrent();
-}
-
-void MainWindow::showTitle() {
-    setWindowTitle(m_current.empty()
-                       ? kTitle
-                       : shell::toQString(m_current.filename()) + QStringLiteral(" - ") + kTitle);
-}
-
-QString MainWindow::cannotViewText(const fs::path& path) {
-    QString text = QStringLiteral("Cannot view file: \"%1.\"").arg(shell::toQString(path));
-    // A codec module missing from the installation is something the user can fix: say which.
-    if (const std::string why = image::cdx::missingModuleMessage(path); !why.empty())
-        text += QStringLiteral("\n\n") + QString::fromStdString(why);
-    return text;
-}
-
-void MainWindow::reportUnviewable() {
-    const QString text = cannotViewText(m_current);
-    const QString reason =
-        QString::fromStdString(view::loadFailureReason(m_current, m_entry->document().lastError()));
-    if (m_failureBox) {
-        m_failureBox->setText(text);
-        m_failureBox->setInformativeText(reason);
-        return;
-    }
-    // Not modal for the program: a slide show or the next key may move on meanwhile.
-    m_failureBox = new QMessageBox(QMessageBox::Critical, kTitle, text, QMessageBox::Ok, this);
-    m_failureBox->setInformativeText(reason);
-    m_failureBox->setAttribute(Qt::WA_DeleteOnClose);
-    m_failureBox->setWindowModality(Qt::NonModal);
-    m_failureBox->show();
 }
 
 void MainWindow::resumeShownThumbnails() {
@@ -240,7 +219,7 @@ void MainWindow::relistFolder(bool afterMove) {
     else if (m_images->size() > 0)
         moveTo(m_images->at(0));
     else
-        showFileInfo();
+        m_status->showFile();
 }
 
 void MainWindow::refreshRewrittenFiles() {
@@ -260,115 +239,13 @@ void MainWindow::entryRenamed(view::ImageEntry* entry) {
         return;
     }
     m_current = entry->path();
-    showTitle();
     m_nameBar->setFile(shell::toQString(entry->name()), QString::fromStdString(entry->description));
-    showFileInfo();
+    m_status->showFile();
     updateProperties();
     m_frames->requestCurrent();
 }
 
 // --- requests and frames ---
-
-// --- commands ---
-
-void MainWindow::applyAction(const view::ViewAction& a, bool anchorAtCursor) {
-    if (a.lensOff) m_view->SetLens(false);
-    if (a.zoom) m_view->SetZoom(*a.zoom, anchorAtCursor);
-    if (a.lensOn) m_view->SetLens(true);
-    if (a.osdIcon) {
-        // The icon tells that the image is turned or mirrored; back upright, it goes.
-        const bool upright =
-            m_state.rotation() == 0 && !m_state.flipHorizontal() && !m_state.flipVertical();
-        m_view->ShowOsdIcon(upright ? -1 : *a.osdIcon);
-    }
-    if (a.requestImage) m_frames->requestCurrent();
-}
-
-void MainWindow::zoomCommand(view::ViewState::ZoomCommand command, bool anchorAtCursor) {
-    if (!m_view->image()) return;
-    const image::Bitmap32* frame = m_view->image();
-    applyAction(m_state.zoomCommand(command, m_view->zoom(), {frame->width(), frame->height()},
-                                    m_frames->vectorShown()),
-                anchorAtCursor);
-}
-
-void MainWindow::gammaChanged() {
-    m_view->SetGamma(m_state.displayGamma(), m_state.gammaPosition());
-    updateProperties();
-}
-
-void MainWindow::lensCommand() {
-    if (m_view->lens()) {
-        applyAction(m_state.lensOffCommand());
-        return;
-    }
-    if (!m_view->image() || m_frames->vectorShown()) return;
-    applyAction(m_state.lensOn(m_view->zoom()));
-}
-
-void MainWindow::panorama(int command) {
-    const image::Bitmap32* frame = m_view->image();
-    if (!frame) return;
-    const int step = view::ViewGeometry::panoramaStep(frame->width());
-    const int offset = m_view->panoramaOffset();
-    switch (command) {
-        case app::cmd::kScrollLeft:
-            m_view->SetPanoramaOffset(offset - step);
-            break;
-        case app::cmd::kScrollRight:
-            m_view->SetPanoramaOffset(offset + step);
-            break;
-        case app::cmd::kScrollLeftSlowly:
-            m_view->SetPanoramaOffset(offset - 1);
-            break;
-        case app::cmd::kScrollRightSlowly:
-            m_view->SetPanoramaOffset(offset + 1);
-            break;
-        default:
-            m_view->SetPanoramaOffset(0);
-            break;
-    }
-}
-
-void MainWindow::onWheelNotch(bool forward, bool shiftHeld) {
-    const int effect = shiftHeld ? 2 : m_settings.controlOptions[1];
-    if (effect == 0) {
-        if (!m_view->image()) return;
-        runCommand(forward ? app::cmd::kPreviousFile : app::cmd::kNextFile);
-    } else if (effect == 1) {
-        zoomCommand(forward ? view::ViewState::ZoomCommand::In : view::ViewState::ZoomCommand::Out,
-                    true);
-    } else {
-        const view::Point p = m_view->geometry().wheelScrollTarget(forward);
-        m_view->ScrollTo(p.x, p.y);
-    }
-}
-
-void MainWindow::onPagingKey(int key) {
-    if (m_settings.controlOptions[0] != 1) {
-        static constexpr std::array kCommands = {app::cmd::kPreviousFile, app::cmd::kNextFile,
-                                                 app::cmd::kFirstFile, app::cmd::kLastFile};
-        if (key >= 0 && key < 4) runCommand(kCommands[static_cast<std::size_t>(key)]);
-        return;
-    }
-    const view::ViewGeometry& g = m_view->geometry();
-    view::Point p;
-    switch (static_cast<PagingKey>(key)) {
-        case PagingKey::PageUp:
-            p = g.pageKeyTarget(false);
-            break;
-        case PagingKey::PageDown:
-            p = g.pageKeyTarget(true);
-            break;
-        case PagingKey::Home:
-            p = view::ViewGeometry::homeTarget();
-            break;
-        case PagingKey::End:
-            p = view::ViewGeometry::endTarget();
-            break;
-    }
-    m_view->ScrollTo(p.x, p.y);
-}
 
 // --- options ---
 
@@ -408,7 +285,7 @@ void MainWindow::applySettings() {
     applyDisplayOptions();
     app::ensureToolbarLayout(m_settings);
     app::ensureShortcuts(m_settings);
-    rebuildAccelerators();
+    m_keys->rebuild();
     m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
     m_browser->toolbar()->setTextUnderIcons(m_settings.toolbarTextUnderIcons);
     m_browser->setBrowserView(app::browserViewOf(m_settings));

@@ -9,7 +9,6 @@
 #include <optional>
 #include <vector>
 
-class QMessageBox;
 class QSplitter;
 class QStackedWidget;
 
@@ -40,8 +39,12 @@ class PropertiesPanel;
 class NameBar;
 class ToolContext;
 class ToolLauncher;
+class ViewerCommands;
 class ViewerFrames;
 class ViewingArea;
+class WindowCommands;
+class WindowKeys;
+class WindowStatus;
 
 // The program's one top-level window: the browser (toolbar, file list, folder tree, status
 // bar) and the viewer (the viewing area with the name bar), windowed or full screen. Every
@@ -81,7 +84,7 @@ public:
     // keys, the toolbar and the layout, and shows the current image again.
     void applySettings();
     // The options dialog (command 702); also what a Yes to the first-run question opens.
-    void openOptions() { optionsCommand(); }
+    void openOptions();
     // Where the options go when they are to be kept at once (OK in the options dialog), so
     // that a session that does not end cleanly keeps them.
     void setSettingsSaver(std::function<bool(const app::Settings&)> saver) {
@@ -112,7 +115,7 @@ public:
     // The Batch Convertor panel once a tool made it: Escape hides it and the update rules see
     // whether it is up.
     QWidget* batchPanel() const;
-    const app::AcceleratorTable& accelerators() const { return m_accelerators; }
+    const app::AcceleratorTable& accelerators() const;
 
     // Puts the window at a stored rectangle, made to fit the screen's available area (a
     // rectangle stored at another scale or on a larger screen would reach beyond it).
@@ -126,10 +129,8 @@ public:
     void SetFullScreen(bool on);
     void SetBrowserOnly(bool on);
 
-    // --- status bar ---
-    void SetStatusText(const QString& text);
-    // The prompt of `id` in status part 0; 0 restores the normal text.
-    void ShowCommandPrompt(app::CommandId id);
+    // The title, the status text and the "Cannot view file" box.
+    WindowStatus& status() { return *m_status; }
 
     // The file "&Open..." asks for, given the dialog's filter and start folder; empty for
     // none. Unset, the file dialog asks. A hook for tests.
@@ -143,7 +144,6 @@ signals:
     void imageShown(bool ok);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -155,49 +155,27 @@ private:
     // The file commands list folders and move the current entry as the window's own
     // navigation does.
     friend class FileCommands;
+    friend class ViewerCommands;
     friend class ViewerFrames;
+    friend class WindowCommands;
+    friend class WindowKeys;
     void entryRenamed(view::ImageEntry* entry);
     // Lists the folder again after it changed on disk, showing the current file, else the
     // first one; after our own move of files out of it, the file that followed them.
     void relistFolder(bool afterMove = false);
     void relayout();
-    void rebuildAccelerators();
     void storeGeometry(bool sizeChanged);
-    bool handleEscape();
-    // F1: the help of the dialog or window that has the key; false for a window without any.
-    bool contextHelp(QWidget* window);
     void toggleViewerBrowser();
     void showBrowserFolder(const std::filesystem::path& folder);
     void listCurrentFolder(bool afterMove = false);
-    void showFileInfo();
     // Orders the browser (a Sort command or a click on a details column's header).
     void sortBrowser(view::SortKey key, view::SortOrder order);
-    // The shown file ended early: "Damaged file: data ends at row N"; empty otherwise.
-    QString shownDamage() const;
-    // The window title names the current file (also one that cannot be shown).
-    void showTitle();
-    // "Cannot view file" for the current file, in one box that later failures reuse.
-    void reportUnviewable();
-    static QString cannotViewText(const std::filesystem::path& path);
     // Makes the entry current (nullptr: nothing) and requests it.
     void moveTo(view::ImageEntry* entry, bool keepSelection = false);
     void navigate(int command);
     bool loadFolder(const std::filesystem::path& folder);
-    void adjustSlideShow();
-    void showProperties();
     void updateProperties();
     void showContextMenu(app::ContextMenu which, const QPoint& globalPos);
-    void customizeToolbar();
-    void runCurrentFile();
-    void about();
-    void optionsCommand();
-    void applyAction(const view::ViewAction& action, bool anchorAtCursor = false);
-    void zoomCommand(view::ViewState::ZoomCommand command, bool anchorAtCursor);
-    void gammaChanged();
-    void lensCommand();
-    void panorama(int command);
-    void onWheelNotch(bool forward, bool shiftHeld);
-    void onPagingKey(int key);
     void applyColorSettings(bool startUp);
     void applyDisplayOptions();
     // Hands the decoding options to the loaders (stopping them).
@@ -212,6 +190,10 @@ private:
     // The current entry; what is asked of the loader and on screen for it.
     view::ImageEntry* m_entry = nullptr;
     std::unique_ptr<ViewerFrames> m_frames;
+    std::unique_ptr<ViewerCommands> m_viewer;
+    std::unique_ptr<WindowStatus> m_status;
+    std::unique_ptr<WindowCommands> m_windowCommands;
+    std::unique_ptr<WindowKeys> m_keys;
     PropertiesPanel* m_properties = nullptr;
     std::unique_ptr<ToolLauncher> m_tools;
 
@@ -222,8 +204,6 @@ private:
     std::filesystem::path m_current;
 
     app::CommandDispatcher m_commands;
-    app::AcceleratorTable m_accelerators;
-    bool m_acceleratorsEnabled = false;
     MenuBuilder* m_menus = nullptr;
     QStackedWidget* m_stack = nullptr;
     QWidget* m_browserPage = nullptr;
@@ -237,12 +217,7 @@ private:
     bool m_viewerFromBrowser = false;
     bool m_fullScreenActive = false;
     bool m_nameBarVisible = false;
-    QString m_normalStatus;
-    bool m_damageShown = false;  // the status shows a file's "data ends at row N"
     QPointer<QWidget> m_lastFocus;
-    QPointer<QMessageBox> m_failureBox;
-    // The entry whose failure was reported since it became current (compared, never used).
-    const view::ImageEntry* m_reportedEntry = nullptr;
     mutable std::string m_shownFolder;  // what commandContext() points into
 };
 

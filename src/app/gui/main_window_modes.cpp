@@ -1,21 +1,14 @@
 // The main window's panes, modes, commands and keys.
 // The browser model's headers name a member "slots", which Qt's keyword macros would eat: they
 // come before any Qt header.
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QKeyEvent>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QProcess>
 #include <QScreen>
-#include <QSpinBox>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QTextEdit>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdlib>
@@ -38,8 +31,12 @@
 #include "app/gui/toolbar.h"
 #include "app/gui/tools/palette/palette_dialog.h"
 #include "app/gui/tools/user_lists/user_list_dialogs.h"
+#include "app/gui/viewer_commands.h"
 #include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
+#include "app/gui/window_commands.h"
+#include "app/gui/window_keys.h"
+#include "app/gui/window_status.h"
 #include "image/image_document.h"
 #include "kalder_config.h"
 #include "shell/places.h"
@@ -55,8 +52,6 @@ namespace cmd = app::cmd;
 
 namespace {
 
-const QString kTitle = QStringLiteral("Kalder");
-
 QVBoxLayout* plainLayout(QWidget* w) {
     auto* l = new QVBoxLayout(w);
     l->setContentsMargins(0, 0, 0, 0);
@@ -68,15 +63,6 @@ QVBoxLayout* plainLayout(QWidget* w) {
 void detach(QWidget* w) {
     if (QWidget* parent = w->parentWidget())
         if (QLayout* l = parent->layout()) l->removeWidget(w);
-}
-
-// While a name or a text is being typed (a file or folder renamed in place, an input field),
-// every key belongs to that field: a single-letter command would eat the letter, Enter would
-// switch to the viewer and Escape might close the program.
-bool typingHasFocus() {
-    QWidget* f = QApplication::focusWidget();
-    return qobject_cast<QLineEdit*>(f) || qobject_cast<QTextEdit*>(f) ||
-           qobject_cast<QPlainTextEdit*>(f) || qobject_cast<QAbstractSpinBox*>(f);
 }
 
 void moveInto(QWidget* w, QWidget* host) {
@@ -115,12 +101,12 @@ void MainWindow::buildPanes() {
     hooks.context = [this] { return commandContext(); };
     hooks.available = [this](app::CommandId id) { return handles(id); };
     hooks.run = [this](app::CommandId id) { runCommand(id); };
-    hooks.prompt = [this](app::CommandId id) { ShowCommandPrompt(id); };
+    hooks.prompt = [this](app::CommandId id) { m_status->showCommandPrompt(id); };
     hooks.typeApplications = [this] {
         return openWithTypeApplications(currentEntry() ? currentFile() : fs::path());
     };
     m_menus = new MenuBuilder(m_settings, std::move(hooks), this);
-    m_menus->setAccelerators(&m_accelerators);
+    m_menus->setAccelerators(&m_keys->table());
     m_menus->buildMainMenu(menuBar());
     menuBar()->hide();
     m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
@@ -155,9 +141,7 @@ void MainWindow::buildPanes() {
             return;
         }
         m_current.clear();
-        showTitle();
-        m_nameBar->setFile(QString(), QString());
-        showFileInfo();
+        m_status->showNoFile();
     });
     connect(m_nameBar, &NameBar::clicked, this, [this] { runCommand(cmd::kImageProperties); });
     connect(files, &ThumbnailBrowser::sortRequested, this, &MainWindow::sortBrowser);
@@ -298,7 +282,7 @@ bool MainWindow::Create(const app::OpenRequest& request) {
         SetFullScreen(m_settings.fullScreenViewing);
         const fs::path path(request.path);
         if (request.path.empty() || !fs::exists(path, ec) || fs::is_directory(path, ec)) {
-            QMessageBox::critical(this, kTitle, cannotViewText(path));
+            m_status->cannotView(path);
             return false;
         }
         if (!openFile(path)) return false;
@@ -324,9 +308,7 @@ void MainWindow::showBrowserFolder(const fs::path& folder) {
         return;
     }
     m_current.clear();
-    showTitle();
-    m_nameBar->setFile(QString(), QString());
-    showFileInfo();
+    m_status->showNoFile();
 }
 
 void MainWindow::listCurrentFolder(bool afterMove) {
@@ -340,12 +322,12 @@ void MainWindow::listCurrentFolder(bool afterMove) {
     // Another entry (or none) means the pages on screen went with the old one.
     if (m_entry != before) {
         m_frames->clearShown();
-        m_reportedEntry = nullptr;
+        m_status->forgetReported();
     } else {
         m_frames->dropReleasedFrame();
     }
     m_current = m_entry ? m_entry->path() : fs::path();
-    showTitle();
+    m_status->showTitle();
     m_browser->fileList()->refresh();
     if (!m_viewerMode) {
         m_browser->setBrowserView(app::browserViewOf(m_settings));
@@ -355,48 +337,6 @@ void MainWindow::listCurrentFolder(bool afterMove) {
 
 // --- status bar ---
 
-void MainWindow::SetStatusText(const QString& text) {
-    m_normalStatus = text;
-    m_browser->statusBar()->setStatusText(text);
-}
-
-void MainWindow::ShowCommandPrompt(app::CommandId id) {
-    if (id == 0) {
-        m_browser->statusBar()->setStatusText(m_normalStatus);
-        return;
-    }
-    const std::string_view prompt = app::commandPrompt(id);
-    m_browser->statusBar()->setStatusText(
-        QString::fromUtf8(prompt.data(), static_cast<qsizetype>(prompt.size())));
-}
-
-QString MainWindow::shownDamage() const {
-    if (!m_entry || m_entry->path() != m_current || m_entry->pageCount() < 1 ||
-        m_images->isLoading(m_entry))
-        return {};
-    const std::string damage = image::pageDamageText(m_entry->document().PageAt(0));
-    return damage.empty() ? QString() : tr("Damaged file: %1").arg(QString::fromStdString(damage));
-}
-
-void MainWindow::showFileInfo() {
-    // The picture shows what could be read; the status says why the rest is missing.
-    const QString damage = shownDamage();
-    if (!m_settings.statusBarFileInfo) {
-        if (!damage.isEmpty())
-            SetStatusText(damage);
-        else if (m_damageShown)
-            SetStatusText(QString());
-        m_damageShown = !damage.isEmpty();
-        return;
-    }
-    const std::string text = m_current.empty() ? std::string(app::kNoInformation)
-                                               : view::fileInformationText(m_current, false);
-    QString status = QString::fromStdString(text.empty() ? std::string(app::kNoInformation) : text);
-    if (!damage.isEmpty()) status += QStringLiteral(" | ") + damage;
-    m_damageShown = !damage.isEmpty();
-    SetStatusText(status);
-}
-
 void MainWindow::refreshToolbar() {
     m_browser->toolbar()->updateButtons(commandContext(),
                                         [this](app::CommandId id) { return handles(id); });
@@ -405,8 +345,8 @@ void MainWindow::refreshToolbar() {
 
 void MainWindow::ReportInternalError(int code, const QString& place, bool fatal) {
     QMessageBox box(QMessageBox::Critical, QString(),
-                    QStringLiteral("Internal error: %1-%2-25d\nPlease send this report to "
-                                   "support@kalder.org.")
+                    tr("Internal error: %1-%2-25d\nPlease send this report to "
+                       "support@kalder.org.")
                         .arg(code)
                         .arg(place));
     box.setWindowModality(Qt::ApplicationModal);
@@ -450,218 +390,18 @@ bool MainWindow::runCommand(int command) {
 }
 
 void MainWindow::registerCommands() {
-    using Z = view::ViewState::ZoomCommand;
     auto& d = m_commands;
-    // Viewer.
-    d.on(cmd::kZoomIn, [this](auto) { zoomCommand(Z::In, false); });
-    d.on(cmd::kZoomOut, [this](auto) { zoomCommand(Z::Out, false); });
-    d.on(cmd::kZoomReset, [this](auto) {
-        if (!m_frames->vectorShown()) zoomCommand(Z::ActualSize, false);
-    });
-    for (app::CommandId id = cmd::kFit1To1; id <= cmd::kAutofit; ++id)
-        d.on(id, [this](app::CommandId c) {
-            applyAction(m_state.fitCommand(static_cast<view::FitMode>(c - cmd::kFit1To1)));
-            m_settings.fitMode = static_cast<std::int32_t>(m_state.fitMode());
-        });
-    d.onRange(cmd::kZoomScopeRange, [this](app::CommandId c) {
-        applyAction(m_state.zoomRuleCommand(static_cast<view::ZoomRule>(c - cmd::kZoomAllImages)));
-        m_settings.zoomScope = static_cast<std::int32_t>(m_state.zoomRule());
-    });
-    d.on(cmd::kGammaIncrease, [this](auto) {
-        m_state.increaseGamma();
-        gammaChanged();
-    });
-    d.on(cmd::kGammaDecrease, [this](auto) {
-        m_state.decreaseGamma();
-        gammaChanged();
-    });
-    d.on(cmd::kGammaReset, [this](auto) {
-        m_state.resetGamma();
-        gammaChanged();
-    });
-    d.onRange(cmd::kRotateToRange, [this](app::CommandId c) {
-        applyAction(m_state.setRotation(static_cast<std::int32_t>(cmd::kRotateToRange.indexOf(c))));
-    });
-    d.on(cmd::kRotateClockwise, [this](auto) { applyAction(m_state.rotateClockwise()); });
-    d.on(cmd::kRotateCounterclockwise,
-         [this](auto) { applyAction(m_state.rotateCounterclockwise()); });
-    d.on(cmd::kFlipHorizontally, [this](auto) { applyAction(m_state.toggleFlipHorizontal()); });
-    d.on(cmd::kFlipVertically, [this](auto) { applyAction(m_state.toggleFlipVertical()); });
-    d.on(cmd::kResetRotateFlip, [this](auto) {
-        const view::ViewAction a = m_state.resetOrientation();
-        if (a.requestImage) m_view->ShowOsdIcon(-1);
-        applyAction(a);
-    });
-    d.on(cmd::kNegative, [this](auto) { m_view->SetInvert(!m_view->invert()); });
-    d.on(cmd::kLens, [this](auto) { lensCommand(); });
-    d.on(cmd::kShowTransparency, [this](auto) {
-        m_settings.showTransparency = !m_settings.showTransparency;
-        applyLoaderOptions(false);
-        m_frames->requestCurrent();
-    });
-    d.on(cmd::kSqueezeInterpolated, [this](auto) {
-        m_settings.squeezeInterpolated = !m_settings.squeezeInterpolated;
-        applyLoaderOptions(false);
-        m_frames->requestCurrent();
-    });
-    d.on(cmd::kStretchInterpolated, [this](auto) {
-        m_settings.stretchInterpolated = !m_settings.stretchInterpolated;
-        applyLoaderOptions(false);
-        m_frames->requestCurrent();
-    });
-    d.on(cmd::kLoadProgressively,
-         [this](auto) { m_settings.loadProgressively = !m_settings.loadProgressively; });
-    d.on(cmd::kDisableColorManagement, [this](auto) {
-        m_display->toggleColorDisabled();
-        applyColorSettings(false);
-    });
-    d.onRange(cmd::kPanoramicRange, [this](app::CommandId c) { panorama(c); });
+    m_viewer->registerCommands(d);
 
-    // Browsing.
-    for (app::CommandId id = cmd::kPreviousFile; id <= cmd::kPreviousFile + 5; ++id)
-        d.on(id, [this](app::CommandId c) { navigate(c); });
-    d.on(cmd::kSelectAllFiles, [this](auto) {
-        if (m_viewerMode) return;
-        m_images->selectAll();
-        m_browser->fileList()->viewport()->update();
-    });
-    d.on(cmd::kRefresh, [this](auto) {
-        // The tree's view of the folder (its sub-folders, the drives) is read again too.
-        FolderTreePane* tree = m_browser->folderTree();
-        tree->updatePlaces(shell::systemPlaces());
-        if (!m_images->folder().empty()) tree->refreshFolder(m_images->folder());
-        relistFolder();
-    });
-    for (app::CommandId id = cmd::kSmallThumbnails; id <= cmd::kDetailsView; ++id)
-        d.on(id, [this](app::CommandId c) {
-            m_settings.browserView = c - cmd::kSmallThumbnails;
-            // The thumbnail views' own commands bring back their own sizes.
-            if (c == cmd::kSmallThumbnails || c == cmd::kBigThumbnails) {
-                m_settings.thumbnailSize = 0;
-                m_browser->fileList()->setThumbnailSize(0);
-            }
-            m_browser->setBrowserView(app::browserViewOf(m_settings));
-            if (m_viewerMode) m_images->suspendThumbnails();
-        });
-    d.onRange(cmd::kSortRange, [this](app::CommandId c) {
-        sortBrowser(static_cast<view::SortKey>(cmd::kSortRange.indexOf(c)), m_images->sortOrder());
-    });
-    d.on(cmd::kSortAscending,
-         [this](auto) { sortBrowser(m_images->sortKey(), view::SortOrder::Ascending); });
-    d.on(cmd::kSortDescending,
-         [this](auto) { sortBrowser(m_images->sortKey(), view::SortOrder::Descending); });
-    d.on(cmd::kImageInfoOverlay, [this](auto) {
-        m_settings.imageInfoOverlay = !m_settings.imageInfoOverlay;
-        m_frames->showImageFacts();
-    });
-    m_files->registerCommands(d);
+    m_windowCommands->registerCommands(d);
     connect(m_browser->fileList(), &ThumbnailBrowser::entryRenamed, this,
             [this](view::ImageEntry* e) { entryRenamed(e); });
-    // Slide show and animation.
-    d.on(cmd::kSlideShow, [this](auto) {
-        m_frames->slideShow().toggle();
-        if (m_frames->slideShow().running())
-            m_frames->slideTimer().start();
-        else
-            m_frames->slideTimer().stop();
-    });
-    d.on(cmd::kAdjustSlideShow, [this](auto) { adjustSlideShow(); });
-    d.onRange(cmd::kFrameRange, [this](app::CommandId c) { m_frames->frameCommand(c); });
-    d.on(cmd::kImageProperties, [this](auto) { showProperties(); });
-    d.on(cmd::kImagePalette, [this](auto) {
-        if (!m_frames->shownEntry() || m_frames->shownPage() < 0 ||
-            m_frames->shownEntry()->document().PageCount() <= m_frames->shownPage())
-            return;
-        PaletteDialog::showFor(shell::toQString(m_frames->shownEntry()->path().filename()),
-                               m_frames->shownEntry()->document().PageAt(m_frames->shownPage()),
-                               this);
-    });
-    d.onRange(cmd::kFavoriteRange, [this](app::CommandId c) {
-        const std::size_t i = cmd::kFavoriteRange.indexOf(c);
-        if (i >= m_settings.favoriteFolders.size()) return;
-        std::error_code ec;
-        const fs::path folder(m_settings.favoriteFolders[i]);
-        if (fs::is_directory(folder, ec)) showBrowserFolder(folder);
-    });
-
-    // Window.
-    d.on(cmd::kViewerBrowser, [this](auto) { toggleViewerBrowser(); });
-    d.on(cmd::kFullScreen, [this](auto) {
-        m_settings.fullScreenViewing = !m_settings.fullScreenViewing;
-        if (m_viewerMode) SetFullScreen(m_settings.fullScreenViewing);
-    });
-    d.on(cmd::kBrowserOnly, [this](auto) { SetBrowserOnly(!m_browserOnly); });
-    d.on(cmd::kNameBar, [this](auto) {
-        m_nameBarVisible = !m_nameBarVisible;
-        m_settings.nameBarVisible = m_nameBarVisible;
-        m_nameBar->setVisible(m_nameBarVisible && !m_browserOnly);
-    });
-    d.on(cmd::kMoveFocus, [this](auto) {
-        if (m_viewerMode) {
-            m_view->setFocus();
-            return;
-        }
-        std::vector<QWidget*> chain;
-        if (m_viewerBox->isVisible()) chain.push_back(m_view);
-        for (QWidget* w : {static_cast<QWidget*>(m_browser->fileList()),
-                           static_cast<QWidget*>(m_browser->folderTree())})
-            if (w->isVisible()) chain.push_back(w);
-        if (chain.empty()) return;
-        const auto it = std::find(chain.begin(), chain.end(), QApplication::focusWidget());
-        const std::size_t next = it == chain.end() ? 0 : (it - chain.begin() + 1) % chain.size();
-        chain[next]->setFocus(Qt::TabFocusReason);
-    });
-    d.on(cmd::kExit, [this](auto) { close(); });
-    d.on(cmd::kCustomizeToolbar, [this](auto) { customizeToolbar(); });
-    d.on(cmd::kRun, [this](auto) { runCurrentFile(); });
-    d.on(cmd::kAbout, [this](auto) { about(); });
-    d.on(cmd::kOptions, [this](auto) { optionsCommand(); });
-    d.on(cmd::kHelpContents,
-         [this](auto) { DialogBase::openHelpTopic(this, QStringLiteral("index")); });
-}
-
-void MainWindow::showProperties() {
-    if (!m_properties) {
-        m_properties = new PropertiesPanel(m_settings, this);
-        connect(m_properties, &PropertiesPanel::describeRequested, this,
-                [this] { runCommand(cmd::kDescribeImage); });
-    }
-    m_properties->show();
-    m_properties->raise();
-    // Its keys (Escape above all) must reach it, not the viewer behind it.
-    m_properties->activateWindow();
-    QApplication::setActiveWindow(m_properties);
-    m_properties->list()->setFocus(Qt::ActiveWindowFocusReason);
-    updateProperties();
 }
 
 void MainWindow::updateProperties() {
     if (!m_properties || !m_properties->isVisible()) return;
     const bool shown = m_frames->shownEntry() && m_frames->shownEntry() == m_entry;
     m_properties->showEntry(shown ? m_entry : nullptr, std::max(0, m_frames->shownPage()));
-}
-
-void MainWindow::adjustSlideShow() {
-    SlideShowDialog dialog(m_settings, this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    m_frames->slideShow().setSettings(
-        {m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
-    if (m_frames->slideShow().running()) {
-        m_frames->slideShow().start();
-        m_frames->slideTimer().start();
-    } else {
-        m_frames->slideTimer().stop();
-    }
-}
-
-void MainWindow::optionsCommand() {
-    OptionsDialog dialog(m_settings, this);
-    // OK writes the record; every consumer then takes what concerns it.
-    connect(&dialog, &OptionsDialog::settingsApplied, this, [this] {
-        applySettings();
-        saveSettings();
-    });
-    dialog.exec();
 }
 
 bool MainWindow::saveSettings() {
@@ -675,131 +415,7 @@ void MainWindow::showContextMenu(app::ContextMenu which, const QPoint& globalPos
     menu->popup(globalPos);
 }
 
-void MainWindow::customizeToolbar() {
-    CustomizeToolbarDialog dialog(m_settings, this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
-    refreshToolbar();
-}
-
-void MainWindow::runCurrentFile() {
-    if (!m_view->image()) return;
-    fs::path file = m_current;
-    if (!m_viewerMode) {
-        const std::vector<const view::ImageEntry*> selected = m_images->selectedEntries();
-        if (!selected.empty()) file = selected.front()->path();
-    }
-    if (!file.empty())
-        QProcess::startDetached(QStringLiteral("xdg-open"), {shell::toQString(file)});
-}
-
-void MainWindow::about() {
-    QMessageBox box(this);
-    box.setWindowTitle(QStringLiteral("About Kalder"));
-    box.setIconPixmap(applicationIcon().pixmap(48, 48));
-    box.setTextFormat(Qt::RichText);
-    // The release, with the version the settings and the registry store record beside it.
-    box.setText(QStringLiteral("<h3>Kalder %1</h3><p>(%2)</p>")
-                    .arg(QLatin1String(config::kVersion), QLatin1String(app::kVersionText)));
-    box.setInformativeText(QStringLiteral(
-        "<p>An image viewer and image-folder browser.</p><p>&copy; Brenmoor Software</p>"));
-    box.exec();
-}
-
 // --- keys, geometry, activation ---
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (key->key() == Qt::Key_F1 &&
-            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && widget &&
-            contextHelp(widget->window()))
-            return true;
-    }
-    if (event->type() == QEvent::KeyPress && m_acceleratorsEnabled && !typingHasFocus()) {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget && widget->window() == this) {
-            auto* key = static_cast<QKeyEvent*>(event);
-            // The browser moves its selection with the arrow keys, Shift extending it; the
-            // viewer's Shift+arrow commands do not apply there.
-            const bool arrow = key->key() == Qt::Key_Left || key->key() == Qt::Key_Right ||
-                               key->key() == Qt::Key_Up || key->key() == Qt::Key_Down;
-            const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
-            // The folder tree too keeps its arrows (and Delete), which a key scheme may use.
-            const bool list = watched == m_browser->fileList() ||
-                              watched == m_browser->fileList()->viewport() ||
-                              qobject_cast<QAbstractItemView*>(widget) ||
-                              qobject_cast<QAbstractItemView*>(widget->parentWidget());
-            const bool ownKey = arrow || (key->key() == Qt::Key_Delete && mods == Qt::NoModifier);
-            if (ownKey && (mods == Qt::NoModifier || mods == Qt::ShiftModifier) && list)
-                return QMainWindow::eventFilter(watched, event);
-            if (const auto id =
-                    m_accelerators.commandForQtKey(key->key(), key->modifiers().toInt())) {
-                runCommand(*id);
-                return true;
-            }
-            if (key->key() == Qt::Key_Escape &&
-                (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && handleEscape())
-                return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-bool MainWindow::contextHelp(QWidget* window) {
-    if (auto* dialog = qobject_cast<DialogBase*>(window)) {
-        dialog->OnHelp();
-        return true;
-    }
-    // The key is taken even when the pages are missing: F1 means help, never a command.
-    if (window == this) {
-        DialogBase::openHelpTopic(this, QStringLiteral("index"));
-        return true;
-    }
-    if (m_properties && window == m_properties) {
-        DialogBase::openHelpTopic(m_properties, QStringLiteral("image_properties"));
-        return true;
-    }
-    return false;
-}
-
-bool MainWindow::handleEscape() {
-    // The properties panel comes first, then the batch panel (the JPEG-transformation panel once
-    // it exists).
-    if (m_properties && m_properties->isVisible() && m_properties->isActiveWindow()) {
-        m_properties->hide();
-        return true;
-    }
-    if (QWidget* panel = batchPanel(); panel && panel->isVisible()) {
-        panel->hide();
-        return true;
-    }
-    if (m_viewerFromBrowser) {
-        QMetaObject::invokeMethod(
-            this, [this] { runCommand(cmd::kViewerBrowser); }, Qt::QueuedConnection);
-        return true;
-    }
-    if (m_browserOnly) {
-        SetBrowserOnly(false);
-        return true;
-    }
-    if (m_settings.exitWithEsc) {
-        QMetaObject::invokeMethod(
-            this, [this] { runCommand(cmd::kExit); }, Qt::QueuedConnection);
-        return true;
-    }
-    return false;
-}
-
-void MainWindow::rebuildAccelerators() {
-    m_accelerators = app::BuildAcceleratorTable(m_settings);
-    m_browser->toolbar()->setAccelerators(&m_accelerators);
-    if (!m_menus) return;
-    // The items show the keys of the new table.
-    m_menus->setAccelerators(&m_accelerators);
-    m_menus->buildMainMenu(menuBar());
-}
 
 void MainWindow::storeGeometry(bool sizeChanged) {
     // A window opened on a file keeps the stored geometry until the browser is shown.

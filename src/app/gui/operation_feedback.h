@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/file_error.h"
+
 namespace kalder::gui {
 
 // The wait cursor for as long as the object lives.
@@ -23,6 +25,11 @@ inline QString errorList(const std::vector<std::string>& errors) {
     QStringList lines;
     for (const std::string& e : errors) lines << QString::fromStdString(e);
     return lines.join(QLatin1Char('\n'));
+}
+inline QString errorList(const std::vector<shell::FileError>& errors) {
+    std::vector<std::string> texts;
+    for (const shell::FileError& e : errors) texts.push_back(shell::fileErrorMessage(e));
+    return errorList(texts);
 }
 
 }  // namespace kalder::gui

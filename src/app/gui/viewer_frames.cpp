@@ -13,7 +13,9 @@
 #include "app/gui/properties_panel.h"
 #include "app/gui/status_bar.h"
 #include "app/gui/thumbnail_browser.h"
+#include "app/gui/viewer_commands.h"
 #include "app/gui/viewing_area.h"
+#include "app/gui/window_status.h"
 #include "image/image_document.h"
 #include "shell/qt/qt_path.h"
 #include "view/folder_images.h"
@@ -152,7 +154,7 @@ void ViewerFrames::tick() {
                 m_requestSingle = true;
                 m_prefetchAfterResize = true;
             }
-            m_w.applyAction(a);
+            m_w.m_viewer->apply(a);
         }
     }
     if (!m_w.m_viewerMode) m_w.m_browser->fileList()->poll();
@@ -166,14 +168,10 @@ void ViewerFrames::tick() {
             m_announce = false;
             m_idle = true;
             clearShown();
-            m_w.showTitle();
-            m_w.showFileInfo();
+            m_w.m_status->showFile();
             // The browser lists such files with their placeholder; the viewer says why its
             // area stays empty, once: a resize or F11 asks for the same file again.
-            if (m_w.m_viewerMode && m_w.m_reportedEntry != m_w.m_entry) {
-                m_w.m_reportedEntry = m_w.m_entry;
-                m_w.reportUnviewable();
-            }
+            m_w.m_status->reportUnviewable();
             emit m_w.imageShown(false);
         }
         return;
@@ -242,8 +240,7 @@ void ViewerFrames::tick() {
         if (std::exchange(m_prefetchAfterResize, false) &&
             m_w.m_images->displayLoader().prefetchNeighbours())
             dropReleasedFrame();
-        m_w.showTitle();
-        m_w.showFileInfo();
+        m_w.m_status->showFile();
         m_w.refreshToolbar();
         m_w.updateProperties();
         emit m_w.imageShown(true);

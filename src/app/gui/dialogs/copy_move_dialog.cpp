@@ -29,7 +29,8 @@ std::string copyMoveRefusal(const std::vector<std::filesystem::path>& sources,
                             const std::string& folder) {
     const std::filesystem::path path(folder);
     if (!path.is_absolute()) return kInvalidDestination;
-    return shell::FileOperations::checkDestination(sources, path);
+    const shell::FileStatus usable = shell::FileOperations::checkDestination(sources, path);
+    return usable ? std::string() : shell::fileErrorMessage(usable.error());
 }
 
 CopyMoveDialog::CopyMoveDialog(app::Settings& settings, std::vector<std::filesystem::path> sources,
