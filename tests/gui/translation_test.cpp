@@ -282,6 +282,7 @@ TEST_F(Translated, EveryDialog) {
         {"print", [&] { return new gui::PrintDialog(settings, {}, {}, nullptr); }},
         {"psd decompiler", [&] { return new gui::PsdDecompilerDialog({dir / "a.psd"}, {}); }},
         {"acquire", [&] { return new gui::AcquireDialog(scan); }},
+        {"select source", [&] { return new gui::SelectSourceDialog({}); }},
         {"add favorite", [&] { return new gui::AddFavoriteDialog(QStringLiteral("/p")); }},
         {"delete favorites", [&] { return new gui::DeleteFavoritesDialog(settings); }},
         {"add application", [&] { return new gui::AddApplicationDialog(); }},
