@@ -19,6 +19,8 @@ PACKAGES=(
   libpango1.0-dev
   # GUI
   qt6-base-dev libxcb1-dev
+  # translations: lupdate/lrelease and their CMake package
+  qt6-l10n-tools qt6-tools-dev
   # GUI run time: the desktop icon theme, and the SVG icon engine its icons need
   adwaita-icon-theme libqt6svg6
   # tests and benchmarks

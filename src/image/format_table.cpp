@@ -10,6 +10,7 @@
 
 #include "base/byte_order.h"
 #include "base/strings.h"
+#include "base/translatable.h"
 #include "image/image_reader.h"
 #include "image/readers/reader_factory.h"
 
@@ -60,11 +61,12 @@ constexpr std::array<ExtensionRecord, 42> kExtensions{{
     {".heif", FC::Heif},    {".hif", FC::Heif},      {".jxl", FC::JpegXl},
 }};
 
+// The names are shown translated; the patterns stay as they are.
 constexpr std::string_view kFilter =
-    "All supported image files|*.ani;*.bmp;*.dib;*.cur;*.gif;*.ico;*.jpg;*.jpeg;*.jpe;*.jif;"
+    QT_TRANSLATE_NOOP("Filters", "All supported image files") "|*.ani;*.bmp;*.dib;*.cur;*.gif;*.ico;*.jpg;*.jpeg;*.jpe;*.jif;"
     "*.jff;*.jfif;*.pbm;*.pgm;*.ppm;*.pnm;*.pcx;*.png;*.psd;*.ras;*.sun;*.rgb;*.sgi;*.tga;*.tif;"
     "*.tiff;*.wmf;*.apm;*.emf;*.j2k;*.jpc;*.jp2;*.jpf;*.iff;*.lbm;*.rle;*.webp;*.avif;*.heic;*."
-    "heif;*.hif;*.jxl|All files (*.*)|*.*||";
+    "heif;*.hif;*.jxl|" QT_TRANSLATE_NOOP("Filters", "All files (*.*)") "|*.*||";
 
 // Enough of the file for every content test (the furthest looks at offset 896 + 12).
 constexpr std::size_t kHeadSize = 1024;

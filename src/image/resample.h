@@ -6,6 +6,7 @@
 #include <span>
 #include <string_view>
 
+#include "base/translatable.h"
 #include "image/result.h"
 
 namespace kalder::image {
@@ -24,7 +25,9 @@ enum class ResampleMethod : std::uint8_t {
 };
 
 inline constexpr std::array<std::string_view, 5> kResampleMethodNames = {
-    "Lanczos", "Bicubic", "Bilinear", "Cosine", "Box"};
+    QT_TRANSLATE_NOOP("Choices", "Lanczos"), QT_TRANSLATE_NOOP("Choices", "Bicubic"),
+    QT_TRANSLATE_NOOP("Choices", "Bilinear"), QT_TRANSLATE_NOOP("Choices", "Cosine"),
+    QT_TRANSLATE_NOOP("Choices", "Box")};
 
 std::string_view resampleMethodName(ResampleMethod method);
 // "lanczos", "BOX", ...: any case. Nullopt for anything else.

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "base/translatable.h"
+
 namespace kalder::shell {
 namespace {
 
@@ -47,13 +49,14 @@ std::string fileErrorMessage(const FileError& error) {
         case FileErrorCode::TrashCrowded:
             return "Too many items of this name in the trash " + path;
         case FileErrorCode::InvalidDestination:
-            return "Invalid destination folder.";
+            return QT_TRANSLATE_NOOP("Messages", "Invalid destination folder.");
         case FileErrorCode::IntoOwnSubfolder:
-            return "The folder cannot be moved/copied to its own sub-folder.";
+            return QT_TRANSLATE_NOOP("Messages",
+                                     "The folder cannot be moved/copied to its own sub-folder.");
         case FileErrorCode::SameFile:
             return "The source and destination file names are the same. " + path;
         case FileErrorCode::CannotCreateFolder:
-            return "Cannot create the folder.";
+            return QT_TRANSLATE_NOOP("Messages", "Cannot create the folder.");
         default:
             break;
     }

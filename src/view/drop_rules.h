@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/translatable.h"
+
 namespace kalder::view {
 
 // What a drop of files does.
@@ -19,7 +21,7 @@ struct DropModifiers {
 };
 
 inline constexpr char kOwnSubFolderMessage[] =
-    "The folder cannot be moved/copied to its own sub-folder.";
+    QT_TRANSLATE_NOOP("Messages", "The folder cannot be moved/copied to its own sub-folder.");
 
 // The effect the keys ask for. Explorer-like: a move, a copy with Ctrl. Otherwise a copy, a
 // move with Shift or Alt.

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/translatable.h"
 #include "image/format_table.h"
 #include "image/image_document.h"
 #include "view/descriptions.h"
@@ -396,7 +397,7 @@ std::string formatFileSize(std::uint64_t bytes) {
         if (i > 0 && (n - i) % 3 == 0) grouped += ' ';
         grouped += digits[i];
     }
-    grouped += " bytes";
+    grouped += ' ' + base::translatedText("FileInfo", QT_TRANSLATE_NOOP("FileInfo", "bytes"));
     char buffer[64];
     if (bytes >= 1048576) {
         std::snprintf(buffer, sizeof buffer, " (%.2f %s)", static_cast<double>(bytes) / 1048576.0,
@@ -421,7 +422,8 @@ std::string formatFileTime(std::int64_t seconds) {
 }
 
 std::string fileInformationText(const image::ImageInfo* info, bool tooltip) {
-    if (!info) return "No information";
+    if (!info)
+        return base::translatedText("FileInfo", QT_TRANSLATE_NOOP("FileInfo", "No information"));
     const char* sep = tooltip ? "\r\n" : " | ";
     std::string text =
         formatFileSize(info->fileSize) + sep + formatFileTime(info->modificationTime);
@@ -437,20 +439,24 @@ std::string fileInformationText(const image::ImageInfo* info, bool tooltip) {
         text += sep + description;
     if (!dimensions || info->isVector) return text;
     char buffer[96];
-    std::snprintf(buffer, sizeof buffer, "%ix%i %s", info->width, info->height, "pixels");
+    std::snprintf(
+        buffer, sizeof buffer, "%ix%i %s", info->width, info->height,
+        base::translatedText("FileInfo", QT_TRANSLATE_NOOP("FileInfo", "pixels")).c_str());
     text += sep;
     text += buffer;
     const std::uint32_t bits = info->bitsPerPixel;
     if (bits == 0) return text;
     text += sep;
     if (bits == 16) {
-        text += "high-color";
+        text += base::translatedText("FileInfo", QT_TRANSLATE_NOOP("FileInfo", "high-color"));
     } else if (bits < 24) {
-        std::snprintf(buffer, sizeof buffer, "%i %s", 1 << bits,
-                      info->isGray ? "gray-levels" : "colors");
+        const std::string levels = base::translatedText(
+            "FileInfo", info->isGray ? QT_TRANSLATE_NOOP("FileInfo", "gray-levels")
+                                     : QT_TRANSLATE_NOOP("FileInfo", "colors"));
+        std::snprintf(buffer, sizeof buffer, "%i %s", 1 << bits, levels.c_str());
         text += buffer;
     } else {
-        text += "true-color";
+        text += base::translatedText("FileInfo", QT_TRANSLATE_NOOP("FileInfo", "true-color"));
     }
     return text;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "app/core/translatable.h"
 #include "kalder_config.h"
 
 namespace kalder::app {
@@ -12,197 +13,309 @@ namespace {
 using T = DialogTooltip;
 
 constexpr T kAddApplication[] = {
-    {0, "&Browse...", "Specify the application executable file directly"},
-    {0, "Browse &shortcut...", "Choose an application from the Start menu or from the Desktop"},
-    {1117, "", "The name which appears in the \"Open with\" menu"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Browse..."),
+     QT_TRANSLATE_NOOP("DialogHelp", "Specify the application executable file directly")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Browse &shortcut..."),
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "Choose an application from the Start menu or from the Desktop")},
+    {1117, "", QT_TRANSLATE_NOOP("DialogHelp", "The name which appears in the \"Open with\" menu")},
 };
 constexpr T kAddFavorite[] = {
-    {1061, "", "The name which appears in the \"Favorites\" menu"},
+    {1061, "", QT_TRANSLATE_NOOP("DialogHelp", "The name which appears in the \"Favorites\" menu")},
 };
 constexpr T kSlideShow[] = {
-    {0, "&Forward",
-     "Selection in the image browser will be moved automatically forwards after the delay has "
-     "passed"},
-    {0, "&Backward",
-     "Selection in the image browser will be moved automatically backwards after the delay has "
-     "passed"},
-    {0, "&Repeat",
-     "If set and the last image in a folder has been shown the slide show will start again from "
-     "the first image"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Forward"),
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "Selection in the image browser will be moved automatically forwards after the delay has "
+         "passed")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Backward"),
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "Selection in the image browser will be moved automatically backwards after the delay has "
+         "passed")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Repeat"),
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "If set and the last image in a folder has been shown the slide show will "
+                       "start again from "
+                       "the first image")},
 };
 constexpr T kOpenWithShortcuts[] = {
-    {0, "&Add...", "Add a new application entry to the \"Open with\" menu"},
-    {0, "R&emove", "Remove selected application entry from the menu"},
-    {0, "Move &up", "Move the selected application entry up the list"},
-    {0, "Move &down", "Move the selected application entry down the list"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Add..."),
+     QT_TRANSLATE_NOOP("DialogHelp", "Add a new application entry to the \"Open with\" menu")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "R&emove"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Remove selected application entry from the menu")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Move &up"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Move the selected application entry up the list")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Move &down"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Move the selected application entry down the list")},
 };
 constexpr T kAssociations[] = {
-    {0, "All", "Check all associations"},
-    {0, "None", "Uncheck all associations"},
-    {0, "Invert", "Invert checked associations"},
-    {0, "&Verify file associations every time on startup",
-     "Turn on or off checking if some other application has \"stolen\" some file associations "
-     "from Kalder"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "All"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Check all associations")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "None"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Uncheck all associations")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Invert"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Invert checked associations")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Verify file associations every time on startup"),
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "Turn on or off checking if some other application has \"stolen\" some file associations "
+         "from Kalder")},
 };
 constexpr T kGifGeneral[] = {
-    {0, "&Browse...", "Specify the output file name and location"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Browse..."),
+     QT_TRANSLATE_NOOP("DialogHelp", "Specify the output file name and location")},
 };
 constexpr T kGifFrames[] = {
-    {1186, "", "Amount of time the current frame is shown for (hundreths of a second)"},
-    {0, "&Animate", "Start playing the animation using current frame settings"},
-    {0, "Apply &to all", "Set current frame's delay to all frames of the animation"},
-    {0, "Apply to all", "Set current frame's disposal method to all frames of the animation"},
+    {1186, "",
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "Amount of time the current frame is shown for (hundreths of a second)")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Animate"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Start playing the animation using current frame settings")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Apply &to all"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Set current frame's delay to all frames of the animation")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Apply to all"),
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "Set current frame's disposal method to all frames of the animation")},
 };
 constexpr T kInterlacedGif[] = {
-    {0, "&Interlaced", "Force progressive image loading in the most of web browsers"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Interlaced"),
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "Force progressive image loading in the most of web browsers")},
 };
 constexpr T kSetDelay[] = {
-    {1467, "", "Hundreths of a second"},
+    {1467, "", QT_TRANSLATE_NOOP("DialogHelp", "Hundreths of a second")},
 };
 constexpr T kIconCompiler[] = {
-    {0, "All", "Select all source images"},
-    {0, "None", "Remove the selection"},
-    {0, "Invert", "Invert the selection"},
-    {0, "All", "Select all frames"},
-    {0, "None", "Remove the selection"},
-    {0, "Invert", "Invert the selection"},
-    {1452, "", "Double-click to assign a hot spot"},
-    {0, "&Add Page(s)",
-     "Add selected image(s) from the \"Source Images\" list into the \"Pages\" list"},
-    {0, "De&lete Page(s)", "Removes selected page(s) from the list"},
-    {0, "Move Page(s) &Up", "Moves selected page(s) up the list"},
-    {0, "Move Page(s) &Down", "Moves selected page(s) down the list"},
-    {0, "Set Transparent &Image", "Set the image mask for the chosen page(s)"},
-    {0, "Set Transparent C&olor", "Create image mask(s) automatically using a chosen color"},
-    {0, "Set D&elay", "Assign delay to the chosen page(s)"},
-    {0, "Set Hot &Spot",
-     "Define coordinates of the pixel which works when user clicks a mouse button"},
-    {0, "A&nimate", "Plays all pages sequentially as animation"},
-    {0, "&Browse...", "Select a file name and location to save the icon or the cursor as"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "All"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Select all source images")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "None"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Remove the selection")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Invert"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Invert the selection")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "All"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Select all frames")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "None"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Remove the selection")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Invert"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Invert the selection")},
+    {1452, "", QT_TRANSLATE_NOOP("DialogHelp", "Double-click to assign a hot spot")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Add Page(s)"),
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "Add selected image(s) from the \"Source Images\" list into the \"Pages\" list")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "De&lete Page(s)"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Removes selected page(s) from the list")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Move Page(s) &Up"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Moves selected page(s) up the list")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Move Page(s) &Down"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Moves selected page(s) down the list")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Set Transparent &Image"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Set the image mask for the chosen page(s)")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Set Transparent C&olor"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Create image mask(s) automatically using a chosen color")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Set D&elay"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Assign delay to the chosen page(s)")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Set Hot &Spot"),
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "Define coordinates of the pixel which works when user clicks a mouse button")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "A&nimate"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Plays all pages sequentially as animation")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Browse..."),
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "Select a file name and location to save the icon or the cursor as")},
 };
 constexpr T kBatchGeneral[] = {
-    {0, "&Place result to the following folder",
-     "Force output to the specified folder instead of replacing originals (if converting to the "
-     "same format)"},
-    {0, "Copy sub-folder structure",
-     "Check to copy the folder structure when writing files to the specified folder"},
-    {0, "Browse...", "Choose the output folder"},
-    {1527, "", "Prefix to be inserted before the destination file name"},
-    {1540, "", "Suffix to be inserted after the destination file name"},
-    {0, "&Keep original", "Leave the current (if any) comments intact"},
-    {0, "P&reserve \"last modified\" date",
-     "Allow copying of creation and modification dates from source to output file(s)"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Place result to the following folder"),
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "Force output to the specified folder instead of replacing originals (if "
+                       "converting to the "
+                       "same format)")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Copy sub-folder structure"),
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "Check to copy the folder structure when writing files to the specified folder")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Browse..."),
+     QT_TRANSLATE_NOOP("DialogHelp", "Choose the output folder")},
+    {1527, "",
+     QT_TRANSLATE_NOOP("DialogHelp", "Prefix to be inserted before the destination file name")},
+    {1540, "",
+     QT_TRANSLATE_NOOP("DialogHelp", "Suffix to be inserted after the destination file name")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Keep original"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Leave the current (if any) comments intact")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "P&reserve \"last modified\" date"),
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "Allow copying of creation and modification dates from source to output file(s)")},
 };
 constexpr T kBatchFormat[] = {
-    {0, "&Format Options...", "Bring up a format settings dialog for the chosen format"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Format Options..."),
+     QT_TRANSLATE_NOOP("DialogHelp", "Bring up a format settings dialog for the chosen format")},
 };
 constexpr T kBatchResample[] = {
-    {0, "d", "Default value"},
-    {0, "d", "Default value"},
-    {0, "&Maintain aspect ratio/maximize",
-     "Forces keeping of the original image proportion when resampling"},
-    {0, "&Swap width/height for vertical images",
-     "Use the value specified in the \"Height\" field as width and the value specified in the "
-     "\"Width\" as height if width of the original image is smaller than its height (i.e. it is "
-     "vertical)"},
-    {0, "d", "Default value"},
-    {0, "d", "Default value"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "d"), QT_TRANSLATE_NOOP("DialogHelp", "Default value")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "d"), QT_TRANSLATE_NOOP("DialogHelp", "Default value")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Maintain aspect ratio/maximize"),
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "Forces keeping of the original image proportion when resampling")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Swap width/height for vertical images"),
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "Use the value specified in the \"Height\" field as width and the value specified in the "
+         "\"Width\" as height if width of the original image is smaller than its height (i.e. it "
+         "is "
+         "vertical)")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "d"), QT_TRANSLATE_NOOP("DialogHelp", "Default value")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "d"), QT_TRANSLATE_NOOP("DialogHelp", "Default value")},
 };
 constexpr T kBatchOverlay[] = {
-    {0, "&Browse...", "Specify the overlay image"},
-    {1385, "", "Click one of the nine boxes to define overlay placement"},
-    {0, "Preview font", "Check to use the custom font in the \"Text\" field"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Browse..."),
+     QT_TRANSLATE_NOOP("DialogHelp", "Specify the overlay image")},
+    {1385, "",
+     QT_TRANSLATE_NOOP("DialogHelp", "Click one of the nine boxes to define overlay placement")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Preview font"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Check to use the custom font in the \"Text\" field")},
 };
 constexpr T kTextEffects[] = {
-    {0, "&No background", "The text will be written directly upon the image"},
-    {0, "&Box",
-     "A rectangle of the specified color and transparency will be placed below the text"},
-    {0, "&Shadow", "The text will cast a shadow"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&No background"),
+     QT_TRANSLATE_NOOP("DialogHelp", "The text will be written directly upon the image")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Box"),
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "A rectangle of the specified color and transparency will be placed below the text")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Shadow"),
+     QT_TRANSLATE_NOOP("DialogHelp", "The text will cast a shadow")},
 };
 constexpr T kCopyMove[] = {
-    {0, "&Browse...", "Choose a folder to copy to"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Browse..."),
+     QT_TRANSLATE_NOOP("DialogHelp", "Choose a folder to copy to")},
 };
 constexpr T kProperties[] = {
-    {0, "&Describe Image..", "Add or edit image description"},
-    {0, "&Copy Report", "Copy content of the \"Tag\" and \"Value\" columns to the clipboard"},
-    {0, "&Palette...", "Display the image palette"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Describe Image.."),
+     QT_TRANSLATE_NOOP("DialogHelp", "Add or edit image description")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Copy Report"),
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "Copy content of the \"Tag\" and \"Value\" columns to the clipboard")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Palette..."),
+     QT_TRANSLATE_NOOP("DialogHelp", "Display the image palette")},
 };
 constexpr T kJpegTransform[] = {
-    {0, "P&reserve \"last modified\" date",
-     "Allow copying of creation and modification dates from source to output file(s)"},
-    {0, "&Place result to the following folder:",
-     "Force output to the specified folder instead of replacing originals"},
-    {0, "Browse...", "Choose the output folder"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "P&reserve \"last modified\" date"),
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "Allow copying of creation and modification dates from source to output file(s)")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Place result to the following folder:"),
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "Force output to the specified folder instead of replacing originals")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Browse..."),
+     QT_TRANSLATE_NOOP("DialogHelp", "Choose the output folder")},
 };
 constexpr T kOptionsViewer[] = {
-    {0, "&Center loaded images and reset zooming",
-     "Center each loaded image within the viewing area"},
-    {0, "Wall&paper on the window background",
-     "Enable the wallpaper on the viewing area background"},
-    {0, "Use E&xif data to automatically orient images",
-     "Use Exif orientation tag to automatically rotate/flip images"},
-    {0, "&Enable dithering",
-     "Enable dithering in 16-bit (high-color) and 8-bit (256 colors) display modes"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Center loaded images and reset zooming"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Center each loaded image within the viewing area")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Wall&paper on the window background"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Enable the wallpaper on the viewing area background")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Use E&xif data to automatically orient images"),
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "Use Exif orientation tag to automatically rotate/flip images")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Enable dithering"),
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "Enable dithering in 16-bit (high-color) and 8-bit (256 colors) display modes")},
     {1164, "",
-     "If image width and height are lesser than this value no interpolation will be applied"},
-    {0, "&Transparency background...",
-     "Customize the color on which images with transparency are overlaid"},
-    {0, "&Window background color...", "Customize the color of the viewing area background"},
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "If image width and height are lesser than this value no interpolation will be applied")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Transparency background..."),
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "Customize the color on which images with transparency are overlaid")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Window background color..."),
+     QT_TRANSLATE_NOOP("DialogHelp", "Customize the color of the viewing area background")},
 };
 constexpr T kOptionsOsd[] = {
-    {0, "E&nable on-screen display", "Turn on OSD elements (arrows and the gamma indicator)"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "E&nable on-screen display"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Turn on OSD elements (arrows and the gamma indicator)")},
 };
 constexpr T kOptionsColor[] = {
-    {0, "Color profiles", "Use color profile to adjust the colors"},
-    {0, "Custom calibration", "Define the color adjustment values manually"},
-    {0, "Use default color profile", "Use the system default color profile file"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Color profiles"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Use color profile to adjust the colors")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Custom calibration"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Define the color adjustment values manually")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Use default color profile"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Use the system default color profile file")},
 };
 constexpr T kMiscControls[] = {
-    {1715, "", "The effect of Page Up, Page Down, Home and End keys"},
-    {1718, "", "The effect of the mouse wheel"},
+    {1715, "",
+     QT_TRANSLATE_NOOP("DialogHelp", "The effect of Page Up, Page Down, Home and End keys")},
+    {1718, "", QT_TRANSLATE_NOOP("DialogHelp", "The effect of the mouse wheel")},
     {0,
-     "As in the As in &Windows Explorer (moves files, +Ctrl copies files)file manager (moves "
-     "files, +Ctrl copies files)",
-     "If checked, Drag-and-Drop moves files and +Ctrl copies them; if unchecked, Drag-and-Drop "
-     "copies files and +Shift moves them"},
-    {0, "&Ask before copying/moving files",
-     "If checked, you will be asked for confirmation before copying/moving files"},
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "As in the As in &Windows Explorer (moves files, +Ctrl copies files)file manager (moves "
+         "files, +Ctrl copies files)"),
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "If checked, Drag-and-Drop moves files and +Ctrl copies them; if unchecked, Drag-and-Drop "
+         "copies files and +Shift moves them")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Ask before copying/moving files"),
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "If checked, you will be asked for confirmation before copying/moving files")},
 };
 constexpr T kBmpOptions[] = {
-    {0, "&RLE-compressed", "Force the use of RLE compression on 256-color files"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&RLE-compressed"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Force the use of RLE compression on 256-color files")},
 };
 constexpr T kJpegOptions[] = {
-    {1272, "", "Reduce color representation quality to make the output file smaller"},
-    {0, "&Progressive", "Forces progressive image loading in some web browsers"},
-    {0, "&Copy Exif information", "Copy Exif data (if any) from the source to the output file"},
-    {0, "&Gray-scale", "Force conversion of the image(s) to gray-scale"},
+    {1272, "",
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "Reduce color representation quality to make the output file smaller")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Progressive"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Forces progressive image loading in some web browsers")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Copy Exif information"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Copy Exif data (if any) from the source to the output file")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Gray-scale"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Force conversion of the image(s) to gray-scale")},
 };
 constexpr T kPngOptions[] = {
-    {1287, "", "Set the value of the integrated gamma correction mechanism"},
-    {0, "*", "Reset the value"},
-    {0, "&Interlaced", "Force progressive image loading in some web browsers"},
+    {1287, "",
+     QT_TRANSLATE_NOOP("DialogHelp", "Set the value of the integrated gamma correction mechanism")},
+    {0, "*", QT_TRANSLATE_NOOP("DialogHelp", "Reset the value")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Interlaced"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Force progressive image loading in some web browsers")},
 };
 constexpr T kTgaOptions[] = {
-    {0, "&RLE-compressed", "Force the use of RLE compression"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&RLE-compressed"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Force the use of RLE compression")},
 };
 constexpr T kPrint[] = {
-    {0, "P&roperties...", "Bring up the printer settings dialog"},
-    {0, "&Zoom to maximize",
-     "Force stretching of image to the size of its printing area so that it occupies it wholly"},
-    {0, "Custom size...",
-     "Define custom size for all images. This value resets each time you change the printer "
-     "settings or number of copies"},
-    {1419, "", "The number of copies of each image"},
-    {0, "d", "Default value"},
-    {0, "d", "Default value"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "P&roperties..."),
+     QT_TRANSLATE_NOOP("DialogHelp", "Bring up the printer settings dialog")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Zoom to maximize"),
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "Force stretching of image to the size of its printing area so that it "
+                       "occupies it wholly")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "Custom size..."),
+     QT_TRANSLATE_NOOP(
+         "DialogHelp",
+         "Define custom size for all images. This value resets each time you change the printer "
+         "settings or number of copies")},
+    {1419, "", QT_TRANSLATE_NOOP("DialogHelp", "The number of copies of each image")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "d"), QT_TRANSLATE_NOOP("DialogHelp", "Default value")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "d"), QT_TRANSLATE_NOOP("DialogHelp", "Default value")},
 };
 constexpr T kTransparency[] = {
-    {0, "&Retain original transparency",
-     "Transparency will be copied from source image(s) to output"},
-    {0, "R&emove any transparency", "No transparency will be copied from source image to output"},
-    {0, "&Use RGB to specify the transparent color", "Specify the transparent color manually"},
-    {0, "U&se the transparent palette index",
-     "Specify the index of a color in palette to become transparent"},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Retain original transparency"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Transparency will be copied from source image(s) to output")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "R&emove any transparency"),
+     QT_TRANSLATE_NOOP("DialogHelp", "No transparency will be copied from source image to output")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "&Use RGB to specify the transparent color"),
+     QT_TRANSLATE_NOOP("DialogHelp", "Specify the transparent color manually")},
+    {0, QT_TRANSLATE_NOOP("DialogHelp", "U&se the transparent palette index"),
+     QT_TRANSLATE_NOOP("DialogHelp",
+                       "Specify the index of a color in palette to become transparent")},
 };
 
 constexpr DialogHelpEntry kTable[] = {

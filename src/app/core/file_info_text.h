@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/core/translatable.h"
+
 namespace kalder::app {
 
 // The facts about one file that the status bar and the file list's tooltips show.
@@ -33,7 +35,7 @@ public:
     std::string timeOfDay(std::int64_t time) const override;
 };
 
-inline constexpr char kNoInformation[] = "No information";
+inline constexpr char kNoInformation[] = QT_TRANSLATE_NOOP("StatusBar", "No information");
 
 // "1 048 576 bytes (1.00 MB)", "1 024 bytes (1.0 KB)", "1 023 bytes". The decimal point is
 // always ".", whatever the process locale.
@@ -48,9 +50,9 @@ std::string FormatFileInfo(const FileFacts& facts, bool oneLine,
                            const DateTimeFormatter& formatter);
 
 // The texts of the status bar's second and third parts.
-inline constexpr char kStatusFullScreen[] = "Full-Screen";
-inline constexpr char kStatusWindowed[] = "Windowed";
-inline constexpr char kStatusHelp[] = "Press F1 for help";
+inline constexpr char kStatusFullScreen[] = QT_TRANSLATE_NOOP("StatusBar", "Full-Screen");
+inline constexpr char kStatusWindowed[] = QT_TRANSLATE_NOOP("StatusBar", "Windowed");
+inline constexpr char kStatusHelp[] = QT_TRANSLATE_NOOP("StatusBar", "Press F1 for help");
 std::string_view statusModeText(bool fullScreenViewing);
 
 // The right edges of the status bar's first two parts, from the widths of the fixed texts in

@@ -4,6 +4,7 @@
 
 #include "app/core/commands.h"
 #include "app/core/key_names.h"
+#include "app/core/translatable.h"
 #include "base/strings.h"
 
 namespace kalder::app {
@@ -164,9 +165,12 @@ void collectCommandNames(const MenuItem& menu, const std::string& prefix,
                          std::vector<CommandName>& out) {
     for (const MenuItem& item : menu.items) {
         if (item.kind == MenuItemKind::Submenu) {
-            collectCommandNames(item, prefix + commandNamePart(item.text) + " > ", out);
+            collectCommandNames(
+                item, prefix + commandNamePart(translatedText(kCommandsContext, item.text)) + " > ",
+                out);
         } else if (item.kind == MenuItemKind::Command && item.id != 0) {
-            out.push_back({prefix + commandNamePart(item.text), item.id});
+            out.push_back(
+                {prefix + commandNamePart(translatedText(kCommandsContext, item.text)), item.id});
         }
     }
 }
@@ -232,17 +236,17 @@ std::string ShortcutModifierText(const Shortcut& e) {
     std::string text;
     const auto append = [&text](const char* name) {
         if (!text.empty()) text += '+';
-        text += name;
+        text += translatedText(kKeyNamesContext, name);
     };
-    if (e.flags & kShortcutCtrl) append("Ctrl");
-    if (e.flags & kShortcutAlt) append("Alt");
-    if (e.flags & kShortcutShift) append("Shift");
+    if (e.flags & kShortcutCtrl) append(QT_TRANSLATE_NOOP("KeyNames", "Ctrl"));
+    if (e.flags & kShortcutAlt) append(QT_TRANSLATE_NOOP("KeyNames", "Alt"));
+    if (e.flags & kShortcutShift) append(QT_TRANSLATE_NOOP("KeyNames", "Shift"));
     return text;
 }
 
 std::string ShortcutKeyText(const Shortcut& e) {
     if (!(e.flags & kShortcutVirtualKey)) return {};
-    return std::string(keyName(e.key));
+    return translatedText(kKeyNamesContext, keyName(e.key));
 }
 
 std::optional<CommandId> AcceleratorTable::commandFor(std::uint16_t key,

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/core/settings.h"
+#include "app/core/translatable.h"
 #include "shell/registry_store.h"
 
 namespace kalder::app {
@@ -14,13 +15,15 @@ inline constexpr char kAppTitle[] = "Kalder";
 inline constexpr char kVersionText[] = "3.0a";
 inline constexpr char kRegistryKey[] = "Software\\Brenmoor Software\\Kalder";
 inline constexpr char kLegacyRegistryKey[] = "Software\\Halvard_Quent";
-inline constexpr char kFirstRunQuestion[] =
+inline constexpr char kFirstRunQuestion[] = QT_TRANSLATE_NOOP(
+    "Startup",
     "You have started Kalder for the first time.\nDo you want to review and adjust the options "
-    "now?";
+    "now?");
 // The check box under the first-run question; Tools > Options > Controls changes it later.
-inline constexpr char kKeySchemeChoice[] =
+inline constexpr char kKeySchemeChoice[] = QT_TRANSLATE_NOOP(
+    "Startup",
     "Use the keyboard shortcuts common to desktop programs (Ctrl+O opens a file, Ctrl+Q quits, "
-    "the arrow keys go to the previous and next file)";
+    "the arrow keys go to the previous and next file)");
 
 // What start-up asks of the GUI.
 class StartupUi {

@@ -5,6 +5,7 @@
 
 #include "app/core/commands.h"
 #include "app/core/settings.h"
+#include "app/core/translatable.h"
 
 namespace kalder::app {
 namespace {
@@ -133,10 +134,10 @@ std::string toolbarButtonLabel(std::size_t buttonIndex) {
     for (ContextMenu menu : {ContextMenu::ViewingArea, ContextMenu::FileList,
                              ContextMenu::FolderTree, ContextMenu::Toolbar})
         if (!item) item = findMenuItem(contextMenu(menu), command);
-    if (item) return stripMnemonics(item->text);
+    if (item) return stripMnemonics(translatedText(kCommandsContext, item->text));
     // A command no menu lists is named by its prompt's first line.
-    const std::string_view prompt = commandPrompt(command);
-    return std::string(prompt.substr(0, prompt.find('\n')));
+    const std::string prompt = translatedText(kCommandsContext, commandPrompt(command));
+    return prompt.substr(0, prompt.find('\n'));
 }
 
 std::vector<std::int32_t> defaultToolbarLayout() {

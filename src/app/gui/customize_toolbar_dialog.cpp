@@ -16,10 +16,10 @@ CustomizeToolbarDialog::CustomizeToolbarDialog(app::Settings& settings, QWidget*
     : QDialog(parent),
       m_settings(settings),
       m_model(std::make_unique<app::ToolbarCustomizer>(settings.toolbarButtons)) {
-    setWindowTitle(QStringLiteral("Customize Toolbar"));
+    setWindowTitle(tr("Customize Toolbar"));
     auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(QStringLiteral("Available Buttons:"), this), 0, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Toolbar Buttons:"), this), 0, 2);
+    grid->addWidget(new QLabel(tr("Available Buttons:"), this), 0, 0);
+    grid->addWidget(new QLabel(tr("Toolbar Buttons:"), this), 0, 2);
     m_available = new QListWidget(this);
     m_toolbar = new QListWidget(this);
     m_available->setIconSize(QSize(16, 16));
@@ -34,27 +34,27 @@ CustomizeToolbarDialog::CustomizeToolbarDialog(app::Settings& settings, QWidget*
 
     auto* middle = new QVBoxLayout;
     auto makeButton = [&](const char* text, auto slot) {
-        auto* b = new QPushButton(QString::fromLatin1(text), this);
+        auto* b = new QPushButton(tr(text), this);
         b->setAutoDefault(false);
         connect(b, &QPushButton::clicked, this, slot);
         middle->addWidget(b);
     };
-    makeButton("&Add ->", [this] { addSelected(); });
-    makeButton("Add &Separator", [this] {
+    makeButton(QT_TR_NOOP("&Add ->"), [this] { addSelected(); });
+    makeButton(QT_TR_NOOP("Add &Separator"), [this] {
         if (m_model->addSeparator()) refill();
     });
-    makeButton("<- &Remove", [this] {
+    makeButton(QT_TR_NOOP("<- &Remove"), [this] {
         if (m_model->remove()) refill();
     });
     middle->addSpacing(12);
-    makeButton("Move &Up", [this] {
+    makeButton(QT_TR_NOOP("Move &Up"), [this] {
         if (m_model->moveUp()) refill();
     });
-    makeButton("Move &Down", [this] {
+    makeButton(QT_TR_NOOP("Move &Down"), [this] {
         if (m_model->moveDown()) refill();
     });
     middle->addSpacing(12);
-    makeButton("R&eset", [this] {
+    makeButton(QT_TR_NOOP("R&eset"), [this] {
         m_model->reset();
         refill();
     });

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "app/core/translatable.h"
 #include "app/gui/dialogs/copy_move_dialog.h"
 #include "app/gui/dialogs/describe_image_dialog.h"
 #include "app/gui/dialogs/file_exists_dialog.h"
@@ -21,6 +22,7 @@
 #include "app/gui/properties_panel.h"
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/tools/tool_context.h"
+#include "app/gui/translations.h"
 #include "app/gui/viewing_area.h"
 #include "image/format_table.h"
 #include "shell/file_operations.h"
@@ -60,7 +62,7 @@ QString fileDialogFilter() {
         QString::fromUtf8(table.data(), static_cast<qsizetype>(table.size())).split('|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size() && !parts[i].isEmpty(); i += 2) {
-        QString name = parts[i];
+        QString name = coreText(app::kFiltersContext, parts[i].toStdString());
         const qsizetype open = name.lastIndexOf(QStringLiteral(" ("));
         if (open > 0 && name.endsWith(')')) name.truncate(open);
         QString patterns = parts[i + 1];
@@ -194,8 +196,8 @@ void FileCommands::renameFile() {
     }
     bool ok = false;
     const QString name = QInputDialog::getText(
-        &m_window, QStringLiteral("Rename"), QStringLiteral("Enter new file name:"),
-        QLineEdit::Normal, shell::toQString(m_window.currentEntry()->name()), &ok);
+        &m_window, tr("Rename"), tr("Enter new file name:"), QLineEdit::Normal,
+        shell::toQString(m_window.currentEntry()->name()), &ok);
     if (ok) files->renameEntry(m_window.currentEntry(), name.trimmed());
 }
 
@@ -204,10 +206,9 @@ void FileCommands::openFile() {
     const QString folder = shell::toQString(m_window.images().folder().empty()
                                                 ? fs::path(m_window.settings().lastFolder)
                                                 : m_window.images().folder());
-    const QString chosen =
-        m_window.chooseFileToOpen
-            ? m_window.chooseFileToOpen(filter, folder)
-            : QFileDialog::getOpenFileName(&m_window, QStringLiteral("Open"), folder, filter);
+    const QString chosen = m_window.chooseFileToOpen ? m_window.chooseFileToOpen(filter, folder)
+                                                     : QFileDialog::getOpenFileName(
+                                                           &m_window, tr("Open"), folder, filter);
     if (chosen.isEmpty()) return;
     // From now on the file's whole folder is listed, as after a start on a file.
     m_window.settings().commandLineFile.clear();
@@ -231,7 +232,7 @@ void FileCommands::copyMove() {
         if (forAll) return *forAll;
         QApplication::restoreOverrideCursor();
         const FileExistsDialog::Answer answer = FileExistsDialog::ask(
-            &m_window, QStringLiteral("File already exists:"), shell::toQString(target), false);
+            &m_window, tr("File already exists:"), shell::toQString(target), false);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         switch (answer.choice) {
             case FileExistsDialog::OverwriteAll:

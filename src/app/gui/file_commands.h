@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <filesystem>
 #include <memory>
@@ -23,6 +24,8 @@ class MainWindow;
 // tree's commands, descriptions, Find Image and the file filter; and the watch on the folder
 // while the window is inactive. It owns the file operations and the folder watcher.
 class FileCommands {
+    Q_DECLARE_TR_FUNCTIONS(kalder::gui::FileCommands)
+
 public:
     explicit FileCommands(MainWindow& window);
     ~FileCommands();

@@ -336,7 +336,7 @@ bool FolderTreePane::newFolder() {
     const fs::path folder = itemPath(parent);
     const shell::FileResult<fs::path> created = m_operations->newFolder(folder);
     if (!created) {
-        tell(MessageKind::Critical, QStringLiteral("Cannot create the folder."));
+        tell(MessageKind::Critical, tr("Cannot create the folder."));
         return false;
     }
     QTreeWidgetItem* child = nullptr;
@@ -395,8 +395,7 @@ bool FolderTreePane::deleteCurrent() {
     QTreeWidgetItem* item = currentItem();
     if (!item || isPlace(item) || !m_operations) return false;
     const fs::path folder = itemPath(item);
-    if (!ask(QStringLiteral("Do you want to move the folder %1 to the Trash?")
-                 .arg(shell::toQString(folder))))
+    if (!ask(tr("Do you want to move the folder %1 to the Trash?").arg(shell::toQString(folder))))
         return false;
     const shell::OperationResult result = m_operations->deleteFiles({folder}, true);
     if (!result.ok || result.aborted || result.done.empty()) {

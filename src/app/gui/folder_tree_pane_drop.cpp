@@ -7,8 +7,10 @@
 #include <algorithm>
 
 #include "app/core/settings.h"
+#include "app/core/translatable.h"
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/operation_feedback.h"
+#include "app/gui/translations.h"
 #include "shell/file_operations.h"
 #include "shell/qt/qt_path.h"
 #include "view/drop_rules.h"
@@ -104,7 +106,7 @@ void FolderTreePane::dropEvent(QDropEvent* event) {
     if (!item || sources.empty() || effect == view::DropEffect::None) return;
     const fs::path target = itemPath(item);
     if (view::dropsIntoOwnSubFolder(sources, target)) {
-        tell(MessageKind::Critical, QString::fromLatin1(view::kOwnSubFolderMessage));
+        tell(MessageKind::Critical, coreText(app::kMessagesContext, view::kOwnSubFolderMessage));
         return;
     }
     if (m_settings && m_settings->controlOptions[3] != 0 &&

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStyle>
@@ -14,10 +15,12 @@
 #include "app/core/settings.h"
 #include "app/core/shortcuts.h"
 #include "app/core/startup.h"
+#include "app/core/translatable.h"
 #include "app/gui/icons.h"
 #include "app/gui/main_window.h"
 #include "app/gui/quit_on_signal.h"
 #include "app/gui/tools/associations/associations_dialog.h"
+#include "app/gui/translations.h"
 #include "kalder_config.h"
 
 namespace {
@@ -45,16 +48,14 @@ class QtStartupUi final : public kalder::app::StartupUi {
 public:
     explicit QtStartupUi(kalder::gui::MainWindow* owner) : m_owner(owner) {}
     bool askYesNo(std::string_view caption, std::string_view text) override {
-        return QMessageBox::question(m_owner, QString::fromUtf8(caption.data(), caption.size()),
-                                     QString::fromUtf8(text.data(), text.size()),
+        return QMessageBox::question(m_owner, startupText(caption), startupText(text),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     }
     bool askWithChoice(std::string_view caption, std::string_view text, std::string_view choice,
                        bool& chosen) override {
-        QMessageBox box(QMessageBox::Question, QString::fromUtf8(caption.data(), caption.size()),
-                        QString::fromUtf8(text.data(), text.size()),
+        QMessageBox box(QMessageBox::Question, startupText(caption), startupText(text),
                         QMessageBox::Yes | QMessageBox::No, m_owner);
-        auto* check = new QCheckBox(QString::fromUtf8(choice.data(), choice.size()));
+        auto* check = new QCheckBox(startupText(choice));
         check->setAccessibleName(check->text());
         box.setCheckBox(check);
         const bool yes = box.exec() == QMessageBox::Yes;
@@ -75,6 +76,10 @@ public:
     }
 
 private:
+    static QString startupText(std::string_view text) {
+        return kalder::gui::coreText(kalder::app::kStartupContext, text);
+    }
+
     kalder::gui::MainWindow* m_owner;
 };
 
@@ -87,6 +92,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication app(argc, argv);
+    kalder::gui::installTranslations(QLocale::system());
     kalder::gui::applyDesktopLook();
     QApplication::setApplicationName(QStringLiteral("Kalder"));
     QApplication::setApplicationVersion(QString::fromLatin1(kalder::config::kVersion));

@@ -7,7 +7,9 @@
 #include "app/core/settings.h"
 #include "app/core/shortcuts.h"
 #include "app/core/toolbar_table.h"
+#include "app/core/translatable.h"
 #include "app/gui/icons.h"
+#include "app/gui/translations.h"
 
 namespace kalder::gui {
 namespace {
@@ -18,6 +20,9 @@ const char kDynamicProperty[] = "kalderDynamic";
 QString fromStd(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
+
+// Menu texts come from the command tables; favorites and applications are the user's own.
+QString menuText(std::string_view s) { return coreText(app::kCommandsContext, s); }
 
 bool checkable(app::CommandId id) {
     return app::hasUpdateRule(id) && id != app::cmd::kImagePalette;
@@ -50,9 +55,9 @@ QString MenuBuilder::keyText(const app::AcceleratorTable& table, app::CommandId 
 
 QString MenuBuilder::actionText(app::CommandId id, std::string_view text) const {
     const app::MenuLabelParts parts = app::splitMenuText(text);
-    if (!parts.shortcut.empty()) return fromStd(text);
+    if (!parts.shortcut.empty()) return menuText(text);
     const QString keys = shortcutText(id);
-    return keys.isEmpty() ? fromStd(text) : fromStd(text) + QLatin1Char('\t') + keys;
+    return keys.isEmpty() ? menuText(text) : menuText(text) + QLatin1Char('\t') + keys;
 }
 
 void MenuBuilder::fill(QMenu* menu, const app::MenuItem& item) {
@@ -62,7 +67,7 @@ void MenuBuilder::fill(QMenu* menu, const app::MenuItem& item) {
                 menu->addSeparator();
                 break;
             case app::MenuItemKind::Submenu: {
-                QMenu* sub = menu->addMenu(fromStd(child.text));
+                QMenu* sub = menu->addMenu(menuText(child.text));
                 fill(sub, child);
                 break;
             }
@@ -140,7 +145,7 @@ void MenuBuilder::buildMainMenu(QMenuBar* bar) {
     bar->clear();
     for (const app::MenuItem& top : app::mainMenu().items) {
         if (top.kind != app::MenuItemKind::Submenu) continue;
-        QMenu* menu = bar->addMenu(fromStd(top.text));
+        QMenu* menu = bar->addMenu(menuText(top.text));
         fill(menu, top);
     }
 }

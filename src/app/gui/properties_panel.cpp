@@ -24,22 +24,22 @@ namespace kalder::gui {
 
 PropertiesPanel::PropertiesPanel(app::Settings& settings, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_settings(settings) {
-    setWindowTitle(QStringLiteral("Image Properties"));
+    setWindowTitle(tr("Image Properties"));
     auto* layout = new QVBoxLayout(this);
     m_list = new QTreeWidget(this);
     // The third column says what an Exif value means ("f/5.6" beside 28/5); the copied report
     // keeps the two columns of stored values.
     m_list->setColumnCount(3);
-    m_list->setHeaderLabels({QStringLiteral("Tag"), QStringLiteral("Value"), tr("Meaning")});
+    m_list->setHeaderLabels({tr("Tag"), tr("Value"), tr("Meaning")});
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     layout->addWidget(m_list, 1);
     auto* buttons = new QHBoxLayout;
-    m_copy = new QPushButton(QStringLiteral("&Copy Report"), this);
-    m_palette = new QPushButton(QStringLiteral("&Palette..."), this);
-    m_describe = new QPushButton(QStringLiteral("&Describe Image.."), this);
-    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    m_copy = new QPushButton(tr("&Copy Report"), this);
+    m_palette = new QPushButton(tr("&Palette..."), this);
+    m_describe = new QPushButton(tr("&Describe Image.."), this);
+    auto* close = new QPushButton(tr("Close"), this);
     for (QPushButton* b : {m_copy, m_palette, m_describe}) buttons->addWidget(b);
     buttons->addStretch(1);
     buttons->addWidget(close);
@@ -71,7 +71,7 @@ void PropertiesPanel::showEntry(const view::ImageEntry* entry, std::int32_t page
     m_palette->setEnabled(false);
     m_describe->setEnabled(entry != nullptr);
     if (!entry) {
-        setWindowTitle(QStringLiteral("Image Properties"));
+        setWindowTitle(tr("Image Properties"));
         m_page = 0;
         fillList();
         return;

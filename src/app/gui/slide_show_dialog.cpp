@@ -18,10 +18,10 @@ namespace kalder::gui {
 
 SlideShowDialog::SlideShowDialog(app::Settings& settings, QWidget* parent)
     : QDialog(parent), m_settings(settings) {
-    setWindowTitle(QStringLiteral("Adjust Slide Show"));
+    setWindowTitle(tr("Adjust Slide Show"));
     auto* layout = new QVBoxLayout(this);
 
-    auto* delayBox = new QGroupBox(QStringLiteral("Delay"), this);
+    auto* delayBox = new QGroupBox(tr("Delay"), this);
     auto* delayLayout = new QHBoxLayout(delayBox);
     m_delay = new QSlider(Qt::Horizontal, delayBox);
     m_delay->setRange(1, 10);
@@ -30,18 +30,16 @@ SlideShowDialog::SlideShowDialog(app::Settings& settings, QWidget* parent)
     m_delayLabel = new QLabel(delayBox);
     delayLayout->addWidget(m_delay, 1);
     delayLayout->addWidget(m_delayLabel);
-    auto showDelay = [this](int v) {
-        m_delayLabel->setText(QStringLiteral("%1 %2").arg(v).arg(QStringLiteral("seconds")));
-    };
+    auto showDelay = [this](int v) { m_delayLabel->setText(tr("%1 seconds").arg(v)); };
     showDelay(m_delay->value());
     connect(m_delay, &QSlider::valueChanged, this, showDelay);
     layout->addWidget(delayBox);
 
-    auto* sequence = new QGroupBox(QStringLiteral("Sequence"), this);
+    auto* sequence = new QGroupBox(tr("Sequence"), this);
     auto* sequenceLayout = new QVBoxLayout(sequence);
-    m_forward = new QRadioButton(QStringLiteral("&Forward"), sequence);
-    m_backward = new QRadioButton(QStringLiteral("&Backward"), sequence);
-    m_repeat = new QCheckBox(QStringLiteral("&Repeat"), sequence);
+    m_forward = new QRadioButton(tr("&Forward"), sequence);
+    m_backward = new QRadioButton(tr("&Backward"), sequence);
+    m_repeat = new QCheckBox(tr("&Repeat"), sequence);
     (settings.slideBackward ? m_backward : m_forward)->setChecked(true);
     m_repeat->setChecked(settings.slideRepeat);
     for (QWidget* w : {static_cast<QWidget*>(m_forward), static_cast<QWidget*>(m_backward),
@@ -50,7 +48,7 @@ SlideShowDialog::SlideShowDialog(app::Settings& settings, QWidget* parent)
     layout->addWidget(sequence);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    QPushButton* help = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
+    QPushButton* help = buttons->addButton(tr("&Help"), QDialogButtonBox::HelpRole);
     connect(help, &QPushButton::clicked, this,
             [this] { DialogBase::openHelpTopic(this, QStringLiteral("slide_show")); });
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {

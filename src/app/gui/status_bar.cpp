@@ -5,6 +5,8 @@
 #include <QStringList>
 
 #include "app/core/file_info_text.h"
+#include "app/core/translatable.h"
+#include "app/gui/translations.h"
 
 namespace kalder::gui {
 namespace {
@@ -31,7 +33,7 @@ StatusBar::StatusBar(QWidget* parent) : QFrame(parent) {
     m_facts->setAccessibleName(tr("Image information"));
     m_facts->hide();
     setAccessibleName(tr("Status bar"));
-    m_parts[2]->setText(QString::fromLatin1(app::kStatusHelp));
+    m_parts[2]->setText(coreText(app::kStatusBarContext, app::kStatusHelp));
     setFullScreenViewing(true);
     setFixedHeight(fontMetrics().height() + 8);
 }
@@ -43,8 +45,7 @@ void StatusBar::setStatusText(const QString& text) {
 QString StatusBar::statusText() const { return m_parts[0]->text(); }
 
 void StatusBar::setFullScreenViewing(bool on) {
-    const std::string_view t = app::statusModeText(on);
-    m_parts[1]->setText(QString::fromLatin1(t.data(), static_cast<qsizetype>(t.size())));
+    m_parts[1]->setText(coreText(app::kStatusBarContext, app::statusModeText(on)));
 }
 
 QString StatusBar::partText(int part) const { return m_parts[part]->text(); }
@@ -91,9 +92,12 @@ void StatusBar::placeParts() {
     m.clientWidth = width();
     // The labels' own frame and margins count as part of each text.
     const int pad = 2 * m_parts[0]->frameWidth() + 6;
-    m.helpTextWidth = fm.horizontalAdvance(QString::fromLatin1(app::kStatusHelp)) + pad;
-    m.fullScreenTextWidth = fm.horizontalAdvance(QString::fromLatin1(app::kStatusFullScreen)) + pad;
-    m.windowedTextWidth = fm.horizontalAdvance(QString::fromLatin1(app::kStatusWindowed)) + pad;
+    m.helpTextWidth =
+        fm.horizontalAdvance(coreText(app::kStatusBarContext, app::kStatusHelp)) + pad;
+    m.fullScreenTextWidth =
+        fm.horizontalAdvance(coreText(app::kStatusBarContext, app::kStatusFullScreen)) + pad;
+    m.windowedTextWidth =
+        fm.horizontalAdvance(coreText(app::kStatusBarContext, app::kStatusWindowed)) + pad;
     m.horizontalBorder = kBorder;
     m.gap = kGap;
     const app::StatusBarEdges e = app::statusBarPartEdges(m);

@@ -570,11 +570,10 @@ bool ThumbnailBrowser::deleteSelected(bool forGood) {
         const QString what = chosen.size() == 1
                                  ? QStringLiteral("\"%1\"").arg(entryName(chosen.front()))
                                  : QStringLiteral("these %1 files").arg(chosen.size());
-        const QString question =
-            QStringLiteral("Delete %1 for good? This cannot be undone.").arg(what);
-        const bool yes = confirm ? confirm(question)
-                                 : QMessageBox::question(this, QStringLiteral("Delete"),
-                                                         question) == QMessageBox::Yes;
+        const QString question = tr("Delete %1 for good? This cannot be undone.").arg(what);
+        const bool yes =
+            confirm ? confirm(question)
+                    : QMessageBox::question(this, tr("Delete"), question) == QMessageBox::Yes;
         if (!yes) return false;
     }
     std::vector<fs::path> paths;

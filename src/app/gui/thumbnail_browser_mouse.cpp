@@ -263,7 +263,7 @@ bool ThumbnailBrowser::renameEntry(view::ImageEntry* entry, const QString& newNa
     const std::string name = shell::toPath(newName).string();
     if (name.empty() || name == entry->name()) return false;
     if (!shell::isValidFileName(name)) {
-        warn(QStringLiteral("A file name cannot contain \"/\" or be \".\" or \"..\"."));
+        warn(tr("A file name cannot contain \"/\" or be \".\" or \"..\"."));
         return false;
     }
     const shell::OperationResult result = m_operations->rename(entry->path(), name);

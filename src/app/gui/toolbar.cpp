@@ -4,8 +4,10 @@
 #include <QContextMenuEvent>
 
 #include "app/core/toolbar_table.h"
+#include "app/core/translatable.h"
 #include "app/gui/icons.h"
 #include "app/gui/menus.h"
+#include "app/gui/translations.h"
 
 namespace kalder::gui {
 
@@ -33,9 +35,7 @@ void Toolbar::RebuildToolbar(std::span<const std::int32_t> layout) {
         const std::string label = app::toolbarButtonLabel(slot.buttonIndex);
         QAction* action = addAction(commandIcon(slot.command), QString::fromStdString(label));
         action->setData(static_cast<uint>(slot.command));
-        const std::string_view prompt = app::commandPrompt(slot.command);
-        action->setStatusTip(
-            QString::fromUtf8(prompt.data(), static_cast<qsizetype>(prompt.size())));
+        action->setStatusTip(coreText(app::kCommandsContext, app::commandPrompt(slot.command)));
         action->setCheckable(app::hasUpdateRule(slot.command) &&
                              slot.command != app::cmd::kImagePalette);
         action->setEnabled(true);

@@ -7,20 +7,21 @@
 #include <cstdlib>
 
 #include "base/strings.h"
+#include "base/translatable.h"
 #include "image/writers/image_writer.h"
 
 namespace kalder::image {
 namespace {
 
 constexpr TiffCompressionChoice kTiffCompressions[] = {
-    {"No compression", 1},
-    {"CCITT 1D Huffman", 2},
-    {"CCITT Group 3 Facsimile", 3},
-    {"CCITT Group 4 Facsimile", 4},
-    {"Lempel-Ziv & Welch (LZW)", 5},
-    {"Baseline JPEG", 7},
-    {"PackBits", 32773},
-    {"Deflate", 32946},
+    {QT_TRANSLATE_NOOP("Choices", "No compression"), 1},
+    {QT_TRANSLATE_NOOP("Choices", "CCITT 1D Huffman"), 2},
+    {QT_TRANSLATE_NOOP("Choices", "CCITT Group 3 Facsimile"), 3},
+    {QT_TRANSLATE_NOOP("Choices", "CCITT Group 4 Facsimile"), 4},
+    {QT_TRANSLATE_NOOP("Choices", "Lempel-Ziv & Welch (LZW)"), 5},
+    {QT_TRANSLATE_NOOP("Choices", "Baseline JPEG"), 7},
+    {QT_TRANSLATE_NOOP("Choices", "PackBits"), 32773},
+    {QT_TRANSLATE_NOOP("Choices", "Deflate"), 32946},
 };
 
 bool offered(const TiffCompressionChoice& c, std::int32_t bits) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/translatable.h"
 #include "tools/convert/effects.h"
 #include "tools/convert/overlay.h"
 #include "tools/convert/writer_options_set.h"
@@ -93,8 +94,9 @@ struct BatchFileList {
 inline constexpr char kConvertedWithDamageMessage[] = "converted with damage:";
 
 // The stages of one file, as progress names them ("Reading ..." is stage 0 of 4).
-inline constexpr const char* kBatchStages[] = {"Reading ...", "Resampling ...", "Converting ...",
-                                               "Writing ..."};
+inline constexpr const char* kBatchStages[] = {
+    QT_TRANSLATE_NOOP("Messages", "Reading ..."), QT_TRANSLATE_NOOP("Messages", "Resampling ..."),
+    QT_TRANSLATE_NOOP("Messages", "Converting ..."), QT_TRANSLATE_NOOP("Messages", "Writing ...")};
 
 struct BatchResult {
     std::int32_t converted = 0;  // damaged ones included
@@ -111,14 +113,18 @@ inline constexpr int kBatchFileStopped = 1;
 inline constexpr int kBatchFileFailed = 0;
 
 // The messages of a run, each followed by a space and the path.
-inline constexpr char kCantAccessFileMessage[] = "Can't access file:";
-inline constexpr char kCantReadImageMessage[] = "Can't read image:";
-inline constexpr char kFailedToWriteMessage[] = "Failed to write file:";
-inline constexpr char kResampledTooLargeMessage[] = "The resampled image is too large:";
-inline constexpr char kPaletteNotSupportedMessage[] =
-    "The current palette type is not supported by the output format.";
-inline constexpr char kFileModifiedPrompt[] = "File is to be modified:";
-inline constexpr char kFileReadOnlyPrompt[] = "File is read-only:";
+inline constexpr char kCantAccessFileMessage[] =
+    QT_TRANSLATE_NOOP("Messages", "Can't access file:");
+inline constexpr char kCantReadImageMessage[] = QT_TRANSLATE_NOOP("Messages", "Can't read image:");
+inline constexpr char kFailedToWriteMessage[] =
+    QT_TRANSLATE_NOOP("Messages", "Failed to write file:");
+inline constexpr char kResampledTooLargeMessage[] =
+    QT_TRANSLATE_NOOP("Messages", "The resampled image is too large:");
+inline constexpr char kPaletteNotSupportedMessage[] = QT_TRANSLATE_NOOP(
+    "Messages", "The current palette type is not supported by the output format.");
+inline constexpr char kFileModifiedPrompt[] =
+    QT_TRANSLATE_NOOP("Messages", "File is to be modified:");
+inline constexpr char kFileReadOnlyPrompt[] = QT_TRANSLATE_NOOP("Messages", "File is read-only:");
 
 // The bit depths a format can hold, ascending. Above 8 bits the page stays true colour; 32 (PNG
 // only) keeps the alpha plane, which the other true-colour writers keep or drop as they can.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/translatable.h"
 #include "image/sinks.h"
 
 namespace kalder::tools {
@@ -159,11 +160,14 @@ private:
     std::array<double, 256> m_red{}, m_green{}, m_blue{};
 };
 
+// A translation keeps the separators: "|" before each group, "~" before a slider's label (whose
+// %i is the value), "#" before a check box's caption.
 const std::array<std::string, EffectList::Count> kDescriptions = {
-    "Gamma|Values~Red: %i~Green: %i~Blue: %i|Options#Lock the values#Use the viewer's current "
-    "gamma",
-    "Negative",
-    "Black-and-white",
+    QT_TRANSLATE_NOOP("Effects",
+                      "Gamma|Values~Red: %i~Green: %i~Blue: %i|Options#Lock the values#Use the "
+                      "viewer's current gamma"),
+    QT_TRANSLATE_NOOP("Effects", "Negative"),
+    QT_TRANSLATE_NOOP("Effects", "Black-and-white"),
 };
 
 constexpr std::int32_t kSerialVersion = 1;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/translatable.h"
 #include "image/bitmap32.h"
 
 namespace kalder::tools {
@@ -63,6 +64,7 @@ public:
                       const OverlaySettings& settings);
 };
 
-inline constexpr char kOverlayLoadFailedMessage[] = "Cannot load the overlay image.";
+inline constexpr char kOverlayLoadFailedMessage[] =
+    QT_TRANSLATE_NOOP("Messages", "Cannot load the overlay image.");
 
 }  // namespace kalder::tools

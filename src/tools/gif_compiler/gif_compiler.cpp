@@ -8,6 +8,7 @@
 #include <new>
 #include <system_error>
 
+#include "base/translatable.h"
 #include "image/image_document.h"
 #include "image/load_options.h"
 #include "image/sinks.h"
@@ -155,11 +156,11 @@ std::filesystem::path tempBeside(const std::filesystem::path& target) {
 const char* disposalName(std::int32_t disposal) {
     switch (disposal) {
         case kDisposalLeave:
-            return "Leave in Place";
+            return QT_TRANSLATE_NOOP("Choices", "Leave in Place");
         case kDisposalBackground:
-            return "Restore Background";
+            return QT_TRANSLATE_NOOP("Choices", "Restore Background");
         case kDisposalPrevious:
-            return "Restore Previous";
+            return QT_TRANSLATE_NOOP("Choices", "Restore Previous");
         default:
             return "";
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/translatable.h"
 #include "image/bitmap32.h"
 #include "image/colour_reducer.h"
 #include "image/writers/writer_options.h"
@@ -14,24 +15,29 @@
 namespace kalder::tools {
 
 // The tool's own texts.
-inline constexpr char kGifTooFewImages[] = "At least two images must be selected to use this tool.";
-inline constexpr char kGifLoadingFiles[] = "Loading image files ...";
+inline constexpr char kGifTooFewImages[] =
+    QT_TRANSLATE_NOOP("Messages", "At least two images must be selected to use this tool.");
+inline constexpr char kGifLoadingFiles[] = QT_TRANSLATE_NOOP("Messages", "Loading image files ...");
 inline constexpr char kGifSizeMismatch[] =
     "The size of the image \"%1!s!\" is not the same as that of the first image.";
-inline constexpr char kGifLoadFailed[] = "Failed to load the image files.";
-inline constexpr char kGifReadingFrames[] = "Reading frames ...";
-inline constexpr char kGifProcessing[] = "Processing ...";
-inline constexpr char kGifWriting[] = "Writing ...";
+inline constexpr char kGifLoadFailed[] =
+    QT_TRANSLATE_NOOP("Messages", "Failed to load the image files.");
+inline constexpr char kGifReadingFrames[] = QT_TRANSLATE_NOOP("Messages", "Reading frames ...");
+inline constexpr char kGifProcessing[] = QT_TRANSLATE_NOOP("Messages", "Processing ...");
+inline constexpr char kGifWriting[] = QT_TRANSLATE_NOOP("Messages", "Writing ...");
 inline constexpr char kGifOutputExists[] =
-    "The output file already exists. Do you want to overwrite it?";
-inline constexpr char kGifCannotReadFrame[] = "Cannot read file (frame):";
-inline constexpr char kGifCannotWrite[] = "Cannot write the output file:";
+    QT_TRANSLATE_NOOP("Messages", "The output file already exists. Do you want to overwrite it?");
+inline constexpr char kGifCannotReadFrame[] =
+    QT_TRANSLATE_NOOP("Messages", "Cannot read file (frame):");
+inline constexpr char kGifCannotWrite[] =
+    QT_TRANSLATE_NOOP("Messages", "Cannot write the output file:");
 inline constexpr char kGifSeeThroughLost[] =
     "The transparent pixels of frame(s) %1!s! show the frame before, which is left in place. Give "
     "that frame the disposal method \"Restore Background\" to make them transparent.";
-inline constexpr char kGifSeparatePalettesQuestion[] =
+inline constexpr char kGifSeparatePalettesQuestion[] = QT_TRANSLATE_NOOP(
+    "Messages",
     "Some of the frames use transparency. Applying separate palettes to such frames may cause the "
-    "file to be shown improperly. Do you really want to apply?";
+    "file to be shown improperly. Do you really want to apply?");
 
 // GIF disposal codes the tool offers.
 inline constexpr std::int32_t kDisposalLeave = 1;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/translatable.h"
 #include "image/load_options.h"
 #include "tools/tool_host.h"
 
@@ -78,7 +79,8 @@ struct IconFrame {
 
 // Asked before a colour or image mask replaces the pages' masks; the command line answers it
 // by asking for a mask.
-inline constexpr char kIconSetMaskQuestion[] = "Do you want to set new mask for image(s)?";
+inline constexpr char kIconSetMaskQuestion[] =
+    QT_TRANSLATE_NOOP("Messages", "Do you want to set new mask for image(s)?");
 
 // The questions only this tool asks, beside its host's yes/no ones.
 class IconQuestions {

@@ -7,11 +7,14 @@
 #include <optional>
 #include <span>
 
+#include "base/translatable.h"
+
 namespace kalder::tools {
 
 inline constexpr char kNoOrientationTagMessage[] =
-    "Can't find valid Exif Orientation tag in the file:";
-inline constexpr char kCannotModifyMessage[] = "Can't modify the file:";
+    QT_TRANSLATE_NOOP("Messages", "Can't find valid Exif Orientation tag in the file:");
+inline constexpr char kCannotModifyMessage[] =
+    QT_TRANSLATE_NOOP("Messages", "Can't modify the file:");
 
 struct OrientationTag {
     int value = 0;                   // as stored (any number, not only 1..8)

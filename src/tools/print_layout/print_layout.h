@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/translatable.h"
 #include "image/bitmap32.h"
 
 namespace kalder::tools {
@@ -18,7 +19,9 @@ namespace kalder::tools {
 enum class PrintLayout : std::uint8_t { One = 0, Two = 1, Three = 2, Four = 3, Nine = 4 };
 
 inline constexpr std::array<std::string_view, 5> kPrintLayoutNames = {
-    "1 image", "2 images", "3 images", "4 images", "9 images"};
+    QT_TRANSLATE_NOOP("Choices", "1 image"), QT_TRANSLATE_NOOP("Choices", "2 images"),
+    QT_TRANSLATE_NOOP("Choices", "3 images"), QT_TRANSLATE_NOOP("Choices", "4 images"),
+    QT_TRANSLATE_NOOP("Choices", "9 images")};
 
 inline constexpr double kPrintCellGapMm = 3.0;
 inline constexpr int kMaxPrintRepeat = 100;
@@ -28,12 +31,14 @@ inline constexpr double kInchesToMm = 25.4;
 // Longer side of a preview bitmap loaded for an item the browser had no thumbnail for.
 inline constexpr std::int32_t kPrintPreviewSize = 120;
 
-inline constexpr std::string_view kPrintCustomSizeTruncated =
-    "Custom size is larger than the page size. The image area is truncated.";
+inline constexpr std::string_view kPrintCustomSizeTruncated = QT_TRANSLATE_NOOP(
+    "Messages", "Custom size is larger than the page size. The image area is truncated.");
 inline constexpr std::string_view kPrintResolutionMismatch =
-    "Please clear both horizontal and vertical resolution values to use the default values or "
-    "specifiy both of them explicitly.";
-inline constexpr std::string_view kPrintersNotFound = "Printer(s) not found";
+    QT_TRANSLATE_NOOP("Messages",
+                      "Please clear both horizontal and vertical resolution values to use the "
+                      "default values or specifiy both of them explicitly.");
+inline constexpr std::string_view kPrintersNotFound =
+    QT_TRANSLATE_NOOP("Messages", "Printer(s) not found");
 
 // One image to print.
 struct PrintItem {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/translatable.h"
 #include "tools/tool_host.h"
 
 namespace kalder::tools {
@@ -29,7 +30,7 @@ PsdDecompileOptions loadPsdOptions(const PsdSettingsFields& stored);
 void storePsdOptions(const PsdDecompileOptions& options, PsdSettingsFields& stored);
 
 // The line above the path of the file-exists question.
-inline constexpr char kPsdFileExists[] = "File already exists:";
+inline constexpr char kPsdFileExists[] = QT_TRANSLATE_NOOP("Messages", "File already exists:");
 
 struct PsdDecompileResult {
     bool completed = false;  // every file done: no error, no stop, no cancel

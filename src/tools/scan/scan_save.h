@@ -7,16 +7,21 @@
 #include <string>
 #include <string_view>
 
+#include "base/translatable.h"
 #include "image/result.h"
 #include "shell/scanner.h"
 
 namespace kalder::tools {
 
 inline constexpr char kScanSaveFilter[] =
-    "Windows Bitmap (*.bmp)|*.bmp|JPEG Image (*.jpg)|*.jpg|PNG Image (*.png)|*.png|"
-    "TGA (Truevision Targa Image) (*.tga)|*.tga|TIFF Image (*.tif)|*.tif||";
-inline constexpr char kScanCannotSave[] = "Cannot save the acquired image.";
-inline constexpr char kScanErrorAcquiring[] = "Error acquiring image(s).";
+    QT_TRANSLATE_NOOP("Filters", "Windows Bitmap (*.bmp)") "|*.bmp|" QT_TRANSLATE_NOOP(
+        "Filters", "JPEG Image (*.jpg)") "|*.jpg|" QT_TRANSLATE_NOOP("Filters", "PNG Image (*.png)")
+        "|*.png|" QT_TRANSLATE_NOOP("Filters", "TGA (Truevision Targa Image) (*.tga)") "|*.tga|"
+            QT_TRANSLATE_NOOP("Filters", "TIFF Image (*.tif)") "|*.tif||";
+inline constexpr char kScanCannotSave[] =
+    QT_TRANSLATE_NOOP("Messages", "Cannot save the acquired image.");
+inline constexpr char kScanErrorAcquiring[] =
+    QT_TRANSLATE_NOOP("Messages", "Error acquiring image(s).");
 
 // The file types an acquired image can be saved as, numbered as in the Save dialog's filter.
 enum class ScanSaveType : std::int32_t { Bmp = 1, Jpeg = 2, Png = 3, Tga = 4, Tiff = 5 };

@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "app/core/settings.h"
+#include "app/core/translatable.h"
 #include "app/gui/dialogs/dialog_buttons.h"
+#include "app/gui/translations.h"
 #include "shell/file_operations.h"
 #include "shell/qt/qt_path.h"
 
@@ -19,7 +21,7 @@ namespace kalder::gui {
 namespace {
 
 constexpr int kCopyMoveTemplate = 259;
-constexpr char kInvalidDestination[] = "Invalid destination folder.";
+constexpr char kInvalidDestination[] = QT_TRANSLATE_NOOP("Messages", "Invalid destination folder.");
 
 }  // namespace
 
@@ -77,7 +79,7 @@ void CopyMoveDialog::browse() {
 void CopyMoveDialog::onOk() {
     const std::string folder = shell::toPath(m_folder->text()).string();
     if (const std::string refusal = copyMoveRefusal(m_sources, folder); !refusal.empty()) {
-        if (reportError) reportError(QString::fromStdString(refusal));
+        if (reportError) reportError(coreText(app::kMessagesContext, refusal));
         m_folder->setFocus();
         m_folder->selectAll();
         return;

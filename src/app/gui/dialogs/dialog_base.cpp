@@ -12,7 +12,9 @@
 #include <span>
 
 #include "app/core/dialog_help_table.h"
+#include "app/core/translatable.h"
 #include "app/gui/dialogs/help_window.h"
+#include "app/gui/translations.h"
 #include "image/bitmap32.h"
 #include "image/format_table.h"
 #include "image/image_document.h"
@@ -77,7 +79,7 @@ int DialogBase::applyTooltips(QWidget* root, int templateNumber) {
     int attached = 0;
     for (std::size_t i = 0; i < entry->tooltips.size(); ++i) {
         const app::DialogTooltip& row = entry->tooltips[i];
-        const QString text = QString::fromUtf8(row.text.data(), qsizetype(row.text.size()));
+        const QString text = coreText(app::kDialogHelpContext, row.text);
         QWidget* control = nullptr;
         if (row.control != 0) {
             control = findControl(root, row.control);
@@ -89,10 +91,14 @@ int DialogBase::applyTooltips(QWidget* root, int templateNumber) {
                     ++occurrence;
                 }
             }
-            const QString caption =
+            // The dialog shows its caption translated under its own class; a catalogue that
+            // translates it differently here still finds the English one.
+            const QString english =
                 QString::fromUtf8(row.caption.data(), qsizetype(row.caption.size()));
+            const QString caption = coreText(app::kDialogHelpContext, row.caption);
             for (QWidget* widget : widgets) {
-                if (captionOf(widget) != caption) continue;
+                const QString shown = captionOf(widget);
+                if (shown != caption && shown != english) continue;
                 if (occurrence-- == 0) {
                     control = widget;
                     break;

@@ -10,6 +10,8 @@
 #include <algorithm>
 
 #include "app/core/key_names.h"
+#include "app/core/translatable.h"
+#include "app/gui/translations.h"
 
 namespace kalder::gui {
 
@@ -39,8 +41,7 @@ EditShortcutDialog::EditShortcutDialog(const app::ShortcutEditor& editor,
     m_key = new QComboBox(this);
     m_key->setObjectName(QStringLiteral("key"));
     for (const auto& key : app::keyNameTable()) {
-        m_key->addItem(QString::fromUtf8(key.name.data(), qsizetype(key.name.size())),
-                       int(key.code));
+        m_key->addItem(coreText(app::kKeyNamesContext, key.name), int(key.code));
     }
     // The first row with the code; none when the table does not list it.
     m_key->setCurrentIndex(m_key->findData(int(entry.key)));

@@ -105,12 +105,12 @@ FileExistsDialog::FileExistsDialog(const QString& message, const QString& path, 
         Choice choice;
     };
     const ButtonRow rows[] = {
-        {"&Overwrite", "overwrite", Overwrite},
-        {"O&verwrite all", "overwriteAll", OverwriteAll},
-        {"&Skip", "skip", Skip},
-        {"Skip &All", "skipAll", SkipAll},
-        {"&Rename...", "rename", Rename},
-        {"Cancel", "cancel", Cancel},
+        {QT_TR_NOOP("&Overwrite"), "overwrite", Overwrite},
+        {QT_TR_NOOP("O&verwrite all"), "overwriteAll", OverwriteAll},
+        {QT_TR_NOOP("&Skip"), "skip", Skip},
+        {QT_TR_NOOP("Skip &All"), "skipAll", SkipAll},
+        {QT_TR_NOOP("&Rename..."), "rename", Rename},
+        {QT_TR_NOOP("Cancel"), "cancel", Cancel},
     };
     auto* buttons = new QHBoxLayout;
     for (const ButtonRow& row : rows) {

@@ -36,10 +36,10 @@ FileFilterDialog::FileFilterDialog(app::Settings& settings, QWidget* parent)
         view::FilterMode mode;
     };
     const ModeRow rows[] = {
-        {"&Default (all supported files)", "modeDefault", view::FilterMode::Default},
-        {"&JPEG Files Only", "modeJpeg", view::FilterMode::JpegOnly},
-        {"&All Files", "modeAll", view::FilterMode::AllFiles},
-        {"&Custom", "modeCustom", view::FilterMode::Custom},
+        {QT_TR_NOOP("&Default (all supported files)"), "modeDefault", view::FilterMode::Default},
+        {QT_TR_NOOP("&JPEG Files Only"), "modeJpeg", view::FilterMode::JpegOnly},
+        {QT_TR_NOOP("&All Files"), "modeAll", view::FilterMode::AllFiles},
+        {QT_TR_NOOP("&Custom"), "modeCustom", view::FilterMode::Custom},
     };
     m_modes = new QButtonGroup(this);
     for (const ModeRow& row : rows) {

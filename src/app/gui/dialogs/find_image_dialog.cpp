@@ -40,10 +40,10 @@ FindImageDialog::FindImageDialog(app::Settings& settings, QWidget* parent)
     };
     // In the order of the settings' findOptions entries.
     const OptionRow rows[] = {
-        {"Match &case", "matchCase"},
-        {"Match whole &words only", "wholeWords"},
-        {"Search &descriptions", "searchDescriptions"},
-        {"Search names+&extensions", "namesWithExtensions"},
+        {QT_TR_NOOP("Match &case"), "matchCase"},
+        {QT_TR_NOOP("Match whole &words only"), "wholeWords"},
+        {QT_TR_NOOP("Search &descriptions"), "searchDescriptions"},
+        {QT_TR_NOOP("Search names+&extensions"), "namesWithExtensions"},
     };
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;

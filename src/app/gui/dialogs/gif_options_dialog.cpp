@@ -12,13 +12,13 @@ namespace kalder::gui {
 
 GifOptionsDialog::GifOptionsDialog(const image::GifOptions& options, QWidget* parent)
     : QDialog(parent), m_options(options), m_transparency(options.transparency) {
-    setWindowTitle(QStringLiteral("GIF Options"));
+    setWindowTitle(tr("GIF Options"));
     auto* layout = new QVBoxLayout(this);
-    m_interlaced = new QCheckBox(QStringLiteral("Interlaced"), this);
+    m_interlaced = new QCheckBox(tr("Interlaced"), this);
     m_interlaced->setObjectName("interlaced");
     m_interlaced->setChecked(options.interlaced);
     layout->addWidget(m_interlaced);
-    auto* transparency = new QPushButton(QStringLiteral("Transparency..."), this);
+    auto* transparency = new QPushButton(tr("Transparency..."), this);
     transparency->setObjectName("transparency");
     connect(transparency, &QPushButton::clicked, this, &GifOptionsDialog::editTransparency);
     layout->addWidget(transparency);

@@ -15,30 +15,28 @@ namespace kalder::gui {
 
 JpegOptionsDialog::JpegOptionsDialog(const image::JpegOptions& options, QWidget* parent)
     : QDialog(parent), m_options(options) {
-    setWindowTitle(QStringLiteral("JPEG Options"));
+    setWindowTitle(tr("JPEG Options"));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     layout->addLayout(grid);
-    m_quality = addPercentSlider(grid, 0, QStringLiteral("Quality:"), options.quality, "quality");
-    m_smoothing =
-        addPercentSlider(grid, 1, QStringLiteral("Smoothing:"), options.smoothing, "smoothing");
+    m_quality = addPercentSlider(grid, 0, tr("Quality:"), options.quality, "quality");
+    m_smoothing = addPercentSlider(grid, 1, tr("Smoothing:"), options.smoothing, "smoothing");
 
     m_sampling = new QComboBox(this);
     m_sampling->setObjectName("sampling");
-    m_sampling->addItems({QStringLiteral("High quality(4:4:4)"),
-                          QStringLiteral("Middle quality (4:3:3)"),
-                          QStringLiteral("Low quality (4:2:2)")});
+    m_sampling->addItems(
+        {tr("High quality(4:4:4)"), tr("Middle quality (4:3:3)"), tr("Low quality (4:2:2)")});
     m_sampling->setCurrentIndex(std::clamp(options.sampling, 0, 2));
-    grid->addWidget(new QLabel(QStringLiteral("Sampling factor:"), this), 2, 0);
+    grid->addWidget(new QLabel(tr("Sampling factor:"), this), 2, 0);
     grid->addWidget(m_sampling, 2, 1, 1, 2);
 
-    m_progressive = new QCheckBox(QStringLiteral("Progressive"), this);
+    m_progressive = new QCheckBox(tr("Progressive"), this);
     m_progressive->setObjectName("progressive");
     m_progressive->setChecked(options.progressive);
-    m_gray = new QCheckBox(QStringLiteral("Gray-scale"), this);
+    m_gray = new QCheckBox(tr("Gray-scale"), this);
     m_gray->setObjectName("gray");
     m_gray->setChecked(options.gray);
-    m_copyExif = new QCheckBox(QStringLiteral("Copy Exif information"), this);
+    m_copyExif = new QCheckBox(tr("Copy Exif information"), this);
     m_copyExif->setObjectName("copyExif");
     m_copyExif->setChecked(options.copyExif);
     layout->addWidget(m_progressive);

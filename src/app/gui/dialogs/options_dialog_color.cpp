@@ -31,12 +31,14 @@ namespace {
 
 constexpr int kColorTemplate = 332;
 
-const char* const kChannelInstruction =
+const char* const kChannelInstruction = QT_TRANSLATE_NOOP(
+    "kalder::gui::ColorPage",
     "Use the slider to adjust the color of the inner square so that its color is closest to the "
-    "border color emulated with linear pattern.";
-const char* const kAdditionalInstruction =
+    "border color emulated with linear pattern.");
+const char* const kAdditionalInstruction = QT_TRANSLATE_NOOP(
+    "kalder::gui::ColorPage",
     "Use the slider to adjust the colors so that the bright and dark areas of the square are "
-    "approximately equal.";
+    "approximately equal.");
 
 }  // namespace
 
@@ -146,7 +148,8 @@ ColorPage::ColorPage(const app::Settings& s, QWidget* parent)
     m_path->setObjectName(QStringLiteral("profilePath"));
     m_path->setReadOnly(true);
 
-    const char* names[4] = {"Red", "Green", "Blue", "Additional gamma"};
+    const char* names[4] = {QT_TR_NOOP("Red"), QT_TR_NOOP("Green"), QT_TR_NOOP("Blue"),
+                            QT_TR_NOOP("Additional gamma")};
     const char* objects[4] = {"channelRed", "channelGreen", "channelBlue", "channelAdditional"};
     auto* channels = new QButtonGroup(this);
     for (int i = 0; i < 4; ++i) {
@@ -238,10 +241,8 @@ void ColorPage::onSlider(int position) {
 }
 
 void ColorPage::showValue() {
-    char text[64];
-    std::snprintf(text, sizeof text, "Current value: %.3f",
-                  view::calibrationLabelValue(m_exponents[m_channel]));
-    m_value->setText(QString::fromLatin1(text));
+    m_value->setText(tr("Current value: %1")
+                         .arg(view::calibrationLabelValue(m_exponents[m_channel]), 0, 'f', 3));
     m_preview->setState(m_channel, m_exponents, m_profiles->isChecked(), m_manager.get());
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -42,6 +43,8 @@ private:
 class ColorButton;
 
 class ViewerPage : public OptionsPage {
+    Q_DECLARE_TR_FUNCTIONS(kalder::gui::ViewerPage)
+
 public:
     ViewerPage(const app::Settings& settings, QWidget* parent);
     void store(app::Settings& settings) const override;
@@ -60,6 +63,8 @@ private:
 };
 
 class OsdPage : public OptionsPage {
+    Q_DECLARE_TR_FUNCTIONS(kalder::gui::OsdPage)
+
 public:
     OsdPage(const app::Settings& settings, QWidget* parent);
     void store(app::Settings& settings) const override;
@@ -70,6 +75,8 @@ private:
 };
 
 class MiscPage : public OptionsPage {
+    Q_DECLARE_TR_FUNCTIONS(kalder::gui::MiscPage)
+
 public:
     MiscPage(const app::Settings& settings, QWidget* parent);
     void store(app::Settings& settings) const override;
@@ -92,6 +99,8 @@ private:
 class CalibrationPreview;
 
 class ColorPage : public OptionsPage {
+    Q_DECLARE_TR_FUNCTIONS(kalder::gui::ColorPage)
+
 public:
     enum Channel { Red, Green, Blue, Additional };
 
@@ -127,6 +136,8 @@ private:
 };
 
 class ControlsPage : public OptionsPage {
+    Q_DECLARE_TR_FUNCTIONS(kalder::gui::ControlsPage)
+
 public:
     ControlsPage(const app::Settings& settings, QWidget* parent);
     void store(app::Settings& settings) const override;

@@ -20,10 +20,10 @@ namespace kalder::gui {
 
 PngOptionsDialog::PngOptionsDialog(const image::PngOptions& options, QWidget* parent)
     : QDialog(parent), m_options(options), m_transparency(options.transparency) {
-    setWindowTitle(QStringLiteral("PNG Options"));
+    setWindowTitle(tr("PNG Options"));
     auto* layout = new QVBoxLayout(this);
 
-    auto* transparency = new QPushButton(QStringLiteral("Transparency..."), this);
+    auto* transparency = new QPushButton(tr("Transparency..."), this);
     transparency->setObjectName("transparency");
     connect(transparency, &QPushButton::clicked, this, &PngOptionsDialog::editTransparency);
     layout->addWidget(transparency, 0, Qt::AlignLeft);
@@ -32,14 +32,14 @@ PngOptionsDialog::PngOptionsDialog(const image::PngOptions& options, QWidget* pa
     layout->addLayout(form);
     m_gamma = new QLineEdit(QString::fromStdString(image::gammaText(options.gamma)), this);
     m_gamma->setObjectName("gamma");
-    m_gamma->setPlaceholderText(QString::fromUtf8(image::kDefaultGammaText));
-    form->addRow(QStringLiteral("Gamma correction:"), m_gamma);
-    m_interlaced = new QCheckBox(QStringLiteral("Interlaced"), this);
+    m_gamma->setPlaceholderText(tr("[default]"));
+    form->addRow(tr("Gamma correction:"), m_gamma);
+    m_interlaced = new QCheckBox(tr("Interlaced"), this);
     m_interlaced->setObjectName("interlaced");
     m_interlaced->setChecked(options.interlaced);
     layout->addWidget(m_interlaced);
 
-    auto* comments = new QGroupBox(QStringLiteral("Additional Comments"), this);
+    auto* comments = new QGroupBox(tr("Additional Comments"), this);
     auto* grid = new QGridLayout(comments);
     m_keyword = new QComboBox(comments);
     m_keyword->setObjectName("keyword");
@@ -47,9 +47,9 @@ PngOptionsDialog::PngOptionsDialog(const image::PngOptions& options, QWidget* pa
     for (const auto& k : image::pngKeywordChoices()) m_keyword->addItem(QString::fromStdString(k));
     m_text = new QLineEdit(comments);
     m_text->setObjectName("text");
-    auto* add = new QPushButton(QStringLiteral("Add..."), comments);
+    auto* add = new QPushButton(tr("Add..."), comments);
     add->setObjectName("add");
-    auto* remove = new QPushButton(QStringLiteral("Remove"), comments);
+    auto* remove = new QPushButton(tr("Remove"), comments);
     remove->setObjectName("remove");
     m_texts = new QTreeWidget(comments);
     m_texts->setObjectName("texts");
@@ -59,10 +59,10 @@ PngOptionsDialog::PngOptionsDialog(const image::PngOptions& options, QWidget* pa
     for (const auto& t : options.texts)
         new QTreeWidgetItem(m_texts,
                             {QString::fromStdString(t.keyword), QString::fromStdString(t.text)});
-    grid->addWidget(new QLabel(QStringLiteral("Keywords:"), comments), 0, 0);
+    grid->addWidget(new QLabel(tr("Keywords:"), comments), 0, 0);
     grid->addWidget(m_keyword, 0, 1);
     grid->addWidget(add, 0, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Text:"), comments), 1, 0);
+    grid->addWidget(new QLabel(tr("Text:"), comments), 1, 0);
     grid->addWidget(m_text, 1, 1);
     grid->addWidget(remove, 1, 2);
     grid->addWidget(m_texts, 2, 0, 1, 3);

@@ -12,7 +12,7 @@ RleOptionsDialog::RleOptionsDialog(const QString& title, bool rle, QWidget* pare
     : QDialog(parent), m_chosen(rle) {
     setWindowTitle(title);
     auto* layout = new QVBoxLayout(this);
-    m_rle = new QCheckBox(QStringLiteral("RLE-compressed"), this);
+    m_rle = new QCheckBox(tr("RLE-compressed"), this);
     m_rle->setObjectName("rle");
     m_rle->setChecked(rle);
     layout->addWidget(m_rle);

@@ -17,25 +17,25 @@ namespace kalder::gui {
 TransparencyOptionsDialog::TransparencyOptionsDialog(const image::TransparencyOptions& options,
                                                      QWidget* parent)
     : QDialog(parent), m_options(options) {
-    setWindowTitle(QStringLiteral("Transparency Options"));
+    setWindowTitle(tr("Transparency Options"));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     layout->addLayout(grid);
 
-    m_retain = new QRadioButton(QStringLiteral("&Retain original transparency"), this);
+    m_retain = new QRadioButton(tr("&Retain original transparency"), this);
     m_retain->setObjectName("retain");
-    m_remove = new QRadioButton(QStringLiteral("R&emove any transparency"), this);
+    m_remove = new QRadioButton(tr("R&emove any transparency"), this);
     m_remove->setObjectName("remove");
-    m_color = new QRadioButton(QStringLiteral("&Use RGB to specify the transparent color"), this);
+    m_color = new QRadioButton(tr("&Use RGB to specify the transparent color"), this);
     m_color->setObjectName("useColor");
-    m_index = new QRadioButton(QStringLiteral("U&se the transparent palette index"), this);
+    m_index = new QRadioButton(tr("U&se the transparent palette index"), this);
     m_index->setObjectName("useIndex");
-    m_chooseColor = new QPushButton(QStringLiteral("&Choose Color..."), this);
+    m_chooseColor = new QPushButton(tr("&Choose Color..."), this);
     m_chooseColor->setObjectName("chooseColor");
     m_swatch = new QLabel(this);
     m_swatch->setFixedSize(32, 20);
     m_swatch->setFrameShape(QFrame::Box);
-    auto* indexLabel = new QLabel(QStringLiteral("Palette index:"), this);
+    auto* indexLabel = new QLabel(tr("Palette index:"), this);
     m_indexEdit = new QLineEdit(QString::number(options.paletteIndex), this);
     m_indexEdit->setObjectName("paletteIndex");
     // Digits only; the range is checked on OK so that the user hears why.

@@ -8,7 +8,9 @@
 #include <mutex>
 #include <thread>
 
+#include "app/core/translatable.h"
 #include "app/gui/dialogs/file_exists_dialog.h"
+#include "app/gui/translations.h"
 #include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
@@ -30,7 +32,16 @@ private:
     bool m_had;
 };
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
+// A message of an engine in the user's language: each line the engines mark is looked up, the
+// rest (file names, reasons from libraries) stays as it is.
+QString messageText(const std::string& text) {
+    QStringList lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines << coreText(app::kMessagesContext, std::string_view(text).substr(start, end - start));
+    lines << coreText(app::kMessagesContext, std::string_view(text).substr(start));
+    return lines.join(QLatin1Char('\n'));
+}
 
 tools::ToolAnswer fromChoice(FileExistsDialog::Choice choice) {
     switch (choice) {
@@ -66,9 +77,9 @@ void GuiToolHost::error(const std::string& text) {
     m_progress->Close();
     CursorBreak pointer;
     if (m_errors == Errors::Critical)
-        QMessageBox::critical(m_parent, m_title, qs(text));
+        QMessageBox::critical(m_parent, m_title, messageText(text));
     else
-        QMessageBox::warning(m_parent, m_title, qs(text));
+        QMessageBox::warning(m_parent, m_title, messageText(text));
 }
 
 void GuiToolHost::warning(const std::string& text) {
@@ -77,26 +88,26 @@ void GuiToolHost::warning(const std::string& text) {
         return;
     }
     CursorBreak pointer;
-    QMessageBox::warning(m_parent, m_title, qs(text));
+    QMessageBox::warning(m_parent, m_title, messageText(text));
 }
 
 void GuiToolHost::information(const std::string& text) {
     CursorBreak pointer;
-    QMessageBox::information(m_parent, m_title, qs(text));
+    QMessageBox::information(m_parent, m_title, messageText(text));
 }
 
 tools::ToolAnswer GuiToolHost::ask(const tools::ToolQuestion& question) {
     CursorBreak pointer;
     if (question.file.empty())
-        return QMessageBox::question(m_parent, m_title, qs(question.text),
+        return QMessageBox::question(m_parent, m_title, messageText(question.text),
                                      QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::Yes) == QMessageBox::Yes
                    ? tools::ToolAnswer::Yes
                    : tools::ToolAnswer::No;
     const bool rename =
         question.renamed != nullptr && question.allowed.has(tools::ToolAnswer::Rename);
-    const FileExistsDialog::Answer answer =
-        FileExistsDialog::ask(m_parent, qs(question.text), shell::toQString(question.file), rename);
+    const FileExistsDialog::Answer answer = FileExistsDialog::ask(
+        m_parent, messageText(question.text), shell::toQString(question.file), rename);
     const tools::ToolAnswer a = fromChoice(answer.choice);
     if (a == tools::ToolAnswer::Rename && rename) *question.renamed = shell::toPath(answer.path);
     return a;
@@ -117,9 +128,7 @@ void GuiToolHost::progress(const tools::ToolProgress& p) {
     if (p.stage != m_stage || p.stageIndex != m_stageIndex) {
         m_stage = p.stage;
         m_stageIndex = p.stageIndex;
-        m_progress->SetStage(
-            QString::fromUtf8(p.stage.data(), static_cast<qsizetype>(p.stage.size())), p.stageCount,
-            p.stageIndex);
+        m_progress->SetStage(coreText(app::kMessagesContext, p.stage), p.stageCount, p.stageIndex);
     }
     m_total = p.total;
     m_done = p.done;

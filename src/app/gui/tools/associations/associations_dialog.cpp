@@ -51,10 +51,10 @@ struct EngineRun {
 AssociationsDialog::AssociationsDialog(app::Settings& settings, shell::Associations& engine,
                                        QWidget* parent)
     : DialogBase(kAssociationsTemplate, parent), m_settings(settings), m_engine(engine) {
-    setWindowTitle(QStringLiteral("File Associations"));
+    setWindowTitle(tr("File Associations"));
     m_list = new QTreeWidget(this);
     m_list->setRootIsDecorated(false);
-    m_list->setHeaderLabels({QStringLiteral("Type"), QStringLiteral("Extension(s)")});
+    m_list->setHeaderLabels({tr("Type"), tr("Extension(s)")});
     const auto extensions = image::extensionTable();
     for (const image::FormatRecord& f : image::formatTable()) {
         QString exts;
@@ -72,14 +72,13 @@ AssociationsDialog::AssociationsDialog(app::Settings& settings, shell::Associati
     m_list->resizeColumnToContents(0);
     m_list->resizeColumnToContents(1);
 
-    auto* allButton = new QPushButton(QStringLiteral("All"), this);
-    auto* noneButton = new QPushButton(QStringLiteral("None"), this);
-    auto* invertButton = new QPushButton(QStringLiteral("Invert"), this);
+    auto* allButton = new QPushButton(tr("All"), this);
+    auto* noneButton = new QPushButton(tr("None"), this);
+    auto* invertButton = new QPushButton(tr("Invert"), this);
     connect(allButton, &QPushButton::clicked, this, [this] { setAll(1); });
     connect(noneButton, &QPushButton::clicked, this, [this] { setAll(0); });
     connect(invertButton, &QPushButton::clicked, this, [this] { setAll(2); });
-    m_verify =
-        new QCheckBox(QStringLiteral("&Verify file associations every time on startup"), this);
+    m_verify = new QCheckBox(tr("&Verify file associations every time on startup"), this);
     m_verify->setChecked(m_settings.verifyAssociations);
 
     QDialogButtonBox* buttons = standardButtons(false);
@@ -130,14 +129,14 @@ AssociationsChangedDialog::AssociationsChangedDialog(app::Settings& settings,
                                                      shell::Associations& engine, QWidget* parent)
     : DialogBase(kChangedTemplate, parent), m_settings(settings), m_engine(engine) {
     setWindowTitle(tr("File Associations Changed"));
-    auto* text = new QLabel(
-        QStringLiteral("Kalder has detected that some file types are not currently associated "
-                       "with it. Please choose which associations should be set."),
-        this);
+    auto* text =
+        new QLabel(tr("Kalder has detected that some file types are not currently associated "
+                      "with it. Please choose which associations should be set."),
+                   this);
     text->setWordWrap(true);
-    auto* setAll = new QPushButton(QStringLiteral("&Set All"), this);
-    auto* choose = new QPushButton(QStringLiteral("&Choose.."), this);
-    auto* notSet = new QPushButton(QStringLiteral("Do &not Set"), this);
+    auto* setAll = new QPushButton(tr("&Set All"), this);
+    auto* choose = new QPushButton(tr("&Choose.."), this);
+    auto* notSet = new QPushButton(tr("Do &not Set"), this);
     setAll->setDefault(true);
     connect(setAll, &QPushButton::clicked, this, &AssociationsChangedDialog::setAllClicked);
     connect(choose, &QPushButton::clicked, this, &AssociationsChangedDialog::chooseClicked);

@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -47,7 +48,10 @@ constexpr int kRotateTemplate = 252;
 constexpr int kResampleTemplate = 250;
 constexpr int kOverlayTemplate = 253;
 constexpr char kTemplateProperty[] = "kalderTemplate";
-constexpr char kOriginal[] = "[original]";
+// The size fields' and depth list's entry for "as the source has it".
+QString originalText() {
+    return QCoreApplication::translate("kalder::gui::BatchConvertorDialog", "[original]");
+}
 constexpr int kPrefixControl = 1527;
 constexpr int kSuffixControl = 1540;
 
@@ -85,21 +89,22 @@ QComboBox* sizeField(const char* name, QWidget* parent) {
     auto* box = new QComboBox(parent);
     box->setObjectName(QLatin1String(name));
     box->setEditable(true);
-    box->addItem(QLatin1String(kOriginal));
+    box->addItem(originalText());
     box->setInsertPolicy(QComboBox::NoInsert);
     return box;
 }
 
 // The small "d" button beside a field: back to the default.
 QPushButton* defaultButton(QWidget* parent) {
-    auto* button = new QPushButton(QStringLiteral("d"), parent);
-    button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("d")) + 16);
+    auto* button = new QPushButton(
+        QCoreApplication::translate("kalder::gui::BatchConvertorDialog", "d"), parent);
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(button->text()) + 16);
     return button;
 }
 
 // A size text as a value: "[original]" and empty are "not given" (0).
 double sizeValue(const QString& text) {
-    if (text.isEmpty() || text == QLatin1String(kOriginal)) return 0;
+    if (text.isEmpty() || text == originalText()) return 0;
     bool ok = false;
     const double value = text.toDouble(&ok);
     return ok && value > 0 ? value : 0;
@@ -304,7 +309,7 @@ QWidget* BatchConvertorDialog::buildResamplePage() {
         size->addWidget(field, row, 1);
         QPushButton* reset = defaultButton(page);
         connect(reset, &QPushButton::clicked, field,
-                [field] { field->setCurrentText(QLatin1String(kOriginal)); });
+                [field] { field->setCurrentText(originalText()); });
         size->addWidget(reset, row, 2);
     };
     addSizeRow(0, tr("Width:"), m_width);
@@ -385,7 +390,7 @@ tools::BatchFormat BatchConvertorDialog::currentFormat() const {
 void BatchConvertorDialog::fillDepths() {
     const int previous = m_depth->currentData().toInt();
     m_depth->clear();
-    m_depth->addItem(QLatin1String(kOriginal), 0);
+    m_depth->addItem(originalText(), 0);
     for (int bits : depthsFor(currentFormat())) m_depth->addItem(depthText(bits), bits);
     const int again = m_depth->findData(previous);
     m_depth->setCurrentIndex(again >= 0 ? again : 0);
@@ -407,7 +412,7 @@ void BatchConvertorDialog::editFormatOptions() {
     tools::WriterOptionsSet& o = m_formatOptions;
     switch (currentFormat()) {
         case BatchFormat::Bmp: {
-            RleOptionsDialog d(QStringLiteral("BMP Options"), o.bmp.rle, this);
+            RleOptionsDialog d(tr("BMP Options"), o.bmp.rle, this);
             if (d.exec() == QDialog::Accepted) o.bmp.rle = d.rle();
             break;
         }
@@ -435,7 +440,7 @@ void BatchConvertorDialog::editFormatOptions() {
             break;
         }
         case BatchFormat::Tga: {
-            RleOptionsDialog d(QStringLiteral("TGA Options"), o.tga.rle, this);
+            RleOptionsDialog d(tr("TGA Options"), o.tga.rle, this);
             if (d.exec() == QDialog::Accepted) o.tga.rle = d.rle();
             break;
         }
@@ -479,7 +484,8 @@ std::optional<tools::BatchSettings> BatchConvertorDialog::collectSettings() {
     if (!message.empty()) return fail(resamplePage, message);
     if (m_placeInFolder->isChecked() && m_outputFolder->text().trimmed().isEmpty()) {
         // An empty folder would put the results at the root of the file system.
-        return fail(m_placeInFolder->parentWidget(), "Please specify the output folder.");
+        return fail(m_placeInFolder->parentWidget(),
+                    tr("Please specify the output folder.").toStdString());
     }
     const int palette = m_palette->currentIndex();
     if (m_dithering->currentIndex() == 1 && (palette == 0 || palette == 4)) {
@@ -562,7 +568,7 @@ void BatchConvertorDialog::showSettings(const tools::BatchSettings& s) {
     updateFormatEnabled();
 
     auto sizeText = [](double value) {
-        return value > 0 ? QString::number(value, 'g', 12) : QString::fromLatin1(kOriginal);
+        return value > 0 ? QString::number(value, 'g', 12) : originalText();
     };
     m_width->setCurrentText(sizeText(s.width));
     m_height->setCurrentText(sizeText(s.height));

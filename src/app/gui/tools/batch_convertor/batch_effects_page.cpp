@@ -18,7 +18,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "app/core/translatable.h"
 #include "app/gui/tools/tool_context.h"
+#include "app/gui/translations.h"
 #include "app/gui/viewing_area.h"
 #include "image/bitmap32.h"
 
@@ -179,7 +181,8 @@ BatchEffectsPage::BatchEffectsPage(ToolContext& context, QWidget* parent)
     : QWidget(parent), m_context(context) {
     setObjectName(QStringLiteral("effectsPage"));
     for (std::int32_t i = 0; i < m_effects.size(); ++i)
-        m_descriptions.push_back(tools::parseEffectDescription(m_effects.description(i)));
+        m_descriptions.push_back(tools::parseEffectDescription(
+            coreText(app::kEffectsContext, m_effects.description(i)).toStdString()));
 
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("effects"));

@@ -22,6 +22,8 @@
 #include <algorithm>
 #include <array>
 
+#include "app/core/translatable.h"
+#include "app/gui/translations.h"
 #include "image/format_table.h"
 #include "shell/qt/qt_path.h"
 
@@ -65,7 +67,7 @@ QString qtFileFilter(std::string_view filter) {
         QString::fromUtf8(filter.data(), qsizetype(filter.size())).split(QLatin1Char('|'));
     QStringList out;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString name = parts[i].trimmed();
+        QString name = coreText(app::kFiltersContext, parts[i].toStdString()).trimmed();
         if (name.isEmpty()) break;
         // The name may already show its pattern ("All files (*.*)").
         if (name.endsWith(QLatin1Char(')')) && name.contains(QLatin1Char('(')))
@@ -120,7 +122,7 @@ void AnchorSelector::setAnchor(std::int32_t horizontal, std::int32_t vertical) {
 QString AnchorSelector::caption() const {
     static const std::array<const char*, 3> rows = {"top", "middle", "bottom"};
     static const std::array<const char*, 3> columns = {"left", "center", "right"};
-    return QStringLiteral("Align: %1 %2")
+    return tr("Align: %1 %2")
         .arg(QLatin1String(rows[std::size_t(m_vertical)]),
              QLatin1String(columns[std::size_t(m_horizontal)]));
 }
@@ -380,9 +382,8 @@ void BatchOverlayPage::chooseFont() {
 
 void BatchOverlayPage::showFont() {
     const tools::OverlayFont& f = m_settings.font;
-    m_fontName->setText(QStringLiteral("%1, %2 pt")
-                            .arg(QString::fromStdString(f.family))
-                            .arg(f.pointSize, 0, 'g', 4));
+    m_fontName->setText(
+        tr("%1, %2 pt").arg(QString::fromStdString(f.family)).arg(f.pointSize, 0, 'g', 4));
     m_text->setFont(m_previewFont->isChecked() ? qtFontFrom(f) : font());
 }
 

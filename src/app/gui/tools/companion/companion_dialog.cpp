@@ -1,6 +1,7 @@
 #include "app/gui/tools/companion/companion_dialog.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -22,7 +23,10 @@ namespace kalder::gui {
 
 namespace {
 
-const QString kInvalid = QStringLiteral("The Lumidrex's executable file is invalid.");
+QString invalidText() {
+    return QCoreApplication::translate("kalder::gui::LocateCompanionDialog",
+                                       "The Lumidrex's executable file is invalid.");
+}
 
 // While the disks are searched the window is busy: key presses and clicks are eaten, and an
 // ESC among the keys stops the search.
@@ -51,20 +55,20 @@ public:
 
 LocateCompanionDialog::LocateCompanionDialog(app::Settings& settings, QWidget* parent)
     : DialogBase(322, parent), m_settings(settings) {
-    setWindowTitle(QStringLiteral("Locate Lumidrex"));
-    auto* text = new QLabel(
-        QStringLiteral("Lumidrex is a separate program for cleaning up images: it removes noise, "
-                       "scratches and red eyes, and sharpens scans. Kalder hands it the current "
-                       "image once it knows where Lumidrex is installed.\n\nLet Kalder search "
-                       "your disks for it, show it the program file yourself, or get Lumidrex "
-                       "from its site."),
-        this);
+    setWindowTitle(tr("Locate Lumidrex"));
+    auto* text =
+        new QLabel(tr("Lumidrex is a separate program for cleaning up images: it removes noise, "
+                      "scratches and red eyes, and sharpens scans. Kalder hands it the current "
+                      "image once it knows where Lumidrex is installed.\n\nLet Kalder search "
+                      "your disks for it, show it the program file yourself, or get Lumidrex "
+                      "from its site."),
+                   this);
     text->setWordWrap(true);
-    auto* find = makeNamedButton(QStringLiteral("Find automatically"), "find", this);
-    auto* manual = makeNamedButton(QStringLiteral("Specify the path manually"), "manual", this);
-    auto* site = makeNamedButton(QStringLiteral("Visit Site"), "site", this);
-    auto* download = makeNamedButton(QStringLiteral("Download"), "download", this);
-    auto* cancel = makeNamedButton(QStringLiteral("Cancel"), "cancel", this);
+    auto* find = makeNamedButton(tr("Find automatically"), "find", this);
+    auto* manual = makeNamedButton(tr("Specify the path manually"), "manual", this);
+    auto* site = makeNamedButton(tr("Visit Site"), "site", this);
+    auto* download = makeNamedButton(tr("Download"), "download", this);
+    auto* cancel = makeNamedButton(tr("Cancel"), "cancel", this);
     connect(find, &QPushButton::clicked, this, &LocateCompanionDialog::findAutomatically);
     connect(manual, &QPushButton::clicked, this, &LocateCompanionDialog::specifyManually);
     connect(site, &QPushButton::clicked, this,
@@ -79,8 +83,8 @@ LocateCompanionDialog::LocateCompanionDialog(app::Settings& settings, QWidget* p
     searchRoots = [] { return shell::fixedDiskRoots(); };
     chooseFile = [](QWidget* owner) {
         return QFileDialog::getOpenFileName(
-            owner, QStringLiteral("Open"), QString(),
-            QStringLiteral("Lumidrex Executable (Lumid.exe lumid);;All Files (*)"));
+            owner, tr("Open"), QString(),
+            tr("Lumidrex Executable (Lumid.exe lumid);;All Files (*)"));
     };
     openUrl = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); };
     setMinimumWidth(420);
@@ -99,7 +103,7 @@ void LocateCompanionDialog::findAutomatically() {
     qApp->removeEventFilter(&watch);
     if (search.stopped) return;
     if (!search.found) {
-        showError(this, QStringLiteral("Can't find Lumidrex."));
+        showError(this, tr("Can't find Lumidrex."));
         return;
     }
     m_settings.companionExePath = search.found->string();
@@ -110,7 +114,7 @@ void LocateCompanionDialog::specifyManually() {
     const QString file = chooseFile ? chooseFile(this) : QString();
     if (file.isEmpty()) return;
     if (!shell::IsCompanionExe(shell::toPath(file))) {
-        showError(this, kInvalid);
+        showError(this, invalidText());
         return;
     }
     m_settings.companionExePath = shell::toPath(file).string();
@@ -125,7 +129,7 @@ bool LocateCompanion(app::Settings& settings, QWidget* parent) {
 void EditWithCompanion(app::Settings& settings, const QString& image, const CompanionHooks& hooks) {
     if (settings.companionExePath.empty() && !hooks.locate()) return;
     if (!shell::IsCompanionExe(settings.companionExePath)) {
-        hooks.error(kInvalid);
+        hooks.error(invalidText());
         if (!hooks.locate()) return;
     }
     // The image is one argument even when there is none: the companion opens empty then.

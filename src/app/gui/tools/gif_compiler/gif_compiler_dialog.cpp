@@ -23,9 +23,11 @@
 #include "app/core/command_ids.h"
 #include "app/core/dialog_help_table.h"
 #include "app/core/settings.h"
+#include "app/core/translatable.h"
 #include "app/gui/dialogs/transparency_options_dialog.h"
 #include "app/gui/tools/tool_context.h"
 #include "app/gui/tools/tool_runner.h"
+#include "app/gui/translations.h"
 #include "shell/qt/qt_path.h"
 #include "view/folder_images.h"
 #include "view/image_entry.h"
@@ -39,9 +41,18 @@ constexpr int kDelayControl = 1186;
 constexpr int kPreviewSize = 400;
 const QString kTitle = QStringLiteral("Kalder");
 
-const char* const kPaletteNames[] = {"Optimized", "Web-safe", "Back-and-white", "Standard VGA",
-                                     "Windows System"};
-const char* const kDitherNames[] = {"None", "Ordered", "Floyd-Steinberg", "Jarvis", "Stucki"};
+const char* const kPaletteNames[] = {
+    QT_TRANSLATE_NOOP("kalder::gui::GifCompilerDialog", "Optimized"),
+    QT_TRANSLATE_NOOP("kalder::gui::GifCompilerDialog", "Web-safe"),
+    QT_TRANSLATE_NOOP("kalder::gui::GifCompilerDialog", "Back-and-white"),
+    QT_TRANSLATE_NOOP("kalder::gui::GifCompilerDialog", "Standard VGA"),
+    QT_TRANSLATE_NOOP("kalder::gui::GifCompilerDialog", "Windows System")};
+const char* const kDitherNames[] = {
+    QT_TRANSLATE_NOOP("kalder::gui::GifCompilerDialog", "None"),
+    QT_TRANSLATE_NOOP("kalder::gui::GifCompilerDialog", "Ordered"),
+    QT_TRANSLATE_NOOP("kalder::gui::GifCompilerDialog", "Floyd-Steinberg"),
+    QT_TRANSLATE_NOOP("kalder::gui::GifCompilerDialog", "Jarvis"),
+    QT_TRANSLATE_NOOP("kalder::gui::GifCompilerDialog", "Stucki")};
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -156,10 +167,11 @@ QWidget* GifCompilerDialog::buildFrames() {
         const char* text;
         std::function<int()> target;
     } moves[] = {
-        {"&First", [] { return 0; }},
-        {"<< &Previous", [this] { return std::max(0, m_current - 1); }},
-        {"&Next >>", [this] { return std::min(int(m_frames.size()) - 1, m_current + 1); }},
-        {"&Last", [this] { return int(m_frames.size()) - 1; }},
+        {QT_TR_NOOP("&First"), [] { return 0; }},
+        {QT_TR_NOOP("<< &Previous"), [this] { return std::max(0, m_current - 1); }},
+        {QT_TR_NOOP("&Next >>"),
+         [this] { return std::min(int(m_frames.size()) - 1, m_current + 1); }},
+        {QT_TR_NOOP("&Last"), [this] { return int(m_frames.size()) - 1; }},
     };
     for (const auto& m : moves) {
         auto* b = new QPushButton(tr(m.text), page);
@@ -186,7 +198,7 @@ QWidget* GifCompilerDialog::buildFrames() {
     m_disposal = new QComboBox(page);
     m_disposal->setObjectName(QStringLiteral("disposal"));
     for (int d = tools::kDisposalLeave; d <= tools::kDisposalPrevious; ++d)
-        m_disposal->addItem(tr(tools::disposalName(d)), d);
+        m_disposal->addItem(coreText(app::kChoicesContext, tools::disposalName(d)), d);
     grid->addWidget(m_disposal, 1, 1);
     auto* disposalAll = new QPushButton(tr("Apply to all"), page);
     disposalAll->setObjectName(QStringLiteral("disposalToAll"));
@@ -324,8 +336,9 @@ void GifCompilerDialog::advanceAnimation(qint64 ms) {
 
 void GifCompilerDialog::applyDelayToAll() {
     const int delay = m_delay->value();
-    const auto text = tools::fillInsert("Do you want to set delay value to %1!i! for all frames?",
-                                        std::to_string(delay));
+    const auto text = tools::fillInsert(
+        tr("Do you want to set delay value to %1!i! for all frames?").toStdString().c_str(),
+        std::to_string(delay));
     if (QMessageBox::question(this, kTitle, qs(text), QMessageBox::Yes | QMessageBox::No) !=
         QMessageBox::Yes)
         return;
@@ -334,9 +347,9 @@ void GifCompilerDialog::applyDelayToAll() {
 
 void GifCompilerDialog::applyDisposalToAll() {
     const int disposal = m_disposal->currentData().toInt();
-    const auto text =
-        tools::fillInsert("Do you want to set disposal method to \"%1!s!\" for all frames?",
-                          tools::disposalName(disposal));
+    const auto text = tools::fillInsert(
+        tr("Do you want to set disposal method to \"%1!s!\" for all frames?").toStdString().c_str(),
+        coreText(app::kChoicesContext, tools::disposalName(disposal)).toStdString());
     if (QMessageBox::question(this, kTitle, qs(text), QMessageBox::Yes | QMessageBox::No) !=
         QMessageBox::Yes)
         return;

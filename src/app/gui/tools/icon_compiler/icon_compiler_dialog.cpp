@@ -28,9 +28,12 @@ constexpr int kPreviewBox = 128;
 // The three selection buttons under a list.
 QHBoxLayout* selectionButtons(QWidget* parent, const std::function<void(int)>& act) {
     auto* row = new QHBoxLayout;
-    const char* captions[] = {"All", "None", "Invert"};
+    const char* captions[] = {QT_TRANSLATE_NOOP("kalder::gui::IconCompilerDialog", "All"),
+                              QT_TRANSLATE_NOOP("kalder::gui::IconCompilerDialog", "None"),
+                              QT_TRANSLATE_NOOP("kalder::gui::IconCompilerDialog", "Invert")};
     for (int i = 0; i < 3; ++i) {
-        auto* b = new QPushButton(QString::fromLatin1(captions[i]), parent);
+        auto* b = new QPushButton(
+            QCoreApplication::translate("kalder::gui::IconCompilerDialog", captions[i]), parent);
         QObject::connect(b, &QPushButton::clicked, parent, [act, i] { act(i); });
         row->addWidget(b);
     }
@@ -94,7 +97,7 @@ void IconPreview::mouseDoubleClickEvent(QMouseEvent* event) {
 
 IconCompilerDialog::IconCompilerDialog(tools::IconCompiler& compiler, QWidget* parent)
     : DialogBase(kTemplate, parent), m_compiler(compiler) {
-    setWindowTitle(QStringLiteral("Icon/Cursor Compiler"));
+    setWindowTitle(tr("Icon/Cursor Compiler"));
     // The tall banner stands beside everything else.
     auto* root = new QHBoxLayout(this);
     root->addWidget(bannerLabel(), 0, Qt::AlignTop);
@@ -102,8 +105,8 @@ IconCompilerDialog::IconCompilerDialog(tools::IconCompiler& compiler, QWidget* p
     root->addLayout(layout, 1);
 
     auto* lists = new QGridLayout;
-    lists->addWidget(new QLabel(QStringLiteral("Source images:"), this), 0, 0);
-    lists->addWidget(new QLabel(QStringLiteral("Pages:"), this), 0, 1);
+    lists->addWidget(new QLabel(tr("Source images:"), this), 0, 0);
+    lists->addWidget(new QLabel(tr("Pages:"), this), 0, 1);
     m_sources = new QListWidget(this);
     m_sources->setSelectionMode(QAbstractItemView::ExtendedSelection);
     for (const tools::IconSource& s : compiler.sources())
@@ -112,7 +115,7 @@ IconCompilerDialog::IconCompilerDialog(tools::IconCompiler& compiler, QWidget* p
     m_pages = new QTreeWidget(this);
     m_pages->setRootIsDecorated(false);
     m_pages->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_pages->setHeaderLabels({QStringLiteral("Images"), QStringLiteral("Masks")});
+    m_pages->setHeaderLabels({tr("Images"), tr("Masks")});
     m_pages->header()->setSectionResizeMode(QHeaderView::Stretch);
     lists->addWidget(m_pages, 1, 1);
     auto selectIn = [](QAbstractItemView* view, int how) {
@@ -146,44 +149,44 @@ IconCompilerDialog::IconCompilerDialog(tools::IconCompiler& compiler, QWidget* p
     middle->addWidget(m_pageFacts);
     auto* buttons = new QGridLayout;
     auto button = [&](const char* caption, int row, int column, auto slot) {
-        auto* b = new QPushButton(QString::fromUtf8(caption), this);
+        auto* b = new QPushButton(tr(caption), this);
         connect(b, &QPushButton::clicked, this, slot);
         buttons->addWidget(b, row, column);
         return b;
     };
-    button("&Add Page(s)", 0, 0, [this] { addPages(); });
-    button("De&lete Page(s)", 1, 0, [this] { deletePages(); });
-    button("Move Page(s) &Up", 2, 0, [this] { movePages(true); });
-    button("Move Page(s) &Down", 3, 0, [this] { movePages(false); });
-    button("Set Transparent C&olor", 0, 1, [this] {
+    button(QT_TR_NOOP("&Add Page(s)"), 0, 0, [this] { addPages(); });
+    button(QT_TR_NOOP("De&lete Page(s)"), 1, 0, [this] { deletePages(); });
+    button(QT_TR_NOOP("Move Page(s) &Up"), 2, 0, [this] { movePages(true); });
+    button(QT_TR_NOOP("Move Page(s) &Down"), 3, 0, [this] { movePages(false); });
+    button(QT_TR_NOOP("Set Transparent C&olor"), 0, 1, [this] {
         const auto rows = selectedPages();
         if (m_compiler.setTransparentColour(rows)) refreshPages(rows);
     });
-    button("Set Transparent &Image", 1, 1, [this] {
+    button(QT_TR_NOOP("Set Transparent &Image"), 1, 1, [this] {
         const auto rows = selectedPages();
         if (m_compiler.setMaskImage(rows, selectedSources())) refreshPages(rows);
     });
-    button("Set D&elay", 2, 1, [this] {
+    button(QT_TR_NOOP("Set D&elay"), 2, 1, [this] {
         const auto rows = selectedPages();
         if (m_compiler.setDelay(rows)) refreshPages(rows);
     });
-    button("Set Hot &Spot", 3, 1, [this] {
+    button(QT_TR_NOOP("Set Hot &Spot"), 3, 1, [this] {
         const auto rows = selectedPages();
         if (m_compiler.setHotSpot(rows)) refreshPages(rows);
     });
-    auto* sizes = button("Add Standard Si&zes", 4, 0, [this] { addStandardSizes(); });
+    auto* sizes = button(QT_TR_NOOP("Add Standard Si&zes"), 4, 0, [this] { addStandardSizes(); });
     sizes->setToolTip(
         tr("Makes the sizes desktops look for (16 to 256 pixels) from the selected "
            "picture and adds them as pages"));
-    m_animate = button("A&nimate", 4, 1, [this] { toggleAnimation(); });
+    m_animate = button(QT_TR_NOOP("A&nimate"), 4, 1, [this] { toggleAnimation(); });
     middle->addLayout(buttons);
     layout->addLayout(middle);
 
     auto* output = new QHBoxLayout;
-    output->addWidget(new QLabel(QStringLiteral("Output file:"), this));
+    output->addWidget(new QLabel(tr("Output file:"), this));
     m_output = new QLineEdit(shell::toQString(compiler.defaultOutput()), this);
     output->addWidget(m_output, 1);
-    auto* browseButton = new QPushButton(QStringLiteral("&Browse..."), this);
+    auto* browseButton = new QPushButton(tr("&Browse..."), this);
     connect(browseButton, &QPushButton::clicked, this, &IconCompilerDialog::browse);
     output->addWidget(browseButton);
     layout->addLayout(output);
@@ -191,11 +194,11 @@ IconCompilerDialog::IconCompilerDialog(tools::IconCompiler& compiler, QWidget* p
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(helpButton());
     bottom->addStretch();
-    auto* compileButton = new QPushButton(QStringLiteral("&Compile"), this);
+    auto* compileButton = new QPushButton(tr("&Compile"), this);
     compileButton->setDefault(true);
     connect(compileButton, &QPushButton::clicked, this, &IconCompilerDialog::compile);
     bottom->addWidget(compileButton);
-    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    auto* close = new QPushButton(tr("Close"), this);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     bottom->addWidget(close);
     layout->addLayout(bottom);
@@ -214,7 +217,7 @@ IconCompilerDialog::IconCompilerDialog(tools::IconCompiler& compiler, QWidget* p
     OnInitDialog();
     // The template's caption names the button for its tooltip; at run time it tells what a
     // click does.
-    m_animate->setText(QStringLiteral("Play Animation"));
+    m_animate->setText(tr("Play Animation"));
     reportWritten = [this](const QString& path) {
         QMessageBox::information(this, windowTitle(), tr("The file was written to %1.").arg(path));
     };
@@ -289,10 +292,8 @@ void IconCompilerDialog::showFrame(const tools::IconFrame& frame) {
     const tools::IconPage& page = m_compiler.pages()[static_cast<std::size_t>(frame.row)];
     const tools::IconSource& source = m_compiler.sources()[static_cast<std::size_t>(frame.source)];
     m_preview->showPage(&source.page(frame.page));
-    m_pageFacts->setText(QStringLiteral("Delay: %1\nHot Spot: %2,%3")
-                             .arg(page.delay)
-                             .arg(page.hotSpotX)
-                             .arg(page.hotSpotY));
+    m_pageFacts->setText(
+        tr("Delay: %1\nHot Spot: %2,%3").arg(page.delay).arg(page.hotSpotX).arg(page.hotSpotY));
 }
 
 void IconCompilerDialog::addPages() {
@@ -333,7 +334,7 @@ void IconCompilerDialog::toggleAnimation() {
     m_frames = m_compiler.frames();
     if (m_frames.empty()) return;
     m_frame = 0;
-    m_animate->setText(QStringLiteral("Stop Animation"));
+    m_animate->setText(tr("Stop Animation"));
     showFrame(m_frames[0]);
     m_timer.start(std::max<int>(10, static_cast<int>(m_frames[0].delay) * 10));
 }
@@ -349,7 +350,7 @@ void IconCompilerDialog::stopAnimation() {
     const bool was = m_timer.isActive();
     m_timer.stop();
     m_frames.clear();
-    m_animate->setText(QStringLiteral("Play Animation"));
+    m_animate->setText(tr("Play Animation"));
     if (was) showCurrentPage();
 }
 
@@ -363,8 +364,8 @@ void IconCompilerDialog::previewDoubleClicked(int x, int y) {
 void IconCompilerDialog::browse() {
     // The filter of the Windows-style list "Icons (*.ico)|*.ico|Cursors (*.cur)|*.cur|
     // Animated Cursors (*.ani)|*.ani||" in Qt's spelling.
-    const QStringList filters = {QStringLiteral("Icons (*.ico)"), QStringLiteral("Cursors (*.cur)"),
-                                 QStringLiteral("Animated Cursors (*.ani)")};
+    const QStringList filters = {tr("Icons (*.ico)"), tr("Cursors (*.cur)"),
+                                 tr("Animated Cursors (*.ani)")};
     const QStringList extensions = {QStringLiteral(".ico"), QStringLiteral(".cur"),
                                     QStringLiteral(".ani")};
     QString selected = filters[0];

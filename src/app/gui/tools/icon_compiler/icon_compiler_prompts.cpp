@@ -1,6 +1,7 @@
 #include "app/gui/tools/icon_compiler/icon_compiler_prompts.h"
 
 #include <QColorDialog>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QSpinBox>
@@ -37,12 +38,12 @@ void addOkCancel(QDialog* dialog, QVBoxLayout* layout) {
 
 SetDelayDialog::SetDelayDialog(std::uint32_t delay, QWidget* parent)
     : DialogBase(kSetDelayTemplate, parent) {
-    setWindowTitle(QStringLiteral("Set Delay"));
+    setWindowTitle(tr("Set Delay"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     m_delay = spin(this, 999999, static_cast<int>(std::min<std::uint32_t>(delay, 999999)));
     setControlId(m_delay, kDelayEditId);
-    form->addRow(QStringLiteral("Delay value:"), m_delay);
+    form->addRow(tr("Delay value:"), m_delay);
     layout->addLayout(form);
     addOkCancel(this, layout);
     OnInitDialog();
@@ -52,14 +53,14 @@ std::uint32_t SetDelayDialog::delay() const { return static_cast<std::uint32_t>(
 
 SetHotSpotDialog::SetHotSpotDialog(std::int32_t x, std::int32_t y, QWidget* parent)
     : DialogBase(kSetHotSpotTemplate, parent) {
-    setWindowTitle(QStringLiteral("Set Hot Spot"));
+    setWindowTitle(tr("Set Hot Spot"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     // The writers keep the spot inside the image; the largest page is 256 pixels wide.
     m_x = spin(this, 255, x);
     m_y = spin(this, 255, y);
-    form->addRow(QStringLiteral("X:"), m_x);
-    form->addRow(QStringLiteral("Y:"), m_y);
+    form->addRow(tr("X:"), m_x);
+    form->addRow(tr("Y:"), m_y);
     layout->addLayout(form);
     addOkCancel(this, layout);
     OnInitDialog();
@@ -116,7 +117,9 @@ void runIconCompiler(ToolContext& context) {
     {
         ProgressDialog progress;
         progress.Create(window);
-        progress.SetStage(QStringLiteral("Loading image files ..."), 1, 0);
+        progress.SetStage(QCoreApplication::translate("kalder::gui::IconCompilerDialog",
+                                                      "Loading image files ..."),
+                          1, 0);
         progress.Step(1, 0, false);
         if (progress.window()) parentAll(progress.window());
         // One picture too large for an icon page gives the sides desktops look for.

@@ -12,7 +12,9 @@
 #include <QTransform>
 #include <QVBoxLayout>
 
+#include "app/core/translatable.h"
 #include "app/gui/dialogs/dialog_buttons.h"
+#include "app/gui/translations.h"
 #include "shell/qt/qt_path.h"
 #include "tools/jpeg_transform/exif_orientation.h"
 
@@ -26,8 +28,14 @@ constexpr int kTemplate = 352;
 int g_lastValue = 1;
 
 const char* const kValueTexts[8] = {
-    "Top, left side (1)", "Top, right side (2)", "Bottom, right side (3)", "Bottom, left side (4)",
-    "Left side, top (5)", "Right side, top (6)", "Right side, bottom (7)", "Left side, bottom (8)",
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Top, left side (1)"),
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Top, right side (2)"),
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Bottom, right side (3)"),
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Bottom, left side (4)"),
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Left side, top (5)"),
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Right side, top (6)"),
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Right side, bottom (7)"),
+    QT_TRANSLATE_NOOP("kalder::gui::ExifOrientationDialog", "Left side, bottom (8)"),
 };
 
 // An upright scene whose top, bottom, left and right cannot be confused: sky over ground, the
@@ -147,7 +155,8 @@ void ExifOrientationDialog::apply() {
         const QString path = shell::toQString(file);
         if (!tools::readOrientationTag(file)) {
             QApplication::restoreOverrideCursor();
-            reportError(tr(tools::kNoOrientationTagMessage) + QLatin1Char('\n') + path);
+            reportError(coreText(app::kMessagesContext, tools::kNoOrientationTagMessage) +
+                        QLatin1Char('\n') + path);
             QApplication::setOverrideCursor(Qt::WaitCursor);
             continue;
         }
@@ -168,7 +177,8 @@ void ExifOrientationDialog::apply() {
             ++m_written;
         } else {
             QApplication::restoreOverrideCursor();
-            reportError(tr(tools::kCannotModifyMessage) + QLatin1Char('\n') + path);
+            reportError(coreText(app::kMessagesContext, tools::kCannotModifyMessage) +
+                        QLatin1Char('\n') + path);
             QApplication::setOverrideCursor(Qt::WaitCursor);
         }
     }

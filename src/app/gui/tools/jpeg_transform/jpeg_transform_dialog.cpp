@@ -37,15 +37,24 @@ struct ChoiceButton {
     std::optional<JpegOperation> operation;
 };
 const ChoiceButton kChoiceButtons[8] = {
-    {"Rotate &90 deg. counterclockwise", JpegOperation::Rotate270},
-    {"Rotate 90 deg. &clockwise", JpegOperation::Rotate90},
-    {"T&urn upside-down", JpegOperation::Rotate180},
-    {"Flip (mirror) h&orizontally", JpegOperation::FlipH},
-    {"Flip (mirror) &vertically", JpegOperation::FlipV},
-    {"Tra&nspose (mirror across the top-left to bottom-right diagonal)", JpegOperation::Transpose},
-    {"Tran&sverse (mirror across the top-right to bottom-left diagonal)",
+    {QT_TRANSLATE_NOOP("kalder::gui::JpegTransformDialog", "Rotate &90 deg. counterclockwise"),
+     JpegOperation::Rotate270},
+    {QT_TRANSLATE_NOOP("kalder::gui::JpegTransformDialog", "Rotate 90 deg. &clockwise"),
+     JpegOperation::Rotate90},
+    {QT_TRANSLATE_NOOP("kalder::gui::JpegTransformDialog", "T&urn upside-down"),
+     JpegOperation::Rotate180},
+    {QT_TRANSLATE_NOOP("kalder::gui::JpegTransformDialog", "Flip (mirror) h&orizontally"),
+     JpegOperation::FlipH},
+    {QT_TRANSLATE_NOOP("kalder::gui::JpegTransformDialog", "Flip (mirror) &vertically"),
+     JpegOperation::FlipV},
+    {QT_TRANSLATE_NOOP("kalder::gui::JpegTransformDialog",
+                       "Tra&nspose (mirror across the top-left to bottom-right diagonal)"),
+     JpegOperation::Transpose},
+    {QT_TRANSLATE_NOOP("kalder::gui::JpegTransformDialog",
+                       "Tran&sverse (mirror across the top-right to bottom-left diagonal)"),
      JpegOperation::Transverse},
-    {"Turn as the &Exif orientation says", std::nullopt},
+    {QT_TRANSLATE_NOOP("kalder::gui::JpegTransformDialog", "Turn as the &Exif orientation says"),
+     std::nullopt},
 };
 
 QString pathText(const fs::path& p) { return shell::toQString(p); }

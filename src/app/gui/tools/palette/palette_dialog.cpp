@@ -73,7 +73,7 @@ void PaletteGridWidget::mousePressEvent(QMouseEvent* event) {
 
 PaletteDialog::PaletteDialog(const QString& fileName, const image::ImagePage& page, QWidget* parent)
     : QDialog(parent), m_palette(page.palette), m_transparentIndex(page.transparentIndex) {
-    setWindowTitle(QStringLiteral("%1 - %2").arg(fileName, QStringLiteral("palette")));
+    setWindowTitle(tr("%1 - palette").arg(fileName));
     const int bits = static_cast<int>(std::clamp<std::uint32_t>(page.bitsPerPixel, 1, 8));
     auto* layout = new QVBoxLayout(this);
     m_grid = new PaletteGridWidget(m_palette, 1 << bits, this);
@@ -83,7 +83,7 @@ PaletteDialog::PaletteDialog(const QString& fileName, const image::ImagePage& pa
     layout->addWidget(m_color);
     layout->addWidget(m_transparent);
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons);
     connect(m_grid, &PaletteGridWidget::selectionChanged, this, &PaletteDialog::updateTexts);
@@ -105,15 +105,15 @@ QString PaletteDialog::transparentText() const { return m_transparent->text(); }
 void PaletteDialog::updateTexts() {
     const int index = m_grid->selected();
     const QColor c = entryColour(m_palette, index);
-    m_color->setText(QStringLiteral("Color %1 (%2h): %3, %4, %5 (#%6%7%8)")
+    m_color->setText(tr("Color %1 (%2h): %3, %4, %5 (#%6%7%8)")
                          .arg(index)
                          .arg(hex2(index))
                          .arg(c.red())
                          .arg(c.green())
                          .arg(c.blue())
                          .arg(hex2(c.red()), hex2(c.green()), hex2(c.blue())));
-    m_transparent->setText(m_transparentIndex < 0 ? QStringLiteral("Transparent color: none")
-                                                  : QStringLiteral("Transparent color: %1 (%2h)")
+    m_transparent->setText(m_transparentIndex < 0 ? tr("Transparent color: none")
+                                                  : tr("Transparent color: %1 (%2h)")
                                                         .arg(m_transparentIndex)
                                                         .arg(hex2(m_transparentIndex)));
 }

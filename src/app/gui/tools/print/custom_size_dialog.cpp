@@ -14,17 +14,17 @@ namespace kalder::gui {
 
 CustomSizeDialog::CustomSizeDialog(double widthMm, double heightMm, QWidget* parent)
     : DialogBase(0, parent), m_widthMm(widthMm), m_heightMm(heightMm) {
-    setWindowTitle(QStringLiteral("Custom size"));
+    setWindowTitle(tr("Custom size"));
     m_width = new QLineEdit(this);
     m_height = new QLineEdit(this);
-    m_inches = new QRadioButton(QStringLiteral("Inches"), this);
-    m_millimetres = new QRadioButton(QStringLiteral("Millimeters"), this);
-    m_original = new QCheckBox(QStringLiteral("Original size"), this);
+    m_inches = new QRadioButton(tr("Inches"), this);
+    m_millimetres = new QRadioButton(tr("Millimeters"), this);
+    m_original = new QCheckBox(tr("Original size"), this);
     m_millimetres->setChecked(true);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Width:"), m_width);
-    form->addRow(QStringLiteral("Height:"), m_height);
+    form->addRow(tr("Width:"), m_width);
+    form->addRow(tr("Height:"), m_height);
     auto* units = new QHBoxLayout;
     units->addWidget(m_inches);
     units->addWidget(m_millimetres);

@@ -1,5 +1,6 @@
 #include "app/gui/tools/print/print_commands.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QTimer>
@@ -8,8 +9,10 @@
 #include "app/core/command_ids.h"
 #include "app/core/commands.h"
 #include "app/core/settings.h"
+#include "app/core/translatable.h"
 #include "app/gui/tools/print/print_dialog.h"
 #include "app/gui/tools/tool_context.h"
+#include "app/gui/translations.h"
 #include "view/image_entry.h"
 
 namespace kalder::gui {
@@ -37,8 +40,9 @@ void runPrint(ToolContext& context) {
     // Queues are looked up each time: one added or removed since the last print shows up.
     std::vector<shell::PrinterEntry> printers = shell::listPrinters();
     if (printers.empty()) {
-        QMessageBox::warning(window, QStringLiteral("Print"),
-                             QString::fromLatin1(tools::kPrintersNotFound));
+        QMessageBox::warning(window,
+                             QCoreApplication::translate("kalder::gui::PrintDialog", "Print"),
+                             coreText(app::kMessagesContext, tools::kPrintersNotFound));
         return;
     }
     std::vector<tools::PrintItem> items = itemsOf(context);

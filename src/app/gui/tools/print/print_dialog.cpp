@@ -20,9 +20,11 @@
 #include <cmath>
 
 #include "app/core/settings.h"
+#include "app/core/translatable.h"
 #include "app/gui/dialogs/progress_dialog.h"
 #include "app/gui/tools/print/custom_size_dialog.h"
 #include "app/gui/tools/tool_runner.h"
+#include "app/gui/translations.h"
 #include "image/image_document.h"
 #include "image/resample.h"
 #include "shell/qt/qt_path.h"
@@ -34,8 +36,6 @@ namespace {
 
 constexpr int kPrintTemplate = 258;
 constexpr int kRepeatControl = 1419;
-const QString kDefaultText = QStringLiteral("[default]");
-const QString kTitle = QStringLiteral("Print");
 
 QImage previewImage(const image::Bitmap32* bitmap, bool grey) {
     if (!bitmap || bitmap->isEmpty()) return {};
@@ -100,58 +100,58 @@ PrintDialog::PrintDialog(app::Settings& settings, std::vector<shell::PrinterEntr
       m_settings(settings),
       m_printers(std::move(printers)),
       m_items(std::move(items)) {
-    setWindowTitle(kTitle);
+    setWindowTitle(tr("Print"));
     m_device = new QComboBox(this);
     for (const shell::PrinterEntry& e : m_printers)
         m_device->addItem(QString::fromStdString(e.name));
     m_where = new QLabel(this);
-    m_properties = new QPushButton(QStringLiteral("P&roperties..."), this);
+    m_properties = new QPushButton(tr("P&roperties..."), this);
     m_layout = new QComboBox(this);
     for (std::string_view name : tools::kPrintLayoutNames)
-        m_layout->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
-    m_customSize = new QPushButton(QStringLiteral("Custom size..."), this);
+        m_layout->addItem(coreText(app::kChoicesContext, name));
+    m_customSize = new QPushButton(tr("Custom size..."), this);
     m_repeat = new QLineEdit(QStringLiteral("1"), this);
     setControlId(m_repeat, kRepeatControl);
-    m_zoom = new QCheckBox(QStringLiteral("&Zoom to maximize"), this);
+    m_zoom = new QCheckBox(tr("&Zoom to maximize"), this);
     m_method = new QComboBox(this);
     for (std::string_view name : image::kResampleMethodNames)
-        m_method->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+        m_method->addItem(coreText(app::kChoicesContext, name));
     m_resX = new QLineEdit(this);
     m_resY = new QLineEdit(this);
-    m_identical = new QCheckBox(QStringLiteral("Identical values"), this);
+    m_identical = new QCheckBox(tr("Identical values"), this);
     auto* defaultX = new QToolButton(this);
     auto* defaultY = new QToolButton(this);
-    defaultX->setText(QStringLiteral("d"));
-    defaultY->setText(QStringLiteral("d"));
+    defaultX->setText(tr("d"));
+    defaultY->setText(tr("d"));
     m_preview = new PrintPreview(this);
     m_pageBar = new QScrollBar(Qt::Horizontal, this);
     m_caption = new QLabel(this);
     m_caption->setAlignment(Qt::AlignCenter);
 
     auto* printer = new QGridLayout;
-    printer->addWidget(new QLabel(QStringLiteral("Device:"), this), 0, 0);
+    printer->addWidget(new QLabel(tr("Device:"), this), 0, 0);
     printer->addWidget(m_device, 0, 1);
     printer->addWidget(m_properties, 0, 2);
-    printer->addWidget(new QLabel(QStringLiteral("Where:"), this), 1, 0);
+    printer->addWidget(new QLabel(tr("Where:"), this), 1, 0);
     printer->addWidget(m_where, 1, 1, 1, 2);
     auto* options = new QGridLayout;
-    options->addWidget(new QLabel(QStringLiteral("Layout:"), this), 0, 0);
+    options->addWidget(new QLabel(tr("Layout:"), this), 0, 0);
     options->addWidget(m_layout, 0, 1);
     options->addWidget(m_customSize, 0, 2, 1, 2);
-    options->addWidget(new QLabel(QStringLiteral("Copies:"), this), 1, 0);
+    options->addWidget(new QLabel(tr("Copies:"), this), 1, 0);
     options->addWidget(m_repeat, 1, 1);
     options->addWidget(m_zoom, 1, 2, 1, 2);
-    options->addWidget(new QLabel(QStringLiteral("Resampling:"), this), 2, 0);
+    options->addWidget(new QLabel(tr("Resampling:"), this), 2, 0);
     options->addWidget(m_method, 2, 1);
-    options->addWidget(new QLabel(QStringLiteral("Horizontal resolution:"), this), 3, 0);
+    options->addWidget(new QLabel(tr("Horizontal resolution:"), this), 3, 0);
     options->addWidget(m_resX, 3, 1);
     options->addWidget(defaultX, 3, 2);
-    options->addWidget(new QLabel(QStringLiteral("Vertical resolution:"), this), 4, 0);
+    options->addWidget(new QLabel(tr("Vertical resolution:"), this), 4, 0);
     options->addWidget(m_resY, 4, 1);
     options->addWidget(defaultY, 4, 2);
     options->addWidget(m_identical, 5, 1, 1, 2);
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* print = buttons->addButton(QStringLiteral("&Print"), QDialogButtonBox::AcceptRole);
+    QPushButton* print = buttons->addButton(tr("&Print"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QDialogButtonBox::Cancel);
     buttons->addButton(helpButton(), QDialogButtonBox::HelpRole);
     print->setDefault(true);
@@ -171,7 +171,7 @@ PrintDialog::PrintDialog(app::Settings& settings, std::vector<shell::PrinterEntr
     all->addWidget(buttons);
 
     const auto showResolution = [](QLineEdit* field, std::int32_t v) {
-        field->setText(v == tools::kDefaultResolution ? kDefaultText : QString::number(v));
+        field->setText(v == tools::kDefaultResolution ? tr("[default]") : QString::number(v));
     };
     showResolution(m_resX, m_settings.printOptions[0]);
     showResolution(m_resY, m_settings.printOptions[1]);
@@ -251,7 +251,7 @@ void PrintDialog::relayout() {
 void PrintDialog::showPage(int page) {
     m_page = page;
     const int pages = std::max(1, tools::pageCount(m_cells));
-    m_caption->setText(QString::fromStdString(tools::pageCaption(page + 1, pages)));
+    m_caption->setText(tr("page %1 of %2").arg(page + 1).arg(pages));
     m_preview->setPage(m_geometry, &m_cells, &m_previews, page, m_zoom->isChecked());
 }
 
@@ -273,7 +273,8 @@ bool PrintDialog::setCustomSize(double widthMm, double heightMm, bool original) 
     }
     const tools::LimitedSize s = tools::limitCustomSize(widthMm, heightMm, page);
     if (s.truncated)
-        QMessageBox::warning(this, kTitle, QString::fromLatin1(tools::kPrintCustomSizeTruncated));
+        QMessageBox::warning(this, tr("Print"),
+                             coreText(app::kMessagesContext, tools::kPrintCustomSizeTruncated));
     tools::applyCellSize(m_cells, s.width, s.height);
     showPage(m_page);
     return !s.truncated;
@@ -311,13 +312,13 @@ void PrintDialog::onResolutionEdited(QLineEdit* field, const QString& text) {
 }
 
 void PrintDialog::setDefault(QLineEdit* field) {
-    field->setText(kDefaultText);
-    if (m_identical->isChecked()) (field == m_resX ? m_resY : m_resX)->setText(kDefaultText);
+    field->setText(tr("[default]"));
+    if (m_identical->isChecked()) (field == m_resX ? m_resY : m_resX)->setText(tr("[default]"));
 }
 
 std::int32_t PrintDialog::fieldValue(const QLineEdit* field) const {
     const QString text = field->text().trimmed();
-    if (text.isEmpty() || text == kDefaultText) return tools::kDefaultResolution;
+    if (text.isEmpty() || text == tr("[default]")) return tools::kDefaultResolution;
     bool ok = false;
     const int v = text.toInt(&ok);
     return ok ? v : 0;  // not a number: not positive, so printing takes the default
@@ -337,15 +338,16 @@ bool PrintDialog::printAll() {
     const std::int32_t rx = fieldValue(m_resX);
     const std::int32_t ry = fieldValue(m_resY);
     if (!tools::resolutionFieldsConsistent(rx, ry)) {
-        QMessageBox::critical(this, kTitle, QString::fromLatin1(tools::kPrintResolutionMismatch));
+        QMessageBox::critical(this, tr("Print"),
+                              coreText(app::kMessagesContext, tools::kPrintResolutionMismatch));
         return false;
     }
     storeResolution();
     if (m_items.empty() || m_cells.empty()) return false;
     if (!m_session || !m_session->stillAvailable()) {
         QMessageBox::warning(
-            this, kTitle,
-            QStringLiteral("The printer \"%1\" is not available.").arg(m_device->currentText()));
+            this, tr("Print"),
+            tr("The printer \"%1\" is not available.").arg(m_device->currentText()));
         return false;
     }
 
@@ -359,7 +361,7 @@ bool PrintDialog::printAll() {
 
     ProgressDialog progress;
     progress.Create(this);
-    GuiToolHost host(this, kTitle);
+    GuiToolHost host(this, tr("Print"));
     host.setErrors(GuiToolHost::Errors::Warning);
     host.useProgress(&progress);
     ToolRunner runner(host);
@@ -367,12 +369,12 @@ bool PrintDialog::printAll() {
     const auto failed = [&](const QString& message) {
         job.abort();
         progress.Close();
-        if (!message.isEmpty()) QMessageBox::warning(this, kTitle, message);
+        if (!message.isEmpty()) QMessageBox::warning(this, tr("Print"), message);
         return false;
     };
     if (!job.begin(m_items.front().path.string()))
-        return failed(QStringLiteral("The print job could not be started on \"%1\".")
-                          .arg(m_device->currentText()));
+        return failed(
+            tr("The print job could not be started on \"%1\".").arg(m_device->currentText()));
     const int pages = tools::pageCount(m_cells);
     for (int page = 0; page < pages; ++page) {
         // One page's pictures at a time keeps memory to a page, whatever the job's length.
@@ -384,7 +386,7 @@ bool PrintDialog::printAll() {
         if (outcome != tools::PrepareOutcome::Done) return failed(QString());
         if (page > 0 && !job.newPage()) {
             tools::releasePage(m_cells, page);
-            return failed(QStringLiteral("The printer refused a new page."));
+            return failed(tr("The printer refused a new page."));
         }
         for (const tools::PrintCell& cell : m_cells) {
             if (cell.page != page || !cell.bitmap) continue;
@@ -405,7 +407,7 @@ bool PrintDialog::printAll() {
     }
     progress.Close();
     if (!job.end()) {
-        QMessageBox::warning(this, kTitle, QStringLiteral("The print job could not be finished."));
+        QMessageBox::warning(this, tr("Print"), tr("The print job could not be finished."));
         return false;
     }
     accept();

@@ -24,7 +24,6 @@ namespace kalder::gui {
 namespace {
 
 constexpr int kDialogTemplate = 285;
-const QString kTitle = QStringLiteral("PSD Decompiler");
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -33,24 +32,24 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 PsdDecompilerDialog::PsdDecompilerDialog(std::vector<std::filesystem::path> files,
                                          const tools::PsdDecompileOptions& options, QWidget* parent)
     : DialogBase(kDialogTemplate, parent), m_files(std::move(files)) {
-    setWindowTitle(kTitle);
+    setWindowTitle(tr("PSD Decompiler"));
     auto* layout = new QVBoxLayout(this);
     auto* format = new QGroupBox(this);
     auto* formatLayout = new QVBoxLayout(format);
-    m_bmp = new QRadioButton(QStringLiteral("BMP (alpha as separate file)"), format);
-    m_png = new QRadioButton(QStringLiteral("PNG (alpha as transparency)"), format);
+    m_bmp = new QRadioButton(tr("BMP (alpha as separate file)"), format);
+    m_png = new QRadioButton(tr("PNG (alpha as transparency)"), format);
     formatLayout->addWidget(m_bmp);
     formatLayout->addWidget(m_png);
     (options.format == tools::PsdLayerFormat::PngWithAlpha ? m_png : m_bmp)->setChecked(true);
     layout->addWidget(format);
-    m_expand = new QCheckBox(QStringLiteral("&Expand/crop layers to image size"), this);
+    m_expand = new QCheckBox(tr("&Expand/crop layers to image size"), this);
     m_expand->setChecked(options.expandToImage);
     layout->addWidget(m_expand);
 
-    layout->addWidget(new QLabel(QStringLiteral("Output folder:"), this));
+    layout->addWidget(new QLabel(tr("Output folder:"), this));
     auto* folderRow = new QHBoxLayout;
     m_folder = new QLineEdit(qs(options.outputFolder.string()), this);
-    auto* browse = new QPushButton(QStringLiteral("&Browse..."), this);
+    auto* browse = new QPushButton(tr("&Browse..."), this);
     connect(browse, &QPushButton::clicked, this, &PsdDecompilerDialog::browse);
     folderRow->addWidget(m_folder, 1);
     folderRow->addWidget(browse);
@@ -58,10 +57,9 @@ PsdDecompilerDialog::PsdDecompilerDialog(std::vector<std::filesystem::path> file
 
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(helpButton(), QDialogButtonBox::HelpRole);
-    auto* decompile =
-        buttons->addButton(QStringLiteral("&Decompile"), QDialogButtonBox::AcceptRole);
+    auto* decompile = buttons->addButton(tr("&Decompile"), QDialogButtonBox::AcceptRole);
     decompile->setDefault(true);
-    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
     connect(decompile, &QPushButton::clicked, this, &PsdDecompilerDialog::Decompile);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -85,7 +83,8 @@ void PsdDecompilerDialog::browse() {
 
 void PsdDecompilerDialog::Decompile() {
     std::unique_ptr<tools::ToolHost> host = makeHost ? makeHost() : [this] {
-        return std::unique_ptr<tools::ToolHost>(std::make_unique<GuiToolHost>(this, kTitle));
+        return std::unique_ptr<tools::ToolHost>(
+            std::make_unique<GuiToolHost>(this, tr("PSD Decompiler")));
     }();
     bool completed = false;
     {

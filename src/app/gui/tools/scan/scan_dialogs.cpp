@@ -17,7 +17,9 @@
 #include <mutex>
 
 #include "app/core/command_ids.h"
+#include "app/core/translatable.h"
 #include "app/gui/tools/tool_context.h"
+#include "app/gui/translations.h"
 #include "image/bitmap32.h"
 #include "shell/qt/qt_path.h"
 #include "view/folder_images.h"
@@ -28,7 +30,9 @@ namespace {
 
 constexpr char kTitle[] = "Kalder";
 
-const char* const kModeNames[] = {"Color", "Gray", "Line art"};
+const char* const kModeNames[] = {QT_TRANSLATE_NOOP("kalder::gui::AcquireDialog", "Color"),
+                                  QT_TRANSLATE_NOOP("kalder::gui::AcquireDialog", "Gray"),
+                                  QT_TRANSLATE_NOOP("kalder::gui::AcquireDialog", "Line art")};
 const shell::ScanColour kModes[] = {shell::ScanColour::Color, shell::ScanColour::Gray,
                                     shell::ScanColour::LineArt};
 
@@ -37,7 +41,7 @@ QStringList saveFilters() {
     const QStringList parts = QString::fromUtf8(tools::kScanSaveFilter).split('|');
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2)
-        if (!parts[i].isEmpty()) filters << parts[i];
+        if (!parts[i].isEmpty()) filters << coreText(app::kFiltersContext, parts[i].toStdString());
     return filters;
 }
 
@@ -82,7 +86,7 @@ std::optional<tools::ScanSaveChoice> askScanSavePath(QWidget* parent,
 
 SelectSourceDialog::SelectSourceDialog(const std::string& current, QWidget* parent)
     : DialogBase(0, parent), m_list(new QListWidget(this)) {
-    setWindowTitle(QStringLiteral("Select Source"));
+    setWindowTitle(tr("Select Source"));
     m_list->setObjectName(QStringLiteral("devices"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_list);
@@ -127,10 +131,10 @@ AcquireDialog::AcquireDialog(ScanState& state, QWidget* parent)
       m_source(new QComboBox(this)),
       m_preview(new QLabel(this)),
       m_status(new QLabel(this)),
-      m_previewButton(new QPushButton(QStringLiteral("&Preview"), this)),
-      m_scanButton(new QPushButton(QStringLiteral("&Scan"), this)),
-      m_cancelButton(new QPushButton(QStringLiteral("Cancel"), this)) {
-    setWindowTitle(QStringLiteral("Acquire"));
+      m_previewButton(new QPushButton(tr("&Preview"), this)),
+      m_scanButton(new QPushButton(tr("&Scan"), this)),
+      m_cancelButton(new QPushButton(tr("Cancel"), this)) {
+    setWindowTitle(tr("Acquire"));
     m_device->setObjectName(QStringLiteral("device"));
     m_mode->setObjectName(QStringLiteral("mode"));
     m_resolution->setObjectName(QStringLiteral("resolution"));
@@ -140,7 +144,7 @@ AcquireDialog::AcquireDialog(ScanState& state, QWidget* parent)
     m_previewButton->setObjectName(QStringLiteral("previewButton"));
     m_scanButton->setObjectName(QStringLiteral("scanButton"));
     m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    for (const char* name : kModeNames) m_mode->addItem(QString::fromUtf8(name));
+    for (const char* name : kModeNames) m_mode->addItem(tr(name));
     m_resolution->setRange(1, 9600);
     m_resolution->setValue(150);
     m_resolution->setSuffix(QStringLiteral(" dpi"));
@@ -149,10 +153,10 @@ AcquireDialog::AcquireDialog(ScanState& state, QWidget* parent)
     m_preview->setFrameStyle(QFrame::Sunken | QFrame::Panel);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Device:"), m_device);
-    form->addRow(QStringLiteral("&Mode:"), m_mode);
-    form->addRow(QStringLiteral("&Resolution:"), m_resolution);
-    form->addRow(QStringLiteral("S&ource:"), m_source);
+    form->addRow(tr("&Device:"), m_device);
+    form->addRow(tr("&Mode:"), m_mode);
+    form->addRow(tr("&Resolution:"), m_resolution);
+    form->addRow(tr("S&ource:"), m_source);
     form->addRow(m_status);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(m_previewButton);
@@ -192,7 +196,7 @@ void AcquireDialog::openDevice() {
     m_source->clear();
     const int index = m_device->currentIndex();
     if (index < 0 || index >= static_cast<int>(m_devices.size())) {
-        m_status->setText(QStringLiteral("No scanner was found."));
+        m_status->setText(tr("No scanner was found."));
         updateControls();
         return;
     }
@@ -237,7 +241,7 @@ void AcquireDialog::startScan(bool preview) {
     }
     m_state.device = m_scanner->deviceName();
     if (!preview) m_state.saves.beginRun();
-    m_status->setText(QStringLiteral("Scanning ..."));
+    m_status->setText(tr("Scanning ..."));
     shell::Scanner* scanner = m_scanner.get();
     m_worker = std::thread([this, scanner, preview] {
         shell::ScanStatus status;
@@ -291,7 +295,7 @@ void AcquireDialog::saveQueued() {
         m_queue.pop_front();
         const auto outcome = m_state.saves.save(*page, askSave);
         if (outcome == tools::ScanSaveSession::Outcome::Failed) {
-            reportError(QString::fromUtf8(tools::kScanCannotSave));
+            reportError(coreText(app::kMessagesContext, tools::kScanCannotSave));
         } else if (outcome == tools::ScanSaveSession::Outcome::Cancelled) {
             // Cancelling the Save dialog ends the run: the feeder stops, waiting pages go.
             cancelScan();
@@ -306,7 +310,7 @@ void AcquireDialog::workerDone(shell::ScanStatus status) {
     m_status->setText(status ? QString() : QString::fromStdString(status.text()));
     updateControls();
     if (!status && status.error != shell::ScanError::Cancelled)
-        reportError(QString::fromUtf8(tools::kScanErrorAcquiring));
+        reportError(coreText(app::kMessagesContext, tools::kScanErrorAcquiring));
     emit scanFinished();
 }
 
@@ -320,7 +324,7 @@ void registerScanCommands(ToolContext& context) {
         std::vector<shell::ScannerDevice> devices;
         if (!shell::Scanner::listDevices(devices) || devices.empty()) {
             QMessageBox::critical(context.dialogParent(), QString::fromUtf8(kTitle),
-                                  QString::fromUtf8(tools::kScanErrorAcquiring));
+                                  coreText(app::kMessagesContext, tools::kScanErrorAcquiring));
             return;
         }
         state->saves.setFolder(context.currentFolder());

@@ -1,6 +1,7 @@
 #include "app/gui/tools/user_lists/user_list_dialogs.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -31,8 +32,12 @@ namespace kalder::gui {
 
 namespace {
 
-const QString kFullMessage =
-    QStringLiteral("The menu holds at most %1 entries. Remove one before adding another.");
+QString fullMessage() {
+    return QCoreApplication::translate(
+               "kalder::gui::ApplicationsDialog",
+               "The menu holds at most %1 entries. Remove one before adding another.")
+        .arg(app::kMaxUserListEntries);
+}
 
 QString fromStd(const std::string& s) { return QString::fromStdString(s); }
 
@@ -69,15 +74,15 @@ void openCurrentFileWith(const ToolContext& context, const std::string& applicat
 
 AddFavoriteDialog::AddFavoriteDialog(const QString& folder, QWidget* parent)
     : DialogBase(165, parent), m_label(new QLineEdit(this)) {
-    setWindowTitle(QStringLiteral("Add Folder to Favorites"));
+    setWindowTitle(tr("Add Folder to Favorites"));
     auto* path = new QLineEdit(folder, this);
     path->setObjectName(QStringLiteral("folder"));
     path->setReadOnly(true);
     m_label->setObjectName(QStringLiteral("label"));
     setControlId(m_label, 1061);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Folder:"), path);
-    form->addRow(QStringLiteral("&Label:"), m_label);
+    form->addRow(tr("Folder:"), path);
+    form->addRow(tr("&Label:"), m_label);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(okCancel(this));
@@ -90,9 +95,9 @@ QString AddFavoriteDialog::label() const { return m_label->text().trimmed(); }
 
 DeleteFavoritesDialog::DeleteFavoritesDialog(app::Settings& settings, QWidget* parent)
     : DialogBase(166, parent), m_settings(settings), m_list(new QTreeWidget(this)) {
-    setWindowTitle(QStringLiteral("Delete Folders from Favorites"));
+    setWindowTitle(tr("Delete Folders from Favorites"));
     m_list->setObjectName(QStringLiteral("favorites"));
-    m_list->setHeaderLabels({QStringLiteral("Label"), QStringLiteral("Folder")});
+    m_list->setHeaderLabels({tr("Label"), tr("Folder")});
     m_list->setRootIsDecorated(false);
     const std::size_t count =
         std::min(settings.favoriteFolders.size(), settings.favoriteLabels.size());
@@ -101,8 +106,8 @@ DeleteFavoritesDialog::DeleteFavoritesDialog(app::Settings& settings, QWidget* p
             {fromStd(settings.favoriteLabels[i]), fromStd(settings.favoriteFolders[i])}));
     if (count > 0) m_list->setCurrentItem(m_list->topLevelItem(0));
     m_list->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    auto* remove = makeNamedButton(QStringLiteral("&Delete"), "delete", this);
-    auto* close = makeNamedButton(QStringLiteral("Close"), "close", this);
+    auto* remove = makeNamedButton(tr("&Delete"), "delete", this);
+    auto* close = makeNamedButton(tr("Close"), "close", this);
     connect(remove, &QPushButton::clicked, this, &DeleteFavoritesDialog::deleteSelected);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     auto* buttons = new QVBoxLayout;
@@ -120,8 +125,7 @@ void DeleteFavoritesDialog::deleteSelected() {
     QTreeWidgetItem* item = m_list->currentItem();
     if (!item) return;
     const int row = m_list->indexOfTopLevelItem(item);
-    const QString question =
-        QStringLiteral("Do you want to remove \"%1\" from Favorites?").arg(item->text(0));
+    const QString question = tr("Do you want to remove \"%1\" from Favorites?").arg(item->text(0));
     if (QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No) !=
         QMessageBox::Yes)
         return;
@@ -131,16 +135,16 @@ void DeleteFavoritesDialog::deleteSelected() {
 
 AddApplicationDialog::AddApplicationDialog(QWidget* parent)
     : DialogBase(204, parent), m_label(new QLineEdit(this)), m_path(new QLineEdit(this)) {
-    setWindowTitle(QStringLiteral("Add Application"));
+    setWindowTitle(tr("Add Application"));
     m_label->setObjectName(QStringLiteral("label"));
     m_path->setObjectName(QStringLiteral("path"));
-    auto* shortcut = makeNamedButton(QStringLiteral("Browse &shortcut..."), "browseShortcut", this);
-    auto* browse = makeNamedButton(QStringLiteral("&Browse..."), "browse", this);
+    auto* shortcut = makeNamedButton(tr("Browse &shortcut..."), "browseShortcut", this);
+    auto* browse = makeNamedButton(tr("&Browse..."), "browse", this);
     connect(shortcut, &QPushButton::clicked, this, &AddApplicationDialog::browseShortcut);
     connect(browse, &QPushButton::clicked, this, &AddApplicationDialog::browse);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Label:"), m_label);
-    form->addRow(QStringLiteral("&Path:"), m_path);
+    form->addRow(tr("&Label:"), m_label);
+    form->addRow(tr("&Path:"), m_path);
     auto* row = new QHBoxLayout;
     row->addWidget(shortcut);
     row->addWidget(browse);
@@ -152,8 +156,8 @@ AddApplicationDialog::AddApplicationDialog(QWidget* parent)
     setMinimumWidth(460);
     chooseProgram = [](QWidget* owner) {
         // Programs here carry no extension; the executable bit is what makes one.
-        return QFileDialog::getOpenFileName(owner, QStringLiteral("Browse"), QString(),
-                                            QStringLiteral("Executable Files (*);;All Files (*)"));
+        return QFileDialog::getOpenFileName(owner, tr("Browse"), QString(),
+                                            tr("Executable Files (*);;All Files (*)"));
     };
     OnInitDialog();
 }
@@ -182,7 +186,7 @@ void AddApplicationDialog::browseShortcut() {
 
 BrowseShortcutDialog::BrowseShortcutDialog(QWidget* parent)
     : DialogBase(0, parent), m_tree(new QTreeWidget(this)) {
-    setWindowTitle(QStringLiteral("Browse Shortcut"));
+    setWindowTitle(tr("Browse Shortcut"));
     m_tree->setObjectName(QStringLiteral("shortcuts"));
     m_tree->setHeaderHidden(true);
     const QIcon folderIcon = style()->standardIcon(QStyle::SP_DirIcon);
@@ -196,8 +200,8 @@ BrowseShortcutDialog::BrowseShortcutDialog(QWidget* parent)
     for (const shell::InstalledApplication& app : shell::listApplications(
              shell::applicationFolders(), locale, desktopEnv ? desktopEnv : "")) {
         // The first main category groups it, as menus do; the rest stay together.
-        const QString category = app.entry.categories.empty() ? QStringLiteral("Other")
-                                                              : fromStd(app.entry.categories[0]);
+        const QString category =
+            app.entry.categories.empty() ? tr("Other") : fromStd(app.entry.categories[0]);
         QTreeWidgetItem*& group = categories[category];
         if (!group) {
             group = new QTreeWidgetItem(programs, {category});
@@ -208,7 +212,7 @@ BrowseShortcutDialog::BrowseShortcutDialog(QWidget* parent)
         item->setData(0, Qt::UserRole, shell::toQString(app.file));
     }
 
-    auto* desktop = new QTreeWidgetItem(m_tree, {QStringLiteral("Desktop")});
+    auto* desktop = new QTreeWidgetItem(m_tree, {tr("Desktop")});
     desktop->setIcon(0, folderIcon);
     for (const shell::Place& place : shell::systemPlaces()) {
         if (place.kind != shell::PlaceKind::Desktop) continue;
@@ -239,8 +243,7 @@ void BrowseShortcutDialog::accept() {
         file.isEmpty() ? std::filesystem::path()
                        : shell::resolveLaunchable(shell::toPath(file), label, messagesLocale());
     if (resolved.empty()) {
-        showWarning(
-            this, QStringLiteral("You have selected nothing or an item that cannot be executed."));
+        showWarning(this, tr("You have selected nothing or an item that cannot be executed."));
         return;
     }
     m_resolvedPath = shell::toQString(resolved);
@@ -253,13 +256,13 @@ ApplicationsDialog::ApplicationsDialog(app::Settings& settings, QWidget* parent)
       m_settings(settings),
       m_rows(settings),
       m_list(new QListWidget(this)) {
-    setWindowTitle(QStringLiteral("Add/Remove Application Shortcuts"));
+    setWindowTitle(tr("Add/Remove Application Shortcuts"));
     m_list->setObjectName(QStringLiteral("applications"));
-    auto* add = makeNamedButton(QStringLiteral("&Add..."), "add", this);
-    auto* remove = makeNamedButton(QStringLiteral("R&emove"), "remove", this);
-    auto* up = makeNamedButton(QStringLiteral("Move &up"), "up", this);
-    auto* down = makeNamedButton(QStringLiteral("Move &down"), "down", this);
-    auto* close = makeNamedButton(QStringLiteral("Close"), "close", this);
+    auto* add = makeNamedButton(tr("&Add..."), "add", this);
+    auto* remove = makeNamedButton(tr("R&emove"), "remove", this);
+    auto* up = makeNamedButton(tr("Move &up"), "up", this);
+    auto* down = makeNamedButton(tr("Move &down"), "down", this);
+    auto* close = makeNamedButton(tr("Close"), "close", this);
     connect(add, &QPushButton::clicked, this, &ApplicationsDialog::add);
     connect(remove, &QPushButton::clicked, this,
             [this] { refill(m_rows.remove(m_list->currentRow())); });
@@ -272,7 +275,7 @@ ApplicationsDialog::ApplicationsDialog(app::Settings& settings, QWidget* parent)
     for (QPushButton* b : {add, remove, up, down, close}) buttons->addWidget(b);
     buttons->addStretch();
     auto* left = new QVBoxLayout;
-    auto* caption = new QLabel(QStringLiteral("&Applications:"), this);
+    auto* caption = new QLabel(tr("&Applications:"), this);
     caption->setBuddy(m_list);
     left->addWidget(caption);
     left->addWidget(m_list);
@@ -300,7 +303,7 @@ void ApplicationsDialog::add() {
     const std::size_t count =
         std::min(m_settings.openWithPaths.size(), m_settings.openWithLabels.size());
     if (count >= app::kMaxUserListEntries) {
-        showWarning(this, kFullMessage.arg(app::kMaxUserListEntries));
+        showWarning(this, fullMessage());
         return;
     }
     QString label, path;
@@ -326,7 +329,7 @@ void registerUserListCommands(ToolContext& context) {
         app::Settings& settings = context.settings();
         if (std::min(settings.favoriteFolders.size(), settings.favoriteLabels.size()) >=
             app::kMaxUserListEntries) {
-            showWarning(window, kFullMessage.arg(app::kMaxUserListEntries));
+            showWarning(window, fullMessage());
             return;
         }
         AddFavoriteDialog dialog(shell::toQString(folder), window);
