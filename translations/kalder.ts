@@ -2257,6 +2257,10 @@ This may cause the file to be shown improperly.</source>
         <source>Cannot create the folder.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Color profile file is not found or invalid. No color profile will be used.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

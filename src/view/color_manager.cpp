@@ -10,6 +10,7 @@
 
 #include "base/limits.h"
 #include "base/read_file.h"
+#include "base/translatable.h"
 
 namespace kalder::view {
 namespace {
@@ -84,7 +85,8 @@ ProfilePtr sourceProfile(const image::ColorSpace& s) {
 }  // namespace
 
 std::string_view profileErrorMessage(ProfileError) {
-    return "Color profile file is not found or invalid. No color profile will be used.";
+    return QT_TRANSLATE_NOOP(
+        "Messages", "Color profile file is not found or invalid. No color profile will be used.");
 }
 
 image::ColorSpace sourceSpaceForGamma(double g) {

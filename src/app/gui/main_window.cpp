@@ -8,6 +8,7 @@
 #include <array>
 
 #include "app/core/toolbar_table.h"
+#include "app/core/translatable.h"
 #include "app/gui/display_setup.h"
 #include "app/gui/file_commands.h"
 #include "app/gui/icons.h"
@@ -18,6 +19,7 @@
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/tool_launcher.h"
 #include "app/gui/toolbar.h"
+#include "app/gui/translations.h"
 #include "app/gui/viewer_commands.h"
 #include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
@@ -272,8 +274,7 @@ void MainWindow::applyColorSettings(bool startUp) {
     m_images->stopLoaders();
     m_frames->dropReleasedFrame();
     if (const auto error = m_display->applyColor())
-        QMessageBox::warning(
-            this, kTitle, QString::fromUtf8(error->data(), static_cast<qsizetype>(error->size())));
+        QMessageBox::warning(this, kTitle, coreText(app::kMessagesContext, *error));
     applyLoaderOptions(true);
     m_images->restartLoaders();
     if (!startUp) m_frames->requestCurrent();

@@ -6,9 +6,11 @@
 
 #include "app/core/commands.h"
 #include "app/core/file_info_text.h"
+#include "app/core/translatable.h"
 #include "app/gui/main_window.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/status_bar.h"
+#include "app/gui/translations.h"
 #include "image/cdx_loader.h"
 #include "image/image_document.h"
 #include "shell/qt/qt_path.h"
@@ -54,8 +56,7 @@ void WindowStatus::showCommandPrompt(app::CommandId id) {
         bar->setStatusText(m_normalStatus);
         return;
     }
-    const std::string_view prompt = app::commandPrompt(id);
-    bar->setStatusText(QString::fromUtf8(prompt.data(), static_cast<qsizetype>(prompt.size())));
+    bar->setStatusText(coreText(app::kCommandsContext, app::commandPrompt(id)));
 }
 
 QString WindowStatus::cannotViewText(const fs::path& path) {
@@ -113,9 +114,10 @@ void WindowStatus::showFileInfo() {
         return;
     }
     const fs::path& current = m_w.currentFile();
-    const std::string text = current.empty() ? std::string(app::kNoInformation)
-                                             : view::fileInformationText(current, false);
-    QString status = QString::fromStdString(text.empty() ? std::string(app::kNoInformation) : text);
+    const std::string text =
+        current.empty() ? std::string() : view::fileInformationText(current, false);
+    QString status = text.empty() ? coreText(app::kStatusBarContext, app::kNoInformation)
+                                  : QString::fromStdString(text);
     if (!damage.isEmpty()) status += QStringLiteral(" | ") + damage;
     m_damageShown = !damage.isEmpty();
     setStatusText(status);
