@@ -2261,6 +2261,50 @@ This may cause the file to be shown improperly.</source>
         <source>Color profile file is not found or invalid. No color profile will be used.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>the file ends too early</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not a file of this format</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unsupported variant of the format</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the file is damaged</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the image is too large</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>out of memory</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the file cannot be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no further frame</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no reader for this format</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown error</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -4110,10 +4154,6 @@ Let Kalder search your disks for it, show it the program file yourself, or get L
 <context>
     <name>kalder::gui::MainWindow</name>
     <message>
-        <source>Damaged file: %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Viewer</source>
         <translation type="unfinished"></translation>
     </message>
@@ -4136,6 +4176,10 @@ Please send this report to support@kalder.org.</source>
     </message>
     <message>
         <source>Cannot view file: &quot;%1.&quot;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Damaged file: data ends at row %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -1,31 +1,33 @@
 #include "image/result.h"
 
+#include "base/translatable.h"
+
 namespace kalder::image {
 
 std::string_view decodeErrorMessage(DecodeError error) {
     switch (error) {
         case DecodeError::Truncated:
-            return "the file ends too early";
+            return QT_TRANSLATE_NOOP("Messages", "the file ends too early");
         case DecodeError::BadSignature:
-            return "not a file of this format";
+            return QT_TRANSLATE_NOOP("Messages", "not a file of this format");
         case DecodeError::Unsupported:
-            return "unsupported variant of the format";
+            return QT_TRANSLATE_NOOP("Messages", "unsupported variant of the format");
         case DecodeError::Corrupt:
-            return "the file is damaged";
+            return QT_TRANSLATE_NOOP("Messages", "the file is damaged");
         case DecodeError::TooLarge:
-            return "the image is too large";
+            return QT_TRANSLATE_NOOP("Messages", "the image is too large");
         case DecodeError::OutOfMemory:
-            return "out of memory";
+            return QT_TRANSLATE_NOOP("Messages", "out of memory");
         case DecodeError::Io:
-            return "the file cannot be read";
+            return QT_TRANSLATE_NOOP("Messages", "the file cannot be read");
         case DecodeError::Cancelled:
-            return "cancelled";
+            return QT_TRANSLATE_NOOP("Messages", "cancelled");
         case DecodeError::NoMoreFrames:
-            return "no further frame";
+            return QT_TRANSLATE_NOOP("Messages", "no further frame");
         case DecodeError::NoReader:
-            return "no reader for this format";
+            return QT_TRANSLATE_NOOP("Messages", "no reader for this format");
     }
-    return "unknown error";
+    return QT_TRANSLATE_NOOP("Messages", "unknown error");
 }
 
 }  // namespace kalder::image

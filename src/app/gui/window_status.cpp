@@ -77,8 +77,8 @@ void WindowStatus::reportUnviewable() {
     m_reportedEntry = entry;
     const fs::path& current = m_w.currentFile();
     const QString text = cannotViewText(current);
-    const QString reason =
-        QString::fromStdString(view::loadFailureReason(current, entry->document().lastError()));
+    const QString reason = coreText(
+        app::kMessagesContext, view::loadFailureReason(current, entry->document().lastError()));
     if (m_failureBox) {
         m_failureBox->setText(text);
         m_failureBox->setInformativeText(reason);
@@ -97,9 +97,8 @@ QString WindowStatus::shownDamage() const {
     if (!entry || entry->path() != m_w.currentFile() || entry->pageCount() < 1 ||
         m_w.images().isLoading(entry))
         return {};
-    const std::string damage = image::pageDamageText(entry->document().PageAt(0));
-    return damage.empty() ? QString()
-                          : MainWindow::tr("Damaged file: %1").arg(QString::fromStdString(damage));
+    const std::int32_t row = entry->document().PageAt(0).dataEndsAtRow;
+    return row < 0 ? QString() : MainWindow::tr("Damaged file: data ends at row %1").arg(row);
 }
 
 void WindowStatus::showFileInfo() {
