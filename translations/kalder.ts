@@ -2305,6 +2305,22 @@ This may cause the file to be shown improperly.</source>
         <source>unknown error</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Cannot use the trash folder %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No usable trash folder on the device of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Too many items of this name in the trash %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The source and destination file names are the same. %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

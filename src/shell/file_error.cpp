@@ -39,26 +39,36 @@ FileError fileErrorFrom(const std::error_code& error, std::filesystem::path path
     return fileErrorFromErrno(isErrno && error.value() != 0 ? error.value() : EIO, std::move(path));
 }
 
-std::string fileErrorMessage(const FileError& error) {
-    const std::string path = error.path.string();
+std::string_view fileErrorTemplate(const FileError& error) {
     switch (error.code) {
         case FileErrorCode::TrashUnusable:
-            return "Cannot use the trash folder " + path;
+            return QT_TRANSLATE_NOOP("Messages", "Cannot use the trash folder %1");
         case FileErrorCode::NoTrash:
-            return "No usable trash folder on the device of " + path;
+            return QT_TRANSLATE_NOOP("Messages", "No usable trash folder on the device of %1");
         case FileErrorCode::TrashCrowded:
-            return "Too many items of this name in the trash " + path;
+            return QT_TRANSLATE_NOOP("Messages", "Too many items of this name in the trash %1");
         case FileErrorCode::InvalidDestination:
             return QT_TRANSLATE_NOOP("Messages", "Invalid destination folder.");
         case FileErrorCode::IntoOwnSubfolder:
             return QT_TRANSLATE_NOOP("Messages",
                                      "The folder cannot be moved/copied to its own sub-folder.");
         case FileErrorCode::SameFile:
-            return "The source and destination file names are the same. " + path;
+            return QT_TRANSLATE_NOOP("Messages",
+                                     "The source and destination file names are the same. %1");
         case FileErrorCode::CannotCreateFolder:
             return QT_TRANSLATE_NOOP("Messages", "Cannot create the folder.");
         default:
-            break;
+            return {};
+    }
+}
+
+std::string fileErrorMessage(const FileError& error) {
+    const std::string path = error.path.string();
+    if (const std::string_view text = fileErrorTemplate(error); !text.empty()) {
+        std::string message(text);
+        if (const auto at = message.find("%1"); at != std::string::npos)
+            message.replace(at, 2, path);
+        return message;
     }
     const int sys = error.sysError != 0 ? error.sysError : usualErrno(error.code);
     return std::generic_category().message(sys) + " " + path;

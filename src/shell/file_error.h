@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <variant>
 
@@ -38,6 +39,9 @@ FileError fileErrorFromErrno(int error, std::filesystem::path path);
 FileError fileErrorFrom(const std::error_code& error, std::filesystem::path path);
 // The text for the user: the system's words and the path for errno codes.
 std::string fileErrorMessage(const FileError& error);
+// The fixed text of a code, marked for translation, with "%1" where the path goes; empty for
+// the codes whose text is the system's own words for the errno.
+std::string_view fileErrorTemplate(const FileError& error);
 
 template <typename T>
 using FileResult = base::Result<T, FileError>;

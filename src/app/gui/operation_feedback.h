@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "app/core/translatable.h"
+#include "app/gui/translations.h"
 #include "shell/file_error.h"
+#include "shell/qt/qt_path.h"
 
 namespace kalder::gui {
 
@@ -26,10 +29,20 @@ inline QString errorList(const std::vector<std::string>& errors) {
     for (const std::string& e : errors) lines << QString::fromStdString(e);
     return lines.join(QLatin1Char('\n'));
 }
+// In the user's language where the text is ours; the system's words come in its language.
 inline QString errorList(const std::vector<shell::FileError>& errors) {
-    std::vector<std::string> texts;
-    for (const shell::FileError& e : errors) texts.push_back(shell::fileErrorMessage(e));
-    return errorList(texts);
+    QStringList lines;
+    for (const shell::FileError& e : errors) {
+        const std::string_view text = shell::fileErrorTemplate(e);
+        if (text.empty()) {
+            lines << QString::fromStdString(shell::fileErrorMessage(e));
+            continue;
+        }
+        QString line = coreText(app::kMessagesContext, text);
+        if (line.contains(QLatin1String("%1"))) line = line.arg(shell::toQString(e.path));
+        lines << line;
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 }  // namespace kalder::gui
