@@ -23,13 +23,8 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-// The errors of a file operation, one a line.
-inline QString errorList(const std::vector<std::string>& errors) {
-    QStringList lines;
-    for (const std::string& e : errors) lines << QString::fromStdString(e);
-    return lines.join(QLatin1Char('\n'));
-}
-// In the user's language where the text is ours; the system's words come in its language.
+// The errors of a file operation, one a line: in the user's language where the text is ours;
+// the system's words come in its language.
 inline QString errorList(const std::vector<shell::FileError>& errors) {
     QStringList lines;
     for (const shell::FileError& e : errors) {
