@@ -230,6 +230,7 @@ typedef struct CdxPngOptions {
     double gamma;                              /* 0: no gAMA */
     uint8_t hasOffset;                         /* write oFFs, in pixels */
     int32_t offsetX, offsetY;
+    uint8_t fastCompression; /* a cache entry: compress quickly rather than small */
 } CdxPngOptions;
 
 typedef struct CdxPngApi {

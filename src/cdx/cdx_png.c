@@ -46,7 +46,7 @@ static void writeGuarded(png_structp png, png_infop info, WriteContext* ctx, con
                          CdxRowSource rows, void* user, png_bytep line, png_textp texts) {
     if (setjmp(png_jmpbuf(png))) return; /* the status is in ctx */
     png_set_write_fn(png, ctx, writeBytes, flushBytes);
-    png_set_compression_level(png, 9);
+    png_set_compression_level(png, o->fastCompression ? 1 : 9);
     png_set_IHDR(png, info, o->width, o->height, o->bitDepth, o->colorType,
                  o->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);

@@ -28,7 +28,32 @@ namespace {
 constexpr std::size_t kMappedFrom = std::size_t{8} << 20;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
+// How much the warmer faults in per call: small enough to stop soon when the decode ends early.
+constexpr std::size_t kWarmStep = std::size_t{8} << 20;
+
 }  // namespace
+
+PageWarmer::PageWarmer(Bitmap32& bitmap, bool lastRowFirst) {
+    const std::size_t bytes = bitmap.byteSize();
+    if (bytes < kMappedFrom || bitmap.isEmpty()) return;
+    std::uint8_t* const pixels = bitmap.pixels();
+    m_thread = std::jthread([this, pixels, bytes, lastRowFirst] {
+        // Page-aligned steps; the mapping starts on a huge-page boundary and is rounded up.
+        for (std::size_t done = 0; done < bytes && !m_stop.load(std::memory_order_relaxed);
+             done += kWarmStep) {
+            const std::size_t length = std::min(kWarmStep, bytes - done);
+            const std::size_t offset = lastRowFirst ? bytes - done - length : done;
+            const auto start =
+                reinterpret_cast<std::uintptr_t>(pixels + offset) & ~(std::uintptr_t{4095});
+            const std::size_t span = reinterpret_cast<std::uintptr_t>(pixels + offset) - start;
+            // Kernels before 5.14 refuse the advice; the decoder then faults the pages itself.
+            if (::madvise(reinterpret_cast<void*>(start), length + span, MADV_POPULATE_WRITE) != 0)
+                return;
+        }
+    });
+}
+
+PageWarmer::~PageWarmer() { m_stop.store(true, std::memory_order_relaxed); }
 
 void Bitmap32::FreeDeleter::operator()(std::uint8_t* p) const {
     if (mapped != 0)

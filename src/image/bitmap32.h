@@ -1,9 +1,11 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace kalder::image {
 
@@ -74,6 +76,22 @@ private:
     mutable std::mutex m_pixelLock;
     mutable std::mutex m_dirtyLock;  // guards m_dirtyRect
     PixelRect m_dirtyRect;
+};
+
+// While a decoder fills a large bitmap, another core faults its pages in ahead of it, so the
+// kernel's clearing of fresh pages is not on the decoder's path. The pixels are never written
+// here: pages the decoder reached first are left as they are. Stops and joins when destroyed.
+class PageWarmer {
+public:
+    // `lastRowFirst`: the decoder fills the bitmap from its last row up.
+    PageWarmer(Bitmap32& bitmap, bool lastRowFirst);
+    ~PageWarmer();
+    PageWarmer(const PageWarmer&) = delete;
+    PageWarmer& operator=(const PageWarmer&) = delete;
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::jthread m_thread;
 };
 
 }  // namespace kalder::image

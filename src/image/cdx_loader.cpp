@@ -129,6 +129,11 @@ const CdxPngApi* pngApi(Group group) {
                                          &GroupState::pngFilled, "CDX_FillPNG");
 }
 
+void preloadCore() {
+    tiffApi(Group::Readers);
+    pngApi(Group::Writers);
+}
+
 const CdxRasterApi* webpApi(Group group) {
     return fill<CdxRasterApi, CdxFillRasterFn>(group, Module::Webp, &GroupState::webp,
                                                &GroupState::webpFilled, "CDX_FillWEBP");

@@ -26,6 +26,10 @@ const CdxRasterApi* webpApi(Group group);
 const CdxRasterApi* heifApi(Group group);
 const CdxRasterApi* jxlApi(Group group);
 
+// Loads the core module for the readers and the writers, so that the first picture or
+// thumbnail does not wait for it: called on a worker while the program starts.
+void preloadCore();
+
 enum class Module { Core, Webp, Heif, Jxl };
 
 // The module's file name: "libkalder-cdx.so", "libkalder-cdx-webp.so", ...

@@ -178,6 +178,10 @@ bool ImageDocument::DecodePage() {
     ps.gammaTable = m_options.gammaTable;
 
     ImageReader& reader = *m_reader;
+    // Rows land from the bottom when a bottom-up source is not turned over, or a top-down one is.
+    const bool upright = ps.rotation == 0 || ps.rotation == 2;
+    const bool turned = (ps.rotation == 2) != ps.flipVertical;
+    PageWarmer warmer(*m_currentTarget, upright && ps.bottomUp != turned);
     Status s = runRowPipeline(ps, *m_currentTarget, [&reader](std::uint8_t* rgb, bool skip) {
         return reader.ReadRow(rgb, skip);
     });

@@ -180,6 +180,8 @@ bool SharedThumbnailCache::write(const fs::path& entry, const FileFacts& facts,
     out.width = picture.width();
     out.height = picture.height();
     out.bits = 32;
+    // Made while the user waits for the browser; the best compression cost a fifth of the time.
+    out.pngFast = true;
     out.pngKeywords = {"Thumb::URI", "Thumb::MTime", "Thumb::Size", "Software"};
     out.pngTexts = {facts.uri, std::to_string(facts.mtime), std::to_string(facts.size), "Kalder"};
     // The writer works in a temporary file beside the entry and renames it when complete, so a

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 using namespace kalder::image;
@@ -59,4 +60,24 @@ TEST(Bitmap32, ConcurrentMarksAreNotLost) {
     writer.join();
     seen.unite(b.takeDirtyRect());
     EXPECT_EQ(seen, (PixelRect{0, 0, 4, 1000}));
+}
+
+// The warmer runs beside a writer on a large bitmap, from either end: what was written stays.
+TEST(Bitmap32, WarmerLeavesWrittenPixelsAlone) {
+    for (const bool lastRowFirst : {false, true}) {
+        Bitmap32 b;
+        ASSERT_TRUE(b.Create(2000, 1500));  // 12 MB: mapped on its own
+        {
+            PageWarmer warmer(b, lastRowFirst);
+            for (int y = 0; y < b.height(); ++y) {
+                const int row = lastRowFirst ? b.height() - 1 - y : y;
+                std::fill_n(b.row(row), b.stride(), static_cast<std::uint8_t>(row | 1));
+            }
+        }
+        for (int y = 0; y < b.height(); y += 7) {
+            ASSERT_EQ(b.row(y)[0], static_cast<std::uint8_t>(y | 1)) << y;
+            ASSERT_EQ(b.row(y)[b.stride() - 1], static_cast<std::uint8_t>(y | 1)) << y;
+        }
+        PageWarmer early(b, false);  // stopped before it went far: joins cleanly
+    }
 }

@@ -21,6 +21,8 @@
 #include "app/gui/quit_on_signal.h"
 #include "app/gui/tools/associations/associations_dialog.h"
 #include "app/gui/translations.h"
+#include "base/thread_pool.h"
+#include "image/cdx_loader.h"
 #include "kalder_config.h"
 
 namespace {
@@ -91,6 +93,10 @@ int main(int argc, char** argv) {
         std::fputs(text->c_str(), stdout);
         return 0;
     }
+    // The first decode and the first thumbnail written need the codec module: it loads on
+    // another core while Qt starts.
+    kalder::base::ThreadPool::shared().post([] { kalder::image::cdx::preloadCore(); },
+                                            kalder::base::ThreadPool::Priority::Background);
     QApplication app(argc, argv);
     kalder::gui::installTranslations(QLocale::system());
     kalder::gui::applyDesktopLook();

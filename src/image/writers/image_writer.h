@@ -33,7 +33,8 @@ struct WriterImage {
 
     // Per-format options.
     bool pngInterlaced = false;
-    double pngGamma = 0;  // 0: none
+    bool pngFast = false;  // a cache entry: quick to write matters more than small
+    double pngGamma = 0;   // 0: none
     bool bmpRle = false;
     std::int32_t jpegQuality = 75;
     std::int32_t jpegSmoothing = 0;

@@ -54,6 +54,7 @@ public:
         o.width = static_cast<std::uint32_t>(image.width);
         o.height = static_cast<std::uint32_t>(image.height);
         o.interlaced = image.pngInterlaced;
+        o.fastCompression = image.pngFast;
         std::vector<std::uint8_t> transparency;
         if (image.bits <= 8) {
             o.bitDepth = pngPaletteDepth(image.bits);
