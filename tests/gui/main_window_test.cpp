@@ -13,9 +13,11 @@
 #include <cstdlib>
 
 #include "app/core/command_ids.h"
+#include "app/core/startup.h"
 #include "app/gui/browser_pane.h"
 #include "app/gui/dialogs/dialog_base.h"
 #include "app/gui/dialogs/help_window.h"
+#include "app/gui/folder_navigator.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/properties_panel.h"
 #include "app/gui/thumbnail_browser.h"
@@ -26,6 +28,7 @@
 #include "image/image_reader.h"
 #include "support/test_support.h"
 #include "view/folder_images.h"
+#include "view/slide_show.h"
 
 using kalder::gui::MainWindow;
 using kalder::gui::ViewingArea;
@@ -101,7 +104,7 @@ TEST(MainWindow, SmallImagesKeepTheirSizeAndNeighboursAreOneKeyAway) {
     window.resize(400, 300);
     window.show();
     QSignalSpy shown(&window, &MainWindow::imageShown);
-    ASSERT_TRUE(window.openFolder(dir.path()));
+    ASSERT_TRUE(window.folder().openFolder(dir.path()));
     ASSERT_TRUE(!shown.isEmpty() || shown.wait(5000));
     shown.clear();
     EXPECT_EQ(window.currentFile().filename(), "a.bmp");
@@ -122,7 +125,7 @@ TEST(MainWindow, SmallImagesKeepTheirSizeAndNeighboursAreOneKeyAway) {
 TEST(MainWindow, RefusesWhatIsNotAFile) {
     TempDir dir;
     MainWindow window;
-    EXPECT_FALSE(window.openFolder(dir.path())) << "an empty folder has nothing to show";
+    EXPECT_FALSE(window.folder().openFolder(dir.path())) << "an empty folder has nothing to show";
 }
 
 TEST(MainWindow, ZoomKeysStopAtTwentyAndAtOneTenth) {
