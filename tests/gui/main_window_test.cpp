@@ -22,13 +22,13 @@
 #include "app/gui/properties_panel.h"
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/tools/tool_context.h"
+#include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
 #include "image/bitmap32.h"
 #include "image/format_table.h"
 #include "image/image_reader.h"
 #include "support/test_support.h"
 #include "view/folder_images.h"
-#include "view/slide_show.h"
 
 using kalder::gui::MainWindow;
 using kalder::gui::ViewingArea;
@@ -277,7 +277,7 @@ TEST(MainWindow, RepeatedCommandsWhileLoadingLeaveNothingBehind) {
             window.runCommand(kalder::app::cmd::kZoomOut);
             window.runCommand(kalder::app::cmd::kPreviousFile);
         }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window.isIdle(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.frames().idle(); }, 10000));
     }
     SUCCEED();
 }
@@ -554,17 +554,17 @@ TEST(MainWindow, AnimationsPlayByTheirDelaysAndFrameKeysStopThem) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.viewingArea()->image() == page(1); }, 3000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.viewingArea()->image() == page(2); }, 3000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.viewingArea()->image() == page(0); }, 3000));
-    EXPECT_TRUE(window.animation().playing());
+    EXPECT_TRUE(window.frames().animation().playing());
 
     window.runCommand(kalder::app::cmd::kLastFrame);
-    EXPECT_FALSE(window.animation().playing());
+    EXPECT_FALSE(window.frames().animation().playing());
     EXPECT_EQ(window.viewingArea()->image(), page(2));
     window.runCommand(kalder::app::cmd::kNextFrame);
     EXPECT_EQ(window.viewingArea()->image(), page(2)) << "nothing after the last frame";
     window.runCommand(kalder::app::cmd::kPreviousFrame);
     EXPECT_EQ(window.viewingArea()->image(), page(1));
     window.runCommand(kalder::app::cmd::kAnimation);
-    EXPECT_TRUE(window.animation().playing());
+    EXPECT_TRUE(window.frames().animation().playing());
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.viewingArea()->image() == page(2); }, 3000));
 }
 
@@ -582,13 +582,13 @@ TEST(MainWindow, TheSlideShowMovesOnAndWrapsBackwardWhenRepeating) {
     window.show();
     ASSERT_TRUE(window.openFile(dir / "b.bmp"));
     window.runCommand(kalder::app::cmd::kSlideShow);
-    EXPECT_TRUE(window.slideShow().running());
+    EXPECT_TRUE(window.frames().slideShow().running());
     auto current = [&] { return window.currentFile().filename().string(); };
     ASSERT_TRUE(QTest::qWaitFor([&] { return current() == "a.bmp"; }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return current() == "c.bmp"; }, 5000))
         << "wrapped to the last file";
     window.runCommand(kalder::app::cmd::kSlideShow);
-    EXPECT_FALSE(window.slideShow().running());
+    EXPECT_FALSE(window.frames().slideShow().running());
 }
 
 TEST(MainWindow, DeleteInTheBrowserTrashesTheFileAndShowsTheNextOne) {

@@ -127,13 +127,11 @@ const fs::path& MainWindow::currentFile() const { return m_parts->folder->curren
 view::FolderImages& MainWindow::images() { return m_parts->folder->images(); }
 view::ImageEntry* MainWindow::currentEntry() const { return m_parts->folder->currentEntry(); }
 
-const view::SlideShow& MainWindow::slideShow() const { return m_parts->frames->slideShow(); }
-const view::AnimationPlayer& MainWindow::animation() const { return m_parts->frames->animation(); }
+const ViewerFrames& MainWindow::frames() const { return *m_parts->frames; }
 ViewingArea* MainWindow::viewingArea() const { return m_parts->view; }
 BrowserPane* MainWindow::browserPane() const { return m_parts->browser; }
 NameBar* MainWindow::nameBar() const { return m_parts->nameBar; }
 const view::ViewState& MainWindow::viewState() const { return m_parts->state; }
-bool MainWindow::isIdle() const { return m_parts->frames->idle(); }
 WindowStatus& MainWindow::status() { return *m_parts->status; }
 app::Settings& MainWindow::settings() { return m_parts->settings; }
 ToolContext& MainWindow::toolContext() { return *m_parts->tools; }

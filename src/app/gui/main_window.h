@@ -12,10 +12,8 @@ struct Rect;
 struct Settings;
 }  // namespace kalder::app
 namespace kalder::view {
-class AnimationPlayer;
 class FolderImages;
 class ImageEntry;
-class SlideShow;
 class ViewState;
 }  // namespace kalder::view
 
@@ -26,20 +24,21 @@ class FolderNavigator;
 class MenuBuilder;
 class NameBar;
 class ToolContext;
+class ViewerFrames;
 class ViewingArea;
 class WindowStatus;
 struct WindowParts;
 
-// The program's one top-level window: the browser (toolbar, file list, folder tree, status bar)
-// and the viewer (viewing area, name bar), windowed or full screen. Every command runs through
-// one dispatcher; its parts and the classes that own each concern are in main_window_p.h.
+// The program's one top-level window, browser and viewer, windowed or full screen; each command
+// runs through one dispatcher. What it is made of, and who owns each concern: main_window_p.h.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Opens what start-up asked for: a file in the viewer (false if it cannot), or a folder.
+    // Opens what start-up asked for: a file in the viewer (false after "Cannot view file"), or
+    // a folder in the browser.
     bool Create(const app::OpenRequest& request);
 
     // The current folder and entry; the shortcuts below ask it.
@@ -48,13 +47,12 @@ public:
     const std::filesystem::path& currentFile() const;
     view::FolderImages& images();
     view::ImageEntry* currentEntry() const;
-    const view::SlideShow& slideShow() const;
-    const view::AnimationPlayer& animation() const;
+    // What is on screen: the page shown, its animation, the slide show, decoding finished.
+    const ViewerFrames& frames() const;
     ViewingArea* viewingArea() const;
     BrowserPane* browserPane() const;
     NameBar* nameBar() const;
     const view::ViewState& viewState() const;
-    bool isIdle() const;     // the current file has finished decoding (or failed)
     WindowStatus& status();  // the title, the status text, "Cannot view file"
 
     // The options; after changing them applySettings() hands them to the panes and loaders.

@@ -8,9 +8,9 @@
 #include "app/gui/main_window.h"
 #include "app/gui/main_window_p.h"
 #include "app/gui/tools/tool_commands.h"
+#include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
 #include "view/folder_images.h"
-#include "view/slide_show.h"
 #include "view/thumbnail_loader.h"
 
 namespace kalder::gui {
@@ -50,7 +50,7 @@ view::DisplayRequest ToolLauncher::displayRequest() const {
     return m_window.viewState().buildRequest(m_window.currentEntry(), client);
 }
 
-std::int32_t ToolLauncher::shownPage() const { return m_window.animation().page(); }
+std::int32_t ToolLauncher::shownPage() const { return m_p.frames->animation().page(); }
 
 const image::Bitmap32* ToolLauncher::shownBitmap() const {
     const ViewingArea* area = m_window.viewingArea();
