@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/gui/folder_navigator.h"
 #include "app/gui/main_window.h"
 #include "app/gui/tools/batch_convertor/batch_convertor_dialog.h"
 #include "app/gui/tools/batch_convertor/batch_run.h"
@@ -130,7 +131,7 @@ int main(int argc, char** argv) {
     std::sort(list.files.begin(), list.files.end());
 
     gui::MainWindow window;
-    if (!window.openFolder(folder)) return 1;
+    if (!window.folder().openFolder(folder)) return 1;
     // As a user meets it: the window on screen with its thumbnails made, the panel open, and
     // the run started from the panel's own settings.
     window.resize(1280, 800);

@@ -15,8 +15,10 @@
 
 #include "app/core/command_ids.h"
 #include "app/gui/browser_pane.h"
+#include "app/gui/folder_navigator.h"
 #include "app/gui/main_window.h"
 #include "app/gui/thumbnail_browser.h"
+#include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
 #include "view/folder_images.h"
 
@@ -89,7 +91,7 @@ int main(int argc, char** argv) {
         lastTick = now;
     });
     clock.start();
-    if (!window.openFolder(folder)) {
+    if (!window.folder().openFolder(folder)) {
         std::fprintf(stderr, "no images in %s\n", folder.c_str());
         return 1;
     }
@@ -133,7 +135,7 @@ int main(int argc, char** argv) {
         const kalder::view::ImageEntry* next = images.entries().after(window.currentEntry());
         if (!next) break;
         // Wait for the prefetch of the neighbour, as a user looking at the image would.
-        spinUntil([&] { return window.isIdle() && next->allPagesLoaded(); }, 30000);
+        spinUntil([&] { return window.frames().idle() && next->allPagesLoaded(); }, 30000);
         QApplication::processEvents();
         paints.lastPaint = -1;
         const qint64 pressed = clock.nsecsElapsed();
@@ -141,7 +143,7 @@ int main(int argc, char** argv) {
         spinUntil(
             [&] {
                 return window.currentEntry() == next && paints.lastPaint >= pressed &&
-                       window.isIdle();
+                       window.frames().idle();
             },
             30000);
         latencies.push_back(ms(paints.lastPaint - pressed));

@@ -25,6 +25,7 @@
 #include "app/core/command_ids.h"
 #include "app/gui/browser_pane.h"
 #include "app/gui/dialogs/file_exists_dialog.h"
+#include "app/gui/folder_navigator.h"
 #include "app/gui/main_window.h"
 #include "app/gui/toolbar.h"
 #include "app/gui/tools/batch_convertor/batch_effects_page.h"
@@ -425,7 +426,7 @@ TEST(BatchConvertorDialog, RunHostAsksAndReportsThroughTheSharedDialogs) {
 // The panel of `window` opened on `folder`, set to convert the whole folder to PNG; null when
 // the folder or the panel did not open.
 BatchConvertorDialog* pngRunOverFolder(MainWindow& window, const fs::path& folder) {
-    if (!window.openFolder(folder)) return nullptr;
+    if (!window.folder().openFolder(folder)) return nullptr;
     window.runCommand(app::cmd::kBatchConvertor);
     auto* panel = qobject_cast<BatchConvertorDialog*>(window.batchPanel());
     if (panel == nullptr) return nullptr;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/core/command_ids.h"
+#include "app/core/startup.h"
 #include "app/gui/browser_pane.h"
 #include "app/gui/main_window.h"
 #include "app/gui/status_bar.h"

@@ -16,6 +16,7 @@
 
 #include "app/core/command_ids.h"
 #include "app/core/settings.h"
+#include "app/core/startup.h"
 #include "app/gui/main_window.h"
 #include "image/bitmap32.h"
 #include "shell/qt/clipboard_qt.h"

@@ -20,6 +20,7 @@
 #include "app/gui/dialogs/copy_move_dialog.h"
 #include "app/gui/dialogs/file_filter_dialog.h"
 #include "app/gui/dialogs/find_image_dialog.h"
+#include "app/gui/folder_navigator.h"
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/main_window.h"
 #include "app/gui/thumbnail_browser.h"
@@ -98,7 +99,7 @@ struct Files {
         window->resize(640, 480);
         window->show();
         if (names.size() > 0) {
-            EXPECT_TRUE(window->openFolder(dir.path()));
+            EXPECT_TRUE(window->folder().openFolder(dir.path()));
         }
     }
     ~Files() {
@@ -283,7 +284,7 @@ TEST(MainWindowFiles, TheWindowFollowsARenamedFolderAndFilesDroppedIntoIt) {
     fs::create_directories(before);
     for (const char* n : {"a.bmp", "b.bmp"}) kalder::test::writeFile(before / n, smallBmp());
     Files f({});
-    ASSERT_TRUE(f.window->openFolder(before));
+    ASSERT_TRUE(f.window->folder().openFolder(before));
     f.window->runCommand(cmd::kNextFile);
     ASSERT_EQ(f.current(), "b.bmp");
     kalder::gui::FolderTreePane* tree = f.window->browserPane()->folderTree();
@@ -323,7 +324,7 @@ TEST(MainWindowFiles, RenamingInPlaceTakesEveryKeyAndEnterOnlyRenames) {
     const fs::path trip = f.dir / "trip";
     fs::create_directories(trip);
     for (const char* n : {"photo.bmp", "z.bmp"}) kalder::test::writeFile(trip / n, smallBmp());
-    ASSERT_TRUE(f.window->openFolder(trip));
+    ASSERT_TRUE(f.window->folder().openFolder(trip));
     f.window->runCommand(cmd::kViewerBrowser);
     ASSERT_FALSE(f.window->viewerMode());
     QApplication::setActiveWindow(f.window.get());
@@ -392,7 +393,7 @@ TEST(MainWindowFiles, AClickedFolderStaysHighlightedAndTheTitleFollowsIt) {
     Files f({});
     kalder::test::writeFile(f.dir / "a.bmp", smallBmp());
     for (int i = 0; i < 40; ++i) fs::create_directories(f.dir / ("sub" + std::to_string(10 + i)));
-    ASSERT_TRUE(f.window->openFolder(f.dir.path()));
+    ASSERT_TRUE(f.window->folder().openFolder(f.dir.path()));
     f.window->runCommand(cmd::kViewerBrowser);
     ASSERT_EQ(f.window->windowTitle(), QStringLiteral("a.bmp - Kalder"));
     kalder::gui::FolderTreePane* tree = f.window->browserPane()->folderTree();

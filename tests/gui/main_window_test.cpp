@@ -13,13 +13,16 @@
 #include <cstdlib>
 
 #include "app/core/command_ids.h"
+#include "app/core/startup.h"
 #include "app/gui/browser_pane.h"
 #include "app/gui/dialogs/dialog_base.h"
 #include "app/gui/dialogs/help_window.h"
+#include "app/gui/folder_navigator.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/properties_panel.h"
 #include "app/gui/thumbnail_browser.h"
 #include "app/gui/tools/tool_context.h"
+#include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
 #include "image/bitmap32.h"
 #include "image/format_table.h"
@@ -101,7 +104,7 @@ TEST(MainWindow, SmallImagesKeepTheirSizeAndNeighboursAreOneKeyAway) {
     window.resize(400, 300);
     window.show();
     QSignalSpy shown(&window, &MainWindow::imageShown);
-    ASSERT_TRUE(window.openFolder(dir.path()));
+    ASSERT_TRUE(window.folder().openFolder(dir.path()));
     ASSERT_TRUE(!shown.isEmpty() || shown.wait(5000));
     shown.clear();
     EXPECT_EQ(window.currentFile().filename(), "a.bmp");
@@ -122,7 +125,7 @@ TEST(MainWindow, SmallImagesKeepTheirSizeAndNeighboursAreOneKeyAway) {
 TEST(MainWindow, RefusesWhatIsNotAFile) {
     TempDir dir;
     MainWindow window;
-    EXPECT_FALSE(window.openFolder(dir.path())) << "an empty folder has nothing to show";
+    EXPECT_FALSE(window.folder().openFolder(dir.path())) << "an empty folder has nothing to show";
 }
 
 TEST(MainWindow, ZoomKeysStopAtTwentyAndAtOneTenth) {
@@ -274,7 +277,7 @@ TEST(MainWindow, RepeatedCommandsWhileLoadingLeaveNothingBehind) {
             window.runCommand(kalder::app::cmd::kZoomOut);
             window.runCommand(kalder::app::cmd::kPreviousFile);
         }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window.isIdle(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.frames().idle(); }, 10000));
     }
     SUCCEED();
 }
@@ -551,17 +554,17 @@ TEST(MainWindow, AnimationsPlayByTheirDelaysAndFrameKeysStopThem) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.viewingArea()->image() == page(1); }, 3000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.viewingArea()->image() == page(2); }, 3000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.viewingArea()->image() == page(0); }, 3000));
-    EXPECT_TRUE(window.animation().playing());
+    EXPECT_TRUE(window.frames().animation().playing());
 
     window.runCommand(kalder::app::cmd::kLastFrame);
-    EXPECT_FALSE(window.animation().playing());
+    EXPECT_FALSE(window.frames().animation().playing());
     EXPECT_EQ(window.viewingArea()->image(), page(2));
     window.runCommand(kalder::app::cmd::kNextFrame);
     EXPECT_EQ(window.viewingArea()->image(), page(2)) << "nothing after the last frame";
     window.runCommand(kalder::app::cmd::kPreviousFrame);
     EXPECT_EQ(window.viewingArea()->image(), page(1));
     window.runCommand(kalder::app::cmd::kAnimation);
-    EXPECT_TRUE(window.animation().playing());
+    EXPECT_TRUE(window.frames().animation().playing());
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.viewingArea()->image() == page(2); }, 3000));
 }
 
@@ -579,13 +582,13 @@ TEST(MainWindow, TheSlideShowMovesOnAndWrapsBackwardWhenRepeating) {
     window.show();
     ASSERT_TRUE(window.openFile(dir / "b.bmp"));
     window.runCommand(kalder::app::cmd::kSlideShow);
-    EXPECT_TRUE(window.slideShow().running());
+    EXPECT_TRUE(window.frames().slideShow().running());
     auto current = [&] { return window.currentFile().filename().string(); };
     ASSERT_TRUE(QTest::qWaitFor([&] { return current() == "a.bmp"; }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return current() == "c.bmp"; }, 5000))
         << "wrapped to the last file";
     window.runCommand(kalder::app::cmd::kSlideShow);
-    EXPECT_FALSE(window.slideShow().running());
+    EXPECT_FALSE(window.frames().slideShow().running());
 }
 
 TEST(MainWindow, DeleteInTheBrowserTrashesTheFileAndShowsTheNextOne) {

@@ -12,6 +12,7 @@
 
 #include "app/core/settings.h"
 #include "app/core/shortcuts.h"
+#include "app/core/startup.h"
 #include "app/core/toolbar_table.h"
 #include "app/gui/browser_pane.h"
 #include "app/gui/customize_toolbar_dialog.h"

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "app/core/settings.h"
 #include "app/gui/main_window.h"
 #include "app/gui/viewing_area.h"
 #include "image/bitmap32.h"

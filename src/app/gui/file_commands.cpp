@@ -10,13 +10,16 @@
 #include <optional>
 
 #include "app/core/translatable.h"
+#include "app/gui/browser_pane.h"
 #include "app/gui/dialogs/copy_move_dialog.h"
 #include "app/gui/dialogs/describe_image_dialog.h"
 #include "app/gui/dialogs/file_exists_dialog.h"
 #include "app/gui/dialogs/file_filter_dialog.h"
 #include "app/gui/dialogs/find_image_dialog.h"
+#include "app/gui/folder_navigator.h"
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/main_window.h"
+#include "app/gui/main_window_p.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/operation_feedback.h"
 #include "app/gui/properties_panel.h"
@@ -75,8 +78,9 @@ QString fileDialogFilter() {
 
 }  // namespace
 
-FileCommands::FileCommands(MainWindow& window)
+FileCommands::FileCommands(MainWindow& window, WindowParts& parts)
     : m_window(window),
+      m_p(parts),
       m_trash(std::make_unique<shell::Trash>()),
       m_fileOps(std::make_unique<shell::FileOperations>(*m_trash)),
       m_watcher(std::make_unique<shell::FolderWatcher>()) {}
@@ -139,7 +143,7 @@ void FileCommands::folderCommand(int command) {
             // must not stay on a folder that is gone.
             if (tree->deleteCurrent() && !doomed.empty() &&
                 shell::isSameOrInside(doomed, m_window.images().folder()))
-                m_window.showBrowserFolder(doomed.parent_path());
+                m_p.folder->showBrowserFolder(doomed.parent_path());
             break;
         }
         default:
@@ -156,11 +160,11 @@ void FileCommands::folderRenamed(const fs::path& from, const fs::path& to) {
     const fs::path moved = below == "." ? to : to / below;
     const std::string name =
         m_window.currentEntry() ? m_window.currentEntry()->name() : std::string();
-    if (!m_window.loadFolder(moved)) return;
+    if (!m_p.folder->loadFolder(moved)) return;
     m_window.settings().lastFolder = moved.string();
     view::ImageEntry* entry = name.empty() ? nullptr : m_window.images().find(name);
     if (!entry && m_window.images().size() > 0) entry = m_window.images().at(0);
-    if (entry) m_window.moveTo(entry);
+    if (entry) m_p.folder->moveTo(entry);
 }
 
 void FileCommands::filesDropped(const QStringList& sources, const fs::path& target, bool moved) {
@@ -171,7 +175,7 @@ void FileCommands::filesDropped(const QStringList& sources, const fs::path& targ
         for (const QString& s : sources)
             touched = touched || shell::toPath(s).parent_path() == shown;
     if (!touched) return;
-    m_window.relistFolder(moved);
+    m_p.folder->relistFolder(moved);
 }
 
 void FileCommands::deleteFiles() {
@@ -260,15 +264,15 @@ void FileCommands::copyMove() {
     if (move) {
         m_window.images().restartLoaders();
         m_window.browserPane()->folderTree()->refreshFolder(folder);
-        m_window.relistFolder(true);
+        m_p.folder->relistFolder(true);
     }
     if (!result.errors.empty()) QMessageBox::warning(&m_window, kTitle, errorList(result.errors));
 }
 
 void FileCommands::describe() {
     if (!m_window.currentEntry() || m_window.currentEntry()->pageCount() == 0) return;
-    QWidget* owner = m_window.propertiesPanel() && m_window.propertiesPanel()->isVisible()
-                         ? static_cast<QWidget*>(m_window.propertiesPanel())
+    QWidget* owner = m_p.properties && m_p.properties->isVisible()
+                         ? static_cast<QWidget*>(m_p.properties)
                          : &m_window;
     DescribeImageDialog dialog(shell::toQString(m_window.currentEntry()->name()),
                                QString::fromStdString(m_window.currentEntry()->description), owner);
@@ -278,7 +282,7 @@ void FileCommands::describe() {
     view::writeDescriptions(m_window.images().folder(), m_window.images().entries());
     m_window.nameBar()->setFile(shell::toQString(m_window.currentEntry()->name()),
                                 QString::fromStdString(m_window.currentEntry()->description));
-    m_window.updateProperties();
+    m_p.updateProperties();
 }
 
 void FileCommands::find(bool next) {
@@ -300,13 +304,13 @@ void FileCommands::find(bool next) {
     }
     using Outcome = view::ImageFinder::Outcome;
     if (result.entry && (result.outcome == Outcome::Found || result.outcome == Outcome::Complete)) {
-        m_window.moveTo(const_cast<view::ImageEntry*>(result.entry));
+        m_p.folder->moveTo(const_cast<view::ImageEntry*>(result.entry));
         if (!m_window.viewerMode()) {
             // The hit is marked as the current file of a focused list, also when the search
             // began in the folder tree; the activation after the dialog gives the focus back
             // to the list too.
             ThumbnailBrowser* list = m_window.browserPane()->fileList();
-            m_window.m_lastFocus = list;
+            m_p.lastFocus = list;
             list->setFocus(Qt::OtherFocusReason);
         }
     }
@@ -326,9 +330,9 @@ void FileCommands::fileFilter() {
         m_window.images().setFilter(
             static_cast<view::FilterMode>(std::clamp(m_window.settings().filterMode, 0, 3)),
             m_window.settings().customFilter);
-        m_window.relistFolder();
+        m_p.folder->relistFolder();
     }
-    m_window.resumeShownThumbnails();
+    m_p.folder->resumeShownThumbnails();
 }
 
 void FileCommands::activationChanged(bool active) {
@@ -338,7 +342,7 @@ void FileCommands::activationChanged(bool active) {
             m_watcher->watch(m_window.images().folder());
         return;
     }
-    m_window.resumeShownThumbnails();
+    m_p.folder->resumeShownThumbnails();
     // A drive mounted or removed meanwhile shows in the tree.
     m_window.browserPane()->folderTree()->updatePlaces(shell::systemPlaces());
     if (m_watcher->folder().empty()) return;
@@ -347,7 +351,7 @@ void FileCommands::activationChanged(bool active) {
         m_watcher->hasChanges() && m_watcher->folder() == m_window.images().folder();
     m_watcher->unwatch();
     if (!changed) return;
-    m_window.relistFolder();
+    m_p.folder->relistFolder();
 }
 
 }  // namespace kalder::gui

@@ -19,6 +19,7 @@ class Trash;
 namespace kalder::gui {
 
 class MainWindow;
+struct WindowParts;
 
 // The main window's file and folder commands: open, rename, delete, copy/move, the folder
 // tree's commands, descriptions, Find Image and the file filter; and the watch on the folder
@@ -27,7 +28,7 @@ class FileCommands {
     Q_DECLARE_TR_FUNCTIONS(kalder::gui::FileCommands)
 
 public:
-    explicit FileCommands(MainWindow& window);
+    FileCommands(MainWindow& window, WindowParts& parts);
     ~FileCommands();
     FileCommands(const FileCommands&) = delete;
     FileCommands& operator=(const FileCommands&) = delete;
@@ -54,6 +55,8 @@ private:
     void filesDropped(const QStringList& sources, const std::filesystem::path& target, bool moved);
 
     MainWindow& m_window;
+
+    WindowParts& m_p;
     std::unique_ptr<shell::Trash> m_trash;
     std::unique_ptr<shell::FileOperations> m_fileOps;
     std::unique_ptr<shell::FolderWatcher> m_watcher;

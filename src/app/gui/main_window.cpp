@@ -1,17 +1,17 @@
-// The browser model's headers name a member "slots", which Qt's keyword macros would eat: they
-// come before any Qt header.
 #include "app/gui/main_window.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <algorithm>
-#include <array>
 
 #include "app/core/toolbar_table.h"
 #include "app/core/translatable.h"
+#include "app/gui/browser_pane.h"
 #include "app/gui/display_setup.h"
 #include "app/gui/file_commands.h"
+#include "app/gui/folder_navigator.h"
 #include "app/gui/icons.h"
+#include "app/gui/main_window_p.h"
 #include "app/gui/menus.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/properties_panel.h"
@@ -34,6 +34,7 @@
 #include "shell/qt/qt_path.h"
 #include "view/display_loader.h"
 #include "view/folder_images.h"
+#include "view/image_entry.h"
 
 namespace kalder::gui {
 namespace fs = std::filesystem;
@@ -45,261 +46,165 @@ const QString kTitle = QStringLiteral("Kalder");
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), m_parts(std::make_unique<WindowParts>(*this)) {
+    WindowParts& p = *m_parts;
     setWindowTitle(kTitle);
     setWindowIcon(applicationIcon());
     keepWindowsOnScreen();
-    app::ensureToolbarLayout(m_settings);
-    app::ensureShortcuts(m_settings);
-    m_images = std::make_unique<view::FolderImages>();
-    m_files = std::make_unique<FileCommands>(*this);
-    m_frames = std::make_unique<ViewerFrames>(*this);
-    m_viewer = std::make_unique<ViewerCommands>(*this);
-    m_status = std::make_unique<WindowStatus>(*this);
-    m_windowCommands = std::make_unique<WindowCommands>(*this);
-    m_keys = std::make_unique<WindowKeys>(*this);
+    app::ensureToolbarLayout(p.settings);
+    app::ensureShortcuts(p.settings);
+    p.files = std::make_unique<FileCommands>(*this, p);
+    p.frames = std::make_unique<ViewerFrames>(*this, p);
+    p.viewer = std::make_unique<ViewerCommands>(*this, p);
+    p.status = std::make_unique<WindowStatus>(*this);
+    p.windowCommands = std::make_unique<WindowCommands>(*this, p);
+    p.keys = std::make_unique<WindowKeys>(*this, p);
+    p.folder = std::make_unique<FolderNavigator>(FolderNavigator::Links{
+        p.settings, *p.frames, *p.status, *p.files, p.viewerMode, [&p] {
+            const view::ImageEntry* e = p.folder->currentEntry();
+            p.nameBar->setFile(shell::toQString(e->name()), QString::fromStdString(e->description));
+            p.status->showFile();
+            p.updateProperties();
+        }});
     // The loader's worker only posts; the frame is shown on this thread.
-    m_images->displayLoader().setDecodeEnded([this] {
+    images().displayLoader().setDecodeEnded([this] {
         QMetaObject::invokeMethod(
-            this, [this] { m_frames->decodeEnded(); }, Qt::QueuedConnection);
+            this, [this] { m_parts->frames->decodeEnded(); }, Qt::QueuedConnection);
     });
-    m_tools = std::make_unique<ToolLauncher>(*this);
-    buildPanes();
-    registerCommands();
-    m_tools->registerCommands();
-    m_keys->rebuild();
+    p.tools = std::make_unique<ToolLauncher>(*this, p);
+    p.buildPanes();
+    p.registerCommands();
+    p.tools->registerCommands();
+    p.keys->rebuild();
     resize(1024, 768);
 
-    m_display = std::make_unique<DisplaySetup>();
+    p.display = std::make_unique<DisplaySetup>();
 
-    connect(m_view, &ViewingArea::wheelNotch, this,
-            [this](bool forward, bool shiftHeld) { m_viewer->wheelNotch(forward, shiftHeld); });
-    connect(m_view, &ViewingArea::pagingKey, this, [this](int key) { m_viewer->pagingKey(key); });
-    connect(m_view, &ViewingArea::clientResized, this, [this] { m_frames->clientResized(); });
-    connect(m_view, &ViewingArea::fileDropped, this,
+    connect(p.view, &ViewingArea::wheelNotch, this,
+            [&p](bool forward, bool shiftHeld) { p.viewer->wheelNotch(forward, shiftHeld); });
+    connect(p.view, &ViewingArea::pagingKey, this, [&p](int key) { p.viewer->pagingKey(key); });
+    connect(p.view, &ViewingArea::clientResized, this, [&p] { p.frames->clientResized(); });
+    connect(p.view, &ViewingArea::fileDropped, this,
             [this](const std::filesystem::path& path) { openFile(path); });
-    connect(m_view, &ViewingArea::toggleBrowserRequested, this,
+    connect(p.view, &ViewingArea::toggleBrowserRequested, this,
             [this] { runCommand(app::cmd::kViewerBrowser); });
-    connect(m_view, &ViewingArea::contextMenuRequested, this,
-            [this](const QPoint& at) { showContextMenu(app::ContextMenu::ViewingArea, at); });
+    connect(p.view, &ViewingArea::contextMenuRequested, this,
+            [&p](const QPoint& at) { p.showContextMenu(app::ContextMenu::ViewingArea, at); });
 
-    m_frames->slideShow().setSettings(
-        {m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
+    p.frames->slideShow().setSettings(
+        {p.settings.slideDelay, p.settings.slideBackward, p.settings.slideRepeat});
 
-    m_state.setFitMode(static_cast<view::FitMode>(std::clamp(m_settings.fitMode, 0, 4)));
-    m_state.setZoomRule(static_cast<view::ZoomRule>(std::clamp(m_settings.zoomScope, 0, 2)));
-    m_images->setSortKey(static_cast<view::SortKey>(std::clamp(m_settings.sortMode, 0, 3)));
-    m_images->setSortOrder(m_settings.sortDescending ? view::SortOrder::Descending
-                                                     : view::SortOrder::Ascending);
-    m_browser->fileList()->setImages(m_images.get());
-    m_browser->fileList()->setSortIndicator(m_images->sortKey(), m_images->sortOrder());
-    applyDisplayOptions();
-    applyColorSettings(true);
-    m_keys->enable();
+    p.state.setFitMode(static_cast<view::FitMode>(std::clamp(p.settings.fitMode, 0, 4)));
+    p.state.setZoomRule(static_cast<view::ZoomRule>(std::clamp(p.settings.zoomScope, 0, 2)));
+    view::FolderImages& images = p.folder->images();
+    images.setSortKey(static_cast<view::SortKey>(std::clamp(p.settings.sortMode, 0, 3)));
+    images.setSortOrder(p.settings.sortDescending ? view::SortOrder::Descending
+                                                  : view::SortOrder::Ascending);
+    p.browser->fileList()->setImages(&images);
+    p.browser->fileList()->setSortIndicator(images.sortKey(), images.sortOrder());
+    p.applyDisplayOptions();
+    p.applyColorSettings(true);
+    p.keys->enable();
 }
 
 MainWindow::~MainWindow() {
-    m_keys.reset();
-    m_frames->stop();
-    m_settings.sortMode = static_cast<std::int32_t>(m_images->sortKey());
-    m_view->Clear();
-    m_browser->fileList()->setImages(nullptr);
-    m_images.reset();
+    WindowParts& p = *m_parts;
+    p.keys.reset();
+    p.frames->stop();
+    p.settings.sortMode = static_cast<std::int32_t>(images().sortKey());
+    p.view->Clear();
+    p.browser->fileList()->setImages(nullptr);
+    p.folder.reset();
 }
 
-ToolContext& MainWindow::toolContext() { return *m_tools; }
-void MainWindow::openOptions() { m_windowCommands->options(); }
-const app::AcceleratorTable& MainWindow::accelerators() const { return m_keys->table(); }
+WindowParts::WindowParts(MainWindow& w) : window(w) {}
+WindowParts::~WindowParts() = default;
 
-const view::SlideShow& MainWindow::slideShow() const { return m_frames->slideShow(); }
+FolderNavigator& MainWindow::folder() { return *m_parts->folder; }
+bool MainWindow::openFile(const fs::path& path) { return m_parts->folder->openFile(path); }
+const fs::path& MainWindow::currentFile() const { return m_parts->folder->currentFile(); }
+view::FolderImages& MainWindow::images() { return m_parts->folder->images(); }
+view::ImageEntry* MainWindow::currentEntry() const { return m_parts->folder->currentEntry(); }
 
-const view::AnimationPlayer& MainWindow::animation() const { return m_frames->animation(); }
+const ViewerFrames& MainWindow::frames() const { return *m_parts->frames; }
+ViewingArea* MainWindow::viewingArea() const { return m_parts->view; }
+BrowserPane* MainWindow::browserPane() const { return m_parts->browser; }
+NameBar* MainWindow::nameBar() const { return m_parts->nameBar; }
+const view::ViewState& MainWindow::viewState() const { return m_parts->state; }
+WindowStatus& MainWindow::status() { return *m_parts->status; }
+app::Settings& MainWindow::settings() { return m_parts->settings; }
+ToolContext& MainWindow::toolContext() { return *m_parts->tools; }
+MenuBuilder* MainWindow::menus() const { return m_parts->menus; }
+bool MainWindow::viewerMode() const { return m_parts->viewerMode; }
+bool MainWindow::browserOnly() const { return m_parts->browserOnly; }
+bool MainWindow::viewerFromBrowser() const { return m_parts->viewerFromBrowser; }
 
-bool MainWindow::isIdle() const { return m_frames->idle(); }
-
-QWidget* MainWindow::batchPanel() const { return m_tools ? m_tools->toolPanel() : nullptr; }
-
-// --- files ---
-
-bool MainWindow::loadFolder(const fs::path& folder) {
-    m_files->forgetFindStart();
-    m_frames->clearShown();
-    m_entry = nullptr;
-    m_images->setFilter(static_cast<view::FilterMode>(std::clamp(m_settings.filterMode, 0, 3)),
-                        m_settings.customFilter);
-    const bool ok = m_images->loadFolder(folder);
-    m_browser->fileList()->refresh();
-    if (!m_viewerMode) m_browser->setBrowserView(app::browserViewOf(m_settings));
-    return ok;
+void MainWindow::setSettingsSaver(std::function<bool(const app::Settings&)> saver) {
+    m_parts->saveSettings = std::move(saver);
 }
 
-bool MainWindow::openFile(const fs::path& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) {
-        m_status->cannotView(path);
-        return false;
-    }
-    const fs::path file = fs::absolute(path, ec).lexically_normal();
-    const std::string name = file.filename().string();
-    if (m_images->folder() != file.parent_path() || !m_images->find(name))
-        loadFolder(file.parent_path());
-    view::ImageEntry* entry = m_images->find(name);
-    if (!entry) {
-        // A file the filter leaves out is still shown when asked for by name: the folder is
-        // listed with that one name, and the user's filter comes back for the next listing.
-        m_images->setFilter(view::FilterMode::Custom, name);
-        m_frames->clearShown();
-        m_images->loadFolder(file.parent_path());
-        m_browser->fileList()->refresh();
-        m_images->setFilter(static_cast<view::FilterMode>(std::clamp(m_settings.filterMode, 0, 3)),
-                            m_settings.customFilter);
-        entry = m_images->find(name);
-    }
-    if (!entry) {
-        m_status->cannotView(path);
-        return false;
-    }
-    moveTo(entry);
-    return true;
+QWidget* MainWindow::batchPanel() const {
+    return m_parts->tools ? m_parts->tools->toolPanel() : nullptr;
 }
-
-bool MainWindow::openFolder(const fs::path& folder) {
-    if (!loadFolder(folder) || m_images->size() == 0) return false;
-    moveTo(m_images->at(0));
-    return true;
-}
-
-void MainWindow::navigate(int command) {
-    static constexpr std::array kNavigation = {
-        view::Navigation::PreviousFile,     view::Navigation::NextFile,
-        view::Navigation::FirstFile,        view::Navigation::LastFile,
-        view::Navigation::PreviousSelected, view::Navigation::NextSelected};
-    const auto i = static_cast<std::size_t>(command - cmd::kPreviousFile);
-    if (i >= kNavigation.size()) return;
-    // Moving among the selected files leaves the selection as it is.
-    if (view::ImageEntry* e = m_images->navigate(kNavigation[i], m_entry))
-        moveTo(e, command >= cmd::kPreviousSelectedFile);
-}
-
-void MainWindow::moveTo(view::ImageEntry* entry, bool keepSelection) {
-    if (!entry) return;
-    m_entry = entry;
-    m_status->forgetReported();
-    m_current = entry->path();
-    m_status->showTitle();
-    if (!m_viewerMode) m_browser->fileList()->setCurrent(entry, keepSelection);
-    m_frames->requestCurrent();
-}
-
-void MainWindow::resumeShownThumbnails() {
-    // Only the browser's thumbnail views show thumbnails; the list and details views and the
-    // viewer do not.
-    if (!m_viewerMode && m_browser->fileList()->thumbnailMode()) m_images->resumeThumbnails();
-}
-
-void MainWindow::sortBrowser(view::SortKey key, view::SortOrder order) {
-    m_settings.sortMode = static_cast<std::int32_t>(key);
-    m_settings.sortDescending = order == view::SortOrder::Descending;
-    ThumbnailBrowser* list = m_browser->fileList();
-    const bool changedKey = m_images->sort(key);
-    const bool changedOrder = m_images->setSortOrder(order);
-    list->setSortIndicator(m_images->sortKey(), m_images->sortOrder());
-    if (!changedKey && !changedOrder) return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    list->refresh();
-    if (!m_viewerMode) list->setCurrent(m_entry);
-    QApplication::restoreOverrideCursor();
-    m_frames->requestCurrent();
-}
-
-void MainWindow::relistFolder(bool afterMove) {
-    listCurrentFolder(afterMove);
-    // The new entries have no thumbnails yet: a thread held by a dialog meanwhile goes on.
-    resumeShownThumbnails();
-    if (m_entry)
-        m_frames->requestCurrent();
-    else if (m_images->size() > 0)
-        moveTo(m_images->at(0));
-    else
-        m_status->showFile();
-}
-
-void MainWindow::refreshRewrittenFiles() {
-    if (m_images->folder().empty()) return;
-    const std::string name = m_entry ? m_entry->name() : std::string();
-    m_frames->clearShown();
-    m_entry = nullptr;
-    m_images->reload(nullptr);
-    m_entry = name.empty() ? nullptr : m_images->find(name);
-    relistFolder();
-}
-
-void MainWindow::entryRenamed(view::ImageEntry* entry) {
-    if (entry != m_entry) {
-        // The loaders were stopped; the current image is asked for again all the same.
-        m_frames->requestCurrent();
-        return;
-    }
-    m_current = entry->path();
-    m_nameBar->setFile(shell::toQString(entry->name()), QString::fromStdString(entry->description));
-    m_status->showFile();
-    updateProperties();
-    m_frames->requestCurrent();
-}
-
-// --- requests and frames ---
 
 // --- options ---
 
-void MainWindow::applyDisplayOptions() {
-    m_view->SetBackground(app::viewerBackground(m_settings));
-    m_nameBar->setBackgroundColor(app::viewerBackground(m_settings));
-    m_view->SetWallpaper(m_settings.wallpaperBackground);
-    m_view->SetOsdSize(static_cast<view::OsdSize>(std::clamp(m_settings.osdSize, -1, 3)));
+void WindowParts::applyDisplayOptions() {
+    view->SetBackground(app::viewerBackground(settings));
+    nameBar->setBackgroundColor(app::viewerBackground(settings));
+    view->SetWallpaper(settings.wallpaperBackground);
+    view->SetOsdSize(static_cast<view::OsdSize>(std::clamp(settings.osdSize, -1, 3)));
 }
 
-void MainWindow::applyLoaderOptions(bool force) {
-    if (m_display->applyLoaderOptions(m_settings, *m_images, force) && !m_viewerMode)
-        m_browser->setBrowserView(app::browserViewOf(m_settings));
-    m_frames->dropReleasedFrame();
+void WindowParts::applyLoaderOptions(bool force) {
+    if (display->applyLoaderOptions(settings, folder->images(), force) && !viewerMode)
+        browser->setBrowserView(app::browserViewOf(settings));
+    frames->dropReleasedFrame();
 }
 
-void MainWindow::applyColorSettings(bool startUp) {
-    if (!m_display->takeColorSettings(m_settings) && !startUp) {
+void WindowParts::applyColorSettings(bool startUp) {
+    if (!display->takeColorSettings(settings) && !startUp) {
         applyLoaderOptions(false);
-        m_frames->requestCurrent();
+        frames->requestCurrent();
         return;
     }
     // The manager and the table are shared with the loaders' workers: stop them first.
-    m_images->stopLoaders();
-    m_frames->dropReleasedFrame();
-    if (const auto error = m_display->applyColor())
-        QMessageBox::warning(this, kTitle, coreText(app::kMessagesContext, *error));
+    folder->images().stopLoaders();
+    frames->dropReleasedFrame();
+    if (const auto error = display->applyColor())
+        QMessageBox::warning(&window, kTitle, coreText(app::kMessagesContext, *error));
     applyLoaderOptions(true);
-    m_images->restartLoaders();
-    if (!startUp) m_frames->requestCurrent();
+    folder->images().restartLoaders();
+    if (!startUp) frames->requestCurrent();
 }
 
 void MainWindow::applySettings() {
-    m_state.setFitMode(static_cast<view::FitMode>(std::clamp(m_settings.fitMode, 0, 4)));
-    m_state.setZoomRule(static_cast<view::ZoomRule>(std::clamp(m_settings.zoomScope, 0, 2)));
-    applyDisplayOptions();
-    app::ensureToolbarLayout(m_settings);
-    app::ensureShortcuts(m_settings);
-    m_keys->rebuild();
-    m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
-    m_browser->toolbar()->setTextUnderIcons(m_settings.toolbarTextUnderIcons);
-    m_browser->setBrowserView(app::browserViewOf(m_settings));
-    m_frames->slideShow().setSettings(
-        {m_settings.slideDelay, m_settings.slideBackward, m_settings.slideRepeat});
-    m_browser->fileList()->setFileTooltips(m_settings.fileTooltips);
-    m_browser->fileList()->setScrollBarSize(m_settings.browserScrollBarSize);
-    if (m_images->sort(static_cast<view::SortKey>(std::clamp(m_settings.sortMode, 0, 3))))
-        m_browser->fileList()->refresh();
-    m_nameBarVisible = m_settings.nameBarVisible;
-    if (m_browser->enhancedLayout() != m_settings.enhancedLayout) relayout();
-    m_nameBar->setVisible(m_nameBarVisible && !m_browserOnly);
-    applyColorSettings(false);
+    WindowParts& p = *m_parts;
+    const app::Settings& s = p.settings;
+    p.state.setFitMode(static_cast<view::FitMode>(std::clamp(s.fitMode, 0, 4)));
+    p.state.setZoomRule(static_cast<view::ZoomRule>(std::clamp(s.zoomScope, 0, 2)));
+    p.applyDisplayOptions();
+    app::ensureToolbarLayout(p.settings);
+    app::ensureShortcuts(p.settings);
+    p.keys->rebuild();
+    p.browser->toolbar()->RebuildToolbar(s.toolbarButtons);
+    p.browser->toolbar()->setTextUnderIcons(s.toolbarTextUnderIcons);
+    p.browser->setBrowserView(app::browserViewOf(s));
+    p.frames->slideShow().setSettings({s.slideDelay, s.slideBackward, s.slideRepeat});
+    p.browser->fileList()->setFileTooltips(s.fileTooltips);
+    p.browser->fileList()->setScrollBarSize(s.browserScrollBarSize);
+    if (images().sort(static_cast<view::SortKey>(std::clamp(s.sortMode, 0, 3))))
+        p.browser->fileList()->refresh();
+    p.nameBarVisible = s.nameBarVisible;
+    if (p.browser->enhancedLayout() != s.enhancedLayout) p.relayout();
+    p.nameBar->setVisible(p.nameBarVisible && !p.browserOnly);
+    p.applyColorSettings(false);
+}
+
+bool MainWindow::saveSettings() {
+    m_parts->settings.sortMode = static_cast<std::int32_t>(images().sortKey());
+    return m_parts->saveSettings && m_parts->saveSettings(m_parts->settings);
 }
 
 }  // namespace kalder::gui

@@ -1,6 +1,4 @@
-// The main window's panes, modes, commands and keys.
-// The browser model's headers name a member "slots", which Qt's keyword macros would eat: they
-// come before any Qt header.
+// The main window's panes, modes, commands and geometry.
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
@@ -14,14 +12,18 @@
 #include <cstdlib>
 
 #include "app/core/file_info_text.h"
+#include "app/core/startup.h"
+#include "app/gui/browser_pane.h"
 #include "app/gui/customize_toolbar_dialog.h"
 #include "app/gui/dialogs/dialog_base.h"
 #include "app/gui/dialogs/options_dialog.h"
 #include "app/gui/display_setup.h"
 #include "app/gui/file_commands.h"
+#include "app/gui/folder_navigator.h"
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/icons.h"
 #include "app/gui/main_window.h"
+#include "app/gui/main_window_p.h"
 #include "app/gui/menus.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/properties_panel.h"
@@ -75,141 +77,144 @@ void moveInto(QWidget* w, QWidget* host) {
 
 // --- panes and layout ---
 
-void MainWindow::buildPanes() {
-    m_stack = new QStackedWidget(this);
-    setCentralWidget(m_stack);
-    m_browserPage = new QWidget(m_stack);
-    plainLayout(m_browserPage);
-    m_viewerPage = new QWidget(m_stack);
-    plainLayout(m_viewerPage);
-    m_stack->addWidget(m_browserPage);
-    m_stack->addWidget(m_viewerPage);
+void WindowParts::buildPanes() {
+    stack = new QStackedWidget(&window);
+    window.setCentralWidget(stack);
+    browserPage = new QWidget(stack);
+    plainLayout(browserPage);
+    viewerPage = new QWidget(stack);
+    plainLayout(viewerPage);
+    stack->addWidget(browserPage);
+    stack->addWidget(viewerPage);
 
-    m_viewerBox = new QWidget(m_viewerPage);
-    QVBoxLayout* box = plainLayout(m_viewerBox);
-    m_view = new ViewingArea(m_viewerBox);
-    m_nameBar = new NameBar(m_viewerBox);
-    box->addWidget(m_view, 1);
-    box->addWidget(m_nameBar);
-    m_nameBar->hide();
-    m_viewerPage->layout()->addWidget(m_viewerBox);
+    viewerBox = new QWidget(viewerPage);
+    QVBoxLayout* box = plainLayout(viewerBox);
+    view = new ViewingArea(viewerBox);
+    nameBar = new NameBar(viewerBox);
+    box->addWidget(view, 1);
+    box->addWidget(nameBar);
+    nameBar->hide();
+    viewerPage->layout()->addWidget(viewerBox);
 
-    m_browser = new BrowserPane(m_settings, m_browserPage);
-    m_browserPage->layout()->addWidget(m_browser);
+    browser = new BrowserPane(settings, browserPage);
+    browserPage->layout()->addWidget(browser);
+    folder->setBrowser(browser);
 
+    MainWindow* w = &window;
     MenuBuilder::Hooks hooks;
-    hooks.context = [this] { return commandContext(); };
-    hooks.available = [this](app::CommandId id) { return handles(id); };
-    hooks.run = [this](app::CommandId id) { runCommand(id); };
-    hooks.prompt = [this](app::CommandId id) { m_status->showCommandPrompt(id); };
+    hooks.context = [w] { return w->commandContext(); };
+    hooks.available = [this](app::CommandId id) { return commands.handles(id); };
+    hooks.run = [w](app::CommandId id) { w->runCommand(id); };
+    hooks.prompt = [this](app::CommandId id) { status->showCommandPrompt(id); };
     hooks.typeApplications = [this] {
-        return openWithTypeApplications(currentEntry() ? currentFile() : fs::path());
+        return openWithTypeApplications(folder->currentEntry() ? folder->currentFile()
+                                                               : fs::path());
     };
-    m_menus = new MenuBuilder(m_settings, std::move(hooks), this);
-    m_menus->setAccelerators(&m_keys->table());
-    m_menus->buildMainMenu(menuBar());
-    menuBar()->hide();
-    m_browser->toolbar()->RebuildToolbar(m_settings.toolbarButtons);
+    menus = new MenuBuilder(settings, std::move(hooks), w);
+    menus->setAccelerators(&keys->table());
+    menus->buildMainMenu(w->menuBar());
+    w->menuBar()->hide();
+    browser->toolbar()->RebuildToolbar(settings.toolbarButtons);
 
-    connect(m_browser->toolbar(), &Toolbar::commandTriggered, this,
-            [this](app::CommandId id) { runCommand(id); });
-    connect(m_browser->toolbar(), &Toolbar::contextMenuRequested, this,
-            [this](const QPoint& at) { showContextMenu(app::ContextMenu::Toolbar, at); });
-    connect(m_browser->folderTree(), &FolderTreePane::folderChosen, this,
-            [this](const QString& path) { showBrowserFolder(shell::toPath(path)); });
-    connect(m_browser->folderTree(), &FolderTreePane::contextMenuRequested, this,
-            [this](const QPoint& at) { showContextMenu(app::ContextMenu::FolderTree, at); });
-    ThumbnailBrowser* files = m_browser->fileList();
+    QObject::connect(browser->toolbar(), &Toolbar::commandTriggered, w,
+                     [w](app::CommandId id) { w->runCommand(id); });
+    QObject::connect(browser->toolbar(), &Toolbar::contextMenuRequested, w,
+                     [this](const QPoint& at) { showContextMenu(app::ContextMenu::Toolbar, at); });
+    QObject::connect(
+        browser->folderTree(), &FolderTreePane::folderChosen, w,
+        [this](const QString& path) { folder->showBrowserFolder(shell::toPath(path)); });
+    QObject::connect(
+        browser->folderTree(), &FolderTreePane::contextMenuRequested, w,
+        [this](const QPoint& at) { showContextMenu(app::ContextMenu::FolderTree, at); });
+    ThumbnailBrowser* files = browser->fileList();
     // The browser has already made its selection.
-    connect(files, &ThumbnailBrowser::currentChanged, this,
-            [this](view::ImageEntry* e) { moveTo(e, true); });
-    connect(files, &ThumbnailBrowser::activated, this, [this](view::ImageEntry* e) {
-        if (e != m_entry) moveTo(e, true);
-        if (!m_viewerMode) toggleViewerBrowser();
+    QObject::connect(files, &ThumbnailBrowser::currentChanged, w,
+                     [this](view::ImageEntry* e) { folder->moveTo(e, true); });
+    QObject::connect(files, &ThumbnailBrowser::activated, w, [this](view::ImageEntry* e) {
+        if (e != folder->currentEntry()) folder->moveTo(e, true);
+        if (!viewerMode) toggleViewerBrowser();
     });
-    connect(files, &ThumbnailBrowser::contextMenuRequested, this,
-            [this](const QPoint& at) { showContextMenu(app::ContextMenu::FileList, at); });
+    QObject::connect(files, &ThumbnailBrowser::contextMenuRequested, w,
+                     [this](const QPoint& at) { showContextMenu(app::ContextMenu::FileList, at); });
     // The entries are freed by the removal: nothing of them may stay on screen.
-    connect(files, &ThumbnailBrowser::entriesAboutToBeRemoved, this, [this] {
-        m_files->forgetFindStart();
-        m_frames->clearShown();
-        m_entry = nullptr;
+    QObject::connect(files, &ThumbnailBrowser::entriesAboutToBeRemoved, w,
+                     [this] { folder->forgetEntries(); });
+    QObject::connect(files, &ThumbnailBrowser::entriesRemoved, w, [this](view::ImageEntry* next) {
+        if (next)
+            folder->moveTo(next);
+        else
+            folder->clearCurrent();
     });
-    connect(files, &ThumbnailBrowser::entriesRemoved, this, [this](view::ImageEntry* next) {
-        if (next) {
-            moveTo(next);
-            return;
-        }
-        m_current.clear();
-        m_status->showNoFile();
-    });
-    connect(m_nameBar, &NameBar::clicked, this, [this] { runCommand(cmd::kImageProperties); });
-    connect(files, &ThumbnailBrowser::sortRequested, this, &MainWindow::sortBrowser);
-    connect(m_browser, &BrowserPane::nameFilterChanged, this, [this](const QString& text) {
-        m_images->setNameFilter(text.toStdString());
-        relistFolder();
+    QObject::connect(nameBar, &NameBar::clicked, w, [w] { w->runCommand(cmd::kImageProperties); });
+    QObject::connect(
+        files, &ThumbnailBrowser::sortRequested, w,
+        [this](view::SortKey key, view::SortOrder order) { folder->sortBrowser(key, order); });
+    QObject::connect(browser, &BrowserPane::nameFilterChanged, w, [this](const QString& text) {
+        folder->images().setNameFilter(text.toStdString());
+        folder->relistFolder();
     });
     relayout();
 }
 
-void MainWindow::relayout() {
-    const bool enhanced = m_settings.enhancedLayout;
-    if (m_browser->enhancedLayout() != enhanced) m_browser->setEnhancedLayout(enhanced);
-    if (m_viewerMode) {
-        moveInto(m_viewerBox, m_viewerPage);
-        m_stack->setCurrentWidget(m_viewerPage);
+void WindowParts::relayout() {
+    const bool enhanced = settings.enhancedLayout;
+    if (browser->enhancedLayout() != enhanced) browser->setEnhancedLayout(enhanced);
+    if (viewerMode) {
+        moveInto(viewerBox, viewerPage);
+        stack->setCurrentWidget(viewerPage);
     } else if (enhanced) {
-        moveInto(m_browser, m_browserPage);
-        moveInto(m_viewerBox, m_browser->viewerSlot());
-        m_stack->setCurrentWidget(m_browserPage);
+        moveInto(browser, browserPage);
+        moveInto(viewerBox, browser->viewerSlot());
+        stack->setCurrentWidget(browserPage);
     } else {
-        if (!m_outerSplitter) {
-            m_outerSplitter = new QSplitter(Qt::Vertical, m_browserPage);
-            m_outerSplitter->setChildrenCollapsible(false);
-            connect(m_outerSplitter, &QSplitter::splitterMoved, this, [this](int pos) {
-                m_settings.paneSplitY = pos;
-                m_frames->clientResized();
+        if (!outerSplitter) {
+            outerSplitter = new QSplitter(Qt::Vertical, browserPage);
+            outerSplitter->setChildrenCollapsible(false);
+            QObject::connect(outerSplitter, &QSplitter::splitterMoved, &window, [this](int pos) {
+                settings.paneSplitY = pos;
+                frames->clientResized();
             });
         }
-        moveInto(m_outerSplitter, m_browserPage);
-        detach(m_browser);
-        detach(m_viewerBox);
-        m_outerSplitter->insertWidget(0, m_browser);
-        m_outerSplitter->insertWidget(1, m_viewerBox);
-        const int h = std::max(1, m_browserPage->height());
-        const int y = m_settings.paneSplitY > 0 ? m_settings.paneSplitY : h * 2 / 5;
-        m_outerSplitter->setSizes({y, std::max(1, h - y)});
-        m_stack->setCurrentWidget(m_browserPage);
+        moveInto(outerSplitter, browserPage);
+        detach(browser);
+        detach(viewerBox);
+        outerSplitter->insertWidget(0, browser);
+        outerSplitter->insertWidget(1, viewerBox);
+        const int h = std::max(1, browserPage->height());
+        const int y = settings.paneSplitY > 0 ? settings.paneSplitY : h * 2 / 5;
+        outerSplitter->setSizes({y, std::max(1, h - y)});
+        stack->setCurrentWidget(browserPage);
     }
-    if (m_outerSplitter) m_outerSplitter->setVisible(!enhanced && !m_viewerMode);
-    m_browser->setVisible(!m_viewerMode);
-    m_viewerBox->setVisible(m_viewerMode || !m_browserOnly);
-    m_nameBar->setVisible(m_nameBarVisible && !m_browserOnly);
+    if (outerSplitter) outerSplitter->setVisible(!enhanced && !viewerMode);
+    browser->setVisible(!viewerMode);
+    viewerBox->setVisible(viewerMode || !browserOnly);
+    nameBar->setVisible(nameBarVisible && !browserOnly);
 }
 
 // --- modes ---
 
 void MainWindow::SetViewerMode(bool viewer) {
+    WindowParts& p = *m_parts;
     if (viewer) {
-        m_viewerMode = true;
-        m_images->suspendThumbnails();
+        p.viewerMode = true;
+        images().suspendThumbnails();
         menuBar()->hide();
-        relayout();
-        m_view->setFocus();
+        p.relayout();
+        p.view->setFocus();
         return;
     }
-    m_viewerMode = false;
+    p.viewerMode = false;
     // The file named on the command line: its whole folder is listed from now on.
-    m_settings.commandLineFile.clear();
-    menuBar()->setVisible(!m_browserOnly);
-    relayout();
-    m_browser->fileList()->refresh();
-    m_browser->setBrowserView(app::browserViewOf(m_settings));
+    p.settings.commandLineFile.clear();
+    menuBar()->setVisible(!p.browserOnly);
+    p.relayout();
+    p.browser->fileList()->refresh();
+    p.browser->setBrowserView(app::browserViewOf(p.settings));
     // The viewer held the thumbnail thread; a thread that already runs is only told to go on.
-    resumeShownThumbnails();
-    m_browser->fileList()->setCurrent(m_entry);
-    if (!m_images->folder().empty()) m_browser->folderTree()->setCurrentFolder(m_images->folder());
-    m_browser->fileList()->setFocus();
+    p.folder->resumeShownThumbnails();
+    p.browser->fileList()->setCurrent(currentEntry());
+    if (!images().folder().empty()) p.browser->folderTree()->setCurrentFolder(images().folder());
+    p.browser->fileList()->setFocus();
     refreshToolbar();
 }
 
@@ -230,59 +235,62 @@ void MainWindow::placeWindow(const app::Rect& r) {
 }
 
 void MainWindow::SetFullScreen(bool on) {
-    m_fullScreenActive = on;
+    const app::Settings& s = m_parts->settings;
+    m_parts->fullScreenActive = on;
     if (on) {
         setWindowState(windowState() | Qt::WindowFullScreen);
         return;
     }
     const bool wasFullScreen = windowState() & Qt::WindowFullScreen;
-    setWindowState(m_settings.windowShowCmd == app::kShowMaximized ? Qt::WindowMaximized
-                                                                   : Qt::WindowNoState);
-    const app::Rect& r = m_settings.windowRect;
-    if (wasFullScreen && m_settings.windowShowCmd != app::kShowMaximized && r.right > r.left &&
+    setWindowState(s.windowShowCmd == app::kShowMaximized ? Qt::WindowMaximized
+                                                          : Qt::WindowNoState);
+    const app::Rect& r = s.windowRect;
+    if (wasFullScreen && s.windowShowCmd != app::kShowMaximized && r.right > r.left &&
         r.bottom > r.top)
         setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
 void MainWindow::SetBrowserOnly(bool on) {
-    if (on == m_browserOnly) return;
+    WindowParts& p = *m_parts;
+    if (on == p.browserOnly) return;
     if (on) {
-        if (m_viewerMode || !m_settings.enhancedLayout) return;
-        m_browserOnly = true;
+        if (p.viewerMode || !p.settings.enhancedLayout) return;
+        p.browserOnly = true;
         menuBar()->hide();
-        m_browser->setBrowserOnly(true);
+        p.browser->setBrowserOnly(true);
     } else {
-        m_browserOnly = false;
-        if (!m_viewerMode) menuBar()->show();
-        m_browser->setBrowserOnly(false);
+        p.browserOnly = false;
+        if (!p.viewerMode) menuBar()->show();
+        p.browser->setBrowserOnly(false);
     }
-    relayout();
+    p.relayout();
 }
 
-void MainWindow::toggleViewerBrowser() {
-    if (!m_viewerMode) {
-        m_viewerFromBrowser = true;
-        SetViewerMode(true);
-        SetFullScreen(m_settings.fullScreenViewing);
+void WindowParts::toggleViewerBrowser() {
+    if (!viewerMode) {
+        viewerFromBrowser = true;
+        window.SetViewerMode(true);
+        window.SetFullScreen(settings.fullScreenViewing);
         return;
     }
-    SetFullScreen(false);
-    SetViewerMode(false);
-    m_viewerFromBrowser = false;
+    window.SetFullScreen(false);
+    window.SetViewerMode(false);
+    viewerFromBrowser = false;
 }
 
 bool MainWindow::Create(const app::OpenRequest& request) {
+    app::Settings& s = m_parts->settings;
     std::error_code ec;
     // A folder named on the command line opens in the browser, as the last folder would.
     const bool folderArgument = request.isFile && !request.print && !request.path.empty() &&
                                 fs::is_directory(fs::path(request.path), ec);
-    if (folderArgument) m_settings.commandLineFile.clear();
+    if (folderArgument) s.commandLineFile.clear();
     if (request.isFile && !folderArgument) {
-        m_settings.commandLineFile = request.path;
-        SetFullScreen(m_settings.fullScreenViewing);
+        s.commandLineFile = request.path;
+        SetFullScreen(s.fullScreenViewing);
         const fs::path path(request.path);
         if (request.path.empty() || !fs::exists(path, ec) || fs::is_directory(path, ec)) {
-            m_status->cannotView(path);
+            m_parts->status->cannotView(path);
             return false;
         }
         if (!openFile(path)) return false;
@@ -294,53 +302,19 @@ bool MainWindow::Create(const app::OpenRequest& request) {
     SetFullScreen(false);
     fs::path folder = fs::absolute(fs::path(request.path), ec).lexically_normal();
     if (folder.filename().empty()) folder = folder.parent_path();
-    if (!request.path.empty() && fs::is_directory(folder, ec)) showBrowserFolder(folder);
+    if (!request.path.empty() && fs::is_directory(folder, ec))
+        m_parts->folder->showBrowserFolder(folder);
     SetViewerMode(false);
     return true;
-}
-
-void MainWindow::showBrowserFolder(const fs::path& folder) {
-    if (!loadFolder(folder)) return;
-    m_settings.lastFolder = folder.string();
-    if (!m_viewerMode) m_browser->folderTree()->setCurrentFolder(folder);
-    if (m_images->size() > 0) {
-        moveTo(m_images->at(0));
-        return;
-    }
-    m_current.clear();
-    m_status->showNoFile();
-}
-
-void MainWindow::listCurrentFolder(bool afterMove) {
-    if (m_images->folder().empty()) return;
-    // Only the current entry keeps its pages through a reload.
-    if (m_frames->shownEntry() != m_entry) m_frames->clearShown();
-    m_files->forgetFindStart();
-    const view::ImageEntry* before = m_entry;
-    // Files we moved away from under the current one hand its place to the file that followed.
-    m_entry = afterMove ? m_images->reloadKeepingPlace(m_entry) : m_images->reload(m_entry);
-    // Another entry (or none) means the pages on screen went with the old one.
-    if (m_entry != before) {
-        m_frames->clearShown();
-        m_status->forgetReported();
-    } else {
-        m_frames->dropReleasedFrame();
-    }
-    m_current = m_entry ? m_entry->path() : fs::path();
-    m_status->showTitle();
-    m_browser->fileList()->refresh();
-    if (!m_viewerMode) {
-        m_browser->setBrowserView(app::browserViewOf(m_settings));
-        m_browser->fileList()->setCurrent(m_entry);
-    }
 }
 
 // --- status bar ---
 
 void MainWindow::refreshToolbar() {
-    m_browser->toolbar()->updateButtons(commandContext(),
-                                        [this](app::CommandId id) { return handles(id); });
-    m_browser->statusBar()->setFullScreenViewing(m_settings.fullScreenViewing);
+    WindowParts& p = *m_parts;
+    p.browser->toolbar()->updateButtons(commandContext(),
+                                        [&p](app::CommandId id) { return p.commands.handles(id); });
+    p.browser->statusBar()->setFullScreenViewing(p.settings.fullScreenViewing);
 }
 
 void MainWindow::ReportInternalError(int code, const QString& place, bool fatal) {
@@ -357,103 +331,100 @@ void MainWindow::ReportInternalError(int code, const QString& place, bool fatal)
 // --- commands ---
 
 app::CommandContext MainWindow::commandContext() const {
-    app::CommandContext c = app::commandContextFrom(m_settings);
-    c.sortMode = static_cast<std::int32_t>(m_images->sortKey());
-    c.rotation = m_state.rotation();
-    c.flippedHorizontally = m_state.flipHorizontal();
-    c.flippedVertically = m_state.flipVertical();
-    c.inverted = m_view->invert();
-    c.colorManagementOff = m_display->colorDisabled();
-    c.lensOn = m_view->lens();
+    WindowParts& p = *m_parts;
+    app::CommandContext c = app::commandContextFrom(p.settings);
+    const view::FolderImages& images = p.folder->images();
+    c.sortMode = static_cast<std::int32_t>(images.sortKey());
+    c.rotation = p.state.rotation();
+    c.flippedHorizontally = p.state.flipHorizontal();
+    c.flippedVertically = p.state.flipVertical();
+    c.inverted = p.view->invert();
+    c.colorManagementOff = p.display->colorDisabled();
+    c.lensOn = p.view->lens();
     c.batchPanelVisible = batchPanel() && batchPanel()->isVisible();
-    c.propertiesPanelVisible = m_properties && m_properties->isVisible();
-    c.slideShowRunning = m_frames->slideShow().running();
-    c.imageShown = m_view->image() != nullptr && m_frames->shownEntry() != nullptr;
+    c.propertiesPanelVisible = p.properties && p.properties->isVisible();
+    c.slideShowRunning = p.frames->slideShow().running();
+    c.imageShown = p.view->image() != nullptr && p.frames->shownEntry() != nullptr;
     if (c.imageShown) {
-        const image::ImageDocument& doc = m_frames->shownEntry()->document();
+        const image::ImageDocument& doc = p.frames->shownEntry()->document();
         c.pageCount = doc.PageCount();
         const std::int32_t page =
-            std::clamp(m_frames->shownPage(), 0, std::max(0, c.pageCount - 1));
+            std::clamp(p.frames->shownPage(), 0, std::max(0, c.pageCount - 1));
         if (page < c.pageCount)
             c.bitsPerPixel = static_cast<std::int32_t>(doc.PageAt(page).bitsPerPixel);
     }
-    m_shownFolder = m_images->folder().string();
-    c.shownFolder = m_shownFolder;
+    p.shownFolder = images.folder().string();
+    c.shownFolder = p.shownFolder;
     return c;
 }
 
 bool MainWindow::runCommand(int command) {
     if (command <= 0 || command > 0xFFFF) return false;
-    const bool handled = m_commands.dispatch(static_cast<app::CommandId>(command));
+    const bool handled = m_parts->commands.dispatch(static_cast<app::CommandId>(command));
     if (handled) refreshToolbar();
     return handled;
 }
 
-void MainWindow::registerCommands() {
-    auto& d = m_commands;
-    m_viewer->registerCommands(d);
-
-    m_windowCommands->registerCommands(d);
-    connect(m_browser->fileList(), &ThumbnailBrowser::entryRenamed, this,
-            [this](view::ImageEntry* e) { entryRenamed(e); });
+void WindowParts::registerCommands() {
+    viewer->registerCommands(commands);
+    windowCommands->registerCommands(commands);
+    QObject::connect(browser->fileList(), &ThumbnailBrowser::entryRenamed, &window,
+                     [this](view::ImageEntry* e) { folder->entryRenamed(e); });
 }
 
-void MainWindow::updateProperties() {
-    if (!m_properties || !m_properties->isVisible()) return;
-    const bool shown = m_frames->shownEntry() && m_frames->shownEntry() == m_entry;
-    m_properties->showEntry(shown ? m_entry : nullptr, std::max(0, m_frames->shownPage()));
+void WindowParts::updateProperties() {
+    if (!properties || !properties->isVisible()) return;
+    view::ImageEntry* entry = folder->currentEntry();
+    const bool shown = frames->shownEntry() && frames->shownEntry() == entry;
+    properties->showEntry(shown ? entry : nullptr, std::max(0, frames->shownPage()));
 }
 
-bool MainWindow::saveSettings() {
-    m_settings.sortMode = static_cast<std::int32_t>(m_images->sortKey());
-    return m_saveSettings && m_saveSettings(m_settings);
-}
-
-void MainWindow::showContextMenu(app::ContextMenu which, const QPoint& globalPos) {
-    QMenu* menu = m_menus->buildContextMenu(which, this);
+void WindowParts::showContextMenu(app::ContextMenu which, const QPoint& globalPos) {
+    QMenu* menu = menus->buildContextMenu(which, &window);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(globalPos);
 }
 
 // --- keys, geometry, activation ---
 
-void MainWindow::storeGeometry(bool sizeChanged) {
+void WindowParts::storeGeometry(bool sizeChanged) {
     // A window opened on a file keeps the stored geometry until the browser is shown.
-    if (!m_settings.commandLineFile.empty() || m_fullScreenActive || isFullScreen()) return;
-    if (sizeChanged && !isMinimized())
-        m_settings.windowShowCmd = isMaximized() ? app::kShowMaximized : app::kShowNormal;
-    if (isMaximized() || isMinimized()) return;
-    const QRect g = geometry();
-    m_settings.windowRect = {g.left(), g.top(), g.right() + 1, g.bottom() + 1};
+    if (!settings.commandLineFile.empty() || fullScreenActive || window.isFullScreen()) return;
+    if (sizeChanged && !window.isMinimized())
+        settings.windowShowCmd = window.isMaximized() ? app::kShowMaximized : app::kShowNormal;
+    if (window.isMaximized() || window.isMinimized()) return;
+    const QRect g = window.geometry();
+    settings.windowRect = {g.left(), g.top(), g.right() + 1, g.bottom() + 1};
 }
 
 void MainWindow::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
-    storeGeometry(false);
+    m_parts->storeGeometry(false);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    storeGeometry(true);
+    m_parts->storeGeometry(true);
 }
 
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::ActivationChange) return;
+    WindowParts& p = *m_parts;
     if (!isActiveWindow()) {
-        m_lastFocus = QApplication::focusWidget();
-        m_files->activationChanged(false);
+        p.lastFocus = QApplication::focusWidget();
+        p.files->activationChanged(false);
         return;
     }
-    m_files->activationChanged(true);
-    if (m_lastFocus && m_lastFocus->window() == this && m_lastFocus->isVisible())
-        m_lastFocus->setFocus();
-    else if (m_viewerMode)
-        m_view->setFocus();
+    p.files->activationChanged(true);
+    if (p.lastFocus && p.lastFocus->window() == this && p.lastFocus->isVisible())
+        p.lastFocus->setFocus();
+    else if (p.viewerMode)
+        p.view->setFocus();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    m_settings.sortMode = static_cast<std::int32_t>(m_images->sortKey());
+    m_parts->settings.sortMode = static_cast<std::int32_t>(images().sortKey());
     QMainWindow::closeEvent(event);
 }
 

@@ -3,9 +3,12 @@
 #include <algorithm>
 
 #include "app/gui/browser_pane.h"
+#include "app/gui/folder_navigator.h"
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/main_window.h"
+#include "app/gui/main_window_p.h"
 #include "app/gui/tools/tool_commands.h"
+#include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
 #include "view/folder_images.h"
 #include "view/thumbnail_loader.h"
@@ -18,7 +21,7 @@ QWidget* ToolLauncher::dialogParent() { return &m_window; }
 
 app::Settings& ToolLauncher::settings() { return m_window.settings(); }
 
-app::CommandDispatcher& ToolLauncher::commands() { return m_window.commands(); }
+app::CommandDispatcher& ToolLauncher::commands() { return m_p.commands; }
 
 bool ToolLauncher::runCommand(app::CommandId id) { return m_window.runCommand(id); }
 
@@ -47,7 +50,7 @@ view::DisplayRequest ToolLauncher::displayRequest() const {
     return m_window.viewState().buildRequest(m_window.currentEntry(), client);
 }
 
-std::int32_t ToolLauncher::shownPage() const { return m_window.animation().page(); }
+std::int32_t ToolLauncher::shownPage() const { return m_p.frames->animation().page(); }
 
 const image::Bitmap32* ToolLauncher::shownBitmap() const {
     const ViewingArea* area = m_window.viewingArea();
@@ -70,7 +73,7 @@ bool ToolLauncher::pauseThumbnails() {
 
 void ToolLauncher::resumeThumbnails() { m_window.images().resumeThumbnails(); }
 
-void ToolLauncher::resumeShownThumbnails() { m_window.resumeShownThumbnails(); }
+void ToolLauncher::resumeShownThumbnails() { m_p.folder->resumeShownThumbnails(); }
 
 void ToolLauncher::stopLoaders() { m_window.images().stopLoaders(); }
 
@@ -78,7 +81,7 @@ void ToolLauncher::restartLoaders() { m_window.images().restartLoaders(); }
 
 void ToolLauncher::refreshFolder() { m_window.runCommand(app::cmd::kRefresh); }
 
-void ToolLauncher::refreshRewrittenFiles() { m_window.refreshRewrittenFiles(); }
+void ToolLauncher::refreshRewrittenFiles() { m_p.folder->refreshRewrittenFiles(); }
 
 void ToolLauncher::commandStatesChanged() { m_window.refreshToolbar(); }
 

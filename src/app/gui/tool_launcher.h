@@ -8,12 +8,13 @@
 namespace kalder::gui {
 
 class MainWindow;
+struct WindowParts;
 
 // The tools' side of the main window: it registers every tool's commands and answers the
 // tools' questions about the window, so no tool code sees the window itself.
 class ToolLauncher final : public ToolContext {
 public:
-    explicit ToolLauncher(MainWindow& window) : m_window(window) {}
+    ToolLauncher(MainWindow& window, WindowParts& parts) : m_window(window), m_p(parts) {}
 
     // Registers the tools' commands in the window's dispatcher.
     void registerCommands();
@@ -47,6 +48,7 @@ public:
 
 private:
     MainWindow& m_window;
+    WindowParts& m_p;
     QPointer<QWidget> m_panel;
 };
 

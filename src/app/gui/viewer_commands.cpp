@@ -8,6 +8,7 @@
 #include "app/core/commands.h"
 #include "app/gui/display_setup.h"
 #include "app/gui/main_window.h"
+#include "app/gui/main_window_p.h"
 #include "app/gui/viewer_frames.h"
 #include "app/gui/viewing_area.h"
 #include "view/view_geometry.h"
@@ -17,12 +18,12 @@ namespace cmd = app::cmd;
 using Z = view::ViewState::ZoomCommand;
 
 void ViewerCommands::registerCommands(app::CommandDispatcher& d) {
-    view::ViewState& state = m_w.m_state;
-    app::Settings& settings = m_w.m_settings;
+    view::ViewState& state = m_p.state;
+    app::Settings& settings = m_p.settings;
     d.on(cmd::kZoomIn, [this](auto) { zoom(Z::In, false); });
     d.on(cmd::kZoomOut, [this](auto) { zoom(Z::Out, false); });
     d.on(cmd::kZoomReset, [this](auto) {
-        if (!m_w.m_frames->vectorShown()) zoom(Z::ActualSize, false);
+        if (!m_p.frames->vectorShown()) zoom(Z::ActualSize, false);
     });
     for (app::CommandId id = cmd::kFit1To1; id <= cmd::kAutofit; ++id)
         d.on(id, [this, &state, &settings](app::CommandId c) {
@@ -55,10 +56,10 @@ void ViewerCommands::registerCommands(app::CommandDispatcher& d) {
     d.on(cmd::kFlipVertically, [this, &state](auto) { apply(state.toggleFlipVertical()); });
     d.on(cmd::kResetRotateFlip, [this, &state](auto) {
         const view::ViewAction a = state.resetOrientation();
-        if (a.requestImage) m_w.m_view->ShowOsdIcon(-1);
+        if (a.requestImage) m_p.view->ShowOsdIcon(-1);
         apply(a);
     });
-    d.on(cmd::kNegative, [this](auto) { m_w.m_view->SetInvert(!m_w.m_view->invert()); });
+    d.on(cmd::kNegative, [this](auto) { m_p.view->SetInvert(!m_p.view->invert()); });
     d.on(cmd::kLens, [this](auto) { lens(); });
     d.on(cmd::kShowTransparency, [this, &settings](auto) {
         settings.showTransparency = !settings.showTransparency;
@@ -75,56 +76,56 @@ void ViewerCommands::registerCommands(app::CommandDispatcher& d) {
     d.on(cmd::kLoadProgressively,
          [&settings](auto) { settings.loadProgressively = !settings.loadProgressively; });
     d.on(cmd::kDisableColorManagement, [this](auto) {
-        m_w.m_display->toggleColorDisabled();
-        m_w.applyColorSettings(false);
+        m_p.display->toggleColorDisabled();
+        m_p.applyColorSettings(false);
     });
     d.onRange(cmd::kPanoramicRange, [this](app::CommandId c) { panorama(c); });
 }
 
 void ViewerCommands::decodeAgain() {
-    m_w.applyLoaderOptions(false);
-    m_w.m_frames->requestCurrent();
+    m_p.applyLoaderOptions(false);
+    m_p.frames->requestCurrent();
 }
 
 void ViewerCommands::apply(const view::ViewAction& a, bool anchorAtCursor) {
-    ViewingArea* v = m_w.m_view;
+    ViewingArea* v = m_p.view;
     if (a.lensOff) v->SetLens(false);
     if (a.zoom) v->SetZoom(*a.zoom, anchorAtCursor);
     if (a.lensOn) v->SetLens(true);
     if (a.osdIcon) {
         // The icon tells that the image is turned or mirrored; back upright, it goes.
-        const view::ViewState& s = m_w.m_state;
+        const view::ViewState& s = m_p.state;
         const bool upright = s.rotation() == 0 && !s.flipHorizontal() && !s.flipVertical();
         v->ShowOsdIcon(upright ? -1 : *a.osdIcon);
     }
-    if (a.requestImage) m_w.m_frames->requestCurrent();
+    if (a.requestImage) m_p.frames->requestCurrent();
 }
 
 void ViewerCommands::zoom(view::ViewState::ZoomCommand command, bool anchorAtCursor) {
-    const image::Bitmap32* frame = m_w.m_view->image();
+    const image::Bitmap32* frame = m_p.view->image();
     if (!frame) return;
-    apply(m_w.m_state.zoomCommand(command, m_w.m_view->zoom(), {frame->width(), frame->height()},
-                                  m_w.m_frames->vectorShown()),
+    apply(m_p.state.zoomCommand(command, m_p.view->zoom(), {frame->width(), frame->height()},
+                                m_p.frames->vectorShown()),
           anchorAtCursor);
 }
 
 void ViewerCommands::gammaChanged() {
-    m_w.m_view->SetGamma(m_w.m_state.displayGamma(), m_w.m_state.gammaPosition());
-    m_w.updateProperties();
+    m_p.view->SetGamma(m_p.state.displayGamma(), m_p.state.gammaPosition());
+    m_p.updateProperties();
 }
 
 void ViewerCommands::lens() {
-    ViewingArea* v = m_w.m_view;
+    ViewingArea* v = m_p.view;
     if (v->lens()) {
-        apply(m_w.m_state.lensOffCommand());
+        apply(m_p.state.lensOffCommand());
         return;
     }
-    if (!v->image() || m_w.m_frames->vectorShown()) return;
-    apply(m_w.m_state.lensOn(v->zoom()));
+    if (!v->image() || m_p.frames->vectorShown()) return;
+    apply(m_p.state.lensOn(v->zoom()));
 }
 
 void ViewerCommands::panorama(int command) {
-    ViewingArea* v = m_w.m_view;
+    ViewingArea* v = m_p.view;
     const image::Bitmap32* frame = v->image();
     if (!frame) return;
     const int step = view::ViewGeometry::panoramaStep(frame->width());
@@ -149,26 +150,26 @@ void ViewerCommands::panorama(int command) {
 }
 
 void ViewerCommands::wheelNotch(bool forward, bool shiftHeld) {
-    const int effect = shiftHeld ? 2 : m_w.m_settings.controlOptions[1];
+    const int effect = shiftHeld ? 2 : m_p.settings.controlOptions[1];
     if (effect == 0) {
-        if (!m_w.m_view->image()) return;
+        if (!m_p.view->image()) return;
         m_w.runCommand(forward ? cmd::kPreviousFile : cmd::kNextFile);
     } else if (effect == 1) {
         zoom(forward ? Z::In : Z::Out, true);
     } else {
-        const view::Point p = m_w.m_view->geometry().wheelScrollTarget(forward);
-        m_w.m_view->ScrollTo(p.x, p.y);
+        const view::Point p = m_p.view->geometry().wheelScrollTarget(forward);
+        m_p.view->ScrollTo(p.x, p.y);
     }
 }
 
 void ViewerCommands::pagingKey(int key) {
-    if (m_w.m_settings.controlOptions[0] != 1) {
+    if (m_p.settings.controlOptions[0] != 1) {
         static constexpr std::array kCommands = {cmd::kPreviousFile, cmd::kNextFile,
                                                  cmd::kFirstFile, cmd::kLastFile};
         if (key >= 0 && key < 4) m_w.runCommand(kCommands[static_cast<std::size_t>(key)]);
         return;
     }
-    const view::ViewGeometry& g = m_w.m_view->geometry();
+    const view::ViewGeometry& g = m_p.view->geometry();
     view::Point p;
     switch (static_cast<PagingKey>(key)) {
         case PagingKey::PageUp:
@@ -184,7 +185,7 @@ void ViewerCommands::pagingKey(int key) {
             p = view::ViewGeometry::endTarget();
             break;
     }
-    m_w.m_view->ScrollTo(p.x, p.y);
+    m_p.view->ScrollTo(p.x, p.y);
 }
 
 }  // namespace kalder::gui

@@ -9,13 +9,14 @@ class CommandDispatcher;
 namespace kalder::gui {
 
 class MainWindow;
+struct WindowParts;
 
 // The viewer's own commands: zoom, fit, gamma, rotation and flips, the lens, panorama scrolling
 // and the display switches, plus what the wheel and the paging keys do over the picture. Each
 // asks the view state what to do and hands the answer to the viewing area or the loader.
 class ViewerCommands {
 public:
-    explicit ViewerCommands(MainWindow& window) : m_w(window) {}
+    ViewerCommands(MainWindow& window, WindowParts& parts) : m_w(window), m_p(parts) {}
 
     void registerCommands(app::CommandDispatcher& d);
     // Carries out what the view state decided: lens, zoom, the turned-or-mirrored icon, and a
@@ -33,6 +34,8 @@ private:
     void decodeAgain();
 
     MainWindow& m_w;
+
+    WindowParts& m_p;
 };
 
 }  // namespace kalder::gui

@@ -8,7 +8,9 @@
 
 #include "app/core/command_ids.h"
 #include "app/gui/browser_pane.h"
+#include "app/gui/folder_navigator.h"
 #include "app/gui/main_window.h"
+#include "app/gui/main_window_p.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/properties_panel.h"
 #include "app/gui/status_bar.h"
@@ -28,7 +30,7 @@ namespace {
 constexpr int kFrameTickMs = 50;
 }  // namespace
 
-ViewerFrames::ViewerFrames(MainWindow& window) : m_w(window) {
+ViewerFrames::ViewerFrames(MainWindow& window, WindowParts& parts) : m_w(window), m_p(parts) {
     // Timer 0: frames, progress and the pending display, for the whole life of the window.
     m_frameTimer.setInterval(kFrameTickMs);
     QObject::connect(&m_frameTimer, &QTimer::timeout, &m_w, [this] { tick(); });
@@ -46,11 +48,11 @@ void ViewerFrames::stop() {
 }
 
 void ViewerFrames::clearShown() {
-    m_w.m_view->Clear();
+    m_p.view->Clear();
     m_shownEntry = nullptr;
     m_shownPage = -1;
     // The panel reads the same pages.
-    if (m_w.m_properties) m_w.m_properties->showEntry(nullptr, 0);
+    if (m_p.properties) m_p.properties->showEntry(nullptr, 0);
 }
 
 void ViewerFrames::dropReleasedFrame() {
@@ -59,40 +61,40 @@ void ViewerFrames::dropReleasedFrame() {
 
 void ViewerFrames::showImageFacts() {
     view::ImageFacts f;
-    if (m_w.m_entry) {
-        f.position = m_w.m_entry->index() + 1;
-        f.count = m_w.m_images->size();
-        if (!m_w.m_entry->hasStatus()) m_w.m_entry->refreshStatus();
-        f.fileSize = m_w.m_entry->fileSize();
-        const std::int32_t pages = m_w.m_entry->pageCount();
-        if (m_shownEntry == m_w.m_entry && m_w.m_view->image() && pages > 0) {
-            const image::ImageDocument& doc = m_w.m_entry->document();
+    view::ImageEntry* const entry = m_p.folder->currentEntry();
+    if (entry) {
+        f.position = entry->index() + 1;
+        f.count = m_p.folder->images().size();
+        if (!entry->hasStatus()) entry->refreshStatus();
+        f.fileSize = entry->fileSize();
+        const std::int32_t pages = entry->pageCount();
+        if (m_shownEntry == entry && m_p.view->image() && pages > 0) {
+            const image::ImageDocument& doc = entry->document();
             const std::int32_t page = std::clamp(m_animation.page(), 0, pages - 1);
             const image::ImagePage& shown = doc.PageAt(page);
             f.width = static_cast<std::int32_t>(shown.width);
             f.height = static_cast<std::int32_t>(shown.height);
-            f.zoomPercent = view::zoomPercent(m_w.m_view->DisplayedSize(), {f.width, f.height},
-                                              m_w.m_view->zoom());
+            f.zoomPercent =
+                view::zoomPercent(m_p.view->DisplayedSize(), {f.width, f.height}, m_p.view->zoom());
             f.page = page + 1;
             f.pages = pages;
             f.animation = pages > 1 && (doc.PageAt(0).delay > 0 || doc.PageAt(1).delay > 0);
         }
     }
-    const bool overlay = m_w.m_settings.imageInfoOverlay && m_w.m_viewerMode;
-    if (f == m_facts && overlay == !m_w.m_view->factsOverlay().isEmpty()) return;
+    const bool overlay = m_p.settings.imageInfoOverlay && m_p.viewerMode;
+    if (f == m_facts && overlay == !m_p.view->factsOverlay().isEmpty()) return;
     m_facts = f;
     const QString text = imageFactsText(f);
-    m_w.m_browser->statusBar()->setImageFacts(f);
-    m_w.m_view->SetFactsOverlay(overlay ? text : QString());
+    m_p.browser->statusBar()->setImageFacts(f);
+    m_p.view->SetFactsOverlay(overlay ? text : QString());
     // What a screen reader says of the viewer: the file and its facts.
-    m_w.m_view->setAccessibleName(m_w.m_entry ? shell::toQString(m_w.m_entry->name())
-                                              : MainWindow::tr("Viewer"));
-    m_w.m_view->setAccessibleDescription(text);
+    m_p.view->setAccessibleName(entry ? shell::toQString(entry->name()) : MainWindow::tr("Viewer"));
+    m_p.view->setAccessibleDescription(text);
 }
 
 view::PixelSize ViewerFrames::clientSize() const {
     // In device pixels, so a fitted image is decoded at the screen's full resolution.
-    const view::PixelSize c = m_w.m_view->clientSize();
+    const view::PixelSize c = m_p.view->clientSize();
     return {std::max(1, c.width), std::max(1, c.height)};
 }
 
@@ -101,8 +103,9 @@ bool ViewerFrames::vectorShown() const {
 }
 
 void ViewerFrames::requestCurrent() {
-    if (!m_w.m_entry) return;
-    if (!m_w.m_view->isVisible()) {
+    view::ImageEntry* const entry = m_p.folder->currentEntry();
+    if (!entry) return;
+    if (!m_p.view->isVisible()) {
         // The client size is not known before the window is laid out.
         m_requestPending = true;
         return;
@@ -112,14 +115,15 @@ void ViewerFrames::requestCurrent() {
     m_requestPending = false;
     m_resizePending = false;
     m_requestedClient = clientSize();
-    const view::DisplayRequest request = m_w.m_state.buildRequest(m_w.m_entry, m_requestedClient);
+    const view::DisplayRequest request = m_p.state.buildRequest(entry, m_requestedClient);
     // The same request again keeps what is decoded or being decoded.
-    if (!(m_w.m_images->displayLoader().requestSlots()[view::DisplayLoader::Current] == request)) {
+    if (!(m_p.folder->images().displayLoader().requestSlots()[view::DisplayLoader::Current] ==
+          request)) {
         // A new request for the shown file releases its pages, and the decode may have made
         // the first new page before this thread looks again; that page is a new image, not
         // another frame of the one on screen.
-        if (m_shownEntry == m_w.m_entry) clearShown();
-        m_w.m_images->request(request, single);
+        if (m_shownEntry == entry) clearShown();
+        m_p.folder->images().request(request, single);
     }
     // The request may have released the pages on screen.
     dropReleasedFrame();
@@ -128,97 +132,97 @@ void ViewerFrames::requestCurrent() {
     m_ticksWithoutPage = 0;
     m_animation.imageRequested();
     m_slideShow.imageRequested();
-    m_w.m_nameBar->setFile(shell::toQString(m_w.m_entry->name()),
-                           QString::fromStdString(m_w.m_entry->description));
+    m_p.nameBar->setFile(shell::toQString(entry->name()),
+                         QString::fromStdString(entry->description));
     // A prefetched image is on screen at once.
     tick();
 }
 
 void ViewerFrames::decodeEnded() {
     // An animation's frames keep the timer's pace; an extra tick would shorten one.
-    if (m_w.m_entry && m_w.m_entry->pageCount() == 1) tick();
-    m_w.m_view->progressiveRepaint();
+    if (m_p.folder->currentEntry() && m_p.folder->currentEntry()->pageCount() == 1) tick();
+    m_p.view->progressiveRepaint();
 }
 
 void ViewerFrames::tick() {
     // Whatever this tick did to the picture, the facts shown follow it.
     const auto facts = qScopeGuard([this] { showImageFacts(); });
-    if (m_requestPending && m_w.m_view->isVisible()) requestCurrent();
+    if (m_requestPending && m_p.view->isVisible()) requestCurrent();
     if (m_resizePending) {
         m_resizePending = false;
         const view::PixelSize client = clientSize();
         if (!(client == m_requestedClient)) {
-            const view::ViewAction a = m_w.m_state.clientResized(vectorShown());
+            const view::ViewAction a = m_p.state.clientResized(vectorShown());
             if (a.requestImage) {
                 m_requestedClient = client;
                 m_requestSingle = true;
                 m_prefetchAfterResize = true;
             }
-            m_w.m_viewer->apply(a);
+            m_p.viewer->apply(a);
         }
     }
-    if (!m_w.m_viewerMode) m_w.m_browser->fileList()->poll();
-    if (!m_w.m_entry) return;
-    image::ImageDocument& doc = m_w.m_entry->document();
-    const bool loading = m_w.m_images->isLoading(m_w.m_entry);
-    const std::int32_t pages = m_w.m_entry->pageCount();
-    if (pages < 1 && m_w.m_entry->allPagesLoaded()) {
+    if (!m_p.viewerMode) m_p.browser->fileList()->poll();
+    view::ImageEntry* const entry = m_p.folder->currentEntry();
+    if (!entry) return;
+    image::ImageDocument& doc = entry->document();
+    const bool loading = m_p.folder->images().isLoading(entry);
+    const std::int32_t pages = entry->pageCount();
+    if (pages < 1 && entry->allPagesLoaded()) {
         // The file could not be decoded: nothing to show for it.
         if (m_announce) {
             m_announce = false;
             m_idle = true;
             clearShown();
-            m_w.m_status->showFile();
+            m_p.status->showFile();
             // The browser lists such files with their placeholder; the viewer says why its
             // area stays empty, once: a resize or F11 asks for the same file again.
-            m_w.m_status->reportUnviewable();
+            m_p.status->reportUnviewable();
             emit m_w.imageShown(false);
         }
         return;
     }
     const bool partial = pages < 1;
-    if (partial && (!loading || doc.PageCount() < 1 || !m_w.m_settings.loadProgressively ||
+    if (partial && (!loading || doc.PageCount() < 1 || !m_p.settings.loadProgressively ||
                     doc.preferredPage() > 0)) {
         // Nothing decoded yet: keep the viewing area painting after the first half second.
-        if (!m_idle && ++m_ticksWithoutPage > 10) m_w.m_view->update();
+        if (!m_idle && ++m_ticksWithoutPage > 10) m_p.view->update();
         return;
     }
     // A file that prefers a later page (an icon's largest entry) shows nothing else first.
     if (!partial &&
-        !m_animation.startPageReady(pages, m_w.m_entry->allPagesLoaded(), doc.preferredPage()))
+        !m_animation.startPageReady(pages, entry->allPagesLoaded(), doc.preferredPage()))
         return;
     if (pages > 1)
-        m_animation.tick(pages, m_w.m_entry->allPagesLoaded(),
+        m_animation.tick(pages, entry->allPagesLoaded(),
                          [&doc](std::int32_t p) { return doc.PageAt(p).delay; });
     const std::int32_t page = partial ? 0 : std::clamp(m_animation.page(), 0, pages - 1);
     image::Bitmap32* frame = &doc.PageAt(page).bitmap;
-    if (frame != m_w.m_view->image()) {
-        if (m_shownEntry == m_w.m_entry && m_shownPage >= 0) {
+    if (frame != m_p.view->image()) {
+        if (m_shownEntry == entry && m_shownPage >= 0) {
             // Another frame of the image on screen.
-            m_w.m_view->SetImage(frame, false);
-            if (m_w.m_properties && m_w.m_properties->isVisible())
-                m_w.m_properties->updatePage(page);
+            m_p.view->SetImage(frame, false);
+            if (m_p.properties && m_p.properties->isVisible()) m_p.properties->updatePage(page);
         } else {
-            if (m_w.m_settings.exifAutoOrient) {
+            if (m_p.settings.exifAutoOrient) {
                 const int tag = doc.exif().orientation();
-                if (m_w.m_state.applyExifOrientation(tag ? std::optional<std::int32_t>(tag)
-                                                         : std::nullopt)) {
+                if (m_p.state.applyExifOrientation(tag ? std::optional<std::int32_t>(tag)
+                                                       : std::nullopt)) {
                     // Decode again upright instead of showing this frame.
-                    m_w.m_view->SetLens(false);
+                    m_p.view->SetLens(false);
                     requestCurrent();
                     return;
                 }
             }
             const bool center =
-                m_w.m_state.fitMode() != view::FitMode::None || m_w.m_settings.centerOnLoad;
-            m_w.m_view->Clear();
-            m_w.m_view->SetImage(frame, center);
+                m_p.state.fitMode() != view::FitMode::None || m_p.settings.centerOnLoad;
+            m_p.view->Clear();
+            m_p.view->SetImage(frame, center);
             if (const auto zoom =
-                    m_w.m_state.takePendingZoom({frame->width(), frame->height()}, clientSize()))
-                m_w.m_view->SetZoom(*zoom, false);
-            if (m_w.m_state.takeLensPending()) m_w.m_view->SetLens(true);
+                    m_p.state.takePendingZoom({frame->width(), frame->height()}, clientSize()))
+                m_p.view->SetZoom(*zoom, false);
+            if (m_p.state.takeLensPending()) m_p.view->SetLens(true);
         }
-        m_shownEntry = m_w.m_entry;
+        m_shownEntry = entry;
         m_shownPage = page;
     }
     if (partial) {
@@ -228,45 +232,46 @@ void ViewerFrames::tick() {
                                 ? 0.0
                                 : static_cast<double>(d.right - d.left) * (d.bottom - d.top) /
                                       (static_cast<double>(frame->width()) * frame->height());
-        m_w.m_view->SetProgress(m_w.m_settings.showProgress ? static_cast<int>(done * 100.0 + 0.5)
-                                                            : 0);
+        m_p.view->SetProgress(m_p.settings.showProgress ? static_cast<int>(done * 100.0 + 0.5) : 0);
         return;
     }
-    m_w.m_view->SetProgress(-1);
+    m_p.view->SetProgress(-1);
     if (m_announce && !loading) {
         m_announce = false;
         m_idle = true;
         // The resize asked for this image alone; with it on screen the neighbours follow.
         if (std::exchange(m_prefetchAfterResize, false) &&
-            m_w.m_images->displayLoader().prefetchNeighbours())
+            m_p.folder->images().displayLoader().prefetchNeighbours())
             dropReleasedFrame();
-        m_w.m_status->showFile();
+        m_p.status->showFile();
         m_w.refreshToolbar();
-        m_w.updateProperties();
+        m_p.updateProperties();
         emit m_w.imageShown(true);
     }
 }
 
 void ViewerFrames::slideTick() {
+    view::ImageEntry* const entry = m_p.folder->currentEntry();
+    const view::EntryList& list = m_p.folder->images().entries();
     view::SlideShow::Tick t;
-    t.hasCurrent = m_w.m_entry != nullptr;
+    t.hasCurrent = entry != nullptr;
     t.windowVisible = m_w.isVisible() && !m_w.isMinimized();
-    t.hasPage = m_w.m_entry && m_w.m_entry->pageCount() > 0;
-    t.decoding = m_w.m_entry && m_w.m_images->isLoading(m_w.m_entry);
-    t.atFirst = m_w.m_entry && m_w.m_entry == m_w.m_images->entries().first();
-    t.atLast = m_w.m_entry && m_w.m_entry == m_w.m_images->entries().last();
+    t.hasPage = entry && entry->pageCount() > 0;
+    t.decoding = entry && m_p.folder->images().isLoading(entry);
+    t.atFirst = entry && entry == list.first();
+    t.atLast = entry && entry == list.last();
     switch (m_slideShow.tick(t)) {
         case view::SlideShow::Step::Next:
-            m_w.moveTo(m_w.m_images->entries().after(m_w.m_entry));
+            m_p.folder->moveTo(list.after(entry));
             break;
         case view::SlideShow::Step::Previous:
-            m_w.moveTo(m_w.m_images->entries().before(m_w.m_entry));
+            m_p.folder->moveTo(list.before(entry));
             break;
         case view::SlideShow::Step::First:
-            m_w.moveTo(m_w.m_images->entries().first());
+            m_p.folder->moveTo(list.first());
             break;
         case view::SlideShow::Step::Last:
-            m_w.moveTo(m_w.m_images->entries().last());
+            m_p.folder->moveTo(list.last());
             break;
         case view::SlideShow::Step::None:
             break;
@@ -274,8 +279,8 @@ void ViewerFrames::slideTick() {
 }
 
 void ViewerFrames::frameCommand(int command) {
-    if (!m_w.m_entry) return;
-    const std::int32_t pages = m_w.m_entry->pageCount();
+    if (!m_p.folder->currentEntry()) return;
+    const std::int32_t pages = m_p.folder->currentEntry()->pageCount();
     switch (command) {
         case cmd::kPreviousFrame:
             m_animation.previousFrame(pages);

@@ -14,6 +14,7 @@ class ImageEntry;
 namespace kalder::gui {
 
 class MainWindow;
+struct WindowParts;
 
 // What the viewer asks of the display loader and what it has on screen: the request for the
 // current entry (deferred until the window is laid out, single after a resize), the page shown
@@ -21,7 +22,7 @@ class MainWindow;
 // polls the loaders every tick for the life of the window.
 class ViewerFrames {
 public:
-    explicit ViewerFrames(MainWindow& window);
+    ViewerFrames(MainWindow& window, WindowParts& parts);
     ~ViewerFrames();
     ViewerFrames(const ViewerFrames&) = delete;
     ViewerFrames& operator=(const ViewerFrames&) = delete;
@@ -55,6 +56,7 @@ public:
 
 private:
     MainWindow& m_w;
+    WindowParts& m_p;
     // The entry whose page is on screen (often the current one).
     const view::ImageEntry* m_shownEntry = nullptr;
     std::int32_t m_shownPage = -1;

@@ -10,14 +10,17 @@
 
 #include "app/core/command_ids.h"
 #include "app/core/commands.h"
+#include "app/core/startup.h"
 #include "app/gui/browser_pane.h"
 #include "app/gui/customize_toolbar_dialog.h"
 #include "app/gui/dialogs/dialog_base.h"
 #include "app/gui/dialogs/options_dialog.h"
 #include "app/gui/file_commands.h"
+#include "app/gui/folder_navigator.h"
 #include "app/gui/folder_tree_pane.h"
 #include "app/gui/icons.h"
 #include "app/gui/main_window.h"
+#include "app/gui/main_window_p.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/properties_panel.h"
 #include "app/gui/slide_show_dialog.h"
@@ -40,91 +43,94 @@ namespace cmd = app::cmd;
 void WindowCommands::registerCommands(app::CommandDispatcher& d) {
     // Browsing.
     for (app::CommandId id = cmd::kPreviousFile; id <= cmd::kPreviousFile + 5; ++id)
-        d.on(id, [this](app::CommandId c) { m_w.navigate(c); });
+        d.on(id, [this](app::CommandId c) { m_p.folder->navigate(c); });
     d.on(cmd::kSelectAllFiles, [this](auto) {
-        if (m_w.m_viewerMode) return;
-        m_w.m_images->selectAll();
-        m_w.m_browser->fileList()->viewport()->update();
+        if (m_p.viewerMode) return;
+        m_p.folder->images().selectAll();
+        m_p.browser->fileList()->viewport()->update();
     });
     d.on(cmd::kRefresh, [this](auto) {
         // The tree's view of the folder (its sub-folders, the drives) is read again too.
-        FolderTreePane* tree = m_w.m_browser->folderTree();
+        FolderTreePane* tree = m_p.browser->folderTree();
         tree->updatePlaces(shell::systemPlaces());
-        if (!m_w.m_images->folder().empty()) tree->refreshFolder(m_w.m_images->folder());
-        m_w.relistFolder();
+        if (!m_p.folder->images().folder().empty())
+            tree->refreshFolder(m_p.folder->images().folder());
+        m_p.folder->relistFolder();
     });
     for (app::CommandId id = cmd::kSmallThumbnails; id <= cmd::kDetailsView; ++id)
         d.on(id, [this](app::CommandId c) {
-            m_w.m_settings.browserView = c - cmd::kSmallThumbnails;
+            m_p.settings.browserView = c - cmd::kSmallThumbnails;
             // The thumbnail views' own commands bring back their own sizes.
             if (c == cmd::kSmallThumbnails || c == cmd::kBigThumbnails) {
-                m_w.m_settings.thumbnailSize = 0;
-                m_w.m_browser->fileList()->setThumbnailSize(0);
+                m_p.settings.thumbnailSize = 0;
+                m_p.browser->fileList()->setThumbnailSize(0);
             }
-            m_w.m_browser->setBrowserView(app::browserViewOf(m_w.m_settings));
-            if (m_w.m_viewerMode) m_w.m_images->suspendThumbnails();
+            m_p.browser->setBrowserView(app::browserViewOf(m_p.settings));
+            if (m_p.viewerMode) m_p.folder->images().suspendThumbnails();
         });
     d.onRange(cmd::kSortRange, [this](app::CommandId c) {
-        m_w.sortBrowser(static_cast<view::SortKey>(cmd::kSortRange.indexOf(c)),
-                        m_w.m_images->sortOrder());
+        m_p.folder->sortBrowser(static_cast<view::SortKey>(cmd::kSortRange.indexOf(c)),
+                                m_p.folder->images().sortOrder());
     });
-    d.on(cmd::kSortAscending,
-         [this](auto) { m_w.sortBrowser(m_w.m_images->sortKey(), view::SortOrder::Ascending); });
-    d.on(cmd::kSortDescending,
-         [this](auto) { m_w.sortBrowser(m_w.m_images->sortKey(), view::SortOrder::Descending); });
+    d.on(cmd::kSortAscending, [this](auto) {
+        m_p.folder->sortBrowser(m_p.folder->images().sortKey(), view::SortOrder::Ascending);
+    });
+    d.on(cmd::kSortDescending, [this](auto) {
+        m_p.folder->sortBrowser(m_p.folder->images().sortKey(), view::SortOrder::Descending);
+    });
     d.on(cmd::kImageInfoOverlay, [this](auto) {
-        m_w.m_settings.imageInfoOverlay = !m_w.m_settings.imageInfoOverlay;
-        m_w.m_frames->showImageFacts();
+        m_p.settings.imageInfoOverlay = !m_p.settings.imageInfoOverlay;
+        m_p.frames->showImageFacts();
     });
-    m_w.m_files->registerCommands(d);
+    m_p.files->registerCommands(d);
     // Slide show and animation.
     d.on(cmd::kSlideShow, [this](auto) {
-        m_w.m_frames->slideShow().toggle();
-        if (m_w.m_frames->slideShow().running())
-            m_w.m_frames->slideTimer().start();
+        m_p.frames->slideShow().toggle();
+        if (m_p.frames->slideShow().running())
+            m_p.frames->slideTimer().start();
         else
-            m_w.m_frames->slideTimer().stop();
+            m_p.frames->slideTimer().stop();
     });
     d.on(cmd::kAdjustSlideShow, [this](auto) { adjustSlideShow(); });
-    d.onRange(cmd::kFrameRange, [this](app::CommandId c) { m_w.m_frames->frameCommand(c); });
+    d.onRange(cmd::kFrameRange, [this](app::CommandId c) { m_p.frames->frameCommand(c); });
     d.on(cmd::kImageProperties, [this](auto) { showProperties(); });
     d.on(cmd::kImagePalette, [this](auto) {
-        if (!m_w.m_frames->shownEntry() || m_w.m_frames->shownPage() < 0 ||
-            m_w.m_frames->shownEntry()->document().PageCount() <= m_w.m_frames->shownPage())
+        if (!m_p.frames->shownEntry() || m_p.frames->shownPage() < 0 ||
+            m_p.frames->shownEntry()->document().PageCount() <= m_p.frames->shownPage())
             return;
-        PaletteDialog::showFor(
-            shell::toQString(m_w.m_frames->shownEntry()->path().filename()),
-            m_w.m_frames->shownEntry()->document().PageAt(m_w.m_frames->shownPage()), &m_w);
+        PaletteDialog::showFor(shell::toQString(m_p.frames->shownEntry()->path().filename()),
+                               m_p.frames->shownEntry()->document().PageAt(m_p.frames->shownPage()),
+                               &m_w);
     });
     d.onRange(cmd::kFavoriteRange, [this](app::CommandId c) {
         const std::size_t i = cmd::kFavoriteRange.indexOf(c);
-        if (i >= m_w.m_settings.favoriteFolders.size()) return;
+        if (i >= m_p.settings.favoriteFolders.size()) return;
         std::error_code ec;
-        const fs::path folder(m_w.m_settings.favoriteFolders[i]);
-        if (fs::is_directory(folder, ec)) m_w.showBrowserFolder(folder);
+        const fs::path folder(m_p.settings.favoriteFolders[i]);
+        if (fs::is_directory(folder, ec)) m_p.folder->showBrowserFolder(folder);
     });
 
     // Window.
-    d.on(cmd::kViewerBrowser, [this](auto) { m_w.toggleViewerBrowser(); });
+    d.on(cmd::kViewerBrowser, [this](auto) { m_p.toggleViewerBrowser(); });
     d.on(cmd::kFullScreen, [this](auto) {
-        m_w.m_settings.fullScreenViewing = !m_w.m_settings.fullScreenViewing;
-        if (m_w.m_viewerMode) m_w.SetFullScreen(m_w.m_settings.fullScreenViewing);
+        m_p.settings.fullScreenViewing = !m_p.settings.fullScreenViewing;
+        if (m_p.viewerMode) m_w.SetFullScreen(m_p.settings.fullScreenViewing);
     });
-    d.on(cmd::kBrowserOnly, [this](auto) { m_w.SetBrowserOnly(!m_w.m_browserOnly); });
+    d.on(cmd::kBrowserOnly, [this](auto) { m_w.SetBrowserOnly(!m_p.browserOnly); });
     d.on(cmd::kNameBar, [this](auto) {
-        m_w.m_nameBarVisible = !m_w.m_nameBarVisible;
-        m_w.m_settings.nameBarVisible = m_w.m_nameBarVisible;
-        m_w.m_nameBar->setVisible(m_w.m_nameBarVisible && !m_w.m_browserOnly);
+        m_p.nameBarVisible = !m_p.nameBarVisible;
+        m_p.settings.nameBarVisible = m_p.nameBarVisible;
+        m_p.nameBar->setVisible(m_p.nameBarVisible && !m_p.browserOnly);
     });
     d.on(cmd::kMoveFocus, [this](auto) {
-        if (m_w.m_viewerMode) {
-            m_w.m_view->setFocus();
+        if (m_p.viewerMode) {
+            m_p.view->setFocus();
             return;
         }
         std::vector<QWidget*> chain;
-        if (m_w.m_viewerBox->isVisible()) chain.push_back(m_w.m_view);
-        for (QWidget* w : {static_cast<QWidget*>(m_w.m_browser->fileList()),
-                           static_cast<QWidget*>(m_w.m_browser->folderTree())})
+        if (m_p.viewerBox->isVisible()) chain.push_back(m_p.view);
+        for (QWidget* w : {static_cast<QWidget*>(m_p.browser->fileList()),
+                           static_cast<QWidget*>(m_p.browser->folderTree())})
             if (w->isVisible()) chain.push_back(w);
         if (chain.empty()) return;
         const auto it = std::find(chain.begin(), chain.end(), QApplication::focusWidget());
@@ -141,35 +147,35 @@ void WindowCommands::registerCommands(app::CommandDispatcher& d) {
 }
 
 void WindowCommands::showProperties() {
-    if (!m_w.m_properties) {
-        m_w.m_properties = new PropertiesPanel(m_w.m_settings, &m_w);
-        QObject::connect(m_w.m_properties, &PropertiesPanel::describeRequested, &m_w,
+    if (!m_p.properties) {
+        m_p.properties = new PropertiesPanel(m_p.settings, &m_w);
+        QObject::connect(m_p.properties, &PropertiesPanel::describeRequested, &m_w,
                          [this] { m_w.runCommand(cmd::kDescribeImage); });
     }
-    m_w.m_properties->show();
-    m_w.m_properties->raise();
+    m_p.properties->show();
+    m_p.properties->raise();
     // Its keys (Escape above all) must reach it, not the viewer behind it.
-    m_w.m_properties->activateWindow();
-    QApplication::setActiveWindow(m_w.m_properties);
-    m_w.m_properties->list()->setFocus(Qt::ActiveWindowFocusReason);
-    m_w.updateProperties();
+    m_p.properties->activateWindow();
+    QApplication::setActiveWindow(m_p.properties);
+    m_p.properties->list()->setFocus(Qt::ActiveWindowFocusReason);
+    m_p.updateProperties();
 }
 
 void WindowCommands::adjustSlideShow() {
-    SlideShowDialog dialog(m_w.m_settings, &m_w);
+    SlideShowDialog dialog(m_p.settings, &m_w);
     if (dialog.exec() != QDialog::Accepted) return;
-    m_w.m_frames->slideShow().setSettings(
-        {m_w.m_settings.slideDelay, m_w.m_settings.slideBackward, m_w.m_settings.slideRepeat});
-    if (m_w.m_frames->slideShow().running()) {
-        m_w.m_frames->slideShow().start();
-        m_w.m_frames->slideTimer().start();
+    m_p.frames->slideShow().setSettings(
+        {m_p.settings.slideDelay, m_p.settings.slideBackward, m_p.settings.slideRepeat});
+    if (m_p.frames->slideShow().running()) {
+        m_p.frames->slideShow().start();
+        m_p.frames->slideTimer().start();
     } else {
-        m_w.m_frames->slideTimer().stop();
+        m_p.frames->slideTimer().stop();
     }
 }
 
 void WindowCommands::options() {
-    OptionsDialog dialog(m_w.m_settings, &m_w);
+    OptionsDialog dialog(m_p.settings, &m_w);
     // OK writes the record; every consumer then takes what concerns it.
     QObject::connect(&dialog, &OptionsDialog::settingsApplied, &m_w, [this] {
         m_w.applySettings();
@@ -179,17 +185,18 @@ void WindowCommands::options() {
 }
 
 void WindowCommands::customizeToolbar() {
-    CustomizeToolbarDialog dialog(m_w.m_settings, &m_w);
+    CustomizeToolbarDialog dialog(m_p.settings, &m_w);
     if (dialog.exec() != QDialog::Accepted) return;
-    m_w.m_browser->toolbar()->RebuildToolbar(m_w.m_settings.toolbarButtons);
+    m_p.browser->toolbar()->RebuildToolbar(m_p.settings.toolbarButtons);
     m_w.refreshToolbar();
 }
 
 void WindowCommands::runCurrentFile() {
-    if (!m_w.m_view->image()) return;
-    fs::path file = m_w.m_current;
-    if (!m_w.m_viewerMode) {
-        const std::vector<const view::ImageEntry*> selected = m_w.m_images->selectedEntries();
+    if (!m_p.view->image()) return;
+    fs::path file = m_p.folder->currentFile();
+    if (!m_p.viewerMode) {
+        const std::vector<const view::ImageEntry*> selected =
+            m_p.folder->images().selectedEntries();
         if (!selected.empty()) file = selected.front()->path();
     }
     if (!file.empty())

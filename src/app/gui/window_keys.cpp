@@ -16,6 +16,7 @@
 #include "app/gui/browser_pane.h"
 #include "app/gui/dialogs/dialog_base.h"
 #include "app/gui/main_window.h"
+#include "app/gui/main_window_p.h"
 #include "app/gui/menus.h"
 #include "app/gui/properties_panel.h"
 #include "app/gui/thumbnail_browser.h"
@@ -37,7 +38,7 @@ bool typingHasFocus() {
 
 }  // namespace
 
-WindowKeys::WindowKeys(MainWindow& window) : m_w(window) {}
+WindowKeys::WindowKeys(MainWindow& window, WindowParts& parts) : m_w(window), m_p(parts) {}
 
 WindowKeys::~WindowKeys() {
     if (m_enabled) qApp->removeEventFilter(this);
@@ -67,8 +68,8 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event) {
                                key->key() == Qt::Key_Up || key->key() == Qt::Key_Down;
             const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
             // The folder tree too keeps its arrows (and Delete), which a key scheme may use.
-            const bool list = watched == m_w.m_browser->fileList() ||
-                              watched == m_w.m_browser->fileList()->viewport() ||
+            const bool list = watched == m_p.browser->fileList() ||
+                              watched == m_p.browser->fileList()->viewport() ||
                               qobject_cast<QAbstractItemView*>(widget) ||
                               qobject_cast<QAbstractItemView*>(widget->parentWidget());
             const bool ownKey = arrow || (key->key() == Qt::Key_Delete && mods == Qt::NoModifier);
@@ -96,8 +97,8 @@ bool WindowKeys::contextHelp(QWidget* window) {
         DialogBase::openHelpTopic(&m_w, QStringLiteral("index"));
         return true;
     }
-    if (m_w.m_properties && window == m_w.m_properties) {
-        DialogBase::openHelpTopic(m_w.m_properties, QStringLiteral("image_properties"));
+    if (m_p.properties && window == m_p.properties) {
+        DialogBase::openHelpTopic(m_p.properties, QStringLiteral("image_properties"));
         return true;
     }
     return false;
@@ -106,24 +107,24 @@ bool WindowKeys::contextHelp(QWidget* window) {
 bool WindowKeys::handleEscape() {
     // The properties panel comes first, then the batch panel (the JPEG-transformation panel once
     // it exists).
-    if (m_w.m_properties && m_w.m_properties->isVisible() && m_w.m_properties->isActiveWindow()) {
-        m_w.m_properties->hide();
+    if (m_p.properties && m_p.properties->isVisible() && m_p.properties->isActiveWindow()) {
+        m_p.properties->hide();
         return true;
     }
     if (QWidget* panel = m_w.batchPanel(); panel && panel->isVisible()) {
         panel->hide();
         return true;
     }
-    if (m_w.m_viewerFromBrowser) {
+    if (m_p.viewerFromBrowser) {
         QMetaObject::invokeMethod(
             &m_w, [this] { m_w.runCommand(cmd::kViewerBrowser); }, Qt::QueuedConnection);
         return true;
     }
-    if (m_w.m_browserOnly) {
+    if (m_p.browserOnly) {
         m_w.SetBrowserOnly(false);
         return true;
     }
-    if (m_w.m_settings.exitWithEsc) {
+    if (m_p.settings.exitWithEsc) {
         QMetaObject::invokeMethod(
             &m_w, [this] { m_w.runCommand(cmd::kExit); }, Qt::QueuedConnection);
         return true;
@@ -132,12 +133,12 @@ bool WindowKeys::handleEscape() {
 }
 
 void WindowKeys::rebuild() {
-    m_table = app::BuildAcceleratorTable(m_w.m_settings);
-    m_w.m_browser->toolbar()->setAccelerators(&m_table);
-    if (!m_w.m_menus) return;
+    m_table = app::BuildAcceleratorTable(m_p.settings);
+    m_p.browser->toolbar()->setAccelerators(&m_table);
+    if (!m_p.menus) return;
     // The items show the keys of the new table.
-    m_w.m_menus->setAccelerators(&m_table);
-    m_w.m_menus->buildMainMenu(m_w.menuBar());
+    m_p.menus->setAccelerators(&m_table);
+    m_p.menus->buildMainMenu(m_w.menuBar());
 }
 
 }  // namespace kalder::gui

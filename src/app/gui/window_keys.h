@@ -9,6 +9,7 @@ class QWidget;
 namespace kalder::gui {
 
 class MainWindow;
+struct WindowParts;
 
 // Where the keys of the window go: F1 to the help of the window or dialog that has it, a key of
 // the table to its command (unless a field is being typed in, or a list keeps its own arrows),
@@ -16,7 +17,7 @@ class MainWindow;
 class WindowKeys : public QObject {
     Q_OBJECT
 public:
-    explicit WindowKeys(MainWindow& window);
+    WindowKeys(MainWindow& window, WindowParts& parts);
     ~WindowKeys() override;
 
     const app::AcceleratorTable& table() const { return m_table; }
@@ -34,6 +35,8 @@ private:
     bool handleEscape();
 
     MainWindow& m_w;
+
+    WindowParts& m_p;
     app::AcceleratorTable m_table;
     bool m_enabled = false;
 };

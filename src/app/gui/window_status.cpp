@@ -6,7 +6,9 @@
 
 #include "app/core/commands.h"
 #include "app/core/file_info_text.h"
+#include "app/core/settings.h"
 #include "app/core/translatable.h"
+#include "app/gui/browser_pane.h"
 #include "app/gui/main_window.h"
 #include "app/gui/name_bar.h"
 #include "app/gui/status_bar.h"
