@@ -156,6 +156,14 @@ bool ImageDocument::AddPage() {
 bool ImageDocument::DecodePage() {
     if (!m_reader || !m_currentTarget) return failWith(DecodeError::NoMoreFrames);
     const bool single = m_reader->IsSingleImage();
+    // A picture taken at its own size, upright and with its own colours, may be decoded
+    // straight into the page's layout: one pass over the pixels fewer.
+    const Bitmap32& target = *m_currentTarget;
+    const bool ownLayout = (m_options.rotation & 3) == 0 && !m_options.flipHorizontal &&
+                           !m_options.colorTransform && !m_options.gammaTable &&
+                           target.width() == m_reader->Width() &&
+                           target.height() == m_reader->Height();
+    const bool bgrx = single && ownLayout && m_reader->deliverBgrx();
     if (single) {
         auto begun = m_reader->BeginDecode();
         if (!begun) {
@@ -176,6 +184,7 @@ bool ImageDocument::DecodePage() {
     ps.smoothEnlargeMinSize = m_options.smoothEnlargeMinSize;
     ps.colorTransform = m_options.colorTransform;
     ps.gammaTable = m_options.gammaTable;
+    ps.sourceBgrx = bgrx;
 
     ImageReader& reader = *m_reader;
     // Rows land from the bottom when a bottom-up source is not turned over, or a top-down one is.

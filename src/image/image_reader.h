@@ -86,6 +86,10 @@ public:
         (void)width;
         (void)height;
     }
+    // Asked before BeginDecode: rows may come as blue, green, red, unused (Width * 4 bytes),
+    // ready for a page, instead of red, green, blue. True when this reader will deliver them so;
+    // only a reader that gets them at no cost agrees.
+    virtual bool deliverBgrx() { return false; }
     // Makes a thumbnail no larger than needed for size (the caller scales further).
     virtual Status MakeThumbnail(const std::filesystem::path& path, Bitmap32& bitmap,
                                  std::int32_t size, ColorRef backgroundColour,

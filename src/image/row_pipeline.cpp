@@ -154,6 +154,19 @@ struct Context {
     Placer placer;
 };
 
+// A source that already delivers the page's layout writes straight into the rows.
+Status runCopyBgrx(Context& c) {
+    for (std::int32_t k = 0; k < c.h; ++k) {
+        const std::int32_t y = c.placer.plainRowIndex(c.placer.fromDelivery(k));
+        {
+            std::lock_guard lock(c.target.pixelLock());
+            KALDER_TRY(c.source(c.target.row(y), false));
+        }
+        c.target.MarkRowDone(y);
+    }
+    return {};
+}
+
 Status runCopy(Context& c) {
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(c.w) * 3);
     std::vector<std::uint8_t> bgrx(static_cast<std::size_t>(c.w) * 4);
@@ -394,8 +407,31 @@ Status runRowPipeline(const PipelineSettings& s, Bitmap32& target, const RowSour
     const bool quarter = (s.rotation & 1) != 0;
     const std::int32_t W = quarter ? target.height() : target.width();
     const std::int32_t H = quarter ? target.width() : target.height();
+    const ScalingPath path = chooseScalingPath(s, W, H);
+    if (s.sourceBgrx) {
+        Placer placer(s, target, H);
+        if (path == ScalingPath::Copy && placer.isPlainRow()) {
+            Context c{s, target, source, s.sourceWidth, s.sourceHeight, W, H, placer};
+            return runCopyBgrx(c);
+        }
+        // Every other path works on red, green, blue rows.
+        std::vector<std::uint8_t> bgrx(static_cast<std::size_t>(s.sourceWidth) * 4);
+        const RowSource rgbSource = [&](std::uint8_t* rgb, bool skip) -> Status {
+            KALDER_TRY(source(bgrx.data(), skip));
+            const std::uint8_t* p = bgrx.data();
+            for (std::int32_t x = 0; x < s.sourceWidth; ++x, p += 4, rgb += 3) {
+                rgb[0] = p[2];
+                rgb[1] = p[1];
+                rgb[2] = p[0];
+            }
+            return {};
+        };
+        PipelineSettings rgbSettings = s;
+        rgbSettings.sourceBgrx = false;
+        return runRowPipeline(rgbSettings, target, rgbSource);
+    }
     Context c{s, target, source, s.sourceWidth, s.sourceHeight, W, H, Placer(s, target, H)};
-    switch (chooseScalingPath(s, W, H)) {
+    switch (path) {
         case ScalingPath::Copy:
             return runCopy(c);
         case ScalingPath::NearestEnlarge:

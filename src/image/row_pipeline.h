@@ -25,6 +25,8 @@ struct PipelineSettings {
     std::int32_t smoothEnlargeMinSize = 0;
     ColorTransform* colorTransform = nullptr;
     const std::uint8_t* gammaTable = nullptr;  // 768 bytes: red, green, blue tables
+    // The source delivers blue, green, red, unused (sourceWidth * 4 bytes) instead.
+    bool sourceBgrx = false;
 };
 
 enum class ScalingPath { Copy, NearestEnlarge, BilinearEnlarge, NearestReduce, AreaReduce };
@@ -33,7 +35,8 @@ enum class ScalingPath { Copy, NearestEnlarge, BilinearEnlarge, NearestReduce, A
 ScalingPath chooseScalingPath(const PipelineSettings& s, std::int32_t targetW,
                               std::int32_t targetH);
 
-// Pulls the next delivered source row (sourceWidth * 3 bytes red, green, blue). With skip set
+// Pulls the next delivered source row (sourceWidth * 3 bytes red, green, blue, or the layout
+// sourceBgrx names). With skip set
 // the row's content is not needed.
 using RowSource = std::function<Status(std::uint8_t* rgb, bool skip)>;
 

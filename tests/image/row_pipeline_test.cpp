@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "image/bitmap32.h"
@@ -203,4 +204,37 @@ TEST(RowPipeline, AReaderErrorStopsThePage) {
     EXPECT_FALSE(st.ok());
     EXPECT_EQ(st.error(), DecodeError::Truncated);
     EXPECT_EQ(target.takeDirtyRect(), (PixelRect{0, 0, 4, 2}));
+}
+
+// A source in the page's own layout lands the same as red, green, blue rows, whether written
+// straight into the page (same size, flipped or not) or taken through another path.
+TEST(RowPipeline, PageLayoutSourceMatchesTheRgbOne) {
+    const auto colour = [](std::int32_t x, std::int32_t y, int c) {
+        return static_cast<std::uint8_t>(x * 40 + y * 7 + c * 90);
+    };
+    for (const auto& [tw, th, flipV] : {std::tuple{6, 4, false}, {6, 4, true}, {3, 2, false}}) {
+        Bitmap32 expected, actual;
+        ASSERT_TRUE(expected.Create(tw, th) && actual.Create(tw, th));
+        auto s = settings(6, 4);
+        s.flipVertical = flipV;
+        std::int32_t y = 0;
+        ASSERT_TRUE(runRowPipeline(s, expected, [&](std::uint8_t* rgb, bool) -> Status {
+                        for (std::int32_t x = 0; x < 6; ++x)
+                            for (int c = 0; c < 3; ++c) rgb[x * 3 + c] = colour(x, y, c);
+                        ++y;
+                        return {};
+                    }).ok());
+        s.sourceBgrx = true;
+        y = 0;
+        ASSERT_TRUE(runRowPipeline(s, actual, [&](std::uint8_t* bgrx, bool) -> Status {
+                        for (std::int32_t x = 0; x < 6; ++x)
+                            for (int c = 0; c < 3; ++c) bgrx[x * 4 + 2 - c] = colour(x, y, c);
+                        ++y;
+                        return {};
+                    }).ok());
+        for (std::int32_t r = 0; r < th; ++r)
+            for (std::int32_t x = 0; x < tw; ++x)
+                ASSERT_EQ(0, std::memcmp(expected.row(r) + x * 4, actual.row(r) + x * 4, 3))
+                    << tw << "x" << th << " flip " << flipV << " at " << x << "," << r;
+    }
 }

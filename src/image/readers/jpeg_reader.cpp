@@ -266,6 +266,7 @@ Status JpegReader::setUp(bool markerHandlers) {
     m_headerRead = false;
     m_hintWidth = m_hintHeight = 0;
     m_cmyk = false;
+    m_bgrx = false;
     m_dpiX = m_dpiY = -1;
     m_iccProfile.clear();
 
@@ -403,6 +404,13 @@ void JpegReader::hintDecodeSize(std::int32_t width, std::int32_t height) {
     m_hintHeight = std::max(0, height);
 }
 
+bool JpegReader::deliverBgrx() {
+    if (!m_headerRead || m_cmyk || m_session->started) return false;
+    m_session->cinfo.out_color_space = JCS_EXT_BGRX;
+    m_bgrx = true;
+    return true;
+}
+
 int JpegReader::decodeScaleEighths() const {
     if (!m_headerRead || m_hintWidth <= 0 || m_hintHeight <= 0) return 8;
     const std::uint64_t w = m_session->cinfo.image_width;
@@ -465,7 +473,7 @@ Status JpegReader::startDecompress(unsigned int numerator, unsigned int denomina
     s->decoding = true;
     if (!JpegCallbacks::start(s)) return fail(sessionError());
     s->started = true;
-    const int components = m_cmyk ? 4 : 3;
+    const int components = m_cmyk || m_bgrx ? 4 : 3;
     if (s->cinfo.output_components != components) return fail(DecodeError::Unsupported);
     if (m_cmyk) {
         try {

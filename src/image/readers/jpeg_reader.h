@@ -43,6 +43,9 @@ public:
     void hintDecodeSize(std::int32_t width, std::int32_t height) override;
     // The eighths the next (or current) display decode is scaled by: 8 is full size.
     int decodeScaleEighths() const;
+    // The library converts the colours straight into the page's layout (not for CMYK files,
+    // which we convert ourselves).
+    bool deliverBgrx() override;
 
 private:
     friend struct JpegCallbacks;
@@ -57,6 +60,7 @@ private:
     std::unique_ptr<JpegSession> m_session;
     bool m_headerRead = false;
     bool m_cmyk = false;  // decoded as CMYK and converted to RGB by us
+    bool m_bgrx = false;  // rows are delivered as blue, green, red, unused
     std::int32_t m_dpiX = -1;
     std::int32_t m_dpiY = -1;
     std::int32_t m_hintWidth = 0;  // 0: no hint, full size
