@@ -12,19 +12,6 @@
 #include "image/bitmap32.h"
 
 namespace kalder::cli {
-namespace {
-
-// Blue, green, red, unused -> red, green, blue.
-void bgrxToRgb(const std::uint8_t* s, std::uint8_t* d, std::int32_t w) {
-    for (std::int32_t x = 0; x < w; ++x, s += 4, d += 3) {
-        d[0] = s[2];
-        d[1] = s[1];
-        d[2] = s[0];
-    }
-}
-
-}  // namespace
-
 bool writePam(const std::filesystem::path& path, const image::Bitmap32& bitmap,
               std::span<const std::uint8_t> alpha) {
     const std::int32_t w = bitmap.width(), h = bitmap.height();
@@ -80,7 +67,7 @@ bool writePam(const std::filesystem::path& path, const image::Bitmap32& bitmap,
                     d[3] = a[x];
                 }
             } else {
-                bgrxToRgb(bitmap.row(y), d, w);
+                image::bgrxToRgb(bitmap.row(y), d, w);
             }
         }
         const std::size_t bytes = rowBytes * static_cast<std::size_t>(rows);

@@ -418,12 +418,7 @@ Status runRowPipeline(const PipelineSettings& s, Bitmap32& target, const RowSour
         std::vector<std::uint8_t> bgrx(static_cast<std::size_t>(s.sourceWidth) * 4);
         const RowSource rgbSource = [&](std::uint8_t* rgb, bool skip) -> Status {
             KALDER_TRY(source(bgrx.data(), skip));
-            const std::uint8_t* p = bgrx.data();
-            for (std::int32_t x = 0; x < s.sourceWidth; ++x, p += 4, rgb += 3) {
-                rgb[0] = p[2];
-                rgb[1] = p[1];
-                rgb[2] = p[0];
-            }
+            bgrxToRgb(bgrx.data(), rgb, s.sourceWidth);
             return {};
         };
         PipelineSettings rgbSettings = s;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "image/bitmap32.h"
 #include "image/cdx_loader.h"
 #include "image/writers/image_writer.h"
 #include "image/writers/writer_factory_lib.h"
@@ -92,11 +93,7 @@ private:
             if (self->m_gray) {
                 for (std::int32_t x = 0; x < w; ++x) out[x] = src[x * 4];
             } else {
-                for (std::int32_t x = 0; x < w; ++x, out += 3, src += 4) {
-                    out[0] = src[2];
-                    out[1] = src[1];
-                    out[2] = src[0];
-                }
+                bgrxToRgb(src, out, w);
             }
         } else if (self->m_gray) {
             for (std::int32_t x = 0; x < w; ++x) out[x] = image.palette[src[x] * 3];

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "image/bitmap32.h"
 #include "image/cdx_loader.h"
 #include "image/writers/image_writer.h"
 #include "image/writers/jpeg_writer.h"
@@ -159,11 +160,7 @@ private:
                 }
                 break;
             case kRgb:
-                for (std::int32_t x = 0; x < w; ++x, out += 3, src += 4) {
-                    out[0] = src[2];
-                    out[1] = src[1];
-                    out[2] = src[0];
-                }
+                bgrxToRgb(src, out, w);
                 break;
             default:
                 for (std::int32_t x = 0; x < w; ++x, out += 4, src += 4) {
