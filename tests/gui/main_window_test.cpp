@@ -80,7 +80,8 @@ TEST(MainWindow, ShowsALargeImageFittedToTheWindow) {
     window.show();
     QSignalSpy shown(&window, &MainWindow::imageShown);
     ASSERT_TRUE(window.openFile(dir / "wide.bmp"));
-    ASSERT_TRUE(shown.wait(5000));
+    // A small picture may be decoded and announced before openFile returns.
+    ASSERT_TRUE(!shown.isEmpty() || shown.wait(5000));
     EXPECT_TRUE(shown.takeFirst().at(0).toBool());
     auto* view = window.viewingArea();
     ASSERT_NE(view->image(), nullptr);
@@ -706,7 +707,7 @@ TEST(MainWindow, AFileThatCannotBeReadIsNamedAndSaysSo) {
     QSignalSpy shown(&window, &MainWindow::imageShown);
     ASSERT_TRUE(window.Create({(dir / "notes.jpg").string(), true, false}));
     window.show();
-    ASSERT_TRUE(shown.wait(5000));
+    ASSERT_TRUE(!shown.isEmpty() || shown.wait(5000));
     EXPECT_FALSE(shown.takeFirst().at(0).toBool());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("notes.jpg - Kalder"));
     EXPECT_EQ(window.nameBar()->text(), QStringLiteral("notes"));
