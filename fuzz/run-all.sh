@@ -16,7 +16,7 @@ seeds_for() {
     case "$1" in
         bmp_reader_fuzzer) echo "bmp dib" ;;
         gif_reader_fuzzer) echo "gif" ;;
-        jpeg_reader_fuzzer|exif_fuzzer) echo "jpg jpeg" ;;
+        jpeg_reader_fuzzer|jpeg_dc_scan_fuzzer|exif_fuzzer) echo "jpg jpeg" ;;
         png_reader_fuzzer|thumbnail_png_text_fuzzer) echo "png" ;;
         icon_reader_fuzzer) echo "ico cur" ;;
         ani_reader_fuzzer) echo "ani" ;;

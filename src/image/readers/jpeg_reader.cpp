@@ -16,6 +16,7 @@
 #include "image/checked.h"
 #include "image/color_space.h"
 #include "image/exif/exif_block.h"
+#include "image/readers/jpeg_dc_scan_p.h"
 #include "image/readers/reader_factory.h"
 #include "image/sinks.h"
 
@@ -31,6 +32,9 @@ constexpr std::uint64_t kStartStep = 128;
 constexpr int kMaxScans = 1000;
 // A thumbnail decoded at reduced scale may still not be larger than this many pixels.
 constexpr std::int64_t kMaxThumbnailPixels = 0x2000000;
+// Files up to this size are read whole for a thumbnail from their DC coefficients; larger ones are
+// streamed through the library.
+constexpr std::uint64_t kMaxDcScanBytes = 64ull << 20;
 
 }  // namespace
 
@@ -282,7 +286,8 @@ Status JpegReader::setUp(bool markerHandlers) {
             break;
         }
     }
-    m_input.seek(std::min(start, m_input.size()));
+    m_dataStart = std::min(start, m_input.size());
+    m_input.seek(m_dataStart);
 
     auto session = std::make_unique<JpegSession>();
     JpegSession* s = session.get();
@@ -556,6 +561,8 @@ Status JpegReader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bi
             break;
         }
     }
+    if (denominator == 8 && eighthFromDc(bitmap, cancel)) return {};
+    if (cancel && cancel->isCancelled()) return failed(fail(DecodeError::Cancelled));
     if (auto s = startDecompress(1, static_cast<unsigned int>(denominator)); !s)
         return failed(s.error());
     const auto& c = m_session->cinfo;
@@ -584,6 +591,44 @@ Status JpegReader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bi
     }
     EndDecode();
     return {};
+}
+
+bool JpegReader::eighthFromDc(Bitmap32& bitmap, const CancelSink* cancel) {
+    const auto& c = m_session->cinfo;
+    // Only what the scan handles is read again: it declines the rest itself, but after reading.
+    if (c.progressive_mode || c.arith_code || c.data_precision != 8 ||
+        (c.num_components != 1 && c.num_components != 3) ||
+        (c.jpeg_color_space != JCS_GRAYSCALE && c.jpeg_color_space != JCS_YCbCr &&
+         c.jpeg_color_space != JCS_RGB))
+        return false;
+    if (m_input.size() - m_dataStart > kMaxDcScanBytes) return false;
+    const std::uint64_t resume = m_input.position();
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes.resize(static_cast<std::size_t>(m_input.size() - m_dataStart));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_input.seek(m_dataStart);
+    const bool read = m_input.read(bytes.data(), bytes.size());
+    m_input.seek(resume);
+    if (!read) return false;
+    auto picture = scanJpegDc(bytes, kMaxThumbnailPixels, cancel);
+    if (!picture || !bitmap.Create(picture->width, picture->height)) return false;
+    {
+        std::lock_guard lock(bitmap.pixelLock());
+        const std::uint8_t* src = picture->rgb.data();
+        for (std::int32_t y = 0; y < picture->height; ++y) {
+            std::uint8_t* dst = bitmap.row(y);
+            for (std::int32_t x = 0; x < picture->width; ++x, src += 3, dst += 4) {
+                dst[0] = src[2];
+                dst[1] = src[1];
+                dst[2] = src[0];
+            }
+        }
+    }
+    bitmap.markAllDone();
+    return true;
 }
 
 std::unique_ptr<ImageReader> makeJpegReader() { return std::make_unique<JpegReader>(); }

@@ -55,12 +55,16 @@ private:
     void takeMarker(int marker, std::vector<std::uint8_t> data, std::uint64_t offset);
     Status startDecompress(unsigned int numerator, unsigned int denominator);
     Status readScanline(std::uint8_t* rgb);
+    // The eighth-size thumbnail from the DC coefficients; false leaves the library's decode to
+    // make it.
+    bool eighthFromDc(Bitmap32& bitmap, const CancelSink* cancel);
     DecodeError sessionError() const;
 
     std::unique_ptr<JpegSession> m_session;
     bool m_headerRead = false;
-    bool m_cmyk = false;  // decoded as CMYK and converted to RGB by us
-    bool m_bgrx = false;  // rows are delivered as blue, green, red, unused
+    bool m_cmyk = false;            // decoded as CMYK and converted to RGB by us
+    bool m_bgrx = false;            // rows are delivered as blue, green, red, unused
+    std::uint64_t m_dataStart = 0;  // where the start-of-image marker is
     std::int32_t m_dpiX = -1;
     std::int32_t m_dpiY = -1;
     std::int32_t m_hintWidth = 0;  // 0: no hint, full size
