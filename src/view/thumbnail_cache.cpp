@@ -175,6 +175,9 @@ bool SharedThumbnailCache::write(const fs::path& entry, const FileFacts& facts,
     if (!makePrivateFolders(m_root, entry.parent_path().lexically_relative(m_root))) return false;
     auto writer = image::createWriterForExtension("png");
     if (!writer) return false;
+    // Waiting for the disk held each worker half a millisecond per entry, a twentieth of making
+    // the thumbnail; an entry a crash leaves empty fails its check and is made again.
+    writer->setDurable(false);
     image::WriterImage out;
     out.pixels = picture.pixels();
     out.width = picture.width();
@@ -207,6 +210,25 @@ bool SharedThumbnailCache::storeFailure(const fs::path& file) const {
     return write(m_root / kFailFolder / (base::md5Hex(facts->uri) + ".png"), *facts, dot);
 }
 
+namespace {
+
+enum class Made { Stored, NotStored, Undecodable, Cancelled };
+
+// Decodes the file at the flavour's side and stores it, or records that it does not decode.
+Made makeEntry(const SharedThumbnailCache& cache, const fs::path& file,
+               const std::pair<std::string_view, std::int32_t>& flavour,
+               const ThumbnailDecode& decode, const image::CancelSink* cancel) {
+    const std::unique_ptr<image::Bitmap32> full = decode(file, flavour.second, false);
+    if (cancel && cancel->isCancelled()) return Made::Cancelled;
+    if (!full) {
+        cache.storeFailure(file);
+        return Made::Undecodable;
+    }
+    return cache.store(file, flavour.first, *full) ? Made::Stored : Made::NotStored;
+}
+
+}  // namespace
+
 std::unique_ptr<image::Bitmap32> cachedThumbnail(const SharedThumbnailCache& cache,
                                                  const fs::path& file, std::int32_t box,
                                                  const ThumbnailDecode& decode,
@@ -221,16 +243,28 @@ std::unique_ptr<image::Bitmap32> cachedThumbnail(const SharedThumbnailCache& cac
         return tile;
     };
     if (cache.failed(file)) return placeholder();
-    std::unique_ptr<image::Bitmap32> full = decode(file, flavour->second, false);
-    if (cancel && cancel->isCancelled()) return nullptr;
-    if (!full) {
-        cache.storeFailure(file);
-        return placeholder();
+    switch (makeEntry(cache, file, *flavour, decode, cancel)) {
+        case Made::Cancelled:
+            return nullptr;
+        case Made::Undecodable:
+            return placeholder();
+        case Made::Stored:
+            if (const auto entry = cache.find(file, box))
+                if (auto picture = decode(*entry, box, true)) return picture;
+            break;
+        case Made::NotStored:
+            break;
     }
-    if (cache.store(file, flavour->first, *full))
-        if (const auto entry = cache.find(file, box))
-            if (auto picture = decode(*entry, box, true)) return picture;
     return decode(file, box, true);
+}
+
+bool fillThumbnailCache(const SharedThumbnailCache& cache, const fs::path& file, std::int32_t box,
+                        const ThumbnailDecode& decode, const image::CancelSink* cancel) {
+    const auto flavour = SharedThumbnailCache::flavourFor(box);
+    if (!flavour || !cache.applies(file)) return false;
+    if (cache.find(file, box) || cache.failed(file)) return true;
+    const Made made = makeEntry(cache, file, *flavour, decode, cancel);
+    return made == Made::Stored || made == Made::Undecodable;
 }
 
 }  // namespace kalder::view

@@ -58,7 +58,7 @@ Status ImageWriter::Close() {
     if (m_tempPath.empty()) return DecodeError::Io;
     Status s = onClose();
     if (s && m_file) {
-        if (std::fflush(m_file) != 0 || ::fsync(::fileno(m_file)) != 0) m_ok = false;
+        if (std::fflush(m_file) != 0 || (m_durable && ::fsync(::fileno(m_file)) != 0)) m_ok = false;
         if (std::fclose(m_file) != 0) m_ok = false;
         m_file = nullptr;
         if (!m_ok) s = DecodeError::Io;

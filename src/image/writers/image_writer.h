@@ -79,6 +79,9 @@ public:
     virtual Status Write(const WriterImage& image) = 0;
     // Finishes the file and puts it in place of the target.
     Status Close();
+    // Whether Close waits for the bytes to reach the disk before the rename (the default). A
+    // cache entry that a crash could leave empty is made again, so caches need not wait.
+    void setDurable(bool durable) { m_durable = durable; }
 
 protected:
     // Called after the temporary file exists (stream open) and before it is renamed.
@@ -111,6 +114,7 @@ private:
     const std::vector<std::string>* m_comments = nullptr;
     ProgressSink* m_progress = nullptr;
     bool m_ok = true;
+    bool m_durable = true;
 };
 
 }  // namespace kalder::image
