@@ -36,6 +36,22 @@ ImageEntry* mutableEntry(const ImageEntry* e) {
     return const_cast<ImageEntry*>(e);
 }
 
+// Thumbnails through ImageDocument, as the cache functions want them.
+ThumbnailDecode documentThumbnails(const DocumentSource::ThumbnailOptions& o,
+                                   const image::CancelSink* cancel) {
+    return [&o, cancel](const std::filesystem::path& source, std::int32_t side,
+                        bool display) -> std::unique_ptr<image::Bitmap32> {
+        image::ImageDocument doc;
+        if (!doc.MakeThumbnail(source, side, o.background, display ? o.colorTransform : nullptr,
+                               o.useExif, o.rotateClockwise, cancel, o.upright))
+            return nullptr;
+        if (!display && doc.thumbnailIsPlaceholder()) return nullptr;
+        auto out = std::make_unique<image::Bitmap32>();
+        if (!doc.thumbnail().CopyTo(*out)) return nullptr;
+        return out;
+    };
+}
+
 class ImageDocumentSource final : public DocumentSource {
 public:
     bool open(image::ImageDocument& doc, const image::LoadOptions& options,
@@ -46,23 +62,24 @@ public:
     std::unique_ptr<image::Bitmap32> makeThumbnail(const std::filesystem::path& path,
                                                    std::int32_t box, const ThumbnailOptions& o,
                                                    const image::CancelSink* cancel) override {
-        const ThumbnailDecode decode = [&](const std::filesystem::path& source, std::int32_t side,
-                                           bool display) -> std::unique_ptr<image::Bitmap32> {
-            image::ImageDocument doc;
-            if (!doc.MakeThumbnail(source, side, o.background, display ? o.colorTransform : nullptr,
-                                   o.useExif, o.rotateClockwise, cancel, o.upright))
-                return nullptr;
-            if (!display && doc.thumbnailIsPlaceholder()) return nullptr;
-            auto out = std::make_unique<image::Bitmap32>();
-            if (!doc.thumbnail().CopyTo(*out)) return nullptr;
-            return out;
-        };
+        const ThumbnailDecode decode = documentThumbnails(o, cancel);
         return o.cache && o.upright ? cachedThumbnail(*o.cache, path, box, decode, cancel)
                                     : decode(path, box, true);
+    }
+    bool fillCache(const std::filesystem::path& path, std::int32_t box, const ThumbnailOptions& o,
+                   const image::CancelSink* cancel) override {
+        // The cache holds upright pictures only.
+        return o.cache && o.upright &&
+               fillThumbnailCache(*o.cache, path, box, documentThumbnails(o, cancel), cancel);
     }
 };
 
 }  // namespace
+
+bool DocumentSource::fillCache(const std::filesystem::path&, std::int32_t, const ThumbnailOptions&,
+                               const image::CancelSink*) {
+    return false;
+}
 
 std::shared_ptr<DocumentSource> imageDocumentSource() {
     return std::make_shared<ImageDocumentSource>();

@@ -59,6 +59,10 @@ public:
                                                            std::int32_t box,
                                                            const ThumbnailOptions& options,
                                                            const image::CancelSink* cancel) = 0;
+    // Makes the shared cache's entry for the file (options.cache) without the thumbnail; false
+    // when nothing was made or there is no cache to fill.
+    virtual bool fillCache(const std::filesystem::path& path, std::int32_t box,
+                           const ThumbnailOptions& options, const image::CancelSink* cancel);
 };
 
 // The source over ImageDocument and the format readers.

@@ -90,4 +90,11 @@ std::unique_ptr<image::Bitmap32> cachedThumbnail(const SharedThumbnailCache& cac
                                                  std::int32_t box, const ThumbnailDecode& decode,
                                                  const image::CancelSink* cancel);
 
+// The cache's entry for `file` at the flavour for `box`, made (or its failure recorded) as
+// cachedThumbnail would when the cache has none, without the thumbnail itself. True when the
+// entry or the failure is there afterwards.
+bool fillThumbnailCache(const SharedThumbnailCache& cache, const std::filesystem::path& file,
+                        std::int32_t box, const ThumbnailDecode& decode,
+                        const image::CancelSink* cancel);
+
 }  // namespace kalder::view

@@ -130,5 +130,25 @@ TEST(SharedThumbnailCache, FailuresAreRememberedAndSomeFilesAreLeftOut) {
     EXPECT_EQ(f.originalDecodes, 2);
 }
 
+// Filling ahead of the browser makes the entry (or records the failure) the browser then only
+// reads.
+TEST(SharedThumbnailCache, FillingAheadLeavesTheBrowserNothingToDecode) {
+    CacheFixture f;
+    EXPECT_TRUE(fillThumbnailCache(f.cache, f.file, 100, f.decode, nullptr));
+    EXPECT_TRUE(fillThumbnailCache(f.cache, f.file, 100, f.decode, nullptr));
+    EXPECT_EQ(f.originalDecodes, 1);
+    const auto thumb = cachedThumbnail(f.cache, f.file, 100, f.decode, nullptr);
+    ASSERT_TRUE(thumb);
+    EXPECT_EQ(f.originalDecodes, 1);
+    EXPECT_NEAR(f.blueOf(*thumb), 200, 2);
+
+    test::writeText(f.file, "broken");
+    EXPECT_TRUE(fillThumbnailCache(f.cache, f.file, 100, f.decode, nullptr));
+    EXPECT_TRUE(f.cache.failed(f.file));
+    EXPECT_TRUE(cachedThumbnail(f.cache, f.file, 100, f.decode, nullptr));  // the placeholder
+    EXPECT_EQ(f.originalDecodes, 2);
+    EXPECT_FALSE(fillThumbnailCache(f.cache, f.file, 1000, f.decode, nullptr));  // no flavour
+}
+
 }  // namespace
 }  // namespace kalder::view

@@ -1,10 +1,19 @@
 #include "app/gui/display_setup.h"
 
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
 #include "app/core/settings.h"
+#include "app/core/startup.h"
+#include "app/gui/thumbnail_browser.h"
 #include "app/gui/x11_monitor_profile.h"
+#include "base/thread_pool.h"
 #include "view/color_manager.h"
 #include "view/folder_images.h"
 #include "view/thumbnail_cache.h"
+#include "view/thumbnail_head_start.h"
 
 namespace kalder::gui {
 namespace {
@@ -91,6 +100,44 @@ bool DisplaySetup::applyLoaderOptions(const app::Settings& settings, view::Folde
     m_thumbnailOptions = t;
     images.setThumbnailOptions(t);
     return true;
+}
+
+std::unique_ptr<view::ThumbnailHeadStart> startThumbnailHeadStart(const app::Settings& settings,
+                                                                  const app::OpenRequest& request,
+                                                                  double devicePixelRatio) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // A folder, named or the last one, opens in the browser (MainWindow::Create).
+    if (request.print || request.path.empty() || !fs::is_directory(request.path, ec)) return {};
+    const app::BrowserView view = app::browserViewOf(settings);
+    if (view != app::BrowserView::SmallThumbnails && view != app::BrowserView::BigThumbnails)
+        return {};
+    // The cache holds upright pictures only, so the loader uses it only then.
+    if (!settings.sharedThumbnailCache || !settings.exifAutoOrient) return {};
+
+    view::ThumbnailHeadStart::Plan plan;
+    plan.folder = fs::absolute(fs::path(request.path), ec).lexically_normal();
+    plan.filter = static_cast<view::FilterMode>(std::clamp(settings.filterMode, 0, 3));
+    plan.customFilter = settings.customFilter;
+    plan.sortKey = static_cast<view::SortKey>(std::clamp(settings.sortMode, 0, 3));
+    plan.sortOrder =
+        settings.sortDescending ? view::SortOrder::Descending : view::SortOrder::Ascending;
+    const int side =
+        settings.thumbnailSize > 0
+            ? std::clamp(settings.thumbnailSize, app::kMinThumbnailSize, app::kMaxThumbnailSize)
+        : view == app::BrowserView::BigThumbnails ? ThumbnailBrowser::kBigBox
+                                                  : ThumbnailBrowser::kSmallBox;
+    plan.box = static_cast<std::int32_t>(std::lround(side * devicePixelRatio));
+    plan.options.useExif = settings.exifThumbnails;
+    plan.options.rotateClockwise = settings.rotateExifThumbnails;
+    plan.options.upright = true;
+    plan.options.background = settings.transparencyColor;
+    view::SharedThumbnailCache::Options cache;
+    cache.removableMedia = settings.cacheRemovableMedia;
+    plan.options.cache = std::make_shared<const view::SharedThumbnailCache>(std::move(cache));
+    // The window is built on one core meanwhile.
+    plan.workers = std::max(1u, base::ThreadPool::cores() - 1);
+    return std::make_unique<view::ThumbnailHeadStart>(std::move(plan));
 }
 
 }  // namespace kalder::gui

@@ -8,13 +8,15 @@
 #include "view/display_loader.h"
 
 namespace kalder::app {
+struct OpenRequest;
 struct Settings;
-}
+}  // namespace kalder::app
 namespace kalder::view {
 class ColorManager;
 class FolderImages;
 class MonitorProfileSource;
 class SharedThumbnailCache;
+class ThumbnailHeadStart;
 }  // namespace kalder::view
 
 namespace kalder::gui {
@@ -52,5 +54,12 @@ private:
     std::shared_ptr<const view::SharedThumbnailCache> m_thumbnailCache;
     bool m_thumbnailCacheRemovable = false;
 };
+
+// When the program starts on a folder to browse in a thumbnail view, with the shared cache on:
+// the head start of its first thumbnails, made with the options the window will use (the
+// browser's box at this device pixel ratio). Otherwise nullptr.
+std::unique_ptr<view::ThumbnailHeadStart> startThumbnailHeadStart(const app::Settings& settings,
+                                                                  const app::OpenRequest& request,
+                                                                  double devicePixelRatio);
 
 }  // namespace kalder::gui

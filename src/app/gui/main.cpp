@@ -16,6 +16,7 @@
 #include "app/core/shortcuts.h"
 #include "app/core/startup.h"
 #include "app/core/translatable.h"
+#include "app/gui/display_setup.h"
 #include "app/gui/icons.h"
 #include "app/gui/main_window.h"
 #include "app/gui/quit_on_signal.h"
@@ -24,6 +25,7 @@
 #include "base/thread_pool.h"
 #include "image/cdx_loader.h"
 #include "kalder_config.h"
+#include "view/thumbnail_head_start.h"
 
 namespace {
 
@@ -119,6 +121,12 @@ int main(int argc, char** argv) {
         kalder::app::StartupResult::ShowWindow)
         return core.exitInstance();
 
+    // The first thumbnails of a folder are begun while the window is built; the window's own
+    // loader takes them from the shared cache.
+    auto headStart = kalder::gui::startThumbnailHeadStart(
+        core.settings(), core.openRequest(),
+        QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->devicePixelRatio()
+                                         : 1.0);
     kalder::gui::MainWindow window;
     window.settings() = core.settings();
     window.placeWindow(core.settings().windowRect);
@@ -129,6 +137,8 @@ int main(int argc, char** argv) {
         core.settings() = window.settings();
         return core.exitInstance();
     }
+    // The window's loader runs now.
+    if (headStart) headStart->stop();
     window.setSettingsSaver([&core](const kalder::app::Settings& s) {
         core.settings() = s;
         return core.saveSettings();

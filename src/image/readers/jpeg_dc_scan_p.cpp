@@ -90,8 +90,8 @@ bool buildTable(HuffTable& t, const std::uint8_t* counts, const std::uint8_t* va
 // whole code is there.
 int symbolAt(const HuffTable& t, std::uint32_t pattern, int available, int& length) {
     for (length = 1; length <= std::min(16, available); ++length) {
-        const auto code = static_cast<std::int32_t>((pattern >> (available - length)) &
-                                                    ((1u << length) - 1));
+        const auto code =
+            static_cast<std::int32_t>((pattern >> (available - length)) & ((1u << length) - 1));
         if (code <= t.maxCode[static_cast<std::size_t>(length)]) {
             const std::int32_t index = code + t.valOffset[static_cast<std::size_t>(length)];
             if (index < 0 || index >= t.count) return -1;
@@ -119,8 +119,8 @@ std::vector<std::uint32_t> makeSkipTable(const HuffTable& t) {
         }
         if (used > 0)
             multi[pattern] = static_cast<std::uint32_t>(used) |
-                               (static_cast<std::uint32_t>(before) << 8) |
-                               (static_cast<std::uint32_t>(std::min(advance, 127)) << 16);
+                             (static_cast<std::uint32_t>(before) << 8) |
+                             (static_cast<std::uint32_t>(std::min(advance, 127)) << 16);
     }
     return multi;
 }
@@ -128,7 +128,8 @@ std::vector<std::uint32_t> makeSkipTable(const HuffTable& t) {
 // Files from one camera or program share their tables, and making one costs a few percent of a
 // thumbnail, so each thread keeps the last few it made.
 bool attachSkipTable(HuffTable& t) {
-    using Entry = std::pair<std::vector<std::uint8_t>, std::shared_ptr<const std::vector<std::uint32_t>>>;
+    using Entry =
+        std::pair<std::vector<std::uint8_t>, std::shared_ptr<const std::vector<std::uint32_t>>>;
     constexpr std::size_t kKept = 4;
     thread_local std::array<Entry, kKept> kept;
     thread_local std::size_t next = 0;
@@ -452,9 +453,10 @@ const YccTables& yccTables() {
 
 class DcScanner {
 public:
-    DcScanner(std::span<const std::uint8_t> file, std::int64_t maxPixels,
-              const CancelSink* cancel)
-        : m_p(file.data()), m_end(file.data() + file.size()), m_maxPixels(maxPixels),
+    DcScanner(std::span<const std::uint8_t> file, std::int64_t maxPixels, const CancelSink* cancel)
+        : m_p(file.data()),
+          m_end(file.data() + file.size()),
+          m_maxPixels(maxPixels),
           m_cancel(cancel) {}
 
     std::optional<EighthPicture> run() {
@@ -569,9 +571,9 @@ private:
             if (precision > 1 || id > 3 || size < 1 + entries) return false;
             auto& table = m_quant[static_cast<std::size_t>(id)];
             for (std::size_t k = 0; k < 64; ++k)
-                table[k] = precision == 0 ? d[1 + k]
-                                          : static_cast<std::uint16_t>((d[1 + 2 * k] << 8) |
-                                                                       d[2 + 2 * k]);
+                table[k] = precision == 0
+                               ? d[1 + k]
+                               : static_cast<std::uint16_t>((d[1 + 2 * k] << 8) | d[2 + 2 * k]);
             m_quantDefined[static_cast<std::size_t>(id)] = true;
             d += 1 + entries;
             size -= 1 + entries;
@@ -621,8 +623,7 @@ private:
             for (Component& c : m_frame.components) {
                 // The library's rule at 1/8: a component whose block spans at least two output
                 // pixels each way gets a reduced transform of that size. Two is all we make.
-                const bool halved =
-                    m_frame.hMax % (2 * c.h) == 0 && m_frame.vMax % (2 * c.v) == 0;
+                const bool halved = m_frame.hMax % (2 * c.h) == 0 && m_frame.vMax % (2 * c.v) == 0;
                 if (halved && m_frame.hMax % (4 * c.h) == 0 && m_frame.vMax % (4 * c.v) == 0)
                     return false;
                 c.samples = halved ? 2 : 1;
@@ -676,8 +677,7 @@ private:
             blocks += c.h * c.v;
             c.planeWidth = static_cast<std::int32_t>(mcusX * c.h * c.samples);
             try {
-                c.plane.assign(
-                    static_cast<std::size_t>(c.planeWidth * mcusY * c.v * c.samples), 0);
+                c.plane.assign(static_cast<std::size_t>(c.planeWidth * mcusY * c.v * c.samples), 0);
             } catch (const std::bad_alloc&) {
                 return false;
             }
@@ -808,8 +808,8 @@ private:
 
 }  // namespace
 
-std::optional<EighthPicture> scanJpegDc(std::span<const std::uint8_t> file,
-                                        std::int64_t maxPixels, const CancelSink* cancel) {
+std::optional<EighthPicture> scanJpegDc(std::span<const std::uint8_t> file, std::int64_t maxPixels,
+                                        const CancelSink* cancel) {
     return DcScanner(file, maxPixels, cancel).run();
 }
 

@@ -23,7 +23,7 @@ struct EighthPicture {
 // of the block, as the library's reduced transform does (to within rounding). Empty for every
 // other kind of file, for damaged data, a file that ends early and when cancelled: the caller
 // then lets the library decode it as it always did.
-std::optional<EighthPicture> scanJpegDc(std::span<const std::uint8_t> file,
-                                        std::int64_t maxPixels, const CancelSink* cancel);
+std::optional<EighthPicture> scanJpegDc(std::span<const std::uint8_t> file, std::int64_t maxPixels,
+                                        const CancelSink* cancel);
 
 }  // namespace kalder::image

@@ -1,5 +1,3 @@
-#include "image/readers/jpeg_dc_scan_p.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "image/bitmap32.h"
+#include "image/readers/jpeg_dc_scan_p.h"
 #include "image/readers/jpeg_reader.h"
 #include "image/sinks.h"
 #include "jpeg_test_files.h"
@@ -42,8 +41,8 @@ std::optional<EighthPicture> libraryEighth(const std::vector<std::uint8_t>& byte
     c.scale_denom = 8;
     c.out_color_space = JCS_RGB;
     jpeg_start_decompress(&c);
-    EighthPicture p{static_cast<std::int32_t>(c.output_width),
-                    static_cast<std::int32_t>(c.output_height), {}};
+    EighthPicture p{
+        static_cast<std::int32_t>(c.output_width), static_cast<std::int32_t>(c.output_height), {}};
     p.rgb.resize(static_cast<std::size_t>(p.width) * p.height * 3);
     while (c.output_scanline < c.output_height) {
         JSAMPROW row = &p.rgb[static_cast<std::size_t>(c.output_scanline) * p.width * 3];
@@ -150,7 +149,8 @@ TEST(JpegDcScan, DeclinesWhatItDoesNotDecode) {
     // A restart marker out of order.
     auto misnumbered = baseline;
     std::size_t scan = 0;
-    while (scan + 1 < misnumbered.size() && !(misnumbered[scan] == 0xFF && misnumbered[scan + 1] == 0xDA))
+    while (scan + 1 < misnumbered.size() &&
+           !(misnumbered[scan] == 0xFF && misnumbered[scan + 1] == 0xDA))
         ++scan;
     for (std::size_t i = scan; i + 1 < misnumbered.size(); ++i)
         if (misnumbered[i] == 0xFF && misnumbered[i + 1] == 0xD1) {

@@ -1,14 +1,14 @@
 #pragma once
 
 // Test JPEG files written with the library's compression side.
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace kalder::image::jpegtest {
 
