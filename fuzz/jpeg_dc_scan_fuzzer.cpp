@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Every byte is read, so the sanitizers see any that were never written.
         unsigned sum = 0;
         for (std::uint8_t b : picture->rgb) sum += b;
-        if (picture->rgb.size() !=
-            static_cast<std::size_t>(picture->width) * static_cast<std::size_t>(picture->height) * 3)
+        if (picture->rgb.size() != static_cast<std::size_t>(picture->width) *
+                                       static_cast<std::size_t>(picture->height) * 3)
             __builtin_trap();
         static volatile unsigned sink;
         sink = sum;

@@ -25,9 +25,9 @@ public:
         std::string customFilter;
         SortKey sortKey = SortKey::Name;
         SortOrder sortOrder = SortOrder::Ascending;
-        std::int32_t box = 0;                       // the browser's, in device pixels
+        std::int32_t box = 0;                      // the browser's, in device pixels
         DocumentSource::ThumbnailOptions options;  // cache set, as the loader will have them
-        std::size_t files = 64;                     // at most this many, in the browser's order
+        std::size_t files = 64;                    // at most this many, in the browser's order
         unsigned workers = 1;
     };
 

@@ -670,6 +670,14 @@ TEST(MainWindow, TheBrowserStartsWithTheFirstThumbnailWhole) {
     ASSERT_EQ(list->current(), window.images().at(0));
     EXPECT_GE(list->cellRect(0).left(), 0);
     EXPECT_EQ(list->horizontalScrollBar()->value(), 0);
+    // The neighbours, held back while the thumbnails on screen were made, follow them.
+    const view::DisplayLoader& loader = window.images().displayLoader();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return list->visibleThumbnailsMade() &&
+                   loader.requestSlots()[view::DisplayLoader::Next].entry == window.images().at(1);
+        },
+        10000));
 }
 
 TEST(MainWindow, F1OpensTheHelpOfTheWindowOrDialogThatHasTheKey) {

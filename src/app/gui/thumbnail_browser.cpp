@@ -474,6 +474,18 @@ bool ThumbnailBrowser::poll() {
     return false;
 }
 
+bool ThumbnailBrowser::visibleThumbnailsMade() const {
+    if (!thumbnailMode() || !isVisible() || !m_images) return true;
+    const QRect visible = viewport()->rect();
+    for (std::size_t i = 0; i < count(); ++i) {
+        const QRect cell = cellRect(i);
+        if (cell.right() < 0) continue;
+        if (cell.left() > visible.right()) break;
+        if (!m_images->at(i)->thumbnailDone()) return false;
+    }
+    return true;
+}
+
 // --- current and selection ---
 
 void ThumbnailBrowser::refresh() {

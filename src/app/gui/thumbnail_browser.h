@@ -88,6 +88,8 @@ public:
     view::ImageEntry* current() const { return m_current; }
     // Repaints when a visible cell's thumbnail became ready; answers whether it did.
     bool poll();
+    // Every visible cell's thumbnail is made (or failed), or no thumbnails are shown.
+    bool visibleThumbnailsMade() const;
 
     // --- layout ---
     int rowHeight() const;

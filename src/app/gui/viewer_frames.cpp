@@ -110,8 +110,15 @@ void ViewerFrames::requestCurrent() {
         m_requestPending = true;
         return;
     }
-    const bool single = m_requestSingle;
+    bool single = m_requestSingle;
     m_requestSingle = false;
+    // While the browser still makes the thumbnails on screen, the user is looking at those: the
+    // neighbours' decodes would take cores from them.
+    m_prefetchAfterThumbnails = false;
+    if (!single && !m_p.viewerMode && !m_p.browser->fileList()->visibleThumbnailsMade()) {
+        single = true;
+        m_prefetchAfterThumbnails = true;
+    }
     m_requestPending = false;
     m_resizePending = false;
     m_requestedClient = clientSize();
@@ -162,6 +169,11 @@ void ViewerFrames::tick() {
         }
     }
     if (!m_p.viewerMode) m_p.browser->fileList()->poll();
+    if (m_prefetchAfterThumbnails &&
+        (m_p.viewerMode || m_p.browser->fileList()->visibleThumbnailsMade())) {
+        m_prefetchAfterThumbnails = false;
+        if (m_p.folder->images().displayLoader().prefetchNeighbours()) dropReleasedFrame();
+    }
     view::ImageEntry* const entry = m_p.folder->currentEntry();
     if (!entry) return;
     image::ImageDocument& doc = entry->document();

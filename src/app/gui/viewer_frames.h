@@ -67,7 +67,9 @@ private:
     QTimer m_frameTimer;
     bool m_requestPending = false;
     bool m_requestSingle = false;        // the next request is for the current image alone
-    bool m_prefetchAfterResize = false;  // neighbours to be decoded once the current image is
+    bool m_prefetchAfterResize = false;  // neighbours to be decoded once the current image shows
+    // Neighbours to be decoded once the browser's visible thumbnails are made.
+    bool m_prefetchAfterThumbnails = false;
     bool m_resizePending = false;
     view::PixelSize m_requestedClient;
     int m_ticksWithoutPage = 0;
