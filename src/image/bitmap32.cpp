@@ -42,6 +42,14 @@ void bgrxToRgb(const std::uint8_t* bgrx, std::uint8_t* rgb, std::int32_t count) 
     }
 }
 
+void rgbToBgrx(const std::uint8_t* rgb, std::uint8_t* bgrx, std::int32_t count) {
+    for (std::int32_t x = 0; x < count; ++x, rgb += 3, bgrx += 4) {
+        bgrx[0] = rgb[2];
+        bgrx[1] = rgb[1];
+        bgrx[2] = rgb[0];
+    }
+}
+
 PageWarmer::PageWarmer(Bitmap32& bitmap, bool lastRowFirst) {
     const std::size_t bytes = bitmap.byteSize();
     if (bytes < kMappedFrom || bitmap.isEmpty()) return;

@@ -231,6 +231,14 @@ private:
     bool m_atMarker = false;
 };
 
+// The `size` value bits that follow a code, as the signed coefficient (or DC difference) they
+// stand for; size is 1 to 15.
+std::int32_t takeValue(BitReader& bits, int size) {
+    const auto raw = static_cast<std::int32_t>(bits.peek(size));
+    bits.drop(size);
+    return raw < (1 << (size - 1)) ? raw - (1 << size) + 1 : raw;
+}
+
 // A code longer than the lookahead; -1 for none.
 int decodeLong(BitReader& bits, const HuffTable& t) {
     for (int length = kLookBits + 1; length <= 16; ++length) {
@@ -350,9 +358,7 @@ bool decodeAcTerms(BitReader& bits, const HuffTable& t, const std::uint16_t* qua
             continue;
         }
         k += run;
-        const auto raw = static_cast<std::int32_t>(bits.peek(size));
-        bits.drop(size);
-        const std::int32_t value = raw < (1 << (size - 1)) ? raw - (1 << size) + 1 : raw;
+        const std::int32_t value = takeValue(bits, size);
         // A run past the end lands on the last coefficient, as in the library.
         const int z = std::min(k, 63);
         const int n = kZigzag[static_cast<std::size_t>(z)];
@@ -713,12 +719,7 @@ private:
                             bits.need();
                             const int size = decodeSymbol(bits, dc);
                             if (size < 0) return false;
-                            std::int32_t diff = 0;
-                            if (size != 0) {
-                                const auto raw = static_cast<std::int32_t>(bits.peek(size));
-                                bits.drop(size);
-                                diff = raw < (1 << (size - 1)) ? raw - (1 << size) + 1 : raw;
-                            }
+                            const std::int32_t diff = size != 0 ? takeValue(bits, size) : 0;
                             const std::int64_t sum =
                                 std::int64_t{predictor[static_cast<std::size_t>(ci)]} + diff;
                             if (sum > std::numeric_limits<std::int32_t>::max() ||

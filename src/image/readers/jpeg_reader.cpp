@@ -578,13 +578,7 @@ Status JpegReader::MakeThumbnail(const std::filesystem::path& path, Bitmap32& bi
         if (auto s = readScanline(row.data()); !s) return failed(s.error());
         {
             std::lock_guard lock(bitmap.pixelLock());
-            std::uint8_t* dst = bitmap.row(y);
-            const std::uint8_t* src = row.data();
-            for (std::int64_t x = 0; x < tw; ++x, src += 3, dst += 4) {
-                dst[0] = src[2];
-                dst[1] = src[1];
-                dst[2] = src[0];
-            }
+            rgbToBgrx(row.data(), bitmap.row(y), static_cast<std::int32_t>(tw));
         }
         bitmap.MarkRowDone(y);
         if (cancel && cancel->isCancelled()) return failed(fail(DecodeError::Cancelled));
@@ -617,15 +611,9 @@ bool JpegReader::eighthFromDc(Bitmap32& bitmap, const CancelSink* cancel) {
     if (!picture || !bitmap.Create(picture->width, picture->height)) return false;
     {
         std::lock_guard lock(bitmap.pixelLock());
-        const std::uint8_t* src = picture->rgb.data();
-        for (std::int32_t y = 0; y < picture->height; ++y) {
-            std::uint8_t* dst = bitmap.row(y);
-            for (std::int32_t x = 0; x < picture->width; ++x, src += 3, dst += 4) {
-                dst[0] = src[2];
-                dst[1] = src[1];
-                dst[2] = src[0];
-            }
-        }
+        for (std::int32_t y = 0; y < picture->height; ++y)
+            rgbToBgrx(&picture->rgb[static_cast<std::size_t>(y) * picture->width * 3],
+                      bitmap.row(y), picture->width);
     }
     bitmap.markAllDone();
     return true;
