@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QtMath>
 #include <cstdlib>
 
 #include "app/core/command_ids.h"
@@ -342,6 +343,31 @@ TEST(MainWindow, EscapeInAViewerStartedWithAFileExitsOnlyWhenAsked) {
             EXPECT_TRUE(window.viewerMode());
         }
     }
+}
+
+// A file opening full screen is asked for at the screen's size before the window shows, and the
+// window once shown asks for nothing else: the decode begun early is the one that is shown.
+TEST(MainWindow, AFullScreenStartDecodesWhileTheWindowIsBuilt) {
+    if (!haveBmpReader()) GTEST_SKIP();
+    TempDir dir;
+    kalder::test::writeFile(dir / "a.bmp", halfAndHalf(3000, 200));
+    MainWindow window;
+    window.settings().fullScreenViewing = true;
+    window.settings().wallpaperBackground = false;
+    window.applySettings();
+    ASSERT_TRUE(window.Create({(dir / "a.bmp").string(), true, false}));
+    const view::DisplayLoader& loader = window.images().displayLoader();
+    const view::DisplayRequest early = loader.requestSlots()[view::DisplayLoader::Current];
+    ASSERT_EQ(early.entry, window.currentEntry());
+    const QScreen* screen = window.screen();
+    EXPECT_EQ(early.fitWidth, qFloor(screen->geometry().width() * screen->devicePixelRatio()));
+
+    QSignalSpy shown(&window, &MainWindow::imageShown);
+    window.show();
+    ASSERT_TRUE(shown.wait(5000));
+    EXPECT_TRUE(shown.takeFirst().at(0).toBool());
+    EXPECT_EQ(loader.requestSlots()[view::DisplayLoader::Current], early);
+    EXPECT_EQ(window.viewingArea()->image()->width(), window.viewingArea()->clientSize().width);
 }
 
 // The properties window takes the keyboard when it opens: Escape closes it and nothing else.

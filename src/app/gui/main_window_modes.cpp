@@ -9,6 +9,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "app/core/file_info_text.h"
@@ -189,6 +190,21 @@ void WindowParts::relayout() {
     browser->setVisible(!viewerMode);
     viewerBox->setVisible(viewerMode || !browserOnly);
     nameBar->setVisible(nameBarVisible && !browserOnly);
+}
+
+std::optional<view::PixelSize> WindowParts::expectedClientSize() const {
+    // In viewer mode the viewing area is all of the window but for the name bar; full screen,
+    // the window is all of its screen, whatever the window manager does with other windows.
+    if (!viewerMode || nameBar->isVisibleTo(&window) ||
+        !(window.windowState() & Qt::WindowFullScreen))
+        return std::nullopt;
+    const QScreen* s = window.screen();
+    if (!s) return std::nullopt;
+    const QSize size = s->geometry().size();
+    const double ratio = s->devicePixelRatio() > 0.0 ? s->devicePixelRatio() : 1.0;
+    // Rounded as the viewing area rounds its own size.
+    return view::PixelSize{std::max(1, static_cast<int>(std::floor(size.width() * ratio + 1e-6))),
+                           std::max(1, static_cast<int>(std::floor(size.height() * ratio + 1e-6)))};
 }
 
 // --- modes ---

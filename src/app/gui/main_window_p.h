@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/core/commands.h"
@@ -49,6 +50,9 @@ struct WindowParts {
     void applyColorSettings(bool startUp);
     // Hands the decoding options to the loaders (stopping them).
     void applyLoaderOptions(bool force);
+    // The viewing area's size in device pixels where it is certain before the window manager
+    // has placed the window: full screen in viewer mode it is the screen's size.
+    std::optional<view::PixelSize> expectedClientSize() const;
 
     MainWindow& window;
     app::Settings settings;

@@ -28,6 +28,8 @@ namespace cmd = app::cmd;
 
 namespace {
 constexpr int kFrameTickMs = 50;
+// Ticks a full-screen window waits for the screen's size before the image is asked for anyway.
+constexpr int kScreenWaitTicks = 10;
 }  // namespace
 
 ViewerFrames::ViewerFrames(MainWindow& window, WindowParts& parts) : m_w(window), m_p(parts) {
@@ -105,9 +107,17 @@ bool ViewerFrames::vectorShown() const {
 void ViewerFrames::requestCurrent() {
     view::ImageEntry* const entry = m_p.folder->currentEntry();
     if (!entry) return;
-    if (!m_p.view->isVisible()) {
-        // The client size is not known before the window is laid out.
+    // The client size is not known before the window is laid out, except where the window
+    // opens on a whole screen: then the decode begins while the window is still built, and the
+    // request made once the window manager has made it full screen is the same one. A window
+    // manager that does not is given half a second.
+    const auto expected = m_p.expectedClientSize();
+    const bool waitForScreen =
+        expected && !(*expected == clientSize()) && m_ticksAwaitingScreen < kScreenWaitTicks;
+    if (!m_p.view->isVisible() || waitForScreen) {
         m_requestPending = true;
+        if (expected) ask(entry, *expected, m_requestSingle);
+        if (m_p.view->isVisible()) ++m_ticksAwaitingScreen;
         return;
     }
     bool single = m_requestSingle;
@@ -122,16 +132,7 @@ void ViewerFrames::requestCurrent() {
     m_requestPending = false;
     m_resizePending = false;
     m_requestedClient = clientSize();
-    const view::DisplayRequest request = m_p.state.buildRequest(entry, m_requestedClient);
-    // The same request again keeps what is decoded or being decoded.
-    if (!(m_p.folder->images().displayLoader().requestSlots()[view::DisplayLoader::Current] ==
-          request)) {
-        // A new request for the shown file releases its pages, and the decode may have made
-        // the first new page before this thread looks again; that page is a new image, not
-        // another frame of the one on screen.
-        if (m_shownEntry == entry) clearShown();
-        m_p.folder->images().request(request, single);
-    }
+    ask(entry, m_requestedClient, single);
     // The request may have released the pages on screen.
     dropReleasedFrame();
     m_announce = true;
@@ -143,6 +144,28 @@ void ViewerFrames::requestCurrent() {
                          QString::fromStdString(entry->description));
     // A prefetched image is on screen at once.
     tick();
+}
+
+void ViewerFrames::ask(view::ImageEntry* entry, view::PixelSize client, bool single) {
+    const view::DisplayRequest request = m_p.state.buildRequest(entry, client);
+    // The same request again keeps what is decoded or being decoded.
+    if (m_p.folder->images().displayLoader().requestSlots()[view::DisplayLoader::Current] ==
+        request)
+        return;
+    // A new request for the shown file releases its pages, and the decode may have made the
+    // first new page before this thread looks again; that page is a new image, not another
+    // frame of the one on screen.
+    if (m_shownEntry == entry) clearShown();
+    m_p.folder->images().request(request, single);
+}
+
+void ViewerFrames::clientResized() {
+    m_resizePending = true;
+    // The first layout of the window: the request that waited for it need not wait for the
+    // timer as well. Queued, because the area turns visible only after its first resize.
+    if (m_requestPending)
+        QMetaObject::invokeMethod(
+            &m_w, [this] { tick(); }, Qt::QueuedConnection);
 }
 
 void ViewerFrames::decodeEnded() {

@@ -41,7 +41,7 @@ public:
     void slideTick();
     void showImageFacts();
     // The viewing area changed size: the image may be asked for again on the next tick.
-    void clientResized() { m_resizePending = true; }
+    void clientResized();
     void stop();
 
     bool vectorShown() const;
@@ -55,6 +55,9 @@ public:
     QTimer& slideTimer() { return m_slideTimer; }
 
 private:
+    // Hands the loader the request for the entry at this client size, unless it has it already.
+    void ask(view::ImageEntry* entry, view::PixelSize client, bool single);
+
     MainWindow& m_w;
     WindowParts& m_p;
     // The entry whose page is on screen (often the current one).
@@ -73,6 +76,7 @@ private:
     bool m_resizePending = false;
     view::PixelSize m_requestedClient;
     int m_ticksWithoutPage = 0;
+    int m_ticksAwaitingScreen = 0;
     bool m_idle = true;
     view::ImageFacts m_facts;
 };

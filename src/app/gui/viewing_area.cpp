@@ -407,9 +407,6 @@ void ViewingArea::paintDevice(QPainter& painter, const QRect& client) {
     const view::ProgressStrip strip = progressStrip();
     const image::PixelRect updateRect = toPixelRect(client);
 
-    std::unique_lock<std::mutex> lock;
-    if (m_image) lock = std::unique_lock<std::mutex>(m_image->pixelLock());
-
     const bool lensOn = lensShown();
     std::optional<view::LensLayout> lens;
     if (lensOn) lens = m_geometry.lensLayout(m_geometry.cursor());
@@ -425,6 +422,9 @@ void ViewingArea::paintDevice(QPainter& painter, const QRect& client) {
     for (std::int32_t i = 0; i < margins.count; ++i)
         fillBackground(painter, toQRect(margins.rects[i]).intersected(client));
 
+    // Held for the picture's pixels only: the decoder writing the next rows waits meanwhile.
+    std::unique_lock<std::mutex> lock;
+    if (m_image) lock = std::unique_lock<std::mutex>(m_image->pixelLock());
     if (m_image) {
         if (const auto region = m_geometry.imagePaintRegion(updateRect)) {
             view::PaintJob job;
