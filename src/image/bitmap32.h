@@ -80,7 +80,7 @@ private:
 
 // A row of `count` pixels of a page as red, green, blue, three bytes each, the order files keep.
 void bgrxToRgb(const std::uint8_t* bgrx, std::uint8_t* rgb, std::int32_t count);
-// The other way: red, green, blue into a page row (the fourth byte is left as it is).
+// The other way: red, green, blue into a page row (the fourth byte becomes 0).
 void rgbToBgrx(const std::uint8_t* rgb, std::uint8_t* bgrx, std::int32_t count);
 
 // While a decoder fills a large bitmap, another core faults its pages in ahead of it, so the

@@ -11,15 +11,6 @@
 namespace kalder::image {
 namespace {
 
-// One store a pixel: every row of every picture passes through here.
-void rgbToBgrx(const std::uint8_t* rgb, std::uint8_t* bgrx, std::int32_t count) {
-    for (std::int32_t i = 0; i < count; ++i, rgb += 3, bgrx += 4) {
-        const std::uint32_t v =
-            std::uint32_t{rgb[2]} | std::uint32_t{rgb[1]} << 8 | std::uint32_t{rgb[0]} << 16;
-        std::memcpy(bgrx, &v, 4);
-    }
-}
-
 // Writes finished rows (in source orientation) into the target, rotated and flipped.
 class Placer {
 public:
