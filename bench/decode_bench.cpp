@@ -10,6 +10,7 @@
 
 #include "image/bitmap32.h"
 #include "image/image_document.h"
+#include "image/row_pipeline.h"
 
 namespace {
 
@@ -92,5 +93,13 @@ BENCHMARK(BM_BmpFullDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_BmpFitTo1920x1080(benchmark::State& state) { decode(state, 1920, 1080); }
 BENCHMARK(BM_BmpFitTo1920x1080)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same with the reduce two lanes wide, as on a processor without AVX.
+void BM_BmpFitTo1920x1080Narrow(benchmark::State& state) {
+    kalder::image::useWideSplat(false);
+    decode(state, 1920, 1080);
+    kalder::image::useWideSplat(true);
+}
+BENCHMARK(BM_BmpFitTo1920x1080Narrow)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

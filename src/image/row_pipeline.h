@@ -40,6 +40,10 @@ ScalingPath chooseScalingPath(const PipelineSettings& s, std::int32_t targetW,
 // the row's content is not needed.
 using RowSource = std::function<Status(std::uint8_t* rgb, bool skip)>;
 
+// The area-weighted reduce adds four lanes at once where the processor has them (the default);
+// off, two. The pixels are the same either way. Returns whether the wide one is in use.
+bool useWideSplat(bool wide);
+
 // Decodes one page into target (already created at its size after rotation).
 Status runRowPipeline(const PipelineSettings& settings, Bitmap32& target, const RowSource& source);
 

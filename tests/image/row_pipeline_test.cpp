@@ -172,6 +172,34 @@ TEST(AreaScaling, StrongReductionSamplesEveryFewRowsOnly) {
         for (int v : row) EXPECT_EQ(v, 77);
 }
 
+// The wide splat adds four lanes at a time; every pixel must come out as the narrow one makes it,
+// channels in their places.
+TEST(AreaScaling, WideAndNarrowSplatsMakeTheSamePixels) {
+    const auto reduce = [](bool wide) {
+        useWideSplat(wide);
+        const std::int32_t w = 517, h = 311;
+        std::int32_t y = 0;
+        const RowSource colours = [&](std::uint8_t* rgb, bool) -> Status {
+            for (std::int32_t x = 0; x < w; ++x) {
+                rgb[x * 3] = static_cast<std::uint8_t>(x * 7 + y * 3);
+                rgb[x * 3 + 1] = static_cast<std::uint8_t>((x ^ y) * 13);
+                rgb[x * 3 + 2] = static_cast<std::uint8_t>(x * y + 91);
+            }
+            ++y;
+            return {};
+        };
+        Bitmap32 target;
+        EXPECT_TRUE(target.Create(173, 97));
+        EXPECT_TRUE(runRowPipeline(settings(w, h), target, colours).ok());
+        return std::vector<std::uint8_t>(target.pixels(), target.pixels() + target.byteSize());
+    };
+    const bool haveWide = useWideSplat(true);
+    const auto narrow = reduce(false);
+    if (!haveWide) GTEST_SKIP() << "this processor has no four-lane path";
+    EXPECT_EQ(reduce(true), narrow);
+    useWideSplat(true);
+}
+
 TEST(RowPipeline, GammaTableAppliesPerChannel) {
     auto s = settings(1, 1);
     std::vector<std::uint8_t> table(768);
