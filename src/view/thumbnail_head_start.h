@@ -1,12 +1,13 @@
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 
+#include "base/thread_pool.h"
 #include "view/browser_sort.h"
 #include "view/display_loader.h"
 #include "view/file_filter.h"
@@ -33,25 +34,31 @@ public:
 
     explicit ThumbnailHeadStart(Plan plan,
                                 std::shared_ptr<DocumentSource> source = imageDocumentSource());
-    // Stops without waiting.
+    // Stops, and waits for the files being made.
     ~ThumbnailHeadStart();
     ThumbnailHeadStart(const ThumbnailHeadStart&) = delete;
     ThumbnailHeadStart& operator=(const ThumbnailHeadStart&) = delete;
 
     // No further file is begun; the ones being made finish on their own. Returns at once.
     void stop();
-    // Waits until no task runs or waits. False on timeout.
-    bool waitUntilFinished(std::chrono::milliseconds timeout) const;
+    // Until the listing and every file begun are done.
+    void wait();
     // Cache entries made (or found already there).
     std::size_t made() const;
 
 private:
-    struct State;
+    bool stopped() const;
     // Pool tasks: the listing, then one file each.
-    static void list(const std::shared_ptr<State>& s);
-    static void makeOne(const std::shared_ptr<State>& s);
+    void list();
+    void makeOne(const std::filesystem::path& file);
 
-    std::shared_ptr<State> m_state;
+    const Plan m_plan;
+    const std::shared_ptr<DocumentSource> m_source;
+    mutable std::mutex m_lock;
+    bool m_stopped = false;
+    std::size_t m_made = 0;
+    // Last, so that its tasks are waited for before the members they use go.
+    base::TaskGroup m_tasks;
 };
 
 }  // namespace kalder::view

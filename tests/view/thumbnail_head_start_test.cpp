@@ -79,7 +79,7 @@ TEST(ThumbnailHeadStart, FillsTheFirstFilesInTheBrowsersOrder) {
     ThumbnailHeadStart::Plan plan = folder.plan(4);
     plan.sortOrder = SortOrder::Descending;
     ThumbnailHeadStart start(plan, source);
-    ASSERT_TRUE(start.waitUntilFinished(std::chrono::seconds(20)));
+    start.wait();
     EXPECT_EQ(source->filled, (std::vector<std::string>{"e.jpg", "d.gif", "c.jpg", "b.png"}));
     EXPECT_EQ(source->boxes, std::vector<std::int32_t>(4, 160));
     EXPECT_EQ(start.made(), 4u);
@@ -93,7 +93,7 @@ TEST(ThumbnailHeadStart, BeginsNothingAfterItIsStopped) {
     source->waitForFirst();
     start.stop();  // returns while the first file is still being made
     source->release();
-    ASSERT_TRUE(start.waitUntilFinished(std::chrono::seconds(20)));
+    start.wait();
     EXPECT_EQ(source->filled, std::vector<std::string>{"a.jpg"});
 }
 

@@ -33,6 +33,16 @@ bool sameOptions(const view::DocumentSource::ThumbnailOptions& a,
            a.colorTransform == b.colorTransform && a.cache == b.cache;
 }
 
+// The thumbnail options the settings choose, without the cache and the colour transform.
+view::DocumentSource::ThumbnailOptions thumbnailOptionsOf(const app::Settings& settings) {
+    view::DocumentSource::ThumbnailOptions t;
+    t.useExif = settings.exifThumbnails;
+    t.rotateClockwise = settings.rotateExifThumbnails;
+    t.upright = settings.exifAutoOrient;  // as the viewer shows the pictures
+    t.background = settings.transparencyColor;
+    return t;
+}
+
 }  // namespace
 
 DisplaySetup::DisplaySetup()
@@ -76,11 +86,7 @@ bool DisplaySetup::applyLoaderOptions(const app::Settings& settings, view::Folde
     // Colour adaptation happens while decoding, never at paint time.
     o.gammaTable = m_colorTable ? m_colorTable->data() : nullptr;
     o.colorTransform = m_colorManager->hasProfile() ? m_colorManager.get() : nullptr;
-    view::DocumentSource::ThumbnailOptions t;
-    t.useExif = settings.exifThumbnails;
-    t.rotateClockwise = settings.rotateExifThumbnails;
-    t.upright = settings.exifAutoOrient;  // as the viewer shows the pictures
-    t.background = settings.transparencyColor;
+    view::DocumentSource::ThumbnailOptions t = thumbnailOptionsOf(settings);
     t.colorTransform = o.colorTransform;
     if (settings.sharedThumbnailCache) {
         // One cache object per choice, so that unchanged options compare equal.
@@ -123,15 +129,9 @@ std::unique_ptr<view::ThumbnailHeadStart> startThumbnailHeadStart(const app::Set
     plan.sortOrder =
         settings.sortDescending ? view::SortOrder::Descending : view::SortOrder::Ascending;
     const int side =
-        settings.thumbnailSize > 0
-            ? std::clamp(settings.thumbnailSize, app::kMinThumbnailSize, app::kMaxThumbnailSize)
-        : view == app::BrowserView::BigThumbnails ? ThumbnailBrowser::kBigBox
-                                                  : ThumbnailBrowser::kSmallBox;
+        ThumbnailBrowser::boxFor(view == app::BrowserView::BigThumbnails, settings.thumbnailSize);
     plan.box = static_cast<std::int32_t>(std::lround(side * devicePixelRatio));
-    plan.options.useExif = settings.exifThumbnails;
-    plan.options.rotateClockwise = settings.rotateExifThumbnails;
-    plan.options.upright = true;
-    plan.options.background = settings.transparencyColor;
+    plan.options = thumbnailOptionsOf(settings);
     view::SharedThumbnailCache::Options cache;
     cache.removableMedia = settings.cacheRemovableMedia;
     plan.options.cache = std::make_shared<const view::SharedThumbnailCache>(std::move(cache));

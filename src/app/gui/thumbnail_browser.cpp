@@ -117,10 +117,13 @@ ThumbnailBrowser::ThumbnailBrowser(QWidget* parent) : QAbstractScrollArea(parent
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(plain));
 }
 
-int ThumbnailBrowser::box() const {
-    if (m_thumbnailSize > 0) return m_thumbnailSize;
-    return m_mode == Mode::BigThumbnails ? kBigBox : kSmallBox;
+int ThumbnailBrowser::boxFor(bool big, int thumbnailSize) {
+    if (thumbnailSize > 0)
+        return std::clamp(thumbnailSize, app::kMinThumbnailSize, app::kMaxThumbnailSize);
+    return big ? kBigBox : kSmallBox;
 }
+
+int ThumbnailBrowser::box() const { return boxFor(m_mode == Mode::BigThumbnails, m_thumbnailSize); }
 
 int ThumbnailBrowser::deviceBox() const {
     return static_cast<int>(std::lround(box() * devicePixelRatioF()));
@@ -374,12 +377,10 @@ void ThumbnailBrowser::paintEvent(QPaintEvent* event) {
         for (std::size_t i = first; i < n && i <= last; ++i) drawCell(p, i, cellRect(i));
         return;
     }
-    for (std::size_t i = 0; i < n; ++i) {
-        const QRect cell = cellRect(i);
-        if (cell.right() < event->rect().left()) continue;
-        if (cell.left() > event->rect().right()) break;
+    forEachCellIn(event->rect(), [&](std::size_t i, const QRect& cell) {
         drawCell(p, i, cell);
-    }
+        return true;
+    });
     if (m_banding) {
         QColor edge = pal.color(QPalette::Highlight);
         QColor inside = edge;
@@ -461,29 +462,34 @@ bool ThumbnailBrowser::poll() {
     if (!thumbnailMode() || !isVisible()) return false;
     const std::size_t n = count();
     if (m_drawnReady.size() != n) m_drawnReady.assign(n, false);
-    const QRect visible = viewport()->rect();
-    for (std::size_t i = 0; i < n; ++i) {
-        const QRect cell = cellRect(i);
-        if (cell.right() < 0) continue;
-        if (cell.left() > visible.right()) break;
-        if (!m_drawnReady[i] && m_images->at(i)->thumbnailReady()) {
-            viewport()->update();
-            return true;
-        }
-    }
-    return false;
+    bool ready = false;
+    forEachCellIn(viewport()->rect(), [&](std::size_t i, const QRect&) {
+        ready = !m_drawnReady[i] && m_images->at(i)->thumbnailReady();
+        return !ready;
+    });
+    if (ready) viewport()->update();
+    return ready;
 }
 
 bool ThumbnailBrowser::visibleThumbnailsMade() const {
     if (!thumbnailMode() || !isVisible() || !m_images) return true;
-    const QRect visible = viewport()->rect();
+    bool made = true;
+    forEachCellIn(viewport()->rect(), [&](std::size_t i, const QRect&) {
+        made = m_images->at(i)->thumbnailDone();
+        return made;
+    });
+    return made;
+}
+
+void ThumbnailBrowser::forEachCellIn(
+    const QRect& area, const std::function<bool(std::size_t, const QRect&)>& visit) const {
+    // Cells run down each column, then on to the next column to the right.
     for (std::size_t i = 0; i < count(); ++i) {
         const QRect cell = cellRect(i);
-        if (cell.right() < 0) continue;
-        if (cell.left() > visible.right()) break;
-        if (!m_images->at(i)->thumbnailDone()) return false;
+        if (cell.right() < area.left()) continue;
+        if (cell.left() > area.right()) break;
+        if (!visit(i, cell)) return;
     }
-    return true;
 }
 
 // --- current and selection ---

@@ -60,6 +60,8 @@ public:
     Mode mode() const { return m_mode; }
     // The thumbnail side in logical pixels: the size slider's, else the view's own.
     int box() const;
+    // The box of a thumbnail view: the chosen size (clamped), or the view's own (0 chosen).
+    static int boxFor(bool big, int thumbnailSize);
     // The side the loader makes thumbnails at: the box in device pixels, so they are sharp on
     // a scaled screen.
     int deviceBox() const;
@@ -167,6 +169,10 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    // Outside the details view: calls visit(index, cell) for the cells that reach into `area`
+    // (viewport coordinates), left to right, until visit returns false.
+    void forEachCellIn(const QRect& area,
+                       const std::function<bool(std::size_t, const QRect&)>& visit) const;
     std::size_t count() const;
     bool details() const { return m_mode == Mode::Details; }
     void drawDetailsRow(QPainter& p, std::size_t index, const QRect& row);
