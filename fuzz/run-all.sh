@@ -2,10 +2,13 @@
 # Runs every fuzz target in DIR for SECONDS each, seeded from tests/data, samples/ and, when present, the
 # shared public test images. Fails when any target finds a crash, leak or timeout. JOBS targets run
 # at once (default: one per core; each fuzzer is single-threaded).
+# The mutations follow KALDER_FUZZ_SEED (default 1), so that a short run in CI takes the same path
+# each time and a failure there can be run again; 0 draws a new seed each run, for longer searches.
 set -euo pipefail
 dir=$1
 seconds=${2:-10}
 jobs=${3:-$(nproc)}
+fuzz_seed=${KALDER_FUZZ_SEED:-1}
 root=$(cd "$(dirname "$0")/.." && pwd)
 external="$root/../shared/testdata/external"
 work=$(mktemp -d)
@@ -66,7 +69,7 @@ run_one() {
     summary="-- $name ($(ls "$corpus" | wc -l) seeds, ${seconds}s)"
     # A hang stops the run; a tiny file that legitimately unfolds into a picture of tens of
     # megapixels may take several seconds under the sanitizers, and is not one.
-    if ! "$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=1024 -malloc_limit_mb=512 -max_len=262144 \
+    if ! "$target" -seed="$fuzz_seed" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=1024 -malloc_limit_mb=512 -max_len=262144 \
             -print_final_stats=0 "$corpus" >"$work/$name.log" 2>&1; then
         { echo "$summary: FAILED"; tail -n 40 "$work/$name.log"; } >"$work/$name.out"
         return 1
@@ -74,7 +77,7 @@ run_one() {
     echo "$summary" >"$work/$name.out"
 }
 export -f run_one seeds_for
-export work root external seconds
+export work root external seconds fuzz_seed
 
 status=0
 find "$dir" -maxdepth 1 -type f -name '*_fuzzer' -perm -u+x -print0 | sort -z |

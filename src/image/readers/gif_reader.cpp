@@ -22,10 +22,11 @@ constexpr std::size_t kMaxCommentBytes = 65535;
 // screen (at most 32767 x 32767 by the format's limit) is refused rather than allocated.
 constexpr std::size_t kMaxCanvasPixels = std::size_t{1} << 27;
 // A canvas up to this size is allocated for any file; a larger one only when the rest of the
-// file could describe it: an LZW code yields at most 4096 pixels and a byte holds at most four
-// codes, so a short file that declares a huge screen is refused before 4 bytes a pixel are spent.
+// file could describe it, so a short file that declares a huge screen is refused before 5 bytes
+// a pixel are spent. A code of b bits stands for at most 2^b pixels (the table holds fewer
+// entries than that while codes are b bits wide), so the densest data is 12-bit codes of 4096.
 constexpr std::size_t kFreeCanvasPixels = std::size_t{1} << 24;
-constexpr std::uint64_t kMaxPixelsPerByte = 4 * 4096;
+constexpr std::uint64_t kMaxPixelsPerByte = 4096 * 8 / 12 + 1;
 
 struct Pass {
     std::int32_t start;

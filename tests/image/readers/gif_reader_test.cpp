@@ -454,6 +454,13 @@ TEST(GifReader, BadInputFailsTheStepItIsIn) {
         addFrame(s, good);
         s.u8(0x2c).u16le(0).u16le(0).u16le(4).u16le(4).u8(0).u8(2).u8(200).u8(1).u8(2);
         cases.push_back({"sub-block longer than the file", s.data, 1});
+        // 25 megapixels need at least 9.2 KB of 12-bit codes; 6 KB of comment cannot hold them.
+        Bytes h = gifHeader(5000, 5000, pal);
+        addFrame(h, good);
+        h.u8(0x21).u8(0xfe);
+        for (int i = 0; i < 24; ++i) h.u8(250).fill(250, 'x');
+        h.u8(0).u8(0x3b);
+        cases.push_back({"huge screen in a short file", h.data, 0});
     }
     cases.push_back({"no trailer", makeGif(4, 4, pal, {good, good}, false), 2});
     for (const auto& c : cases) {
