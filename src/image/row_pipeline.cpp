@@ -282,6 +282,15 @@ struct AreaSample {
 // Blue, green, red and weight of one target pixel, summed as one.
 using Cell = double __attribute__((vector_size(32)));
 
+// One target pixel's four sums plus w times the source pixel. Inlined into its caller, so that it
+// takes the caller's vector width.
+[[gnu::always_inline]] inline void addWeighted(double* cell, double w, const Cell& value) {
+    Cell sum;
+    std::memcpy(&sum, cell, sizeof sum);
+    sum += Cell{w, w, w, w} * value;
+    std::memcpy(cell, &sum, sizeof sum);
+}
+
 // Splats one sampled source row into the current (weight 1 - fy) and next (fy) target rows. Each
 // lane is multiplied and then added, as four scalar sums would be, so the sums are the same to the
 // bit however wide the machine's vectors are.
@@ -297,19 +306,10 @@ using Cell = double __attribute__((vector_size(32)));
         const double w10 = fy * (1 - s.fx), w11 = fy * s.fx;
         double* a = current + static_cast<std::size_t>(s.k) * 4;
         double* b = next + static_cast<std::size_t>(s.k) * 4;
-        Cell a0, a1, b0, b1;
-        std::memcpy(&a0, a, sizeof a0);
-        std::memcpy(&a1, a + 4, sizeof a1);
-        std::memcpy(&b0, b, sizeof b0);
-        std::memcpy(&b1, b + 4, sizeof b1);
-        a0 += Cell{w00, w00, w00, w00} * value;
-        a1 += Cell{w01, w01, w01, w01} * value;
-        b0 += Cell{w10, w10, w10, w10} * value;
-        b1 += Cell{w11, w11, w11, w11} * value;
-        std::memcpy(a, &a0, sizeof a0);
-        std::memcpy(a + 4, &a1, sizeof a1);
-        std::memcpy(b, &b0, sizeof b0);
-        std::memcpy(b + 4, &b1, sizeof b1);
+        addWeighted(a, w00, value);
+        addWeighted(a + 4, w01, value);
+        addWeighted(b, w10, value);
+        addWeighted(b + 4, w11, value);
     }
 }
 
@@ -371,8 +371,7 @@ std::atomic<bool>& wideSplat() {
 // Area-weighted reduce: each sampled source pixel is splatted with bilinear weights into the
 // current and next target rows; a target row is final once the samples move past it.
 Status runAreaReduce(Context& c) {
-    using Sample = AreaSample;
-    std::vector<Sample> samples;
+    std::vector<AreaSample> samples;
     {
         const double cx = static_cast<double>(c.W - 1) / c.w;
         const bool sparse = cx < 0.25;

@@ -41,7 +41,7 @@ ScalingPath chooseScalingPath(const PipelineSettings& s, std::int32_t targetW,
 using RowSource = std::function<Status(std::uint8_t* rgb, bool skip)>;
 
 // The area-weighted reduce adds four lanes at once where the processor has them (the default);
-// off, two. The pixels are the same either way. Returns whether the wide one is in use.
+// off, one at a time. The pixels are the same either way. Returns whether the wide one is in use.
 bool useWideSplat(bool wide);
 
 // Decodes one page into target (already created at its size after rotation).

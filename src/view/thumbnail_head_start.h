@@ -1,10 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "base/thread_pool.h"
@@ -47,16 +47,14 @@ public:
     std::size_t made() const;
 
 private:
-    bool stopped() const;
     // Pool tasks: the listing, then one file each.
     void list();
     void makeOne(const std::filesystem::path& file);
 
     const Plan m_plan;
     const std::shared_ptr<DocumentSource> m_source;
-    mutable std::mutex m_lock;
-    bool m_stopped = false;
-    std::size_t m_made = 0;
+    std::atomic<bool> m_stopped{false};
+    std::atomic<std::size_t> m_made{0};
     // Last, so that its tasks are waited for before the members they use go.
     base::TaskGroup m_tasks;
 };

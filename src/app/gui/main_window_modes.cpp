@@ -9,7 +9,6 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 
 #include "app/core/file_info_text.h"
@@ -200,11 +199,9 @@ std::optional<view::PixelSize> WindowParts::expectedClientSize() const {
         return std::nullopt;
     const QScreen* s = window.screen();
     if (!s) return std::nullopt;
-    const QSize size = s->geometry().size();
-    const double ratio = s->devicePixelRatio() > 0.0 ? s->devicePixelRatio() : 1.0;
-    // Rounded as the viewing area rounds its own size.
-    return view::PixelSize{std::max(1, static_cast<int>(std::floor(size.width() * ratio + 1e-6))),
-                           std::max(1, static_cast<int>(std::floor(size.height() * ratio + 1e-6)))};
+    const view::PixelSize size =
+        ViewingArea::deviceSize(s->geometry().size(), s->devicePixelRatio());
+    return view::PixelSize{std::max(1, size.width), std::max(1, size.height)};
 }
 
 // --- modes ---

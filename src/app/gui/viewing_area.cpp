@@ -314,12 +314,17 @@ bool ViewingArea::gammaScaleShown() const {
 
 // --- device pixels ---
 
+view::PixelSize ViewingArea::deviceSize(QSize logical, double ratio) {
+    if (!(ratio > 0.0)) ratio = 1.0;
+    // Rounded down: a partial device pixel at the edge is not client area.
+    return {static_cast<int>(std::floor(logical.width() * ratio + 1e-6)),
+            static_cast<int>(std::floor(logical.height() * ratio + 1e-6))};
+}
+
 bool ViewingArea::syncClientSize() {
     const double ratio = devicePixelRatioF();
     m_ratio = ratio > 0.0 ? ratio : 1.0;
-    // Rounded down: a partial device pixel at the edge is not client area.
-    const view::PixelSize client{static_cast<int>(std::floor(width() * m_ratio + 1e-6)),
-                                 static_cast<int>(std::floor(height() * m_ratio + 1e-6))};
+    const view::PixelSize client = deviceSize(size(), m_ratio);
     if (client == m_geometry.clientSize()) return false;
     m_geometry.setClientSize(client);
     return true;

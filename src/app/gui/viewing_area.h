@@ -56,6 +56,8 @@ public:
     // The client in device pixels: the logical size times the device pixel ratio, rounded
     // down so no partial pixel is counted; what the loader decodes a fitted image to.
     view::PixelSize clientSize() const { return m_geometry.clientSize(); }
+    // The same rounding for any logical size at a given ratio (one not above 0 counts as 1).
+    static view::PixelSize deviceSize(QSize logical, double ratio);
     double pixelRatio() const { return m_ratio; }
 
     // --- what is drawn ---
